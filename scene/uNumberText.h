@@ -1,0 +1,35 @@
+#pragma once
+// Number text of every file and parameter line: "." as decimal separator whatever the
+// user's locale. Conversions use std::to_chars / std::from_chars, which never consult
+// the C locale, so they are safe under Qt (which sets the locale from the environment).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Shortest general text of a single: 10 significant digits, fixed notation for decimal
+// exponents -5..9, exponent notation ("1E10", "9.999999975E-7") otherwise. A non-finite
+// value is written as "0", so no file ever holds "nan" or "inf".
+std::string FloatToText(float Value);
+
+// The number Text holds (blanks around it allowed), or Default when Text is not exactly
+// one finite number in single range.
+float TextToFloatDef(std::string_view Text, float Default);
+
+// Strict readers for file tokens: false on anything but one finite number / integer.
+bool TryTextToFloat(std::string_view Text, float& Value);
+bool TryTextToDouble(std::string_view Text, double& Value);
+bool TryTextToInt(std::string_view Text, int32_t& Value);
+bool TryTextToInt64(std::string_view Text, int64_t& Value);
+bool TryTextToUInt32(std::string_view Text, uint32_t& Value);
+
+std::string IntToText(int64_t Value);
+
+// Bracket a file read or write. The conversions above are locale-independent already;
+// the pair is kept so that readers and writers state where invariant text is in force,
+// and it nests.
+void BeginInvariantDecimal();
+void EndInvariantDecimal();
+int InvariantDecimalDepth();
+
+// Removes characters with codes 0..32 at both ends.
+std::string_view TrimBlanks(std::string_view Text);
