@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine, builds everything and runs every test.
-# Window and GL tests run in a virtual X server with Mesa's software renderer.
+# Sets up a fresh Debian 12 machine, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test. Window and GL tests run in a virtual
+# X server with Mesa's software renderer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILL_BUILD_TESTS=ON
-cmake --build build --parallel "$(nproc)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILL_BUILD_TESTS=ON \
+  -DCMAKE_CXX_FLAGS="-O1 -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
+cmake --build build-asan --parallel "$(nproc)"
 export LIBGL_ALWAYS_SOFTWARE=1 QT_QPA_PLATFORM=xcb
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 xvfb-run -a -s "-screen 0 1920x1200x24" \
-  ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 300
+  ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)" --timeout 600
