@@ -1,0 +1,119 @@
+#pragma once
+// The element of the scene hierarchy. A node knows its parent and its ordered children
+// but owns none of them: the scene registers and frees every node. The local transform
+// is translation, Euler rotation in degrees and scale; local, world and inverse world
+// matrices are cached and recomputed on request after a change.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scene/uDocumentIds.h"
+#include "scene/uErrors.h"
+#include "scene/uMath.h"
+#include "scene/uPropertyTypes.h"
+
+// Write mode of an evaluation: it must never change authored node properties.
+constexpr int32_t kPropertyWriteEvaluation = 3;
+
+class TSceneNode {
+public:
+    // Id kNoId allocates a fresh scene node id; any other id is stored as given (the
+    // caller reserves it).
+    explicit TSceneNode(uint32_t Id = kNoId);
+    virtual ~TSceneNode();
+    TSceneNode(const TSceneNode&) = delete;
+    TSceneNode& operator=(const TSceneNode&) = delete;
+
+    // Plain fields: no invariant ties them to anything else.
+    std::string Name;
+    bool Selected = false;  // written by the editor's selection and the scene reader
+
+    uint32_t GetId() const { return Id; }
+    void SetId(uint32_t Value) { Id = Value; }
+    TSceneNode* GetParent() const { return Parent; }
+    bool GetVisible() const { return Visible; }
+    void SetVisible(bool Value) { Visible = Value; }
+    bool GetLocked() const { return Locked; }
+    void SetLocked(bool Value) { Locked = Value; }
+
+    // Hierarchy. These only link; the scene's operations add registration and
+    // notification around them.
+    int ChildCount() const { return static_cast<int>(Children.size()); }
+    // Throws EArgumentOutOfRangeException outside 0..ChildCount-1.
+    TSceneNode* GetChild(int Index) const;
+    const std::vector<TSceneNode*>& GetChildren() const { return Children; }
+    int IndexOfChild(const TSceneNode* Node) const;
+    void RemoveChild(TSceneNode* Child);
+    // -1 (and no change) for none, this node or one of its ancestors; otherwise the
+    // index, clamped after the child left its old parent, at which it now sits.
+    int InsertChild(TSceneNode* Child, int Index);
+    // A node is its own ancestor.
+    bool IsAncestorOf(const TSceneNode* Node) const;
+    bool IsDescendantOf(const TSceneNode* Node) const;
+
+    // Transform.
+    const TVec3& GetPosition() const { return Position; }
+    const TVec3& GetRotation() const { return Rotation; }
+    const TVec3& GetScale() const { return Scale; }
+    float GetRotationX() const { return Rotation.X; }
+    float GetRotationY() const { return Rotation.Y; }
+    float GetRotationZ() const { return Rotation.Z; }
+    float GetScaleX() const { return Scale.X; }
+    float GetScaleY() const { return Scale.Y; }
+    float GetScaleZ() const { return Scale.Z; }
+    // These do nothing when the value equals the stored one (a NaN never does).
+    void SetPosition(const TVec3& Value);
+    void SetRotationX(float Value);
+    void SetRotationY(float Value);
+    void SetRotationZ(float Value);
+    void SetScaleX(float Value);
+    void SetScaleY(float Value);
+    void SetScaleZ(float Value);
+    // Always counts as a change.
+    void SetTransform(const TVec3& NewPosition, const TVec3& NewRotation, const TVec3& NewScale);
+    void TransformChanged();
+    void MarkSubtreeWorldDirty();
+    // Tells every ancestor that something below it changed (moved, linked or unlinked),
+    // so that nodes whose content depends on their descendants can refresh it.
+    void NotifyAncestorsOfChange();
+
+    const TMatrix4& GetLocalMatrix();
+    const TMatrix4& GetWorldMatrix();
+    // The all-zero matrix when the world matrix is singular.
+    const TMatrix4& GetInverseWorldMatrix();
+    TVec3 GetWorldPosition();
+
+    // Generic access by node property id (1-9 position, rotation, scale X/Y/Z; 10 Visible).
+    void GetPropertyValue(int32_t PropertyId, TPropertyValue& Value) const;
+    void SetPropertyValue(int32_t PropertyId, const TPropertyValue& Value, int32_t WriteMode);
+
+protected:
+    // Runs after every change of this node's local transform.
+    virtual void DoTransformChanged() {}
+    // Runs on every ancestor of a node whose transform or links changed.
+    virtual void DoDescendantChanged() {}
+
+private:
+    void StoreComponent(float& Field, float Value);
+
+    uint32_t Id;
+    TSceneNode* Parent = nullptr;
+    std::vector<TSceneNode*> Children;
+    TVec3 Position{0, 0, 0};
+    TVec3 Rotation{0, 0, 0};
+    TVec3 Scale{1, 1, 1};
+    TMatrix4 LocalMatrix{};
+    TMatrix4 WorldMatrix{};
+    TMatrix4 InverseWorldMatrix{};
+    bool LocalDirty = true;
+    bool WorldDirty = true;
+    bool InverseDirty = true;
+    bool Visible = true;
+    bool Locked = false;
+};
+
+// A group: a node with nothing else. The scene root is one.
+class TSceneGroup : public TSceneNode {
+public:
+    using TSceneNode::TSceneNode;
+};
