@@ -20,8 +20,14 @@ float TurnFraction(int32_t i, int32_t n)
     return static_cast<float>(2.0 * std::numbers::pi * i / n);
 }
 
-double Cos(float a) { return std::cos(static_cast<double>(a)); }
-double Sin(float a) { return std::sin(static_cast<double>(a)); }
+double Cos(float a)
+{
+    return std::cos(static_cast<double>(a));
+}
+double Sin(float a)
+{
+    return std::sin(static_cast<double>(a));
+}
 
 TVec3 V3(double x, double y, double z)
 {
@@ -34,7 +40,10 @@ TMeshVertex MakeVertex(const TVec3& position, const TVec3& normal, TVec2 uv,
     return {position, normal, color, uv};
 }
 
-size_t NonNegative(int64_t n) { return n > 0 ? static_cast<size_t>(n) : 0; }
+size_t NonNegative(int64_t n)
+{
+    return n > 0 ? static_cast<size_t>(n) : 0;
+}
 
 int64_t SaturatingProduct(int64_t a, int64_t b)
 {
@@ -44,7 +53,7 @@ int64_t SaturatingProduct(int64_t a, int64_t b)
     return r;
 }
 
-}  // namespace
+} // namespace
 
 int32_t TMeshData::AddVertex(const TMeshVertex& Vertex)
 {
@@ -399,7 +408,8 @@ void TMeshData::BuildSkybox()
         for (int32_t j = 0; j <= N; ++j) {
             const float theta = TurnFraction(j, N);
             const TVec3 p = V3(R * Cos(theta) * Sin(phi), R * Cos(phi), R * Sin(theta) * Sin(phi));
-            const TVec2 uv{static_cast<float>(double(j) / N), static_cast<float>(1 - double(i) / N)};
+            const TVec2 uv{static_cast<float>(double(j) / N),
+                           static_cast<float>(1 - double(i) / N)};
             AddVertex(MakeVertex(p, Vec3Normalize(Vec3Scale(p, -1)), uv, white));
         }
     }
@@ -457,9 +467,16 @@ void EstimateCopies(const TMeshData* Mesh, int64_t N, TMeshCopyCounts& Counts)
 bool TryGetMeshElementKind(int32_t Code, int32_t& Kind)
 {
     switch (Code) {
-    case 5: Kind = MeshElementVertices; return true;
-    case 6: Kind = MeshElementEdges; return true;
-    case 7: Kind = MeshElementFaces; return true;
-    default: return false;
+    case 5:
+        Kind = MeshElementVertices;
+        return true;
+    case 6:
+        Kind = MeshElementEdges;
+        return true;
+    case 7:
+        Kind = MeshElementFaces;
+        return true;
+    default:
+        return false;
     }
 }

@@ -14,7 +14,7 @@ bool FaceIsDrawable(const TMeshFace& f, size_t vertexCount)
             return false;
     return true;
 }
-}  // namespace
+} // namespace
 
 void TMeshData::DrawFaces() const
 {
@@ -60,7 +60,8 @@ void TMeshData::DrawEdges() const
     glLineWidth(2);
     glBegin(GL_LINES);
     for (const TMeshEdge& e : Edges) {
-        if (e.V0 < 0 || e.V1 < 0 || static_cast<size_t>(e.V0) >= n || static_cast<size_t>(e.V1) >= n)
+        if (e.V0 < 0 || e.V1 < 0 || static_cast<size_t>(e.V0) >= n ||
+            static_cast<size_t>(e.V1) >= n)
             continue;
         const TVec3& a = Vertices[e.V0].Position;
         const TVec3& b = Vertices[e.V1].Position;

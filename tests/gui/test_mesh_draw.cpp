@@ -1,0 +1,90 @@
+#include "scene/uMesh.h"
+
+#include <GL/gl.h>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QSurfaceFormat>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// A current compatibility-profile context for immediate-mode calls.
+class MeshDrawTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QSurfaceFormat format;
+        format.setProfile(QSurfaceFormat::CompatibilityProfile);
+        format.setVersion(2, 1);
+        surface = std::make_unique<QOffscreenSurface>();
+        surface->setFormat(format);
+        surface->create();
+        context = std::make_unique<QOpenGLContext>();
+        context->setFormat(format);
+        ASSERT_TRUE(context->create());
+        ASSERT_TRUE(context->makeCurrent(surface.get()));
+        while (glGetError() != GL_NO_ERROR) {
+        }
+    }
+
+    void TearDown() override
+    {
+        TextureBindHook = nullptr;
+        if (context)
+            context->doneCurrent();
+    }
+
+    std::unique_ptr<QOffscreenSurface> surface;
+    std::unique_ptr<QOpenGLContext> context;
+};
+
+TMeshData FourTriangles(const std::vector<int32_t>& texIds)
+{
+    TMeshData m;
+    for (int i = 0; i < 3; ++i) {
+        TMeshVertex v;
+        v.Position = {float(i), float(i % 2), 0};
+        m.AddVertex(v);
+    }
+    for (int32_t id : texIds)
+        m.AddTriangle(0, 1, 2, id);
+    m.RebuildEdges();
+    return m;
+}
+
+} // namespace
+
+TEST_F(MeshDrawTest, DrawFacesBindsOnlyWhenTheTextureChangesThenUnbinds)
+{
+    std::vector<int32_t> bound;
+    TextureBindHook = [&](int32_t id) { bound.push_back(id); };
+    const TMeshData m = FourTriangles({2, 2, 0, 2});
+    m.DrawFaces();
+    EXPECT_EQ(bound, (std::vector<int32_t>{2, 0, 2, 0}));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+
+    // The first face always counts as a change, even with no texture.
+    bound.clear();
+    FourTriangles({0, 0}).DrawFaces();
+    EXPECT_EQ(bound, (std::vector<int32_t>{0, 0}));
+}
+
+TEST_F(MeshDrawTest, DrawingWithoutAHookOrWithBrokenFacesLeavesGLBalanced)
+{
+    TMeshData m;
+    m.BuildCube();
+    m.Faces[2].Indices[1] = 500; // would read past the vertices
+    m.Faces[3].Count = 7;
+    m.Edges.push_back({0, 900});
+    m.DrawFaces();
+    m.DrawEdges();
+    m.DrawVertices();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    GLfloat size = 0;
+    glGetFloatv(GL_POINT_SIZE, &size);
+    EXPECT_EQ(size, 6.0f);
+    glGetFloatv(GL_LINE_WIDTH, &size);
+    EXPECT_EQ(size, 2.0f);
+}
