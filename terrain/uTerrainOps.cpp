@@ -1,0 +1,251 @@
+#include "terrain/uTerrainOps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "scene/uErrors.h"
+
+namespace {
+
+constexpr int MaxSmoothRadius = 6;
+constexpr int MaxErodeRadius = 6;
+constexpr int MaxErodeIterations = 4000;
+constexpr float RaiseStep = 0.08f;
+constexpr float SmoothFactor = 0.5f;
+constexpr float ErodeFactor = 0.6f;
+
+size_t Index(int x, int y, int n) {
+    return static_cast<size_t>(x) + static_cast<size_t>(y) * n;
+}
+
+void BoxBlurPass(const float* Src, float* Dst, int n, int Radius, bool AlongColumns) {
+    const float Count = static_cast<float>(2 * Radius + 1);
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            float Sum = 0.0f;
+            for (int k = -Radius; k <= Radius; ++k) {
+                const int sx = AlongColumns ? x : std::clamp(x + k, 0, n - 1);
+                const int sy = AlongColumns ? std::clamp(y + k, 0, n - 1) : y;
+                Sum += Src[Index(sx, sy, n)];
+            }
+            Dst[Index(x, y, n)] = Sum / Count;
+        }
+    }
+}
+
+// One erosion step at a cell: finds the neighbour with the strictly greatest
+// positive drop (first in scan order on ties) and moves material down to it.
+template <bool Checked>
+inline void ErodeCell(float* W, int x, int y, int n, int Radius, const std::vector<int>& Offsets,
+                      float Amount) {
+    const size_t Here = Index(x, y, n);
+    const float c = W[Here];
+    float Best = 0.0f;
+    ptrdiff_t Target = -1;
+    if constexpr (Checked) {
+        for (int dy = -Radius; dy <= Radius; ++dy) {
+            const int ny = y + dy;
+            if (ny < 0 || ny >= n) continue;
+            for (int dx = -Radius; dx <= Radius; ++dx) {
+                const int nx = x + dx;
+                if ((dx == 0 && dy == 0) || nx < 0 || nx >= n) continue;
+                const size_t Other = Index(nx, ny, n);
+                const float d = c - W[Other];
+                if (d > Best) {
+                    Best = d;
+                    Target = static_cast<ptrdiff_t>(Other);
+                }
+            }
+        }
+    } else {
+        for (const int Off : Offsets) {
+            const float d = c - W[Here + Off];
+            if (d > Best) {
+                Best = d;
+                Target = static_cast<ptrdiff_t>(Here) + Off;
+            }
+        }
+    }
+    if (Target < 0) return;
+    const float Move = std::min(Best * 0.5f * Amount, c * 0.5f);
+    W[Here] -= Move;
+    W[Target] += Move;
+}
+
+}  // namespace
+
+TBrushKernel::TBrushKernel(int Size, float Hardness) {
+    if (!std::isfinite(Hardness)) throw EArgumentError("Brush hardness must be a finite number");
+    if (Size < 3) Size = 3;
+    if (Size > 256) Size = 256;
+    if (Size % 2 == 0) ++Size;
+    this->Size = Size;
+    Radius = Size / 2;
+    Hardness = std::clamp(Hardness, 0.0f, 1.0f);
+    const float k = (1.0f - Hardness) * 8.0f + 1e-6f;
+    Weights.assign(static_cast<size_t>(Size) * Size, 0.0f);
+    for (int r = 0; r < Size; ++r) {
+        for (int c = 0; c < Size; ++c) {
+            const int dx = c - Radius, dy = r - Radius;
+            const float d =
+                std::sqrt(static_cast<float>(dx * dx + dy * dy)) / static_cast<float>(Radius);
+            if (d >= 1.0f) continue;
+            const float t = 1.0f - d;
+            Weights[static_cast<size_t>(r) * Size + c] = std::min(t / (t + (1.0f - t) * k), 1.0f);
+        }
+    }
+}
+
+void RaiseTerrain(THeightmap* Map, float Amount) {
+    if (Map && std::isfinite(Amount)) Map->Offset(Amount);
+}
+
+void LowerTerrain(THeightmap* Map, float Amount) {
+    if (Map && std::isfinite(Amount)) Map->Offset(-Amount);
+}
+
+void SmoothTerrain(THeightmap* Map, int Radius) {
+    if (!Map || Radius <= 0) return;
+    Radius = std::min(Radius, MaxSmoothRadius);
+    const int n = Map->GetResolution();
+    std::vector<float> Scratch(static_cast<size_t>(Map->CellCount()));
+    BoxBlurPass(Map->Data(), Scratch.data(), n, Radius, false);
+    BoxBlurPass(Scratch.data(), Map->Data(), n, Radius, true);
+}
+
+void ApplyEdgeShape(THeightmap* Map, float Falloff) {
+    if (!Map || std::isnan(Falloff)) return;
+    Falloff = std::clamp(Falloff, 0.01f, 1.0f);
+    Map->Normalize(0.0f, 1.0f);
+    const int n = Map->GetResolution();
+    const float Last = static_cast<float>(n - 1);
+    const float Inner = 1.0f - Falloff;
+    float* H = Map->Data();
+    for (int y = 0; y < n; ++y) {
+        const float v = static_cast<float>(y) / Last * 2.0f - 1.0f;
+        for (int x = 0; x < n; ++x) {
+            const float u = static_cast<float>(x) / Last * 2.0f - 1.0f;
+            const float r = std::sqrt(u * u + v * v);
+            float Mask;
+            if (r < Inner)
+                Mask = 1.0f;
+            else if (r > 1.0f)
+                Mask = 0.0f;
+            else
+                Mask = 1.0f - (r - Inner) / Falloff;
+            H[Index(x, y, n)] *= Mask;
+        }
+    }
+    Map->SetMinMax(0.0f, 1.0f);
+}
+
+void ErodeTerrain(THeightmap* Map, int Iterations, int Radius, float Amount) {
+    if (!Map || Iterations <= 0 || !(Amount > 0.0f)) return;
+    Amount = std::min(Amount, 1.0f);
+    Radius = std::clamp(Radius, 1, MaxErodeRadius);
+    Iterations = std::min(Iterations, MaxErodeIterations);
+    Map->Normalize(0.0f, 1.0f);
+
+    // The grid is worked on in place: every move is seen by the cells visited after it.
+    const int n = Map->GetResolution();
+    float* W = Map->Data();
+    std::vector<int> Offsets;  // neighbour offsets in scan order, centre left out
+    for (int dy = -Radius; dy <= Radius; ++dy)
+        for (int dx = -Radius; dx <= Radius; ++dx)
+            if (dx != 0 || dy != 0) Offsets.push_back(dy * n + dx);
+
+    for (int it = 0; it < Iterations; ++it) {
+        for (int y = 0; y < n; ++y) {
+            const bool RowInside = y >= Radius && y < n - Radius;
+            for (int x = 0; x < n; ++x) {
+                if (RowInside && x >= Radius && x < n - Radius)
+                    ErodeCell<false>(W, x, y, n, Radius, Offsets, Amount);
+                else
+                    ErodeCell<true>(W, x, y, n, Radius, Offsets, Amount);
+            }
+        }
+    }
+    Map->Normalize(0.0f, 1.0f);
+}
+
+void ApplyBrush(THeightmap* Map, int CellX, int CellY, bool Invert, float Strength, int Mode,
+                const TBrushKernel* Kernel) {
+    if (Mode < bmRaise || Mode > bmErode)
+        throw EArgumentError("Invalid brush mode " + std::to_string(Mode) +
+                             " (must be 0 raise, 1 lower, 2 smooth or 3 erode)");
+    if (!Map || !Kernel || !(Strength > 0.0f)) return;
+    Strength = std::min(Strength, 1.0f);
+    const int n = Map->GetResolution();
+    const int Size = Kernel->GetSize(), Radius = Kernel->GetRadius();
+    float* H = Map->Data();
+    for (int i = 0; i < Size; ++i) {
+        const int y = CellY + i - Radius;
+        if (y < 0 || y >= n) continue;
+        for (int j = 0; j < Size; ++j) {
+            const int x = CellX + j - Radius;
+            const float w = Kernel->Weight(i, j);
+            if (x < 0 || x >= n || !(w > 0.0f)) continue;
+            const float h = H[Index(x, y, n)];
+            float Result = h;
+            switch (Mode) {
+                case bmRaise:
+                case bmLower: {
+                    const float Step = Strength * RaiseStep * w;
+                    Result = ((Mode == bmRaise) != Invert) ? h + Step : h - Step;
+                    break;
+                }
+                case bmSmooth: {
+                    float Sum = 0.0f;
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx) Sum += Map->Get(x + dx, y + dy);
+                    const float m = Sum / 9.0f;
+                    Result = h + (m - h) * Strength * w * SmoothFactor;
+                    break;
+                }
+                case bmErode: {
+                    float m = Map->Get(x - 1, y - 1);
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx) m = std::min(m, Map->Get(x + dx, y + dy));
+                    Result = h + Strength * w * ErodeFactor * (m - h);
+                    break;
+                }
+            }
+            H[Index(x, y, n)] = std::clamp(Result, 0.0f, 1.0f);
+        }
+    }
+}
+
+void GenerateNoiseTerrain(THeightmap* Map, const TNoiseParams& Params) {
+    if (!Map) return;
+    const TNoiseGenerator Gen(Params.Seed);
+    const float S = Params.Scale > 0.01f ? Params.Scale : 0.01f;
+    const int n = Map->GetResolution();
+    const float Last = static_cast<float>(n - 1);
+    float* H = Map->Data();
+    for (int y = 0; y < n; ++y) {
+        const float ny = S * static_cast<float>(y) / Last;
+        for (int x = 0; x < n; ++x) {
+            const float nx = S * static_cast<float>(x) / Last;
+            float h;
+            if (Params.Algorithm == 0) {
+                h = Params.Dimensions == 1
+                        ? Gen.Fbm3D(nx, ny, 0.5f, Params.Octaves, Params.Lacunarity,
+                                    Params.Persistence)
+                        : Gen.Fbm2D(nx, ny, Params.Octaves, Params.Lacunarity, Params.Persistence);
+            } else if (Params.Algorithm == 1) {
+                h = Gen.Ridged2D(nx, ny, Params.Octaves, Params.Lacunarity, Params.Persistence,
+                                 1.0f);
+            } else {
+                h = Gen.Multifractal2D(nx, ny, Params.Octaves, Params.Lacunarity,
+                                       Params.Persistence, 0.5f);
+            }
+            if (Params.Shape == 1)
+                h = 0.5f * h + (h > 0.5f ? 0.5f : 0.0f);
+            else if (Params.Shape == 2)
+                h = h * h * (3.0f - 2.0f * h);
+            H[Index(x, y, n)] = h;
+        }
+    }
+    Map->Normalize(0.0f, 1.0f);
+}
