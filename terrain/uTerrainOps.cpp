@@ -34,6 +34,17 @@ void BoxBlurPass(const float* Src, float* Dst, int n, int Radius, bool AlongColu
     }
 }
 
+// The 3 x 3 heights around a cell, row by row, edges clamped as THeightmap::Get does.
+struct TNeighbourhood {
+    float Values[9];
+    TNeighbourhood(const float* H, int x, int y, int n) {
+        const int Cols[3] = {std::max(x - 1, 0), x, std::min(x + 1, n - 1)};
+        const int Rows[3] = {std::max(y - 1, 0), y, std::min(y + 1, n - 1)};
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) Values[r * 3 + c] = H[Index(Cols[c], Rows[r], n)];
+    }
+};
+
 // One erosion step at a cell: finds the neighbour with the strictly greatest
 // positive drop (first in scan order on ties) and moves material down to it.
 template <bool Checked>
@@ -196,17 +207,17 @@ void ApplyBrush(THeightmap* Map, int CellX, int CellY, bool Invert, float Streng
                     break;
                 }
                 case bmSmooth: {
+                    const TNeighbourhood Near(H, x, y, n);
                     float Sum = 0.0f;
-                    for (int dy = -1; dy <= 1; ++dy)
-                        for (int dx = -1; dx <= 1; ++dx) Sum += Map->Get(x + dx, y + dy);
+                    for (const float v : Near.Values) Sum += v;
                     const float m = Sum / 9.0f;
                     Result = h + (m - h) * Strength * w * SmoothFactor;
                     break;
                 }
                 case bmErode: {
-                    float m = Map->Get(x - 1, y - 1);
-                    for (int dy = -1; dy <= 1; ++dy)
-                        for (int dx = -1; dx <= 1; ++dx) m = std::min(m, Map->Get(x + dx, y + dy));
+                    const TNeighbourhood Near(H, x, y, n);
+                    float m = Near.Values[0];
+                    for (const float v : Near.Values) m = std::min(m, v);
                     Result = h + Strength * w * ErodeFactor * (m - h);
                     break;
                 }
