@@ -122,7 +122,22 @@ bool TryTextToUInt32(std::string_view Text, uint32_t& Value)
     return ParseWhole(Text, Value);
 }
 
+bool TryTextToUInt64(std::string_view Text, uint64_t& Value)
+{
+    Text = TrimBlanks(Text);
+    if (!Text.empty() && Text.front() == '-')
+        return false;
+    return ParseWhole(Text, Value);
+}
+
 std::string IntToText(int64_t Value) { return std::to_string(Value); }
+
+std::string UIntToText(uint64_t Value)
+{
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, Value);
+    return std::string(buf, r.ptr);
+}
 
 void BeginInvariantDecimal() { ++InvariantDepth; }
 void EndInvariantDecimal()

@@ -21,8 +21,10 @@ bool TryTextToDouble(std::string_view Text, double& Value);
 bool TryTextToInt(std::string_view Text, int32_t& Value);
 bool TryTextToInt64(std::string_view Text, int64_t& Value);
 bool TryTextToUInt32(std::string_view Text, uint32_t& Value);
+bool TryTextToUInt64(std::string_view Text, uint64_t& Value);
 
 std::string IntToText(int64_t Value);
+std::string UIntToText(uint64_t Value);
 
 // Bracket a file read or write. The conversions above are locale-independent already;
 // the pair is kept so that readers and writers state where invariant text is in force,
