@@ -15,6 +15,10 @@ namespace {
 
 struct TPngIo {
     TByteSource* Source = nullptr;
+    // Bytes read ahead of libpng (the IHDR chunk), served to it first.
+    png_byte Prefix[25] = {};
+    std::size_t PrefixLength = 0;
+    std::size_t PrefixPos = 0;
     TFileSink* Sink = nullptr;
     char Error[256] = {};
 };
@@ -32,7 +36,11 @@ void PngWarning(png_structp, png_const_charp) {}
 void PngRead(png_structp Png, png_bytep Data, std::size_t Length)
 {
     auto* io = static_cast<TPngIo*>(png_get_io_ptr(Png));
-    if (io->Source->Read(Data, Length) != Length)
+    while (Length > 0 && io->PrefixPos < io->PrefixLength) {
+        *Data++ = io->Prefix[io->PrefixPos++];
+        --Length;
+    }
+    if (Length > 0 && io->Source->Read(Data, Length) != Length)
         png_error(Png, "The PNG file is truncated.");
 }
 
@@ -154,6 +162,19 @@ TImageDecodeResult DecodePng(TByteSource& Source, const TImageSizeLimits& Limits
         return Failed("The file is not a PNG image.");
     TPngIo io;
     io.Source = &Source;
+    // IHDR must come first. Its size is checked here, before libpng reads on: a file
+    // that claims a huge image is refused even when nothing follows the header.
+    io.PrefixLength = Source.Read(io.Prefix, sizeof io.Prefix);
+    if (io.PrefixLength == sizeof io.Prefix && std::memcmp(io.Prefix + 4, "IHDR", 4) == 0) {
+        const auto be32 = [&](int at) {
+            return (png_uint_32(io.Prefix[at]) << 24) | (png_uint_32(io.Prefix[at + 1]) << 16) |
+                   (png_uint_32(io.Prefix[at + 2]) << 8) | png_uint_32(io.Prefix[at + 3]);
+        };
+        const png_uint_32 width = be32(8), height = be32(12);
+        // Zero sides are left to libpng, which names the fault.
+        if (width > 0 && height > 0 && CheckImageSize(width, height, Limits) == TImageDecodeStatus::TooLarge)
+            return WithStatus(TImageDecodeStatus::TooLarge);
+    }
     TPngReader reader(io);
     if (!reader.Png || !reader.Info)
         return WithStatus(TImageDecodeStatus::OutOfMemory);
