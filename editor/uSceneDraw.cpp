@@ -1,0 +1,135 @@
+#include "editor/uSceneDraw.h"
+
+#include "editor/uViewport.h"
+#include "scene/uSceneNode.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+
+int32_t DisplayMode = dmWireframe;
+float GridSize = 0.25f;
+TVec3 SelectionColor{0.4f, 0.7f, 1.0f};
+TVec3 SceneLightDirection{0.4f, 0.9f, 0.6f};
+
+namespace {
+
+GLUquadric* GizmoQuadric()
+{
+    // One quadric for the program's lifetime, made with the first gizmo.
+    static GLUquadric* q = [] {
+        GLUquadric* r = gluNewQuadric();
+        if (r) gluQuadricNormals(r, GLU_SMOOTH);
+        return r;
+    }();
+    return q;
+}
+
+} // namespace
+
+void EnableSceneLighting()
+{
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    const GLfloat pos[4] = {SceneLightDirection.X, SceneLightDirection.Y, SceneLightDirection.Z, 0.0f};
+    const GLfloat ambient[4] = {0.35f, 0.35f, 0.4f, 1.0f};
+    const GLfloat diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, pos);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+}
+
+void DisableSceneLighting()
+{
+    glDisable(GL_COLOR_MATERIAL);
+    glDisable(GL_LIGHTING);
+}
+
+void DrawGridPoints(float Extent, float Step)
+{
+    const float half = std::min(Extent / 2.0f, 25.0f);
+    const float s = std::max(Step, 0.5f); // also replaces a not-a-number step
+    if (!(half >= 0.0f) || !std::isfinite(half)) return;
+    glPointSize(2.0f);
+    glColor3f(0.3f, 0.3f, 0.32f);
+    glBegin(GL_POINTS);
+    for (float x = -half; x <= half + 0.0001f; x += s)
+        for (float z = -half; z <= half + 0.0001f; z += s) glVertex3f(x, 0.0f, z);
+    glEnd();
+}
+
+void DrawWorldAxes()
+{
+    glLineWidth(2.0f);
+    glBegin(GL_LINES);
+    glColor3f(0.8f, 0.2f, 0.2f);
+    glVertex3f(0, 0, 0); glVertex3f(2, 0, 0);
+    glColor3f(0.2f, 0.8f, 0.2f);
+    glVertex3f(0, 0, 0); glVertex3f(0, 2, 0);
+    glColor3f(0.2f, 0.4f, 1.0f);
+    glVertex3f(0, 0, 0); glVertex3f(0, 0, 2);
+    glEnd();
+}
+
+float NodeMaxScale(const TSceneNode& Node)
+{
+    const TVec3& s = Node.GetScale();
+    return std::max(s.X, std::max(s.Y, s.Z));
+}
+
+void DrawGizmoRing(int Axis, int Segments, float Radius)
+{
+    glBegin(GL_LINE_LOOP);
+    for (int i = 0; i < Segments; ++i) {
+        const float t = float(i) / float(Segments) * 2.0f * float(M_PI);
+        const float a = Radius * std::sin(t), b = Radius * std::cos(t);
+        if (Axis == 0)
+            glVertex3f(0, a, b);
+        else if (Axis == 1)
+            glVertex3f(a, 0, b);
+        else
+            glVertex3f(a, b, 0);
+    }
+    glEnd();
+}
+
+void DrawTransformGizmo(TSceneNode* Object, TGizmoMode Tool, int HoveredAxis)
+{
+    if (!Object || Tool == gmSelect) return;
+    GLUquadric* quadric = GizmoQuadric();
+    const TVec3 p = MatTransformPoint(Vec3(0, 0, 0), Object->GetWorldMatrix());
+    const float L = NodeMaxScale(*Object) * 1.2f + 0.6f;
+    glDisable(GL_DEPTH_TEST);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(p.X, p.Y, p.Z);
+    for (int axis = 0; axis < 3; ++axis) {
+        const bool hovered = axis == HoveredAxis;
+        const TVec3 c = hovered ? Vec3(1, 1, 0) : AxisColors[size_t(axis)];
+        glColor3f(c.X, c.Y, c.Z);
+        if (Tool == gmRotate) {
+            glLineWidth(hovered ? 4.0f : 2.0f);
+            DrawGizmoRing(axis, 48, L);
+            continue;
+        }
+        glLineWidth(hovered ? 5.0f : 3.0f);
+        const TVec3 d = AxisVector(axis);
+        glBegin(GL_LINES);
+        glVertex3f(0, 0, 0);
+        glVertex3f(d.X * L, d.Y * L, d.Z * L);
+        glEnd();
+        if (!quadric) continue;
+        glPushMatrix();
+        glTranslatef(d.X * L, d.Y * L, d.Z * L);
+        if (axis == 0) glRotatef(90.0f, 0, 1, 0);
+        if (axis == 1) glRotatef(-90.0f, 1, 0, 0);
+        gluCylinder(quadric, 0.07, 0.0, 0.22, 12, 1);
+        glPopMatrix();
+    }
+    glPopMatrix();
+    glEnable(GL_DEPTH_TEST);
+}

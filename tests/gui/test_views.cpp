@@ -1,0 +1,365 @@
+// The four views and the mesh drawing, rendered off screen with Mesa and read back: the
+// grid, the axis tripods and a cube land where the camera puts them; the vertex-array
+// drawing gives the same picture as immediate drawing and never changes the mesh.
+#include "editor/uCamera.h"
+#include "editor/uMeshDrawCache.h"
+#include "editor/uSceneDraw.h"
+#include "editor/uViewport.h"
+#include "scene/uMesh.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <QImage>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct TRgb {
+    int R = 0, G = 0, B = 0;
+};
+
+// A current compatibility context drawing into a W x H framebuffer object.
+class GLViewTest : public ::testing::Test {
+protected:
+    void Open(int w, int h)
+    {
+        W = w;
+        H = h;
+        QSurfaceFormat format;
+        format.setProfile(QSurfaceFormat::CompatibilityProfile);
+        format.setVersion(2, 1);
+        format.setDepthBufferSize(24);
+        Surface = std::make_unique<QOffscreenSurface>();
+        Surface->setFormat(format);
+        Surface->create();
+        Context = std::make_unique<QOpenGLContext>();
+        Context->setFormat(format);
+        ASSERT_TRUE(Context->create());
+        ASSERT_TRUE(Context->makeCurrent(Surface.get()));
+        Fbo = std::make_unique<QOpenGLFramebufferObject>(W, H, QOpenGLFramebufferObject::Depth);
+        ASSERT_TRUE(Fbo->bind());
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    void TearDown() override
+    {
+        TextureBindHook = nullptr;
+        if (Fbo) Fbo->release();
+        Fbo.reset();
+        if (Context) Context->doneCurrent();
+    }
+    std::vector<unsigned char> ReadAll()
+    {
+        glFinish();
+        std::vector<unsigned char> px(size_t(W) * size_t(H) * 4);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, W, H, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        return px;
+    }
+    static TRgb At(const std::vector<unsigned char>& px, int W, int x, int y)
+    {
+        const size_t i = (size_t(y) * size_t(W) + size_t(x)) * 4;
+        return {px[i], px[i + 1], px[i + 2]};
+    }
+    // Pixels in the box around (x, y) whose colour is within Tol of C.
+    static int CountNear(const std::vector<unsigned char>& px, int W, int H, int x, int y, int r, TRgb C, int Tol = 12)
+    {
+        int n = 0;
+        for (int yy = std::max(0, y - r); yy <= std::min(H - 1, y + r); ++yy)
+            for (int xx = std::max(0, x - r); xx <= std::min(W - 1, x + r); ++xx) {
+                const TRgb p = At(px, W, xx, yy);
+                if (std::abs(p.R - C.R) <= Tol && std::abs(p.G - C.G) <= Tol && std::abs(p.B - C.B) <= Tol) ++n;
+            }
+        return n;
+    }
+    static TRgb Rgb(const TVec3& c) { return {int(std::lround(c.X * 255)), int(std::lround(c.Y * 255)), int(std::lround(c.Z * 255))}; }
+
+    int W = 0, H = 0;
+    std::unique_ptr<QOffscreenSurface> Surface;
+    std::unique_ptr<QOpenGLContext> Context;
+    std::unique_ptr<QOpenGLFramebufferObject> Fbo;
+};
+
+// A mesh of quads and triangles with varied colours, one broken face and some textures.
+TMeshData MixedMesh()
+{
+    TMeshData m;
+    m.BuildSphere(12, 8, 0.9f);
+    for (size_t i = 0; i < m.Vertices.size(); ++i)
+        m.Vertices[i].Color = Vec3(float(i % 7) / 7.0f, float(i % 5) / 5.0f, float(i % 3) / 3.0f);
+    m.Faces[3].TexId = 2;
+    m.Faces[4].TexId = 2;
+    m.Faces[9].TexId = 1;
+    m.Faces[11].Indices[1] = 100000; // never drawn, still counts as a texture change
+    return m;
+}
+
+void LoadPerspective(int W, int H)
+{
+    glViewport(0, 0, W, H);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(55.0, double(W) / H, 0.1, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(1.2, 1.5, 2.5, 0, 0, 0, 0, 1, 0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+}
+
+} // namespace
+
+TEST_F(GLViewTest, VertexArrayDrawingMatchesImmediateDrawingInEveryPolygonMode)
+{
+    Open(160, 120);
+    const TMeshData mesh = MixedMesh();
+    for (GLenum mode : {GL_FILL, GL_LINE}) {
+        std::vector<int32_t> immediateBinds, arrayBinds;
+        glPolygonMode(GL_FRONT_AND_BACK, mode);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        LoadPerspective(W, H);
+        TextureBindHook = [&](int32_t id) { immediateBinds.push_back(id); };
+        mesh.DrawFaces();
+        const auto expected = ReadAll();
+
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        TextureBindHook = [&](int32_t id) { arrayBinds.push_back(id); };
+        TMeshDrawCache cache;
+        cache.BeginPaint();
+        cache.DrawFaces(mesh);
+        const auto actual = ReadAll();
+        EXPECT_EQ(actual, expected) << "polygon mode " << mode;
+        EXPECT_EQ(arrayBinds, immediateBinds);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
+
+TEST_F(GLViewTest, ColourOverrideDrawsLikeRecolouredVerticesAndLeavesTheMeshAlone)
+{
+    Open(160, 120);
+    const TMeshData mesh = MixedMesh();
+    const TVec3 display = Vec3(0.2f, 0.6f, 0.9f);
+
+    TMeshData recoloured = mesh;
+    for (auto& v : recoloured.Vertices) v.Color = display;
+    for (auto& f : recoloured.Faces) f.TexId = 0;
+    LoadPerspective(W, H);
+    recoloured.DrawFaces();
+    const auto expected = ReadAll();
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    TMeshDrawCache cache;
+    cache.BeginPaint();
+    TMeshDrawOptions o;
+    o.OverrideTexId = true;
+    o.TexId = 0;
+    o.UniformColor = true;
+    o.Color = display;
+    const TMeshData before = mesh;
+    cache.DrawFaces(mesh, o);
+    EXPECT_EQ(ReadAll(), expected);
+    EXPECT_EQ(mesh.Vertices, before.Vertices);
+    EXPECT_EQ(mesh.Faces, before.Faces);
+
+    // Per-vertex colours (contact lighting) likewise.
+    std::vector<TVec3> lit(mesh.Vertices.size(), Vec3(0.5f, 0.25f, 0.125f));
+    for (auto& v : recoloured.Vertices) v.Color = Vec3(0.5f, 0.25f, 0.125f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    recoloured.DrawFaces();
+    const auto expectedLit = ReadAll();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    TMeshDrawOptions litOptions;
+    litOptions.OverrideTexId = true;
+    litOptions.VertexColors = &lit;
+    cache.DrawFaces(mesh, litOptions);
+    EXPECT_EQ(ReadAll(), expectedLit);
+}
+
+TEST_F(GLViewTest, PerPaintTriangleListsFollowTheMesh)
+{
+    Open(64, 64);
+    TMeshDrawCache cache;
+    TMeshData a;
+    a.BuildCube();
+    cache.BeginPaint();
+    cache.DrawFaces(a);
+    EXPECT_EQ(cache.EntryCount(), 1u);
+    // A mesh drawn no more is forgotten at the next paint but one.
+    cache.BeginPaint();
+    cache.BeginPaint();
+    EXPECT_EQ(cache.EntryCount(), 0u);
+    // A mesh that grows in the same paint gets a new list (no stale indices).
+    cache.DrawFaces(a);
+    a.BuildSphere();
+    LoadPerspective(W, H);
+    cache.DrawFaces(a);
+    const auto arrays = ReadAll();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    a.DrawFaces();
+    EXPECT_EQ(ReadAll(), arrays);
+}
+
+TEST(ViewGeometry, ViewRectanglesSplitTheViewAndOddSizesGoToTheLeftView)
+{
+    EXPECT_EQ(ViewRectOf(vkPerspective, 1001, 601), (TViewRect{0, 300, 500, 300}));
+    EXPECT_EQ(ViewRectOf(vkTop, 1001, 601), (TViewRect{500, 300, 500, 300}));
+    EXPECT_EQ(ViewRectOf(vkFront, 1001, 601), (TViewRect{0, 0, 500, 300}));
+    EXPECT_EQ(ViewRectOf(vkLeft, 1001, 601), (TViewRect{500, 0, 501, 300}));
+    EXPECT_EQ(ViewAtPoint(10, 10, 1000, 600), vkPerspective);
+    EXPECT_EQ(ViewAtPoint(990, 10, 1000, 600), vkTop);
+    EXPECT_EQ(ViewAtPoint(10, 590, 1000, 600), vkFront);
+    EXPECT_EQ(ViewAtPoint(990, 590, 1000, 600), vkLeft);
+    EXPECT_EQ(ViewAtPoint(1000, 10, 1000, 600), -1);
+}
+
+TEST(ViewGeometry, CameraVectorsAreOrthonormalAtEveryPitch)
+{
+    for (float pitch : {-89.0f, -22.0f, 0.0f, 45.0f, 89.0f}) {
+        TCamera c;
+        c.Pitch = pitch;
+        c.Yaw = 123.0f;
+        const TVec3 f = c.CameraForward(), r = c.CameraRight(), u = c.CameraUp();
+        EXPECT_NEAR(Vec3Length(f), 1.0f, 1e-5);
+        EXPECT_NEAR(Vec3Length(u), 1.0f, 1e-5);
+        EXPECT_NEAR(Vec3Dot(f, r), 0.0f, 1e-5);
+        EXPECT_NEAR(Vec3Dot(f, u), 0.0f, 1e-5);
+        EXPECT_NEAR(Vec3Dot(r, u), 0.0f, 1e-5);
+    }
+    TCamera c;
+    EXPECT_NEAR(c.OrbitDistance, std::sqrt(16.0f + 12.25f + 25.0f), 1e-5);
+    EXPECT_FLOAT_EQ(FramingDistance(0.2f, 1.0f), 3.0f);
+    EXPECT_FLOAT_EQ(FramingDistance(0.87f, 2.0f), 6.96f);
+}
+
+TEST_F(GLViewTest, OwnMatricesEqualWhatGLUBuilds)
+{
+    Open(8, 8);
+    TCamera cam;
+    cam.Pitch = 89.0f;
+    TOrthoViews ortho;
+    ortho.Centre = Vec3(1, 2, 3);
+    for (int v = 0; v < 4; ++v) {
+        TGLMatrix p, mv;
+        ViewMatrices(v, 400, 300, cam, ortho, p, mv);
+        const TViewSetup s = ViewSetupOf(v, cam, ortho);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        if (s.Perspective)
+            gluPerspective(55.0, 400.0 / 300.0, 0.1, 1000.0);
+        else
+            glOrtho(-10, 10, -7.5, 7.5, 0.1, 5000);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gluLookAt(s.Eye.X, s.Eye.Y, s.Eye.Z, s.Target.X, s.Target.Y, s.Target.Z, s.Up.X, s.Up.Y, s.Up.Z);
+        TGLMatrix gp, gmv;
+        glGetDoublev(GL_PROJECTION_MATRIX, gp.data());
+        glGetDoublev(GL_MODELVIEW_MATRIX, gmv.data());
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_NEAR(p[size_t(i)], gp[size_t(i)], 1e-5) << "view " << v << " projection " << i;
+            EXPECT_NEAR(mv[size_t(i)], gmv[size_t(i)], 1e-4) << "view " << v << " model-view " << i;
+        }
+    }
+}
+
+TEST(ViewGeometry, DotGridLatticeAndItsCap)
+{
+    // Grid 10 in a 500-pixel view at zoom 20 around the origin: 7 x 7 dots from -30 to 30.
+    TDotGridLattice L = ComputeOrthoDotGrid(500, 500, 20.0f, 10.0f, Vec3(0, 0, 0), 0, 2);
+    EXPECT_FALSE(L.Skip);
+    EXPECT_EQ(L.I0, -3);
+    EXPECT_EQ(L.J0, -3);
+    EXPECT_EQ(L.N, 6);
+    // The default: grid 0.25 at zoom 20 in a 400 x 300 view is 84 x 84 dots.
+    L = ComputeOrthoDotGrid(400, 300, 20.0f, 0.25f, Vec3(0, 0, 0), 0, 1);
+    EXPECT_FALSE(L.Skip);
+    EXPECT_EQ(L.N + 1, 84);
+    struct { int w, h; float zoom, grid; } capped[] = {
+        {400, 300, 1.0f, 0.1f},     // dots 0.1 px apart: would be 16 million points
+        {400, 300, 20.0f, 0.1f},    // 2 px apart
+        {4000, 4000, 3.0f, 1.0f},   // 3 px apart but over 250,000 dots
+        {400, 300, 20.0f, 0.0f},
+        {400, 300, 20.0f, std::nanf("")},
+        {400, 300, 20.0f, INFINITY},
+    };
+    for (const auto& c : capped) EXPECT_TRUE(ComputeOrthoDotGrid(c.w, c.h, c.zoom, c.grid, Vec3(0, 0, 0), 0, 1).Skip) << c.zoom << " " << c.grid;
+    // Far from the origin the lattice still sits on grid multiples.
+    L = ComputeOrthoDotGrid(100, 100, 20.0f, 0.5f, Vec3(1e6f, 0, 0), 0, 1);
+    EXPECT_FALSE(L.Skip);
+    EXPECT_LE(double(L.I0) * 0.5, 1e6 - 2.5);
+}
+
+TEST(ViewGeometry, StrokeFontHasTheViewNames)
+{
+    for (const char* name : {"PERSPECTIVE", "TOP", "FRONT", "LEFT", "XYZ"})
+        for (const char* p = name; *p; ++p) EXPECT_FALSE(StrokeGlyph(*p).empty()) << *p;
+    for (char c : std::string("DGHJKMQUa1 ")) EXPECT_TRUE(StrokeGlyph(c).empty()) << c;
+    EXPECT_EQ(StrokeGlyph('R').size(), 5u);
+}
+
+// The four views with a cube at (0, 0.5, 0): each view shows the cube where its camera
+// puts it, the orthographic views their dot grid, every view its frame and tripod.
+TEST_F(GLViewTest, FourViewsShowGridTripodsAndTheCubeWhereTheCameraPutsThem)
+{
+    Open(800, 500);
+    TCamera camera;
+    TOrthoViews ortho;
+    TViewport viewport(camera, ortho);
+    TMeshData cube;
+    cube.BuildCube();
+    for (auto& v : cube.Vertices) v.Color = Vec3(0.85f, 0.55f, 0.3f);
+    const TVec3 cubeCentre = Vec3(0, 0.5f, 0);
+    // Frame the cube as the window does at start.
+    const float d = FramingDistance(0.87f, 1.0f);
+    camera.Position = Vec3Sub(cubeCentre, Vec3Scale(camera.CameraForward(), d));
+
+    TMeshDrawCache cache;
+    viewport.DrawScene = [&](int) {
+        glPushMatrix();
+        glTranslatef(cubeCentre.X, cubeCentre.Y, cubeCentre.Z);
+        cache.DrawFaces(cube);
+        glPopMatrix();
+    };
+    viewport.GridSize = [] { return 0.25f; };
+    cache.BeginPaint();
+    viewport.PaintViewport(W, H, 1.0);
+    const auto px = ReadAll();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    if (qEnvironmentVariableIsSet("QUILL_DUMP_VIEWS"))
+        Fbo->toImage().save(qEnvironmentVariable("QUILL_DUMP_VIEWS"));
+
+    const TRgb cubeColour = Rgb(Vec3(0.85f, 0.55f, 0.3f));
+    for (int v = 0; v < 4; ++v) {
+        const TViewRect r = ViewRectOf(v, W, H);
+        TGLMatrix p, mv;
+        ViewMatrices(v, r.W, r.H, camera, ortho, p, mv);
+        double x, y, z;
+        ASSERT_TRUE(ProjectPoint(cubeCentre, mv, p, r, x, y, z));
+        EXPECT_GT(CountNear(px, W, H, int(x), int(y), 3, cubeColour), 40) << "cube in view " << v;
+        // The frame line one pixel inside the view's lower left corner.
+        EXPECT_GT(CountNear(px, W, H, r.X + 1 + 60, r.Y + 1, 1, Rgb(Vec3(0.3f, 0.32f, 0.35f)), 3), 0) << "frame " << v;
+        // The tripod's first axis runs right from (x + 24, y + 24).
+        const TViewSetup s = ViewSetupOf(v, camera, ortho);
+        EXPECT_EQ(CountNear(px, W, H, r.X + 24 + 12, r.Y + 24, 1, Rgb(AxisColors[size_t(s.AxisA)]), 3) > 0, true) << "tripod " << v;
+        if (v != vkPerspective) {
+            // A grid dot at a world grid multiple away from the cube: 2 units right of it.
+            TVec3 dot = Vec3Add(ortho.Centre, Vec3Scale(AxisVector(s.AxisA), 5.0f));
+            ASSERT_TRUE(ProjectPoint(dot, mv, p, r, x, y, z));
+            EXPECT_GT(CountNear(px, W, H, int(std::lround(x)), int(std::lround(y)), 1, Rgb(Vec3(0.28f, 0.28f, 0.3f)), 3), 0) << "grid " << v;
+        }
+    }
+    // Picking keeps the Perspective view's matrices.
+    const TViewRect pr = ViewRectOf(vkPerspective, W, H);
+    EXPECT_EQ(viewport.SavedViewport[0], pr.X);
+    EXPECT_EQ(viewport.SavedViewport[1], pr.Y);
+    EXPECT_EQ(viewport.SavedViewport[2], pr.W);
+    EXPECT_EQ(viewport.SavedViewport[3], pr.H);
+    EXPECT_NE(viewport.SavedProjection[0], 0.0);
+}
