@@ -1,3 +1,4 @@
+#include "gl_test_support.h"
 #include "scene/uMesh.h"
 
 #include <GL/gl.h>
@@ -25,6 +26,7 @@ protected:
         context->setFormat(format);
         ASSERT_TRUE(context->create());
         ASSERT_TRUE(context->makeCurrent(surface.get()));
+        PinLoadedLibraries();
         while (glGetError() != GL_NO_ERROR) {
         }
     }
