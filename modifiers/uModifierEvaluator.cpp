@@ -1,0 +1,160 @@
+#include "modifiers/uModifierEvaluator.h"
+
+#include "modifiers/uModifierStack.h"
+#include "modifiers/uModifiers.h"
+#include "scene/uMesh.h"
+#include "scene/uNumberText.h"
+
+#include <cmath>
+#include <exception>
+
+namespace {
+
+int64_t EffectiveLimit(int64_t Limit) { return Limit <= 0 ? kDefaultEvalLimit : Limit; }
+
+std::string ExceptionText(std::exception_ptr Error)
+{
+    try {
+        std::rethrow_exception(Error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+// Why a step's output is refused, or empty when it is sound.
+std::string OutputProblem(const TMeshData& Output, int64_t MaxVertices, int64_t MaxFaces)
+{
+    static const std::string Generic = "output contains invalid or non-finite mesh data";
+    if (static_cast<int64_t>(Output.Vertices.size()) > MaxVertices ||
+        static_cast<int64_t>(Output.Faces.size()) > MaxFaces || !MeshPositionsFinite(&Output) ||
+        !MeshFacesValid(&Output))
+        return Generic;
+    std::string Message;
+    if (!Output.Validate(Message))
+        return Message.empty() ? Generic : Message;
+    return {};
+}
+
+// LastGood is taken only after the texts are built, so a failing allocation can never
+// lose it.
+void Fail(TModifierEvaluationResult& Result, int32_t Index, std::string TypeId, std::string Message,
+          std::unique_ptr<TMeshData>& LastGood)
+{
+    Result.Success = false;
+    Result.FailedIndex = Index;
+    Result.FailedTypeId = std::move(TypeId);
+    Result.Message = std::move(Message);
+    Result.Mesh = std::move(LastGood);
+}
+
+}  // namespace
+
+bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack& Stack,
+                                  const TModifierEvalContext& Context,
+                                  TModifierEvaluationResult& Result) const
+{
+    Result = TModifierEvaluationResult{};
+    if (!Source)
+        return false;
+    const TModifierEvalContext Ctx = Context;
+    const int64_t MaxVertices = EffectiveLimit(Ctx.MaxVertices);
+    const int64_t MaxFaces = EffectiveLimit(Ctx.MaxFaces);
+
+    std::unique_ptr<TMeshData> Current;
+    try {
+        Current = Source->Clone();
+    } catch (...) {
+        std::unique_ptr<TMeshData> None;
+        Fail(Result, -1, {}, ExceptionText(std::current_exception()), None);
+        return false;
+    }
+
+    for (int32_t i = 0; i < Stack.Count(); ++i) {
+        TModifier& Modifier = *Stack.GetItem(i);
+        if (!Modifier.GetEnabled())
+            continue;
+        // Every part of a step is guarded, the estimate and the checks included: an
+        // exception escaping here would reach the drawing code on every repaint.
+        std::string Name, TypeId;
+        try {
+            Name = Modifier.GetDisplayName();
+            TypeId = Modifier.GetTypeId();
+            int64_t PredictedVertices = -1, PredictedFaces = -1, PredictedEdges = -1;
+            if (Modifier.EstimateOutputSize(*Current, PredictedVertices, PredictedFaces,
+                                            PredictedEdges) &&
+                (PredictedVertices > MaxVertices || PredictedFaces > MaxFaces)) {
+                std::string Message = Name + ": output exceeds limits (" +
+                                      IntToText(PredictedVertices) + " verts/" +
+                                      IntToText(PredictedFaces) + " faces; limit " +
+                                      IntToText(MaxVertices) + "/" + IntToText(MaxFaces) + ")";
+                Fail(Result, i, TypeId, std::move(Message), Current);
+                return false;
+            }
+            auto Output = std::make_unique<TMeshData>();
+            Modifier.SetObjectScale(Ctx.ObjectScale.X, Ctx.ObjectScale.Y, Ctx.ObjectScale.Z);
+            const TModifierApplyInfo Info = Modifier.ApplyWithInfo(Ctx, *Current, *Output);
+            const std::string Problem = OutputProblem(*Output, MaxVertices, MaxFaces);
+            if (!Problem.empty()) {
+                std::string Message = Name + ": " + Problem;
+                Fail(Result, i, TypeId, std::move(Message), Current);
+                return false;
+            }
+            Result.Flags |= Info.Flags;
+            Current = std::move(Output);
+        } catch (...) {
+            std::string Message = (Name.empty() ? TypeId : Name) + ": " +
+                                  ExceptionText(std::current_exception());
+            Fail(Result, i, TypeId, std::move(Message), Current);
+            return false;
+        }
+    }
+
+    if (Result.Flags & kApplyEdges) {
+        try {
+            Current->RebuildEdges();
+        } catch (...) {
+            Fail(Result, -1, {}, ExceptionText(std::current_exception()), Current);
+            return false;
+        }
+    }
+    Result.Success = true;
+    Result.Mesh = std::move(Current);
+    return true;
+}
+
+void CopyMeshArrays(const TMeshData* Source, TMeshData* Dest)
+{
+    if (!Source || !Dest || Source == Dest)
+        return;
+    Dest->Clear();
+    Dest->Vertices = Source->Vertices;
+    Dest->Faces = Source->Faces;
+}
+
+bool MeshPositionsFinite(const TMeshData* Mesh)
+{
+    if (!Mesh)
+        return false;
+    for (const TMeshVertex& V : Mesh->Vertices)
+        if (!std::isfinite(V.Position.X) || !std::isfinite(V.Position.Y) ||
+            !std::isfinite(V.Position.Z))
+            return false;
+    return true;
+}
+
+bool MeshFacesValid(const TMeshData* Mesh)
+{
+    if (!Mesh)
+        return false;
+    const int64_t VertexCount = static_cast<int64_t>(Mesh->Vertices.size());
+    for (const TMeshFace& F : Mesh->Faces) {
+        if (F.Count < 3 || F.Count > 4)
+            return false;
+        for (int32_t k = 0; k < F.Count; ++k)
+            if (F.Indices[static_cast<size_t>(k)] < 0 || F.Indices[static_cast<size_t>(k)] >= VertexCount)
+                return false;
+    }
+    return true;
+}

@@ -1,0 +1,59 @@
+#pragma once
+// Runs the enabled modifiers of a stack over a mesh, one after the other, within output
+// limits. A step that is refused, raises, or produces non-finite or invalid output stops
+// the run; the caller then gets the mesh of the steps before it and a message naming the
+// modifier. Nothing leaves Evaluate as an exception.
+#include "scene/uMath.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TMeshData;
+class TModifierStack;
+class TSceneObject;
+
+// The output limit that a MaxVertices or MaxFaces of 0 or less stands for.
+constexpr int64_t kDefaultEvalLimit = 1000000;
+
+struct TModifierEvalContext {
+    TVec3 ObjectScale{1, 1, 1};
+    TMatrix4 Matrix = MatIdentity();
+    int32_t Frame = 0;
+    float FPS = 0;
+    double Time = 0;  // seconds: Frame / FPS
+    int64_t MaxVertices = kDefaultEvalLimit;
+    int64_t MaxFaces = kDefaultEvalLimit;
+    float Weight = 1.0f;
+    bool CompositeInput = false;  // the source is the composite of the owner's descendants
+    TSceneObject* Owner = nullptr;
+};
+
+struct TModifierEvaluationResult {
+    bool Success = false;
+    // The final mesh, or after a failure the last good one; the caller owns it.
+    std::unique_ptr<TMeshData> Mesh;
+    // Stack index of the failing modifier: 0 on success, -1 when the run failed outside
+    // any modifier (for example out of memory copying the source).
+    int32_t FailedIndex = 0;
+    std::string FailedTypeId;
+    std::string Message;
+    // OR of the apply flags of every modifier that ran successfully.
+    int32_t Flags = 0;
+};
+
+class TModifierEvaluator {
+public:
+    // True exactly when every enabled modifier succeeded. Without a Source: False,
+    // Success False and no mesh. Source is never changed.
+    bool Evaluate(const TMeshData* Source, const TModifierStack& Stack,
+                  const TModifierEvalContext& Context, TModifierEvaluationResult& Result) const;
+};
+
+// Empties Dest and copies Source's vertices and faces (edges are not rebuilt). Nothing
+// unless both are given.
+void CopyMeshArrays(const TMeshData* Source, TMeshData* Dest);
+// False for no mesh; True when no position component is NaN or infinite.
+bool MeshPositionsFinite(const TMeshData* Mesh);
+// False for no mesh; True when every face has 3 or 4 corners, each in range.
+bool MeshFacesValid(const TMeshData* Mesh);

@@ -1,0 +1,233 @@
+#include "modifiers/uModifierEvaluator.h"
+#include "modifiers/uModifierStack.h"
+#include "tests/modifiers/uTestModifiers.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ModifierEvaluator : public ::testing::Test {
+protected:
+    void SetUp() override { cube.BuildCube(); }
+
+    template <class T, class... Args>
+    T& Add(Args&&... args)
+    {
+        auto m = std::make_unique<T>(std::forward<Args>(args)...);
+        T& ref = *m;
+        stack.Add(std::move(m));
+        return ref;
+    }
+    bool Run(TModifierEvalContext ctx = {}) { return TModifierEvaluator().Evaluate(&cube, stack, ctx, result); }
+
+    static std::vector<float> Xs(const TMeshData& mesh)
+    {
+        std::vector<float> xs;
+        for (const TMeshVertex& v : mesh.Vertices)
+            xs.push_back(v.Position.X);
+        return xs;
+    }
+    std::vector<float> CubeXs(float scale, float offset) const
+    {
+        std::vector<float> xs = Xs(cube);
+        for (float& x : xs)
+            x = x * scale + offset;
+        return xs;
+    }
+
+    TMeshData cube;
+    TModifierStack stack;
+    TModifierEvaluationResult result;
+};
+
+}  // namespace
+
+TEST_F(ModifierEvaluator, RunsEnabledModifiersInOrderAndLeavesTheSourceAlone)
+{
+    Add<TAffineTestModifier>(2.0f, 0.0f);
+    Add<TFaultyTestModifier>(TFault::ThrowInEstimate).SetEnabled(false);
+    Add<TAffineTestModifier>(1.0f, 1.0f);
+    const std::vector<float> before = Xs(cube);
+    ASSERT_TRUE(Run());
+    EXPECT_TRUE(result.Success);
+    EXPECT_EQ(result.FailedIndex, 0);
+    EXPECT_EQ(result.Flags, 47);
+    ASSERT_TRUE(result.Mesh);
+    EXPECT_EQ(Xs(*result.Mesh), CubeXs(2, 1));  // (x * 2) + 1, not (x + 1) * 2
+    EXPECT_EQ(Xs(cube), before);
+}
+
+TEST_F(ModifierEvaluator, EmptyOrDisabledStackGivesACopyOfTheSource)
+{
+    Add<TAffineTestModifier>(3.0f, 0.0f).SetEnabled(false);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(result.Flags, 0);
+    ASSERT_TRUE(result.Mesh);
+    EXPECT_NE(result.Mesh.get(), &cube);
+    EXPECT_EQ(result.Mesh->Vertices, cube.Vertices);
+    EXPECT_EQ(result.Mesh->Edges, cube.Edges);
+}
+
+TEST_F(ModifierEvaluator, NoSourceIsAFailureWithoutMesh)
+{
+    Add<TAffineTestModifier>();
+    EXPECT_FALSE(TModifierEvaluator().Evaluate(nullptr, stack, TModifierEvalContext{}, result));
+    EXPECT_FALSE(result.Success);
+    EXPECT_FALSE(result.Mesh);
+}
+
+TEST_F(ModifierEvaluator, HandsEachModifierTheObjectScale)
+{
+    auto& m = Add<TAffineTestModifier>();
+    TModifierEvalContext ctx;
+    ctx.ObjectScale = Vec3(2, 3, 4);
+    ASSERT_TRUE(Run(ctx));
+    EXPECT_EQ(m.ObjectScale, Vec3(2, 3, 4));
+}
+
+TEST_F(ModifierEvaluator, FailingStepKeepsTheMeshOfTheStepsBeforeIt)
+{
+    Add<TAffineTestModifier>(1.0f, 5.0f);
+    Add<TFaultyTestModifier>(TFault::Throw);
+    Add<TAffineTestModifier>(1.0f, 100.0f);
+    EXPECT_FALSE(Run());
+    EXPECT_FALSE(result.Success);
+    EXPECT_EQ(result.FailedIndex, 1);
+    EXPECT_EQ(result.FailedTypeId, "test_faulty");
+    EXPECT_EQ(result.Message, "Test Faulty: cannot handle this mesh");
+    EXPECT_EQ(result.Flags, 47);
+    ASSERT_TRUE(result.Mesh);
+    EXPECT_EQ(Xs(*result.Mesh), CubeXs(1, 5));
+}
+
+TEST_F(ModifierEvaluator, FirstEnabledModifierFailingGivesACopyOfTheSource)
+{
+    Add<TAffineTestModifier>(9.0f, 9.0f).SetEnabled(false);
+    Add<TFaultyTestModifier>(TFault::Throw);
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(result.FailedIndex, 1);
+    ASSERT_TRUE(result.Mesh);
+    EXPECT_EQ(result.Mesh->Vertices, cube.Vertices);
+}
+
+TEST_F(ModifierEvaluator, InvalidOrNonFiniteOutputIsRefused)
+{
+    for (TFault fault : {TFault::TwoCornerFace, TFault::IndexEqualsCount, TFault::NaNPosition}) {
+        stack.Clear();
+        Add<TAffineTestModifier>(1.0f, 1.0f);
+        Add<TFaultyTestModifier>(fault);
+        EXPECT_FALSE(Run()) << int(fault);
+        EXPECT_EQ(result.Message, "Test Faulty: output contains invalid or non-finite mesh data");
+        EXPECT_EQ(result.FailedIndex, 1);
+        ASSERT_TRUE(result.Mesh);
+        EXPECT_EQ(Xs(*result.Mesh), CubeXs(1, 1));
+    }
+}
+
+TEST_F(ModifierEvaluator, ExceptionFromAnEstimateIsAStepFailure)
+{
+    Add<TAffineTestModifier>(1.0f, 2.0f);
+    Add<TFaultyTestModifier>(TFault::ThrowInEstimate);
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(result.FailedIndex, 1);
+    EXPECT_EQ(result.Message, "Test Faulty: std::bad_alloc");
+    ASSERT_TRUE(result.Mesh);
+    EXPECT_EQ(Xs(*result.Mesh), CubeXs(1, 2));
+}
+
+TEST_F(ModifierEvaluator, EstimateAboveTheLimitIsRefusedBeforeTheModifierRuns)
+{
+    // The cube has 24 vertices and 6 faces.
+    struct Case {
+        int64_t maxVertices, maxFaces, copies;
+        bool passes;
+    };
+    const Case cases[] = {
+        {240, 60, 10, true},       // equal passes
+        {239, 60, 10, false},      // one vertex over
+        {240, 59, 10, false},      // one face over
+        {0, 0, 41666, true},       // 0 means 1,000,000: 999,984 vertices
+        {-5, -5, 41667, false},    // 1,000,008 vertices
+    };
+    for (const Case& c : cases) {
+        stack.Clear();
+        auto& m = Add<TCopiesTestModifier>(c.copies);
+        TModifierEvalContext ctx;
+        ctx.MaxVertices = c.maxVertices;
+        ctx.MaxFaces = c.maxFaces;
+        EXPECT_EQ(Run(ctx), c.passes) << c.maxVertices << " " << c.copies;
+        EXPECT_EQ(m.ApplyCount, c.passes ? 1 : 0);
+    }
+    const std::string expected = "Test Copies: output exceeds limits (1000008 verts/250002 faces; limit "
+                                 "1000000/1000000)";
+    EXPECT_EQ(result.Message, expected);
+    EXPECT_EQ(result.FailedTypeId, "test_copies");
+    ASSERT_TRUE(result.Mesh);
+    EXPECT_EQ(result.Mesh->Vertices.size(), 24u);
+}
+
+TEST_F(ModifierEvaluator, HugeEstimatesAreComparedIn64Bits)
+{
+    // 24 * 200,000,000 vertices wraps to a small number in 32 bits.
+    Add<TCopiesTestModifier>(200000000);
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(result.Message,
+              "Test Copies: output exceeds limits (4800000000 verts/1200000000 faces; limit "
+              "1000000/1000000)");
+}
+
+TEST_F(ModifierEvaluator, ActualOutputAboveTheLimitIsRefusedAfterTheStep)
+{
+    Add<TAffineTestModifier>(1.0f, 3.0f);
+    Add<TCopiesTestModifier>(3, /*lie=*/true);
+    TModifierEvalContext ctx;
+    ctx.MaxVertices = 50;  // estimate says 24, output has 72
+    EXPECT_FALSE(Run(ctx));
+    EXPECT_EQ(result.FailedIndex, 1);
+    EXPECT_EQ(result.Message, "Test Copies: output contains invalid or non-finite mesh data");
+    EXPECT_EQ(Xs(*result.Mesh), CubeXs(1, 3));
+}
+
+TEST_F(ModifierEvaluator, EdgesAreRebuiltOnceAtTheEndWhenAStepAsksForIt)
+{
+    auto& m = Add<TCopiesTestModifier>(2);
+    m.RebuildOwnEdges = false;
+    m.Flags = kApplyPositions | kApplyFaces;
+    ASSERT_TRUE(Run());
+    EXPECT_TRUE(result.Mesh->Edges.empty());
+    EXPECT_EQ(result.Flags, 3);
+
+    m.Flags = kApplyFaces | kApplyEdges;
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(result.Mesh->Edges.size(), 48u);
+}
+
+TEST(ModifierMeshChecks, FiniteAndValid)
+{
+    EXPECT_FALSE(MeshPositionsFinite(nullptr));
+    EXPECT_FALSE(MeshFacesValid(nullptr));
+    TMeshData empty;
+    EXPECT_TRUE(MeshPositionsFinite(&empty));
+    EXPECT_TRUE(MeshFacesValid(&empty));
+
+    TMeshData tri;
+    tri.AddVertex({});
+    tri.AddVertex({});
+    tri.AddVertex({});
+    tri.AddTriangle(0, 1, 2);
+    EXPECT_TRUE(MeshFacesValid(&tri));
+    tri.Vertices[2].Normal.X = std::numeric_limits<float>::quiet_NaN();  // only positions count
+    EXPECT_TRUE(MeshPositionsFinite(&tri));
+    tri.Vertices[1].Position.Z = std::numeric_limits<float>::infinity();
+    EXPECT_FALSE(MeshPositionsFinite(&tri));
+    tri.Faces[0].Indices[2] = -1;
+    EXPECT_FALSE(MeshFacesValid(&tri));
+
+    TMeshData copy;
+    copy.AddVertex({});
+    CopyMeshArrays(&tri, &copy);
+    EXPECT_EQ(copy.Vertices.size(), 3u);
+    EXPECT_EQ(copy.Vertices[1].Position.Z, tri.Vertices[1].Position.Z);
+    EXPECT_EQ(copy.Faces, tri.Faces);
+    EXPECT_TRUE(copy.Edges.empty());
+}
