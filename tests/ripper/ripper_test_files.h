@@ -122,8 +122,9 @@ inline TBytes PngHeaderOnly(std::uint32_t Width, std::uint32_t Height)
     return out;
 }
 
-// Encodes R, G, B bytes (or one grey byte per pixel) with libjpeg at high quality.
-inline TBytes EncodeJpeg(std::uint32_t W, std::uint32_t H, bool Grey, const TBytes& Samples)
+// Encodes R, G, B bytes (one grey byte per pixel with Grey, four CMYK bytes with Cmyk)
+// with libjpeg at high quality. CMYK is written with an Adobe marker, as stored.
+inline TBytes EncodeJpeg(std::uint32_t W, std::uint32_t H, bool Grey, const TBytes& Samples, bool Cmyk = false)
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr jerr{};
@@ -134,8 +135,8 @@ inline TBytes EncodeJpeg(std::uint32_t W, std::uint32_t H, bool Grey, const TByt
     jpeg_mem_dest(&cinfo, &buffer, &size);
     cinfo.image_width = W;
     cinfo.image_height = H;
-    cinfo.input_components = Grey ? 1 : 3;
-    cinfo.in_color_space = Grey ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.input_components = Grey ? 1 : Cmyk ? 4 : 3;
+    cinfo.in_color_space = Grey ? JCS_GRAYSCALE : Cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 100, TRUE);
     jpeg_start_compress(&cinfo, TRUE);

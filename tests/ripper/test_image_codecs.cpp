@@ -145,6 +145,18 @@ TEST_F(ImageFiles, JpegDecodesOpaqueWithUppercaseExtension)
     auto grey = LoadOk("grey.jpeg", EncodeJpeg(8, 8, true, TBytes(64, 128)));
     ASSERT_TRUE(grey);
     EXPECT_EQ(grey->GetPixel(3, 3), MakeRgbaPixel(128, 128, 128, 255));
+
+    // Adobe CMYK is stored inverted: C' = 255, M' = Y' = 0, K' = 255 is pure red.
+    TBytes cmyk;
+    for (int i = 0; i < 64; ++i)
+        cmyk.insert(cmyk.end(), {255, 0, 0, 255});
+    auto red = LoadOk("cmyk.jpg", EncodeJpeg(8, 8, false, cmyk, true));
+    ASSERT_TRUE(red);
+    const TRgbaPixel r = red->GetPixel(4, 4);
+    EXPECT_NEAR(PixelRed(r), 255, 3);
+    EXPECT_NEAR(PixelGreen(r), 0, 3);
+    EXPECT_NEAR(PixelBlue(r), 0, 3);
+    EXPECT_EQ(PixelAlpha(r), 255);
 }
 
 TEST_F(ImageFiles, BmpLayoutsDecode)
