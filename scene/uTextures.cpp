@@ -1,0 +1,190 @@
+#include "scene/uTextures.h"
+
+#include <algorithm>
+#include <bit>
+#include <filesystem>
+#include <system_error>
+
+#include "ripper/uImageCodecs.h"
+#include "scene/uErrors.h"
+
+TTextureGpu* DefaultTextureGpu = nullptr;
+TTextureManager* CurrentTextureManager = nullptr;
+
+namespace {
+constexpr const char* kFileMissing = "Texture file does not exist.";
+constexpr const char* kNotDecoded = "The texture image could not be decoded.";
+constexpr const char* kNoTextureObject = "OpenGL did not create a texture object.";
+constexpr const char* kNotImported = "The texture could not be imported.";
+
+// TRgbaPixel keeps red in the low byte; uploads read the pixels as bytes R, G, B, A.
+static_assert(std::endian::native == std::endian::little);
+}  // namespace
+
+std::string ExpandTexturePath(const std::string& FileName)
+{
+    std::string path = FileName;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(path, ec);
+    if (ec)
+        full = path;
+    return full.lexically_normal().string();
+}
+
+std::unique_ptr<TRgbaImage> LoadImageRGBA(const std::string& FileName, int32_t& Width, int32_t& Height)
+{
+    Width = 0;
+    Height = 0;
+    const TImageFileKind kind = ImageFileKindFromName(FileName);
+    if (kind == TImageFileKind::Unknown)
+        return nullptr;
+    TImageSizeLimits limits;
+    limits.MaxSide = INT32_MAX;  // only the byte count limits a texture
+    limits.MaxBytes = kMaxTextureBytes;
+    TImageDecodeResult decoded = DecodeImageFile(FileName, kind, limits);
+    if (decoded.Status != TImageDecodeStatus::Ok || decoded.Image == nullptr)
+        return nullptr;
+    Width = decoded.Image->Width();
+    Height = decoded.Image->Height();
+    return std::move(decoded.Image);
+}
+
+TTextureManager::TTextureManager(TTextureGpu* Gpu) : Gpu(Gpu) {}
+
+TTextureManager::~TTextureManager() { Clear(); }
+
+const TTextureRec& TTextureManager::GetTexture(int32_t Index) const
+{
+    if (Index < 0 || Index >= Count())
+        throw EArgumentOutOfRangeException("List index out of bounds (" + std::to_string(Index) + ")");
+    return *Items[Index];
+}
+
+bool TTextureManager::LoadTexture(const std::string& FileName, std::unique_ptr<TTextureRec>& Rec,
+                                  std::string& Message)
+{
+    Message.clear();
+    Rec.reset();
+    std::error_code ec;
+    const std::string full = ExpandTexturePath(FileName);
+    if (FileName.empty() || !std::filesystem::is_regular_file(full, ec)) {
+        Message = kFileMissing;
+        return false;
+    }
+    auto rec = std::make_unique<TTextureRec>();
+    rec->Name = std::filesystem::path(full).filename().string();
+    rec->Path = full;
+
+    int32_t width = 0, height = 0;
+    std::unique_ptr<TRgbaImage> pixels = LoadImageRGBA(full, width, height);
+    if (pixels == nullptr || width <= 0 || height <= 0) {
+        Message = kNotDecoded;
+        return false;
+    }
+    if (Gpu == nullptr) {
+        Message = kNoTextureObject;
+        return false;
+    }
+    const auto* bytes = reinterpret_cast<const uint8_t*>(pixels->Pixels().data());
+    rec->GLName = Gpu->CreateTexture(bytes, width, height, Message);
+    if (rec->GLName == 0) {
+        if (Message.empty())
+            Message = kNotImported;
+        return false;
+    }
+    rec->Width = width;
+    rec->Height = height;
+    Rec = std::move(rec);
+    return true;
+}
+
+int32_t TTextureManager::ImportFile(const std::string& FileName)
+{
+    std::unique_ptr<TTextureRec> rec;
+    std::string message;
+    if (!LoadTexture(FileName, rec, message))
+        return -1;
+    Items.push_back(std::move(rec));
+    return Count() - 1;
+}
+
+void TTextureManager::ImportOrReplace(const std::string& FileName, TTextureImportResult& Result)
+{
+    Result = TTextureImportResult{};
+    int32_t index = IndexOfPath(FileName);
+    std::unique_ptr<TTextureRec> rec;
+    if (!LoadTexture(FileName, rec, Result.Message))
+        return;
+    if (index < 0) {
+        Items.push_back(std::move(rec));
+        index = Count() - 1;
+    } else {
+        std::unique_ptr<TTextureRec> old = std::move(Items[index]);
+        Items[index] = std::move(rec);
+        if (old->GLName != 0 && Gpu != nullptr)
+            Gpu->DeleteTexture(old->GLName);
+        Result.Replaced = true;
+    }
+    Result.Index = index;
+    Result.TextureId = index + 1;
+    Result.Success = true;
+}
+
+int32_t TTextureManager::IndexOfName(const std::string& Name) const
+{
+    for (int32_t i = 0; i < Count(); ++i)
+        if (Items[i]->Name == Name)
+            return i;
+    return -1;
+}
+
+int32_t TTextureManager::IndexOfPath(const std::string& Path) const
+{
+    if (Path.empty())
+        return -1;
+    const std::string wanted = ExpandTexturePath(Path);
+    for (int32_t i = 0; i < Count(); ++i)
+        if (ExpandTexturePath(Items[i]->Path) == wanted)
+            return i;
+    return -1;
+}
+
+void TTextureManager::Delete(int32_t Index)
+{
+    if (Index < 0 || Index >= Count())
+        return;
+    if (Items[Index]->GLName != 0 && Gpu != nullptr)
+        Gpu->DeleteTexture(Items[Index]->GLName);
+    Items.erase(Items.begin() + Index);
+}
+
+void TTextureManager::Clear()
+{
+    for (int32_t i = Count() - 1; i >= 0; --i)
+        Delete(i);
+}
+
+void TTextureManager::SwapContents(TTextureManager* Other)
+{
+    if (Other == nullptr || Other == this)
+        return;
+    Items.swap(Other->Items);
+    std::swap(Gpu, Other->Gpu);  // entries stay with the backend that made them
+}
+
+void TTextureManager::Bind(int32_t Index)
+{
+    if (Gpu == nullptr)
+        return;
+    if (Index >= 0 && Index < Count() && Items[Index]->GLName != 0)
+        Gpu->BindTexture(Items[Index]->GLName);
+    else
+        Gpu->BindTexture(0);
+}
+
+void TTextureManager::Unbind()
+{
+    if (Gpu != nullptr)
+        Gpu->BindTexture(0);
+}
