@@ -15,9 +15,7 @@ uint32_t TGLTextureGpu::CreateTexture(const uint8_t* Rgba, int32_t Width, int32_
 {
     Message.clear();
     ClearGlErrors();
-    GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    if (Rgba == nullptr || Width <= 0 || Height <= 0 || maxSize <= 0 || Width > maxSize || Height > maxSize)
+    if (Rgba == nullptr || Width <= 0 || Height <= 0)
         return 0;
 
     GLuint name = 0;
@@ -29,6 +27,8 @@ uint32_t TGLTextureGpu::CreateTexture(const uint8_t* Rgba, int32_t Width, int32_
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    // A size above GL_MAX_TEXTURE_SIZE, a size a strict implementation does not take, or
+    // lack of memory shows only here, as an error.
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, Width, Height, 0, GL_RGBA, GL_UNSIGNED_BYTE, Rgba);
     const GLenum error = glGetError();
     glBindTexture(GL_TEXTURE_2D, 0);

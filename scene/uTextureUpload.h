@@ -4,9 +4,9 @@
 
 class TGLTextureGpu : public TTextureGpu {
 public:
-    // Refuses sizes above GL_MAX_TEXTURE_SIZE and reports any GL error raised by the
-    // upload, deleting the half-made object, so a texture that would draw blank is never
-    // registered.
+    // Any GL error raised by the upload (for instance a size above GL_MAX_TEXTURE_SIZE)
+    // fails it and deletes the half-made object, so a texture that would draw blank is
+    // never registered.
     uint32_t CreateTexture(const uint8_t* Rgba, int32_t Width, int32_t Height, std::string& Message) override;
     void DeleteTexture(uint32_t Name) override;
     void BindTexture(uint32_t Name) override;
