@@ -4,6 +4,7 @@
 #include <cmath>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -30,35 +31,92 @@ TVec3 Lerp3(const TVec3& a, const TVec3& b, float t)
 
 // ---- weld grid ----
 
-struct TCell {
-    int64_t X, Y, Z;
-    friend bool operator==(const TCell&, const TCell&) = default;
-};
-
-struct TCellHash {
-    size_t operator()(const TCell& c) const
-    {
-        uint64_t h = static_cast<uint64_t>(c.X) * 0x9E3779B97F4A7C15ull;
-        h ^= static_cast<uint64_t>(c.Y) + 0x7F4A7C159E3779B9ull + (h << 6) + (h >> 2);
-        h ^= static_cast<uint64_t>(c.Z) + 0x94D049BB133111EBull + (h << 6) + (h >> 2);
-        return static_cast<size_t>(h);
-    }
-};
-
-// Cell coordinates are clamped so that the neighbour offsets never overflow; positions
-// that are not finite share one far-away cell. The exact distance test decides every
-// join, so clamping only costs speed for absurdly large coordinates.
+// Cell coordinates are clamped so that neighbour arithmetic never overflows; positions that
+// are not finite share one far-away cell. The exact distance test decides every join, so
+// clamping only costs speed for absurdly large coordinates.
 constexpr int64_t kCellLimit = int64_t{1} << 62;
 constexpr int64_t kNonFiniteCell = kCellLimit + 8;
 
-int64_t CellCoordinate(float value, float threshold)
+int64_t CellCoordinate(double scaled)
 {
-    const double c = std::floor(static_cast<double>(value) / threshold);
+    const double c = std::floor(scaled);
     if (!std::isfinite(c))
         return kNonFiniteCell;
     return static_cast<int64_t>(
         std::clamp(c, -static_cast<double>(kCellLimit), static_cast<double>(kCellLimit)));
 }
+
+// Vertices hashed into cubic cells of twice the weld distance. Every vertex within the
+// distance of a point lies in one of the (at most) 2 x 2 x 2 cells that the point's
+// surrounding cube touches, so a query visits 8 cells. The cell table is open-addressed
+// and each cell's vertices are chained through one array: no allocation per cell.
+class TWeldGrid {
+public:
+    TWeldGrid(size_t vertexCount, float threshold)
+        : CellSize(2.0 * threshold), Reach(1.01 * threshold), Next(vertexCount, -1)
+    {
+        size_t capacity = 16;
+        while (capacity < 2 * vertexCount)
+            capacity *= 2;
+        Keys.resize(capacity);
+        Heads.assign(capacity, -1);
+    }
+
+    // Calls visit(j) for every inserted vertex j that may lie within the distance of p.
+    template <class Visit> void ForEachNear(const TVec3& p, Visit&& visit) const
+    {
+        int64_t lo[3], hi[3];
+        const float c[3] = {p.X, p.Y, p.Z};
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = CellCoordinate((c[a] - Reach) / CellSize);
+            hi[a] = CellCoordinate((c[a] + Reach) / CellSize);
+            if (hi[a] < lo[a] || hi[a] > lo[a] + 2)
+                hi[a] = lo[a]; // only for non-finite or clamped coordinates
+        }
+        for (int64_t x = lo[0]; x <= hi[0]; ++x)
+            for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                for (int64_t z = lo[2]; z <= hi[2]; ++z) {
+                    const size_t slot = Find({x, y, z});
+                    for (int32_t j = Heads[slot]; j >= 0; j = Next[j])
+                        visit(j);
+                }
+    }
+
+    void Insert(int32_t index, const TVec3& p)
+    {
+        const TCell cell{CellCoordinate(p.X / CellSize), CellCoordinate(p.Y / CellSize),
+                         CellCoordinate(p.Z / CellSize)};
+        const size_t slot = Find(cell);
+        Keys[slot] = cell;
+        Next[index] = Heads[slot];
+        Heads[slot] = index;
+    }
+
+private:
+    struct TCell {
+        int64_t X = 0, Y = 0, Z = 0;
+        friend bool operator==(const TCell&, const TCell&) = default;
+    };
+
+    // The slot holding the cell, or the empty slot where it would go.
+    size_t Find(const TCell& c) const
+    {
+        uint64_t h = static_cast<uint64_t>(c.X) * 0x9E3779B97F4A7C15ull;
+        h ^= static_cast<uint64_t>(c.Y) * 0xC2B2AE3D27D4EB4Full;
+        h ^= static_cast<uint64_t>(c.Z) * 0x165667B19E3779F9ull;
+        h ^= h >> 29;
+        const size_t mask = Keys.size() - 1;
+        for (size_t slot = h & mask;; slot = (slot + 1) & mask)
+            if (Heads[slot] < 0 || Keys[slot] == c)
+                return slot;
+    }
+
+    double CellSize;
+    double Reach;
+    std::vector<TCell> Keys;
+    std::vector<int32_t> Heads; // first vertex of each slot's cell; -1 for an empty slot
+    std::vector<int32_t> Next;  // next vertex in the same cell
+};
 
 float DistanceSquared(const TVec3& a, const TVec3& b)
 {
@@ -472,22 +530,14 @@ void WeldVertices(TMeshData& Mesh, float Threshold, bool AveragePositions, bool 
         parent[i] = static_cast<int32_t>(i);
     const float t2 = Threshold * Threshold;
 
-    std::unordered_map<TCell, std::vector<int32_t>, TCellHash> cells;
+    TWeldGrid grid(n, Threshold);
     for (size_t i = 0; i < n; ++i) {
         const TVec3& p = Mesh.Vertices[i].Position;
-        const TCell own{CellCoordinate(p.X, Threshold), CellCoordinate(p.Y, Threshold),
-                        CellCoordinate(p.Z, Threshold)};
-        for (int64_t dx = -1; dx <= 1; ++dx)
-            for (int64_t dy = -1; dy <= 1; ++dy)
-                for (int64_t dz = -1; dz <= 1; ++dz) {
-                    auto it = cells.find({own.X + dx, own.Y + dy, own.Z + dz});
-                    if (it == cells.end())
-                        continue;
-                    for (int32_t j : it->second)
-                        if (DistanceSquared(p, Mesh.Vertices[j].Position) <= t2)
-                            UnionFindUnion(parent, rank, static_cast<int32_t>(i), j);
-                }
-        cells[own].push_back(static_cast<int32_t>(i));
+        grid.ForEachNear(p, [&](int32_t j) {
+            if (DistanceSquared(p, Mesh.Vertices[j].Position) <= t2)
+                UnionFindUnion(parent, rank, static_cast<int32_t>(i), j);
+        });
+        grid.Insert(static_cast<int32_t>(i), p);
     }
 
     std::vector<TMeshVertex> vertices;

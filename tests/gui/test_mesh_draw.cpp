@@ -90,3 +90,35 @@ TEST_F(MeshDrawTest, DrawingWithoutAHookOrWithBrokenFacesLeavesGLBalanced)
     glGetFloatv(GL_LINE_WIDTH, &size);
     EXPECT_EQ(size, 2.0f);
 }
+
+TEST_F(MeshDrawTest, DrawFacesSendsTexCoordsOnlyForTexturedFaces)
+{
+    TMeshData m;
+    for (int i = 0; i < 3; ++i) {
+        TMeshVertex v;
+        v.Position = {float(i), float(i % 2), 0};
+        v.Normal = {0, 0, i == 2 ? -1.0f : 1.0f};
+        v.Color = {0.25f * i, 0.5f, 1};
+        v.UV = {0.125f * i, 0.75f};
+        m.AddVertex(v);
+    }
+    m.AddTriangle(0, 1, 2, 0);
+
+    auto current = [](GLenum what) {
+        GLfloat v[4] = {0, 0, 0, 0};
+        glGetFloatv(what, v);
+        return std::vector<GLfloat>(v, v + 3);
+    };
+    glTexCoord2f(9, 9);
+    m.DrawFaces();
+    EXPECT_EQ(current(GL_CURRENT_TEXTURE_COORDS), (std::vector<GLfloat>{9, 9, 0}));
+    // Normal and colour are the last corner's.
+    EXPECT_EQ(current(GL_CURRENT_NORMAL), (std::vector<GLfloat>{0, 0, -1}));
+    EXPECT_EQ(current(GL_CURRENT_COLOR), (std::vector<GLfloat>{0.5f, 0.5f, 1}));
+
+    m.Faces[0].TexId = 3;
+    m.Faces[0].UVs[2] = {0.5f, 0.25f}; // the face's corner UV, not the vertex's
+    m.DrawFaces();
+    EXPECT_EQ(current(GL_CURRENT_TEXTURE_COORDS), (std::vector<GLfloat>{0.5f, 0.25f, 0}));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <random>
 
 namespace {
 
@@ -363,9 +364,10 @@ TEST(TopologyUtils, UnionFindJoinsByRank)
 
 TEST(TopologyUtils, WeldMergesAcrossCellsAndDropsDegenerateFaces)
 {
-    // Vertices 1 and 4 are 0.02 apart but on either side of a cell boundary (0.1 cells).
+    // Vertices 1 and 4 are 0.02 apart on either side of x = 0.4, a multiple of any
+    // cell size a grid over 0.1 might use.
     TMeshData m =
-        Grid({{0, 0, 0}, {0.29f, 0, 0}, {0, 1, 0}, {1, 1, 0}, {0.31f, 0, 0}, {0.3f, 0, 0.5f}});
+        Grid({{0, 0, 0}, {0.39f, 0, 0}, {0, 1, 0}, {1, 1, 0}, {0.41f, 0, 0}, {0.4f, 0, 0.5f}});
     m.Vertices[1].Color = {1, 0, 0};
     m.Vertices[4].Color = {0, 0, 1};
     m.Vertices[1].UV = {0, 1};
@@ -380,11 +382,11 @@ TEST(TopologyUtils, WeldMergesAcrossCellsAndDropsDegenerateFaces)
     TMeshData plain = m;
     WeldVertices(m, 0.1f, true, true, true);
     ASSERT_EQ(m.Vertices.size(), 5u);
-    EXPECT_NEAR(m.Vertices[1].Position.X, 0.3f, 1e-6f);
+    EXPECT_NEAR(m.Vertices[1].Position.X, 0.4f, 1e-6f);
     EXPECT_EQ(m.Vertices[1].Color, (TVec3{0.5f, 0, 0.5f}));
     EXPECT_EQ(m.Vertices[1].UV, (TVec2{0.5f, 1}));
     EXPECT_NEAR(m.Vertices[1].Normal.X, std::sqrt(0.5f), 1e-6f);
-    EXPECT_EQ(m.Vertices[4].Position, (TVec3{0.3f, 0, 0.5f})); // too far to join
+    EXPECT_EQ(m.Vertices[4].Position, (TVec3{0.4f, 0, 0.5f})); // too far to join
     ASSERT_EQ(m.Faces.size(), 2u);
     EXPECT_EQ(m.Faces[0].Indices, (std::array<int32_t, 4>{0, 1, 2, -1}));
     EXPECT_EQ(m.Faces[0].TexId, 3);
@@ -398,7 +400,7 @@ TEST(TopologyUtils, WeldMergesAcrossCellsAndDropsDegenerateFaces)
     // corners.
     WeldVertices(plain, 0.1f, false, false, false);
     ASSERT_EQ(plain.Vertices.size(), 5u);
-    EXPECT_EQ(plain.Vertices[1].Position, (TVec3{0.29f, 0, 0}));
+    EXPECT_EQ(plain.Vertices[1].Position, (TVec3{0.39f, 0, 0}));
     EXPECT_EQ(plain.Vertices[1].Normal, (TVec3{1, 0, 0}));
     EXPECT_EQ(plain.Vertices[1].Color, (TVec3{0.5f, 0, 0.5f}));
     ASSERT_EQ(plain.Faces.size(), 3u);
@@ -435,4 +437,48 @@ TEST(TopologyUtils, WeldIgnoresBadThresholdsAndSurvivesExtremePositions)
     EXPECT_EQ(far.Vertices.size(), 6u); // only 0 and 1 merge
     EXPECT_EQ(far.Faces[1].Indices[0], 0);
     EXPECT_EQ(far.Faces[1].Indices[1], 2);
+}
+
+TEST(TopologyUtils, WeldClustersMatchAllPairsComparison)
+{
+    // Dense random points: clusters grow by chains of close pairs across many cells.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> coordinate(-1, 1);
+    const float threshold = 0.09f;
+    TMeshData m;
+    for (int i = 0; i < 600; ++i) {
+        m.AddVertex(At(coordinate(random), coordinate(random), coordinate(random) * 0.05f));
+        m.AddTriangle(i, i, i); // records where each vertex went
+    }
+    const TMeshData original = m;
+
+    const int n = static_cast<int>(original.Vertices.size());
+    std::vector<int32_t> parent(n), rank(n, 0);
+    for (int i = 0; i < n; ++i)
+        parent[i] = i;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < i; ++j) {
+            const TVec3 d = Vec3Sub(original.Vertices[i].Position, original.Vertices[j].Position);
+            if (Vec3Dot(d, d) <= threshold * threshold)
+                UnionFindUnion(parent, rank, i, j);
+        }
+    std::vector<int32_t> newIndex(n, -1), expected(n);
+    std::vector<TVec3> representatives;
+    for (int i = 0; i < n; ++i) {
+        int32_t& k = newIndex[UnionFindRoot(parent, i)];
+        if (k < 0) {
+            k = static_cast<int32_t>(representatives.size());
+            representatives.push_back(original.Vertices[i].Position);
+        }
+        expected[i] = k;
+    }
+    ASSERT_GT(representatives.size(), 20u);
+    ASSERT_LT(representatives.size(), 400u);
+
+    WeldVertices(m, threshold, false, false, false);
+    ASSERT_EQ(m.Vertices.size(), representatives.size());
+    for (size_t k = 0; k < representatives.size(); ++k)
+        ASSERT_EQ(m.Vertices[k].Position, representatives[k]) << k;
+    for (int i = 0; i < n; ++i)
+        ASSERT_EQ(m.Faces[i].Indices[0], expected[i]) << i;
 }
