@@ -1,10 +1,30 @@
-// Program entry. The main window arrives with the editor; until then this only opens
-// the application.
+// Program entry: the application object and the main window, then the message loop.
+#include "editor/uErrorBox.h"
+#include "editor/uGLView.h"
+#include "editor/uMainForm.h"
+
 #include <QApplication>
+#include <QSurfaceFormat>
+
+#include <memory>
 
 int main(int argc, char** argv)
 {
+    // Every GL view of the program shares one set of textures; this must be set before
+    // the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QSurfaceFormat::setDefaultFormat(TGLView::EditorSurfaceFormat());
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Quillstone");
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Quillstone"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quillstone"));
+
+    std::unique_ptr<TMainForm> form;
+    RunGuarded(nullptr, [&] {
+        form = std::make_unique<TMainForm>();
+        form->show();
+    });
+    if (!form) return 1;
+    const int result = app.exec();
+    form.reset();
+    return result;
 }

@@ -133,3 +133,207 @@ void DrawTransformGizmo(TSceneNode* Object, TGizmoMode Tool, int HoveredAxis)
     glPopMatrix();
     glEnable(GL_DEPTH_TEST);
 }
+
+// ---------------------------------------------------------------------------------------
+// The scene walk.
+
+#include "scene/uScene.h"
+#if __has_include("scene/uSceneObject.h")
+#include "scene/uSceneObject.h"
+#define QUILL_HAVE_SCENE_OBJECT 1
+#endif
+
+namespace {
+
+// Restores the GL state the scene drawing changes, also when a draw routine raises.
+struct TRenderStateGuard {
+    bool Wireframe;
+    explicit TRenderStateGuard(bool wireframe) : Wireframe(wireframe)
+    {
+        if (Wireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    }
+    ~TRenderStateGuard()
+    {
+        DisableSceneLighting();
+        if (Wireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glEnable(GL_DEPTH_TEST);
+    }
+};
+
+struct TMatrixGuard {
+    explicit TMatrixGuard(const TMatrix4& World)
+    {
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        TMatrix4 t;
+        MatTranspose(World, t); // row-major with translation in 3, 7, 11 -> GL's columns
+        glMultMatrixf(t.data());
+    }
+    ~TMatrixGuard()
+    {
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+    }
+};
+
+TMatrix4 WorldOf(const TSceneNode& Node, const TMatrix4& Parent, const TPropertyEvaluationContext& Context)
+{
+    TMatrix4 local, world;
+    ComputeEvaluatedLocalMatrix(Node, Context, local);
+    MatMultiply(Parent, local, world);
+    return world;
+}
+
+#ifdef QUILL_HAVE_SCENE_OBJECT
+void DrawSelectionBox(float r)
+{
+    const GLboolean lit = glIsEnabled(GL_LIGHTING);
+    DisableSceneLighting();
+    glLineWidth(1.8f);
+    glColor3f(SelectionColor.X, SelectionColor.Y, SelectionColor.Z);
+    for (float x : {-r, r}) {
+        glBegin(GL_LINE_LOOP);
+        glVertex3f(x, -r, -r);
+        glVertex3f(x, -r, r);
+        glVertex3f(x, r, r);
+        glVertex3f(x, r, -r);
+        glEnd();
+    }
+    glBegin(GL_LINES);
+    for (float y : {-r, r})
+        for (float z : {-r, r}) {
+            glVertex3f(-r, y, z);
+            glVertex3f(r, y, z);
+        }
+    glEnd();
+    if (lit) EnableSceneLighting();
+    glLineWidth(1.0f);
+}
+#endif
+
+} // namespace
+
+void TSceneRenderer::SetEvaluationContextAll(TScene& Scene, const TPropertyEvaluationContext& Context)
+{
+#ifdef QUILL_HAVE_SCENE_OBJECT
+    std::function<void(TSceneNode*)> walk = [&](TSceneNode* n) {
+        if (auto* o = dynamic_cast<TSceneObject*>(n)) {
+            TModifierEvalContext c;
+            c.Frame = Context.Frame;
+            c.FPS = Context.FPS;
+            c.Time = Context.Time;
+            c.MaxVertices = 1000000;
+            c.MaxFaces = 1000000;
+            c.Weight = 1.0f;
+            c.Owner = o;
+            o->SetEvaluationContext(c);
+        }
+        for (TSceneNode* child : n->GetChildren()) walk(child);
+    };
+    walk(Scene.GetRoot());
+#else
+    (void)Scene;
+    (void)Context;
+#endif
+}
+
+void TSceneRenderer::Render(TScene& Scene, const TPropertyEvaluationContext& Context)
+{
+    SetEvaluationContextAll(Scene, Context);
+    if ((DisplayMode == dmSolid || DisplayMode == dmCinematic) && RefreshContactLighting)
+        RefreshContactLighting(Scene);
+    TRenderStateGuard guard(DisplayMode == dmWireframe);
+    const TMatrix4 identity = MatIdentity();
+    RenderSkyboxPass(Scene.GetRoot(), identity, Context);
+    if (DisplayMode == dmShaded || DisplayMode == dmCinematic) {
+        DisableSceneLighting();
+        if (DisplayMode == dmShaded) {
+            DrawGridPoints(1000.0f, GridSize);
+            DrawWorldAxes();
+        } else {
+            EnableSceneLighting();
+        }
+    }
+    RenderObjectPass(Scene.GetRoot(), identity, Context);
+}
+
+void TSceneRenderer::RenderDefault(TScene& Scene)
+{
+    Render(Scene, TPropertyEvaluationContext{});
+}
+
+void TSceneRenderer::RenderSkyboxPass(TSceneNode* Node, const TMatrix4& Parent,
+                                      const TPropertyEvaluationContext& Context)
+{
+    if (!Node || !Node->GetVisible()) return; // a hidden node hides its subtree
+    const TMatrix4 world = WorldOf(*Node, Parent, Context);
+#ifdef QUILL_HAVE_SCENE_OBJECT
+    if (auto* o = dynamic_cast<TSceneObject*>(Node); o && o->PrimType == ptSkybox) {
+        TMatrixGuard m(world);
+        DrawObjectMesh(*o, false);
+        glClear(GL_DEPTH_BUFFER_BIT); // a skybox never hides what follows
+    }
+#endif
+    for (TSceneNode* child : Node->GetChildren()) RenderSkyboxPass(child, world, Context);
+}
+
+void TSceneRenderer::RenderObjectPass(TSceneNode* Node, const TMatrix4& Parent,
+                                      const TPropertyEvaluationContext& Context)
+{
+    if (!Node || !Node->GetVisible()) return;
+    const TMatrix4 world = WorldOf(*Node, Parent, Context);
+#ifdef QUILL_HAVE_SCENE_OBJECT
+    if (auto* o = dynamic_cast<TSceneObject*>(Node); o && o->PrimType != ptSkybox) {
+        TMatrixGuard m(world);
+        DrawObjectMesh(*o, DisplayMode == dmSolid || DisplayMode == dmCinematic);
+    }
+#endif
+    for (TSceneNode* child : Node->GetChildren()) RenderObjectPass(child, world, Context);
+}
+
+void TSceneRenderer::DrawObjectMesh(TSceneObject& Object, bool UseContactCache)
+{
+#ifdef QUILL_HAVE_SCENE_OBJECT
+    const TMeshData* mesh = Object.GetEvaluatedMesh();
+    if (!mesh) return;
+    TMeshDrawOptions o;
+    if (Object.PrimType == ptSkybox) {
+        glDisable(GL_DEPTH_TEST);
+        DisableSceneLighting();
+        if (Object.TexId > 0) {
+            o.OverrideTexId = true;
+            o.TexId = Object.TexId;
+        }
+        Cache.DrawFaces(*mesh, o);
+        EnableSceneLighting();
+        glEnable(GL_DEPTH_TEST);
+        return;
+    }
+    // Wireframe and Solid show every vertex in the object's display colour; the colours
+    // are handed to the drawing, the mesh keeps its own.
+    if (DisplayMode == dmWireframe || DisplayMode == dmSolid) {
+        o.UniformColor = true;
+        o.Color = Object.DisplayColor;
+    }
+    if (DisplayMode == dmWireframe || Object.Blend == vcbVertexOnly) {
+        o.OverrideTexId = true;
+        o.TexId = 0;
+    } else if (Object.Blend == vcbTextureOnly) {
+        o.UniformColor = true;
+        o.Color = Vec3(1, 1, 1);
+    } else if (Object.TexId > 0) {
+        o.OverrideTexId = true;
+        o.TexId = Object.TexId;
+    }
+    std::vector<TVec3> contact;
+    if (UseContactCache && ContactColors && ContactColors(Object, *mesh, o, contact)) {
+        o.UniformColor = false;
+        o.VertexColors = &contact;
+    }
+    Cache.DrawFaces(*mesh, o);
+    if (Object.Selected && DisplayMode < dmCinematic) DrawSelectionBox(Object.GetBoundingRadius());
+#else
+    (void)Object;
+    (void)UseContactCache;
+#endif
+}

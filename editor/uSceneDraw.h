@@ -8,6 +8,8 @@
 #include "scene/uPropertyTypes.h"
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 class TScene;
 class TSceneNode;
@@ -46,6 +48,12 @@ public:
     // selection box. The mesh itself is never changed.
     void DrawObjectMesh(TSceneObject& Object, bool UseContactCache);
     TMeshDrawCache& DrawCache() { return Cache; }
+
+    // Rebuilds the scene's contact lighting when it is stale (Solid and Cinematic).
+    std::function<void(TScene&)> RefreshContactLighting;
+    // The contact-lit colour of every vertex of an object's mesh, from the colours the
+    // options would draw; false when there is none.
+    std::function<bool(TSceneObject&, const TMeshData&, const TMeshDrawOptions&, std::vector<TVec3>&)> ContactColors;
 
 private:
     void RenderSkyboxPass(TSceneNode* Node, const TMatrix4& Parent, const TPropertyEvaluationContext& Context);

@@ -1,0 +1,531 @@
+#include "editor/uMainForm.h"
+
+#include "editor/uErrorBox.h"
+#include "editor/uGLView.h"
+#include "editor/uStatusBar.h"
+
+#if __has_include("scene/uTextures.h")
+#include "scene/uTextures.h"
+#define QUILL_HAVE_TEXTURES 1
+#else
+class TTextureManager {};
+#endif
+#if __has_include("scene/uSceneObject.h")
+#include "scene/uSceneObject.h"
+#define QUILL_HAVE_SCENE_OBJECT 1
+#endif
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <GL/gl.h>
+
+#include <ctime>
+
+namespace {
+
+uint64_t MonotonicMilliseconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u;
+}
+
+constexpr int ClientWidth = 1280;
+constexpr int ClientHeight = 760;
+
+} // namespace
+
+TMainForm::TMainForm(const TMainFormOptions& options, QWidget* Parent) : QMainWindow(Parent), Options(options)
+{
+    if (!Options.Clock) Options.Clock = MonotonicMilliseconds;
+    if (Options.ProgramFolder.empty())
+        Options.ProgramFolder = QCoreApplication::applicationDirPath().toStdString();
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    FormDestroy();
+}
+
+void TMainForm::FormCreate()
+{
+    // 1. Caption, geometry and key preview.
+    setWindowTitle(QStringLiteral("Quillstone"));
+    setGeometry(120, 80, 1024, 720);
+    qApp->installEventFilter(this);
+
+    // 2. Texture registry, published for drawing and the scene file.
+    TextureRegistry = std::make_unique<TTextureManager>();
+#ifdef QUILL_HAVE_TEXTURES
+    CurrentTextureManager = TextureRegistry.get();
+#endif
+    ::TextureBindHook = [this](int32_t TexId) { TextureBindHook(TexId); };
+
+    // 3. Modelling off.
+    ModelingOn = false;
+    ModelingSubMode = 0;
+    HoveredVertex = HoveredEdge = HoveredFace = -1;
+    SelectedVertices.clear();
+    SelectedEdges.clear();
+    SelectedFaces.clear();
+
+    // 4. The project, made current; the window hears the scene's changes.
+    ProjectDocument = std::make_unique<TEditorDocument>();
+    ProjectDocument->MakeCurrent();
+    Scene().OnNodeRemoving = [this](TScene&, TSceneNode& Node) {
+        RunGuarded(this, [&] { SceneNodeRemoving(Node); });
+    };
+    Scene().OnChange = [this](TScene&, TSceneChangeKind Kind, uint32_t NodeId) {
+        RunGuarded(this, [&] { SceneChanged(Kind, NodeId); });
+    };
+
+    // 6. Paint state from the scene's palette.
+    PaintMode = 0;
+    RecentColors = Scene().Palette;
+    RecentColorCount = Scene().PaletteCount;
+
+    // 7, 8. Camera, tool and view defaults.
+    Camera.ResetToDefaults();
+    CurrentTool = gmMove;
+    DisplayMode = dmWireframe;
+    HoveredGizmoAxis = -1;
+    GridSize = 0.25f;
+    Ortho = TOrthoViews{};
+
+    // 9. A selected cube.
+    AddDefaultSceneContent();
+
+    // 10-18. The user interface: tool bar on top, tree on the left, pages on the right,
+    // the GL view in the middle, the timeline and the status bar at the bottom.
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    BuildToolBarPanel(central);
+    column->addWidget(ToolBarPanel);
+    auto* row = new QHBoxLayout();
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    BuildTreePanel(central);
+    row->addWidget(SceneTree);
+    PickMenu = new QMenu(this);
+    BuildGLView(central);
+    row->addWidget(GLView, 1);
+    BuildPropertiesPanel(central);
+    row->addWidget(PanelTabs);
+    column->addLayout(row, 1);
+    BuildMainMenu();
+    StatusPanels = new TStatusBar(this);
+    setStatusBar(StatusPanels);
+    BuildTimelinePanel(central);
+    column->addWidget(TimelinePanel);
+    setCentralWidget(central);
+
+    // The client area (below the menu bar) is 1280 x 760, centred on the screen.
+    const int menuHeight = menuBar()->isVisible() || !menuBar()->actions().isEmpty()
+                               ? menuBar()->sizeHint().height()
+                               : 0;
+    resize(ClientWidth, ClientHeight + menuHeight);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        move(avail.center() - QPoint(ClientWidth / 2, (ClientHeight + menuHeight) / 2));
+    }
+
+    // 19. The frame loop on a 16 ms timer.
+    TFrameLoop::THooks hooks;
+    hooks.UpdateCameraMotion = [this](float dt) { UpdateCameraMotion(dt); };
+    hooks.GetPlayback = [this](TPlaybackState& s) {
+        const TProjectTime& t = Document().GetProjectTime();
+        s = {t.GetStartFrame(), t.GetEndFrame(), t.GetCurrentFrame(), t.GetFPS(), t.Playing, t.GetLoopTimeline()};
+        return true;
+    };
+    hooks.SetCurrentFrame = [this](int32_t f) { Document().GetProjectTime().SetCurrentFrame(f); };
+    hooks.StopPlayback = [this] { Document().GetProjectTime().Playing = false; };
+    hooks.UpdateTimelineUI = [this] { UpdateTimelineUI(); };
+    hooks.FrameChanged = [this] { FrameChanged(); };
+    hooks.UpdateStatusBar = [this] { UpdateStatusBar(); };
+    hooks.SceneHasNodes = [this] { return Scene().NodeCount() > 0; };
+    hooks.AutosavePath = [this] { return AutosaveFilePath(Options.ProgramFolder); };
+    hooks.SaveAutosave = [this](const std::string& path) { Document().SaveToFile(path, false); };
+    hooks.Repaint = [this] { if (GLView) GLView->update(); };
+    hooks.ReportError = [this](const std::string& m) { ShowErrorBox(this, m); };
+    FrameLoop = std::make_unique<TFrameLoop>(Options.Clock, hooks);
+    FrameTimer = new QTimer(this);
+    FrameTimer->setTimerType(Qt::PreciseTimer);
+    FrameTimer->setInterval(16);
+    connect(FrameTimer, &QTimer::timeout, this, [this] { FrameTimerTick(); });
+    FrameLoop->Start();
+    FrameTimer->start();
+
+    // 20. Tree, framing of the cube, timeline.
+    RebuildSceneTree();
+    FocusSelected();
+    UpdateTimelineUI();
+}
+
+void TMainForm::FormDestroy()
+{
+    Destroying = true;
+    // The timer first: no tick may run into half-freed state.
+    if (FrameTimer) FrameTimer->stop();
+    if (FrameLoop) FrameLoop->Destroying = true;
+    qApp->removeEventFilter(this);
+
+    // Every tool window goes before the project it shows.
+    for (QPointer<QWidget>& w : ToolWindows)
+        if (w) {
+            w->close();
+            delete w.data();
+        }
+    ToolWindows.clear();
+
+    if (SceneTree) SceneTree->clear();
+    SelectedVertices.clear();
+    SelectedEdges.clear();
+    SelectedFaces.clear();
+
+    // The scene sends its last notifications while it is freed; nothing of the window
+    // may hear them any more.
+    if (ProjectDocument) {
+        Scene().OnChange = nullptr;
+        Scene().OnNodeRemoving = nullptr;
+    }
+
+    // GL objects (textures) are deleted with the view's context current.
+    if (GLView) GLView->makeCurrent();
+    ProjectDocument.reset();
+#ifdef QUILL_HAVE_TEXTURES
+    if (CurrentTextureManager == TextureRegistry.get()) CurrentTextureManager = nullptr;
+#endif
+    TextureRegistry.reset();
+    SceneRenderer.DrawCache().Clear();
+    if (GLView) GLView->doneCurrent();
+    ::TextureBindHook = nullptr;
+}
+
+void TMainForm::RegisterToolWindow(QWidget* Window)
+{
+    if (Window) ToolWindows.emplace_back(Window);
+}
+
+void TMainForm::AddDefaultSceneContent()
+{
+#ifdef QUILL_HAVE_SCENE_OBJECT
+    TSceneObject* cube = Scene().AddPrimitive(ptCube);
+    cube->SetPosition(Vec3(0, 0.5f, 0));
+    cube->Color = Vec3(0.85f, 0.55f, 0.3f);
+    cube->ApplyColorToVertices(cube->Color);
+    cube->Selected = true;
+#endif
+}
+
+// ---------------------------------------------------------------------------------------
+// Panels.
+
+void TMainForm::BuildToolBarPanel(QWidget* Parent)
+{
+    ToolBarPanel = new QWidget(Parent);
+    ToolBarPanel->setObjectName(QStringLiteral("ToolBarPanel"));
+    ToolBarPanel->setFixedHeight(30);
+}
+
+void TMainForm::BuildTreePanel(QWidget* Parent)
+{
+    SceneTree = new QTreeWidget(Parent);
+    SceneTree->setObjectName(QStringLiteral("SceneTree"));
+    SceneTree->setFixedWidth(200);
+    SceneTree->setHeaderHidden(true);
+    SceneTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    SceneTree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    SceneTree->setRootIsDecorated(true);
+    SceneTree->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Selection stays visible while the tree has no focus.
+    QPalette p = SceneTree->palette();
+    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
+    SceneTree->setPalette(p);
+}
+
+void TMainForm::BuildPropertiesPanel(QWidget* Parent)
+{
+    PanelTabs = new QTabWidget(Parent);
+    PanelTabs->setObjectName(QStringLiteral("PanelTabs"));
+    PanelTabs->setFixedWidth(260);
+    PanelTabs->addTab(new QWidget(PanelTabs), QStringLiteral("Properties"));
+    BuildModifierPanel();
+    PanelTabs->addTab(new QWidget(PanelTabs), QStringLiteral("Paint"));
+}
+
+void TMainForm::BuildModifierPanel()
+{
+    PanelTabs->addTab(new QWidget(PanelTabs), QStringLiteral("Modifiers"));
+}
+
+void TMainForm::BuildGLView(QWidget* Parent)
+{
+    GLView = new TGLView(Parent);
+    GLView->setObjectName(QStringLiteral("GLView"));
+    Viewport = std::make_unique<TViewport>(Camera, Ortho);
+    Viewport->GridSize = [] { return GridSize; };
+    Viewport->SelectionColor = [this] { return SelectionColorNow(); };
+    Viewport->CursorInView = [this](int& x, int& y) {
+        const QPoint p = GLView->mapFromGlobal(QCursor::pos());
+        x = p.x();
+        y = p.y();
+        return GLView->rect().contains(p);
+    };
+    GLView->OnInitialize = [] { glClearColor(0, 0, 0, 1); };
+    GLView->OnPaint = [this] { GLPaint(); };
+    GLView->OnResize = [this] { GLResize(); };
+    GLView->OnMouseMove = [this](QMouseEvent* e) {
+        const QPoint p = e->position().toPoint();
+        Viewport->LastMouseX = p.x();
+        Viewport->LastMouseY = p.y();
+        const int v = ViewAtPoint(p.x(), p.y(), GLView->width(), GLView->height());
+        if (v >= 0) Viewport->HoverView = v;
+    };
+    const char* names[4] = {"Perspective", "Top", "Front", "Left"};
+    for (int i = 0; i < 4; ++i) {
+        auto* l = new QLabel(QString::fromLatin1(names[i]), GLView);
+        l->setObjectName(QStringLiteral("ViewLabel%1").arg(names[i]));
+        l->setAttribute(Qt::WA_TransparentForMouseEvents);
+        l->setAttribute(Qt::WA_TranslucentBackground);
+        l->setStyleSheet(QStringLiteral("color: #707070; background: transparent;"));
+        l->adjustSize();
+        ViewNameLabels[size_t(i)] = l;
+    }
+    ResetViewCursor();
+}
+
+void TMainForm::BuildMainMenu()
+{
+    menuBar()->setObjectName(QStringLiteral("MainMenu"));
+}
+
+void TMainForm::BuildTimelinePanel(QWidget* Parent)
+{
+    TimelinePanel = new QWidget(Parent);
+    TimelinePanel->setObjectName(QStringLiteral("TimelinePanel"));
+    TimelinePanel->setFixedHeight(84);
+}
+
+// ---------------------------------------------------------------------------------------
+// Frame loop, status bar, views.
+
+void TMainForm::FrameTimerTick()
+{
+    if (Destroying) return;
+    FrameLoop->FrameTimerTick(); // guarded inside
+}
+
+void TMainForm::UpdateCameraMotion(float dt)
+{
+    ::UpdateCameraMotion(Camera, dt);
+}
+
+void TMainForm::AutosaveTick()
+{
+    RunGuarded(this, [&] { FrameLoop->AutosaveTick(Options.Clock()); });
+}
+
+void TMainForm::UpdateStatusBar()
+{
+    if (!StatusPanels || !ProjectDocument) return;
+    TStatusInputs in;
+    in.Tool = CurrentTool;
+    in.TransformActive = KeyTransformActive;
+    in.AxisCode = KeyTransformAxis;
+    in.TypedText = KeyTransformText;
+    in.ModelingOn = ModelingOn;
+    in.SubMode = ModelingSubMode;
+    in.NodeCount = Scene().NodeCount();
+#ifdef QUILL_HAVE_SCENE_OBJECT
+    if (TSceneObject* o = Scene().GetSelectedObject()) {
+        in.HasSelectedObject = true;
+        in.SelectedName = o->Name;
+    }
+#endif
+    in.FramesPerSecond = FrameLoop ? FrameLoop->FramesPerSecond : 0.0f;
+    StatusPanels->UpdateStatusBar(in);
+}
+
+TVec3 TMainForm::SelectionColorNow() const
+{
+    return SelectionColorFor(CurrentTool, ModelingOn);
+}
+
+void TMainForm::GLPaint()
+{
+    if (GLView) PaintViewport();
+}
+
+void TMainForm::PaintViewport()
+{
+    if (!GLView || GLView->width() < 4 || !ProjectDocument) return;
+    // The animation is evaluated once and shared by the four views.
+    TAnimationEvaluation evaluation;
+    const TProjectTime& time = Document().GetProjectTime();
+    Document().EvaluateAnimation(time.GetCurrentFrame(), &evaluation);
+    TPropertyEvaluationContext context;
+    context.Frame = time.GetCurrentFrame();
+    context.FPS = time.GetFPS();
+    const double fps = context.FPS > 0.001f ? double(context.FPS) : 0.001;
+    context.Time = double(context.Frame) / fps;
+    context.Evaluation = &evaluation;
+    SelectionColor = SelectionColorNow();
+
+    Viewport->DrawScene = [&](int) { SceneRenderer.Render(Scene(), context); };
+    Viewport->DrawPerspectiveExtras = [&] {
+#ifdef QUILL_HAVE_SCENE_OBJECT
+        DrawTransformGizmo(Scene().GetSelectedObject(), CurrentTool, HoveredGizmoAxis);
+#endif
+    };
+    SceneRenderer.BeginPaint();
+    struct TScissorOff {
+        ~TScissorOff() { glDisable(GL_SCISSOR_TEST); }
+    } scissorOff;
+    Viewport->PaintViewport(GLView->DeviceWidth(), GLView->DeviceHeight(), GLView->devicePixelRatioF());
+    Viewport->DrawScene = nullptr;
+    Viewport->DrawPerspectiveExtras = nullptr;
+}
+
+void TMainForm::GLResize()
+{
+    if (!GLView) return;
+    const int hw = GLView->width() / 2, hh = GLView->height() / 2;
+    const QPoint at[4] = {{6, 4}, {hw + 6, 4}, {6, hh + 4}, {hw + 6, hh + 4}};
+    for (int i = 0; i < 4; ++i)
+        if (ViewNameLabels[size_t(i)]) ViewNameLabels[size_t(i)]->move(at[i]);
+    GLView->update();
+}
+
+void TMainForm::FocusSelected()
+{
+#ifdef QUILL_HAVE_SCENE_OBJECT
+    TSceneObject* o = Scene().GetSelectedObject();
+    if (!o) return;
+    KeyTransformActive = false;
+    const float d = FramingDistance(o->GetBoundingRadius(), o->MaxScale());
+    const TVec3 pivot = Document().GetEvaluatedWorldPosition(o->GetId());
+    Camera.OrbitPivot = pivot;
+    Camera.Position = Vec3Sub(pivot, Vec3Scale(Camera.CameraForward(), d));
+    Camera.OrbitDistance = d;
+    if (GLView) GLView->update();
+#endif
+}
+
+void TMainForm::ResetViewCursor()
+{
+    if (GLView) GLView->setCursor(Qt::BlankCursor);
+}
+
+void TMainForm::TextureBindHook(int32_t TexId)
+{
+#ifdef QUILL_HAVE_TEXTURES
+    if (!TextureRegistry) return;
+    if (TexId > 0)
+        TextureRegistry->Bind(TexId - 1);
+    else
+        TextureRegistry->Unbind();
+#else
+    (void)TexId;
+#endif
+}
+
+// ---------------------------------------------------------------------------------------
+// Scene notifications and the panels that follow them.
+
+void TMainForm::SceneChanged(TSceneChangeKind, uint32_t)
+{
+    if (Destroying) return;
+    Document().MarkChanged();
+    RebuildSceneTree();
+    UpdateStatusBar();
+}
+
+void TMainForm::SceneNodeRemoving(TSceneNode&)
+{
+    // Settings windows of the node close here once they exist.
+}
+
+void TMainForm::RebuildSceneTree()
+{
+    // The hierarchy tree fills itself from the scene here.
+}
+
+void TMainForm::UpdateTimelineUI()
+{
+    // The timeline panel refreshes its controls here.
+}
+
+void TMainForm::FrameChanged()
+{
+    if (GLView) GLView->update();
+}
+
+// ---------------------------------------------------------------------------------------
+// Keys: the window sees every key before the focused control.
+
+bool TMainForm::TextEntryHasFocus() const
+{
+    QWidget* f = QApplication::focusWidget();
+    if (!f) return false;
+    if (qobject_cast<QLineEdit*>(f) || qobject_cast<QAbstractSpinBox*>(f) || qobject_cast<QTextEdit*>(f) ||
+        qobject_cast<QPlainTextEdit*>(f))
+        return true;
+    if (auto* c = qobject_cast<QComboBox*>(f)) return c->isEditable();
+    return false;
+}
+
+bool TMainForm::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (Destroying) return false;
+    const QEvent::Type t = Event->type();
+    if (t == QEvent::WindowDeactivate && Watched == this) {
+        Camera.HeldKeys.reset(); // a key released elsewhere would stay held
+        return false;
+    }
+    if (t != QEvent::KeyPress && t != QEvent::KeyRelease) return false;
+    auto* w = qobject_cast<QWidget*>(Watched);
+    if (!w || w->window() != this) return false;
+    auto* k = static_cast<QKeyEvent*>(Event);
+    if (k->isAutoRepeat()) return false;
+    RunGuarded(this, [&] {
+        if (t == QEvent::KeyPress)
+            FormKeyDown(k->key());
+        else
+            FormKeyUp(k->key());
+    });
+    return false;
+}
+
+void TMainForm::FormKeyDown(int Key)
+{
+    if (TextEntryHasFocus()) return;
+    if (Key >= 0 && Key < 256) Camera.HeldKeys.set(size_t(Key));
+}
+
+void TMainForm::FormKeyUp(int Key)
+{
+    if (Key >= 0 && Key < 256) Camera.HeldKeys.reset(size_t(Key));
+}

@@ -1,0 +1,129 @@
+#pragma once
+// The main window: builds and owns the project, the texture registry and the pieces of
+// the editor (the four-view viewport and its camera, the frame loop and status bar, the
+// scene drawing), lays out its panels, and tears everything down in an order in which no
+// notification reaches a freed receiver.
+#include "editor/uCamera.h"
+#include "editor/uEditorDocument.h"
+#include "editor/uFrameLoop.h"
+#include "editor/uGizmoMode.h"
+#include "editor/uSceneDraw.h"
+#include "editor/uViewport.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QMenu;
+class QTabWidget;
+class QTimer;
+class QTreeWidget;
+class TGLView;
+class TStatusBar;
+class TTextureManager;
+
+struct TMainFormOptions {
+    // Milliseconds since system start; the monotonic clock when unset.
+    std::function<uint64_t()> Clock;
+    // Folder of the autosave file; the program's own folder when empty.
+    std::string ProgramFolder;
+};
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(const TMainFormOptions& Options = {}, QWidget* Parent = nullptr);
+    ~TMainForm() override;
+
+    // Project.
+    TEditorDocument& Document() { return *ProjectDocument; }
+    TScene& Scene() { return ProjectDocument->GetScene(); }
+    TTextureManager* Textures() const { return TextureRegistry.get(); }
+    std::string FileName;
+
+    // The pieces of the editor.
+    TCamera Camera;
+    TOrthoViews Ortho;
+    std::unique_ptr<TViewport> Viewport;
+    std::unique_ptr<TFrameLoop> FrameLoop;
+    TSceneRenderer SceneRenderer;
+
+    // Tools and modelling.
+    TGizmoMode CurrentTool = gmMove;
+    int HoveredGizmoAxis = -1;
+    bool KeyTransformActive = false;
+    int KeyTransformAxis = -1;
+    std::string KeyTransformText;
+    bool ModelingOn = false;
+    int ModelingSubMode = 0;
+    int HoveredVertex = -1, HoveredEdge = -1, HoveredFace = -1;
+    std::vector<int32_t> SelectedVertices, SelectedEdges, SelectedFaces;
+
+    // Paint page state taken at start.
+    int PaintMode = 0;
+    std::array<TVec3, 8> RecentColors{};
+    int RecentColorCount = 0;
+
+    // Controls.
+    QWidget* ToolBarPanel = nullptr;
+    QTreeWidget* SceneTree = nullptr;
+    QMenu* PickMenu = nullptr;
+    QTabWidget* PanelTabs = nullptr;
+    TGLView* GLView = nullptr;
+    std::array<QLabel*, 4> ViewNameLabels{}; // Perspective, Top, Front, Left
+    TStatusBar* StatusPanels = nullptr;
+    QWidget* TimelinePanel = nullptr;
+    QTimer* FrameTimer = nullptr;
+
+    // Tool windows that must close before the project goes.
+    void RegisterToolWindow(QWidget* Window);
+
+    // Handlers and routines of the window.
+    void FrameTimerTick();
+    void UpdateStatusBar();
+    void UpdateCameraMotion(float dt);
+    void AutosaveTick();
+    void GLPaint();
+    void GLResize();
+    void PaintViewport();
+    void FocusSelected();
+    void ResetViewCursor();
+    TVec3 SelectionColorNow() const;
+    void TextureBindHook(int32_t TexId);
+    void SceneChanged(TSceneChangeKind Kind, uint32_t NodeId);
+    void SceneNodeRemoving(TSceneNode& Node);
+    void RebuildSceneTree();
+    void UpdateTimelineUI();
+    void FrameChanged();
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    void FormCreate();
+    void FormDestroy();
+    void BuildToolBarPanel(QWidget* Parent);
+    void BuildTreePanel(QWidget* Parent);
+    void BuildPropertiesPanel(QWidget* Parent);
+    void BuildModifierPanel();
+    void BuildGLView(QWidget* Parent);
+    void BuildMainMenu();
+    void BuildTimelinePanel(QWidget* Parent);
+    void AddDefaultSceneContent();
+    void FormKeyDown(int Key);
+    void FormKeyUp(int Key);
+    bool TextEntryHasFocus() const;
+
+    TMainFormOptions Options;
+    std::unique_ptr<TTextureManager> TextureRegistry;
+    std::unique_ptr<TEditorDocument> ProjectDocument;
+    std::vector<QPointer<QWidget>> ToolWindows;
+    bool Destroying = false;
+};
