@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QTabWidget>
@@ -186,6 +187,17 @@ TEST_F(MainWindowTest, PlaybackAdvancesTheProjectFrameOnTheTimer)
     for (int i = 0; i < 34; ++i) Tick(100);
     EXPECT_EQ(t.GetCurrentFrame(), 2);
     EXPECT_TRUE(t.Playing);
+}
+
+TEST_F(MainWindowTest, ViewsPaintIntoTheGLView)
+{
+    const QImage frame = Form->GLView->grabFramebuffer();
+    ASSERT_FALSE(frame.isNull());
+    if (qEnvironmentVariableIsSet("QUILL_DUMP_WINDOW")) {
+        Form->grab().save(qEnvironmentVariable("QUILL_DUMP_WINDOW"));
+        frame.save(qEnvironmentVariable("QUILL_DUMP_WINDOW") + ".gl.png");
+    }
+    EXPECT_EQ(frame.width(), Form->GLView->DeviceWidth());
 }
 
 TEST_F(MainWindowTest, ClosesCleanly)
