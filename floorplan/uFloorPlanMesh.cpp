@@ -18,7 +18,10 @@ TTolerances RingTolerances(const TFloorPlanPointArray& Ring)
     return {extent * 1e-7L, extent * extent * 1e-7L};
 }
 
-float Single(real v) { return static_cast<float>(v); }
+float Single(real v)
+{
+    return static_cast<float>(v);
+}
 
 bool Fail(std::string& Message, std::string Text)
 {
@@ -26,7 +29,7 @@ bool Fail(std::string& Message, std::string Text)
     return false;
 }
 
-}  // namespace
+} // namespace
 
 // ---- ring predicates ----
 
@@ -35,7 +38,10 @@ long double RingCross(const TFloorPlanPoint& a, const TFloorPlanPoint& b, const 
     return FloorPlanCross(a, b, c);
 }
 
-long double RingDistanceSq(const TFloorPlanPoint& a, const TFloorPlanPoint& b) { return FloorPlanDistanceSq(a, b); }
+long double RingDistanceSq(const TFloorPlanPoint& a, const TFloorPlanPoint& b)
+{
+    return FloorPlanDistanceSq(a, b);
+}
 
 long double RingDoubleArea(const TFloorPlanPointArray& Ring)
 {
@@ -56,14 +62,15 @@ long double RingExtent(const TFloorPlanPointArray& Ring)
     return std::max<real>({maxX - minX, maxZ - minZ, 1});
 }
 
-bool PointOnRingSegment(const TFloorPlanPoint& a, const TFloorPlanPoint& b, const TFloorPlanPoint& p,
-                        long double CrossTol, long double BoxTol)
+bool PointOnRingSegment(const TFloorPlanPoint& a, const TFloorPlanPoint& b,
+                        const TFloorPlanPoint& p, long double CrossTol, long double BoxTol)
 {
     return PointOnFloorPlanSegment(a, b, p, CrossTol, BoxTol);
 }
 
-bool RingSegmentsIntersect(const TFloorPlanPoint& a, const TFloorPlanPoint& b, const TFloorPlanPoint& c,
-                           const TFloorPlanPoint& d, long double CrossTol, long double BoxTol)
+bool RingSegmentsIntersect(const TFloorPlanPoint& a, const TFloorPlanPoint& b,
+                           const TFloorPlanPoint& c, const TFloorPlanPoint& d, long double CrossTol,
+                           long double BoxTol)
 {
     return FloorPlanSegmentsIntersect(a, b, c, d, CrossTol, BoxTol);
 }
@@ -98,7 +105,10 @@ bool PointInTriangle(const TFloorPlanPoint& p, const TFloorPlanPoint& A, const T
            RingCross(C, A, p) * Sign >= -Tol;
 }
 
-void ReverseRing(TFloorPlanPointArray& Ring) { std::reverse(Ring.begin(), Ring.end()); }
+void ReverseRing(TFloorPlanPointArray& Ring)
+{
+    std::reverse(Ring.begin(), Ring.end());
+}
 
 void DeleteRingPoint(TFloorPlanPointArray& Ring, int Index)
 {
@@ -142,7 +152,8 @@ bool IsSimpleRing(const TFloorPlanPointArray& Ring)
         for (int j = i + 2; j < n; ++j) {
             if (i == 0 && j == n - 1)
                 continue;
-            if (RingSegmentsIntersect(Ring[i], Ring[i + 1], Ring[j], Ring[(j + 1) % n], tol.Area, tol.Len))
+            if (RingSegmentsIntersect(Ring[i], Ring[i + 1], Ring[j], Ring[(j + 1) % n], tol.Area,
+                                      tol.Len))
                 return false;
         }
     return true;
@@ -167,8 +178,8 @@ bool GetFloorPlanRing(const TFloorPlan* Plan, TFloorPlanPointArray& Ring, std::s
     return true;
 }
 
-bool InsetFloorPlanRing(const TFloorPlanPointArray& Ring, TFloorPlanPointArray& Inset, std::string& Message,
-                        float Distance)
+bool InsetFloorPlanRing(const TFloorPlanPointArray& Ring, TFloorPlanPointArray& Inset,
+                        std::string& Message, float Distance)
 {
     Inset.clear();
     Message.clear();
@@ -202,7 +213,8 @@ bool InsetFloorPlanRing(const TFloorPlanPointArray& Ring, TFloorPlanPointArray& 
         const real d = static_cast<real>(e1x) * e2z - static_cast<real>(e1z) * e2x;
         if (std::fabs(d) <= 1e-7L)
             return Fail(Message, "Inset is unstable at polygon point " + std::to_string(i));
-        const real t = ((static_cast<real>(a2x) - a1x) * e2z - (static_cast<real>(a2z) - a1z) * e2x) / d;
+        const real t =
+            ((static_cast<real>(a2x) - a1x) * e2z - (static_cast<real>(a2z) - a1z) * e2x) / d;
         Inset[i] = MakeFloorPlanPoint(Single(a1x + t * e1x), Single(a1z + t * e1z));
     }
 
@@ -214,9 +226,11 @@ bool InsetFloorPlanRing(const TFloorPlanPointArray& Ring, TFloorPlanPointArray& 
         return Fail(Message, "Inset does not produce a smaller ring");
     for (int i = 0; i < n; ++i) {
         if (!PointInRing(Inset[i], Ring, tol.Area, tol.Len))
-            return Fail(Message, "Inset leaves the outside footprint at point " + std::to_string(i));
+            return Fail(Message,
+                        "Inset leaves the outside footprint at point " + std::to_string(i));
         for (int j = 0; j < n; ++j)
-            if (RingSegmentsIntersect(Inset[i], Inset[(i + 1) % n], Ring[j], Ring[(j + 1) % n], tol.Area, tol.Len))
+            if (RingSegmentsIntersect(Inset[i], Inset[(i + 1) % n], Ring[j], Ring[(j + 1) % n],
+                                      tol.Area, tol.Len))
                 return Fail(Message, "Inset crosses the outside footprint");
     }
     if ((insetArea < 0) != (ringArea < 0))
@@ -225,15 +239,18 @@ bool InsetFloorPlanRing(const TFloorPlanPointArray& Ring, TFloorPlanPointArray& 
     // is kept but every edge runs backwards, which would put the inner wall face outside.
     for (int i = 0; i < n; ++i) {
         const int j = (i + 1) % n;
-        const real dot = (static_cast<real>(Inset[j].X) - Inset[i].X) * (static_cast<real>(Ring[j].X) - Ring[i].X) +
-                         (static_cast<real>(Inset[j].Z) - Inset[i].Z) * (static_cast<real>(Ring[j].Z) - Ring[i].Z);
+        const real dot = (static_cast<real>(Inset[j].X) - Inset[i].X) *
+                             (static_cast<real>(Ring[j].X) - Ring[i].X) +
+                         (static_cast<real>(Inset[j].Z) - Inset[i].Z) *
+                             (static_cast<real>(Ring[j].Z) - Ring[i].Z);
         if (dot <= 0)
             return Fail(Message, "Inset reverses polygon orientation");
     }
     return true;
 }
 
-bool TriangulateFloorPlanRing(const TFloorPlanPointArray& Ring, TIntegerArray& Triangles, std::string& Message)
+bool TriangulateFloorPlanRing(const TFloorPlanPointArray& Ring, TIntegerArray& Triangles,
+                              std::string& Message)
 {
     Triangles.clear();
     Message.clear();
@@ -261,7 +278,8 @@ bool TriangulateFloorPlanRing(const TFloorPlanPointArray& Ring, TIntegerArray& T
                 continue;
             bool empty = true;
             for (int k = 0; k < m && empty; ++k)
-                if (k != prev && k != i && k != next && PointInTriangle(Ring[remaining[k]], a, b, c, sign, areaTol))
+                if (k != prev && k != i && k != next &&
+                    PointInTriangle(Ring[remaining[k]], a, b, c, sign, areaTol))
                     empty = false;
             if (empty)
                 ear = i;
@@ -322,27 +340,31 @@ void CumulativePerimeter(const TFloorPlanPointArray& Ring, TSingleArray& Cum, fl
     Total = sum <= 1e-12f ? 1.0f : sum;
 }
 
-int32_t AddPlanVertex(TMeshData& Mesh, const TFloorPlanPoint& PlanPoint, const TVec3& Normal, float Y,
-                      const TVec3& Colour, const TVec2& UV)
+int32_t AddPlanVertex(TMeshData& Mesh, const TFloorPlanPoint& PlanPoint, const TVec3& Normal,
+                      float Y, const TVec3& Colour, const TVec2& UV)
 {
     return Mesh.AddVertex(TMeshVertex{Vec3(PlanPoint.X, Y, PlanPoint.Z), Normal, Colour, UV});
 }
 
-TIntegerArray AddRingVertices(TMeshData& Mesh, const TFloorPlanPointArray& Ring, const TVec3& Normal, float Y,
-                              const TVec3& Colour, const TRingBounds& Bounds)
+TIntegerArray AddRingVertices(TMeshData& Mesh, const TFloorPlanPointArray& Ring,
+                              const TVec3& Normal, float Y, const TVec3& Colour,
+                              const TRingBounds& Bounds)
 {
     TIntegerArray indices;
     indices.reserve(Ring.size());
     for (const TFloorPlanPoint& p : Ring)
         indices.push_back(
-            AddPlanVertex(Mesh, p, Normal, Y, Colour, PlanarUV(p, Bounds.MinX, Bounds.MaxX, Bounds.MinZ, Bounds.MaxZ)));
+            AddPlanVertex(Mesh, p, Normal, Y, Colour,
+                          PlanarUV(p, Bounds.MinX, Bounds.MaxX, Bounds.MinZ, Bounds.MaxZ)));
     return indices;
 }
 
-void AddRingTriangles(TMeshData& Mesh, const TIntegerArray& Triangles, const TIntegerArray& Indices, bool Flip)
+void AddRingTriangles(TMeshData& Mesh, const TIntegerArray& Triangles, const TIntegerArray& Indices,
+                      bool Flip)
 {
     for (size_t t = 0; t + 2 < Triangles.size(); t += 3) {
-        const int32_t a = Indices[Triangles[t]], b = Indices[Triangles[t + 1]], c = Indices[Triangles[t + 2]];
+        const int32_t a = Indices[Triangles[t]], b = Indices[Triangles[t + 1]],
+                      c = Indices[Triangles[t + 2]];
         if (Flip)
             Mesh.AddTriangle(a, c, b, 0);
         else
@@ -367,8 +389,8 @@ TVec3 EdgeOutward(const TFloorPlanPoint& P, const TFloorPlanPoint& Q)
 }
 
 // The common start of the three builders: clear, prepare the ring, check the settings.
-bool BeginBuild(TMeshData* Mesh, const TFloorPlan* Plan, const char* NilMessage, TFloorPlanPointArray& Ring,
-                std::string& Message)
+bool BeginBuild(TMeshData* Mesh, const TFloorPlan* Plan, const char* NilMessage,
+                TFloorPlanPointArray& Ring, std::string& Message)
 {
     Message.clear();
     if (!Mesh)
@@ -389,9 +411,12 @@ void AddQuadOf(TMeshData& Mesh, const TVec3& Normal, const TVec3& Colour,
     Mesh.AddQuad(idx[0], idx[1], idx[2], idx[3], 0);
 }
 
-TVec3 At(const TFloorPlanPoint& p, float Y) { return Vec3(p.X, Y, p.Z); }
+TVec3 At(const TFloorPlanPoint& p, float Y)
+{
+    return Vec3(p.X, Y, p.Z);
+}
 
-}  // namespace
+} // namespace
 
 bool BuildFloorPlanSlabMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string& Message)
 {
@@ -406,8 +431,10 @@ bool BuildFloorPlanSlabMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string
     const TRingBounds bounds = RingBounds(ring);
     Mesh->Vertices.reserve(6 * static_cast<size_t>(n));
 
-    AddRingTriangles(*Mesh, triangles, AddRingVertices(*Mesh, ring, kUp, s, kSlabColour, bounds), false);
-    AddRingTriangles(*Mesh, triangles, AddRingVertices(*Mesh, ring, kDown, 0, kSlabColour, bounds), true);
+    AddRingTriangles(*Mesh, triangles, AddRingVertices(*Mesh, ring, kUp, s, kSlabColour, bounds),
+                     false);
+    AddRingTriangles(*Mesh, triangles, AddRingVertices(*Mesh, ring, kDown, 0, kSlabColour, bounds),
+                     true);
     for (int k = 0; k < n; ++k) {
         const TFloorPlanPoint& P = ring[k];
         const TFloorPlanPoint& Q = ring[(k + 1) % n];
@@ -445,13 +472,25 @@ bool BuildFloorPlanWallMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string
         const float u1 = j == 0 ? 1.0f : cum[j] / total;
         const TVec3 out = EdgeOutward(Ok, Oj);
         AddQuadOf(*Mesh, out, kWallColour,
-                  {{At(Ok, base), {u0, 1}}, {At(Oj, base), {u1, 1}}, {At(Oj, top), {u1, 0}}, {At(Ok, top), {u0, 0}}});
+                  {{At(Ok, base), {u0, 1}},
+                   {At(Oj, base), {u1, 1}},
+                   {At(Oj, top), {u1, 0}},
+                   {At(Ok, top), {u0, 0}}});
         AddQuadOf(*Mesh, Vec3Scale(out, -1), kWallColour,
-                  {{At(Ik, base), {u0, 1}}, {At(Ik, top), {u0, 0}}, {At(Ij, top), {u1, 0}}, {At(Ij, base), {u1, 1}}});
+                  {{At(Ik, base), {u0, 1}},
+                   {At(Ik, top), {u0, 0}},
+                   {At(Ij, top), {u1, 0}},
+                   {At(Ij, base), {u1, 1}}});
         AddQuadOf(*Mesh, kUp, kWallColour,
-                  {{At(Ok, top), uv(Ok)}, {At(Oj, top), uv(Oj)}, {At(Ij, top), uv(Ij)}, {At(Ik, top), uv(Ik)}});
+                  {{At(Ok, top), uv(Ok)},
+                   {At(Oj, top), uv(Oj)},
+                   {At(Ij, top), uv(Ij)},
+                   {At(Ik, top), uv(Ik)}});
         AddQuadOf(*Mesh, kDown, kWallColour,
-                  {{At(Ok, base), uv(Ok)}, {At(Ik, base), uv(Ik)}, {At(Ij, base), uv(Ij)}, {At(Oj, base), uv(Oj)}});
+                  {{At(Ok, base), uv(Ok)},
+                   {At(Ik, base), uv(Ik)},
+                   {At(Ij, base), uv(Ij)},
+                   {At(Oj, base), uv(Oj)}});
     }
     Mesh->RebuildEdges();
     return true;
@@ -472,7 +511,8 @@ bool BuildFloorPlanRoofMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string
     const TRingBounds b = RingBounds(outer);
 
     if (settings.RoofType == rtFlat) {
-        AddRingTriangles(*Mesh, triangles, AddRingVertices(*Mesh, outer, kUp, base, kRoofColour, b), false);
+        AddRingTriangles(*Mesh, triangles, AddRingVertices(*Mesh, outer, kUp, base, kRoofColour, b),
+                         false);
         Mesh->RebuildEdges();
         return true;
     }
@@ -495,7 +535,8 @@ bool BuildFloorPlanRoofMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string
         const float u1 = j == 0 ? 1.0f : cum[j] / total;
         const TVec3 A = At(Ok, base), Bp = At(Oj, base), C = At(Ij, top);
         const TVec3 slope = Vec3Normalize(Vec3Cross(Vec3Sub(Bp, A), Vec3Sub(C, A)));
-        AddQuadOf(*Mesh, slope, kRoofColour, {{A, {u0, 0}}, {Bp, {u1, 1}}, {C, {u1, 1}}, {At(Ik, top), {u0, 0}}});
+        AddQuadOf(*Mesh, slope, kRoofColour,
+                  {{A, {u0, 0}}, {Bp, {u1, 1}}, {C, {u1, 1}}, {At(Ik, top), {u0, 0}}});
     }
     const TIntegerArray capIndices = AddRingVertices(*Mesh, inner, kUp, top, kRoofColour, b);
     TIntegerArray capTriangles;

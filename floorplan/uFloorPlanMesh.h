@@ -23,10 +23,11 @@ long double RingDistanceSq(const TFloorPlanPoint& a, const TFloorPlanPoint& b);
 long double RingDoubleArea(const TFloorPlanPointArray& Ring);
 // Larger side of the bounding box, never below 1.
 long double RingExtent(const TFloorPlanPointArray& Ring);
-bool PointOnRingSegment(const TFloorPlanPoint& a, const TFloorPlanPoint& b, const TFloorPlanPoint& p,
-                        long double CrossTol, long double BoxTol);
-bool RingSegmentsIntersect(const TFloorPlanPoint& a, const TFloorPlanPoint& b, const TFloorPlanPoint& c,
-                           const TFloorPlanPoint& d, long double CrossTol, long double BoxTol);
+bool PointOnRingSegment(const TFloorPlanPoint& a, const TFloorPlanPoint& b,
+                        const TFloorPlanPoint& p, long double CrossTol, long double BoxTol);
+bool RingSegmentsIntersect(const TFloorPlanPoint& a, const TFloorPlanPoint& b,
+                           const TFloorPlanPoint& c, const TFloorPlanPoint& d, long double CrossTol,
+                           long double BoxTol);
 // Even-odd rule; a point on the boundary counts as inside.
 bool PointInRing(const TFloorPlanPoint& p, const TFloorPlanPointArray& Ring, long double CrossTol,
                  long double BoxTol);
@@ -43,10 +44,11 @@ bool IsSimpleRing(const TFloorPlanPointArray& Ring);
 // The validated open outline of Plan, cleaned and turned clockwise.
 bool GetFloorPlanRing(const TFloorPlan* Plan, TFloorPlanPointArray& Ring, std::string& Message);
 // Every edge moved inward by Distance; point i of Inset belongs to corner i of Ring.
-bool InsetFloorPlanRing(const TFloorPlanPointArray& Ring, TFloorPlanPointArray& Inset, std::string& Message,
-                        float Distance);
+bool InsetFloorPlanRing(const TFloorPlanPointArray& Ring, TFloorPlanPointArray& Inset,
+                        std::string& Message, float Distance);
 // Three ring indices per triangle, in the ring's own winding.
-bool TriangulateFloorPlanRing(const TFloorPlanPointArray& Ring, TIntegerArray& Triangles, std::string& Message);
+bool TriangulateFloorPlanRing(const TFloorPlanPointArray& Ring, TIntegerArray& Triangles,
+                              std::string& Message);
 
 // Mesh helpers.
 struct TRingBounds {
@@ -58,12 +60,14 @@ TVec2 PlanarUV(const TFloorPlanPoint& p, float MinX, float MaxX, float MinZ, flo
 // Cum[k] = length of edges 0..k-1, summed in singles; Total is the whole perimeter
 // (1 when it is at most 1e-12).
 void CumulativePerimeter(const TFloorPlanPointArray& Ring, TSingleArray& Cum, float& Total);
-int32_t AddPlanVertex(TMeshData& Mesh, const TFloorPlanPoint& PlanPoint, const TVec3& Normal, float Y,
-                      const TVec3& Colour, const TVec2& UV);
+int32_t AddPlanVertex(TMeshData& Mesh, const TFloorPlanPoint& PlanPoint, const TVec3& Normal,
+                      float Y, const TVec3& Colour, const TVec2& UV);
 // One vertex per ring point with its planar UV; returns their mesh indices.
-TIntegerArray AddRingVertices(TMeshData& Mesh, const TFloorPlanPointArray& Ring, const TVec3& Normal, float Y,
-                              const TVec3& Colour, const TRingBounds& Bounds);
-void AddRingTriangles(TMeshData& Mesh, const TIntegerArray& Triangles, const TIntegerArray& Indices, bool Flip);
+TIntegerArray AddRingVertices(TMeshData& Mesh, const TFloorPlanPointArray& Ring,
+                              const TVec3& Normal, float Y, const TVec3& Colour,
+                              const TRingBounds& Bounds);
+void AddRingTriangles(TMeshData& Mesh, const TIntegerArray& Triangles, const TIntegerArray& Indices,
+                      bool Flip);
 
 // The three meshes of a generated floor in its local frame (Y = 0 at the floor's base),
 // from the plan's own settings. Mesh is cleared first; after a failure it is to be

@@ -28,7 +28,7 @@ TFloorPlan PlanOf(TFloorPlanPointArray points)
     return plan;
 }
 
-}  // namespace
+} // namespace
 
 TEST(FloorPlanRing, PreparedRingsAreClockwise)
 {
@@ -39,12 +39,12 @@ TEST(FloorPlanRing, PreparedRingsAreClockwise)
     EXPECT_EQ(message, "");
     ASSERT_EQ(ring.size(), 4u);
     EXPECT_LT(RingDoubleArea(ring), 0);
-    for (int i = 0; i < 4; ++i)  // the plan's order reversed
+    for (int i = 0; i < 4; ++i) // the plan's order reversed
         EXPECT_TRUE(FloorPlanPointsEqual(ring[i], kRect[i])) << i;
 
     const TFloorPlan cw = PlanOf(kRect);
     ASSERT_TRUE(GetFloorPlanRing(&cw, ring, message));
-    EXPECT_TRUE(FloorPlanPointsEqual(ring[0], kRect[0]));  // unchanged
+    EXPECT_TRUE(FloorPlanPointsEqual(ring[0], kRect[0])); // unchanged
     EXPECT_TRUE(FloorPlanPointsEqual(ring[1], kRect[1]));
 
     EXPECT_FALSE(GetFloorPlanRing(nullptr, ring, message));
@@ -67,16 +67,16 @@ TEST(FloorPlanRing, DegenerateCleanupKeepsStraightPoints)
 
     TFloorPlanPointArray tiny = {{0, 0}, {0, 0}, {0, 0}, {0, 0}};
     RemoveDegenerateRingPoints(tiny);
-    EXPECT_EQ(tiny.size(), 3u);  // never below three
+    EXPECT_EQ(tiny.size(), 3u); // never below three
 }
 
 TEST(FloorPlanRing, PointInRingCountsTheBoundary)
 {
     const long double tol = 1e-7L;
     EXPECT_TRUE(PointInRing({1, 3}, kL, tol, tol));
-    EXPECT_FALSE(PointInRing({3, 3}, kL, tol, tol));  // in the notch
-    EXPECT_TRUE(PointInRing({1, 2}, kL, tol, tol));   // on the reflex edge
-    EXPECT_TRUE(PointInRing({4, 0}, kL, tol, tol));   // a corner
+    EXPECT_FALSE(PointInRing({3, 3}, kL, tol, tol)); // in the notch
+    EXPECT_TRUE(PointInRing({1, 2}, kL, tol, tol));  // on the reflex edge
+    EXPECT_TRUE(PointInRing({4, 0}, kL, tol, tol));  // a corner
     EXPECT_FALSE(PointInRing({-0.5f, 0.5f}, kL, tol, tol));
     EXPECT_FALSE(PointInRing({0, 0}, {{0, 0}, {1, 1}}, tol, tol));
     EXPECT_TRUE(IsSimpleRing(kU));
@@ -92,8 +92,10 @@ TEST(FloorPlanInset, RectangleShrinksOnEverySide)
         EXPECT_EQ(message, "");
         ASSERT_EQ(inset.size(), 4u);
         for (int i = 0; i < 4; ++i) {
-            EXPECT_NEAR(inset[i].X, kRect[i].X - std::copysign(d, kRect[i].X), 1e-6) << d << " point " << i;
-            EXPECT_NEAR(inset[i].Z, kRect[i].Z - std::copysign(d, kRect[i].Z), 1e-6) << d << " point " << i;
+            EXPECT_NEAR(inset[i].X, kRect[i].X - std::copysign(d, kRect[i].X), 1e-6)
+                << d << " point " << i;
+            EXPECT_NEAR(inset[i].Z, kRect[i].Z - std::copysign(d, kRect[i].Z), 1e-6)
+                << d << " point " << i;
         }
     }
 }
@@ -107,20 +109,29 @@ TEST(FloorPlanInset, FailuresTable)
         float distance;
         const char* message;
     } cases[] = {
-        {"two points", {{0, 0}, {1, 0}}, 0.2f, "Cannot inset a polygon with fewer than three points"},
+        {"two points",
+         {{0, 0}, {1, 0}},
+         0.2f,
+         "Cannot inset a polygon with fewer than three points"},
         {"zero distance", kRect, 0, "Inset distance must be positive"},
         {"negative distance", kRect, -0.2f, "Inset distance must be positive"},
         {"NaN distance", kRect, nan, "Inset distance must be positive"},
-        {"repeated point", {{-2, -1.5f}, {-2, 1.5f}, {-2, 1.5f}, {2, 1.5f}, {2, -1.5f}}, 0.2f,
+        {"repeated point",
+         {{-2, -1.5f}, {-2, 1.5f}, {-2, 1.5f}, {2, 1.5f}, {2, -1.5f}},
+         0.2f,
          "Cannot inset a polygon with a zero-length edge"},
-        {"straight point", {{-2, -1.5f}, {-2, 1.5f}, {0, 1.5f}, {2, 1.5f}, {2, -1.5f}}, 0.2f,
+        {"straight point",
+         {{-2, -1.5f}, {-2, 1.5f}, {0, 1.5f}, {2, 1.5f}, {2, -1.5f}},
+         0.2f,
          "Inset is unstable at polygon point 2"},
-        {"rectangle collapses", kRect, 1.5f, "Inset would create a degenerate or self-intersecting ring"},
+        {"rectangle collapses", kRect, 1.5f,
+         "Inset would create a degenerate or self-intersecting ring"},
         {"rectangle inside out", kRect, 1.7f, "Inset reverses polygon orientation"},
         {"rectangle past both axes", kRect, 3, "Inset crosses the outside footprint"},
         {"rectangle grows", kRect, 5, "Inset does not produce a smaller ring"},
         {"counter-clockwise grows", Reversed(kRect), 0.2f, "Inset does not produce a smaller ring"},
-        {"triangle past its inradius", kTriangle, 1.8f, "Inset leaves the outside footprint at point 0"},
+        {"triangle past its inradius", kTriangle, 1.8f,
+         "Inset leaves the outside footprint at point 0"},
         {"triangle turned half round", kTriangle, 1.5f, "Inset reverses polygon orientation"},
         {"L arms too thin", kL, 0.5f, "Inset would create a degenerate or self-intersecting ring"},
         {"L arms inside out", kL, 0.8f, "Inset reverses polygon orientation"},
@@ -164,14 +175,15 @@ void ExpectSoundTriangulation(const TFloorPlanPointArray& ring, const TIntegerAr
     ASSERT_EQ(triangles.size(), 3 * (ring.size() - 2));
     long double sum = 0;
     for (size_t t = 0; t < triangles.size(); t += 3) {
-        const long double cross = RingCross(ring[triangles[t]], ring[triangles[t + 1]], ring[triangles[t + 2]]);
+        const long double cross =
+            RingCross(ring[triangles[t]], ring[triangles[t + 1]], ring[triangles[t + 2]]);
         EXPECT_EQ(cross < 0, area < 0) << "triangle " << t / 3;
         sum += cross;
     }
     EXPECT_NEAR(static_cast<double>(sum), static_cast<double>(area), 1e-9);
 }
 
-}  // namespace
+} // namespace
 
 TEST(FloorPlanTriangulation, ConvexLAndUShapes)
 {
@@ -179,7 +191,7 @@ TEST(FloorPlanTriangulation, ConvexLAndUShapes)
     std::string message = "stale";
     ASSERT_TRUE(TriangulateFloorPlanRing(kRect, triangles, message));
     EXPECT_EQ(message, "");
-    EXPECT_EQ(triangles, (TIntegerArray{3, 0, 1, 1, 2, 3}));  // first ear in scan order
+    EXPECT_EQ(triangles, (TIntegerArray{3, 0, 1, 1, 2, 3})); // first ear in scan order
     ExpectSoundTriangulation(kRect, triangles);
 
     ASSERT_TRUE(TriangulateFloorPlanRing(kL, triangles, message));
@@ -189,8 +201,8 @@ TEST(FloorPlanTriangulation, ConvexLAndUShapes)
 
     ASSERT_TRUE(TriangulateFloorPlanRing(kU, triangles, message));
     ExpectSoundTriangulation(kU, triangles);
-    EXPECT_NE(triangles[1], 3);  // a reflex corner only becomes an ear once its
-    EXPECT_NE(triangles[1], 4);  // neighbours are clipped
+    EXPECT_NE(triangles[1], 3); // a reflex corner only becomes an ear once its
+    EXPECT_NE(triangles[1], 4); // neighbours are clipped
 
     // Counter-clockwise input keeps its own winding.
     const TFloorPlanPointArray ccw = Reversed(kU);
