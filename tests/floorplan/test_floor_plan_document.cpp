@@ -65,9 +65,10 @@ TEST(FloorPlanDocument, FloorsAndBuildings)
     EXPECT_EQ(building->GetFloor(0), f1);
     EXPECT_EQ(doc.FindFloor(f2->Id()), f2);
     EXPECT_FALSE(building->DeleteFloor(3));
+    const uint32_t deleted = f1->Id();
     EXPECT_TRUE(building->DeleteFloor(0));
     EXPECT_EQ(building->FloorCount(), 2);
-    EXPECT_EQ(doc.FindFloor(f1->Id() + 100000), nullptr);
+    EXPECT_EQ(doc.FindFloor(deleted), nullptr);
 }
 
 TEST(FloorPlanDocument, ExplicitIdsAreReservedAndClonesKeepTheSourceId)
