@@ -6,7 +6,7 @@
 // edge normal (dZ, -dX) points into the polygon.
 //
 // Every routine reports failure by its result and an English message; none raises.
-// Tests run in extended precision on the single coordinates; the inset rounds to single
+// Predicates run in extended precision on the single coordinates; the inset rounds to single
 // precision at fixed points so that its results are reproducible.
 #include "floorplan/uFloorPlan.h"
 #include "scene/uMesh.h"
