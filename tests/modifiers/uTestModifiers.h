@@ -16,7 +16,7 @@ class TAffineTestModifier : public TModifier {
 public:
     explicit TAffineTestModifier(float scale = 1, float offset = 0) : Scale(scale), Offset(offset) {}
     TAffineTestModifier(const TAffineTestModifier& Source)
-        : TModifier(Source), Scale(Source.Scale), Offset(Source.Offset)
+        : TModifier(Source), Scale(Source.Scale), Offset(Source.Offset), TypeId(Source.TypeId)
     {
     }
     ~TAffineTestModifier() override
@@ -24,7 +24,7 @@ public:
         if (OnDestroy)
             OnDestroy(*this);
     }
-    std::string GetTypeId() const override { return "test_affine"; }
+    std::string GetTypeId() const override { return TypeId; }
     std::string GetDisplayName() const override { return "Test Affine"; }
     void Apply(const TMeshData& Source, TMeshData& Dest) override
     {
@@ -68,6 +68,7 @@ public:
 
     float Scale;
     float Offset;
+    std::string TypeId = "test_affine";  // "bend" makes it work on a composite
     TVec3 ObjectScale{0, 0, 0};
     // Called from the destructor (not copied by clones).
     std::function<void(TAffineTestModifier&)> OnDestroy;

@@ -1,0 +1,405 @@
+#include "scene/uSceneObject.h"
+
+#include "modifiers/uModifierStack.h"
+#include "modifiers/uModifiers.h"
+#include "scene/uErrors.h"
+#include "scene/uMesh.h"
+#include "terrain/uHeightmap.h"
+#include "terrain/uTerrainMesh.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <utility>
+
+namespace {
+
+int32_t PrimitiveCounter = 0;
+uint64_t LastMeshSerial = 0;
+
+std::mt19937& DisplayColorGenerator()
+{
+    static std::mt19937 Generator;
+    return Generator;
+}
+
+// Type ids of the modifiers that deform the composite of an owner's descendants.
+constexpr const char* kCompositeTypeIds[] = {"array_2d", "array_circular", "stretch",
+                                             "skew",     "squeeze",        "push",
+                                             "bend",     "wave",           "ripple"};
+
+bool IsCompositeTypeId(const std::string& TypeId)
+{
+    return std::any_of(std::begin(kCompositeTypeIds), std::end(kCompositeTypeIds),
+                       [&](const char* Id) { return TypeId == Id; });
+}
+
+constexpr float kDefaultTerrainSize = 4.0f;
+constexpr float kDefaultTerrainHeight = 0.6f;
+constexpr int kDefaultTerrainResolution = 128;
+
+}  // namespace
+
+std::string PrimitiveTypeName(TPrimitiveType Type)
+{
+    static const char* const Names[kPrimitiveTypeCount] = {
+        "Cube", "Sphere", "Cylinder", "Cone", "Torus", "Plane", "Skybox", "Terrain", "Generated"};
+    if (Type < 0 || Type >= kPrimitiveTypeCount)
+        return {};
+    return Names[Type];
+}
+
+int32_t NextPrimitiveNumber() { return ++PrimitiveCounter; }
+
+TVec3 RandomDisplayColor()
+{
+    std::uniform_real_distribution<float> Unit(0.0f, 1.0f);
+    TVec3 Result;
+    Result.X = Unit(DisplayColorGenerator());
+    Result.Y = Unit(DisplayColorGenerator());
+    Result.Z = Unit(DisplayColorGenerator());
+    return Result;
+}
+
+bool HasCompositeModifier(const TModifierStack* Stack)
+{
+    if (!Stack)
+        return false;
+    for (int32_t i = 0; i < Stack->Count(); ++i) {
+        const TModifier* Modifier = Stack->GetItem(i);
+        if (Modifier->GetEnabled() && IsCompositeTypeId(Modifier->GetTypeId()))
+            return true;
+    }
+    return false;
+}
+
+TSceneObject::TSceneObject(uint32_t Id)
+    : TSceneNode(Id), Modifiers(std::make_unique<TModifierStack>())
+{
+    WireModifierStack();
+}
+
+TSceneObject::~TSceneObject()
+{
+    // The stack notifies its clear when it goes; by then this object is half destroyed,
+    // so its handlers are detached first.
+    Modifiers->SetOnStructureChanged(nullptr);
+    Modifiers->SetOnModifierChanged(nullptr);
+    EvaluatedMesh.reset();
+    BaseMesh.reset();
+    Heightmap.reset();
+    Modifiers.reset();
+}
+
+void TSceneObject::WireModifierStack()
+{
+    Modifiers->SetOnStructureChanged(
+        [this](TModifierStack*, TModifierStackChangeKind, uint32_t, int32_t) { MarkMeshDirty(); });
+    Modifiers->SetOnModifierChanged([this](TModifierStack*, uint32_t) { MarkMeshDirty(); });
+}
+
+void TSceneObject::SetMeshDirty()
+{
+    MeshDirty = true;
+    EvaluationFailed = false;
+}
+
+void TSceneObject::MarkMeshDirty()
+{
+    SetMeshDirty();
+    NotifyAncestorsOfChange();
+}
+
+void TSceneObject::DoTransformChanged()
+{
+    // Every object above holds this transform in its composite. The own mesh does not
+    // depend on the own transform.
+    for (TSceneNode* Node = GetParent(); Node; Node = Node->GetParent())
+        if (auto* Object = dynamic_cast<TSceneObject*>(Node))
+            Object->SetMeshDirty();
+}
+
+void TSceneObject::DoDescendantChanged()
+{
+    // A descendant moved, was linked or unlinked, or its mesh changed: only a composite
+    // owner's input depends on that.
+    if (HasCompositeModifier(Modifiers.get()))
+        SetMeshDirty();
+}
+
+const TMeshData* TSceneObject::GetEvaluatedMesh()
+{
+    Evaluate();
+    return EvaluatedMesh ? EvaluatedMesh.get() : BaseMesh.get();
+}
+
+void TSceneObject::Evaluate()
+{
+    if (!MeshDirty || EvaluationFailed)
+        return;
+    const TMeshData* Input = BaseMesh.get();
+    bool Composite = false;
+    std::unique_ptr<TMeshData> CompositeMesh;
+    TModifierEvaluationResult Result;
+    try {
+        int64_t VertexCount = 0, FaceCount = 0;
+        if (ChildCount() > 0 && HasCompositeModifier(Modifiers.get()) &&
+            BuildChildrenMesh(CompositeMesh, VertexCount, FaceCount)) {
+            Input = CompositeMesh.get();
+            Composite = true;
+        }
+    } catch (...) {
+        // Too large a composite: a failed evaluation like any other. Raising here would
+        // reach the drawing and picking code on every repaint.
+        EvaluationFailed = true;
+        return;
+    }
+    if (!Input)
+        return;
+
+    TModifierEvalContext Context;
+    if (ContextSet) {
+        Context = EvalContext;
+    } else {
+        Context.MaxVertices = kDefaultEvalLimit;
+        Context.MaxFaces = kDefaultEvalLimit;
+        Context.Weight = 1.0f;
+    }
+    Context.ObjectScale = GetScale();
+    Context.Matrix = MatIdentity();
+    Context.CompositeInput = Composite;
+    Context.Owner = this;
+
+    if (TModifierEvaluator().Evaluate(Input, *Modifiers, Context, Result) && Result.Mesh) {
+        EvaluatedMesh = std::move(Result.Mesh);
+        MeshSerial = ++LastMeshSerial;
+        MeshDirty = false;
+    } else {
+        // The last good mesh stays; the failure's message is not shown anywhere.
+        EvaluationFailed = true;
+    }
+}
+
+void TSceneObject::SetEvaluationContext(const TModifierEvalContext& Ctx)
+{
+    // A NaN difference counts as equal.
+    if (ContextSet && Ctx.Frame == EvalContext.Frame && !(std::fabs(EvalContext.FPS - Ctx.FPS) > 1e-6) &&
+        !(std::fabs(EvalContext.Time - Ctx.Time) > 1e-9))
+        return;
+    EvalContext = Ctx;
+    ContextSet = true;
+    MarkMeshDirty();
+}
+
+void TSceneObject::SetBaseMesh(std::unique_ptr<TMeshData> Mesh)
+{
+    BaseMesh = std::move(Mesh);
+    MarkMeshDirty();
+}
+
+void TSceneObject::RebuildPrimitiveMesh()
+{
+    if (BaseMesh)
+        BaseMesh->Clear();
+    else
+        BaseMesh = std::make_unique<TMeshData>();
+    switch (PrimType) {
+    case ptCube:
+        BaseMesh->BuildCube();
+        break;
+    case ptSphere:
+        BaseMesh->BuildSphere(24, 16, 0.5f);
+        break;
+    case ptCylinder:
+        BaseMesh->BuildCylinder(24, 0.5f, 1.0f);
+        break;
+    case ptCone:
+        BaseMesh->BuildCone(24, 0.5f, 1.0f);
+        break;
+    case ptTorus:
+        BaseMesh->BuildTorus(24, 16, 0.35f, 0.15f);
+        break;
+    case ptPlane:
+        BaseMesh->BuildPlane(0.5f);
+        break;
+    case ptSkybox:
+        BaseMesh->BuildSkybox();
+        break;
+    case ptTerrain:
+        if (!Heightmap) {
+            Heightmap = std::make_unique<THeightmap>(kDefaultTerrainResolution);
+            Heightmap->Flatten();
+        }
+        // Written as "<= 0" on purpose: a NaN keeps its value.
+        if (TerrainSize <= 0)
+            TerrainSize = kDefaultTerrainSize;
+        if (TerrainHeight <= 0)
+            TerrainHeight = kDefaultTerrainHeight;
+        BuildTerrainMesh(BaseMesh.get(), Heightmap.get(), TerrainSize, TerrainHeight);
+        break;
+    case ptGenerated:
+        break;
+    }
+    ApplyColorToVertices(Color);
+    MarkMeshDirty();
+}
+
+void TSceneObject::RebuildTerrainMesh()
+{
+    if (PrimType != ptTerrain || !Heightmap)
+        return;
+    if (BaseMesh)
+        BaseMesh->Clear();
+    else
+        BaseMesh = std::make_unique<TMeshData>();
+    BuildTerrainMesh(BaseMesh.get(), Heightmap.get(), TerrainSize, TerrainHeight);
+    ApplyColorToVertices(Color);
+    MarkMeshDirty();
+}
+
+void TSceneObject::ApplyColorToVertices(const TVec3& VertexColor)
+{
+    if (!BaseMesh)
+        return;
+    for (TMeshVertex& Vertex : BaseMesh->Vertices)
+        Vertex.Color = VertexColor;
+}
+
+void TSceneObject::SetHeightmap(std::unique_ptr<THeightmap> Map) { Heightmap = std::move(Map); }
+
+int32_t TSceneObject::AddModifier(std::unique_ptr<TModifier> Modifier)
+{
+    return Modifiers->Add(std::move(Modifier));
+}
+
+void TSceneObject::RemoveModifier(const TModifier* Modifier)
+{
+    for (int32_t i = 0; Modifier && i < Modifiers->Count(); ++i)
+        if (Modifiers->GetItem(i) == Modifier) {
+            Modifiers->Delete(i);
+            return;
+        }
+}
+
+TModifier* TSceneObject::DuplicateModifier(uint32_t ModifierId)
+{
+    const TModifier* Source = Modifiers->FindById(ModifierId);
+    if (!Source)
+        return nullptr;
+    const int32_t Index = Modifiers->Add(Source->Clone());
+    return Index < 0 ? nullptr : Modifiers->GetItem(Index);
+}
+
+void TSceneObject::MoveModifier(int32_t FromIndex, int32_t ToIndex)
+{
+    Modifiers->Move(FromIndex, ToIndex);
+    MarkMeshDirty();
+}
+
+void TSceneObject::ClearModifiers() { Modifiers->Clear(); }
+
+float TSceneObject::GetBoundingRadius() const
+{
+    switch (PrimType) {
+    case ptCube:
+        return 0.87f;
+    case ptSphere:
+    case ptTorus:
+        return 0.52f;
+    case ptCylinder:
+    case ptCone:
+        return 0.72f;
+    case ptPlane:
+        return 0.3f;
+    case ptSkybox:
+        return 210.0f;
+    case ptTerrain:
+        return TerrainSize * 0.5f;
+    case ptGenerated:
+        break;
+    }
+    return 1.0f;
+}
+
+float TSceneObject::MaxScale() const
+{
+    const TVec3& S = GetScale();
+    return std::max({S.X, S.Y, S.Z});
+}
+
+std::unique_ptr<TSceneObject> TSceneObject::Duplicate() const
+{
+    auto Copy = std::make_unique<TSceneObject>();
+    Copy->PrimType = PrimType;
+    Copy->Name = Name + " copy";
+    const TVec3& P = GetPosition();
+    Copy->SetTransform(Vec3(P.X + 0.5f, P.Y, P.Z), GetRotation(), GetScale());
+    Copy->Color = Color;
+    Copy->TexId = TexId;
+    Copy->Blend = Blend;
+    Copy->TerrainSize = TerrainSize;
+    Copy->TerrainHeight = TerrainHeight;
+    if (PrimType == ptTerrain && Heightmap)
+        Copy->Heightmap = Heightmap->Clone();
+    Copy->Selected = false;
+    Copy->SetVisible(true);
+    Copy->SetLocked(false);
+    Copy->DisplayColor = RandomDisplayColor();
+    for (int32_t i = 0; i < Modifiers->Count(); ++i)
+        Copy->Modifiers->Add(Modifiers->GetItem(i)->Clone());
+    if (BaseMesh)
+        Copy->BaseMesh = BaseMesh->Clone();
+    Copy->MeshDirty = true;
+    return Copy;
+}
+
+bool TSceneObject::BuildChildrenMesh(std::unique_ptr<TMeshData>& Mesh, int64_t& VertexCount,
+                                     int64_t& FaceCount)
+{
+    Mesh.reset();
+    VertexCount = 0;
+    FaceCount = 0;
+    if (ChildCount() == 0)
+        return false;
+
+    auto Gathered = std::make_unique<TMeshData>();
+    int64_t V = 0, F = 0;
+    // Pre-order over the descendants, each with the product of the local matrices from
+    // this object (excluded) down to its parent.
+    struct TPending {
+        TSceneNode* Node;
+        TMatrix4 ParentMatrix;
+    };
+    std::vector<TPending> Pending;
+    const auto& Children = GetChildren();
+    for (auto It = Children.rbegin(); It != Children.rend(); ++It)
+        Pending.push_back({*It, MatIdentity()});
+    while (!Pending.empty()) {
+        const TPending Entry = Pending.back();
+        Pending.pop_back();
+        TMatrix4 M;
+        MatMultiply(Entry.ParentMatrix, Entry.Node->GetLocalMatrix(), M);
+        if (auto* Object = dynamic_cast<TSceneObject*>(Entry.Node)) {
+            // A composite owner below contributes its evaluated mesh (its own composite)
+            // and its descendants are gathered again below it.
+            if (const TMeshData* Part = Object->GetEvaluatedMesh()) {
+                // Counted before appending, so an oversized part is never copied.
+                V += static_cast<int64_t>(Part->Vertices.size());
+                F += static_cast<int64_t>(Part->Faces.size());
+                if (V > kCompositeLimit || F > kCompositeLimit)
+                    throw EGeneralError("GatherDescendantMesh: composite exceeds size limits");
+                AppendMeshTransformed(Part, Gathered.get(), M);
+            }
+        }
+        const auto& Below = Entry.Node->GetChildren();
+        for (auto It = Below.rbegin(); It != Below.rend(); ++It)
+            Pending.push_back({*It, M});
+    }
+    if (V == 0 && F == 0)
+        return false;
+    Gathered->RebuildEdges();
+    Mesh = std::move(Gathered);
+    VertexCount = V;
+    FaceCount = F;
+    return true;
+}

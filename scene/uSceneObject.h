@@ -1,0 +1,156 @@
+#pragma once
+// The renderable scene node: it owns a base mesh, a modifier stack and, for terrain, a
+// heightmap, and produces its evaluated mesh on demand by running the stack. Some
+// modifiers work on the composite of the object's descendants' meshes instead of its
+// own base mesh (HasCompositeModifier).
+//
+// Whoever keeps results derived from an evaluated mesh (drawing caches, contact
+// lighting) matches them by the node's id and GetMeshSerial, never by address.
+#include "modifiers/uModifierEvaluator.h"
+#include "scene/uMath.h"
+#include "scene/uSceneNode.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TMeshData;
+class TModifier;
+class TModifierStack;
+class THeightmap;
+
+enum TPrimitiveType : int32_t {
+    ptCube = 0,
+    ptSphere = 1,
+    ptCylinder = 2,
+    ptCone = 3,
+    ptTorus = 4,
+    ptPlane = 5,
+    ptSkybox = 6,
+    ptTerrain = 7,
+    ptGenerated = 8,  // floor-plan output, loaded meshes of no primitive
+};
+constexpr int32_t kPrimitiveTypeCount = 9;
+
+// "Cube", "Sphere", ... "Generated"; empty for a value outside the enumeration.
+std::string PrimitiveTypeName(TPrimitiveType Type);
+
+enum TVertexColorBlend : int32_t {
+    vcbMultiply = 0,     // vertex colours times texture
+    vcbVertexOnly = 1,   // no texture
+    vcbTextureOnly = 2,  // texture with white vertex colours
+};
+
+// The module's counter of new primitives (0 at start, never reset): increments it and
+// returns the new value, which numbers the new primitive's name.
+int32_t NextPrimitiveNumber();
+// Three pseudo-random values in [0, 1), drawn X, Y, Z, from the module's generator.
+TVec3 RandomDisplayColor();
+
+// True when the stack holds an enabled modifier that works on the composite of the
+// owner's descendants; False for no stack.
+bool HasCompositeModifier(const TModifierStack* Stack);
+
+// The most vertices, and the most faces, a composite of descendants may gather.
+constexpr int64_t kCompositeLimit = 1000000;
+
+class TSceneObject : public TSceneNode {
+public:
+    // Id kNoId allocates a fresh scene node id. The object starts without base mesh,
+    // with an empty modifier stack wired to mark the mesh dirty.
+    explicit TSceneObject(uint32_t Id = kNoId);
+    ~TSceneObject() override;
+
+    // Plain fields: no invariant ties them to anything else.
+    TPrimitiveType PrimType = ptGenerated;
+    TVec3 Color{0, 0, 0};         // written into every vertex of a rebuilt primitive
+    TVec3 DisplayColor{0, 0, 0};  // stands in for vertex colours in some display modes
+    int32_t TexId = 0;            // applied to every face when drawing; 0 = none
+    TVertexColorBlend Blend = vcbMultiply;
+    float TerrainSize = 0;    // world size of the terrain grid (4 when a rebuild finds <= 0)
+    float TerrainHeight = 0;  // height scale (0.6 when a rebuild finds <= 0)
+
+    // Mesh state.
+    // Marks the evaluated mesh stale and tells the composite owners above the object that
+    // their input changed. Call it after editing the base mesh in place.
+    void MarkMeshDirty();
+    bool IsMeshDirty() const { return MeshDirty; }
+    // Evaluates when dirty, then the evaluated mesh, or the base mesh when there is none
+    // (which may be none too). Never raises; the mesh stays owned by the object.
+    const TMeshData* GetEvaluatedMesh();
+    // Re-runs the stack when the mesh is dirty. A failed run keeps the last good mesh and
+    // leaves the mesh dirty, but is not repeated until something marks it dirty again:
+    // the same input would fail the same way.
+    void Evaluate();
+    // Number of the mesh GetEvaluatedMesh returns when there is an evaluated one: taken
+    // from a process-wide counter whenever a new evaluated mesh is stored, so no two
+    // meshes share one. 0 while there is none.
+    uint64_t GetMeshSerial() const { return MeshSerial; }
+    bool HasEvaluatedMesh() const { return EvaluatedMesh != nullptr; }
+
+    // Stores the context and marks the mesh dirty unless frame, FPS and time are those
+    // of the stored one (FPS within 1e-6, time within 1e-9).
+    void SetEvaluationContext(const TModifierEvalContext& Ctx);
+    const TModifierEvalContext& GetEvalContext() const { return EvalContext; }
+    bool IsContextSet() const { return ContextSet; }
+
+    // Base mesh.
+    TMeshData* GetBaseMesh() const { return BaseMesh.get(); }
+    // Takes ownership (none is allowed) and marks the mesh dirty.
+    void SetBaseMesh(std::unique_ptr<TMeshData> Mesh);
+    void RebuildPrimitiveMesh();
+    // Only for a terrain object with a heightmap; otherwise nothing.
+    void RebuildTerrainMesh();
+    // Sets the colour of every base-mesh vertex; nothing without a base mesh.
+    void ApplyColorToVertices(const TVec3& VertexColor);
+
+    THeightmap* GetHeightmap() const { return Heightmap.get(); }
+    void SetHeightmap(std::unique_ptr<THeightmap> Map);
+
+    // Modifiers. Every change marks the mesh dirty through the stack's events.
+    TModifierStack& GetModifiers() const { return *Modifiers; }
+    // The index the stack appended it at; -1 for none.
+    int32_t AddModifier(std::unique_ptr<TModifier> Modifier);
+    // Removes and frees it; nothing when it is not in the stack.
+    void RemoveModifier(const TModifier* Modifier);
+    // A clone (new id, same parameters and enabled state) appended at the end; none
+    // when no held modifier has the id.
+    TModifier* DuplicateModifier(uint32_t ModifierId);
+    void MoveModifier(int32_t FromIndex, int32_t ToIndex);
+    void ClearModifiers();
+
+    // Queries.
+    // Approximate half-size by primitive type; ignores the scale and the modifiers.
+    float GetBoundingRadius() const;
+    float MaxScale() const;
+
+    // A new, unregistered and unparented object with a fresh id: " copy" appended to the
+    // name, moved by +0.5 along X, cloned modifiers, base mesh and heightmap, no
+    // evaluated mesh, no evaluation context.
+    std::unique_ptr<TSceneObject> Duplicate() const;
+
+    // The composite of the descendants' evaluated meshes in this object's local space.
+    // False (and no mesh) when there are no children or nothing to gather; raises
+    // EGeneralError "GatherDescendantMesh: composite exceeds size limits" past
+    // kCompositeLimit vertices or faces.
+    bool BuildChildrenMesh(std::unique_ptr<TMeshData>& Mesh, int64_t& VertexCount,
+                           int64_t& FaceCount);
+
+protected:
+    void DoTransformChanged() override;
+    void DoDescendantChanged() override;
+
+private:
+    void SetMeshDirty();
+    void WireModifierStack();
+
+    std::unique_ptr<TMeshData> EvaluatedMesh;
+    bool MeshDirty = true;
+    bool EvaluationFailed = false;  // the last run failed and nothing changed since
+    uint64_t MeshSerial = 0;
+    TModifierEvalContext EvalContext;
+    bool ContextSet = false;
+    std::unique_ptr<TMeshData> BaseMesh;
+    std::unique_ptr<TModifierStack> Modifiers;
+    std::unique_ptr<THeightmap> Heightmap;
+};
