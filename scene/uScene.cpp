@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "scene/uMesh.h"
+
 TScene* CurrentScene = nullptr;
 
 namespace {
@@ -151,11 +153,9 @@ void TScene::UnregisterSubtree(TSceneNode* Node)
 {
     if (Node == nullptr)
         return;
-    std::vector<TSceneNode*> order = PreOrder(Node);
-    // Post-order: each child's subtree in order, then the node. Reversing the pre-order
-    // would visit the children last to first, so build the post-order explicitly.
+    // Post-order: each child's subtree in order, then the node. (Reversing the pre-order
+    // would visit the children last to first.)
     std::vector<TSceneNode*> post;
-    post.reserve(order.size());
     std::vector<std::pair<TSceneNode*, size_t>> stack{{Node, 0}};
     while (!stack.empty()) {
         auto& [n, next] = stack.back();
@@ -184,6 +184,57 @@ void TScene::UnlinkFromParent(TSceneNode* Node)
     if (Node == nullptr || Node->GetParent() == nullptr)
         return;
     Node->GetParent()->RemoveChild(Node);
+}
+
+namespace {
+// The defaults every new object of the scene gets.
+std::unique_ptr<TSceneObject> NewObject(TPrimitiveType PrimType)
+{
+    auto object = std::make_unique<TSceneObject>();
+    object->PrimType = PrimType;
+    object->SetPosition({0, 0, 0});
+    object->SetScaleX(1);
+    object->SetScaleY(1);
+    object->SetScaleZ(1);
+    object->SetRotationX(0);
+    object->SetRotationY(0);
+    object->SetRotationZ(0);
+    object->Color = {0.7f, 0.7f, 0.75f};
+    object->DisplayColor = RandomDisplayColor();
+    object->Selected = false;
+    object->SetVisible(true);
+    object->TexId = 0;
+    object->Blend = vcbMultiply;
+    return object;
+}
+}  // namespace
+
+TSceneObject* TScene::AddPrimitive(TPrimitiveType PrimType)
+{
+    if (PrimType < 0 || PrimType >= kPrimitiveTypeCount)
+        PrimType = ptGenerated;
+    std::unique_ptr<TSceneObject> object = NewObject(PrimType);
+    object->RebuildPrimitiveMesh();
+    object->Name = PrimitiveTypeName(PrimType) + " " + std::to_string(NextPrimitiveNumber());
+    TSceneObject* o = object.release();
+    RegisterNode(o);
+    LinkToParent(o, Root, Root->ChildCount());
+    NotifyChange(sckNodeAdded, o->GetId());
+    return o;
+}
+
+TSceneObject* TScene::AddMeshObject(const std::string& Name, std::unique_ptr<TMeshData> Mesh,
+                                    TSceneNode* Parent)
+{
+    std::unique_ptr<TSceneObject> object = NewObject(ptGenerated);
+    object->SetBaseMesh(Mesh != nullptr ? std::move(Mesh) : std::make_unique<TMeshData>());
+    object->Name = Name;
+    TSceneObject* o = object.release();
+    RegisterNode(o);
+    TSceneNode* parent = Parent != nullptr ? Parent : Root;
+    LinkToParent(o, parent, parent->ChildCount());
+    NotifyChange(sckNodeAdded, o->GetId());
+    return o;
 }
 
 TSceneGroup* TScene::CreateGroup(const std::string& Name, TSceneNode* Parent, int Index)
@@ -283,6 +334,22 @@ TSceneNode* TScene::FindNodeById(uint32_t Id) const
     return it->second.First;
 }
 
+TSceneObject* TScene::GetSelectedObject() const
+{
+    for (TSceneNode* n : PreOrder<TSceneNode>(Root))
+        if (auto* o = dynamic_cast<TSceneObject*>(n); o != nullptr && o->Selected)
+            return o;
+    return nullptr;
+}
+
+TSceneObject* TScene::GetFirstObject() const
+{
+    for (TSceneNode* n : PreOrder<TSceneNode>(Root))
+        if (auto* o = dynamic_cast<TSceneObject*>(n))
+            return o;
+    return nullptr;
+}
+
 bool TScene::IsLockedInHierarchy(const TSceneNode* Node) const
 {
     // Bounded by the registry size, so a corrupt parent chain cannot loop.
@@ -341,7 +408,9 @@ namespace {
 TSceneNode* CloneOneNode(const TSceneNode& Source)
 {
     TSceneNode* copy;
-    if (dynamic_cast<const TSceneGroup*>(&Source) != nullptr)
+    if (auto* object = dynamic_cast<const TSceneObject*>(&Source))
+        copy = object->Duplicate().release();  // mesh, modifiers, colours; transform below
+    else if (dynamic_cast<const TSceneGroup*>(&Source) != nullptr)
         copy = new TSceneGroup();
     else
         copy = new TSceneNode();

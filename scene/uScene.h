@@ -16,8 +16,10 @@
 
 #include "scene/uMath.h"
 #include "scene/uSceneNode.h"
+#include "scene/uSceneObject.h"
 
 class TCinematicEnvironment;
+class TMeshData;
 class TScene;
 
 // Frees a whole subtree: the node and everything below it (a node alone frees only its
@@ -65,6 +67,12 @@ public:
     void UnlinkFromParent(TSceneNode* Node);
 
     // Creating nodes; each sends sckNodeAdded. Parent none means the root.
+    // A primitive at the origin, named after its type and the next primitive number
+    // ("Cube 1", "Sphere 2", ...), appended under the root. A type outside the
+    // enumeration makes an empty generated object.
+    TSceneObject* AddPrimitive(TPrimitiveType PrimType);
+    // A generated object holding Mesh (an empty mesh when none), appended under Parent.
+    TSceneObject* AddMeshObject(const std::string& Name, std::unique_ptr<TMeshData> Mesh, TSceneNode* Parent);
     TSceneGroup* CreateGroup(const std::string& Name, TSceneNode* Parent, int Index);
 
     // Unlinks and frees a subtree, calling OnNodeRemoving for the node and then for its
@@ -86,12 +94,16 @@ public:
     void Clear();
 
     // Deep copy with fresh ids, neither registered nor linked. Every copy keeps its
-    // source's name, transform, Visible and Locked; Selected is False.
+    // source's name, transform, Visible and Locked; Selected is False. Objects are copied
+    // with their meshes and modifiers (TSceneObject::Duplicate).
     TDetachedSubtree CloneSubtree(const TSceneNode* Node) const;
 
     // Queries.
     // Constant time. Node ids must not change while a node is registered.
     TSceneNode* FindNodeById(uint32_t Id) const;
+    // The first object with Selected / the first object, in pre-order from the root.
+    TSceneObject* GetSelectedObject() const;
+    TSceneObject* GetFirstObject() const;
     bool IsLockedInHierarchy(const TSceneNode* Node) const;
     // Any registered node's name equals Name, ignoring ASCII case.
     bool NodeExistsWithName(const std::string& Name) const;
@@ -116,6 +128,17 @@ public:
     TSceneNode* DuplicateSubtree(TSceneNode* Node);
     // Every problem found, one per line joined by CR LF; True when there is none.
     bool ValidateHierarchy(std::string& Messages);
+
+    // Statistics over the visible part of the tree (uSceneStatistics.cpp): a hidden node
+    // hides its whole subtree. They evaluate meshes as needed.
+    int64_t CountObjects() const;
+    int64_t CountVertices() const;
+    int64_t CountTriangles() const;
+    int64_t CountUniqueTextures() const;
+    // Vertices at 32 bytes and face corners at 4 bytes, in whole KB.
+    int64_t EstimateMeshMemoryKB() const;
+    // The scene page's text: the counts above, the process memory and CPU figures.
+    std::string GetStatisticsText() const;
 
     // Scene-wide settings stored in the scene file.
     int32_t LoadVersion = 1;

@@ -1,5 +1,7 @@
 #include "scene/uScene.h"
 
+#include "scene/uMesh.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -359,4 +361,107 @@ TEST(SceneLifetime, DestructionCallsNoReceiver)
         receiverAlive = false;
     }
     EXPECT_EQ(callsAfterDeath, 0);
+}
+
+namespace {
+// The number at the end of a primitive's name.
+int TrailingNumber(const std::string& name) { return std::stoi(name.substr(name.rfind(' ') + 1)); }
+}  // namespace
+
+TEST_F(SceneFixture, PrimitivesShareOneCounterThatClearDoesNotReset)
+{
+    TSceneObject* sphere = Scene.AddPrimitive(ptSphere);
+    const int n = TrailingNumber(sphere->Name);
+    EXPECT_EQ(sphere->Name, "Sphere " + std::to_string(n));
+    TSceneObject* cube = Scene.AddPrimitive(ptCube);
+    EXPECT_EQ(cube->Name, "Cube " + std::to_string(n + 1));
+    Scene.Clear();
+    TSceneObject* cone = Scene.AddPrimitive(ptCone);
+    EXPECT_EQ(cone->Name, "Cone " + std::to_string(n + 2));
+    EXPECT_EQ(Changes().back(), std::make_pair(sckNodeAdded, cone->GetId()));
+}
+
+TEST_F(SceneFixture, AddPrimitiveGivesTheDefaultsAndAppendsUnderTheRoot)
+{
+    Scene.CreateGroup("First", nullptr, 0);
+    TSceneObject* cube = Scene.AddPrimitive(ptCube);
+    EXPECT_EQ(Scene.GetRoot()->GetChildren().back(), cube);
+    EXPECT_TRUE(Scene.IsRegistered(cube));
+    EXPECT_EQ(cube->PrimType, ptCube);
+    EXPECT_EQ(cube->GetPosition(), (TVec3{0, 0, 0}));
+    EXPECT_EQ(cube->GetScale(), (TVec3{1, 1, 1}));
+    EXPECT_EQ(cube->Color, (TVec3{0.7f, 0.7f, 0.75f}));
+    EXPECT_EQ(cube->TexId, 0);
+    EXPECT_EQ(cube->Blend, vcbMultiply);
+    EXPECT_FALSE(cube->Selected);
+    EXPECT_TRUE(cube->GetVisible());
+    for (float c : {cube->DisplayColor.X, cube->DisplayColor.Y, cube->DisplayColor.Z}) {
+        EXPECT_GE(c, 0);
+        EXPECT_LT(c, 1);
+    }
+    ASSERT_NE(cube->GetBaseMesh(), nullptr);
+    EXPECT_EQ(cube->GetBaseMesh()->Vertices.size(), 24u);
+    EXPECT_EQ(cube->GetBaseMesh()->Vertices[0].Color, (TVec3{0.7f, 0.7f, 0.75f}));
+
+    // A type outside the enumeration cannot index the name table: an empty generated object.
+    TSceneObject* odd = Scene.AddPrimitive(static_cast<TPrimitiveType>(42));
+    EXPECT_EQ(odd->PrimType, ptGenerated);
+    EXPECT_EQ(odd->Name.rfind("Generated ", 0), 0u);
+}
+
+TEST_F(SceneFixture, AddMeshObjectTakesTheMeshUnderTheGivenParent)
+{
+    TSceneGroup* g = Scene.CreateGroup("G", nullptr, 0);
+    auto mesh = std::make_unique<TMeshData>();
+    mesh->BuildPlane();
+    const TMeshData* raw = mesh.get();
+    TSceneObject* o = Scene.AddMeshObject("Slab", std::move(mesh), g);
+    EXPECT_EQ(o->Name, "Slab");
+    EXPECT_EQ(o->PrimType, ptGenerated);
+    EXPECT_EQ(o->GetParent(), g);
+    EXPECT_EQ(o->GetBaseMesh(), raw);
+    TSceneObject* empty = Scene.AddMeshObject("Empty", nullptr, nullptr);
+    EXPECT_EQ(empty->GetParent(), Scene.GetRoot());
+    ASSERT_NE(empty->GetBaseMesh(), nullptr);
+    EXPECT_TRUE(empty->GetBaseMesh()->Vertices.empty());
+    EXPECT_EQ(Changes().back(), std::make_pair(sckNodeAdded, empty->GetId()));
+}
+
+TEST_F(SceneFixture, SelectedAndFirstObjectFollowPreOrder)
+{
+    EXPECT_EQ(Scene.GetFirstObject(), nullptr);
+    EXPECT_EQ(Scene.GetSelectedObject(), nullptr);
+    TSceneGroup* g = Scene.CreateGroup("G", nullptr, 0);
+    TSceneObject* late = Scene.AddPrimitive(ptCube);
+    TSceneObject* nested = Scene.AddMeshObject("Nested", nullptr, g);
+    EXPECT_EQ(Scene.GetFirstObject(), nested);
+    late->Selected = true;
+    EXPECT_EQ(Scene.GetSelectedObject(), late);
+    nested->Selected = true;
+    EXPECT_EQ(Scene.GetSelectedObject(), nested);
+    g->Selected = true;  // a selected group is not an object
+    EXPECT_EQ(Scene.GetSelectedObject(), nested);
+}
+
+TEST_F(SceneFixture, ClonedObjectKeepsNameTransformAndMesh)
+{
+    TSceneGroup* g = Scene.CreateGroup("Group", nullptr, 0);
+    g->SetPosition({5, 0, 0});
+    TSceneObject* cube = Scene.AddPrimitive(ptCube);
+    Scene.ReparentNode(cube, g, 0, true);
+    cube->SetPosition({1, 0, 0});
+    cube->Color = {0.1f, 0.2f, 0.3f};
+    cube->TexId = 4;
+    TDetachedSubtree copy = Scene.CloneSubtree(g);
+    ASSERT_EQ(copy->ChildCount(), 1);
+    auto* c = dynamic_cast<TSceneObject*>(copy->GetChild(0));
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->Name, cube->Name);  // not "... copy"
+    EXPECT_EQ(c->GetPosition(), (TVec3{1, 0, 0}));  // no offset inside a clone
+    EXPECT_EQ(copy->GetPosition(), (TVec3{5, 0, 0}));
+    EXPECT_EQ(c->Color, cube->Color);
+    EXPECT_EQ(c->TexId, 4);
+    ASSERT_NE(c->GetBaseMesh(), nullptr);
+    EXPECT_NE(c->GetBaseMesh(), cube->GetBaseMesh());
+    EXPECT_EQ(c->GetBaseMesh()->Vertices, cube->GetBaseMesh()->Vertices);
 }

@@ -347,3 +347,19 @@ TEST_F(HierarchyFixture, ValidateWantsTheRootFirst)
     EXPECT_FALSE(Scene.ValidateHierarchy(messages));
     EXPECT_EQ(messages, "Root must be the first registered node.");
 }
+
+TEST_F(HierarchyFixture, DuplicatedObjectIsNumberedOnAndOffsetOnce)
+{
+    TSceneObject* cube = Scene.AddPrimitive(ptCube);
+    cube->Name = "Cube 3";
+    cube->SetPosition({1, 0, 0});
+    TSceneObject* other = Scene.AddPrimitive(ptSphere);
+    other->Name = "CUBE 4";
+    auto* copy = dynamic_cast<TSceneObject*>(Scene.DuplicateSubtree(cube));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->Name, "Cube 5");
+    EXPECT_EQ(copy->GetPosition(), (TVec3{1.5f, 0, 0}));
+    EXPECT_EQ(copy->PrimType, ptCube);
+    EXPECT_EQ(Scene.GetRoot()->IndexOfChild(copy), Scene.GetRoot()->IndexOfChild(cube) + 1);
+    EXPECT_EQ(Scene.GetSelectedObject(), copy);
+}
