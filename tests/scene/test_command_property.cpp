@@ -1,0 +1,393 @@
+// Random hierarchy and animation commands against a random scene: every undo must bring
+// back exactly the state before its command, every redo exactly the state after it, and a
+// refused command must change nothing. States are compared through a canonical dump of
+// ids, names, parents, child order, transforms (bit patterns), project time and keys.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <charconv>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "scene/uAnimationCommands.h"
+#include "scene/uCommandHistory.h"
+#include "scene/uHierarchyCommands.h"
+#include "scene/uScene.h"
+
+namespace {
+
+void Put(std::string& Out, int64_t Value)
+{
+    char buffer[24];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, Value);
+    Out.append(buffer, end);
+    Out += ' ';
+}
+
+// Floats by bit pattern: equal dumps mean bit-identical values.
+void Put(std::string& Out, float Value) { Put(Out, static_cast<int64_t>(std::bit_cast<uint32_t>(Value))); }
+
+void Put(std::string& Out, const TVec3& V)
+{
+    Put(Out, V.X);
+    Put(Out, V.Y);
+    Put(Out, V.Z);
+}
+
+void Put(std::string& Out, const TPropertyValue& V)
+{
+    Put(Out, static_cast<int64_t>(V.Kind));
+    Put(Out, V.Float);
+    Put(Out, static_cast<int64_t>(V.Int));
+    Put(Out, static_cast<int64_t>(V.Bool));
+    Put(Out, V.Vector);
+}
+
+std::string DumpScene(const TScene& Scene)
+{
+    std::string out;
+    size_t walked = 0;
+    struct TItem {
+        const TSceneNode* Node;
+        int Depth;
+    };
+    std::vector<TItem> stack{{Scene.GetRoot(), 0}};
+    while (!stack.empty()) {
+        const TItem item = stack.back();
+        stack.pop_back();
+        const TSceneNode* node = item.Node;
+        ++walked;
+        Put(out, static_cast<int64_t>(item.Depth));
+        Put(out, static_cast<int64_t>(node->GetId()));
+        out += node->Name;
+        out += '|';
+        Put(out, static_cast<int64_t>(node->GetVisible()));
+        Put(out, static_cast<int64_t>(node->GetLocked()));
+        Put(out, node->GetPosition());
+        Put(out, node->GetRotation());
+        Put(out, node->GetScale());
+        out += '\n';
+        // The links and the id lookup must agree with the tree.
+        if (Scene.FindNodeById(node->GetId()) != node)
+            out += "LOOKUP MISMATCH\n";
+        const auto& children = node->GetChildren();
+        for (auto it = children.rbegin(); it != children.rend(); ++it) {
+            if ((*it)->GetParent() != node)
+                out += "PARENT MISMATCH\n";
+            stack.push_back({*it, item.Depth + 1});
+        }
+    }
+    if (walked != static_cast<size_t>(Scene.NodeCount()) + 1)
+        out += "REGISTRY MISMATCH\n";
+    return out;
+}
+
+std::string DumpAnimation(const TAnimationDocument& Animation)
+{
+    std::string out;
+    const TProjectTime& time = Animation.ProjectTime;
+    Put(out, static_cast<int64_t>(time.GetStartFrame()));
+    Put(out, static_cast<int64_t>(time.GetEndFrame()));
+    Put(out, static_cast<int64_t>(time.GetCurrentFrame()));
+    Put(out, time.GetFPS());
+    Put(out, static_cast<int64_t>(time.GetLoopTimeline()));
+    out += '\n';
+    for (int c = 0; c < Animation.ClipCount(); ++c) {
+        const TAnimationClip* clip = Animation.GetClip(c);
+        out += "clip ";
+        Put(out, static_cast<int64_t>(clip->GetNodeId()));
+        Put(out, static_cast<int64_t>(clip->StartFrame));
+        Put(out, static_cast<int64_t>(clip->GetLength()));
+        Put(out, static_cast<int64_t>(clip->PlaybackMode));
+        out += '\n';
+        for (int t = 0; t < clip->Tracks.Count(); ++t) {
+            const TAnimationTrack* track = clip->Tracks.GetItem(t);
+            const TPropertyPath& path = track->GetTarget();
+            out += " track ";
+            Put(out, static_cast<int64_t>(path.NodeId));
+            Put(out, static_cast<int64_t>(path.ComponentKind));
+            Put(out, static_cast<int64_t>(path.ComponentId));
+            Put(out, static_cast<int64_t>(path.PropertyId));
+            Put(out, static_cast<int64_t>(track->GetValueKind()));
+            Put(out, track->GetRestValue());
+            for (int k = 0; k < track->KeyCount(); ++k) {
+                const TAnimationKey& key = track->GetKey(k);
+                out += "\n  key ";
+                Put(out, static_cast<int64_t>(key.Frame));
+                Put(out, static_cast<int64_t>(key.Interpolation));
+                Put(out, key.Value);
+            }
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+class CommandPropertyRun {
+public:
+    explicit CommandPropertyRun(uint32_t Seed) : Random(Seed)
+    {
+        Target.Animation = &Animation;
+        Target.Scene = &Scene;
+        Target.MarkChanged = [this] { ++Revision; };
+        BuildRandomScene();
+    }
+
+    std::string Dump() const { return DumpScene(Scene) + "--\n" + DumpAnimation(Animation); }
+
+    // Runs Steps random actions (mostly new commands, some undos and redos), checking each
+    // against the dumps taken around it.
+    void Run(int Steps)
+    {
+        for (int step = 0; step < Steps && !::testing::Test::HasFatalFailure(); ++step) {
+            const int roll = Int(0, 99);
+            if (roll < 8)
+                UndoChecked();
+            else if (roll < 12)
+                RedoChecked();
+            else
+                ExecuteRandomCommand();
+        }
+    }
+
+    // Undoes every command the history holds, then redoes them all.
+    void UnwindAndReplay()
+    {
+        const std::string end = Dump();
+        while (History.CanUndo() && !::testing::Test::HasFatalFailure())
+            UndoChecked();
+        ASSERT_TRUE(UndoDumps.empty());
+        while (History.CanRedo() && !::testing::Test::HasFatalFailure())
+            RedoChecked();
+        ASSERT_EQ(Dump(), end);
+    }
+
+    int CommandsRun = 0;
+    int CommandsRefused = 0;
+
+private:
+    int Int(int Low, int High) { return std::uniform_int_distribution<int>(Low, High)(Random); }
+    float Real(float Low, float High) { return std::uniform_real_distribution<float>(Low, High)(Random); }
+
+    std::vector<TSceneNode*> LiveNodes() const
+    {
+        std::vector<TSceneNode*> nodes;
+        for (TSceneNode* node : Scene.GetNodes())
+            if (node != nullptr && node != Scene.GetRoot())
+                nodes.push_back(node);
+        return nodes;
+    }
+
+    TSceneNode* AnyNode(bool RootToo)
+    {
+        const std::vector<TSceneNode*> nodes = LiveNodes();
+        if (nodes.empty() || (RootToo && Int(0, 9) == 0))
+            return Scene.GetRoot();
+        return nodes[static_cast<size_t>(Int(0, static_cast<int>(nodes.size()) - 1))];
+    }
+
+    // An id of a node that exists, existed once, or never did.
+    uint32_t AnyId()
+    {
+        const int roll = Int(0, 19);
+        if (roll == 0)
+            return 987654321u;
+        if (roll <= 3 && !SeenIds.empty())
+            return SeenIds[static_cast<size_t>(Int(0, static_cast<int>(SeenIds.size()) - 1))];
+        return AnyNode(true)->GetId();
+    }
+
+    TVec3 RandomVec(float Low, float High) { return {Real(Low, High), Real(Low, High), Real(Low, High)}; }
+
+    void RandomTransform(TSceneNode& Node)
+    {
+        TVec3 scale{1, 1, 1};
+        if (Int(0, 2) == 0)
+            scale = RandomVec(0.5f, 2.0f);  // non-uniform: some reparents must be refused
+        Node.SetTransform(RandomVec(-5, 5), {Real(-180, 180), Real(-90, 90), Real(-180, 180)}, scale);
+    }
+
+    void BuildRandomScene()
+    {
+        for (int i = 0; i < 30; ++i) {
+            TSceneNode* parent = AnyNode(true);
+            TSceneGroup* group = Scene.CreateGroup("Node " + std::to_string(i), parent, Int(0, 5));
+            RandomTransform(*group);
+            if (Int(0, 14) == 0)
+                group->SetLocked(true);
+            if (Int(0, 9) == 0)
+                group->SetVisible(false);
+            SeenIds.push_back(group->GetId());
+        }
+        for (int i = 0; i < 5; ++i) {
+            TPropertyPath path = MakeNodePropertyPath(AnyNode(false)->GetId(), Int(1, 9));
+            Animation.SetKey(path, Int(0, 100), MakeFloatPropertyValue(Real(-3, 3)),
+                             MakeFloatPropertyValue(Real(-3, 3)), Int(0, 1));
+        }
+    }
+
+    std::unique_ptr<TEditorCommand> RandomHierarchyCommand()
+    {
+        switch (Int(0, 4)) {
+        case 0:
+            return std::make_unique<TCreateGroupCommand>(Scene, "Group", Int(0, 4) == 0 ? nullptr : AnyNode(true),
+                                                         Int(-1, 6));
+        case 1:
+            return std::make_unique<TDeleteSubtreeCommand>(Scene, Int(0, 19) == 0 ? nullptr : AnyNode(true));
+        case 2: {
+            TSceneNode* source = AnyNode(true);
+            if (Scene.NodeCount() > 120)
+                source = nullptr;  // keep the scene small
+            return std::make_unique<TDuplicateSubtreeCommand>(Scene, source);
+        }
+        case 3:
+            return std::make_unique<TRenameNodeCommand>(Scene, "Renamed " + std::to_string(Int(0, 999)),
+                                                        AnyNode(true));
+        default: {
+            TSceneNodeIdArray ids;
+            const int count = Int(1, 3);
+            for (int i = 0; i < count; ++i)
+                ids.push_back(AnyId());
+            return std::make_unique<TReparentNodesCommand>(Scene, Int(0, 1) == 1, Int(-1, 8), AnyId(), ids);
+        }
+        }
+    }
+
+    // Touches a few properties as the editor does, makes the key command, then puts the
+    // touched values back so that only commands change the scene.
+    std::unique_ptr<TEditorCommand> RandomKeyCommand()
+    {
+        TAnimationRecorder recorder;
+        struct TTouched {
+            TSceneNode* Node;
+            int32_t Property;
+            TPropertyValue Old;
+        };
+        std::vector<TTouched> touched;
+        const int count = Int(1, 3);
+        for (int i = 0; i < count; ++i) {
+            const uint32_t id = AnyId();
+            const int32_t property = Int(1, 10);
+            TSceneNode* node = Scene.FindNodeById(id);
+            if (node == nullptr || node == Scene.GetRoot()) {
+                // A node deleted after its touch: the command must leave it out.
+                recorder.RecordTouch(MakeNodePropertyPath(id, property), MakeFloatPropertyValue(0));
+                continue;
+            }
+            TPropertyValue old;
+            node->GetPropertyValue(property, old);
+            recorder.RecordTouch(MakeNodePropertyPath(id, property), old);
+            const TPropertyValue now = property == kNodePropertyVisible
+                                           ? MakeBooleanPropertyValue(Int(0, 1) == 1)
+                                           : MakeFloatPropertyValue(Real(-4, 4));
+            node->SetPropertyValue(property, now, 0);
+            touched.push_back({node, property, old});
+        }
+        std::unique_ptr<TEditorCommand> command;
+        try {
+            command = std::make_unique<TInsertOrUpdateTouchedKeysCommand>(Target, Int(-10, 120), &recorder);
+        } catch (const EArgumentError&) {
+        }
+        for (auto it = touched.rbegin(); it != touched.rend(); ++it)
+            it->Node->SetPropertyValue(it->Property, it->Old, 4);
+        return command;
+    }
+
+    std::unique_ptr<TEditorCommand> RandomAnimationCommand()
+    {
+        try {
+            switch (Int(0, 2)) {
+            case 0:
+                return RandomKeyCommand();
+            case 1:
+                return std::make_unique<TChangeClipRangeCommand>(Target, AnyId(), Int(-20, 100), Int(0, 150));
+            default:
+                return std::make_unique<TChangeClipPlaybackModeCommand>(Target, AnyId(),
+                                                                        Int(0, 1) == 1 ? cpmLoop : cpmOnce);
+            }
+        } catch (const EArgumentError&) {
+            return nullptr;  // refused at construction: nothing exists, nothing changed
+        }
+    }
+
+    void ExecuteRandomCommand()
+    {
+        std::unique_ptr<TEditorCommand> command =
+            Int(0, 2) == 0 ? RandomAnimationCommand() : RandomHierarchyCommand();
+        const std::string before = Dump();
+        if (command == nullptr) {
+            ASSERT_EQ(Dump(), before);
+            return;
+        }
+        const std::string description = command->GetDescription();
+        try {
+            History.Execute(std::move(command));
+        } catch (const EGeneralError&) {
+            ++CommandsRefused;
+            ASSERT_EQ(Dump(), before) << "a refused " << description << " changed the document";
+            return;
+        }
+        ++CommandsRun;
+        for (TSceneNode* node : LiveNodes())
+            SeenIds.push_back(node->GetId());
+        UndoDumps.push_back(before);
+        while (UndoDumps.size() > History.UndoCount())
+            UndoDumps.erase(UndoDumps.begin());
+        RedoDumps.clear();
+    }
+
+    void UndoChecked()
+    {
+        if (!History.CanUndo())
+            return;
+        const std::string description = History.NextUndo()->GetDescription();
+        const std::string after = Dump();
+        ASSERT_TRUE(History.Undo());
+        ASSERT_EQ(Dump(), UndoDumps.back()) << "undo of " << description;
+        UndoDumps.pop_back();
+        RedoDumps.push_back(after);
+    }
+
+    void RedoChecked()
+    {
+        if (!History.CanRedo())
+            return;
+        const std::string description = History.NextRedo()->GetDescription();
+        const std::string before = Dump();
+        ASSERT_TRUE(History.Redo());
+        ASSERT_EQ(Dump(), RedoDumps.back()) << "redo of " << description;
+        RedoDumps.pop_back();
+        UndoDumps.push_back(before);
+    }
+
+    std::mt19937 Random;
+    TScene Scene;
+    TAnimationDocument Animation;
+    TAnimationCommandTarget Target;
+    int64_t Revision = 0;
+    TCommandHistory History{1000};
+    std::vector<std::string> UndoDumps;  // the state before each command of the undo list
+    std::vector<std::string> RedoDumps;  // the state after each command of the redo list
+    std::vector<uint32_t> SeenIds;
+};
+
+}  // namespace
+
+TEST(CommandProperty, RandomCommandsUndoAndRedoExactly)
+{
+    for (uint32_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        CommandPropertyRun run(seed);
+        run.Run(1200);
+        if (HasFatalFailure())
+            return;
+        run.UnwindAndReplay();
+        if (HasFatalFailure())
+            return;
+        // The run must exercise both outcomes, or it proves little.
+        EXPECT_GT(run.CommandsRun, 500);
+        EXPECT_GT(run.CommandsRefused, 0);
+    }
+}
