@@ -1,0 +1,223 @@
+// Drawing the four views at 1280 x 760 under Mesa's software renderer, for scenes of
+// about 10,000, 100,000 and 1,000,000 triangles, against a floor: the same triangles
+// drawn once per view from prepacked client-side arrays with glDrawArrays, and nothing
+// else. Run under an X server: xvfb-run -a build/bench/quill_bench_draw
+#include "editor/uCamera.h"
+#include "editor/uMeshDrawCache.h"
+#include "editor/uSceneDraw.h"
+#include "editor/uViewport.h"
+#include "scene/uMesh.h"
+
+#include <GL/gl.h>
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int Width = 1280, Height = 760;
+
+struct TBenchScene {
+    std::vector<TMeshData> Meshes;
+    std::vector<TVec3> Offsets;
+    std::vector<TVec3> DisplayColors;
+    int64_t Triangles = 0;
+    // The floor's arrays: every triangle de-indexed, in world space.
+    std::vector<float> Positions, Normals, Colors;
+};
+
+// Spheres of about 10,000 triangles each in a square block around the origin.
+TBenchScene MakeScene(int64_t Triangles)
+{
+    TBenchScene s;
+    const int64_t count = std::max<int64_t>(1, Triangles / 10000);
+    const int side = int(std::ceil(std::sqrt(double(count))));
+    for (int64_t i = 0; i < count; ++i) {
+        TMeshData m;
+        m.BuildSphere(72, 70, 0.5f); // 2 x 72 pole triangles + 69 bands x 72 quads
+        for (size_t v = 0; v < m.Vertices.size(); ++v)
+            m.Vertices[v].Color = Vec3(0.5f + 0.5f * float(v % 3) / 3.0f, 0.55f, 0.3f);
+        for (const TMeshFace& f : m.Faces) s.Triangles += f.Count - 2;
+        const float x = float(int(i % side)) - side * 0.5f, z = float(int(i / side)) - side * 0.5f;
+        s.Offsets.push_back(Vec3(x * 1.2f, 0.5f, z * 1.2f));
+        s.DisplayColors.push_back(Vec3(0.2f + 0.6f * float(i % 5) / 5.0f, 0.7f, 0.4f));
+        s.Meshes.push_back(std::move(m));
+    }
+    for (size_t k = 0; k < s.Meshes.size(); ++k) {
+        const TMeshData& m = s.Meshes[k];
+        for (const TMeshFace& f : m.Faces)
+            for (int c = 1; c + 1 < f.Count; ++c)
+                for (int corner : {0, c, c + 1}) {
+                    const TMeshVertex& v = m.Vertices[size_t(f.Indices[size_t(corner)])];
+                    const TVec3 p = Vec3Add(v.Position, s.Offsets[k]);
+                    s.Positions.insert(s.Positions.end(), {p.X, p.Y, p.Z});
+                    s.Normals.insert(s.Normals.end(), {v.Normal.X, v.Normal.Y, v.Normal.Z});
+                    s.Colors.insert(s.Colors.end(), {v.Color.X, v.Color.Y, v.Color.Z});
+                }
+    }
+    return s;
+}
+
+class TGLTarget {
+public:
+    TGLTarget()
+    {
+        QSurfaceFormat f;
+        f.setProfile(QSurfaceFormat::CompatibilityProfile);
+        f.setVersion(2, 1);
+        f.setDepthBufferSize(24);
+        Surface.setFormat(f);
+        Surface.create();
+        Context.setFormat(f);
+        Context.create();
+        Context.makeCurrent(&Surface);
+        Fbo = std::make_unique<QOpenGLFramebufferObject>(Width, Height, QOpenGLFramebufferObject::Depth);
+        Fbo->bind();
+    }
+    QOffscreenSurface Surface;
+    QOpenGLContext Context;
+    std::unique_ptr<QOpenGLFramebufferObject> Fbo;
+};
+
+// Made in main, after the application object, and freed before it.
+TGLTarget* TheTarget = nullptr;
+TGLTarget& Target()
+{
+    return *TheTarget;
+}
+
+void SetUpCamera(TCamera& Camera, TOrthoViews& Ortho, const TBenchScene& S)
+{
+    const float extent = float(std::sqrt(double(S.Meshes.size()))) * 1.2f + 1.0f;
+    Camera.Position = Vec3Sub(Vec3(0, 0.5f, 0), Vec3Scale(Camera.CameraForward(), extent * 1.6f));
+    Ortho.Zoom = float(Height / 2) / extent;
+}
+
+// The editor's paint of the four views: grid, labels, tripods and the scene through the
+// vertex-array drawing with the display mode's colours (or, for comparison, through
+// immediate drawing with the colours substituted in the mesh).
+void BM_FourViews(benchmark::State& State, int32_t Mode, bool Immediate)
+{
+    Target();
+    const TBenchScene scene = MakeScene(State.range(0));
+    TCamera camera;
+    TOrthoViews ortho;
+    SetUpCamera(camera, ortho, scene);
+    TViewport viewport(camera, ortho);
+    TMeshDrawCache cache;
+    viewport.GridSize = [] { return 0.25f; };
+    viewport.DrawScene = [&](int) {
+        if (Mode == dmWireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        if (Mode == dmShaded) {
+            DrawGridPoints(1000.0f, 0.25f);
+            DrawWorldAxes();
+        }
+        for (size_t k = 0; k < scene.Meshes.size(); ++k) {
+            glPushMatrix();
+            glTranslatef(scene.Offsets[k].X, scene.Offsets[k].Y, scene.Offsets[k].Z);
+            TMeshDrawOptions o;
+            if (Mode == dmWireframe) {
+                o.OverrideTexId = true;
+                o.UniformColor = true;
+                o.Color = scene.DisplayColors[k];
+            }
+            if (Immediate) {
+                // One glBegin/glEnd fan per face, colours substituted in the mesh.
+                TMeshData& m = const_cast<TMeshData&>(scene.Meshes[k]);
+                std::vector<TVec3> saved;
+                if (o.UniformColor)
+                    for (TMeshVertex& v : m.Vertices) {
+                        saved.push_back(v.Color);
+                        v.Color = o.Color;
+                    }
+                m.DrawFaces();
+                for (size_t i = 0; i < saved.size(); ++i) m.Vertices[i].Color = saved[i];
+            } else {
+                cache.DrawFaces(scene.Meshes[k], o);
+            }
+            glPopMatrix();
+        }
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    };
+    for (auto _ : State) {
+        cache.BeginPaint();
+        viewport.PaintViewport(Width, Height, 1.0);
+        glFinish();
+    }
+    State.counters["triangles"] = double(scene.Triangles);
+    State.SetItemsProcessed(State.iterations() * scene.Triangles * 4);
+}
+
+// The floor: the same triangles, once per view, from prepacked arrays.
+void BM_FloorArrays(benchmark::State& State, int32_t Mode, int Views)
+{
+    Target();
+    const TBenchScene scene = MakeScene(State.range(0));
+    TCamera camera;
+    TOrthoViews ortho;
+    SetUpCamera(camera, ortho, scene);
+    for (auto _ : State) {
+        glViewport(0, 0, Width, Height);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_DEPTH_TEST);
+        glPolygonMode(GL_FRONT_AND_BACK, Mode == dmWireframe ? GL_LINE : GL_FILL);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glEnableClientState(GL_COLOR_ARRAY);
+        glVertexPointer(3, GL_FLOAT, 0, scene.Positions.data());
+        glNormalPointer(GL_FLOAT, 0, scene.Normals.data());
+        glColorPointer(3, GL_FLOAT, 0, scene.Colors.data());
+        for (int v = 0; v < Views; ++v) {
+            const TViewRect r = ViewRectOf(v, Width, Height);
+            glViewport(r.X, r.Y, r.W, r.H);
+            TGLMatrix p, mv;
+            ViewMatrices(v, r.W, r.H, camera, ortho, p, mv);
+            glMatrixMode(GL_PROJECTION);
+            glLoadMatrixd(p.data());
+            glMatrixMode(GL_MODELVIEW);
+            glLoadMatrixd(mv.data());
+            glDrawArrays(GL_TRIANGLES, 0, GLsizei(scene.Positions.size() / 3));
+        }
+        glDisableClientState(GL_COLOR_ARRAY);
+        glDisableClientState(GL_NORMAL_ARRAY);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glFinish();
+    }
+    State.counters["triangles"] = double(scene.Triangles);
+    State.SetItemsProcessed(State.iterations() * scene.Triangles * Views);
+}
+
+void Sizes(benchmark::internal::Benchmark* b)
+{
+    b->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+}
+
+BENCHMARK_CAPTURE(BM_FourViews, Wireframe, dmWireframe, false)->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_FourViews, Wireframe_Immediate, dmWireframe, true)->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_FloorArrays, Wireframe_FourViews, dmWireframe, 4)->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_FloorArrays, Wireframe_OneView, dmWireframe, 1)->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_FourViews, Shaded, dmShaded, false)->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_FloorArrays, Shaded_FourViews, dmShaded, 4)->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_FloorArrays, Shaded_OneView, dmShaded, 1)->Apply(Sizes);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    auto target = std::make_unique<TGLTarget>();
+    TheTarget = target.get();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    TheTarget = nullptr;
+    target.reset();
+    return 0;
+}
