@@ -4,6 +4,8 @@
 
 int main(int argc, char** argv)
 {
+    // As the program does: every GL view shares one set of textures.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
