@@ -4,16 +4,8 @@
 #include "editor/uGLView.h"
 #include "editor/uStatusBar.h"
 
-#if __has_include("scene/uTextures.h")
 #include "scene/uTextures.h"
-#define QUILL_HAVE_TEXTURES 1
-#else
-class TTextureManager {};
-#endif
-#if __has_include("scene/uSceneObject.h")
 #include "scene/uSceneObject.h"
-#define QUILL_HAVE_SCENE_OBJECT 1
-#endif
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -76,9 +68,7 @@ void TMainForm::FormCreate()
 
     // 2. Texture registry, published for drawing and the scene file.
     TextureRegistry = std::make_unique<TTextureManager>();
-#ifdef QUILL_HAVE_TEXTURES
     CurrentTextureManager = TextureRegistry.get();
-#endif
     ::TextureBindHook = [this](int32_t TexId) { TextureBindHook(TexId); };
 
     // 3. Modelling off.
@@ -214,9 +204,7 @@ void TMainForm::FormDestroy()
     // GL objects (textures) are deleted with the view's context current.
     if (GLView) GLView->makeCurrent();
     ProjectDocument.reset();
-#ifdef QUILL_HAVE_TEXTURES
     if (CurrentTextureManager == TextureRegistry.get()) CurrentTextureManager = nullptr;
-#endif
     TextureRegistry.reset();
     SceneRenderer.DrawCache().Clear();
     if (GLView) GLView->doneCurrent();
@@ -230,13 +218,11 @@ void TMainForm::RegisterToolWindow(QWidget* Window)
 
 void TMainForm::AddDefaultSceneContent()
 {
-#ifdef QUILL_HAVE_SCENE_OBJECT
     TSceneObject* cube = Scene().AddPrimitive(ptCube);
     cube->SetPosition(Vec3(0, 0.5f, 0));
     cube->Color = Vec3(0.85f, 0.55f, 0.3f);
     cube->ApplyColorToVertices(cube->Color);
     cube->Selected = true;
-#endif
 }
 
 // ---------------------------------------------------------------------------------------
@@ -359,12 +345,10 @@ void TMainForm::UpdateStatusBar()
     in.ModelingOn = ModelingOn;
     in.SubMode = ModelingSubMode;
     in.NodeCount = Scene().NodeCount();
-#ifdef QUILL_HAVE_SCENE_OBJECT
     if (TSceneObject* o = Scene().GetSelectedObject()) {
         in.HasSelectedObject = true;
         in.SelectedName = o->Name;
     }
-#endif
     in.FramesPerSecond = FrameLoop ? FrameLoop->FramesPerSecond : 0.0f;
     StatusPanels->UpdateStatusBar(in);
 }
@@ -396,9 +380,7 @@ void TMainForm::PaintViewport()
 
     Viewport->DrawScene = [&](int) { SceneRenderer.Render(Scene(), context); };
     Viewport->DrawPerspectiveExtras = [&] {
-#ifdef QUILL_HAVE_SCENE_OBJECT
         DrawTransformGizmo(Scene().GetSelectedObject(), CurrentTool, HoveredGizmoAxis);
-#endif
     };
     SceneRenderer.BeginPaint();
     struct TScissorOff {
@@ -421,7 +403,6 @@ void TMainForm::GLResize()
 
 void TMainForm::FocusSelected()
 {
-#ifdef QUILL_HAVE_SCENE_OBJECT
     TSceneObject* o = Scene().GetSelectedObject();
     if (!o) return;
     KeyTransformActive = false;
@@ -431,7 +412,6 @@ void TMainForm::FocusSelected()
     Camera.Position = Vec3Sub(pivot, Vec3Scale(Camera.CameraForward(), d));
     Camera.OrbitDistance = d;
     if (GLView) GLView->update();
-#endif
 }
 
 void TMainForm::ResetViewCursor()
@@ -441,15 +421,11 @@ void TMainForm::ResetViewCursor()
 
 void TMainForm::TextureBindHook(int32_t TexId)
 {
-#ifdef QUILL_HAVE_TEXTURES
     if (!TextureRegistry) return;
     if (TexId > 0)
         TextureRegistry->Bind(TexId - 1);
     else
         TextureRegistry->Unbind();
-#else
-    (void)TexId;
-#endif
 }
 
 // ---------------------------------------------------------------------------------------

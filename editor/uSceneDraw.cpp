@@ -1,13 +1,16 @@
 #include "editor/uSceneDraw.h"
 
 #include "editor/uViewport.h"
+#include "scene/uScene.h"
 #include "scene/uSceneNode.h"
+#include "scene/uSceneObject.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 int32_t DisplayMode = dmWireframe;
 float GridSize = 0.25f;
@@ -137,12 +140,6 @@ void DrawTransformGizmo(TSceneNode* Object, TGizmoMode Tool, int HoveredAxis)
 // ---------------------------------------------------------------------------------------
 // The scene walk.
 
-#include "scene/uScene.h"
-#if __has_include("scene/uSceneObject.h")
-#include "scene/uSceneObject.h"
-#define QUILL_HAVE_SCENE_OBJECT 1
-#endif
-
 namespace {
 
 // Restores the GL state the scene drawing changes, also when a draw routine raises.
@@ -184,7 +181,6 @@ TMatrix4 WorldOf(const TSceneNode& Node, const TMatrix4& Parent, const TProperty
     return world;
 }
 
-#ifdef QUILL_HAVE_SCENE_OBJECT
 void DrawSelectionBox(float r)
 {
     const GLboolean lit = glIsEnabled(GL_LIGHTING);
@@ -209,13 +205,11 @@ void DrawSelectionBox(float r)
     if (lit) EnableSceneLighting();
     glLineWidth(1.0f);
 }
-#endif
 
 } // namespace
 
 void TSceneRenderer::SetEvaluationContextAll(TScene& Scene, const TPropertyEvaluationContext& Context)
 {
-#ifdef QUILL_HAVE_SCENE_OBJECT
     std::function<void(TSceneNode*)> walk = [&](TSceneNode* n) {
         if (auto* o = dynamic_cast<TSceneObject*>(n)) {
             TModifierEvalContext c;
@@ -231,10 +225,6 @@ void TSceneRenderer::SetEvaluationContextAll(TScene& Scene, const TPropertyEvalu
         for (TSceneNode* child : n->GetChildren()) walk(child);
     };
     walk(Scene.GetRoot());
-#else
-    (void)Scene;
-    (void)Context;
-#endif
 }
 
 void TSceneRenderer::Render(TScene& Scene, const TPropertyEvaluationContext& Context)
@@ -267,13 +257,11 @@ void TSceneRenderer::RenderSkyboxPass(TSceneNode* Node, const TMatrix4& Parent,
 {
     if (!Node || !Node->GetVisible()) return; // a hidden node hides its subtree
     const TMatrix4 world = WorldOf(*Node, Parent, Context);
-#ifdef QUILL_HAVE_SCENE_OBJECT
     if (auto* o = dynamic_cast<TSceneObject*>(Node); o && o->PrimType == ptSkybox) {
         TMatrixGuard m(world);
         DrawObjectMesh(*o, false);
         glClear(GL_DEPTH_BUFFER_BIT); // a skybox never hides what follows
     }
-#endif
     for (TSceneNode* child : Node->GetChildren()) RenderSkyboxPass(child, world, Context);
 }
 
@@ -282,18 +270,15 @@ void TSceneRenderer::RenderObjectPass(TSceneNode* Node, const TMatrix4& Parent,
 {
     if (!Node || !Node->GetVisible()) return;
     const TMatrix4 world = WorldOf(*Node, Parent, Context);
-#ifdef QUILL_HAVE_SCENE_OBJECT
     if (auto* o = dynamic_cast<TSceneObject*>(Node); o && o->PrimType != ptSkybox) {
         TMatrixGuard m(world);
         DrawObjectMesh(*o, DisplayMode == dmSolid || DisplayMode == dmCinematic);
     }
-#endif
     for (TSceneNode* child : Node->GetChildren()) RenderObjectPass(child, world, Context);
 }
 
 void TSceneRenderer::DrawObjectMesh(TSceneObject& Object, bool UseContactCache)
 {
-#ifdef QUILL_HAVE_SCENE_OBJECT
     const TMeshData* mesh = Object.GetEvaluatedMesh();
     if (!mesh) return;
     TMeshDrawOptions o;
@@ -332,8 +317,4 @@ void TSceneRenderer::DrawObjectMesh(TSceneObject& Object, bool UseContactCache)
     }
     Cache.DrawFaces(*mesh, o);
     if (Object.Selected && DisplayMode < dmCinematic) DrawSelectionBox(Object.GetBoundingRadius());
-#else
-    (void)Object;
-    (void)UseContactCache;
-#endif
 }

@@ -5,6 +5,8 @@
 #include "editor/uGLView.h"
 #include "editor/uMainForm.h"
 #include "editor/uStatusBar.h"
+#include "scene/uScene.h"
+#include "scene/uTextures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -198,6 +200,23 @@ TEST_F(MainWindowTest, ViewsPaintIntoTheGLView)
         frame.save(qEnvironmentVariable("QUILL_DUMP_WINDOW") + ".gl.png");
     }
     EXPECT_EQ(frame.width(), Form->GLView->DeviceWidth());
+}
+
+TEST_F(MainWindowTest, ToolWindowsCloseBeforeTheProjectGoes)
+{
+    // A tool window that still reaches into the scene while it closes.
+    auto* tool = new QWidget(Form.get(), Qt::Tool);
+    tool->show();
+    Form->RegisterToolWindow(tool);
+    bool sceneAliveAtClose = false;
+    QObject::connect(tool, &QObject::destroyed, [&] { sceneAliveAtClose = CurrentScene != nullptr; });
+    TScene* scene = &Form->Scene();
+    EXPECT_EQ(CurrentScene, scene);
+    Form.reset();
+    EXPECT_TRUE(sceneAliveAtClose);
+    EXPECT_EQ(CurrentScene, nullptr);
+    EXPECT_EQ(CurrentTextureManager, nullptr);
+    EXPECT_FALSE(TextureBindHook);
 }
 
 TEST_F(MainWindowTest, ClosesCleanly)

@@ -363,3 +363,190 @@ TEST_F(GLViewTest, FourViewsShowGridTripodsAndTheCubeWhereTheCameraPutsThem)
     EXPECT_EQ(viewport.SavedViewport[3], pr.H);
     EXPECT_NE(viewport.SavedProjection[0], 0.0);
 }
+
+// ---------------------------------------------------------------------------------------
+// The main window's views of its default cube in each display mode.
+
+#include "editor/uErrorBox.h"
+#include "editor/uGLView.h"
+#include "editor/uMainForm.h"
+#include "scene/uSceneObject.h"
+
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+struct TShot {
+    QImage Image;
+    int W = 0, H = 0;
+    TRgb At(int x, int glY) const
+    {
+        const QRgb p = Image.pixel(x, H - 1 - glY);
+        return {qRed(p), qGreen(p), qBlue(p)};
+    }
+    // Pixels inside the rectangle that satisfy Pred.
+    template <class P>
+    int Count(int x0, int y0, int x1, int y1, P Pred) const
+    {
+        int n = 0;
+        for (int y = std::max(0, y0); y <= std::min(H - 1, y1); ++y)
+            for (int x = std::max(0, x0); x <= std::min(W - 1, x1); ++x) n += Pred(At(x, y)) ? 1 : 0;
+        return n;
+    }
+};
+
+bool Near(TRgb a, TRgb b, int tol = 6)
+{
+    return std::abs(a.R - b.R) <= tol && std::abs(a.G - b.G) <= tol && std::abs(a.B - b.B) <= tol;
+}
+
+TRgb ToRgb(const TVec3& c)
+{
+    return {int(std::lround(c.X * 255)), int(std::lround(c.Y * 255)), int(std::lround(c.Z * 255))};
+}
+
+class MainWindowViewsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetErrorBoxHandler([this](QWidget*, const std::string& m) { Errors.push_back(m); });
+        TMainFormOptions o;
+        o.Clock = [] { return uint64_t(1000); };
+        o.ProgramFolder = "/nonexistent-folder-for-tests";
+        Form = std::make_unique<TMainForm>(o);
+        Form->FrameTimer->stop();
+        Form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    }
+    void TearDown() override
+    {
+        Form.reset();
+        SetErrorBoxHandler(nullptr);
+        EXPECT_TRUE(Errors.empty()) << Errors.front();
+    }
+    TShot Shoot()
+    {
+        TShot s;
+        s.Image = Form->GLView->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+        s.W = s.Image.width();
+        s.H = s.Image.height();
+        return s;
+    }
+    // The window rectangle (GL coordinates) that a world box covers in a view.
+    bool BoxInView(int View, const TShot& S, const TVec3& Lo, const TVec3& Hi, int& x0, int& y0, int& x1, int& y1)
+    {
+        const TViewRect r = ViewRectOf(View, S.W, S.H);
+        TGLMatrix p, mv;
+        ViewMatrices(View, r.W, r.H, Form->Camera, Form->Ortho, p, mv);
+        double minX = 1e9, minY = 1e9, maxX = -1e9, maxY = -1e9;
+        for (int i = 0; i < 8; ++i) {
+            const TVec3 c = Vec3(i & 1 ? Hi.X : Lo.X, i & 2 ? Hi.Y : Lo.Y, i & 4 ? Hi.Z : Lo.Z);
+            double x, y, z;
+            if (!ProjectPoint(c, mv, p, r, x, y, z)) return false;
+            minX = std::min(minX, x); maxX = std::max(maxX, x);
+            minY = std::min(minY, y); maxY = std::max(maxY, y);
+        }
+        x0 = int(minX); y0 = int(minY); x1 = int(maxX); y1 = int(maxY);
+        return true;
+    }
+    bool PointInView(int View, const TShot& S, const TVec3& P, int& x, int& y)
+    {
+        const TViewRect r = ViewRectOf(View, S.W, S.H);
+        TGLMatrix p, mv;
+        ViewMatrices(View, r.W, r.H, Form->Camera, Form->Ortho, p, mv);
+        double fx, fy, fz;
+        if (!ProjectPoint(P, mv, p, r, fx, fy, fz)) return false;
+        x = int(std::lround(fx));
+        y = int(std::lround(fy));
+        return true;
+    }
+    TSceneObject* Cube() { return Form->Scene().GetSelectedObject(); }
+
+    std::vector<std::string> Errors;
+    std::unique_ptr<TMainForm> Form;
+};
+
+} // namespace
+
+TEST_F(MainWindowViewsTest, EveryViewShowsGridAxesAndTheCubeInEveryDisplayMode)
+{
+    TSceneObject* cube = Cube();
+    ASSERT_NE(cube, nullptr);
+    EXPECT_EQ(cube->Name, "Cube 1");
+    const TRgb orange = ToRgb(Vec3(0.85f, 0.55f, 0.3f));
+    const TRgb display = ToRgb(cube->DisplayColor);
+    const TRgb dot = ToRgb(Vec3(0.28f, 0.28f, 0.3f));
+    const TRgb groundDot = ToRgb(Vec3(0.3f, 0.3f, 0.32f));
+    const TRgb xAxis = ToRgb(Vec3(0.8f, 0.2f, 0.2f));
+    const TVec3 lo = Vec3(-0.5f, 0.0f, -0.5f), hi = Vec3(0.5f, 1.0f, 0.5f);
+    const std::vector<TMeshVertex> coloursBefore = cube->GetBaseMesh()->Vertices;
+
+    for (int32_t mode : {dmShaded, dmWireframe, dmSolid, dmCinematic}) {
+        DisplayMode = mode;
+        const TShot s = Shoot();
+        ASSERT_GT(s.W, 100);
+        if (qEnvironmentVariableIsSet("QUILL_DUMP_VIEWS"))
+            s.Image.save(qEnvironmentVariable("QUILL_DUMP_VIEWS") + QString::number(mode) + ".png");
+        for (int v = 0; v < 4; ++v) {
+            int x0, y0, x1, y1;
+            ASSERT_TRUE(BoxInView(v, s, lo, hi, x0, y0, x1, y1));
+            const int area = (x1 - x0 + 1) * (y1 - y0 + 1);
+            int hits = 0;
+            switch (mode) {
+            case dmShaded: hits = s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, orange); }); break;
+            case dmWireframe: hits = s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, display, 2); }); break;
+            case dmSolid: hits = s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, display, 2); }); break;
+            default: hits = s.Count(x0, y0, x1, y1, [](TRgb p) { return p.R > p.B + 40 && p.R > 60; }); break;
+            }
+            if (mode == dmWireframe)
+                EXPECT_GT(hits, (x1 - x0) / 2) << "wire cube, view " << v;
+            else
+                EXPECT_GT(hits, area / 3) << "filled cube, mode " << mode << ", view " << v;
+
+            const TViewSetup setup = ViewSetupOf(v, Form->Camera, Form->Ortho);
+            int x, y;
+            if (v != vkPerspective) {
+                // Dot grid on grid multiples, 3.25 units (off the ground grid) along the view's first axis.
+                ASSERT_TRUE(PointInView(v, s, Vec3Scale(AxisVector(setup.AxisA), 3.25f), x, y));
+                EXPECT_GT(s.Count(x - 1, y - 1, x + 1, y + 1, [&](TRgb p) { return Near(p, dot, 3); }), 0)
+                    << "ortho grid, mode " << mode << ", view " << v;
+            }
+            // The world axes and the ground grid belong to the Shaded mode only.
+            if (v != vkLeft) {
+                ASSERT_TRUE(PointInView(v, s, Vec3(1.5f, 0, 0), x, y));
+                const int red = s.Count(x - 2, y - 2, x + 2, y + 2, [&](TRgb p) { return Near(p, xAxis, 3); });
+                if (mode == dmShaded)
+                    EXPECT_GT(red, 0) << "X axis, view " << v;
+                else
+                    EXPECT_EQ(red, 0) << "X axis, mode " << mode << ", view " << v;
+            }
+            if (v == vkPerspective) {
+                ASSERT_TRUE(PointInView(v, s, Vec3(-2.0f, 0, 2.0f), x, y));
+                const int g = s.Count(x - 1, y - 1, x + 1, y + 1, [&](TRgb p) { return Near(p, groundDot, 3); });
+                if (mode == dmShaded)
+                    EXPECT_GT(g, 0) << "ground grid";
+                else
+                    EXPECT_EQ(g, 0) << "ground grid, mode " << mode;
+            }
+        }
+    }
+    // The drawing never rewrote the mesh's colours.
+    EXPECT_EQ(cube->GetBaseMesh()->Vertices, coloursBefore);
+    DisplayMode = dmWireframe;
+}
+
+TEST_F(MainWindowViewsTest, TheWindowStartsInWireframeWithTheCubeFramedAndSelected)
+{
+    EXPECT_EQ(DisplayMode, dmWireframe);
+    EXPECT_FLOAT_EQ(GridSize, 0.25f);
+    TSceneObject* cube = Cube();
+    ASSERT_NE(cube, nullptr);
+    EXPECT_TRUE(cube->Selected);
+    EXPECT_EQ(Form->Scene().NodeCount(), 1);
+    // Framed: 0.87 x 1 x 4 units back along the view direction from (0, 0.5, 0).
+    const TVec3 toCube = Vec3Sub(Vec3(0, 0.5f, 0), Form->Camera.Position);
+    EXPECT_NEAR(Vec3Length(toCube), 3.48f, 1e-4);
+    EXPECT_NEAR(Vec3Dot(Vec3Normalize(toCube), Form->Camera.CameraForward()), 1.0f, 1e-5);
+    EXPECT_NEAR(Form->Camera.OrbitDistance, 3.48f, 1e-5);
+}
