@@ -15,7 +15,10 @@
 #include "scene/uAnimationCommands.h"
 #include "scene/uCommandHistory.h"
 #include "scene/uHierarchyCommands.h"
+#include "scene/uMesh.h"
 #include "scene/uScene.h"
+#include "scene/uSceneObject.h"
+#include "modifiers/uModifierStack.h"
 
 namespace {
 
@@ -70,6 +73,14 @@ std::string DumpScene(const TScene& Scene)
         Put(out, node->GetPosition());
         Put(out, node->GetRotation());
         Put(out, node->GetScale());
+        if (const auto* object = dynamic_cast<const TSceneObject*>(node)) {
+            // An object must come back with its own mesh and modifiers.
+            Put(out, static_cast<int64_t>(object->PrimType));
+            const TMeshData* mesh = object->GetBaseMesh();
+            Put(out, reinterpret_cast<intptr_t>(mesh));
+            Put(out, mesh != nullptr ? static_cast<int64_t>(mesh->Vertices.size()) : -1);
+            Put(out, static_cast<int64_t>(object->GetModifiers().Count()));
+        }
         // The links and the id lookup must agree with the tree.
         if (Scene.FindNodeById(node->GetId()) != node)
             PutText(out, "LOOKUP MISMATCH");
@@ -235,6 +246,16 @@ private:
                 group->SetVisible(false);
             SeenIds.push_back(group->GetId());
             SeenIdSet.insert(group->GetId());
+        }
+        const TPrimitiveType types[] = {ptCube, ptPlane, ptCone};
+        for (int i = 0; i < 8; ++i) {
+            TSceneObject* object = Scene.AddPrimitive(types[Int(0, 2)]);
+            TSceneNode* parent = AnyNode(true);
+            if (Scene.CanReparent(object, parent))
+                Scene.ReparentNode(object, parent, Int(0, 3), true);
+            RandomTransform(*object);
+            SeenIds.push_back(object->GetId());
+            SeenIdSet.insert(object->GetId());
         }
         for (int i = 0; i < 5; ++i) {
             TPropertyPath path = MakeNodePropertyPath(AnyNode(false)->GetId(), Int(1, 9));

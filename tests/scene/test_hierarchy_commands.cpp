@@ -7,7 +7,9 @@
 
 #include "scene/uCommandHistory.h"
 #include "scene/uHierarchyCommands.h"
+#include "scene/uMesh.h"
 #include "scene/uScene.h"
+#include "scene/uSceneObject.h"
 
 namespace {
 
@@ -94,6 +96,24 @@ TEST_F(HierarchyCommandsFixture, DeleteUndoRedoBringsBackTheSameNodes)
     }
     // Destroying the history now (the scene holds the nodes) and then the scene frees
     // everything exactly once; AddressSanitizer checks.
+}
+
+TEST_F(HierarchyCommandsFixture, UndoOfDeleteBringsBackObjectsWithTheirOwnMeshes)
+{
+    TSceneGroup* g = Group("G", nullptr, {3, 0, 0});
+    TSceneObject* cube = Scene.AddPrimitive(ptCube);
+    Scene.ReparentNode(cube, g, 0, true);
+    cube->SetPosition({0, 1, 0});
+    const TMeshData* mesh = cube->GetBaseMesh();
+    const size_t vertices = mesh->Vertices.size();
+    const uint32_t id = cube->GetId();
+
+    Run(std::make_unique<TDeleteSubtreeCommand>(Scene, g));
+    History.Undo();
+    ASSERT_EQ(Scene.FindNodeById(id), cube);
+    EXPECT_EQ(cube->GetBaseMesh(), mesh);
+    EXPECT_EQ(mesh->Vertices.size(), vertices);
+    ExpectVecNear(cube->GetWorldPosition(), {3, 1, 0});
 }
 
 TEST_F(HierarchyCommandsFixture, DeleteCommandFreesItsSubtreeWhenDestroyedWhileHoldingIt)
