@@ -14,9 +14,10 @@ constexpr int32_t kLinear = 1;
 // more than a clip can.
 int32_t ProjectClipLength(const TProjectTime& Time)
 {
-    return static_cast<int32_t>(std::min<int64_t>(Time.RangeLength(), std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::min<int64_t>(Time.RangeLength(), std::numeric_limits<int32_t>::max()));
 }
-}  // namespace
+} // namespace
 
 // --- Snapshot base ---
 
@@ -28,7 +29,10 @@ TAnimationSnapshotCommand::TAnimationSnapshotCommand(const TAnimationCommandTarg
         throw EArgumentError(MissingDocument);
 }
 
-void TAnimationSnapshotCommand::TakeBeforeSnapshot() { BeforeSnapshot = Target.Animation->Clone(); }
+void TAnimationSnapshotCommand::TakeBeforeSnapshot()
+{
+    BeforeSnapshot = Target.Animation->Clone();
+}
 
 void TAnimationSnapshotCommand::Execute()
 {
@@ -63,9 +67,8 @@ void TAnimationSnapshotCommand::Changed()
 
 // --- Keys of the touched properties ---
 
-TInsertOrUpdateTouchedKeysCommand::TInsertOrUpdateTouchedKeysCommand(const TAnimationCommandTarget& Target,
-                                                                     int32_t Frame,
-                                                                     const TAnimationRecorder* Recorder)
+TInsertOrUpdateTouchedKeysCommand::TInsertOrUpdateTouchedKeysCommand(
+    const TAnimationCommandTarget& Target, int32_t Frame, const TAnimationRecorder* Recorder)
     : TAnimationSnapshotCommand(Target, "Animation command requires a document"), Frame(Frame)
 {
     if (Target.Scene == nullptr)
@@ -78,7 +81,8 @@ TInsertOrUpdateTouchedKeysCommand::TInsertOrUpdateTouchedKeysCommand(const TAnim
         const TRecordedProperty& item = Recorder->GetItem(i);
         // A touched node that has been deleted since is left out: it can no longer be
         // keyed, and refusing the whole command would block every later key.
-        const TSceneNode* node = item.Path.ComponentKind == 0 ? scene.FindNodeById(item.Path.NodeId) : nullptr;
+        const TSceneNode* node =
+            item.Path.ComponentKind == 0 ? scene.FindNodeById(item.Path.NodeId) : nullptr;
         if (node == nullptr || node == scene.GetRoot())
             continue;
         TPropertyValue present;
@@ -99,8 +103,9 @@ void TInsertOrUpdateTouchedKeysCommand::ApplyFirst(TAnimationDocument& Animation
 
 // --- Clip range ---
 
-TChangeClipRangeCommand::TChangeClipRangeCommand(const TAnimationCommandTarget& Target, uint32_t NodeId,
-                                                 int32_t StartFrame, int32_t Length)
+TChangeClipRangeCommand::TChangeClipRangeCommand(const TAnimationCommandTarget& Target,
+                                                 uint32_t NodeId, int32_t StartFrame,
+                                                 int32_t Length)
     : TAnimationSnapshotCommand(Target, "Clip range command requires a document"), NodeId(NodeId),
       StartFrame(StartFrame), Length(Length)
 {
@@ -114,16 +119,18 @@ TChangeClipRangeCommand::TChangeClipRangeCommand(const TAnimationCommandTarget& 
 void TChangeClipRangeCommand::ApplyFirst(TAnimationDocument& Animation)
 {
     const TProjectTime& time = Animation.ProjectTime;
-    TAnimationClip* clip = Animation.GetOrAddClip(NodeId, time.GetStartFrame(), ProjectClipLength(time));
+    TAnimationClip* clip =
+        Animation.GetOrAddClip(NodeId, time.GetStartFrame(), ProjectClipLength(time));
     clip->StartFrame = StartFrame;
     clip->SetLength(Length);
 }
 
 // --- Clip playback ---
 
-TChangeClipPlaybackModeCommand::TChangeClipPlaybackModeCommand(const TAnimationCommandTarget& Target,
-                                                               uint32_t NodeId, TClipPlaybackMode Mode)
-    : TAnimationSnapshotCommand(Target, "Clip playback command requires a document"), NodeId(NodeId), Mode(Mode)
+TChangeClipPlaybackModeCommand::TChangeClipPlaybackModeCommand(
+    const TAnimationCommandTarget& Target, uint32_t NodeId, TClipPlaybackMode Mode)
+    : TAnimationSnapshotCommand(Target, "Clip playback command requires a document"),
+      NodeId(NodeId), Mode(Mode)
 {
     if (NodeId == 0)
         throw EArgumentError("Clip playback command requires a node id");
@@ -133,6 +140,7 @@ TChangeClipPlaybackModeCommand::TChangeClipPlaybackModeCommand(const TAnimationC
 void TChangeClipPlaybackModeCommand::ApplyFirst(TAnimationDocument& Animation)
 {
     const TProjectTime& time = Animation.ProjectTime;
-    TAnimationClip* clip = Animation.GetOrAddClip(NodeId, time.GetStartFrame(), ProjectClipLength(time));
+    TAnimationClip* clip =
+        Animation.GetOrAddClip(NodeId, time.GetStartFrame(), ProjectClipLength(time));
     clip->PlaybackMode = Mode;
 }

@@ -20,15 +20,15 @@ class TScene;
 // What the commands work on, handed in by the project document: its animation, the scene
 // whose node properties are keyed, and its revision bump.
 struct TAnimationCommandTarget {
-    TAnimationDocument* Animation = nullptr;  // not owned
-    const TScene* Scene = nullptr;            // not owned; read by the key command
-    std::function<void()> MarkChanged;        // may be empty
+    TAnimationDocument* Animation = nullptr; // not owned
+    const TScene* Scene = nullptr;           // not owned; read by the key command
+    std::function<void()> MarkChanged;       // may be empty
 };
 
 struct TRecordedAnimationKey {
     TPropertyPath Path;
-    TPropertyValue NewValue;  // the property's value when the command was made
-    TPropertyValue OldValue;  // its value at the first touch
+    TPropertyValue NewValue; // the property's value when the command was made
+    TPropertyValue OldValue; // its value at the first touch
 };
 
 // Runs the first edit, keeps the snapshots and replays them.
@@ -67,7 +67,10 @@ public:
     // properties changed" (nothing left to key).
     TInsertOrUpdateTouchedKeysCommand(const TAnimationCommandTarget& Target, int32_t Frame,
                                       const TAnimationRecorder* Recorder);
-    std::string GetDescription() const override { return "Insert or update touched animation keys"; }
+    std::string GetDescription() const override
+    {
+        return "Insert or update touched animation keys";
+    }
 
     const std::vector<TRecordedAnimationKey>& GetKeys() const { return Keys; }
     int32_t GetFrame() const { return Frame; }
@@ -85,8 +88,8 @@ public:
     // A node without a clip first gets one over the project range. EArgumentError: "Clip
     // range command requires a document", "Clip range command requires a node id",
     // "Animation clip length must be positive".
-    TChangeClipRangeCommand(const TAnimationCommandTarget& Target, uint32_t NodeId, int32_t StartFrame,
-                            int32_t Length);
+    TChangeClipRangeCommand(const TAnimationCommandTarget& Target, uint32_t NodeId,
+                            int32_t StartFrame, int32_t Length);
     std::string GetDescription() const override { return "Change animation clip range"; }
 
 protected:

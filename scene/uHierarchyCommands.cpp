@@ -15,7 +15,10 @@ TSceneNode* FindParent(const TScene& Scene, uint32_t ParentId)
 }
 
 // An id the commands can look up: none for a missing node.
-uint32_t IdOf(const TSceneNode* Node) { return Node != nullptr ? Node->GetId() : kNoId; }
+uint32_t IdOf(const TSceneNode* Node)
+{
+    return Node != nullptr ? Node->GetId() : kNoId;
+}
 
 TNodePlacement PlacementOf(const TSceneNode& Node)
 {
@@ -32,7 +35,7 @@ TNodePlacement PlacementOf(const TSceneNode& Node)
 
 struct TLink {
     TSceneNode* Node;
-    TSceneNode* Parent;  // none: the node stays unlinked
+    TSceneNode* Parent; // none: the node stays unlinked
     int Index;
 };
 
@@ -64,7 +67,8 @@ std::vector<TLink> CurrentLinks(const std::vector<TLink>& Links)
     current.reserve(Links.size());
     for (const TLink& link : Links) {
         TSceneNode* parent = link.Node->GetParent();
-        current.push_back({link.Node, parent, parent != nullptr ? parent->IndexOfChild(link.Node) : 0});
+        current.push_back(
+            {link.Node, parent, parent != nullptr ? parent->IndexOfChild(link.Node) : 0});
     }
     return current;
 }
@@ -82,7 +86,8 @@ void RestorePlaces(TScene& Scene, const std::vector<TNodePlacement>& Places)
         TSceneNode* parent = FindParent(Scene, place.ParentId);
         if (node == nullptr || node == Scene.GetRoot() || parent == nullptr)
             continue;
-        const bool inPlace = node->GetParent() == parent && parent->IndexOfChild(node) == place.Index;
+        const bool inPlace =
+            node->GetParent() == parent && parent->IndexOfChild(node) == place.Index;
         if (!inPlace && !Scene.CanReparent(node, parent))
             throw ESceneHierarchyError(kCannotRestore);
         links.push_back({node, parent, place.Index});
@@ -153,7 +158,7 @@ void MoveOutForeignNodes(TScene& Scene, TSceneNode& Top, const TSceneNodeIdArray
         TSceneNode* node = stack.back();
         stack.pop_back();
         if (node != &Top && !created.contains(node->GetId())) {
-            foreign.push_back(node);  // it moves with its own subtree
+            foreign.push_back(node); // it moves with its own subtree
             continue;
         }
         const auto& children = node->GetChildren();
@@ -175,7 +180,7 @@ void MoveOutForeignNodes(TScene& Scene, TSceneNode& Top, const TSceneNodeIdArray
         Scene.NotifyChange(sckHierarchyChanged, node->GetId());
     }
 }
-}  // namespace
+} // namespace
 
 // --- Reparent ---
 
@@ -248,7 +253,7 @@ TDeleteSubtreeCommand::TDeleteSubtreeCommand(TScene& Scene, const TSceneNode* No
 void TDeleteSubtreeCommand::Execute()
 {
     if (Snapshot != nullptr)
-        return;  // already out of the scene
+        return; // already out of the scene
     TSceneNode* node = Scene.FindNodeById(NodeId);
     // The root is never deleted: there would be no scene left to undo into.
     if (node == nullptr || node == Scene.GetRoot() || node->GetParent() == nullptr)
@@ -300,7 +305,7 @@ void TDuplicateSubtreeCommand::Execute()
         return;
     }
     if (CopyRootId != kNoId)
-        return;  // the copy is in the scene (or was removed by other means)
+        return; // the copy is in the scene (or was removed by other means)
     TSceneNode* source = Scene.FindNodeById(SourceId);
     if (source == nullptr || source == Scene.GetRoot() || FindParent(Scene, ParentId) == nullptr)
         return;
@@ -327,8 +332,8 @@ void TDuplicateSubtreeCommand::Undo()
 
 // --- Create group ---
 
-TCreateGroupCommand::TCreateGroupCommand(TScene& Scene, const std::string& Name, const TSceneNode* Parent,
-                                         int32_t Index)
+TCreateGroupCommand::TCreateGroupCommand(TScene& Scene, const std::string& Name,
+                                         const TSceneNode* Parent, int32_t Index)
     : Scene(Scene), Name(Name), ParentId(Parent != nullptr ? Parent->GetId() : 0), Index(Index)
 {
 }
@@ -342,9 +347,10 @@ void TCreateGroupCommand::Execute()
         return;
     }
     if (GroupId != kNoId)
-        return;  // the group is in the scene (or was removed by other means)
+        return; // the group is in the scene (or was removed by other means)
     TSceneNode* parent = FindParent(Scene, ParentId);
-    TSceneGroup* group = Scene.CreateGroup(Name, parent != nullptr ? parent : Scene.GetRoot(), Index);
+    TSceneGroup* group =
+        Scene.CreateGroup(Name, parent != nullptr ? parent : Scene.GetRoot(), Index);
     GroupId = group->GetId();
 }
 
@@ -364,7 +370,8 @@ void TCreateGroupCommand::Undo()
 
 // --- Rename ---
 
-TRenameNodeCommand::TRenameNodeCommand(TScene& Scene, const std::string& NewName, const TSceneNode* Node)
+TRenameNodeCommand::TRenameNodeCommand(TScene& Scene, const std::string& NewName,
+                                       const TSceneNode* Node)
     : Scene(Scene), NodeId(IdOf(Node)), OldName(Node != nullptr ? Node->Name : std::string()),
       NewName(NewName)
 {

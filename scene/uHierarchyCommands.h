@@ -109,7 +109,8 @@ private:
 class TCreateGroupCommand : public TEditorCommand {
 public:
     // Parent none means the root.
-    TCreateGroupCommand(TScene& Scene, const std::string& Name, const TSceneNode* Parent, int32_t Index);
+    TCreateGroupCommand(TScene& Scene, const std::string& Name, const TSceneNode* Parent,
+                        int32_t Index);
     std::string GetDescription() const override { return "Create group"; }
     // Nothing while the group exists. First run: a new group; later runs bring back the
     // same group (same id) where it was.

@@ -36,11 +36,12 @@ protected:
     const TAnimationTrack* Track(const TSceneNode* Node, int32_t Property) const
     {
         const TAnimationClip* clip = Animation.FindClipByNode(Node->GetId());
-        return clip != nullptr ? clip->Tracks.FindByTarget(MakeNodePropertyPath(Node->GetId(), Property)) : nullptr;
+        return clip != nullptr
+                   ? clip->Tracks.FindByTarget(MakeNodePropertyPath(Node->GetId(), Property))
+                   : nullptr;
     }
 
-    template <typename F>
-    void ExpectArgumentError(F&& Call, const std::string& Message)
+    template <typename F> void ExpectArgumentError(F&& Call, const std::string& Message)
     {
         try {
             Call();
@@ -60,7 +61,7 @@ protected:
     TSceneGroup* B = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(AnimationCommandsFixture, ConstructionRefusesBadArguments)
 {
@@ -70,23 +71,34 @@ TEST_F(AnimationCommandsFixture, ConstructionRefusesBadArguments)
     Touch(A, kNodePropertyPositionX, 2);
     TAnimationRecorder empty;
     TAnimationRecorder unchanged;
-    unchanged.RecordTouch(MakeNodePropertyPath(B->GetId(), kNodePropertyPositionX), MakeFloatPropertyValue(0));
+    unchanged.RecordTouch(MakeNodePropertyPath(B->GetId(), kNodePropertyPositionX),
+                          MakeFloatPropertyValue(0));
 
     struct TCase {
         std::function<void()> Make;
         const char* Message;
     };
     const TCase cases[] = {
-        {[&] { TInsertOrUpdateTouchedKeysCommand(none, 0, &Recorder); }, "Animation command requires a document"},
-        {[&] { TInsertOrUpdateTouchedKeysCommand(noScene, 0, &Recorder); }, "Animation command requires a document"},
-        {[&] { TInsertOrUpdateTouchedKeysCommand(Target, 0, nullptr); }, "No touched properties to key"},
-        {[&] { TInsertOrUpdateTouchedKeysCommand(Target, 0, &empty); }, "No touched properties to key"},
-        {[&] { TInsertOrUpdateTouchedKeysCommand(Target, 0, &unchanged); }, "No touched properties changed"},
-        {[&] { TChangeClipRangeCommand(none, 1, 0, 10); }, "Clip range command requires a document"},
-        {[&] { TChangeClipRangeCommand(Target, 0, 0, 10); }, "Clip range command requires a node id"},
-        {[&] { TChangeClipRangeCommand(Target, 1, 0, 0); }, "Animation clip length must be positive"},
-        {[&] { TChangeClipPlaybackModeCommand(none, 1, cpmLoop); }, "Clip playback command requires a document"},
-        {[&] { TChangeClipPlaybackModeCommand(Target, 0, cpmLoop); }, "Clip playback command requires a node id"},
+        {[&] { TInsertOrUpdateTouchedKeysCommand(none, 0, &Recorder); },
+         "Animation command requires a document"},
+        {[&] { TInsertOrUpdateTouchedKeysCommand(noScene, 0, &Recorder); },
+         "Animation command requires a document"},
+        {[&] { TInsertOrUpdateTouchedKeysCommand(Target, 0, nullptr); },
+         "No touched properties to key"},
+        {[&] { TInsertOrUpdateTouchedKeysCommand(Target, 0, &empty); },
+         "No touched properties to key"},
+        {[&] { TInsertOrUpdateTouchedKeysCommand(Target, 0, &unchanged); },
+         "No touched properties changed"},
+        {[&] { TChangeClipRangeCommand(none, 1, 0, 10); },
+         "Clip range command requires a document"},
+        {[&] { TChangeClipRangeCommand(Target, 0, 0, 10); },
+         "Clip range command requires a node id"},
+        {[&] { TChangeClipRangeCommand(Target, 1, 0, 0); },
+         "Animation clip length must be positive"},
+        {[&] { TChangeClipPlaybackModeCommand(none, 1, cpmLoop); },
+         "Clip playback command requires a document"},
+        {[&] { TChangeClipPlaybackModeCommand(Target, 0, cpmLoop); },
+         "Clip playback command requires a node id"},
     };
     for (const TCase& c : cases)
         ExpectArgumentError(c.Make, c.Message);
@@ -158,7 +170,8 @@ TEST_F(AnimationCommandsFixture, AFailedFirstRunLeavesNoPartialEdit)
     // keying A succeeds first, then keying B fails.
     TAnimationClip* clipB = Animation.AddClip(B->GetId(), 0, 50);
     const TPropertyPath pathB = MakeNodePropertyPath(B->GetId(), kNodePropertyPositionX);
-    clipB->Tracks.Add(std::make_unique<TAnimationTrack>(pathB, pvkBoolean, MakeBooleanPropertyValue(false)));
+    clipB->Tracks.Add(
+        std::make_unique<TAnimationTrack>(pathB, pvkBoolean, MakeBooleanPropertyValue(false)));
     Touch(A, kNodePropertyPositionX, 2);
     Touch(B, kNodePropertyPositionX, 5);
 
@@ -166,7 +179,10 @@ TEST_F(AnimationCommandsFixture, AFailedFirstRunLeavesNoPartialEdit)
     History.Execute(std::make_unique<TChangeClipPlaybackModeCommand>(Target, B->GetId(), cpmLoop));
     const int revision = Revision;
     ExpectArgumentError(
-        [&] { History.Execute(std::make_unique<TInsertOrUpdateTouchedKeysCommand>(Target, 20, &Recorder)); },
+        [&] {
+            History.Execute(
+                std::make_unique<TInsertOrUpdateTouchedKeysCommand>(Target, 20, &Recorder));
+        },
         "Animation key value kind does not match track kind");
     EXPECT_EQ(Animation.FindClipByNode(A->GetId()), nullptr);
     EXPECT_EQ(Animation.ClipCount(), 1);
@@ -207,7 +223,8 @@ TEST_F(AnimationCommandsFixture, RangeCommandMakesAClipWhenNeededAndUndoRemovesI
 
 TEST_F(AnimationCommandsFixture, RangeCommandOverTheWidestProjectRange)
 {
-    Animation.ProjectTime.SetRange(std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
+    Animation.ProjectTime.SetRange(std::numeric_limits<int32_t>::min(),
+                                   std::numeric_limits<int32_t>::max());
     History.Execute(std::make_unique<TChangeClipRangeCommand>(Target, A->GetId(), 0, 12));
     ASSERT_NE(Animation.FindClipByNode(A->GetId()), nullptr);
     EXPECT_EQ(Animation.FindClipByNode(A->GetId())->GetLength(), 12);

@@ -42,7 +42,9 @@ class HierarchyCommandsFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Scene.OnChange = [this](TScene&, TSceneChangeKind k, uint32_t id) { Changes.emplace_back(k, id); };
+        Scene.OnChange = [this](TScene&, TSceneChangeKind k, uint32_t id) {
+            Changes.emplace_back(k, id);
+        };
     }
 
     TSceneGroup* Group(const std::string& name, TSceneNode* parent = nullptr, TVec3 position = {})
@@ -59,7 +61,7 @@ protected:
     std::vector<std::pair<TSceneChangeKind, uint32_t>> Changes;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(HierarchyCommandsFixture, DeleteUndoRedoBringsBackTheSameNodes)
 {
@@ -126,10 +128,10 @@ TEST_F(HierarchyCommandsFixture, DeleteCommandFreesItsSubtreeWhenDestroyedWhileH
     command->Undo();
     EXPECT_FALSE(command->HoldsSubtree());
     command->Execute();
-    command->Execute();  // already out: nothing more
+    command->Execute(); // already out: nothing more
     EXPECT_TRUE(command->HoldsSubtree());
     EXPECT_EQ(Scene.NodeCount(), 0);
-    command.reset();  // frees the detached subtree (checked by the sanitizer build)
+    command.reset(); // frees the detached subtree (checked by the sanitizer build)
     EXPECT_EQ(Scene.NodeCount(), 0);
 }
 
@@ -157,7 +159,7 @@ TEST_F(HierarchyCommandsFixture, UndoOfDeleteWhoseParentIsGoneInsertsUnderTheRoo
     Group("X", p);
     TSceneGroup* child = Group("Child", p, {1, 0, 0});
     Run(std::make_unique<TDeleteSubtreeCommand>(Scene, child));
-    Scene.DeleteNode(p);  // not a command
+    Scene.DeleteNode(p); // not a command
     History.Undo();
     EXPECT_EQ(child->GetParent(), Scene.GetRoot());
     EXPECT_EQ(ChildNames(Scene.GetRoot()), (std::vector<std::string>{"Child"}));
@@ -196,7 +198,8 @@ TEST_F(HierarchyCommandsFixture, DuplicateRedoBringsBackTheSameCopy)
     ASSERT_NE(copy, nullptr);
     const std::vector<uint32_t> ids = SubtreeIds(copy);
     EXPECT_EQ(raw->GetRecordedIds(), ids);
-    EXPECT_EQ(ChildNames(Scene.GetRoot()), (std::vector<std::string>{"A", "Group", "Group 1", "Z"}));
+    EXPECT_EQ(ChildNames(Scene.GetRoot()),
+              (std::vector<std::string>{"A", "Group", "Group 1", "Z"}));
 
     History.Undo();
     EXPECT_EQ(Scene.FindNodeById(copyId), nullptr);
@@ -207,7 +210,8 @@ TEST_F(HierarchyCommandsFixture, DuplicateRedoBringsBackTheSameCopy)
     TSceneNode* again = Scene.FindNodeById(copyId);
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(SubtreeIds(again), ids);
-    EXPECT_EQ(ChildNames(Scene.GetRoot()), (std::vector<std::string>{"A", "Group", "Group 1", "Z"}));
+    EXPECT_EQ(ChildNames(Scene.GetRoot()),
+              (std::vector<std::string>{"A", "Group", "Group 1", "Z"}));
     EXPECT_TRUE(again->Selected);
     EXPECT_FALSE(g->Selected);
     ExpectVecNear(again->GetPosition(), {1.5f, 0, 0});
@@ -280,7 +284,7 @@ TEST_F(HierarchyCommandsFixture, UndoOfCreateGroupMovesForeignChildrenOut)
     TCreateGroupCommand* raw = command.get();
     Run(std::move(command));
     TSceneNode* group = Scene.FindNodeById(raw->GetGroupId());
-    group->SetPosition({0, 3, 0});  // a keyboard move: not a command
+    group->SetPosition({0, 3, 0}); // a keyboard move: not a command
     TSceneGroup* cube = Group("Cube", group, {0, 0, 2});
     Group("Cube child", cube);
 
@@ -363,7 +367,8 @@ TEST_F(HierarchyCommandsFixture, ReparentWithinOneParentReplaysExactly)
             for (TSceneNode* n : p->GetChildren())
                 if (n->Name == name)
                     ids.push_back(n->GetId());
-        history.Execute(std::make_unique<TReparentNodesCommand>(scene, true, c.Index, p->GetId(), ids));
+        history.Execute(
+            std::make_unique<TReparentNodesCommand>(scene, true, c.Index, p->GetId(), ids));
         const std::vector<std::string> after = ChildNames(p);
         history.Undo();
         EXPECT_EQ(ChildNames(p), c.Start) << "undo, index " << c.Index;
@@ -388,7 +393,8 @@ TEST_F(HierarchyCommandsFixture, ReparentSkipsMissingNodesAndRepeatedIds)
 
     // Only missing nodes: nothing moves and nothing is raised.
     Changes.clear();
-    Run(std::make_unique<TReparentNodesCommand>(Scene, true, 0, t->GetId(), TSceneNodeIdArray{goneId}));
+    Run(std::make_unique<TReparentNodesCommand>(Scene, true, 0, t->GetId(),
+                                                TSceneNodeIdArray{goneId}));
     EXPECT_TRUE(Changes.empty());
     EXPECT_TRUE(History.Undo());
     EXPECT_TRUE(Changes.empty());
@@ -398,7 +404,8 @@ TEST_F(HierarchyCommandsFixture, ReparentToAMissingParentGoesToTheRoot)
 {
     TSceneGroup* p = Group("P");
     TSceneGroup* a = Group("A", p);
-    Run(std::make_unique<TReparentNodesCommand>(Scene, true, 99, 987654u, TSceneNodeIdArray{a->GetId()}));
+    Run(std::make_unique<TReparentNodesCommand>(Scene, true, 99, 987654u,
+                                                TSceneNodeIdArray{a->GetId()}));
     EXPECT_EQ(ChildNames(Scene.GetRoot()), (std::vector<std::string>{"P", "A"}));
     History.Undo();
     EXPECT_EQ(a->GetParent(), p);
@@ -421,7 +428,8 @@ TEST_F(HierarchyCommandsFixture, RefusedReparentLeavesTheTreeExactlyAsItWas)
                                                     TSceneNodeIdArray{a->GetId(), r->GetId()}));
         ADD_FAILURE() << "expected a refusal";
     } catch (const ESceneHierarchyError& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to preserve the exact transform because the new parent creates shear.");
+        EXPECT_EQ(std::string(e.what()),
+                  "Unable to preserve the exact transform because the new parent creates shear.");
     }
     EXPECT_EQ(ChildNames(p), (std::vector<std::string>{"A", "B", "C"}));
     EXPECT_EQ(r->GetParent(), Scene.GetRoot());
@@ -444,7 +452,7 @@ TEST_F(HierarchyCommandsFixture, UndoOfReparentThatTheSceneRefusesChangesNothing
     TSceneGroup* t = Group("T");
     Run(std::make_unique<TReparentNodesCommand>(Scene, true, 0, t->GetId(),
                                                 TSceneNodeIdArray{a->GetId(), b->GetId()}));
-    p2->SetLocked(true);  // B can no longer go back into P2
+    p2->SetLocked(true); // B can no longer go back into P2
     Changes.clear();
     try {
         History.Undo();
