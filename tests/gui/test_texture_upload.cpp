@@ -1,3 +1,4 @@
+#include "gl_test_support.h"
 #include "scene/uTextureUpload.h"
 
 #include <GL/gl.h>
@@ -33,6 +34,7 @@ protected:
         context->setFormat(format);
         ASSERT_TRUE(context->create());
         ASSERT_TRUE(context->makeCurrent(surface.get()));
+        PinLoadedLibraries();
         while (glGetError() != GL_NO_ERROR) {
         }
         dir = fs::temp_directory_path() /
