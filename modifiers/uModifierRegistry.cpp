@@ -1,5 +1,6 @@
 #include "modifiers/uModifierRegistry.h"
 
+#include "modifiers/uModifierModeling.h"
 #include "modifiers/uModifiers.h"
 #include "scene/uErrors.h"
 
@@ -99,6 +100,7 @@ void RegisterBuiltInModifiers()
 {
     // One registration call per modifier module, in menu order; each registers its
     // types with RegisterModifier in the order of the registry table.
+    RegisterModelingModifiers();
 }
 
 void ClearModifierRegistry() { Registry().clear(); }
