@@ -150,6 +150,7 @@ public:
     float CameraYaw = 0;
     float CameraPitch = 0;
     bool ContactLightingOn = true;
+    void SetContactLightingEnabled(bool Value) { ContactLightingOn = Value; }
 
     TSceneChangeEvent OnChange;
     TSceneNodeRemovingEvent OnNodeRemoving;
