@@ -1,6 +1,7 @@
 // The main window as a user meets it: title, client size and panels, the status bar, the
 // frame loop on an injected clock, camera flight with held keys, the autosave file and
 // a clean exit.
+#include "gl_test_support.h"
 #include "editor/uErrorBox.h"
 #include "editor/uGLView.h"
 #include "editor/uMainForm.h"
@@ -47,6 +48,8 @@ protected:
         Form->FrameTimer->stop(); // the test drives the ticks
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+        Form->GLView->grabFramebuffer(); // the driver is loaded by now
+        PinLoadedLibraries();
     }
     void TearDown() override
     {

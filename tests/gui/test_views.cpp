@@ -1,6 +1,7 @@
 // The four views and the mesh drawing, rendered off screen with Mesa and read back: the
 // grid, the axis tripods and a cube land where the camera puts them; the vertex-array
 // drawing gives the same picture as immediate drawing and never changes the mesh.
+#include "gl_test_support.h"
 #include "editor/uCamera.h"
 #include "editor/uMeshDrawCache.h"
 #include "editor/uSceneDraw.h"
@@ -43,6 +44,7 @@ protected:
         Context->setFormat(format);
         ASSERT_TRUE(Context->create());
         ASSERT_TRUE(Context->makeCurrent(Surface.get()));
+        PinLoadedLibraries();
         Fbo = std::make_unique<QOpenGLFramebufferObject>(W, H, QOpenGLFramebufferObject::Depth);
         ASSERT_TRUE(Fbo->bind());
         glClearColor(0, 0, 0, 1);
@@ -418,6 +420,8 @@ protected:
         Form->FrameTimer->stop();
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+        Form->GLView->grabFramebuffer(); // the driver is loaded by now
+        PinLoadedLibraries();
     }
     void TearDown() override
     {
