@@ -1,0 +1,87 @@
+#include "modifiers/uModifierBend.h"
+
+#include "modifiers/uModifierDeformCommon.h"
+#include "modifiers/uModifierRegistry.h"
+#include "scene/uMesh.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+float BendWrapDegrees(float Degrees) { return WrapDegrees180(Degrees); }
+
+void TBendModifier::Apply(const TMeshData& Source, TMeshData& Dest)
+{
+    CopyForDeform(Source, Dest);
+    if (Dest.Vertices.empty())
+        return;
+    TAxisFrameRequest request = FrameRequest();
+    request.DirectionDeg = DirectionDeg;
+    TAxisFrame frame;
+    if (std::fabs(AngleDeg) >= 1e-5f && MeasureAxisFrame(Dest.Vertices, request, frame)) {
+        const float lo = frame.Lo, hi = frame.Hi;
+        const float pivot = AxisFramePivot(frame, Pivot);
+        const float K = AngleDeg * static_cast<float>(std::numbers::pi / 180.0) / (hi - lo);
+        const float invK = 1.0f / K;
+        const TVec3 C = frame.Center, A = frame.A, D = frame.D, E = frame.E;
+        for (TMeshVertex& v : Dest.Vertices) {
+            const TVec3 rel = Vec3Sub(v.Position, C);
+            const float t = Vec3Dot(rel, A), r = Vec3Dot(rel, D), w = Vec3Dot(rel, E);
+            const float tc = std::min(std::max(t, lo), hi);
+            const float theta = (tc - pivot) * K;
+            const float s = std::sin(theta), c = std::cos(theta);
+            float t2 = pivot + s * invK - r * s;
+            float r2 = (1 - c) * invK + r * c;
+            const float excess = t - tc;
+            if (std::fabs(excess) > 1e-6f) {
+                // Beyond a limit the mesh continues along the arc's end tangent.
+                t2 += c * excess;
+                r2 += s * excess;
+            }
+            v.Position = Vec3Add(C, Vec3Add(Vec3Scale(A, t2),
+                                            Vec3Add(Vec3Scale(D, r2), Vec3Scale(E, w))));
+            const float nA = Vec3Dot(v.Normal, A), nD = Vec3Dot(v.Normal, D),
+                        nE = Vec3Dot(v.Normal, E);
+            const float nA2 = c * nA - s * nD, nD2 = s * nA + c * nD;
+            v.Normal = Vec3Normalize(
+                Vec3Add(Vec3Scale(A, nA2), Vec3Add(Vec3Scale(D, nD2), Vec3Scale(E, nE))));
+        }
+    }
+    Dest.RebuildEdges();
+}
+
+std::unique_ptr<TModifier> TBendModifier::Clone() const
+{
+    auto Copy = std::make_unique<TBendModifier>(*this);
+    FinishClone(*Copy);
+    return Copy;
+}
+
+void TBendModifier::SaveParams(std::vector<std::string>& Lines) const
+{
+    Lines.push_back(KeyFloatLine("AngleDeg=", AngleDeg));
+    SaveFrameParams(Lines);
+}
+
+void TBendModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
+{
+    ForEachParamLine(Lines, Index, [this](const std::string& Line) {
+        if (StartsWithKey(Line, "AngleDeg="))
+            LoadClampedFloat(Line, "AngleDeg=", AngleDeg, 0, -3600, 3600);
+        else
+            LoadFrameParam(Line);
+    });
+    RepairLoadedLimits();
+}
+
+void TBendModifier::SetAngleDeg(float Value)
+{
+    SetClampedFloat(*this, AngleDeg, Value, 0, -3600, 3600, 1e-5f);
+}
+
+void RegisterBendModifier()
+{
+    RegisterModifier("bend", "Bend", "Deform", []() -> std::unique_ptr<TModifier> {
+        return std::make_unique<TBendModifier>();
+    });
+}

@@ -1,0 +1,105 @@
+#include "modifiers/uModifierDeformCommon.h"
+
+#include "modifiers/uModifiers.h"
+#include "scene/uMesh.h"
+
+#include <algorithm>
+#include <cmath>
+
+float WrapDegrees180(float Degrees)
+{
+    // fmod is exact, so the whole turns are removed in one step whatever the magnitude.
+    double a = Degrees;
+    if (a > 180.0) {
+        a = std::fmod(a, 360.0);  // 0 .. 360
+        if (a > 180.0)
+            a -= 360.0;
+    } else if (a < -180.0) {
+        a = std::fmod(a, 360.0);  // -360 .. 0
+        if (a < -180.0)
+            a += 360.0;
+    }
+    return std::clamp(static_cast<float>(a), -180.0f, 180.0f) + 0.0f;
+}
+
+bool SameWithin(float A, float B, float Epsilon) { return std::fabs(A - B) <= Epsilon; }
+
+float FiniteOr(float Value, float Replacement)
+{
+    return std::isfinite(Value) ? Value : Replacement;
+}
+
+float ClampFloat(float Value, float Low, float High) { return std::clamp(Value, Low, High); }
+
+int32_t ClampInt(int32_t Value, int32_t Low, int32_t High)
+{
+    return std::clamp(Value, Low, High);
+}
+
+void CopyForDeform(const TMeshData& Source, TMeshData& Dest)
+{
+    Dest.Clear();
+    Dest.Vertices = Source.Vertices;
+    Dest.Faces = Source.Faces;
+}
+
+bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                          int64_t& Edges)
+{
+    Vertices = static_cast<int64_t>(Mesh.Vertices.size());
+    Faces = static_cast<int64_t>(Mesh.Faces.size());
+    Edges = static_cast<int64_t>(Mesh.Edges.size());
+    return true;
+}
+
+bool HeightRange(const TMeshData& Mesh, float& MinY, float& MaxY)
+{
+    if (Mesh.Vertices.empty())
+        return false;
+    MinY = MaxY = Mesh.Vertices.front().Position.Y;
+    for (const TMeshVertex& v : Mesh.Vertices) {
+        MinY = std::min(MinY, v.Position.Y);
+        MaxY = std::max(MaxY, v.Position.Y);
+    }
+    return true;
+}
+
+void SetClampedFloat(TModifier& Modifier, float& Field, float Value, float Replacement,
+                     float Low, float High, float Epsilon)
+{
+    Value = std::clamp(FiniteOr(Value, Replacement), Low, High);
+    if (SameWithin(Value, Field, Epsilon))
+        return;
+    Field = Value;
+    Modifier.Changed();
+}
+
+void LoadClampedFloat(const std::string& Line, const char* Key, float& Field, float Replacement,
+                      float Low, float High)
+{
+    Field = std::clamp(FiniteOr(KeyFloatValue(Line, Key, Field), Replacement), Low, High);
+}
+
+void SetExactFloat(TModifier& Modifier, float& Field, float Value)
+{
+    if (SameExactly(Value, Field))
+        return;
+    Field = Value;
+    Modifier.Changed();
+}
+
+void SetExactInt(TModifier& Modifier, int32_t& Field, int32_t Value)
+{
+    if (Value == Field)
+        return;
+    Field = Value;
+    Modifier.Changed();
+}
+
+void SetExactBool(TModifier& Modifier, bool& Field, bool Value)
+{
+    if (Value == Field)
+        return;
+    Field = Value;
+    Modifier.Changed();
+}

@@ -1,0 +1,63 @@
+#pragma once
+// Small pieces shared by the deform, UV and array modifiers: the bounded angle wrap, the
+// tolerant and exact change tests of the setters, replacement of non-finite values, the
+// start of every topology-keeping Apply and its size estimate.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TMeshData;
+class TModifier;
+
+// Reduces by whole turns into -180..180: above 180 down to at most 180, below -180 up to
+// at least -180 (180 and -180 stay, 190 gives -170, 540 gives 180). Bounded time for any
+// finite angle; callers replace NaN and infinities first.
+float WrapDegrees180(float Degrees);
+
+// Equal when the absolute difference is at most Epsilon (a NaN is never equal).
+bool SameWithin(float A, float B, float Epsilon);
+// Exact test where a NaN always counts as a change.
+inline bool SameExactly(float A, float B) { return A == B; }
+// Value when finite, else Replacement.
+float FiniteOr(float Value, float Replacement);
+float ClampFloat(float Value, float Low, float High);
+int32_t ClampInt(int32_t Value, int32_t Low, int32_t High);
+
+// Lowest and highest Y over the vertices, measured from the first vertex; False for a
+// mesh without vertices.
+bool HeightRange(const TMeshData& Mesh, float& MinY, float& MaxY);
+
+// Clears Dest and copies Source's vertices and faces (edges are left to the caller).
+void CopyForDeform(const TMeshData& Source, TMeshData& Dest);
+// The prediction of a modifier that keeps the topology: the source's own counts.
+bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                          int64_t& Edges);
+
+// Runs Each over the parameter lines from Index on, advancing Index; a line equal to
+// "ENDMOD" ends the block (Index then stands past it).
+template <class TEach>
+void ForEachParamLine(const std::vector<std::string>& Lines, int32_t& Index, TEach&& Each)
+{
+    while (Index >= 0 && Index < static_cast<int32_t>(Lines.size())) {
+        const std::string& Line = Lines[static_cast<size_t>(Index++)];
+        if (Line == "ENDMOD")
+            break;
+        Each(Line);
+    }
+}
+
+// Setter steps of a float parameter with a range and a tolerance: non-finite becomes
+// Replacement, then the clamp, then no change within Epsilon; otherwise stores and calls
+// Changed on Modifier.
+void SetClampedFloat(TModifier& Modifier, float& Field, float Value, float Replacement,
+                     float Low, float High, float Epsilon);
+// The loader's version: the line's value (Field as fallback), non-finite to Replacement,
+// clamped, stored without Changed.
+void LoadClampedFloat(const std::string& Line, const char* Key, float& Field, float Replacement,
+                      float Low, float High);
+
+// Exact-change setters: store and call Changed on Modifier only when the value differs
+// (for floats a NaN always counts as a change).
+void SetExactFloat(TModifier& Modifier, float& Field, float Value);
+void SetExactInt(TModifier& Modifier, int32_t& Field, int32_t Value);
+void SetExactBool(TModifier& Modifier, bool& Field, bool Value);

@@ -1,0 +1,90 @@
+#include "modifiers/uModifierSqueeze.h"
+
+#include "modifiers/uModifierDeformCommon.h"
+#include "modifiers/uModifierRegistry.h"
+#include "scene/uMesh.h"
+
+#include <cmath>
+
+void TSqueezeModifier::Apply(const TMeshData& Source, TMeshData& Dest)
+{
+    CopyForDeform(Source, Dest);
+    if (Dest.Vertices.empty())
+        return;
+    TAxisFrameRequest request = FrameRequest();
+    request.UseDirection = false;
+    request.UpperFromLower = true;
+    TAxisFrame frame;
+    const bool active = std::fabs(AxialAmount) >= 1e-6f || std::fabs(RadialAmount) >= 1e-6f;
+    if (active && MeasureAxisFrame(Dest.Vertices, request, frame)) {
+        const float mid = (frame.Lo + frame.Hi) * 0.5f, half = (frame.Hi - frame.Lo) * 0.5f;
+        float a = 1 - AxialAmount;
+        if (a < 0.05f)
+            a = 0.05f;
+        const TVec3 C = frame.Center, A = frame.A, U = frame.D, V = frame.E;
+        for (TMeshVertex& v : Dest.Vertices) {
+            const TVec3 rel = Vec3Sub(v.Position, C);
+            const float t = Vec3Dot(rel, A);
+            const float q = (t - mid) / half;
+            if (q < -1 || q > 1)
+                continue;
+            const float u = Vec3Dot(rel, U), w = Vec3Dot(rel, V);
+            const float g = 1 - q * q;
+            float c = 1 - g * RadialAmount;
+            if (c < 0.05f)
+                c = 0.05f;
+            const float t2 = a * q * half + mid;
+            v.Position = Vec3Add(C, Vec3Add(Vec3Scale(A, t2),
+                                            Vec3Add(Vec3Scale(U, c * u), Vec3Scale(V, c * w))));
+            const float nA = Vec3Dot(v.Normal, A), nU = Vec3Dot(v.Normal, U),
+                        nV = Vec3Dot(v.Normal, V);
+            v.Normal = Vec3Normalize(
+                Vec3Add(Vec3Scale(A, nA / a), Vec3Add(Vec3Scale(U, nU / c), Vec3Scale(V, nV / c))));
+        }
+    }
+    Dest.RebuildEdges();
+}
+
+std::unique_ptr<TModifier> TSqueezeModifier::Clone() const
+{
+    auto Copy = std::make_unique<TSqueezeModifier>(*this);
+    FinishClone(*Copy);
+    return Copy;
+}
+
+void TSqueezeModifier::SaveParams(std::vector<std::string>& Lines) const
+{
+    Lines.push_back(KeyFloatLine("AxialAmount=", AxialAmount));
+    Lines.push_back(KeyFloatLine("RadialAmount=", RadialAmount));
+    SaveFrameParams(Lines);
+}
+
+void TSqueezeModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
+{
+    ForEachParamLine(Lines, Index, [this](const std::string& Line) {
+        if (StartsWithKey(Line, "AxialAmount="))
+            LoadClampedFloat(Line, "AxialAmount=", AxialAmount, 0, -10, 10);
+        else if (StartsWithKey(Line, "RadialAmount="))
+            LoadClampedFloat(Line, "RadialAmount=", RadialAmount, 0, -10, 10);
+        else
+            LoadFrameParam(Line);
+    });
+    RepairLoadedLimits();
+}
+
+void TSqueezeModifier::SetAxialAmount(float Value)
+{
+    SetClampedFloat(*this, AxialAmount, Value, 0, -10, 10, 1e-5f);
+}
+
+void TSqueezeModifier::SetRadialAmount(float Value)
+{
+    SetClampedFloat(*this, RadialAmount, Value, 0, -10, 10, 1e-5f);
+}
+
+void RegisterSqueezeModifier()
+{
+    RegisterModifier("squeeze", "Squeeze", "Deform", []() -> std::unique_ptr<TModifier> {
+        return std::make_unique<TSqueezeModifier>();
+    });
+}

@@ -1,0 +1,99 @@
+#include "modifiers/uModifierStretch.h"
+
+#include "modifiers/uModifierDeformCommon.h"
+#include "modifiers/uModifierRegistry.h"
+#include "scene/uMesh.h"
+
+#include <cmath>
+#include <numbers>
+
+void TStretchModifier::Apply(const TMeshData& Source, TMeshData& Dest)
+{
+    CopyForDeform(Source, Dest);
+    if (Dest.Vertices.empty())
+        return;
+    TAxisFrameRequest request = FrameRequest();
+    request.UseDirection = false;
+    request.UpperFromLower = true;
+    TAxisFrame frame;
+    const bool active = std::fabs(Amount) >= 1e-6f || std::fabs(Amplify) >= 1e-6f;
+    if (active && MeasureAxisFrame(Dest.Vertices, request, frame)) {
+        float s = 1 + Amount;
+        if (s < 0.01f)
+            s = 0.01f;
+        const float b = 1 / std::sqrt(s);
+        const float mid = (frame.Lo + frame.Hi) * 0.5f, half = (frame.Hi - frame.Lo) * 0.5f;
+        const TVec3 C = frame.Center, A = frame.A, U = frame.D, V = frame.E;
+        const float pi = static_cast<float>(std::numbers::pi);
+        for (TMeshVertex& v : Dest.Vertices) {
+            const TVec3 rel = Vec3Sub(v.Position, C);
+            const float t = Vec3Dot(rel, A), u = Vec3Dot(rel, U), w = Vec3Dot(rel, V);
+            float q = (t - mid) / half, over = 0;
+            if (q < -1) {
+                over = 1 + q;
+                q = -1;
+            } else if (q > 1) {
+                over = q - 1;
+                q = 1;
+            }
+            const float g = (std::cos(pi * q) + 1) * 0.5f;
+            float c = (1 + g * Amplify) * b;
+            if (c < 0.01f)
+                c = 0.01f;
+            const float t2 = half * q * s + mid + half * over;
+            v.Position = Vec3Add(C, Vec3Add(Vec3Scale(A, t2),
+                                            Vec3Add(Vec3Scale(U, c * u), Vec3Scale(V, c * w))));
+            if (std::fabs(over) < 1e-6f) {
+                const float nA = Vec3Dot(v.Normal, A), nU = Vec3Dot(v.Normal, U),
+                            nV = Vec3Dot(v.Normal, V);
+                v.Normal = Vec3Normalize(Vec3Add(Vec3Scale(A, nA / s),
+                                                 Vec3Add(Vec3Scale(U, nU / c), Vec3Scale(V, nV / c))));
+            }
+        }
+    }
+    Dest.RebuildEdges();
+}
+
+std::unique_ptr<TModifier> TStretchModifier::Clone() const
+{
+    auto Copy = std::make_unique<TStretchModifier>(*this);
+    FinishClone(*Copy);
+    return Copy;
+}
+
+void TStretchModifier::SaveParams(std::vector<std::string>& Lines) const
+{
+    Lines.push_back(KeyFloatLine("Amount=", Amount));
+    Lines.push_back(KeyFloatLine("Amplify=", Amplify));
+    SaveFrameParams(Lines);
+}
+
+void TStretchModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
+{
+    ForEachParamLine(Lines, Index, [this](const std::string& Line) {
+        if (StartsWithKey(Line, "Amount="))
+            LoadClampedFloat(Line, "Amount=", Amount, 0, -10, 10);
+        else if (StartsWithKey(Line, "Amplify="))
+            LoadClampedFloat(Line, "Amplify=", Amplify, 0, -10, 10);
+        else
+            LoadFrameParam(Line);
+    });
+    RepairLoadedLimits();
+}
+
+void TStretchModifier::SetAmount(float Value)
+{
+    SetClampedFloat(*this, Amount, Value, 0, -10, 10, 1e-5f);
+}
+
+void TStretchModifier::SetAmplify(float Value)
+{
+    SetClampedFloat(*this, Amplify, Value, 0, -10, 10, 1e-5f);
+}
+
+void RegisterStretchModifier()
+{
+    RegisterModifier("stretch", "Stretch", "Deform", []() -> std::unique_ptr<TModifier> {
+        return std::make_unique<TStretchModifier>();
+    });
+}

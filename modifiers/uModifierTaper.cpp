@@ -1,0 +1,64 @@
+#include "modifiers/uModifierTaper.h"
+
+#include "modifiers/uModifierDeformCommon.h"
+#include "modifiers/uModifierRegistry.h"
+#include "scene/uMesh.h"
+
+void TTaperModifier::Apply(const TMeshData& Source, TMeshData& Dest)
+{
+    CopyForDeform(Source, Dest);
+    float minY = 0, maxY = 0;
+    if (Amount != 0 && HeightRange(Dest, minY, maxY)) {
+        // A flat (or unmeasurable) mesh is measured over a minimal height.
+        const float h = maxY - minY;
+        const float H = h > 0.001f ? h : 0.001f;
+        for (TMeshVertex& v : Dest.Vertices) {
+            const float t = (v.Position.Y - minY) / H;
+            const float f = 1 - t * Amount;
+            v.Position.X *= f;
+            v.Position.Z *= f;
+        }
+    }
+    Dest.RebuildEdges();
+}
+
+std::unique_ptr<TModifier> TTaperModifier::Clone() const
+{
+    auto Copy = std::make_unique<TTaperModifier>(*this);
+    FinishClone(*Copy);
+    return Copy;
+}
+
+void TTaperModifier::SaveParams(std::vector<std::string>& Lines) const
+{
+    Lines.push_back(KeyFloatLine("Amount=", Amount));
+}
+
+void TTaperModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
+{
+    ForEachParamLine(Lines, Index, [this](const std::string& Line) {
+        if (StartsWithKey(Line, "Amount="))
+            Amount = KeyFloatValue(Line, "Amount=", 0.3f);
+    });
+}
+
+bool TTaperModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                        int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
+}
+
+void TTaperModifier::SetAmount(float Value)
+{
+    if (SameExactly(Value, Amount))
+        return;
+    Amount = Value;
+    Changed();
+}
+
+void RegisterTaperModifier()
+{
+    RegisterModifier("taper", "Taper", "Deform", []() -> std::unique_ptr<TModifier> {
+        return std::make_unique<TTaperModifier>();
+    });
+}

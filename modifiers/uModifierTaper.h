@@ -1,0 +1,27 @@
+#pragma once
+// Taper: scales X and Z linearly along Y, keeping the lowest vertices and scaling the
+// highest by 1 - Amount.
+#include "modifiers/uModifiers.h"
+
+class TTaperModifier : public TModifier {
+public:
+    TTaperModifier() = default;
+
+    std::string GetTypeId() const override { return "taper"; }
+    std::string GetDisplayName() const override { return "Taper"; }
+    void Apply(const TMeshData& Source, TMeshData& Dest) override;
+    std::unique_ptr<TModifier> Clone() const override;
+    void SaveParams(std::vector<std::string>& Lines) const override;
+    void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                            int64_t& Edges) const override;
+
+    float GetAmount() const { return Amount; }
+    // Stored as given (exact change test).
+    void SetAmount(float Value);
+
+private:
+    float Amount = 0.3f;
+};
+
+void RegisterTaperModifier();

@@ -1,0 +1,27 @@
+#pragma once
+// Twist: turns the mesh about the Y axis by an angle that grows along Y, from -Angle/2 at
+// the lowest vertices to +Angle/2 at the highest.
+#include "modifiers/uModifiers.h"
+
+class TTwistModifier : public TModifier {
+public:
+    TTwistModifier() = default;
+
+    std::string GetTypeId() const override { return "twist"; }
+    std::string GetDisplayName() const override { return "Twist"; }
+    void Apply(const TMeshData& Source, TMeshData& Dest) override;
+    std::unique_ptr<TModifier> Clone() const override;
+    void SaveParams(std::vector<std::string>& Lines) const override;
+    void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                            int64_t& Edges) const override;
+
+    float GetAngle() const { return Angle; }
+    // Degrees; stored as given (exact change test).
+    void SetAngle(float Value);
+
+private:
+    float Angle = 0;
+};
+
+void RegisterTwistModifier();

@@ -1,0 +1,125 @@
+#include "modifiers/uModifierWave.h"
+
+#include "modifiers/uModifierAxisFrame.h"
+#include "modifiers/uModifierDeformCommon.h"
+#include "modifiers/uModifierRegistry.h"
+#include "scene/uMesh.h"
+
+#include <cmath>
+#include <numbers>
+
+float WaveWrapDegrees(float Degrees) { return WrapDegrees180(Degrees); }
+
+void TWaveModifier::Apply(const TMeshData& Source, TMeshData& Dest)
+{
+    CopyForDeform(Source, Dest);
+    if (Dest.Vertices.empty())
+        return;
+    if (std::fabs(Amplitude) >= 1e-6f) {
+        const TVec3 C = BoundingBoxCenter(Dest.Vertices);
+        TVec3 A, D, E;
+        AxisDirectionFrame(Axis, DirectionDeg, A, D, E);
+        const float k = 2 * static_cast<float>(std::numbers::pi) / Wavelength;
+        const float phi = PhaseDeg * static_cast<float>(std::numbers::pi / 180.0);
+        const float slope = k * Amplitude;
+        const bool decays = Decay > 0;
+        for (TMeshVertex& v : Dest.Vertices) {
+            const float a = Vec3Dot(Vec3Sub(v.Position, C), A);
+            const float att = decays ? std::exp(-Decay * std::fabs(a)) : 1.0f;
+            const float angle = k * a + phi;
+            const float s = std::sin(angle) * Amplitude * att;
+            // The slope leaves out the attenuation's own derivative.
+            const float g = std::cos(angle) * slope * att;
+            v.Position = Vec3Add(v.Position, Vec3Scale(D, s));
+            const float nA = Vec3Dot(v.Normal, A), nD = Vec3Dot(v.Normal, D),
+                        nE = Vec3Dot(v.Normal, E);
+            v.Normal = Vec3Normalize(
+                Vec3Add(Vec3Scale(A, nA - g * nD), Vec3Add(Vec3Scale(D, nD), Vec3Scale(E, nE))));
+        }
+    }
+    Dest.RebuildEdges();
+}
+
+std::unique_ptr<TModifier> TWaveModifier::Clone() const
+{
+    auto Copy = std::make_unique<TWaveModifier>(*this);
+    FinishClone(*Copy);
+    return Copy;
+}
+
+void TWaveModifier::SaveParams(std::vector<std::string>& Lines) const
+{
+    Lines.push_back(KeyFloatLine("Amplitude=", Amplitude));
+    Lines.push_back(KeyFloatLine("Wavelength=", Wavelength));
+    Lines.push_back(KeyFloatLine("PhaseDeg=", PhaseDeg));
+    Lines.push_back(KeyFloatLine("Decay=", Decay));
+    Lines.push_back(KeyIntLine("Axis=", Axis));
+    Lines.push_back(KeyFloatLine("DirectionDeg=", DirectionDeg));
+}
+
+void TWaveModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
+{
+    ForEachParamLine(Lines, Index, [this](const std::string& Line) {
+        if (StartsWithKey(Line, "Amplitude="))
+            LoadClampedFloat(Line, "Amplitude=", Amplitude, 0, -100, 100);
+        else if (StartsWithKey(Line, "Wavelength="))
+            LoadClampedFloat(Line, "Wavelength=", Wavelength, 0.0001f, 0.0001f, 10000);
+        else if (StartsWithKey(Line, "PhaseDeg="))
+            PhaseDeg = WrapDegrees180(FiniteOr(KeyFloatValue(Line, "PhaseDeg=", PhaseDeg), 0));
+        else if (StartsWithKey(Line, "Decay="))
+            LoadClampedFloat(Line, "Decay=", Decay, 0, 0, 10);
+        else if (StartsWithKey(Line, "Axis="))
+            Axis = ClampInt(KeyIntValue(Line, "Axis=", 1), 0, 2);
+        else if (StartsWithKey(Line, "DirectionDeg="))
+            DirectionDeg =
+                WrapDegrees180(FiniteOr(KeyFloatValue(Line, "DirectionDeg=", DirectionDeg), 0));
+    });
+}
+
+bool TWaveModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                       int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
+}
+
+void TWaveModifier::SetAmplitude(float Value)
+{
+    SetClampedFloat(*this, Amplitude, Value, 0, -100, 100, 1e-5f);
+}
+
+void TWaveModifier::SetWavelength(float Value)
+{
+    SetClampedFloat(*this, Wavelength, Value, 0.0001f, 0.0001f, 10000, 1e-5f);
+}
+
+void TWaveModifier::SetPhaseDeg(float Value)
+{
+    SetClampedFloat(*this, PhaseDeg, WrapDegrees180(FiniteOr(Value, 0)), 0, -180, 180, 1e-5f);
+}
+
+void TWaveModifier::SetDecay(float Value)
+{
+    SetClampedFloat(*this, Decay, Value, 0, 0, 10, 1e-5f);
+}
+
+void TWaveModifier::SetAxis(int32_t Value)
+{
+    if (Value < 0 || Value > 2)
+        Value = 1;
+    if (Value == Axis)
+        return;
+    Axis = Value;
+    Changed();
+}
+
+void TWaveModifier::SetDirectionDeg(float Value)
+{
+    SetClampedFloat(*this, DirectionDeg, WrapDegrees180(FiniteOr(Value, 0)), 0, -180, 180, 1e-5f);
+}
+
+void RegisterWaveModifier()
+{
+    RegisterModifier("wave", "Wave", "Deform", []() -> std::unique_ptr<TModifier> {
+        return std::make_unique<TWaveModifier>();
+    });
+}
