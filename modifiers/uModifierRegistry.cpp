@@ -1,6 +1,22 @@
 #include "modifiers/uModifierRegistry.h"
 
+#include "modifiers/uModifierAnimatedUV.h"
+#include "modifiers/uModifierArray2D.h"
+#include "modifiers/uModifierArrayCircular.h"
+#include "modifiers/uModifierBend.h"
+#include "modifiers/uModifierInflate.h"
 #include "modifiers/uModifierModeling.h"
+#include "modifiers/uModifierNoise.h"
+#include "modifiers/uModifierPush.h"
+#include "modifiers/uModifierReverseNormals.h"
+#include "modifiers/uModifierRipple.h"
+#include "modifiers/uModifierSkew.h"
+#include "modifiers/uModifierSqueeze.h"
+#include "modifiers/uModifierStretch.h"
+#include "modifiers/uModifierTaper.h"
+#include "modifiers/uModifierTwist.h"
+#include "modifiers/uModifierUpdateUVs.h"
+#include "modifiers/uModifierWave.h"
 #include "modifiers/uModifiers.h"
 #include "scene/uErrors.h"
 
@@ -100,6 +116,22 @@ void RegisterBuiltInModifiers()
 {
     // One registration call per modifier module, in menu order; each registers its
     // types with RegisterModifier in the order of the registry table.
+    RegisterTwistModifier();
+    RegisterNoiseModifier();
+    RegisterTaperModifier();
+    RegisterInflateModifier();
+    RegisterBendModifier();
+    RegisterSkewModifier();
+    RegisterStretchModifier();
+    RegisterSqueezeModifier();
+    RegisterWaveModifier();
+    RegisterRippleModifier();
+    RegisterPushModifier();
+    RegisterReverseNormalsModifier();
+    RegisterUnscaleUVsModifier();
+    RegisterAnimatedUVModifier();
+    RegisterArray2DModifier();
+    RegisterArrayCircularModifier();
     RegisterModelingModifiers();
 }
 
