@@ -1,5 +1,6 @@
 #include "modifiers/uModifierRegistry.h"
 
+#include "modifiers/uModifierAdvanced.h"
 #include "modifiers/uModifierAnimatedUV.h"
 #include "modifiers/uModifierArray2D.h"
 #include "modifiers/uModifierArrayCircular.h"
@@ -133,6 +134,7 @@ void RegisterBuiltInModifiers()
     RegisterArray2DModifier();
     RegisterArrayCircularModifier();
     RegisterModelingModifiers();
+    RegisterAdvancedModifiers();
 }
 
 void ClearModifierRegistry() { Registry().clear(); }

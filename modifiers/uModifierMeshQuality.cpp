@@ -1,0 +1,369 @@
+#include "modifiers/uModifierMeshQuality.h"
+
+#include "modifiers/uModifierModelingSurface.h"
+#include "modifiers/uModifierTopologyUtils.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <unordered_set>
+
+namespace {
+
+bool ValidIndex(int32_t Index, size_t Count)
+{
+    return Index >= 0 && static_cast<size_t>(Index) < Count;
+}
+
+// A face's corner count and its sorted corner indices, the value FaceIndexKey spells out.
+using TFaceKey = std::array<int32_t, 5>;
+
+TFaceKey FaceKeyOf(const TMeshFace& Face)
+{
+    TFaceKey key{FaceCornerLimit(Face), -1, -1, -1, -1};
+    std::copy(Face.Indices.begin(), Face.Indices.begin() + key[0], key.begin() + 1);
+    std::sort(key.begin() + 1, key.begin() + 1 + key[0]);
+    return key;
+}
+
+struct TFaceKeyHash {
+    size_t operator()(const TFaceKey& Key) const
+    {
+        uint64_t h = 0x9E3779B97F4A7C15ull;
+        for (int32_t v : Key)
+            h = (h ^ static_cast<uint32_t>(v)) * 0x100000001B3ull;
+        return static_cast<size_t>(h ^ (h >> 31));
+    }
+};
+
+float ClampedMinimumArea(float Value)
+{
+    return std::clamp(std::fabs(FiniteOrDefault(1e-6f, Value)), 0.0f, 1000000.0f);
+}
+
+// One triangle of a quad from its corners A, B and C.
+void AddQuadTriangle(TMeshData& Dest, const TMeshFace& Face, int A, int B, int C)
+{
+    AddTriangleFace(Dest, Face.Indices[A], Face.Indices[B], Face.Indices[C], Face.UVs[A],
+                    Face.UVs[B], Face.UVs[C], Face.TexId);
+}
+
+} // namespace
+
+// ---- spherify ----
+
+void TSpherifyModifier::Apply(const TMeshData& Source, TMeshData& Dest)
+{
+    CopyMeshData(Source, Dest);
+    if (Dest.Vertices.empty() || Amount == 0)
+        return;
+    TVec3 low, high, centre;
+    MeshBounds(Source, low, high, centre);
+    float radius = 0;
+    for (const TMeshVertex& v : Source.Vertices)
+        radius = std::max(radius, Vec3Length(Vec3Sub(v.Position, centre)));
+    if (!(radius >= 1e-6f))
+        return;
+    radius *= RadiusScale;
+    for (TMeshVertex& v : Dest.Vertices) {
+        const TVec3 d = Vec3Sub(v.Position, centre);
+        const float length = Vec3Length(d);
+        if (length <= 1e-6f)
+            continue;
+        const TVec3 target = Vec3Add(centre, Vec3Scale(d, radius / length));
+        v.Position = Vec3Add(v.Position, Vec3Scale(Vec3Sub(target, v.Position), Amount));
+    }
+    RecomputeVertexNormals(Dest);
+}
+
+std::unique_ptr<TModifier> TSpherifyModifier::Clone() const
+{
+    auto copy = std::make_unique<TSpherifyModifier>(*this);
+    FinishClone(*copy);
+    return copy;
+}
+
+void TSpherifyModifier::SaveParams(std::vector<std::string>& Lines) const
+{
+    Lines.push_back(KeyFloatLine("Amount=", Amount));
+    Lines.push_back(KeyFloatLine("RadiusScale=", RadiusScale));
+}
+
+void TSpherifyModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
+{
+    ReadParamLines(Lines, Index, [&](const std::string& Line) {
+        if (StartsWithKey(Line, "Amount="))
+            SetAmount(KeyFloatValue(Line, "Amount=", Amount));
+        else if (StartsWithKey(Line, "RadiusScale="))
+            SetRadiusScale(KeyFloatValue(Line, "RadiusScale=", RadiusScale));
+    });
+}
+
+TModifierApplyInfo TSpherifyModifier::ApplyWithInfo(const TModifierEvalContext&,
+                                                    const TMeshData& Source, TMeshData& Dest)
+{
+    Apply(Source, Dest);
+    return SetApplyInfo(37);
+}
+
+void TSpherifyModifier::SetAmount(float Value)
+{
+    ChangeFloat(*this, Amount, std::clamp(FiniteOrDefault(1, Value), 0.0f, 1.0f), 1e-6f);
+}
+
+void TSpherifyModifier::SetRadiusScale(float Value)
+{
+    ChangeFloat(*this, RadiusScale, std::clamp(std::fabs(FiniteOrDefault(1, Value)), 1e-6f, 100.0f),
+                1e-6f);
+}
+
+// ---- optimize ----
+
+float PolygonFaceArea(const TMeshData& Mesh, const TMeshFace& Face)
+{
+    const int32_t count = FaceCornerLimit(Face);
+    if (count < 3)
+        return 0;
+    for (int32_t k = 0; k < count; ++k)
+        if (!ValidIndex(Face.Indices[k], Mesh.Vertices.size()))
+            return 0;
+    const TVec3& p0 = Mesh.Vertices[Face.Indices[0]].Position;
+    float area = 0;
+    for (int32_t k = 1; k + 1 < count; ++k)
+        area += 0.5f * Vec3Length(Vec3Cross(Vec3Sub(Mesh.Vertices[Face.Indices[k]].Position, p0),
+                                            Vec3Sub(Mesh.Vertices[Face.Indices[k + 1]].Position, p0)));
+    return area;
+}
+
+std::string FaceIndexKey(const TMeshFace& Face)
+{
+    const TFaceKey key = FaceKeyOf(Face);
+    std::string text = std::to_string(key[0]);
+    for (int32_t k = 1; k <= key[0]; ++k)
+        text += ":" + std::to_string(key[k]);
+    return text;
+}
+
+void TOptimizeModifier::Apply(const TMeshData& Source, TMeshData& Dest)
+{
+    Dest.Clear();
+    const size_t count = Source.Vertices.size();
+    std::vector<bool> used(count, false);
+    std::unordered_set<TFaceKey, TFaceKeyHash> seen;
+    seen.reserve(Source.Faces.size());
+    std::vector<TMeshFace> faces;
+    faces.reserve(Source.Faces.size());
+    for (const TMeshFace& f : Source.Faces) {
+        if (f.Count < 3 || f.Count > 4)
+            continue;
+        if (!std::all_of(f.Indices.begin(), f.Indices.begin() + f.Count,
+                         [count](int32_t i) { return ValidIndex(i, count); }))
+            continue;
+        // The key is taken before the area test: a later copy of a face dropped as too
+        // small goes as a duplicate.
+        if (RemoveDuplicateFaces && !seen.insert(FaceKeyOf(f)).second)
+            continue;
+        if (MinimumArea > 0 && PolygonFaceArea(Source, f) <= MinimumArea)
+            continue;
+        for (int32_t k = 0; k < f.Count; ++k)
+            used[f.Indices[k]] = true;
+        faces.push_back(f);
+    }
+    if (RemoveUnusedVertices) {
+        std::vector<int32_t> remap(count, -1);
+        for (size_t i = 0; i < count; ++i)
+            if (used[i]) {
+                remap[i] = static_cast<int32_t>(Dest.Vertices.size());
+                Dest.Vertices.push_back(Source.Vertices[i]);
+            }
+        for (TMeshFace& f : faces)
+            for (int32_t k = 0; k < f.Count; ++k)
+                f.Indices[k] = remap[f.Indices[k]];
+    } else {
+        Dest.Vertices = Source.Vertices;
+    }
+    Dest.Faces = std::move(faces);
+    RecomputeVertexNormals(Dest);
+    Dest.RebuildEdges();
+}
+
+std::unique_ptr<TModifier> TOptimizeModifier::Clone() const
+{
+    auto copy = std::make_unique<TOptimizeModifier>(*this);
+    FinishClone(*copy);
+    return copy;
+}
+
+void TOptimizeModifier::SaveParams(std::vector<std::string>& Lines) const
+{
+    Lines.push_back(KeyFloatLine("MinimumArea=", MinimumArea));
+    Lines.push_back(KeyBoolLine("RemoveDuplicateFaces=", RemoveDuplicateFaces));
+    Lines.push_back(KeyBoolLine("RemoveUnusedVertices=", RemoveUnusedVertices));
+}
+
+void TOptimizeModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
+{
+    ReadParamLines(Lines, Index, [&](const std::string& Line) {
+        if (StartsWithKey(Line, "MinimumArea=")) {
+            // Stored without the setter's change tolerance, so that a saved 0 (or any
+            // value within 1e-6 of the current one) comes back as it was written.
+            const float area = ClampedMinimumArea(KeyFloatValue(Line, "MinimumArea=", MinimumArea));
+            if (area != MinimumArea) {
+                MinimumArea = area;
+                Changed();
+            }
+        } else if (StartsWithKey(Line, "RemoveDuplicateFaces=")) {
+            SetRemoveDuplicateFaces(
+                KeyBoolValue(Line, "RemoveDuplicateFaces=", RemoveDuplicateFaces));
+        } else if (StartsWithKey(Line, "RemoveUnusedVertices=")) {
+            SetRemoveUnusedVertices(
+                KeyBoolValue(Line, "RemoveUnusedVertices=", RemoveUnusedVertices));
+        }
+    });
+}
+
+TModifierApplyInfo TOptimizeModifier::ApplyWithInfo(const TModifierEvalContext&,
+                                                    const TMeshData& Source, TMeshData& Dest)
+{
+    Apply(Source, Dest);
+    return SetApplyInfo(38);
+}
+
+void TOptimizeModifier::SetMinimumArea(float Value)
+{
+    ChangeFloat(*this, MinimumArea, ClampedMinimumArea(Value), 1e-6f);
+}
+
+void TOptimizeModifier::SetRemoveDuplicateFaces(bool Value)
+{
+    ChangeBool(*this, RemoveDuplicateFaces, Value);
+}
+
+void TOptimizeModifier::SetRemoveUnusedVertices(bool Value)
+{
+    ChangeBool(*this, RemoveUnusedVertices, Value);
+}
+
+// ---- tessellate ----
+
+void TTessellateModifier::Apply(const TMeshData& Source, TMeshData& Dest)
+{
+    Dest.Clear();
+    Dest.Vertices = Source.Vertices;
+    Dest.Faces.reserve(Source.Faces.size() * (TriangulateQuads ? 2 : 1));
+    for (const TMeshFace& f : Source.Faces) {
+        if (!TriangulateQuads || f.Count != 4) {
+            Dest.Faces.push_back(f);
+        } else if (AlternateDiagonal) {
+            AddQuadTriangle(Dest, f, 0, 1, 3);
+            AddQuadTriangle(Dest, f, 1, 2, 3);
+        } else {
+            AddQuadTriangle(Dest, f, 0, 1, 2);
+            AddQuadTriangle(Dest, f, 0, 2, 3);
+        }
+    }
+    Dest.RebuildEdges();
+}
+
+std::unique_ptr<TModifier> TTessellateModifier::Clone() const
+{
+    auto copy = std::make_unique<TTessellateModifier>(*this);
+    FinishClone(*copy);
+    return copy;
+}
+
+void TTessellateModifier::SaveParams(std::vector<std::string>& Lines) const
+{
+    Lines.push_back(KeyBoolLine("TriangulateQuads=", TriangulateQuads));
+    Lines.push_back(KeyBoolLine("AlternateDiagonal=", AlternateDiagonal));
+}
+
+void TTessellateModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
+{
+    ReadParamLines(Lines, Index, [&](const std::string& Line) {
+        if (StartsWithKey(Line, "TriangulateQuads="))
+            SetTriangulateQuads(KeyBoolValue(Line, "TriangulateQuads=", TriangulateQuads));
+        else if (StartsWithKey(Line, "AlternateDiagonal="))
+            SetAlternateDiagonal(KeyBoolValue(Line, "AlternateDiagonal=", AlternateDiagonal));
+    });
+}
+
+bool TTessellateModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices,
+                                             int64_t& Faces, int64_t& Edges) const
+{
+    const int64_t quads = TriangulateQuads
+                              ? std::count_if(Mesh.Faces.begin(), Mesh.Faces.end(),
+                                              [](const TMeshFace& f) { return f.Count == 4; })
+                              : 0;
+    Vertices = ClampCountToInt(static_cast<int64_t>(Mesh.Vertices.size()));
+    Faces = ClampCountToInt(static_cast<int64_t>(Mesh.Faces.size()) + quads);
+    Edges = -1;
+    return true;
+}
+
+TModifierApplyInfo TTessellateModifier::ApplyWithInfo(const TModifierEvalContext&,
+                                                      const TMeshData& Source, TMeshData& Dest)
+{
+    Apply(Source, Dest);
+    return SetApplyInfo(34);
+}
+
+void TTessellateModifier::SetTriangulateQuads(bool Value) { ChangeBool(*this, TriangulateQuads, Value); }
+
+void TTessellateModifier::SetAlternateDiagonal(bool Value)
+{
+    ChangeBool(*this, AlternateDiagonal, Value);
+}
+
+// ---- smooth ----
+
+void TSmoothModifier::Apply(const TMeshData& Source, TMeshData& Dest)
+{
+    CopyMeshData(Source, Dest);
+    RelaxMeshPositions(Dest, Amount, Iterations, PreserveBoundary);
+}
+
+std::unique_ptr<TModifier> TSmoothModifier::Clone() const
+{
+    auto copy = std::make_unique<TSmoothModifier>(*this);
+    FinishClone(*copy);
+    return copy;
+}
+
+void TSmoothModifier::SaveParams(std::vector<std::string>& Lines) const
+{
+    Lines.push_back(KeyFloatLine("Amount=", Amount));
+    Lines.push_back(KeyIntLine("Iterations=", Iterations));
+    Lines.push_back(KeyBoolLine("PreserveBoundary=", PreserveBoundary));
+}
+
+void TSmoothModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
+{
+    ReadParamLines(Lines, Index, [&](const std::string& Line) {
+        if (StartsWithKey(Line, "Amount="))
+            SetAmount(KeyFloatValue(Line, "Amount=", Amount));
+        else if (StartsWithKey(Line, "Iterations="))
+            SetIterations(KeyIntValue(Line, "Iterations=", Iterations));
+        else if (StartsWithKey(Line, "PreserveBoundary="))
+            SetPreserveBoundary(KeyBoolValue(Line, "PreserveBoundary=", PreserveBoundary));
+    });
+}
+
+TModifierApplyInfo TSmoothModifier::ApplyWithInfo(const TModifierEvalContext&,
+                                                  const TMeshData& Source, TMeshData& Dest)
+{
+    Apply(Source, Dest);
+    return SetApplyInfo(37);
+}
+
+void TSmoothModifier::SetAmount(float Value)
+{
+    ChangeFloat(*this, Amount, std::clamp(FiniteOrDefault(0.25f, Value), 0.0f, 1.0f), 1e-6f);
+}
+
+void TSmoothModifier::SetIterations(int32_t Value)
+{
+    ChangeInt(*this, Iterations, std::clamp(Value, 0, 100));
+}
+
+void TSmoothModifier::SetPreserveBoundary(bool Value) { ChangeBool(*this, PreserveBoundary, Value); }
