@@ -20,9 +20,14 @@ using TFaceKey = std::array<int32_t, 5>;
 
 TFaceKey FaceKeyOf(const TMeshFace& Face)
 {
-    TFaceKey key{FaceCornerLimit(Face), -1, -1, -1, -1};
-    std::copy(Face.Indices.begin(), Face.Indices.begin() + key[0], key.begin() + 1);
-    std::sort(key.begin() + 1, key.begin() + 1 + key[0]);
+    const int32_t count = FaceCornerLimit(Face);
+    TFaceKey key{count, -1, -1, -1, -1};
+    for (int32_t k = 0; k < count; ++k) { // insertion sort of at most four corners
+        int32_t j = k;
+        for (; j > 0 && key[j] > Face.Indices[k]; --j)
+            key[j + 1] = key[j];
+        key[j + 1] = Face.Indices[k];
+    }
     return key;
 }
 

@@ -43,8 +43,9 @@ TEST(SpherifyModifier, PushesEveryVertexToTheFarthestDistance)
         const TMeshData out = Apply(spherify, grid);
         ExpectNear(out.Vertices[1].Position, {1, 0, c.edgeZ}); // the edge midpoint (1, 0, 0)
         ExpectNear(out.Vertices[4].Position, {1, 0, 1});      // the centre stays
-        if (c.amount == 1)
+        if (c.amount == 1) {
             EXPECT_NEAR(Vec3Distance(out.Vertices[0].Position, {1, 0, 1}), r * c.radiusScale, 1e-5f);
+        }
     }
     TSpherifyModifier spherify;
     EXPECT_EQ(FlagsOf(spherify, grid), 37);
