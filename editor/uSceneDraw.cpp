@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <vector>
 
 int32_t DisplayMode = dmWireframe;
 float GridSize = 0.25f;
@@ -57,12 +58,22 @@ void DrawGridPoints(float Extent, float Step)
     const float half = std::min(Extent / 2.0f, 25.0f);
     const float s = std::max(Step, 0.5f); // also replaces a not-a-number step
     if (!(half >= 0.0f) || !std::isfinite(half)) return;
+    // The lattice is the same every frame; it is kept and drawn as one vertex array.
+    static std::vector<float> points;
+    static float lastHalf = -1.0f, lastStep = -1.0f;
+    if (half != lastHalf || s != lastStep) {
+        points.clear();
+        for (float x = -half; x <= half + 0.0001f; x += s)
+            for (float z = -half; z <= half + 0.0001f; z += s) points.insert(points.end(), {x, 0.0f, z});
+        lastHalf = half;
+        lastStep = s;
+    }
     glPointSize(2.0f);
     glColor3f(0.3f, 0.3f, 0.32f);
-    glBegin(GL_POINTS);
-    for (float x = -half; x <= half + 0.0001f; x += s)
-        for (float z = -half; z <= half + 0.0001f; z += s) glVertex3f(x, 0.0f, z);
-    glEnd();
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, points.data());
+    glDrawArrays(GL_POINTS, 0, GLsizei(points.size() / 3));
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void DrawWorldAxes()

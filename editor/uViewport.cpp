@@ -84,6 +84,11 @@ void TViewport::PaintViewport(int W, int H, double DevicePixelRatio)
 
     // Perspective first (its matrices are kept for picking), then Top, Front and Left.
     for (int v = vkPerspective; v <= vkLeft; ++v) {
+        ViewDepthClear = true;
+        struct TReset {
+            bool& Flag;
+            ~TReset() { Flag = false; }
+        } reset{ViewDepthClear};
         RenderView(v);
         const TViewSetup s = ViewSetupOf(v, Camera, Ortho);
         DrawViewLabel(ViewRectOf(v, W, H), s.Name, s.AxisA, s.AxisB);
@@ -97,7 +102,10 @@ void TViewport::RenderView(int View)
 {
     const TViewRect r = ViewRectOf(View, Width, Height);
     SetViewRect(r);
-    glClear(GL_DEPTH_BUFFER_BIT);
+    // Within a paint the whole view's depth was cleared just before, and the views do
+    // not overlap (viewport and scissor box), so the view's depth is still clear; a
+    // scissored clear costs a full-screen fill in a software renderer.
+    if (!ViewDepthClear) glClear(GL_DEPTH_BUFFER_BIT);
     glClearColor(0, 0, 0, 1);
 
     // The orthographic zoom is in logical pixels per unit; GL works in device pixels.

@@ -64,4 +64,5 @@ private:
     TCamera& Camera;
     TOrthoViews& Ortho;
     std::vector<float> DotBuffer;
+    bool ViewDepthClear = false; // the view about to be drawn has clear depth
 };
