@@ -34,7 +34,7 @@ public:
     void ClearCurrent();
     void MarkChanged() { ++Revision; }
     void MarkSaved() { SavedRevision = Revision; }
-    bool Modified() const { return Revision != SavedRevision; }
+    bool IsModified() const { return Revision != SavedRevision; }
 
     // Every node's clip at Frame, pre-order from the root; at the current frame the
     // properties the user has touched keep their authored values.

@@ -438,11 +438,18 @@ protected:
         return s;
     }
     // The window rectangle (GL coordinates) that a world box covers in a view.
+    // The orthographic zoom in device pixels per unit.
+    TOrthoViews DeviceOrtho() const
+    {
+        TOrthoViews o = Form->Ortho;
+        o.Zoom = float(o.Zoom * Form->GLView->devicePixelRatioF());
+        return o;
+    }
     bool BoxInView(int View, const TShot& S, const TVec3& Lo, const TVec3& Hi, int& x0, int& y0, int& x1, int& y1)
     {
         const TViewRect r = ViewRectOf(View, S.W, S.H);
         TGLMatrix p, mv;
-        ViewMatrices(View, r.W, r.H, Form->Camera, Form->Ortho, p, mv);
+        ViewMatrices(View, r.W, r.H, Form->Camera, DeviceOrtho(), p, mv);
         double minX = 1e9, minY = 1e9, maxX = -1e9, maxY = -1e9;
         for (int i = 0; i < 8; ++i) {
             const TVec3 c = Vec3(i & 1 ? Hi.X : Lo.X, i & 2 ? Hi.Y : Lo.Y, i & 4 ? Hi.Z : Lo.Z);
@@ -458,7 +465,7 @@ protected:
     {
         const TViewRect r = ViewRectOf(View, S.W, S.H);
         TGLMatrix p, mv;
-        ViewMatrices(View, r.W, r.H, Form->Camera, Form->Ortho, p, mv);
+        ViewMatrices(View, r.W, r.H, Form->Camera, DeviceOrtho(), p, mv);
         double fx, fy, fz;
         if (!ProjectPoint(P, mv, p, r, fx, fy, fz)) return false;
         x = int(std::lround(fx));
