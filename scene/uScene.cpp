@@ -448,3 +448,20 @@ TDetachedSubtree TScene::CloneSubtree(const TSceneNode* Node) const
     }
     return result;
 }
+
+void TScene::SwapContents(TScene& Other)
+{
+    if (&Other == this)
+        return;
+    std::swap(Root, Other.Root);
+    std::swap(Nodes, Other.Nodes);
+    std::swap(Slots, Other.Slots);
+    std::swap(IdIndex, Other.IdIndex);
+    std::swap(Holes, Other.Holes);
+    std::swap(LoadVersion, Other.LoadVersion);
+    std::swap(PaletteCount, Other.PaletteCount);
+    std::swap(Palette, Other.Palette);
+    std::swap(CameraPosition, Other.CameraPosition);
+    std::swap(CameraYaw, Other.CameraYaw);
+    std::swap(CameraPitch, Other.CameraPitch);
+}

@@ -129,6 +129,11 @@ public:
     // Every problem found, one per line joined by CR LF; True when there is none.
     bool ValidateHierarchy(std::string& Messages);
 
+    // Exchanges the document contents of two scenes (the file reader's commit): the root
+    // and the registry, LoadVersion, the palette and the camera. Listeners, handlers and
+    // the linked environment stay; nothing is notified.
+    void SwapContents(TScene& Other);
+
     // Statistics over the visible part of the tree (uSceneStatistics.cpp): a hidden node
     // hides its whole subtree. They evaluate meshes as needed.
     int64_t CountObjects() const;

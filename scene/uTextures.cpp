@@ -109,6 +109,15 @@ int32_t TTextureManager::ImportFile(const std::string& FileName)
     return Count() - 1;
 }
 
+int32_t TTextureManager::AddPlaceholder(const std::string& Path)
+{
+    auto rec = std::make_unique<TTextureRec>();
+    rec->Path = ExpandTexturePath(Path);
+    rec->Name = std::filesystem::path(rec->Path).filename().string();
+    Items.push_back(std::move(rec));
+    return Count() - 1;
+}
+
 void TTextureManager::ImportOrReplace(const std::string& FileName, TTextureImportResult& Result)
 {
     Result = TTextureImportResult{};

@@ -79,6 +79,10 @@ public:
     // Exchanges the entries (and the backend that made them) with Other's; used to
     // commit a staging registry.
     void SwapContents(TTextureManager* Other);
+    // An entry for a texture that could not be loaded: it keeps its place (and so the ids
+    // of the textures after it) and its path, and binds as no texture.
+    int32_t AddPlaceholder(const std::string& Path);
+    TTextureGpu* GetGpu() const { return Gpu; }
 
     void Bind(int32_t Index);
     void Unbind();

@@ -1,5 +1,9 @@
 // One QApplication for every window test; tests run in a real X server.
+#include "gl_test_support.h"
+
 #include <QApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
@@ -8,5 +12,15 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+
+    // Load the GL driver once and keep it for the whole run, so that the leak checker
+    // at exit still sees its libraries by name (see gl_test_support.h).
+    QOffscreenSurface surface;
+    surface.create();
+    QOpenGLContext context;
+    if (context.create() && context.makeCurrent(&surface)) {
+        PinLoadedLibraries();
+        context.doneCurrent();
+    }
     return RUN_ALL_TESTS();
 }
