@@ -11,19 +11,26 @@ namespace {
 
 float Component(const TVec3& v, int32_t Axis) { return Axis == 0 ? v.X : Axis == 1 ? v.Y : v.Z; }
 
+// Per-component lowest and highest position, from the first vertex on; Vertices not empty.
+void BoundingBox(const std::vector<TMeshVertex>& Vertices, TVec3& Lo, TVec3& Hi)
+{
+    Lo = Hi = Vertices.front().Position;
+    for (const TMeshVertex& v : Vertices) {
+        Lo = {std::min(Lo.X, v.Position.X), std::min(Lo.Y, v.Position.Y),
+              std::min(Lo.Z, v.Position.Z)};
+        Hi = {std::max(Hi.X, v.Position.X), std::max(Hi.Y, v.Position.Y),
+              std::max(Hi.Z, v.Position.Z)};
+    }
+}
+
 }  // namespace
 
 TVec3 BoundingBoxCenter(const std::vector<TMeshVertex>& Vertices)
 {
     if (Vertices.empty())
         return {0, 0, 0};
-    TVec3 lo = Vertices.front().Position, hi = lo;
-    for (const TMeshVertex& v : Vertices) {
-        lo = {std::min(lo.X, v.Position.X), std::min(lo.Y, v.Position.Y),
-              std::min(lo.Z, v.Position.Z)};
-        hi = {std::max(hi.X, v.Position.X), std::max(hi.Y, v.Position.Y),
-              std::max(hi.Z, v.Position.Z)};
-    }
+    TVec3 lo, hi;
+    BoundingBox(Vertices, lo, hi);
     return Vec3Scale(Vec3Add(lo, hi), 0.5f);
 }
 
@@ -52,7 +59,9 @@ bool MeasureAxisFrame(const std::vector<TMeshVertex>& Vertices, const TAxisFrame
 {
     if (Vertices.empty())
         return false;
-    Frame.Center = BoundingBoxCenter(Vertices);
+    TVec3 lo, hi;
+    BoundingBox(Vertices, lo, hi);
+    Frame.Center = Vec3Scale(Vec3Add(lo, hi), 0.5f);
     const int32_t axis = std::clamp(Request.Axis, 0, 2);
     Frame.Axis = axis;
     if (Request.UseDirection)
@@ -71,14 +80,10 @@ bool MeasureAxisFrame(const std::vector<TMeshVertex>& Vertices, const TAxisFrame
         Frame.E = {0, 1, 0};
     }
 
-    // Measured from the first vertex, so that no fixed starting bound caps a huge mesh.
+    // Subtracting the centre keeps the order of the coordinates, so the range along the
+    // axis is the box's own extent measured from the centre.
     const float c = Component(Frame.Center, axis);
-    float minT = Component(Vertices.front().Position, axis) - c, maxT = minT;
-    for (const TMeshVertex& v : Vertices) {
-        const float t = Component(v.Position, axis) - c;
-        minT = std::min(minT, t);
-        maxT = std::max(maxT, t);
-    }
+    const float minT = Component(lo, axis) - c, maxT = Component(hi, axis) - c;
     Frame.MinT = minT;
     Frame.MaxT = maxT;
     const float extent = maxT - minT;

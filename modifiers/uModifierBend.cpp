@@ -25,8 +25,8 @@ void TBendModifier::Apply(const TMeshData& Source, TMeshData& Dest)
         const float invK = 1.0f / K;
         const TVec3 C = frame.Center, A = frame.A, D = frame.D, E = frame.E;
         for (TMeshVertex& v : Dest.Vertices) {
-            const TVec3 rel = Vec3Sub(v.Position, C);
-            const float t = Vec3Dot(rel, A), r = Vec3Dot(rel, D), w = Vec3Dot(rel, E);
+            const TVec3 rel = SubV(v.Position, C);
+            const float t = DotV(rel, A), r = DotV(rel, D), w = DotV(rel, E);
             const float tc = std::min(std::max(t, lo), hi);
             const float theta = (tc - pivot) * K;
             const float s = std::sin(theta), c = std::cos(theta);
@@ -38,13 +38,10 @@ void TBendModifier::Apply(const TMeshData& Source, TMeshData& Dest)
                 t2 += c * excess;
                 r2 += s * excess;
             }
-            v.Position = Vec3Add(C, Vec3Add(Vec3Scale(A, t2),
-                                            Vec3Add(Vec3Scale(D, r2), Vec3Scale(E, w))));
-            const float nA = Vec3Dot(v.Normal, A), nD = Vec3Dot(v.Normal, D),
-                        nE = Vec3Dot(v.Normal, E);
+            v.Position = AddV(C, AddV(ScaleV(A, t2), AddV(ScaleV(D, r2), ScaleV(E, w))));
+            const float nA = DotV(v.Normal, A), nD = DotV(v.Normal, D), nE = DotV(v.Normal, E);
             const float nA2 = c * nA - s * nD, nD2 = s * nA + c * nD;
-            v.Normal = Vec3Normalize(
-                Vec3Add(Vec3Scale(A, nA2), Vec3Add(Vec3Scale(D, nD2), Vec3Scale(E, nE))));
+            v.Normal = NormalizeV(AddV(ScaleV(A, nA2), AddV(ScaleV(D, nD2), ScaleV(E, nE))));
         }
     }
     Dest.RebuildEdges();

@@ -2,6 +2,9 @@
 // Small pieces shared by the deform, UV and array modifiers: the bounded angle wrap, the
 // tolerant and exact change tests of the setters, replacement of non-finite values, the
 // start of every topology-keeping Apply and its size estimate.
+#include "scene/uMath.h"
+
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -61,3 +64,20 @@ void LoadClampedFloat(const std::string& Line, const char* Key, float& Field, fl
 void SetExactFloat(TModifier& Modifier, float& Field, float Value);
 void SetExactInt(TModifier& Modifier, int32_t& Field, int32_t Value);
 void SetExactBool(TModifier& Modifier, bool& Field, bool Value);
+
+// ---- inline arithmetic for the per-vertex passes ----
+// The same operations as the uMath routines (so the same results), but visible to the
+// compiler inside the hot loops.
+
+inline TVec3 AddV(const TVec3& a, const TVec3& b) { return {a.X + b.X, a.Y + b.Y, a.Z + b.Z}; }
+inline TVec3 SubV(const TVec3& a, const TVec3& b) { return {a.X - b.X, a.Y - b.Y, a.Z - b.Z}; }
+inline TVec3 ScaleV(const TVec3& a, float s) { return {a.X * s, a.Y * s, a.Z * s}; }
+inline float DotV(const TVec3& a, const TVec3& b) { return a.X * b.X + a.Y * b.Y + a.Z * b.Z; }
+// As Vec3Normalize: the zero vector when the length is at most 1e-9 or not a number.
+inline TVec3 NormalizeV(const TVec3& a)
+{
+    const float len = std::sqrt(DotV(a, a));
+    if (!(len > 1e-9f))
+        return {0, 0, 0};
+    return ScaleV(a, 1.0f / len);
+}

@@ -25,25 +25,27 @@ void TRippleModifier::Apply(const TMeshData& Source, TMeshData& Dest)
         const bool decays = Decay > 0;
         for (TMeshVertex& v : Dest.Vertices) {
             const TVec3 p = v.Position;
-            const TVec3 q = Vec3Sub(p, Vec3Scale(N, Vec3Dot(p, N)));
-            const float u = Vec3Dot(q, R) - CenterU, w = Vec3Dot(q, T) - CenterV;
+            const TVec3 q = SubV(p, ScaleV(N, DotV(p, N)));
+            const float u = DotV(q, R) - CenterU, w = DotV(q, T) - CenterV;
             const float rho = std::sqrt(u * u + w * w);
             if (rho < 1e-6f)
                 continue;
             const float att = decays ? std::exp(-Decay * rho) : 1.0f;
             const float angle = k * rho + phi;
-            const float s = std::sin(angle) * Amplitude * att;
-            const float g = std::cos(angle) * slope * att;
-            v.Position = Vec3Add(p, Vec3Scale(N, s));
+            const float sinAngle = std::sin(angle), cosAngle = std::cos(angle);
+            const float s = sinAngle * Amplitude * att;
+            const float g = cosAngle * slope * att;
+            v.Position = AddV(p, ScaleV(N, s));
             // The normal is split over N, the radial direction and the in-plane direction
             // across it; only the first two take part in the slope.
-            const TVec3 dir = Vec3Add(Vec3Scale(R, u / rho), Vec3Scale(T, w / rho));
-            const TVec3 across = Vec3Cross(N, dir);
-            const float nN = Vec3Dot(v.Normal, N), nDir = Vec3Dot(v.Normal, dir),
-                        nAcross = Vec3Dot(v.Normal, across);
-            v.Normal = Vec3Normalize(Vec3Add(Vec3Scale(N, nN),
-                                             Vec3Add(Vec3Scale(dir, nDir - g * nN),
-                                                     Vec3Scale(across, nAcross))));
+            const TVec3 dir = AddV(ScaleV(R, u / rho), ScaleV(T, w / rho));
+            // N x dir: dir lies in the plane, so this is dir turned a quarter about N.
+            const TVec3 across = {N.Y * dir.Z - dir.Y * N.Z, dir.X * N.Z - dir.Z * N.X,
+                                  N.X * dir.Y - dir.X * N.Y};
+            const float nN = DotV(v.Normal, N), nDir = DotV(v.Normal, dir),
+                        nAcross = DotV(v.Normal, across);
+            v.Normal = NormalizeV(
+                AddV(ScaleV(N, nN), AddV(ScaleV(dir, nDir - g * nN), ScaleV(across, nAcross))));
         }
     }
     Dest.RebuildEdges();

@@ -22,15 +22,13 @@ void TSkewModifier::Apply(const TMeshData& Source, TMeshData& Dest)
         const float pivot = AxisFramePivot(frame, Pivot);
         const TVec3 C = frame.Center, A = frame.A, D = frame.D, E = frame.E;
         for (TMeshVertex& v : Dest.Vertices) {
-            const float t = Vec3Dot(Vec3Sub(v.Position, C), A);
+            const float t = DotV(SubV(v.Position, C), A);
             const float tc = std::min(std::max(t, lo), hi);
             // Only the coordinate along D changes, so the vertex moves along D.
-            v.Position = Vec3Add(v.Position, Vec3Scale(D, (tc - pivot) * Amount));
+            v.Position = AddV(v.Position, ScaleV(D, (tc - pivot) * Amount));
             if (std::fabs(t - tc) < 1e-6f) {
-                const float nA = Vec3Dot(v.Normal, A), nD = Vec3Dot(v.Normal, D),
-                            nE = Vec3Dot(v.Normal, E);
-                v.Normal = Vec3Normalize(Vec3Add(Vec3Scale(A, nA - Amount * nD),
-                                                 Vec3Add(Vec3Scale(D, nD), Vec3Scale(E, nE))));
+                const float nA = DotV(v.Normal, A), nD = DotV(v.Normal, D), nE = DotV(v.Normal, E);
+                v.Normal = NormalizeV(AddV(ScaleV(A, nA - Amount * nD), AddV(ScaleV(D, nD), ScaleV(E, nE))));
             }
         }
     }

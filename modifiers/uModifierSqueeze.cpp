@@ -23,23 +23,20 @@ void TSqueezeModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             a = 0.05f;
         const TVec3 C = frame.Center, A = frame.A, U = frame.D, V = frame.E;
         for (TMeshVertex& v : Dest.Vertices) {
-            const TVec3 rel = Vec3Sub(v.Position, C);
-            const float t = Vec3Dot(rel, A);
+            const TVec3 rel = SubV(v.Position, C);
+            const float t = DotV(rel, A);
             const float q = (t - mid) / half;
             if (q < -1 || q > 1)
                 continue;
-            const float u = Vec3Dot(rel, U), w = Vec3Dot(rel, V);
+            const float u = DotV(rel, U), w = DotV(rel, V);
             const float g = 1 - q * q;
             float c = 1 - g * RadialAmount;
             if (c < 0.05f)
                 c = 0.05f;
             const float t2 = a * q * half + mid;
-            v.Position = Vec3Add(C, Vec3Add(Vec3Scale(A, t2),
-                                            Vec3Add(Vec3Scale(U, c * u), Vec3Scale(V, c * w))));
-            const float nA = Vec3Dot(v.Normal, A), nU = Vec3Dot(v.Normal, U),
-                        nV = Vec3Dot(v.Normal, V);
-            v.Normal = Vec3Normalize(
-                Vec3Add(Vec3Scale(A, nA / a), Vec3Add(Vec3Scale(U, nU / c), Vec3Scale(V, nV / c))));
+            v.Position = AddV(C, AddV(ScaleV(A, t2), AddV(ScaleV(U, c * u), ScaleV(V, c * w))));
+            const float nA = DotV(v.Normal, A), nU = DotV(v.Normal, U), nV = DotV(v.Normal, V);
+            v.Normal = NormalizeV(AddV(ScaleV(A, nA / a), AddV(ScaleV(U, nU / c), ScaleV(V, nV / c))));
         }
     }
     Dest.RebuildEdges();

@@ -26,8 +26,8 @@ void TStretchModifier::Apply(const TMeshData& Source, TMeshData& Dest)
         const TVec3 C = frame.Center, A = frame.A, U = frame.D, V = frame.E;
         const float pi = static_cast<float>(std::numbers::pi);
         for (TMeshVertex& v : Dest.Vertices) {
-            const TVec3 rel = Vec3Sub(v.Position, C);
-            const float t = Vec3Dot(rel, A), u = Vec3Dot(rel, U), w = Vec3Dot(rel, V);
+            const TVec3 rel = SubV(v.Position, C);
+            const float t = DotV(rel, A), u = DotV(rel, U), w = DotV(rel, V);
             float q = (t - mid) / half, over = 0;
             if (q < -1) {
                 over = 1 + q;
@@ -41,13 +41,10 @@ void TStretchModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             if (c < 0.01f)
                 c = 0.01f;
             const float t2 = half * q * s + mid + half * over;
-            v.Position = Vec3Add(C, Vec3Add(Vec3Scale(A, t2),
-                                            Vec3Add(Vec3Scale(U, c * u), Vec3Scale(V, c * w))));
+            v.Position = AddV(C, AddV(ScaleV(A, t2), AddV(ScaleV(U, c * u), ScaleV(V, c * w))));
             if (std::fabs(over) < 1e-6f) {
-                const float nA = Vec3Dot(v.Normal, A), nU = Vec3Dot(v.Normal, U),
-                            nV = Vec3Dot(v.Normal, V);
-                v.Normal = Vec3Normalize(Vec3Add(Vec3Scale(A, nA / s),
-                                                 Vec3Add(Vec3Scale(U, nU / c), Vec3Scale(V, nV / c))));
+                const float nA = DotV(v.Normal, A), nU = DotV(v.Normal, U), nV = DotV(v.Normal, V);
+                v.Normal = NormalizeV(AddV(ScaleV(A, nA / s), AddV(ScaleV(U, nU / c), ScaleV(V, nV / c))));
             }
         }
     }

@@ -24,17 +24,16 @@ void TWaveModifier::Apply(const TMeshData& Source, TMeshData& Dest)
         const float slope = k * Amplitude;
         const bool decays = Decay > 0;
         for (TMeshVertex& v : Dest.Vertices) {
-            const float a = Vec3Dot(Vec3Sub(v.Position, C), A);
+            const float a = DotV(SubV(v.Position, C), A);
             const float att = decays ? std::exp(-Decay * std::fabs(a)) : 1.0f;
             const float angle = k * a + phi;
-            const float s = std::sin(angle) * Amplitude * att;
+            const float sinAngle = std::sin(angle), cosAngle = std::cos(angle);
+            const float s = sinAngle * Amplitude * att;
             // The slope leaves out the attenuation's own derivative.
-            const float g = std::cos(angle) * slope * att;
-            v.Position = Vec3Add(v.Position, Vec3Scale(D, s));
-            const float nA = Vec3Dot(v.Normal, A), nD = Vec3Dot(v.Normal, D),
-                        nE = Vec3Dot(v.Normal, E);
-            v.Normal = Vec3Normalize(
-                Vec3Add(Vec3Scale(A, nA - g * nD), Vec3Add(Vec3Scale(D, nD), Vec3Scale(E, nE))));
+            const float g = cosAngle * slope * att;
+            v.Position = AddV(v.Position, ScaleV(D, s));
+            const float nA = DotV(v.Normal, A), nD = DotV(v.Normal, D), nE = DotV(v.Normal, E);
+            v.Normal = NormalizeV(AddV(ScaleV(A, nA - g * nD), AddV(ScaleV(D, nD), ScaleV(E, nE))));
         }
     }
     Dest.RebuildEdges();
