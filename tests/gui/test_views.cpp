@@ -7,6 +7,7 @@
 #include "editor/uSceneDraw.h"
 #include "editor/uViewport.h"
 #include "scene/uMesh.h"
+#include "scene/uSceneNode.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -207,6 +208,47 @@ TEST_F(GLViewTest, PerPaintTriangleListsFollowTheMesh)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     a.DrawFaces();
     EXPECT_EQ(ReadAll(), arrays);
+}
+
+// The gizmo of an object scaled (3, 1, 1) reaches 1.2 x 3 + 0.6 = 4.2 units along each
+// axis (its cone 0.22 further); hovering an axis paints it yellow.
+TEST_F(GLViewTest, GizmoArmsScaleWithTheObjectAndShowTheHoveredAxis)
+{
+    Open(240, 240);
+    TSceneGroup node;
+    node.SetScaleX(3.0f);
+    const TRgb red = Rgb(AxisColors[0]), yellow{255, 255, 0};
+    for (TGizmoMode tool : {gmMove, gmRotate}) {
+        for (int hovered : {-1, 0}) {
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            glViewport(0, 0, W, H);
+            glMatrixMode(GL_PROJECTION);
+            glLoadIdentity();
+            glOrtho(-6, 6, -6, 6, -100, 100); // 20 pixels per unit, looking down -Z
+            glMatrixMode(GL_MODELVIEW);
+            glLoadIdentity();
+            DrawTransformGizmo(&node, tool, hovered);
+            const auto px = ReadAll();
+            const TRgb x = hovered == 0 ? yellow : red;
+            if (tool == gmMove) {
+                EXPECT_GT(CountNear(px, W, H, 120 + 80, 120, 1, x, 3), 0) << "X arm";
+                EXPECT_EQ(CountNear(px, W, H, 120 + 92, 120, 3, x, 40), 0) << "past the cone";
+                EXPECT_GT(CountNear(px, W, H, 120 + 86, 120, 1, x, 60), 0) << "cone";
+            } else {
+                // The X ring lies in the YZ plane: seen down Z it is a line on the Y axis
+                // from -4.2 to 4.2.
+                EXPECT_GT(CountNear(px, W, H, 120, 120 + 80, 1, x, 3), 0) << "X ring";
+                EXPECT_EQ(CountNear(px, W, H, 120, 120 + 92, 3, x, 3), 0) << "X ring end";
+            }
+        }
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    // Nothing for the select tool or no object.
+    glClear(GL_COLOR_BUFFER_BIT);
+    DrawTransformGizmo(&node, gmSelect, -1);
+    DrawTransformGizmo(nullptr, gmMove, -1);
+    const auto empty = ReadAll();
+    EXPECT_EQ(CountNear(empty, W, H, 120, 120, 120, TRgb{0, 0, 0}, 0), W * H);
 }
 
 TEST(ViewGeometry, ViewRectanglesSplitTheViewAndOddSizesGoToTheLeftView)
