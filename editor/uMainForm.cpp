@@ -80,7 +80,7 @@ void TMainForm::FormCreate()
     SelectedFaces.clear();
 
     // 4. The project, made current; the window hears the scene's changes.
-    ProjectDocument = std::make_unique<TEditorDocument>();
+    ProjectDocument = std::make_unique<TProjectDocument>();
     ProjectDocument->MakeCurrent();
     Scene().OnNodeRemoving = [this](TScene&, TSceneNode& Node) {
         RunGuarded(this, [&] { SceneNodeRemoving(Node); });

@@ -4,11 +4,11 @@
 // scene drawing), lays out its panels, and tears everything down in an order in which no
 // notification reaches a freed receiver.
 #include "editor/uCamera.h"
-#include "editor/uEditorDocument.h"
 #include "editor/uFrameLoop.h"
 #include "editor/uGizmoMode.h"
 #include "editor/uSceneDraw.h"
 #include "editor/uViewport.h"
+#include "scene/uProjectDocument.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -43,7 +43,7 @@ public:
     ~TMainForm() override;
 
     // Project.
-    TEditorDocument& Document() { return *ProjectDocument; }
+    TProjectDocument& Document() { return *ProjectDocument; }
     TScene& Scene() { return ProjectDocument->GetScene(); }
     TTextureManager* Textures() const { return TextureRegistry.get(); }
     std::string FileName;
@@ -123,7 +123,7 @@ private:
 
     TMainFormOptions Options;
     std::unique_ptr<TTextureManager> TextureRegistry;
-    std::unique_ptr<TEditorDocument> ProjectDocument;
+    std::unique_ptr<TProjectDocument> ProjectDocument;
     std::vector<QPointer<QWidget>> ToolWindows;
     bool Destroying = false;
 };

@@ -205,6 +205,31 @@ TEST_F(MainWindowTest, ViewsPaintIntoTheGLView)
     EXPECT_EQ(frame.width(), Form->GLView->DeviceWidth());
 }
 
+TEST_F(MainWindowTest, AutosaveFileAppearsAfterThirtySecondsWhileTheSceneIsNotEmpty)
+{
+    const QString path = QDir(Folder.path()).filePath("Quillstone.autosave.qstn");
+    Now = 1000;
+    Form->FrameLoop->Start();
+    for (int i = 0; i < 100; ++i) Tick(250); // 25 s
+    EXPECT_FALSE(QFileInfo::exists(path));
+    const bool modified = Form->Document().IsModified();
+    for (int i = 0; i < 30; ++i) Tick(250); // past 30 s of uptime
+    ASSERT_TRUE(QFileInfo::exists(path));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readLine().trimmed(), "#Quillstone");
+    EXPECT_EQ(Form->Document().IsModified(), modified); // an autosave is no save
+    // No temporary or backup files are left beside it.
+    EXPECT_EQ(QDir(Folder.path()).entryList(QDir::Files).size(), 1);
+
+    // An empty scene is never autosaved.
+    f.close();
+    ASSERT_TRUE(QFile::remove(path));
+    Form->Scene().Clear();
+    for (int i = 0; i < 160; ++i) Tick(250);
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
+
 TEST_F(MainWindowTest, ToolWindowsCloseBeforeTheProjectGoes)
 {
     // A tool window that still reaches into the scene while it closes.
