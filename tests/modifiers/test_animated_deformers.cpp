@@ -2,6 +2,7 @@
 #include "modifiers/uModifierAdvanced.h"
 #include "modifiers/uModifierWave.h"
 #include "scene/uDocumentIds.h"
+#include "scene/uSceneObject.h"
 #include "tests/modifiers/uModelingTestKit.h"
 
 #include <gtest/gtest.h>
@@ -66,6 +67,24 @@ TEST(AnimatedDeformers, ApplyIsTimeZeroAndTheContextTimeDrivesThem)
         ASSERT_TRUE(result.Success) << name << result.Message;
         EXPECT_EQ(Positions(*result.Mesh), Positions(later)) << name;
     }
+}
+
+TEST(AnimatedDeformers, AnObjectsMeshFollowsTheProjectFrame)
+{
+    TSceneObject object;
+    object.SetBaseMesh(std::make_unique<TMeshData>(OffsetCube()));
+    object.AddModifier(std::make_unique<TSpinModifier>());
+    auto showFrame = [&](int32_t frame) {
+        TModifierEvalContext context;
+        context.Frame = frame;
+        context.FPS = 30;
+        context.Time = frame / 30.0;
+        object.SetEvaluationContext(context);
+        return object.GetEvaluatedMesh()->Vertices[6].Position;
+    };
+    ExpectNear(showFrame(30), {5.5f, 0.5f, -0.5f}); // one second: a quarter turn
+    ExpectNear(showFrame(60), {4.5f, 0.5f, -0.5f});
+    ExpectNear(showFrame(0), {5.5f, 0.5f, 0.5f});
 }
 
 TEST(AnimatedNoiseModifier, DisplacesBySinesOfTheSourcePositionIndexAndTime)

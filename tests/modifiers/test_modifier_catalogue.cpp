@@ -1,6 +1,7 @@
 // The built-in modifier catalogue: every type registered once, in menu order.
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifiers.h"
+#include "tests/modifiers/uModelingTestKit.h"
 
 #include <gtest/gtest.h>
 
@@ -77,9 +78,35 @@ TEST_F(ModifierCatalogue, HoldsEveryTypeWithItsNameAndCategoryInMenuOrder)
         ASSERT_TRUE(m) << i;
         EXPECT_EQ(m->GetTypeId(), e.typeId);
         EXPECT_EQ(m->GetDisplayName(), e.displayName);
+        m->SetEnabled(false);
         auto clone = m->Clone();
         EXPECT_EQ(clone->GetTypeId(), e.typeId);
         EXPECT_NE(clone->GetId(), m->GetId());
+        EXPECT_FALSE(clone->GetEnabled()) << e.typeId;
+        EXPECT_EQ(kit::Saved(*clone), kit::Saved(*m)) << e.typeId;
+    }
+}
+
+TEST_F(ModifierCatalogue, ModellingTypesSurviveFacesThatBreakTheRules)
+{
+    // From mirror on: each either drops such faces or hands them on for the evaluator to
+    // refuse; none reads or writes past a face's corners (the sanitiser build checks).
+    const TMeshData corrupt = kit::CorruptMesh();
+    const TModifierDescriptor* first = FindModifierDescriptor("mirror");
+    ASSERT_TRUE(first);
+    int32_t index = 0;
+    while (&GetModifierDescriptor(index) != first)
+        ++index;
+    for (; index < ModifierDescriptorCount(); ++index) {
+        const std::string typeId = GetModifierDescriptor(index).TypeId;
+        const TModifierEvaluationResult result =
+            kit::Evaluate(CreateModifierByIndex(index), corrupt, 0.5);
+        ASSERT_TRUE(result.Mesh) << typeId;
+        if (result.Success)
+            EXPECT_TRUE(MeshFacesValid(result.Mesh.get())) << typeId;
+        else
+            EXPECT_NE(result.Message.find("output contains invalid"), std::string::npos)
+                << typeId << ": " << result.Message;
     }
 }
 
