@@ -1,0 +1,715 @@
+#include "editor/uContactLighting.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "scene/uMesh.h"
+#include "scene/uSceneObject.h"
+
+namespace {
+
+constexpr float kRayOffset = 0.012f;     // rays start this far out along the normal
+constexpr float kMinHitDistance = 0.0005f;
+constexpr float kMinDeterminant = 1e-7f;
+constexpr float kMinCellSize = 0.05f;
+constexpr float kShadowReach = 8.0f;     // shadow rays are this many radii long
+constexpr float kMinLightLevel = 0.0001f;
+
+// A triangle whose box covers more cells than this goes to the list every ray tests.
+constexpr int64_t kLargeTriangleCells = 4096;
+// Cell coordinates are packed into 21 bits each (biased, so that no key is 0).
+constexpr int32_t kCellLimit = (1 << 20) - 1;
+constexpr int32_t kCellBias = 1 << 20;
+constexpr uint64_t kEmptyKey = 0;
+
+// The same operation order as the maths module, so that results match it bit for bit.
+inline TVec3 Sub(const TVec3& a, const TVec3& b) { return {a.X - b.X, a.Y - b.Y, a.Z - b.Z}; }
+inline float Dot(const TVec3& a, const TVec3& b) { return a.X * b.X + a.Y * b.Y + a.Z * b.Z; }
+inline TVec3 Cross(const TVec3& a, const TVec3& b)
+{
+    return {a.Y * b.Z - b.Y * a.Z, b.X * a.Z - b.Z * a.X, a.X * b.Y - b.X * a.Y};
+}
+
+bool IsFinite(const TVec3& v) { return std::isfinite(v.X) && std::isfinite(v.Y) && std::isfinite(v.Z); }
+
+float Clamp01(float v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
+
+float Component(const TVec3& v, int Axis) { return Axis == 0 ? v.X : (Axis == 1 ? v.Y : v.Z); }
+
+uint64_t PackCell(int32_t X, int32_t Y, int32_t Z)
+{
+    return static_cast<uint64_t>(X + kCellBias) | (static_cast<uint64_t>(Y + kCellBias) << 21) |
+           (static_cast<uint64_t>(Z + kCellBias) << 42);
+}
+
+uint64_t HashSlot(uint64_t Key, uint64_t Mask) { return (Key * 0x9E3779B97F4A7C15ull >> 20) & Mask; }
+
+// Cell index of the plain cube search by cells of Size: floor(c / Size), held in 64 bits.
+int64_t SearchCell(float c, float Size)
+{
+    const double f = std::floor(static_cast<double>(c / Size));
+    constexpr double kLimit = 4.0e18;
+    return static_cast<int64_t>(std::clamp(f, -kLimit, kLimit));
+}
+
+}  // namespace
+
+const std::array<TVec3, 12> ContactHemisphereDirections = {{
+    {0, 0, 1},
+    {0.707f, 0, 0.707f},
+    {-0.707f, 0, 0.707f},
+    {0, 0.707f, 0.707f},
+    {0, -0.707f, 0.707f},
+    {0.5f, 0.5f, 0.707f},
+    {-0.5f, 0.5f, 0.707f},
+    {0.5f, -0.5f, 0.707f},
+    {-0.5f, -0.5f, 0.707f},
+    {0.866f, 0, 0.5f},
+    {-0.866f, 0, 0.5f},
+    {0, 0.866f, 0.5f},
+}};
+
+void DefaultContactLightingSettings(TContactLightingSettings& Settings) { Settings = TContactLightingSettings{}; }
+
+void DefaultContactLightRig(TContactLightRig& Rig)
+{
+    Rig = TContactLightRig{};
+    Rig.KeyDirection = Vec3Normalize({0.4f, 0.9f, 0.6f});
+    Rig.FillDirection = Vec3Normalize({-0.4f, 0.9f, -0.6f});
+}
+
+float ColorLuminance(const TVec3& c)
+{
+    const float l = 0.2126f * c.X + 0.7152f * c.Y + 0.0722f * c.Z;
+    return l < 0 ? 0 : l;
+}
+
+TVec3 Vec3Lerp(const TVec3& a, const TVec3& b, float t)
+{
+    return {a.X + (b.X - a.X) * t, a.Y + (b.Y - a.Y) * t, a.Z + (b.Z - a.Z) * t};
+}
+
+TVec3 Vec3Modulate(const TVec3& a, const TVec3& b) { return {a.X * b.X, a.Y * b.Y, a.Z * b.Z}; }
+
+TVec3 HemisphereDirection(const TVec3& Sample, const TVec3& N)
+{
+    const TVec3 r = std::fabs(N.Y) < 0.9f ? TVec3{0, 1, 0} : TVec3{1, 0, 0};
+    const TVec3 t = Vec3Normalize(Vec3Cross(r, N));
+    const TVec3 b = Vec3Normalize(Vec3Cross(N, t));
+    return Vec3Normalize(
+        Vec3Add(Vec3Add(Vec3Scale(t, Sample.X), Vec3Scale(b, Sample.Y)), Vec3Scale(N, Sample.Z)));
+}
+
+TContactLightingCache::TContactLightingCache() { DefaultContactLightRig(Rig); }
+
+TContactLightingCache::~TContactLightingCache() { Clear(); }
+
+void TContactLightingCache::Clear()
+{
+    Triangles.clear();
+    TriangleStamps.clear();
+    Entries.clear();
+    EntryIndex.clear();
+    Packed.clear();
+    CellKeys.clear();
+    CellSlots.clear();
+    CellStart.clear();
+    CellItems.clear();
+    LargeTriangles.clear();
+    CellMask = 0;
+    HasGridTriangles = false;
+    Built = false;
+    Lit = false;
+}
+
+void TContactLightingCache::Invalidate()
+{
+    Built = false;
+    Lit = false;
+}
+
+void TContactLightingCache::AddTriangle(const TVec3& P0, const TVec3& P1, const TVec3& P2, const TVec3& Color)
+{
+    Triangles.push_back({P0, P1, P2, Color});
+    Packed.push_back({P0, Sub(P1, P0), Sub(P2, P0)});
+}
+
+void TContactLightingCache::Build(const std::vector<TContactMeshInput>& Inputs,
+                                  const TContactLightingSettings& NewSettings)
+{
+    if (Built)
+        return;
+    Clear();
+    Settings = NewSettings;
+    // A radius that is not a number would make every cell index meaningless.
+    if (!std::isfinite(Settings.Radius))
+        Settings.Radius = TContactLightingSettings{}.Radius;
+    CellSize = Settings.Radius < kMinCellSize ? kMinCellSize : Settings.Radius;
+
+    for (const TContactMeshInput& input : Inputs) {
+        if (input.Mesh == nullptr || !input.Occludes)
+            continue;
+        const std::vector<TMeshVertex>& vertices = input.Mesh->Vertices;
+        const int64_t vertexCount = static_cast<int64_t>(vertices.size());
+        auto valid = [&](int32_t i) { return i >= 0 && i < vertexCount; };
+        for (const TMeshFace& face : input.Mesh->Faces) {
+            // A face holds at most four corners, whatever its count claims.
+            const int32_t count = std::min<int32_t>(face.Count, 4);
+            for (int32_t j = 1; j + 1 < count; ++j) {
+                const int32_t i0 = face.Indices[0], i1 = face.Indices[j], i2 = face.Indices[j + 1];
+                if (!valid(i0) || !valid(i1) || !valid(i2))
+                    continue;
+                const TVec3 p0 = MatTransformPoint(vertices[i0].Position, input.World);
+                const TVec3 p1 = MatTransformPoint(vertices[i1].Position, input.World);
+                const TVec3 p2 = MatTransformPoint(vertices[i2].Position, input.World);
+                if (!IsFinite(p0) || !IsFinite(p1) || !IsFinite(p2))
+                    continue;
+                if (Vec3Length(Vec3Normalize(Vec3Cross(Vec3Sub(p1, p0), Vec3Sub(p2, p0)))) < 0.001f)
+                    continue;
+                AddTriangle(p0, p1, p2, input.Color);
+            }
+        }
+    }
+    TriangleStamps.assign(Triangles.size(), 0);
+    BuildGrid();
+
+    for (const TContactMeshInput& input : Inputs) {
+        if (!input.Receives || input.Mesh == nullptr)
+            continue;
+        TContactMeshResult entry;
+        if (input.Node != nullptr) {
+            entry.NodeId = input.Node->GetId();
+            entry.MeshSerial = input.Node->GetMeshSerial();
+        }
+        // The inverse-transpose once per mesh; a singular matrix gives zero normals.
+        TMatrix4 inverse;
+        MatInverse(input.World, inverse);
+        const std::vector<TMeshVertex>& vertices = input.Mesh->Vertices;
+        entry.Probes.reserve(vertices.size());
+        for (const TMeshVertex& v : vertices)
+            entry.Probes.push_back(ComputeProbe(MatTransformPoint(v.Position, input.World),
+                                                MatTransformVectorTransposed(v.Normal, inverse)));
+        entry.Results.assign(vertices.size(), TContactLightingResult{});
+        if (entry.NodeId != 0)
+            EntryIndex.emplace(entry.NodeId, static_cast<int32_t>(Entries.size()));
+        Entries.push_back(std::move(entry));
+    }
+    Built = true;
+    Lit = false;
+}
+
+TContactProbe TContactLightingCache::ComputeProbe(const TVec3& Position, const TVec3& RawNormal)
+{
+    TContactProbe probe;
+    probe.Position = Position;
+    probe.Normal = Vec3Normalize(RawNormal);
+    // A vertex that is not finite stays open and white and gets no light term.
+    if (!IsFinite(Position) || !IsFinite(probe.Normal)) {
+        probe.Normal = {0, 0, 0};
+        return probe;
+    }
+    if (Vec3Length(probe.Normal) < 0.001f)
+        return probe;
+
+    const int32_t rays = std::clamp<int32_t>(Settings.RayCount, 4, 12);
+    TVec3 origin = Vec3Add(Position, Vec3Scale(probe.Normal, kRayOffset));
+    if (Settings.GroundPlane && Position.Y >= Settings.GroundHeight - 0.02f &&
+        origin.Y < Settings.GroundHeight + 0.001f)
+        origin.Y = Settings.GroundHeight + 0.001f;
+
+    TVec3 bounce{0, 0, 0};
+    int32_t hits = 0, misses = 0;
+    float weightSum = 0;
+    for (int32_t i = 0; i < rays; ++i) {
+        const TVec3 dir = HemisphereDirection(ContactHemisphereDirections[i], probe.Normal);
+        TVec3 color;
+        float distance;
+        if (CastRay(origin, dir, Settings.Radius, color, distance)) {
+            ++hits;
+            const float w = 1 - Clamp01(distance / Settings.Radius);
+            bounce = Vec3Add(bounce, Vec3Scale(color, w));
+            weightSum += w;
+        } else {
+            ++misses;
+        }
+    }
+    probe.Openness = static_cast<float>(misses) / static_cast<float>(rays);
+    probe.Bounce = weightSum > 0 ? Vec3Scale(bounce, 1 / weightSum) : TVec3{1, 1, 1};
+    if (hits == 0)
+        probe.Bounce = {1, 1, 1};
+    return probe;
+}
+
+void TContactLightingCache::ApplyLightRig(const TContactLightRig& LightRig)
+{
+    if (!Built || !Enabled || Lit)
+        return;
+    for (TContactMeshResult& entry : Entries)
+        ShadeEntry(entry, LightRig);
+    Rig = LightRig;
+    Lit = true;
+}
+
+void TContactLightingCache::ShadeEntry(TContactMeshResult& Entry, const TContactLightRig& LightRig)
+{
+    struct TLight {
+        float Level;
+        TVec3 Direction;
+    };
+    const float ambient = ColorLuminance(LightRig.AmbientColor) * std::max(0.0f, LightRig.AmbientIntensity);
+    const TLight lights[2] = {
+        {ColorLuminance(LightRig.KeyColor) * std::max(0.0f, LightRig.KeyIntensity),
+         Vec3Normalize(LightRig.KeyDirection)},
+        {ColorLuminance(LightRig.FillColor) * std::max(0.0f, LightRig.FillIntensity),
+         Vec3Normalize(LightRig.FillDirection)},
+    };
+    const float unshadowed = 1 - Clamp01(Settings.SunShadow);
+    const float strength = Clamp01(Settings.ContactStrength);
+    const float shadowReach = kShadowReach * Settings.Radius;
+
+    for (size_t i = 0; i < Entry.Probes.size(); ++i) {
+        const TContactProbe& probe = Entry.Probes[i];
+        float total = ambient;
+        float lit = probe.Openness * ambient;
+        for (const TLight& light : lights) {
+            if (!(light.Level > kMinLightLevel))
+                continue;
+            const float k = light.Level * std::max(0.0f, Vec3Dot(probe.Normal, light.Direction));
+            total = total + k;
+            // A light the surface faces away from adds nothing, shadowed or not.
+            if (!(k > 0))
+                continue;
+            const TVec3 origin = Vec3Add(probe.Position, Vec3Scale(probe.Normal, kRayOffset));
+            if (IsOccluded(origin, light.Direction, shadowReach))
+                lit = lit + unshadowed * k;
+            else
+                lit = lit + k;
+        }
+        const float ratio = total > kMinLightLevel ? Clamp01(lit / total) : 1;
+        float shade = 1 - (1 - ratio) * strength;
+        if (shade < Settings.MinimumShade)
+            shade = Settings.MinimumShade;
+        TContactLightingResult& result = Entry.Results[i];
+        result.Factor = shade;
+        const float bleed = Clamp01((1 - probe.Openness) * Settings.ColorBleed);
+        result.Color = Vec3Lerp({1, 1, 1}, probe.Bounce, bleed);
+    }
+}
+
+int32_t TContactLightingCache::FindEntry(uint32_t NodeId) const
+{
+    const auto it = EntryIndex.find(NodeId);
+    return it == EntryIndex.end() ? -1 : it->second;
+}
+
+const TContactMeshResult* TContactLightingCache::FindResults(uint32_t NodeId, uint64_t MeshSerial) const
+{
+    if (!Built || !Enabled)
+        return nullptr;
+    const int32_t index = FindEntry(NodeId);
+    if (index < 0 || Entries[index].MeshSerial != MeshSerial)
+        return nullptr;
+    return &Entries[index];
+}
+
+TVec3 TContactLightingCache::GetVertexLight(uint32_t NodeId, uint64_t MeshSerial, int32_t VertexIndex,
+                                            const TVec3& BaseColor) const
+{
+    const TContactMeshResult* entry = FindResults(NodeId, MeshSerial);
+    if (entry == nullptr || VertexIndex < 0 || VertexIndex >= static_cast<int64_t>(entry->Results.size()))
+        return BaseColor;
+    const TContactLightingResult& result = entry->Results[VertexIndex];
+    return Vec3Scale(Vec3Modulate(BaseColor, result.Color), result.Factor);
+}
+
+TVec3 TContactLightingCache::GetVertexLight(const TSceneObject& Node, int32_t VertexIndex,
+                                            const TVec3& BaseColor) const
+{
+    return GetVertexLight(Node.GetId(), Node.GetMeshSerial(), VertexIndex, BaseColor);
+}
+
+// ---- Searching grid -------------------------------------------------------------------
+
+int32_t TContactLightingCache::GridCell(float c) const
+{
+    const float f = std::floor(c * InvGridSize);
+    if (!(f > -kCellLimit))
+        return -kCellLimit;
+    if (!(f < kCellLimit))
+        return kCellLimit;
+    return static_cast<int32_t>(f);
+}
+
+bool TContactLightingCache::TriangleCellRange(uint32_t Index, TCellRange& Range) const
+{
+    const TContactTriangle& t = Triangles[Index];
+    for (int a = 0; a < 3; ++a) {
+        const float c0 = Component(t.V0, a), c1 = Component(t.V1, a), c2 = Component(t.V2, a);
+        Range.Lo[a] = GridCell(std::min({c0, c1, c2}));
+        Range.Hi[a] = GridCell(std::max({c0, c1, c2}));
+        // At the edge of the key range cells no longer tell places apart.
+        if (Range.Lo[a] <= -kCellLimit || Range.Hi[a] >= kCellLimit)
+            return false;
+    }
+    return true;
+}
+
+// The grid does not change any result, only how many triangles a ray tests: cells about
+// the size of a typical triangle keep both the cells per triangle and the triangles per
+// cell small.
+float TContactLightingCache::ChooseGridCellSize() const
+{
+    std::vector<float> extents;
+    extents.reserve(Triangles.size());
+    float farthest = 0;
+    for (const TContactTriangle& t : Triangles) {
+        float extent = 0;
+        for (int a = 0; a < 3; ++a) {
+            const float c0 = Component(t.V0, a), c1 = Component(t.V1, a), c2 = Component(t.V2, a);
+            extent = std::max(extent, std::max({c0, c1, c2}) - std::min({c0, c1, c2}));
+            farthest = std::max({farthest, std::fabs(c0), std::fabs(c1), std::fabs(c2)});
+        }
+        extents.push_back(extent);
+    }
+    float size = CellSize;
+    if (!extents.empty()) {
+        auto middle = extents.begin() + static_cast<std::ptrdiff_t>(extents.size() / 2);
+        std::nth_element(extents.begin(), middle, extents.end());
+        size = std::clamp(*middle * 1.5f, CellSize / 64, CellSize * 2);
+    }
+    // Keep every coordinate well inside the key range.
+    return std::max(size, farthest / static_cast<float>(kCellLimit / 2));
+}
+
+int32_t TContactLightingCache::InsertCell(uint64_t Key)
+{
+    uint64_t slot = HashSlot(Key, CellMask);
+    while (CellKeys[slot] != kEmptyKey) {
+        if (CellKeys[slot] == Key)
+            return CellSlots[slot];
+        slot = (slot + 1) & CellMask;
+    }
+    CellKeys[slot] = Key;
+    CellSlots[slot] = static_cast<int32_t>(CellStart.size());
+    CellStart.push_back(0);
+    return CellSlots[slot];
+}
+
+int32_t TContactLightingCache::FindCell(int32_t X, int32_t Y, int32_t Z) const
+{
+    const uint64_t key = PackCell(X, Y, Z);
+    uint64_t slot = HashSlot(key, CellMask);
+    while (true) {
+        const uint64_t k = CellKeys[slot];
+        if (k == key)
+            return CellSlots[slot];
+        if (k == kEmptyKey)
+            return -1;
+        slot = (slot + 1) & CellMask;
+    }
+}
+
+void TContactLightingCache::BuildGrid()
+{
+    const uint32_t count = static_cast<uint32_t>(Triangles.size());
+    GridSize = ChooseGridCellSize();
+    std::vector<TCellRange> ranges(count);
+    std::vector<uint8_t> large(count);
+    int64_t total = 0;
+    // Coarser cells while the cell lists would grow far past the triangles.
+    const int64_t cap = 32 * static_cast<int64_t>(count) + (1 << 20);
+    for (int attempt = 0;; ++attempt) {
+        InvGridSize = 1 / GridSize;
+        total = 0;
+        for (uint32_t i = 0; i < count; ++i) {
+            TCellRange& r = ranges[i];
+            large[i] = !TriangleCellRange(i, r);
+            if (large[i])
+                continue;
+            const int64_t cells = (static_cast<int64_t>(r.Hi[0]) - r.Lo[0] + 1) *
+                                  (static_cast<int64_t>(r.Hi[1]) - r.Lo[1] + 1) *
+                                  (static_cast<int64_t>(r.Hi[2]) - r.Lo[2] + 1);
+            if (cells > kLargeTriangleCells)
+                large[i] = 1;
+            else
+                total += cells;
+        }
+        if (total <= cap || attempt >= 30)
+            break;
+        GridSize *= 2;
+    }
+
+    uint64_t capacity = 16;
+    while (capacity < static_cast<uint64_t>(2 * total))
+        capacity *= 2;
+    CellMask = capacity - 1;
+    CellKeys.assign(capacity, kEmptyKey);
+    CellSlots.assign(capacity, -1);
+    CellStart.clear();
+    CellItems.clear();
+    LargeTriangles.clear();
+
+    // First pass: number the cells and count their triangles; second: fill them in
+    // ascending triangle order.
+    std::vector<int32_t> cellOfItem;
+    cellOfItem.reserve(static_cast<size_t>(total));
+    HasGridTriangles = false;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (large[i]) {
+            LargeTriangles.push_back(i);
+            continue;
+        }
+        const TCellRange& r = ranges[i];
+        if (!HasGridTriangles) {
+            std::copy(r.Lo, r.Lo + 3, CellLo);
+            std::copy(r.Hi, r.Hi + 3, CellHi);
+            GridMin = GridMax = Triangles[i].V0;
+            HasGridTriangles = true;
+        }
+        for (int a = 0; a < 3; ++a) {
+            CellLo[a] = std::min(CellLo[a], r.Lo[a]);
+            CellHi[a] = std::max(CellHi[a], r.Hi[a]);
+        }
+        for (const TVec3& p : {Triangles[i].V0, Triangles[i].V1, Triangles[i].V2}) {
+            GridMin = {std::min(GridMin.X, p.X), std::min(GridMin.Y, p.Y), std::min(GridMin.Z, p.Z)};
+            GridMax = {std::max(GridMax.X, p.X), std::max(GridMax.Y, p.Y), std::max(GridMax.Z, p.Z)};
+        }
+        for (int32_t x = r.Lo[0]; x <= r.Hi[0]; ++x)
+            for (int32_t y = r.Lo[1]; y <= r.Hi[1]; ++y)
+                for (int32_t z = r.Lo[2]; z <= r.Hi[2]; ++z) {
+                    const int32_t cell = InsertCell(PackCell(x, y, z));
+                    ++CellStart[cell];
+                    cellOfItem.push_back(cell);
+                }
+    }
+    // Counts to starting offsets, with one extra entry for the end.
+    uint32_t running = 0;
+    for (uint32_t& c : CellStart) {
+        const uint32_t n = c;
+        c = running;
+        running += n;
+    }
+    CellStart.push_back(running);
+    CellItems.resize(running);
+    std::vector<uint32_t> fill(CellStart.begin(), CellStart.end() - 1);
+    size_t item = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (large[i])
+            continue;
+        const TCellRange& r = ranges[i];
+        const int64_t cells = (static_cast<int64_t>(r.Hi[0]) - r.Lo[0] + 1) *
+                              (static_cast<int64_t>(r.Hi[1]) - r.Lo[1] + 1) *
+                              (static_cast<int64_t>(r.Hi[2]) - r.Lo[2] + 1);
+        for (int64_t c = 0; c < cells; ++c)
+            CellItems[fill[cellOfItem[item++]]++] = i;
+    }
+}
+
+// ---- Rays -----------------------------------------------------------------------------
+
+void TContactLightingCache::NextRayStamp()
+{
+    ++RayStamp;
+    if (RayStamp == std::numeric_limits<int32_t>::max()) {
+        std::fill(TriangleStamps.begin(), TriangleStamps.end(), 0);
+        RayStamp = 1;
+    }
+}
+
+bool TContactLightingCache::Intersect(uint32_t Index, const TVec3& Origin, const TVec3& Dir, float& T) const
+{
+    const TPackedTriangle& tri = Packed[Index];
+    const TVec3 p = Cross(Dir, tri.E2);
+    const float det = Dot(tri.E1, p);
+    if (std::fabs(det) < kMinDeterminant)
+        return false;
+    const float inv = 1.0f / det;
+    const TVec3 s = Sub(Origin, tri.V0);
+    const float u = Dot(s, p) * inv;
+    if (u < 0 || u > 1)
+        return false;
+    const TVec3 q = Cross(s, tri.E1);
+    const float v = Dot(Dir, q) * inv;
+    if (v < 0 || u + v > 1)
+        return false;
+    T = Dot(tri.E2, q) * inv;
+    return T > kMinHitDistance;
+}
+
+// The ray from 0 to Limit is cut into pieces one grid cell long; each piece's box, grown
+// by a small margin, is turned into a box of cells with the same rounding that put the
+// triangles into cells. A hit point lies in both its triangle's box and some piece's box,
+// so the triangle sits in one of the cells walked. Piece boxes only move forward along
+// each axis, so a cell already walked can only come up again in the next piece.
+template <typename TVisit>
+void TContactLightingCache::WalkRay(const TVec3& Origin, const TVec3& Dir, float Limit, TVisit&& Visit)
+{
+    float cutoff = Limit;
+    for (uint32_t index : LargeTriangles) {
+        TriangleStamps[index] = RayStamp;
+        cutoff = Visit(index);
+        if (cutoff < 0)
+            return;
+    }
+    if (!HasGridTriangles)
+        return;
+
+    const float o[3] = {Origin.X, Origin.Y, Origin.Z};
+    const float d[3] = {Dir.X, Dir.Y, Dir.Z};
+    // Clip to the triangles' bounds, padded by a whole cell.
+    const float lo[3] = {GridMin.X - GridSize, GridMin.Y - GridSize, GridMin.Z - GridSize};
+    const float hi[3] = {GridMax.X + GridSize, GridMax.Y + GridSize, GridMax.Z + GridSize};
+    float t0 = 0, t1 = cutoff;
+    for (int a = 0; a < 3; ++a) {
+        if (std::fabs(d[a]) < 1e-12f) {
+            if (o[a] < lo[a] || o[a] > hi[a])
+                return;
+            continue;
+        }
+        const float inv = 1 / d[a];
+        float ta = (lo[a] - o[a]) * inv, tb = (hi[a] - o[a]) * inv;
+        if (ta > tb)
+            std::swap(ta, tb);
+        t0 = std::max(t0, ta);
+        t1 = std::min(t1, tb);
+    }
+    if (!(t0 <= t1))
+        return;
+
+    const float reach = std::max({std::fabs(o[0]), std::fabs(o[1]), std::fabs(o[2])}) + std::fabs(Limit);
+    const float margin = 1e-3f * GridSize + 1e-6f * reach;
+    int32_t prevLo[3] = {1, 1, 1}, prevHi[3] = {0, 0, 0};  // empty
+    float ta = t0;
+    while (true) {
+        float tb = ta + GridSize;
+        bool last = !(tb < t1) || !(tb > ta);
+        if (last)
+            tb = t1;
+        int32_t cl[3], ch[3];
+        bool empty = false;
+        for (int a = 0; a < 3; ++a) {
+            const float pa = o[a] + ta * d[a], pb = o[a] + tb * d[a];
+            cl[a] = std::max(GridCell(std::min(pa, pb) - margin), CellLo[a]);
+            ch[a] = std::min(GridCell(std::max(pa, pb) + margin), CellHi[a]);
+            empty = empty || cl[a] > ch[a];
+        }
+        if (!empty) {
+            for (int32_t x = cl[0]; x <= ch[0]; ++x) {
+                const bool prevX = x >= prevLo[0] && x <= prevHi[0];
+                for (int32_t y = cl[1]; y <= ch[1]; ++y) {
+                    const bool prevXY = prevX && y >= prevLo[1] && y <= prevHi[1];
+                    for (int32_t z = cl[2]; z <= ch[2]; ++z) {
+                        if (prevXY && z >= prevLo[2] && z <= prevHi[2])
+                            continue;
+                        const int32_t cell = FindCell(x, y, z);
+                        if (cell < 0)
+                            continue;
+                        for (uint32_t k = CellStart[cell], end = CellStart[cell + 1]; k < end; ++k) {
+                            const uint32_t index = CellItems[k];
+                            if (TriangleStamps[index] == RayStamp)
+                                continue;
+                            TriangleStamps[index] = RayStamp;
+                            cutoff = Visit(index);
+                            if (cutoff < 0)
+                                return;
+                        }
+                    }
+                }
+            }
+        }
+        std::copy(cl, cl + 3, prevLo);
+        std::copy(ch, ch + 3, prevHi);
+        // Every hit up to the cutoff lies in a piece already walked.
+        if (last || cutoff + margin <= tb)
+            return;
+        ta = tb;
+    }
+}
+
+// Of two hits at the same distance, the one the plain search over the cube of cells
+// around the origin meets first: cells in X, Y, Z order, and in a cell ascending index.
+bool TContactLightingCache::PrecedesInSearch(uint32_t A, uint32_t B, const TVec3& Origin, float MaxDist) const
+{
+    auto key = [&](uint32_t index) {
+        const TContactTriangle& t = Triangles[index];
+        std::array<int64_t, 4> k{};
+        for (int a = 0; a < 3; ++a) {
+            const float lowest = std::min({Component(t.V0, a), Component(t.V1, a), Component(t.V2, a)});
+            k[a] = std::max(SearchCell(lowest, CellSize), SearchCell(Component(Origin, a) - MaxDist, CellSize));
+        }
+        k[3] = index;
+        return k;
+    };
+    return key(A) < key(B);
+}
+
+bool TContactLightingCache::CastRay(const TVec3& Origin, const TVec3& Dir, float MaxDist, TVec3& HitColor,
+                                    float& HitDist)
+{
+    HitColor = {0, 0, 0};
+    HitDist = MaxDist;
+    ++RaysCast;
+    if (!IsFinite(Origin) || !IsFinite(Dir) || !std::isfinite(MaxDist))
+        return false;
+
+    // The ground is known at once; a triangle must come no farther than it to count.
+    float groundT = 0;
+    bool ground = false;
+    if (Settings.GroundPlane && std::fabs(Dir.Y) > 1e-6f) {
+        groundT = (Settings.GroundHeight - Origin.Y) / Dir.Y;
+        ground = groundT > kMinHitDistance && groundT < MaxDist;
+    }
+    float best = MaxDist;
+    int64_t bestIndex = -1;
+    NextRayStamp();
+    WalkRay(Origin, Dir, ground ? groundT : MaxDist, [&](uint32_t index) {
+        float t;
+        if (Intersect(index, Origin, Dir, t)) {
+            if (t < best) {
+                best = t;
+                bestIndex = index;
+            } else if (t == best && bestIndex >= 0 &&
+                       !(Triangles[index].Color == Triangles[bestIndex].Color) &&
+                       PrecedesInSearch(index, static_cast<uint32_t>(bestIndex), Origin, MaxDist)) {
+                bestIndex = index;
+            }
+        }
+        return ground ? std::min(best, groundT) : best;
+    });
+
+    bool hit = bestIndex >= 0;
+    if (hit)
+        HitColor = Triangles[bestIndex].Color;
+    if (ground && groundT < best) {
+        best = groundT;
+        HitColor = Settings.GroundColor;
+        hit = true;
+    }
+    if (hit)
+        HitDist = best;
+    return hit;
+}
+
+bool TContactLightingCache::IsOccluded(const TVec3& Origin, const TVec3& Dir, float MaxDist)
+{
+    ++RaysCast;
+    if (!IsFinite(Origin) || !IsFinite(Dir) || !std::isfinite(MaxDist))
+        return false;
+    if (Settings.GroundPlane && std::fabs(Dir.Y) > 1e-6f) {
+        const float t = (Settings.GroundHeight - Origin.Y) / Dir.Y;
+        if (t > kMinHitDistance && t < MaxDist)
+            return true;
+    }
+    bool hit = false;
+    NextRayStamp();
+    WalkRay(Origin, Dir, MaxDist, [&](uint32_t index) {
+        float t;
+        if (Intersect(index, Origin, Dir, t) && t < MaxDist) {
+            hit = true;
+            return -1.0f;
+        }
+        return MaxDist;
+    });
+    return hit;
+}
