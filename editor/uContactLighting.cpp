@@ -18,6 +18,8 @@ constexpr float kMinLightLevel = 0.0001f;
 
 // A triangle whose box covers more cells than this goes to the list every ray tests.
 constexpr int64_t kLargeTriangleCells = 4096;
+// Grid cells are this many times the median triangle's extent.
+constexpr float kGridPerTriangle = 1.0f;
 // Cell coordinates are packed into 21 bits each (biased, so that no key is 0).
 constexpr int32_t kCellLimit = (1 << 20) - 1;
 constexpr int32_t kCellBias = 1 << 20;
@@ -333,12 +335,14 @@ TVec3 TContactLightingCache::GetVertexLight(const TSceneObject& Node, int32_t Ve
 
 int32_t TContactLightingCache::GridCell(float c) const
 {
-    const float f = std::floor(c * InvGridSize);
+    const float f = c * InvGridSize;
     if (!(f > -kCellLimit))
         return -kCellLimit;
     if (!(f < kCellLimit))
         return kCellLimit;
-    return static_cast<int32_t>(f);
+    // floor() without a library call
+    const int32_t i = static_cast<int32_t>(f);
+    return static_cast<float>(i) > f ? i - 1 : i;
 }
 
 bool TContactLightingCache::TriangleCellRange(uint32_t Index, TCellRange& Range) const
@@ -346,8 +350,8 @@ bool TContactLightingCache::TriangleCellRange(uint32_t Index, TCellRange& Range)
     const TContactTriangle& t = Triangles[Index];
     for (int a = 0; a < 3; ++a) {
         const float c0 = Component(t.V0, a), c1 = Component(t.V1, a), c2 = Component(t.V2, a);
-        Range.Lo[a] = GridCell(std::min({c0, c1, c2}));
-        Range.Hi[a] = GridCell(std::max({c0, c1, c2}));
+        Range.Lo[a] = GridCell(std::min({c0, c1, c2}) - InsertMargin);
+        Range.Hi[a] = GridCell(std::max({c0, c1, c2}) + InsertMargin);
         // At the edge of the key range cells no longer tell places apart.
         if (Range.Lo[a] <= -kCellLimit || Range.Hi[a] >= kCellLimit)
             return false;
@@ -358,17 +362,17 @@ bool TContactLightingCache::TriangleCellRange(uint32_t Index, TCellRange& Range)
 // The grid does not change any result, only how many triangles a ray tests: cells about
 // the size of a typical triangle keep both the cells per triangle and the triangles per
 // cell small.
-float TContactLightingCache::ChooseGridCellSize() const
+float TContactLightingCache::ChooseGridCellSize(float& Farthest) const
 {
     std::vector<float> extents;
     extents.reserve(Triangles.size());
-    float farthest = 0;
+    Farthest = 0;
     for (const TContactTriangle& t : Triangles) {
         float extent = 0;
         for (int a = 0; a < 3; ++a) {
             const float c0 = Component(t.V0, a), c1 = Component(t.V1, a), c2 = Component(t.V2, a);
             extent = std::max(extent, std::max({c0, c1, c2}) - std::min({c0, c1, c2}));
-            farthest = std::max({farthest, std::fabs(c0), std::fabs(c1), std::fabs(c2)});
+            Farthest = std::max({Farthest, std::fabs(c0), std::fabs(c1), std::fabs(c2)});
         }
         extents.push_back(extent);
     }
@@ -376,10 +380,10 @@ float TContactLightingCache::ChooseGridCellSize() const
     if (!extents.empty()) {
         auto middle = extents.begin() + static_cast<std::ptrdiff_t>(extents.size() / 2);
         std::nth_element(extents.begin(), middle, extents.end());
-        size = std::clamp(*middle * 1.5f, CellSize / 64, CellSize * 2);
+        size = std::clamp(*middle * kGridPerTriangle, CellSize / 64, CellSize * 2);
     }
     // Keep every coordinate well inside the key range.
-    return std::max(size, farthest / static_cast<float>(kCellLimit / 2));
+    return std::max(size, Farthest / static_cast<float>(kCellLimit / 2));
 }
 
 int32_t TContactLightingCache::InsertCell(uint64_t Key)
@@ -398,6 +402,8 @@ int32_t TContactLightingCache::InsertCell(uint64_t Key)
 
 int32_t TContactLightingCache::FindCell(int32_t X, int32_t Y, int32_t Z) const
 {
+    if (DenseGrid)
+        return static_cast<int32_t>((X - CellLo[0]) * StrideX + (Y - CellLo[1]) * StrideY + (Z - CellLo[2]));
     const uint64_t key = PackCell(X, Y, Z);
     uint64_t slot = HashSlot(key, CellMask);
     while (true) {
@@ -413,47 +419,36 @@ int32_t TContactLightingCache::FindCell(int32_t X, int32_t Y, int32_t Z) const
 void TContactLightingCache::BuildGrid()
 {
     const uint32_t count = static_cast<uint32_t>(Triangles.size());
-    GridSize = ChooseGridCellSize();
+    float farthest = 0;
+    GridSize = ChooseGridCellSize(farthest);
     std::vector<TCellRange> ranges(count);
     std::vector<uint8_t> large(count);
+    auto cellsOf = [](const TCellRange& r) {
+        return (static_cast<int64_t>(r.Hi[0]) - r.Lo[0] + 1) * (static_cast<int64_t>(r.Hi[1]) - r.Lo[1] + 1) *
+               (static_cast<int64_t>(r.Hi[2]) - r.Lo[2] + 1);
+    };
     int64_t total = 0;
     // Coarser cells while the cell lists would grow far past the triangles.
     const int64_t cap = 32 * static_cast<int64_t>(count) + (1 << 20);
     for (int attempt = 0;; ++attempt) {
         InvGridSize = 1 / GridSize;
+        // Triangles also go into the cells within this margin of their box, which covers
+        // the rounding of the walk along a ray.
+        InsertMargin = 1e-4f * GridSize + 1e-6f * farthest;
         total = 0;
         for (uint32_t i = 0; i < count; ++i) {
-            TCellRange& r = ranges[i];
-            large[i] = !TriangleCellRange(i, r);
-            if (large[i])
-                continue;
-            const int64_t cells = (static_cast<int64_t>(r.Hi[0]) - r.Lo[0] + 1) *
-                                  (static_cast<int64_t>(r.Hi[1]) - r.Lo[1] + 1) *
-                                  (static_cast<int64_t>(r.Hi[2]) - r.Lo[2] + 1);
-            if (cells > kLargeTriangleCells)
-                large[i] = 1;
-            else
-                total += cells;
+            large[i] = !TriangleCellRange(i, ranges[i]) || cellsOf(ranges[i]) > kLargeTriangleCells;
+            if (!large[i])
+                total += cellsOf(ranges[i]);
         }
         if (total <= cap || attempt >= 30)
             break;
         GridSize *= 2;
     }
 
-    uint64_t capacity = 16;
-    while (capacity < static_cast<uint64_t>(2 * total))
-        capacity *= 2;
-    CellMask = capacity - 1;
-    CellKeys.assign(capacity, kEmptyKey);
-    CellSlots.assign(capacity, -1);
     CellStart.clear();
     CellItems.clear();
     LargeTriangles.clear();
-
-    // First pass: number the cells and count their triangles; second: fill them in
-    // ascending triangle order.
-    std::vector<int32_t> cellOfItem;
-    cellOfItem.reserve(static_cast<size_t>(total));
     HasGridTriangles = false;
     for (uint32_t i = 0; i < count; ++i) {
         if (large[i]) {
@@ -464,26 +459,55 @@ void TContactLightingCache::BuildGrid()
         if (!HasGridTriangles) {
             std::copy(r.Lo, r.Lo + 3, CellLo);
             std::copy(r.Hi, r.Hi + 3, CellHi);
-            GridMin = GridMax = Triangles[i].V0;
             HasGridTriangles = true;
         }
         for (int a = 0; a < 3; ++a) {
             CellLo[a] = std::min(CellLo[a], r.Lo[a]);
             CellHi[a] = std::max(CellHi[a], r.Hi[a]);
         }
-        for (const TVec3& p : {Triangles[i].V0, Triangles[i].V1, Triangles[i].V2}) {
-            GridMin = {std::min(GridMin.X, p.X), std::min(GridMin.Y, p.Y), std::min(GridMin.Z, p.Z)};
-            GridMax = {std::max(GridMax.X, p.X), std::max(GridMax.Y, p.Y), std::max(GridMax.Z, p.Z)};
-        }
+    }
+    if (!HasGridTriangles)
+        return;
+    GridMin = {CellLo[0] * GridSize, CellLo[1] * GridSize, CellLo[2] * GridSize};
+    GridMax = {(CellHi[0] + 1) * GridSize, (CellHi[1] + 1) * GridSize, (CellHi[2] + 1) * GridSize};
+
+    // A flat array of cells over the bounds when that is not much larger than the lists,
+    // else a hash table of the occupied cells.
+    const int64_t nx = static_cast<int64_t>(CellHi[0]) - CellLo[0] + 1;
+    const int64_t ny = static_cast<int64_t>(CellHi[1]) - CellLo[1] + 1;
+    const int64_t nz = static_cast<int64_t>(CellHi[2]) - CellLo[2] + 1;
+    const double boxCells = static_cast<double>(nx) * static_cast<double>(ny) * static_cast<double>(nz);
+    DenseGrid = boxCells <= std::max(4.0 * static_cast<double>(total), double(1 << 22)) && boxCells <= double(1 << 26);
+    std::vector<int32_t> cellOfItem;
+    if (DenseGrid) {
+        StrideY = nz;
+        StrideX = ny * nz;
+        CellStart.assign(static_cast<size_t>(boxCells), 0);
+        CellKeys.clear();
+        CellSlots.clear();
+    } else {
+        uint64_t capacity = 16;
+        while (capacity < static_cast<uint64_t>(2 * total))
+            capacity *= 2;
+        CellMask = capacity - 1;
+        CellKeys.assign(capacity, kEmptyKey);
+        CellSlots.assign(capacity, -1);
+        cellOfItem.reserve(static_cast<size_t>(total));
+    }
+    // First pass: count each cell's triangles; second: fill them in ascending order.
+    for (uint32_t i = 0; i < count; ++i) {
+        if (large[i])
+            continue;
+        const TCellRange& r = ranges[i];
         for (int32_t x = r.Lo[0]; x <= r.Hi[0]; ++x)
             for (int32_t y = r.Lo[1]; y <= r.Hi[1]; ++y)
                 for (int32_t z = r.Lo[2]; z <= r.Hi[2]; ++z) {
-                    const int32_t cell = InsertCell(PackCell(x, y, z));
+                    const int32_t cell = DenseGrid ? FindCell(x, y, z) : InsertCell(PackCell(x, y, z));
                     ++CellStart[cell];
-                    cellOfItem.push_back(cell);
+                    if (!DenseGrid)
+                        cellOfItem.push_back(cell);
                 }
     }
-    // Counts to starting offsets, with one extra entry for the end.
     uint32_t running = 0;
     for (uint32_t& c : CellStart) {
         const uint32_t n = c;
@@ -498,11 +522,12 @@ void TContactLightingCache::BuildGrid()
         if (large[i])
             continue;
         const TCellRange& r = ranges[i];
-        const int64_t cells = (static_cast<int64_t>(r.Hi[0]) - r.Lo[0] + 1) *
-                              (static_cast<int64_t>(r.Hi[1]) - r.Lo[1] + 1) *
-                              (static_cast<int64_t>(r.Hi[2]) - r.Lo[2] + 1);
-        for (int64_t c = 0; c < cells; ++c)
-            CellItems[fill[cellOfItem[item++]]++] = i;
+        for (int32_t x = r.Lo[0]; x <= r.Hi[0]; ++x)
+            for (int32_t y = r.Lo[1]; y <= r.Hi[1]; ++y)
+                for (int32_t z = r.Lo[2]; z <= r.Hi[2]; ++z) {
+                    const int32_t cell = DenseGrid ? FindCell(x, y, z) : cellOfItem[item++];
+                    CellItems[fill[cell]++] = i;
+                }
     }
 }
 
@@ -517,31 +542,27 @@ void TContactLightingCache::NextRayStamp()
     }
 }
 
+// Every test is evaluated and the outcomes combined without branches: the same operations
+// and so the same values as the test that stops at the first failure.
 bool TContactLightingCache::Intersect(uint32_t Index, const TVec3& Origin, const TVec3& Dir, float& T) const
 {
     const TPackedTriangle& tri = Packed[Index];
     const TVec3 p = Cross(Dir, tri.E2);
     const float det = Dot(tri.E1, p);
-    if (std::fabs(det) < kMinDeterminant)
-        return false;
-    const float inv = 1.0f / det;
+    const bool solid = std::fabs(det) >= kMinDeterminant;
+    const float inv = 1.0f / (solid ? det : 1.0f);
     const TVec3 s = Sub(Origin, tri.V0);
     const float u = Dot(s, p) * inv;
-    if (u < 0 || u > 1)
-        return false;
     const TVec3 q = Cross(s, tri.E1);
     const float v = Dot(Dir, q) * inv;
-    if (v < 0 || u + v > 1)
-        return false;
     T = Dot(tri.E2, q) * inv;
-    return T > kMinHitDistance;
+    return solid & (u >= 0) & (u <= 1) & (v >= 0) & (u + v <= 1) & (T > kMinHitDistance);
 }
 
-// The ray from 0 to Limit is cut into pieces one grid cell long; each piece's box, grown
-// by a small margin, is turned into a box of cells with the same rounding that put the
-// triangles into cells. A hit point lies in both its triangle's box and some piece's box,
-// so the triangle sits in one of the cells walked. Piece boxes only move forward along
-// each axis, so a cell already walked can only come up again in the next piece.
+// Walks the cells the ray crosses, in order, from its entry into the grid up to Limit or
+// the cutoff Visit returns, whichever is nearer. A rounding slip at a cell corner can put
+// the walk into a neighbour of the cell the exact ray crosses, but only near that corner;
+// the insertion margin puts every triangle into such neighbours too.
 template <typename TVisit>
 void TContactLightingCache::WalkRay(const TVec3& Origin, const TVec3& Dir, float Limit, TVisit&& Visit)
 {
@@ -557,73 +578,73 @@ void TContactLightingCache::WalkRay(const TVec3& Origin, const TVec3& Dir, float
 
     const float o[3] = {Origin.X, Origin.Y, Origin.Z};
     const float d[3] = {Dir.X, Dir.Y, Dir.Z};
-    // Clip to the triangles' bounds, padded by a whole cell.
+    const float length = Vec3Length(Dir);
+    if (!(length > 0))
+        return;
+    const float marginT = InsertMargin / length;
+    // Clip to the grid's bounds, padded by a whole cell, unless the ray starts inside.
     const float lo[3] = {GridMin.X - GridSize, GridMin.Y - GridSize, GridMin.Z - GridSize};
     const float hi[3] = {GridMax.X + GridSize, GridMax.Y + GridSize, GridMax.Z + GridSize};
-    float t0 = 0, t1 = cutoff;
-    for (int a = 0; a < 3; ++a) {
-        if (std::fabs(d[a]) < 1e-12f) {
-            if (o[a] < lo[a] || o[a] > hi[a])
-                return;
-            continue;
-        }
-        const float inv = 1 / d[a];
-        float ta = (lo[a] - o[a]) * inv, tb = (hi[a] - o[a]) * inv;
-        if (ta > tb)
-            std::swap(ta, tb);
-        t0 = std::max(t0, ta);
-        t1 = std::min(t1, tb);
-    }
-    if (!(t0 <= t1))
-        return;
-
-    const float reach = std::max({std::fabs(o[0]), std::fabs(o[1]), std::fabs(o[2])}) + std::fabs(Limit);
-    const float margin = 1e-3f * GridSize + 1e-6f * reach;
-    int32_t prevLo[3] = {1, 1, 1}, prevHi[3] = {0, 0, 0};  // empty
-    float ta = t0;
-    while (true) {
-        float tb = ta + GridSize;
-        bool last = !(tb < t1) || !(tb > ta);
-        if (last)
-            tb = t1;
-        int32_t cl[3], ch[3];
-        bool empty = false;
+    float t0 = 0, t1 = cutoff + marginT;
+    if (!(o[0] >= lo[0] && o[0] <= hi[0] && o[1] >= lo[1] && o[1] <= hi[1] && o[2] >= lo[2] && o[2] <= hi[2])) {
         for (int a = 0; a < 3; ++a) {
-            const float pa = o[a] + ta * d[a], pb = o[a] + tb * d[a];
-            cl[a] = std::max(GridCell(std::min(pa, pb) - margin), CellLo[a]);
-            ch[a] = std::min(GridCell(std::max(pa, pb) + margin), CellHi[a]);
-            empty = empty || cl[a] > ch[a];
-        }
-        if (!empty) {
-            for (int32_t x = cl[0]; x <= ch[0]; ++x) {
-                const bool prevX = x >= prevLo[0] && x <= prevHi[0];
-                for (int32_t y = cl[1]; y <= ch[1]; ++y) {
-                    const bool prevXY = prevX && y >= prevLo[1] && y <= prevHi[1];
-                    for (int32_t z = cl[2]; z <= ch[2]; ++z) {
-                        if (prevXY && z >= prevLo[2] && z <= prevHi[2])
-                            continue;
-                        const int32_t cell = FindCell(x, y, z);
-                        if (cell < 0)
-                            continue;
-                        for (uint32_t k = CellStart[cell], end = CellStart[cell + 1]; k < end; ++k) {
-                            const uint32_t index = CellItems[k];
-                            if (TriangleStamps[index] == RayStamp)
-                                continue;
-                            TriangleStamps[index] = RayStamp;
-                            cutoff = Visit(index);
-                            if (cutoff < 0)
-                                return;
-                        }
-                    }
-                }
+            if (d[a] == 0) {
+                if (o[a] < lo[a] || o[a] > hi[a])
+                    return;
+                continue;
             }
+            const float inv = 1 / d[a];
+            float ta = (lo[a] - o[a]) * inv, tb = (hi[a] - o[a]) * inv;
+            if (ta > tb)
+                std::swap(ta, tb);
+            t0 = std::max(t0, ta);
+            t1 = std::min(t1, tb);
         }
-        std::copy(cl, cl + 3, prevLo);
-        std::copy(ch, ch + 3, prevHi);
-        // Every hit up to the cutoff lies in a piece already walked.
-        if (last || cutoff + margin <= tb)
+        if (!(t0 <= t1))
             return;
-        ta = tb;
+    }
+
+    float start[3];
+    int32_t cell[3], step[3];
+    float tMax[3], invD[3];
+    for (int a = 0; a < 3; ++a) {
+        start[a] = o[a] + t0 * d[a];
+        cell[a] = GridCell(start[a]);
+        step[a] = d[a] > 0 ? 1 : (d[a] < 0 ? -1 : 0);
+        invD[a] = step[a] != 0 ? 1 / d[a] : 0;
+    }
+    // Parameter at which the walk leaves the current cell along an axis.
+    auto exitOf = [&](int a) {
+        if (step[a] == 0)
+            return std::numeric_limits<float>::infinity();
+        return t0 + (static_cast<float>(cell[a] + (step[a] > 0 ? 1 : 0)) * GridSize - start[a]) * invD[a];
+    };
+    for (int a = 0; a < 3; ++a)
+        tMax[a] = exitOf(a);
+
+    while (true) {
+        if (cell[0] >= CellLo[0] && cell[0] <= CellHi[0] && cell[1] >= CellLo[1] && cell[1] <= CellHi[1] &&
+            cell[2] >= CellLo[2] && cell[2] <= CellHi[2]) {
+            const int32_t found = FindCell(cell[0], cell[1], cell[2]);
+            if (found >= 0)
+                for (uint32_t k = CellStart[found], end = CellStart[found + 1]; k < end; ++k) {
+                    const uint32_t index = CellItems[k];
+                    if (TriangleStamps[index] == RayStamp)
+                        continue;
+                    TriangleStamps[index] = RayStamp;
+                    cutoff = Visit(index);
+                    if (cutoff < 0)
+                        return;
+                }
+        }
+        const int a = tMax[0] < tMax[1] ? (tMax[0] < tMax[2] ? 0 : 2) : (tMax[1] < tMax[2] ? 1 : 2);
+        // Every hit up to the cutoff lies in a cell already walked.
+        if (!(tMax[a] <= t1) || !(tMax[a] <= cutoff + marginT))
+            return;
+        cell[a] += step[a];
+        if (step[a] > 0 ? cell[a] > CellHi[a] : cell[a] < CellLo[a])
+            return;
+        tMax[a] = exitOf(a);
     }
 }
 

@@ -154,7 +154,7 @@ private:
 
     void AddTriangle(const TVec3& P0, const TVec3& P1, const TVec3& P2, const TVec3& Color);
     void BuildGrid();
-    float ChooseGridCellSize() const;
+    float ChooseGridCellSize(float& Farthest) const;
     bool TriangleCellRange(uint32_t Index, TCellRange& Range) const;
     int32_t GridCell(float c) const;
     int32_t FindCell(int32_t X, int32_t Y, int32_t Z) const;
@@ -186,13 +186,16 @@ private:
     std::vector<TPackedTriangle> Packed;
     float GridSize = 1;
     float InvGridSize = 1;
+    float InsertMargin = 0;
+    bool DenseGrid = false;           // cells over the whole box, else hashed
+    int64_t StrideX = 0, StrideY = 0; // of the dense cells
     std::vector<uint64_t> CellKeys;   // open addressing; kEmptyKey marks a free slot
     std::vector<int32_t> CellSlots;   // slot -> cell number
     uint64_t CellMask = 0;
     std::vector<uint32_t> CellStart;  // cell number -> first item; one extra at the end
     std::vector<uint32_t> CellItems;
     std::vector<uint32_t> LargeTriangles;
-    TVec3 GridMin, GridMax;           // bounds of the triangles in cells, in world units
+    TVec3 GridMin, GridMax;           // bounds of the occupied cells, in world units
     int32_t CellLo[3] = {0, 0, 0};    // ... and in cell coordinates
     int32_t CellHi[3] = {0, 0, 0};
     bool HasGridTriangles = false;
