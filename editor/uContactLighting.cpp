@@ -220,17 +220,28 @@ TContactProbe TContactLightingCache::ComputeProbe(const TVec3& Position, const T
         origin.Y < Settings.GroundHeight + 0.001f)
         origin.Y = Settings.GroundHeight + 0.001f;
 
+    // HemisphereDirection's frame, made once for all rays of the probe.
+    const TVec3& n = probe.Normal;
+    const TVec3 tangent = Vec3Normalize(Vec3Cross(std::fabs(n.Y) < 0.9f ? TVec3{0, 1, 0} : TVec3{1, 0, 0}, n));
+    const TVec3 bitangent = Vec3Normalize(Vec3Cross(n, tangent));
+    TVec3 dirs[12], colors[12];
+    float distances[12];
+    bool hit[12];
+    for (int32_t i = 0; i < rays; ++i) {
+        const TVec3& sample = ContactHemisphereDirections[i];
+        dirs[i] = Vec3Normalize(Vec3Add(Vec3Add(Vec3Scale(tangent, sample.X), Vec3Scale(bitangent, sample.Y)),
+                                        Vec3Scale(n, sample.Z)));
+    }
+    CastProbeRays(origin, dirs, rays, Settings.Radius, hit, colors, distances);
+
     TVec3 bounce{0, 0, 0};
     int32_t hits = 0, misses = 0;
     float weightSum = 0;
     for (int32_t i = 0; i < rays; ++i) {
-        const TVec3 dir = HemisphereDirection(ContactHemisphereDirections[i], probe.Normal);
-        TVec3 color;
-        float distance;
-        if (CastRay(origin, dir, Settings.Radius, color, distance)) {
+        if (hit[i]) {
             ++hits;
-            const float w = 1 - Clamp01(distance / Settings.Radius);
-            bounce = Vec3Add(bounce, Vec3Scale(color, w));
+            const float w = 1 - Clamp01(distances[i] / Settings.Radius);
+            bounce = Vec3Add(bounce, Vec3Scale(colors[i], w));
             weightSum += w;
         } else {
             ++misses;
@@ -568,6 +579,8 @@ void TContactLightingCache::WalkRay(const TVec3& Origin, const TVec3& Dir, float
 {
     float cutoff = Limit;
     for (uint32_t index : LargeTriangles) {
+        if (TriangleStamps[index] == RayStamp)
+            continue;
         TriangleStamps[index] = RayStamp;
         cutoff = Visit(index);
         if (cutoff < 0)
@@ -710,6 +723,114 @@ bool TContactLightingCache::CastRay(const TVec3& Origin, const TVec3& Dir, float
     if (hit)
         HitDist = best;
     return hit;
+}
+
+namespace {
+typedef float TLanes __attribute__((vector_size(16)));
+typedef int32_t TLaneMask __attribute__((vector_size(16)));
+constexpr int kLaneGroups = 3;  // twelve rays
+
+inline TLanes Splat(float v) { return TLanes{v, v, v, v}; }
+inline bool AnyLane(TLaneMask m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
+}  // namespace
+
+void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs, int32_t Count, float MaxDist,
+                                          bool* Hits, TVec3* Colors, float* Dists)
+{
+    RaysCast += Count;
+    for (int32_t r = 0; r < Count; ++r) {
+        Hits[r] = false;
+        Colors[r] = {0, 0, 0};
+        Dists[r] = MaxDist;
+    }
+    if (!IsFinite(Origin) || !std::isfinite(MaxDist))
+        return;
+
+    // Directions by lane; lanes past Count get a zero direction, which hits nothing.
+    TLanes dx[kLaneGroups], dy[kLaneGroups], dz[kLaneGroups], best[kLaneGroups];
+    int32_t bestIndex[4 * kLaneGroups];
+    float groundT[4 * kLaneGroups];
+    bool ground[4 * kLaneGroups];
+    for (int32_t r = 0; r < 4 * kLaneGroups; ++r) {
+        const TVec3 d = r < Count && IsFinite(Dirs[r]) ? Dirs[r] : TVec3{0, 0, 0};
+        dx[r / 4][r % 4] = d.X;
+        dy[r / 4][r % 4] = d.Y;
+        dz[r / 4][r % 4] = d.Z;
+        best[r / 4][r % 4] = MaxDist;
+        bestIndex[r] = -1;
+        ground[r] = false;
+        groundT[r] = 0;
+        if (r < Count && Settings.GroundPlane && std::fabs(d.Y) > 1e-6f) {
+            groundT[r] = (Settings.GroundHeight - Origin.Y) / d.Y;
+            ground[r] = groundT[r] > kMinHitDistance && groundT[r] < MaxDist;
+        }
+    }
+
+    // The intersection test of Intersect, lane by lane with the same operations.
+    const int groups = (Count + 3) / 4;
+    auto test = [&](uint32_t index) {
+        const TPackedTriangle& tri = Packed[index];
+        const TVec3 s = Sub(Origin, tri.V0);
+        const TVec3 q = Cross(s, tri.E1);
+        const float tNumerator = Dot(tri.E2, q);
+        for (int g = 0; g < groups; ++g) {
+            const TLanes px = dy[g] * tri.E2.Z - tri.E2.Y * dz[g];
+            const TLanes py = tri.E2.X * dz[g] - tri.E2.Z * dx[g];
+            const TLanes pz = dx[g] * tri.E2.Y - tri.E2.X * dy[g];
+            const TLanes det = tri.E1.X * px + tri.E1.Y * py + tri.E1.Z * pz;
+            const TLaneMask solid = (det >= kMinDeterminant) | (det <= -kMinDeterminant);
+            const TLanes inv = Splat(1.0f) / (solid ? det : Splat(1.0f));
+            const TLanes u = (s.X * px + s.Y * py + s.Z * pz) * inv;
+            const TLanes v = (dx[g] * q.X + dy[g] * q.Y + dz[g] * q.Z) * inv;
+            const TLanes t = tNumerator * inv;
+            const TLaneMask hit = solid & (u >= 0) & (u <= 1) & (v >= 0) & (u + v <= 1) & (t > kMinHitDistance);
+            const TLaneMask closer = hit & (t < best[g]);
+            const TLaneMask tie = hit & (t == best[g]);
+            if (AnyLane(closer)) {
+                best[g] = closer ? t : best[g];
+                for (int l = 0; l < 4; ++l)
+                    if (closer[l])
+                        bestIndex[4 * g + l] = static_cast<int32_t>(index);
+            }
+            if (AnyLane(tie))
+                for (int l = 0; l < 4; ++l) {
+                    const int32_t b = bestIndex[4 * g + l];
+                    if (tie[l] && b >= 0 && !(Triangles[index].Color == Triangles[b].Color) &&
+                        PrecedesInSearch(index, static_cast<uint32_t>(b), Origin, MaxDist))
+                        bestIndex[4 * g + l] = static_cast<int32_t>(index);
+                }
+        }
+    };
+
+    // One stamp for the whole packet: each triangle is tested once, against every ray.
+    NextRayStamp();
+    for (int32_t r = 0; r < Count; ++r) {
+        auto cutoffOf = [&] {
+            const float b = best[r / 4][r % 4];
+            return ground[r] ? std::min(b, groundT[r]) : b;
+        };
+        if (dx[r / 4][r % 4] == 0 && dy[r / 4][r % 4] == 0 && dz[r / 4][r % 4] == 0)
+            continue;
+        WalkRay(Origin, Dirs[r], cutoffOf(), [&](uint32_t index) {
+            test(index);
+            return cutoffOf();
+        });
+    }
+
+    for (int32_t r = 0; r < Count; ++r) {
+        float b = best[r / 4][r % 4];
+        bool hit = bestIndex[r] >= 0;
+        if (hit)
+            Colors[r] = Triangles[bestIndex[r]].Color;
+        if (ground[r] && groundT[r] < b) {
+            b = groundT[r];
+            Colors[r] = Settings.GroundColor;
+            hit = true;
+        }
+        Hits[r] = hit;
+        if (hit)
+            Dists[r] = b;
+    }
 }
 
 bool TContactLightingCache::IsOccluded(const TVec3& Origin, const TVec3& Dir, float MaxDist)

@@ -167,6 +167,10 @@ private:
     void WalkRay(const TVec3& Origin, const TVec3& Dir, float Limit, TVisit&& Visit);
     bool PrecedesInSearch(uint32_t A, uint32_t B, const TVec3& Origin, float MaxDist) const;
     TContactProbe ComputeProbe(const TVec3& Position, const TVec3& RawNormal);
+    // CastRay for up to twelve rays from one origin at once: each triangle any of their
+    // walks meets is tested against all of them together.
+    void CastProbeRays(const TVec3& Origin, const TVec3* Dirs, int32_t Count, float MaxDist, bool* Hits,
+                       TVec3* Colors, float* Dists);
     void ShadeEntry(TContactMeshResult& Entry, const TContactLightRig& LightRig);
 
     TContactLightingSettings Settings;
