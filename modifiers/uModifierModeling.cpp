@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <unordered_map>
 
 namespace {
 
@@ -37,13 +36,19 @@ uint64_t SideKey(int32_t A, int32_t B)
 }
 
 // The unique edges of a mesh in the order of their first use (as BuildEdgeList finds
-// them, stopping at the first face of a bad corner count), with a hashed look-up.
+// them, stopping at the first face of a bad corner count), with a hashed look-up: an
+// open-addressed table of side keys, so that a pass over a million faces allocates nothing
+// per edge.
 class TEdgeTable {
 public:
     explicit TEdgeTable(const TMeshData& Mesh)
     {
         const size_t n = Mesh.Vertices.size();
-        Index.reserve(Mesh.Faces.size() * 2 + 16);
+        size_t capacity = 16;
+        while (capacity < 8 * Mesh.Faces.size() + 16) // at most half full
+            capacity *= 2;
+        Keys.assign(capacity, kEmpty);
+        Values.resize(capacity);
         Ends.reserve(Mesh.Faces.size() * 2 + 16);
         for (const TMeshFace& f : Mesh.Faces) {
             if (f.Count < 3 || f.Count > 4)
@@ -53,8 +58,12 @@ public:
                 const int32_t b = f.Indices[(k + 1) % f.Count];
                 if (!ValidIndex(a, n) || !ValidIndex(b, n) || a == b)
                     continue;
-                if (Index.try_emplace(SideKey(a, b), static_cast<int32_t>(Ends.size())).second)
-                    Ends.push_back({std::min(a, b), std::max(a, b)});
+                const size_t slot = Slot(SideKey(a, b));
+                if (Keys[slot] != kEmpty)
+                    continue;
+                Keys[slot] = SideKey(a, b);
+                Values[slot] = static_cast<int32_t>(Ends.size());
+                Ends.push_back({std::min(a, b), std::max(a, b)});
             }
         }
     }
@@ -62,14 +71,30 @@ public:
     // -1 for a side that is not an edge.
     int32_t Find(int32_t A, int32_t B) const
     {
-        const auto it = Index.find(SideKey(A, B));
-        return it == Index.end() ? -1 : it->second;
+        if (A < 0 || B < 0)
+            return -1;
+        const size_t slot = Slot(SideKey(A, B));
+        return Keys[slot] == kEmpty ? -1 : Values[slot];
     }
 
     std::vector<TMeshEdge> Ends;
 
 private:
-    std::unordered_map<uint64_t, int32_t> Index;
+    // No side key has its top bit set: both indices are below 2^31.
+    static constexpr uint64_t kEmpty = ~uint64_t{0};
+
+    // The slot holding Key, or the empty slot where it would go.
+    size_t Slot(uint64_t Key) const
+    {
+        const size_t mask = Keys.size() - 1;
+        uint64_t h = Key * 0x9E3779B97F4A7C15ull;
+        for (size_t slot = (h ^ (h >> 32)) & mask;; slot = (slot + 1) & mask)
+            if (Keys[slot] == Key || Keys[slot] == kEmpty)
+                return slot;
+    }
+
+    std::vector<uint64_t> Keys;
+    std::vector<int32_t> Values;
 };
 
 TMeshVertex QuadCentreVertex(const TMeshVertex& A, const TMeshVertex& B, const TMeshVertex& C,
