@@ -6,6 +6,7 @@
 #include "modifiers/uModifierMeshQuality.h"
 #include "modifiers/uModifierModeling.h"
 #include "modifiers/uModifierModelingSurface.h"
+#include "modifiers/uModifierStack.h"
 #include "scene/uMesh.h"
 
 #include <benchmark/benchmark.h>
@@ -147,6 +148,24 @@ static void BM_SubdivideToLimit(benchmark::State& state)
     RunModifier(state, subdivide, source);
 }
 BENCHMARK(BM_SubdivideToLimit)->Args({250, 2})->Args({31, 5})->Unit(benchmark::kMillisecond);
+
+// The same through the evaluator, as a scene object runs it: source copy, estimate, apply,
+// output checks and the closing edge rebuild.
+static void BM_SubdivideToLimitEvaluated(benchmark::State& state)
+{
+    const TMeshData source = Torus(static_cast<int>(state.range(0)));
+    TModifierStack stack;
+    auto subdivide = std::make_unique<TSubdivideModifier>();
+    subdivide->SetLevels(static_cast<int32_t>(state.range(1)));
+    stack.Add(std::move(subdivide));
+    for (auto _ : state) {
+        TModifierEvaluationResult result;
+        if (!TModifierEvaluator().Evaluate(&source, stack, TModifierEvalContext{}, result))
+            state.SkipWithError(result.Message.c_str());
+        benchmark::DoNotOptimize(result.Mesh.get());
+    }
+}
+BENCHMARK(BM_SubdivideToLimitEvaluated)->Args({250, 2})->Unit(benchmark::kMillisecond);
 
 // Mirror with its whole seam on the plane: a flat grid whose every vertex lies on X = 0, so
 // each of the 100,000 vertices is a seam vertex.

@@ -521,13 +521,18 @@ void SubdivideOnce(const TMeshData& Source, TMeshData& Dest)
 
 void TSubdivideModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
+    Subdivide(Source, Dest);
+    Dest.RebuildEdges();
+}
+
+void TSubdivideModifier::Subdivide(const TMeshData& Source, TMeshData& Dest) const
+{
     Dest.Clear();
     if (Levels <= 0) {
-        CopyMeshData(Source, Dest);
+        CopyMeshArrays(&Source, &Dest);
         return;
     }
-    // Each pass reads the previous mesh only; intermediate edge lists are never read, so
-    // the edges are rebuilt once, on the result.
+    // Each pass reads the previous mesh's faces only, never its edge list.
     std::unique_ptr<TMeshData> current = Source.Clone();
     for (int32_t level = 0; level < Levels; ++level) {
         auto next = std::make_unique<TMeshData>();
@@ -536,7 +541,6 @@ void TSubdivideModifier::Apply(const TMeshData& Source, TMeshData& Dest)
     }
     Dest.Vertices = std::move(current->Vertices);
     Dest.Faces = std::move(current->Faces);
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TSubdivideModifier::Clone() const
@@ -586,7 +590,10 @@ bool TSubdivideModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vert
 TModifierApplyInfo TSubdivideModifier::ApplyWithInfo(const TModifierEvalContext&,
                                                      const TMeshData& Source, TMeshData& Dest)
 {
-    Apply(Source, Dest);
+    // The edges flag makes the evaluator rebuild the final mesh's edges once, and no
+    // modifier reads its source's edge list, so the largest output of the stack is not
+    // sorted twice.
+    Subdivide(Source, Dest);
     return SetApplyInfo(39);
 }
 

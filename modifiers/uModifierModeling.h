@@ -154,6 +154,9 @@ public:
     void SetLevels(int32_t Value); // clamped to 0..5
 
 private:
+    // Apply without the closing edge rebuild (ApplyWithInfo leaves it to the evaluator).
+    void Subdivide(const TMeshData& Source, TMeshData& Dest) const;
+
     int32_t Levels = 1;
 };
 

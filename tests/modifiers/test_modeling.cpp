@@ -219,6 +219,11 @@ TEST(SubdivideModifier, CountsPerLevel)
         int64_t v, f, e;
         subdivide.EstimateOutputSize(c.mesh, v, f, e);
         EXPECT_EQ(e, static_cast<int64_t>(out.Edges.size())) << c.name;
+        // Through the evaluator, which rebuilds the edges of the final mesh.
+        const TModifierEvaluationResult result = Evaluate(subdivide.Clone(), c.mesh);
+        ASSERT_TRUE(result.Success) << c.name;
+        EXPECT_EQ(result.Mesh->Faces, out.Faces) << c.name;
+        EXPECT_EQ(result.Mesh->Edges, out.Edges) << c.name;
     }
 }
 
