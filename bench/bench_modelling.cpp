@@ -75,7 +75,10 @@ void BenchModifier(benchmark::State& state, std::function<void(T&)> configure = 
 
 } // namespace
 
-static void BM_Mirror(benchmark::State& s) { BenchModifier<TMirrorModifier>(s); }
+static void BM_Mirror(benchmark::State& s)
+{
+    BenchModifier<TMirrorModifier>(s);
+}
 static void BM_XForm(benchmark::State& s)
 {
     BenchModifier<TXFormModifier>(s, [](TXFormModifier& m) {
@@ -83,8 +86,14 @@ static void BM_XForm(benchmark::State& s)
         m.SetScale({-1, 2, 1});
     });
 }
-static void BM_Subdivide(benchmark::State& s) { BenchModifier<TSubdivideModifier>(s); }
-static void BM_Shell(benchmark::State& s) { BenchModifier<TShellModifier>(s); }
+static void BM_Subdivide(benchmark::State& s)
+{
+    BenchModifier<TSubdivideModifier>(s);
+}
+static void BM_Shell(benchmark::State& s)
+{
+    BenchModifier<TShellModifier>(s);
+}
 static void BM_Slice(benchmark::State& s)
 {
     BenchModifier<TSliceModifier>(s, [](TSliceModifier& m) { m.SetKeepNegative(true); });
@@ -93,7 +102,10 @@ static void BM_CapHoles(benchmark::State& s)
 {
     BenchModifier<TCapHolesModifier>(s, {}, HoledTorus100k);
 }
-static void BM_Normal(benchmark::State& s) { BenchModifier<TNormalModifier>(s); }
+static void BM_Normal(benchmark::State& s)
+{
+    BenchModifier<TNormalModifier>(s);
+}
 static void BM_Relax10(benchmark::State& s)
 {
     BenchModifier<TRelaxModifier>(s, [](TRelaxModifier& m) {
@@ -101,14 +113,38 @@ static void BM_Relax10(benchmark::State& s)
         m.SetPreserveBoundary(false);
     });
 }
-static void BM_VertexWeld(benchmark::State& s) { BenchModifier<TVertexWeldModifier>(s); }
-static void BM_AnimatedNoise(benchmark::State& s) { BenchModifier<TAnimatedNoiseModifier>(s); }
-static void BM_AnimatedWave(benchmark::State& s) { BenchModifier<TAnimatedWaveModifier>(s); }
-static void BM_PulseScale(benchmark::State& s) { BenchModifier<TPulseScaleModifier>(s); }
-static void BM_Spin(benchmark::State& s) { BenchModifier<TSpinModifier>(s); }
-static void BM_Spherify(benchmark::State& s) { BenchModifier<TSpherifyModifier>(s); }
-static void BM_Optimize(benchmark::State& s) { BenchModifier<TOptimizeModifier>(s); }
-static void BM_Tessellate(benchmark::State& s) { BenchModifier<TTessellateModifier>(s); }
+static void BM_VertexWeld(benchmark::State& s)
+{
+    BenchModifier<TVertexWeldModifier>(s);
+}
+static void BM_AnimatedNoise(benchmark::State& s)
+{
+    BenchModifier<TAnimatedNoiseModifier>(s);
+}
+static void BM_AnimatedWave(benchmark::State& s)
+{
+    BenchModifier<TAnimatedWaveModifier>(s);
+}
+static void BM_PulseScale(benchmark::State& s)
+{
+    BenchModifier<TPulseScaleModifier>(s);
+}
+static void BM_Spin(benchmark::State& s)
+{
+    BenchModifier<TSpinModifier>(s);
+}
+static void BM_Spherify(benchmark::State& s)
+{
+    BenchModifier<TSpherifyModifier>(s);
+}
+static void BM_Optimize(benchmark::State& s)
+{
+    BenchModifier<TOptimizeModifier>(s);
+}
+static void BM_Tessellate(benchmark::State& s)
+{
+    BenchModifier<TTessellateModifier>(s);
+}
 static void BM_Smooth10(benchmark::State& s)
 {
     BenchModifier<TSmoothModifier>(s, [](TSmoothModifier& m) { m.SetIterations(10); });

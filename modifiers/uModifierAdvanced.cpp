@@ -125,14 +125,20 @@ void TAnimatedNoiseModifier::LoadParams(const std::vector<std::string>& Lines, i
     });
 }
 
-void TAnimatedNoiseModifier::SetStrength(float Value) { SetClamped(*this, Strength, Value, 0.1f, -100, 100); }
+void TAnimatedNoiseModifier::SetStrength(float Value)
+{
+    SetClamped(*this, Strength, Value, 0.1f, -100, 100);
+}
 
 void TAnimatedNoiseModifier::SetScale(float Value)
 {
     SetClamped(*this, Scale, std::fabs(Value), 1, 1e-6f, 10000);
 }
 
-void TAnimatedNoiseModifier::SetSpeed(float Value) { SetClamped(*this, Speed, Value, 1, -1000, 1000); }
+void TAnimatedNoiseModifier::SetSpeed(float Value)
+{
+    SetClamped(*this, Speed, Value, 1, -1000, 1000);
+}
 
 // ---- animated wave ----
 
@@ -151,14 +157,15 @@ void TAnimatedWaveModifier::ApplyAtTime(const TMeshData& Source, TMeshData& Dest
 {
     if (!Wave)
         Wave = std::make_unique<TWaveModifier>();
-    const float phase =
-        PhaseDeg + static_cast<float>(FiniteTimeOrZero(Time)) * SpeedDegPerSecond;
+    const float phase = PhaseDeg + static_cast<float>(FiniteTimeOrZero(Time)) * SpeedDegPerSecond;
     // The wave's loader stores every value as its setters would sanitise it, but without
     // their change tolerance, so nothing of the previous evaluation is left over.
-    const std::vector<std::string> lines = {
-        KeyFloatLine("Amplitude=", Amplitude), KeyFloatLine("Wavelength=", Wavelength),
-        KeyFloatLine("PhaseDeg=", phase),      KeyFloatLine("Decay=", Decay),
-        KeyIntLine("Axis=", Axis),             KeyFloatLine("DirectionDeg=", DirectionDeg)};
+    const std::vector<std::string> lines = {KeyFloatLine("Amplitude=", Amplitude),
+                                            KeyFloatLine("Wavelength=", Wavelength),
+                                            KeyFloatLine("PhaseDeg=", phase),
+                                            KeyFloatLine("Decay=", Decay),
+                                            KeyIntLine("Axis=", Axis),
+                                            KeyFloatLine("DirectionDeg=", DirectionDeg)};
     int32_t index = 0;
     Wave->LoadParams(lines, index);
     Wave->Apply(Source, Dest);
@@ -199,20 +206,35 @@ void TAnimatedWaveModifier::LoadParams(const std::vector<std::string>& Lines, in
     });
 }
 
-void TAnimatedWaveModifier::SetAmplitude(float Value) { SetClamped(*this, Amplitude, Value, 0.1f, -100, 100); }
+void TAnimatedWaveModifier::SetAmplitude(float Value)
+{
+    SetClamped(*this, Amplitude, Value, 0.1f, -100, 100);
+}
 
 void TAnimatedWaveModifier::SetWavelength(float Value)
 {
     SetClamped(*this, Wavelength, std::fabs(Value), 1, 0.0001f, 10000);
 }
 
-void TAnimatedWaveModifier::SetPhaseDeg(float Value) { SetWrapped(*this, PhaseDeg, Value); }
+void TAnimatedWaveModifier::SetPhaseDeg(float Value)
+{
+    SetWrapped(*this, PhaseDeg, Value);
+}
 
-void TAnimatedWaveModifier::SetDecay(float Value) { SetClamped(*this, Decay, Value, 0, 0, 10); }
+void TAnimatedWaveModifier::SetDecay(float Value)
+{
+    SetClamped(*this, Decay, Value, 0, 0, 10);
+}
 
-void TAnimatedWaveModifier::SetAxis(int32_t Value) { ChangeInt(*this, Axis, AxisOrY(Value)); }
+void TAnimatedWaveModifier::SetAxis(int32_t Value)
+{
+    ChangeInt(*this, Axis, AxisOrY(Value));
+}
 
-void TAnimatedWaveModifier::SetDirectionDeg(float Value) { SetWrapped(*this, DirectionDeg, Value); }
+void TAnimatedWaveModifier::SetDirectionDeg(float Value)
+{
+    SetWrapped(*this, DirectionDeg, Value);
+}
 
 void TAnimatedWaveModifier::SetSpeedDegPerSecond(float Value)
 {
@@ -258,11 +280,20 @@ void TPulseScaleModifier::LoadParams(const std::vector<std::string>& Lines, int3
     });
 }
 
-void TPulseScaleModifier::SetAmplitude(float Value) { SetClamped(*this, Amplitude, Value, 0.25f, 0, 0.99f); }
+void TPulseScaleModifier::SetAmplitude(float Value)
+{
+    SetClamped(*this, Amplitude, Value, 0.25f, 0, 0.99f);
+}
 
-void TPulseScaleModifier::SetFrequency(float Value) { SetClamped(*this, Frequency, Value, 1, 0, 1000); }
+void TPulseScaleModifier::SetFrequency(float Value)
+{
+    SetClamped(*this, Frequency, Value, 1, 0, 1000);
+}
 
-void TPulseScaleModifier::SetPhaseDeg(float Value) { SetWrapped(*this, PhaseDeg, Value); }
+void TPulseScaleModifier::SetPhaseDeg(float Value)
+{
+    SetWrapped(*this, PhaseDeg, Value);
+}
 
 // ---- spin ----
 
@@ -275,10 +306,10 @@ void TSpinModifier::ApplyAtTime(const TMeshData& Source, TMeshData& Dest, double
     MeshBounds(Source, low, high, centre);
     // Whole turns are taken off in double: the same rotation, without losing the angle's
     // precision after a long playback.
-    const float angle = static_cast<float>(
-        std::fmod(FiniteTimeOrZero(Time) * SpeedDegPerSecond + PhaseDeg, 360.0));
-    const TMatrix4 r = Axis == 0 ? MatRotationX(angle)
-                                 : (Axis == 1 ? MatRotationY(angle) : MatRotationZ(angle));
+    const float angle =
+        static_cast<float>(std::fmod(FiniteTimeOrZero(Time) * SpeedDegPerSecond + PhaseDeg, 360.0));
+    const TMatrix4 r =
+        Axis == 0 ? MatRotationX(angle) : (Axis == 1 ? MatRotationY(angle) : MatRotationZ(angle));
     for (TMeshVertex& v : Dest.Vertices) {
         v.Position = Vec3Add(centre, MatTransformVector(Vec3Sub(v.Position, centre), r));
         v.Normal = Vec3Normalize(MatTransformVector(v.Normal, r));
@@ -316,14 +347,23 @@ void TSpinModifier::SetSpeedDegPerSecond(float Value)
     SetClamped(*this, SpeedDegPerSecond, Value, 90, -10000, 10000);
 }
 
-void TSpinModifier::SetPhaseDeg(float Value) { SetWrapped(*this, PhaseDeg, Value); }
+void TSpinModifier::SetPhaseDeg(float Value)
+{
+    SetWrapped(*this, PhaseDeg, Value);
+}
 
-void TSpinModifier::SetAxis(int32_t Value) { ChangeInt(*this, Axis, AxisOrY(Value)); }
+void TSpinModifier::SetAxis(int32_t Value)
+{
+    ChangeInt(*this, Axis, AxisOrY(Value));
+}
 
 // ---- registration ----
 
 namespace {
-template <class T> std::unique_ptr<TModifier> Make() { return std::make_unique<T>(); }
+template <class T> std::unique_ptr<TModifier> Make()
+{
+    return std::make_unique<T>();
+}
 } // namespace
 
 void RegisterAdvancedModifiers()
@@ -332,7 +372,8 @@ void RegisterAdvancedModifiers()
                      Make<TAnimatedNoiseModifier>);
     RegisterModifier("animated_wave", "Animated Wave", "Animation Deformers",
                      Make<TAnimatedWaveModifier>);
-    RegisterModifier("pulse_scale", "Pulse Scale", "Animation Deformers", Make<TPulseScaleModifier>);
+    RegisterModifier("pulse_scale", "Pulse Scale", "Animation Deformers",
+                     Make<TPulseScaleModifier>);
     RegisterModifier("spin", "Spin", "Animation Deformers", Make<TSpinModifier>);
     RegisterModifier("spherify", "Spherify", "Mesh Quality", Make<TSpherifyModifier>);
     RegisterModifier("optimize", "Optimize", "Mesh Quality", Make<TOptimizeModifier>);

@@ -135,8 +135,9 @@ float PolygonFaceArea(const TMeshData& Mesh, const TMeshFace& Face)
     const TVec3& p0 = Mesh.Vertices[Face.Indices[0]].Position;
     float area = 0;
     for (int32_t k = 1; k + 1 < count; ++k)
-        area += 0.5f * Vec3Length(Vec3Cross(Vec3Sub(Mesh.Vertices[Face.Indices[k]].Position, p0),
-                                            Vec3Sub(Mesh.Vertices[Face.Indices[k + 1]].Position, p0)));
+        area +=
+            0.5f * Vec3Length(Vec3Cross(Vec3Sub(Mesh.Vertices[Face.Indices[k]].Position, p0),
+                                        Vec3Sub(Mesh.Vertices[Face.Indices[k + 1]].Position, p0)));
     return area;
 }
 
@@ -313,7 +314,10 @@ TModifierApplyInfo TTessellateModifier::ApplyWithInfo(const TModifierEvalContext
     return SetApplyInfo(34);
 }
 
-void TTessellateModifier::SetTriangulateQuads(bool Value) { ChangeBool(*this, TriangulateQuads, Value); }
+void TTessellateModifier::SetTriangulateQuads(bool Value)
+{
+    ChangeBool(*this, TriangulateQuads, Value);
+}
 
 void TTessellateModifier::SetAlternateDiagonal(bool Value)
 {
@@ -371,4 +375,7 @@ void TSmoothModifier::SetIterations(int32_t Value)
     ChangeInt(*this, Iterations, std::clamp(Value, 0, 100));
 }
 
-void TSmoothModifier::SetPreserveBoundary(bool Value) { ChangeBool(*this, PreserveBoundary, Value); }
+void TSmoothModifier::SetPreserveBoundary(bool Value)
+{
+    ChangeBool(*this, PreserveBoundary, Value);
+}

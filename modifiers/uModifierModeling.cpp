@@ -106,7 +106,8 @@ TMeshVertex QuadCentreVertex(const TMeshVertex& A, const TMeshVertex& B, const T
     TMeshVertex v;
     v.Position = average(A.Position, B.Position, C.Position, D.Position);
     v.Color = average(A.Color, B.Color, C.Color, D.Color);
-    v.UV = {(A.UV.U + B.UV.U + C.UV.U + D.UV.U) * 0.25f, (A.UV.V + B.UV.V + C.UV.V + D.UV.V) * 0.25f};
+    v.UV = {(A.UV.U + B.UV.U + C.UV.U + D.UV.U) * 0.25f,
+            (A.UV.V + B.UV.V + C.UV.V + D.UV.V) * 0.25f};
     v.Normal = Vec3Normalize(Vec3Add(Vec3Add(A.Normal, B.Normal), Vec3Add(C.Normal, D.Normal)));
     return v;
 }
@@ -191,9 +192,8 @@ void AddTriangleFace(TMeshData& Mesh, int32_t I0, int32_t I1, int32_t I2, const 
     Mesh.Faces.push_back(f);
 }
 
-void AddQuadFace(TMeshData& Mesh, int32_t I0, int32_t I1, int32_t I2, int32_t I3,
-                 const TVec2& UV0, const TVec2& UV1, const TVec2& UV2, const TVec2& UV3,
-                 int32_t TexId)
+void AddQuadFace(TMeshData& Mesh, int32_t I0, int32_t I1, int32_t I2, int32_t I3, const TVec2& UV0,
+                 const TVec2& UV1, const TVec2& UV2, const TVec2& UV3, int32_t TexId)
 {
     TMeshFace f;
     f.Indices = {I0, I1, I2, I3};
@@ -229,8 +229,7 @@ float FiniteOrDefault(float Default, float Value)
 
 int32_t ClampCountToInt(int64_t Count)
 {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(Count, 0, std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(std::clamp<int64_t>(Count, 0, std::numeric_limits<int32_t>::max()));
 }
 
 TModifierApplyInfo SetApplyInfo(int32_t Flags)
@@ -360,16 +359,25 @@ TModifierApplyInfo TMirrorModifier::ApplyWithInfo(const TModifierEvalContext&,
     return SetApplyInfo(39);
 }
 
-void TMirrorModifier::SetAxis(int32_t Value) { ChangeInt(*this, Axis, std::clamp(Value, 0, 2)); }
+void TMirrorModifier::SetAxis(int32_t Value)
+{
+    ChangeInt(*this, Axis, std::clamp(Value, 0, 2));
+}
 
 void TMirrorModifier::SetOffset(float Value)
 {
     ChangeFloat(*this, Offset, FiniteOrDefault(0, Value), 1e-6f);
 }
 
-void TMirrorModifier::SetIncludeOriginal(bool Value) { ChangeBool(*this, IncludeOriginal, Value); }
+void TMirrorModifier::SetIncludeOriginal(bool Value)
+{
+    ChangeBool(*this, IncludeOriginal, Value);
+}
 
-void TMirrorModifier::SetMergeSeam(bool Value) { ChangeBool(*this, MergeSeam, Value); }
+void TMirrorModifier::SetMergeSeam(bool Value)
+{
+    ChangeBool(*this, MergeSeam, Value);
+}
 
 void TMirrorModifier::SetMergeThreshold(float Value)
 {
@@ -380,9 +388,12 @@ void TMirrorModifier::SetMergeThreshold(float Value)
 
 TMatrix4 TXFormModifier::BuildMatrix() const
 {
-    const TMatrix4 parts[] = {MatTranslationFromVec3(Translation), MatTranslationFromVec3(Pivot),
-                              MatRotationX(Rotation.X),            MatRotationY(Rotation.Y),
-                              MatRotationZ(Rotation.Z),            MatScaling(Scale.X, Scale.Y, Scale.Z),
+    const TMatrix4 parts[] = {MatTranslationFromVec3(Translation),
+                              MatTranslationFromVec3(Pivot),
+                              MatRotationX(Rotation.X),
+                              MatRotationY(Rotation.Y),
+                              MatRotationZ(Rotation.Z),
+                              MatScaling(Scale.X, Scale.Y, Scale.Z),
                               MatTranslation(-Pivot.X, -Pivot.Y, -Pivot.Z)};
     TMatrix4 m = parts[0];
     for (size_t i = 1; i < std::size(parts); ++i) {
@@ -408,7 +419,8 @@ void TXFormModifier::Apply(const TMeshData& Source, TMeshData& Dest)
     for (TMeshVertex& v : Dest.Vertices) {
         v.Position = MatTransformPoint(v.Position, m);
         const TVec3& n = v.Normal;
-        const TVec3 t = Vec3Add(Vec3Add(Vec3Scale(k0, n.X), Vec3Scale(k1, n.Y)), Vec3Scale(k2, n.Z));
+        const TVec3 t =
+            Vec3Add(Vec3Add(Vec3Scale(k0, n.X), Vec3Scale(k1, n.Y)), Vec3Scale(k2, n.Z));
         // Brought near unit size first: the cofactors of a tiny scale are tiny themselves.
         const float largest = std::max({std::fabs(t.X), std::fabs(t.Y), std::fabs(t.Z)});
         v.Normal = largest > 0 && std::isfinite(largest)
@@ -597,7 +609,10 @@ TModifierApplyInfo TSubdivideModifier::ApplyWithInfo(const TModifierEvalContext&
     return SetApplyInfo(39);
 }
 
-void TSubdivideModifier::SetLevels(int32_t Value) { ChangeInt(*this, Levels, std::clamp(Value, 0, 5)); }
+void TSubdivideModifier::SetLevels(int32_t Value)
+{
+    ChangeInt(*this, Levels, std::clamp(Value, 0, 5));
+}
 
 // ---- shell ----
 
@@ -722,14 +737,23 @@ void TShellModifier::SetThickness(float Value)
     ChangeFloat(*this, Thickness, std::fabs(FiniteOrDefault(0.1f, Value)), 1e-6f);
 }
 
-void TShellModifier::SetMode(int32_t Value) { ChangeInt(*this, Mode, std::clamp(Value, 0, 2)); }
+void TShellModifier::SetMode(int32_t Value)
+{
+    ChangeInt(*this, Mode, std::clamp(Value, 0, 2));
+}
 
-void TShellModifier::SetCapOpenings(bool Value) { ChangeBool(*this, CapOpenings, Value); }
+void TShellModifier::SetCapOpenings(bool Value)
+{
+    ChangeBool(*this, CapOpenings, Value);
+}
 
 // ---- registration ----
 
 namespace {
-template <class T> std::unique_ptr<TModifier> Make() { return std::make_unique<T>(); }
+template <class T> std::unique_ptr<TModifier> Make()
+{
+    return std::make_unique<T>();
+}
 } // namespace
 
 void RegisterModelingModifiers()

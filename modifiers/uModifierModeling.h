@@ -18,9 +18,8 @@ void CopyMeshData(const TMeshData& Source, TMeshData& Dest);
 // Append one face record; a triangle's fourth corner holds -1 and UV (0, 0).
 void AddTriangleFace(TMeshData& Mesh, int32_t I0, int32_t I1, int32_t I2, const TVec2& UV0,
                      const TVec2& UV1, const TVec2& UV2, int32_t TexId);
-void AddQuadFace(TMeshData& Mesh, int32_t I0, int32_t I1, int32_t I2, int32_t I3,
-                 const TVec2& UV0, const TVec2& UV1, const TVec2& UV2, const TVec2& UV3,
-                 int32_t TexId);
+void AddQuadFace(TMeshData& Mesh, int32_t I0, int32_t I1, int32_t I2, int32_t I3, const TVec2& UV0,
+                 const TVec2& UV1, const TVec2& UV2, const TVec2& UV3, int32_t TexId);
 // Appends Source's vertices and faces after Dest's, raising each corner index by Dest's
 // old vertex count; Reverse flips each appended face. A corner index that is not a
 // Source vertex becomes -1, so that the shift never makes it point at a real vertex.
@@ -76,11 +75,11 @@ public:
     bool GetIncludeOriginal() const { return IncludeOriginal; }
     bool GetMergeSeam() const { return MergeSeam; }
     float GetMergeThreshold() const { return MergeThreshold; }
-    void SetAxis(int32_t Value);             // clamped to 0..2
-    void SetOffset(float Value);             // non-finite: 0
+    void SetAxis(int32_t Value); // clamped to 0..2
+    void SetOffset(float Value); // non-finite: 0
     void SetIncludeOriginal(bool Value);
     void SetMergeSeam(bool Value);
-    void SetMergeThreshold(float Value);     // non-finite: 0.0001; at least 1e-6
+    void SetMergeThreshold(float Value); // non-finite: 0.0001; at least 1e-6
 
 private:
     int32_t Axis = 0;

@@ -233,7 +233,10 @@ TModifierApplyInfo TSliceModifier::ApplyWithInfo(const TModifierEvalContext&,
     return SetApplyInfo(39);
 }
 
-void TSliceModifier::SetAxis(int32_t Value) { ChangeInt(*this, Axis, std::clamp(Value, 0, 2)); }
+void TSliceModifier::SetAxis(int32_t Value)
+{
+    ChangeInt(*this, Axis, std::clamp(Value, 0, 2));
+}
 
 void TSliceModifier::SetOffset(float Value)
 {
@@ -315,8 +318,8 @@ void TCapHolesModifier::LoadParams(const std::vector<std::string>& Lines, int32_
     });
 }
 
-bool TCapHolesModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices,
-                                           int64_t& Faces, int64_t& Edges) const
+bool TCapHolesModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                           int64_t& Edges) const
 {
     TIntegerArrayList loops;
     int64_t caps = 0;
@@ -393,7 +396,8 @@ void RelaxMeshPositions(TMeshData& Mesh, float Amount, int32_t Iterations, bool 
             for (int32_t k = start[m]; k < start[m + 1]; ++k)
                 sum = Vec3Add(sum, current[flat[k]]);
             const TVec3& p = current[moving[m]];
-            const TVec3 average = Vec3Scale(sum, 1.0f / static_cast<float>(start[m + 1] - start[m]));
+            const TVec3 average =
+                Vec3Scale(sum, 1.0f / static_cast<float>(start[m + 1] - start[m]));
             next[moving[m]] = Vec3Add(p, Vec3Scale(Vec3Sub(average, p), Amount));
         }
         for (int32_t i : moving)
@@ -454,7 +458,10 @@ void TRelaxModifier::SetIterations(int32_t Value)
     ChangeInt(*this, Iterations, std::clamp(Value, 0, 100));
 }
 
-void TRelaxModifier::SetPreserveBoundary(bool Value) { ChangeBool(*this, PreserveBoundary, Value); }
+void TRelaxModifier::SetPreserveBoundary(bool Value)
+{
+    ChangeBool(*this, PreserveBoundary, Value);
+}
 
 // ---- vertex weld ----
 
@@ -515,9 +522,15 @@ void TVertexWeldModifier::SetThreshold(float Value)
                 1e-6f);
 }
 
-void TVertexWeldModifier::SetAveragePosition(bool Value) { ChangeBool(*this, AveragePosition, Value); }
+void TVertexWeldModifier::SetAveragePosition(bool Value)
+{
+    ChangeBool(*this, AveragePosition, Value);
+}
 
-void TVertexWeldModifier::SetAverageNormals(bool Value) { ChangeBool(*this, AverageNormals, Value); }
+void TVertexWeldModifier::SetAverageNormals(bool Value)
+{
+    ChangeBool(*this, AverageNormals, Value);
+}
 
 void TVertexWeldModifier::SetRemoveDegenerate(bool Value)
 {

@@ -38,12 +38,12 @@ public:
     bool GetKeepPositive() const { return KeepPositive; }
     bool GetKeepNegative() const { return KeepNegative; }
     float GetEpsilon() const { return Epsilon; }
-    void SetAxis(int32_t Value);         // clamped to 0..2
-    void SetOffset(float Value);         // non-finite: 0
+    void SetAxis(int32_t Value); // clamped to 0..2
+    void SetOffset(float Value); // non-finite: 0
     // Both refuse to clear the last kept side.
     void SetKeepPositive(bool Value);
     void SetKeepNegative(bool Value);
-    void SetEpsilon(float Value);        // non-finite: 0.00001; absolute value; at least 1e-6
+    void SetEpsilon(float Value); // non-finite: 0.00001; absolute value; at least 1e-6
 
     // Sutherland-Hodgman clip of Polygon against one side of the plane.
     TSlicePointArray ClipSlicePolygon(const TSlicePointArray& Polygon, bool Positive) const;

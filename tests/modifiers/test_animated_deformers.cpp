@@ -119,7 +119,8 @@ TEST(AnimatedWaveModifier, IsTheWaveWithItsPhaseAdvancedByTime)
     TAnimatedWaveModifier animated;
     animated.SetAmplitude(0.3f);
     animated.SetAxis(0);
-    for (const auto& [t, phase] : {std::pair{6.0, 180.0f}, std::pair{1.0, 30.0f}, std::pair{7.0, -150.0f}}) {
+    for (const auto& [t, phase] :
+         {std::pair{6.0, 180.0f}, std::pair{1.0, 30.0f}, std::pair{7.0, -150.0f}}) {
         TWaveModifier wave;
         wave.SetAmplitude(0.3f);
         wave.SetAxis(0);
@@ -251,14 +252,18 @@ TEST(AnimatedDeformers, ParameterLines)
     spin->SetPhaseDeg(33);
     spin->SetAxis(0);
     Case cases[] = {
-        {std::make_unique<TAnimatedNoiseModifier>(), std::move(noise),
+        {std::make_unique<TAnimatedNoiseModifier>(),
+         std::move(noise),
          {"Strength=0.1000000015", "Scale=1", "Speed=1"}},
-        {std::make_unique<TAnimatedWaveModifier>(), std::move(wave),
+        {std::make_unique<TAnimatedWaveModifier>(),
+         std::move(wave),
          {"Amplitude=0.1000000015", "Wavelength=1", "PhaseDeg=0", "Decay=0", "Axis=1",
           "DirectionDeg=0", "SpeedDegPerSecond=30"}},
-        {std::make_unique<TPulseScaleModifier>(), std::move(pulse),
+        {std::make_unique<TPulseScaleModifier>(),
+         std::move(pulse),
          {"Amplitude=0.25", "Frequency=1", "PhaseDeg=0"}},
-        {std::make_unique<TSpinModifier>(), std::move(spin),
+        {std::make_unique<TSpinModifier>(),
+         std::move(spin),
          {"SpeedDegPerSecond=90", "PhaseDeg=0", "Axis=1"}},
     };
     for (Case& c : cases) {

@@ -11,7 +11,10 @@ using namespace kit;
 
 namespace {
 
-std::array<int32_t, 4> Corners(const TMeshData& m, size_t Face) { return m.Faces[Face].Indices; }
+std::array<int32_t, 4> Corners(const TMeshData& m, size_t Face)
+{
+    return m.Faces[Face].Indices;
+}
 
 // A right triangle with legs a and b in the XZ plane starting at vertex First.
 void AddRightTriangle(TMeshData& m, float a, float b, float x)
@@ -42,9 +45,10 @@ TEST(SpherifyModifier, PushesEveryVertexToTheFarthestDistance)
         spherify.SetRadiusScale(c.radiusScale);
         const TMeshData out = Apply(spherify, grid);
         ExpectNear(out.Vertices[1].Position, {1, 0, c.edgeZ}); // the edge midpoint (1, 0, 0)
-        ExpectNear(out.Vertices[4].Position, {1, 0, 1});      // the centre stays
+        ExpectNear(out.Vertices[4].Position, {1, 0, 1});       // the centre stays
         if (c.amount == 1) {
-            EXPECT_NEAR(Vec3Distance(out.Vertices[0].Position, {1, 0, 1}), r * c.radiusScale, 1e-5f);
+            EXPECT_NEAR(Vec3Distance(out.Vertices[0].Position, {1, 0, 1}), r * c.radiusScale,
+                        1e-5f);
         }
     }
     TSpherifyModifier spherify;
@@ -74,8 +78,16 @@ TEST(SpherifyModifier, ParameterLines)
 
 TEST(OptimizeModifier, DropsDuplicateAndInvalidFacesAndCompactsVertices)
 {
-    TMeshData m = Points({{0, 0, 0}, {1, 0, 0}, {0, 0, 1}, {5, 5, 5}, {1, 0, 1}, {2, 0, 0},
-                          {2, 0, 1}, {3, 0, 0}, {3, 0, 1}, {4, 0, 0}});
+    TMeshData m = Points({{0, 0, 0},
+                          {1, 0, 0},
+                          {0, 0, 1},
+                          {5, 5, 5},
+                          {1, 0, 1},
+                          {2, 0, 0},
+                          {2, 0, 1},
+                          {3, 0, 0},
+                          {3, 0, 1},
+                          {4, 0, 0}});
     m.AddTriangle(0, 1, 2);
     m.AddTriangle(2, 1, 0); // the same vertices wound the other way
     m.AddTriangle(1, 4, 99);
@@ -136,9 +148,9 @@ TEST(OptimizeModifier, FaceKeysAndAreas)
 TEST(OptimizeModifier, AMinimumAreaNearZeroSurvivesSaveAndLoad)
 {
     TOptimizeModifier optimize;
-    EXPECT_EQ(Saved(optimize), (std::vector<std::string>{"MinimumArea=9.999999975E-7",
-                                                         "RemoveDuplicateFaces=1",
-                                                         "RemoveUnusedVertices=1"}));
+    EXPECT_EQ(Saved(optimize),
+              (std::vector<std::string>{"MinimumArea=9.999999975E-7", "RemoveDuplicateFaces=1",
+                                        "RemoveUnusedVertices=1"}));
     optimize.SetMinimumArea(1);
     optimize.SetMinimumArea(0);
     EXPECT_EQ(optimize.GetMinimumArea(), 0);

@@ -26,7 +26,10 @@ TMeshData Quad()
     return m;
 }
 
-std::array<int32_t, 4> Corners(const TMeshData& m, size_t Face) { return m.Faces[Face].Indices; }
+std::array<int32_t, 4> Corners(const TMeshData& m, size_t Face)
+{
+    return m.Faces[Face].Indices;
+}
 
 } // namespace
 
@@ -89,9 +92,9 @@ TEST(MirrorModifier, WeldsALongSeamInOnePass)
 TEST(MirrorModifier, SettersAndParameterLines)
 {
     TMirrorModifier mirror;
-    EXPECT_EQ(Saved(mirror), (std::vector<std::string>{"Axis=0", "Offset=0", "IncludeOriginal=1",
-                                                       "MergeSeam=1",
-                                                       "MergeThreshold=0.00009999999747"}));
+    EXPECT_EQ(Saved(mirror),
+              (std::vector<std::string>{"Axis=0", "Offset=0", "IncludeOriginal=1", "MergeSeam=1",
+                                        "MergeThreshold=0.00009999999747"}));
     mirror.SetAxis(7);
     EXPECT_EQ(mirror.GetAxis(), 2);
     mirror.SetOffset(std::numeric_limits<float>::infinity());

@@ -212,8 +212,8 @@ TEST(CapHolesModifier, AConcaveBorderIsCappedFacingOneWay)
 {
     // An L of three quads in the XZ plane, all facing up; its border starts at the inner
     // (concave) corner, so the first three loop vertices turn the wrong way.
-    TMeshData m = Points({{1, 0, 1}, {1, 0, 2}, {0, 0, 2}, {0, 0, 1}, {0, 0, 0},
-                          {1, 0, 0}, {2, 0, 0}, {2, 0, 1}});
+    TMeshData m = Points(
+        {{1, 0, 1}, {1, 0, 2}, {0, 0, 2}, {0, 0, 1}, {0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {2, 0, 1}});
     m.AddQuad(6, 5, 0, 7);
     m.AddQuad(3, 2, 1, 0);
     m.AddQuad(4, 3, 0, 5);
@@ -341,8 +341,12 @@ TEST(VertexWeldModifier, MergesCloseVerticesAndReportsSourceCounts)
 TEST(VertexWeldModifier, HugeAndNonFinitePositionsAreSafe)
 {
     const float inf = std::numeric_limits<float>::infinity();
-    TMeshData m = Points({{1e30f, 0, 0}, {1e30f, 0, 0}, {std::nanf(""), 0, 0}, {-inf, 0, 0},
-                          {9.3e12f, 1, 1}, {0, 0, 0}});
+    TMeshData m = Points({{1e30f, 0, 0},
+                          {1e30f, 0, 0},
+                          {std::nanf(""), 0, 0},
+                          {-inf, 0, 0},
+                          {9.3e12f, 1, 1},
+                          {0, 0, 0}});
     m.AddTriangle(0, 4, 5);
     m.AddTriangle(1, 2, 3);
     TVertexWeldModifier weld;
@@ -355,9 +359,9 @@ TEST(VertexWeldModifier, HugeAndNonFinitePositionsAreSafe)
 TEST(VertexWeldModifier, ParameterLines)
 {
     TVertexWeldModifier weld;
-    EXPECT_EQ(Saved(weld), (std::vector<std::string>{"Threshold=0.001000000047",
-                                                     "AveragePosition=1", "AverageNormals=0",
-                                                     "RemoveDegenerate=1"}));
+    EXPECT_EQ(Saved(weld),
+              (std::vector<std::string>{"Threshold=0.001000000047", "AveragePosition=1",
+                                        "AverageNormals=0", "RemoveDegenerate=1"}));
     weld.SetThreshold(-0.25f);
     EXPECT_EQ(weld.GetThreshold(), 0.25f);
     weld.SetAveragePosition(false);

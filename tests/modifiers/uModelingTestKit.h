@@ -32,8 +32,14 @@ inline TMeshData Points(std::initializer_list<TVec3> Positions)
 inline TMeshData SharedCube(float Half = 0.5f)
 {
     const float h = Half;
-    TMeshData m = Points({{-h, -h, -h}, {h, -h, -h}, {h, -h, h}, {-h, -h, h},
-                          {-h, h, -h}, {h, h, -h}, {h, h, h}, {-h, h, h}});
+    TMeshData m = Points({{-h, -h, -h},
+                          {h, -h, -h},
+                          {h, -h, h},
+                          {-h, -h, h},
+                          {-h, h, -h},
+                          {h, h, -h},
+                          {h, h, h},
+                          {-h, h, h}});
     m.AddQuad(0, 3, 2, 1);
     m.AddQuad(4, 5, 6, 7);
     m.AddQuad(1, 2, 6, 5);
@@ -104,8 +110,8 @@ inline void ExpectEstimateMatches(const TModifier& Modifier, const TMeshData& So
 }
 
 // Runs Modifier alone through the evaluator over Source.
-inline TModifierEvaluationResult Evaluate(std::unique_ptr<TModifier> Modifier, const TMeshData& Source,
-                                          double Time = 0)
+inline TModifierEvaluationResult Evaluate(std::unique_ptr<TModifier> Modifier,
+                                          const TMeshData& Source, double Time = 0)
 {
     TModifierStack stack;
     stack.Add(std::move(Modifier));
