@@ -38,6 +38,17 @@ bool IsFloorOfBuilding(const TFloorPlanBuildBinding* b, uint32_t BuildingId)
     return b && b->BuildingId == BuildingId && b->FloorId != kNoId;
 }
 
+// Whether Node is one of the objects a floor build makes: a generated object named "Slab",
+// "Walls" or "Roof". Anything else under a generated group is the user's and survives an
+// update.
+bool IsGeneratedFloorPart(const TSceneNode* Node)
+{
+    const auto* object = dynamic_cast<const TSceneObject*>(Node);
+    if (!object || object->PrimType != ptGenerated)
+        return false;
+    return object->Name == kSlabName || object->Name == kWallsName || object->Name == kRoofName;
+}
+
 // The generated group a binding names, or nullptr. The scene root never counts: updating
 // it would replace the whole scene.
 TSceneGroup* BoundGroup(const TProjectDocument& Project, uint32_t RootNodeId)
@@ -185,14 +196,6 @@ bool UpdateRoots(TProjectDocument* Project, const TSceneNodeIdArray& BuildingRoo
 }
 
 } // namespace
-
-bool IsGeneratedFloorPart(const TSceneNode* Node)
-{
-    const auto* object = dynamic_cast<const TSceneObject*>(Node);
-    if (!object || object->PrimType != ptGenerated)
-        return false;
-    return object->Name == kSlabName || object->Name == kWallsName || object->Name == kRoofName;
-}
 
 std::unique_ptr<TFloorPlan> MakeEffectivePlan(const TProjectDocument* Project,
                                               const TFloorPlan* Plan, uint32_t FloorId)

@@ -79,6 +79,3 @@ TFloorPlanBuildBinding* FindBuildingBinding(const TProjectDocument* Project, uin
 uint32_t BuildingRootNodeId(const TProjectDocument* Project, uint32_t BuildingId);
 // Appends Id unless it is none or already there.
 void AppendUniqueId(TSceneNodeIdArray& Ids, uint32_t Id);
-
-// Whether Node is one of the objects a floor build makes ("Slab", "Walls", "Roof").
-bool IsGeneratedFloorPart(const TSceneNode* Node);
