@@ -99,6 +99,8 @@ private:
     uint32_t BuildingId;
 };
 
+// The snapshots are whole plans: undoing or redoing an edit also brings back the name
+// the plan had then, even when it was renamed since.
 class TEditFloorPlanCommand : public TEditorCommand {
 public:
     // Keeps clones of both snapshots. Raises EArgumentError "Floor-plan edit requires a
