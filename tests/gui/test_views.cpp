@@ -414,6 +414,7 @@ TEST_F(GLViewTest, FourViewsShowGridTripodsAndTheCubeWhereTheCameraPutsThem)
 #include "editor/uErrorBox.h"
 #include "editor/uGLView.h"
 #include "editor/uMainForm.h"
+#include "scene/uErrors.h"
 #include "scene/uSceneObject.h"
 
 #include <QTest>
@@ -602,4 +603,43 @@ TEST_F(MainWindowViewsTest, TheWindowStartsInWireframeWithTheCubeFramedAndSelect
     EXPECT_NEAR(Vec3Length(toCube), 3.48f, 1e-4);
     EXPECT_NEAR(Vec3Dot(Vec3Normalize(toCube), Form->Camera.CameraForward()), 1.0f, 1e-5);
     EXPECT_NEAR(Form->Camera.OrbitDistance, 3.48f, 1e-5);
+}
+
+// An error inside a paint reaches the error box once per paint; the GL state the scene
+// drawing changed (matrix stack, polygon mode, scissor) is put back, so the next paint
+// draws normally.
+TEST_F(MainWindowViewsTest, AFailedPaintReportsOnceAndTheNextPaintDrawsNormally)
+{
+    int calls = 0;
+    Form->SceneRenderer.ContactColors = [&](TSceneObject&, const TMeshData&, const TMeshDrawOptions&,
+                                            std::vector<TVec3>&) -> bool {
+        ++calls;
+        throw EGeneralError("contact lighting failed");
+    };
+    DisplayMode = dmSolid;
+    for (int i = 0; i < 3; ++i) Shoot();
+    EXPECT_EQ(calls, 3); // the first object of the first view, each paint
+    ASSERT_EQ(Errors.size(), 3u);
+    EXPECT_EQ(Errors[0], "contact lighting failed");
+    Errors.clear();
+
+    Form->GLView->makeCurrent();
+    GLint depth = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+    EXPECT_EQ(depth, 1);
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+    GLint polygon[2] = {0, 0};
+    glGetIntegerv(GL_POLYGON_MODE, polygon);
+    EXPECT_EQ(polygon[0], GL_FILL);
+    Form->GLView->doneCurrent();
+
+    Form->SceneRenderer.ContactColors = nullptr;
+    DisplayMode = dmShaded;
+    const TShot s = Shoot();
+    int x0, y0, x1, y1;
+    ASSERT_TRUE(BoxInView(vkTop, s, Vec3(-0.5f, 0, -0.5f), Vec3(0.5f, 1, 0.5f), x0, y0, x1, y1));
+    const TRgb orange = ToRgb(Vec3(0.85f, 0.55f, 0.3f));
+    EXPECT_GT(s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, orange); }), (x1 - x0) * (y1 - y0) / 2);
+    DisplayMode = dmWireframe;
 }
