@@ -19,7 +19,7 @@ constexpr float kMinLightLevel = 0.0001f;
 // A triangle whose box covers more cells than this goes to the list every ray tests.
 constexpr int64_t kLargeTriangleCells = 4096;
 // Grid cells are this many times the median triangle's extent.
-constexpr float kGridPerTriangle = 1.0f;
+constexpr float kGridPerTriangle = 0.7f;
 // Cell coordinates are packed into 21 bits each (biased, so that no key is 0).
 constexpr int32_t kCellLimit = (1 << 20) - 1;
 constexpr int32_t kCellBias = 1 << 20;
@@ -110,13 +110,12 @@ TContactLightingCache::~TContactLightingCache() { Clear(); }
 void TContactLightingCache::Clear()
 {
     Triangles.clear();
-    TriangleStamps.clear();
     Entries.clear();
     EntryIndex.clear();
     Packed.clear();
     CellKeys.clear();
     CellSlots.clear();
-    CellStart.clear();
+    Cells.clear();
     CellItems.clear();
     LargeTriangles.clear();
     CellMask = 0;
@@ -173,7 +172,6 @@ void TContactLightingCache::Build(const std::vector<TContactMeshInput>& Inputs,
             }
         }
     }
-    TriangleStamps.assign(Triangles.size(), 0);
     BuildGrid();
 
     for (const TContactMeshInput& input : Inputs) {
@@ -406,15 +404,13 @@ int32_t TContactLightingCache::InsertCell(uint64_t Key)
         slot = (slot + 1) & CellMask;
     }
     CellKeys[slot] = Key;
-    CellSlots[slot] = static_cast<int32_t>(CellStart.size());
-    CellStart.push_back(0);
+    CellSlots[slot] = static_cast<int32_t>(Cells.size());
+    Cells.push_back({});
     return CellSlots[slot];
 }
 
-int32_t TContactLightingCache::FindCell(int32_t X, int32_t Y, int32_t Z) const
+int32_t TContactLightingCache::FindHashedCell(int32_t X, int32_t Y, int32_t Z) const
 {
-    if (DenseGrid)
-        return static_cast<int32_t>((X - CellLo[0]) * StrideX + (Y - CellLo[1]) * StrideY + (Z - CellLo[2]));
     const uint64_t key = PackCell(X, Y, Z);
     uint64_t slot = HashSlot(key, CellMask);
     while (true) {
@@ -457,7 +453,7 @@ void TContactLightingCache::BuildGrid()
         GridSize *= 2;
     }
 
-    CellStart.clear();
+    Cells.clear();
     CellItems.clear();
     LargeTriangles.clear();
     HasGridTriangles = false;
@@ -493,7 +489,7 @@ void TContactLightingCache::BuildGrid()
     if (DenseGrid) {
         StrideY = nz;
         StrideX = ny * nz;
-        CellStart.assign(static_cast<size_t>(boxCells), 0);
+        Cells.assign(static_cast<size_t>(boxCells), TGridCell{});
         CellKeys.clear();
         CellSlots.clear();
     } else {
@@ -514,20 +510,22 @@ void TContactLightingCache::BuildGrid()
             for (int32_t y = r.Lo[1]; y <= r.Hi[1]; ++y)
                 for (int32_t z = r.Lo[2]; z <= r.Hi[2]; ++z) {
                     const int32_t cell = DenseGrid ? FindCell(x, y, z) : InsertCell(PackCell(x, y, z));
-                    ++CellStart[cell];
+                    ++Cells[cell].Start;
                     if (!DenseGrid)
                         cellOfItem.push_back(cell);
                 }
     }
     uint32_t running = 0;
-    for (uint32_t& c : CellStart) {
-        const uint32_t n = c;
-        c = running;
+    for (TGridCell& c : Cells) {
+        const uint32_t n = c.Start;
+        c.Start = running;
         running += n;
     }
-    CellStart.push_back(running);
+    std::vector<uint32_t> fill(Cells.size());
+    for (size_t c = 0; c < Cells.size(); ++c)
+        fill[c] = Cells[c].Start;
+    Cells.push_back({running, 0});
     CellItems.resize(running);
-    std::vector<uint32_t> fill(CellStart.begin(), CellStart.end() - 1);
     size_t item = 0;
     for (uint32_t i = 0; i < count; ++i) {
         if (large[i])
@@ -548,7 +546,10 @@ void TContactLightingCache::NextRayStamp()
 {
     ++RayStamp;
     if (RayStamp == std::numeric_limits<int32_t>::max()) {
-        std::fill(TriangleStamps.begin(), TriangleStamps.end(), 0);
+        for (TPackedTriangle& t : Packed)
+            t.Stamp = 0;
+        for (TGridCell& c : Cells)
+            c.Stamp = 0;
         RayStamp = 1;
     }
 }
@@ -579,9 +580,9 @@ void TContactLightingCache::WalkRay(const TVec3& Origin, const TVec3& Dir, float
 {
     float cutoff = Limit;
     for (uint32_t index : LargeTriangles) {
-        if (TriangleStamps[index] == RayStamp)
+        if (Packed[index].Stamp == RayStamp)
             continue;
-        TriangleStamps[index] = RayStamp;
+        Packed[index].Stamp = RayStamp;
         cutoff = Visit(index);
         if (cutoff < 0)
             return;
@@ -639,16 +640,19 @@ void TContactLightingCache::WalkRay(const TVec3& Origin, const TVec3& Dir, float
         if (cell[0] >= CellLo[0] && cell[0] <= CellHi[0] && cell[1] >= CellLo[1] && cell[1] <= CellHi[1] &&
             cell[2] >= CellLo[2] && cell[2] <= CellHi[2]) {
             const int32_t found = FindCell(cell[0], cell[1], cell[2]);
-            if (found >= 0)
-                for (uint32_t k = CellStart[found], end = CellStart[found + 1]; k < end; ++k) {
+            // A cell already walked for this stamp had all its triangles tested.
+            if (found >= 0 && Cells[found].Stamp != RayStamp) {
+                Cells[found].Stamp = RayStamp;
+                for (uint32_t k = Cells[found].Start, end = Cells[found + 1].Start; k < end; ++k) {
                     const uint32_t index = CellItems[k];
-                    if (TriangleStamps[index] == RayStamp)
+                    if (Packed[index].Stamp == RayStamp)
                         continue;
-                    TriangleStamps[index] = RayStamp;
+                    Packed[index].Stamp = RayStamp;
                     cutoff = Visit(index);
                     if (cutoff < 0)
                         return;
                 }
+            }
         }
         const int a = tMax[0] < tMax[1] ? (tMax[0] < tMax[2] ? 0 : 2) : (tMax[1] < tMax[2] ? 1 : 2);
         // Every hit up to the cutoff lies in a cell already walked.

@@ -142,9 +142,17 @@ public:
     int64_t GetRaysCast() const { return RaysCast; }
 
 private:
-    // Triangle data laid out for the intersection test: corner 0 and the two edges.
+    // Triangle data laid out for the intersection test (corner 0 and the two edges) with
+    // the ray stamp that last tested it, so that both come in one memory access.
     struct TPackedTriangle {
         TVec3 V0, E1, E2;
+        int32_t Stamp = 0;
+    };
+    // A cell's first item and the ray stamp that last walked it; one extra cell at the end
+    // holds the end of the last list.
+    struct TGridCell {
+        uint32_t Start = 0;
+        int32_t Stamp = 0;
     };
     // A box of cells of the searching grid, bounds included.
     struct TCellRange {
@@ -157,7 +165,13 @@ private:
     float ChooseGridCellSize(float& Farthest) const;
     bool TriangleCellRange(uint32_t Index, TCellRange& Range) const;
     int32_t GridCell(float c) const;
-    int32_t FindCell(int32_t X, int32_t Y, int32_t Z) const;
+    int32_t FindCell(int32_t X, int32_t Y, int32_t Z) const
+    {
+        if (DenseGrid)
+            return static_cast<int32_t>((X - CellLo[0]) * StrideX + (Y - CellLo[1]) * StrideY + (Z - CellLo[2]));
+        return FindHashedCell(X, Y, Z);
+    }
+    int32_t FindHashedCell(int32_t X, int32_t Y, int32_t Z) const;
     int32_t InsertCell(uint64_t Key);
     void NextRayStamp();
     bool Intersect(uint32_t Index, const TVec3& Origin, const TVec3& Dir, float& T) const;
@@ -176,7 +190,6 @@ private:
     TContactLightingSettings Settings;
     std::vector<TContactTriangle> Triangles;
     float CellSize = 0.65f;
-    std::vector<int32_t> TriangleStamps;
     int32_t RayStamp = 0;
     std::vector<TContactMeshResult> Entries;
     bool Built = false;
@@ -196,7 +209,7 @@ private:
     std::vector<uint64_t> CellKeys;   // open addressing; kEmptyKey marks a free slot
     std::vector<int32_t> CellSlots;   // slot -> cell number
     uint64_t CellMask = 0;
-    std::vector<uint32_t> CellStart;  // cell number -> first item; one extra at the end
+    std::vector<TGridCell> Cells;
     std::vector<uint32_t> CellItems;
     std::vector<uint32_t> LargeTriangles;
     TVec3 GridMin, GridMax;           // bounds of the occupied cells, in world units

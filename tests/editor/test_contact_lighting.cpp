@@ -366,6 +366,20 @@ TEST(ContactLightingAgreement, SpheresInARow)
     ExpectSameAsLiteral(scene, DefaultSettings(), DefaultRig());
 }
 
+TEST(ContactLightingAgreement, ClustersFarApart)
+{
+    // Too far apart for one array of cells over the whole box: the cells are hashed.
+    TTestScene scene;
+    for (TVec3 at : {TVec3{0, 0, 0}, TVec3{400, 300, -500}}) {
+        scene.Add(Cube(), Place(at, {0, 20, 0}), {0.9f, 0.5f, 0.1f});
+        scene.Add(Sphere(), Place(Vec3Add(at, {0.9f, 0.1f, 0.2f})), {0.1f, 0.5f, 0.9f});
+        scene.Add(FloorGrid(4, 3), Place(Vec3Add(at, {0, -0.5f, 0})), {0.5f, 0.5f, 0.5f});
+    }
+    TContactLightingSettings settings = DefaultSettings();
+    settings.GroundPlane = false;
+    ExpectSameAsLiteral(scene, settings, DefaultRig());
+}
+
 TEST(ContactLightingAgreement, RotatedScaledObjectsOtherSettingsAndBothLights)
 {
     TTestScene scene;
