@@ -38,7 +38,7 @@
 namespace {
 
 constexpr int kAround = 400;
-constexpr int kUp = 250;  // 400 x 250 = 100,000 vertices
+constexpr int kUp = 250; // 400 x 250 = 100,000 vertices
 
 // A tube of radius 1 and height 2.5 (so every axis has extent), quads between the rings.
 const TMeshData& Tube()
@@ -50,7 +50,8 @@ const TMeshData& Tube()
             for (int j = 0; j < kAround; ++j) {
                 const double a = 2 * std::numbers::pi * j / kAround;
                 TMeshVertex v;
-                v.Position = {static_cast<float>(std::cos(a)), 0.01f * i, static_cast<float>(std::sin(a))};
+                v.Position = {static_cast<float>(std::cos(a)), 0.01f * i,
+                              static_cast<float>(std::sin(a))};
                 v.Normal = {static_cast<float>(std::cos(a)), 0, static_cast<float>(std::sin(a))};
                 v.UV = {static_cast<float>(j) / kAround, static_cast<float>(i) / kUp};
                 m.Vertices.push_back(v);
@@ -95,8 +96,7 @@ void RunApply(benchmark::State& State, TModifier& Modifier, const TMeshData& Sou
 
 using TMaker = std::function<std::unique_ptr<TModifier>()>;
 
-template <class T>
-TMaker Defaults()
+template <class T> TMaker Defaults()
 {
     return [] { return std::make_unique<T>(); };
 }
@@ -164,7 +164,7 @@ const bool kRegistered = [] {
     return true;
 }();
 
-}  // namespace
+} // namespace
 
 // What every Apply pays besides its own pass: the copy and the edge rebuild.
 static void BM_ApplyBaseline(benchmark::State& state)
@@ -222,7 +222,7 @@ const TMeshData& UnsharedGrid()
     return mesh;
 }
 
-}  // namespace
+} // namespace
 
 static void BM_WeldVertices1M(benchmark::State& state)
 {
@@ -254,8 +254,8 @@ static void BM_MeshoptGenerateVertexRemap1M(benchmark::State& state)
     std::vector<unsigned int> remap(positions.size());
     size_t kept = 0;
     for (auto _ : state) {
-        kept = meshopt_generateVertexRemap(remap.data(), nullptr, positions.size(), positions.data(),
-                                           positions.size(), sizeof(TVec3));
+        kept = meshopt_generateVertexRemap(remap.data(), nullptr, positions.size(),
+                                           positions.data(), positions.size(), sizeof(TVec3));
         benchmark::DoNotOptimize(remap.data());
     }
     state.counters["unique"] = static_cast<double>(kept);

@@ -7,7 +7,10 @@
 
 #include <algorithm>
 
-int32_t ClampArrayCount(int32_t Value) { return std::clamp(Value, 1, 1000); }
+int32_t ClampArrayCount(int32_t Value)
+{
+    return std::clamp(Value, 1, 1000);
+}
 
 int64_t TArray2DModifier::CopyCount() const
 {
@@ -15,8 +18,8 @@ int64_t TArray2DModifier::CopyCount() const
     return (!IncludeOriginal && cells > 0) ? cells - 1 : cells;
 }
 
-bool TArray2DModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices,
-                                          int64_t& Faces, int64_t& Edges) const
+bool TArray2DModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                          int64_t& Edges) const
 {
     TMeshCopyCounts counts;
     EstimateCopies(&Mesh, CopyCount(), counts);
@@ -111,17 +114,35 @@ void TArray2DModifier::SetCountY(int32_t Value)
     SetExactInt(*this, CountY, ClampArrayCount(Value));
 }
 
-void TArray2DModifier::SetOffsetX(float Value) { SetExactFloat(*this, OffsetX, Value); }
+void TArray2DModifier::SetOffsetX(float Value)
+{
+    SetExactFloat(*this, OffsetX, Value);
+}
 
-void TArray2DModifier::SetOffsetY(float Value) { SetExactFloat(*this, OffsetY, Value); }
+void TArray2DModifier::SetOffsetY(float Value)
+{
+    SetExactFloat(*this, OffsetY, Value);
+}
 
-void TArray2DModifier::SetPlane(int32_t Value) { SetExactInt(*this, Plane, Value); }
+void TArray2DModifier::SetPlane(int32_t Value)
+{
+    SetExactInt(*this, Plane, Value);
+}
 
-void TArray2DModifier::SetCentered(bool Value) { SetExactBool(*this, Centered, Value); }
+void TArray2DModifier::SetCentered(bool Value)
+{
+    SetExactBool(*this, Centered, Value);
+}
 
-void TArray2DModifier::SetIncludeOriginal(bool Value) { SetExactBool(*this, IncludeOriginal, Value); }
+void TArray2DModifier::SetIncludeOriginal(bool Value)
+{
+    SetExactBool(*this, IncludeOriginal, Value);
+}
 
-void TArray2DModifier::SetStepY(float Value) { SetExactFloat(*this, StepY, Value); }
+void TArray2DModifier::SetStepY(float Value)
+{
+    SetExactFloat(*this, StepY, Value);
+}
 
 void RegisterArray2DModifier()
 {

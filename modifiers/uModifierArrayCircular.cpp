@@ -69,7 +69,7 @@ TMatrix4 TArrayCircularModifier::CopyMatrix(const TRingPosition& Position) const
     case kArrayOrientTangentCCW:
         turn = theta - 90;
         break;
-    default:  // none, and any unknown orientation
+    default: // none, and any unknown orientation
         return t;
     }
     // The ring runs from +Y towards +Z about X, from +X towards +Z about Y and from +X
@@ -91,9 +91,8 @@ void TArrayCircularModifier::Apply(const TMeshData& Source, TMeshData& Dest)
     EstimateCopies(&Source, static_cast<int64_t>(positions.size()) + (IncludeOriginal ? 1 : 0),
                    counts);
     if (counts.Vertices > kArrayMaxOutput || counts.Faces > kArrayMaxOutput)
-        throw EGeneralError("Array Circular: output too large (" +
-                            std::to_string(counts.Vertices) + " verts, " +
-                            std::to_string(counts.Faces) + " faces)");
+        throw EGeneralError("Array Circular: output too large (" + std::to_string(counts.Vertices) +
+                            " verts, " + std::to_string(counts.Faces) + " faces)");
     Dest.Vertices.reserve(static_cast<size_t>(counts.Vertices));
     Dest.Faces.reserve(static_cast<size_t>(counts.Faces));
     for (const TRingPosition& position : positions)
@@ -162,26 +161,58 @@ void TArrayCircularModifier::LoadParams(const std::vector<std::string>& Lines, i
     });
 }
 
-void TArrayCircularModifier::SetCount(int32_t Value) { SetExactInt(*this, Count, ClampArrayCount(Value)); }
-void TArrayCircularModifier::SetRadius(float Value) { SetExactFloat(*this, Radius, FiniteOr(Value, 5)); }
-void TArrayCircularModifier::SetStartAngle(float Value) { SetExactFloat(*this, StartAngle, Value); }
-void TArrayCircularModifier::SetTotalAngle(float Value) { SetExactFloat(*this, TotalAngle, Value); }
-void TArrayCircularModifier::SetCloseCircle(bool Value) { SetExactBool(*this, CloseCircle, Value); }
-void TArrayCircularModifier::SetAxis(int32_t Value) { SetExactInt(*this, Axis, Value); }
-void TArrayCircularModifier::SetOrientation(int32_t Value) { SetExactInt(*this, Orientation, Value); }
+void TArrayCircularModifier::SetCount(int32_t Value)
+{
+    SetExactInt(*this, Count, ClampArrayCount(Value));
+}
+void TArrayCircularModifier::SetRadius(float Value)
+{
+    SetExactFloat(*this, Radius, FiniteOr(Value, 5));
+}
+void TArrayCircularModifier::SetStartAngle(float Value)
+{
+    SetExactFloat(*this, StartAngle, Value);
+}
+void TArrayCircularModifier::SetTotalAngle(float Value)
+{
+    SetExactFloat(*this, TotalAngle, Value);
+}
+void TArrayCircularModifier::SetCloseCircle(bool Value)
+{
+    SetExactBool(*this, CloseCircle, Value);
+}
+void TArrayCircularModifier::SetAxis(int32_t Value)
+{
+    SetExactInt(*this, Axis, Value);
+}
+void TArrayCircularModifier::SetOrientation(int32_t Value)
+{
+    SetExactInt(*this, Orientation, Value);
+}
 void TArrayCircularModifier::SetIncludeOriginal(bool Value)
 {
     SetExactBool(*this, IncludeOriginal, Value);
 }
-void TArrayCircularModifier::SetCenterX(float Value) { SetExactFloat(*this, CenterX, Value); }
-void TArrayCircularModifier::SetCenterY(float Value) { SetExactFloat(*this, CenterY, Value); }
-void TArrayCircularModifier::SetCenterZ(float Value) { SetExactFloat(*this, CenterZ, Value); }
-void TArrayCircularModifier::SetStepY(float Value) { SetExactFloat(*this, StepY, Value); }
+void TArrayCircularModifier::SetCenterX(float Value)
+{
+    SetExactFloat(*this, CenterX, Value);
+}
+void TArrayCircularModifier::SetCenterY(float Value)
+{
+    SetExactFloat(*this, CenterY, Value);
+}
+void TArrayCircularModifier::SetCenterZ(float Value)
+{
+    SetExactFloat(*this, CenterZ, Value);
+}
+void TArrayCircularModifier::SetStepY(float Value)
+{
+    SetExactFloat(*this, StepY, Value);
+}
 
 void RegisterArrayCircularModifier()
 {
-    RegisterModifier("array_circular", "Array Circular", "Array",
-                     []() -> std::unique_ptr<TModifier> {
-                         return std::make_unique<TArrayCircularModifier>();
-                     });
+    RegisterModifier(
+        "array_circular", "Array Circular", "Array",
+        []() -> std::unique_ptr<TModifier> { return std::make_unique<TArrayCircularModifier>(); });
 }

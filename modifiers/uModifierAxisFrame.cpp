@@ -9,7 +9,10 @@
 
 namespace {
 
-float Component(const TVec3& v, int32_t Axis) { return Axis == 0 ? v.X : Axis == 1 ? v.Y : v.Z; }
+float Component(const TVec3& v, int32_t Axis)
+{
+    return Axis == 0 ? v.X : Axis == 1 ? v.Y : v.Z;
+}
 
 // Per-component lowest and highest position, from the first vertex on; Vertices not empty.
 void BoundingBox(const std::vector<TMeshVertex>& Vertices, TVec3& Lo, TVec3& Hi)
@@ -23,7 +26,7 @@ void BoundingBox(const std::vector<TMeshVertex>& Vertices, TVec3& Lo, TVec3& Hi)
     }
 }
 
-}  // namespace
+} // namespace
 
 TVec3 BoundingBoxCenter(const std::vector<TMeshVertex>& Vertices)
 {
@@ -236,7 +239,8 @@ void TDirectedAxisDeformerModifier::SaveFrameParams(std::vector<std::string>& Li
 bool TDirectedAxisDeformerModifier::LoadFrameParam(const std::string& Line)
 {
     if (StartsWithKey(Line, "DirectionDeg="))
-        DirectionDeg = WrapDegrees180(FiniteOr(KeyFloatValue(Line, "DirectionDeg=", DirectionDeg), 0));
+        DirectionDeg =
+            WrapDegrees180(FiniteOr(KeyFloatValue(Line, "DirectionDeg=", DirectionDeg), 0));
     else if (StartsWithKey(Line, "Pivot="))
         Pivot = ClampInt(KeyIntValue(Line, "Pivot=", kPivotCenter), 0, 2);
     else

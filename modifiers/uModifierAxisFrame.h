@@ -20,13 +20,13 @@ constexpr int32_t kPivotMaximum = 2;
 
 struct TAxisFrame {
     TVec3 Center;
-    int32_t Axis = kAxisY;  // index of the axis component
-    TVec3 A;                // unit axis
+    int32_t Axis = kAxisY; // index of the axis component
+    TVec3 A;               // unit axis
     // Across the axis: the direction D and E = A x D (bend, skew), or the fixed pair U, V
     // (stretch, squeeze).
     TVec3 D, E;
-    float MinT = 0, MaxT = 0;  // range along A, measured from Center
-    float Lo = 0, Hi = 0;      // the limited range
+    float MinT = 0, MaxT = 0; // range along A, measured from Center
+    float Lo = 0, Hi = 0;     // the limited range
 };
 
 struct TAxisFrameRequest {

@@ -8,7 +8,10 @@
 #include <cmath>
 #include <numbers>
 
-float BendWrapDegrees(float Degrees) { return WrapDegrees180(Degrees); }
+float BendWrapDegrees(float Degrees)
+{
+    return WrapDegrees180(Degrees);
+}
 
 void TBendModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {

@@ -11,25 +11,31 @@ float WrapDegrees180(float Degrees)
     // fmod is exact, so the whole turns are removed in one step whatever the magnitude.
     double a = Degrees;
     if (a > 180.0) {
-        a = std::fmod(a, 360.0);  // 0 .. 360
+        a = std::fmod(a, 360.0); // 0 .. 360
         if (a > 180.0)
             a -= 360.0;
     } else if (a < -180.0) {
-        a = std::fmod(a, 360.0);  // -360 .. 0
+        a = std::fmod(a, 360.0); // -360 .. 0
         if (a < -180.0)
             a += 360.0;
     }
     return std::clamp(static_cast<float>(a), -180.0f, 180.0f) + 0.0f;
 }
 
-bool SameWithin(float A, float B, float Epsilon) { return std::fabs(A - B) <= Epsilon; }
+bool SameWithin(float A, float B, float Epsilon)
+{
+    return std::fabs(A - B) <= Epsilon;
+}
 
 float FiniteOr(float Value, float Replacement)
 {
     return std::isfinite(Value) ? Value : Replacement;
 }
 
-float ClampFloat(float Value, float Low, float High) { return std::clamp(Value, Low, High); }
+float ClampFloat(float Value, float Low, float High)
+{
+    return std::clamp(Value, Low, High);
+}
 
 int32_t ClampInt(int32_t Value, int32_t Low, int32_t High)
 {
@@ -43,8 +49,7 @@ void CopyForDeform(const TMeshData& Source, TMeshData& Dest)
     Dest.Faces = Source.Faces;
 }
 
-bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
-                          int64_t& Edges)
+bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces, int64_t& Edges)
 {
     Vertices = static_cast<int64_t>(Mesh.Vertices.size());
     Faces = static_cast<int64_t>(Mesh.Faces.size());
@@ -64,8 +69,8 @@ bool HeightRange(const TMeshData& Mesh, float& MinY, float& MaxY)
     return true;
 }
 
-void SetClampedFloat(TModifier& Modifier, float& Field, float Value, float Replacement,
-                     float Low, float High, float Epsilon)
+void SetClampedFloat(TModifier& Modifier, float& Field, float Value, float Replacement, float Low,
+                     float High, float Epsilon)
 {
     Value = std::clamp(FiniteOr(Value, Replacement), Low, High);
     if (SameWithin(Value, Field, Epsilon))

@@ -20,7 +20,10 @@ float WrapDegrees180(float Degrees);
 // Equal when the absolute difference is at most Epsilon (a NaN is never equal).
 bool SameWithin(float A, float B, float Epsilon);
 // Exact test where a NaN always counts as a change.
-inline bool SameExactly(float A, float B) { return A == B; }
+inline bool SameExactly(float A, float B)
+{
+    return A == B;
+}
 // Value when finite, else Replacement.
 float FiniteOr(float Value, float Replacement);
 float ClampFloat(float Value, float Low, float High);
@@ -33,8 +36,7 @@ bool HeightRange(const TMeshData& Mesh, float& MinY, float& MaxY);
 // Clears Dest and copies Source's vertices and faces (edges are left to the caller).
 void CopyForDeform(const TMeshData& Source, TMeshData& Dest);
 // The prediction of a modifier that keeps the topology: the source's own counts.
-bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
-                          int64_t& Edges);
+bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces, int64_t& Edges);
 
 // Runs Each over the parameter lines from Index on, advancing Index; a line equal to
 // "ENDMOD" ends the block (Index then stands past it).
@@ -52,8 +54,8 @@ void ForEachParamLine(const std::vector<std::string>& Lines, int32_t& Index, TEa
 // Setter steps of a float parameter with a range and a tolerance: non-finite becomes
 // Replacement, then the clamp, then no change within Epsilon; otherwise stores and calls
 // Changed on Modifier.
-void SetClampedFloat(TModifier& Modifier, float& Field, float Value, float Replacement,
-                     float Low, float High, float Epsilon);
+void SetClampedFloat(TModifier& Modifier, float& Field, float Value, float Replacement, float Low,
+                     float High, float Epsilon);
 // The loader's version: the line's value (Field as fallback), non-finite to Replacement,
 // clamped, stored without Changed.
 void LoadClampedFloat(const std::string& Line, const char* Key, float& Field, float Replacement,
@@ -69,10 +71,22 @@ void SetExactBool(TModifier& Modifier, bool& Field, bool Value);
 // The same operations as the uMath routines (so the same results), but visible to the
 // compiler inside the hot loops.
 
-inline TVec3 AddV(const TVec3& a, const TVec3& b) { return {a.X + b.X, a.Y + b.Y, a.Z + b.Z}; }
-inline TVec3 SubV(const TVec3& a, const TVec3& b) { return {a.X - b.X, a.Y - b.Y, a.Z - b.Z}; }
-inline TVec3 ScaleV(const TVec3& a, float s) { return {a.X * s, a.Y * s, a.Z * s}; }
-inline float DotV(const TVec3& a, const TVec3& b) { return a.X * b.X + a.Y * b.Y + a.Z * b.Z; }
+inline TVec3 AddV(const TVec3& a, const TVec3& b)
+{
+    return {a.X + b.X, a.Y + b.Y, a.Z + b.Z};
+}
+inline TVec3 SubV(const TVec3& a, const TVec3& b)
+{
+    return {a.X - b.X, a.Y - b.Y, a.Z - b.Z};
+}
+inline TVec3 ScaleV(const TVec3& a, float s)
+{
+    return {a.X * s, a.Y * s, a.Z * s};
+}
+inline float DotV(const TVec3& a, const TVec3& b)
+{
+    return a.X * b.X + a.Y * b.Y + a.Z * b.Z;
+}
 // As Vec3Normalize: the zero vector when the length is at most 1e-9 or not a number.
 inline TVec3 NormalizeV(const TVec3& a)
 {

@@ -37,8 +37,8 @@ void TInflateModifier::LoadParams(const std::vector<std::string>& Lines, int32_t
     });
 }
 
-bool TInflateModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices,
-                                          int64_t& Faces, int64_t& Edges) const
+bool TInflateModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                          int64_t& Edges) const
 {
     return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
 }

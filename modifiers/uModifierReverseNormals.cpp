@@ -70,8 +70,7 @@ void TReverseNormalsModifier::SetReverseNormals(bool Value)
 
 void RegisterReverseNormalsModifier()
 {
-    RegisterModifier("reverse_normals", "Reverse Normals", "Topology",
-                     []() -> std::unique_ptr<TModifier> {
-                         return std::make_unique<TReverseNormalsModifier>();
-                     });
+    RegisterModifier(
+        "reverse_normals", "Reverse Normals", "Topology",
+        []() -> std::unique_ptr<TModifier> { return std::make_unique<TReverseNormalsModifier>(); });
 }

@@ -90,8 +90,8 @@ void TRippleModifier::LoadParams(const std::vector<std::string>& Lines, int32_t&
     });
 }
 
-bool TRippleModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices,
-                                         int64_t& Faces, int64_t& Edges) const
+bool TRippleModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                         int64_t& Edges) const
 {
     return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
 }

@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <cmath>
 
-float SkewWrapDegrees(float Degrees) { return WrapDegrees180(Degrees); }
+float SkewWrapDegrees(float Degrees)
+{
+    return WrapDegrees180(Degrees);
+}
 
 void TSkewModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
@@ -28,7 +31,8 @@ void TSkewModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             v.Position = AddV(v.Position, ScaleV(D, (tc - pivot) * Amount));
             if (std::fabs(t - tc) < 1e-6f) {
                 const float nA = DotV(v.Normal, A), nD = DotV(v.Normal, D), nE = DotV(v.Normal, E);
-                v.Normal = NormalizeV(AddV(ScaleV(A, nA - Amount * nD), AddV(ScaleV(D, nD), ScaleV(E, nE))));
+                v.Normal = NormalizeV(
+                    AddV(ScaleV(A, nA - Amount * nD), AddV(ScaleV(D, nD), ScaleV(E, nE))));
             }
         }
     }

@@ -36,7 +36,8 @@ void TSqueezeModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             const float t2 = a * q * half + mid;
             v.Position = AddV(C, AddV(ScaleV(A, t2), AddV(ScaleV(U, c * u), ScaleV(V, c * w))));
             const float nA = DotV(v.Normal, A), nU = DotV(v.Normal, U), nV = DotV(v.Normal, V);
-            v.Normal = NormalizeV(AddV(ScaleV(A, nA / a), AddV(ScaleV(U, nU / c), ScaleV(V, nV / c))));
+            v.Normal =
+                NormalizeV(AddV(ScaleV(A, nA / a), AddV(ScaleV(U, nU / c), ScaleV(V, nV / c))));
         }
     }
     Dest.RebuildEdges();

@@ -44,7 +44,8 @@ void TStretchModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             v.Position = AddV(C, AddV(ScaleV(A, t2), AddV(ScaleV(U, c * u), ScaleV(V, c * w))));
             if (std::fabs(over) < 1e-6f) {
                 const float nA = DotV(v.Normal, A), nU = DotV(v.Normal, U), nV = DotV(v.Normal, V);
-                v.Normal = NormalizeV(AddV(ScaleV(A, nA / s), AddV(ScaleV(U, nU / c), ScaleV(V, nV / c))));
+                v.Normal =
+                    NormalizeV(AddV(ScaleV(A, nA / s), AddV(ScaleV(U, nU / c), ScaleV(V, nV / c))));
             }
         }
     }

@@ -8,7 +8,10 @@
 #include <cmath>
 #include <numbers>
 
-float WaveWrapDegrees(float Degrees) { return WrapDegrees180(Degrees); }
+float WaveWrapDegrees(float Degrees)
+{
+    return WrapDegrees180(Degrees);
+}
 
 void TWaveModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {

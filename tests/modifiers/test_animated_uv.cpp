@@ -42,8 +42,8 @@ TEST(AnimatedUVModifier, LoaderAndSettersBoundTheAxisDifferently)
         const char* Line;
         int32_t Axis;
     };
-    for (const Case& c : {Case{"Axis=7", 1}, Case{"Axis=-3", 0}, Case{"Axis=1", 1},
-                          Case{"Axis=x", 0}}) {
+    for (const Case& c :
+         {Case{"Axis=7", 1}, Case{"Axis=-3", 0}, Case{"Axis=1", 1}, Case{"Axis=x", 0}}) {
         TAnimatedUVModifier m;
         Load(m, {c.Line});
         EXPECT_EQ(m.GetAxis(), c.Axis) << c.Line;

@@ -24,15 +24,15 @@ TMeshData Points(size_t Count)
     return m;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Array2DModifier, RegistersAndSavesItsDefaults)
 {
     ExpectRegistered("array_2d", "Array 2D", "Array");
     TArray2DModifier m;
-    EXPECT_EQ(Saved(m), (std::vector<std::string>{"CountX=2", "CountY=2", "OffsetX=1", "OffsetY=1",
-                                                   "Plane=1", "Centered=0", "IncludeOriginal=1",
-                                                   "StepY=0"}));
+    EXPECT_EQ(Saved(m),
+              (std::vector<std::string>{"CountX=2", "CountY=2", "OffsetX=1", "OffsetY=1", "Plane=1",
+                                        "Centered=0", "IncludeOriginal=1", "StepY=0"}));
 }
 
 TEST(Array2DModifier, LaysCopiesOutOnTheGrid)
@@ -50,7 +50,15 @@ TEST(Array2DModifier, LaysCopiesOutOnTheGrid)
         {"defaults", 2, 2, 1, 1, false, true, 0, {{0, 0, 0}, {0, 0, 1}, {1, 0, 0}, {1, 0, 1}}},
         {"without original", 2, 2, 1, 1, false, false, 0, {{0, 0, 1}, {1, 0, 0}, {1, 0, 1}}},
         {"centred XY", 3, 1, 2, 0, true, true, 0, {{-2, 0, 0}, {0, 0, 0}, {2, 0, 0}}},
-        {"rising", 2, 2, 1, 1, false, true, 0.5f, {{0, 0, 0}, {0, 0.5f, 1}, {1, 0.5f, 0}, {1, 1, 1}}},
+        {"rising",
+         2,
+         2,
+         1,
+         1,
+         false,
+         true,
+         0.5f,
+         {{0, 0, 0}, {0, 0.5f, 1}, {1, 0.5f, 0}, {1, 1, 1}}},
         {"YZ", 2, 2, 1, 2, false, true, 0.5f, {{0, 0, 0}, {0, 0.5f, 1}, {0, 1.5f, 0}, {0, 2, 1}}},
         {"unknown plane as XZ", 1, 2, 3, 7, false, true, 0, {{0, 0, 0}, {0, 0, 3}}},
     };
@@ -70,7 +78,8 @@ TEST(Array2DModifier, LaysCopiesOutOnTheGrid)
         const std::vector<TVec3> offsets = CopyOffsets(out, cube.Vertices.size());
         ASSERT_EQ(offsets.size(), c.Offsets.size()) << c.What;
         for (size_t i = 0; i < offsets.size(); ++i)
-            ExpectNear3(offsets[i], c.Offsets[i], 1e-6f, std::string(c.What) + " copy " + std::to_string(i));
+            ExpectNear3(offsets[i], c.Offsets[i], 1e-6f,
+                        std::string(c.What) + " copy " + std::to_string(i));
         EXPECT_EQ(out.Faces.size(), cube.Faces.size() * c.Offsets.size()) << c.What;
         ExpectEstimateMatches(m, cube);
     }
@@ -179,8 +188,9 @@ TEST(Array2DModifier, EvaluatorRefusesAGridBeyondItsLimit)
     EXPECT_FALSE(result.Success);
     EXPECT_EQ(result.FailedIndex, 0);
     EXPECT_EQ(result.FailedTypeId, "array_2d");
-    EXPECT_EQ(result.Message,
-              "Array 2D: output exceeds limits (8000000 verts/6000000 faces; limit 1000000/1000000)");
+    EXPECT_EQ(
+        result.Message,
+        "Array 2D: output exceeds limits (8000000 verts/6000000 faces; limit 1000000/1000000)");
     ASSERT_TRUE(result.Mesh);
     EXPECT_EQ(result.Mesh->Vertices.size(), 8u);
 

@@ -26,16 +26,16 @@ std::vector<float> Angles(const TArrayCircularModifier& m)
     return angles;
 }
 
-}  // namespace
+} // namespace
 
 TEST(ArrayCircularModifier, RegistersAndSavesItsDefaults)
 {
     ExpectRegistered("array_circular", "Array Circular", "Array");
     TArrayCircularModifier m;
-    EXPECT_EQ(Saved(m), (std::vector<std::string>{
-                            "Count=8", "Radius=5", "StartAngle=0", "TotalAngle=360", "CloseCircle=1",
-                            "Axis=1", "Orientation=1", "IncludeOriginal=1", "CenterX=0", "CenterY=0",
-                            "CenterZ=0", "StepY=0"}));
+    EXPECT_EQ(Saved(m), (std::vector<std::string>{"Count=8", "Radius=5", "StartAngle=0",
+                                                  "TotalAngle=360", "CloseCircle=1", "Axis=1",
+                                                  "Orientation=1", "IncludeOriginal=1", "CenterX=0",
+                                                  "CenterY=0", "CenterZ=0", "StepY=0"}));
 }
 
 TEST(ArrayCircularModifier, DefaultsRingEightCopiesFacingOutThenTheOriginal)

@@ -19,36 +19,96 @@ struct TBendCase {
     TVec3 Bottom, Middle, Top;
 };
 
-TMeshData ThreeHigh() { return Column({0, 1, 2}, {1, 0, 0}); }
+TMeshData ThreeHigh()
+{
+    return Column({0, 1, 2}, {1, 0, 0});
+}
 
-}  // namespace
+} // namespace
 
 TEST(BendModifier, RegistersAndSavesItsDefaults)
 {
     ExpectRegistered("bend", "Bend", "Deform");
     TBendModifier m;
-    EXPECT_EQ(Saved(m), (std::vector<std::string>{"AngleDeg=45", "Axis=1", "DirectionDeg=0", "Pivot=0",
-                                                   "LimitsEnabled=0", "LowerLimit=0", "UpperLimit=1"}));
+    EXPECT_EQ(Saved(m),
+              (std::vector<std::string>{"AngleDeg=45", "Axis=1", "DirectionDeg=0", "Pivot=0",
+                                        "LimitsEnabled=0", "LowerLimit=0", "UpperLimit=1"}));
 }
 
 TEST(BendModifier, BendsTheColumnOntoAnArc)
 {
     // K = pi/4 per unit over the whole column: the ends go to 1/K (sin, 1 - cos) of 45.
     const TBendCase cases[] = {
-        {"centre", 90, 0, kPivotCenter, false, 0, 1,
-         {0.372923f, 0.099684f, 0}, {0, 1, 0}, {0.372923f, 1.900316f, 0}},
-        {"limits a quarter in", 90, 0, kPivotCenter, true, 0.25f, 0.75f,
-         {0.540030f, 0.196285f, 0}, {0, 1, 0}, {0.540030f, 1.803715f, 0}},
-        {"pivot at the bottom", 90, 0, kPivotMinimum, false, 0, 1,
-         {0, 0, 0}, {0.372923f, 0.900316f, 0}, {1.273240f, 1.273240f, 0}},
-        {"towards -Z", 90, 90, kPivotCenter, false, 0, 1,
-         {0, 0.099684f, -0.372923f}, {0, 1, 0}, {0, 1.900316f, -0.372923f}},
-        {"towards +Z", 90, -90, kPivotCenter, false, 0, 1,
-         {0, 0.099684f, 0.372923f}, {0, 1, 0}, {0, 1.900316f, 0.372923f}},
-        {"full circle", 360, 0, kPivotCenter, false, 0, 1,
-         {0.636620f, 1, 0}, {0, 1, 0}, {0.636620f, 1, 0}},
-        {"backwards", -90, 0, kPivotCenter, false, 0, 1,
-         {-0.372923f, 0.099684f, 0}, {0, 1, 0}, {-0.372923f, 1.900316f, 0}},
+        {"centre",
+         90,
+         0,
+         kPivotCenter,
+         false,
+         0,
+         1,
+         {0.372923f, 0.099684f, 0},
+         {0, 1, 0},
+         {0.372923f, 1.900316f, 0}},
+        {"limits a quarter in",
+         90,
+         0,
+         kPivotCenter,
+         true,
+         0.25f,
+         0.75f,
+         {0.540030f, 0.196285f, 0},
+         {0, 1, 0},
+         {0.540030f, 1.803715f, 0}},
+        {"pivot at the bottom",
+         90,
+         0,
+         kPivotMinimum,
+         false,
+         0,
+         1,
+         {0, 0, 0},
+         {0.372923f, 0.900316f, 0},
+         {1.273240f, 1.273240f, 0}},
+        {"towards -Z",
+         90,
+         90,
+         kPivotCenter,
+         false,
+         0,
+         1,
+         {0, 0.099684f, -0.372923f},
+         {0, 1, 0},
+         {0, 1.900316f, -0.372923f}},
+        {"towards +Z",
+         90,
+         -90,
+         kPivotCenter,
+         false,
+         0,
+         1,
+         {0, 0.099684f, 0.372923f},
+         {0, 1, 0},
+         {0, 1.900316f, 0.372923f}},
+        {"full circle",
+         360,
+         0,
+         kPivotCenter,
+         false,
+         0,
+         1,
+         {0.636620f, 1, 0},
+         {0, 1, 0},
+         {0.636620f, 1, 0}},
+        {"backwards",
+         -90,
+         0,
+         kPivotCenter,
+         false,
+         0,
+         1,
+         {-0.372923f, 0.099684f, 0},
+         {0, 1, 0},
+         {-0.372923f, 1.900316f, 0}},
     };
     for (const TBendCase& c : cases) {
         TBendModifier m;
@@ -82,7 +142,7 @@ TEST(BendModifier, DegenerateCasesGiveAnExactCopy)
 {
     TBendModifier m;
     TMeshData out;
-    const TMeshData flat = Grid(2, 1);  // flat across Y
+    const TMeshData flat = Grid(2, 1); // flat across Y
     m.Apply(flat, out);
     EXPECT_EQ(out.Vertices, flat.Vertices);
     EXPECT_EQ(out.Edges, flat.Edges);

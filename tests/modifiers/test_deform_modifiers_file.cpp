@@ -96,7 +96,7 @@ std::vector<std::unique_ptr<TModifier>> EveryModifier()
     return list;
 }
 
-}  // namespace
+} // namespace
 
 TEST(DeformModifiersFile, EveryModifierKeepsItsParametersThroughAProjectFile)
 {

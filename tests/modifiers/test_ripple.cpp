@@ -9,8 +9,9 @@ TEST(RippleModifier, RegistersAndSavesItsDefaults)
 {
     ExpectRegistered("ripple", "Ripple", "Deform");
     TRippleModifier m;
-    EXPECT_EQ(Saved(m), (std::vector<std::string>{"Amplitude=0.1000000015", "Wavelength=1", "PhaseDeg=0",
-                                                   "Decay=0", "Axis=1", "CenterU=0", "CenterV=0"}));
+    EXPECT_EQ(Saved(m),
+              (std::vector<std::string>{"Amplitude=0.1000000015", "Wavelength=1", "PhaseDeg=0",
+                                        "Decay=0", "Axis=1", "CenterU=0", "CenterV=0"}));
 }
 
 TEST(RippleModifier, LiftsAlongTheAxisBySineOfTheDistance)

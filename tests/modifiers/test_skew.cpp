@@ -9,8 +9,9 @@ TEST(SkewModifier, RegistersAndSavesItsDefaults)
 {
     ExpectRegistered("skew", "Skew", "Deform");
     TSkewModifier m;
-    EXPECT_EQ(Saved(m), (std::vector<std::string>{"Amount=1", "Axis=1", "DirectionDeg=0", "Pivot=0",
-                                                   "LimitsEnabled=0", "LowerLimit=0", "UpperLimit=1"}));
+    EXPECT_EQ(Saved(m),
+              (std::vector<std::string>{"Amount=1", "Axis=1", "DirectionDeg=0", "Pivot=0",
+                                        "LimitsEnabled=0", "LowerLimit=0", "UpperLimit=1"}));
 }
 
 TEST(SkewModifier, ShearsAlongTheDirectionFromThePivot)

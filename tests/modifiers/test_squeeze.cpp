@@ -7,8 +7,9 @@ TEST(SqueezeModifier, RegistersAndSavesItsDefaults)
 {
     ExpectRegistered("squeeze", "Squeeze", "Deform");
     TSqueezeModifier m;
-    EXPECT_EQ(Saved(m), (std::vector<std::string>{"AxialAmount=1", "RadialAmount=1", "Axis=1",
-                                                   "LimitsEnabled=0", "LowerLimit=0", "UpperLimit=1"}));
+    EXPECT_EQ(Saved(m),
+              (std::vector<std::string>{"AxialAmount=1", "RadialAmount=1", "Axis=1",
+                                        "LimitsEnabled=0", "LowerLimit=0", "UpperLimit=1"}));
 }
 
 TEST(SqueezeModifier, CompressesAndPinchesTheMiddle)
@@ -18,23 +19,35 @@ TEST(SqueezeModifier, CompressesAndPinchesTheMiddle)
         const char* What;
         float Axial, Radial;
         bool Limits;
-        std::vector<TVec3> Out;  // for heights -1, -0.5, 0, 0.5, 1
+        std::vector<TVec3> Out; // for heights -1, -0.5, 0, 0.5, 1
     };
     const Case cases[] = {
-        {"defaults", 1, 1, false,
+        {"defaults",
+         1,
+         1,
+         false,
          {{1, -0.05f, 0}, {0.25f, -0.025f, 0}, {0.05f, 0, 0}, {0.25f, 0.025f, 0}, {1, 0.05f, 0}}},
-        {"axial only", 0.5f, 0, false,
+        {"axial only",
+         0.5f,
+         0,
+         false,
          {{1, -0.5f, 0}, {1, -0.25f, 0}, {1, 0, 0}, {1, 0.25f, 0}, {1, 0.5f, 0}}},
-        {"widening", 0, -1, false,
+        {"widening",
+         0,
+         -1,
+         false,
          {{1, -1, 0}, {1.75f, -0.5f, 0}, {2, 0, 0}, {1.75f, 0.5f, 0}, {1, 1, 0}}},
         // Limits 0.25 .. 0.75: range -0.5 .. 0.5; the ends lie beyond it and stay.
-        {"limited", 1, 1, true,
+        {"limited",
+         1,
+         1,
+         true,
          {{1, -1, 0}, {1, -0.025f, 0}, {0.05f, 0, 0}, {1, 0.025f, 0}, {1, 1, 0}}},
     };
     TMeshData source;
     for (float y : {-1.0f, -0.5f, 0.0f, 0.5f, 1.0f})
         source.AddVertex(Vertex(1, y, 0, {1, 0, 0}));
-    source.AddVertex(Vertex(-1, 0, 0, {-1, 0, 0}));  // centres the box on the axis
+    source.AddVertex(Vertex(-1, 0, 0, {-1, 0, 0})); // centres the box on the axis
     for (const Case& c : cases) {
         TSqueezeModifier m;
         m.SetAxialAmount(c.Axial);

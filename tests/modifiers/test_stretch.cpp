@@ -18,14 +18,15 @@ TMeshData Diamond()
     return m;
 }
 
-}  // namespace
+} // namespace
 
 TEST(StretchModifier, RegistersAndSavesItsDefaults)
 {
     ExpectRegistered("stretch", "Stretch", "Deform");
     TStretchModifier m;
-    EXPECT_EQ(Saved(m), (std::vector<std::string>{"Amount=1", "Amplify=0", "Axis=1", "LimitsEnabled=0",
-                                                   "LowerLimit=0", "UpperLimit=1"}));
+    EXPECT_EQ(Saved(m),
+              (std::vector<std::string>{"Amount=1", "Amplify=0", "Axis=1", "LimitsEnabled=0",
+                                        "LowerLimit=0", "UpperLimit=1"}));
 }
 
 TEST(StretchModifier, ScalesAlongTheAxisAndInverselyAcross)
@@ -36,7 +37,7 @@ TEST(StretchModifier, ScalesAlongTheAxisAndInverselyAcross)
         float Amount, Amplify;
         bool Limits;
         float Lower, Upper;
-        TVec3 Side, Tip, Corner;  // vertices 1, 2 and 4 afterwards
+        TVec3 Side, Tip, Corner; // vertices 1, 2 and 4 afterwards
     };
     const Case cases[] = {
         {"doubled", 1, 0, false, 0, 1, {b, 0, 0}, {0, 2, 0}, {b, 2, 0}},

@@ -18,9 +18,12 @@ TEST(TaperModifier, ScalesAcrossYLinearlyWithHeight)
     };
     // Heights 0..2 (the two ends are in every mesh below).
     const Case cases[] = {
-        {1, {1, 0, 1}, {1, 0, 1}},     {1, {1, 1, 1}, {0.5f, 1, 0.5f}},
-        {1, {1, 2, 1}, {0, 2, 0}},     {2, {1, 2, 1}, {-1, 2, -1}},
-        {0.3f, {2, 2, -2}, {1.4f, 2, -1.4f}}, {-1, {1, 1, 0}, {1.5f, 1, 0}},
+        {1, {1, 0, 1}, {1, 0, 1}},
+        {1, {1, 1, 1}, {0.5f, 1, 0.5f}},
+        {1, {1, 2, 1}, {0, 2, 0}},
+        {2, {1, 2, 1}, {-1, 2, -1}},
+        {0.3f, {2, 2, -2}, {1.4f, 2, -1.4f}},
+        {-1, {1, 1, 0}, {1.5f, 1, 0}},
     };
     for (const Case& c : cases) {
         TMeshData source;

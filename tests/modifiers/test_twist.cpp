@@ -35,7 +35,8 @@ TEST(TwistModifier, TurnsEachHeightAboutY)
     m.Apply(source, out);
     for (size_t i = 0; i < std::size(cases); ++i) {
         ExpectNear3(out.Vertices[i].Position, cases[i].Out, 1e-5f, "vertex " + std::to_string(i));
-        ExpectNear3(out.Vertices[i].Normal, cases[i].NormalOut, 1e-5f, "normal " + std::to_string(i));
+        ExpectNear3(out.Vertices[i].Normal, cases[i].NormalOut, 1e-5f,
+                    "normal " + std::to_string(i));
     }
 }
 

@@ -9,16 +9,20 @@ using namespace modtest;
 namespace {
 
 // Heights 0 .. 1 (centre 0.5) on the Y axis; the last vertex sits a quarter wavelength up.
-TMeshData Heights() { return Column({0, 1, 0.5f, 0.75f}, {1, 0, 0}); }
+TMeshData Heights()
+{
+    return Column({0, 1, 0.5f, 0.75f}, {1, 0, 0});
+}
 
-}  // namespace
+} // namespace
 
 TEST(WaveModifier, RegistersAndSavesItsDefaults)
 {
     ExpectRegistered("wave", "Wave", "Deform");
     TWaveModifier m;
-    EXPECT_EQ(Saved(m), (std::vector<std::string>{"Amplitude=0.1000000015", "Wavelength=1", "PhaseDeg=0",
-                                                   "Decay=0", "Axis=1", "DirectionDeg=0"}));
+    EXPECT_EQ(Saved(m),
+              (std::vector<std::string>{"Amplitude=0.1000000015", "Wavelength=1", "PhaseDeg=0",
+                                        "Decay=0", "Axis=1", "DirectionDeg=0"}));
 }
 
 TEST(WaveModifier, PushesSidewaysBySineOfTheAxisCoordinate)
@@ -26,7 +30,7 @@ TEST(WaveModifier, PushesSidewaysBySineOfTheAxisCoordinate)
     struct Case {
         const char* What;
         float Phase, Decay, Direction;
-        TVec3 Centre, Quarter;  // vertices 2 (a = 0) and 3 (a = 0.25)
+        TVec3 Centre, Quarter; // vertices 2 (a = 0) and 3 (a = 0.25)
     };
     const Case cases[] = {
         {"defaults", 0, 0, 0, {0, 0.5f, 0}, {0.1f, 0.75f, 0}},

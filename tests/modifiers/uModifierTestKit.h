@@ -148,4 +148,4 @@ struct TChangeCounter {
     }
 };
 
-}  // namespace modtest
+} // namespace modtest
