@@ -33,6 +33,17 @@ inline TVec3 Cross(const TVec3& a, const TVec3& b)
     return {a.Y * b.Z - b.Y * a.Z, b.X * a.Z - b.Z * a.X, a.X * b.Y - b.X * a.Y};
 }
 
+inline TVec3 Add(const TVec3& a, const TVec3& b) { return {a.X + b.X, a.Y + b.Y, a.Z + b.Z}; }
+inline TVec3 Scale(const TVec3& a, float f) { return {a.X * f, a.Y * f, a.Z * f}; }
+inline float Length(const TVec3& a) { return std::sqrt(Dot(a, a)); }
+inline TVec3 Normalized(const TVec3& a)
+{
+    const float len = Length(a);
+    if (!(len > 1e-9f))
+        return {0, 0, 0};
+    return Scale(a, 1.0f / len);
+}
+
 bool IsFinite(const TVec3& v) { return std::isfinite(v.X) && std::isfinite(v.Y) && std::isfinite(v.Z); }
 
 float Clamp01(float v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
@@ -166,7 +177,7 @@ void TContactLightingCache::Build(const std::vector<TContactMeshInput>& Inputs,
                 const TVec3 p2 = MatTransformPoint(vertices[i2].Position, input.World);
                 if (!IsFinite(p0) || !IsFinite(p1) || !IsFinite(p2))
                     continue;
-                if (Vec3Length(Vec3Normalize(Vec3Cross(Vec3Sub(p1, p0), Vec3Sub(p2, p0)))) < 0.001f)
+                if (Length(Normalized(Cross(Sub(p1, p0), Sub(p2, p0)))) < 0.001f)
                     continue;
                 AddTriangle(p0, p1, p2, input.Color);
             }
@@ -203,32 +214,31 @@ TContactProbe TContactLightingCache::ComputeProbe(const TVec3& Position, const T
 {
     TContactProbe probe;
     probe.Position = Position;
-    probe.Normal = Vec3Normalize(RawNormal);
+    probe.Normal = Normalized(RawNormal);
     // A vertex that is not finite stays open and white and gets no light term.
     if (!IsFinite(Position) || !IsFinite(probe.Normal)) {
         probe.Normal = {0, 0, 0};
         return probe;
     }
-    if (Vec3Length(probe.Normal) < 0.001f)
+    if (Length(probe.Normal) < 0.001f)
         return probe;
 
     const int32_t rays = std::clamp<int32_t>(Settings.RayCount, 4, 12);
-    TVec3 origin = Vec3Add(Position, Vec3Scale(probe.Normal, kRayOffset));
+    TVec3 origin = Add(Position, Scale(probe.Normal, kRayOffset));
     if (Settings.GroundPlane && Position.Y >= Settings.GroundHeight - 0.02f &&
         origin.Y < Settings.GroundHeight + 0.001f)
         origin.Y = Settings.GroundHeight + 0.001f;
 
     // HemisphereDirection's frame, made once for all rays of the probe.
     const TVec3& n = probe.Normal;
-    const TVec3 tangent = Vec3Normalize(Vec3Cross(std::fabs(n.Y) < 0.9f ? TVec3{0, 1, 0} : TVec3{1, 0, 0}, n));
-    const TVec3 bitangent = Vec3Normalize(Vec3Cross(n, tangent));
+    const TVec3 tangent = Normalized(Cross(std::fabs(n.Y) < 0.9f ? TVec3{0, 1, 0} : TVec3{1, 0, 0}, n));
+    const TVec3 bitangent = Normalized(Cross(n, tangent));
     TVec3 dirs[12], colors[12];
     float distances[12];
     bool hit[12];
     for (int32_t i = 0; i < rays; ++i) {
         const TVec3& sample = ContactHemisphereDirections[i];
-        dirs[i] = Vec3Normalize(Vec3Add(Vec3Add(Vec3Scale(tangent, sample.X), Vec3Scale(bitangent, sample.Y)),
-                                        Vec3Scale(n, sample.Z)));
+        dirs[i] = Normalized(Add(Add(Scale(tangent, sample.X), Scale(bitangent, sample.Y)), Scale(n, sample.Z)));
     }
     CastProbeRays(origin, dirs, rays, Settings.Radius, hit, colors, distances);
 
@@ -291,7 +301,7 @@ void TContactLightingCache::ShadeEntry(TContactMeshResult& Entry, const TContact
             // A light the surface faces away from adds nothing, shadowed or not.
             if (!(k > 0))
                 continue;
-            const TVec3 origin = Vec3Add(probe.Position, Vec3Scale(probe.Normal, kRayOffset));
+            const TVec3 origin = Add(probe.Position, Scale(probe.Normal, kRayOffset));
             if (IsOccluded(origin, light.Direction, shadowReach))
                 lit = lit + unshadowed * k;
             else
@@ -592,7 +602,7 @@ void TContactLightingCache::WalkRay(const TVec3& Origin, const TVec3& Dir, float
 
     const float o[3] = {Origin.X, Origin.Y, Origin.Z};
     const float d[3] = {Dir.X, Dir.Y, Dir.Z};
-    const float length = Vec3Length(Dir);
+    const float length = Length(Dir);
     if (!(length > 0))
         return;
     const float marginT = InsertMargin / length;
@@ -640,10 +650,13 @@ void TContactLightingCache::WalkRay(const TVec3& Origin, const TVec3& Dir, float
         if (cell[0] >= CellLo[0] && cell[0] <= CellHi[0] && cell[1] >= CellLo[1] && cell[1] <= CellHi[1] &&
             cell[2] >= CellLo[2] && cell[2] <= CellHi[2]) {
             const int32_t found = FindCell(cell[0], cell[1], cell[2]);
-            // A cell already walked for this stamp had all its triangles tested.
-            if (found >= 0 && Cells[found].Stamp != RayStamp) {
+            // A cell already walked for this stamp had all its triangles tested; an empty
+            // cell is left untouched.
+            const uint32_t begin = found >= 0 ? Cells[found].Start : 0;
+            const uint32_t end = found >= 0 ? Cells[found + 1].Start : 0;
+            if (begin < end && Cells[found].Stamp != RayStamp) {
                 Cells[found].Stamp = RayStamp;
-                for (uint32_t k = Cells[found].Start, end = Cells[found + 1].Start; k < end; ++k) {
+                for (uint32_t k = begin; k < end; ++k) {
                     const uint32_t index = CellItems[k];
                     if (Packed[index].Stamp == RayStamp)
                         continue;
