@@ -1,5 +1,6 @@
 #include "editor/uMainForm.h"
 
+#include "editor/uContactLighting.h"
 #include "editor/uErrorBox.h"
 #include "editor/uGLView.h"
 #include "editor/uStatusBar.h"
@@ -87,6 +88,15 @@ void TMainForm::FormCreate()
     };
     Scene().OnChange = [this](TScene&, TSceneChangeKind Kind, uint32_t NodeId) {
         RunGuarded(this, [&] { SceneChanged(Kind, NodeId); });
+    };
+
+    ContactLighting = std::make_unique<TContactLightingCache>();
+    ContactRig = std::make_unique<TContactLightRig>();
+    DefaultContactLightRig(*ContactRig);
+    SceneRenderer.RefreshContactLighting = [this](TScene& s) { ::RefreshContactLighting(s, *ContactLighting, *ContactRig); };
+    SceneRenderer.ContactColors = [this](TSceneObject& o, const TMeshData& m, const TMeshDrawOptions& opt,
+                                         std::vector<TVec3>& colors) {
+        return ContactLitColors(*ContactLighting, o, m, opt, colors);
     };
 
     // 6. Paint state from the scene's palette.
@@ -203,6 +213,9 @@ void TMainForm::FormDestroy()
 
     // GL objects (textures) are deleted with the view's context current.
     if (GLView) GLView->makeCurrent();
+    SceneRenderer.RefreshContactLighting = nullptr;
+    SceneRenderer.ContactColors = nullptr;
+    ContactLighting.reset(); // its inputs point into the scene
     ProjectDocument.reset();
     if (CurrentTextureManager == TextureRegistry.get()) CurrentTextureManager = nullptr;
     TextureRegistry.reset();
@@ -411,6 +424,12 @@ void TMainForm::FocusSelected()
     Camera.OrbitPivot = pivot;
     Camera.Position = Vec3Sub(pivot, Vec3Scale(Camera.CameraForward(), d));
     Camera.OrbitDistance = d;
+    if (GLView) GLView->update();
+}
+
+void TMainForm::InvalidateContactLighting()
+{
+    ContactLighting->Invalidate();
     if (GLView) GLView->update();
 }
 

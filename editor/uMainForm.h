@@ -27,6 +27,8 @@ class QTimer;
 class QTreeWidget;
 class TGLView;
 class TStatusBar;
+class TContactLightingCache;
+struct TContactLightRig;
 class TTextureManager;
 
 struct TMainFormOptions {
@@ -82,6 +84,10 @@ public:
     QWidget* TimelinePanel = nullptr;
     QTimer* FrameTimer = nullptr;
 
+    // The contact lighting the Solid and Cinematic modes draw with; kept until invalidated.
+    TContactLightingCache& ContactCache() { return *ContactLighting; }
+    void InvalidateContactLighting();
+
     // Tool windows that must close before the project goes.
     void RegisterToolWindow(QWidget* Window);
 
@@ -124,6 +130,8 @@ private:
     TMainFormOptions Options;
     std::unique_ptr<TTextureManager> TextureRegistry;
     std::unique_ptr<TProjectDocument> ProjectDocument;
+    std::unique_ptr<TContactLightingCache> ContactLighting;
+    std::unique_ptr<TContactLightRig> ContactRig;
     std::vector<QPointer<QWidget>> ToolWindows;
     bool Destroying = false;
 };

@@ -1,9 +1,12 @@
 #include "editor/uSceneDraw.h"
 
+#include "editor/uContactLighting.h"
 #include "editor/uViewport.h"
+#include "scene/uCinematicEnvironment.h"
 #include "scene/uScene.h"
 #include "scene/uSceneNode.h"
 #include "scene/uSceneObject.h"
+#include "scene/uSceneStatistics.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -328,4 +331,43 @@ void TSceneRenderer::DrawObjectMesh(TSceneObject& Object, bool UseContactCache)
     }
     Cache.DrawFaces(*mesh, o);
     if (Object.Selected && DisplayMode < dmCinematic) DrawSelectionBox(Object.GetBoundingRadius());
+}
+
+void RefreshContactLighting(TScene& Scene, TContactLightingCache& Cache, const TContactLightRig& Rig)
+{
+    if (!Scene.ContactLightingOn) return;
+    TContactLightingSettings settings;
+    DefaultContactLightingSettings(settings);
+    if (const TCinematicEnvironment* env = Scene.Environment) {
+        settings.Enabled = env->ContactLightingOn;
+        settings.Radius = env->ContactRadius;
+        settings.ContactStrength = env->ContactStrength;
+        settings.SunShadow = env->SunShadow;
+        settings.ColorBleed = env->ColorBleed;
+        settings.MinimumShade = env->MinimumShade;
+        settings.RayCount = env->ContactRayCount;
+    }
+    Cache.SetEnabled(settings.Enabled);
+    if (settings.Enabled && !Cache.IsBuilt()) {
+        Cache.Build(GatherContactInputs(Scene), settings);
+        Cache.ApplyLightRig(Rig);
+    }
+}
+
+bool ContactLitColors(const TContactLightingCache& Cache, const TSceneObject& Object, const TMeshData& Mesh,
+                      const TMeshDrawOptions& Options, std::vector<TVec3>& Colors)
+{
+    if (!Cache.IsEnabled() || !Cache.IsBuilt()) return false;
+    const uint32_t id = Object.GetId();
+    const uint64_t serial = Object.GetMeshSerial();
+    if (!Cache.FindResults(id, serial)) return false;
+    const size_t n = Mesh.Vertices.size();
+    Colors.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        const TVec3 base = Options.UniformColor ? Options.Color
+                           : Options.VertexColors && Options.VertexColors->size() >= n ? (*Options.VertexColors)[i]
+                                                                                      : Mesh.Vertices[i].Color;
+        Colors[i] = Cache.GetVertexLight(id, serial, int32_t(i), base);
+    }
+    return true;
 }

@@ -11,6 +11,8 @@
 #include <functional>
 #include <vector>
 
+class TContactLightingCache;
+struct TContactLightRig;
 class TScene;
 class TSceneNode;
 class TSceneObject;
@@ -35,6 +37,15 @@ void DrawTransformGizmo(TSceneNode* Object, TGizmoMode Tool, int HoveredAxis);
 void DrawGizmoRing(int Axis, int Segments, float Radius);
 // Largest of the node's scale components.
 float NodeMaxScale(const TSceneNode& Node);
+
+// The scene's contact lighting: with the scene's switch on, takes the environment's
+// settings (or the defaults without one), switches the cache on or off by them and, when
+// it is on and not built, builds it from the visible objects and lights it with the rig.
+void RefreshContactLighting(TScene& Scene, TContactLightingCache& Cache, const TContactLightRig& Rig);
+// The contact-lit colour of every vertex of the object's mesh from the colours Options
+// would draw; false when the cache holds nothing for that mesh.
+bool ContactLitColors(const TContactLightingCache& Cache, const TSceneObject& Object, const TMeshData& Mesh,
+                      const TMeshDrawOptions& Options, std::vector<TVec3>& Colors);
 
 // Draws a scene; keeps the per-paint triangle lists of the meshes it draws.
 class TSceneRenderer {

@@ -411,6 +411,7 @@ TEST_F(GLViewTest, FourViewsShowGridTripodsAndTheCubeWhereTheCameraPutsThem)
 // ---------------------------------------------------------------------------------------
 // The main window's views of its default cube in each display mode.
 
+#include "editor/uContactLighting.h"
 #include "editor/uErrorBox.h"
 #include "editor/uGLView.h"
 #include "editor/uMainForm.h"
@@ -550,7 +551,18 @@ TEST_F(MainWindowViewsTest, EveryViewShowsGridAxesAndTheCubeInEveryDisplayMode)
             switch (mode) {
             case dmShaded: hits = s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, orange); }); break;
             case dmWireframe: hits = s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, display, 2); }); break;
-            case dmSolid: hits = s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, display, 2); }); break;
+            case dmSolid:
+                // The display colour, shaded and tinted by the contact lighting.
+                hits = s.Count(x0, y0, x1, y1, [&](TRgb p) {
+                    return p.R <= display.R + 10 && p.G <= display.G + 10 && p.B <= display.B + 10 &&
+                           p.R + p.G + p.B > 40 && !Near(p, dot, 3);
+                });
+                if (v == vkFront) // the sides are darkened near the ground
+                    EXPECT_GT(s.Count(x0, y0, x1, y1, [&](TRgb p) {
+                        return p.R + p.G + p.B + 15 < display.R + display.G + display.B && p.R + p.G + p.B > 30 &&
+                               !Near(p, dot, 3);
+                    }), 0) << "contact shade";
+                break;
             default: hits = s.Count(x0, y0, x1, y1, [](TRgb p) { return p.R > p.B + 40 && p.R > 60; }); break;
             }
             if (mode == dmWireframe)
@@ -585,6 +597,8 @@ TEST_F(MainWindowViewsTest, EveryViewShowsGridAxesAndTheCubeInEveryDisplayMode)
             }
         }
     }
+    // Solid built the contact lighting once, and kept it.
+    EXPECT_TRUE(Form->ContactCache().IsBuilt());
     // The drawing never rewrote the mesh's colours.
     EXPECT_EQ(cube->GetBaseMesh()->Vertices, coloursBefore);
     DisplayMode = dmWireframe;
