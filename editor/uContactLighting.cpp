@@ -127,6 +127,7 @@ void TContactLightingCache::Clear()
     CellKeys.clear();
     CellSlots.clear();
     Cells.clear();
+    Occupied.clear();
     CellItems.clear();
     LargeTriangles.clear();
     CellMask = 0;
@@ -511,6 +512,9 @@ void TContactLightingCache::BuildGrid()
         CellSlots.assign(capacity, -1);
         cellOfItem.reserve(static_cast<size_t>(total));
     }
+    auto DenseIndex = [&](int32_t x, int32_t y, int32_t z) {
+        return static_cast<int32_t>((x - CellLo[0]) * StrideX + (y - CellLo[1]) * StrideY + (z - CellLo[2]));
+    };
     // First pass: count each cell's triangles; second: fill them in ascending order.
     for (uint32_t i = 0; i < count; ++i) {
         if (large[i])
@@ -519,7 +523,7 @@ void TContactLightingCache::BuildGrid()
         for (int32_t x = r.Lo[0]; x <= r.Hi[0]; ++x)
             for (int32_t y = r.Lo[1]; y <= r.Hi[1]; ++y)
                 for (int32_t z = r.Lo[2]; z <= r.Hi[2]; ++z) {
-                    const int32_t cell = DenseGrid ? FindCell(x, y, z) : InsertCell(PackCell(x, y, z));
+                    const int32_t cell = DenseGrid ? DenseIndex(x, y, z) : InsertCell(PackCell(x, y, z));
                     ++Cells[cell].Start;
                     if (!DenseGrid)
                         cellOfItem.push_back(cell);
@@ -536,6 +540,13 @@ void TContactLightingCache::BuildGrid()
         fill[c] = Cells[c].Start;
     Cells.push_back({running, 0});
     CellItems.resize(running);
+    Occupied.clear();
+    if (DenseGrid) {
+        Occupied.assign((Cells.size() + 63) / 64, 0);
+        for (size_t c = 0; c + 1 < Cells.size(); ++c)
+            if (Cells[c].Start < Cells[c + 1].Start)
+                Occupied[c >> 6] |= uint64_t{1} << (c & 63);
+    }
     size_t item = 0;
     for (uint32_t i = 0; i < count; ++i) {
         if (large[i])
@@ -544,7 +555,7 @@ void TContactLightingCache::BuildGrid()
         for (int32_t x = r.Lo[0]; x <= r.Hi[0]; ++x)
             for (int32_t y = r.Lo[1]; y <= r.Hi[1]; ++y)
                 for (int32_t z = r.Lo[2]; z <= r.Hi[2]; ++z) {
-                    const int32_t cell = DenseGrid ? FindCell(x, y, z) : cellOfItem[item++];
+                    const int32_t cell = DenseGrid ? DenseIndex(x, y, z) : cellOfItem[item++];
                     CellItems[fill[cell]++] = i;
                 }
     }

@@ -12,6 +12,7 @@
 //
 // Model code only: no Qt, no GL.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -165,10 +166,13 @@ private:
     float ChooseGridCellSize(float& Farthest) const;
     bool TriangleCellRange(uint32_t Index, TCellRange& Range) const;
     int32_t GridCell(float c) const;
+    // The cell's number, or -1 when it holds nothing.
     int32_t FindCell(int32_t X, int32_t Y, int32_t Z) const
     {
-        if (DenseGrid)
-            return static_cast<int32_t>((X - CellLo[0]) * StrideX + (Y - CellLo[1]) * StrideY + (Z - CellLo[2]));
+        if (DenseGrid) {
+            const int64_t i = (X - CellLo[0]) * StrideX + (Y - CellLo[1]) * StrideY + (Z - CellLo[2]);
+            return (Occupied[static_cast<size_t>(i >> 6)] >> (i & 63)) & 1 ? static_cast<int32_t>(i) : -1;
+        }
         return FindHashedCell(X, Y, Z);
     }
     int32_t FindHashedCell(int32_t X, int32_t Y, int32_t Z) const;
@@ -210,6 +214,7 @@ private:
     std::vector<int32_t> CellSlots;   // slot -> cell number
     uint64_t CellMask = 0;
     std::vector<TGridCell> Cells;
+    std::vector<uint64_t> Occupied;   // dense cells: one bit per cell that holds a triangle
     std::vector<uint32_t> CellItems;
     std::vector<uint32_t> LargeTriangles;
     TVec3 GridMin, GridMax;           // bounds of the occupied cells, in world units
