@@ -7,6 +7,8 @@
 #include "editor/uSceneDraw.h"
 #include "editor/uViewport.h"
 #include "scene/uMesh.h"
+#include "scene/uScene.h"
+#include "scene/uSceneObject.h"
 
 #include <GL/gl.h>
 #include <QGuiApplication>
@@ -223,36 +225,55 @@ void Sizes(benchmark::internal::Benchmark* b)
     b->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 }
 
+// The same meshes as scene objects, drawn by the scene renderer as the main window does.
+std::unique_ptr<TScene> MakeSceneObjects(const TBenchScene& S)
+{
+    auto scene = std::make_unique<TScene>();
+    for (size_t k = 0; k < S.Meshes.size(); ++k) {
+        auto mesh = std::make_unique<TMeshData>(S.Meshes[k]);
+        TSceneObject* o = scene->AddMeshObject("Sphere", std::move(mesh), nullptr);
+        o->SetPosition(S.Offsets[k]);
+        o->DisplayColor = S.DisplayColors[k];
+    }
+    return scene;
+}
+
 // The four views and their floor, frame by frame in turn, so that both see the same load
 // on a shared machine; "ratio" is the four views' time over the floor's.
 void BM_FourViewsAgainstFloor(benchmark::State& State, int32_t Mode)
 {
     Target();
-    const TBenchScene scene = MakeScene(State.range(0));
+    const TBenchScene bench = MakeScene(State.range(0));
+    std::unique_ptr<TScene> scene = MakeSceneObjects(bench);
     TCamera camera;
     TOrthoViews ortho;
-    SetUpCamera(camera, ortho, scene);
+    SetUpCamera(camera, ortho, bench);
     TViewport viewport(camera, ortho);
-    TMeshDrawCache cache;
+    TSceneRenderer renderer;
+    TPropertyEvaluationContext context;
+    context.FPS = 30.0f;
     viewport.GridSize = [] { return 0.25f; };
-    viewport.DrawScene = [&](int) { DrawBenchScene(scene, cache, Mode); };
+    viewport.DrawScene = [&](int) { renderer.Render(*scene, context); };
+    const int32_t oldMode = DisplayMode;
+    DisplayMode = Mode;
     double views = 0, floor = 0;
     for (auto _ : State) {
         const auto t0 = std::chrono::steady_clock::now();
-        cache.BeginPaint();
+        renderer.BeginPaint();
         viewport.PaintViewport(Width, Height, 1.0);
         glFinish();
         const auto t1 = std::chrono::steady_clock::now();
-        DrawFloor(scene, camera, ortho, Mode, 4);
+        DrawFloor(bench, camera, ortho, Mode, 4);
         const auto t2 = std::chrono::steady_clock::now();
         views += std::chrono::duration<double, std::milli>(t1 - t0).count();
         floor += std::chrono::duration<double, std::milli>(t2 - t1).count();
     }
+    DisplayMode = oldMode;
     const double n = double(State.iterations());
     State.counters["views_ms"] = views / n;
     State.counters["floor_ms"] = floor / n;
     State.counters["ratio"] = floor > 0 ? views / floor : 0.0;
-    State.counters["triangles"] = double(scene.Triangles);
+    State.counters["triangles"] = double(bench.Triangles);
 }
 
 BENCHMARK_CAPTURE(BM_FourViewsAgainstFloor, Wireframe, dmWireframe)->Apply(Sizes);

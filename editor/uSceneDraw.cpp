@@ -61,8 +61,10 @@ void DrawGridPoints(float Extent, float Step)
     const float half = std::min(Extent / 2.0f, 25.0f);
     const float s = std::max(Step, 0.5f); // also replaces a not-a-number step
     if (!(half >= 0.0f) || !std::isfinite(half)) return;
-    // The lattice is the same every frame; it is kept and drawn as one vertex array.
-    static std::vector<float> points;
+    // The lattice is the same every frame; it is kept, and only the points that can reach
+    // a pixel of the view are handed to GL: outside the clip volume (with a margin wider
+    // than a point) GL would discard them anyway.
+    static std::vector<float> points, visible;
     static float lastHalf = -1.0f, lastStep = -1.0f;
     if (half != lastHalf || s != lastStep) {
         points.clear();
@@ -71,11 +73,34 @@ void DrawGridPoints(float Extent, float Step)
         lastHalf = half;
         lastStep = s;
     }
+    double mv[16], pr[16];
+    GLint vp[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
+    glGetDoublev(GL_PROJECTION_MATRIX, pr);
+    glGetIntegerv(GL_VIEWPORT, vp);
+    double m[16]; // projection x model-view, column-major
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r) {
+            double sum = 0;
+            for (int k = 0; k < 4; ++k) sum += pr[k * 4 + r] * mv[c * 4 + k];
+            m[c * 4 + r] = sum;
+        }
+    const double mx = 1.0 + 8.0 / std::max(vp[2], 1), my = 1.0 + 8.0 / std::max(vp[3], 1);
+    visible.clear();
+    for (size_t i = 0; i < points.size(); i += 3) {
+        const double x = points[i], z = points[i + 2]; // y is 0
+        const double cx = m[0] * x + m[8] * z + m[12], cy = m[1] * x + m[9] * z + m[13];
+        const double cz = m[2] * x + m[10] * z + m[14], cw = m[3] * x + m[11] * z + m[15];
+        if (!(cw > 0.0)) continue;
+        if (std::fabs(cx) > mx * cw || std::fabs(cy) > my * cw || std::fabs(cz) > 1.001 * cw) continue;
+        visible.insert(visible.end(), {points[i], 0.0f, points[i + 2]});
+    }
     glPointSize(2.0f);
     glColor3f(0.3f, 0.3f, 0.32f);
+    if (visible.empty()) return;
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, points.data());
-    glDrawArrays(GL_POINTS, 0, GLsizei(points.size() / 3));
+    glVertexPointer(3, GL_FLOAT, 0, visible.data());
+    glDrawArrays(GL_POINTS, 0, GLsizei(visible.size() / 3));
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 

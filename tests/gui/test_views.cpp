@@ -251,6 +251,42 @@ TEST_F(GLViewTest, GizmoArmsScaleWithTheObjectAndShowTheHoveredAxis)
     EXPECT_EQ(CountNear(empty, W, H, 120, 120, 120, TRgb{0, 0, 0}, 0), W * H);
 }
 
+// The ground grid drawn point by point as the lattice is defined, against the kept and
+// culled array: the same pixels from every camera, near and far.
+TEST_F(GLViewTest, GroundGridMatchesPointByPointDrawing)
+{
+    Open(200, 150);
+    struct { double ex, ey, ez; bool ortho; } cams[] = {
+        {-2.3, 1.8, 2.3, false}, {0.0, 0.3, 0.0, false}, {30, 0.2, 30, false}, {0, 100, 0.01, true}, {0, 5, 40, false},
+    };
+    for (const auto& c : cams) {
+        auto setup = [&] {
+            glViewport(0, 0, W, H);
+            glMatrixMode(GL_PROJECTION);
+            glLoadIdentity();
+            if (c.ortho)
+                glOrtho(-30, 30, -22.5, 22.5, 0.1, 5000);
+            else
+                gluPerspective(55.0, double(W) / H, 0.1, 1000.0);
+            glMatrixMode(GL_MODELVIEW);
+            glLoadIdentity();
+            gluLookAt(c.ex, c.ey, c.ez, 0, 0, 0, 0, 1, 0);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        };
+        setup();
+        glPointSize(2.0f);
+        glColor3f(0.3f, 0.3f, 0.32f);
+        glBegin(GL_POINTS);
+        for (float x = -25.0f; x <= 25.0001f; x += 0.5f)
+            for (float z = -25.0f; z <= 25.0001f; z += 0.5f) glVertex3f(x, 0.0f, z);
+        glEnd();
+        const auto expected = ReadAll();
+        setup();
+        DrawGridPoints(1000.0f, 0.25f); // the step is raised to 0.5
+        EXPECT_EQ(ReadAll(), expected) << c.ex << " " << c.ey << " " << c.ez;
+    }
+}
+
 TEST(ViewGeometry, ViewRectanglesSplitTheViewAndOddSizesGoToTheLeftView)
 {
     EXPECT_EQ(ViewRectOf(vkPerspective, 1001, 601), (TViewRect{0, 300, 500, 300}));
