@@ -90,14 +90,6 @@ void TMainForm::FormCreate()
         RunGuarded(this, [&] { SceneChanged(Kind, NodeId); });
     };
 
-    ContactLighting = std::make_unique<TContactLightingCache>();
-    ContactRig = std::make_unique<TContactLightRig>();
-    DefaultContactLightRig(*ContactRig);
-    SceneRenderer.RefreshContactLighting = [this](TScene& s) { ::RefreshContactLighting(s, *ContactLighting, *ContactRig); };
-    SceneRenderer.ContactColors = [this](TSceneObject& o, const TMeshData& m, const TMeshDrawOptions& opt,
-                                         std::vector<TVec3>& colors) {
-        return ContactLitColors(*ContactLighting, o, m, opt, colors);
-    };
 
     // 6. Paint state from the scene's palette.
     PaintMode = 0;
@@ -213,9 +205,6 @@ void TMainForm::FormDestroy()
 
     // GL objects (textures) are deleted with the view's context current.
     if (GLView) GLView->makeCurrent();
-    SceneRenderer.RefreshContactLighting = nullptr;
-    SceneRenderer.ContactColors = nullptr;
-    ContactLighting.reset(); // its inputs point into the scene
     ProjectDocument.reset();
     if (CurrentTextureManager == TextureRegistry.get()) CurrentTextureManager = nullptr;
     TextureRegistry.reset();
@@ -429,7 +418,7 @@ void TMainForm::FocusSelected()
 
 void TMainForm::InvalidateContactLighting()
 {
-    ContactLighting->Invalidate();
+    Scene().InvalidateContactLighting();
     if (GLView) GLView->update();
 }
 

@@ -28,7 +28,6 @@ class QTreeWidget;
 class TGLView;
 class TStatusBar;
 class TContactLightingCache;
-struct TContactLightRig;
 class TTextureManager;
 
 struct TMainFormOptions {
@@ -85,7 +84,7 @@ public:
     QTimer* FrameTimer = nullptr;
 
     // The contact lighting the Solid and Cinematic modes draw with; kept until invalidated.
-    TContactLightingCache& ContactCache() { return *ContactLighting; }
+    TContactLightingCache& ContactCache() { return Scene().GetContactCache(); }
     void InvalidateContactLighting();
 
     // Tool windows that must close before the project goes.
@@ -130,8 +129,6 @@ private:
     TMainFormOptions Options;
     std::unique_ptr<TTextureManager> TextureRegistry;
     std::unique_ptr<TProjectDocument> ProjectDocument;
-    std::unique_ptr<TContactLightingCache> ContactLighting;
-    std::unique_ptr<TContactLightRig> ContactRig;
     std::vector<QPointer<QWidget>> ToolWindows;
     bool Destroying = false;
 };

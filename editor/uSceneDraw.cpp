@@ -269,8 +269,14 @@ void TSceneRenderer::SetEvaluationContextAll(TScene& Scene, const TPropertyEvalu
 void TSceneRenderer::Render(TScene& Scene, const TPropertyEvaluationContext& Context)
 {
     SetEvaluationContextAll(Scene, Context);
-    if ((DisplayMode == dmSolid || DisplayMode == dmCinematic) && RefreshContactLighting)
-        RefreshContactLighting(Scene);
+    if (DisplayMode == dmSolid || DisplayMode == dmCinematic)
+        Scene.RefreshContactLighting();
+    // Only for this render: the scene may be gone by the next call.
+    struct TContactCacheScope {
+        const TContactLightingCache*& Slot;
+        ~TContactCacheScope() { Slot = nullptr; }
+    } scope{ContactCache};
+    ContactCache = &Scene.GetContactCache();
     TRenderStateGuard guard(DisplayMode == dmWireframe);
     const TMatrix4 identity = MatIdentity();
     RenderSkyboxPass(Scene.GetRoot(), identity, Context);
@@ -350,33 +356,14 @@ void TSceneRenderer::DrawObjectMesh(TSceneObject& Object, bool UseContactCache)
         o.TexId = Object.TexId;
     }
     std::vector<TVec3> contact;
-    if (UseContactCache && ContactColors && ContactColors(Object, *mesh, o, contact)) {
+    const bool lit = UseContactCache && (ContactColors ? ContactColors(Object, *mesh, o, contact)
+                                                       : ContactCache && ContactLitColors(*ContactCache, Object, *mesh, o, contact));
+    if (lit) {
         o.UniformColor = false;
         o.VertexColors = &contact;
     }
     Cache.DrawFaces(*mesh, o);
     if (Object.Selected && DisplayMode < dmCinematic) DrawSelectionBox(Object.GetBoundingRadius());
-}
-
-void RefreshContactLighting(TScene& Scene, TContactLightingCache& Cache, const TContactLightRig& Rig)
-{
-    if (!Scene.ContactLightingOn) return;
-    TContactLightingSettings settings;
-    DefaultContactLightingSettings(settings);
-    if (const TCinematicEnvironment* env = Scene.Environment) {
-        settings.Enabled = env->ContactLightingOn;
-        settings.Radius = env->ContactRadius;
-        settings.ContactStrength = env->ContactStrength;
-        settings.SunShadow = env->SunShadow;
-        settings.ColorBleed = env->ColorBleed;
-        settings.MinimumShade = env->MinimumShade;
-        settings.RayCount = env->ContactRayCount;
-    }
-    Cache.SetEnabled(settings.Enabled);
-    if (settings.Enabled && !Cache.IsBuilt()) {
-        Cache.Build(GatherContactInputs(Scene), settings);
-        Cache.ApplyLightRig(Rig);
-    }
 }
 
 bool ContactLitColors(const TContactLightingCache& Cache, const TSceneObject& Object, const TMeshData& Mesh,

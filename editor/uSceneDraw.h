@@ -12,7 +12,6 @@
 #include <vector>
 
 class TContactLightingCache;
-struct TContactLightRig;
 class TScene;
 class TSceneNode;
 class TSceneObject;
@@ -38,10 +37,6 @@ void DrawGizmoRing(int Axis, int Segments, float Radius);
 // Largest of the node's scale components.
 float NodeMaxScale(const TSceneNode& Node);
 
-// The scene's contact lighting: with the scene's switch on, takes the environment's
-// settings (or the defaults without one), switches the cache on or off by them and, when
-// it is on and not built, builds it from the visible objects and lights it with the rig.
-void RefreshContactLighting(TScene& Scene, TContactLightingCache& Cache, const TContactLightRig& Rig);
 // The contact-lit colour of every vertex of the object's mesh from the colours Options
 // would draw; false when the cache holds nothing for that mesh.
 bool ContactLitColors(const TContactLightingCache& Cache, const TSceneObject& Object, const TMeshData& Mesh,
@@ -60,14 +55,14 @@ public:
     void DrawObjectMesh(TSceneObject& Object, bool UseContactCache);
     TMeshDrawCache& DrawCache() { return Cache; }
 
-    // Rebuilds the scene's contact lighting when it is stale (Solid and Cinematic).
-    std::function<void(TScene&)> RefreshContactLighting;
     // The contact-lit colour of every vertex of an object's mesh, from the colours the
-    // options would draw; false when there is none.
+    // options would draw; false when there is none. Unset, the colours come from the
+    // contact cache of the scene being rendered.
     std::function<bool(TSceneObject&, const TMeshData&, const TMeshDrawOptions&, std::vector<TVec3>&)> ContactColors;
 
 private:
     void RenderSkyboxPass(TSceneNode* Node, const TMatrix4& Parent, const TPropertyEvaluationContext& Context);
     void RenderObjectPass(TSceneNode* Node, const TMatrix4& Parent, const TPropertyEvaluationContext& Context);
     TMeshDrawCache Cache;
+    const TContactLightingCache* ContactCache = nullptr;  // of the scene Render is drawing
 };

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "scene/uCinematicEnvironment.h"
 #include "scene/uMesh.h"
+#include "scene/uSceneStatistics.h"
 
 TScene* CurrentScene = nullptr;
 
@@ -46,8 +48,9 @@ void TSubtreeDeleter::operator()(TSceneNode* Node) const
         delete *it;
 }
 
-TScene::TScene()
+TScene::TScene() : ContactCache(std::make_unique<TContactLightingCache>())
 {
+    DefaultContactLightRig(LightRig);
     Palette.fill(TVec3{1, 1, 1});
     Root = new TSceneGroup(0);
     RegisterNode(Root);
@@ -453,6 +456,8 @@ void TScene::SwapContents(TScene& Other)
 {
     if (&Other == this)
         return;
+    ContactCache->Clear();
+    Other.ContactCache->Clear();
     std::swap(Root, Other.Root);
     std::swap(Nodes, Other.Nodes);
     std::swap(Slots, Other.Slots);
@@ -464,4 +469,37 @@ void TScene::SwapContents(TScene& Other)
     std::swap(CameraPosition, Other.CameraPosition);
     std::swap(CameraYaw, Other.CameraYaw);
     std::swap(CameraPitch, Other.CameraPitch);
+    LightRig = Other.LightRig;
+}
+
+void TScene::GetContactLightingSettings(TContactLightingSettings& Settings) const
+{
+    DefaultContactLightingSettings(Settings);
+    if (const TCinematicEnvironment* env = Environment) {
+        Settings.Enabled = env->ContactLightingOn;
+        Settings.Radius = env->ContactRadius;
+        Settings.ContactStrength = env->ContactStrength;
+        Settings.SunShadow = env->SunShadow;
+        Settings.ColorBleed = env->ColorBleed;
+        Settings.MinimumShade = env->MinimumShade;
+        Settings.RayCount = env->ContactRayCount;
+    }
+}
+
+bool TScene::ContactLightingNeedsRefresh() const
+{
+    return Environment != nullptr && Environment->ContactLightingOn && !ContactCache->IsBuilt();
+}
+
+void TScene::RefreshContactLighting()
+{
+    if (!ContactLightingOn)
+        return;
+    TContactLightingSettings settings;
+    GetContactLightingSettings(settings);
+    ContactCache->SetEnabled(settings.Enabled);
+    if (settings.Enabled && !ContactCache->IsBuilt()) {
+        ContactCache->Build(GatherContactInputs(*this), settings);
+        ContactCache->ApplyLightRig(LightRig);
+    }
 }

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "editor/uContactLighting.h"
 #include "scene/uMath.h"
 #include "scene/uSceneNode.h"
 #include "scene/uSceneObject.h"
@@ -130,8 +131,10 @@ public:
     bool ValidateHierarchy(std::string& Messages);
 
     // Exchanges the document contents of two scenes (the file reader's commit): the root
-    // and the registry, LoadVersion, the palette and the camera. Listeners, handlers and
-    // the linked environment stay; nothing is notified.
+    // and the registry, LoadVersion, the palette and the camera. Both contact caches are
+    // cleared (their results belong to the other tree now) and this scene takes a copy of
+    // Other's light rig. Listeners, handlers, the cache objects, the linked environment
+    // and the contact lighting switch stay; nothing is notified.
     void SwapContents(TScene& Other);
 
     // Statistics over the visible part of the tree (uSceneStatistics.cpp): a hidden node
@@ -156,6 +159,23 @@ public:
     float CameraPitch = 0;
     bool ContactLightingOn = true;
     void SetContactLightingEnabled(bool Value) { ContactLightingOn = Value; }
+
+    // Contact lighting of the visible objects. The cache is kept until it is invalidated
+    // or cleared: it never notices edits by itself.
+    // The defaults, with the first seven fields taken from the linked environment.
+    void GetContactLightingSettings(TContactLightingSettings& Settings) const;
+    // Copies the whole rig; neither invalidates nor re-lights the cache.
+    void SetContactLightRig(const TContactLightRig& Rig) { LightRig = Rig; }
+    void GetContactLightRig(TContactLightRig& Rig) const { Rig = LightRig; }
+    void InvalidateContactLighting() { ContactCache->Invalidate(); }
+    // An environment is linked, its contact lighting is on and the cache is not built
+    // (the scene's own switch is not consulted).
+    bool ContactLightingNeedsRefresh() const;
+    // With the scene's switch on: switches the cache on or off by the settings and, when
+    // on and not built, builds it from the visible objects and lights it with the rig.
+    void RefreshContactLighting();
+    TContactLightingCache& GetContactCache() { return *ContactCache; }
+    const TContactLightingCache& GetContactCache() const { return *ContactCache; }
 
     TSceneChangeEvent OnChange;
     TSceneNodeRemovingEvent OnNodeRemoving;
@@ -184,6 +204,8 @@ private:
     size_t Holes = 0;
     std::vector<std::shared_ptr<TListenerEntry>> Listeners;
     TSceneChangeListenerId NextListenerId = 1;
+    std::unique_ptr<TContactLightingCache> ContactCache;
+    TContactLightRig LightRig;
 };
 
 // The scene of the current project document; set and cleared by the document.
