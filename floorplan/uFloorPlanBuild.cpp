@@ -86,7 +86,8 @@ TSceneGroup* CreateFloorGroup(TProjectDocument& Project, TPreparedFloor& Floor,
     TScene& scene = Project.GetScene();
     TSceneNode* parent = Parent ? Parent : scene.GetRoot();
     TSceneGroup* group = scene.CreateGroup("Floor - " + Plan.Name(), parent, parent->ChildCount());
-    AddFloorMeshObjects(&Project, group, Floor.Slab, Floor.Walls, Floor.Roof, Floor.Effective.get());
+    AddFloorMeshObjects(&Project, group, Floor.Slab, Floor.Walls, Floor.Roof,
+                        Floor.Effective.get());
     TFloorPlanDocument& doc = Project.GetFloorPlans();
     doc.SetBinding(group->GetId(), Plan.Id(), FloorId, BuildingId, FloorHash(doc, Plan, FloorId));
     return group;
@@ -195,7 +196,7 @@ bool UpdateRoots(TProjectDocument* Project, const TSceneNodeIdArray& BuildingRoo
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<TFloorPlan> MakeEffectivePlan(const TProjectDocument* Project,
                                               const TFloorPlan* Plan, uint32_t FloorId)
@@ -319,7 +320,8 @@ bool BuildBuildingGroup(TProjectDocument* Project, uint32_t BuildingId, TSceneNo
     if (building->FloorCount() == 0)
         return Fail(Message, "Building has no floors");
     std::vector<TPreparedFloor> floors;
-    if (!PrepareBuilding(*Project, *building, floors, "Floor %d references a missing plan", Message))
+    if (!PrepareBuilding(*Project, *building, floors, "Floor %d references a missing plan",
+                         Message))
         return false;
 
     TScene& scene = Project->GetScene();
@@ -327,8 +329,8 @@ bool BuildBuildingGroup(TProjectDocument* Project, uint32_t BuildingId, TSceneNo
     TSceneGroup* group = scene.CreateGroup(building->Name(), parent, parent->ChildCount());
     for (int i = 0; i < building->FloorCount(); ++i) {
         const TFloorDefinition* def = building->GetFloor(i);
-        TSceneGroup* floorGroup = CreateFloorGroup(*Project, floors[i], *doc.FindPlan(def->PlanId()),
-                                                   group, def->Id(), building->Id());
+        TSceneGroup* floorGroup = CreateFloorGroup(
+            *Project, floors[i], *doc.FindPlan(def->PlanId()), group, def->Id(), building->Id());
         StampBuildingFloor(*Project, *building, i, *floorGroup);
     }
     doc.SetBinding(group->GetId(), kNoId, kNoId, building->Id(), doc.BuildingSourceHash(building));
@@ -377,7 +379,8 @@ bool UpdateGeneratedBuilding(TProjectDocument* Project, uint32_t NodeId, std::st
     if (!binding || binding->BuildingId == kNoId)
         return Fail(Message, kNotABuilding);
     const uint32_t buildingId = binding->BuildingId;
-    const TFloorPlanBuildBinding* own = NearestBuildingBinding(*Project, binding->RootNodeId, buildingId);
+    const TFloorPlanBuildBinding* own =
+        NearestBuildingBinding(*Project, binding->RootNodeId, buildingId);
     if (!own || !IsValidBindingRoot(own->RootNodeId))
         return Fail(Message, kBuildingRootMissing);
     const uint32_t rootId = own->RootNodeId;

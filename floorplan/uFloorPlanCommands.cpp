@@ -29,7 +29,7 @@ void CollectSubtree(const TSceneNode* Node, std::vector<const TSceneNode*>& Out)
         CollectSubtree(child, Out);
 }
 
-} // namespace
+}  // namespace
 
 // ---- build commands ----
 
@@ -64,7 +64,8 @@ void TFloorPlanBuildCommandBase::Undo()
     KeptBindings.clear();
     for (const TSceneNode* node : nodes)
         if (const TFloorPlanBuildBinding* b = doc.FindBinding(node->GetId()))
-            KeptBindings.push_back({b->RootNodeId, b->PlanId, b->FloorId, b->BuildingId, b->SourceHash});
+            KeptBindings.push_back(
+                {b->RootNodeId, b->PlanId, b->FloorId, b->BuildingId, b->SourceHash});
     doc.DeleteBinding(RootNodeId);
 
     DetachedRoot = scene.DetachSubtree(root);
@@ -90,15 +91,14 @@ void TFloorPlanBuildCommandBase::Reinsert()
 TBuildFloorPlanCommand::TBuildFloorPlanCommand(TProjectDocument* Document, uint32_t PlanId,
                                                uint32_t ParentNodeId, uint32_t FloorId,
                                                uint32_t BuildingId)
-    : TFloorPlanBuildCommandBase(Document, ParentNodeId),
-      PlanId(PlanId),
-      FloorId(FloorId),
+    : TFloorPlanBuildCommandBase(Document, ParentNodeId), PlanId(PlanId), FloorId(FloorId),
       BuildingId(BuildingId)
 {
 }
 
-std::unique_ptr<TBuildFloorPlanCommand> TBuildFloorPlanCommand::CreateForPlan(
-    TProjectDocument* Document, uint32_t PlanId, uint32_t ParentNodeId)
+std::unique_ptr<TBuildFloorPlanCommand>
+TBuildFloorPlanCommand::CreateForPlan(TProjectDocument* Document, uint32_t PlanId,
+                                      uint32_t ParentNodeId)
 {
     return std::make_unique<TBuildFloorPlanCommand>(Document, PlanId, ParentNodeId, kNoId, kNoId);
 }
@@ -179,7 +179,8 @@ void TEditFloorPlanCommand::Apply(const TFloorPlan& Snapshot, const TFloorPlan& 
     if (changedOutside) {
         // Output may have been stamped with the snapshot's revision for another state of
         // the plan; a revision none of the known states has keeps it from looking current.
-        const int64_t highest = std::max({previous->Revision(), Before->Revision(), After->Revision()});
+        const int64_t highest =
+            std::max({previous->Revision(), Before->Revision(), After->Revision()});
         plan->SetRevision(static_cast<int64_t>(static_cast<uint64_t>(highest) + 1));
     }
     std::string message;

@@ -70,9 +70,8 @@ public:
     TBuildFloorPlanCommand(TProjectDocument* Document, uint32_t PlanId, uint32_t ParentNodeId,
                            uint32_t FloorId, uint32_t BuildingId);
     // A plan built on its own: no floor, no building.
-    static std::unique_ptr<TBuildFloorPlanCommand> CreateForPlan(TProjectDocument* Document,
-                                                                 uint32_t PlanId,
-                                                                 uint32_t ParentNodeId);
+    static std::unique_ptr<TBuildFloorPlanCommand>
+    CreateForPlan(TProjectDocument* Document, uint32_t PlanId, uint32_t ParentNodeId);
     std::string GetDescription() const override { return "Build floor plan"; }
     // First run: builds and binds the plan's group. As a redo: puts the kept tree back.
     void Execute() override;

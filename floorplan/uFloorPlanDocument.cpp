@@ -140,9 +140,9 @@ uint64_t HashMixSingle(uint64_t h, float f)
 namespace {
 uint64_t MixRoofType(uint64_t h, TRoofType t)
 {
-    return HashMix64(h, static_cast<uint64_t>(static_cast<int64_t>(t))); // sign-extended
+    return HashMix64(h, static_cast<uint64_t>(static_cast<int64_t>(t)));  // sign-extended
 }
-} // namespace
+}  // namespace
 
 bool IsValidBindingRoot(uint32_t RootNodeId)
 {

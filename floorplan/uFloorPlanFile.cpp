@@ -237,7 +237,7 @@ std::vector<std::string> SplitFields(std::string_view Text)
             while (i < Text.size() && Text[i] != '"')
                 field += Text[i++];
             if (i < Text.size())
-                ++i; // closing quote
+                ++i;  // closing quote
         } else {
             while (i < Text.size() && static_cast<unsigned char>(Text[i]) > ' ')
                 field += Text[i++];
@@ -247,7 +247,7 @@ std::vector<std::string> SplitFields(std::string_view Text)
     return fields;
 }
 
-} // namespace
+}  // namespace
 
 void WriteFloorPlanSection(const TFloorPlanDocument& Document, TTextLineSink& Sink)
 {

@@ -29,7 +29,7 @@ bool Fail(std::string& Message, std::string Text)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 // ---- ring predicates ----
 
@@ -416,7 +416,7 @@ TVec3 At(const TFloorPlanPoint& p, float Y)
     return Vec3(p.X, Y, p.Z);
 }
 
-} // namespace
+}  // namespace
 
 bool BuildFloorPlanSlabMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string& Message)
 {

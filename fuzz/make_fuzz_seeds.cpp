@@ -19,8 +19,9 @@ TRgbaImage Pattern(int w, int h, bool alpha)
     TRgbaImage image(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            image.SetPixel(x, y, MakeRgbaPixel(x * 40 % 256, y * 70 % 256, (x + y) * 25 % 256,
-                                               alpha ? (x * 90 + 30) % 256 : 255));
+            image.SetPixel(x, y,
+                           MakeRgbaPixel(x * 40 % 256, y * 70 % 256, (x + y) * 25 % 256,
+                                         alpha ? (x * 90 + 30) % 256 : 255));
     return image;
 }
 

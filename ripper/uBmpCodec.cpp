@@ -17,7 +17,10 @@ constexpr std::uint32_t BiRle4 = 2;
 constexpr std::uint32_t BiBitFields = 3;
 constexpr std::uint32_t BiAlphaBitFields = 6;
 
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t Le16(const std::uint8_t* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 std::uint32_t Le32(const std::uint8_t* p)
 {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
@@ -110,7 +113,8 @@ std::string ReadBmpHeader(TByteSource& Source, TBmpInfo& Info)
 
     if (Info.Compression == BiRle8 || Info.Compression == BiRle4)
         return "Compressed (RLE) BMP images are not supported.";
-    if (Info.Compression != BiRgb && Info.Compression != BiBitFields && Info.Compression != BiAlphaBitFields)
+    if (Info.Compression != BiRgb && Info.Compression != BiBitFields &&
+        Info.Compression != BiAlphaBitFields)
         return "The BMP compression is not supported.";
     const int bits = Info.BitCount;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
@@ -176,8 +180,8 @@ void ConvertRow(const std::uint8_t* In, TRgbaPixel* Out, std::int64_t Width, con
             Out[x] = MakeRgbaPixel(p[2], p[1], p[0], 255);
         } else {
             const std::uint32_t v = bits == 16 ? Le16(In + x * 2) : Le32(In + x * 4);
-            Out[x] = MakeRgbaPixel(Masks[0].Extract(v, 0), Masks[1].Extract(v, 0), Masks[2].Extract(v, 0),
-                                   Masks[3].Extract(v, 255));
+            Out[x] = MakeRgbaPixel(Masks[0].Extract(v, 0), Masks[1].Extract(v, 0),
+                                   Masks[2].Extract(v, 0), Masks[3].Extract(v, 255));
         }
     }
 }
@@ -200,7 +204,8 @@ TImageDecodeResult DecodeBmp(TByteSource& Source, const TImageSizeLimits& Limits
         return Failed(error);
     if (info.DataOffset < Source.Position())
         return Failed("The BMP header is invalid.");
-    const std::uint64_t stride = ((static_cast<std::uint64_t>(info.Width) * info.BitCount + 31) / 32) * 4;
+    const std::uint64_t stride =
+        ((static_cast<std::uint64_t>(info.Width) * info.BitCount + 31) / 32) * 4;
     // Checked before the pixels are allocated, so a short file costs nothing.
     if (info.DataOffset + stride * static_cast<std::uint64_t>(info.Height) > Source.Size())
         return Failed("The BMP file is truncated.");
@@ -208,8 +213,8 @@ TImageDecodeResult DecodeBmp(TByteSource& Source, const TImageSizeLimits& Limits
         return Failed("The BMP file is truncated.");
 
     TImageDecodeResult result;
-    auto image = AllocateDecodedImage(static_cast<std::int32_t>(info.Width), static_cast<std::int32_t>(info.Height),
-                                      result);
+    auto image = AllocateDecodedImage(static_cast<std::int32_t>(info.Width),
+                                      static_cast<std::int32_t>(info.Height), result);
     if (!image)
         return result;
     const TChannelMask masks[4] = {TChannelMask(info.Masks[0]), TChannelMask(info.Masks[1]),
@@ -219,7 +224,8 @@ TImageDecodeResult DecodeBmp(TByteSource& Source, const TImageSizeLimits& Limits
         if (Source.Read(row.data(), row.size()) != row.size())
             return Failed("The BMP file is truncated.");
         const std::int64_t y = info.TopDown ? i : info.Height - 1 - i;
-        ConvertRow(row.data(), image->Row(static_cast<std::int32_t>(y)), info.Width, info, palette, masks);
+        ConvertRow(row.data(), image->Row(static_cast<std::int32_t>(y)), info.Width, info, palette,
+                   masks);
     }
     result.Status = TImageDecodeStatus::Ok;
     result.Image = std::move(image);
@@ -231,7 +237,8 @@ bool EncodeBmp(const TRgbaImage& Image, TFileSink& Sink, std::string& Message)
     const bool opaque = ImageIsOpaque(Image);
     const std::uint32_t headerSize = opaque ? 40 : 108;  // V4 header carries the alpha mask
     const int bytesPerPixel = opaque ? 3 : 4;
-    const std::uint64_t stride = ((static_cast<std::uint64_t>(Image.Width()) * bytesPerPixel + 3) / 4) * 4;
+    const std::uint64_t stride =
+        ((static_cast<std::uint64_t>(Image.Width()) * bytesPerPixel + 3) / 4) * 4;
     const std::uint64_t dataSize = stride * static_cast<std::uint64_t>(Image.Height());
     const std::uint64_t fileSize = 14 + headerSize + dataSize;
     if (fileSize > 0xFFFFFFFFu) {

@@ -186,7 +186,8 @@ TImageFileKind ImageFileKindFromName(const std::string& FileName)
     return TImageFileKind::Unknown;
 }
 
-TImageDecodeStatus CheckImageSize(std::int64_t Width, std::int64_t Height, const TImageSizeLimits& Limits)
+TImageDecodeStatus CheckImageSize(std::int64_t Width, std::int64_t Height,
+                                  const TImageSizeLimits& Limits)
 {
     if (Width < 1 || Height < 1)
         return TImageDecodeStatus::NoPixels;
@@ -201,7 +202,8 @@ TImageDecodeStatus CheckImageSize(std::int64_t Width, std::int64_t Height, const
     return TImageDecodeStatus::Ok;
 }
 
-static TImageDecodeResult DecodeFrom(TByteSource& Source, TImageFileKind Kind, const TImageSizeLimits& Limits)
+static TImageDecodeResult DecodeFrom(TByteSource& Source, TImageFileKind Kind,
+                                     const TImageSizeLimits& Limits)
 {
     switch (Kind) {
     case TImageFileKind::Png:
@@ -232,7 +234,8 @@ TImageDecodeResult DecodeImageMemory(const void* Data, std::size_t Size, TImageF
     return DecodeFrom(source, Kind, Limits);
 }
 
-static bool WriteImageFile(const TRgbaImage& Image, const std::string& FileName, std::string& Message,
+static bool WriteImageFile(const TRgbaImage& Image, const std::string& FileName,
+                           std::string& Message,
                            bool (*Encode)(const TRgbaImage&, TFileSink&, std::string&))
 {
     Message.clear();

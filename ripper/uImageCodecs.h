@@ -17,8 +17,8 @@ enum class TImageFileKind { Unknown, Png, Jpeg, Bmp };
 TImageFileKind ImageFileKindFromName(const std::string& FileName);
 
 struct TImageSizeLimits {
-    std::int64_t MaxSide = 16384;             // pixels per side
-    std::uint64_t MaxBytes = 268435456;       // Width * Height * 4
+    std::int64_t MaxSide = 16384;        // pixels per side
+    std::uint64_t MaxBytes = 268435456;  // Width * Height * 4
 };
 
 enum class TImageDecodeStatus {
@@ -37,7 +37,8 @@ struct TImageDecodeResult {
 
 // The size check every decoder applies to the header, in the loader's order: no usable
 // pixels first, then too large.
-TImageDecodeStatus CheckImageSize(std::int64_t Width, std::int64_t Height, const TImageSizeLimits& Limits);
+TImageDecodeStatus CheckImageSize(std::int64_t Width, std::int64_t Height,
+                                  const TImageSizeLimits& Limits);
 
 // Images without alpha come out opaque; 16-bit channels keep their high byte; palette
 // and grey images expand to RGBA. No gamma or colour-profile correction is applied.

@@ -4,8 +4,8 @@
 #include "ripper/uImageCodecs.h"
 
 #include <bit>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace ImageCodecDetail {
@@ -24,7 +24,9 @@ public:
 class TMemorySource final : public TByteSource {
 public:
     TMemorySource(const void* Data, std::size_t Size)
-        : FData(static_cast<const std::uint8_t*>(Data)), FSize(Data ? Size : 0) {}
+        : FData(static_cast<const std::uint8_t*>(Data)), FSize(Data ? Size : 0)
+    {
+    }
     std::size_t Read(void* Buffer, std::size_t Count) override;
     std::uint64_t Size() const override { return FSize; }
     std::uint64_t Position() const override { return FPos; }

@@ -97,18 +97,22 @@ void CmykRowToRgba(const JSAMPLE* In, std::uint8_t* Out, JDIMENSION Width, bool 
     }
 }
 
-bool JpegReadRows(jpeg_decompress_struct& Info, TJpegError& Err, TRgbaImage& Image, JSAMPLE* CmykRow)
+bool JpegReadRows(jpeg_decompress_struct& Info, TJpegError& Err, TRgbaImage& Image,
+                  JSAMPLE* CmykRow)
 {
     if (setjmp(Err.Jump))
         return false;
     jpeg_start_decompress(&Info);
     if (Info.output_width != static_cast<JDIMENSION>(Image.Width()) ||
-        Info.output_height != static_cast<JDIMENSION>(Image.Height()) || Info.output_components != 4) {
-        std::snprintf(Err.Message, sizeof Err.Message, "%s", "The JPEG pixel format is not supported.");
+        Info.output_height != static_cast<JDIMENSION>(Image.Height()) ||
+        Info.output_components != 4) {
+        std::snprintf(Err.Message, sizeof Err.Message, "%s",
+                      "The JPEG pixel format is not supported.");
         return false;
     }
     while (Info.output_scanline < Info.output_height) {
-        auto* out = reinterpret_cast<std::uint8_t*>(Image.Row(static_cast<std::int32_t>(Info.output_scanline)));
+        auto* out = reinterpret_cast<std::uint8_t*>(
+            Image.Row(static_cast<std::int32_t>(Info.output_scanline)));
         JSAMPROW row = CmykRow ? CmykRow : out;
         if (jpeg_read_scanlines(&Info, &row, 1) != 1) {
             std::snprintf(Err.Message, sizeof Err.Message, "%s", "The JPEG file is truncated.");
@@ -169,7 +173,8 @@ TImageDecodeResult DecodeJpeg(TByteSource& Source, const TImageSizeLimits& Limit
         return Failed(reader->Err.Message);
     if (!JpegReadHeader(reader->Info, reader->Err))
         return Failed(reader->Err.Message);
-    const TImageDecodeStatus sizeStatus = CheckImageSize(reader->Info.image_width, reader->Info.image_height, Limits);
+    const TImageDecodeStatus sizeStatus =
+        CheckImageSize(reader->Info.image_width, reader->Info.image_height, Limits);
     if (sizeStatus != TImageDecodeStatus::Ok)
         return WithStatus(sizeStatus);
 
@@ -181,7 +186,8 @@ TImageDecodeResult DecodeJpeg(TByteSource& Source, const TImageSizeLimits& Limit
     std::vector<JSAMPLE> cmykRow;
     if (reader->Info.out_color_space == JCS_CMYK)
         cmykRow.resize(static_cast<std::size_t>(reader->Info.image_width) * 4);
-    if (!JpegReadRows(reader->Info, reader->Err, *image, cmykRow.empty() ? nullptr : cmykRow.data()))
+    if (!JpegReadRows(reader->Info, reader->Err, *image,
+                      cmykRow.empty() ? nullptr : cmykRow.data()))
         return Failed(reader->Err.Message);
     RgbaBytesToPixels(image->Pixels().data(), image->Pixels().size());
     result.Status = TImageDecodeStatus::Ok;

@@ -71,8 +71,8 @@ bool PngReadHeader(png_structp Png, png_infop Info, TPngHeader& Header)
         return false;
     png_read_info(Png, Info);
     int bitDepth = 0, colorType = 0, interlace = 0;
-    png_get_IHDR(Png, Info, &Header.Width, &Header.Height, &bitDepth, &colorType, &interlace, nullptr,
-                 nullptr);
+    png_get_IHDR(Png, Info, &Header.Width, &Header.Height, &bitDepth, &colorType, &interlace,
+                 nullptr, nullptr);
     // Dropping the low byte keeps the high byte exactly (no rounding).
     png_set_strip_16(Png);
     png_set_packing(Png);
@@ -100,8 +100,8 @@ bool PngReadRows(png_structp Png, png_bytepp Rows)
     return true;
 }
 
-bool PngWriteAll(png_structp Png, png_infop Info, png_uint_32 Width, png_uint_32 Height, bool Opaque,
-                 png_bytepp Rows)
+bool PngWriteAll(png_structp Png, png_infop Info, png_uint_32 Width, png_uint_32 Height,
+                 bool Opaque, png_bytepp Rows)
 {
     if (setjmp(png_jmpbuf(Png)))
         return false;
@@ -172,7 +172,8 @@ TImageDecodeResult DecodePng(TByteSource& Source, const TImageSizeLimits& Limits
         };
         const png_uint_32 width = be32(8), height = be32(12);
         // Zero sides are left to libpng, which names the fault.
-        if (width > 0 && height > 0 && CheckImageSize(width, height, Limits) == TImageDecodeStatus::TooLarge)
+        if (width > 0 && height > 0 &&
+            CheckImageSize(width, height, Limits) == TImageDecodeStatus::TooLarge)
             return WithStatus(TImageDecodeStatus::TooLarge);
     }
     TPngReader reader(io);

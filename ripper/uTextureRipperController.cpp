@@ -17,7 +17,8 @@ std::int32_t RoundToScreen(double v)
     return static_cast<std::int32_t>(std::clamp(v, lo, hi));
 }
 
-double DistanceToSegment(double px, double py, const TRipperScreenPoint& a, const TRipperScreenPoint& b)
+double DistanceToSegment(double px, double py, const TRipperScreenPoint& a,
+                         const TRipperScreenPoint& b)
 {
     const double abx = b.X - a.X, aby = b.Y - a.Y;
     const double len2 = abx * abx + aby * aby;
@@ -65,7 +66,8 @@ void TTextureRipperController::FitToView()
         return;
     }
     const TRgbaImage& image = *FSession->Source();
-    FZoom = std::min((FViewWidth - FitMargin) / image.Width(), (FViewHeight - FitMargin) / image.Height());
+    FZoom = std::min((FViewWidth - FitMargin) / image.Width(),
+                     (FViewHeight - FitMargin) / image.Height());
     if (FZoom < MinZoom)
         FZoom = MinZoom;
 }
@@ -110,7 +112,8 @@ double TTextureRipperController::ImageOriginY() const
 
 TRipperScreenPoint TTextureRipperController::ImageToScreen(const TRipperPoint& Point) const
 {
-    return {RoundToScreen(ImageOriginX() + Point.X * FZoom), RoundToScreen(ImageOriginY() + Point.Y * FZoom)};
+    return {RoundToScreen(ImageOriginX() + Point.X * FZoom),
+            RoundToScreen(ImageOriginY() + Point.Y * FZoom)};
 }
 
 TRipperPoint TTextureRipperController::ScreenToImage(double X, double Y) const
@@ -144,7 +147,8 @@ bool TTextureRipperController::HitTest(std::int32_t X, std::int32_t Y, TRipperHi
         return false;
     const std::array<TRipperScreenPoint, 4> quad = GetScreenQuad();
     for (std::int32_t i = 0; i < 4; ++i) {
-        if (std::hypot(static_cast<double>(X) - quad[i].X, static_cast<double>(Y) - quad[i].Y) <= CornerGrabRadius) {
+        if (std::hypot(static_cast<double>(X) - quad[i].X, static_cast<double>(Y) - quad[i].Y) <=
+            CornerGrabRadius) {
             Hit = {TRipperHitKind::Corner, i};
             return true;
         }
@@ -206,7 +210,8 @@ void TTextureRipperController::BeginPan(std::int32_t X, std::int32_t Y)
     FLastMouseY = Y;
 }
 
-void TTextureRipperController::MouseMove(std::int32_t X, std::int32_t Y, bool AxisLock, bool Precision)
+void TTextureRipperController::MouseMove(std::int32_t X, std::int32_t Y, bool AxisLock,
+                                         bool Precision)
 {
     if (FDragMode == TRipperDragMode::None)
         return;

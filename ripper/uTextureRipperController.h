@@ -5,8 +5,8 @@
 // modifier flags, and asks where to draw.
 #include "ripper/uTextureRipperModel.h"
 
-#include <cstdint>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 

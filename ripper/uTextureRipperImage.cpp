@@ -43,7 +43,8 @@ std::unique_ptr<TRgbaImage> TRgbaImage::Clone() const
 
 // 8-bit channels widen exactly to 16 bits (c * 257) and back (>> 8), so an 8-bit file
 // holds the same values.
-bool TRgbaImage::SaveToPngFile(const TRgbaImage* Image, const std::string& FileName, std::string& Message)
+bool TRgbaImage::SaveToPngFile(const TRgbaImage* Image, const std::string& FileName,
+                               std::string& Message)
 {
     Message.clear();
     if (!Image) {
@@ -58,7 +59,8 @@ bool TRgbaImage::SaveToPngFile(const TRgbaImage* Image, const std::string& FileN
     return false;
 }
 
-bool TRgbaImage::SaveToBmpFile(const TRgbaImage* Image, const std::string& FileName, std::string& Message)
+bool TRgbaImage::SaveToBmpFile(const TRgbaImage* Image, const std::string& FileName,
+                               std::string& Message)
 {
     Message.clear();
     if (!Image) {

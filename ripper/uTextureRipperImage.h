@@ -22,14 +22,27 @@ public:
 
 constexpr TRgbaPixel MakeRgbaPixel(std::int32_t r, std::int32_t g, std::int32_t b, std::int32_t a)
 {
-    return (static_cast<std::uint32_t>(r) & 0xFFu) | ((static_cast<std::uint32_t>(g) & 0xFFu) << 8) |
+    return (static_cast<std::uint32_t>(r) & 0xFFu) |
+           ((static_cast<std::uint32_t>(g) & 0xFFu) << 8) |
            ((static_cast<std::uint32_t>(b) & 0xFFu) << 16) | (static_cast<std::uint32_t>(a) << 24);
 }
 
-constexpr std::uint8_t PixelRed(TRgbaPixel p) { return static_cast<std::uint8_t>(p); }
-constexpr std::uint8_t PixelGreen(TRgbaPixel p) { return static_cast<std::uint8_t>(p >> 8); }
-constexpr std::uint8_t PixelBlue(TRgbaPixel p) { return static_cast<std::uint8_t>(p >> 16); }
-constexpr std::uint8_t PixelAlpha(TRgbaPixel p) { return static_cast<std::uint8_t>(p >> 24); }
+constexpr std::uint8_t PixelRed(TRgbaPixel p)
+{
+    return static_cast<std::uint8_t>(p);
+}
+constexpr std::uint8_t PixelGreen(TRgbaPixel p)
+{
+    return static_cast<std::uint8_t>(p >> 8);
+}
+constexpr std::uint8_t PixelBlue(TRgbaPixel p)
+{
+    return static_cast<std::uint8_t>(p >> 16);
+}
+constexpr std::uint8_t PixelAlpha(TRgbaPixel p)
+{
+    return static_cast<std::uint8_t>(p >> 24);
+}
 
 class TRgbaImage {
 public:
@@ -51,7 +64,10 @@ public:
     // Pixel (x, y) is at index x + y * Width.
     std::span<TRgbaPixel> Pixels() { return FPixels; }
     std::span<const TRgbaPixel> Pixels() const { return FPixels; }
-    TRgbaPixel* Row(std::int32_t y) { return FPixels.data() + static_cast<std::size_t>(y) * FWidth; }
+    TRgbaPixel* Row(std::int32_t y)
+    {
+        return FPixels.data() + static_cast<std::size_t>(y) * FWidth;
+    }
     const TRgbaPixel* Row(std::int32_t y) const
     {
         return FPixels.data() + static_cast<std::size_t>(y) * FWidth;
@@ -64,8 +80,10 @@ public:
     std::unique_ptr<TRgbaImage> Clone() const;
 
     // Never raise: a failure comes back as false with the reason in Message.
-    static bool SaveToPngFile(const TRgbaImage* Image, const std::string& FileName, std::string& Message);
-    static bool SaveToBmpFile(const TRgbaImage* Image, const std::string& FileName, std::string& Message);
+    static bool SaveToPngFile(const TRgbaImage* Image, const std::string& FileName,
+                              std::string& Message);
+    static bool SaveToBmpFile(const TRgbaImage* Image, const std::string& FileName,
+                              std::string& Message);
 
 private:
     std::int32_t FWidth = 0;
@@ -78,4 +96,5 @@ bool IsSupportedImageFile(const std::string& FileName);
 
 // Decodes a PNG, JPEG or BMP photograph of at most 16384 pixels a side and 256 MB of
 // pixels. Never raises: without an image, Message says why.
-std::unique_ptr<TRgbaImage> LoadRgbaImageFromFile(const std::string& FileName, std::string& Message);
+std::unique_ptr<TRgbaImage> LoadRgbaImageFromFile(const std::string& FileName,
+                                                  std::string& Message);

@@ -67,8 +67,8 @@ void TTextureRipperSession::ResetQuad()
         return;
     const std::int32_t w = FSource->Width(), h = FSource->Height();
     const double ix = DefaultInset(w), iy = DefaultInset(h);
-    FPoints = {MakeRipperPoint(ix, iy), MakeRipperPoint(w - 1 - ix, iy), MakeRipperPoint(w - 1 - ix, h - 1 - iy),
-               MakeRipperPoint(ix, h - 1 - iy)};
+    FPoints = {MakeRipperPoint(ix, iy), MakeRipperPoint(w - 1 - ix, iy),
+               MakeRipperPoint(w - 1 - ix, h - 1 - iy), MakeRipperPoint(ix, h - 1 - iy)};
     ClampPoints();
 }
 
@@ -137,11 +137,13 @@ void TTextureRipperSession::MoveQuad(double dx, double dy)
     }
 }
 
-std::unique_ptr<TRgbaImage> TTextureRipperSession::BuildOutputImage(std::int32_t Size, std::string& Message) const
+std::unique_ptr<TRgbaImage> TTextureRipperSession::BuildOutputImage(std::int32_t Size,
+                                                                    std::string& Message) const
 {
     if (Size < 1)
         Size = OutputSize;
-    std::unique_ptr<TRgbaImage> image = RectifyQuad(FSource.get(), FPoints, Size, Bilinear, Message);
+    std::unique_ptr<TRgbaImage> image =
+        RectifyQuad(FSource.get(), FPoints, Size, Bilinear, Message);
     if (!image)
         return nullptr;
     try {

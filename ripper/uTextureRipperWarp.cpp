@@ -48,11 +48,12 @@ bool IsFiniteDouble(double x)
 bool PointOnSegment(const TRipperPoint& a, const TRipperPoint& b, const TRipperPoint& p)
 {
     const double e = RipperGeometryEpsilon;
-    return p.X >= std::fmin(a.X, b.X) - e && p.X <= std::fmax(a.X, b.X) + e && p.Y >= std::fmin(a.Y, b.Y) - e &&
-           p.Y <= std::fmax(a.Y, b.Y) + e;
+    return p.X >= std::fmin(a.X, b.X) - e && p.X <= std::fmax(a.X, b.X) + e &&
+           p.Y >= std::fmin(a.Y, b.Y) - e && p.Y <= std::fmax(a.Y, b.Y) + e;
 }
 
-bool SegmentsIntersect(const TRipperPoint& p, const TRipperPoint& q, const TRipperPoint& r, const TRipperPoint& s)
+bool SegmentsIntersect(const TRipperPoint& p, const TRipperPoint& q, const TRipperPoint& r,
+                       const TRipperPoint& s)
 {
     const int o1 = RipperOrientation(p, q, r);
     const int o2 = RipperOrientation(p, q, s);
@@ -64,7 +65,8 @@ bool SegmentsIntersect(const TRipperPoint& p, const TRipperPoint& q, const TRipp
            (o3 == 0 && PointOnSegment(r, s, p)) || (o4 == 0 && PointOnSegment(r, s, q));
 }
 
-bool ValidateRipperQuad(const TRipperQuad& Points, std::int32_t Width, std::int32_t Height, std::string& Message)
+bool ValidateRipperQuad(const TRipperQuad& Points, std::int32_t Width, std::int32_t Height,
+                        std::string& Message)
 {
     Message.clear();
     if (Width < 1 || Height < 1) {
@@ -198,8 +200,11 @@ TRgbaPixel SampleBilinear(const TRgbaImage& Image, double X, double Y)
     const double w00 = (1 - fx) * (1 - fy), w10 = fx * (1 - fy), w01 = (1 - fx) * fy, w11 = fx * fy;
     TRgbaPixel result = 0;
     for (int shift = 0; shift < 32; shift += 8) {
-        const auto channel = [shift](TRgbaPixel p) { return static_cast<double>((p >> shift) & 0xFFu); };
-        double v = channel(c00) * w00 + channel(c10) * w10 + channel(c01) * w01 + channel(c11) * w11;
+        const auto channel = [shift](TRgbaPixel p) {
+            return static_cast<double>((p >> shift) & 0xFFu);
+        };
+        double v =
+            channel(c00) * w00 + channel(c10) * w10 + channel(c01) * w01 + channel(c11) * w11;
         if (v < 0.0)
             v = 0.0;
         if (v > 255.0)
@@ -209,8 +214,8 @@ TRgbaPixel SampleBilinear(const TRgbaImage& Image, double X, double Y)
     return result;
 }
 
-std::unique_ptr<TRgbaImage> RectifyQuad(const TRgbaImage* Source, const TRipperQuad& Points, std::int32_t N,
-                                        bool Bilinear, std::string& Message)
+std::unique_ptr<TRgbaImage> RectifyQuad(const TRgbaImage* Source, const TRipperQuad& Points,
+                                        std::int32_t N, bool Bilinear, std::string& Message)
 {
     Message.clear();
     if (!Source) {

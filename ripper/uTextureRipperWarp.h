@@ -16,7 +16,10 @@ struct TRipperPoint {
     double Y = 0.0;
 };
 
-inline TRipperPoint MakeRipperPoint(double X, double Y) { return TRipperPoint{X, Y}; }
+inline TRipperPoint MakeRipperPoint(double X, double Y)
+{
+    return TRipperPoint{X, Y};
+}
 
 // Corners in the order top-left, top-right, bottom-right, bottom-left.
 using TRipperQuad = std::array<TRipperPoint, 4>;
@@ -46,8 +49,8 @@ bool ValidateRipperQuad(const TRipperQuad& Points, std::int32_t Width, std::int3
 bool SolveQuadHomography(const TRipperQuad& Points, std::int32_t N, std::span<double> H);
 
 // A new N x N image of the selection, or none with the reason in Message.
-std::unique_ptr<TRgbaImage> RectifyQuad(const TRgbaImage* Source, const TRipperQuad& Points, std::int32_t N,
-                                        bool Bilinear, std::string& Message);
+std::unique_ptr<TRgbaImage> RectifyQuad(const TRgbaImage* Source, const TRipperQuad& Points,
+                                        std::int32_t N, bool Bilinear, std::string& Message);
 
 // Both clamp to the image; an empty image or a coordinate that is not a number gives 0.
 TRgbaPixel SampleNearest(const TRgbaImage& Image, double X, double Y);

@@ -17,7 +17,7 @@ int32_t ProjectClipLength(const TProjectTime& Time)
     return static_cast<int32_t>(
         std::min<int64_t>(Time.RangeLength(), std::numeric_limits<int32_t>::max()));
 }
-} // namespace
+}  // namespace
 
 // --- Snapshot base ---
 

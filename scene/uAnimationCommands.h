@@ -20,15 +20,15 @@ class TScene;
 // What the commands work on, handed in by the project document: its animation, the scene
 // whose node properties are keyed, and its revision bump.
 struct TAnimationCommandTarget {
-    TAnimationDocument* Animation = nullptr; // not owned
-    const TScene* Scene = nullptr;           // not owned; read by the key command
-    std::function<void()> MarkChanged;       // may be empty
+    TAnimationDocument* Animation = nullptr;  // not owned
+    const TScene* Scene = nullptr;            // not owned; read by the key command
+    std::function<void()> MarkChanged;        // may be empty
 };
 
 struct TRecordedAnimationKey {
     TPropertyPath Path;
-    TPropertyValue NewValue; // the property's value when the command was made
-    TPropertyValue OldValue; // its value at the first touch
+    TPropertyValue NewValue;  // the property's value when the command was made
+    TPropertyValue OldValue;  // its value at the first touch
 };
 
 // Runs the first edit, keeps the snapshots and replays them.

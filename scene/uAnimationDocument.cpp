@@ -23,7 +23,8 @@ void TAnimationDocument::ClearClips()
 TAnimationClip* TAnimationDocument::GetClip(int Index) const
 {
     if (Index < 0 || Index >= ClipCount())
-        throw EArgumentOutOfRangeException("List index out of bounds (" + std::to_string(Index) + ")");
+        throw EArgumentOutOfRangeException("List index out of bounds (" + std::to_string(Index) +
+                                           ")");
     return Clips[static_cast<size_t>(Index)].get();
 }
 
@@ -43,7 +44,8 @@ TAnimationClip* TAnimationDocument::AddClip(uint32_t NodeId, int32_t StartFrame,
     return clip;
 }
 
-TAnimationClip* TAnimationDocument::GetOrAddClip(uint32_t NodeId, int32_t StartFrame, int32_t Length)
+TAnimationClip* TAnimationDocument::GetOrAddClip(uint32_t NodeId, int32_t StartFrame,
+                                                 int32_t Length)
 {
     if (TAnimationClip* clip = FindClipByNode(NodeId))
         return clip;
@@ -185,13 +187,17 @@ void AppendValue(std::string& Line, const TPropertyValue& Value)
         Line += FloatToText(f);
     };
     switch (Value.Kind) {
-    case pvkFloat: addFloat(Value.Float); break;
+    case pvkFloat:
+        addFloat(Value.Float);
+        break;
     case pvkInteger:
     case pvkEnum:
         Line += ' ';
         Line += std::to_string(Value.Int);
         break;
-    case pvkBoolean: Line += Value.Bool ? " 1" : " 0"; break;
+    case pvkBoolean:
+        Line += Value.Bool ? " 1" : " 0";
+        break;
     case pvkVector:
     case pvkColor:
         addFloat(Value.Vector.X);
@@ -209,8 +215,9 @@ void WriteAnimationSection(const TAnimationDocument& Document, TTextLineSink& Fi
     const TProjectTime& time = Document.ProjectTime;
     File.WriteLine("BEGIN_ANIMATION");
     File.WriteLine("PROJECT " + std::to_string(time.GetStartFrame()) + ' ' +
-                   std::to_string(time.GetEndFrame()) + ' ' + std::to_string(time.GetCurrentFrame()) +
-                   ' ' + FloatToText(time.GetFPS()) + (time.GetLoopTimeline() ? " 1" : " 0"));
+                   std::to_string(time.GetEndFrame()) + ' ' +
+                   std::to_string(time.GetCurrentFrame()) + ' ' + FloatToText(time.GetFPS()) +
+                   (time.GetLoopTimeline() ? " 1" : " 0"));
     for (int c = 0; c < Document.ClipCount(); ++c) {
         const TAnimationClip* clip = Document.GetClip(c);
         File.WriteLine("CLIP " + std::to_string(clip->GetNodeId()) + ' ' +
@@ -288,10 +295,14 @@ TPropertyValue ReadValue(const TTokens& Tokens, size_t First, TPropertyValueKind
     if (Tokens.size() != First + (triple ? 3 : 1))
         Fail(std::string("Invalid ") + kValueKindNames[Kind] + " property value");
     switch (Kind) {
-    case pvkFloat: return MakeFloatPropertyValue(FloatToken(Tokens, First));
-    case pvkInteger: return MakeIntegerPropertyValue(IntToken(Tokens, First));
-    case pvkBoolean: return MakeBooleanPropertyValue(IntToken(Tokens, First) != 0);
-    case pvkEnum: return MakeEnumPropertyValue(IntToken(Tokens, First));
+    case pvkFloat:
+        return MakeFloatPropertyValue(FloatToken(Tokens, First));
+    case pvkInteger:
+        return MakeIntegerPropertyValue(IntToken(Tokens, First));
+    case pvkBoolean:
+        return MakeBooleanPropertyValue(IntToken(Tokens, First) != 0);
+    case pvkEnum:
+        return MakeEnumPropertyValue(IntToken(Tokens, First));
     case pvkVector:
     case pvkColor: {
         const TVec3 v{FloatToken(Tokens, First), FloatToken(Tokens, First + 1),
@@ -312,7 +323,8 @@ bool NextLine(TTextLineSource& File, std::string& Line, std::string_view& Trimme
     return true;
 }
 
-void RequireLine(TTextLineSource& File, std::string& Line, std::string_view& Trimmed, TTokens& Tokens)
+void RequireLine(TTextLineSource& File, std::string& Line, std::string_view& Trimmed,
+                 TTokens& Tokens)
 {
     if (!NextLine(File, Line, Trimmed, Tokens))
         Fail("Animation section is missing END_ANIMATION");

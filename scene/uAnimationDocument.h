@@ -33,7 +33,8 @@ public:
     TAnimationClip* AddClip(uint32_t NodeId, int32_t StartFrame, int32_t Length);
     // The node's clip (StartFrame and Length then ignored), else a new one.
     TAnimationClip* GetOrAddClip(uint32_t NodeId, int32_t StartFrame, int32_t Length);
-    void EvaluateNodeClip(uint32_t NodeId, int32_t ProjectFrame, TAnimationEvaluation* Evaluation) const;
+    void EvaluateNodeClip(uint32_t NodeId, int32_t ProjectFrame,
+                          TAnimationEvaluation* Evaluation) const;
 
     // Project frames of the node's keys (clip start + key frame, loops not unfolded):
     // the largest below / smallest above Frame. False and 0 when there is none.

@@ -80,8 +80,8 @@ TPropertyValue TAnimationTrack::Evaluate(int32_t Frame) const
     if (a.Interpolation == 0 || !CanInterpolate())
         return a.Value;
     // Differences in 64 bits: key frames may sit anywhere in the 32-bit range.
-    const float t = static_cast<float>(double(int64_t(Frame) - a.Frame) /
-                                       double(int64_t(b.Frame) - a.Frame));
+    const float t =
+        static_cast<float>(double(int64_t(Frame) - a.Frame) / double(int64_t(b.Frame) - a.Frame));
     TPropertyValue result = a.Value;
     if (ValueKind == pvkFloat) {
         result.Float = Lerp(a.Value.Float, b.Value.Float, t);
@@ -131,6 +131,7 @@ void TAnimationTrackList::Assign(const TAnimationTrackList* Other)
 TAnimationTrack* TAnimationTrackList::GetItem(int Index) const
 {
     if (Index < 0 || Index >= Count())
-        throw EArgumentOutOfRangeException("List index out of bounds (" + std::to_string(Index) + ")");
+        throw EArgumentOutOfRangeException("List index out of bounds (" + std::to_string(Index) +
+                                           ")");
     return Items[static_cast<size_t>(Index)].get();
 }

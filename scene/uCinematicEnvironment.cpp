@@ -43,15 +43,31 @@ struct TSkyKey {
 
 // Key 8 closes the day with the colours of midnight.
 constexpr TSkyKey kSkyKeys[9] = {
-    {0.0f, {0.02f, 0.02f, 0.1f}, {0.05f, 0.06f, 0.15f}, {0.01f, 0.01f, 0.06f}, {0.03f, 0.04f, 0.1f}},
-    {4.5f, {0.04f, 0.05f, 0.18f}, {0.15f, 0.08f, 0.25f}, {0.06f, 0.04f, 0.15f}, {0.08f, 0.06f, 0.18f}},
+    {0.0f,
+     {0.02f, 0.02f, 0.1f},
+     {0.05f, 0.06f, 0.15f},
+     {0.01f, 0.01f, 0.06f},
+     {0.03f, 0.04f, 0.1f}},
+    {4.5f,
+     {0.04f, 0.05f, 0.18f},
+     {0.15f, 0.08f, 0.25f},
+     {0.06f, 0.04f, 0.15f},
+     {0.08f, 0.06f, 0.18f}},
     {6.0f, {0.15f, 0.25f, 0.55f}, {1.0f, 0.55f, 0.3f}, {0.35f, 0.3f, 0.4f}, {0.6f, 0.45f, 0.3f}},
     {8.0f, {0.2f, 0.45f, 0.85f}, {0.55f, 0.75f, 0.95f}, {0.5f, 0.6f, 0.75f}, {0.45f, 0.55f, 0.7f}},
     {12.0f, {0.18f, 0.5f, 0.9f}, {0.6f, 0.78f, 0.95f}, {0.55f, 0.7f, 0.85f}, {0.5f, 0.62f, 0.78f}},
     {17.0f, {0.18f, 0.42f, 0.78f}, {0.9f, 0.7f, 0.4f}, {0.55f, 0.45f, 0.5f}, {0.6f, 0.5f, 0.45f}},
     {18.5f, {0.1f, 0.22f, 0.55f}, {1.0f, 0.4f, 0.15f}, {0.3f, 0.18f, 0.3f}, {0.55f, 0.35f, 0.18f}},
-    {20.0f, {0.04f, 0.06f, 0.22f}, {0.25f, 0.1f, 0.3f}, {0.08f, 0.04f, 0.16f}, {0.12f, 0.07f, 0.2f}},
-    {24.0f, {0.02f, 0.02f, 0.1f}, {0.05f, 0.06f, 0.15f}, {0.01f, 0.01f, 0.06f}, {0.03f, 0.04f, 0.1f}},
+    {20.0f,
+     {0.04f, 0.06f, 0.22f},
+     {0.25f, 0.1f, 0.3f},
+     {0.08f, 0.04f, 0.16f},
+     {0.12f, 0.07f, 0.2f}},
+    {24.0f,
+     {0.02f, 0.02f, 0.1f},
+     {0.05f, 0.06f, 0.15f},
+     {0.01f, 0.01f, 0.06f},
+     {0.03f, 0.04f, 0.1f}},
 };
 
 TVec3 CelestialDirection(float Angle)
@@ -61,7 +77,10 @@ TVec3 CelestialDirection(float Angle)
 }
 }  // namespace
 
-TCinematicEnvironment::TCinematicEnvironment() { SetDefaults(); }
+TCinematicEnvironment::TCinematicEnvironment()
+{
+    SetDefaults();
+}
 
 void TCinematicEnvironment::SetDefaults()
 {
@@ -103,23 +122,62 @@ void TCinematicEnvironment::Assign(const TCinematicEnvironment* Other)
     *this = *Other;
 }
 
-void TCinematicEnvironment::SetFieldOfView(float Value) { StoreClamped(FieldOfView, Value, 20, 120); }
-void TCinematicEnvironment::SetExposure(float Value) { StoreClamped(Exposure, Value, -2, 2); }
-void TCinematicEnvironment::SetVignetteStrength(float Value) { StoreClamped(VignetteStrength, Value, 0, 1); }
+void TCinematicEnvironment::SetFieldOfView(float Value)
+{
+    StoreClamped(FieldOfView, Value, 20, 120);
+}
+void TCinematicEnvironment::SetExposure(float Value)
+{
+    StoreClamped(Exposure, Value, -2, 2);
+}
+void TCinematicEnvironment::SetVignetteStrength(float Value)
+{
+    StoreClamped(VignetteStrength, Value, 0, 1);
+}
 void TCinematicEnvironment::SetAberrationStrength(float Value)
 {
     StoreClamped(AberrationStrength, Value, 0, 0.02f);
 }
-void TCinematicEnvironment::SetFogDensity(float Value) { StoreClamped(FogDensity, Value, 0, 1); }
-void TCinematicEnvironment::SetRimPower(float Value) { StoreClamped(RimPower, Value, 1, 8); }
-void TCinematicEnvironment::SetRimStrength(float Value) { StoreClamped(RimStrength, Value, 0, 1); }
-void TCinematicEnvironment::SetRimLightWrap(float Value) { StoreClamped(RimLightWrap, Value, 0, 0.5f); }
-void TCinematicEnvironment::SetTintStrength(float Value) { StoreClamped(TintStrength, Value, 0, 1); }
-void TCinematicEnvironment::SetContactRadius(float Value) { StoreClamped(ContactRadius, Value, 0.05f, 5); }
-void TCinematicEnvironment::SetContactStrength(float Value) { StoreClamped(ContactStrength, Value, 0, 1); }
-void TCinematicEnvironment::SetSunShadow(float Value) { StoreClamped(SunShadow, Value, 0, 1); }
-void TCinematicEnvironment::SetColorBleed(float Value) { StoreClamped(ColorBleed, Value, 0, 1); }
-void TCinematicEnvironment::SetMinimumShade(float Value) { StoreClamped(MinimumShade, Value, 0.05f, 1); }
+void TCinematicEnvironment::SetFogDensity(float Value)
+{
+    StoreClamped(FogDensity, Value, 0, 1);
+}
+void TCinematicEnvironment::SetRimPower(float Value)
+{
+    StoreClamped(RimPower, Value, 1, 8);
+}
+void TCinematicEnvironment::SetRimStrength(float Value)
+{
+    StoreClamped(RimStrength, Value, 0, 1);
+}
+void TCinematicEnvironment::SetRimLightWrap(float Value)
+{
+    StoreClamped(RimLightWrap, Value, 0, 0.5f);
+}
+void TCinematicEnvironment::SetTintStrength(float Value)
+{
+    StoreClamped(TintStrength, Value, 0, 1);
+}
+void TCinematicEnvironment::SetContactRadius(float Value)
+{
+    StoreClamped(ContactRadius, Value, 0.05f, 5);
+}
+void TCinematicEnvironment::SetContactStrength(float Value)
+{
+    StoreClamped(ContactStrength, Value, 0, 1);
+}
+void TCinematicEnvironment::SetSunShadow(float Value)
+{
+    StoreClamped(SunShadow, Value, 0, 1);
+}
+void TCinematicEnvironment::SetColorBleed(float Value)
+{
+    StoreClamped(ColorBleed, Value, 0, 1);
+}
+void TCinematicEnvironment::SetMinimumShade(float Value)
+{
+    StoreClamped(MinimumShade, Value, 0.05f, 1);
+}
 
 void TCinematicEnvironment::SetContactRayCount(int32_t Value)
 {

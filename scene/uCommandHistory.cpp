@@ -2,7 +2,10 @@
 
 TCommandHistory::TCommandHistory(int32_t MaxDepth) : MaxDepth(MaxDepth) {}
 
-TCommandHistory::~TCommandHistory() { Clear(); }
+TCommandHistory::~TCommandHistory()
+{
+    Clear();
+}
 
 void TCommandHistory::Execute(std::unique_ptr<TEditorCommand> Command)
 {

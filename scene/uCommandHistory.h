@@ -35,8 +35,14 @@ public:
     size_t UndoCount() const { return UndoList.size(); }
     size_t RedoCount() const { return RedoList.size(); }
     // The command that Undo / Redo would act on next, or null.
-    const TEditorCommand* NextUndo() const { return UndoList.empty() ? nullptr : UndoList.back().get(); }
-    const TEditorCommand* NextRedo() const { return RedoList.empty() ? nullptr : RedoList.back().get(); }
+    const TEditorCommand* NextUndo() const
+    {
+        return UndoList.empty() ? nullptr : UndoList.back().get();
+    }
+    const TEditorCommand* NextRedo() const
+    {
+        return RedoList.empty() ? nullptr : RedoList.back().get();
+    }
     int32_t GetMaxDepth() const { return MaxDepth; }
 
 private:

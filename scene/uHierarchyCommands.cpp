@@ -35,7 +35,7 @@ TNodePlacement PlacementOf(const TSceneNode& Node)
 
 struct TLink {
     TSceneNode* Node;
-    TSceneNode* Parent; // none: the node stays unlinked
+    TSceneNode* Parent;  // none: the node stays unlinked
     int Index;
 };
 
@@ -158,7 +158,7 @@ void MoveOutForeignNodes(TScene& Scene, TSceneNode& Top, const TSceneNodeIdArray
         TSceneNode* node = stack.back();
         stack.pop_back();
         if (node != &Top && !created.contains(node->GetId())) {
-            foreign.push_back(node); // it moves with its own subtree
+            foreign.push_back(node);  // it moves with its own subtree
             continue;
         }
         const auto& children = node->GetChildren();
@@ -180,7 +180,7 @@ void MoveOutForeignNodes(TScene& Scene, TSceneNode& Top, const TSceneNodeIdArray
         Scene.NotifyChange(sckHierarchyChanged, node->GetId());
     }
 }
-} // namespace
+}  // namespace
 
 // --- Reparent ---
 
@@ -253,7 +253,7 @@ TDeleteSubtreeCommand::TDeleteSubtreeCommand(TScene& Scene, const TSceneNode* No
 void TDeleteSubtreeCommand::Execute()
 {
     if (Snapshot != nullptr)
-        return; // already out of the scene
+        return;  // already out of the scene
     TSceneNode* node = Scene.FindNodeById(NodeId);
     // The root is never deleted: there would be no scene left to undo into.
     if (node == nullptr || node == Scene.GetRoot() || node->GetParent() == nullptr)
@@ -305,7 +305,7 @@ void TDuplicateSubtreeCommand::Execute()
         return;
     }
     if (CopyRootId != kNoId)
-        return; // the copy is in the scene (or was removed by other means)
+        return;  // the copy is in the scene (or was removed by other means)
     TSceneNode* source = Scene.FindNodeById(SourceId);
     if (source == nullptr || source == Scene.GetRoot() || FindParent(Scene, ParentId) == nullptr)
         return;
@@ -347,7 +347,7 @@ void TCreateGroupCommand::Execute()
         return;
     }
     if (GroupId != kNoId)
-        return; // the group is in the scene (or was removed by other means)
+        return;  // the group is in the scene (or was removed by other means)
     TSceneNode* parent = FindParent(Scene, ParentId);
     TSceneGroup* group =
         Scene.CreateGroup(Name, parent != nullptr ? parent : Scene.GetRoot(), Index);

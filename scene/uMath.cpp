@@ -4,19 +4,40 @@
 #include <cmath>
 #include <numbers>
 
-TVec3 Vec3(float x, float y, float z) { return TVec3{x, y, z}; }
-TVec3 Vec3Add(const TVec3& a, const TVec3& b) { return {a.X + b.X, a.Y + b.Y, a.Z + b.Z}; }
-TVec3 Vec3Sub(const TVec3& a, const TVec3& b) { return {a.X - b.X, a.Y - b.Y, a.Z - b.Z}; }
-TVec3 Vec3Scale(const TVec3& a, float s) { return {a.X * s, a.Y * s, a.Z * s}; }
-float Vec3Dot(const TVec3& a, const TVec3& b) { return a.X * b.X + a.Y * b.Y + a.Z * b.Z; }
+TVec3 Vec3(float x, float y, float z)
+{
+    return TVec3{x, y, z};
+}
+TVec3 Vec3Add(const TVec3& a, const TVec3& b)
+{
+    return {a.X + b.X, a.Y + b.Y, a.Z + b.Z};
+}
+TVec3 Vec3Sub(const TVec3& a, const TVec3& b)
+{
+    return {a.X - b.X, a.Y - b.Y, a.Z - b.Z};
+}
+TVec3 Vec3Scale(const TVec3& a, float s)
+{
+    return {a.X * s, a.Y * s, a.Z * s};
+}
+float Vec3Dot(const TVec3& a, const TVec3& b)
+{
+    return a.X * b.X + a.Y * b.Y + a.Z * b.Z;
+}
 
 TVec3 Vec3Cross(const TVec3& a, const TVec3& b)
 {
     return {a.Y * b.Z - b.Y * a.Z, b.X * a.Z - b.Z * a.X, a.X * b.Y - b.X * a.Y};
 }
 
-float Vec3Length(const TVec3& a) { return std::sqrt(Vec3Dot(a, a)); }
-float Vec3Distance(const TVec3& a, const TVec3& b) { return Vec3Length(Vec3Sub(a, b)); }
+float Vec3Length(const TVec3& a)
+{
+    return std::sqrt(Vec3Dot(a, a));
+}
+float Vec3Distance(const TVec3& a, const TVec3& b)
+{
+    return Vec3Length(Vec3Sub(a, b));
+}
 
 TVec3 Vec3Normalize(const TVec3& a)
 {
@@ -50,7 +71,10 @@ TMatrix4 MatTranslation(float x, float y, float z)
     return m;
 }
 
-TMatrix4 MatTranslationFromVec3(const TVec3& v) { return MatTranslation(v.X, v.Y, v.Z); }
+TMatrix4 MatTranslationFromVec3(const TVec3& v)
+{
+    return MatTranslation(v.X, v.Y, v.Z);
+}
 
 TMatrix4 MatScaling(float x, float y, float z)
 {
@@ -192,15 +216,13 @@ TVec3 MatTransformPoint(const TVec3& p, const TMatrix4& M)
 
 TVec3 MatTransformVector(const TVec3& v, const TMatrix4& M)
 {
-    return {M[0] * v.X + M[1] * v.Y + M[2] * v.Z,
-            M[4] * v.X + M[5] * v.Y + M[6] * v.Z,
+    return {M[0] * v.X + M[1] * v.Y + M[2] * v.Z, M[4] * v.X + M[5] * v.Y + M[6] * v.Z,
             M[8] * v.X + M[9] * v.Y + M[10] * v.Z};
 }
 
 TVec3 MatTransformVectorTransposed(const TVec3& v, const TMatrix4& M)
 {
-    return {M[0] * v.X + M[4] * v.Y + M[8] * v.Z,
-            M[1] * v.X + M[5] * v.Y + M[9] * v.Z,
+    return {M[0] * v.X + M[4] * v.Y + M[8] * v.Z, M[1] * v.X + M[5] * v.Y + M[9] * v.Z,
             M[2] * v.X + M[6] * v.Y + M[10] * v.Z};
 }
 

@@ -48,7 +48,8 @@ TVec3 MatTransformVectorTransposed(const TVec3& v, const TMatrix4& M);
 TVec3 MatTransformNormal(const TVec3& n, const TMatrix4& M);
 // Splits a composed matrix into translation, Euler angles (degrees) and scale. Translation
 // is always written; False (Rotation and Scale untouched) when a column is degenerate.
-bool MatDecompose(const TMatrix4& M, TVec3& Translation, TVec3& Rotation, TVec3& Scale, bool& Shear);
+bool MatDecompose(const TMatrix4& M, TVec3& Translation, TVec3& Rotation, TVec3& Scale,
+                  bool& Shear);
 
 // Moller-Trumbore, both faces. T is in units of the direction's length; it is written on
 // every candidate that passes the barycentric tests, and the result is T > 0.

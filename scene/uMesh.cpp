@@ -53,7 +53,7 @@ int64_t SaturatingProduct(int64_t a, int64_t b)
     return r;
 }
 
-} // namespace
+}  // namespace
 
 int32_t TMeshData::AddVertex(const TMeshVertex& Vertex)
 {

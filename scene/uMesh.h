@@ -18,16 +18,16 @@
 struct TMeshVertex {
     TVec3 Position;
     TVec3 Normal;
-    TVec3 Color; // R, G, B in 0..1
+    TVec3 Color;  // R, G, B in 0..1
     TVec2 UV;
     friend bool operator==(const TMeshVertex&, const TMeshVertex&) = default;
 };
 
 struct TMeshFace {
-    std::array<int32_t, 4> Indices{0, 0, 0, -1}; // index 3 is -1 for a triangle
-    std::array<TVec2, 4> UVs{};                  // per-corner texture coordinates
-    int32_t Count = 3;                           // 3 or 4
-    int32_t TexId = 0;                           // registry index + 1; 0 = no texture
+    std::array<int32_t, 4> Indices{0, 0, 0, -1};  // index 3 is -1 for a triangle
+    std::array<TVec2, 4> UVs{};                   // per-corner texture coordinates
+    int32_t Count = 3;                            // 3 or 4
+    int32_t TexId = 0;                            // registry index + 1; 0 = no texture
     friend bool operator==(const TMeshFace&, const TMeshFace&) = default;
 };
 

@@ -14,7 +14,7 @@ bool FaceIsDrawable(const TMeshFace& f, size_t vertexCount)
             return false;
     return true;
 }
-} // namespace
+}  // namespace
 
 void TMeshData::DrawFaces() const
 {

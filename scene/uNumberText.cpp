@@ -111,9 +111,18 @@ bool TryTextToFloat(std::string_view Text, float& Value)
     return true;
 }
 
-bool TryTextToDouble(std::string_view Text, double& Value) { return ParseWhole(Text, Value); }
-bool TryTextToInt(std::string_view Text, int32_t& Value) { return ParseWhole(Text, Value); }
-bool TryTextToInt64(std::string_view Text, int64_t& Value) { return ParseWhole(Text, Value); }
+bool TryTextToDouble(std::string_view Text, double& Value)
+{
+    return ParseWhole(Text, Value);
+}
+bool TryTextToInt(std::string_view Text, int32_t& Value)
+{
+    return ParseWhole(Text, Value);
+}
+bool TryTextToInt64(std::string_view Text, int64_t& Value)
+{
+    return ParseWhole(Text, Value);
+}
 bool TryTextToUInt32(std::string_view Text, uint32_t& Value)
 {
     Text = TrimBlanks(Text);
@@ -130,7 +139,10 @@ bool TryTextToUInt64(std::string_view Text, uint64_t& Value)
     return ParseWhole(Text, Value);
 }
 
-std::string IntToText(int64_t Value) { return std::to_string(Value); }
+std::string IntToText(int64_t Value)
+{
+    return std::to_string(Value);
+}
 
 std::string UIntToText(uint64_t Value)
 {
@@ -139,10 +151,16 @@ std::string UIntToText(uint64_t Value)
     return std::string(buf, r.ptr);
 }
 
-void BeginInvariantDecimal() { ++InvariantDepth; }
+void BeginInvariantDecimal()
+{
+    ++InvariantDepth;
+}
 void EndInvariantDecimal()
 {
     if (InvariantDepth > 0)
         --InvariantDepth;
 }
-int InvariantDecimalDepth() { return InvariantDepth; }
+int InvariantDecimalDepth()
+{
+    return InvariantDepth;
+}

@@ -20,8 +20,10 @@ TProjectDocument::TProjectDocument()
     : Scene(std::make_unique<TScene>()), Environment(std::make_unique<TCinematicEnvironment>())
 {
     Scene->Environment = Environment.get();
-    SceneListener = Scene->AddChangeListener(
-        [this](TScene& Sender, TSceneChangeKind Kind, uint32_t NodeId) { SceneChanged(Sender, Kind, NodeId); });
+    SceneListener =
+        Scene->AddChangeListener([this](TScene& Sender, TSceneChangeKind Kind, uint32_t NodeId) {
+            SceneChanged(Sender, Kind, NodeId);
+        });
     Animation = std::make_unique<TAnimationDocument>();
     FloorPlans = std::make_unique<TFloorPlanDocument>();
     Recorder = std::make_unique<TAnimationRecorder>();
@@ -42,7 +44,10 @@ TProjectDocument::~TProjectDocument()
     Environment.reset();
 }
 
-TProjectTime& TProjectDocument::GetProjectTime() const { return Animation->ProjectTime; }
+TProjectTime& TProjectDocument::GetProjectTime() const
+{
+    return Animation->ProjectTime;
+}
 
 void TProjectDocument::MakeCurrent()
 {
@@ -186,7 +191,8 @@ void TProjectDocument::EvaluateAnimation(int32_t Frame, TAnimationEvaluation* Ev
             Evaluation->Remove(Recorder->GetItem(i).Path);
 }
 
-TPropertyEvaluationContext TProjectDocument::CurrentContext(const TAnimationEvaluation* Evaluation) const
+TPropertyEvaluationContext
+TProjectDocument::CurrentContext(const TAnimationEvaluation* Evaluation) const
 {
     TPropertyEvaluationContext context;
     context.Frame = Animation->ProjectTime.GetCurrentFrame();
@@ -196,7 +202,8 @@ TPropertyEvaluationContext TProjectDocument::CurrentContext(const TAnimationEval
     return context;
 }
 
-void TProjectDocument::GetWorldMatrixInContext(uint32_t NodeId, const TPropertyEvaluationContext& Context,
+void TProjectDocument::GetWorldMatrixInContext(uint32_t NodeId,
+                                               const TPropertyEvaluationContext& Context,
                                                TMatrix4& M) const
 {
     const TSceneNode* node = Scene->FindNodeById(NodeId);

@@ -64,7 +64,8 @@ public:
     TFloorPlanBuildBinding* FindBindingForNode(uint32_t NodeId) const;
 
     void GetPropertyValue(const TPropertyPath& Path, TPropertyValue& Value) const;
-    void SetPropertyValue(const TPropertyPath& Path, const TPropertyValue& Value, TPropertyWriteMode WriteMode);
+    void SetPropertyValue(const TPropertyPath& Path, const TPropertyValue& Value,
+                          TPropertyWriteMode WriteMode);
     void CaptureTransformProperties(uint32_t NodeId);
     void RestoreRecordedValues();
 
@@ -73,7 +74,8 @@ public:
                                  TMatrix4& M) const;
     void GetEvaluatedWorldMatrix(uint32_t NodeId, TMatrix4& M) const;
     TVec3 GetEvaluatedWorldPosition(uint32_t NodeId) const;
-    void GetEvaluatedPropertyValue(uint32_t NodeId, int32_t PropertyId, TPropertyValue& Value) const;
+    void GetEvaluatedPropertyValue(uint32_t NodeId, int32_t PropertyId,
+                                   TPropertyValue& Value) const;
     // What the animation commands edit: this project's animation and scene, counting
     // each run and undo as a change.
     TAnimationCommandTarget AnimationCommandTarget();

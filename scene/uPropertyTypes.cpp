@@ -73,10 +73,13 @@ bool PropertyValuesEqual(const TPropertyValue& A, const TPropertyValue& B)
     if (A.Kind != B.Kind)
         return false;
     switch (A.Kind) {
-    case pvkFloat: return A.Float == B.Float;
+    case pvkFloat:
+        return A.Float == B.Float;
     case pvkInteger:
-    case pvkEnum: return A.Int == B.Int;
-    case pvkBoolean: return A.Bool == B.Bool;
+    case pvkEnum:
+        return A.Int == B.Int;
+    case pvkBoolean:
+        return A.Bool == B.Bool;
     case pvkVector:
     case pvkColor:
         return A.Vector.X == B.Vector.X && A.Vector.Y == B.Vector.Y && A.Vector.Z == B.Vector.Z;
@@ -87,12 +90,14 @@ bool PropertyValuesEqual(const TPropertyValue& A, const TPropertyValue& B)
 bool PropertyValueIsFinite(const TPropertyValue& Value)
 {
     switch (Value.Kind) {
-    case pvkFloat: return std::isfinite(Value.Float);
+    case pvkFloat:
+        return std::isfinite(Value.Float);
     case pvkVector:
     case pvkColor:
         return std::isfinite(Value.Vector.X) && std::isfinite(Value.Vector.Y) &&
                std::isfinite(Value.Vector.Z);
-    default: return true;
+    default:
+        return true;
     }
 }
 
@@ -157,7 +162,8 @@ void ComputeEvaluatedLocalMatrix(const TSceneNode& Node, const TPropertyEvaluati
         ReadEvaluatedPropertyValue(Node, id, Context, v);
         channels[id - 1] = v.Float;
     }
-    MatCompose(TVec3{channels[0], channels[1], channels[2]}, TVec3{channels[3], channels[4], channels[5]},
+    MatCompose(TVec3{channels[0], channels[1], channels[2]},
+               TVec3{channels[3], channels[4], channels[5]},
                TVec3{channels[6], channels[7], channels[8]}, Matrix);
 }
 

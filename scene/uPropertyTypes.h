@@ -84,7 +84,7 @@ public:
 struct TPropertyEvaluationContext {
     int32_t Frame = 0;
     float FPS = 0;
-    double Time = 0;                                  // Frame / FPS, in seconds
+    double Time = 0;                                   // Frame / FPS, in seconds
     const TAnimationEvaluation* Evaluation = nullptr;  // not owned
 };
 

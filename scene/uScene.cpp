@@ -9,7 +9,10 @@
 TScene* CurrentScene = nullptr;
 
 namespace {
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameTextIgnoringAsciiCase(const std::string& a, const std::string& b)
 {
@@ -357,7 +360,8 @@ bool TScene::IsLockedInHierarchy(const TSceneNode* Node) const
 {
     // Bounded by the registry size, so a corrupt parent chain cannot loop.
     size_t steps = 0;
-    for (const TSceneNode* n = Node; n != nullptr && steps <= Nodes.size(); n = n->GetParent(), ++steps)
+    for (const TSceneNode* n = Node; n != nullptr && steps <= Nodes.size();
+         n = n->GetParent(), ++steps)
         if (n->GetLocked())
             return true;
     return false;

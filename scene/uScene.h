@@ -37,7 +37,8 @@ enum TSceneChangeKind : int32_t {
 };
 
 // NodeId is 0 when the change concerns the whole scene.
-using TSceneChangeEvent = std::function<void(TScene& Sender, TSceneChangeKind Kind, uint32_t NodeId)>;
+using TSceneChangeEvent =
+    std::function<void(TScene& Sender, TSceneChangeKind Kind, uint32_t NodeId)>;
 using TSceneNodeRemovingEvent = std::function<void(TScene& Sender, TSceneNode& Node)>;
 // Handed out by AddChangeListener; 0 is never a valid listener.
 using TSceneChangeListenerId = uint64_t;
@@ -73,7 +74,8 @@ public:
     // enumeration makes an empty generated object.
     TSceneObject* AddPrimitive(TPrimitiveType PrimType);
     // A generated object holding Mesh (an empty mesh when none), appended under Parent.
-    TSceneObject* AddMeshObject(const std::string& Name, std::unique_ptr<TMeshData> Mesh, TSceneNode* Parent);
+    TSceneObject* AddMeshObject(const std::string& Name, std::unique_ptr<TMeshData> Mesh,
+                                TSceneNode* Parent);
     TSceneGroup* CreateGroup(const std::string& Name, TSceneNode* Parent, int Index);
 
     // Unlinks and frees a subtree, calling OnNodeRemoving for the node and then for its

@@ -21,16 +21,23 @@
 namespace fs = std::filesystem;
 
 namespace {
-std::string Bool(bool b) { return b ? "1" : "0"; }
+std::string Bool(bool b)
+{
+    return b ? "1" : "0";
+}
 
-std::string Triple(const TVec3& v) { return FormatFileReals({v.X, v.Y, v.Z}); }
+std::string Triple(const TVec3& v)
+{
+    return FormatFileReals({v.X, v.Y, v.Z});
+}
 
 std::string PaletteNumber(float v)
 {
     if (!std::isfinite(v))
         v = 0;
     char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(v), std::chars_format::fixed, 6);
+    auto r =
+        std::to_chars(buf, buf + sizeof buf, static_cast<double>(v), std::chars_format::fixed, 6);
     return std::string(buf, r.ptr);
 }
 
@@ -45,7 +52,8 @@ void WriteEnvironment(const TScene& Scene, TTextLineSink& File)
     File.WriteLine(FormatFileReal(env->FieldOfView));
     File.WriteLine(FormatFileReal(env->Exposure));
     File.WriteLine(Bool(env->VignetteOn));
-    File.WriteLine(FormatFileReals({env->VignetteStrength, env->VignetteRadius, env->VignetteSoftness}));
+    File.WriteLine(
+        FormatFileReals({env->VignetteStrength, env->VignetteRadius, env->VignetteSoftness}));
     File.WriteLine(Bool(env->AberrationOn));
     File.WriteLine(FormatFileReal(env->AberrationStrength));
     File.WriteLine(Bool(env->FogOn));
@@ -101,9 +109,9 @@ void WriteMesh(TTextLineSink& File, const TMeshData* Mesh)
     File.WriteLine(IntToText(static_cast<int64_t>(Mesh->Vertices.size())));
     for (const TMeshVertex& v : Mesh->Vertices) {
         line.clear();
-        const float values[11] = {v.Position.X, v.Position.Y, v.Position.Z, v.Normal.X, v.Normal.Y,
-                                  v.Normal.Z,   v.Color.X,    v.Color.Y,    v.Color.Z,  v.UV.U,
-                                  v.UV.V};
+        const float values[11] = {v.Position.X, v.Position.Y, v.Position.Z, v.Normal.X,
+                                  v.Normal.Y,   v.Normal.Z,   v.Color.X,    v.Color.Y,
+                                  v.Color.Z,    v.UV.U,       v.UV.V};
         for (int i = 0; i < 11; ++i) {
             if (i)
                 line += ' ';
@@ -144,7 +152,8 @@ std::string RelativePathFrom(const std::string& BaseFolder, const std::string& T
     if (Target.empty())
         return Target;
     std::error_code ec;
-    const fs::path base = fs::absolute(BaseFolder.empty() ? fs::path(".") : fs::path(BaseFolder), ec);
+    const fs::path base =
+        fs::absolute(BaseFolder.empty() ? fs::path(".") : fs::path(BaseFolder), ec);
     if (ec)
         return Target;
     const fs::path target = fs::absolute(Target, ec);
@@ -218,8 +227,9 @@ void WriteSceneNodes(TScene& Scene, const TSceneNode& Node, TTextLineSink& File)
     }
 }
 
-void WriteSceneLines(TScene& Scene, const std::string& FileName, const TAnimationDocument* Animation,
-                     const TFloorPlanDocument* FloorPlans, TTextLineSink& File)
+void WriteSceneLines(TScene& Scene, const std::string& FileName,
+                     const TAnimationDocument* Animation, const TFloorPlanDocument* FloorPlans,
+                     TTextLineSink& File)
 {
     BeginInvariantDecimal();
     try {
@@ -281,8 +291,8 @@ void SaveSceneFileSafely(TScene& Scene, const std::string& FileName,
     }
 }
 
-void SaveSceneToFile(TScene& Scene, const std::string& FileName, const TAnimationDocument* Animation,
-                     const TFloorPlanDocument* FloorPlans)
+void SaveSceneToFile(TScene& Scene, const std::string& FileName,
+                     const TAnimationDocument* Animation, const TFloorPlanDocument* FloorPlans)
 {
     if (!Animation)
         throw EGeneralError("Animation document is nil");

@@ -16,8 +16,8 @@ constexpr int kSceneFileVersion = 8;
 constexpr const char* kSceneFileHeader = "#Quillstone";
 
 // Raises "Animation document is nil" without an animation document, else saves safely.
-void SaveSceneToFile(TScene& Scene, const std::string& FileName, const TAnimationDocument* Animation,
-                     const TFloorPlanDocument* FloorPlans);
+void SaveSceneToFile(TScene& Scene, const std::string& FileName,
+                     const TAnimationDocument* Animation, const TFloorPlanDocument* FloorPlans);
 // Writes FileName + ".tmp", moves the old file to FileName + ".bak", moves the new one
 // into place and deletes the backup; on failure the old file is put back.
 void SaveSceneFileSafely(TScene& Scene, const std::string& FileName,
@@ -26,8 +26,9 @@ void SaveSceneFileSafely(TScene& Scene, const std::string& FileName,
 void WriteSceneFile(TScene& Scene, const std::string& FileName, const TAnimationDocument* Animation,
                     const TFloorPlanDocument* FloorPlans);
 // The same lines into any sink (FileName gives the folder texture paths are relative to).
-void WriteSceneLines(TScene& Scene, const std::string& FileName, const TAnimationDocument* Animation,
-                     const TFloorPlanDocument* FloorPlans, TTextLineSink& File);
+void WriteSceneLines(TScene& Scene, const std::string& FileName,
+                     const TAnimationDocument* Animation, const TFloorPlanDocument* FloorPlans,
+                     TTextLineSink& File);
 // Pre-order blocks of Node's descendants.
 void WriteSceneNodes(TScene& Scene, const TSceneNode& Node, TTextLineSink& File);
 void WriteSceneNode(TScene& Scene, TTextLineSink& File, const TSceneNode& Node);

@@ -67,16 +67,18 @@ float RealOrZero(std::string_view Text)
 
 // The id on an ID or PARENT line: 0 when not an integer; the sentinel and anything
 // outside 0..4294967294 is refused with Message (its %s the text).
-uint32_t ParseDocumentId(const std::string& Text, const std::string& Before, const std::string& After)
+uint32_t ParseDocumentId(const std::string& Text, const std::string& Before,
+                         const std::string& After)
 {
     const std::string_view trimmed = TrimBlanks(Text);
     int64_t v;
     if (!TryTextToInt64(trimmed, v)) {
         // Digits beyond 64 bits are still a number out of range, not "not a number".
-        const bool digits = !trimmed.empty() &&
-                            std::all_of(trimmed.begin() + (trimmed[0] == '-' || trimmed[0] == '+'),
-                                        trimmed.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
-                            trimmed.size() > 1;
+        const bool digits =
+            !trimmed.empty() &&
+            std::all_of(trimmed.begin() + (trimmed[0] == '-' || trimmed[0] == '+'), trimmed.end(),
+                        [](char c) { return c >= '0' && c <= '9'; }) &&
+            trimmed.size() > 1;
         if (!digits)
             return 0;
         throw EGeneralError(Before + std::string(trimmed) + After);
@@ -86,7 +88,10 @@ uint32_t ParseDocumentId(const std::string& Text, const std::string& Before, con
     return static_cast<uint32_t>(v);
 }
 
-bool TextIsOne(const std::string& Text) { return TrimBlanks(Text) == "1"; }
+bool TextIsOne(const std::string& Text)
+{
+    return TrimBlanks(Text) == "1";
+}
 
 TVec3 Vec3Of(const std::string& Text)
 {
@@ -150,8 +155,8 @@ void ApplyEnvironmentLines(TScene& Scene, const std::vector<std::string>& Lines)
         env->SetColorBleed(u.X);
         env->SetMinimumShade(u.Y);
         // Nearest integer, halves to even (the default rounding mode).
-        const double rays = std::clamp<double>(std::nearbyint(static_cast<double>(u.Z)), -2147483648.0,
-                                               2147483647.0);
+        const double rays = std::clamp<double>(std::nearbyint(static_cast<double>(u.Z)),
+                                               -2147483648.0, 2147483647.0);
         env->SetContactRayCount(static_cast<int32_t>(rays));
         camera = 21;
     }
@@ -219,12 +224,13 @@ void ReadPalette(TScene& Scene, const std::string& Header, TTextLineSource& File
         if (t.empty())
             continue;
         const size_t b1 = t.find(' ');
-        const std::string_view r = b1 == std::string_view::npos ? std::string_view() : t.substr(b1 + 1);
+        const std::string_view r =
+            b1 == std::string_view::npos ? std::string_view() : t.substr(b1 + 1);
         const size_t b2 = r.find(' ');
-        Scene.Palette[i] = {RealOrZero(TrimBlanks(t.substr(0, b1))),
-                            RealOrZero(TrimBlanks(r.substr(0, b2))),
-                            RealOrZero(b2 == std::string_view::npos ? std::string_view()
-                                                                    : TrimBlanks(r.substr(b2 + 1)))};
+        Scene.Palette[i] = {
+            RealOrZero(TrimBlanks(t.substr(0, b1))), RealOrZero(TrimBlanks(r.substr(0, b2))),
+            RealOrZero(b2 == std::string_view::npos ? std::string_view()
+                                                    : TrimBlanks(r.substr(b2 + 1)))};
     }
 }
 
@@ -256,7 +262,8 @@ void ParseFaceLine(const std::string& Text, int64_t Index, int32_t Version, TMes
     if (c != 3 && c != 4)
         throw EGeneralError("Malformed scene file: face " + std::to_string(Index) + " has " +
                             std::to_string(c) + " corners.");
-    const size_t need = 1 + static_cast<size_t>(c) + 1 + (Version >= 3 ? 2 * static_cast<size_t>(c) : 0);
+    const size_t need =
+        1 + static_cast<size_t>(c) + 1 + (Version >= 3 ? 2 * static_cast<size_t>(c) : 0);
     if (t.size() < need)
         throw bad();
     TMeshFace f;
@@ -416,7 +423,8 @@ void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count)
             if (RequiredLine(File) != "ENDNODE")
                 throw EGeneralError("Malformed scene file: missing ENDNODE.");
         } else {
-            const TPrimitiveType prim = PrimitiveFromFile(IntOr(TrimBlanks(From(RequiredLine(File), 6)), 0));
+            const TPrimitiveType prim =
+                PrimitiveFromFile(IntOr(TrimBlanks(From(RequiredLine(File), 6)), 0));
             TSceneObject* object = Scene.AddPrimitive(prim);
             node = object;
             object->Color = Vec3Of(From(RequiredLine(File), 7));
@@ -449,7 +457,8 @@ void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count)
         if (parent == link.Node)
             throw EGeneralError("Self-parenting node \"" + link.Node->Name + "\" in scene file.");
         if (parent != root && link.Node->IsAncestorOf(parent))
-            throw EGeneralError("Circular hierarchy in scene file at node \"" + link.Node->Name + "\".");
+            throw EGeneralError("Circular hierarchy in scene file at node \"" + link.Node->Name +
+                                "\".");
         if (link.Node->GetParent() != parent) {
             if (link.Node->GetParent())
                 Scene.UnlinkFromParent(link.Node);
@@ -460,7 +469,8 @@ void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count)
 }
 
 // One object of the layout without a hierarchy; returns the line after it.
-std::string ReadLegacySceneObject(TScene& Scene, TTextLineSource& File, const std::string& PendingLine)
+std::string ReadLegacySceneObject(TScene& Scene, TTextLineSource& File,
+                                  const std::string& PendingLine)
 {
     const std::string name = PendingLine.empty() ? RequiredLine(File) : PendingLine;
     const TPrimitiveType prim = PrimitiveFromFile(IntOr(TrimBlanks(RequiredLine(File)), 0));
@@ -520,7 +530,9 @@ void ParseVec3Text(const std::string& Text, float& X, float& Y, float& Z)
         }
         items.push_back(item);
     }
-    auto value = [&](size_t k) { return k < items.size() ? RealOrZero(TrimBlanks(items[k])) : 0.0f; };
+    auto value = [&](size_t k) {
+        return k < items.size() ? RealOrZero(TrimBlanks(items[k])) : 0.0f;
+    };
     X = value(0);
     Y = value(1);
     Z = value(2);
@@ -576,21 +588,22 @@ void ReadSceneLines(TScene& Scene, TTextLineSource& File, const std::string& Fil
     BeginInvariantDecimal();
     try {
         if (Line(File) != kSceneFileHeader)
-            throw EGeneralError(std::string("Not a valid Quillstone scene file (bad header).") + kCrLf +
-                                "Path: " + FileName);
+            throw EGeneralError(std::string("Not a valid Quillstone scene file (bad header).") +
+                                kCrLf + "Path: " + FileName);
         std::string line = Line(File);
         Scene.LoadVersion = 1;
         if (line.compare(0, 8, "VERSION ") == 0) {
             const int32_t version = IntOr(TrimBlanks(From(line, 9)), 0);
             if (version > kSceneFileVersion)
-                throw EGeneralError("Cannot open this scene: it was saved with a newer file format (v" +
-                                    std::to_string(version) +
-                                    ") than this build of Quillstone supports (v" +
-                                    std::to_string(kSceneFileVersion) + ")." + kCrLf +
-                                    "Please update to the latest version.");
+                throw EGeneralError(
+                    "Cannot open this scene: it was saved with a newer file format (v" +
+                    std::to_string(version) + ") than this build of Quillstone supports (v" +
+                    std::to_string(kSceneFileVersion) + ")." + kCrLf +
+                    "Please update to the latest version.");
             if (version < 1)
                 throw EGeneralError("Cannot open this scene: the file format (v" +
-                                    std::to_string(version) + ") is too old and no longer supported.");
+                                    std::to_string(version) +
+                                    ") is too old and no longer supported.");
             Scene.LoadVersion = version;
             line = Line(File);
         }

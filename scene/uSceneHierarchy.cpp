@@ -43,7 +43,10 @@ const char* LocalTransformKeepingWorld(TSceneNode& NewParent, const TMatrix4& Wo
     return nullptr;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string AsciiLowerText(std::string s)
 {
@@ -81,7 +84,10 @@ std::string FreeCopyName(const std::string& Source, const std::unordered_set<std
     }
 }
 
-std::string Quoted(const std::string& Name) { return "\"" + Name + "\""; }
+std::string Quoted(const std::string& Name)
+{
+    return "\"" + Name + "\"";
+}
 }  // namespace
 
 bool TScene::CanReparent(const TSceneNode* Node, const TSceneNode* NewParent) const
@@ -183,7 +189,9 @@ void TScene::ReparentNodes(const std::vector<TSceneNode*>& MovedNodes, TSceneNod
                 if (r.OldParent == p)
                     order.push_back(&r);
             std::stable_sort(order.begin() + first, order.end(),
-                             [](const TRemembered* a, const TRemembered* b) { return a->OldIndex < b->OldIndex; });
+                             [](const TRemembered* a, const TRemembered* b) {
+                                 return a->OldIndex < b->OldIndex;
+                             });
         }
         for (const TRemembered* r : order) {
             if (r->Node->GetParent() != r->OldParent) {

@@ -25,7 +25,8 @@ TSceneNode::~TSceneNode() = default;
 TSceneNode* TSceneNode::GetChild(int Index) const
 {
     if (Index < 0 || Index >= ChildCount())
-        throw EArgumentOutOfRangeException("List index out of bounds (" + std::to_string(Index) + ")");
+        throw EArgumentOutOfRangeException("List index out of bounds (" + std::to_string(Index) +
+                                           ")");
     return Children[static_cast<size_t>(Index)];
 }
 
@@ -95,14 +96,33 @@ void TSceneNode::StoreComponent(float& Field, float Value)
     TransformChanged();
 }
 
-void TSceneNode::SetRotationX(float Value) { StoreComponent(Rotation.X, Value); }
-void TSceneNode::SetRotationY(float Value) { StoreComponent(Rotation.Y, Value); }
-void TSceneNode::SetRotationZ(float Value) { StoreComponent(Rotation.Z, Value); }
-void TSceneNode::SetScaleX(float Value) { StoreComponent(Scale.X, Value); }
-void TSceneNode::SetScaleY(float Value) { StoreComponent(Scale.Y, Value); }
-void TSceneNode::SetScaleZ(float Value) { StoreComponent(Scale.Z, Value); }
+void TSceneNode::SetRotationX(float Value)
+{
+    StoreComponent(Rotation.X, Value);
+}
+void TSceneNode::SetRotationY(float Value)
+{
+    StoreComponent(Rotation.Y, Value);
+}
+void TSceneNode::SetRotationZ(float Value)
+{
+    StoreComponent(Rotation.Z, Value);
+}
+void TSceneNode::SetScaleX(float Value)
+{
+    StoreComponent(Scale.X, Value);
+}
+void TSceneNode::SetScaleY(float Value)
+{
+    StoreComponent(Scale.Y, Value);
+}
+void TSceneNode::SetScaleZ(float Value)
+{
+    StoreComponent(Scale.Z, Value);
+}
 
-void TSceneNode::SetTransform(const TVec3& NewPosition, const TVec3& NewRotation, const TVec3& NewScale)
+void TSceneNode::SetTransform(const TVec3& NewPosition, const TVec3& NewRotation,
+                              const TVec3& NewScale)
 {
     Position = NewPosition;
     Rotation = NewRotation;
@@ -188,22 +208,43 @@ TVec3 TSceneNode::GetWorldPosition()
 void TSceneNode::GetPropertyValue(int32_t PropertyId, TPropertyValue& Value) const
 {
     switch (PropertyId) {
-    case kNodePropertyPositionX: Value = MakeFloatPropertyValue(Position.X); return;
-    case kNodePropertyPositionY: Value = MakeFloatPropertyValue(Position.Y); return;
-    case kNodePropertyPositionZ: Value = MakeFloatPropertyValue(Position.Z); return;
-    case kNodePropertyRotationX: Value = MakeFloatPropertyValue(Rotation.X); return;
-    case kNodePropertyRotationY: Value = MakeFloatPropertyValue(Rotation.Y); return;
-    case kNodePropertyRotationZ: Value = MakeFloatPropertyValue(Rotation.Z); return;
-    case kNodePropertyScaleX: Value = MakeFloatPropertyValue(Scale.X); return;
-    case kNodePropertyScaleY: Value = MakeFloatPropertyValue(Scale.Y); return;
-    case kNodePropertyScaleZ: Value = MakeFloatPropertyValue(Scale.Z); return;
-    case kNodePropertyVisible: Value = MakeBooleanPropertyValue(Visible); return;
+    case kNodePropertyPositionX:
+        Value = MakeFloatPropertyValue(Position.X);
+        return;
+    case kNodePropertyPositionY:
+        Value = MakeFloatPropertyValue(Position.Y);
+        return;
+    case kNodePropertyPositionZ:
+        Value = MakeFloatPropertyValue(Position.Z);
+        return;
+    case kNodePropertyRotationX:
+        Value = MakeFloatPropertyValue(Rotation.X);
+        return;
+    case kNodePropertyRotationY:
+        Value = MakeFloatPropertyValue(Rotation.Y);
+        return;
+    case kNodePropertyRotationZ:
+        Value = MakeFloatPropertyValue(Rotation.Z);
+        return;
+    case kNodePropertyScaleX:
+        Value = MakeFloatPropertyValue(Scale.X);
+        return;
+    case kNodePropertyScaleY:
+        Value = MakeFloatPropertyValue(Scale.Y);
+        return;
+    case kNodePropertyScaleZ:
+        Value = MakeFloatPropertyValue(Scale.Z);
+        return;
+    case kNodePropertyVisible:
+        Value = MakeBooleanPropertyValue(Visible);
+        return;
     default:
         throw EGeneralError("Unknown node property id: " + std::to_string(PropertyId));
     }
 }
 
-void TSceneNode::SetPropertyValue(int32_t PropertyId, const TPropertyValue& Value, int32_t WriteMode)
+void TSceneNode::SetPropertyValue(int32_t PropertyId, const TPropertyValue& Value,
+                                  int32_t WriteMode)
 {
     if (WriteMode == kPropertyWriteEvaluation)
         throw EGeneralError("Evaluation cannot write authored node properties");

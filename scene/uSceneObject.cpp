@@ -24,9 +24,8 @@ std::mt19937& DisplayColorGenerator()
 }
 
 // Type ids of the modifiers that deform the composite of an owner's descendants.
-constexpr const char* kCompositeTypeIds[] = {"array_2d", "array_circular", "stretch",
-                                             "skew",     "squeeze",        "push",
-                                             "bend",     "wave",           "ripple"};
+constexpr const char* kCompositeTypeIds[] = {
+    "array_2d", "array_circular", "stretch", "skew", "squeeze", "push", "bend", "wave", "ripple"};
 
 bool IsCompositeTypeId(const std::string& TypeId)
 {
@@ -49,7 +48,10 @@ std::string PrimitiveTypeName(TPrimitiveType Type)
     return Names[Type];
 }
 
-int32_t NextPrimitiveNumber() { return ++PrimitiveCounter; }
+int32_t NextPrimitiveNumber()
+{
+    return ++PrimitiveCounter;
+}
 
 TVec3 RandomDisplayColor()
 {
@@ -183,7 +185,8 @@ void TSceneObject::Evaluate()
 void TSceneObject::SetEvaluationContext(const TModifierEvalContext& Ctx)
 {
     // A NaN difference counts as equal.
-    if (ContextSet && Ctx.Frame == EvalContext.Frame && !(std::fabs(EvalContext.FPS - Ctx.FPS) > 1e-6) &&
+    if (ContextSet && Ctx.Frame == EvalContext.Frame &&
+        !(std::fabs(EvalContext.FPS - Ctx.FPS) > 1e-6) &&
         !(std::fabs(EvalContext.Time - Ctx.Time) > 1e-9))
         return;
     EvalContext = Ctx;
@@ -265,7 +268,10 @@ void TSceneObject::ApplyColorToVertices(const TVec3& VertexColor)
         Vertex.Color = VertexColor;
 }
 
-void TSceneObject::SetHeightmap(std::unique_ptr<THeightmap> Map) { Heightmap = std::move(Map); }
+void TSceneObject::SetHeightmap(std::unique_ptr<THeightmap> Map)
+{
+    Heightmap = std::move(Map);
+}
 
 int32_t TSceneObject::AddModifier(std::unique_ptr<TModifier> Modifier)
 {
@@ -296,7 +302,10 @@ void TSceneObject::MoveModifier(int32_t FromIndex, int32_t ToIndex)
     MarkMeshDirty();
 }
 
-void TSceneObject::ClearModifiers() { Modifiers->Clear(); }
+void TSceneObject::ClearModifiers()
+{
+    Modifiers->Clear();
+}
 
 float TSceneObject::GetBoundingRadius() const
 {

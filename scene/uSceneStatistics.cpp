@@ -111,13 +111,26 @@ std::string TScene::GetStatisticsText() const
     const int64_t processKB = GetProcessMemoryKB();
     const float cpu = SampleProcessCpuPercent();
     return "Scene Statistics:\r\n"
-           "  Objects: " + std::to_string(objects) + "\r\n"
-           "  Vertices: " + std::to_string(vertices) + "\r\n"
-           "  Triangles: " + std::to_string(triangles) + "\r\n"
-           "  Unique Textures: " + std::to_string(textures) + "\r\n"
-           "  Est. Mesh Memory: " + std::to_string(meshKB) + " KB (" + Fixed(meshKB / 1024.0, 2) + " MB)\r\n"
-           "  Process Memory: " + std::to_string(processKB) + " KB (" + Fixed(processKB / 1024.0, 2) + " MB)\r\n"
-           "  CPU Usage: " + Fixed(cpu, 1) + "%";
+           "  Objects: " +
+           std::to_string(objects) +
+           "\r\n"
+           "  Vertices: " +
+           std::to_string(vertices) +
+           "\r\n"
+           "  Triangles: " +
+           std::to_string(triangles) +
+           "\r\n"
+           "  Unique Textures: " +
+           std::to_string(textures) +
+           "\r\n"
+           "  Est. Mesh Memory: " +
+           std::to_string(meshKB) + " KB (" + Fixed(meshKB / 1024.0, 2) +
+           " MB)\r\n"
+           "  Process Memory: " +
+           std::to_string(processKB) + " KB (" + Fixed(processKB / 1024.0, 2) +
+           " MB)\r\n"
+           "  CPU Usage: " +
+           Fixed(cpu, 1) + "%";
 }
 
 float TProcessCpuSampler::Sample(int64_t KernelTime, int64_t UserTime)

@@ -11,7 +11,10 @@
 #include <unistd.h>
 
 namespace {
-std::string SystemMessage(int err) { return std::strerror(err); }
+std::string SystemMessage(int err)
+{
+    return std::strerror(err);
+}
 }  // namespace
 
 void AppendFileReal(std::string& Out, float Value)
@@ -98,7 +101,8 @@ void TTextFileWriter::Close()
     const bool flushed = std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
     const int err = errno;
     if (std::fclose(f) != 0 || !flushed)
-        throw EInOutError("Cannot write file \"" + FileName + "\": " + SystemMessage(err ? err : errno));
+        throw EInOutError("Cannot write file \"" + FileName +
+                          "\": " + SystemMessage(err ? err : errno));
 }
 
 TStringLineSource TStringLineSource::FromText(std::string_view Text)

@@ -11,7 +11,8 @@ void ClearGlErrors()
 }
 }  // namespace
 
-uint32_t TGLTextureGpu::CreateTexture(const uint8_t* Rgba, int32_t Width, int32_t Height, std::string& Message)
+uint32_t TGLTextureGpu::CreateTexture(const uint8_t* Rgba, int32_t Width, int32_t Height,
+                                      std::string& Message)
 {
     Message.clear();
     ClearGlErrors();

@@ -32,7 +32,8 @@ std::string ExpandTexturePath(const std::string& FileName)
     return full.lexically_normal().string();
 }
 
-std::unique_ptr<TRgbaImage> LoadImageRGBA(const std::string& FileName, int32_t& Width, int32_t& Height)
+std::unique_ptr<TRgbaImage> LoadImageRGBA(const std::string& FileName, int32_t& Width,
+                                          int32_t& Height)
 {
     Width = 0;
     Height = 0;
@@ -52,12 +53,16 @@ std::unique_ptr<TRgbaImage> LoadImageRGBA(const std::string& FileName, int32_t& 
 
 TTextureManager::TTextureManager(TTextureGpu* Gpu) : Gpu(Gpu) {}
 
-TTextureManager::~TTextureManager() { Clear(); }
+TTextureManager::~TTextureManager()
+{
+    Clear();
+}
 
 const TTextureRec& TTextureManager::GetTexture(int32_t Index) const
 {
     if (Index < 0 || Index >= Count())
-        throw EArgumentOutOfRangeException("List index out of bounds (" + std::to_string(Index) + ")");
+        throw EArgumentOutOfRangeException("List index out of bounds (" + std::to_string(Index) +
+                                           ")");
     return *Items[Index];
 }
 

@@ -61,7 +61,8 @@ public:
     const TTextureRec& GetTexture(int32_t Index) const;
 
     // A new entry for the file, or none with Message set. The registry is not changed.
-    bool LoadTexture(const std::string& FileName, std::unique_ptr<TTextureRec>& Rec, std::string& Message);
+    bool LoadTexture(const std::string& FileName, std::unique_ptr<TTextureRec>& Rec,
+                     std::string& Message);
     // Appends the file; its index, or -1 when it could not be loaded.
     int32_t ImportFile(const std::string& FileName);
     // Replaces the entry with the same path in place (keeping its id), else appends.
@@ -103,4 +104,5 @@ std::string ExpandTexturePath(const std::string& FileName);
 // (Width and Height 0) for any other extension, a decoding error, or an image of more
 // than 256 MiB of RGBA; the size is checked from the file's header before any pixel
 // memory is taken.
-std::unique_ptr<TRgbaImage> LoadImageRGBA(const std::string& FileName, int32_t& Width, int32_t& Height);
+std::unique_ptr<TRgbaImage> LoadImageRGBA(const std::string& FileName, int32_t& Width,
+                                          int32_t& Height);

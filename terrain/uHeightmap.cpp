@@ -5,30 +5,36 @@
 
 namespace {
 
-[[noreturn]] void RaiseHeightmapResolutionError(int n) {
+[[noreturn]] void RaiseHeightmapResolutionError(int n)
+{
     throw EHeightmapError("Invalid heightmap resolution " + std::to_string(n) +
                           " (must be power of two in " + std::to_string(THeightmap::MinResolution) +
                           ".." + std::to_string(THeightmap::MaxResolution) + ")");
 }
 
-void CheckResolution(int n) {
+void CheckResolution(int n)
+{
     if (!IsPowerOfTwo(n) || n < THeightmap::MinResolution || n > THeightmap::MaxResolution)
         RaiseHeightmapResolutionError(n);
 }
 
 // Clamp into 0..1; NaN goes to 0 so that the index arithmetic stays defined.
-float Clamp01(float t) {
-    if (!(t > 0.0f)) return 0.0f;
+float Clamp01(float t)
+{
+    if (!(t > 0.0f))
+        return 0.0f;
     return t > 1.0f ? 1.0f : t;
 }
 
 }  // namespace
 
-bool IsPowerOfTwo(int n) {
+bool IsPowerOfTwo(int n)
+{
     return n > 0 && (n & (n - 1)) == 0;
 }
 
-float SampleHeightsBilinear(std::span<const float> Heights, int n, float u, float v) {
+float SampleHeightsBilinear(std::span<const float> Heights, int n, float u, float v)
+{
     u = Clamp01(u);
     v = Clamp01(v);
     const float fx = static_cast<float>(n - 1) * u;
@@ -46,14 +52,17 @@ float SampleHeightsBilinear(std::span<const float> Heights, int n, float u, floa
            (1.0f - tx) * ty * h(x0, y1) + tx * ty * h(x1, y1);
 }
 
-THeightmap::THeightmap(int n) {
+THeightmap::THeightmap(int n)
+{
     CheckResolution(n);
     Resolution = n;
     Heights.assign(static_cast<size_t>(n) * n, 0.0f);
 }
 
-std::unique_ptr<THeightmap> THeightmap::CreateFrom(const THeightmap* Source) {
-    if (!Source) throw EGeneralError("THeightmap.CreateFrom: source is nil");
+std::unique_ptr<THeightmap> THeightmap::CreateFrom(const THeightmap* Source)
+{
+    if (!Source)
+        throw EGeneralError("THeightmap.CreateFrom: source is nil");
     auto Copy = std::make_unique<THeightmap>(Source->Resolution);
     Copy->Heights = Source->Heights;
     Copy->MinHeight = Source->MinHeight;
@@ -61,17 +70,20 @@ std::unique_ptr<THeightmap> THeightmap::CreateFrom(const THeightmap* Source) {
     return Copy;
 }
 
-std::unique_ptr<THeightmap> THeightmap::Clone() const {
+std::unique_ptr<THeightmap> THeightmap::Clone() const
+{
     return CreateFrom(this);
 }
 
-float THeightmap::Get(int X, int Y) const {
+float THeightmap::Get(int X, int Y) const
+{
     X = std::clamp(X, 0, Resolution - 1);
     Y = std::clamp(Y, 0, Resolution - 1);
     return Heights[static_cast<size_t>(X) + static_cast<size_t>(Y) * Resolution];
 }
 
-void THeightmap::Put(int X, int Y, float H) {
+void THeightmap::Put(int X, int Y, float H)
+{
     const auto n = static_cast<unsigned>(Resolution);
     if (static_cast<unsigned>(X) >= n || static_cast<unsigned>(Y) >= n)
         throw EHeightmapError("Put(" + std::to_string(X) + "," + std::to_string(Y) +
@@ -79,31 +91,37 @@ void THeightmap::Put(int X, int Y, float H) {
     Heights[static_cast<size_t>(X) + static_cast<size_t>(Y) * Resolution] = H;
 }
 
-void THeightmap::SetMinMax(float Min, float Max) {
+void THeightmap::SetMinMax(float Min, float Max)
+{
     MinHeight = Min;
     MaxHeight = Max;
 }
 
-void THeightmap::UpdateMinMax() {
+void THeightmap::UpdateMinMax()
+{
     if (Heights.empty()) {
         MinHeight = MaxHeight = 0.0f;
         return;
     }
     float Lo = Heights[0], Hi = Heights[0];
     for (float h : Heights) {
-        if (h < Lo) Lo = h;
-        if (h > Hi) Hi = h;
+        if (h < Lo)
+            Lo = h;
+        if (h > Hi)
+            Hi = h;
     }
     MinHeight = Lo;
     MaxHeight = Hi;
 }
 
-void THeightmap::Normalize(float Lo, float Hi) {
+void THeightmap::Normalize(float Lo, float Hi)
+{
     UpdateMinMax();
     const float Range = MaxHeight - MinHeight;
     if (Range >= 1e-9f) {
         const float Min = MinHeight, Span = Hi - Lo;
-        for (float& h : Heights) h = Lo + (h - Min) / Range * Span;
+        for (float& h : Heights)
+            h = Lo + (h - Min) / Range * Span;
     } else {
         std::fill(Heights.begin(), Heights.end(), (Lo + Hi) * 0.5f);
     }
@@ -111,22 +129,27 @@ void THeightmap::Normalize(float Lo, float Hi) {
     MaxHeight = Hi;
 }
 
-void THeightmap::Fill(float V) {
+void THeightmap::Fill(float V)
+{
     std::fill(Heights.begin(), Heights.end(), V);
     MinHeight = MaxHeight = V;
 }
 
-void THeightmap::Flatten() {
+void THeightmap::Flatten()
+{
     Fill(0.5f);
 }
 
-void THeightmap::Offset(float D) {
-    for (float& h : Heights) h += D;
+void THeightmap::Offset(float D)
+{
+    for (float& h : Heights)
+        h += D;
     MinHeight += D;
     MaxHeight += D;
 }
 
-void THeightmap::Clamp(float Lo, float Hi) {
+void THeightmap::Clamp(float Lo, float Hi)
+{
     for (float& h : Heights) {
         if (h < Lo)
             h = Lo;
@@ -136,9 +159,11 @@ void THeightmap::Clamp(float Lo, float Hi) {
     UpdateMinMax();
 }
 
-void THeightmap::Resample(int NewN) {
+void THeightmap::Resample(int NewN)
+{
     CheckResolution(NewN);
-    if (NewN == Resolution) return;
+    if (NewN == Resolution)
+        return;
     std::vector<float> Fresh(static_cast<size_t>(NewN) * NewN);
     for (int y = 0; y < NewN; ++y) {
         const float v = static_cast<float>(y) / static_cast<float>(NewN - 1);
@@ -154,7 +179,8 @@ void THeightmap::Resample(int NewN) {
 }
 
 // Copies into a slot, reusing its buffer once the ring has wrapped.
-void THeightmap::StoreSlot(TRing& Ring, int Slot, const std::vector<float>& Source, int Res) {
+void THeightmap::StoreSlot(TRing& Ring, int Slot, const std::vector<float>& Source, int Res)
+{
     if (static_cast<int>(Ring.Snapshots.size()) <= Slot) {
         Ring.Snapshots.resize(Slot + 1);
         Ring.Resolutions.resize(Slot + 1, 0);
@@ -163,23 +189,28 @@ void THeightmap::StoreSlot(TRing& Ring, int Slot, const std::vector<float>& Sour
     Ring.Resolutions[Slot] = Res;
 }
 
-void THeightmap::PushUndo() {
+void THeightmap::PushUndo()
+{
     StoreSlot(UndoRing, UndoRing.Head, Heights, Resolution);
     UndoRing.Head = (UndoRing.Head + 1) % RingCapacity;
     UndoRing.Count = std::min(UndoRing.Count + 1, RingCapacity);
 }
 
-void THeightmap::ClearRedo() {
+void THeightmap::ClearRedo()
+{
     RedoRing = TRing{};
 }
 
-void THeightmap::BeginEdit() {
+void THeightmap::BeginEdit()
+{
     ClearRedo();
     PushUndo();
 }
 
-bool THeightmap::Undo() {
-    if (UndoRing.Count == 0) return false;
+bool THeightmap::Undo()
+{
+    if (UndoRing.Count == 0)
+        return false;
     StoreSlot(RedoRing, RedoRing.Head, Heights, Resolution);
     RedoRing.Head = (RedoRing.Head + 1) % RingCapacity;
     RedoRing.Count = std::min(RedoRing.Count + 1, RingCapacity);
@@ -192,8 +223,10 @@ bool THeightmap::Undo() {
     return true;
 }
 
-bool THeightmap::Redo() {
-    if (RedoRing.Count == 0) return false;
+bool THeightmap::Redo()
+{
+    if (RedoRing.Count == 0)
+        return false;
     PushUndo();
     RedoRing.Head = (RedoRing.Head + RingCapacity - 1) % RingCapacity;
     RedoRing.Count -= 1;

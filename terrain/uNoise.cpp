@@ -32,15 +32,18 @@ constexpr std::array<TGradient3, 16> Gradients3D{{
 
 constexpr int MaxOctaves = 12;
 
-int ClampOctaves(int Octaves) {
+int ClampOctaves(int Octaves)
+{
     return std::clamp(Octaves, 1, MaxOctaves);
 }
 
-float Fade(float t) {
+float Fade(float t)
+{
     return t * t * t * (t * (t * 6.0f - 15.0f) + 10.0f);
 }
 
-float Lerp(float a, float b, float t) {
+float Lerp(float a, float b, float t)
+{
     return a + t * (b - a);
 }
 
@@ -48,14 +51,16 @@ float Lerp(float a, float b, float t) {
 // it. From 2^31 on every float is a multiple of 256, so the cell is 0 and the
 // offset 0; handling that here avoids an out-of-range integer conversion.
 // Returns false for a non-finite coordinate.
-inline bool Lattice(float X, int& Cell, float& Frac) {
+inline bool Lattice(float X, int& Cell, float& Frac)
+{
     const float Fl = std::floor(X);
     if (std::fabs(Fl) < 2147483648.0f) {
         Cell = static_cast<int>(static_cast<int64_t>(Fl) & 255);
         Frac = X - Fl;
         return true;
     }
-    if (!std::isfinite(X)) return false;
+    if (!std::isfinite(X))
+        return false;
     Cell = 0;
     Frac = 0.0f;
     return true;
@@ -63,15 +68,18 @@ inline bool Lattice(float X, int& Cell, float& Frac) {
 
 }  // namespace
 
-void InitDefaultNoiseParams(TNoiseParams& Params) {
+void InitDefaultNoiseParams(TNoiseParams& Params)
+{
     Params = TNoiseParams{};
 }
 
-TNoiseGenerator::TNoiseGenerator(int32_t S) {
+TNoiseGenerator::TNoiseGenerator(int32_t S)
+{
     Seed(S);
 }
 
-void TNoiseGenerator::Seed(int32_t S) {
+void TNoiseGenerator::Seed(int32_t S)
+{
     SeedValue = S;
     std::array<uint8_t, 256> p;
     std::iota(p.begin(), p.end(), 0);
@@ -82,17 +90,21 @@ void TNoiseGenerator::Seed(int32_t S) {
         State ^= State >> 17;
         State ^= State << 5;
         int32_t j = static_cast<int32_t>(State) % (i + 1);
-        if (j < 0) j += i + 1;
+        if (j < 0)
+            j += i + 1;
         std::swap(p[i], p[j]);
     }
-    for (int k = 0; k < 256; ++k) Perm[k] = Perm[k + 256] = p[k];
+    for (int k = 0; k < 256; ++k)
+        Perm[k] = Perm[k + 256] = p[k];
     Gradients = {{{1, 1}, {-1, 1}, {1, -1}, {-1, -1}, {1, 0}, {-1, 0}, {0, 1}, {0, -1}}};
 }
 
-float TNoiseGenerator::Perlin2D(float X, float Y) const {
+float TNoiseGenerator::Perlin2D(float X, float Y) const
+{
     int xi, yi;
     float xf, yf;
-    if (!Lattice(X, xi, xf) || !Lattice(Y, yi, yf)) return 0.0f;
+    if (!Lattice(X, xi, xf) || !Lattice(Y, yi, yf))
+        return 0.0f;
     const int yi1 = (yi + 1) & 255;
     const int px0 = Perm[xi];
     const int px1 = Perm[(xi + 1) & 255];
@@ -111,10 +123,12 @@ float TNoiseGenerator::Perlin2D(float X, float Y) const {
     return Lerp(mix0, mix1, v);
 }
 
-float TNoiseGenerator::Perlin3D(float X, float Y, float Z) const {
+float TNoiseGenerator::Perlin3D(float X, float Y, float Z) const
+{
     int xi, yi, zi;
     float xf, yf, zf;
-    if (!Lattice(X, xi, xf) || !Lattice(Y, yi, yf) || !Lattice(Z, zi, zf)) return 0.0f;
+    if (!Lattice(X, xi, xf) || !Lattice(Y, yi, yf) || !Lattice(Z, zi, zf))
+        return 0.0f;
     auto Corner = [&](int a, int b, int c) {
         const int h = Perm[Perm[Perm[(xi + a) & 255] + ((yi + b) & 255)] + ((zi + c) & 255)] & 15;
         const TGradient3& g = Gradients3D[h];
@@ -132,7 +146,8 @@ float TNoiseGenerator::Perlin3D(float X, float Y, float Z) const {
 }
 
 float TNoiseGenerator::Fbm2D(float X, float Y, int Octaves, float Lacunarity,
-                             float Persistence) const {
+                             float Persistence) const
+{
     float Sum = 0.0f, AmpSum = 0.0f, Freq = 1.0f, Amp = 1.0f;
     for (int i = ClampOctaves(Octaves); i > 0; --i) {
         Sum += Amp * Perlin2D(X * Freq, Y * Freq);
@@ -140,12 +155,14 @@ float TNoiseGenerator::Fbm2D(float X, float Y, int Octaves, float Lacunarity,
         Freq *= Lacunarity;
         Amp *= Persistence;
     }
-    if (AmpSum <= 1e-9) return 0.5f;
+    if (AmpSum <= 1e-9)
+        return 0.5f;
     return Sum / AmpSum * 0.5f + 0.5f;
 }
 
 float TNoiseGenerator::Fbm3D(float X, float Y, float Z, int Octaves, float Lacunarity,
-                             float Persistence) const {
+                             float Persistence) const
+{
     float Sum = 0.0f, AmpSum = 0.0f, Freq = 1.0f, Amp = 1.0f;
     for (int i = ClampOctaves(Octaves); i > 0; --i) {
         Sum += Amp * Perlin3D(X * Freq, Y * Freq, Z * Freq);
@@ -153,38 +170,47 @@ float TNoiseGenerator::Fbm3D(float X, float Y, float Z, int Octaves, float Lacun
         Freq *= Lacunarity;
         Amp *= Persistence;
     }
-    if (AmpSum <= 1e-9) return 0.5f;
+    if (AmpSum <= 1e-9)
+        return 0.5f;
     return Sum / AmpSum * 0.5f + 0.5f;
 }
 
 float TNoiseGenerator::Ridged2D(float X, float Y, int Octaves, float Lacunarity, float Persistence,
-                                float Offset) const {
+                                float Offset) const
+{
     float Sum = 0.0f, AmpSum = 0.0f, Freq = 1.0f, Amp = 1.0f;
     for (int i = ClampOctaves(Octaves); i > 0; --i) {
         float r = Offset - std::fabs(Perlin2D(X * Freq, Y * Freq));
-        if (r < 0.0f) r = 0.0f;
+        if (r < 0.0f)
+            r = 0.0f;
         Sum += Amp * (r * r);
         AmpSum += Amp;
         Freq *= Lacunarity;
         Amp *= Persistence;
     }
-    if (AmpSum <= 1e-9) return 0.0f;
+    if (AmpSum <= 1e-9)
+        return 0.0f;
     return std::min(Sum / AmpSum, 1.0f);
 }
 
 float TNoiseGenerator::Multifractal2D(float X, float Y, int Octaves, float Lacunarity,
-                                      float Persistence, float Offset) const {
+                                      float Persistence, float Offset) const
+{
     float E = Perlin2D(X, Y) + Offset;
-    if (E < 0.0f) E = 0.0f;
+    if (E < 0.0f)
+        E = 0.0f;
     float Freq = Lacunarity, Amp = Persistence;
     for (int i = ClampOctaves(Octaves) - 1; i > 0; --i) {
         float m = Offset + Perlin2D(X * Freq, Y * Freq) * Amp;
-        if (m < 0.0f) m = 0.0f;
+        if (m < 0.0f)
+            m = 0.0f;
         E = E + m * E;
         Freq *= Lacunarity;
         Amp *= Persistence;
     }
-    if (!(E > 1e-9)) return 0.0f;
-    if (std::isinf(E)) return 1.0f;
+    if (!(E > 1e-9))
+        return 0.0f;
+    if (std::isinf(E))
+        return 1.0f;
     return std::clamp(E / (E + 1.0f), 0.0f, 1.0f);
 }

@@ -2,8 +2,10 @@
 
 #include <vector>
 
-void BuildTerrainMesh(TMeshData* Mesh, const THeightmap* Map, float Size, float HeightScale) {
-    if (!Mesh || !Map) return;
+void BuildTerrainMesh(TMeshData* Mesh, const THeightmap* Map, float Size, float HeightScale)
+{
+    if (!Mesh || !Map)
+        return;
     Mesh->Clear();
     const int n = Map->GetResolution();
     const float Half = Size * 0.5f;
@@ -37,15 +39,19 @@ void BuildTerrainMesh(TMeshData* Mesh, const THeightmap* Map, float Size, float 
             Face.Indices = Corners;
             Face.Count = 4;
             Face.TexId = 0;
-            for (int k = 0; k < 4; ++k) Face.UVs[k] = Vertices[Corners[k]].UV;
+            for (int k = 0; k < 4; ++k)
+                Face.UVs[k] = Vertices[Corners[k]].UV;
 
             const TVec3& P = Vertices[a].Position;
             TVec3 N = Vec3Cross(Vec3Sub(Vertices[a + n].Position, P),
                                 Vec3Sub(Vertices[a + 1].Position, P));
-            if (N.X == 0.0f && N.Y == 0.0f && N.Z == 0.0f) N = Vec3(0.0f, 1.0f, 0.0f);
-            for (const int32_t c : Corners) NormalSums[c] = Vec3Add(NormalSums[c], N);
+            if (N.X == 0.0f && N.Y == 0.0f && N.Z == 0.0f)
+                N = Vec3(0.0f, 1.0f, 0.0f);
+            for (const int32_t c : Corners)
+                NormalSums[c] = Vec3Add(NormalSums[c], N);
         }
     }
-    for (size_t i = 0; i < Vertices.size(); ++i) Vertices[i].Normal = Vec3Normalize(NormalSums[i]);
+    for (size_t i = 0; i < Vertices.size(); ++i)
+        Vertices[i].Normal = Vec3Normalize(NormalSums[i]);
     Mesh->RebuildEdges();
 }

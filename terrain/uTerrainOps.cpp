@@ -15,11 +15,13 @@ constexpr float RaiseStep = 0.08f;
 constexpr float SmoothFactor = 0.5f;
 constexpr float ErodeFactor = 0.6f;
 
-size_t Index(int x, int y, int n) {
+size_t Index(int x, int y, int n)
+{
     return static_cast<size_t>(x) + static_cast<size_t>(y) * n;
 }
 
-void BoxBlurPass(const float* Src, float* Dst, int n, int Radius, bool AlongColumns) {
+void BoxBlurPass(const float* Src, float* Dst, int n, int Radius, bool AlongColumns)
+{
     const float Count = static_cast<float>(2 * Radius + 1);
     for (int y = 0; y < n; ++y) {
         for (int x = 0; x < n; ++x) {
@@ -37,11 +39,13 @@ void BoxBlurPass(const float* Src, float* Dst, int n, int Radius, bool AlongColu
 // The 3 x 3 heights around a cell, row by row, edges clamped as THeightmap::Get does.
 struct TNeighbourhood {
     float Values[9];
-    TNeighbourhood(const float* H, int x, int y, int n) {
+    TNeighbourhood(const float* H, int x, int y, int n)
+    {
         const int Cols[3] = {std::max(x - 1, 0), x, std::min(x + 1, n - 1)};
         const int Rows[3] = {std::max(y - 1, 0), y, std::min(y + 1, n - 1)};
         for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c) Values[r * 3 + c] = H[Index(Cols[c], Rows[r], n)];
+            for (int c = 0; c < 3; ++c)
+                Values[r * 3 + c] = H[Index(Cols[c], Rows[r], n)];
     }
 };
 
@@ -49,7 +53,8 @@ struct TNeighbourhood {
 // positive drop (first in scan order on ties) and moves material down to it.
 template <bool Checked>
 inline void ErodeCell(float* W, int x, int y, int n, int Radius, const std::vector<int>& Offsets,
-                      float Amount) {
+                      float Amount)
+{
     const size_t Here = Index(x, y, n);
     const float c = W[Here];
     float Best = 0.0f;
@@ -57,10 +62,12 @@ inline void ErodeCell(float* W, int x, int y, int n, int Radius, const std::vect
     if constexpr (Checked) {
         for (int dy = -Radius; dy <= Radius; ++dy) {
             const int ny = y + dy;
-            if (ny < 0 || ny >= n) continue;
+            if (ny < 0 || ny >= n)
+                continue;
             for (int dx = -Radius; dx <= Radius; ++dx) {
                 const int nx = x + dx;
-                if ((dx == 0 && dy == 0) || nx < 0 || nx >= n) continue;
+                if ((dx == 0 && dy == 0) || nx < 0 || nx >= n)
+                    continue;
                 const size_t Other = Index(nx, ny, n);
                 const float d = c - W[Other];
                 if (d > Best) {
@@ -78,7 +85,8 @@ inline void ErodeCell(float* W, int x, int y, int n, int Radius, const std::vect
             }
         }
     }
-    if (Target < 0) return;
+    if (Target < 0)
+        return;
     const float Move = std::min(Best * 0.5f * Amount, c * 0.5f);
     W[Here] -= Move;
     W[Target] += Move;
@@ -86,11 +94,16 @@ inline void ErodeCell(float* W, int x, int y, int n, int Radius, const std::vect
 
 }  // namespace
 
-TBrushKernel::TBrushKernel(int Size, float Hardness) {
-    if (!std::isfinite(Hardness)) throw EArgumentError("Brush hardness must be a finite number");
-    if (Size < 3) Size = 3;
-    if (Size > 256) Size = 256;
-    if (Size % 2 == 0) ++Size;
+TBrushKernel::TBrushKernel(int Size, float Hardness)
+{
+    if (!std::isfinite(Hardness))
+        throw EArgumentError("Brush hardness must be a finite number");
+    if (Size < 3)
+        Size = 3;
+    if (Size > 256)
+        Size = 256;
+    if (Size % 2 == 0)
+        ++Size;
     this->Size = Size;
     Radius = Size / 2;
     Hardness = std::clamp(Hardness, 0.0f, 1.0f);
@@ -101,23 +114,30 @@ TBrushKernel::TBrushKernel(int Size, float Hardness) {
             const int dx = c - Radius, dy = r - Radius;
             const float d =
                 std::sqrt(static_cast<float>(dx * dx + dy * dy)) / static_cast<float>(Radius);
-            if (d >= 1.0f) continue;
+            if (d >= 1.0f)
+                continue;
             const float t = 1.0f - d;
             Weights[static_cast<size_t>(r) * Size + c] = std::min(t / (t + (1.0f - t) * k), 1.0f);
         }
     }
 }
 
-void RaiseTerrain(THeightmap* Map, float Amount) {
-    if (Map && std::isfinite(Amount)) Map->Offset(Amount);
+void RaiseTerrain(THeightmap* Map, float Amount)
+{
+    if (Map && std::isfinite(Amount))
+        Map->Offset(Amount);
 }
 
-void LowerTerrain(THeightmap* Map, float Amount) {
-    if (Map && std::isfinite(Amount)) Map->Offset(-Amount);
+void LowerTerrain(THeightmap* Map, float Amount)
+{
+    if (Map && std::isfinite(Amount))
+        Map->Offset(-Amount);
 }
 
-void SmoothTerrain(THeightmap* Map, int Radius) {
-    if (!Map || Radius <= 0) return;
+void SmoothTerrain(THeightmap* Map, int Radius)
+{
+    if (!Map || Radius <= 0)
+        return;
     Radius = std::min(Radius, MaxSmoothRadius);
     const int n = Map->GetResolution();
     std::vector<float> Scratch(static_cast<size_t>(Map->CellCount()));
@@ -125,8 +145,10 @@ void SmoothTerrain(THeightmap* Map, int Radius) {
     BoxBlurPass(Scratch.data(), Map->Data(), n, Radius, true);
 }
 
-void ApplyEdgeShape(THeightmap* Map, float Falloff) {
-    if (!Map || std::isnan(Falloff)) return;
+void ApplyEdgeShape(THeightmap* Map, float Falloff)
+{
+    if (!Map || std::isnan(Falloff))
+        return;
     Falloff = std::clamp(Falloff, 0.01f, 1.0f);
     Map->Normalize(0.0f, 1.0f);
     const int n = Map->GetResolution();
@@ -151,8 +173,10 @@ void ApplyEdgeShape(THeightmap* Map, float Falloff) {
     Map->SetMinMax(0.0f, 1.0f);
 }
 
-void ErodeTerrain(THeightmap* Map, int Iterations, int Radius, float Amount) {
-    if (!Map || Iterations <= 0 || !(Amount > 0.0f)) return;
+void ErodeTerrain(THeightmap* Map, int Iterations, int Radius, float Amount)
+{
+    if (!Map || Iterations <= 0 || !(Amount > 0.0f))
+        return;
     Amount = std::min(Amount, 1.0f);
     Radius = std::clamp(Radius, 1, MaxErodeRadius);
     Iterations = std::min(Iterations, MaxErodeIterations);
@@ -164,7 +188,8 @@ void ErodeTerrain(THeightmap* Map, int Iterations, int Radius, float Amount) {
     std::vector<int> Offsets;  // neighbour offsets in scan order, centre left out
     for (int dy = -Radius; dy <= Radius; ++dy)
         for (int dx = -Radius; dx <= Radius; ++dx)
-            if (dx != 0 || dy != 0) Offsets.push_back(dy * n + dx);
+            if (dx != 0 || dy != 0)
+                Offsets.push_back(dy * n + dx);
 
     for (int it = 0; it < Iterations; ++it) {
         for (int y = 0; y < n; ++y) {
@@ -181,54 +206,62 @@ void ErodeTerrain(THeightmap* Map, int Iterations, int Radius, float Amount) {
 }
 
 void ApplyBrush(THeightmap* Map, int CellX, int CellY, bool Invert, float Strength, int Mode,
-                const TBrushKernel* Kernel) {
+                const TBrushKernel* Kernel)
+{
     if (Mode < bmRaise || Mode > bmErode)
         throw EArgumentError("Invalid brush mode " + std::to_string(Mode) +
                              " (must be 0 raise, 1 lower, 2 smooth or 3 erode)");
-    if (!Map || !Kernel || !(Strength > 0.0f)) return;
+    if (!Map || !Kernel || !(Strength > 0.0f))
+        return;
     Strength = std::min(Strength, 1.0f);
     const int n = Map->GetResolution();
     const int Size = Kernel->GetSize(), Radius = Kernel->GetRadius();
     float* H = Map->Data();
     for (int i = 0; i < Size; ++i) {
         const int y = CellY + i - Radius;
-        if (y < 0 || y >= n) continue;
+        if (y < 0 || y >= n)
+            continue;
         for (int j = 0; j < Size; ++j) {
             const int x = CellX + j - Radius;
             const float w = Kernel->Weight(i, j);
-            if (x < 0 || x >= n || !(w > 0.0f)) continue;
+            if (x < 0 || x >= n || !(w > 0.0f))
+                continue;
             const float h = H[Index(x, y, n)];
             float Result = h;
             switch (Mode) {
-                case bmRaise:
-                case bmLower: {
-                    const float Step = Strength * RaiseStep * w;
-                    Result = ((Mode == bmRaise) != Invert) ? h + Step : h - Step;
-                    break;
-                }
-                case bmSmooth: {
-                    const TNeighbourhood Near(H, x, y, n);
-                    float Sum = 0.0f;
-                    for (const float v : Near.Values) Sum += v;
-                    const float m = Sum / 9.0f;
-                    Result = h + (m - h) * Strength * w * SmoothFactor;
-                    break;
-                }
-                case bmErode: {
-                    const TNeighbourhood Near(H, x, y, n);
-                    float m = Near.Values[0];
-                    for (const float v : Near.Values) m = std::min(m, v);
-                    Result = h + Strength * w * ErodeFactor * (m - h);
-                    break;
-                }
+            case bmRaise:
+            case bmLower: {
+                const float Step = Strength * RaiseStep * w;
+                Result = ((Mode == bmRaise) != Invert) ? h + Step : h - Step;
+                break;
+            }
+            case bmSmooth: {
+                const TNeighbourhood Near(H, x, y, n);
+                float Sum = 0.0f;
+                for (const float v : Near.Values)
+                    Sum += v;
+                const float m = Sum / 9.0f;
+                Result = h + (m - h) * Strength * w * SmoothFactor;
+                break;
+            }
+            case bmErode: {
+                const TNeighbourhood Near(H, x, y, n);
+                float m = Near.Values[0];
+                for (const float v : Near.Values)
+                    m = std::min(m, v);
+                Result = h + Strength * w * ErodeFactor * (m - h);
+                break;
+            }
             }
             H[Index(x, y, n)] = std::clamp(Result, 0.0f, 1.0f);
         }
     }
 }
 
-void GenerateNoiseTerrain(THeightmap* Map, const TNoiseParams& Params) {
-    if (!Map) return;
+void GenerateNoiseTerrain(THeightmap* Map, const TNoiseParams& Params)
+{
+    if (!Map)
+        return;
     const TNoiseGenerator Gen(Params.Seed);
     const float S = Params.Scale > 0.01f ? Params.Scale : 0.01f;
     const int n = Map->GetResolution();

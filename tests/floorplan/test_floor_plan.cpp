@@ -26,14 +26,14 @@ TFloorPlanPointArray Closed(TFloorPlanPointArray points)
     return points;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FloorPlanValidation, PolygonTable)
 {
     const struct {
         const char* what;
         TFloorPlanPointArray points;
-        const char* message; // "" = valid
+        const char* message;  // "" = valid
     } cases[] = {
         {"unit square ccw", Closed({{0, 0}, {1, 0}, {1, 1}, {0, 1}}), ""},
         {"unit square cw", Closed({{0, 0}, {0, 1}, {1, 1}, {1, 0}}), ""},
@@ -165,8 +165,8 @@ TEST(FloorPlanEditing, InsertKeepsTheClosingCopyInStep)
     const int64_t rev = plan.Revision();
     EXPECT_EQ(plan.InsertPoint({5, 5}, 4), -1);
     EXPECT_EQ(plan.Revision(), rev);
-    EXPECT_EQ(plan.InsertPoint({0, 1}, -1), 3);  // append
-    EXPECT_EQ(plan.InsertPoint({-1, -1}, 0), 0); // new first point: closing copy follows
+    EXPECT_EQ(plan.InsertPoint({0, 1}, -1), 3);   // append
+    EXPECT_EQ(plan.InsertPoint({-1, -1}, 0), 0);  // new first point: closing copy follows
     const TFloorPlanPointArray p = plan.GetPoints();
     ASSERT_EQ(p.size(), 6u);
     EXPECT_EQ(p[0].X, -1);
@@ -186,7 +186,7 @@ TEST(FloorPlanEditing, MoveAndDeleteKeepTheOutlineClosed)
     TFloorPlan plan(1, "P");
     plan.SetPoints(Closed({{0, 0}, {1, 0}, {1, 1}}));
     int64_t rev = plan.Revision();
-    EXPECT_TRUE(plan.MovePoint(0, {0, 0})); // onto itself: no change
+    EXPECT_TRUE(plan.MovePoint(0, {0, 0}));  // onto itself: no change
     EXPECT_EQ(plan.Revision(), rev);
     EXPECT_TRUE(plan.MovePoint(0, {-1, 0}));
     EXPECT_EQ(plan.GetPoints().back().X, -1);
@@ -195,14 +195,14 @@ TEST(FloorPlanEditing, MoveAndDeleteKeepTheOutlineClosed)
     EXPECT_FALSE(plan.DeletePoint(-1));
     EXPECT_EQ(plan.Revision(), rev);
 
-    EXPECT_TRUE(plan.DeletePoint(0)); // closes on the old point 1
+    EXPECT_TRUE(plan.DeletePoint(0));  // closes on the old point 1
     const TFloorPlanPointArray p = plan.GetPoints();
     ASSERT_EQ(p.size(), 3u);
     EXPECT_EQ(p[0].X, 1);
     EXPECT_TRUE(FloorPlanPointsEqual(p[2], p[0]));
     EXPECT_TRUE(plan.DeletePoint(1));
     EXPECT_EQ(plan.StoredPointCount(), 2);
-    EXPECT_TRUE(plan.DeletePoint(0)); // the only point
+    EXPECT_TRUE(plan.DeletePoint(0));  // the only point
     EXPECT_EQ(plan.StoredPointCount(), 0);
 }
 
@@ -223,7 +223,7 @@ TEST(FloorPlanEditing, NoOpEditsKeepTheRevision)
     plan.ClosePolygon();
     plan.SetPoints(plan.GetPoints());
     EXPECT_EQ(plan.Revision(), 2);
-    plan.SetName("name"); // case counts
+    plan.SetName("name");  // case counts
     plan.SetId(2);
     plan.ClearPoints();
     EXPECT_EQ(plan.Revision(), 5);
@@ -256,7 +256,7 @@ TEST(FloorPlanEditing, GetPointRaisesOutsideTheOpenPoints)
     plan.SetPoints(Closed({{0, 0}, {1, 0}, {1, 1}}));
     EXPECT_EQ(plan.GetPoint(2).X, 1);
     try {
-        plan.GetPoint(3); // the closing copy is not an open point
+        plan.GetPoint(3);  // the closing copy is not an open point
         FAIL() << "no error";
     } catch (const EArgumentOutOfRangeException& e) {
         EXPECT_STREQ(e.what(), "Floor-plan point index 3 is out of range");
@@ -294,11 +294,11 @@ TEST(FloorPlanPredicates, SegmentsAndArea)
     EXPECT_EQ(FloorPlanDoubleArea(square, 0), 0);
     EXPECT_EQ(FloorPlanCross({0, 0}, {1, 0}, {0, 1}), 1);
     const long double tol = 1e-7L;
-    EXPECT_TRUE(FloorPlanSegmentsIntersect({0, 0}, {2, 2}, {0, 2}, {2, 0}, tol, tol)); // crossing
-    EXPECT_TRUE(FloorPlanSegmentsIntersect({0, 0}, {2, 0}, {1, 0}, {1, 1}, tol, tol)); // T touch
-    EXPECT_TRUE(FloorPlanSegmentsIntersect({0, 0}, {2, 0}, {1, 0}, {3, 0}, tol, tol)); // overlap
+    EXPECT_TRUE(FloorPlanSegmentsIntersect({0, 0}, {2, 2}, {0, 2}, {2, 0}, tol, tol));  // crossing
+    EXPECT_TRUE(FloorPlanSegmentsIntersect({0, 0}, {2, 0}, {1, 0}, {1, 1}, tol, tol));  // T touch
+    EXPECT_TRUE(FloorPlanSegmentsIntersect({0, 0}, {2, 0}, {1, 0}, {3, 0}, tol, tol));  // overlap
     EXPECT_FALSE(
-        FloorPlanSegmentsIntersect({0, 0}, {2, 0}, {3, 0}, {4, 0}, tol, tol)); // collinear apart
+        FloorPlanSegmentsIntersect({0, 0}, {2, 0}, {3, 0}, {4, 0}, tol, tol));  // collinear apart
     EXPECT_FALSE(FloorPlanSegmentsIntersect({0, 0}, {2, 0}, {1, 0.1f}, {1, 1}, tol, tol));
     EXPECT_TRUE(IsFiniteSingle(FLT_MAX));
     EXPECT_TRUE(IsFiniteSingle(-FLT_MAX));

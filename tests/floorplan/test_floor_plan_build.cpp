@@ -53,8 +53,8 @@ protected:
     TFloorPlan* AddRectangle(const std::string& name, float w = 4, float d = 3)
     {
         TFloorPlan* plan = Plans.AddPlan(name);
-        plan->SetPoints({{-w / 2, -d / 2}, {w / 2, -d / 2}, {w / 2, d / 2}, {-w / 2, d / 2},
-                         {-w / 2, -d / 2}});
+        plan->SetPoints(
+            {{-w / 2, -d / 2}, {w / 2, -d / 2}, {w / 2, d / 2}, {-w / 2, d / 2}, {-w / 2, -d / 2}});
         return plan;
     }
 
@@ -360,7 +360,8 @@ TEST_F(FloorPlanBuildTest, PlanUpdateRebuildsEachBuildOnce)
     TSceneGroup* alone = Build(shared->Id());
     const std::vector<uint32_t> floorGroups = ChildIds(root);
     int added = 0;
-    Scene.AddChangeListener([&](TScene&, TSceneChangeKind kind, uint32_t) { added += kind == sckNodeAdded; });
+    Scene.AddChangeListener(
+        [&](TScene&, TSceneChangeKind kind, uint32_t) { added += kind == sckNodeAdded; });
 
     ASSERT_TRUE(shared->MovePoint(1, {3, -1.5f}));
     std::string message;
@@ -440,4 +441,4 @@ TEST(FloorPlanBuildHelpers, EffectivePlanTakesTheFloorsOwnSettings)
     EXPECT_EQ(MakeEffectivePlan(nullptr, plan, floor->Id())->Settings().Height, 3.0f);
 }
 
-} // namespace
+}  // namespace

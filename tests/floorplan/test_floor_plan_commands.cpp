@@ -153,8 +153,10 @@ TEST_F(FloorPlanCommandTest, ConstructionRefusesMissingDocumentOrSnapshots)
     const std::pair<std::function<void()>, const char*> cases[] = {
         {[] { TBuildFloorPlanCommand(nullptr, 1, 0, kNoId, kNoId); }, "Build requires a document"},
         {[] { TBuildBuildingCommand(nullptr, 1, 0); }, "Build requires a document"},
-        {[&] { TEditFloorPlanCommand(nullptr, 1, &plan, &plan); }, "Floor-plan edit requires a document"},
-        {[&] { TEditFloorPlanCommand(&Doc, 1, &plan, nullptr); }, "Floor-plan edit snapshots are missing"},
+        {[&] { TEditFloorPlanCommand(nullptr, 1, &plan, &plan); },
+         "Floor-plan edit requires a document"},
+        {[&] { TEditFloorPlanCommand(&Doc, 1, &plan, nullptr); },
+         "Floor-plan edit snapshots are missing"},
         {[&] { TEditFloorSettingsCommand(nullptr, 1, &floor, &floor); },
          "Floor settings edit requires a document"},
         {[&] { TEditFloorSettingsCommand(&Doc, 1, nullptr, &floor); },
@@ -324,8 +326,8 @@ TEST_F(FloorPlanCommandTest, FloorSettingsEditRebuildsOrFailsWithoutEnteringHist
         s.WallThickness = wall;
         after->SetOverrideSettings(true);
         after->SetSettings(s);
-        History.Execute(std::make_unique<TEditFloorSettingsCommand>(&Doc, ground->Id(), before.get(),
-                                                                    after.get()));
+        History.Execute(std::make_unique<TEditFloorSettingsCommand>(&Doc, ground->Id(),
+                                                                    before.get(), after.get()));
     };
 
     edit(4.5f, 0.2f);
@@ -369,4 +371,4 @@ TEST_F(FloorPlanCommandTest, EditOfAMissingSourceRaises)
     }
 }
 
-} // namespace
+}  // namespace

@@ -12,7 +12,7 @@ void SetSquare(TFloorPlan* plan)
     plan->SetPoints({{0, 0}, {4, 0}, {4, 3}, {0, 3}, {0, 0}});
 }
 
-} // namespace
+}  // namespace
 
 TEST(FloorPlanDocument, PlansTakeFreshIdsAndNumberedNames)
 {
@@ -21,7 +21,7 @@ TEST(FloorPlanDocument, PlansTakeFreshIdsAndNumberedNames)
     TFloorPlan* b = doc.AddPlan("Plan 4");
     TFloorPlan* c = doc.AddPlan("Hall");
     EXPECT_EQ(a->Name(), "Plan 1");
-    EXPECT_EQ(doc.AddPlan("")->Name(), "Plan 4"); // the count decides, even with a namesake
+    EXPECT_EQ(doc.AddPlan("")->Name(), "Plan 4");  // the count decides, even with a namesake
     EXPECT_NE(a->Id(), b->Id());
     EXPECT_EQ(doc.IndexOfPlan(c->Id()), 2);
     EXPECT_EQ(doc.FindPlan(b->Id()), b);
@@ -50,7 +50,7 @@ TEST(FloorPlanDocument, FloorsAndBuildings)
     EXPECT_EQ(doc.AddBuilding("")->Name(), "Building 2");
 
     TFloorDefinition* f1 = building->AddFloor(5, "");
-    TFloorDefinition* f0 = building->InsertFloor(-3, 6, ""); // clamped to 0
+    TFloorDefinition* f0 = building->InsertFloor(-3, 6, "");  // clamped to 0
     TFloorDefinition* f2 = building->InsertFloor(99, kNoId, "Roof");
     EXPECT_EQ(f1->Name(), "Floor 1");
     EXPECT_EQ(f0->Name(), "Floor 1");
@@ -61,7 +61,7 @@ TEST(FloorPlanDocument, FloorsAndBuildings)
 
     building->MoveFloor(0, 2);
     EXPECT_EQ(building->GetFloor(2), f0);
-    building->MoveFloor(0, 3); // out of range: nothing
+    building->MoveFloor(0, 3);  // out of range: nothing
     EXPECT_EQ(building->GetFloor(0), f1);
     EXPECT_EQ(doc.FindFloor(f2->Id()), f2);
     EXPECT_FALSE(building->DeleteFloor(3));
@@ -81,7 +81,7 @@ TEST(FloorPlanDocument, ExplicitIdsAreReservedAndClonesKeepTheSourceId)
     const auto copy = floor.Clone();
     EXPECT_EQ(copy->Id(), high);
     EXPECT_EQ(copy->Name(), "Kept");
-    EXPECT_EQ(TFloorDefinition(kNoId, "").Id() == kNoId, false); // none never becomes an id
+    EXPECT_EQ(TFloorDefinition(kNoId, "").Id() == kNoId, false);  // none never becomes an id
 
     TBuildingDefinition building(0, "B");
     building.AddFloor(1, "");
@@ -120,7 +120,7 @@ TEST(FloorPlanDocument, DeletePlanRefusesUsedPlansAndDropsItsBindings)
     doc.SetBinding(12, freeId, kNoId, kNoId, 0);
 
     EXPECT_TRUE(doc.IsPlanInUse(usedId));
-    EXPECT_FALSE(doc.DeletePlan(usedId)); // no binding needed to refuse
+    EXPECT_FALSE(doc.DeletePlan(usedId));  // no binding needed to refuse
     EXPECT_FALSE(doc.DeletePlan(kNoId));
     EXPECT_TRUE(doc.DeletePlan(freeId));
     EXPECT_EQ(doc.PlanCount(), 1);
@@ -252,7 +252,7 @@ TEST(FloorPlanHash, ChangesWithTheSourceOnly)
     building->ClearFloors();
     TFloorDefinition* orphan = building->AddFloor(planId, "");
     const uint64_t withPlan = doc.FloorSourceHash(orphan->Id());
-    building->ClearFloors(); // the plan is now unused and can go
+    building->ClearFloors();  // the plan is now unused and can go
     ASSERT_TRUE(doc.DeletePlan(planId));
     TFloorDefinition* again = building->AddFloor(planId, "");
     EXPECT_NE(doc.FloorSourceHash(again->Id()), withPlan);
@@ -285,7 +285,7 @@ TEST(FloorPlanHash, StalenessOfTheThreeKinds)
     doc.SetBinding(1, plan->Id(), kNoId, kNoId, static_cast<uint64_t>(plan->Revision()));
     EXPECT_FALSE(doc.IsBindingStale(planBinding));
     building->DeleteFloor(0);
-    EXPECT_TRUE(doc.IsBindingStale(floorBinding)); // its floor is gone
+    EXPECT_TRUE(doc.IsBindingStale(floorBinding));  // its floor is gone
 }
 
 TEST(FloorPlanSplit, SharedPlanGetsOneCopyPerFloor)
@@ -337,8 +337,8 @@ TEST(FloorPlanSplit, CurrentBindingsStayCurrentAndStaleOnesStale)
     EXPECT_EQ(current->PlanId, f1->PlanId());
     EXPECT_FALSE(doc.IsBindingStale(current));
     EXPECT_FALSE(doc.IsBindingStale(whole));
-    EXPECT_EQ(stale->PlanId, f2->PlanId()); // follows its floor ...
-    EXPECT_TRUE(doc.IsBindingStale(stale)); // ... but its output is still out of date
+    EXPECT_EQ(stale->PlanId, f2->PlanId());  // follows its floor ...
+    EXPECT_TRUE(doc.IsBindingStale(stale));  // ... but its output is still out of date
     EXPECT_EQ(planOnly->PlanId, shared->Id());
     EXPECT_FALSE(doc.IsBindingStale(planOnly));
 }

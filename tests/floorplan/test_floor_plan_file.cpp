@@ -106,7 +106,7 @@ std::string ReadError(const std::string& text)
     return "(no error)";
 }
 
-} // namespace
+}  // namespace
 
 TEST(FloorPlanFile, ReadsTheSectionAndWritesItBackLineForLine)
 {
@@ -117,7 +117,7 @@ TEST(FloorPlanFile, ReadsTheSectionAndWritesItBackLineForLine)
     ASSERT_EQ(doc.PlanCount(), 1);
     const TFloorPlan* plan = doc.GetPlan(0);
     EXPECT_EQ(plan->Name(), "Plan 1");
-    EXPECT_EQ(plan->Revision(), 1); // the stored revision wins over the loading bumps
+    EXPECT_EQ(plan->Revision(), 1);  // the stored revision wins over the loading bumps
     EXPECT_TRUE(plan->IsClosed());
     EXPECT_EQ(plan->PointCount(), 4);
     EXPECT_EQ(plan->GetPoint(0).Z, -1.5f);
@@ -159,7 +159,7 @@ TEST(FloorPlanFile, BindingsStayCurrentOrStaleAcrossSaveAndLoad)
     doc.SetBinding(103, plan->Id(), upper->Id(), building->Id(),
                    doc.FloorSourceHash(upper->Id()) + 1);
     doc.SetBinding(104, plan->Id(), kNoId, kNoId, static_cast<uint64_t>(plan->Revision()));
-    plan->SetRevision(-5); // negative revisions travel as their unsigned pattern
+    plan->SetRevision(-5);  // negative revisions travel as their unsigned pattern
     doc.SetBinding(105, plan->Id(), kNoId, kNoId, static_cast<uint64_t>(plan->Revision()));
 
     std::vector<bool> stale;
@@ -214,9 +214,9 @@ TEST(FloorPlanFile, TolerantReadings)
     std::string odd = Replace(kSection, "NAME Plan 1", "NAMEXSecond");
     odd = Replace(odd, "NAME Floor 1", "NAME ");
     odd = Replace(odd, "POINT 2 -1.5", "POINT abc -1.5");
-    odd = Replace(odd, "ID 2\n", "ID -1\n"); // floor: a fresh id
+    odd = Replace(odd, "ID 2\n", "ID -1\n");  // floor: a fresh id
     odd = Replace(odd, "ROOT 12\nPLAN 4294967295\nFLOOR 4294967295",
-                  "ROOT 12\nPLAN 4294967295\nFLOOR 8589934591"); // low 32 bits: none
+                  "ROOT 12\nPLAN 4294967295\nFLOOR 8589934591");  // low 32 bits: none
     TFloorPlanDocument tolerant;
     TStringLineSource oddSource = Body(odd);
     LoadFloorPlanSection(tolerant, oddSource);
@@ -230,7 +230,7 @@ TEST(FloorPlanFile, TolerantReadings)
     TStringLineSource planSource =
         Body(Replace(kSection, "ID 1\nNAME Plan 1", "ID -1\nNAME Plan 1"));
     LoadFloorPlanSection(plans, planSource);
-    EXPECT_EQ(plans.GetPlan(0)->Id(), 0u); // a plan keeps id 0
+    EXPECT_EQ(plans.GetPlan(0)->Id(), 0u);  // a plan keeps id 0
 }
 
 TEST(FloorPlanFile, ReaderErrors)
@@ -324,7 +324,7 @@ TEST(FloorPlanFile, LineRoutines)
     EXPECT_TRUE(ParseFloorSettingsLine("SETTINGS  \"2.5\"   0.3 0.1 1 0 0   ", s));
     EXPECT_EQ(s, (TFloorSettings{2.5f, 0.3f, 0.1f, rtFlat, 0, 0}));
     EXPECT_FALSE(
-        ParseFloorSettingsLine("SETTINGS 3 0.2 0.2 1.5 1 0.2", s)); // roof type not an integer
+        ParseFloorSettingsLine("SETTINGS 3 0.2 0.2 1.5 1 0.2", s));  // roof type not an integer
     EXPECT_FALSE(ParseFloorSettingsLine("SETTINGS 3 0.2 0.2 0 1 0.2 7", s));
     EXPECT_FALSE(ParseFloorSettingsLine("SETTINGS 3,5 0.2 0.2 0 1 0.2", s));
     EXPECT_FALSE(ParseFloorSettingsLine("SETTING 3 0.2 0.2 0 1 0.2", s));

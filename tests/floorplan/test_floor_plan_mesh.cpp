@@ -60,7 +60,7 @@ float MaxY(const TMeshData& m)
     return y;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FloorPlanMesh, SlabOfARectangle)
 {
@@ -72,7 +72,7 @@ TEST(FloorPlanMesh, SlabOfARectangle)
     EXPECT_EQ(mesh.Vertices.size(), 24u);
     EXPECT_EQ(CountFaces(mesh, 3), 4);
     EXPECT_EQ(CountFaces(mesh, 4), 4);
-    EXPECT_EQ(mesh.Edges.size(), 26u); // two capped quads of 5 edges, four side quads of 4
+    EXPECT_EQ(mesh.Edges.size(), 26u);  // two capped quads of 5 edges, four side quads of 4
     EXPECT_EQ(MinY(mesh), 0);
     EXPECT_EQ(MaxY(mesh), 0.2f);
     ExpectColour(mesh, 0.72f);
@@ -124,13 +124,13 @@ TEST(FloorPlanMesh, WallsStandOnTheSlab)
         }
         EXPECT_EQ(outer[0].UV.V, 1);
         EXPECT_EQ(outer[3].UV.V, 0);
-        EXPECT_EQ(inner[0].UV.U, outer[0].UV.U); // the perimeter u is reused inside
+        EXPECT_EQ(inner[0].UV.U, outer[0].UV.U);  // the perimeter u is reused inside
         EXPECT_EQ(inner[3].UV.U, outer[1].UV.U);
     }
     // The perimeter coordinate runs once around: 0 at the first edge, exactly 1 at the last.
     EXPECT_EQ(mesh.Vertices[0].UV.U, 0);
     EXPECT_EQ(mesh.Vertices[16 * 3 + 1].UV.U, 1);
-    EXPECT_NEAR(mesh.Vertices[1].UV.U, 4.0f / 14, 1e-6); // the ring starts with a long side
+    EXPECT_NEAR(mesh.Vertices[1].UV.U, 4.0f / 14, 1e-6);  // the ring starts with a long side
 }
 
 TEST(FloorPlanMesh, Roofs)
@@ -166,11 +166,11 @@ TEST(FloorPlanMesh, Roofs)
     ExpectOutwardWinding(mesh);
     for (int k = 0; k < 4; ++k) {
         const TMeshVertex* q = &mesh.Vertices[4 * k];
-        EXPECT_GT(q[0].Normal.Y, 0); // up and out
+        EXPECT_GT(q[0].Normal.Y, 0);  // up and out
         EXPECT_GT(q[0].Position.X * q[0].Normal.X + q[0].Position.Z * q[0].Normal.Z, 0);
         EXPECT_EQ(q[2].Position.Y, 4.0f);
         EXPECT_NEAR(std::fabs(q[2].Position.X), 1.8f, 1e-6);
-        EXPECT_EQ(q[0].UV.V, 0); // v follows the end of the edge, not the height
+        EXPECT_EQ(q[0].UV.V, 0);  // v follows the end of the edge, not the height
         EXPECT_EQ(q[1].UV.V, 1);
         EXPECT_EQ(q[2].UV.V, 1);
     }
@@ -224,7 +224,7 @@ TEST(FloorPlanMesh, StraightPointGivesSlabAndFlatRoofButNoWalls)
     TFloorSettings settings = DefaultFloorSettings();
     settings.RoofType = rtFlat;
     TFloorPlan plan(1, "P");
-    plan.SetPoints({{0, 0}, {0, 4}, {2, 4}, {4, 4}, {4, 0}, {0, 0}}); // clockwise already
+    plan.SetPoints({{0, 0}, {0, 4}, {2, 4}, {4, 4}, {4, 0}, {0, 0}});  // clockwise already
     plan.SetSettings(settings);
     TMeshData mesh;
     std::string message;
@@ -266,6 +266,6 @@ TEST(FloorPlanMesh, PerimeterAndPlanarHelpers)
     EXPECT_EQ(total, 14);
     CumulativePerimeter({{1, 1}, {1, 1}, {1, 1}}, cum, total);
     EXPECT_EQ(total, 1);
-    const TVec2 uv = PlanarUV({1, 5}, 0, 2, 5, 5); // flat in Z: extent counts as 1
+    const TVec2 uv = PlanarUV({1, 5}, 0, 2, 5, 5);  // flat in Z: extent counts as 1
     EXPECT_EQ(uv, (TVec2{0.5f, 0}));
 }

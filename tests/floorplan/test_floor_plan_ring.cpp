@@ -28,7 +28,7 @@ TFloorPlan PlanOf(TFloorPlanPointArray points)
     return plan;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FloorPlanRing, PreparedRingsAreClockwise)
 {
@@ -39,12 +39,12 @@ TEST(FloorPlanRing, PreparedRingsAreClockwise)
     EXPECT_EQ(message, "");
     ASSERT_EQ(ring.size(), 4u);
     EXPECT_LT(RingDoubleArea(ring), 0);
-    for (int i = 0; i < 4; ++i) // the plan's order reversed
+    for (int i = 0; i < 4; ++i)  // the plan's order reversed
         EXPECT_TRUE(FloorPlanPointsEqual(ring[i], kRect[i])) << i;
 
     const TFloorPlan cw = PlanOf(kRect);
     ASSERT_TRUE(GetFloorPlanRing(&cw, ring, message));
-    EXPECT_TRUE(FloorPlanPointsEqual(ring[0], kRect[0])); // unchanged
+    EXPECT_TRUE(FloorPlanPointsEqual(ring[0], kRect[0]));  // unchanged
     EXPECT_TRUE(FloorPlanPointsEqual(ring[1], kRect[1]));
 
     EXPECT_FALSE(GetFloorPlanRing(nullptr, ring, message));
@@ -67,16 +67,16 @@ TEST(FloorPlanRing, DegenerateCleanupKeepsStraightPoints)
 
     TFloorPlanPointArray tiny = {{0, 0}, {0, 0}, {0, 0}, {0, 0}};
     RemoveDegenerateRingPoints(tiny);
-    EXPECT_EQ(tiny.size(), 3u); // never below three
+    EXPECT_EQ(tiny.size(), 3u);  // never below three
 }
 
 TEST(FloorPlanRing, PointInRingCountsTheBoundary)
 {
     const long double tol = 1e-7L;
     EXPECT_TRUE(PointInRing({1, 3}, kL, tol, tol));
-    EXPECT_FALSE(PointInRing({3, 3}, kL, tol, tol)); // in the notch
-    EXPECT_TRUE(PointInRing({1, 2}, kL, tol, tol));  // on the reflex edge
-    EXPECT_TRUE(PointInRing({4, 0}, kL, tol, tol));  // a corner
+    EXPECT_FALSE(PointInRing({3, 3}, kL, tol, tol));  // in the notch
+    EXPECT_TRUE(PointInRing({1, 2}, kL, tol, tol));   // on the reflex edge
+    EXPECT_TRUE(PointInRing({4, 0}, kL, tol, tol));   // a corner
     EXPECT_FALSE(PointInRing({-0.5f, 0.5f}, kL, tol, tol));
     EXPECT_FALSE(PointInRing({0, 0}, {{0, 0}, {1, 1}}, tol, tol));
     EXPECT_TRUE(IsSimpleRing(kU));
@@ -183,7 +183,7 @@ void ExpectSoundTriangulation(const TFloorPlanPointArray& ring, const TIntegerAr
     EXPECT_NEAR(static_cast<double>(sum), static_cast<double>(area), 1e-9);
 }
 
-} // namespace
+}  // namespace
 
 TEST(FloorPlanTriangulation, ConvexLAndUShapes)
 {
@@ -191,7 +191,7 @@ TEST(FloorPlanTriangulation, ConvexLAndUShapes)
     std::string message = "stale";
     ASSERT_TRUE(TriangulateFloorPlanRing(kRect, triangles, message));
     EXPECT_EQ(message, "");
-    EXPECT_EQ(triangles, (TIntegerArray{3, 0, 1, 1, 2, 3})); // first ear in scan order
+    EXPECT_EQ(triangles, (TIntegerArray{3, 0, 1, 1, 2, 3}));  // first ear in scan order
     ExpectSoundTriangulation(kRect, triangles);
 
     ASSERT_TRUE(TriangulateFloorPlanRing(kL, triangles, message));
@@ -201,8 +201,8 @@ TEST(FloorPlanTriangulation, ConvexLAndUShapes)
 
     ASSERT_TRUE(TriangulateFloorPlanRing(kU, triangles, message));
     ExpectSoundTriangulation(kU, triangles);
-    EXPECT_NE(triangles[1], 3); // a reflex corner only becomes an ear once its
-    EXPECT_NE(triangles[1], 4); // neighbours are clipped
+    EXPECT_NE(triangles[1], 3);  // a reflex corner only becomes an ear once its
+    EXPECT_NE(triangles[1], 4);  // neighbours are clipped
 
     // Counter-clockwise input keeps its own winding.
     const TFloorPlanPointArray ccw = Reversed(kU);

@@ -44,7 +44,8 @@ public:
 inline void WriteBytes(const std::string& FileName, const TBytes& Bytes)
 {
     std::ofstream out(FileName, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+    out.write(reinterpret_cast<const char*>(Bytes.data()),
+              static_cast<std::streamsize>(Bytes.size()));
 }
 
 inline TBytes ReadBytes(const std::string& FileName)
@@ -59,7 +60,9 @@ inline TRgbaImage PatternImage(std::int32_t W, std::int32_t H, bool Alpha)
     TRgbaImage image(W, H);
     for (std::int32_t y = 0; y < H; ++y)
         for (std::int32_t x = 0; x < W; ++x)
-            image.SetPixel(x, y, MakeRgbaPixel(x * 37 + y, y * 53 + 7, (x ^ y) * 11, Alpha ? (x * 29 + y * 3) & 0xFF : 255));
+            image.SetPixel(x, y,
+                           MakeRgbaPixel(x * 37 + y, y * 53 + 7, (x ^ y) * 11,
+                                         Alpha ? (x * 29 + y * 3) & 0xFF : 255));
     return image;
 }
 
@@ -80,8 +83,9 @@ inline void PngToVector(png_structp Png, png_bytep Data, std::size_t Length)
 
 // Encodes raw rows (already in the PNG's own sample layout) with libpng.
 inline TBytes EncodePngRaw(std::uint32_t W, std::uint32_t H, int BitDepth, int ColorType,
-                           const std::vector<TBytes>& Rows, const std::vector<png_color>& Palette = {},
-                           const TBytes& Trns = {}, bool Interlaced = false)
+                           const std::vector<TBytes>& Rows,
+                           const std::vector<png_color>& Palette = {}, const TBytes& Trns = {},
+                           bool Interlaced = false)
 {
     TBytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -92,7 +96,8 @@ inline TBytes EncodePngRaw(std::uint32_t W, std::uint32_t H, int BitDepth, int C
         return {};
     }
     png_set_write_fn(png, &out, PngToVector, nullptr);
-    png_set_IHDR(png, info, W, H, BitDepth, ColorType, Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, W, H, BitDepth, ColorType,
+                 Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!Palette.empty())
         png_set_PLTE(png, info, Palette.data(), static_cast<int>(Palette.size()));
@@ -124,7 +129,8 @@ inline TBytes PngHeaderOnly(std::uint32_t Width, std::uint32_t Height)
 
 // Encodes R, G, B bytes (one grey byte per pixel with Grey, four CMYK bytes with Cmyk)
 // with libjpeg at high quality. CMYK is written with an Adobe marker, as stored.
-inline TBytes EncodeJpeg(std::uint32_t W, std::uint32_t H, bool Grey, const TBytes& Samples, bool Cmyk = false)
+inline TBytes EncodeJpeg(std::uint32_t W, std::uint32_t H, bool Grey, const TBytes& Samples,
+                         bool Cmyk = false)
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr jerr{};

@@ -11,14 +11,16 @@ using namespace RipperTest;
 namespace {
 
 const std::string DecodeFailedPrefix = "The image could not be decoded: ";
-const std::string TooLargeMessage = "The image is too large. The maximum supported decoded size is 256 MB.";
+const std::string TooLargeMessage =
+    "The image is too large. The maximum supported decoded size is 256 MB.";
 
 class ImageFiles : public ::testing::Test {
 protected:
     TScratchDir Dir;
 
     // Loads a file written from Bytes; Message receives the loader's text.
-    std::unique_ptr<TRgbaImage> LoadBytes(const std::string& Name, const TBytes& Bytes, std::string& Message)
+    std::unique_ptr<TRgbaImage> LoadBytes(const std::string& Name, const TBytes& Bytes,
+                                          std::string& Message)
     {
         WriteBytes(Dir.File(Name), Bytes);
         return LoadRgbaImageFromFile(Dir.File(Name), Message);
@@ -83,7 +85,6 @@ TEST_F(ImageFiles, SaveFailuresReportAndLeaveNoFile)
     const std::string missingFolder = Dir.File("no/such/folder/out.png");
     EXPECT_FALSE(TRgbaImage::SaveToPngFile(&image, missingFolder, message));
     EXPECT_TRUE(message.starts_with("The file could not be created: ")) << message;
-
 }
 
 TEST_F(ImageFiles, SixteenBitPngKeepsHighByte)
@@ -99,7 +100,8 @@ TEST_F(ImageFiles, PngColourTypesExpandToRgba)
 {
     // Two-bit palette with a transparency entry for index 0.
     const std::vector<png_color> palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-    auto indexed = LoadOk("pal.png", EncodePngRaw(3, 1, 2, PNG_COLOR_TYPE_PALETTE, {{0b00011000}}, palette, {0x80}));
+    auto indexed = LoadOk(
+        "pal.png", EncodePngRaw(3, 1, 2, PNG_COLOR_TYPE_PALETTE, {{0b00011000}}, palette, {0x80}));
     ASSERT_TRUE(indexed);
     EXPECT_EQ(indexed->GetPixel(0, 0), MakeRgbaPixel(255, 0, 0, 0x80));
     EXPECT_EQ(indexed->GetPixel(1, 0), MakeRgbaPixel(0, 255, 0, 255));
@@ -118,10 +120,12 @@ TEST_F(ImageFiles, PngColourTypesExpandToRgba)
     for (int y = 0; y < 9; ++y) {
         TBytes r;
         for (int x = 0; x < 9; ++x)
-            r.insert(r.end(), {static_cast<std::uint8_t>(x * 20), static_cast<std::uint8_t>(y * 20), 7});
+            r.insert(r.end(),
+                     {static_cast<std::uint8_t>(x * 20), static_cast<std::uint8_t>(y * 20), 7});
         rows.push_back(r);
     }
-    auto interlaced = LoadOk("adam7.png", EncodePngRaw(9, 9, 8, PNG_COLOR_TYPE_RGB, rows, {}, {}, true));
+    auto interlaced =
+        LoadOk("adam7.png", EncodePngRaw(9, 9, 8, PNG_COLOR_TYPE_RGB, rows, {}, {}, true));
     ASSERT_TRUE(interlaced);
     EXPECT_EQ(interlaced->GetPixel(8, 5), MakeRgbaPixel(160, 100, 7, 255));
     EXPECT_EQ(interlaced->GetPixel(3, 7), MakeRgbaPixel(60, 140, 7, 255));
@@ -161,16 +165,16 @@ TEST_F(ImageFiles, JpegDecodesOpaqueWithUppercaseExtension)
 
 TEST_F(ImageFiles, BmpLayoutsDecode)
 {
-    {   // 24 bits, bottom-up, rows padded to four bytes.
+    {  // 24 bits, bottom-up, rows padded to four bytes.
         TBmpSpec s{.Width = 3, .Height = 2};
-        s.Pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0,           // bottom row
+        s.Pixels = {1,  2,  3,  4,  5,  6,  7,  8,  9,  0, 0, 0,   // bottom row
                     10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0};  // top row
         auto image = LoadOk("b24.bmp", MakeBmp(s));
         ASSERT_TRUE(image);
         EXPECT_EQ(image->GetPixel(0, 1), MakeRgbaPixel(3, 2, 1, 255));
         EXPECT_EQ(image->GetPixel(2, 0), MakeRgbaPixel(18, 17, 16, 255));
     }
-    {   // 32 bits without bit fields, top-down: the fourth byte is not alpha.
+    {  // 32 bits without bit fields, top-down: the fourth byte is not alpha.
         TBmpSpec s{.Width = 1, .Height = -2, .BitCount = 32};
         s.Pixels = {1, 2, 3, 0, 4, 5, 6, 0};
         auto image = LoadOk("b32.bmp", MakeBmp(s));
@@ -178,7 +182,7 @@ TEST_F(ImageFiles, BmpLayoutsDecode)
         EXPECT_EQ(image->GetPixel(0, 0), MakeRgbaPixel(3, 2, 1, 255));
         EXPECT_EQ(image->GetPixel(0, 1), MakeRgbaPixel(6, 5, 4, 255));
     }
-    {   // 8-bit palette of two colours.
+    {  // 8-bit palette of two colours.
         TBmpSpec s{.Width = 2, .Height = 1, .BitCount = 8, .ColorsUsed = 2};
         s.Extra = {30, 20, 10, 0, 60, 50, 40, 0};
         s.Pixels = {1, 0, 0, 0};
@@ -187,7 +191,7 @@ TEST_F(ImageFiles, BmpLayoutsDecode)
         EXPECT_EQ(image->GetPixel(0, 0), MakeRgbaPixel(40, 50, 60, 255));
         EXPECT_EQ(image->GetPixel(1, 0), MakeRgbaPixel(10, 20, 30, 255));
     }
-    {   // 1 bit, nine pixels: the ninth sits in the second byte.
+    {  // 1 bit, nine pixels: the ninth sits in the second byte.
         TBmpSpec s{.Width = 9, .Height = 1, .BitCount = 1};
         s.Extra = {0, 0, 0, 0, 255, 255, 255, 0};
         s.Pixels = {0b10000000, 0b10000000, 0, 0};
@@ -197,7 +201,7 @@ TEST_F(ImageFiles, BmpLayoutsDecode)
         EXPECT_EQ(image->GetPixel(1, 0), MakeRgbaPixel(0, 0, 0, 255));
         EXPECT_EQ(image->GetPixel(8, 0), MakeRgbaPixel(255, 255, 255, 255));
     }
-    {   // 16 bits, 5-5-5.
+    {  // 16 bits, 5-5-5.
         TBmpSpec s{.Width = 2, .Height = 1, .BitCount = 16};
         s.Pixels = {0x00, 0x7C, 0x1F, 0x00};
         auto image = LoadOk("b16.bmp", MakeBmp(s));
@@ -205,7 +209,7 @@ TEST_F(ImageFiles, BmpLayoutsDecode)
         EXPECT_EQ(image->GetPixel(0, 0), MakeRgbaPixel(255, 0, 0, 255));
         EXPECT_EQ(image->GetPixel(1, 0), MakeRgbaPixel(0, 0, 255, 255));
     }
-    {   // 32 bits with an alpha mask in a V4 header.
+    {  // 32 bits with an alpha mask in a V4 header.
         TBmpSpec s{.Width = 1, .Height = 1, .BitCount = 32, .Compression = 3, .HeaderSize = 108};
         s.Pixels = {0x33, 0x22, 0x11, 0x44};
         TBytes file = MakeBmp(s);
@@ -303,11 +307,14 @@ TEST_F(ImageFiles, TruncatedAndCorruptFilesAreRefused)
         {"half.bmp", half(bmp), "The BMP file is truncated."},
         {"tiny.bmp", {'B', 'M', 0, 0}, "The BMP file is truncated."},
         {"noise.png", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "The file is not a PNG image."},
-        {"noise.bmp", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, "The file is not a BMP image."},
+        {"noise.bmp",
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+         "The file is not a BMP image."},
         {"noise.jpg", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, ""},
         {"empty.png", {}, "The file is not a PNG image."},
         {"crc.png", badCrc, ""},
-        {"photo.bmp", png, "The file is not a BMP image."},  // wrong extension: decoded by extension
+        {"photo.bmp", png,
+         "The file is not a BMP image."},  // wrong extension: decoded by extension
     };
     for (const TCase& c : cases) {
         EXPECT_FALSE(LoadBytes(c.Name, c.Bytes, message)) << c.Name;

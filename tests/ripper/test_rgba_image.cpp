@@ -49,7 +49,8 @@ TEST(RgbaImage, SetSizeChecksDimensions)
     ExpectThrowWithMessage<EArgumentOutOfRangeException>([&] { image.SetSize(5, -1); },
                                                          "Image dimensions cannot be negative.");
     // 23171 * 23171 is just above $1FFFFFFF pixels; checked before any allocation.
-    ExpectThrowWithMessage<EOutOfMemory>([&] { image.SetSize(23171, 23171); }, "Image dimensions are too large.");
+    ExpectThrowWithMessage<EOutOfMemory>([&] { image.SetSize(23171, 23171); },
+                                         "Image dimensions are too large.");
     ExpectThrowWithMessage<EOutOfMemory>([&] { image.SetSize(0x7FFFFFFF, 0x7FFFFFFF); },
                                          "Image dimensions are too large.");
     // A refused size leaves the image as it was.
@@ -77,10 +78,10 @@ TEST(RgbaImage, PixelAccessIsChecked)
     EXPECT_EQ(image.Pixels()[2 + 1 * 3], 42u);
     const std::pair<int, int> outside[] = {{-1, 0}, {0, -1}, {3, 0}, {0, 2}};
     for (auto [x, y] : outside) {
-        ExpectThrowWithMessage<EArgumentOutOfRangeException>([&] { image.GetPixel(x, y); },
-                                                             "Image pixel coordinate is out of range.");
-        ExpectThrowWithMessage<EArgumentOutOfRangeException>([&] { image.SetPixel(x, y, 1); },
-                                                             "Image pixel coordinate is out of range.");
+        ExpectThrowWithMessage<EArgumentOutOfRangeException>(
+            [&] { image.GetPixel(x, y); }, "Image pixel coordinate is out of range.");
+        ExpectThrowWithMessage<EArgumentOutOfRangeException>(
+            [&] { image.SetPixel(x, y, 1); }, "Image pixel coordinate is out of range.");
     }
 }
 
@@ -98,8 +99,8 @@ TEST(RgbaImage, CloneIsIndependent)
 TEST(RgbaImage, SupportedExtensionsIgnoreCase)
 {
     const std::pair<const char*, bool> cases[] = {
-        {"photo.png", true},   {"photo.JPG", true},       {"a/b.Jpeg", true},    {"x.bmp", true},
-        {"photo.gif", false},  {"photo", false},          {"png", false},        {"dir.png/file", false},
+        {"photo.png", true},      {"photo.JPG", true},  {"a/b.Jpeg", true}, {"x.bmp", true},
+        {"photo.gif", false},     {"photo", false},     {"png", false},     {"dir.png/file", false},
         {"photo.png.tmp", false}, {"photo.jpe", false},
     };
     for (auto [name, expected] : cases)

@@ -18,7 +18,8 @@ protected:
         const TRgbaImage image = PatternImage(W, H, false);
         std::string message;
         ASSERT_TRUE(TRgbaImage::SaveToPngFile(&image, Dir.File("photo.png"), message)) << message;
-        ASSERT_TRUE(Controller.Session().LoadSourceImage(Dir.File("photo.png"), message)) << message;
+        ASSERT_TRUE(Controller.Session().LoadSourceImage(Dir.File("photo.png"), message))
+            << message;
     }
 
     // A 100 x 100 photograph shown at actual pixels in a 100 x 100 view, so screen and
@@ -131,11 +132,11 @@ TEST_F(RipperController, HitTestOrder)
         std::int32_t Index;
     };
     const TCase cases[] = {
-        {16, 16, TRipperHitKind::Corner, 0},   // 8.5 pixels from corner 0
-        {95, 95, TRipperHitKind::Corner, 2},   // outside the quad, still the corner
-        {17, 17, TRipperHitKind::Edge, 0},     // 9.9 from the corner, 7 from edge 0
+        {16, 16, TRipperHitKind::Corner, 0},  // 8.5 pixels from corner 0
+        {95, 95, TRipperHitKind::Corner, 2},  // outside the quad, still the corner
+        {17, 17, TRipperHitKind::Edge, 0},    // 9.9 from the corner, 7 from edge 0
         {50, 17, TRipperHitKind::Edge, 0},
-        {50, 3, TRipperHitKind::Edge, 0},      // outside the quad
+        {50, 3, TRipperHitKind::Edge, 0},  // outside the quad
         {96, 50, TRipperHitKind::Edge, 1},
         {50, 19, TRipperHitKind::Inside, -1},  // 9 from the edge
         {50, 50, TRipperHitKind::Inside, -1},
@@ -143,7 +144,8 @@ TEST_F(RipperController, HitTestOrder)
         {99, 50, TRipperHitKind::None, -1},
     };
     for (const TCase& c : cases) {
-        EXPECT_EQ(Controller.HitTest(c.X, c.Y, hit), c.Kind != TRipperHitKind::None) << c.X << ", " << c.Y;
+        EXPECT_EQ(Controller.HitTest(c.X, c.Y, hit), c.Kind != TRipperHitKind::None)
+            << c.X << ", " << c.Y;
         EXPECT_EQ(hit.Kind, c.Kind) << c.X << ", " << c.Y;
         EXPECT_EQ(hit.Index, c.Index) << c.X << ", " << c.Y;
     }

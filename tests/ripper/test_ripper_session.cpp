@@ -34,9 +34,11 @@ protected:
     }
 };
 
-TRipperQuad Quad(double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3)
+TRipperQuad Quad(double x0, double y0, double x1, double y1, double x2, double y2, double x3,
+                 double y3)
 {
-    return {MakeRipperPoint(x0, y0), MakeRipperPoint(x1, y1), MakeRipperPoint(x2, y2), MakeRipperPoint(x3, y3)};
+    return {MakeRipperPoint(x0, y0), MakeRipperPoint(x1, y1), MakeRipperPoint(x2, y2),
+            MakeRipperPoint(x3, y3)};
 }
 
 TEST_F(RipperSession, StartsEmpty)

@@ -7,9 +7,11 @@
 
 namespace {
 
-TRipperQuad Quad(double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3)
+TRipperQuad Quad(double x0, double y0, double x1, double y1, double x2, double y2, double x3,
+                 double y3)
 {
-    return {MakeRipperPoint(x0, y0), MakeRipperPoint(x1, y1), MakeRipperPoint(x2, y2), MakeRipperPoint(x3, y3)};
+    return {MakeRipperPoint(x0, y0), MakeRipperPoint(x1, y1), MakeRipperPoint(x2, y2),
+            MakeRipperPoint(x3, y3)};
 }
 
 TEST(RipperQuadValidation, MessagesInCheckOrder)
@@ -27,17 +29,24 @@ TEST(RipperQuadValidation, MessagesInCheckOrder)
         {"anticlockwise", Quad(0, 8, 9, 9, 8, 2, 1, 1), 10, 10, ""},
         {"whole image", Quad(0, 0, 9, 0, 9, 9, 0, 9), 10, 10, ""},
         {"just inside by 1e-10", Quad(0, 0, 9 + 1e-10, 0, 9, 9, 0, 9), 10, 10, ""},
-        {"no width", Quad(0, 0, 1, 0, 1, 1, 0, 1), 0, 10, "The source image has no usable dimensions."},
+        {"no width", Quad(0, 0, 1, 0, 1, 1, 0, 1), 0, 10,
+         "The source image has no usable dimensions."},
         {"NaN", Quad(0, 0, nan, 0, 9, 9, 0, 9), 10, 10, "Selection contains a non-finite point."},
-        {"infinity", Quad(0, 0, 9, 0, 9, inf, 0, 9), 10, 10, "Selection contains a non-finite point."},
-        {"outside by 1e-8", Quad(-1e-8, 0, 9, 0, 9, 9, 0, 9), 10, 10, "Selection extends outside the source image."},
-        {"below the image", Quad(0, 0, 9, 0, 9, 10, 0, 9), 10, 10, "Selection extends outside the source image."},
-        {"neighbours coincide", Quad(0, 0, 0, 0, 9, 9, 0, 9), 10, 10, "Selection contains duplicate points."},
-        {"last meets first", Quad(0, 0, 9, 0, 9, 9, 0, 0), 10, 10, "Selection contains duplicate points."},
+        {"infinity", Quad(0, 0, 9, 0, 9, inf, 0, 9), 10, 10,
+         "Selection contains a non-finite point."},
+        {"outside by 1e-8", Quad(-1e-8, 0, 9, 0, 9, 9, 0, 9), 10, 10,
+         "Selection extends outside the source image."},
+        {"below the image", Quad(0, 0, 9, 0, 9, 10, 0, 9), 10, 10,
+         "Selection extends outside the source image."},
+        {"neighbours coincide", Quad(0, 0, 0, 0, 9, 9, 0, 9), 10, 10,
+         "Selection contains duplicate points."},
+        {"last meets first", Quad(0, 0, 9, 0, 9, 9, 0, 0), 10, 10,
+         "Selection contains duplicate points."},
         {"0.4 square pixels", Quad(0, 0, 0.4, 0, 0.4, 1, 0, 1), 10, 10, "Selection is too small."},
         // Points 0 and 1 exchanged on an uneven quad; a symmetric one has area 0.
         {"bow-tie", Quad(8, 1, 1, 1, 9, 9, 0, 6), 10, 10, "Selection is crossed."},
-        {"three collinear", Quad(0, 0, 4, 0, 8, 0, 4, 6), 10, 10, "Selection is not a usable convex quadrilateral."},
+        {"three collinear", Quad(0, 0, 4, 0, 8, 0, 4, 6), 10, 10,
+         "Selection is not a usable convex quadrilateral."},
         {"dart", Quad(0, 0, 8, 0, 2, 2, 0, 8), 10, 10, "Selection is not a convex quadrilateral."},
     };
     for (const TCase& c : cases) {
@@ -63,7 +72,8 @@ TEST(RipperQuadValidation, GeometryPieces)
     // Touching at an end counts; collinear but apart does not.
     EXPECT_TRUE(SegmentsIntersect(a, b, MakeRipperPoint(4, 0), MakeRipperPoint(5, 5)));
     EXPECT_FALSE(SegmentsIntersect(a, b, MakeRipperPoint(5, 0), MakeRipperPoint(9, 0)));
-    EXPECT_TRUE(SegmentsIntersect(a, MakeRipperPoint(4, 4), MakeRipperPoint(0, 4), MakeRipperPoint(4, 0)));
+    EXPECT_TRUE(
+        SegmentsIntersect(a, MakeRipperPoint(4, 4), MakeRipperPoint(0, 4), MakeRipperPoint(4, 0)));
 }
 
 // The trapezoid (1,0) (3,0) (4,2) (0,2) seen from an output square of N = 3 is solved
@@ -202,8 +212,9 @@ TEST(RipperTransforms, QuarterTurnsAndFlipsOfTwoByThree)
     const R clockwise = {{2, 1, 0}, {12, 11, 10}};
     const R half = {{12, 2}, {11, 1}, {10, 0}};
     const R anticlockwise = {{10, 11, 12}, {0, 1, 2}};
-    const std::pair<int, R> turns[] = {{1, clockwise}, {2, half},        {3, anticlockwise}, {-1, anticlockwise},
-                                       {5, clockwise}, {-6, half},       {0, Rows(image)},   {4, Rows(image)}};
+    const std::pair<int, R> turns[] = {{1, clockwise},      {2, half},       {3, anticlockwise},
+                                       {-1, anticlockwise}, {5, clockwise},  {-6, half},
+                                       {0, Rows(image)},    {4, Rows(image)}};
     for (const auto& [k, expected] : turns)
         EXPECT_EQ(Rows(*RotateImageQuarterTurns(&image, k)), expected) << k << " turns";
 

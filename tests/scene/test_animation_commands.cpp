@@ -41,7 +41,8 @@ protected:
                    : nullptr;
     }
 
-    template <typename F> void ExpectArgumentError(F&& Call, const std::string& Message)
+    template <typename F>
+    void ExpectArgumentError(F&& Call, const std::string& Message)
     {
         try {
             Call();
@@ -61,7 +62,7 @@ protected:
     TSceneGroup* B = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(AnimationCommandsFixture, ConstructionRefusesBadArguments)
 {

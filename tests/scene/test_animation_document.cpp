@@ -59,7 +59,8 @@ const std::vector<std::string> kFullSection = {
 TEST(AnimationSection, DefaultDocumentWritesThreeLines)
 {
     TAnimationDocument doc;
-    const std::vector<std::string> expected = {"BEGIN_ANIMATION", "PROJECT 0 100 0 30 0", "END_ANIMATION"};
+    const std::vector<std::string> expected = {"BEGIN_ANIMATION", "PROJECT 0 100 0 30 0",
+                                               "END_ANIMATION"};
     EXPECT_EQ(Write(doc), expected);
     TAnimationDocument back;
     back.ProjectTime.SetRange(5, 6);
@@ -104,9 +105,10 @@ TEST(AnimationSection, RoundTripOfEveryValueForm)
 TEST(AnimationSection, ReaderTolerancesAndProjectLine)
 {
     TAnimationDocument doc;
-    Load(doc, {"  BEGIN_ANIMATION ", "PROJECT 0 10 3 12.5", "", "CLIP 2 0 5 0", "",
-               "TRACK 0 0 1 0 0", "KEY 1 1 1", "KEY 1 0 4", "ENDTRACK", "", "TRACK 0 0 2 0 0",
-               "ENDTRACK", "ENDCLIP", "", "CLIP 3 0 5 0", "ENDCLIP", "END_ANIMATION", "junk after"});
+    Load(doc,
+         {"  BEGIN_ANIMATION ", "PROJECT 0 10 3 12.5", "", "CLIP 2 0 5 0", "", "TRACK 0 0 1 0 0",
+          "KEY 1 1 1", "KEY 1 0 4", "ENDTRACK", "", "TRACK 0 0 2 0 0", "ENDTRACK", "ENDCLIP", "",
+          "CLIP 3 0 5 0", "ENDCLIP", "END_ANIMATION", "junk after"});
     EXPECT_FALSE(doc.ProjectTime.GetLoopTimeline());
     EXPECT_EQ(doc.ProjectTime.GetFPS(), 12.5f);
     ASSERT_EQ(doc.ClipCount(), 2);
@@ -145,12 +147,14 @@ TEST(AnimationSection, ReaderErrorsLeaveTheDocumentUnchanged)
         {{head, proj, "CLIP 1 0 10 2"}, "Invalid animation playback mode"},
         {{head, proj, "CLIP -1 0 10 0"}, "Invalid integer in animation data: -1"},
         {{head, proj, "CLIP 1 0 0 0"}, "Animation clip length must be positive"},
-        {{head, proj, "CLIP 1 0 10 0", "ENDCLIP", "CLIP 1 0 10 0"}, "Animation clip already exists for node 1"},
+        {{head, proj, "CLIP 1 0 10 0", "ENDCLIP", "CLIP 1 0 10 0"},
+         "Animation clip already exists for node 1"},
         {{head, proj, "CLIP 1 0 10 0"}, "Animation section is missing END_ANIMATION"},
         {{head, proj, "CLIP 1 0 10 0", "CLIP 2 0 10 0"}, "Animation clip was not closed"},
         {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 0", "ENDTRACK", "CLIP 2 0 10 0"},
          "Animation clip was not closed"},
-        {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 0", "CLIP 2 0 10 0"}, "Animation clip was not closed"},
+        {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 0", "CLIP 2 0 10 0"},
+         "Animation clip was not closed"},
         {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1"}, "Malformed animation track header"},
         {{head, proj, "CLIP 1 0 10 0", "KEY 0 0 1 0 0"}, "Malformed animation track header"},
         {{head, proj, "CLIP 1 0 10 0", "TRACK 5 0 1 0 0"}, "Invalid animation component kind"},
@@ -163,14 +167,18 @@ TEST(AnimationSection, ReaderErrorsLeaveTheDocumentUnchanged)
         {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 1 1 2"}, "Invalid integer property value"},
         {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 2 1 2"}, "Invalid boolean property value"},
         {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 5 1 2"}, "Invalid enum property value"},
-        {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 1 1.5"}, "Invalid integer in animation data: 1.5"},
+        {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 1 1.5"},
+         "Invalid integer in animation data: 1.5"},
         {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0"}, "Invalid float property value"},
         {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 1", "KEY 0 1 1", "", "KEY 1 1 2"},
          "Malformed animation key"},
-        {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 1", "KEY 0 1"}, "Invalid float property value"},
+        {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 1", "KEY 0 1"},
+         "Invalid float property value"},
         {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 1", "KEY 0"}, "Malformed animation key"},
-        {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 1", "KEY 0 2 1"}, "Invalid animation interpolation mode"},
-        {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 1", "KEY 0 1 1 2"}, "Invalid float property value"},
+        {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 1", "KEY 0 2 1"},
+         "Invalid animation interpolation mode"},
+        {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 1", "KEY 0 1 1 2"},
+         "Invalid float property value"},
         {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 1", "KEY 0 1 -nan"},
          "Invalid float in animation data: -nan"},
         {{head, proj, "CLIP 1 0 10 0", "TRACK 0 0 1 0 1", "KEY 0 1 1"},
@@ -219,7 +227,8 @@ TEST(AnimationDocument, SetKeyCreatesClipAndRestKey)
     EXPECT_EQ(tx->GetKey(1).Value.Float, 8);
     EXPECT_EQ(tx->GetKey(0).Value.Float, 1);  // the rest key stays
 
-    auto expectError = [&](const TPropertyPath& p, TPropertyValue v, TPropertyValue rest, const char* m) {
+    auto expectError = [&](const TPropertyPath& p, TPropertyValue v, TPropertyValue rest,
+                           const char* m) {
         try {
             doc.SetKey(p, 10, v, rest, 1);
             ADD_FAILURE() << m;
@@ -233,7 +242,8 @@ TEST(AnimationDocument, SetKeyCreatesClipAndRestKey)
                 "Animation key and rest value kinds differ");
     expectError(x, MakeBooleanPropertyValue(true), MakeBooleanPropertyValue(true),
                 "Animation key value kind does not match track kind");
-    expectError(MakeNodePropertyPath(6, 1), MakeFloatPropertyValue(std::numeric_limits<float>::infinity()),
+    expectError(MakeNodePropertyPath(6, 1),
+                MakeFloatPropertyValue(std::numeric_limits<float>::infinity()),
                 MakeFloatPropertyValue(0), "Animation key value must be finite");
     EXPECT_EQ(doc.ClipCount(), 1);
 }
@@ -241,8 +251,10 @@ TEST(AnimationDocument, SetKeyCreatesClipAndRestKey)
 TEST(AnimationDocument, SetKeyOverTheWidestRange)
 {
     TAnimationDocument doc;
-    doc.ProjectTime.SetRange(std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
-    doc.SetKey(MakeNodePropertyPath(1, 1), 0, MakeFloatPropertyValue(1), MakeFloatPropertyValue(0), 1);
+    doc.ProjectTime.SetRange(std::numeric_limits<int32_t>::min(),
+                             std::numeric_limits<int32_t>::max());
+    doc.SetKey(MakeNodePropertyPath(1, 1), 0, MakeFloatPropertyValue(1), MakeFloatPropertyValue(0),
+               1);
     const TAnimationClip* clip = doc.GetClip(0);
     EXPECT_EQ(clip->GetLength(), std::numeric_limits<int32_t>::max());
     EXPECT_EQ(clip->Tracks.GetItem(0)->GetKey(1).Frame, std::numeric_limits<int32_t>::max() - 1);
@@ -252,11 +264,13 @@ TEST(AnimationDocument, NeighbouringKeyFrames)
 {
     TAnimationDocument doc;
     TAnimationClip* clip = doc.AddClip(3, 100, 50);
-    auto a = std::make_unique<TAnimationTrack>(MakeNodePropertyPath(3, 1), pvkFloat, MakeFloatPropertyValue(0));
+    auto a = std::make_unique<TAnimationTrack>(MakeNodePropertyPath(3, 1), pvkFloat,
+                                               MakeFloatPropertyValue(0));
     a->SetKey(0, MakeFloatPropertyValue(0), 1);
     a->SetKey(10, MakeFloatPropertyValue(1), 1);
     clip->Tracks.Add(std::move(a));
-    auto b = std::make_unique<TAnimationTrack>(MakeNodePropertyPath(3, 2), pvkFloat, MakeFloatPropertyValue(0));
+    auto b = std::make_unique<TAnimationTrack>(MakeNodePropertyPath(3, 2), pvkFloat,
+                                               MakeFloatPropertyValue(0));
     b->SetKey(4, MakeFloatPropertyValue(0), 1);
     clip->Tracks.Add(std::move(b));
 
@@ -280,7 +294,8 @@ TEST(AnimationDocument, AssignAndCloneShareNothing)
     source.ProjectTime.SetFPS(25);
     source.ProjectTime.SetLoop(true);
     source.ProjectTime.SetCurrentFrame(15);
-    source.SetKey(MakeNodePropertyPath(2, 1), 15, MakeFloatPropertyValue(4), MakeFloatPropertyValue(0), 1);
+    source.SetKey(MakeNodePropertyPath(2, 1), 15, MakeFloatPropertyValue(4),
+                  MakeFloatPropertyValue(0), 1);
 
     TAnimationDocument target;
     target.ProjectTime.Playing = true;
@@ -293,7 +308,8 @@ TEST(AnimationDocument, AssignAndCloneShareNothing)
     EXPECT_EQ(target.FindClipByNode(8), nullptr);
     ASSERT_NE(target.FindClipByNode(2), nullptr);
     EXPECT_NE(target.FindClipByNode(2), source.FindClipByNode(2));
-    target.SetKey(MakeNodePropertyPath(2, 1), 15, MakeFloatPropertyValue(9), MakeFloatPropertyValue(0), 1);
+    target.SetKey(MakeNodePropertyPath(2, 1), 15, MakeFloatPropertyValue(9),
+                  MakeFloatPropertyValue(0), 1);
     EXPECT_EQ(source.GetClip(0)->Tracks.GetItem(0)->GetKey(1).Value.Float, 4);
 
     auto copy = source.Clone();

@@ -59,11 +59,13 @@ TEST(ProjectTime, SetRange)
     t.SetRange(7, 7);
     EXPECT_EQ(t.GetCurrentFrame(), 7);
 
-    ExpectArgumentError([&] { t.SetRange(10, 5); }, "Project start frame must not exceed end frame");
+    ExpectArgumentError([&] { t.SetRange(10, 5); },
+                        "Project start frame must not exceed end frame");
     EXPECT_EQ(t.GetStartFrame(), 7);
     EXPECT_EQ(t.GetEndFrame(), 7);
 
-    const int32_t lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max();
+    const int32_t lo = std::numeric_limits<int32_t>::min(),
+                  hi = std::numeric_limits<int32_t>::max();
     t.SetRange(lo, hi);
     EXPECT_EQ(t.RangeLength(), int64_t(1) << 32);
 }
@@ -74,7 +76,8 @@ TEST(ProjectTime, SetFPSRefusesNonPositiveAndNonFinite)
     t.SetFPS(30.0f);
     EXPECT_EQ(t.GetRevision(), 0);
     const float bad[] = {0.0f, -24.0f, std::numeric_limits<float>::quiet_NaN(),
-                         std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()};
+                         std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::infinity()};
     for (float fps : bad)
         ExpectArgumentError([&] { t.SetFPS(fps); }, "Project FPS must be greater than zero");
     EXPECT_EQ(t.GetFPS(), 30.0f);

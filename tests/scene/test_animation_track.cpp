@@ -49,8 +49,8 @@ TEST(AnimationTrack, EveryKindAtAndBetweenKeys)
          MakeVectorPropertyValue({4, 0, 4}), MakeVectorPropertyValue({1, 3, -2})},
         {pvkColor, MakeColorPropertyValue({1, 1, 1}), MakeColorPropertyValue({0, 0, 1}),
          MakeColorPropertyValue({1, 0.5f, 0}), MakeColorPropertyValue({0.25f, 0.125f, 0.75f})},
-        {pvkInteger, MakeIntegerPropertyValue(9), MakeIntegerPropertyValue(0), MakeIntegerPropertyValue(4),
-         MakeIntegerPropertyValue(0)},
+        {pvkInteger, MakeIntegerPropertyValue(9), MakeIntegerPropertyValue(0),
+         MakeIntegerPropertyValue(4), MakeIntegerPropertyValue(0)},
         {pvkEnum, MakeEnumPropertyValue(9), MakeEnumPropertyValue(2), MakeEnumPropertyValue(3),
          MakeEnumPropertyValue(2)},
         {pvkBoolean, MakeBooleanPropertyValue(true), MakeBooleanPropertyValue(false),
@@ -105,15 +105,19 @@ TEST(AnimationTrack, RefusesWrongKindsAndNonFiniteValues)
     TAnimationTrack t(kPosX, pvkVector, MakeVectorPropertyValue({}));
     expectError([&] { t.SetKey(0, MakeFloatPropertyValue(1), 1); },
                 "Animation key value kind does not match track kind");
-    expectError([&] { t.SetKey(0, MakeVectorPropertyValue({0, nan, 0}), 1); },
-                "Animation key value must be finite");
+    expectError(
+        [&] {
+            t.SetKey(0, MakeVectorPropertyValue({0, nan, 0}), 1);
+        },
+        "Animation key value must be finite");
     EXPECT_EQ(t.KeyCount(), 0);
 }
 
 TEST(AnimationTrack, FramesAtTheEndsOfTheRange)
 {
     TAnimationTrack t(kPosX, pvkFloat, MakeFloatPropertyValue(0));
-    const int32_t lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max();
+    const int32_t lo = std::numeric_limits<int32_t>::min(),
+                  hi = std::numeric_limits<int32_t>::max();
     t.SetKey(lo, MakeFloatPropertyValue(0), 1);
     t.SetKey(hi, MakeFloatPropertyValue(1), 1);
     EXPECT_NEAR(t.Evaluate(0).Float, 0.5f, 1e-6f);
@@ -125,7 +129,8 @@ TEST(AnimationClip, LocalFrameInEachMode)
     TAnimationClip clip(1, 100, 50);
     const struct {
         int32_t project, once, loop;
-    } cases[] = {{90, 0, 0}, {100, 0, 0}, {120, 20, 20}, {149, 49, 49}, {150, 49, 0}, {160, 49, 10}, {260, 49, 10}};
+    } cases[] = {{90, 0, 0},   {100, 0, 0},   {120, 20, 20}, {149, 49, 49},
+                 {150, 49, 0}, {160, 49, 10}, {260, 49, 10}};
     for (const auto& c : cases) {
         clip.PlaybackMode = cpmOnce;
         EXPECT_EQ(clip.LocalFrame(c.project), c.once) << c.project;
@@ -133,7 +138,8 @@ TEST(AnimationClip, LocalFrameInEachMode)
         EXPECT_EQ(clip.LocalFrame(c.project), c.loop) << c.project;
     }
     TAnimationClip far(1, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
-    EXPECT_EQ(far.LocalFrame(std::numeric_limits<int32_t>::max()), std::numeric_limits<int32_t>::max() - 1);
+    EXPECT_EQ(far.LocalFrame(std::numeric_limits<int32_t>::max()),
+              std::numeric_limits<int32_t>::max() - 1);
     far.PlaybackMode = cpmLoop;
     EXPECT_EQ(far.LocalFrame(std::numeric_limits<int32_t>::max()), 1);  // (2^32 - 1) mod (2^31 - 1)
 }
@@ -155,8 +161,8 @@ TEST(AnimationClip, EvaluatesEveryTrackOutsideTheClip)
         int32_t frame;
         float x;
         bool visible;
-    } cases[] = {{cpmOnce, 50, 0, true},   {cpmOnce, 105, 5, true},  {cpmOnce, 115, 15, false},
-                 {cpmOnce, 500, 20, false}, {cpmLoop, 121, 0, true},  {cpmLoop, 135, 14, false}};
+    } cases[] = {{cpmOnce, 50, 0, true},    {cpmOnce, 105, 5, true}, {cpmOnce, 115, 15, false},
+                 {cpmOnce, 500, 20, false}, {cpmLoop, 121, 0, true}, {cpmLoop, 135, 14, false}};
     for (const auto& c : cases) {
         clip.PlaybackMode = c.mode;
         TAnimationEvaluation e;

@@ -7,7 +7,9 @@ namespace {
 // Appends its letter to a log on Execute/Redo and removes it on Undo; counts frees.
 struct TLogCommand : TEditorCommand {
     TLogCommand(std::string& log, char c, int* freed = nullptr, bool fails = false)
-        : Log(log), Letter(c), Freed(freed), Fails(fails) {}
+        : Log(log), Letter(c), Freed(freed), Fails(fails)
+    {
+    }
     ~TLogCommand() override
     {
         if (Freed)
@@ -85,7 +87,8 @@ TEST(CommandHistory, FailingCommandIsFreedAndRedoListSurvives)
     TCommandHistory h(1000);
     h.Execute(std::make_unique<TLogCommand>(log, 'a'));
     h.Undo();
-    EXPECT_THROW(h.Execute(std::make_unique<TLogCommand>(log, 'f', &freed, true)), std::runtime_error);
+    EXPECT_THROW(h.Execute(std::make_unique<TLogCommand>(log, 'f', &freed, true)),
+                 std::runtime_error);
     EXPECT_EQ(freed, 1);
     EXPECT_EQ(h.UndoCount(), 0u);
     EXPECT_TRUE(h.Redo());

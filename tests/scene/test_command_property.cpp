@@ -248,7 +248,7 @@ private:
     {
         TVec3 scale{1, 1, 1};
         if (Int(0, 2) == 0)
-            scale = RandomVec(0.5f, 2.0f); // non-uniform: some reparents must be refused
+            scale = RandomVec(0.5f, 2.0f);  // non-uniform: some reparents must be refused
         Node.SetTransform(RandomVec(-5, 5), {Real(-180, 180), Real(-90, 90), Real(-180, 180)},
                           scale);
     }
@@ -295,7 +295,7 @@ private:
         case 2: {
             TSceneNode* source = AnyNode(true);
             if (Scene.NodeCount() > 120)
-                source = nullptr; // keep the scene small
+                source = nullptr;  // keep the scene small
             return std::make_unique<TDuplicateSubtreeCommand>(Scene, source);
         }
         case 3:
@@ -367,7 +367,7 @@ private:
                     Target, AnyId(), Int(0, 1) == 1 ? cpmLoop : cpmOnce);
             }
         } catch (const EArgumentError&) {
-            return nullptr; // refused at construction: nothing exists, nothing changed
+            return nullptr;  // refused at construction: nothing exists, nothing changed
         }
     }
 
@@ -432,14 +432,14 @@ private:
     int64_t Revision = 0;
     TCommandHistory History;
     std::string StartDump;
-    bool Trimmed = false;               // the history dropped its oldest commands
-    std::vector<std::string> UndoDumps; // the state before each command of the undo list
-    std::vector<std::string> RedoDumps; // the state after each command of the redo list
-    std::vector<uint32_t> SeenIds;      // every id a node has had, for commands on gone nodes
+    bool Trimmed = false;                // the history dropped its oldest commands
+    std::vector<std::string> UndoDumps;  // the state before each command of the undo list
+    std::vector<std::string> RedoDumps;  // the state after each command of the redo list
+    std::vector<uint32_t> SeenIds;       // every id a node has had, for commands on gone nodes
     std::unordered_set<uint32_t> SeenIdSet;
 };
 
-} // namespace
+}  // namespace
 
 TEST(CommandProperty, RandomCommandsUndoAndRedoExactly)
 {

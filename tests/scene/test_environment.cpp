@@ -30,15 +30,19 @@ std::vector<TClampCase> ClampCases()
     return {
         {"FieldOfView", &E::SetFieldOfView, [](const E& e) { return e.FieldOfView; }, 20, 120},
         {"Exposure", &E::SetExposure, [](const E& e) { return e.Exposure; }, -2, 2},
-        {"VignetteStrength", &E::SetVignetteStrength, [](const E& e) { return e.VignetteStrength; }, 0, 1},
-        {"AberrationStrength", &E::SetAberrationStrength, [](const E& e) { return e.AberrationStrength; }, 0, 0.02f},
+        {"VignetteStrength", &E::SetVignetteStrength, [](const E& e) { return e.VignetteStrength; },
+         0, 1},
+        {"AberrationStrength", &E::SetAberrationStrength,
+         [](const E& e) { return e.AberrationStrength; }, 0, 0.02f},
         {"FogDensity", &E::SetFogDensity, [](const E& e) { return e.FogDensity; }, 0, 1},
         {"RimPower", &E::SetRimPower, [](const E& e) { return e.RimPower; }, 1, 8},
         {"RimStrength", &E::SetRimStrength, [](const E& e) { return e.RimStrength; }, 0, 1},
         {"RimLightWrap", &E::SetRimLightWrap, [](const E& e) { return e.RimLightWrap; }, 0, 0.5f},
         {"TintStrength", &E::SetTintStrength, [](const E& e) { return e.TintStrength; }, 0, 1},
-        {"ContactRadius", &E::SetContactRadius, [](const E& e) { return e.ContactRadius; }, 0.05f, 5},
-        {"ContactStrength", &E::SetContactStrength, [](const E& e) { return e.ContactStrength; }, 0, 1},
+        {"ContactRadius", &E::SetContactRadius, [](const E& e) { return e.ContactRadius; }, 0.05f,
+         5},
+        {"ContactStrength", &E::SetContactStrength, [](const E& e) { return e.ContactStrength; }, 0,
+         1},
         {"SunShadow", &E::SetSunShadow, [](const E& e) { return e.SunShadow; }, 0, 1},
         {"ColorBleed", &E::SetColorBleed, [](const E& e) { return e.ColorBleed; }, 0, 1},
         {"MinimumShade", &E::SetMinimumShade, [](const E& e) { return e.MinimumShade; }, 0.05f, 1},
@@ -119,8 +123,9 @@ TEST(CinematicEnvironment, TimeOfDayWrapsIntoOneDay)
 {
     const struct {
         float In, Out;
-    } cases[] = {{24, 0}, {36, 12}, {-6, 18}, {25.5f, 1.5f}, {-1, 23}, {0, 0}, {23.5f, 23.5f},
-                 {-48, 0}, {1e9f, std::fmod(1e9f, 24.0f)}};
+    } cases[] = {{24, 0},        {36, 12}, {-6, 18},
+                 {25.5f, 1.5f},  {-1, 23}, {0, 0},
+                 {23.5f, 23.5f}, {-48, 0}, {1e9f, std::fmod(1e9f, 24.0f)}};
     for (const auto& c : cases) {
         TCinematicEnvironment e;
         e.SetTimeOfDay(c.In);
@@ -175,16 +180,52 @@ TEST(SkyColors, KeysAreHitExactlyAtTheirHours)
         float Hour;
         TVec3 Zenith, Horizon, Ground, Atmosphere;
     } keys[] = {
-        {0.0f, {0.02f, 0.02f, 0.1f}, {0.05f, 0.06f, 0.15f}, {0.01f, 0.01f, 0.06f}, {0.03f, 0.04f, 0.1f}},
-        {4.5f, {0.04f, 0.05f, 0.18f}, {0.15f, 0.08f, 0.25f}, {0.06f, 0.04f, 0.15f}, {0.08f, 0.06f, 0.18f}},
-        {6.0f, {0.15f, 0.25f, 0.55f}, {1.0f, 0.55f, 0.3f}, {0.35f, 0.3f, 0.4f}, {0.6f, 0.45f, 0.3f}},
-        {8.0f, {0.2f, 0.45f, 0.85f}, {0.55f, 0.75f, 0.95f}, {0.5f, 0.6f, 0.75f}, {0.45f, 0.55f, 0.7f}},
-        {12.0f, {0.18f, 0.5f, 0.9f}, {0.6f, 0.78f, 0.95f}, {0.55f, 0.7f, 0.85f}, {0.5f, 0.62f, 0.78f}},
-        {17.0f, {0.18f, 0.42f, 0.78f}, {0.9f, 0.7f, 0.4f}, {0.55f, 0.45f, 0.5f}, {0.6f, 0.5f, 0.45f}},
-        {18.5f, {0.1f, 0.22f, 0.55f}, {1.0f, 0.4f, 0.15f}, {0.3f, 0.18f, 0.3f}, {0.55f, 0.35f, 0.18f}},
-        {20.0f, {0.04f, 0.06f, 0.22f}, {0.25f, 0.1f, 0.3f}, {0.08f, 0.04f, 0.16f}, {0.12f, 0.07f, 0.2f}},
+        {0.0f,
+         {0.02f, 0.02f, 0.1f},
+         {0.05f, 0.06f, 0.15f},
+         {0.01f, 0.01f, 0.06f},
+         {0.03f, 0.04f, 0.1f}},
+        {4.5f,
+         {0.04f, 0.05f, 0.18f},
+         {0.15f, 0.08f, 0.25f},
+         {0.06f, 0.04f, 0.15f},
+         {0.08f, 0.06f, 0.18f}},
+        {6.0f,
+         {0.15f, 0.25f, 0.55f},
+         {1.0f, 0.55f, 0.3f},
+         {0.35f, 0.3f, 0.4f},
+         {0.6f, 0.45f, 0.3f}},
+        {8.0f,
+         {0.2f, 0.45f, 0.85f},
+         {0.55f, 0.75f, 0.95f},
+         {0.5f, 0.6f, 0.75f},
+         {0.45f, 0.55f, 0.7f}},
+        {12.0f,
+         {0.18f, 0.5f, 0.9f},
+         {0.6f, 0.78f, 0.95f},
+         {0.55f, 0.7f, 0.85f},
+         {0.5f, 0.62f, 0.78f}},
+        {17.0f,
+         {0.18f, 0.42f, 0.78f},
+         {0.9f, 0.7f, 0.4f},
+         {0.55f, 0.45f, 0.5f},
+         {0.6f, 0.5f, 0.45f}},
+        {18.5f,
+         {0.1f, 0.22f, 0.55f},
+         {1.0f, 0.4f, 0.15f},
+         {0.3f, 0.18f, 0.3f},
+         {0.55f, 0.35f, 0.18f}},
+        {20.0f,
+         {0.04f, 0.06f, 0.22f},
+         {0.25f, 0.1f, 0.3f},
+         {0.08f, 0.04f, 0.16f},
+         {0.12f, 0.07f, 0.2f}},
         // Past the last key the day closes on midnight again.
-        {24.0f, {0.02f, 0.02f, 0.1f}, {0.05f, 0.06f, 0.15f}, {0.01f, 0.01f, 0.06f}, {0.03f, 0.04f, 0.1f}},
+        {24.0f,
+         {0.02f, 0.02f, 0.1f},
+         {0.05f, 0.06f, 0.15f},
+         {0.01f, 0.01f, 0.06f},
+         {0.03f, 0.04f, 0.1f}},
     };
     for (const auto& k : keys) {
         SCOPED_TRACE(k.Hour);
@@ -228,13 +269,25 @@ TEST(CelestialLighting, TimeOfDayTable)
         // Noon: sun straight up.
         {12, {0, 1, 0}, 1, {1.0f, 0.95f, 0.82f}, 0, {0.3f, 0.35f, 0.5f}, 0.8f, {0.18f, 0.5f, 0.9f}},
         // Sunrise: the sun on the horizon gives no daylight; the moon is just below.
-        {6, {0.2f / std::sqrt(0.4f), 0, 0.6f / std::sqrt(0.4f)}, 0, {1.0f, 0.5f, 0.2f}, 0,
-         {0.08f, 0.08f, 0.2f}, 0.3f, {0.15f, 0.25f, 0.55f}},
+        {6,
+         {0.2f / std::sqrt(0.4f), 0, 0.6f / std::sqrt(0.4f)},
+         0,
+         {1.0f, 0.5f, 0.2f},
+         0,
+         {0.08f, 0.08f, 0.2f},
+         0.3f,
+         {0.15f, 0.25f, 0.55f}},
         // Midnight: sun straight down, moon straight up.
         {0, {0, -1, 0}, 0, {1.0f, 0.5f, 0.2f}, 1, {0.08f, 0.08f, 0.2f}, 0.5f, {0.02f, 0.02f, 0.1f}},
         // Sunset mirrors sunrise; the sky is 2/3 of the way from 17 h to 18.5 h (s = 20/27).
-        {18, {-0.2f / std::sqrt(0.4f), 0, -0.6f / std::sqrt(0.4f)}, 0, {1.0f, 0.5f, 0.2f}, 0,
-         {0.08f, 0.08f, 0.2f}, 0.3f, {0.120741f, 0.271852f, 0.609630f}},
+        {18,
+         {-0.2f / std::sqrt(0.4f), 0, -0.6f / std::sqrt(0.4f)},
+         0,
+         {1.0f, 0.5f, 0.2f},
+         0,
+         {0.08f, 0.08f, 0.2f},
+         0.3f,
+         {0.120741f, 0.271852f, 0.609630f}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.Hour);

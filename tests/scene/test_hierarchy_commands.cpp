@@ -61,7 +61,7 @@ protected:
     std::vector<std::pair<TSceneChangeKind, uint32_t>> Changes;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(HierarchyCommandsFixture, DeleteUndoRedoBringsBackTheSameNodes)
 {
@@ -128,10 +128,10 @@ TEST_F(HierarchyCommandsFixture, DeleteCommandFreesItsSubtreeWhenDestroyedWhileH
     command->Undo();
     EXPECT_FALSE(command->HoldsSubtree());
     command->Execute();
-    command->Execute(); // already out: nothing more
+    command->Execute();  // already out: nothing more
     EXPECT_TRUE(command->HoldsSubtree());
     EXPECT_EQ(Scene.NodeCount(), 0);
-    command.reset(); // frees the detached subtree (checked by the sanitizer build)
+    command.reset();  // frees the detached subtree (checked by the sanitizer build)
     EXPECT_EQ(Scene.NodeCount(), 0);
 }
 
@@ -159,7 +159,7 @@ TEST_F(HierarchyCommandsFixture, UndoOfDeleteWhoseParentIsGoneInsertsUnderTheRoo
     Group("X", p);
     TSceneGroup* child = Group("Child", p, {1, 0, 0});
     Run(std::make_unique<TDeleteSubtreeCommand>(Scene, child));
-    Scene.DeleteNode(p); // not a command
+    Scene.DeleteNode(p);  // not a command
     History.Undo();
     EXPECT_EQ(child->GetParent(), Scene.GetRoot());
     EXPECT_EQ(ChildNames(Scene.GetRoot()), (std::vector<std::string>{"Child"}));
@@ -284,7 +284,7 @@ TEST_F(HierarchyCommandsFixture, UndoOfCreateGroupMovesForeignChildrenOut)
     TCreateGroupCommand* raw = command.get();
     Run(std::move(command));
     TSceneNode* group = Scene.FindNodeById(raw->GetGroupId());
-    group->SetPosition({0, 3, 0}); // a keyboard move: not a command
+    group->SetPosition({0, 3, 0});  // a keyboard move: not a command
     TSceneGroup* cube = Group("Cube", group, {0, 0, 2});
     Group("Cube child", cube);
 
@@ -452,7 +452,7 @@ TEST_F(HierarchyCommandsFixture, UndoOfReparentThatTheSceneRefusesChangesNothing
     TSceneGroup* t = Group("T");
     Run(std::make_unique<TReparentNodesCommand>(Scene, true, 0, t->GetId(),
                                                 TSceneNodeIdArray{a->GetId(), b->GetId()}));
-    p2->SetLocked(true); // B can no longer go back into P2
+    p2->SetLocked(true);  // B can no longer go back into P2
     Changes.clear();
     try {
         History.Undo();

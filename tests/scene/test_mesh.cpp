@@ -67,7 +67,7 @@ int AllCCW(const TMeshFace&)
     return 1;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Mesh, BuildersProduceTheirCountsWindingAndDefaults)
 {
@@ -95,7 +95,7 @@ TEST(Mesh, BuildersProduceTheirCountsWindingAndDefaults)
     for (const BuilderCase& c : cases) {
         SCOPED_TRACE(c.name);
         TMeshData m;
-        m.AddVertex(At(9, 9, 9)); // leftovers must be cleared by the builder
+        m.AddVertex(At(9, 9, 9));  // leftovers must be cleared by the builder
         m.AddTriangle(0, 0, 0, 5);
         c.build(m);
         EXPECT_EQ(m.Vertices.size(), c.vertices);
@@ -113,7 +113,7 @@ TEST(Mesh, BuildersProduceTheirCountsWindingAndDefaults)
             }
             const TVec3 n = WindingNormal(m, f);
             if (Vec3Length(n) < 1e-9f)
-                continue; // the skybox's pole rows are degenerate
+                continue;  // the skybox's pole rows are degenerate
             const float side = Vec3Dot(n, c.outward(Centroid(m, f)));
             if ((side > 0 ? 1 : -1) != c.expectedSign(f))
                 ++wrongWinding;
@@ -159,7 +159,7 @@ TEST(Mesh, CurvedBuildersPlaceTheirFirstVerticesAsLaidOut)
 
     TMeshData cylinder;
     cylinder.BuildCylinder(24, 0.5f, 1);
-    ExpectVec(cylinder.Vertices[14].Position, 0, -0.5f, 0.5f); // i = 6, a = pi/2
+    ExpectVec(cylinder.Vertices[14].Position, 0, -0.5f, 0.5f);  // i = 6, a = pi/2
     ExpectVec(cylinder.Vertices[14].Normal, 0, 0, 1);
     EXPECT_NEAR(cylinder.Vertices[15].UV.U, 0.25f, 1e-6f);
     EXPECT_EQ(cylinder.Vertices[15].UV.V, 0);
@@ -167,7 +167,7 @@ TEST(Mesh, CurvedBuildersPlaceTheirFirstVerticesAsLaidOut)
 
     TMeshData torus;
     torus.BuildTorus(24, 16, 0.35f, 0.15f);
-    ExpectVec(torus.Vertices[4].Position, 0.35f, 0.15f, 0); // i = 0, b = pi/2
+    ExpectVec(torus.Vertices[4].Position, 0.35f, 0.15f, 0);  // i = 0, b = pi/2
     ExpectVec(torus.Vertices[4].Normal, 0, 1, 0);
 
     TMeshData sky;
@@ -180,7 +180,7 @@ TEST(Mesh, CurvedBuildersPlaceTheirFirstVerticesAsLaidOut)
 TEST(Mesh, RebuildEdgesSortsDeduplicatesAndSkipsBadCorners)
 {
     TMeshData m;
-    m.AddTriangle(0, 1, 2, 0); // no vertices yet: no edges
+    m.AddTriangle(0, 1, 2, 0);  // no vertices yet: no edges
     m.RebuildEdges();
     EXPECT_TRUE(m.Edges.empty());
 
@@ -188,9 +188,9 @@ TEST(Mesh, RebuildEdgesSortsDeduplicatesAndSkipsBadCorners)
     for (int i = 0; i < 4; ++i)
         m.AddVertex(At(float(i), 0, 0));
     m.AddTriangle(2, 1, 0, 0);
-    m.AddTriangle(1, 2, 3, 0); // shares 1-2 with the first
-    m.AddTriangle(3, 3, 0, 0); // repeated corner: only 0-3
-    m.AddQuad(0, 7, -1, 2, 0); // out-of-range corners are skipped, 2-0 kept
+    m.AddTriangle(1, 2, 3, 0);  // shares 1-2 with the first
+    m.AddTriangle(3, 3, 0, 0);  // repeated corner: only 0-3
+    m.AddQuad(0, 7, -1, 2, 0);  // out-of-range corners are skipped, 2-0 kept
     m.RebuildEdges();
     const std::vector<TMeshEdge> expected{{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
     EXPECT_EQ(m.Edges, expected);
@@ -281,7 +281,7 @@ TEST(Mesh, RayPickHitsTheNearestFanTriangleWithTheWindingNormal)
     ASSERT_TRUE(cube.RayPick({0, 5, 0}, {0, -1, 0}, distance, hit, normal));
     EXPECT_FLOAT_EQ(distance, 4.5f);
     ExpectVec(hit, 0, 0.5f, 0);
-    ExpectVec(normal, 0, -1, 0); // the top face is wound CW seen from above
+    ExpectVec(normal, 0, -1, 0);  // the top face is wound CW seen from above
 
     // A hit on the second fan triangle of a quad, from below.
     ASSERT_TRUE(cube.RayPick({0.3f, -3, 0.2f}, {0, 1, 0}, distance, hit, normal));
@@ -301,9 +301,9 @@ TEST(Mesh, RayPickKeepsTheFirstOfEqualHitsAndIgnoresBrokenFaces)
     m.AddVertex(At(-1, 0, -1));
     m.AddVertex(At(1, 0, -1));
     m.AddVertex(At(0, 0, 1));
-    m.AddTriangle(0, 1, 2, 0);  // normal -Y
-    m.AddTriangle(0, 2, 1, 0);  // same plane, normal +Y
-    m.AddTriangle(0, 1, 99, 0); // would read past the vertices
+    m.AddTriangle(0, 1, 2, 0);   // normal -Y
+    m.AddTriangle(0, 2, 1, 0);   // same plane, normal +Y
+    m.AddTriangle(0, 1, 99, 0);  // would read past the vertices
     float distance = 0;
     TVec3 hit, normal;
     ASSERT_TRUE(m.RayPick({0, 2, 0}, {0, -1, 0}, distance, hit, normal));
@@ -327,7 +327,7 @@ TEST(Mesh, ListQueriesAndTheirBadIndices)
 
     m.AddTriangle(3, 0, 2, 0);
     EXPECT_EQ(m.GetFaceVertices(1), (std::vector<int32_t>{3, 0, 2}));
-    m.Edges.push_back({0, 1}); // a stale duplicate still lists the neighbour once
+    m.Edges.push_back({0, 1});  // a stale duplicate still lists the neighbour once
     EXPECT_EQ(m.GetVertexNeighbours(1), (std::vector<int32_t>{0, 2}));
 }
 
@@ -345,11 +345,11 @@ TEST(Mesh, EditingCopiesVertexUVsAndCloneKeepsEdgesAsTheyAre)
     EXPECT_EQ(f.UVs[3], (TVec2{0, 0}));
     EXPECT_EQ(f.Count, 3);
     EXPECT_EQ(f.TexId, 7);
-    EXPECT_EQ(m.AddQuad(0, 1, 2, 5, 1), 1); // a bad corner reads no UV
+    EXPECT_EQ(m.AddQuad(0, 1, 2, 5, 1), 1);  // a bad corner reads no UV
     EXPECT_EQ(m.Faces[1].UVs[3], (TVec2{0, 0}));
     EXPECT_EQ(m.Faces[1].Count, 4);
 
-    m.Edges = {{5, 9}}; // stale on purpose
+    m.Edges = {{5, 9}};  // stale on purpose
     const std::unique_ptr<TMeshData> copy = m.Clone();
     EXPECT_EQ(copy->Vertices, m.Vertices);
     EXPECT_EQ(copy->Faces, m.Faces);
@@ -392,13 +392,13 @@ TEST(Mesh, AppendMeshTransformedShiftsIndicesAndKeepsTriangleMarker)
     // The plain 3x3 part, then normalised: (1,1,0) scaled by (2,1,1).
     ExpectVec(dest.Vertices[10].Normal, 2 / std::sqrt(5.0f), 1 / std::sqrt(5.0f), 0);
     EXPECT_EQ(dest.Vertices[10].Color, v.Color);
-    EXPECT_EQ(dest.Edges, (std::vector<TMeshEdge>{{0, 1}})); // left for the caller
+    EXPECT_EQ(dest.Edges, (std::vector<TMeshEdge>{{0, 1}}));  // left for the caller
 
     AppendMesh(&src, nullptr);
     AppendMesh(nullptr, &dest);
     EXPECT_EQ(dest.Vertices.size(), 14u);
 
-    AppendMesh(&src, &src); // appending a mesh to itself copies it once
+    AppendMesh(&src, &src);  // appending a mesh to itself copies it once
     ASSERT_EQ(src.Vertices.size(), 8u);
     ASSERT_EQ(src.Faces.size(), 4u);
     EXPECT_EQ(src.Faces[2].Indices, (std::array<int32_t, 4>{4, 5, 6, -1}));

@@ -141,7 +141,7 @@ TEST(EvaluatedProperties, EntryOfWrongKindIsIgnored)
     TSceneGroup node(30);
     TAnimationEvaluation e;
     e.SetValue(MakeNodePropertyPath(30, 7), MakeBooleanPropertyValue(true));  // scale X
-    e.SetValue(MakeNodePropertyPath(30, 10), MakeFloatPropertyValue(1));     // visible
+    e.SetValue(MakeNodePropertyPath(30, 10), MakeFloatPropertyValue(1));      // visible
     e.SetValue(MakeNodePropertyPath(30, 8), MakeFloatPropertyValue(3));
     TPropertyEvaluationContext ctx{0, 0, 0, &e};
     TPropertyValue v;

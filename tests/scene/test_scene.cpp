@@ -26,9 +26,12 @@ class SceneFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Scene.OnChange = [this](TScene&, TSceneChangeKind k, uint32_t id) { Events.push_back({"change", k, id}); };
-        Scene.AddChangeListener(
-            [this](TScene&, TSceneChangeKind k, uint32_t id) { Events.push_back({"listener", k, id}); });
+        Scene.OnChange = [this](TScene&, TSceneChangeKind k, uint32_t id) {
+            Events.push_back({"change", k, id});
+        };
+        Scene.AddChangeListener([this](TScene&, TSceneChangeKind k, uint32_t id) {
+            Events.push_back({"listener", k, id});
+        });
     }
 
     // Only what OnChange saw.
@@ -88,16 +91,18 @@ TEST_F(SceneFixture, CreateGroupRegistersLinksAndNotifiesOnce)
     EXPECT_EQ(Scene.NodeCount(), 4);
     EXPECT_EQ(Scene.FindNodeById(b->GetId()), b);
     EXPECT_EQ(Scene.FindNodeById(c->GetId()), c);
-    EXPECT_EQ(Changes(), (std::vector<std::pair<TSceneChangeKind, uint32_t>>{
-                             {sckNodeAdded, a->GetId()},
-                             {sckNodeAdded, b->GetId()},
-                             {sckNodeAdded, c->GetId()},
-                             {sckNodeAdded, d->GetId()}}));
+    EXPECT_EQ(Changes(),
+              (std::vector<std::pair<TSceneChangeKind, uint32_t>>{{sckNodeAdded, a->GetId()},
+                                                                  {sckNodeAdded, b->GetId()},
+                                                                  {sckNodeAdded, c->GetId()},
+                                                                  {sckNodeAdded, d->GetId()}}));
 }
 
 TEST_F(SceneFixture, OnChangeRunsBeforeListenersInTheOrderAdded)
 {
-    Scene.AddChangeListener([this](TScene&, TSceneChangeKind k, uint32_t id) { Events.push_back({"second", k, id}); });
+    Scene.AddChangeListener([this](TScene&, TSceneChangeKind k, uint32_t id) {
+        Events.push_back({"second", k, id});
+    });
     TSceneGroup* g = Scene.CreateGroup("G", nullptr, 0);
     EXPECT_EQ(Events, (std::vector<TEvent>{{"change", sckNodeAdded, g->GetId()},
                                            {"listener", sckNodeAdded, g->GetId()},
@@ -134,7 +139,8 @@ TEST(SceneListeners, ListenerMayRemoveItselfOrALaterOneWhileCalled)
         s.RemoveChangeListener(self);
         s.RemoveChangeListener(later);
     });
-    later = scene.AddChangeListener([&](TScene&, TSceneChangeKind, uint32_t) { calls.push_back("later"); });
+    later = scene.AddChangeListener(
+        [&](TScene&, TSceneChangeKind, uint32_t) { calls.push_back("later"); });
     scene.AddChangeListener([&](TScene&, TSceneChangeKind, uint32_t) { calls.push_back("last"); });
     scene.NotifyChange(sckHierarchyChanged, 5);
     scene.NotifyChange(sckHierarchyChanged, 5);
@@ -159,7 +165,8 @@ TEST_F(SceneFixture, DeleteNodeReportsParentThenChildrenLastToFirst)
     Events.clear();
     Scene.DeleteNode(g);
     EXPECT_EQ(removing, (std::vector<std::string>{"G", "C2", "C1", "C1a"}));
-    EXPECT_EQ(Changes(), (std::vector<std::pair<TSceneChangeKind, uint32_t>>{{sckNodeRemoved, gid}}));
+    EXPECT_EQ(Changes(),
+              (std::vector<std::pair<TSceneChangeKind, uint32_t>>{{sckNodeRemoved, gid}}));
     EXPECT_EQ(Scene.FindNodeById(gid), nullptr);
     EXPECT_EQ(Scene.FindNodeById(c1id), nullptr);
     EXPECT_EQ(RegisteredNames(), (std::vector<std::string>{"", "Keep"}));
@@ -228,7 +235,7 @@ TEST_F(SceneFixture, DetachAndInsertMoveOwnershipAndKeepIds)
     EXPECT_EQ(RegisteredNames(), (std::vector<std::string>{"", "B", "A", "A1", "A2"}));
     EXPECT_EQ(Scene.FindNodeById(a2->GetId()), a2);
     EXPECT_EQ(Changes(), (std::vector<std::pair<TSceneChangeKind, uint32_t>>{{sckNodeRemoved, aid},
-                                                                            {sckNodeAdded, aid}}));
+                                                                             {sckNodeAdded, aid}}));
 }
 
 TEST_F(SceneFixture, InsertRefusesAParentInsideTheSubtreeOrOutsideTheScene)
@@ -365,7 +372,10 @@ TEST(SceneLifetime, DestructionCallsNoReceiver)
 
 namespace {
 // The number at the end of a primitive's name.
-int TrailingNumber(const std::string& name) { return std::stoi(name.substr(name.rfind(' ') + 1)); }
+int TrailingNumber(const std::string& name)
+{
+    return std::stoi(name.substr(name.rfind(' ') + 1));
+}
 }  // namespace
 
 TEST_F(SceneFixture, PrimitivesShareOneCounterThatClearDoesNotReset)
@@ -456,7 +466,7 @@ TEST_F(SceneFixture, ClonedObjectKeepsNameTransformAndMesh)
     ASSERT_EQ(copy->ChildCount(), 1);
     auto* c = dynamic_cast<TSceneObject*>(copy->GetChild(0));
     ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->Name, cube->Name);  // not "... copy"
+    EXPECT_EQ(c->Name, cube->Name);                 // not "... copy"
     EXPECT_EQ(c->GetPosition(), (TVec3{1, 0, 0}));  // no offset inside a clone
     EXPECT_EQ(copy->GetPosition(), (TVec3{5, 0, 0}));
     EXPECT_EQ(c->Color, cube->Color);

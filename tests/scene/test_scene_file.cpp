@@ -28,8 +28,14 @@ public:
     std::string GetTypeId() const override { return "test.note"; }
     std::string GetDisplayName() const override { return "Note"; }
     void Apply(const TMeshData& Source, TMeshData& Dest) override { Dest = Source; }
-    std::unique_ptr<TModifier> Clone() const override { return std::make_unique<TNoteModifier>(*this); }
-    void SaveParams(std::vector<std::string>& Lines) const override { Lines.push_back("Note=" + Note); }
+    std::unique_ptr<TModifier> Clone() const override
+    {
+        return std::make_unique<TNoteModifier>(*this);
+    }
+    void SaveParams(std::vector<std::string>& Lines) const override
+    {
+        Lines.push_back("Note=" + Note);
+    }
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override
     {
         for (; Index < static_cast<int32_t>(Lines.size()); ++Index)
@@ -42,7 +48,9 @@ public:
 void RegisterNoteModifier()
 {
     if (!FindModifierDescriptor("test.note"))
-        RegisterModifier("test.note", "Note", "Deform", []() -> std::unique_ptr<TModifier> { return std::make_unique<TNoteModifier>(); });
+        RegisterModifier("test.note", "Note", "Deform", []() -> std::unique_ptr<TModifier> {
+            return std::make_unique<TNoteModifier>();
+        });
 }
 
 class SceneFileTest : public ::testing::Test {
@@ -50,7 +58,8 @@ protected:
     void SetUp() override
     {
         Dir = fs::temp_directory_path() /
-              ("quill_scene_file_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+              ("quill_scene_file_" +
+               std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(Dir);
         fs::create_directories(Dir);
@@ -111,8 +120,9 @@ std::string MinimalFile(const std::string& Nodes, int Count, int Version = 8)
 
 std::string GroupBlock(uint64_t Id, uint64_t Parent, const std::string& Name)
 {
-    return "BEGINNODE\r\nID " + std::to_string(Id) + "\r\nTYPE group\r\nPARENT " + std::to_string(Parent) +
-           "\r\nNAME " + Name + "\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nENDNODE\r\n";
+    return "BEGINNODE\r\nID " + std::to_string(Id) + "\r\nTYPE group\r\nPARENT " +
+           std::to_string(Parent) + "\r\nNAME " + Name +
+           "\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nENDNODE\r\n";
 }
 }  // namespace
 
@@ -233,17 +243,19 @@ TEST_F(SceneFileTest, ProjectRoundTripKeepsHierarchyTransformsMeshesAndModifiers
 TEST_F(SceneFileTest, ReaderErrorsNameTheProblemAndLeaveTheProjectAlone)
 {
     const std::string objectBlock =
-        "BEGINNODE\r\nID 7\r\nTYPE object\r\nPARENT 0\r\nNAME Tri\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\n"
+        "BEGINNODE\r\nID 7\r\nTYPE object\r\nPARENT 0\r\nNAME Tri\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL "
+        "1 1 1\r\n"
         "VIS 1\r\nLOCK 0\r\nPRIM 8\r\nCOLOR 1 1 1\r\nTEXID 0\r\nBLEND 0\r\nSEL 0\r\n3\r\n";
-    const std::string vertices = "0 0 0 0 1 0 1 1 1 0 0\r\n1 0 0 0 1 0 1 1 1 0 0\r\n0 0 1 0 1 0 1 1 1 0 0\r\n";
+    const std::string vertices =
+        "0 0 0 0 1 0 1 1 1 0 0\r\n1 0 0 0 1 0 1 1 1 0 0\r\n0 0 1 0 1 0 1 1 1 0 0\r\n";
     const struct {
         std::string text;
         std::string message;
     } cases[] = {
         {"#quillstone\r\n", "Not a valid Quillstone scene file (bad header).\r\nPath: "},
-        {"#Quillstone\r\nVERSION 9\r\n",
-         "Cannot open this scene: it was saved with a newer file format (v9) than this build of Quillstone "
-         "supports (v8).\r\nPlease update to the latest version."},
+        {"#Quillstone\r\nVERSION 9\r\n", "Cannot open this scene: it was saved with a newer file "
+                                         "format (v9) than this build of Quillstone "
+                                         "supports (v8).\r\nPlease update to the latest version."},
         {"#Quillstone\r\nVERSION x\r\n",
          "Cannot open this scene: the file format (v0) is too old and no longer supported."},
         {MinimalFile("NODE\r\n", 1), "Malformed scene file: expected BEGINNODE, got \"NODE\"."},
@@ -252,17 +264,20 @@ TEST_F(SceneFileTest, ReaderErrorsNameTheProblemAndLeaveTheProjectAlone)
          "Node id 4294967295 exceeds the Win32 document id range."},
         {MinimalFile(GroupBlock(5, 99999999999ull, "Far"), 1),
          "Parent id 99999999999 exceeds the Win32 document id range."},
-        {MinimalFile(GroupBlock(5, 0, "A") + GroupBlock(5, 0, "B"), 2), "Duplicate node id 5 in scene file."},
+        {MinimalFile(GroupBlock(5, 0, "A") + GroupBlock(5, 0, "B"), 2),
+         "Duplicate node id 5 in scene file."},
         {MinimalFile(GroupBlock(5, 5, "Me"), 1), "Self-parenting node \"Me\" in scene file."},
         {MinimalFile(GroupBlock(5, 6, "A") + GroupBlock(6, 5, "B"), 2),
          "Circular hierarchy in scene file at node \"B\"."},
-        {MinimalFile("BEGINNODE\r\nID 5\r\nTYPE lamp\r\nPARENT 0\r\nNAME L\r\nPOS 0 0 0\r\nROT 0 0 0\r\n"
-                     "SCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\n",
-                     1),
+        {MinimalFile(
+             "BEGINNODE\r\nID 5\r\nTYPE lamp\r\nPARENT 0\r\nNAME L\r\nPOS 0 0 0\r\nROT 0 0 0\r\n"
+             "SCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\n",
+             1),
          "Unsupported node type \"lamp\" in scene file."},
-        {MinimalFile("BEGINNODE\r\nID 5\r\nTYPE group\r\nPARENT 0\r\nNAME G\r\nPOS 0 0 0\r\nROT 0 0 0\r\n"
-                     "SCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nEND\r\n",
-                     1),
+        {MinimalFile(
+             "BEGINNODE\r\nID 5\r\nTYPE group\r\nPARENT 0\r\nNAME G\r\nPOS 0 0 0\r\nROT 0 0 0\r\n"
+             "SCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nEND\r\n",
+             1),
          "Malformed scene file: missing ENDNODE."},
         {MinimalFile(objectBlock + vertices + "1\r\n5 0 1 2 0 0 0\r\nENDNODE\r\n", 1),
          "Malformed scene file: face 0 has 5 corners."},
@@ -291,7 +306,8 @@ TEST_F(SceneFileTest, OlderVersionsAndTheLayoutWithoutHierarchy)
     // Version 2: faces carry no UVs, corners take their vertex's.
     const std::string v2 =
         "#Quillstone\r\nVERSION 2\r\nNOENV\r\nNOTEX\r\nNODES 1\r\n"
-        "BEGINNODE\r\nID 3\r\nTYPE object\r\nPARENT 0\r\nNAME Old\r\nPOS 1 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\n"
+        "BEGINNODE\r\nID 3\r\nTYPE object\r\nPARENT 0\r\nNAME Old\r\nPOS 1 0 0\r\nROT 0 0 0\r\nSCL "
+        "1 1 1\r\n"
         "VIS 1\r\nLOCK 0\r\nPRIM 8\r\nCOLOR 1 0 0\r\nTEXID 0\r\nBLEND 0\r\nSEL 0\r\n3\r\n"
         "0 0 0 0 1 0 1 0 0 0.25 0.5\r\n1 0 0 0 1 0 1 0 0 0.75 0.5\r\n0 0 1 0 1 0 1 0 0 0.5 1\r\n"
         "1\r\n3 0 1 2 0\r\nENDNODE\r\n";
@@ -336,7 +352,8 @@ TEST_F(SceneFileTest, OlderVersionsAndTheLayoutWithoutHierarchy)
 TEST_F(SceneFileTest, UnknownModifiersAreSkippedAndOutOfRangeEnumsMapped)
 {
     const std::string text = MinimalFile(
-        "BEGINNODE\r\nID 4\r\nTYPE object\r\nPARENT 0\r\nNAME Odd\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\n"
+        "BEGINNODE\r\nID 4\r\nTYPE object\r\nPARENT 0\r\nNAME Odd\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL "
+        "1 1 1\r\n"
         "VIS 1\r\nLOCK 0\r\nPRIM 42\r\nCOLOR 1 1 1\r\nTEXID 0\r\nBLEND 9\r\nSEL 0\r\n0\r\n"
         "MODS 2\r\nBEGINMOD nobody.knows 1\r\nID 77\r\nENABLED 1\r\nFoo=1\r\nENDMOD\r\n"
         "BEGINMOD test.note 1\r\nID 78\r\nENABLED 0\r\nNote=hi\r\nENDMOD\r\nENDNODE\r\n",
@@ -373,7 +390,8 @@ TEST_F(SceneFileTest, TerrainSculptSurvivesSaveAndLoad)
     ASSERT_EQ(back->GetHeightmap()->GetResolution(), n);
     EXPECT_NEAR(back->TerrainSize, terrain->TerrainSize, 1e-4f);
     // Heights times the height scale are what the mesh showed.
-    EXPECT_NEAR(back->GetHeightmap()->Get(3, 5) * back->TerrainHeight, 0.75f * terrain->TerrainHeight, 1e-5f);
+    EXPECT_NEAR(back->GetHeightmap()->Get(3, 5) * back->TerrainHeight,
+                0.75f * terrain->TerrainHeight, 1e-5f);
     EXPECT_NEAR(back->GetHeightmap()->Get(n - 1, n - 1) * back->TerrainHeight,
                 0.25f * terrain->TerrainHeight, 1e-5f);
     // Rebuilding the mesh from the recovered map reproduces the stored mesh.
@@ -381,7 +399,8 @@ TEST_F(SceneFileTest, TerrainSculptSurvivesSaveAndLoad)
     back->RebuildTerrainMesh();
     ASSERT_EQ(back->GetBaseMesh()->Vertices.size(), before.Vertices.size());
     for (size_t i = 0; i < before.Vertices.size(); i += 97)
-        EXPECT_NEAR(back->GetBaseMesh()->Vertices[i].Position.Y, before.Vertices[i].Position.Y, 1e-5f);
+        EXPECT_NEAR(back->GetBaseMesh()->Vertices[i].Position.Y, before.Vertices[i].Position.Y,
+                    1e-5f);
 }
 
 TEST_F(SceneFileTest, SafeSaveReplacesAndNeverLosesTheOldFile)
@@ -448,7 +467,8 @@ TEST(ProjectDocument, PropertyWritesRecordCountAndRestore)
     EXPECT_EQ(doc.GetRecorder().GetItem(0).Value.Float, 0);
     // A write of the wrong kind is refused and records nothing new.
     const TPropertyPath py = MakeNodePropertyPath(cube->GetId(), kNodePropertyPositionY);
-    EXPECT_THROW(doc.SetPropertyValue(py, MakeBooleanPropertyValue(true), pwmUserEdit), EGeneralError);
+    EXPECT_THROW(doc.SetPropertyValue(py, MakeBooleanPropertyValue(true), pwmUserEdit),
+                 EGeneralError);
     EXPECT_EQ(doc.GetRecorder().Count(), 1);
     const int64_t revision = doc.GetRevision();
     doc.RestoreRecordedValues();

@@ -29,7 +29,9 @@ class HierarchyFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Scene.OnChange = [this](TScene&, TSceneChangeKind k, uint32_t id) { Changes.emplace_back(k, id); };
+        Scene.OnChange = [this](TScene&, TSceneChangeKind k, uint32_t id) {
+            Changes.emplace_back(k, id);
+        };
     }
 
     TSceneGroup* Group(const std::string& name, TSceneNode* parent = nullptr, TVec3 position = {})
@@ -84,7 +86,8 @@ TEST_F(HierarchyFixture, RefusedMovesRaiseAndChangeNothing)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
         EXPECT_FALSE(Scene.CanReparent(c.Node, c.Target));
-        ExpectHierarchyError([&] { Scene.ReparentNode(c.Node, c.Target, 0, false); }, "Invalid hierarchy operation.");
+        ExpectHierarchyError([&] { Scene.ReparentNode(c.Node, c.Target, 0, false); },
+                             "Invalid hierarchy operation.");
         ExpectHierarchyError([&] { Scene.ReparentNodes({c.Node}, c.Target, 0, true); },
                              "Invalid hierarchy operation.");
     }
@@ -139,8 +142,9 @@ TEST_F(HierarchyFixture, RefusedWorldPreservationPutsTheNodeBack)
     const TVec3 rotation = node->GetRotation();
     Changes.clear();
 
-    ExpectHierarchyError([&] { Scene.ReparentNode(node, shearing, 0, false); },
-                         "Unable to preserve the exact transform because the new parent creates shear.");
+    ExpectHierarchyError(
+        [&] { Scene.ReparentNode(node, shearing, 0, false); },
+        "Unable to preserve the exact transform because the new parent creates shear.");
     ExpectHierarchyError([&] { Scene.ReparentNode(node, flat, 0, false); },
                          "Unable to preserve world transform: the new parent matrix is singular.");
     EXPECT_EQ(ChildNames(home), (std::vector<std::string>{"Before", "Node", "After"}));
@@ -188,8 +192,11 @@ TEST_F(HierarchyFixture, ReparentNodesRollsBackSiblingsInTheirOriginalOrder)
     b->SetRotationY(45);  // only B cannot keep its placement under the scaled parent
     Changes.clear();
 
-    ExpectHierarchyError([&] { Scene.ReparentNodes({a, b}, shearing, 0, false); },
-                         "Unable to preserve the exact transform because the new parent creates shear.");
+    ExpectHierarchyError(
+        [&] {
+            Scene.ReparentNodes({a, b}, shearing, 0, false);
+        },
+        "Unable to preserve the exact transform because the new parent creates shear.");
     EXPECT_EQ(ChildNames(p), (std::vector<std::string>{"A", "B", "C"}));
     EXPECT_EQ(shearing->ChildCount(), 0);
     // A had moved and been given a local transform for the new parent; it is restored.
@@ -219,7 +226,8 @@ TEST_F(HierarchyFixture, RestoreHierarchyUndoesAMove)
     EXPECT_EQ(ChildNames(p), (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(a->GetPosition(), (TVec3{1, 0, 0}));
     ExpectVecNear(a->GetWorldPosition(), {1, 0, 0});
-    EXPECT_EQ(Changes, (std::vector<std::pair<TSceneChangeKind, uint32_t>>{{sckHierarchyChanged, a->GetId()}}));
+    EXPECT_EQ(Changes, (std::vector<std::pair<TSceneChangeKind, uint32_t>>{
+                           {sckHierarchyChanged, a->GetId()}}));
 
     // Parent id 0 is the root.
     Scene.RestoreHierarchy(a->GetId(), 0, 0, {2, 0, 0}, {0, 0, 0}, {1, 1, 1});
@@ -236,8 +244,11 @@ TEST_F(HierarchyFixture, RestoreHierarchyIgnoresMissingNodesAndRefusesCycles)
     Scene.RestoreHierarchy(a->GetId(), 999999, 0, {7, 7, 7}, {}, {1, 1, 1});
     EXPECT_TRUE(Changes.empty());
     EXPECT_EQ(a->GetPosition(), (TVec3{0, 0, 0}));
-    ExpectHierarchyError([&] { Scene.RestoreHierarchy(a->GetId(), child->GetId(), 0, {}, {}, {1, 1, 1}); },
-                         "Unable to restore hierarchy state.");
+    ExpectHierarchyError(
+        [&] {
+            Scene.RestoreHierarchy(a->GetId(), child->GetId(), 0, {}, {}, {1, 1, 1});
+        },
+        "Unable to restore hierarchy state.");
     EXPECT_EQ(a->GetParent(), Scene.GetRoot());
 }
 
@@ -290,13 +301,15 @@ TEST_F(HierarchyFixture, DuplicatePlacesASelectedCopyRightAfterTheSource)
     ASSERT_EQ(copy->ChildCount(), 1);
     EXPECT_TRUE(Scene.IsRegistered(copy->GetChild(0)));
     EXPECT_EQ(copy->GetChild(0)->Name, "Inner");  // only the copy's root is renamed
-    EXPECT_EQ(Changes, (std::vector<std::pair<TSceneChangeKind, uint32_t>>{{sckNodeAdded, copy->GetId()}}));
+    EXPECT_EQ(Changes,
+              (std::vector<std::pair<TSceneChangeKind, uint32_t>>{{sckNodeAdded, copy->GetId()}}));
     // The copy's root is offset by half a unit; its content keeps its place relative to it.
     EXPECT_EQ(copy->GetPosition(), (TVec3{5.5f, 0, 0}));
     EXPECT_EQ(copy->GetRotation(), g->GetRotation());
     EXPECT_EQ(copy->GetScale(), g->GetScale());
     EXPECT_EQ(copy->GetChild(0)->GetPosition(), inner->GetPosition());
-    ExpectVecNear(copy->GetChild(0)->GetWorldPosition(), Vec3Add(inner->GetWorldPosition(), {0.5f, 0, 0}));
+    ExpectVecNear(copy->GetChild(0)->GetWorldPosition(),
+                  Vec3Add(inner->GetWorldPosition(), {0.5f, 0, 0}));
 
     EXPECT_EQ(Scene.DuplicateSubtree(nullptr), nullptr);
     EXPECT_EQ(Scene.DuplicateSubtree(Scene.GetRoot()), nullptr);
@@ -331,11 +344,10 @@ TEST_F(HierarchyFixture, ValidateReportsEveryProblemOnItsOwnLine)
     Scene.RegisterNode(loose);
     std::string messages;
     EXPECT_FALSE(Scene.ValidateHierarchy(messages));
-    EXPECT_EQ(messages,
-              "Duplicate node id -2.\r\n"
-              "Non-finite world matrix for \"A\".\r\n"
-              "Non-finite world matrix for \"A\".\r\n"
-              "Node \"Loose\" is not reachable from root.");
+    EXPECT_EQ(messages, "Duplicate node id -2.\r\n"
+                        "Non-finite world matrix for \"A\".\r\n"
+                        "Non-finite world matrix for \"A\".\r\n"
+                        "Node \"Loose\" is not reachable from root.");
 }
 
 TEST_F(HierarchyFixture, ValidateWantsTheRootFirst)

@@ -79,7 +79,7 @@ TEST_F(NodeTree, InsertChildRefusesSelfAndAncestors)
 {
     EXPECT_EQ(a.InsertChild(nullptr, 0), -1);
     EXPECT_EQ(a.InsertChild(&a, 0), -1);
-    EXPECT_EQ(b.InsertChild(&a, 0), -1);     // a is b's ancestor
+    EXPECT_EQ(b.InsertChild(&a, 0), -1);  // a is b's ancestor
     EXPECT_EQ(b.InsertChild(&root, 0), -1);
     EXPECT_EQ(a.GetParent(), &root);
     EXPECT_EQ(root.IndexOfChild(&a), 0);
@@ -177,9 +177,9 @@ TEST_F(NodeTree, WorldAndInverseMatricesFollowTheChain)
     root.SetTransform({0, 1, 0}, {0, 0, 0}, {1, 1, 1});
     a.SetTransform({1, 2, 3}, {0, 90, 0}, {2, 2, 2});
     b.SetTransform({1, 0, 0}, {30, 0, 10}, {1, 0.5f, 1});
-    const TMatrix4 expected = Mul(Mul(Compose({0, 1, 0}, {0, 0, 0}, {1, 1, 1}),
-                                      Compose({1, 2, 3}, {0, 90, 0}, {2, 2, 2})),
-                                  Compose({1, 0, 0}, {30, 0, 10}, {1, 0.5f, 1}));
+    const TMatrix4 expected = Mul(
+        Mul(Compose({0, 1, 0}, {0, 0, 0}, {1, 1, 1}), Compose({1, 2, 3}, {0, 90, 0}, {2, 2, 2})),
+        Compose({1, 0, 0}, {30, 0, 10}, {1, 0.5f, 1}));
     ExpectMatrixNear(b.GetLocalMatrix(), Compose({1, 0, 0}, {30, 0, 10}, {1, 0.5f, 1}));
     ExpectMatrixNear(b.GetWorldMatrix(), expected);
     ExpectMatrixNear(Mul(b.GetWorldMatrix(), b.GetInverseWorldMatrix()), MatIdentity());
@@ -189,9 +189,9 @@ TEST_F(NodeTree, WorldAndInverseMatricesFollowTheChain)
     (void)b.GetInverseWorldMatrix();
     a.DescendantHooks = c.DescendantHooks = b.TransformHooks = 0;
     ASSERT_EQ(c.InsertChild(&b, 0), 0);
-    const TMatrix4 moved = Mul(Mul(Compose({0, 1, 0}, {0, 0, 0}, {1, 1, 1}),
-                                   Compose({0, 0, -5}, {0, 0, 0}, {1, 1, 1})),
-                               Compose({1, 0, 0}, {30, 0, 10}, {1, 0.5f, 1}));
+    const TMatrix4 moved = Mul(
+        Mul(Compose({0, 1, 0}, {0, 0, 0}, {1, 1, 1}), Compose({0, 0, -5}, {0, 0, 0}, {1, 1, 1})),
+        Compose({1, 0, 0}, {30, 0, 10}, {1, 0.5f, 1}));
     ExpectMatrixNear(b.GetWorldMatrix(), moved);
     ExpectMatrixNear(Mul(b.GetWorldMatrix(), b.GetInverseWorldMatrix()), MatIdentity());
     EXPECT_NEAR(b.GetWorldPosition().Z, -5, 1e-5f);

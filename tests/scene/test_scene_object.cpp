@@ -189,8 +189,8 @@ TEST(SceneObject, EvaluationHandsTheObjectScaleToTheModifiers)
 TEST(SceneObject, HasCompositeModifierOnlyForEnabledCompositeTypes)
 {
     EXPECT_FALSE(HasCompositeModifier(nullptr));
-    for (const char* id : {"array_2d", "array_circular", "stretch", "skew", "squeeze", "push", "bend",
-                           "wave", "ripple"}) {
+    for (const char* id : {"array_2d", "array_circular", "stretch", "skew", "squeeze", "push",
+                           "bend", "wave", "ripple"}) {
         TModifierStack stack;
         auto m = std::make_unique<TAffineTestModifier>();
         m->TypeId = id;
@@ -240,8 +240,8 @@ protected:
 TEST_F(Composite, ModifiesTheChildrensMeshesInTheOwnersLocalSpace)
 {
     const TMeshData& mesh = *owner->GetEvaluatedMesh();
-    EXPECT_EQ(mesh.Vertices.size(), 4u + 24u);  // the owner's own cube is not part of it
-    EXPECT_FLOAT_EQ(MinX(mesh), 1.75f);          // plane corner -0.25 + 2
+    EXPECT_EQ(mesh.Vertices.size(), 4u + 24u);            // the owner's own cube is not part of it
+    EXPECT_FLOAT_EQ(MinX(mesh), 1.75f);                   // plane corner -0.25 + 2
     EXPECT_FLOAT_EQ(mesh.Vertices[4].Position.X, 10.5f);  // first cube vertex -0.5 + 1 + 10
     EXPECT_FALSE(mesh.Edges.empty());
 
@@ -364,9 +364,10 @@ TEST(SceneObject, PrimitiveRebuilds)
         size_t vertices;
         float radius;
     };
-    for (const Case& c : {Case{ptCube, 24, 0.87f}, Case{ptSphere, 386, 0.52f}, Case{ptCylinder, 50, 0.72f},
-                          Case{ptCone, 26, 0.72f}, Case{ptTorus, 384, 0.52f}, Case{ptPlane, 4, 0.3f},
-                          Case{ptSkybox, 2401, 210.0f}, Case{ptGenerated, 0, 1.0f}}) {
+    for (const Case& c :
+         {Case{ptCube, 24, 0.87f}, Case{ptSphere, 386, 0.52f}, Case{ptCylinder, 50, 0.72f},
+          Case{ptCone, 26, 0.72f}, Case{ptTorus, 384, 0.52f}, Case{ptPlane, 4, 0.3f},
+          Case{ptSkybox, 2401, 210.0f}, Case{ptGenerated, 0, 1.0f}}) {
         TSceneObject object;
         object.PrimType = c.type;
         object.Color = Vec3(0.7f, 0.7f, 0.75f);

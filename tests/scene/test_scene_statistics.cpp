@@ -20,13 +20,12 @@ TEST(SceneStatistics, EmptySceneText)
 {
     TScene scene;
     const std::string text = scene.GetStatisticsText();
-    EXPECT_EQ(CountsPart(text),
-              "Scene Statistics:\r\n"
-              "  Objects: 0\r\n"
-              "  Vertices: 0\r\n"
-              "  Triangles: 0\r\n"
-              "  Unique Textures: 0\r\n"
-              "  Est. Mesh Memory: 0 KB (0.00 MB)");
+    EXPECT_EQ(CountsPart(text), "Scene Statistics:\r\n"
+                                "  Objects: 0\r\n"
+                                "  Vertices: 0\r\n"
+                                "  Triangles: 0\r\n"
+                                "  Unique Textures: 0\r\n"
+                                "  Est. Mesh Memory: 0 KB (0.00 MB)");
     // The process lines: whole KB, two decimals of MB, one decimal of CPU, no final break.
     const std::string tail = text.substr(CountsPart(text).size());
     EXPECT_EQ(tail.rfind("\r\n  Process Memory: ", 0), 0u) << tail;
@@ -64,7 +63,8 @@ TEST(SceneStatistics, MemoryEstimateSumsVerticesAndCorners)
     scene.AddPrimitive(ptTorus);
     int64_t bytes = 0;
     for (const TSceneNode* n : scene.GetRoot()->GetChildren()) {
-        const TMeshData* mesh = const_cast<TSceneObject*>(dynamic_cast<const TSceneObject*>(n))->GetEvaluatedMesh();
+        const TMeshData* mesh =
+            const_cast<TSceneObject*>(dynamic_cast<const TSceneObject*>(n))->GetEvaluatedMesh();
         bytes += static_cast<int64_t>(mesh->Vertices.size()) * 32;
         for (const TMeshFace& f : mesh->Faces)
             bytes += f.Count * 4;
@@ -110,8 +110,8 @@ TEST(SceneStatistics, UniqueTexturesCountObjectAndFaceIds)
 TEST(SceneStatistics, CpuSamplerReportsHundredthsOfASecondCappedAtHundred)
 {
     TProcessCpuSampler sampler;
-    EXPECT_EQ(sampler.Sample(1000, 2000), 0);  // first sample
-    EXPECT_FLOAT_EQ(sampler.Sample(1000, 2000 + 1000000), 10);  // 0.1 s
+    EXPECT_EQ(sampler.Sample(1000, 2000), 0);                                     // first sample
+    EXPECT_FLOAT_EQ(sampler.Sample(1000, 2000 + 1000000), 10);                    // 0.1 s
     EXPECT_EQ(sampler.Sample(1000 + 200000000, 2000 + 1000000 + 50000000), 100);  // 25 s
     EXPECT_EQ(sampler.Sample(0, 0), 0);  // times running backwards
     EXPECT_FLOAT_EQ(sampler.Sample(50000, 0), 0.5f);

@@ -22,13 +22,15 @@ namespace {
 // Records what the registry asks of the GPU; hands out increasing names.
 class TFakeGpu : public TTextureGpu {
 public:
-    uint32_t CreateTexture(const uint8_t* Rgba, int32_t Width, int32_t Height, std::string& Message) override
+    uint32_t CreateTexture(const uint8_t* Rgba, int32_t Width, int32_t Height,
+                           std::string& Message) override
     {
         if (FailWith.has_value()) {
             Message = *FailWith;
             return 0;
         }
-        LastPixels.assign(Rgba, Rgba + static_cast<size_t>(Width) * Height * 4 * (KeepPixels ? 1 : 0));
+        LastPixels.assign(Rgba,
+                          Rgba + static_cast<size_t>(Width) * Height * 4 * (KeepPixels ? 1 : 0));
         LastWidth = Width;
         LastHeight = Height;
         Live.push_back(NextName);
@@ -52,7 +54,8 @@ public:
 void WriteBytes(const fs::path& p, const std::vector<uint8_t>& bytes)
 {
     std::ofstream f(p, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 void PutBE32(std::vector<uint8_t>& out, uint32_t v)
@@ -84,7 +87,8 @@ void WriteBlankPng(const fs::path& p, uint32_t Width, uint32_t Height, bool Vali
     if (Valid) {
         z_stream z{};
         deflateInit(&z, 1);
-        std::vector<uint8_t> row(1 + static_cast<size_t>(Width) * 4, 0), compressed, buffer(1 << 16);
+        std::vector<uint8_t> row(1 + static_cast<size_t>(Width) * 4, 0), compressed,
+            buffer(1 << 16);
         for (uint32_t y = 0; y < Height; ++y) {
             z.next_in = row.data();
             z.avail_in = static_cast<uInt>(row.size());
@@ -93,7 +97,8 @@ void WriteBlankPng(const fs::path& p, uint32_t Width, uint32_t Height, bool Vali
                 z.next_out = buffer.data();
                 z.avail_out = static_cast<uInt>(buffer.size());
                 deflate(&z, flush);
-                compressed.insert(compressed.end(), buffer.data(), buffer.data() + (buffer.size() - z.avail_out));
+                compressed.insert(compressed.end(), buffer.data(),
+                                  buffer.data() + (buffer.size() - z.avail_out));
             } while (z.avail_out == 0 || (flush == Z_FINISH && z.avail_in > 0));
         }
         deflateEnd(&z);
@@ -143,9 +148,10 @@ class TextureFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Dir = fs::temp_directory_path() /
-              ("quill_textures_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        Dir =
+            fs::temp_directory_path() /
+            ("quill_textures_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(Dir);
         fs::create_directories(Dir);
         std::string message;

@@ -9,18 +9,22 @@
 
 namespace {
 
-std::vector<float> HeightsOf(const THeightmap& Map) {
+std::vector<float> HeightsOf(const THeightmap& Map)
+{
     return std::vector<float>(Map.Data(), Map.Data() + Map.CellCount());
 }
 
 // Heights x + 10 * y, so every sample is distinct and easy to name.
-void FillRamp(THeightmap& Map) {
+void FillRamp(THeightmap& Map)
+{
     const int n = Map.GetResolution();
     for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) Map.Put(x, y, float(x + 10 * y));
+        for (int x = 0; x < n; ++x)
+            Map.Put(x, y, float(x + 10 * y));
 }
 
-std::string MessageOf(auto&& Action) {
+std::string MessageOf(auto&& Action)
+{
     try {
         Action();
     } catch (const EHeightmapError& e) {
@@ -31,7 +35,8 @@ std::string MessageOf(auto&& Action) {
 
 }  // namespace
 
-TEST(Heightmap, ResolutionMustBeAPowerOfTwoInRange) {
+TEST(Heightmap, ResolutionMustBeAPowerOfTwoInRange)
+{
     for (int n : {1, 3, 0, -4, 2048, 1000}) {
         EXPECT_EQ(MessageOf([&] { THeightmap Map(n); }), "Invalid heightmap resolution " +
                                                              std::to_string(n) +
@@ -46,7 +51,8 @@ TEST(Heightmap, ResolutionMustBeAPowerOfTwoInRange) {
     EXPECT_TRUE((std::is_base_of_v<EGeneralError, EHeightmapError>));
 }
 
-TEST(Heightmap, GetClampsAndPutChecks) {
+TEST(Heightmap, GetClampsAndPutChecks)
+{
     THeightmap Map(4);
     FillRamp(Map);
     EXPECT_EQ(Map.Get(-5, 3), 30.0f);
@@ -60,7 +66,8 @@ TEST(Heightmap, GetClampsAndPutChecks) {
     EXPECT_EQ(Map.GetMaxHeight(), 0.0f);
 }
 
-TEST(Heightmap, CreateFromCopiesHeightsButNotHistory) {
+TEST(Heightmap, CreateFromCopiesHeightsButNotHistory)
+{
     THeightmap Map(4);
     FillRamp(Map);
     Map.UpdateMinMax();
@@ -81,12 +88,15 @@ TEST(Heightmap, CreateFromCopiesHeightsButNotHistory) {
     }
 }
 
-TEST(Heightmap, WholeMapOperations) {
+TEST(Heightmap, WholeMapOperations)
+{
     THeightmap Map(2);
-    for (int i = 0; i < 4; ++i) Map.Data()[i] = float(i) * 2.0f;  // 0 2 4 6
+    for (int i = 0; i < 4; ++i)
+        Map.Data()[i] = float(i) * 2.0f;  // 0 2 4 6
     Map.Normalize(-1.0f, 1.0f);
     const float Expected[4] = {-1.0f, -1.0f / 3.0f, 1.0f / 3.0f, 1.0f};
-    for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(Map.Data()[i], Expected[i]);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ(Map.Data()[i], Expected[i]);
     EXPECT_EQ(Map.GetMinHeight(), -1.0f);
     Map.Offset(0.5f);
     EXPECT_EQ(Map.GetMinHeight(), -0.5f);
@@ -107,7 +117,8 @@ TEST(Heightmap, WholeMapOperations) {
     EXPECT_EQ(Map.GetMaxHeight(), 1.0f);
 }
 
-TEST(Heightmap, ClampKeepsNaN) {
+TEST(Heightmap, ClampKeepsNaN)
+{
     THeightmap Map(2);
     Map.Data()[0] = -3.0f;
     Map.Data()[1] = std::numeric_limits<float>::quiet_NaN();
@@ -119,7 +130,8 @@ TEST(Heightmap, ClampKeepsNaN) {
     EXPECT_EQ(Map.GetMaxHeight(), 1.0f);
 }
 
-TEST(Heightmap, BilinearSampling) {
+TEST(Heightmap, BilinearSampling)
+{
     const std::vector<float> Grid{0.0f, 1.0f, 2.0f, 3.0f};  // 2 x 2
     EXPECT_EQ(SampleHeightsBilinear(Grid, 2, 0.5f, 0.5f), 1.5f);
     EXPECT_EQ(SampleHeightsBilinear(Grid, 2, 1.0f, 0.0f), 1.0f);
@@ -127,9 +139,11 @@ TEST(Heightmap, BilinearSampling) {
     EXPECT_EQ(SampleHeightsBilinear(Grid, 2, std::nanf(""), 1.0f), 2.0f);
 }
 
-TEST(Heightmap, ResampleInterpolatesAndRefusesBadSizes) {
+TEST(Heightmap, ResampleInterpolatesAndRefusesBadSizes)
+{
     THeightmap Map(2);
-    for (int i = 0; i < 4; ++i) Map.Data()[i] = float(i);
+    for (int i = 0; i < 4; ++i)
+        Map.Data()[i] = float(i);
     Map.Resample(4);
     ASSERT_EQ(Map.GetResolution(), 4);
     EXPECT_EQ(Map.Get(0, 0), 0.0f);
@@ -144,25 +158,29 @@ TEST(Heightmap, ResampleInterpolatesAndRefusesBadSizes) {
     EXPECT_EQ(Map.GetResolution(), 4);
 }
 
-TEST(HeightmapHistory, RingKeepsTheLast24Steps) {
+TEST(HeightmapHistory, RingKeepsTheLast24Steps)
+{
     THeightmap Map(2);
     for (int Edit = 1; Edit <= 25; ++Edit) {
         Map.BeginEdit();
         Map.Fill(float(Edit));
     }
     int Undone = 0;
-    while (Map.Undo()) ++Undone;
+    while (Map.Undo())
+        ++Undone;
     EXPECT_EQ(Undone, 24);
     EXPECT_EQ(Map.Get(0, 0), 1.0f);  // the state after the first edit
     EXPECT_FALSE(Map.CanUndo());
     int Redone = 0;
-    while (Map.Redo()) ++Redone;
+    while (Map.Redo())
+        ++Redone;
     EXPECT_EQ(Redone, 24);
     EXPECT_EQ(Map.Get(1, 1), 25.0f);
     EXPECT_EQ(Map.GetMinHeight(), 25.0f);
 }
 
-TEST(HeightmapHistory, UndoRedoAndBranching) {
+TEST(HeightmapHistory, UndoRedoAndBranching)
+{
     THeightmap Map(4);
     EXPECT_FALSE(Map.Undo());
     EXPECT_FALSE(Map.Redo());
@@ -190,7 +208,8 @@ TEST(HeightmapHistory, UndoRedoAndBranching) {
     EXPECT_FALSE(Map.CanUndo());
 }
 
-TEST(HeightmapHistory, UndoRestoresTheResolution) {
+TEST(HeightmapHistory, UndoRestoresTheResolution)
+{
     THeightmap Map(128);
     FillRamp(Map);
     const std::vector<float> Before = HeightsOf(Map);

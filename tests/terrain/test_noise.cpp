@@ -8,12 +8,14 @@
 // Expected values come from an independent single-precision model of the
 // generator (every intermediate rounded to float), not from this code.
 
-TEST(NoiseSeed, PermutationForAFixedSeed) {
+TEST(NoiseSeed, PermutationForAFixedSeed)
+{
     const TNoiseGenerator Gen(12345);
     const uint8_t First[16] = {233, 27, 199, 169, 127, 26,  78, 249,
                                205, 85, 132, 246, 230, 183, 30, 96};
     const auto& Perm = Gen.GetPerm();
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(Perm[i], First[i]) << "index " << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(Perm[i], First[i]) << "index " << i;
     bool Seen[256] = {};
     for (int i = 0; i < 256; ++i) {
         EXPECT_FALSE(Seen[Perm[i]]) << "value " << int(Perm[i]) << " appears twice";
@@ -23,18 +25,22 @@ TEST(NoiseSeed, PermutationForAFixedSeed) {
     EXPECT_EQ(Gen.GetSeed(), 12345);
 }
 
-TEST(NoiseSeed, ZeroSeedUsesTheDeadBeefState) {
+TEST(NoiseSeed, ZeroSeedUsesTheDeadBeefState)
+{
     const TNoiseGenerator Zero(0);
     const TNoiseGenerator Beef(static_cast<int32_t>(0xDEADBEEFu));
     EXPECT_EQ(Zero.GetPerm(), Beef.GetPerm());
     const uint8_t First[8] = {130, 153, 238, 25, 233, 116, 165, 135};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(Zero.GetPerm()[i], First[i]);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(Zero.GetPerm()[i], First[i]);
     // A signed modulo slip shows up at once for a seed whose state goes negative.
     const uint8_t SeedOne[8] = {126, 174, 92, 239, 163, 141, 221, 157};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(TNoiseGenerator(1).GetPerm()[i], SeedOne[i]);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(TNoiseGenerator(1).GetPerm()[i], SeedOne[i]);
 }
 
-TEST(NoiseSeed, ReseedingRegeneratesTheSameValues) {
+TEST(NoiseSeed, ReseedingRegeneratesTheSameValues)
+{
     TNoiseGenerator A(4711), B(99);
     B.Seed(4711);
     EXPECT_EQ(A.GetPerm(), B.GetPerm());
@@ -42,7 +48,8 @@ TEST(NoiseSeed, ReseedingRegeneratesTheSameValues) {
         EXPECT_EQ(A.Fbm2D(x, x * 0.3f, 6, 2.0f, 0.5f), B.Fbm2D(x, x * 0.3f, 6, 2.0f, 0.5f));
 }
 
-TEST(Perlin, ValuesForAFixedSeed) {
+TEST(Perlin, ValuesForAFixedSeed)
+{
     const TNoiseGenerator Gen(12345);
     struct Case {
         float X, Y, Expected;
@@ -53,12 +60,14 @@ TEST(Perlin, ValuesForAFixedSeed) {
         {100.3f, -0.2f, 0.236413717f},
         {0.37f, 0.81f, -0.349360257f},
     };
-    for (const Case& c : Cases) EXPECT_EQ(Gen.Perlin2D(c.X, c.Y), c.Expected) << c.X << "," << c.Y;
+    for (const Case& c : Cases)
+        EXPECT_EQ(Gen.Perlin2D(c.X, c.Y), c.Expected) << c.X << "," << c.Y;
     EXPECT_EQ(Gen.Perlin3D(0.3f, 1.6f, -2.2f), -0.479493141f);
     EXPECT_EQ(Gen.Perlin3D(5.5f, 0.25f, 7.75f), 0.439775944f);
 }
 
-TEST(Perlin, ZeroOnTheLattice) {
+TEST(Perlin, ZeroOnTheLattice)
+{
     const TNoiseGenerator Gen(2024);
     for (int x = -300; x <= 300; x += 37)
         for (int y = -260; y <= 260; y += 53) {
@@ -67,7 +76,8 @@ TEST(Perlin, ZeroOnTheLattice) {
         }
 }
 
-TEST(Perlin, NonFiniteCoordinatesGiveZero) {
+TEST(Perlin, NonFiniteCoordinatesGiveZero)
+{
     const TNoiseGenerator Gen(7);
     const float Inf = std::numeric_limits<float>::infinity();
     const float NaN = std::numeric_limits<float>::quiet_NaN();
@@ -81,7 +91,8 @@ TEST(Perlin, NonFiniteCoordinatesGiveZero) {
     EXPECT_LE(std::fabs(Far), 1.0f);
 }
 
-TEST(Fractal, ValuesForAFixedSeed) {
+TEST(Fractal, ValuesForAFixedSeed)
+{
     const TNoiseGenerator Gen(12345);
     EXPECT_EQ(Gen.Fbm2D(0.37f, 0.81f, 4, 2.0f, 0.5f), 0.316977948f);
     EXPECT_EQ(Gen.Fbm3D(0.37f, 0.81f, 0.5f, 4, 2.0f, 0.5f), 0.528735459f);
@@ -89,7 +100,8 @@ TEST(Fractal, ValuesForAFixedSeed) {
     EXPECT_EQ(Gen.Multifractal2D(0.37f, 0.81f, 4, 2.0f, 0.5f, 0.5f), 0.283970922f);
 }
 
-TEST(Fractal, OctavesAreClampedToOneThroughTwelve) {
+TEST(Fractal, OctavesAreClampedToOneThroughTwelve)
+{
     const TNoiseGenerator Gen(31337);
     for (float x = 0.13f; x < 4.0f; x += 0.61f) {
         const float y = 1.7f - x;
@@ -103,7 +115,8 @@ TEST(Fractal, OctavesAreClampedToOneThroughTwelve) {
     }
 }
 
-TEST(Fractal, EdgeValues) {
+TEST(Fractal, EdgeValues)
+{
     const TNoiseGenerator Gen(5);
     // On the lattice every octave of the noise is 0, so each ridge is at its peak.
     for (int Octaves : {1, 4, 12})
@@ -122,7 +135,8 @@ TEST(Fractal, EdgeValues) {
     }
 }
 
-TEST(NoiseParams, Defaults) {
+TEST(NoiseParams, Defaults)
+{
     TNoiseParams P;
     P.Algorithm = 2;
     P.Scale = 9.0f;

@@ -7,7 +7,8 @@
 
 namespace {
 
-void ExpectVec(const TVec3& Actual, float X, float Y, float Z, const std::string& What) {
+void ExpectVec(const TVec3& Actual, float X, float Y, float Z, const std::string& What)
+{
     EXPECT_NEAR(Actual.X, X, 1e-6f) << What;
     EXPECT_NEAR(Actual.Y, Y, 1e-6f) << What;
     EXPECT_NEAR(Actual.Z, Z, 1e-6f) << What;
@@ -15,7 +16,8 @@ void ExpectVec(const TVec3& Actual, float X, float Y, float Z, const std::string
 
 }  // namespace
 
-TEST(TerrainMesh, TwoByTwoMapIsOneQuad) {
+TEST(TerrainMesh, TwoByTwoMapIsOneQuad)
+{
     THeightmap Map(2);
     Map.Put(0, 0, 0.25f);
     Map.Put(1, 0, 0.5f);
@@ -38,7 +40,8 @@ TEST(TerrainMesh, TwoByTwoMapIsOneQuad) {
     EXPECT_EQ(Face.Indices, (std::array<int32_t, 4>{0, 2, 3, 1}));
     EXPECT_EQ(Face.Count, 4);
     EXPECT_EQ(Face.TexId, 0);
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(Face.UVs[k], Mesh.Vertices[Face.Indices[k]].UV);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(Face.UVs[k], Mesh.Vertices[Face.Indices[k]].UV);
     EXPECT_EQ(Mesh.Edges.size(), 4u);
     EXPECT_EQ(Mesh.Edges[0], (TMeshEdge{0, 1}));
 
@@ -50,7 +53,8 @@ TEST(TerrainMesh, TwoByTwoMapIsOneQuad) {
     EXPECT_TRUE(Mesh.Validate(Message)) << Message;
 }
 
-TEST(TerrainMesh, FlatMapWithDefaultSizes) {
+TEST(TerrainMesh, FlatMapWithDefaultSizes)
+{
     THeightmap Map(128);
     Map.Flatten();
     TMeshData Mesh;
@@ -72,11 +76,13 @@ TEST(TerrainMesh, FlatMapWithDefaultSizes) {
     EXPECT_EQ(Face.Indices, (std::array<int32_t, 4>{129, 257, 258, 130}));
 }
 
-TEST(TerrainMesh, NormalsAreAreaWeighted) {
+TEST(TerrainMesh, NormalsAreAreaWeighted)
+{
     // A 4 x 4 map, flat except its last column, which is one unit higher: the
     // cells of column 2 slope, the others are flat. Spacing and scale are 1.
     THeightmap Map(4);
-    for (int y = 0; y < 4; ++y) Map.Put(3, y, 1.0f);
+    for (int y = 0; y < 4; ++y)
+        Map.Put(3, y, 1.0f);
     TMeshData Mesh;
     BuildTerrainMesh(&Mesh, &Map, 3.0f, 1.0f);
     // Flat cells add (0, 1, 0), sloped ones (-1, 1, 0): vertex (2, 1) has two of
@@ -88,14 +94,16 @@ TEST(TerrainMesh, NormalsAreAreaWeighted) {
               0.0f, "vertex (3,2)");
 }
 
-TEST(TerrainMesh, ZeroSizeAndMissingInputs) {
+TEST(TerrainMesh, ZeroSizeAndMissingInputs)
+{
     THeightmap Map(4);
     Map.Put(1, 1, 1.0f);
     TMeshData Mesh;
     BuildTerrainMesh(&Mesh, &Map, 0.0f, 1.0f);
     ASSERT_EQ(Mesh.Vertices.size(), 16u);
     // Every cell is degenerate, so each face falls back to straight up.
-    for (const TMeshVertex& V : Mesh.Vertices) EXPECT_EQ(V.Normal, Vec3(0.0f, 1.0f, 0.0f));
+    for (const TMeshVertex& V : Mesh.Vertices)
+        EXPECT_EQ(V.Normal, Vec3(0.0f, 1.0f, 0.0f));
 
     BuildTerrainMesh(&Mesh, nullptr, 4.0f, 1.0f);
     EXPECT_EQ(Mesh.Vertices.size(), 16u);  // left as it was

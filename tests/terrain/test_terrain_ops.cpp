@@ -13,23 +13,28 @@ namespace {
 
 const float NaN = std::numeric_limits<float>::quiet_NaN();
 
-std::vector<float> HeightsOf(const THeightmap& Map) {
+std::vector<float> HeightsOf(const THeightmap& Map)
+{
     return std::vector<float>(Map.Data(), Map.Data() + Map.CellCount());
 }
 
-void SetHeights(THeightmap& Map, const std::vector<float>& Values) {
+void SetHeights(THeightmap& Map, const std::vector<float>& Values)
+{
     ASSERT_EQ(static_cast<int>(Values.size()), Map.CellCount());
     std::copy(Values.begin(), Values.end(), Map.Data());
 }
 
 // A rough test surface: ((7x + 13y) mod 11) / 10.
-void FillPattern(THeightmap& Map) {
+void FillPattern(THeightmap& Map)
+{
     const int n = Map.GetResolution();
     for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) Map.Put(x, y, float((x * 7 + y * 13) % 11) / 10.0f);
+        for (int x = 0; x < n; ++x)
+            Map.Put(x, y, float((x * 7 + y * 13) % 11) / 10.0f);
 }
 
-void ExpectHeights(const THeightmap& Map, const std::vector<float>& Expected) {
+void ExpectHeights(const THeightmap& Map, const std::vector<float>& Expected)
+{
     ASSERT_EQ(static_cast<int>(Expected.size()), Map.CellCount());
     const int n = Map.GetResolution();
     for (int i = 0; i < Map.CellCount(); ++i)
@@ -38,7 +43,8 @@ void ExpectHeights(const THeightmap& Map, const std::vector<float>& Expected) {
 
 }  // namespace
 
-TEST(BrushKernel, SizeRadiusAndWeights) {
+TEST(BrushKernel, SizeRadiusAndWeights)
+{
     struct Case {
         int Asked, Size;
     };
@@ -61,7 +67,8 @@ TEST(BrushKernel, SizeRadiusAndWeights) {
     EXPECT_THROW(TBrushKernel(5, NaN), EArgumentError);
 }
 
-TEST(TerrainBrush, RaiseAndLowerAtASingleCell) {
+TEST(TerrainBrush, RaiseAndLowerAtASingleCell)
+{
     const TBrushKernel Dot(3, 0.5f);  // only the centre has weight
     struct Case {
         int Mode;
@@ -90,7 +97,8 @@ TEST(TerrainBrush, RaiseAndLowerAtASingleCell) {
     }
 }
 
-TEST(TerrainBrush, SmoothAndErodeAtASingleCell) {
+TEST(TerrainBrush, SmoothAndErodeAtASingleCell)
+{
     const TBrushKernel Dot(3, 0.5f);
     THeightmap Map(4);
     Map.Fill(0.0f);
@@ -105,7 +113,8 @@ TEST(TerrainBrush, SmoothAndErodeAtASingleCell) {
     EXPECT_FLOAT_EQ(Map.Get(1, 1), 0.6f);  // 0.9 + 0.6 * (0.4 - 0.9)
 }
 
-TEST(TerrainBrush, DabWritesImmediatelyInScanOrder) {
+TEST(TerrainBrush, DabWritesImmediatelyInScanOrder)
+{
     const TBrushKernel Kernel(5, 0.5f);
     auto Start = [] {
         THeightmap Map(8);
@@ -138,7 +147,8 @@ TEST(TerrainBrush, DabWritesImmediatelyInScanOrder) {
     EXPECT_EQ(Map.Get(1, 1), 0.7f);
 }
 
-TEST(TerrainBrush, DabAtTheCornerStaysInsideTheGrid) {
+TEST(TerrainBrush, DabAtTheCornerStaysInsideTheGrid)
+{
     const TBrushKernel Kernel(5, 1.0f);
     THeightmap Map(4);
     Map.Fill(0.5f);
@@ -161,7 +171,8 @@ TEST(TerrainBrush, DabAtTheCornerStaysInsideTheGrid) {
     EXPECT_EQ(HeightsOf(Map), Before);
 }
 
-TEST(TerrainBrush, InvalidModeIsAnArgumentError) {
+TEST(TerrainBrush, InvalidModeIsAnArgumentError)
+{
     const TBrushKernel Kernel(5, 0.5f);
     THeightmap Map(4);
     Map.Fill(0.5f);
@@ -178,13 +189,15 @@ TEST(TerrainBrush, InvalidModeIsAnArgumentError) {
     EXPECT_EQ(HeightsOf(Map), std::vector<float>(16, 0.5f));
 }
 
-TEST(TerrainBrush, StrokeUndoAndRedo) {
+TEST(TerrainBrush, StrokeUndoAndRedo)
+{
     const TBrushKernel Kernel(7, 0.3f);
     THeightmap Map(16);
     FillPattern(Map);
     const std::vector<float> Before = HeightsOf(Map);
     Map.BeginEdit();  // once per stroke
-    for (int x = 2; x <= 12; x += 2) ApplyBrush(&Map, x, 6, false, 0.6f, bmRaise, &Kernel);
+    for (int x = 2; x <= 12; x += 2)
+        ApplyBrush(&Map, x, 6, false, 0.6f, bmRaise, &Kernel);
     ApplyBrush(&Map, 7, 6, false, 1.0f, bmSmooth, &Kernel);
     const std::vector<float> After = HeightsOf(Map);
     ASSERT_NE(After, Before);
@@ -196,7 +209,8 @@ TEST(TerrainBrush, StrokeUndoAndRedo) {
     EXPECT_TRUE(Map.CanUndo());
 }
 
-TEST(TerrainOps, RaiseAndLowerWholeMap) {
+TEST(TerrainOps, RaiseAndLowerWholeMap)
+{
     THeightmap Map(2);
     SetHeights(Map, {0.1f, 0.2f, 0.3f, 0.4f});
     Map.UpdateMinMax();
@@ -212,7 +226,8 @@ TEST(TerrainOps, RaiseAndLowerWholeMap) {
     EXPECT_EQ(HeightsOf(Map), Now);
 }
 
-TEST(TerrainOps, SmoothIsASeparableBoxBlurWithClampedEdges) {
+TEST(TerrainOps, SmoothIsASeparableBoxBlurWithClampedEdges)
+{
     THeightmap Map(2);
     SetHeights(Map, {0.0f, 1.0f, 2.0f, 3.0f});
     Map.SetMinMax(-7.0f, 7.0f);
@@ -239,7 +254,8 @@ TEST(TerrainOps, SmoothIsASeparableBoxBlurWithClampedEdges) {
     EXPECT_EQ(HeightsOf(A), HeightsOf(B));
 }
 
-TEST(TerrainOps, EdgeShapeMakesAnIsland) {
+TEST(TerrainOps, EdgeShapeMakesAnIsland)
+{
     THeightmap Map(8);
     Map.Fill(0.3f);  // normalised first: a flat map becomes 0.5
     ApplyEdgeShape(&Map, 0.2f);
@@ -271,7 +287,8 @@ TEST(TerrainOps, EdgeShapeMakesAnIsland) {
     EXPECT_EQ(HeightsOf(Untouched), Before);
 }
 
-TEST(TerrainOps, ErosionFollowsScanOrderAndTies) {
+TEST(TerrainOps, ErosionFollowsScanOrderAndTies)
+{
     // (0,0) sheds half to (1,0), the first of three equal drops; (1,0) then
     // sheds to (0,1), and (0,1) to (1,1). Normalising maps 0.125..0.5 to 0..1.
     THeightmap Map(2);
@@ -283,7 +300,8 @@ TEST(TerrainOps, ErosionFollowsScanOrderAndTies) {
     EXPECT_EQ(Map.Get(1, 1), 0.0f);
 }
 
-TEST(TerrainOps, ErosionOverSeveralPasses) {
+TEST(TerrainOps, ErosionOverSeveralPasses)
+{
     THeightmap Map(8);  // radius 2 reaches both the border and the inner cells
     FillPattern(Map);
     ErodeTerrain(&Map, 3, 2, 0.3f);
@@ -309,7 +327,8 @@ TEST(TerrainOps, ErosionOverSeveralPasses) {
     // clang-format on
 }
 
-TEST(TerrainOps, ErosionParameterLimits) {
+TEST(TerrainOps, ErosionParameterLimits)
+{
     THeightmap Flat(8);
     Flat.Fill(0.3f);
     ErodeTerrain(&Flat, 5, 2, 0.5f);
@@ -334,7 +353,8 @@ TEST(TerrainOps, ErosionParameterLimits) {
     EXPECT_EQ(A.GetMaxHeight(), 1.0f);
 }
 
-TEST(TerrainGenerate, FourByFourMaps) {
+TEST(TerrainGenerate, FourByFourMaps)
+{
     struct Case {
         const char* Name;
         TNoiseParams Params;
@@ -398,7 +418,8 @@ TEST(TerrainGenerate, FourByFourMaps) {
     }
 }
 
-TEST(TerrainGenerate, SameParamsSameMapAndFullRange) {
+TEST(TerrainGenerate, SameParamsSameMapAndFullRange)
+{
     TNoiseParams P;
     P.Algorithm = 1;
     P.Scale = 3.0f;
