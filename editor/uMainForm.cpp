@@ -235,6 +235,7 @@ void TMainForm::BuildToolBarPanel(QWidget* Parent)
     ToolBarPanel = new QWidget(Parent);
     ToolBarPanel->setObjectName(QStringLiteral("ToolBarPanel"));
     ToolBarPanel->setFixedHeight(30);
+    BuildToolButtons();
 }
 
 void TMainForm::BuildTreePanel(QWidget* Parent)
@@ -303,11 +304,6 @@ void TMainForm::BuildGLView(QWidget* Parent)
         ViewNameLabels[size_t(i)] = l;
     }
     ResetViewCursor();
-}
-
-void TMainForm::BuildMainMenu()
-{
-    menuBar()->setObjectName(QStringLiteral("MainMenu"));
 }
 
 void TMainForm::BuildTimelinePanel(QWidget* Parent)

@@ -4,8 +4,10 @@
 // scene drawing), lays out its panels, and tears everything down in an order in which no
 // notification reaches a freed receiver.
 #include "editor/uCamera.h"
+#include "editor/uFileCommands.h"
 #include "editor/uFrameLoop.h"
 #include "editor/uGizmoMode.h"
+#include "editor/uToolWindowGlue.h"
 #include "editor/uSceneDraw.h"
 #include "editor/uViewport.h"
 #include "scene/uProjectDocument.h"
@@ -20,8 +22,10 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QLabel;
 class QMenu;
+class QToolButton;
 class QTabWidget;
 class QTimer;
 class QTreeWidget;
@@ -108,6 +112,42 @@ public:
     void UpdateTimelineUI();
     void FrameChanged();
 
+    // Main menu, file commands and tool bar (uMainMenu.cpp, uFileCommands.cpp, uToolBar.cpp).
+    // Menu items of one menu share one handler that dispatches on the item's Tag; the
+    // keys that do the same (undo, redo, tools) call the same routines.
+    TEditorDialogs Dialogs = StandardEditorDialogs();
+    QAction* ToggleTreeAction = nullptr;
+    std::array<QToolButton*, 4> ToolButtons{}; // Select, Move, Scale, Rotate
+    void FileNewClick();
+    void FileOpenClick();
+    void FileSaveClick();
+    void FileSaveAsClick();
+    void FileQuitClick();
+    void CreateMenuClick(int Tag);
+    void CreateGroupClick();
+    void ModeMenuClick(int Tag);
+    // Tag 0 delete selected, 1 clear scene, 10 undo, 11 redo.
+    void EditMenuClick(int Tag);
+    // Undo / redo one command with every refresh that follows (Edit menu, Ctrl+Z, Ctrl+Y).
+    void EditUndo();
+    void EditRedo();
+    void GridSizeClick(int Tag);
+    void ViewMenuClick(int Tag);
+    void HelpMenuClick(int Tag);
+    void ToggleTreeClick();
+    void RefreshContactAOClick();
+    bool ConfirmContactAORecalc(bool Force);
+    TSceneObject* AddPrimitiveObject(TPrimitiveType Type);
+    void ToolButtonClick(int Tag);
+    void SetTool(TGizmoMode Tool);
+
+    // Tool-window glue (uToolWindowGlue.cpp): what the main window hands the tool windows.
+    void RefreshTextureCombo();
+    void ReadCameraSettings(TCameraPlacement& Placement) const;
+    void ApplyCameraSettings(const TCameraPlacement& Placement);
+    void TerrainEdited();
+    void FloorPlanChanged();
+
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
@@ -120,6 +160,12 @@ private:
     void BuildModifierPanel();
     void BuildGLView(QWidget* Parent);
     void BuildMainMenu();
+    QAction* AddMenuItem(QMenu* Menu, const QString& Caption, int Tag, const std::function<void(int)>& Handler);
+    void BuildToolButtons();
+    bool SaveProjectAs(bool AskForName);
+    void DocumentReplaced();
+    void CloseDocumentWindows();
+    void SelectOnly(TSceneNode* Node);
     void BuildTimelinePanel(QWidget* Parent);
     void AddDefaultSceneContent();
     void FormKeyDown(int Key);

@@ -1,0 +1,330 @@
+#include "editor/uMainMenu.h"
+
+#include "editor/uAbout.h"
+#include "editor/uContactLighting.h"
+#include "editor/uErrorBox.h"
+#include "editor/uGLView.h"
+#include "editor/uMainForm.h"
+#include "scene/uCinematicEnvironment.h"
+#include "scene/uCommandHistory.h"
+#include "scene/uHierarchyCommands.h"
+#include "scene/uTextures.h"
+#include "terrain/uHeightmap.h"
+#include "terrain/uTerrainOps.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTreeWidget>
+
+#include <random>
+
+namespace {
+
+std::mt19937& PrimitiveRandom()
+{
+    static std::mt19937 generator{std::random_device{}()};
+    return generator;
+}
+
+float Random01()
+{
+    return std::uniform_real_distribution<float>(0.0f, 1.0f)(PrimitiveRandom());
+}
+
+} // namespace
+
+float GridSizeOfTag(int Tag)
+{
+    static const float sizes[5] = {10.0f, 1.0f, 0.5f, 0.25f, 0.1f};
+    return Tag >= 0 && Tag < 5 ? sizes[Tag] : 0.0f;
+}
+
+std::string ControlsHelpText()
+{
+    static const char* const lines[] = {
+        "Quillstone controls:",
+        "Create objects from the Create menu.",
+        "F1 / F2 / F3 / F4 = Select / Move / Scale / Rotate tool",
+        "F5 = toggle edit mode   |   F6 = sync camera",
+        "F = focus selected   |   Left-click object = select",
+        "H = hide/show   D = duplicate   (Delete via Edit menu or scene-tree)",
+        "",
+        "Keyboard transforms (Move, Scale or Rotate tool, object selected):",
+        "Press X / Y / Z to lock an axis - object then follows the mouse",
+        "  (for Scale, type a number = exact factor, e.g. 2 = 2x)",
+        "Left-click or Enter = apply    Right-click or Esc = cancel",
+        "",
+        "Camera:",
+        "Hold RIGHT mouse button + move = look around",
+        "Middle mouse or Alt + Left mouse = orbit / pan",
+        "W A S D (while looking) = move",
+        "Space / Z = up / down   |   Mouse wheel = dolly",
+    };
+    std::string text;
+    for (const char* line : lines) {
+        if (!text.empty()) text += '\n';
+        text += line;
+    }
+    return text;
+}
+
+QAction* TMainForm::AddMenuItem(QMenu* Menu, const QString& Caption, int Tag,
+                                const std::function<void(int)>& Handler)
+{
+    QAction* item = Menu->addAction(Caption);
+    item->setData(Tag);
+    connect(item, &QAction::triggered, this, [this, Handler, Tag] { RunGuarded(this, [&] { Handler(Tag); }); });
+    return item;
+}
+
+void TMainForm::BuildMainMenu()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu"));
+
+    QMenu* file = bar->addMenu(QStringLiteral("File"));
+    auto fileItem = [&](const char* caption, int tag, QKeySequence keys, void (TMainForm::*handler)()) {
+        AddMenuItem(file, QString::fromLatin1(caption), tag, [this, handler](int) { (this->*handler)(); })
+            ->setShortcut(keys);
+    };
+    fileItem("New", 0, QKeySequence(Qt::CTRL | Qt::Key_N), &TMainForm::FileNewClick);
+    file->addSeparator();
+    fileItem("Open...", 1, QKeySequence(Qt::CTRL | Qt::Key_O), &TMainForm::FileOpenClick);
+    fileItem("Save", 2, QKeySequence(Qt::CTRL | Qt::Key_S), &TMainForm::FileSaveClick);
+    fileItem("Save As...", 3, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &TMainForm::FileSaveAsClick);
+    file->addSeparator();
+    fileItem("Quit", 4, QKeySequence(Qt::CTRL | Qt::Key_Q), &TMainForm::FileQuitClick);
+
+    QMenu* create = bar->addMenu(QStringLiteral("Create"));
+    for (int t = ptCube; t <= ptTerrain; ++t)
+        AddMenuItem(create, QString::fromStdString(PrimitiveTypeName(TPrimitiveType(t))), t,
+                    [this](int tag) { CreateMenuClick(tag); });
+    create->addSeparator();
+    AddMenuItem(create, QStringLiteral("Group"), 100, [this](int) { CreateGroupClick(); });
+
+    QMenu* mode = bar->addMenu(QStringLiteral("Mode"));
+    for (int t = gmSelect; t <= gmRotate; ++t)
+        AddMenuItem(mode, QString::fromLatin1(GizmoModeName(TGizmoMode(t))), t, [this](int tag) { ModeMenuClick(tag); });
+
+    // Ctrl+Z and Ctrl+Y are taken by the window's key handling, which calls the same
+    // routines; the items only show the keys, so one press undoes once.
+    QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
+    auto editClick = [this](int tag) { EditMenuClick(tag); };
+    AddMenuItem(edit, QStringLiteral("Undo\tCtrl+Z"), 10, editClick);
+    AddMenuItem(edit, QStringLiteral("Redo\tCtrl+Y"), 11, editClick);
+    edit->addSeparator();
+    AddMenuItem(edit, QStringLiteral("Delete selected"), 0, editClick);
+    AddMenuItem(edit, QStringLiteral("Clear scene"), 1, editClick);
+    edit->addSeparator();
+    QMenu* grid = edit->addMenu(QStringLiteral("Grid Size"));
+    const char* gridCaptions[5] = {"10.0", "1.0", "0.5", "0.25", "0.1"};
+    for (int t = 0; t < 5; ++t)
+        AddMenuItem(grid, QString::fromLatin1(gridCaptions[t]), t, [this](int tag) { GridSizeClick(tag); });
+
+    // The tool windows' items join this menu (and a Tools menu) with their windows.
+    QMenu* view = bar->addMenu(QStringLiteral("View"));
+    const char* modes[4] = {"Shaded", "Wireframe", "Solid", "Cinematic"};
+    for (int t = 0; t < 4; ++t)
+        AddMenuItem(view, QString::fromLatin1(modes[t]), t, [this](int tag) { ViewMenuClick(tag); });
+    view->addSeparator();
+    AddMenuItem(view, QStringLiteral("Refresh Contact AO"), 0, [this](int) { RefreshContactAOClick(); });
+    view->addSeparator();
+    ToggleTreeAction = AddMenuItem(view, QStringLiteral("Toggle hierarchy tree"), 0, [this](int) { ToggleTreeClick(); });
+    ToggleTreeAction->setCheckable(true);
+    ToggleTreeAction->setChecked(true);
+
+    QMenu* help = bar->addMenu(QStringLiteral("Help"));
+    AddMenuItem(help, QStringLiteral("Controls..."), 0, [this](int tag) { HelpMenuClick(tag); });
+    help->addSeparator();
+    AddMenuItem(help, QStringLiteral("About..."), 1, [this](int tag) { HelpMenuClick(tag); });
+}
+
+// ---------------------------------------------------------------------------------------
+// Create.
+
+void TMainForm::CreateMenuClick(int Tag)
+{
+    if (Tag < ptCube || Tag > ptTerrain) return;
+    AddPrimitiveObject(TPrimitiveType(Tag));
+}
+
+TSceneObject* TMainForm::AddPrimitiveObject(TPrimitiveType Type)
+{
+    SelectOnly(nullptr);
+    TSceneObject* object = Scene().AddPrimitive(Type);
+    object->Selected = true;
+    switch (Type) {
+    case ptSkybox: {
+        object->SetPosition(Vec3(0, 0, 0));
+        object->SetScaleX(1);
+        object->SetScaleY(1);
+        object->SetScaleZ(1);
+        object->Color = Vec3(1, 1, 1);
+        object->ApplyColorToVertices(object->Color);
+        int32_t index = TextureRegistry->IndexOfName("skybox.bmp");
+        if (index < 0) {
+            if (GLView) GLView->makeCurrent();
+            index = TextureRegistry->ImportFile(Options.ProgramFolder + "/textures/skybox.bmp");
+            if (GLView) GLView->doneCurrent();
+        }
+        object->TexId = index + 1; // a failed import leaves the skybox untextured
+        RefreshTextureCombo();
+        break;
+    }
+    case ptTerrain:
+        object->SetPosition(Vec3(0, 0, 0));
+        object->SetScaleX(1);
+        object->SetScaleY(1);
+        object->SetScaleZ(1);
+        object->Color = Vec3(0.45f, 0.4f, 0.32f);
+        object->ApplyColorToVertices(object->Color);
+        if (THeightmap* map = object->GetHeightmap()) {
+            TNoiseParams params;
+            InitDefaultNoiseParams(params);
+            params.Seed = std::uniform_int_distribution<int32_t>(0, 2147483646)(PrimitiveRandom());
+            GenerateNoiseTerrain(map, params);
+            object->RebuildTerrainMesh();
+        }
+        break;
+    default:
+        object->SetPosition(Vec3(0, 0.5f, 0));
+        object->Color = Vec3(0.55f + 0.35f * Random01(), 0.55f + 0.35f * Random01(), 0.6f + 0.35f * Random01());
+        object->ApplyColorToVertices(object->Color);
+        break;
+    }
+    UpdateStatusBar();
+    if (GLView) GLView->update();
+    RebuildSceneTree();
+    return object;
+}
+
+void TMainForm::CreateGroupClick()
+{
+    Document().GetHistory().Execute(
+        std::make_unique<TCreateGroupCommand>(Scene(), "Group", Scene().GetRoot(), Scene().GetRoot()->ChildCount()));
+    RebuildSceneTree();
+    UpdateStatusBar();
+    if (GLView) GLView->update();
+}
+
+// Exactly this node (or none) carries Selected.
+void TMainForm::SelectOnly(TSceneNode* Node)
+{
+    for (TSceneNode* n : Scene().GetNodes()) n->Selected = (n == Node);
+}
+
+// ---------------------------------------------------------------------------------------
+// Mode and Edit.
+
+void TMainForm::ModeMenuClick(int Tag)
+{
+    if (Tag < gmSelect || Tag > gmRotate) return;
+    SetTool(TGizmoMode(Tag));
+}
+
+void TMainForm::EditMenuClick(int Tag)
+{
+    switch (Tag) {
+    case 0:
+        if (TSceneObject* o = Scene().GetSelectedObject())
+            Document().GetHistory().Execute(std::make_unique<TDeleteSubtreeCommand>(Scene(), o));
+        break;
+    case 1: Scene().Clear(); break;
+    case 10: EditUndo(); break;
+    case 11: EditRedo(); break;
+    default: break;
+    }
+    RebuildSceneTree();
+    UpdateStatusBar();
+    if (GLView) GLView->update();
+}
+
+void TMainForm::EditUndo()
+{
+    Document().GetHistory().Undo();
+    RebuildSceneTree();
+    UpdateTimelineUI();
+    if (GLView) GLView->update();
+    UpdateStatusBar();
+}
+
+void TMainForm::EditRedo()
+{
+    Document().GetHistory().Redo();
+    RebuildSceneTree();
+    UpdateTimelineUI();
+    if (GLView) GLView->update();
+    UpdateStatusBar();
+}
+
+void TMainForm::GridSizeClick(int Tag)
+{
+    const float size = GridSizeOfTag(Tag);
+    if (size <= 0) return;
+    GridSize = size;
+    if (GLView) GLView->update();
+}
+
+// ---------------------------------------------------------------------------------------
+// View and Help.
+
+void TMainForm::ViewMenuClick(int Tag)
+{
+    switch (Tag) {
+    case dmShaded:
+    case dmWireframe: DisplayMode = Tag; break;
+    case dmSolid:
+    case dmCinematic:
+        // The mode changes whatever the answer; No only leaves the lighting off.
+        ConfirmContactAORecalc(DisplayMode != Tag);
+        DisplayMode = Tag;
+        break;
+    default: break;
+    }
+    if (GLView) GLView->update();
+}
+
+bool TMainForm::ConfirmContactAORecalc(bool Force)
+{
+    if (!ProjectDocument) return true;
+    if (Force) ContactLighting->Invalidate();
+    const TCinematicEnvironment* env = Scene().Environment;
+    const bool needsRefresh = env && env->ContactLightingOn && !ContactLighting->IsBuilt();
+    if (!needsRefresh) {
+        Scene().SetContactLightingEnabled(true);
+        return true;
+    }
+    const bool yes = Dialogs.AskYesNo(this, "Contact AO",
+                                      "Contact AO must be recalculated for this view. Recalculate now?\n\n"
+                                      "Choose No to skip it for now. You can run Refresh Contact AO from the "
+                                      "View menu later.");
+    Scene().SetContactLightingEnabled(yes);
+    return yes;
+}
+
+void TMainForm::RefreshContactAOClick()
+{
+    Scene().SetContactLightingEnabled(true);
+    InvalidateContactLighting(); // repaints
+}
+
+void TMainForm::ToggleTreeClick()
+{
+    if (!SceneTree) return;
+    SceneTree->setVisible(SceneTree->isHidden());
+    if (ToggleTreeAction) ToggleTreeAction->setChecked(!SceneTree->isHidden());
+    if (GLView) {
+        GLView->setFocus();
+        GLView->update();
+    }
+}
+
+void TMainForm::HelpMenuClick(int Tag)
+{
+    if (Tag == 0)
+        Dialogs.Inform(this, "Controls", ControlsHelpText());
+    else if (Tag == 1)
+        ShowAboutBox();
+}

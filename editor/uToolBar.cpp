@@ -1,0 +1,54 @@
+#include "editor/uToolBar.h"
+
+#include "editor/uErrorBox.h"
+#include "editor/uGLView.h"
+#include "editor/uMainForm.h"
+
+#include <QButtonGroup>
+#include <QToolButton>
+
+const TToolButtonSpec kToolButtons[4] = {
+    {"Select", 4, 54, 0},
+    {"Move", 60, 54, 1},
+    {"Scale", 116, 54, 2},
+    {"Rotate", 172, 54, 3},
+};
+
+void TMainForm::BuildToolButtons()
+{
+    // The modelling and tool-window buttons join these with their features.
+    auto* tools = new QButtonGroup(ToolBarPanel);
+    tools->setExclusive(true);
+    for (size_t i = 0; i < ToolButtons.size(); ++i) {
+        const TToolButtonSpec& spec = kToolButtons[i];
+        auto* b = new QToolButton(ToolBarPanel);
+        b->setObjectName(QStringLiteral("ToolButton%1").arg(QString::fromLatin1(spec.Caption)));
+        b->setText(QString::fromLatin1(spec.Caption));
+        b->setGeometry(spec.Left, 3, spec.Width, 24);
+        b->setCheckable(true);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setChecked(spec.Tag == int(CurrentTool));
+        tools->addButton(b, spec.Tag);
+        const int tag = spec.Tag;
+        connect(b, &QToolButton::clicked, this, [this, tag] { RunGuarded(this, [&] { ToolButtonClick(tag); }); });
+        ToolButtons[i] = b;
+    }
+}
+
+void TMainForm::ToolButtonClick(int Tag)
+{
+    if (Tag >= gmSelect && Tag <= gmRotate) SetTool(TGizmoMode(Tag));
+}
+
+void TMainForm::SetTool(TGizmoMode Tool)
+{
+    CurrentTool = Tool;
+    for (size_t i = 0; i < ToolButtons.size(); ++i)
+        if (ToolButtons[i]) ToolButtons[i]->setChecked(kToolButtons[i].Tag == int(Tool));
+    HoveredGizmoAxis = -1;
+    HoveredVertex = HoveredEdge = HoveredFace = -1;
+    UpdateStatusBar();
+    ResetViewCursor();
+    if (GLView) GLView->update();
+}
