@@ -5,7 +5,6 @@
 #include "editor/uErrorBox.h"
 #include "editor/uGLView.h"
 #include "editor/uMainForm.h"
-#include "scene/uCinematicEnvironment.h"
 #include "scene/uCommandHistory.h"
 #include "scene/uHierarchyCommands.h"
 #include "scene/uTextures.h"
@@ -289,10 +288,8 @@ void TMainForm::ViewMenuClick(int Tag)
 bool TMainForm::ConfirmContactAORecalc(bool Force)
 {
     if (!ProjectDocument) return true;
-    if (Force) ContactLighting->Invalidate();
-    const TCinematicEnvironment* env = Scene().Environment;
-    const bool needsRefresh = env && env->ContactLightingOn && !ContactLighting->IsBuilt();
-    if (!needsRefresh) {
+    if (Force) Scene().InvalidateContactLighting();
+    if (!Scene().ContactLightingNeedsRefresh()) {
         Scene().SetContactLightingEnabled(true);
         return true;
     }
