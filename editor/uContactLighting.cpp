@@ -71,14 +71,7 @@ void TContactLightingCache::Clear()
     Entries.clear();
     EntryIndex.clear();
     Packed.clear();
-    CellKeys.clear();
-    CellSlots.clear();
-    Cells.clear();
-    Occupied.clear();
-    CellItems.clear();
-    LargeTriangles.clear();
-    CellMask = 0;
-    HasGridTriangles = false;
+    Nodes.clear();
     Built = false;
     Lit = false;
 }
@@ -92,7 +85,7 @@ void TContactLightingCache::Invalidate()
 void TContactLightingCache::AddTriangle(const TVec3& P0, const TVec3& P1, const TVec3& P2, const TVec3& Color)
 {
     Triangles.push_back({P0, P1, P2, Color});
-    Packed.push_back({P0, Sub(P1, P0), Sub(P2, P0)});
+    Packed.push_back({P0, Sub(P1, P0), Sub(P2, P0), static_cast<uint32_t>(Triangles.size() - 1)});
 }
 
 void TContactLightingCache::Build(const std::vector<TContactMeshInput>& Inputs,
@@ -131,7 +124,7 @@ void TContactLightingCache::Build(const std::vector<TContactMeshInput>& Inputs,
             }
         }
     }
-    BuildGrid();
+    BuildHierarchy();
 
     for (const TContactMeshInput& input : Inputs) {
         if (!input.Receives || input.Mesh == nullptr)

@@ -24,7 +24,7 @@ class TSceneObject;
 
 struct TContactLightingSettings {
     bool Enabled = true;
-    float Radius = 0.65f;           // occlusion ray length; the cell size (at least 0.05)
+    float Radius = 0.65f;           // occlusion ray length; the cell size of the tie order (at least 0.05)
     float ContactStrength = 0.7f;   // clamped to 0..1 where used
     float SunShadow = 0.55f;        // share of a shadowed light removed; clamped to 0..1
     float ColorBleed = 0.1f;        // weight of the bounce colour in the tint
@@ -94,7 +94,7 @@ public:
     TContactLightingCache(const TContactLightingCache&) = delete;
     TContactLightingCache& operator=(const TContactLightingCache&) = delete;
 
-    // Drops every triangle, cell and entry; not built, not lit.
+    // Drops every triangle, box and entry; not built, not lit.
     void Clear();
     // Not built, not lit; the data stays until the next build replaces it.
     void Invalidate();
@@ -135,7 +135,7 @@ public:
 
     const TContactLightingSettings& GetSettings() const { return Settings; }
     const TContactLightRig& GetRig() const { return Rig; }
-    // max(Radius, 0.05) of the last build.
+    // max(Radius, 0.05) of the last build: the cells of the search order of equal hits.
     float GetCellSize() const { return CellSize; }
     const std::vector<TContactTriangle>& GetTriangles() const { return Triangles; }
     const std::vector<TContactMeshResult>& GetEntries() const { return Entries; }
@@ -143,50 +143,34 @@ public:
     int64_t GetRaysCast() const { return RaysCast; }
 
 private:
-    // Triangle data laid out for the intersection test (corner 0 and the two edges) with
-    // the ray stamp that last tested it, so that both come in one memory access.
+    // Triangle data laid out for the intersection test (corner 0 and the two edges) and
+    // the triangle's index in Triangles, in the order of the hierarchy's leaves.
     struct TPackedTriangle {
         TVec3 V0, E1, E2;
-        int32_t Stamp = 0;
+        uint32_t Index;
     };
-    // A cell's first item and the ray stamp that last walked it; one extra cell at the end
-    // holds the end of the last list.
-    struct TGridCell {
-        uint32_t Start = 0;
-        int32_t Stamp = 0;
+    // A box of the bounding volume hierarchy. An inner node's first child follows it and
+    // Offset is its second child; a leaf holds Count triangles of Packed from Offset on.
+    struct TBoxNode {
+        float Bounds[6];  // low corner, then high corner
+        uint32_t Offset;
+        uint16_t Count;  // 0 for an inner node
+        uint16_t Axis;   // of an inner node's split: its first child is on the low side
     };
-    // A box of cells of the searching grid, bounds included.
-    struct TCellRange {
-        int32_t Lo[3];
-        int32_t Hi[3];
-    };
+    struct TBuildItem;
 
     void AddTriangle(const TVec3& P0, const TVec3& P1, const TVec3& P2, const TVec3& Color);
-    void BuildGrid();
-    float ChooseGridCellSize(float& Farthest) const;
-    bool TriangleCellRange(uint32_t Index, TCellRange& Range) const;
-    int32_t GridCell(float c) const;
-    // The cell's number, or -1 when it holds nothing.
-    int32_t FindCell(int32_t X, int32_t Y, int32_t Z) const
-    {
-        if (DenseGrid) {
-            const int64_t i = (X - CellLo[0]) * StrideX + (Y - CellLo[1]) * StrideY + (Z - CellLo[2]);
-            return (Occupied[static_cast<size_t>(i >> 6)] >> (i & 63)) & 1 ? static_cast<int32_t>(i) : -1;
-        }
-        return FindHashedCell(X, Y, Z);
-    }
-    int32_t FindHashedCell(int32_t X, int32_t Y, int32_t Z) const;
-    int32_t InsertCell(uint64_t Key);
-    void NextRayStamp();
-    bool Intersect(uint32_t Index, const TVec3& Origin, const TVec3& Dir, float& T) const;
-    // Walks the cells along the ray up to Limit and calls Visit for each triangle not yet
-    // tested by this ray; Visit returns the parameter past which nothing more is wanted.
-    template <typename TVisit>
-    void WalkRay(const TVec3& Origin, const TVec3& Dir, float Limit, TVisit&& Visit);
+    void BuildHierarchy();
+    uint32_t BuildNode(TBuildItem* Base, uint32_t First, uint32_t Count, int Depth);
     bool PrecedesInSearch(uint32_t A, uint32_t B, const TVec3& Origin, float MaxDist) const;
+    // Calls Visit for each triangle of every leaf whose box the ray enters before the
+    // cutoff, nearer boxes first; Visit gets the packed triangle and returns the new
+    // cutoff, negative to stop.
+    template <typename TVisit>
+    void TraverseRay(const TVec3& Origin, const TVec3& Dir, float Limit, TVisit&& Visit) const;
     TContactProbe ComputeProbe(const TVec3& Position, const TVec3& RawNormal);
-    // CastRay for up to twelve rays from one origin at once: each triangle any of their
-    // walks meets is tested against all of them together.
+    // CastRay for up to twelve rays from one origin at once: the hierarchy is walked once
+    // for all of them, and each triangle met is tested against all of them together.
     void CastProbeRays(const TVec3& Origin, const TVec3* Dirs, int32_t Count, float MaxDist, bool* Hits,
                        TVec3* Colors, float* Dists);
     void ShadeEntry(TContactMeshResult& Entry, const TContactLightRig& LightRig);
@@ -194,33 +178,15 @@ private:
     TContactLightingSettings Settings;
     std::vector<TContactTriangle> Triangles;
     float CellSize = 0.65f;
-    int32_t RayStamp = 0;
     std::vector<TContactMeshResult> Entries;
     bool Built = false;
     TContactLightRig Rig;
     bool Lit = false;
     bool Enabled = true;
 
-    // Searching structure: a uniform grid of integer cells in a hash table, each cell's
-    // triangle indices in one flat array, and the triangles too large to put into cells,
-    // which every ray tests.
+    // Searching structure: a bounding volume hierarchy over the triangles.
     std::vector<TPackedTriangle> Packed;
-    float GridSize = 1;
-    float InvGridSize = 1;
-    float InsertMargin = 0;
-    bool DenseGrid = false;           // cells over the whole box, else hashed
-    int64_t StrideX = 0, StrideY = 0; // of the dense cells
-    std::vector<uint64_t> CellKeys;   // open addressing; kEmptyKey marks a free slot
-    std::vector<int32_t> CellSlots;   // slot -> cell number
-    uint64_t CellMask = 0;
-    std::vector<TGridCell> Cells;
-    std::vector<uint64_t> Occupied;   // dense cells: one bit per cell that holds a triangle
-    std::vector<uint32_t> CellItems;
-    std::vector<uint32_t> LargeTriangles;
-    TVec3 GridMin, GridMax;           // bounds of the occupied cells, in world units
-    int32_t CellLo[3] = {0, 0, 0};    // ... and in cell coordinates
-    int32_t CellHi[3] = {0, 0, 0};
-    bool HasGridTriangles = false;
+    std::vector<TBoxNode> Nodes;
     std::unordered_map<uint32_t, int32_t> EntryIndex;  // node id -> first entry
     int64_t RaysCast = 0;
 };

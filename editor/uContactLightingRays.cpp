@@ -1,4 +1,4 @@
-// The searching grid of the contact lighting and the rays cast over it.
+// The bounding volume hierarchy of the contact lighting and the rays cast through it.
 #include "editor/uContactLighting.h"
 
 #include <algorithm>
@@ -11,22 +11,17 @@ using namespace ContactVector;
 
 namespace {
 
-// A triangle whose box covers more cells than this goes to the list every ray tests.
-constexpr int64_t kLargeTriangleCells = 4096;
-// Grid cells are this many times the median triangle's extent.
-constexpr float kGridPerTriangle = 1.0f;
-// Cell coordinates are packed into 21 bits each (biased, so that no key is 0).
-constexpr int32_t kCellLimit = (1 << 20) - 1;
-constexpr int32_t kCellBias = 1 << 20;
-constexpr uint64_t kEmptyKey = 0;
-
-uint64_t PackCell(int32_t X, int32_t Y, int32_t Z)
-{
-    return static_cast<uint64_t>(X + kCellBias) | (static_cast<uint64_t>(Y + kCellBias) << 21) |
-           (static_cast<uint64_t>(Z + kCellBias) << 42);
-}
-
-uint64_t HashSlot(uint64_t Key, uint64_t Mask) { return (Key * 0x9E3779B97F4A7C15ull >> 20) & Mask; }
+constexpr uint32_t kLeafSize = 4;  // a box with this many triangles or fewer is not split
+constexpr int kBins = 16;          // candidate splits per axis
+constexpr int kMaxDepth = 32;      // past it boxes are halved: at most 64 levels
+constexpr int kStackSize = 72;
+// The far end of a box's span is moved out by this factor, which covers the rounding of
+// the slab distances.
+constexpr float kRobustFar = 1.0000004f;
+// Cost of a box test against one triangle test, in the surface area heuristic.
+constexpr float kBoxCost = 1.0f;
+// Boxes with more triangles than this are split in the middle, without the heuristic.
+constexpr uint32_t kSpatialSplitCount = 2048;
 
 // Cell index of the plain cube search by cells of Size: floor(c / Size), held in 64 bits.
 int64_t SearchCell(float c, float Size)
@@ -36,237 +31,222 @@ int64_t SearchCell(float c, float Size)
     return static_cast<int64_t>(std::clamp(f, -kLimit, kLimit));
 }
 
+struct TBox {
+    float Lo[3] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
+                   std::numeric_limits<float>::max()};
+    float Hi[3] = {-std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
+                   -std::numeric_limits<float>::max()};
+
+    void Grow(const TBox& b)
+    {
+        for (int a = 0; a < 3; ++a) {
+            Lo[a] = std::min(Lo[a], b.Lo[a]);
+            Hi[a] = std::max(Hi[a], b.Hi[a]);
+        }
+    }
+    void Grow(const float* p)
+    {
+        for (int a = 0; a < 3; ++a) {
+            Lo[a] = std::min(Lo[a], p[a]);
+            Hi[a] = std::max(Hi[a], p[a]);
+        }
+    }
+    // Half the surface area; an empty box has none.
+    float Area() const
+    {
+        const float x = Hi[0] - Lo[0], y = Hi[1] - Lo[1], z = Hi[2] - Lo[2];
+        return x < 0 ? 0 : x * y + y * z + z * x;
+    }
+};
+
+// 1 / d, with a large finite value of d's sign for a zero component, so that the slab
+// distances never become not-a-number.
+inline float SafeInverse(float d)
+{
+    constexpr float kHuge = 1e30f;
+    return std::fabs(d) > 1e-30f ? 1 / d : std::copysign(kHuge, d);
+}
+
 }  // namespace
 
-// ---- Searching grid -------------------------------------------------------------------
+// ---- Hierarchy --------------------------------------------------------------------------
 
-int32_t TContactLightingCache::GridCell(float c) const
+struct TContactLightingCache::TBuildItem {
+    TBox Box;
+    float Center[3];
+    uint32_t Triangle;  // index into Packed as added
+};
+
+void TContactLightingCache::BuildHierarchy()
 {
-    const float f = c * InvGridSize;
-    if (!(f > -kCellLimit))
-        return -kCellLimit;
-    if (!(f < kCellLimit))
-        return kCellLimit;
-    // floor() without a library call
-    const int32_t i = static_cast<int32_t>(f);
-    return static_cast<float>(i) > f ? i - 1 : i;
-}
-
-bool TContactLightingCache::TriangleCellRange(uint32_t Index, TCellRange& Range) const
-{
-    const TContactTriangle& t = Triangles[Index];
-    for (int a = 0; a < 3; ++a) {
-        const float c0 = Component(t.V0, a), c1 = Component(t.V1, a), c2 = Component(t.V2, a);
-        Range.Lo[a] = GridCell(std::min({c0, c1, c2}) - InsertMargin);
-        Range.Hi[a] = GridCell(std::max({c0, c1, c2}) + InsertMargin);
-        // At the edge of the key range cells no longer tell places apart.
-        if (Range.Lo[a] <= -kCellLimit || Range.Hi[a] >= kCellLimit)
-            return false;
-    }
-    return true;
-}
-
-// The grid does not change any result, only how many triangles a ray tests: cells about
-// the size of a typical triangle keep both the cells per triangle and the triangles per
-// cell small.
-float TContactLightingCache::ChooseGridCellSize(float& Farthest) const
-{
-    std::vector<float> extents;
-    extents.reserve(Triangles.size());
-    Farthest = 0;
-    for (const TContactTriangle& t : Triangles) {
-        float extent = 0;
-        for (int a = 0; a < 3; ++a) {
-            const float c0 = Component(t.V0, a), c1 = Component(t.V1, a), c2 = Component(t.V2, a);
-            extent = std::max(extent, std::max({c0, c1, c2}) - std::min({c0, c1, c2}));
-            Farthest = std::max({Farthest, std::fabs(c0), std::fabs(c1), std::fabs(c2)});
-        }
-        extents.push_back(extent);
-    }
-    float size = CellSize;
-    if (!extents.empty()) {
-        auto middle = extents.begin() + static_cast<std::ptrdiff_t>(extents.size() / 2);
-        std::nth_element(extents.begin(), middle, extents.end());
-        size = std::clamp(*middle * kGridPerTriangle, CellSize / 64, CellSize * 2);
-    }
-    // Keep every coordinate well inside the key range.
-    return std::max(size, Farthest / static_cast<float>(kCellLimit / 2));
-}
-
-int32_t TContactLightingCache::InsertCell(uint64_t Key)
-{
-    uint64_t slot = HashSlot(Key, CellMask);
-    while (CellKeys[slot] != kEmptyKey) {
-        if (CellKeys[slot] == Key)
-            return CellSlots[slot];
-        slot = (slot + 1) & CellMask;
-    }
-    CellKeys[slot] = Key;
-    CellSlots[slot] = static_cast<int32_t>(Cells.size());
-    Cells.push_back({});
-    return CellSlots[slot];
-}
-
-int32_t TContactLightingCache::FindHashedCell(int32_t X, int32_t Y, int32_t Z) const
-{
-    const uint64_t key = PackCell(X, Y, Z);
-    uint64_t slot = HashSlot(key, CellMask);
-    while (true) {
-        const uint64_t k = CellKeys[slot];
-        if (k == key)
-            return CellSlots[slot];
-        if (k == kEmptyKey)
-            return -1;
-        slot = (slot + 1) & CellMask;
-    }
-}
-
-void TContactLightingCache::BuildGrid()
-{
-    const uint32_t count = static_cast<uint32_t>(Triangles.size());
-    float farthest = 0;
-    GridSize = ChooseGridCellSize(farthest);
-    std::vector<TCellRange> ranges(count);
-    std::vector<uint8_t> large(count);
-    auto cellsOf = [](const TCellRange& r) {
-        return (static_cast<int64_t>(r.Hi[0]) - r.Lo[0] + 1) * (static_cast<int64_t>(r.Hi[1]) - r.Lo[1] + 1) *
-               (static_cast<int64_t>(r.Hi[2]) - r.Lo[2] + 1);
-    };
-    int64_t total = 0;
-    // Coarser cells while the cell lists would grow far past the triangles.
-    const int64_t cap = 32 * static_cast<int64_t>(count) + (1 << 20);
-    for (int attempt = 0;; ++attempt) {
-        InvGridSize = 1 / GridSize;
-        // Triangles also go into the cells within this margin of their box, which covers
-        // the rounding of the walk along a ray.
-        InsertMargin = 1e-4f * GridSize + 1e-6f * farthest;
-        total = 0;
-        for (uint32_t i = 0; i < count; ++i) {
-            large[i] = !TriangleCellRange(i, ranges[i]) || cellsOf(ranges[i]) > kLargeTriangleCells;
-            if (!large[i])
-                total += cellsOf(ranges[i]);
-        }
-        if (total <= cap || attempt >= 30)
-            break;
-        GridSize *= 2;
-    }
-
-    Cells.clear();
-    CellItems.clear();
-    LargeTriangles.clear();
-    HasGridTriangles = false;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (large[i]) {
-            LargeTriangles.push_back(i);
-            continue;
-        }
-        const TCellRange& r = ranges[i];
-        if (!HasGridTriangles) {
-            std::copy(r.Lo, r.Lo + 3, CellLo);
-            std::copy(r.Hi, r.Hi + 3, CellHi);
-            HasGridTriangles = true;
-        }
-        for (int a = 0; a < 3; ++a) {
-            CellLo[a] = std::min(CellLo[a], r.Lo[a]);
-            CellHi[a] = std::max(CellHi[a], r.Hi[a]);
-        }
-    }
-    if (!HasGridTriangles)
+    Nodes.clear();
+    const uint32_t count = static_cast<uint32_t>(Packed.size());
+    if (count == 0)
         return;
-    GridMin = {CellLo[0] * GridSize, CellLo[1] * GridSize, CellLo[2] * GridSize};
-    GridMax = {(CellHi[0] + 1) * GridSize, (CellHi[1] + 1) * GridSize, (CellHi[2] + 1) * GridSize};
-
-    // A flat array of cells over the bounds when that is not much larger than the lists,
-    // else a hash table of the occupied cells.
-    const int64_t nx = static_cast<int64_t>(CellHi[0]) - CellLo[0] + 1;
-    const int64_t ny = static_cast<int64_t>(CellHi[1]) - CellLo[1] + 1;
-    const int64_t nz = static_cast<int64_t>(CellHi[2]) - CellLo[2] + 1;
-    const double boxCells = static_cast<double>(nx) * static_cast<double>(ny) * static_cast<double>(nz);
-    DenseGrid = boxCells <= std::max(4.0 * static_cast<double>(total), double(1 << 22)) && boxCells <= double(1 << 26);
-    std::vector<int32_t> cellOfItem;
-    if (DenseGrid) {
-        StrideY = nz;
-        StrideX = ny * nz;
-        Cells.assign(static_cast<size_t>(boxCells), TGridCell{});
-        CellKeys.clear();
-        CellSlots.clear();
-    } else {
-        uint64_t capacity = 16;
-        while (capacity < static_cast<uint64_t>(2 * total))
-            capacity *= 2;
-        CellMask = capacity - 1;
-        CellKeys.assign(capacity, kEmptyKey);
-        CellSlots.assign(capacity, -1);
-        cellOfItem.reserve(static_cast<size_t>(total));
-    }
-    auto DenseIndex = [&](int32_t x, int32_t y, int32_t z) {
-        return static_cast<int32_t>((x - CellLo[0]) * StrideX + (y - CellLo[1]) * StrideY + (z - CellLo[2]));
-    };
-    // First pass: count each cell's triangles; second: fill them in ascending order.
+    std::vector<TBuildItem> items(count);
     for (uint32_t i = 0; i < count; ++i) {
-        if (large[i])
-            continue;
-        const TCellRange& r = ranges[i];
-        for (int32_t x = r.Lo[0]; x <= r.Hi[0]; ++x)
-            for (int32_t y = r.Lo[1]; y <= r.Hi[1]; ++y)
-                for (int32_t z = r.Lo[2]; z <= r.Hi[2]; ++z) {
-                    const int32_t cell = DenseGrid ? DenseIndex(x, y, z) : InsertCell(PackCell(x, y, z));
-                    ++Cells[cell].Start;
-                    if (!DenseGrid)
-                        cellOfItem.push_back(cell);
-                }
+        const TContactTriangle& t = Triangles[Packed[i].Index];
+        TBuildItem& item = items[i];
+        const TVec3* corners[3] = {&t.V0, &t.V1, &t.V2};
+        for (const TVec3* c : corners) {
+            const float p[3] = {c->X, c->Y, c->Z};
+            item.Box.Grow(p);
+        }
+        // A little room around each triangle covers the rounding of the intersection test
+        // and of the box test, so that no hit is ever outside its boxes.
+        float extent = 0, farthest = 0;
+        for (int a = 0; a < 3; ++a) {
+            extent = std::max(extent, item.Box.Hi[a] - item.Box.Lo[a]);
+            farthest = std::max({farthest, std::fabs(item.Box.Lo[a]), std::fabs(item.Box.Hi[a])});
+        }
+        const float pad = 1e-5f * (extent + farthest + 1);
+        for (int a = 0; a < 3; ++a) {
+            item.Box.Lo[a] -= pad;
+            item.Box.Hi[a] += pad;
+            item.Center[a] = 0.5f * (item.Box.Lo[a] + item.Box.Hi[a]);
+        }
+        item.Triangle = i;
     }
-    uint32_t running = 0;
-    for (TGridCell& c : Cells) {
-        const uint32_t n = c.Start;
-        c.Start = running;
-        running += n;
-    }
-    std::vector<uint32_t> fill(Cells.size());
-    for (size_t c = 0; c < Cells.size(); ++c)
-        fill[c] = Cells[c].Start;
-    Cells.push_back({running, 0});
-    CellItems.resize(running);
-    Occupied.clear();
-    if (DenseGrid) {
-        Occupied.assign((Cells.size() + 63) / 64, 0);
-        for (size_t c = 0; c + 1 < Cells.size(); ++c)
-            if (Cells[c].Start < Cells[c + 1].Start)
-                Occupied[c >> 6] |= uint64_t{1} << (c & 63);
-    }
-    size_t item = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (large[i])
-            continue;
-        const TCellRange& r = ranges[i];
-        for (int32_t x = r.Lo[0]; x <= r.Hi[0]; ++x)
-            for (int32_t y = r.Lo[1]; y <= r.Hi[1]; ++y)
-                for (int32_t z = r.Lo[2]; z <= r.Hi[2]; ++z) {
-                    const int32_t cell = DenseGrid ? DenseIndex(x, y, z) : cellOfItem[item++];
-                    CellItems[fill[cell]++] = i;
-                }
-    }
+    Nodes.reserve(2 * (count / 2 + 1));
+    BuildNode(items.data(), 0, count, 0);
+    // Triangles in leaf order.
+    std::vector<TPackedTriangle> ordered(count);
+    for (uint32_t i = 0; i < count; ++i)
+        ordered[i] = Packed[items[i].Triangle];
+    Packed.swap(ordered);
 }
 
-// ---- Rays -----------------------------------------------------------------------------
-
-void TContactLightingCache::NextRayStamp()
+// Binned surface area heuristic: the split plane of the centres that makes the expected
+// cost of a ray through the two halves lowest, or a leaf when no split is worth it.
+uint32_t TContactLightingCache::BuildNode(TBuildItem* Base, uint32_t First, uint32_t Count, int Depth)
 {
-    ++RayStamp;
-    if (RayStamp == std::numeric_limits<int32_t>::max()) {
-        for (TPackedTriangle& t : Packed)
-            t.Stamp = 0;
-        for (TGridCell& c : Cells)
-            c.Stamp = 0;
-        RayStamp = 1;
+    TBuildItem* Items = Base + First;
+    const uint32_t self = static_cast<uint32_t>(Nodes.size());
+    Nodes.push_back({});
+    TBox box, centers;
+    for (uint32_t i = 0; i < Count; ++i) {
+        box.Grow(Items[i].Box);
+        centers.Grow(Items[i].Center);
     }
+    auto makeLeaf = [&] {
+        TBoxNode& node = Nodes[self];
+        std::copy(box.Lo, box.Lo + 3, node.Bounds);
+        std::copy(box.Hi, box.Hi + 3, node.Bounds + 3);
+        node.Offset = First;
+        node.Count = static_cast<uint16_t>(Count);
+        node.Axis = 0;
+        return self;
+    };
+    if (Count <= kLeafSize)
+        return makeLeaf();
+    // Large boxes are halved in space along their longest side: one pass instead of the
+    // binning, and little lost where the boxes are still far larger than the rays.
+    if (Count > kSpatialSplitCount && Depth < kMaxDepth) {
+        int axis = 0;
+        for (int a = 1; a < 3; ++a)
+            if (centers.Hi[a] - centers.Lo[a] > centers.Hi[axis] - centers.Lo[axis])
+                axis = a;
+        const float middle = 0.5f * (centers.Lo[axis] + centers.Hi[axis]);
+        TBuildItem* split = std::partition(Items, Items + Count,
+                                           [&](const TBuildItem& item) { return item.Center[axis] < middle; });
+        const uint32_t mid = static_cast<uint32_t>(split - Items);
+        if (mid > 0 && mid < Count) {
+            BuildNode(Base, First, mid, Depth + 1);
+            const uint32_t second = BuildNode(Base, First + mid, Count - mid, Depth + 1);
+            TBoxNode& node = Nodes[self];
+            std::copy(box.Lo, box.Lo + 3, node.Bounds);
+            std::copy(box.Hi, box.Hi + 3, node.Bounds + 3);
+            node.Offset = second;
+            node.Count = 0;
+            node.Axis = static_cast<uint16_t>(axis);
+            return self;
+        }
+    }
+
+    int bestAxis = -1, bestSplit = 0;
+    float bestCost = static_cast<float>(Count) * box.Area();
+    // All three axes binned in one pass over the items.
+    TBox bins[3][kBins];
+    uint32_t counts[3][kBins] = {};
+    float scales[3];
+    for (int a = 0; a < 3; ++a)
+        scales[a] = centers.Hi[a] > centers.Lo[a] ? kBins / (centers.Hi[a] - centers.Lo[a]) : 0;
+    if (Depth < kMaxDepth)
+        for (uint32_t i = 0; i < Count; ++i)
+            for (int a = 0; a < 3; ++a) {
+                const int b = std::min(kBins - 1, static_cast<int>((Items[i].Center[a] - centers.Lo[a]) * scales[a]));
+                bins[a][b].Grow(Items[i].Box);
+                ++counts[a][b];
+            }
+    for (int a = 0; a < 3 && Depth < kMaxDepth; ++a) {
+        if (scales[a] == 0)
+            continue;
+        float rightArea[kBins];
+        uint32_t rightCount[kBins];
+        TBox right;
+        uint32_t n = 0;
+        for (int b = kBins - 1; b > 0; --b) {
+            right.Grow(bins[a][b]);
+            n += counts[a][b];
+            rightArea[b] = right.Area();
+            rightCount[b] = n;
+        }
+        TBox left;
+        n = 0;
+        for (int b = 0; b + 1 < kBins; ++b) {
+            left.Grow(bins[a][b]);
+            n += counts[a][b];
+            if (n == 0 || rightCount[b + 1] == 0)
+                continue;
+            const float cost = kBoxCost * box.Area() + static_cast<float>(n) * left.Area() +
+                               static_cast<float>(rightCount[b + 1]) * rightArea[b + 1];
+            if (cost < bestCost) {
+                bestCost = cost;
+                bestAxis = a;
+                bestSplit = b + 1;
+            }
+        }
+    }
+    uint32_t mid;
+    if (bestAxis < 0) {
+        // Every centre in one place, or nothing gained: a leaf while it fits, else halves.
+        if (Count <= 16)
+            return makeLeaf();
+        bestAxis = 0;
+        for (int a = 1; a < 3; ++a)
+            if (box.Hi[a] - box.Lo[a] > box.Hi[bestAxis] - box.Lo[bestAxis])
+                bestAxis = a;
+        mid = Count / 2;
+        std::nth_element(Items, Items + mid, Items + Count, [&](const TBuildItem& x, const TBuildItem& y) {
+            return x.Center[bestAxis] < y.Center[bestAxis];
+        });
+    } else {
+        const float lo = centers.Lo[bestAxis];
+        const float scale = scales[bestAxis];
+        TBuildItem* split = std::partition(Items, Items + Count, [&](const TBuildItem& item) {
+            return std::min(kBins - 1, static_cast<int>((item.Center[bestAxis] - lo) * scale)) < bestSplit;
+        });
+        mid = static_cast<uint32_t>(split - Items);
+    }
+    BuildNode(Base, First, mid, Depth + 1);
+    const uint32_t second = BuildNode(Base, First + mid, Count - mid, Depth + 1);
+    TBoxNode& node = Nodes[self];
+    std::copy(box.Lo, box.Lo + 3, node.Bounds);
+    std::copy(box.Hi, box.Hi + 3, node.Bounds + 3);
+    node.Offset = second;
+    node.Count = 0;
+    node.Axis = static_cast<uint16_t>(bestAxis);
+    return self;
 }
 
+// ---- Rays -------------------------------------------------------------------------------
+
+namespace {
 // Every test is evaluated and the outcomes combined without branches: the same operations
 // and so the same values as the test that stops at the first failure.
-bool TContactLightingCache::Intersect(uint32_t Index, const TVec3& Origin, const TVec3& Dir, float& T) const
+template <typename TTriangle>
+inline bool IntersectPacked(const TTriangle& tri, const TVec3& Origin, const TVec3& Dir, float& T)
 {
-    const TPackedTriangle& tri = Packed[Index];
     const TVec3 p = Cross(Dir, tri.E2);
     const float det = Dot(tri.E1, p);
     const bool solid = std::fabs(det) >= kMinDeterminant;
@@ -278,101 +258,69 @@ bool TContactLightingCache::Intersect(uint32_t Index, const TVec3& Origin, const
     T = Dot(tri.E2, q) * inv;
     return solid & (u >= 0) & (u <= 1) & (v >= 0) & (u + v <= 1) & (T > kMinHitDistance);
 }
+}  // namespace
 
-// Walks the cells the ray crosses, in order, from its entry into the grid up to Limit or
-// the cutoff Visit returns, whichever is nearer. A rounding slip at a cell corner can put
-// the walk into a neighbour of the cell the exact ray crosses, but only near that corner;
-// the insertion margin puts every triangle into such neighbours too.
 template <typename TVisit>
-void TContactLightingCache::WalkRay(const TVec3& Origin, const TVec3& Dir, float Limit, TVisit&& Visit)
+void TContactLightingCache::TraverseRay(const TVec3& Origin, const TVec3& Dir, float Limit, TVisit&& Visit) const
 {
-    float cutoff = Limit;
-    for (uint32_t index : LargeTriangles) {
-        if (Packed[index].Stamp == RayStamp)
-            continue;
-        Packed[index].Stamp = RayStamp;
-        cutoff = Visit(index);
-        if (cutoff < 0)
-            return;
-    }
-    if (!HasGridTriangles)
+    if (Nodes.empty())
         return;
-
     const float o[3] = {Origin.X, Origin.Y, Origin.Z};
-    const float d[3] = {Dir.X, Dir.Y, Dir.Z};
-    const float length = Length(Dir);
-    if (!(length > 0))
+    const float inv[3] = {SafeInverse(Dir.X), SafeInverse(Dir.Y), SafeInverse(Dir.Z)};
+    const bool negative[3] = {inv[0] < 0, inv[1] < 0, inv[2] < 0};
+    // Where in a node's bounds the near and the far plane of each axis are.
+    int nearSlot[3], farSlot[3];
+    for (int a = 0; a < 3; ++a) {
+        nearSlot[a] = negative[a] ? a + 3 : a;
+        farSlot[a] = negative[a] ? a : a + 3;
+    }
+    float cutoff = Limit;
+    auto enters = [&](const TBoxNode& n) {
+        const float* b = n.Bounds;
+        const float nx = (b[nearSlot[0]] - o[0]) * inv[0], fx = (b[farSlot[0]] - o[0]) * inv[0];
+        const float ny = (b[nearSlot[1]] - o[1]) * inv[1], fy = (b[farSlot[1]] - o[1]) * inv[1];
+        const float nz = (b[nearSlot[2]] - o[2]) * inv[2], fz = (b[farSlot[2]] - o[2]) * inv[2];
+        const float t0 = std::max(std::max(nx, ny), std::max(nz, 0.0f));
+        const float t1 = std::min(std::min(fx, fy), fz) * kRobustFar;
+        return t0 <= std::min(t1, cutoff);
+    };
+    uint32_t stack[kStackSize];
+    int top = 0;
+    uint32_t current = 0;
+    if (!enters(Nodes[0]))
         return;
-    const float marginT = InsertMargin / length;
-    // Clip to the grid's bounds, padded by a whole cell, unless the ray starts inside.
-    const float lo[3] = {GridMin.X - GridSize, GridMin.Y - GridSize, GridMin.Z - GridSize};
-    const float hi[3] = {GridMax.X + GridSize, GridMax.Y + GridSize, GridMax.Z + GridSize};
-    float t0 = 0, t1 = cutoff + marginT;
-    if (!(o[0] >= lo[0] && o[0] <= hi[0] && o[1] >= lo[1] && o[1] <= hi[1] && o[2] >= lo[2] && o[2] <= hi[2])) {
-        for (int a = 0; a < 3; ++a) {
-            if (d[a] == 0) {
-                if (o[a] < lo[a] || o[a] > hi[a])
+    while (true) {
+        const TBoxNode& node = Nodes[current];
+        if (node.Count > 0) {
+            for (uint32_t k = node.Offset, end = node.Offset + node.Count; k < end; ++k) {
+                cutoff = Visit(Packed[k]);
+                if (cutoff < 0)
                     return;
+            }
+        } else {
+            // The child on the side the ray comes from first.
+            uint32_t first = current + 1, second = node.Offset;
+            if (negative[node.Axis])
+                std::swap(first, second);
+            const bool a = enters(Nodes[first]), b = enters(Nodes[second]);
+            if (a && b) {
+                stack[top++] = second;
+                current = first;
                 continue;
             }
-            const float inv = 1 / d[a];
-            float ta = (lo[a] - o[a]) * inv, tb = (hi[a] - o[a]) * inv;
-            if (ta > tb)
-                std::swap(ta, tb);
-            t0 = std::max(t0, ta);
-            t1 = std::min(t1, tb);
-        }
-        if (!(t0 <= t1))
-            return;
-    }
-
-    float start[3];
-    int32_t cell[3], step[3];
-    float tMax[3], invD[3];
-    for (int a = 0; a < 3; ++a) {
-        start[a] = o[a] + t0 * d[a];
-        cell[a] = GridCell(start[a]);
-        step[a] = d[a] > 0 ? 1 : (d[a] < 0 ? -1 : 0);
-        invD[a] = step[a] != 0 ? 1 / d[a] : 0;
-    }
-    // Parameter at which the walk leaves the current cell along an axis.
-    auto exitOf = [&](int a) {
-        if (step[a] == 0)
-            return std::numeric_limits<float>::infinity();
-        return t0 + (static_cast<float>(cell[a] + (step[a] > 0 ? 1 : 0)) * GridSize - start[a]) * invD[a];
-    };
-    for (int a = 0; a < 3; ++a)
-        tMax[a] = exitOf(a);
-
-    while (true) {
-        if (cell[0] >= CellLo[0] && cell[0] <= CellHi[0] && cell[1] >= CellLo[1] && cell[1] <= CellHi[1] &&
-            cell[2] >= CellLo[2] && cell[2] <= CellHi[2]) {
-            const int32_t found = FindCell(cell[0], cell[1], cell[2]);
-            // A cell already walked for this stamp had all its triangles tested; an empty
-            // cell is left untouched.
-            const uint32_t begin = found >= 0 ? Cells[found].Start : 0;
-            const uint32_t end = found >= 0 ? Cells[found + 1].Start : 0;
-            if (begin < end && Cells[found].Stamp != RayStamp) {
-                Cells[found].Stamp = RayStamp;
-                for (uint32_t k = begin; k < end; ++k) {
-                    const uint32_t index = CellItems[k];
-                    if (Packed[index].Stamp == RayStamp)
-                        continue;
-                    Packed[index].Stamp = RayStamp;
-                    cutoff = Visit(index);
-                    if (cutoff < 0)
-                        return;
-                }
+            if (a || b) {
+                current = a ? first : second;
+                continue;
             }
         }
-        const int a = tMax[0] < tMax[1] ? (tMax[0] < tMax[2] ? 0 : 2) : (tMax[1] < tMax[2] ? 1 : 2);
-        // Every hit up to the cutoff lies in a cell already walked.
-        if (!(tMax[a] <= t1) || !(tMax[a] <= cutoff + marginT))
-            return;
-        cell[a] += step[a];
-        if (step[a] > 0 ? cell[a] > CellHi[a] : cell[a] < CellLo[a])
-            return;
-        tMax[a] = exitOf(a);
+        // Boxes put aside are tested again: the cutoff may have come nearer since.
+        while (true) {
+            if (top == 0)
+                return;
+            current = stack[--top];
+            if (enters(Nodes[current]))
+                break;
+        }
     }
 }
 
@@ -411,17 +359,16 @@ bool TContactLightingCache::CastRay(const TVec3& Origin, const TVec3& Dir, float
     }
     float best = MaxDist;
     int64_t bestIndex = -1;
-    NextRayStamp();
-    WalkRay(Origin, Dir, ground ? groundT : MaxDist, [&](uint32_t index) {
+    TraverseRay(Origin, Dir, ground ? groundT : MaxDist, [&](const TPackedTriangle& tri) {
         float t;
-        if (Intersect(index, Origin, Dir, t)) {
+        if (IntersectPacked(tri, Origin, Dir, t)) {
             if (t < best) {
                 best = t;
-                bestIndex = index;
+                bestIndex = tri.Index;
             } else if (t == best && bestIndex >= 0 &&
-                       !(Triangles[index].Color == Triangles[bestIndex].Color) &&
-                       PrecedesInSearch(index, static_cast<uint32_t>(bestIndex), Origin, MaxDist)) {
-                bestIndex = index;
+                       !(Triangles[tri.Index].Color == Triangles[bestIndex].Color) &&
+                       PrecedesInSearch(tri.Index, static_cast<uint32_t>(bestIndex), Origin, MaxDist)) {
+                bestIndex = tri.Index;
             }
         }
         return ground ? std::min(best, groundT) : best;
@@ -440,6 +387,28 @@ bool TContactLightingCache::CastRay(const TVec3& Origin, const TVec3& Dir, float
     return hit;
 }
 
+bool TContactLightingCache::IsOccluded(const TVec3& Origin, const TVec3& Dir, float MaxDist)
+{
+    ++RaysCast;
+    if (!IsFinite(Origin) || !IsFinite(Dir) || !std::isfinite(MaxDist))
+        return false;
+    if (Settings.GroundPlane && std::fabs(Dir.Y) > 1e-6f) {
+        const float t = (Settings.GroundHeight - Origin.Y) / Dir.Y;
+        if (t > kMinHitDistance && t < MaxDist)
+            return true;
+    }
+    bool hit = false;
+    TraverseRay(Origin, Dir, MaxDist, [&](const TPackedTriangle& tri) {
+        float t;
+        if (IntersectPacked(tri, Origin, Dir, t) && t < MaxDist) {
+            hit = true;
+            return -1.0f;
+        }
+        return MaxDist;
+    });
+    return hit;
+}
+
 namespace {
 typedef float TLanes __attribute__((vector_size(16)));
 typedef int32_t TLaneMask __attribute__((vector_size(16)));
@@ -447,6 +416,8 @@ constexpr int kLaneGroups = 3;  // twelve rays
 
 inline TLanes Splat(float v) { return TLanes{v, v, v, v}; }
 inline bool AnyLane(TLaneMask m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
+inline TLanes Min(TLanes a, TLanes b) { return a < b ? a : b; }
+inline TLanes Max(TLanes a, TLanes b) { return a > b ? a : b; }
 }  // namespace
 
 void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs, int32_t Count, float MaxDist,
@@ -461,34 +432,60 @@ void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs
     if (!IsFinite(Origin) || !std::isfinite(MaxDist))
         return;
 
-    // Directions by lane; lanes past Count get a zero direction, which hits nothing.
-    TLanes dx[kLaneGroups], dy[kLaneGroups], dz[kLaneGroups], best[kLaneGroups];
+    // Directions by lane; lanes past Count get a zero direction, which hits nothing, and
+    // a negative cutoff, which enters no box.
+    TLanes dx[kLaneGroups], dy[kLaneGroups], dz[kLaneGroups], ix[kLaneGroups], iy[kLaneGroups],
+        iz[kLaneGroups], best[kLaneGroups], cutoff[kLaneGroups], groundT[kLaneGroups];
+    TLaneMask ground[kLaneGroups];
     int32_t bestIndex[4 * kLaneGroups];
-    float groundT[4 * kLaneGroups];
-    bool ground[4 * kLaneGroups];
     for (int32_t r = 0; r < 4 * kLaneGroups; ++r) {
-        const TVec3 d = r < Count && IsFinite(Dirs[r]) ? Dirs[r] : TVec3{0, 0, 0};
-        dx[r / 4][r % 4] = d.X;
-        dy[r / 4][r % 4] = d.Y;
-        dz[r / 4][r % 4] = d.Z;
-        best[r / 4][r % 4] = MaxDist;
+        const int g = r / 4, l = r % 4;
+        const bool used = r < Count && IsFinite(Dirs[r]);
+        const TVec3 d = used ? Dirs[r] : TVec3{0, 0, 0};
+        dx[g][l] = d.X;
+        dy[g][l] = d.Y;
+        dz[g][l] = d.Z;
+        ix[g][l] = SafeInverse(d.X);
+        iy[g][l] = SafeInverse(d.Y);
+        iz[g][l] = SafeInverse(d.Z);
+        best[g][l] = MaxDist;
         bestIndex[r] = -1;
-        ground[r] = false;
-        groundT[r] = 0;
-        if (r < Count && Settings.GroundPlane && std::fabs(d.Y) > 1e-6f) {
-            groundT[r] = (Settings.GroundHeight - Origin.Y) / d.Y;
-            ground[r] = groundT[r] > kMinHitDistance && groundT[r] < MaxDist;
+        ground[g][l] = 0;
+        groundT[g][l] = 0;
+        if (used && Settings.GroundPlane && std::fabs(d.Y) > 1e-6f) {
+            groundT[g][l] = (Settings.GroundHeight - Origin.Y) / d.Y;
+            ground[g][l] = groundT[g][l] > kMinHitDistance && groundT[g][l] < MaxDist ? -1 : 0;
         }
+        const bool moving = used && (d.X != 0 || d.Y != 0 || d.Z != 0);
+        cutoff[g][l] = !moving ? -1.0f : (ground[g][l] ? std::min(MaxDist, groundT[g][l]) : MaxDist);
     }
-
-    // The intersection test of Intersect, lane by lane with the same operations.
     const int groups = (Count + 3) / 4;
-    auto test = [&](uint32_t index) {
-        const TPackedTriangle& tri = Packed[index];
+    const TLanes ox = Splat(Origin.X), oy = Splat(Origin.Y), oz = Splat(Origin.Z);
+
+    // Which groups have a lane that enters the box, as bits.
+    auto enters = [&](const TBoxNode& n) {
+        unsigned mask = 0;
+        for (int g = 0; g < groups; ++g) {
+            const TLanes ax = (Splat(n.Bounds[0]) - ox) * ix[g], bx = (Splat(n.Bounds[3]) - ox) * ix[g];
+            const TLanes ay = (Splat(n.Bounds[1]) - oy) * iy[g], by = (Splat(n.Bounds[4]) - oy) * iy[g];
+            const TLanes az = (Splat(n.Bounds[2]) - oz) * iz[g], bz = (Splat(n.Bounds[5]) - oz) * iz[g];
+            const TLanes t0 = Max(Max(Min(ax, bx), Min(ay, by)), Max(Min(az, bz), Splat(0)));
+            const TLanes t1 = Min(Min(Max(ax, bx), Max(ay, by)), Max(az, bz)) * kRobustFar;
+            const TLanes t1c = Min(t1, cutoff[g]);
+            if (AnyLane(t0 <= t1c))
+                mask |= 1u << g;
+        }
+        return mask;
+    };
+
+    // The intersection test of IntersectPacked, lane by lane with the same operations.
+    auto test = [&](const TPackedTriangle& tri, unsigned GroupMask) {
         const TVec3 s = Sub(Origin, tri.V0);
         const TVec3 q = Cross(s, tri.E1);
         const float tNumerator = Dot(tri.E2, q);
         for (int g = 0; g < groups; ++g) {
+            if (!(GroupMask >> g & 1))
+                continue;
             const TLanes px = dy[g] * tri.E2.Z - tri.E2.Y * dz[g];
             const TLanes py = tri.E2.X * dz[g] - tri.E2.Z * dx[g];
             const TLanes pz = dx[g] * tri.E2.Y - tri.E2.X * dy[g];
@@ -503,42 +500,71 @@ void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs
             const TLaneMask tie = hit & (t == best[g]);
             if (AnyLane(closer)) {
                 best[g] = closer ? t : best[g];
+                cutoff[g] = closer ? (ground[g] ? Min(t, groundT[g]) : t) : cutoff[g];
                 for (int l = 0; l < 4; ++l)
                     if (closer[l])
-                        bestIndex[4 * g + l] = static_cast<int32_t>(index);
+                        bestIndex[4 * g + l] = static_cast<int32_t>(tri.Index);
             }
             if (AnyLane(tie))
                 for (int l = 0; l < 4; ++l) {
                     const int32_t b = bestIndex[4 * g + l];
-                    if (tie[l] && b >= 0 && !(Triangles[index].Color == Triangles[b].Color) &&
-                        PrecedesInSearch(index, static_cast<uint32_t>(b), Origin, MaxDist))
-                        bestIndex[4 * g + l] = static_cast<int32_t>(index);
+                    if (tie[l] && b >= 0 && !(Triangles[tri.Index].Color == Triangles[b].Color) &&
+                        PrecedesInSearch(tri.Index, static_cast<uint32_t>(b), Origin, MaxDist))
+                        bestIndex[4 * g + l] = static_cast<int32_t>(tri.Index);
                 }
         }
     };
 
-    // One stamp for the whole packet: each triangle is tested once, against every ray.
-    NextRayStamp();
-    for (int32_t r = 0; r < Count; ++r) {
-        auto cutoffOf = [&] {
-            const float b = best[r / 4][r % 4];
-            return ground[r] ? std::min(b, groundT[r]) : b;
-        };
-        if (dx[r / 4][r % 4] == 0 && dy[r / 4][r % 4] == 0 && dz[r / 4][r % 4] == 0)
-            continue;
-        WalkRay(Origin, Dirs[r], cutoffOf(), [&](uint32_t index) {
-            test(index);
-            return cutoffOf();
-        });
+    // One walk for the whole packet: a box is opened when any ray enters it before its
+    // own cutoff, and its triangles are tested against the groups of those rays.
+    if (!Nodes.empty()) {
+        uint32_t stack[kStackSize];
+        int top = 0;
+        // Near-first order by the packet's middle direction.
+        const TVec3 lead = Dirs[0];
+        const bool negative[3] = {lead.X < 0, lead.Y < 0, lead.Z < 0};
+        uint32_t current = 0;
+        unsigned mask = enters(Nodes[0]);
+        while (mask != 0) {
+            const TBoxNode& node = Nodes[current];
+            if (node.Count > 0) {
+                for (uint32_t k = node.Offset, end = node.Offset + node.Count; k < end; ++k)
+                    test(Packed[k], mask);
+            } else {
+                uint32_t first = current + 1, second = node.Offset;
+                if (negative[node.Axis])
+                    std::swap(first, second);
+                const unsigned a = enters(Nodes[first]), b = enters(Nodes[second]);
+                if (a && b) {
+                    stack[top++] = second;
+                    current = first;
+                    mask = a;
+                    continue;
+                }
+                if (a || b) {
+                    current = a ? first : second;
+                    mask = a ? a : b;
+                    continue;
+                }
+            }
+            mask = 0;
+            while (top > 0) {
+                current = stack[--top];
+                mask = enters(Nodes[current]);
+                if (mask != 0)
+                    break;
+            }
+        }
     }
 
     for (int32_t r = 0; r < Count; ++r) {
-        float b = best[r / 4][r % 4];
+        const int g = r / 4, l = r % 4;
+        float b = best[g][l];
         bool hit = bestIndex[r] >= 0;
         if (hit)
             Colors[r] = Triangles[bestIndex[r]].Color;
-        if (ground[r] && groundT[r] < b) {
-            b = groundT[r];
+        if (ground[g][l] && groundT[g][l] < b) {
+            b = groundT[g][l];
             Colors[r] = Settings.GroundColor;
             hit = true;
         }
@@ -546,27 +572,4 @@ void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs
         if (hit)
             Dists[r] = b;
     }
-}
-
-bool TContactLightingCache::IsOccluded(const TVec3& Origin, const TVec3& Dir, float MaxDist)
-{
-    ++RaysCast;
-    if (!IsFinite(Origin) || !IsFinite(Dir) || !std::isfinite(MaxDist))
-        return false;
-    if (Settings.GroundPlane && std::fabs(Dir.Y) > 1e-6f) {
-        const float t = (Settings.GroundHeight - Origin.Y) / Dir.Y;
-        if (t > kMinHitDistance && t < MaxDist)
-            return true;
-    }
-    bool hit = false;
-    NextRayStamp();
-    WalkRay(Origin, Dir, MaxDist, [&](uint32_t index) {
-        float t;
-        if (Intersect(index, Origin, Dir, t) && t < MaxDist) {
-            hit = true;
-            return -1.0f;
-        }
-        return MaxDist;
-    });
-    return hit;
 }

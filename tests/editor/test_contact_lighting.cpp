@@ -368,7 +368,7 @@ TEST(ContactLightingAgreement, SpheresInARow)
 
 TEST(ContactLightingAgreement, ClustersFarApart)
 {
-    // Too far apart for one array of cells over the whole box: the cells are hashed.
+    // Two small clusters with a large empty space between them.
     TTestScene scene;
     for (TVec3 at : {TVec3{0, 0, 0}, TVec3{400, 300, -500}}) {
         scene.Add(Cube(), Place(at, {0, 20, 0}), {0.9f, 0.5f, 0.1f});
@@ -415,6 +415,24 @@ TEST(ContactLightingAgreement, CoincidentFacesOfTwoColoursKeepTheSearchOrder)
         settings.ColorBleed = 1;
         ExpectSameAsLiteral(scene, settings, DefaultRig());
     }
+}
+
+TEST(ContactLightingAgreement, AFieldOfSpheresAndAStackOfCopiesInOnePlace)
+{
+    // Enough triangles for the search structure's coarse top levels, and forty copies of
+    // one quad in alternating colours, whose centres all coincide: no plane separates
+    // them, and every ray meeting one meets all at the same distance.
+    TTestScene scene;
+    scene.Add(FloorGrid(10, 8), Place({3, 0, 3}), {0.5f, 0.5f, 0.5f});
+    for (int i = 0; i < 16; ++i)
+        scene.Add(Sphere(), Place({(i % 4) * 1.5f, 0.5f, (i / 4) * 1.5f}),
+                  {0.2f + 0.05f * i, 0.9f - 0.05f * i, 0.5f});
+    for (int i = 0; i < 40; ++i)
+        scene.Add(Plane(1), Place({2.25f, 1.1f, 2.25f}, {0, 0, 0}, {3, 1, 3}),
+                  i % 2 ? TVec3{1, 0, 0} : TVec3{0, 0, 1}, false);
+    TContactLightingSettings settings = DefaultSettings();
+    settings.ColorBleed = 1;
+    ExpectSameAsLiteral(scene, settings, DefaultRig());
 }
 
 TEST(ContactLightingAgreement, EqualDistancesFromALargeAndASmallTriangle)
