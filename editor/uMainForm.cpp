@@ -5,6 +5,7 @@
 #include "editor/uGLView.h"
 #include "editor/uStatusBar.h"
 
+#include "scene/uTextureUpload.h"
 #include "scene/uTextures.h"
 #include "scene/uSceneObject.h"
 
@@ -68,7 +69,8 @@ void TMainForm::FormCreate()
     qApp->installEventFilter(this);
 
     // 2. Texture registry, published for drawing and the scene file.
-    TextureRegistry = std::make_unique<TTextureManager>();
+    static TGLTextureGpu glTextures; // texture objects of the GL views' shared context
+    TextureRegistry = std::make_unique<TTextureManager>(&glTextures);
     CurrentTextureManager = TextureRegistry.get();
     ::TextureBindHook = [this](int32_t TexId) { TextureBindHook(TexId); };
 
