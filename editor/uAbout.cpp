@@ -29,14 +29,17 @@ constexpr int ClientHeight = 400;
 void LoadPicture(QLabel* Label, const char* Path, const char* Format)
 {
     QFile file(QString::fromLatin1(Path));
-    if (!file.open(QIODevice::ReadOnly)) return;
+    if (!file.open(QIODevice::ReadOnly))
+        return;
     QImage image;
-    if (!image.loadFromData(file.readAll(), Format) || image.isNull()) return;
-    const QPixmap pixmap = QPixmap::fromImage(image).scaled(Label->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (!image.loadFromData(file.readAll(), Format) || image.isNull())
+        return;
+    const QPixmap pixmap = QPixmap::fromImage(image).scaled(Label->size(), Qt::KeepAspectRatio,
+                                                            Qt::SmoothTransformation);
     Label->setPixmap(pixmap);
 }
 
-} // namespace
+}  // namespace
 
 TAboutForm::TAboutForm(QWidget* Parent) : QDialog(Parent)
 {
@@ -57,7 +60,8 @@ void TAboutForm::FormCreate()
 
     LogoPicture = new QLabel(this);
     LogoPicture->setObjectName(QStringLiteral("LogoPicture"));
-    LogoPicture->setGeometry((ClientWidth - 200) / 2, AboutPicture->geometry().bottom() + 1 + 16, 200, 40);
+    LogoPicture->setGeometry((ClientWidth - 200) / 2, AboutPicture->geometry().bottom() + 1 + 16,
+                             200, 40);
     LogoPicture->setAlignment(Qt::AlignCenter);
 
     VersionLabel = new QLabel(QStringLiteral("Version 0.1.62"), this);

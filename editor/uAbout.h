@@ -7,8 +7,8 @@ class QLabel;
 class QPushButton;
 
 // Where the two pictures are read from; tests point them elsewhere.
-extern const char* AboutPicturePath; // a JPEG
-extern const char* LogoPicturePath;  // a PNG
+extern const char* AboutPicturePath;  // a JPEG
+extern const char* LogoPicturePath;   // a PNG
 
 class TAboutForm : public QDialog {
     Q_OBJECT

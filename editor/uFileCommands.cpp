@@ -26,16 +26,21 @@ std::string QtFileFilter(const std::string& Filter)
     size_t start = 0;
     for (;;) {
         const size_t bar = Filter.find('|', start);
-        parts.push_back(Filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-        if (bar == std::string::npos) break;
+        parts.push_back(
+            Filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        if (bar == std::string::npos)
+            break;
         start = bar + 1;
     }
     std::string result;
     for (size_t i = 0; i + 1 < parts.size(); i += 2) {
         std::string patterns = parts[i + 1];
-        for (size_t p = 0; (p = patterns.find(';', p)) != std::string::npos;) patterns[p] = ' ';
-        if (patterns == "*.*") patterns = "*";
-        if (!result.empty()) result += ";;";
+        for (size_t p = 0; (p = patterns.find(';', p)) != std::string::npos;)
+            patterns[p] = ' ';
+        if (patterns == "*.*")
+            patterns = "*";
+        if (!result.empty())
+            result += ";;";
         result += parts[i] + " (" + patterns + ")";
     }
     return result;
@@ -49,7 +54,8 @@ TEditorDialogs StandardEditorDialogs()
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setNameFilter(QString::fromStdString(QtFileFilter(filter)));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::string();
         return dialog.selectedFiles().first().toStdString();
     };
     d.SaveFileName = [](QWidget* parent, const std::string& filter, const std::string& ext) {
@@ -58,18 +64,22 @@ TEditorDialogs StandardEditorDialogs()
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setNameFilter(QString::fromStdString(QtFileFilter(filter)));
         dialog.setDefaultSuffix(QString::fromStdString(ext));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::string();
         return dialog.selectedFiles().first().toStdString();
     };
     d.AskYesNo = [](QWidget* parent, const std::string& caption, const std::string& text) {
-        return QMessageBox::question(parent, QString::fromStdString(caption), QString::fromStdString(text),
+        return QMessageBox::question(parent, QString::fromStdString(caption),
+                                     QString::fromStdString(text),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     d.Inform = [](QWidget* parent, const std::string& caption, const std::string& text) {
-        QMessageBox::information(parent, QString::fromStdString(caption), QString::fromStdString(text));
+        QMessageBox::information(parent, QString::fromStdString(caption),
+                                 QString::fromStdString(text));
     };
     d.ShowError = [](QWidget* parent, const std::string& caption, const std::string& text) {
-        QMessageBox::critical(parent, QString::fromStdString(caption), QString::fromStdString(text));
+        QMessageBox::critical(parent, QString::fromStdString(caption),
+                              QString::fromStdString(text));
     };
     return d;
 }
@@ -83,16 +93,18 @@ namespace {
 struct TGLContextScope {
     explicit TGLContextScope(TGLView* View) : View(View)
     {
-        if (View) View->makeCurrent();
+        if (View)
+            View->makeCurrent();
     }
     ~TGLContextScope()
     {
-        if (View) View->doneCurrent();
+        if (View)
+            View->doneCurrent();
     }
     TGLView* View;
 };
 
-} // namespace
+}  // namespace
 
 void TMainForm::CloseDocumentWindows()
 {
@@ -108,11 +120,13 @@ void TMainForm::CloseDocumentWindows()
 
 void TMainForm::FileNewClick()
 {
-    if (!Dialogs.AskYesNo(this, "New", "Clear the scene?")) return;
+    if (!Dialogs.AskYesNo(this, "New", "Clear the scene?"))
+        return;
     CloseDocumentWindows();
     Document().Clear();
     InvalidateContactLighting();
-    if (DisplayMode == dmSolid || DisplayMode == dmCinematic) ConfirmContactAORecalc(false);
+    if (DisplayMode == dmSolid || DisplayMode == dmCinematic)
+        ConfirmContactAORecalc(false);
     {
         TGLContextScope gl(GLView);
         TextureRegistry->Clear();
@@ -120,13 +134,15 @@ void TMainForm::FileNewClick()
     FileName.clear();
     DocumentReplaced();
     UpdateStatusBar();
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }
 
 void TMainForm::FileOpenClick()
 {
     const std::string name = Dialogs.OpenFileName(this, kOpenSceneFilter);
-    if (name.empty()) return;
+    if (name.empty())
+        return;
     if (Scene().NodeCount() > 0 &&
         !Dialogs.AskYesNo(this, "Open", "Load scene? Current unsaved changes will be lost."))
         return;
@@ -140,7 +156,8 @@ void TMainForm::FileOpenClick()
         return;
     }
     InvalidateContactLighting();
-    if (DisplayMode == dmSolid || DisplayMode == dmCinematic) ConfirmContactAORecalc(false);
+    if (DisplayMode == dmSolid || DisplayMode == dmCinematic)
+        ConfirmContactAORecalc(false);
     FileName = name;
 
     const TScene& scene = Scene();
@@ -150,7 +167,8 @@ void TMainForm::FileOpenClick()
         Camera.Position = scene.CameraPosition;
         Camera.Yaw = scene.CameraYaw;
         Camera.Pitch = scene.CameraPitch;
-        Camera.OrbitPivot = Vec3Add(Camera.Position, Vec3Scale(Camera.CameraForward(), Camera.OrbitDistance));
+        Camera.OrbitPivot =
+            Vec3Add(Camera.Position, Vec3Scale(Camera.CameraForward(), Camera.OrbitDistance));
     }
     DocumentReplaced();
     RecentColors = Scene().Palette;
@@ -170,7 +188,8 @@ void TMainForm::FileOpenClick()
     }
     UpdateStatusBar();
     UpdateTimelineUI();
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }
 
 void TMainForm::FileSaveClick()
@@ -187,7 +206,8 @@ bool TMainForm::SaveProjectAs(bool AskForName)
 {
     if (AskForName) {
         const std::string name = Dialogs.SaveFileName(this, kSaveSceneFilter, kSceneFileExt);
-        if (name.empty()) return false;
+        if (name.empty())
+            return false;
         FileName = name;
     }
     Scene().CameraPosition = Camera.Position;
@@ -196,8 +216,9 @@ bool TMainForm::SaveProjectAs(bool AskForName)
     // Errors go on to the default error box; the project then stays modified.
     Document().SaveToFile(FileName, true);
     if (StatusPanels)
-        StatusPanels->SetPanelText(TStatusBar::spSelection,
-                                   "Saved: " + QFileInfo(QString::fromStdString(FileName)).fileName().toStdString());
+        StatusPanels->SetPanelText(
+            TStatusBar::spSelection,
+            "Saved: " + QFileInfo(QString::fromStdString(FileName)).fileName().toStdString());
     return true;
 }
 
@@ -211,7 +232,8 @@ void TMainForm::DocumentReplaced()
 {
     KeyTransformActive = false;
     HoveredGizmoAxis = -1;
-    if (FrameLoop) FrameLoop->SetPlaybackAccumulator(Document().GetProjectTime().GetCurrentFrame());
+    if (FrameLoop)
+        FrameLoop->SetPlaybackAccumulator(Document().GetProjectTime().GetCurrentFrame());
     RefreshTextureCombo();
     RebuildSceneTree();
 }

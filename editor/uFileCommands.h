@@ -10,12 +10,16 @@ struct TEditorDialogs {
     // The chosen file name, or empty when the dialog was cancelled. Filters are written
     // "Name|*.ext|Other|*.*".
     std::function<std::string(QWidget* Parent, const std::string& Filter)> OpenFileName;
-    std::function<std::string(QWidget* Parent, const std::string& Filter, const std::string& DefaultExt)>
+    std::function<std::string(QWidget* Parent, const std::string& Filter,
+                              const std::string& DefaultExt)>
         SaveFileName;
     // A Yes/No question; True for Yes.
-    std::function<bool(QWidget* Parent, const std::string& Caption, const std::string& Text)> AskYesNo;
-    std::function<void(QWidget* Parent, const std::string& Caption, const std::string& Text)> Inform;
-    std::function<void(QWidget* Parent, const std::string& Caption, const std::string& Text)> ShowError;
+    std::function<bool(QWidget* Parent, const std::string& Caption, const std::string& Text)>
+        AskYesNo;
+    std::function<void(QWidget* Parent, const std::string& Caption, const std::string& Text)>
+        Inform;
+    std::function<void(QWidget* Parent, const std::string& Caption, const std::string& Text)>
+        ShowError;
 };
 
 // File dialogs and message boxes of the toolkit.

@@ -32,7 +32,7 @@ float Random01()
     return std::uniform_real_distribution<float>(0.0f, 1.0f)(PrimitiveRandom());
 }
 
-} // namespace
+}  // namespace
 
 float GridSizeOfTag(int Tag)
 {
@@ -63,7 +63,8 @@ std::string ControlsHelpText()
     };
     std::string text;
     for (const char* line : lines) {
-        if (!text.empty()) text += '\n';
+        if (!text.empty())
+            text += '\n';
         text += line;
     }
     return text;
@@ -74,7 +75,8 @@ QAction* TMainForm::AddMenuItem(QMenu* Menu, const QString& Caption, int Tag,
 {
     QAction* item = Menu->addAction(Caption);
     item->setData(Tag);
-    connect(item, &QAction::triggered, this, [this, Handler, Tag] { RunGuarded(this, [&] { Handler(Tag); }); });
+    connect(item, &QAction::triggered, this,
+            [this, Handler, Tag] { RunGuarded(this, [&] { Handler(Tag); }); });
     return item;
 }
 
@@ -84,15 +86,18 @@ void TMainForm::BuildMainMenu()
     bar->setObjectName(QStringLiteral("MainMenu"));
 
     QMenu* file = bar->addMenu(QStringLiteral("File"));
-    auto fileItem = [&](const char* caption, int tag, QKeySequence keys, void (TMainForm::*handler)()) {
-        AddMenuItem(file, QString::fromLatin1(caption), tag, [this, handler](int) { (this->*handler)(); })
-            ->setShortcut(keys);
+    auto fileItem = [&](const char* caption, int tag, QKeySequence keys,
+                        void (TMainForm::*handler)()) {
+        AddMenuItem(file, QString::fromLatin1(caption), tag, [this, handler](int) {
+            (this->*handler)();
+        })->setShortcut(keys);
     };
     fileItem("New", 0, QKeySequence(Qt::CTRL | Qt::Key_N), &TMainForm::FileNewClick);
     file->addSeparator();
     fileItem("Open...", 1, QKeySequence(Qt::CTRL | Qt::Key_O), &TMainForm::FileOpenClick);
     fileItem("Save", 2, QKeySequence(Qt::CTRL | Qt::Key_S), &TMainForm::FileSaveClick);
-    fileItem("Save As...", 3, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &TMainForm::FileSaveAsClick);
+    fileItem("Save As...", 3, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+             &TMainForm::FileSaveAsClick);
     file->addSeparator();
     fileItem("Quit", 4, QKeySequence(Qt::CTRL | Qt::Key_Q), &TMainForm::FileQuitClick);
 
@@ -105,7 +110,8 @@ void TMainForm::BuildMainMenu()
 
     QMenu* mode = bar->addMenu(QStringLiteral("Mode"));
     for (int t = gmSelect; t <= gmRotate; ++t)
-        AddMenuItem(mode, QString::fromLatin1(GizmoModeName(TGizmoMode(t))), t, [this](int tag) { ModeMenuClick(tag); });
+        AddMenuItem(mode, QString::fromLatin1(GizmoModeName(TGizmoMode(t))), t,
+                    [this](int tag) { ModeMenuClick(tag); });
 
     // Ctrl+Z and Ctrl+Y are taken by the window's key handling, which calls the same
     // routines; the items only show the keys, so one press undoes once.
@@ -120,17 +126,21 @@ void TMainForm::BuildMainMenu()
     QMenu* grid = edit->addMenu(QStringLiteral("Grid Size"));
     const char* gridCaptions[5] = {"10.0", "1.0", "0.5", "0.25", "0.1"};
     for (int t = 0; t < 5; ++t)
-        AddMenuItem(grid, QString::fromLatin1(gridCaptions[t]), t, [this](int tag) { GridSizeClick(tag); });
+        AddMenuItem(grid, QString::fromLatin1(gridCaptions[t]), t,
+                    [this](int tag) { GridSizeClick(tag); });
 
     // The tool windows' items join this menu (and a Tools menu) with their windows.
     QMenu* view = bar->addMenu(QStringLiteral("View"));
     const char* modes[4] = {"Shaded", "Wireframe", "Solid", "Cinematic"};
     for (int t = 0; t < 4; ++t)
-        AddMenuItem(view, QString::fromLatin1(modes[t]), t, [this](int tag) { ViewMenuClick(tag); });
+        AddMenuItem(view, QString::fromLatin1(modes[t]), t,
+                    [this](int tag) { ViewMenuClick(tag); });
     view->addSeparator();
-    AddMenuItem(view, QStringLiteral("Refresh Contact AO"), 0, [this](int) { RefreshContactAOClick(); });
+    AddMenuItem(view, QStringLiteral("Refresh Contact AO"), 0,
+                [this](int) { RefreshContactAOClick(); });
     view->addSeparator();
-    ToggleTreeAction = AddMenuItem(view, QStringLiteral("Toggle hierarchy tree"), 0, [this](int) { ToggleTreeClick(); });
+    ToggleTreeAction = AddMenuItem(view, QStringLiteral("Toggle hierarchy tree"), 0,
+                                   [this](int) { ToggleTreeClick(); });
     ToggleTreeAction->setCheckable(true);
     ToggleTreeAction->setChecked(true);
 
@@ -145,7 +155,8 @@ void TMainForm::BuildMainMenu()
 
 void TMainForm::CreateMenuClick(int Tag)
 {
-    if (Tag < ptCube || Tag > ptTerrain) return;
+    if (Tag < ptCube || Tag > ptTerrain)
+        return;
     AddPrimitiveObject(TPrimitiveType(Tag));
 }
 
@@ -164,11 +175,13 @@ TSceneObject* TMainForm::AddPrimitiveObject(TPrimitiveType Type)
         object->ApplyColorToVertices(object->Color);
         int32_t index = TextureRegistry->IndexOfName("skybox.bmp");
         if (index < 0) {
-            if (GLView) GLView->makeCurrent();
+            if (GLView)
+                GLView->makeCurrent();
             index = TextureRegistry->ImportFile(Options.ProgramFolder + "/textures/skybox.bmp");
-            if (GLView) GLView->doneCurrent();
+            if (GLView)
+                GLView->doneCurrent();
         }
-        object->TexId = index + 1; // a failed import leaves the skybox untextured
+        object->TexId = index + 1;  // a failed import leaves the skybox untextured
         RefreshTextureCombo();
         break;
     }
@@ -189,29 +202,33 @@ TSceneObject* TMainForm::AddPrimitiveObject(TPrimitiveType Type)
         break;
     default:
         object->SetPosition(Vec3(0, 0.5f, 0));
-        object->Color = Vec3(0.55f + 0.35f * Random01(), 0.55f + 0.35f * Random01(), 0.6f + 0.35f * Random01());
+        object->Color =
+            Vec3(0.55f + 0.35f * Random01(), 0.55f + 0.35f * Random01(), 0.6f + 0.35f * Random01());
         object->ApplyColorToVertices(object->Color);
         break;
     }
     UpdateStatusBar();
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
     RebuildSceneTree();
     return object;
 }
 
 void TMainForm::CreateGroupClick()
 {
-    Document().GetHistory().Execute(
-        std::make_unique<TCreateGroupCommand>(Scene(), "Group", Scene().GetRoot(), Scene().GetRoot()->ChildCount()));
+    Document().GetHistory().Execute(std::make_unique<TCreateGroupCommand>(
+        Scene(), "Group", Scene().GetRoot(), Scene().GetRoot()->ChildCount()));
     RebuildSceneTree();
     UpdateStatusBar();
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }
 
 // Exactly this node (or none) carries Selected.
 void TMainForm::SelectOnly(TSceneNode* Node)
 {
-    for (TSceneNode* n : Scene().GetNodes()) n->Selected = (n == Node);
+    for (TSceneNode* n : Scene().GetNodes())
+        n->Selected = (n == Node);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -219,7 +236,8 @@ void TMainForm::SelectOnly(TSceneNode* Node)
 
 void TMainForm::ModeMenuClick(int Tag)
 {
-    if (Tag < gmSelect || Tag > gmRotate) return;
+    if (Tag < gmSelect || Tag > gmRotate)
+        return;
     SetTool(TGizmoMode(Tag));
 }
 
@@ -230,14 +248,22 @@ void TMainForm::EditMenuClick(int Tag)
         if (TSceneObject* o = Scene().GetSelectedObject())
             Document().GetHistory().Execute(std::make_unique<TDeleteSubtreeCommand>(Scene(), o));
         break;
-    case 1: Scene().Clear(); break;
-    case 10: EditUndo(); break;
-    case 11: EditRedo(); break;
-    default: break;
+    case 1:
+        Scene().Clear();
+        break;
+    case 10:
+        EditUndo();
+        break;
+    case 11:
+        EditRedo();
+        break;
+    default:
+        break;
     }
     RebuildSceneTree();
     UpdateStatusBar();
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }
 
 void TMainForm::EditUndo()
@@ -245,7 +271,8 @@ void TMainForm::EditUndo()
     Document().GetHistory().Undo();
     RebuildSceneTree();
     UpdateTimelineUI();
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
     UpdateStatusBar();
 }
 
@@ -254,16 +281,19 @@ void TMainForm::EditRedo()
     Document().GetHistory().Redo();
     RebuildSceneTree();
     UpdateTimelineUI();
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
     UpdateStatusBar();
 }
 
 void TMainForm::GridSizeClick(int Tag)
 {
     const float size = GridSizeOfTag(Tag);
-    if (size <= 0) return;
+    if (size <= 0)
+        return;
     GridSize = size;
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -273,30 +303,37 @@ void TMainForm::ViewMenuClick(int Tag)
 {
     switch (Tag) {
     case dmShaded:
-    case dmWireframe: DisplayMode = Tag; break;
+    case dmWireframe:
+        DisplayMode = Tag;
+        break;
     case dmSolid:
     case dmCinematic:
         // The mode changes whatever the answer; No only leaves the lighting off.
         ConfirmContactAORecalc(DisplayMode != Tag);
         DisplayMode = Tag;
         break;
-    default: break;
+    default:
+        break;
     }
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }
 
 bool TMainForm::ConfirmContactAORecalc(bool Force)
 {
-    if (!ProjectDocument) return true;
-    if (Force) Scene().InvalidateContactLighting();
+    if (!ProjectDocument)
+        return true;
+    if (Force)
+        Scene().InvalidateContactLighting();
     if (!Scene().ContactLightingNeedsRefresh()) {
         Scene().SetContactLightingEnabled(true);
         return true;
     }
-    const bool yes = Dialogs.AskYesNo(this, "Contact AO",
-                                      "Contact AO must be recalculated for this view. Recalculate now?\n\n"
-                                      "Choose No to skip it for now. You can run Refresh Contact AO from the "
-                                      "View menu later.");
+    const bool yes =
+        Dialogs.AskYesNo(this, "Contact AO",
+                         "Contact AO must be recalculated for this view. Recalculate now?\n\n"
+                         "Choose No to skip it for now. You can run Refresh Contact AO from the "
+                         "View menu later.");
     Scene().SetContactLightingEnabled(yes);
     return yes;
 }
@@ -304,14 +341,16 @@ bool TMainForm::ConfirmContactAORecalc(bool Force)
 void TMainForm::RefreshContactAOClick()
 {
     Scene().SetContactLightingEnabled(true);
-    InvalidateContactLighting(); // repaints
+    InvalidateContactLighting();  // repaints
 }
 
 void TMainForm::ToggleTreeClick()
 {
-    if (!SceneTree) return;
+    if (!SceneTree)
+        return;
     SceneTree->setVisible(SceneTree->isHidden());
-    if (ToggleTreeAction) ToggleTreeAction->setChecked(!SceneTree->isHidden());
+    if (ToggleTreeAction)
+        ToggleTreeAction->setChecked(!SceneTree->isHidden());
     if (GLView) {
         GLView->setFocus();
         GLView->update();

@@ -31,24 +31,28 @@ void TMainForm::BuildToolButtons()
         b->setChecked(spec.Tag == int(CurrentTool));
         tools->addButton(b, spec.Tag);
         const int tag = spec.Tag;
-        connect(b, &QToolButton::clicked, this, [this, tag] { RunGuarded(this, [&] { ToolButtonClick(tag); }); });
+        connect(b, &QToolButton::clicked, this,
+                [this, tag] { RunGuarded(this, [&] { ToolButtonClick(tag); }); });
         ToolButtons[i] = b;
     }
 }
 
 void TMainForm::ToolButtonClick(int Tag)
 {
-    if (Tag >= gmSelect && Tag <= gmRotate) SetTool(TGizmoMode(Tag));
+    if (Tag >= gmSelect && Tag <= gmRotate)
+        SetTool(TGizmoMode(Tag));
 }
 
 void TMainForm::SetTool(TGizmoMode Tool)
 {
     CurrentTool = Tool;
     for (size_t i = 0; i < ToolButtons.size(); ++i)
-        if (ToolButtons[i]) ToolButtons[i]->setChecked(kToolButtons[i].Tag == int(Tool));
+        if (ToolButtons[i])
+            ToolButtons[i]->setChecked(kToolButtons[i].Tag == int(Tool));
     HoveredGizmoAxis = -1;
     HoveredVertex = HoveredEdge = HoveredFace = -1;
     UpdateStatusBar();
     ResetViewCursor();
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }

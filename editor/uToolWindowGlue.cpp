@@ -19,7 +19,8 @@ void TMainForm::RefreshTextureCombo()
 {
     // The properties page's face texture list and the textures window follow the
     // registry here once they exist.
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }
 
 void TMainForm::ReadCameraSettings(TCameraPlacement& Placement) const
@@ -34,22 +35,26 @@ void TMainForm::ApplyCameraSettings(const TCameraPlacement& Placement)
     // The orbit pivot and distance stay as they are.
     Camera.Position = Placement.Position;
     Camera.Yaw = Placement.Yaw;
-    Camera.Pitch = std::isfinite(Placement.Pitch) ? std::clamp(Placement.Pitch, -89.0f, 89.0f) : 0.0f;
+    Camera.Pitch =
+        std::isfinite(Placement.Pitch) ? std::clamp(Placement.Pitch, -89.0f, 89.0f) : 0.0f;
     Scene().CameraPosition = Camera.Position;
     Scene().CameraYaw = Camera.Yaw;
     Scene().CameraPitch = Camera.Pitch;
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }
 
 void TMainForm::TerrainEdited()
 {
     RebuildSceneTree();
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }
 
 void TMainForm::FloorPlanChanged()
 {
     RebuildSceneTree();
     UpdateStatusBar();
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }

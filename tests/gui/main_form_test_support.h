@@ -1,10 +1,10 @@
 #pragma once
 // A shown main window whose dialogs answer from a script, and the menu actions a user
 // would click.
-#include "gl_test_support.h"
 #include "editor/uErrorBox.h"
 #include "editor/uGLView.h"
 #include "editor/uMainForm.h"
+#include "gl_test_support.h"
 
 #include <QAction>
 #include <QMenu>
@@ -21,7 +21,7 @@
 
 // What a dialog was asked, in order.
 struct TDialogCall {
-    std::string Kind; // "open", "save", "ask", "inform", "error"
+    std::string Kind;  // "open", "save", "ask", "inform", "error"
     std::string Caption;
     std::string Text;
 };
@@ -48,7 +48,8 @@ protected:
         };
         d.AskYesNo = [this](QWidget*, const std::string& caption, const std::string& text) {
             Calls.push_back({"ask", caption, text});
-            if (YesNoAnswers.empty()) return false;
+            if (YesNoAnswers.empty())
+                return false;
             const bool yes = YesNoAnswers.front();
             YesNoAnswers.pop_front();
             return yes;
@@ -75,23 +76,29 @@ protected:
     QAction* MenuItem(const QString& Menu, const QString& Path) const
     {
         QMenu* menu = TopMenu(Menu);
-        if (!menu) return nullptr;
+        if (!menu)
+            return nullptr;
         const QStringList parts = Path.split('/');
         for (int i = 0; i < parts.size(); ++i) {
             QAction* found = nullptr;
             for (QAction* a : menu->actions())
-                if (a->text() == parts[i]) found = a;
-            if (!found) return nullptr;
-            if (i + 1 == parts.size()) return found;
+                if (a->text() == parts[i])
+                    found = a;
+            if (!found)
+                return nullptr;
+            if (i + 1 == parts.size())
+                return found;
             menu = found->menu();
-            if (!menu) return nullptr;
+            if (!menu)
+                return nullptr;
         }
         return nullptr;
     }
     QMenu* TopMenu(const QString& Title) const
     {
         for (QAction* a : Form->menuBar()->actions())
-            if (a->text() == Title) return a->menu();
+            if (a->text() == Title)
+                return a->menu();
         return nullptr;
     }
     // Clicks a menu item; fails the test when there is none.
@@ -106,14 +113,16 @@ protected:
     {
         std::vector<std::string> names;
         for (TSceneNode* n : Form->Scene().GetNodes())
-            if (n != Form->Scene().GetRoot()) names.push_back(n->Name);
+            if (n != Form->Scene().GetRoot())
+                names.push_back(n->Name);
         return names;
     }
     QString Path(const char* Name) const { return Folder.filePath(QString::fromLatin1(Name)); }
 
     static std::string Next(std::deque<std::string>& Answers)
     {
-        if (Answers.empty()) return std::string();
+        if (Answers.empty())
+            return std::string();
         std::string a = Answers.front();
         Answers.pop_front();
         return a;
@@ -122,7 +131,7 @@ protected:
     QTemporaryDir Folder;
     std::vector<std::string> Errors;
     std::vector<TDialogCall> Calls;
-    std::deque<std::string> FileAnswers; // empty string = cancelled
-    std::deque<bool> YesNoAnswers;       // none left = No
+    std::deque<std::string> FileAnswers;  // empty string = cancelled
+    std::deque<bool> YesNoAnswers;        // none left = No
     std::unique_ptr<TMainForm> Form;
 };

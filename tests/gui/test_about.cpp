@@ -15,7 +15,8 @@ namespace {
 
 // Points the window at other picture files for one test.
 struct TPicturePaths {
-    TPicturePaths(const char* About, const char* Logo) : OldAbout(AboutPicturePath), OldLogo(LogoPicturePath)
+    TPicturePaths(const char* About, const char* Logo)
+        : OldAbout(AboutPicturePath), OldLogo(LogoPicturePath)
     {
         AboutPicturePath = About;
         LogoPicturePath = Logo;
@@ -29,7 +30,7 @@ struct TPicturePaths {
     const char* OldLogo;
 };
 
-} // namespace
+}  // namespace
 
 TEST(AboutWindowTest, ShowsBothPicturesTheVersionAndTheCredit)
 {
@@ -38,7 +39,7 @@ TEST(AboutWindowTest, ShowsBothPicturesTheVersionAndTheCredit)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     EXPECT_EQ(form.windowTitle(), "About Quillstone");
     EXPECT_EQ(form.size(), QSize(360, 400));
-    EXPECT_EQ(form.minimumSize(), form.maximumSize()); // not resizable
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());  // not resizable
 
     EXPECT_EQ(form.AboutPicture->geometry(), QRect(16, 16, 328, 168));
     EXPECT_EQ(form.LogoPicture->geometry(), QRect(80, 200, 200, 40));
@@ -74,7 +75,7 @@ TEST(AboutWindowTest, ShowsBothPicturesTheVersionAndTheCredit)
 
 TEST(AboutWindowTest, PicturesAreAJpegAndAPngInsideTheProgram)
 {
-    TAboutForm form; // registers the pictures
+    TAboutForm form;  // registers the pictures
     QFile jpeg(QString::fromLatin1(AboutPicturePath));
     QFile png(QString::fromLatin1(LogoPicturePath));
     ASSERT_TRUE(jpeg.open(QIODevice::ReadOnly));
@@ -90,7 +91,8 @@ TEST(AboutWindowTest, APictureThatCannotBeReadLeavesOnlyItselfEmpty)
     ASSERT_TRUE(dir.isValid());
     QFile damaged(dir.filePath("damaged.jpg"));
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write(QByteArray("\xFF\xD8\xFF\xE0 not really a picture", 28));
+    const QByteArray junk = QByteArray("\xFF\xD8\xFF\xE0", 4) + QByteArray("not really a picture");
+    damaged.write(junk);
     damaged.close();
     const std::string damagedPath = damaged.fileName().toStdString();
     const std::string missingPath = dir.filePath("missing.png").toStdString();

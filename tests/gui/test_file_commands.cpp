@@ -2,8 +2,8 @@
 // message boxes answered from a script: the saved file is read back, a refused file
 // leaves the open project as it was, and an opened scene keeps the camera it was saved
 // with.
-#include "main_form_test_support.h"
 #include "editor/uStatusBar.h"
+#include "main_form_test_support.h"
 #include "scene/uCommandHistory.h"
 #include "scene/uProjectDocument.h"
 #include "scene/uSceneObject.h"
@@ -22,14 +22,17 @@ protected:
         doc.LoadFromFile(File.toStdString());
         std::vector<std::string> names;
         for (TSceneNode* n : doc.GetScene().GetNodes())
-            if (n != doc.GetScene().GetRoot()) names.push_back(n->Name);
-        if (Camera) *Camera = doc.GetScene().CameraPosition;
+            if (n != doc.GetScene().GetRoot())
+                names.push_back(n->Name);
+        if (Camera)
+            *Camera = doc.GetScene().CameraPosition;
         return names;
     }
     size_t CallsOf(const std::string& Kind) const
     {
         size_t n = 0;
-        for (const TDialogCall& c : Calls) n += c.Kind == Kind;
+        for (const TDialogCall& c : Calls)
+            n += c.Kind == Kind;
         return n;
     }
 };
@@ -41,7 +44,7 @@ void ExpectVec(const TVec3& a, const TVec3& b)
     EXPECT_FLOAT_EQ(a.Z, b.Z);
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(FileCommandsTest, SaveAsWritesTheSceneAndLaterSavesReuseTheName)
 {
@@ -119,7 +122,7 @@ TEST_F(FileCommandsTest, NewAsksAndClearsTheProjectOnlyOnYes)
     EXPECT_TRUE(Form->FileName.empty());
     EXPECT_FALSE(Form->Document().IsModified());
     EXPECT_FALSE(Form->Document().GetHistory().CanUndo());
-    EXPECT_EQ(DisplayMode, 0); // the display mode stays
+    EXPECT_EQ(DisplayMode, 0);  // the display mode stays
     EXPECT_EQ(Form->StatusPanels->PanelText(TStatusBar::spObjects), "Objects: 0");
 
     // New asks even when nothing changed.
@@ -161,10 +164,11 @@ TEST_F(FileCommandsTest, OpenLoadsTheSceneAndKeepsTheCameraItWasSavedWith)
     EXPECT_FLOAT_EQ(Form->Camera.Yaw, 130);
     EXPECT_FLOAT_EQ(Form->Camera.Pitch, -35);
     // Orbiting turns about a point straight ahead, as far away as the object.
-    const TVec3 ahead = Vec3Add(Form->Camera.Position,
-                                Vec3Scale(Form->Camera.CameraForward(), Form->Camera.OrbitDistance));
+    const TVec3 ahead = Vec3Add(
+        Form->Camera.Position, Vec3Scale(Form->Camera.CameraForward(), Form->Camera.OrbitDistance));
     ExpectVec(Form->Camera.OrbitPivot, ahead);
-    EXPECT_NEAR(Form->Camera.OrbitDistance, Vec3Length(Vec3Sub(first->GetPosition(), Vec3(6, 4, -3))), 1e-4);
+    EXPECT_NEAR(Form->Camera.OrbitDistance,
+                Vec3Length(Vec3Sub(first->GetPosition(), Vec3(6, 4, -3))), 1e-4);
 }
 
 TEST_F(FileCommandsTest, OpenWithTheCameraAtTheOriginFramesTheFirstObject)
@@ -195,7 +199,7 @@ TEST_F(FileCommandsTest, OpenAsksOverAnyNodeAndACancelOrNoChangesNothing)
 
     FileAnswers = {""};
     Click("File", "Open...");
-    ASSERT_EQ(Calls.size(), 1u); // a cancelled dialog asks nothing more
+    ASSERT_EQ(Calls.size(), 1u);  // a cancelled dialog asks nothing more
 
     FileAnswers = {file.toStdString()};
     YesNoAnswers = {false};

@@ -1,11 +1,11 @@
 // The main menu and the tool bar as a user meets them: the items in their menus, each
 // primitive from the Create menu, undo and redo of what is undoable, tools, grid sizes,
 // display modes with the contact-lighting question, the tree toggle and the help boxes.
-#include "main_form_test_support.h"
 #include "editor/uAbout.h"
 #include "editor/uMainMenu.h"
 #include "editor/uSceneDraw.h"
 #include "editor/uStatusBar.h"
+#include "main_form_test_support.h"
 #include "scene/uCommandHistory.h"
 #include "scene/uSceneObject.h"
 #include "scene/uTextures.h"
@@ -27,35 +27,43 @@ protected:
     int SelectedCount() const
     {
         int n = 0;
-        for (TSceneNode* node : Form->Scene().GetNodes()) n += node->Selected;
+        for (TSceneNode* node : Form->Scene().GetNodes())
+            n += node->Selected;
         return n;
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(MainMenuTest, MenusHoldTheirItemsInOrder)
 {
     struct TMenuCase {
         const char* Title;
-        std::vector<std::string> Items; // "-" is a separator
+        std::vector<std::string> Items;  // "-" is a separator
     };
     const TMenuCase menus[] = {
         {"File", {"New", "-", "Open...", "Save", "Save As...", "-", "Quit"}},
-        {"Create", {"Cube", "Sphere", "Cylinder", "Cone", "Torus", "Plane", "Skybox", "Terrain", "-", "Group"}},
+        {"Create",
+         {"Cube", "Sphere", "Cylinder", "Cone", "Torus", "Plane", "Skybox", "Terrain", "-",
+          "Group"}},
         {"Mode", {"Select", "Move", "Scale", "Rotate"}},
-        {"Edit", {"Undo\tCtrl+Z", "Redo\tCtrl+Y", "-", "Delete selected", "Clear scene", "-", "Grid Size"}},
-        {"View", {"Shaded", "Wireframe", "Solid", "Cinematic", "-", "Refresh Contact AO", "-", "Toggle hierarchy tree"}},
+        {"Edit",
+         {"Undo\tCtrl+Z", "Redo\tCtrl+Y", "-", "Delete selected", "Clear scene", "-", "Grid Size"}},
+        {"View",
+         {"Shaded", "Wireframe", "Solid", "Cinematic", "-", "Refresh Contact AO", "-",
+          "Toggle hierarchy tree"}},
         {"Help", {"Controls...", "-", "About..."}},
     };
     std::vector<std::string> titles;
-    for (QAction* a : Form->menuBar()->actions()) titles.push_back(a->text().toStdString());
+    for (QAction* a : Form->menuBar()->actions())
+        titles.push_back(a->text().toStdString());
     EXPECT_EQ(titles, (std::vector<std::string>{"File", "Create", "Mode", "Edit", "View", "Help"}));
     for (const TMenuCase& m : menus) {
         QMenu* menu = TopMenu(QString::fromLatin1(m.Title));
         ASSERT_NE(menu, nullptr) << m.Title;
         std::vector<std::string> items;
-        for (QAction* a : menu->actions()) items.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+        for (QAction* a : menu->actions())
+            items.push_back(a->isSeparator() ? "-" : a->text().toStdString());
         EXPECT_EQ(items, m.Items) << m.Title;
     }
 
@@ -66,7 +74,8 @@ TEST_F(MainMenuTest, MenusHoldTheirItemsInOrder)
         {"Save As...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
         {"Quit", QKeySequence(Qt::CTRL | Qt::Key_Q)},
     };
-    for (const auto& [item, key] : keys) EXPECT_EQ(MenuItem("File", item)->shortcut(), key) << item;
+    for (const auto& [item, key] : keys)
+        EXPECT_EQ(MenuItem("File", item)->shortcut(), key) << item;
     // Ctrl+Z and Ctrl+Y go through the window's key handling only: one press, one step.
     EXPECT_TRUE(MenuItem("Edit", "Undo\tCtrl+Z")->shortcut().isEmpty());
     EXPECT_TRUE(MenuItem("Edit", "Redo\tCtrl+Y")->shortcut().isEmpty());
@@ -107,8 +116,10 @@ TEST_F(MainMenuTest, CreateMenuAddsEachPrimitiveSelected)
     TSceneObject* terrain = nullptr;
     for (TSceneNode* n : Form->Scene().GetNodes())
         if (auto* o = dynamic_cast<TSceneObject*>(n)) {
-            if (o->PrimType == ptSkybox) sky = o;
-            if (o->PrimType == ptTerrain) terrain = o;
+            if (o->PrimType == ptSkybox)
+                sky = o;
+            if (o->PrimType == ptTerrain)
+                terrain = o;
         }
     ASSERT_NE(sky, nullptr);
     EXPECT_EQ(sky->TexId, 0);
@@ -143,8 +154,9 @@ TEST_F(MainMenuTest, SkyboxTakesTheTextureBesideTheProgramOnce)
     ASSERT_EQ(Form->Textures()->Count(), 1);
     EXPECT_EQ(Form->Textures()->GetTexture(0).Name, "skybox.bmp");
     for (TSceneNode* n : Form->Scene().GetNodes())
-        if (auto* o = dynamic_cast<TSceneObject*>(n); o && o->PrimType == ptSkybox) EXPECT_EQ(o->TexId, 1);
-    Form->GLView->grabFramebuffer(); // draws textured without an error
+        if (auto* o = dynamic_cast<TSceneObject*>(n); o && o->PrimType == ptSkybox)
+            EXPECT_EQ(o->TexId, 1);
+    Form->GLView->grabFramebuffer();  // draws textured without an error
 }
 
 TEST_F(MainMenuTest, UndoAndRedoOfGroupsAndDeletes)
@@ -209,7 +221,8 @@ TEST_F(MainMenuTest, ModeMenuAndToolButtonsSwitchTheTool)
     }
     auto expectTool = [&](TGizmoMode tool) {
         EXPECT_EQ(Form->CurrentTool, tool);
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(Form->ToolButtons[size_t(i)]->isChecked(), i == tool) << captions[i];
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(Form->ToolButtons[size_t(i)]->isChecked(), i == tool) << captions[i];
         EXPECT_EQ(Form->StatusPanels->PanelText(TStatusBar::spMode),
                   QStringLiteral("Mode: %1").arg(QString::fromLatin1(captions[tool])));
     };
@@ -226,7 +239,8 @@ TEST_F(MainMenuTest, ModeMenuAndToolButtonsSwitchTheTool)
 
 TEST_F(MainMenuTest, GridSizeItemsSetTheGrid)
 {
-    const std::pair<const char*, float> sizes[] = {{"10.0", 10.0f}, {"1.0", 1.0f}, {"0.5", 0.5f}, {"0.1", 0.1f}, {"0.25", 0.25f}};
+    const std::pair<const char*, float> sizes[] = {
+        {"10.0", 10.0f}, {"1.0", 1.0f}, {"0.5", 0.5f}, {"0.1", 0.1f}, {"0.25", 0.25f}};
     for (const auto& [caption, size] : sizes) {
         Click("Edit", QStringLiteral("Grid Size/%1").arg(QString::fromLatin1(caption)));
         EXPECT_FLOAT_EQ(GridSize, size) << caption;
@@ -239,7 +253,8 @@ TEST_F(MainMenuTest, DisplayModesAskAboutStaleContactLighting)
 {
     auto asked = [&] {
         size_t n = 0;
-        for (const TDialogCall& c : Calls) n += c.Kind == "ask" && c.Caption == "Contact AO";
+        for (const TDialogCall& c : Calls)
+            n += c.Kind == "ask" && c.Caption == "Contact AO";
         return n;
     };
     Click("View", "Shaded");
@@ -251,9 +266,9 @@ TEST_F(MainMenuTest, DisplayModesAskAboutStaleContactLighting)
     Click("View", "Solid");
     EXPECT_EQ(DisplayMode, dmSolid);
     ASSERT_EQ(asked(), 1u);
-    EXPECT_EQ(Calls.back().Text,
-              "Contact AO must be recalculated for this view. Recalculate now?\n\nChoose No to skip it for now. "
-              "You can run Refresh Contact AO from the View menu later.");
+    EXPECT_EQ(Calls.back().Text, "Contact AO must be recalculated for this view. Recalculate "
+                                 "now?\n\nChoose No to skip it for now. "
+                                 "You can run Refresh Contact AO from the View menu later.");
     EXPECT_FALSE(Form->Scene().ContactLightingOn);
     Form->GLView->grabFramebuffer();
     EXPECT_FALSE(Form->ContactCache().IsBuilt());
@@ -295,7 +310,7 @@ TEST_F(MainMenuTest, ToggleHierarchyTreeHidesAndShowsIt)
     Click("View", "Toggle hierarchy tree");
     EXPECT_FALSE(Form->SceneTree->isVisible());
     EXPECT_FALSE(item->isChecked());
-    QApplication::processEvents(); // the layout gives the view the room
+    QApplication::processEvents();  // the layout gives the view the room
     EXPECT_EQ(Form->GLView->geometry().left(), 0);
     Click("View", "Toggle hierarchy tree");
     EXPECT_TRUE(Form->SceneTree->isVisible());
@@ -321,11 +336,13 @@ TEST_F(MainMenuTest, HelpShowsTheControlsAndTheAboutWindow)
     std::function<void()> inspect = [&] {
         auto* about = qobject_cast<TAboutForm*>(QApplication::activeModalWidget());
         if (!about) {
-            if (++tries < 200) QTimer::singleShot(10, inspect);
+            if (++tries < 200)
+                QTimer::singleShot(10, inspect);
             return;
         }
         title = about->windowTitle();
-        sawPictures = !about->AboutPicture->pixmap().isNull() && !about->LogoPicture->pixmap().isNull();
+        sawPictures =
+            !about->AboutPicture->pixmap().isNull() && !about->LogoPicture->pixmap().isNull();
         QTest::mouseClick(about->CloseButton, Qt::LeftButton);
     };
     QTimer::singleShot(0, inspect);
