@@ -5,6 +5,7 @@
 #include "editor/uMainMenu.h"
 #include "editor/uSceneDraw.h"
 #include "editor/uStatusBar.h"
+#include "editor/uToolWindowGlue.h"
 #include "main_form_test_support.h"
 #include "scene/uCommandHistory.h"
 #include "scene/uSceneObject.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -356,4 +358,75 @@ TEST_F(MainMenuTest, QuitClosesTheWindow)
 {
     Click("File", "Quit");
     EXPECT_FALSE(Form->isVisible());
+}
+
+TEST_F(MainMenuTest, CameraWindowSettingsClampThePitchAndGoIntoTheScene)
+{
+    const TVec3 pivot = Form->Camera.OrbitPivot;
+    const float distance = Form->Camera.OrbitDistance;
+    const std::pair<float, float> pitches[] = {{120, 89}, {-120, -89}, {30, 30}, {89, 89}};
+    for (const auto& [given, kept] : pitches) {
+        TCameraPlacement in;
+        in.Position = Vec3(1, 2, 3);
+        in.Yaw = 75;
+        in.Pitch = given;
+        Form->ApplyCameraSettings(in);
+        TCameraPlacement out;
+        Form->ReadCameraSettings(out);
+        EXPECT_FLOAT_EQ(out.Pitch, kept) << given;
+        EXPECT_FLOAT_EQ(out.Yaw, 75);
+        EXPECT_FLOAT_EQ(out.Position.Z, 3);
+        EXPECT_FLOAT_EQ(Form->Scene().CameraPitch, kept);
+        EXPECT_FLOAT_EQ(Form->Scene().CameraYaw, 75);
+        EXPECT_FLOAT_EQ(Form->Scene().CameraPosition.Y, 2);
+        // The orbit stays about the same point.
+        EXPECT_FLOAT_EQ(Form->Camera.OrbitPivot.X, pivot.X);
+        EXPECT_FLOAT_EQ(Form->Camera.OrbitDistance, distance);
+    }
+}
+
+TEST_F(MainMenuTest, FaceTextureListNamesEveryRegisteredTexture)
+{
+    EXPECT_EQ(TextureComboItems(*Form->Textures()), std::vector<std::string>{"0 = none"});
+    const char* names[3] = {"brick.bmp", "grass.bmp", "sky.bmp"};
+    Form->GLView->makeCurrent();
+    for (const char* name : names) {
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        const QString file = Folder.filePath(QString::fromLatin1(name));
+        ASSERT_TRUE(image.save(file, "BMP"));
+        EXPECT_GE(Form->Textures()->ImportFile(file.toStdString()), 0);
+    }
+    Form->GLView->doneCurrent();
+    EXPECT_EQ(TextureComboItems(*Form->Textures()),
+              (std::vector<std::string>{"0 = none", "1: brick.bmp", "2: grass.bmp", "3: sky.bmp"}));
+
+    // File > New empties the registry.
+    YesNoAnswers = {true};
+    Click("File", "New");
+    EXPECT_EQ(Form->Textures()->Count(), 0);
+}
+
+TEST_F(MainMenuTest, NewAndOpenCloseTheToolWindowsOfTheOldProject)
+{
+    const QString file = Path("windows.qstn");
+    FileAnswers = {file.toStdString()};
+    Click("File", "Save As...");
+
+    struct TCase {
+        const char* Item;
+        bool Answer;
+        bool Closed;
+    };
+    const TCase cases[] = {{"New", false, false}, {"New", true, true}, {"Open...", true, true}};
+    for (const TCase& c : cases) {
+        QPointer<QWidget> window = new QWidget();
+        window->show();
+        Form->RegisterToolWindow(window);
+        FileAnswers = {file.toStdString()};
+        YesNoAnswers = {c.Answer};
+        Click("File", QString::fromLatin1(c.Item));
+        EXPECT_EQ(window.isNull(), c.Closed) << c.Item << " " << c.Answer;
+        delete window.data();
+    }
 }
