@@ -18,7 +18,6 @@ void TAnimatedUVModifier::Apply(const TMeshData& Source, TMeshData& Dest)
                 f.UVs[j].V += Offset;
         }
     }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TAnimatedUVModifier::Clone() const

@@ -47,7 +47,6 @@ void TBendModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             v.Normal = NormalizeV(AddV(ScaleV(A, nA2), AddV(ScaleV(D, nD2), ScaleV(E, nE))));
         }
     }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TBendModifier::Clone() const

@@ -47,6 +47,13 @@ void CopyForDeform(const TMeshData& Source, TMeshData& Dest)
     Dest.Clear();
     Dest.Vertices = Source.Vertices;
     Dest.Faces = Source.Faces;
+    // The edges follow from the faces alone, so a deform that keeps them keeps the source's
+    // list. An empty list beside faces may be one that was never built: rebuilding it costs
+    // nothing when it really is empty and mends it when it was left for later.
+    if (Source.Edges.empty() && !Source.Faces.empty())
+        Dest.RebuildEdges();
+    else
+        Dest.Edges = Source.Edges;
 }
 
 bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces, int64_t& Edges)

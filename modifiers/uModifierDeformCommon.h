@@ -33,7 +33,9 @@ int32_t ClampInt(int32_t Value, int32_t Low, int32_t High);
 // mesh without vertices.
 bool HeightRange(const TMeshData& Mesh, float& MinY, float& MaxY);
 
-// Clears Dest and copies Source's vertices and faces (edges are left to the caller).
+// Clears Dest and copies Source's vertices, faces and edges: the start of every Apply that
+// keeps the faces' corner pairs, whose edge list is then already the rebuilt one. Source's
+// edges must be current (an empty list beside faces is rebuilt).
 void CopyForDeform(const TMeshData& Source, TMeshData& Dest);
 // The prediction of a modifier that keeps the topology: the source's own counts.
 bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces, int64_t& Edges);

@@ -14,7 +14,6 @@ void TInflateModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             v.Position.Y += v.Normal.Y * Width;
             v.Position.Z += v.Normal.Z * Width;
         }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TInflateModifier::Clone() const

@@ -22,7 +22,6 @@ void TNoiseModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             i += 1;
         }
     }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TNoiseModifier::Clone() const

@@ -18,7 +18,6 @@ void TPushModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             v.Position.Y += v.Normal.Y * Amount;
             v.Position.Z += v.Normal.Z * Amount;
         }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TPushModifier::Clone() const

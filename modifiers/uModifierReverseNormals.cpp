@@ -20,7 +20,6 @@ void TReverseNormalsModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             for (int32_t j = 0; j < count / 2; ++j)
                 std::swap(f.Indices[j], f.Indices[count - 1 - j]);
         }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TReverseNormalsModifier::Clone() const

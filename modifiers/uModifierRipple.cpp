@@ -48,7 +48,6 @@ void TRippleModifier::Apply(const TMeshData& Source, TMeshData& Dest)
                 AddV(ScaleV(N, nN), AddV(ScaleV(dir, nDir - g * nN), ScaleV(across, nAcross))));
         }
     }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TRippleModifier::Clone() const

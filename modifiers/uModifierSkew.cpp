@@ -36,7 +36,6 @@ void TSkewModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             }
         }
     }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TSkewModifier::Clone() const

@@ -40,7 +40,6 @@ void TSqueezeModifier::Apply(const TMeshData& Source, TMeshData& Dest)
                 NormalizeV(AddV(ScaleV(A, nA / a), AddV(ScaleV(U, nU / c), ScaleV(V, nV / c))));
         }
     }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TSqueezeModifier::Clone() const

@@ -49,7 +49,6 @@ void TStretchModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             }
         }
     }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TStretchModifier::Clone() const

@@ -19,7 +19,6 @@ void TTaperModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             v.Position.Z *= f;
         }
     }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TTaperModifier::Clone() const

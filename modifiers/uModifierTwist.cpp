@@ -25,7 +25,6 @@ void TTwistModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             v.Normal.Z = s * nx + c * nz;
         }
     }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TTwistModifier::Clone() const

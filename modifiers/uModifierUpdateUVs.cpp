@@ -50,7 +50,6 @@ void TUnscaleUVsModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             f.UVs[j].V *= sv;
         }
     }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TUnscaleUVsModifier::Clone() const

@@ -39,7 +39,6 @@ void TWaveModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             v.Normal = NormalizeV(AddV(ScaleV(A, nA - g * nD), AddV(ScaleV(D, nD), ScaleV(E, nE))));
         }
     }
-    Dest.RebuildEdges();
 }
 
 std::unique_ptr<TModifier> TWaveModifier::Clone() const

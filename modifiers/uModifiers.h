@@ -37,7 +37,8 @@ public:
     virtual std::string GetTypeId() const = 0;
     // Name shown in menus, lists, window captions and messages.
     virtual std::string GetDisplayName() const = 0;
-    // Empties Dest, fills it from Source (never changed) and ends with RebuildEdges.
+    // Empties Dest and fills it from Source (never changed); Dest's edge list ends as
+    // RebuildEdges would leave it.
     virtual void Apply(const TMeshData& Source, TMeshData& Dest) = 0;
     // A new modifier (fresh id) with equal parameters and the same enabled state.
     virtual std::unique_ptr<TModifier> Clone() const = 0;

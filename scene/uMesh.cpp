@@ -99,17 +99,11 @@ std::unique_ptr<TMeshData> TMeshData::Clone() const
     return std::make_unique<TMeshData>(*this);
 }
 
-void TMeshData::RebuildEdges()
+namespace {
+
+// Calls Visit(lo, hi) for every usable corner pair of the faces, lo < hi.
+template <class TVisit> void ForEachCornerPair(const std::vector<TMeshFace>& Faces, size_t n, TVisit&& Visit)
 {
-    Edges.clear();
-    // Each pair packed as (V0, V1) into one unsigned key whose order is the signed order
-    // of (V0, V1): both halves are non-negative, so a plain integer sort does it.
-    std::vector<uint64_t> keys;
-    size_t corners = 0;
-    for (const TMeshFace& f : Faces)
-        corners += static_cast<size_t>(std::clamp(f.Count, 0, 4));
-    keys.reserve(corners);
-    const size_t n = Vertices.size();
     for (const TMeshFace& f : Faces) {
         // A count outside 3..4 is invalid; read only the four stored corners.
         const int32_t count = std::clamp(f.Count, 0, 4);
@@ -120,16 +114,76 @@ void TMeshData::RebuildEdges()
             const int32_t b = f.Indices[(k + 1) % count];
             if (!InRange(b, n) || b == a)
                 continue;
-            const uint64_t lo = static_cast<uint32_t>(std::min(a, b));
-            const uint64_t hi = static_cast<uint32_t>(std::max(a, b));
-            keys.push_back(lo << 32 | hi);
+            Visit(static_cast<uint32_t>(std::min(a, b)), static_cast<uint32_t>(std::max(a, b)));
         }
     }
-    std::sort(keys.begin(), keys.end());
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-    Edges.reserve(keys.size());
-    for (uint64_t key : keys)
-        Edges.push_back({static_cast<int32_t>(key >> 32), static_cast<int32_t>(key & 0xFFFFFFFFu)});
+}
+
+} // namespace
+
+void TMeshData::RebuildEdges()
+{
+    Edges.clear();
+    const size_t n = Vertices.size();
+    size_t corners = 0;
+    for (const TMeshFace& f : Faces)
+        corners += static_cast<size_t>(std::clamp(f.Count, 0, 4));
+    if (corners == 0 || n == 0)
+        return;
+    if (corners >= std::numeric_limits<uint32_t>::max() || n >= std::numeric_limits<uint32_t>::max()) {
+        // Beyond 32-bit offsets: one sort of the pairs packed as (lo, hi) keys.
+        std::vector<uint64_t> keys;
+        keys.reserve(corners);
+        ForEachCornerPair(Faces, n, [&](uint64_t lo, uint64_t hi) { keys.push_back(lo << 32 | hi); });
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        Edges.reserve(keys.size());
+        for (uint64_t key : keys)
+            Edges.push_back({static_cast<int32_t>(key >> 32), static_cast<int32_t>(key & 0xFFFFFFFFu)});
+        return;
+    }
+    // Counting sort by the lower corner: every pair's upper corner goes into its lower
+    // corner's bucket, then each bucket (a handful of entries on a mesh) is sorted and its
+    // repeats dropped. Linear in vertices plus corners.
+    std::vector<uint32_t> start(n + 1, 0);
+    ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t) { ++start[lo + 1]; });
+    for (size_t v = 0; v < n; ++v)
+        start[v + 1] += start[v];
+    std::vector<uint32_t> upper(start[n]);
+    {
+        std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+        ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t hi) { upper[fill[lo]++] = hi; });
+    }
+    // Sort and compact each bucket in place; start[v] becomes the compacted bucket's start.
+    uint32_t write = 0;
+    for (size_t v = 0; v < n; ++v) {
+        const uint32_t begin = start[v], end = start[v + 1];
+        start[v] = write;
+        uint32_t* b = upper.data() + begin;
+        const uint32_t size = end - begin;
+        if (size > 16) {
+            std::sort(b, b + size);
+        } else {
+            for (uint32_t i = 1; i < size; ++i) {
+                const uint32_t x = b[i];
+                uint32_t j = i;
+                for (; j > 0 && b[j - 1] > x; --j)
+                    b[j] = b[j - 1];
+                b[j] = x;
+            }
+        }
+        // Writing never overtakes reading: write <= begin + i.
+        for (uint32_t i = 0; i < size; ++i) {
+            const uint32_t x = b[i];
+            if (i == 0 || x != upper[write - 1])
+                upper[write++] = x;
+        }
+    }
+    start[n] = write;
+    Edges.resize(write);
+    for (size_t v = 0; v < n; ++v)
+        for (uint32_t i = start[v]; i < start[v + 1]; ++i)
+            Edges[i] = {static_cast<int32_t>(v), static_cast<int32_t>(upper[i])};
 }
 
 bool TMeshData::Validate(std::string& Message) const
