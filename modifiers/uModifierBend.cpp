@@ -27,12 +27,14 @@ void TBendModifier::Apply(const TMeshData& Source, TMeshData& Dest)
         const float K = AngleDeg * static_cast<float>(std::numbers::pi / 180.0) / (hi - lo);
         const float invK = 1.0f / K;
         const TVec3 C = frame.Center, A = frame.A, D = frame.D, E = frame.E;
+        TSinCosMemo trig;
         for (TMeshVertex& v : Dest.Vertices) {
             const TVec3 rel = SubV(v.Position, C);
             const float t = DotV(rel, A), r = DotV(rel, D), w = DotV(rel, E);
             const float tc = std::min(std::max(t, lo), hi);
             const float theta = (tc - pivot) * K;
-            const float s = std::sin(theta), c = std::cos(theta);
+            float s, c;
+            trig.Get(theta, s, c);
             float t2 = pivot + s * invK - r * s;
             float r2 = (1 - c) * invK + r * c;
             const float excess = t - tc;

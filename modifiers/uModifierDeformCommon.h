@@ -69,6 +69,28 @@ void SetExactFloat(TModifier& Modifier, float& Field, float Value);
 void SetExactInt(TModifier& Modifier, int32_t& Field, int32_t Value);
 void SetExactBool(TModifier& Modifier, bool& Field, bool Value);
 
+// sin and cos of an angle, kept for the next call: the vertices of a ring or a row share
+// the angle of a pass that depends on one coordinate, so on an ordered mesh most calls
+// cost one compare. The values are those of std::sin and std::cos.
+class TSinCosMemo {
+public:
+    void Get(float Angle, float& Sin, float& Cos)
+    {
+        if (!(Angle == Last) || !Valid) {
+            Last = Angle;
+            Valid = true;
+            S = std::sin(Angle);
+            C = std::cos(Angle);
+        }
+        Sin = S;
+        Cos = C;
+    }
+
+private:
+    float Last = 0, S = 0, C = 1;
+    bool Valid = false;
+};
+
 // ---- inline arithmetic for the per-vertex passes ----
 // The same operations as the uMath routines (so the same results), but visible to the
 // compiler inside the hot loops.

@@ -25,6 +25,9 @@ void TStretchModifier::Apply(const TMeshData& Source, TMeshData& Dest)
         const float mid = (frame.Lo + frame.Hi) * 0.5f, half = (frame.Hi - frame.Lo) * 0.5f;
         const TVec3 C = frame.Center, A = frame.A, U = frame.D, V = frame.E;
         const float pi = static_cast<float>(std::numbers::pi);
+        // The profile depends on q alone: kept for the vertices of a ring that share it.
+        float lastQ = 0, lastCos = 1;
+        bool haveCos = false;
         for (TMeshVertex& v : Dest.Vertices) {
             const TVec3 rel = SubV(v.Position, C);
             const float t = DotV(rel, A), u = DotV(rel, U), w = DotV(rel, V);
@@ -36,7 +39,12 @@ void TStretchModifier::Apply(const TMeshData& Source, TMeshData& Dest)
                 over = q - 1;
                 q = 1;
             }
-            const float g = (std::cos(pi * q) + 1) * 0.5f;
+            if (!haveCos || !(q == lastQ)) {
+                lastQ = q;
+                lastCos = std::cos(pi * q);
+                haveCos = true;
+            }
+            const float g = (lastCos + 1) * 0.5f;
             float c = (1 + g * Amplify) * b;
             if (c < 0.01f)
                 c = 0.01f;

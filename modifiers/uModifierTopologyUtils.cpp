@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <compare>
+#include <limits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -39,6 +41,12 @@ constexpr int64_t kNonFiniteCell = kCellLimit + 8;
 
 int64_t CellCoordinate(double scaled)
 {
+    // Inside the clamp range the floor is the truncation, one lower for a negative
+    // fraction: no library call in the weld's innermost step.
+    if (scaled > -4.0e18 && scaled < 4.0e18) {
+        const int64_t t = static_cast<int64_t>(scaled);
+        return static_cast<double>(t) > scaled ? t - 1 : t;
+    }
     const double c = std::floor(scaled);
     if (!std::isfinite(c))
         return kNonFiniteCell;
@@ -46,26 +54,153 @@ int64_t CellCoordinate(double scaled)
         std::clamp(c, -static_cast<double>(kCellLimit), static_cast<double>(kCellLimit)));
 }
 
-// Vertices hashed into cubic cells of twice the weld distance. Every vertex within the
+struct TCell {
+    int64_t X = 0, Y = 0, Z = 0;
+    friend auto operator<=>(const TCell&, const TCell&) = default;
+};
+
+// Well mixed in every bit: cell coordinates of a regular mesh are multiples of a common
+// step, which a plain multiply leaves in the low bits.
+uint64_t CellHash(const TCell& c)
+{
+    uint64_t h = static_cast<uint64_t>(c.X) * 0x9E3779B97F4A7C15ull;
+    h = (h ^ (h >> 31)) + static_cast<uint64_t>(c.Y) * 0xC2B2AE3D27D4EB4Full;
+    h = (h ^ (h >> 31)) + static_cast<uint64_t>(c.Z) * 0x165667B19E3779F9ull;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ull;
+    return h ^ (h >> 33);
+}
+
+// Vertices sorted into cubic cells of twice the weld distance. Every vertex within the
 // distance of a point lies in one of the (at most) 2 x 2 x 2 cells that the point's
-// surrounding cube touches, so a query visits 8 cells. The cell table is open-addressed
-// and each cell's vertices are chained through one array: no allocation per cell.
+// surrounding cube touches. The vertices are sorted by a 32-bit hash of their cell (a
+// radix sort), so that a cell's vertices form one run; runs of different cells whose hashes
+// collide merge, which only costs time, since the exact distance test decides every join.
 class TWeldGrid {
 public:
-    TWeldGrid(size_t vertexCount, float threshold)
-        : CellSize(2.0 * threshold), Reach(1.01 * threshold), Next(vertexCount, -1)
+    TWeldGrid(const std::vector<TMeshVertex>& vertices, float threshold)
+        : CellSize(2.0 * threshold), Reach(1.01 * threshold)
     {
-        size_t capacity = 16;
-        while (capacity < 2 * vertexCount)
-            capacity *= 2;
-        Keys.resize(capacity);
-        Heads.assign(capacity, -1);
+        const size_t n = vertices.size();
+        std::vector<uint64_t> keys(n), scratch(n);
+        for (size_t i = 0; i < n; ++i)
+            keys[i] = static_cast<uint64_t>(Hash(CellOf(vertices[i].Position))) << 32 | i;
+        // Three stable passes of 11 bits over the hash half; equal hashes keep index order.
+        for (int shift = 32; shift < 64; shift += 11) {
+            std::vector<uint32_t> count(2049, 0);
+            for (uint64_t k : keys)
+                ++count[((k >> shift) & 2047) + 1];
+            for (size_t d = 0; d < 2048; ++d)
+                count[d + 1] += count[d];
+            for (uint64_t k : keys)
+                scratch[count[(k >> shift) & 2047]++] = k;
+            keys.swap(scratch);
+        }
+        Hashes.resize(n);
+        Indices.resize(n);
+        Positions.resize(n);
+        for (size_t i = 0; i < n; ++i) {
+            Hashes[i] = static_cast<uint32_t>(keys[i] >> 32);
+            Indices[i] = static_cast<int32_t>(keys[i] & 0xFFFFFFFFu);
+            Positions[i] = vertices[static_cast<size_t>(Indices[i])].Position;
+        }
+        // A directory over the top bits of the hash: where each prefix's runs begin.
+        Bits = 4;
+        while (Bits < 24 && (size_t{1} << Bits) < n / 2)
+            ++Bits;
+        Directory.assign((size_t{1} << Bits) + 1, 0);
+        for (uint32_t h : Hashes)
+            ++Directory[(h >> (32 - Bits)) + 1];
+        for (size_t d = 0; d + 1 < Directory.size(); ++d)
+            Directory[d + 1] += Directory[d];
+        // One bit per hash prefix, about 16 per vertex: most neighbour cells are empty, and
+        // the bit says so without a look into the (much larger) directory and runs.
+        Occupied.assign(size_t{1} << (Bits + 5 - 6), 0);
+        for (uint32_t h : Hashes)
+            Occupied[h >> (32 - Bits - 5 + 6)] |= uint64_t{1} << ((h >> (32 - Bits - 5)) & 63);
     }
 
-    // Calls visit(j) for every inserted vertex j that may lie within the distance of p.
-    template <class Visit> void ForEachNear(const TVec3& p, Visit&& visit) const
+    // Calls Join(i, j) (positions into the sorted order) once or more for every pair of
+    // vertices that may lie within the distance of each other, and for a few that do not.
+    template <class TJoin> void ForEachNearPair(TJoin&& Join) const
     {
-        int64_t lo[3], hi[3];
+        const size_t n = Hashes.size();
+        for (size_t begin = 0, end = 0; begin < n; begin = end) {
+            const uint32_t hash = Hashes[begin];
+            end = begin + 1;
+            while (end < n && Hashes[end] == hash)
+                ++end;
+            // Pairs of the run, each once.
+            for (size_t a = begin; a < end; ++a)
+                for (size_t b = a + 1; b < end; ++b)
+                    Join(a, b);
+            // The cells any vertex of the run may reach.
+            int64_t lo[3], hi[3];
+            RangeOf(Positions[begin], lo, hi);
+            for (size_t a = begin + 1; a < end; ++a) {
+                int64_t l[3], h[3];
+                RangeOf(Positions[a], l, h);
+                for (int k = 0; k < 3; ++k) {
+                    lo[k] = std::min(lo[k], l[k]);
+                    hi[k] = std::max(hi[k], h[k]);
+                }
+            }
+            // Pairs across runs are taken from the run of the lower hash only: a pair within
+            // the distance is reachable from both sides. A run spread over a wide range
+            // (clamped or non-finite cells, or colliding cells far apart) is paired with
+            // everything after it.
+            if (hi[0] - lo[0] > 2 || hi[1] - lo[1] > 2 || hi[2] - lo[2] > 2) {
+                for (size_t a = begin; a < end; ++a)
+                    for (size_t b = end; b < n; ++b)
+                        Join(a, b);
+                continue;
+            }
+            for (int64_t x = lo[0]; x <= hi[0]; ++x)
+                for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                    for (int64_t z = lo[2]; z <= hi[2]; ++z) {
+                        const uint32_t other = Hash({x, y, z});
+                        if (other <= hash ||
+                            !(Occupied[other >> (32 - Bits - 5 + 6)] >> ((other >> (32 - Bits - 5)) & 63) & 1))
+                            continue;
+                        const uint32_t prefix = other >> (32 - Bits);
+                        for (uint32_t m = Directory[prefix]; m < Directory[prefix + 1]; ++m)
+                            if (Hashes[m] == other)
+                                for (size_t a = begin; a < end; ++a)
+                                    Join(a, m);
+                    }
+        }
+    }
+
+    int32_t IndexAt(size_t Sorted) const { return Indices[Sorted]; }
+    const TVec3& PositionAt(size_t Sorted) const { return Positions[Sorted]; }
+
+private:
+    struct TCell {
+        int64_t X = 0, Y = 0, Z = 0;
+    };
+
+    // Mixed in every bit: the cells of a regular mesh are multiples of a common step.
+    static uint32_t Hash(const TCell& c)
+    {
+        uint64_t h = static_cast<uint64_t>(c.X) * 0x9E3779B97F4A7C15ull;
+        h = (h ^ (h >> 31)) + static_cast<uint64_t>(c.Y) * 0xC2B2AE3D27D4EB4Full;
+        h = (h ^ (h >> 31)) + static_cast<uint64_t>(c.Z) * 0x165667B19E3779F9ull;
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 33;
+        return static_cast<uint32_t>(h >> 32);
+    }
+
+    TCell CellOf(const TVec3& p) const
+    {
+        return {CellCoordinate(p.X / CellSize), CellCoordinate(p.Y / CellSize),
+                CellCoordinate(p.Z / CellSize)};
+    }
+
+    void RangeOf(const TVec3& p, int64_t* lo, int64_t* hi) const
+    {
         const float c[3] = {p.X, p.Y, p.Z};
         for (int a = 0; a < 3; ++a) {
             lo[a] = CellCoordinate((c[a] - Reach) / CellSize);
@@ -73,55 +208,23 @@ public:
             if (hi[a] < lo[a] || hi[a] > lo[a] + 2)
                 hi[a] = lo[a]; // only for non-finite or clamped coordinates
         }
-        for (int64_t x = lo[0]; x <= hi[0]; ++x)
-            for (int64_t y = lo[1]; y <= hi[1]; ++y)
-                for (int64_t z = lo[2]; z <= hi[2]; ++z) {
-                    const size_t slot = Find({x, y, z});
-                    for (int32_t j = Heads[slot]; j >= 0; j = Next[j])
-                        visit(j);
-                }
-    }
-
-    void Insert(int32_t index, const TVec3& p)
-    {
-        const TCell cell{CellCoordinate(p.X / CellSize), CellCoordinate(p.Y / CellSize),
-                         CellCoordinate(p.Z / CellSize)};
-        const size_t slot = Find(cell);
-        Keys[slot] = cell;
-        Next[index] = Heads[slot];
-        Heads[slot] = index;
-    }
-
-private:
-    struct TCell {
-        int64_t X = 0, Y = 0, Z = 0;
-        friend bool operator==(const TCell&, const TCell&) = default;
-    };
-
-    // The slot holding the cell, or the empty slot where it would go.
-    size_t Find(const TCell& c) const
-    {
-        uint64_t h = static_cast<uint64_t>(c.X) * 0x9E3779B97F4A7C15ull;
-        h ^= static_cast<uint64_t>(c.Y) * 0xC2B2AE3D27D4EB4Full;
-        h ^= static_cast<uint64_t>(c.Z) * 0x165667B19E3779F9ull;
-        h ^= h >> 29;
-        const size_t mask = Keys.size() - 1;
-        for (size_t slot = h & mask;; slot = (slot + 1) & mask)
-            if (Heads[slot] < 0 || Keys[slot] == c)
-                return slot;
     }
 
     double CellSize;
     double Reach;
-    std::vector<TCell> Keys;
-    std::vector<int32_t> Heads; // first vertex of each slot's cell; -1 for an empty slot
-    std::vector<int32_t> Next;  // next vertex in the same cell
+    int Bits = 4;
+    std::vector<uint32_t> Hashes; // sorted
+    std::vector<int32_t> Indices; // vertex index of each sorted place
+    std::vector<TVec3> Positions; // and its position
+    std::vector<uint32_t> Directory;
+    std::vector<uint64_t> Occupied;
 };
 
+// Vec3Dot of Vec3Sub, written out so that it inlines into the weld's pair loop.
 float DistanceSquared(const TVec3& a, const TVec3& b)
 {
-    const TVec3 d = Vec3Sub(a, b);
-    return Vec3Dot(d, d);
+    const float x = a.X - b.X, y = a.Y - b.Y, z = a.Z - b.Z;
+    return x * x + y * y + z * z;
 }
 
 struct TClusterSums {
@@ -530,15 +633,15 @@ void WeldVertices(TMeshData& Mesh, float Threshold, bool AveragePositions, bool 
         parent[i] = static_cast<int32_t>(i);
     const float t2 = Threshold * Threshold;
 
-    TWeldGrid grid(n, Threshold);
-    for (size_t i = 0; i < n; ++i) {
-        const TVec3& p = Mesh.Vertices[i].Position;
-        grid.ForEachNear(p, [&](int32_t j) {
-            if (DistanceSquared(p, Mesh.Vertices[j].Position) <= t2)
-                UnionFindUnion(parent, rank, static_cast<int32_t>(i), j);
-        });
-        grid.Insert(static_cast<int32_t>(i), p);
-    }
+    // The clusters are the connected groups of close pairs, whatever order the pairs are
+    // found in; the lowest index of each gives its copy below.
+    if (n >= std::numeric_limits<uint32_t>::max())
+        return;
+    const TWeldGrid grid(Mesh.Vertices, Threshold);
+    grid.ForEachNearPair([&](size_t a, size_t b) {
+        if (DistanceSquared(grid.PositionAt(a), grid.PositionAt(b)) <= t2)
+            UnionFindUnion(parent, rank, grid.IndexAt(a), grid.IndexAt(b));
+    });
 
     std::vector<TMeshVertex> vertices;
     std::vector<TClusterSums> sums;

@@ -14,9 +14,11 @@ void TTwistModifier::Apply(const TMeshData& Source, TMeshData& Dest)
     if (Angle != 0 && HeightRange(Dest, minY, maxY) && maxY - minY >= 0.001f) {
         const float h = maxY - minY;
         const float k = Angle * static_cast<float>(std::numbers::pi / 180.0);
+        TSinCosMemo trig;
         for (TMeshVertex& v : Dest.Vertices) {
             const float a = k * ((v.Position.Y - minY) / h - 0.5f);
-            const float c = std::cos(a), s = std::sin(a);
+            float s, c;
+            trig.Get(a, s, c);
             const float x = v.Position.X, z = v.Position.Z;
             v.Position.X = c * x - s * z;
             v.Position.Z = s * x + c * z;

@@ -26,11 +26,20 @@ void TWaveModifier::Apply(const TMeshData& Source, TMeshData& Dest)
         const float phi = PhaseDeg * static_cast<float>(std::numbers::pi / 180.0);
         const float slope = k * Amplitude;
         const bool decays = Decay > 0;
+        TSinCosMemo trig;
+        float lastA = 0, lastAtt = 1;
+        bool haveAtt = false;
         for (TMeshVertex& v : Dest.Vertices) {
             const float a = DotV(SubV(v.Position, C), A);
-            const float att = decays ? std::exp(-Decay * std::fabs(a)) : 1.0f;
+            if (decays && (!haveAtt || !(a == lastA))) {
+                lastA = a;
+                lastAtt = std::exp(-Decay * std::fabs(a));
+                haveAtt = true;
+            }
+            const float att = decays ? lastAtt : 1.0f;
             const float angle = k * a + phi;
-            const float sinAngle = std::sin(angle), cosAngle = std::cos(angle);
+            float sinAngle, cosAngle;
+            trig.Get(angle, sinAngle, cosAngle);
             const float s = sinAngle * Amplitude * att;
             // The slope leaves out the attenuation's own derivative.
             const float g = cosAngle * slope * att;
