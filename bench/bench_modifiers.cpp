@@ -2,8 +2,8 @@
 // meshoptimizer's exact-match remap on the same positions.
 //
 // Every deform Apply copies the mesh with its edge list; BM_ApplyBaseline measures that
-// share alone, BM_RebuildEdges the rebuild the copy saves. The "points" runs apply the same modifiers to the vertices without faces, so
-// they show the deform pass itself.
+// share alone, BM_RebuildEdges the rebuild the copy saves. The "points" runs apply the same
+// modifiers to the vertices without faces, so they show the deform pass itself.
 #include "modifiers/uModifierAnimatedUV.h"
 #include "modifiers/uModifierArray2D.h"
 #include "modifiers/uModifierArrayCircular.h"

@@ -161,8 +161,9 @@ public:
                 for (int64_t y = lo[1]; y <= hi[1]; ++y)
                     for (int64_t z = lo[2]; z <= hi[2]; ++z) {
                         const uint32_t other = Hash({x, y, z});
-                        if (other <= hash ||
-                            !(Occupied[other >> (32 - Bits - 5 + 6)] >> ((other >> (32 - Bits - 5)) & 63) & 1))
+                        if (other <= hash || !(Occupied[other >> (32 - Bits - 5 + 6)] >>
+                                                   ((other >> (32 - Bits - 5)) & 63) &
+                                               1))
                             continue;
                         const uint32_t prefix = other >> (32 - Bits);
                         for (uint32_t m = Directory[prefix]; m < Directory[prefix + 1]; ++m)

@@ -19,11 +19,12 @@ constexpr int32_t kApplyNormals = 4;
 constexpr int32_t kApplyUVs = 8;
 // The evaluator rebuilds the edge list of the final mesh once when any step sets it.
 constexpr int32_t kApplyEdges = 32;
-constexpr int32_t kApplyAll = kApplyPositions | kApplyFaces | kApplyNormals | kApplyUVs | kApplyEdges;
+constexpr int32_t kApplyAll =
+    kApplyPositions | kApplyFaces | kApplyNormals | kApplyUVs | kApplyEdges;
 
 struct TModifierApplyInfo {
     int32_t Flags = 0;
-    std::string Message;  // unused: failures are raised as exceptions
+    std::string Message; // unused: failures are raised as exceptions
 };
 
 class TModifier {

@@ -102,7 +102,8 @@ std::unique_ptr<TMeshData> TMeshData::Clone() const
 namespace {
 
 // Calls Visit(lo, hi) for every usable corner pair of the faces, lo < hi.
-template <class TVisit> void ForEachCornerPair(const std::vector<TMeshFace>& Faces, size_t n, TVisit&& Visit)
+template <class TVisit>
+void ForEachCornerPair(const std::vector<TMeshFace>& Faces, size_t n, TVisit&& Visit)
 {
     for (const TMeshFace& f : Faces) {
         // A count outside 3..4 is invalid; read only the four stored corners.
@@ -130,16 +131,19 @@ void TMeshData::RebuildEdges()
         corners += static_cast<size_t>(std::clamp(f.Count, 0, 4));
     if (corners == 0 || n == 0)
         return;
-    if (corners >= std::numeric_limits<uint32_t>::max() || n >= std::numeric_limits<uint32_t>::max()) {
+    if (corners >= std::numeric_limits<uint32_t>::max() ||
+        n >= std::numeric_limits<uint32_t>::max()) {
         // Beyond 32-bit offsets: one sort of the pairs packed as (lo, hi) keys.
         std::vector<uint64_t> keys;
         keys.reserve(corners);
-        ForEachCornerPair(Faces, n, [&](uint64_t lo, uint64_t hi) { keys.push_back(lo << 32 | hi); });
+        ForEachCornerPair(Faces, n,
+                          [&](uint64_t lo, uint64_t hi) { keys.push_back(lo << 32 | hi); });
         std::sort(keys.begin(), keys.end());
         keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
         Edges.reserve(keys.size());
         for (uint64_t key : keys)
-            Edges.push_back({static_cast<int32_t>(key >> 32), static_cast<int32_t>(key & 0xFFFFFFFFu)});
+            Edges.push_back(
+                {static_cast<int32_t>(key >> 32), static_cast<int32_t>(key & 0xFFFFFFFFu)});
         return;
     }
     // Counting sort by the lower corner: every pair's upper corner goes into its lower
