@@ -644,17 +644,23 @@ void WeldVertices(TMeshData& Mesh, float Threshold, bool AveragePositions, bool 
             UnionFindUnion(parent, rank, grid.IndexAt(a), grid.IndexAt(b));
     });
 
-    std::vector<TMeshVertex> vertices;
-    std::vector<TClusterSums> sums;
+    // Each vertex's new index, numbered in the order of the clusters' lowest indices.
+    std::vector<int32_t> cluster(n);
+    int32_t clusters = 0;
     for (size_t i = 0; i < n; ++i) {
-        const int32_t root = UnionFindRoot(parent, static_cast<int32_t>(i));
-        if (newIndex[root] < 0) {
-            newIndex[root] = static_cast<int32_t>(vertices.size());
-            vertices.push_back(Mesh.Vertices[i]);
-            sums.emplace_back();
-        }
+        int32_t& k = newIndex[UnionFindRoot(parent, static_cast<int32_t>(i))];
+        if (k < 0)
+            k = clusters++;
+        cluster[i] = k;
+    }
+    std::vector<TMeshVertex> vertices;
+    vertices.reserve(static_cast<size_t>(clusters));
+    std::vector<TClusterSums> sums(static_cast<size_t>(clusters));
+    for (size_t i = 0; i < n; ++i) {
         const TMeshVertex& v = Mesh.Vertices[i];
-        TClusterSums& s = sums[newIndex[root]];
+        if (cluster[i] == static_cast<int32_t>(vertices.size()))
+            vertices.push_back(v);
+        TClusterSums& s = sums[static_cast<size_t>(cluster[i])];
         AddTo(s.P, v.Position);
         AddTo(s.N, v.Normal);
         AddTo(s.C, v.Color);
@@ -674,7 +680,7 @@ void WeldVertices(TMeshData& Mesh, float Threshold, bool AveragePositions, bool 
             v.Normal = Vec3Normalize(normalSum);
     }
 
-    auto mapped = [&](int32_t index) { return newIndex[UnionFindRoot(parent, index)]; };
+    auto mapped = [&](int32_t index) { return cluster[static_cast<size_t>(index)]; };
     std::vector<TMeshFace> faces;
     faces.reserve(Mesh.Faces.size());
     for (const TMeshFace& f : Mesh.Faces) {
