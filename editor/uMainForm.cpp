@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <GL/gl.h>
 
@@ -288,12 +289,21 @@ void TMainForm::BuildGLView(QWidget* Parent)
     GLView->OnInitialize = [] { glClearColor(0, 0, 0, 1); };
     GLView->OnPaint = [this] { GLPaint(); };
     GLView->OnResize = [this] { GLResize(); };
+    GLView->OnMouseDown = [this](QMouseEvent* e) {
+        const QPoint p = e->position().toPoint();
+        GLMouseDown(e->button(), e->modifiers(), p.x(), p.y());
+    };
     GLView->OnMouseMove = [this](QMouseEvent* e) {
         const QPoint p = e->position().toPoint();
-        Viewport->LastMouseX = p.x();
-        Viewport->LastMouseY = p.y();
-        const int v = ViewAtPoint(p.x(), p.y(), GLView->width(), GLView->height());
-        if (v >= 0) Viewport->HoverView = v;
+        GLMouseMove(e->modifiers(), p.x(), p.y());
+    };
+    GLView->OnMouseUp = [this](QMouseEvent* e) {
+        const QPoint p = e->position().toPoint();
+        GLMouseUp(e->button(), e->modifiers(), p.x(), p.y());
+    };
+    GLView->OnMouseWheel = [this](QWheelEvent* e) {
+        GLMouseWheel(e->angleDelta().y());
+        e->accept();
     };
     const char* names[4] = {"Perspective", "Top", "Front", "Left"};
     for (int i = 0; i < 4; ++i) {
@@ -405,7 +415,7 @@ void TMainForm::FocusSelected()
 {
     TSceneObject* o = Scene().GetSelectedObject();
     if (!o) return;
-    KeyTransformActive = false;
+    CancelModalTransform();
     const float d = FramingDistance(o->GetBoundingRadius(), o->MaxScale());
     const TVec3 pivot = Document().GetEvaluatedWorldPosition(o->GetId());
     Camera.OrbitPivot = pivot;
@@ -484,30 +494,36 @@ bool TMainForm::eventFilter(QObject* Watched, QEvent* Event)
     if (Destroying) return false;
     const QEvent::Type t = Event->type();
     if (t == QEvent::WindowDeactivate && Watched == this) {
-        Camera.HeldKeys.reset(); // a key released elsewhere would stay held
+        ReleaseHeldInput(); // a key released elsewhere would stay held
         return false;
     }
-    if (t != QEvent::KeyPress && t != QEvent::KeyRelease) return false;
+    if (t != QEvent::KeyPress && t != QEvent::KeyRelease && t != QEvent::ShortcutOverride) return false;
     auto* w = qobject_cast<QWidget*>(Watched);
     if (!w || w->window() != this) return false;
     auto* k = static_cast<QKeyEvent*>(Event);
-    if (k->isAutoRepeat()) return false;
-    RunGuarded(this, [&] {
-        if (t == QEvent::KeyPress)
-            FormKeyDown(k->key());
-        else
-            FormKeyUp(k->key());
-    });
-    return false;
-}
-
-void TMainForm::FormKeyDown(int Key)
-{
-    if (TextEntryHasFocus()) return;
-    if (Key >= 0 && Key < 256) Camera.HeldKeys.set(size_t(Key));
-}
-
-void TMainForm::FormKeyUp(int Key)
-{
-    if (Key >= 0 && Key < 256) Camera.HeldKeys.reset(size_t(Key));
+    if (t == QEvent::ShortcutOverride) {
+        // Ctrl+Z and Ctrl+Y arrive as key presses and undo or redo once; no menu
+        // short-cut and no text field's own undo acts on them as well.
+        const bool ctrlOnly = (k->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier |
+                                                 Qt::MetaModifier)) == Qt::ControlModifier;
+        if (ctrlOnly && (k->key() == Qt::Key_Z || k->key() == Qt::Key_Y)) {
+            k->accept();
+            return true;
+        }
+        return false;
+    }
+    // The same event visits the target's parents when nobody takes it; act on it once.
+    if (Event == LastKeyEvent && LastKeyTarget && LastKeyTarget != Watched) {
+        for (QObject* p = LastKeyTarget->parent(); p; p = p->parent())
+            if (p == Watched) return false;
+    }
+    LastKeyEvent = Event;
+    LastKeyTarget = Watched;
+    bool consumed = false;
+    if (t == QEvent::KeyPress) {
+        RunGuarded(this, [&] { consumed = FormKeyDown(k->key(), k->modifiers()); });
+    } else if (!k->isAutoRepeat()) {
+        RunGuarded(this, [&] { FormKeyUp(k->key()); });
+    }
+    return consumed;
 }

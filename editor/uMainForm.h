@@ -7,9 +7,12 @@
 #include "editor/uFileCommands.h"
 #include "editor/uFrameLoop.h"
 #include "editor/uGizmoMode.h"
-#include "editor/uToolWindowGlue.h"
+#include "editor/uPicking.h"
 #include "editor/uSceneDraw.h"
+#include "editor/uToolWindowGlue.h"
+#include "editor/uTransformTool.h"
 #include "editor/uViewport.h"
+#include "editor/uViewportInput.h"
 #include "scene/uProjectDocument.h"
 
 #include <QMainWindow>
@@ -32,6 +35,7 @@ class QTreeWidget;
 class TGLView;
 class TStatusBar;
 class TContactLightingCache;
+class TSceneObject;
 class TTextureManager;
 
 struct TMainFormOptions {
@@ -148,6 +152,42 @@ public:
     void TerrainEdited();
     void FloorPlanChanged();
 
+    // Picking and selection (uPicking.cpp). X, Y are logical pixels of the GL view.
+    bool ProjectToScreen(const TVec3& Point, float& x, float& y) const;
+    void ScreenRay(int X, int Y, TVec3& Origin, TVec3& Direction) const;
+    std::vector<TPickHit> CollectPickHits(int X, int Y);
+    TSceneObject* PickObjectAt(int X, int Y);
+    void ShowPickMenu(int X, int Y);
+    void PickMenuClick(int Index);
+    void SelectObject(TSceneNode* Node);
+    void SelectNode(TSceneNode* Node) { SelectObject(Node); }
+    std::vector<uint32_t> PickMenuIds;
+
+    // Transforms (uTransformTool.cpp); the tool itself is SetTool.
+    int HitTestGizmo(int X, int Y);
+    void BeginModalTransform(int AxisCode);
+    void InitTransformReference(int AxisCode);
+    void SwitchTransformAxis(int Axis);
+    void ApplyModalTransform();
+    void ConfirmModalTransform();
+    void CancelModalTransform();
+    float SnapToGrid(float Value) const;
+    TTransformStart TransformStart;
+
+    // Mouse and keys of the views (uViewportInput.cpp). The key handlers return True
+    // when the key is consumed.
+    void GLMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void GLMouseMove(Qt::KeyboardModifiers Shift, int X, int Y);
+    void GLMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void GLMouseWheel(int WheelDelta);
+    bool FormKeyDown(int Key, Qt::KeyboardModifiers Shift);
+    void FormKeyUp(int Key);
+    // Held keys, the Space latch and drags end when the window loses the keyboard.
+    void ReleaseHeldInput();
+    void TogglePlayback();
+    void KeyTouchedProperties();
+    TViewportInputState Input;
+
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
@@ -168,9 +208,15 @@ private:
     void SelectOnly(TSceneNode* Node);
     void BuildTimelinePanel(QWidget* Parent);
     void AddDefaultSceneContent();
-    void FormKeyDown(int Key);
-    void FormKeyUp(int Key);
     bool TextEntryHasFocus() const;
+    TSceneObject* TransformObject();
+    void CaptureTransformStart(TSceneObject& Object);
+    void EndModalTransform();
+    void ClickSelect(int X, int Y);
+    void EndOrthoPan();
+    // Key events travel up the widget chain, and the window's filter sees each step.
+    const QEvent* LastKeyEvent = nullptr;
+    QPointer<QObject> LastKeyTarget;
 
     TMainFormOptions Options;
     std::unique_ptr<TTextureManager> TextureRegistry;

@@ -45,6 +45,7 @@ void TMainForm::ToolButtonClick(int Tag)
 
 void TMainForm::SetTool(TGizmoMode Tool)
 {
+    CancelModalTransform();
     CurrentTool = Tool;
     for (size_t i = 0; i < ToolButtons.size(); ++i)
         if (ToolButtons[i])

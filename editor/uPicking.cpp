@@ -1,0 +1,256 @@
+#include "editor/uPicking.h"
+
+#include "editor/uErrorBox.h"
+#include "editor/uGLView.h"
+#include "editor/uMainForm.h"
+#include "editor/uSceneDraw.h"
+#include "scene/uMesh.h"
+#include "scene/uProjectDocument.h"
+#include "scene/uScene.h"
+#include "scene/uSceneObject.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include <cmath>
+#include <utility>
+
+namespace {
+
+// Gauss-Jordan with partial pivoting on a column-major 4 x 4 matrix.
+bool InvertGL(const TGLMatrix& M, TGLMatrix& Inv)
+{
+    double a[4][8];
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) {
+            a[r][c] = M[size_t(c * 4 + r)];
+            a[r][c + 4] = r == c ? 1.0 : 0.0;
+        }
+    for (int c = 0; c < 4; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < 4; ++r)
+            if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
+        if (!(std::fabs(a[pivot][c]) > 1e-300)) return false;
+        if (pivot != c) std::swap(a[pivot], a[c]);
+        const double d = a[c][c];
+        for (double& v : a[c]) v /= d;
+        for (int r = 0; r < 4; ++r) {
+            if (r == c) continue;
+            const double f = a[r][c];
+            if (f == 0.0) continue;
+            for (int k = 0; k < 8; ++k) a[r][k] -= f * a[c][k];
+        }
+    }
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) Inv[size_t(c * 4 + r)] = a[r][c + 4];
+    return true;
+}
+
+} // namespace
+
+bool UnProjectPoint(double WinX, double WinY, double WinZ, const TGLMatrix& ModelView,
+                    const TGLMatrix& Projection, const std::array<int, 4>& Viewport, TVec3& World)
+{
+    if (Viewport[2] <= 0 || Viewport[3] <= 0) return false;
+    TGLMatrix inv;
+    if (!InvertGL(MultiplyGL(Projection, ModelView), inv)) return false;
+    const double in[4] = {2.0 * (WinX - Viewport[0]) / Viewport[2] - 1.0,
+                          2.0 * (WinY - Viewport[1]) / Viewport[3] - 1.0, 2.0 * WinZ - 1.0, 1.0};
+    double out[4];
+    for (int r = 0; r < 4; ++r) {
+        out[r] = 0;
+        for (int k = 0; k < 4; ++k) out[r] += inv[size_t(k * 4 + r)] * in[k];
+    }
+    if (out[3] == 0.0 || !std::isfinite(out[3])) return false;
+    World = Vec3(float(out[0] / out[3]), float(out[1] / out[3]), float(out[2] / out[3]));
+    return std::isfinite(World.X) && std::isfinite(World.Y) && std::isfinite(World.Z);
+}
+
+void OrthoScreenRay(int View, int X, int Y, int W, int H, const TOrthoViews& Ortho, TVec3& Origin,
+                    TVec3& Direction)
+{
+    const double s = 1.0 / double(Ortho.Zoom);
+    const TVec3 C = Ortho.Centre;
+    double cx = 0, cy = 0;
+    switch (View) {
+    case vkTop: cx = 3.0 * W * 0.25; cy = 3.0 * H * 0.25; break;
+    case vkFront: cx = W * 0.25; cy = H * 0.25; break;
+    default: cx = 3.0 * W * 0.25; cy = H * 0.25; break;
+    }
+    const double gx = (X - cx) * s;
+    const double gy = ((H - Y) - cy) * s;
+    switch (View) {
+    case vkTop:
+        Origin = Vec3(float(C.X + gx), C.Y + 100.0f, float(C.Z - gy));
+        Direction = Vec3(0, -1, 0);
+        break;
+    case vkFront:
+        Origin = Vec3(float(C.X + gx), float(C.Y + gy), C.Z + 100.0f);
+        Direction = Vec3(0, 0, -1);
+        break;
+    default:
+        Origin = Vec3(C.X - 100.0f, float(C.Y + gy), float(C.Z + gx));
+        Direction = Vec3(1, 0, 0);
+        break;
+    }
+}
+
+void SortPickHits(std::vector<TPickHit>& Hits)
+{
+    for (size_t i = 1; i < Hits.size(); ++i) {
+        const TPickHit h = Hits[i];
+        size_t j = i;
+        for (; j > 0 && Hits[j - 1].Distance > h.Distance; --j) Hits[j] = Hits[j - 1];
+        Hits[j] = h;
+    }
+}
+
+std::vector<TPickHit> CollectPickHitsAlongRay(TProjectDocument& Document, const TVec3& Origin,
+                                              const TVec3& Direction)
+{
+    std::vector<TPickHit> hits;
+    TScene& scene = Document.GetScene();
+    // The meshes tested are those the views draw at this frame.
+    TAnimationEvaluation evaluation;
+    Document.EvaluateAnimation(Document.GetProjectTime().GetCurrentFrame(), &evaluation);
+    TPropertyEvaluationContext context = Document.CurrentContext(&evaluation);
+    TSceneRenderer::SetEvaluationContextAll(scene, context);
+
+    std::vector<TSceneNode*> stack{scene.GetRoot()};
+    while (!stack.empty()) {
+        TSceneNode* node = stack.back();
+        stack.pop_back();
+        if (!node || !node->GetVisible()) continue; // hides the whole subtree
+        const auto& children = node->GetChildren();
+        for (auto it = children.rbegin(); it != children.rend(); ++it) stack.push_back(*it);
+
+        auto* object = dynamic_cast<TSceneObject*>(node);
+        if (!object || object->PrimType == ptSkybox) continue;
+        TMatrix4 world, inverse;
+        Document.GetWorldMatrixInContext(object->GetId(), context, world);
+        if (!MatInverse(world, inverse)) continue;
+        const TVec3 localOrigin = MatTransformPoint(Origin, inverse);
+        const TVec3 localDirection = Vec3Normalize(MatTransformVector(Direction, inverse));
+        float distance = 0;
+        TVec3 hit, normal;
+        const TMeshData* evaluated = object->GetEvaluatedMesh();
+        bool found = evaluated && evaluated->RayPick(localOrigin, localDirection, distance, hit, normal);
+        const TMeshData* base = object->GetBaseMesh();
+        if (!found && base && base != evaluated)
+            found = base->RayPick(localOrigin, localDirection, distance, hit, normal);
+        if (!found) continue;
+        const TVec3 worldHit = MatTransformPoint(hit, world);
+        hits.push_back({object->GetId(), Vec3Dot(Vec3Sub(worldHit, Origin), Direction)});
+    }
+    SortPickHits(hits);
+    return hits;
+}
+
+void SetSelectedNode(TScene& Scene, const TSceneNode* Node)
+{
+    std::vector<TSceneNode*> stack{Scene.GetRoot()};
+    while (!stack.empty()) {
+        TSceneNode* n = stack.back();
+        stack.pop_back();
+        if (!n) continue;
+        n->Selected = n == Node;
+        for (TSceneNode* c : n->GetChildren()) stack.push_back(c);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// The window's picking routines. Mouse positions are logical pixels of the GL view; the
+// saved Perspective matrices work in device pixels.
+
+bool TMainForm::ProjectToScreen(const TVec3& Point, float& x, float& y) const
+{
+    x = 0;
+    y = 0;
+    if (!Viewport || !GLView) return false;
+    const std::array<int, 4>& v = Viewport->SavedViewport;
+    double wx = 0, wy = 0, wz = 0;
+    if (!ProjectPoint(Point, Viewport->SavedModelView, Viewport->SavedProjection, {v[0], v[1], v[2], v[3]}, wx,
+                      wy, wz))
+        return false;
+    const double dpr = Viewport->Dpr > 0 ? Viewport->Dpr : 1.0;
+    x = float(wx / dpr);
+    y = float((GLView->DeviceHeight() - wy) / dpr);
+    return wz >= 0.0 && wz <= 1.0;
+}
+
+void TMainForm::ScreenRay(int X, int Y, TVec3& Origin, TVec3& Direction) const
+{
+    Origin = Vec3(0, 0, 0);
+    Direction = Vec3(0, 0, 0);
+    if (!GLView || !Viewport) return;
+    const int view = Viewport->PressView;
+    if (view != vkPerspective) {
+        OrthoScreenRay(view, X, Y, GLView->width(), GLView->height(), Ortho, Origin, Direction);
+        return;
+    }
+    const double dpr = Viewport->Dpr > 0 ? Viewport->Dpr : 1.0;
+    const double wx = X * dpr, wy = GLView->DeviceHeight() - Y * dpr;
+    TVec3 nearPoint, farPoint;
+    if (!UnProjectPoint(wx, wy, 0.0, Viewport->SavedModelView, Viewport->SavedProjection,
+                        Viewport->SavedViewport, nearPoint) ||
+        !UnProjectPoint(wx, wy, 1.0, Viewport->SavedModelView, Viewport->SavedProjection,
+                        Viewport->SavedViewport, farPoint))
+        return; // a zero direction hits nothing
+    Origin = nearPoint;
+    Direction = Vec3Normalize(Vec3Sub(farPoint, nearPoint));
+}
+
+std::vector<TPickHit> TMainForm::CollectPickHits(int X, int Y)
+{
+    TVec3 origin, direction;
+    ScreenRay(X, Y, origin, direction);
+    if (Vec3Length(direction) < 0.5f) return {};
+    return CollectPickHitsAlongRay(Document(), origin, direction);
+}
+
+TSceneObject* TMainForm::PickObjectAt(int X, int Y)
+{
+    const std::vector<TPickHit> hits = CollectPickHits(X, Y);
+    if (hits.empty()) return nullptr;
+    return dynamic_cast<TSceneObject*>(Scene().FindNodeById(hits.front().NodeId));
+}
+
+void TMainForm::ShowPickMenu(int X, int Y)
+{
+    const std::vector<TPickHit> hits = CollectPickHits(X, Y);
+    PickMenu->clear();
+    PickMenuIds.assign(hits.size(), 0);
+    for (size_t i = 0; i < hits.size(); ++i) {
+        TSceneNode* node = Scene().FindNodeById(hits[i].NodeId);
+        if (!node) continue;
+        PickMenuIds[i] = node->GetId();
+        QAction* item = PickMenu->addAction(QString::fromStdString(node->Name));
+        item->setData(int(i));
+        item->setCheckable(true);
+        item->setChecked(node->Selected);
+        const int index = int(i);
+        connect(item, &QAction::triggered, this, [this, index] { RunGuarded(this, [&] { PickMenuClick(index); }); });
+    }
+    if (!PickMenu->actions().isEmpty()) PickMenu->popup(GLView->mapToGlobal(QPoint(X, Y)));
+}
+
+void TMainForm::PickMenuClick(int Index)
+{
+    if (Index < 0 || size_t(Index) >= PickMenuIds.size()) return;
+    auto* object = dynamic_cast<TSceneObject*>(Scene().FindNodeById(PickMenuIds[size_t(Index)]));
+    if (!object) return; // deleted since the menu opened
+    SelectNode(object);
+    UpdateStatusBar();
+    GLView->setFocus();
+    GLView->update();
+}
+
+void TMainForm::SelectObject(TSceneNode* Node)
+{
+    SetSelectedNode(Scene(), Node);
+    SelectedVertices.clear();
+    SelectedEdges.clear();
+    SelectedFaces.clear();
+    UpdateTimelineUI();
+    if (GLView) GLView->update();
+}
