@@ -29,39 +29,51 @@ bool InvertGL(const TGLMatrix& M, TGLMatrix& Inv)
     for (int c = 0; c < 4; ++c) {
         int pivot = c;
         for (int r = c + 1; r < 4; ++r)
-            if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
-        if (!(std::fabs(a[pivot][c]) > 1e-300)) return false;
-        if (pivot != c) std::swap(a[pivot], a[c]);
+            if (std::fabs(a[r][c]) > std::fabs(a[pivot][c]))
+                pivot = r;
+        if (!(std::fabs(a[pivot][c]) > 1e-300))
+            return false;
+        if (pivot != c)
+            std::swap(a[pivot], a[c]);
         const double d = a[c][c];
-        for (double& v : a[c]) v /= d;
+        for (double& v : a[c])
+            v /= d;
         for (int r = 0; r < 4; ++r) {
-            if (r == c) continue;
+            if (r == c)
+                continue;
             const double f = a[r][c];
-            if (f == 0.0) continue;
-            for (int k = 0; k < 8; ++k) a[r][k] -= f * a[c][k];
+            if (f == 0.0)
+                continue;
+            for (int k = 0; k < 8; ++k)
+                a[r][k] -= f * a[c][k];
         }
     }
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) Inv[size_t(c * 4 + r)] = a[r][c + 4];
+        for (int c = 0; c < 4; ++c)
+            Inv[size_t(c * 4 + r)] = a[r][c + 4];
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool UnProjectPoint(double WinX, double WinY, double WinZ, const TGLMatrix& ModelView,
                     const TGLMatrix& Projection, const std::array<int, 4>& Viewport, TVec3& World)
 {
-    if (Viewport[2] <= 0 || Viewport[3] <= 0) return false;
+    if (Viewport[2] <= 0 || Viewport[3] <= 0)
+        return false;
     TGLMatrix inv;
-    if (!InvertGL(MultiplyGL(Projection, ModelView), inv)) return false;
+    if (!InvertGL(MultiplyGL(Projection, ModelView), inv))
+        return false;
     const double in[4] = {2.0 * (WinX - Viewport[0]) / Viewport[2] - 1.0,
                           2.0 * (WinY - Viewport[1]) / Viewport[3] - 1.0, 2.0 * WinZ - 1.0, 1.0};
     double out[4];
     for (int r = 0; r < 4; ++r) {
         out[r] = 0;
-        for (int k = 0; k < 4; ++k) out[r] += inv[size_t(k * 4 + r)] * in[k];
+        for (int k = 0; k < 4; ++k)
+            out[r] += inv[size_t(k * 4 + r)] * in[k];
     }
-    if (out[3] == 0.0 || !std::isfinite(out[3])) return false;
+    if (out[3] == 0.0 || !std::isfinite(out[3]))
+        return false;
     World = Vec3(float(out[0] / out[3]), float(out[1] / out[3]), float(out[2] / out[3]));
     return std::isfinite(World.X) && std::isfinite(World.Y) && std::isfinite(World.Z);
 }
@@ -73,9 +85,18 @@ void OrthoScreenRay(int View, int X, int Y, int W, int H, const TOrthoViews& Ort
     const TVec3 C = Ortho.Centre;
     double cx = 0, cy = 0;
     switch (View) {
-    case vkTop: cx = 3.0 * W * 0.25; cy = 3.0 * H * 0.25; break;
-    case vkFront: cx = W * 0.25; cy = H * 0.25; break;
-    default: cx = 3.0 * W * 0.25; cy = H * 0.25; break;
+    case vkTop:
+        cx = 3.0 * W * 0.25;
+        cy = 3.0 * H * 0.25;
+        break;
+    case vkFront:
+        cx = W * 0.25;
+        cy = H * 0.25;
+        break;
+    default:
+        cx = 3.0 * W * 0.25;
+        cy = H * 0.25;
+        break;
     }
     const double gx = (X - cx) * s;
     const double gy = ((H - Y) - cy) * s;
@@ -100,7 +121,8 @@ void SortPickHits(std::vector<TPickHit>& Hits)
     for (size_t i = 1; i < Hits.size(); ++i) {
         const TPickHit h = Hits[i];
         size_t j = i;
-        for (; j > 0 && Hits[j - 1].Distance > h.Distance; --j) Hits[j] = Hits[j - 1];
+        for (; j > 0 && Hits[j - 1].Distance > h.Distance; --j)
+            Hits[j] = Hits[j - 1];
         Hits[j] = h;
     }
 }
@@ -120,25 +142,31 @@ std::vector<TPickHit> CollectPickHitsAlongRay(TProjectDocument& Document, const 
     while (!stack.empty()) {
         TSceneNode* node = stack.back();
         stack.pop_back();
-        if (!node || !node->GetVisible()) continue; // hides the whole subtree
+        if (!node || !node->GetVisible())
+            continue;  // hides the whole subtree
         const auto& children = node->GetChildren();
-        for (auto it = children.rbegin(); it != children.rend(); ++it) stack.push_back(*it);
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.push_back(*it);
 
         auto* object = dynamic_cast<TSceneObject*>(node);
-        if (!object || object->PrimType == ptSkybox) continue;
+        if (!object || object->PrimType == ptSkybox)
+            continue;
         TMatrix4 world, inverse;
         Document.GetWorldMatrixInContext(object->GetId(), context, world);
-        if (!MatInverse(world, inverse)) continue;
+        if (!MatInverse(world, inverse))
+            continue;
         const TVec3 localOrigin = MatTransformPoint(Origin, inverse);
         const TVec3 localDirection = Vec3Normalize(MatTransformVector(Direction, inverse));
         float distance = 0;
         TVec3 hit, normal;
         const TMeshData* evaluated = object->GetEvaluatedMesh();
-        bool found = evaluated && evaluated->RayPick(localOrigin, localDirection, distance, hit, normal);
+        bool found =
+            evaluated && evaluated->RayPick(localOrigin, localDirection, distance, hit, normal);
         const TMeshData* base = object->GetBaseMesh();
         if (!found && base && base != evaluated)
             found = base->RayPick(localOrigin, localDirection, distance, hit, normal);
-        if (!found) continue;
+        if (!found)
+            continue;
         const TVec3 worldHit = MatTransformPoint(hit, world);
         hits.push_back({object->GetId(), Vec3Dot(Vec3Sub(worldHit, Origin), Direction)});
     }
@@ -152,9 +180,11 @@ void SetSelectedNode(TScene& Scene, const TSceneNode* Node)
     while (!stack.empty()) {
         TSceneNode* n = stack.back();
         stack.pop_back();
-        if (!n) continue;
+        if (!n)
+            continue;
         n->Selected = n == Node;
-        for (TSceneNode* c : n->GetChildren()) stack.push_back(c);
+        for (TSceneNode* c : n->GetChildren())
+            stack.push_back(c);
     }
 }
 
@@ -166,11 +196,12 @@ bool TMainForm::ProjectToScreen(const TVec3& Point, float& x, float& y) const
 {
     x = 0;
     y = 0;
-    if (!Viewport || !GLView) return false;
+    if (!Viewport || !GLView)
+        return false;
     const std::array<int, 4>& v = Viewport->SavedViewport;
     double wx = 0, wy = 0, wz = 0;
-    if (!ProjectPoint(Point, Viewport->SavedModelView, Viewport->SavedProjection, {v[0], v[1], v[2], v[3]}, wx,
-                      wy, wz))
+    if (!ProjectPoint(Point, Viewport->SavedModelView, Viewport->SavedProjection,
+                      {v[0], v[1], v[2], v[3]}, wx, wy, wz))
         return false;
     const double dpr = Viewport->Dpr > 0 ? Viewport->Dpr : 1.0;
     x = float(wx / dpr);
@@ -182,7 +213,8 @@ void TMainForm::ScreenRay(int X, int Y, TVec3& Origin, TVec3& Direction) const
 {
     Origin = Vec3(0, 0, 0);
     Direction = Vec3(0, 0, 0);
-    if (!GLView || !Viewport) return;
+    if (!GLView || !Viewport)
+        return;
     const int view = Viewport->PressView;
     if (view != vkPerspective) {
         OrthoScreenRay(view, X, Y, GLView->width(), GLView->height(), Ortho, Origin, Direction);
@@ -195,7 +227,7 @@ void TMainForm::ScreenRay(int X, int Y, TVec3& Origin, TVec3& Direction) const
                         Viewport->SavedViewport, nearPoint) ||
         !UnProjectPoint(wx, wy, 1.0, Viewport->SavedModelView, Viewport->SavedProjection,
                         Viewport->SavedViewport, farPoint))
-        return; // a zero direction hits nothing
+        return;  // a zero direction hits nothing
     Origin = nearPoint;
     Direction = Vec3Normalize(Vec3Sub(farPoint, nearPoint));
 }
@@ -204,14 +236,16 @@ std::vector<TPickHit> TMainForm::CollectPickHits(int X, int Y)
 {
     TVec3 origin, direction;
     ScreenRay(X, Y, origin, direction);
-    if (Vec3Length(direction) < 0.5f) return {};
+    if (Vec3Length(direction) < 0.5f)
+        return {};
     return CollectPickHitsAlongRay(Document(), origin, direction);
 }
 
 TSceneObject* TMainForm::PickObjectAt(int X, int Y)
 {
     const std::vector<TPickHit> hits = CollectPickHits(X, Y);
-    if (hits.empty()) return nullptr;
+    if (hits.empty())
+        return nullptr;
     return dynamic_cast<TSceneObject*>(Scene().FindNodeById(hits.front().NodeId));
 }
 
@@ -222,23 +256,28 @@ void TMainForm::ShowPickMenu(int X, int Y)
     PickMenuIds.assign(hits.size(), 0);
     for (size_t i = 0; i < hits.size(); ++i) {
         TSceneNode* node = Scene().FindNodeById(hits[i].NodeId);
-        if (!node) continue;
+        if (!node)
+            continue;
         PickMenuIds[i] = node->GetId();
         QAction* item = PickMenu->addAction(QString::fromStdString(node->Name));
         item->setData(int(i));
         item->setCheckable(true);
         item->setChecked(node->Selected);
         const int index = int(i);
-        connect(item, &QAction::triggered, this, [this, index] { RunGuarded(this, [&] { PickMenuClick(index); }); });
+        connect(item, &QAction::triggered, this,
+                [this, index] { RunGuarded(this, [&] { PickMenuClick(index); }); });
     }
-    if (!PickMenu->actions().isEmpty()) PickMenu->popup(GLView->mapToGlobal(QPoint(X, Y)));
+    if (!PickMenu->actions().isEmpty())
+        PickMenu->popup(GLView->mapToGlobal(QPoint(X, Y)));
 }
 
 void TMainForm::PickMenuClick(int Index)
 {
-    if (Index < 0 || size_t(Index) >= PickMenuIds.size()) return;
+    if (Index < 0 || size_t(Index) >= PickMenuIds.size())
+        return;
     auto* object = dynamic_cast<TSceneObject*>(Scene().FindNodeById(PickMenuIds[size_t(Index)]));
-    if (!object) return; // deleted since the menu opened
+    if (!object)
+        return;  // deleted since the menu opened
     SelectNode(object);
     UpdateStatusBar();
     GLView->setFocus();
@@ -252,5 +291,6 @@ void TMainForm::SelectObject(TSceneNode* Node)
     SelectedEdges.clear();
     SelectedFaces.clear();
     UpdateTimelineUI();
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }

@@ -1,11 +1,11 @@
 #pragma once
 // A shown, active main window with its frame timer stopped, painted once so the views'
 // matrices are known, and helpers that click, drag and type on its views as a user does.
-#include "gl_test_support.h"
 #include "editor/uErrorBox.h"
 #include "editor/uGLView.h"
 #include "editor/uMainForm.h"
 #include "editor/uStatusBar.h"
+#include "gl_test_support.h"
 #include "scene/uProjectDocument.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
@@ -13,10 +13,10 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QTimer>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -69,20 +69,39 @@ public:
         const TVec3 c = Form->Ortho.Centre;
         const double z = Form->Ortho.Zoom, w = W(), h = H();
         switch (View) {
-        case 1: return QPoint(int(std::lround(0.75 * w + (p.X - c.X) * z)), int(std::lround(h - 0.75 * h - (c.Z - p.Z) * z)));
-        case 2: return QPoint(int(std::lround(0.25 * w + (p.X - c.X) * z)), int(std::lround(h - 0.25 * h - (p.Y - c.Y) * z)));
-        default: return QPoint(int(std::lround(0.75 * w + (p.Z - c.Z) * z)), int(std::lround(h - 0.25 * h - (p.Y - c.Y) * z)));
+        case 1:
+            return QPoint(int(std::lround(0.75 * w + (p.X - c.X) * z)),
+                          int(std::lround(h - 0.75 * h - (c.Z - p.Z) * z)));
+        case 2:
+            return QPoint(int(std::lround(0.25 * w + (p.X - c.X) * z)),
+                          int(std::lround(h - 0.25 * h - (p.Y - c.Y) * z)));
+        default:
+            return QPoint(int(std::lround(0.75 * w + (p.Z - c.Z) * z)),
+                          int(std::lround(h - 0.25 * h - (p.Y - c.Y) * z)));
         }
     }
-    QPoint PixelIn(int View, const TVec3& p) { return View == 0 ? PerspectivePixel(p) : OrthoPixel(View, p); }
+    QPoint PixelIn(int View, const TVec3& p)
+    {
+        return View == 0 ? PerspectivePixel(p) : OrthoPixel(View, p);
+    }
 
-    void Press(Qt::MouseButton b, QPoint at, Qt::KeyboardModifiers m = {}) { QTest::mousePress(View(), b, m, at); }
-    void Release(Qt::MouseButton b, QPoint at, Qt::KeyboardModifiers m = {}) { QTest::mouseRelease(View(), b, m, at); }
-    void Click(Qt::MouseButton b, QPoint at, Qt::KeyboardModifiers m = {}) { QTest::mouseClick(View(), b, m, at); }
+    void Press(Qt::MouseButton b, QPoint at, Qt::KeyboardModifiers m = {})
+    {
+        QTest::mousePress(View(), b, m, at);
+    }
+    void Release(Qt::MouseButton b, QPoint at, Qt::KeyboardModifiers m = {})
+    {
+        QTest::mouseRelease(View(), b, m, at);
+    }
+    void Click(Qt::MouseButton b, QPoint at, Qt::KeyboardModifiers m = {})
+    {
+        QTest::mouseClick(View(), b, m, at);
+    }
     // A move with the given buttons held (QTest's mouseMove carries no buttons).
     void MoveTo(QPoint at, Qt::MouseButtons held = Qt::NoButton, Qt::KeyboardModifiers m = {})
     {
-        QMouseEvent e(QEvent::MouseMove, QPointF(at), View()->mapToGlobal(QPointF(at)), Qt::NoButton, held, m);
+        QMouseEvent e(QEvent::MouseMove, QPointF(at), View()->mapToGlobal(QPointF(at)),
+                      Qt::NoButton, held, m);
         QApplication::sendEvent(View(), &e);
     }
     void Drag(Qt::MouseButton b, QPoint from, QPoint to, Qt::KeyboardModifiers m = {})

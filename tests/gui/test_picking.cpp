@@ -1,8 +1,8 @@
 // Picking as a user does it: a click on an object in each of the four views selects it,
 // a click on empty space deselects, the right-click menu lists everything under the
 // cursor nearest first, and hidden objects and skyboxes are never hit.
-#include "editor_window_fixture.h"
 #include "editor/uPicking.h"
+#include "editor_window_fixture.h"
 
 #include <QAction>
 #include <QMenu>
@@ -23,7 +23,9 @@ TEST_F(PickingTest, AClickSelectsTheObjectInEachViewAndEmptySpaceDeselects)
         Click(Qt::LeftButton, PixelIn(view, sphereAt));
         EXPECT_TRUE(sphere->Selected);
         EXPECT_FALSE(Cube->Selected);
-        EXPECT_EQ(Form->StatusPanels->PanelText(2).toStdString().find(sphere->Name) != std::string::npos, true);
+        EXPECT_EQ(Form->StatusPanels->PanelText(2).toStdString().find(sphere->Name) !=
+                      std::string::npos,
+                  true);
         Click(Qt::LeftButton, PixelIn(view, cubeAt));
         EXPECT_TRUE(Cube->Selected);
         EXPECT_FALSE(sphere->Selected);
@@ -57,7 +59,8 @@ TEST_F(PickingTest, TheMenuListsOverlappingObjectsNearestFirstAndPicksOne)
     EXPECT_EQ(items[1]->text(), QStringLiteral("Far cube"));
     EXPECT_FALSE(items[1]->isChecked());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form->PickMenu));
-    QTest::mouseClick(Form->PickMenu, Qt::LeftButton, {}, Form->PickMenu->actionGeometry(items[1]).center());
+    QTest::mouseClick(Form->PickMenu, Qt::LeftButton, {},
+                      Form->PickMenu->actionGeometry(items[1]).center());
     EXPECT_TRUE(far->Selected);
     EXPECT_FALSE(Cube->Selected);
 
@@ -97,7 +100,7 @@ TEST_F(PickingTest, HiddenSubtreesAndSkyboxesAreNeverHit)
     Paint();
     const QPoint p = PerspectivePixel(Vec3(0, 0.5f, 0));
     std::vector<TPickHit> hits = Form->CollectPickHits(p.x(), p.y());
-    ASSERT_EQ(hits.size(), 1u); // the child; the skybox around the camera is no hit
+    ASSERT_EQ(hits.size(), 1u);  // the child; the skybox around the camera is no hit
     EXPECT_EQ(hits[0].NodeId, child->GetId());
     group->SetVisible(false);
     EXPECT_TRUE(Form->CollectPickHits(p.x(), p.y()).empty());
@@ -116,7 +119,7 @@ TEST_F(PickingTest, OrthographicRaysAndProjectionWithoutAPaint)
     EXPECT_FLOAT_EQ(o.Z, 3.0f);
     EXPECT_FLOAT_EQ(o.Y, 102.0f);
     EXPECT_TRUE(SameVec(d, Vec3(0, -1, 0)));
-    OrthoScreenRay(vkFront, 200, 300 - 40, 800, 400, ortho, o, d); // 40 px above the centre
+    OrthoScreenRay(vkFront, 200, 300 - 40, 800, 400, ortho, o, d);  // 40 px above the centre
     EXPECT_FLOAT_EQ(o.Y, 4.0f);
     EXPECT_TRUE(SameVec(d, Vec3(0, 0, -1)));
     OrthoScreenRay(vkLeft, 600 - 20, 300, 800, 400, ortho, o, d);
@@ -144,7 +147,8 @@ TEST_F(PickingTest, EqualDistancesKeepTheirOrder)
     std::vector<TPickHit> hits = {{1, 5.0f}, {2, 1.0f}, {3, 5.0f}, {4, 1.0f}, {5, 0.5f}};
     SortPickHits(hits);
     const uint32_t expected[] = {5, 2, 4, 1, 3};
-    for (size_t i = 0; i < hits.size(); ++i) EXPECT_EQ(hits[i].NodeId, expected[i]);
+    for (size_t i = 0; i < hits.size(); ++i)
+        EXPECT_EQ(hits[i].NodeId, expected[i]);
 }
 
-} // namespace
+}  // namespace

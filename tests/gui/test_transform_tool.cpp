@@ -1,8 +1,8 @@
 // The move, scale and rotate tools driven from the keyboard and the mouse: each axis and
 // plane lock, typed values, grid snapping, Esc putting back exactly what was there, and
 // a transform that stays with the object it started on.
-#include "editor_window_fixture.h"
 #include "editor/uTransformTool.h"
+#include "editor_window_fixture.h"
 #include "scene/uAnimationRecorder.h"
 
 #include <cmath>
@@ -14,7 +14,10 @@ protected:
     struct TState {
         TVec3 P, R, S;
     };
-    static TState Of(const TSceneNode* n) { return {n->GetPosition(), n->GetRotation(), n->GetScale()}; }
+    static TState Of(const TSceneNode* n)
+    {
+        return {n->GetPosition(), n->GetRotation(), n->GetScale()};
+    }
     static void ExpectSame(const TState& a, const TState& b)
     {
         EXPECT_TRUE(SameVec(a.P, b.P) && SameVec(a.R, b.R) && SameVec(a.S, b.S));
@@ -64,7 +67,8 @@ TEST_F(TransformToolTest, EachToolAndAxisWithATypedValueConfirmsAndCancels)
             EXPECT_NE(Form->StatusPanels->PanelText(0).indexOf(QString::fromLatin1(r.Typed)), -1);
             Key(confirm ? Qt::Key_Return : Qt::Key_Escape);
             EXPECT_FALSE(Form->KeyTransformActive);
-            if (!confirm) ExpectSame(Of(Cube), before);
+            if (!confirm)
+                ExpectSame(Of(Cube), before);
         }
         Cube->SetTransform(before.P, before.R, before.S);
     }
@@ -79,7 +83,8 @@ TEST_F(TransformToolTest, TypingRulesAndKeysThatEndATransform)
     } rows[] = {{"2-", "2"}, {"-2", "-2"}, {"1.5.2", "1.52"}, {"--1", "-1"}, {".", "."}};
     for (const TRow& r : rows) {
         std::string text;
-        for (const char* c = r.Typed; *c; ++c) AppendTypedCharacter(text, *c);
+        for (const char* c = r.Typed; *c; ++c)
+            AppendTypedCharacter(text, *c);
         EXPECT_EQ(text, r.Text) << r.Typed;
     }
     EXPECT_EQ(TypedTransformValue("."), 0.0f);
@@ -170,10 +175,11 @@ TEST_F(TransformToolTest, DragsInTheOrthographicViewsMoveScaleAndRotateOnTheirPl
         Key(r.ToolKey);
         const QPoint at = OrthoPixel(r.View, Cube->GetWorldPosition());
         Drag(Qt::LeftButton, at, at + r.Drag);
-        EXPECT_FALSE(Form->KeyTransformActive); // confirmed on release
+        EXPECT_FALSE(Form->KeyTransformActive);  // confirmed on release
         const TState now = Of(Cube);
-        const int fixedAxis = r.View == 1 ? 1 : r.View == 2 ? 2 : 0; // the view's own axis
-        const float P0[3] = {before.P.X, before.P.Y, before.P.Z}, P1[3] = {now.P.X, now.P.Y, now.P.Z};
+        const int fixedAxis = r.View == 1 ? 1 : r.View == 2 ? 2 : 0;  // the view's own axis
+        const float P0[3] = {before.P.X, before.P.Y, before.P.Z},
+                    P1[3] = {now.P.X, now.P.Y, now.P.Z};
         const float S1[3] = {now.S.X, now.S.Y, now.S.Z}, R1[3] = {now.R.X, now.R.Y, now.R.Z};
         for (int a = 0; a < 3; ++a) {
             if (r.ToolKey == Qt::Key_F2) {
@@ -188,7 +194,7 @@ TEST_F(TransformToolTest, DragsInTheOrthographicViewsMoveScaleAndRotateOnTheirPl
                     EXPECT_NE(S1[a], 1.0f) << a;
             } else {
                 if (a == fixedAxis)
-                    EXPECT_NEAR(std::fabs(R1[a]), 20.0f, 1e-4); // 0.5 degree per pixel
+                    EXPECT_NEAR(std::fabs(R1[a]), 20.0f, 1e-4);  // 0.5 degree per pixel
                 else
                     EXPECT_EQ(R1[a], 0.0f);
             }
@@ -213,19 +219,19 @@ TEST_F(TransformToolTest, APlainClickInPerspectiveDuringATransformCancelsAndSele
     Paint();
     Key(Qt::Key_F2);
     const QPoint p = PerspectivePixel(other->GetWorldPosition());
-    Press(Qt::LeftButton, p); // selects the sphere
+    Press(Qt::LeftButton, p);  // selects the sphere
     ASSERT_TRUE(other->Selected);
-    Key(Qt::Key_X);           // a transform starts while the button is held
+    Key(Qt::Key_X);  // a transform starts while the button is held
     ASSERT_TRUE(Form->KeyTransformActive);
     MoveTo(p + QPoint(2, 1), Qt::LeftButton);
-    Release(Qt::LeftButton, p + QPoint(2, 1)); // within 3 pixels: a plain click
+    Release(Qt::LeftButton, p + QPoint(2, 1));  // within 3 pixels: a plain click
     EXPECT_FALSE(Form->KeyTransformActive);
     EXPECT_TRUE(SameVec(other->GetPosition(), Vec3(3, 0.5f, -1)));
     EXPECT_TRUE(other->Selected);
     // Moved further, the release confirms.
     Key(Qt::Key_X);
     Press(Qt::LeftButton, p);
-    EXPECT_FALSE(Form->KeyTransformActive); // a left press confirms
+    EXPECT_FALSE(Form->KeyTransformActive);  // a left press confirms
     Release(Qt::LeftButton, p);
 }
 
@@ -279,7 +285,7 @@ TEST_F(TransformToolTest, ATransformStaysWithItsObjectWhenTheSelectionChanges)
     Key(Qt::Key_F2);
     Key(Qt::Key_X);
     QTest::keyClicks(View(), QStringLiteral("3"));
-    Form->SelectObject(other); // as a click in the tree does
+    Form->SelectObject(other);  // as a click in the tree does
     QTest::keyClicks(View(), QStringLiteral("5"));
     EXPECT_FLOAT_EQ(Cube->GetPosition().X, 35.0f);
     Key(Qt::Key_Escape);
@@ -305,12 +311,12 @@ TEST_F(TransformToolTest, TheStartIsRecordedForKeyingAndToolsAndFocusCancel)
     EXPECT_EQ(Form->Document().GetRecorder().Count(), 9);
     QTest::keyClicks(View(), QStringLiteral("2"));
     const TState before = {Vec3(0, 0.5f, 0), Vec3(0, 0, 0), Vec3(1, 1, 1)};
-    Key(Qt::Key_F3); // a tool change cancels
+    Key(Qt::Key_F3);  // a tool change cancels
     EXPECT_FALSE(Form->KeyTransformActive);
     ExpectSame(Of(Cube), before);
     Key(Qt::Key_Y);
     QTest::keyClicks(View(), QStringLiteral("2"));
-    Form->FocusSelected(); // framing cancels
+    Form->FocusSelected();  // framing cancels
     EXPECT_FALSE(Form->KeyTransformActive);
     ExpectSame(Of(Cube), before);
     Key(Qt::Key_Z);
@@ -347,4 +353,4 @@ TEST_F(TransformToolTest, GizmoHoverAndGridSizes)
     EXPECT_EQ(SnapValueToGrid(0.3f, 0.0f), 0.3f);
 }
 
-} // namespace
+}  // namespace

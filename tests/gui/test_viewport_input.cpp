@@ -1,8 +1,8 @@
 // The views' bindings as a user meets them: every key row of the table checked in one
 // table, the camera drags, orthographic pan and zoom, the wheel, and the window losing
 // the keyboard in the middle of a drag or with keys held.
-#include "editor_window_fixture.h"
 #include "editor/uViewportInput.h"
+#include "editor_window_fixture.h"
 #include "scene/uAnimationRecorder.h"
 #include "scene/uCommandHistory.h"
 #include "scene/uProjectTime.h"
@@ -21,8 +21,8 @@ public:
     void Wheel(QPoint at, int delta)
     {
         MoveTo(at);
-        QWheelEvent e(QPointF(at), View()->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent e(QPointF(at), View()->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(View(), &e);
     }
     QLineEdit* AddLineEdit()
@@ -47,7 +47,9 @@ TEST_F(ViewportInputTest, KeyBindingTable)
         std::function<bool(ViewportInputTest&)> Check;
     };
     auto& f = *this;
-    const auto tool = [](TGizmoMode t) { return [t](ViewportInputTest& x) { return x.Form->CurrentTool == t; }; };
+    const auto tool = [](TGizmoMode t) {
+        return [t](ViewportInputTest& x) { return x.Form->CurrentTool == t; };
+    };
     const auto none = [](ViewportInputTest&) {};
     const auto scaleTool = [](ViewportInputTest& x) { x.Form->SetTool(gmScale); };
     const auto moveX = [](ViewportInputTest& x) {
@@ -56,70 +58,166 @@ TEST_F(ViewportInputTest, KeyBindingTable)
         x.Form->KeyTransformText = "2";
         x.Form->ApplyModalTransform();
     };
-    const auto cubeAt = [](float X) { return [X](ViewportInputTest& x) { return x.Cube->GetPosition().X == X; }; };
+    const auto cubeAt = [](float X) {
+        return [X](ViewportInputTest& x) { return x.Cube->GetPosition().X == X; };
+    };
     const TRow rows[] = {
         {"F1 select tool", none, Qt::Key_F1, {}, tool(gmSelect)},
         {"F2 move tool", [](auto& x) { x.Form->SetTool(gmSelect); }, Qt::Key_F2, {}, tool(gmMove)},
         {"F3 scale tool", none, Qt::Key_F3, {}, tool(gmScale)},
         {"F4 rotate tool", none, Qt::Key_F4, {}, tool(gmRotate)},
-        {"F5 cancels a transform", moveX, Qt::Key_F5, {},
-         [](auto& x) { return !x.Form->KeyTransformActive && x.Cube->GetPosition().X == 0 && !x.Form->ModelingOn; }},
-        {"F6 is taken and harmless", none, Qt::Key_F6, {}, [](auto& x) { return x.Cube->Selected; }},
-        {"Esc deselects", none, Qt::Key_Escape, {}, [](auto& x) { return !x.Form->Scene().GetSelectedObject(); }},
-        {"Esc cancels a transform", moveX, Qt::Key_Escape, {},
-         [](auto& x) { return !x.Form->KeyTransformActive && x.Cube->Selected && x.Cube->GetPosition().X == 0; }},
+        {"F5 cancels a transform",
+         moveX,
+         Qt::Key_F5,
+         {},
+         [](auto& x) {
+             return !x.Form->KeyTransformActive && x.Cube->GetPosition().X == 0 &&
+                    !x.Form->ModelingOn;
+         }},
+        {"F6 is taken and harmless",
+         none,
+         Qt::Key_F6,
+         {},
+         [](auto& x) { return x.Cube->Selected; }},
+        {"Esc deselects",
+         none,
+         Qt::Key_Escape,
+         {},
+         [](auto& x) { return !x.Form->Scene().GetSelectedObject(); }},
+        {"Esc cancels a transform",
+         moveX,
+         Qt::Key_Escape,
+         {},
+         [](auto& x) {
+             return !x.Form->KeyTransformActive && x.Cube->Selected && x.Cube->GetPosition().X == 0;
+         }},
         {"Enter confirms", moveX, Qt::Key_Return, {}, cubeAt(2)},
         {"keypad Enter confirms", moveX, Qt::Key_Enter, {}, cubeAt(2)},
-        {"other keys do nothing in a transform", moveX, Qt::Key_Q, {},
+        {"other keys do nothing in a transform",
+         moveX,
+         Qt::Key_Q,
+         {},
          [](auto& x) { return x.Form->KeyTransformActive && x.Cube->GetPosition().X == 2; }},
-        {"X starts an X move", none, Qt::Key_X, {},
+        {"X starts an X move",
+         none,
+         Qt::Key_X,
+         {},
          [](auto& x) { return x.Form->KeyTransformActive && x.Form->KeyTransformAxis == 0; }},
-        {"Y starts a Y scale", scaleTool, Qt::Key_Y, {},
+        {"Y starts a Y scale",
+         scaleTool,
+         Qt::Key_Y,
+         {},
          [](auto& x) { return x.Form->KeyTransformActive && x.Form->KeyTransformAxis == 1; }},
-        {"Z starts a Z rotation", [](auto& x) { x.Form->SetTool(gmRotate); }, Qt::Key_Z, {},
+        {"Z starts a Z rotation",
+         [](auto& x) { x.Form->SetTool(gmRotate); },
+         Qt::Key_Z,
+         {},
          [](auto& x) { return x.Form->KeyTransformActive && x.Form->KeyTransformAxis == 2; }},
-        {"X does nothing with the select tool", [](auto& x) { x.Form->SetTool(gmSelect); }, Qt::Key_X, {},
+        {"X does nothing with the select tool",
+         [](auto& x) { x.Form->SetTool(gmSelect); },
+         Qt::Key_X,
+         {},
          [](auto& x) { return !x.Form->KeyTransformActive; }},
-        {"X does nothing without a selection", [](auto& x) { x.Form->SelectObject(nullptr); }, Qt::Key_X, {},
+        {"X does nothing without a selection",
+         [](auto& x) { x.Form->SelectObject(nullptr); },
+         Qt::Key_X,
+         {},
          [](auto& x) { return !x.Form->KeyTransformActive; }},
-        {"X does nothing during a camera drag", [](auto& x) { x.Form->Camera.DragMode = 1; }, Qt::Key_X, {},
+        {"X does nothing during a camera drag",
+         [](auto& x) { x.Form->Camera.DragMode = 1; },
+         Qt::Key_X,
+         {},
          [](auto& x) { return !x.Form->KeyTransformActive; }},
-        {"Y during a transform switches the axis", moveX, Qt::Key_Y, {},
+        {"Y during a transform switches the axis",
+         moveX,
+         Qt::Key_Y,
+         {},
          [](auto& x) { return x.Form->KeyTransformAxis == 1 && x.Cube->GetPosition().X == 2; }},
         {"a key with nothing selected ends a transform",
-         [moveX](auto& x) { moveX(x); x.Form->SelectObject(nullptr); }, Qt::Key_5, {},
+         [moveX](auto& x) {
+             moveX(x);
+             x.Form->SelectObject(nullptr);
+         },
+         Qt::Key_5,
+         {},
          [](auto& x) { return !x.Form->KeyTransformActive && x.Cube->GetPosition().X == 0; }},
-        {"3 with the scale tool scales by 3", scaleTool, Qt::Key_3, {},
-         [](auto& x) { return x.Form->KeyTransformAxis == -1 && SameVec(x.Cube->GetScale(), Vec3(3, 3, 3)); }},
+        {"3 with the scale tool scales by 3",
+         scaleTool,
+         Qt::Key_3,
+         {},
+         [](auto& x) {
+             return x.Form->KeyTransformAxis == -1 && SameVec(x.Cube->GetScale(), Vec3(3, 3, 3));
+         }},
         {"keypad 3 starts nothing", scaleTool, Qt::Key_3, Qt::KeypadModifier,
          [](auto& x) { return !x.Form->KeyTransformActive; }},
-        {"a digit with the move tool starts nothing", none, Qt::Key_3, {},
+        {"a digit with the move tool starts nothing",
+         none,
+         Qt::Key_3,
+         {},
          [](auto& x) { return !x.Form->KeyTransformActive; }},
-        {"F frames the selection", [](auto& x) { x.Form->Camera.Position = Vec3(50, 50, 50); }, Qt::Key_F, {},
-         [](auto& x) { return Vec3Length(Vec3Sub(x.Form->Camera.Position, x.Cube->GetWorldPosition())) < 10; }},
+        {"F frames the selection",
+         [](auto& x) { x.Form->Camera.Position = Vec3(50, 50, 50); },
+         Qt::Key_F,
+         {},
+         [](auto& x) {
+             return Vec3Length(Vec3Sub(x.Form->Camera.Position, x.Cube->GetWorldPosition())) < 10;
+         }},
         {"H hides", none, Qt::Key_H, {}, [](auto& x) { return !x.Cube->GetVisible(); }},
-        {"Ctrl+H hides as H does", none, Qt::Key_H, Qt::ControlModifier, [](auto& x) { return !x.Cube->GetVisible(); }},
-        {"H shows again", [](auto& x) { x.Cube->SetVisible(false); }, Qt::Key_H, {},
+        {"Ctrl+H hides as H does", none, Qt::Key_H, Qt::ControlModifier,
+         [](auto& x) { return !x.Cube->GetVisible(); }},
+        {"H shows again",
+         [](auto& x) { x.Cube->SetVisible(false); },
+         Qt::Key_H,
+         {},
          [](auto& x) { return x.Cube->GetVisible(); }},
-        {"D duplicates", none, Qt::Key_D, {}, [](auto& x) { return x.Form->Scene().NodeCount() == 2; }},
+        {"D duplicates",
+         none,
+         Qt::Key_D,
+         {},
+         [](auto& x) { return x.Form->Scene().NodeCount() == 2; }},
         {"Ctrl+D duplicates as D does", none, Qt::Key_D, Qt::ControlModifier,
          [](auto& x) { return x.Form->Scene().NodeCount() == 2; }},
-        {"Ctrl+Z undoes once", [](auto& x) { x.Key(Qt::Key_D); x.Key(Qt::Key_D); }, Qt::Key_Z, Qt::ControlModifier,
+        {"Ctrl+Z undoes once",
          [](auto& x) {
-             return x.Form->Scene().NodeCount() == 2 && !x.Form->Camera.KeyHeld('Z') && !x.Form->KeyTransformActive;
+             x.Key(Qt::Key_D);
+             x.Key(Qt::Key_D);
+         },
+         Qt::Key_Z, Qt::ControlModifier,
+         [](auto& x) {
+             return x.Form->Scene().NodeCount() == 2 && !x.Form->Camera.KeyHeld('Z') &&
+                    !x.Form->KeyTransformActive;
          }},
-        {"Ctrl+Y redoes once", [](auto& x) { x.Key(Qt::Key_D); x.Key(Qt::Key_D); x.Key(Qt::Key_Z, Qt::ControlModifier);
-                                              x.Key(Qt::Key_Z, Qt::ControlModifier); },
+        {"Ctrl+Y redoes once",
+         [](auto& x) {
+             x.Key(Qt::Key_D);
+             x.Key(Qt::Key_D);
+             x.Key(Qt::Key_Z, Qt::ControlModifier);
+             x.Key(Qt::Key_Z, Qt::ControlModifier);
+         },
          Qt::Key_Y, Qt::ControlModifier, [](auto& x) { return x.Form->Scene().NodeCount() == 2; }},
         {"Ctrl+Shift+Z is no undo", [](auto& x) { x.Key(Qt::Key_D); }, Qt::Key_Z,
-         Qt::ControlModifier | Qt::ShiftModifier, [](auto& x) { return x.Form->Scene().NodeCount() == 2; }},
-        {"Space starts playback", none, Qt::Key_Space, {},
+         Qt::ControlModifier | Qt::ShiftModifier,
+         [](auto& x) { return x.Form->Scene().NodeCount() == 2; }},
+        {"Space starts playback",
+         none,
+         Qt::Key_Space,
+         {},
          [](auto& x) { return x.Form->Document().GetProjectTime().Playing; }},
-        {"Space stops playback", [](auto& x) { x.Key(Qt::Key_Space); }, Qt::Key_Space, {},
+        {"Space stops playback",
+         [](auto& x) { x.Key(Qt::Key_Space); },
+         Qt::Key_Space,
+         {},
          [](auto& x) { return !x.Form->Document().GetProjectTime().Playing; }},
-        {"Space keys a touched transform", [moveX](auto& x) { moveX(x); x.Key(Qt::Key_Return); }, Qt::Key_Space, {},
+        {"Space keys a touched transform",
+         [moveX](auto& x) {
+             moveX(x);
+             x.Key(Qt::Key_Return);
+         },
+         Qt::Key_Space,
+         {},
          [](auto& x) {
-             return x.Form->Document().GetRecorder().Count() == 0 && !x.Form->Document().GetProjectTime().Playing &&
+             return x.Form->Document().GetRecorder().Count() == 0 &&
+                    !x.Form->Document().GetProjectTime().Playing &&
                     x.Form->Document().GetHistory().CanUndo();
          }},
     };
@@ -131,7 +229,7 @@ TEST_F(ViewportInputTest, KeyBindingTable)
         r.Setup(f);
         Key(r.Key, r.Mods);
         EXPECT_TRUE(r.Check(f));
-        Key(Qt::Key_Escape); // ends whatever the row left running
+        Key(Qt::Key_Escape);  // ends whatever the row left running
     }
 }
 
@@ -160,7 +258,6 @@ TEST_F(ViewportInputTest, HeldKeysFlyTheCameraAndAutoRepeatReleasesAreIgnored)
     QTest::keyRelease(View(), Qt::Key_Z);
     EXPECT_FALSE(Form->Camera.KeyHeld('Z'));
     Key(Qt::Key_Escape);
-
 }
 
 TEST_F(ViewportInputTest, LosingTheKeyboardReleasesHeldKeysTheSpaceLatchAndDrags)
@@ -206,12 +303,12 @@ TEST_F(ViewportInputTest, KeysTypedIntoATextFieldStayThere)
     Key(Qt::Key_F2, {}, edit);
     EXPECT_EQ(Form->CurrentTool, gmMove);
     View()->setFocus();
-    Key(Qt::Key_D); // from the view
+    Key(Qt::Key_D);  // from the view
     ASSERT_EQ(Form->Scene().NodeCount(), 2);
     edit->setFocus();
     Key(Qt::Key_Z, Qt::ControlModifier, edit);
     EXPECT_EQ(Form->Scene().NodeCount(), 1);
-    EXPECT_EQ(edit->text(), QStringLiteral("50dhxf ")); // the field's own undo did not run
+    EXPECT_EQ(edit->text(), QStringLiteral("50dhxf "));  // the field's own undo did not run
 }
 
 TEST_F(ViewportInputTest, CameraDragsOfThePerspectiveView)
@@ -232,7 +329,8 @@ TEST_F(ViewportInputTest, CameraDragsOfThePerspectiveView)
     const QPoint onCube = PerspectivePixel(Cube->GetWorldPosition());
     Drag(Qt::LeftButton, onCube, onCube + QPoint(30, 0), Qt::AltModifier);
     EXPECT_TRUE(SameVec(Form->Camera.OrbitPivot, Cube->GetWorldPosition()));
-    EXPECT_NEAR(Vec3Length(Vec3Sub(Form->Camera.Position, Form->Camera.OrbitPivot)), Form->Camera.OrbitDistance, 1e-3);
+    EXPECT_NEAR(Vec3Length(Vec3Sub(Form->Camera.Position, Form->Camera.OrbitPivot)),
+                Form->Camera.OrbitDistance, 1e-3);
     // Dolly (Ctrl) stops 0.1 before the pivot.
     Drag(Qt::LeftButton, c, c + QPoint(0, -5000), Qt::ControlModifier);
     EXPECT_NEAR(Form->Camera.OrbitDistance, 0.1f, 1e-3);
@@ -240,12 +338,15 @@ TEST_F(ViewportInputTest, CameraDragsOfThePerspectiveView)
     const TVec3 offset = Vec3Sub(Form->Camera.Position, Form->Camera.OrbitPivot);
     const TVec3 pivot = Form->Camera.OrbitPivot;
     Drag(Qt::LeftButton, c, c + QPoint(100, 0), Qt::ShiftModifier);
-    EXPECT_NEAR(Vec3Length(Vec3Sub(Vec3Sub(Form->Camera.Position, Form->Camera.OrbitPivot), offset)), 0, 1e-4);
-    EXPECT_NEAR(Vec3Length(Vec3Sub(Form->Camera.OrbitPivot, pivot)), 0.25f, 1e-4); // 100 x 0.0025
+    EXPECT_NEAR(
+        Vec3Length(Vec3Sub(Vec3Sub(Form->Camera.Position, Form->Camera.OrbitPivot), offset)), 0,
+        1e-4);
+    EXPECT_NEAR(Vec3Length(Vec3Sub(Form->Camera.OrbitPivot, pivot)), 0.25f, 1e-4);  // 100 x 0.0025
     // Fly (Shift+Ctrl) moves both along forward by 0.05 per pixel.
     const TVec3 before = Form->Camera.Position;
     Drag(Qt::LeftButton, c, c + QPoint(0, -20), Qt::ShiftModifier | Qt::ControlModifier);
-    EXPECT_NEAR(Vec3Dot(Vec3Sub(Form->Camera.Position, before), Form->Camera.CameraForward()), 1.0f, 1e-4);
+    EXPECT_NEAR(Vec3Dot(Vec3Sub(Form->Camera.Position, before), Form->Camera.CameraForward()), 1.0f,
+                1e-4);
     // The wheel moves the camera with no stop at the pivot.
     const float d = Form->Camera.OrbitDistance;
     Wheel(c, 120);
@@ -259,8 +360,12 @@ TEST_F(ViewportInputTest, OrthographicPanZoomAndSnap)
         Qt::MouseButton Button;
         Qt::KeyboardModifiers Mods;
     };
-    const TRow rows[] = {{1, Qt::RightButton, {}},   {2, Qt::MiddleButton, {}}, {3, Qt::LeftButton, Qt::AltModifier},
-                         {1, Qt::LeftButton, Qt::AltModifier}, {2, Qt::RightButton, {}}, {3, Qt::MiddleButton, {}}};
+    const TRow rows[] = {{1, Qt::RightButton, {}},
+                         {2, Qt::MiddleButton, {}},
+                         {3, Qt::LeftButton, Qt::AltModifier},
+                         {1, Qt::LeftButton, Qt::AltModifier},
+                         {2, Qt::RightButton, {}},
+                         {3, Qt::MiddleButton, {}}};
     for (const TRow& r : rows) {
         SCOPED_TRACE(r.View);
         Form->Ortho.Centre = Vec3(0, 0, 0);
@@ -284,13 +389,14 @@ TEST_F(ViewportInputTest, OrthographicPanZoomAndSnap)
     const QPoint top(3 * W() / 4, H() / 4);
     Wheel(top, 120);
     EXPECT_FLOAT_EQ(Form->Ortho.Zoom, 22.4f);
-    for (int i = 0; i < 20; ++i) Wheel(top, -120);
+    for (int i = 0; i < 20; ++i)
+        Wheel(top, -120);
     EXPECT_FLOAT_EQ(Form->Ortho.Zoom, 1.0f);
     SnapOrthoCentre(Form->Ortho, 0.25f);
     TOrthoViews o;
-    o.Centre = Vec3(0.125f, 0.375f, -0.125f); // halves go to even
+    o.Centre = Vec3(0.125f, 0.375f, -0.125f);  // halves go to even
     SnapOrthoCentre(o, 0.25f);
     EXPECT_TRUE(SameVec(o.Centre, Vec3(0, 0.5f, 0)));
 }
 
-} // namespace
+}  // namespace
