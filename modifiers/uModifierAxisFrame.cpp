@@ -188,6 +188,29 @@ bool TAxisDeformerModifier::LoadFrameParam(const std::string& Line)
     return true;
 }
 
+void TAxisDeformerModifier::SaveAmountsAndFrame(std::vector<std::string>& Lines,
+                                                std::initializer_list<TSavedAmount> Amounts) const
+{
+    for (const TSavedAmount& Amount : Amounts)
+        Lines.push_back(KeyFloatLine(Amount.Key, Amount.Value));
+    SaveFrameParams(Lines);
+}
+
+void TAxisDeformerModifier::LoadAmountsAndFrame(const std::vector<std::string>& Lines,
+                                                int32_t& Index,
+                                                std::initializer_list<TAmountLine> Amounts)
+{
+    ForEachParamLine(Lines, Index, [&](const std::string& Line) {
+        for (const TAmountLine& Amount : Amounts)
+            if (StartsWithKey(Line, Amount.Key)) {
+                LoadClampedFloat(Line, Amount.Key, *Amount.Field, 0, Amount.Low, Amount.High);
+                return;
+            }
+        LoadFrameParam(Line);
+    });
+    RepairLoadedLimits();
+}
+
 void TAxisDeformerModifier::RepairLoadedLimits()
 {
     if (UpperLimit > LowerLimit)

@@ -6,6 +6,8 @@
 #include "modifiers/uModifiers.h"
 #include "scene/uMath.h"
 
+#include <initializer_list>
+#include <string>
 #include <vector>
 
 struct TMeshVertex;
@@ -87,6 +89,26 @@ protected:
     virtual bool LoadFrameParam(const std::string& Line);
     // After a block: an upper limit not above the lower one is moved just above it.
     void RepairLoadedLimits();
+
+    // A modifier's own float amount as its file line has it: the key, the field and the
+    // clamp range (a non-finite value becomes 0).
+    struct TAmountLine {
+        const char* Key;
+        float* Field;
+        float Low;
+        float High;
+    };
+    struct TSavedAmount {
+        const char* Key;
+        float Value;
+    };
+    // The amount lines in the order given, then the frame lines.
+    void SaveAmountsAndFrame(std::vector<std::string>& Lines,
+                             std::initializer_list<TSavedAmount> Amounts) const;
+    // Reads a parameter block of amount and frame lines (an amount key is tried first),
+    // then repairs the limits.
+    void LoadAmountsAndFrame(const std::vector<std::string>& Lines, int32_t& Index,
+                             std::initializer_list<TAmountLine> Amounts);
     TAxisFrameRequest FrameRequest() const;
 
     int32_t Axis = kAxisY;

@@ -60,19 +60,12 @@ std::unique_ptr<TModifier> TBendModifier::Clone() const
 
 void TBendModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("AngleDeg=", AngleDeg));
-    SaveFrameParams(Lines);
+    SaveAmountsAndFrame(Lines, {{"AngleDeg=", AngleDeg}});
 }
 
 void TBendModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ForEachParamLine(Lines, Index, [this](const std::string& Line) {
-        if (StartsWithKey(Line, "AngleDeg="))
-            LoadClampedFloat(Line, "AngleDeg=", AngleDeg, 0, -3600, 3600);
-        else
-            LoadFrameParam(Line);
-    });
-    RepairLoadedLimits();
+    LoadAmountsAndFrame(Lines, Index, {{"AngleDeg=", &AngleDeg, -3600, 3600}});
 }
 
 void TBendModifier::SetAngleDeg(float Value)

@@ -59,11 +59,7 @@ std::unique_ptr<TModifier> TRippleModifier::Clone() const
 
 void TRippleModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("Amplitude=", Amplitude));
-    Lines.push_back(KeyFloatLine("Wavelength=", Wavelength));
-    Lines.push_back(KeyFloatLine("PhaseDeg=", PhaseDeg));
-    Lines.push_back(KeyFloatLine("Decay=", Decay));
-    Lines.push_back(KeyIntLine("Axis=", Axis));
+    SaveWaveShapeParams(Lines);
     Lines.push_back(KeyFloatLine("CenterU=", CenterU));
     Lines.push_back(KeyFloatLine("CenterV=", CenterV));
 }
@@ -72,57 +68,13 @@ void TRippleModifier::LoadParams(const std::vector<std::string>& Lines, int32_t&
 {
     constexpr float kAny = std::numeric_limits<float>::max();
     ForEachParamLine(Lines, Index, [this](const std::string& Line) {
-        if (StartsWithKey(Line, "Amplitude="))
-            LoadClampedFloat(Line, "Amplitude=", Amplitude, 0, -100, 100);
-        else if (StartsWithKey(Line, "Wavelength="))
-            LoadClampedFloat(Line, "Wavelength=", Wavelength, 0.0001f, 0.0001f, 10000);
-        else if (StartsWithKey(Line, "PhaseDeg="))
-            PhaseDeg = WrapDegrees180(FiniteOr(KeyFloatValue(Line, "PhaseDeg=", PhaseDeg), 0));
-        else if (StartsWithKey(Line, "Decay="))
-            LoadClampedFloat(Line, "Decay=", Decay, 0, 0, 10);
-        else if (StartsWithKey(Line, "Axis="))
-            Axis = ClampInt(KeyIntValue(Line, "Axis=", 1), 0, 2);
-        else if (StartsWithKey(Line, "CenterU="))
+        if (LoadWaveShapeParam(Line))
+            return;
+        if (StartsWithKey(Line, "CenterU="))
             LoadClampedFloat(Line, "CenterU=", CenterU, 0, -kAny, kAny);
         else if (StartsWithKey(Line, "CenterV="))
             LoadClampedFloat(Line, "CenterV=", CenterV, 0, -kAny, kAny);
     });
-}
-
-bool TRippleModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
-                                         int64_t& Edges) const
-{
-    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
-}
-
-void TRippleModifier::SetAmplitude(float Value)
-{
-    SetClampedFloat(*this, Amplitude, Value, 0, -100, 100, 1e-5f);
-}
-
-void TRippleModifier::SetWavelength(float Value)
-{
-    SetClampedFloat(*this, Wavelength, Value, 0.0001f, 0.0001f, 10000, 1e-5f);
-}
-
-void TRippleModifier::SetPhaseDeg(float Value)
-{
-    SetClampedFloat(*this, PhaseDeg, WrapDegrees180(FiniteOr(Value, 0)), 0, -180, 180, 1e-5f);
-}
-
-void TRippleModifier::SetDecay(float Value)
-{
-    SetClampedFloat(*this, Decay, Value, 0, 0, 10, 1e-5f);
-}
-
-void TRippleModifier::SetAxis(int32_t Value)
-{
-    if (Value < 0 || Value > 2)
-        Value = 1;
-    if (Value == Axis)
-        return;
-    Axis = Value;
-    Changed();
 }
 
 void TRippleModifier::SetCenterU(float Value)

@@ -47,19 +47,12 @@ std::unique_ptr<TModifier> TSkewModifier::Clone() const
 
 void TSkewModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("Amount=", Amount));
-    SaveFrameParams(Lines);
+    SaveAmountsAndFrame(Lines, {{"Amount=", Amount}});
 }
 
 void TSkewModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ForEachParamLine(Lines, Index, [this](const std::string& Line) {
-        if (StartsWithKey(Line, "Amount="))
-            LoadClampedFloat(Line, "Amount=", Amount, 0, -100, 100);
-        else
-            LoadFrameParam(Line);
-    });
-    RepairLoadedLimits();
+    LoadAmountsAndFrame(Lines, Index, {{"Amount=", &Amount, -100, 100}});
 }
 
 void TSkewModifier::SetAmount(float Value)

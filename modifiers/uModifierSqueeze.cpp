@@ -51,22 +51,14 @@ std::unique_ptr<TModifier> TSqueezeModifier::Clone() const
 
 void TSqueezeModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("AxialAmount=", AxialAmount));
-    Lines.push_back(KeyFloatLine("RadialAmount=", RadialAmount));
-    SaveFrameParams(Lines);
+    SaveAmountsAndFrame(Lines, {{"AxialAmount=", AxialAmount}, {"RadialAmount=", RadialAmount}});
 }
 
 void TSqueezeModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ForEachParamLine(Lines, Index, [this](const std::string& Line) {
-        if (StartsWithKey(Line, "AxialAmount="))
-            LoadClampedFloat(Line, "AxialAmount=", AxialAmount, 0, -10, 10);
-        else if (StartsWithKey(Line, "RadialAmount="))
-            LoadClampedFloat(Line, "RadialAmount=", RadialAmount, 0, -10, 10);
-        else
-            LoadFrameParam(Line);
-    });
-    RepairLoadedLimits();
+    LoadAmountsAndFrame(
+        Lines, Index,
+        {{"AxialAmount=", &AxialAmount, -10, 10}, {"RadialAmount=", &RadialAmount, -10, 10}});
 }
 
 void TSqueezeModifier::SetAxialAmount(float Value)

@@ -68,22 +68,13 @@ std::unique_ptr<TModifier> TStretchModifier::Clone() const
 
 void TStretchModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("Amount=", Amount));
-    Lines.push_back(KeyFloatLine("Amplify=", Amplify));
-    SaveFrameParams(Lines);
+    SaveAmountsAndFrame(Lines, {{"Amount=", Amount}, {"Amplify=", Amplify}});
 }
 
 void TStretchModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ForEachParamLine(Lines, Index, [this](const std::string& Line) {
-        if (StartsWithKey(Line, "Amount="))
-            LoadClampedFloat(Line, "Amount=", Amount, 0, -10, 10);
-        else if (StartsWithKey(Line, "Amplify="))
-            LoadClampedFloat(Line, "Amplify=", Amplify, 0, -10, 10);
-        else
-            LoadFrameParam(Line);
-    });
-    RepairLoadedLimits();
+    LoadAmountsAndFrame(Lines, Index,
+                        {{"Amount=", &Amount, -10, 10}, {"Amplify=", &Amplify, -10, 10}});
 }
 
 void TStretchModifier::SetAmount(float Value)

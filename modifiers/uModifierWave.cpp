@@ -59,67 +59,19 @@ std::unique_ptr<TModifier> TWaveModifier::Clone() const
 
 void TWaveModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("Amplitude=", Amplitude));
-    Lines.push_back(KeyFloatLine("Wavelength=", Wavelength));
-    Lines.push_back(KeyFloatLine("PhaseDeg=", PhaseDeg));
-    Lines.push_back(KeyFloatLine("Decay=", Decay));
-    Lines.push_back(KeyIntLine("Axis=", Axis));
+    SaveWaveShapeParams(Lines);
     Lines.push_back(KeyFloatLine("DirectionDeg=", DirectionDeg));
 }
 
 void TWaveModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
     ForEachParamLine(Lines, Index, [this](const std::string& Line) {
-        if (StartsWithKey(Line, "Amplitude="))
-            LoadClampedFloat(Line, "Amplitude=", Amplitude, 0, -100, 100);
-        else if (StartsWithKey(Line, "Wavelength="))
-            LoadClampedFloat(Line, "Wavelength=", Wavelength, 0.0001f, 0.0001f, 10000);
-        else if (StartsWithKey(Line, "PhaseDeg="))
-            PhaseDeg = WrapDegrees180(FiniteOr(KeyFloatValue(Line, "PhaseDeg=", PhaseDeg), 0));
-        else if (StartsWithKey(Line, "Decay="))
-            LoadClampedFloat(Line, "Decay=", Decay, 0, 0, 10);
-        else if (StartsWithKey(Line, "Axis="))
-            Axis = ClampInt(KeyIntValue(Line, "Axis=", 1), 0, 2);
-        else if (StartsWithKey(Line, "DirectionDeg="))
+        if (LoadWaveShapeParam(Line))
+            return;
+        if (StartsWithKey(Line, "DirectionDeg="))
             DirectionDeg =
                 WrapDegrees180(FiniteOr(KeyFloatValue(Line, "DirectionDeg=", DirectionDeg), 0));
     });
-}
-
-bool TWaveModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
-                                       int64_t& Edges) const
-{
-    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
-}
-
-void TWaveModifier::SetAmplitude(float Value)
-{
-    SetClampedFloat(*this, Amplitude, Value, 0, -100, 100, 1e-5f);
-}
-
-void TWaveModifier::SetWavelength(float Value)
-{
-    SetClampedFloat(*this, Wavelength, Value, 0.0001f, 0.0001f, 10000, 1e-5f);
-}
-
-void TWaveModifier::SetPhaseDeg(float Value)
-{
-    SetClampedFloat(*this, PhaseDeg, WrapDegrees180(FiniteOr(Value, 0)), 0, -180, 180, 1e-5f);
-}
-
-void TWaveModifier::SetDecay(float Value)
-{
-    SetClampedFloat(*this, Decay, Value, 0, 0, 10, 1e-5f);
-}
-
-void TWaveModifier::SetAxis(int32_t Value)
-{
-    if (Value < 0 || Value > 2)
-        Value = 1;
-    if (Value == Axis)
-        return;
-    Axis = Value;
-    Changed();
 }
 
 void TWaveModifier::SetDirectionDeg(float Value)
