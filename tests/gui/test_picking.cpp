@@ -4,6 +4,8 @@
 #include "editor/uPicking.h"
 #include "editor_window_fixture.h"
 
+#include "scene/uAnimationRecorder.h"
+
 #include <QAction>
 #include <QMenu>
 
@@ -140,6 +142,28 @@ TEST_F(PickingTest, OrthographicRaysAndProjectionWithoutAPaint)
     Paint();
     const TVec3 behind = Vec3Sub(Form->Camera.Position, Form->Camera.CameraForward());
     EXPECT_FALSE(Form->ProjectToScreen(behind, x, y));
+}
+
+TEST_F(PickingTest, AnAnimatedObjectIsPickedWhereItIsDrawn)
+{
+    // Keyed at X = 3 (move, confirm, Space keys it), then its own position set back to 0.
+    Key(Qt::Key_X);
+    QTest::keyClicks(View(), QStringLiteral("3"));
+    Key(Qt::Key_Return);
+    Key(Qt::Key_Space);
+    ASSERT_EQ(Form->Document().GetRecorder().Count(), 0);
+    Cube->SetPosition(Vec3(0, 0.5f, 0));
+    ASSERT_FLOAT_EQ(Form->Document().GetEvaluatedWorldPosition(Cube->GetId()).X, 3.0f);
+    Paint();
+    Click(Qt::LeftButton, PerspectivePixel(Vec3(0, 0.5f, 0)));
+    EXPECT_FALSE(Cube->Selected);
+    Click(Qt::LeftButton, PerspectivePixel(Vec3(3, 0.5f, 0)));
+    EXPECT_TRUE(Cube->Selected);
+    Key(Qt::Key_Escape);
+    Click(Qt::LeftButton, OrthoPixel(vkTop, Vec3(0, 0.5f, 0)));
+    EXPECT_FALSE(Cube->Selected);
+    Click(Qt::LeftButton, OrthoPixel(vkTop, Vec3(3, 0.5f, 0)));
+    EXPECT_TRUE(Cube->Selected);
 }
 
 TEST_F(PickingTest, EqualDistancesKeepTheirOrder)

@@ -400,3 +400,26 @@ TEST_F(ViewportInputTest, OrthographicPanZoomAndSnap)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ViewportInputTest, KeysOfOtherWindowsAreNotTheViewsKeys)
+{
+    // A tool window of the main window: Esc, H and F2 there are its own.
+    auto* tool = new QWidget(Form.get(), Qt::Tool);
+    auto* field = new QWidget(tool);
+    field->setFocusPolicy(Qt::StrongFocus);
+    tool->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tool));
+    for (int key :
+         {int(Qt::Key_Escape), int(Qt::Key_H), int(Qt::Key_F3), int(Qt::Key_X), int(Qt::Key_Space)})
+        Key(key, {}, field);
+    EXPECT_TRUE(Cube->Selected);
+    EXPECT_TRUE(Cube->GetVisible());
+    EXPECT_EQ(Form->CurrentTool, gmMove);
+    EXPECT_FALSE(Form->KeyTransformActive);
+    EXPECT_FALSE(Form->Document().GetProjectTime().Playing);
+    delete tool;
+}
+
+}  // namespace
