@@ -122,6 +122,7 @@ void TMainForm::FileNewClick()
 {
     if (!Dialogs.AskYesNo(this, "New", "Clear the scene?"))
         return;
+    CancelModalTransform();
     CloseDocumentWindows();
     Document().Clear();
     InvalidateContactLighting();
@@ -146,6 +147,7 @@ void TMainForm::FileOpenClick()
     if (Scene().NodeCount() > 0 &&
         !Dialogs.AskYesNo(this, "Open", "Load scene? Current unsaved changes will be lost."))
         return;
+    CancelModalTransform();
     CloseDocumentWindows();
     try {
         TGLContextScope gl(GLView);
@@ -174,7 +176,7 @@ void TMainForm::FileOpenClick()
     RecentColors = Scene().Palette;
     RecentColorCount = Scene().PaletteCount;
     if (TSceneObject* first = Scene().GetFirstObject()) {
-        SelectOnly(first);
+        SelectNode(first);
         if (restoreCamera) {
             // The stored camera stays where it was saved; orbiting turns about a point
             // ahead of it at the object's distance.
@@ -230,7 +232,6 @@ void TMainForm::FileQuitClick()
 // What follows a project replaced as a whole (New, Open).
 void TMainForm::DocumentReplaced()
 {
-    KeyTransformActive = false;
     HoveredGizmoAxis = -1;
     if (FrameLoop)
         FrameLoop->SetPlaybackAccumulator(Document().GetProjectTime().GetCurrentFrame());

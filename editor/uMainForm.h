@@ -205,7 +205,6 @@ private:
     bool SaveProjectAs(bool AskForName);
     void DocumentReplaced();
     void CloseDocumentWindows();
-    void SelectOnly(TSceneNode* Node);
     void BuildTimelinePanel(QWidget* Parent);
     void AddDefaultSceneContent();
     bool TextEntryHasFocus() const;

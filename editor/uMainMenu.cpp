@@ -162,7 +162,7 @@ void TMainForm::CreateMenuClick(int Tag)
 
 TSceneObject* TMainForm::AddPrimitiveObject(TPrimitiveType Type)
 {
-    SelectOnly(nullptr);
+    SelectNode(nullptr);
     TSceneObject* object = Scene().AddPrimitive(Type);
     object->Selected = true;
     switch (Type) {
@@ -222,13 +222,6 @@ void TMainForm::CreateGroupClick()
     UpdateStatusBar();
     if (GLView)
         GLView->update();
-}
-
-// Exactly this node (or none) carries Selected.
-void TMainForm::SelectOnly(TSceneNode* Node)
-{
-    for (TSceneNode* n : Scene().GetNodes())
-        n->Selected = (n == Node);
 }
 
 // ---------------------------------------------------------------------------------------
