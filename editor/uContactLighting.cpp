@@ -72,6 +72,7 @@ void TContactLightingCache::Clear()
     EntryIndex.clear();
     Packed.clear();
     Nodes.clear();
+    WideNodes.clear();
     Built = false;
     Lit = false;
 }

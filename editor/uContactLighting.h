@@ -157,11 +157,23 @@ private:
         uint16_t Count;  // 0 for an inner node
         uint16_t Axis;   // of an inner node's split: its first child is on the low side
     };
+    // A node of the four-wide tree the rays walk, collapsed from the binary one: the
+    // boxes of up to four children side by side, axis by axis, so that one pass of vector
+    // operations tests them all. A child with Count > 0 is a leaf of Count triangles of
+    // Packed from Child on; else Child is its node. Unused slots hold an inverted box.
+    struct alignas(16) TWideNode {
+        float Lo[3][4];
+        float Hi[3][4];
+        uint32_t Child[4];
+        uint8_t Count[4];
+        uint32_t Used;  // slots in use, from the first
+    };
     struct TBuildItem;
 
     void AddTriangle(const TVec3& P0, const TVec3& P1, const TVec3& P2, const TVec3& Color);
     void BuildHierarchy();
     uint32_t BuildNode(TBuildItem* Base, uint32_t First, uint32_t Count, int Depth);
+    uint32_t CollapseNode(uint32_t Binary);
     bool PrecedesInSearch(uint32_t A, uint32_t B, const TVec3& Origin, float MaxDist) const;
     // Calls Visit for each triangle of every leaf whose box the ray enters before the
     // cutoff, nearer boxes first; Visit gets the packed triangle and returns the new
@@ -186,7 +198,8 @@ private:
 
     // Searching structure: a bounding volume hierarchy over the triangles.
     std::vector<TPackedTriangle> Packed;
-    std::vector<TBoxNode> Nodes;
+    std::vector<TBoxNode> Nodes;  // the binary tree, while building
+    std::vector<TWideNode> WideNodes;
     std::unordered_map<uint32_t, int32_t> EntryIndex;  // node id -> first entry
     int64_t RaysCast = 0;
 };

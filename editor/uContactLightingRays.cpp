@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include <emmintrin.h>
+
 #include "editor/uContactLightingVector.h"
 
 using namespace ContactVector;
@@ -14,7 +16,8 @@ namespace {
 constexpr uint32_t kLeafSize = 4;  // a box with this many triangles or fewer is not split
 constexpr int kBins = 16;          // candidate splits per axis
 constexpr int kMaxDepth = 32;      // past it boxes are halved: at most 64 levels
-constexpr int kStackSize = 72;
+// Up to three children put aside per level of at most 64.
+constexpr int kWideStackSize = 3 * 64 + 4;
 // The far end of a box's span is moved out by this factor, which covers the rounding of
 // the slab distances.
 constexpr float kRobustFar = 1.0000004f;
@@ -114,6 +117,69 @@ void TContactLightingCache::BuildHierarchy()
     for (uint32_t i = 0; i < count; ++i)
         ordered[i] = Packed[items[i].Triangle];
     Packed.swap(ordered);
+    WideNodes.reserve(Nodes.size() / 2 + 1);
+    CollapseNode(0);
+    Nodes.clear();
+    Nodes.shrink_to_fit();
+}
+
+// The four-wide node of a binary subtree: the inner child of largest surface is opened
+// until four children are found or only leaves are left. Children keep their order.
+uint32_t TContactLightingCache::CollapseNode(uint32_t Binary)
+{
+    const uint32_t self = static_cast<uint32_t>(WideNodes.size());
+    WideNodes.push_back({});
+    uint32_t children[4];
+    uint32_t used = 0;
+    if (Nodes[Binary].Count > 0) {
+        children[used++] = Binary;  // a root that is a leaf
+    } else {
+        children[used++] = Binary + 1;
+        children[used++] = Nodes[Binary].Offset;
+    }
+    auto area = [&](uint32_t n) {
+        const float* b = Nodes[n].Bounds;
+        TBox box;
+        std::copy(b, b + 3, box.Lo);
+        std::copy(b + 3, b + 6, box.Hi);
+        return box.Area();
+    };
+    while (used < 4) {
+        int widest = -1;
+        float widestArea = -1;
+        for (uint32_t i = 0; i < used; ++i)
+            if (Nodes[children[i]].Count == 0 && area(children[i]) > widestArea) {
+                widest = static_cast<int>(i);
+                widestArea = area(children[i]);
+            }
+        if (widest < 0)
+            break;
+        const uint32_t opened = children[widest];
+        for (uint32_t i = used; i > static_cast<uint32_t>(widest) + 1; --i)
+            children[i] = children[i - 1];
+        children[widest] = opened + 1;
+        children[widest + 1] = Nodes[opened].Offset;
+        ++used;
+    }
+    uint32_t refs[4] = {};
+    uint8_t counts[4] = {};
+    for (uint32_t i = 0; i < used; ++i) {
+        const TBoxNode& n = Nodes[children[i]];
+        counts[i] = static_cast<uint8_t>(n.Count);
+        refs[i] = n.Count > 0 ? n.Offset : CollapseNode(children[i]);
+    }
+    TWideNode& node = WideNodes[self];
+    for (int a = 0; a < 3; ++a)
+        for (uint32_t i = 0; i < 4; ++i) {
+            node.Lo[a][i] = i < used ? Nodes[children[i]].Bounds[a] : std::numeric_limits<float>::max();
+            node.Hi[a][i] = i < used ? Nodes[children[i]].Bounds[a + 3] : -std::numeric_limits<float>::max();
+        }
+    for (uint32_t i = 0; i < 4; ++i) {
+        node.Child[i] = refs[i];
+        node.Count[i] = counts[i];
+    }
+    node.Used = used;
+    return self;
 }
 
 // Binned surface area heuristic: the split plane of the centres that makes the expected
@@ -263,64 +329,85 @@ inline bool IntersectPacked(const TTriangle& tri, const TVec3& Origin, const TVe
 template <typename TVisit>
 void TContactLightingCache::TraverseRay(const TVec3& Origin, const TVec3& Dir, float Limit, TVisit&& Visit) const
 {
-    if (Nodes.empty())
+    if (WideNodes.empty())
         return;
     const float o[3] = {Origin.X, Origin.Y, Origin.Z};
     const float inv[3] = {SafeInverse(Dir.X), SafeInverse(Dir.Y), SafeInverse(Dir.Z)};
     const bool negative[3] = {inv[0] < 0, inv[1] < 0, inv[2] < 0};
-    // Where in a node's bounds the near and the far plane of each axis are.
-    int nearSlot[3], farSlot[3];
-    for (int a = 0; a < 3; ++a) {
-        nearSlot[a] = negative[a] ? a + 3 : a;
-        farSlot[a] = negative[a] ? a : a + 3;
-    }
+    const __m128 ox = _mm_set1_ps(o[0]), oy = _mm_set1_ps(o[1]), oz = _mm_set1_ps(o[2]);
+    const __m128 ix = _mm_set1_ps(inv[0]), iy = _mm_set1_ps(inv[1]), iz = _mm_set1_ps(inv[2]);
+    const __m128 robust = _mm_set1_ps(kRobustFar), zero = _mm_setzero_ps();
     float cutoff = Limit;
-    auto enters = [&](const TBoxNode& n) {
-        const float* b = n.Bounds;
-        const float nx = (b[nearSlot[0]] - o[0]) * inv[0], fx = (b[farSlot[0]] - o[0]) * inv[0];
-        const float ny = (b[nearSlot[1]] - o[1]) * inv[1], fy = (b[farSlot[1]] - o[1]) * inv[1];
-        const float nz = (b[nearSlot[2]] - o[2]) * inv[2], fz = (b[farSlot[2]] - o[2]) * inv[2];
-        const float t0 = std::max(std::max(nx, ny), std::max(nz, 0.0f));
-        const float t1 = std::min(std::min(fx, fy), fz) * kRobustFar;
-        return t0 <= std::min(t1, cutoff);
+    // Stack entries: a child slot (node * 4 + slot) and the distance at which the ray
+    // enters its box; a box put aside is skipped when the cutoff has come nearer since.
+    struct TEntry {
+        uint32_t Slot;
+        float Near;
     };
-    uint32_t stack[kStackSize];
+    TEntry stack[kWideStackSize];
     int top = 0;
     uint32_t current = 0;
-    if (!enters(Nodes[0]))
-        return;
     while (true) {
-        const TBoxNode& node = Nodes[current];
-        if (node.Count > 0) {
-            for (uint32_t k = node.Offset, end = node.Offset + node.Count; k < end; ++k) {
+        const TWideNode& node = WideNodes[current];
+        const __m128 nx = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(negative[0] ? node.Hi[0] : node.Lo[0]), ox), ix);
+        const __m128 fx = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(negative[0] ? node.Lo[0] : node.Hi[0]), ox), ix);
+        const __m128 ny = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(negative[1] ? node.Hi[1] : node.Lo[1]), oy), iy);
+        const __m128 fy = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(negative[1] ? node.Lo[1] : node.Hi[1]), oy), iy);
+        const __m128 nz = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(negative[2] ? node.Hi[2] : node.Lo[2]), oz), iz);
+        const __m128 fz = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(negative[2] ? node.Lo[2] : node.Hi[2]), oz), iz);
+        const __m128 t0 = _mm_max_ps(_mm_max_ps(nx, ny), _mm_max_ps(nz, zero));
+        const __m128 t1 = _mm_mul_ps(_mm_min_ps(_mm_min_ps(fx, fy), fz), robust);
+        const int mask = _mm_movemask_ps(_mm_cmple_ps(t0, _mm_min_ps(t1, _mm_set1_ps(cutoff))));
+        alignas(16) float near4[4];
+        _mm_store_ps(near4, t0);
+        if (mask != 0 && (mask & (mask - 1)) == 0) {
+            // One child entered: straight into it, without the stack.
+            const uint32_t slot = static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+            if (node.Count[slot] == 0) {
+                current = node.Child[slot];
+                continue;
+            }
+            for (uint32_t k = node.Child[slot], end = k + node.Count[slot]; k < end; ++k) {
                 cutoff = Visit(Packed[k]);
                 if (cutoff < 0)
                     return;
             }
         } else {
-            // The child on the side the ray comes from first.
-            uint32_t first = current + 1, second = node.Offset;
-            if (negative[node.Axis])
-                std::swap(first, second);
-            const bool a = enters(Nodes[first]), b = enters(Nodes[second]);
-            if (a && b) {
-                stack[top++] = second;
-                current = first;
-                continue;
-            }
-            if (a || b) {
-                current = a ? first : second;
-                continue;
+            // The children entered, nearest last: pushed in that order, the nearest is
+            // popped first.
+            const int base = top;
+            for (unsigned bits = static_cast<unsigned>(mask); bits != 0; bits &= bits - 1) {
+                const int i = __builtin_ctz(bits);
+                const TEntry e{current * 4 + static_cast<uint32_t>(i), near4[i]};
+                int k = top++;
+                while (k > base && stack[k - 1].Near < e.Near) {
+                    stack[k] = stack[k - 1];
+                    --k;
+                }
+                stack[k] = e;
             }
         }
-        // Boxes put aside are tested again: the cutoff may have come nearer since.
-        while (true) {
-            if (top == 0)
-                return;
-            current = stack[--top];
-            if (enters(Nodes[current]))
+        // The next inner node to open, after the leaves met on the way.
+        bool found = false;
+        while (top > 0) {
+            const TEntry e = stack[--top];
+            if (e.Near > cutoff)
+                continue;
+            const TWideNode& parent = WideNodes[e.Slot / 4];
+            const uint32_t slot = e.Slot % 4;
+            if (parent.Count[slot] == 0) {
+                current = parent.Child[slot];
+                found = true;
                 break;
+            }
+            for (uint32_t k = parent.Child[slot], end = k + parent.Count[slot]; k < end; ++k) {
+                cutoff = Visit(Packed[k]);
+                if (cutoff < 0)
+                    return;
+            }
         }
+        if (!found)
+            return;
     }
 }
 
@@ -462,19 +549,25 @@ void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs
     const int groups = (Count + 3) / 4;
     const TLanes ox = Splat(Origin.X), oy = Splat(Origin.Y), oz = Splat(Origin.Z);
 
-    // Which groups have a lane that enters the box, as bits.
-    auto enters = [&](const TBoxNode& n) {
+    // Which groups have a lane that enters the box of the child slot, as bits, and the
+    // nearest distance at which one of them enters it.
+    auto enters = [&](const TWideNode& n, uint32_t Slot, float& Near) {
         unsigned mask = 0;
+        TLanes nearest = Splat(std::numeric_limits<float>::infinity());
         for (int g = 0; g < groups; ++g) {
-            const TLanes ax = (Splat(n.Bounds[0]) - ox) * ix[g], bx = (Splat(n.Bounds[3]) - ox) * ix[g];
-            const TLanes ay = (Splat(n.Bounds[1]) - oy) * iy[g], by = (Splat(n.Bounds[4]) - oy) * iy[g];
-            const TLanes az = (Splat(n.Bounds[2]) - oz) * iz[g], bz = (Splat(n.Bounds[5]) - oz) * iz[g];
+            const TLanes ax = (Splat(n.Lo[0][Slot]) - ox) * ix[g], bx = (Splat(n.Hi[0][Slot]) - ox) * ix[g];
+            const TLanes ay = (Splat(n.Lo[1][Slot]) - oy) * iy[g], by = (Splat(n.Hi[1][Slot]) - oy) * iy[g];
+            const TLanes az = (Splat(n.Lo[2][Slot]) - oz) * iz[g], bz = (Splat(n.Hi[2][Slot]) - oz) * iz[g];
             const TLanes t0 = Max(Max(Min(ax, bx), Min(ay, by)), Max(Min(az, bz), Splat(0)));
             const TLanes t1 = Min(Min(Max(ax, bx), Max(ay, by)), Max(az, bz)) * kRobustFar;
             const TLanes t1c = Min(t1, cutoff[g]);
-            if (AnyLane(t0 <= t1c))
+            const TLaneMask in = t0 <= t1c;
+            if (AnyLane(in)) {
                 mask |= 1u << g;
+                nearest = Min(nearest, in ? t0 : nearest);
+            }
         }
+        Near = std::min(std::min(nearest[0], nearest[1]), std::min(nearest[2], nearest[3]));
         return mask;
     };
 
@@ -516,44 +609,57 @@ void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs
     };
 
     // One walk for the whole packet: a box is opened when any ray enters it before its
-    // own cutoff, and its triangles are tested against the groups of those rays.
-    if (!Nodes.empty()) {
-        uint32_t stack[kStackSize];
+    // own cutoff, and its triangles are tested against the groups of those rays. Boxes
+    // put aside are tested again: the cutoffs may have come nearer since.
+    if (!WideNodes.empty()) {
+        // A child put aside, with the groups that entered it when it was tested; tested
+        // again only when a leaf came in between.
+        struct TEntry {
+            uint32_t Slot;  // node * 4 + slot
+            float Near;
+            unsigned Mask;
+            uint32_t Epoch;
+        };
+        uint32_t epoch = 0;
+        TEntry stack[kWideStackSize];
         int top = 0;
-        // Near-first order by the packet's middle direction.
-        const TVec3 lead = Dirs[0];
-        const bool negative[3] = {lead.X < 0, lead.Y < 0, lead.Z < 0};
         uint32_t current = 0;
-        unsigned mask = enters(Nodes[0]);
-        while (mask != 0) {
-            const TBoxNode& node = Nodes[current];
-            if (node.Count > 0) {
-                for (uint32_t k = node.Offset, end = node.Offset + node.Count; k < end; ++k)
-                    test(Packed[k], mask);
-            } else {
-                uint32_t first = current + 1, second = node.Offset;
-                if (negative[node.Axis])
-                    std::swap(first, second);
-                const unsigned a = enters(Nodes[first]), b = enters(Nodes[second]);
-                if (a && b) {
-                    stack[top++] = second;
-                    current = first;
-                    mask = a;
+        while (true) {
+            const TWideNode& node = WideNodes[current];
+            const int base = top;
+            for (uint32_t i = 0; i < node.Used; ++i) {
+                float nearT;
+                const unsigned mask = enters(node, i, nearT);
+                if (mask == 0)
                     continue;
+                const TEntry e{current * 4 + i, nearT, mask, epoch};
+                int k = top++;
+                while (k > base && stack[k - 1].Near < e.Near) {
+                    stack[k] = stack[k - 1];
+                    --k;
                 }
-                if (a || b) {
-                    current = a ? first : second;
-                    mask = a ? a : b;
-                    continue;
-                }
+                stack[k] = e;
             }
-            mask = 0;
+            bool found = false;
             while (top > 0) {
-                current = stack[--top];
-                mask = enters(Nodes[current]);
-                if (mask != 0)
+                const TEntry e = stack[--top];
+                const TWideNode& parent = WideNodes[e.Slot / 4];
+                const uint32_t slot = e.Slot % 4;
+                float nearT;
+                const unsigned mask = e.Epoch == epoch ? e.Mask : enters(parent, slot, nearT);
+                if (mask == 0)
+                    continue;
+                if (parent.Count[slot] == 0) {
+                    current = parent.Child[slot];
+                    found = true;
                     break;
+                }
+                for (uint32_t k = parent.Child[slot], end = k + parent.Count[slot]; k < end; ++k)
+                    test(Packed[k], mask);
+                ++epoch;
             }
+            if (!found)
+                break;
         }
     }
 
