@@ -633,6 +633,10 @@ void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs
                 if (mask == 0)
                     continue;
                 const TEntry e{current * 4 + i, nearT, mask, epoch};
+                if (top == base) {
+                    stack[top++] = e;
+                    continue;
+                }
                 int k = top++;
                 while (k > base && stack[k - 1].Near < e.Near) {
                     stack[k] = stack[k - 1];
