@@ -162,8 +162,7 @@ private:
     // operations tests them all. A child with Count > 0 is a leaf of Count triangles of
     // Packed from Child on; else Child is its node. Unused slots hold an inverted box.
     struct alignas(16) TWideNode {
-        float Lo[3][4];
-        float Hi[3][4];
+        float Bounds[6][4];  // low X, Y, Z, then high X, Y, Z, by child
         uint32_t Child[4];
         uint8_t Count[4];
         uint32_t Used;  // slots in use, from the first

@@ -171,8 +171,8 @@ uint32_t TContactLightingCache::CollapseNode(uint32_t Binary)
     TWideNode& node = WideNodes[self];
     for (int a = 0; a < 3; ++a)
         for (uint32_t i = 0; i < 4; ++i) {
-            node.Lo[a][i] = i < used ? Nodes[children[i]].Bounds[a] : std::numeric_limits<float>::max();
-            node.Hi[a][i] = i < used ? Nodes[children[i]].Bounds[a + 3] : -std::numeric_limits<float>::max();
+            node.Bounds[a][i] = i < used ? Nodes[children[i]].Bounds[a] : std::numeric_limits<float>::max();
+            node.Bounds[a + 3][i] = i < used ? Nodes[children[i]].Bounds[a + 3] : -std::numeric_limits<float>::max();
         }
     for (uint32_t i = 0; i < 4; ++i) {
         node.Child[i] = refs[i];
@@ -333,7 +333,12 @@ void TContactLightingCache::TraverseRay(const TVec3& Origin, const TVec3& Dir, f
         return;
     const float o[3] = {Origin.X, Origin.Y, Origin.Z};
     const float inv[3] = {SafeInverse(Dir.X), SafeInverse(Dir.Y), SafeInverse(Dir.Z)};
-    const bool negative[3] = {inv[0] < 0, inv[1] < 0, inv[2] < 0};
+    // Rows of a node's bounds that hold the near and the far plane of each axis.
+    int nearRow[3], farRow[3];
+    for (int a = 0; a < 3; ++a) {
+        nearRow[a] = inv[a] < 0 ? a + 3 : a;
+        farRow[a] = inv[a] < 0 ? a : a + 3;
+    }
     const __m128 ox = _mm_set1_ps(o[0]), oy = _mm_set1_ps(o[1]), oz = _mm_set1_ps(o[2]);
     const __m128 ix = _mm_set1_ps(inv[0]), iy = _mm_set1_ps(inv[1]), iz = _mm_set1_ps(inv[2]);
     const __m128 robust = _mm_set1_ps(kRobustFar), zero = _mm_setzero_ps();
@@ -349,12 +354,12 @@ void TContactLightingCache::TraverseRay(const TVec3& Origin, const TVec3& Dir, f
     uint32_t current = 0;
     while (true) {
         const TWideNode& node = WideNodes[current];
-        const __m128 nx = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(negative[0] ? node.Hi[0] : node.Lo[0]), ox), ix);
-        const __m128 fx = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(negative[0] ? node.Lo[0] : node.Hi[0]), ox), ix);
-        const __m128 ny = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(negative[1] ? node.Hi[1] : node.Lo[1]), oy), iy);
-        const __m128 fy = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(negative[1] ? node.Lo[1] : node.Hi[1]), oy), iy);
-        const __m128 nz = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(negative[2] ? node.Hi[2] : node.Lo[2]), oz), iz);
-        const __m128 fz = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(negative[2] ? node.Lo[2] : node.Hi[2]), oz), iz);
+        const __m128 nx = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.Bounds[nearRow[0]]), ox), ix);
+        const __m128 fx = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.Bounds[farRow[0]]), ox), ix);
+        const __m128 ny = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.Bounds[nearRow[1]]), oy), iy);
+        const __m128 fy = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.Bounds[farRow[1]]), oy), iy);
+        const __m128 nz = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.Bounds[nearRow[2]]), oz), iz);
+        const __m128 fz = _mm_mul_ps(_mm_sub_ps(_mm_load_ps(node.Bounds[farRow[2]]), oz), iz);
         const __m128 t0 = _mm_max_ps(_mm_max_ps(nx, ny), _mm_max_ps(nz, zero));
         const __m128 t1 = _mm_mul_ps(_mm_min_ps(_mm_min_ps(fx, fy), fz), robust);
         const int mask = _mm_movemask_ps(_mm_cmple_ps(t0, _mm_min_ps(t1, _mm_set1_ps(cutoff))));
@@ -555,9 +560,9 @@ void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs
         unsigned mask = 0;
         TLanes nearest = Splat(std::numeric_limits<float>::infinity());
         for (int g = 0; g < groups; ++g) {
-            const TLanes ax = (Splat(n.Lo[0][Slot]) - ox) * ix[g], bx = (Splat(n.Hi[0][Slot]) - ox) * ix[g];
-            const TLanes ay = (Splat(n.Lo[1][Slot]) - oy) * iy[g], by = (Splat(n.Hi[1][Slot]) - oy) * iy[g];
-            const TLanes az = (Splat(n.Lo[2][Slot]) - oz) * iz[g], bz = (Splat(n.Hi[2][Slot]) - oz) * iz[g];
+            const TLanes ax = (Splat(n.Bounds[0][Slot]) - ox) * ix[g], bx = (Splat(n.Bounds[3][Slot]) - ox) * ix[g];
+            const TLanes ay = (Splat(n.Bounds[1][Slot]) - oy) * iy[g], by = (Splat(n.Bounds[4][Slot]) - oy) * iy[g];
+            const TLanes az = (Splat(n.Bounds[2][Slot]) - oz) * iz[g], bz = (Splat(n.Bounds[5][Slot]) - oz) * iz[g];
             const TLanes t0 = Max(Max(Min(ax, bx), Min(ay, by)), Max(Min(az, bz), Splat(0)));
             const TLanes t1 = Min(Min(Max(ax, bx), Max(ay, by)), Max(az, bz)) * kRobustFar;
             const TLanes t1c = Min(t1, cutoff[g]);
