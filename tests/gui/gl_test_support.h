@@ -18,3 +18,40 @@ inline void PinLoadedLibraries()
         },
         nullptr);
 }
+
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QSurfaceFormat>
+#include <memory>
+#include <qopengl.h>
+
+// A compatibility-profile context made current on an offscreen surface, for tests of
+// immediate-mode drawing and texture uploads. Pending GL errors are cleared.
+struct TGLTestContext {
+    std::unique_ptr<QOffscreenSurface> surface;
+    std::unique_ptr<QOpenGLContext> context;
+
+    bool MakeCurrent()
+    {
+        QSurfaceFormat format;
+        format.setProfile(QSurfaceFormat::CompatibilityProfile);
+        format.setVersion(2, 1);
+        surface = std::make_unique<QOffscreenSurface>();
+        surface->setFormat(format);
+        surface->create();
+        context = std::make_unique<QOpenGLContext>();
+        context->setFormat(format);
+        if (!context->create() || !context->makeCurrent(surface.get()))
+            return false;
+        PinLoadedLibraries();
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        return true;
+    }
+
+    void DoneCurrent()
+    {
+        if (context)
+            context->doneCurrent();
+    }
+};

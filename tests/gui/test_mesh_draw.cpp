@@ -16,30 +16,16 @@ class MeshDrawTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QSurfaceFormat format;
-        format.setProfile(QSurfaceFormat::CompatibilityProfile);
-        format.setVersion(2, 1);
-        surface = std::make_unique<QOffscreenSurface>();
-        surface->setFormat(format);
-        surface->create();
-        context = std::make_unique<QOpenGLContext>();
-        context->setFormat(format);
-        ASSERT_TRUE(context->create());
-        ASSERT_TRUE(context->makeCurrent(surface.get()));
-        PinLoadedLibraries();
-        while (glGetError() != GL_NO_ERROR) {
-        }
+        ASSERT_TRUE(gl.MakeCurrent());
     }
 
     void TearDown() override
     {
         TextureBindHook = nullptr;
-        if (context)
-            context->doneCurrent();
+        gl.DoneCurrent();
     }
 
-    std::unique_ptr<QOffscreenSurface> surface;
-    std::unique_ptr<QOpenGLContext> context;
+    TGLTestContext gl;
 };
 
 TMeshData FourTriangles(const std::vector<int32_t>& texIds)

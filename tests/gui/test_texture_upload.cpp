@@ -24,19 +24,7 @@ class TextureUploadTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QSurfaceFormat format;
-        format.setProfile(QSurfaceFormat::CompatibilityProfile);
-        format.setVersion(2, 1);
-        surface = std::make_unique<QOffscreenSurface>();
-        surface->setFormat(format);
-        surface->create();
-        context = std::make_unique<QOpenGLContext>();
-        context->setFormat(format);
-        ASSERT_TRUE(context->create());
-        ASSERT_TRUE(context->makeCurrent(surface.get()));
-        PinLoadedLibraries();
-        while (glGetError() != GL_NO_ERROR) {
-        }
+        ASSERT_TRUE(gl.MakeCurrent());
         dir = fs::temp_directory_path() /
               ("quill_upload_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
@@ -46,8 +34,7 @@ protected:
     void TearDown() override
     {
         fs::remove_all(dir);
-        if (context)
-            context->doneCurrent();
+        gl.DoneCurrent();
     }
 
     std::string WritePng(const std::string& name, const TRgbaImage& image)
@@ -58,8 +45,7 @@ protected:
         return path;
     }
 
-    std::unique_ptr<QOffscreenSurface> surface;
-    std::unique_ptr<QOpenGLContext> context;
+    TGLTestContext gl;
     fs::path dir;
     TGLTextureGpu gpu;
 };
