@@ -1,14 +1,17 @@
 // Modifier costs per vertex over a 100,000-vertex mesh, and the vertex weld beside
 // meshoptimizer's exact-match remap on the same positions.
 //
-// Every deform Apply copies the mesh with its edge list; BM_ApplyBaseline measures that
-// share alone, BM_RebuildEdges the rebuild the copy saves. The "points" runs apply the same
-// modifiers to the vertices without faces, so they show the deform pass itself.
+// BM_Deform is a deformer as the evaluator runs it in a stack: its vertex pass from one
+// vertex array into another, the faces and edges staying where they are. BM_Apply is the
+// stand-alone Apply, which also copies faces and edges into a new mesh (BM_ApplyBaseline
+// measures that copy alone, BM_RebuildEdges the rebuild it saves). The "points" runs apply
+// the modifiers to the vertices without faces.
 #include "modifiers/uModifierAnimatedUV.h"
 #include "modifiers/uModifierArray2D.h"
 #include "modifiers/uModifierArrayCircular.h"
 #include "modifiers/uModifierBend.h"
 #include "modifiers/uModifierDeformCommon.h"
+#include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierInflate.h"
 #include "modifiers/uModifierNoise.h"
 #include "modifiers/uModifierPush.h"
@@ -16,6 +19,7 @@
 #include "modifiers/uModifierRipple.h"
 #include "modifiers/uModifierSkew.h"
 #include "modifiers/uModifierSqueeze.h"
+#include "modifiers/uModifierStack.h"
 #include "modifiers/uModifierStretch.h"
 #include "modifiers/uModifierTaper.h"
 #include "modifiers/uModifierTopologyUtils.h"
@@ -94,6 +98,17 @@ void RunApply(benchmark::State& State, TModifier& Modifier, const TMeshData& Sou
     ReportPerVertex(State, Source.Vertices.size());
 }
 
+// The evaluator's step for a deformer: In to a separate Out of the same length.
+void RunDeform(benchmark::State& State, TModifier& Modifier, const TMeshData& Source)
+{
+    std::vector<TMeshVertex> out(Source.Vertices.size());
+    for (auto _ : State) {
+        Modifier.DeformVertices(Source.Vertices, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    ReportPerVertex(State, Source.Vertices.size());
+}
+
 using TMaker = std::function<std::unique_ptr<TModifier>()>;
 
 template <class T> TMaker Defaults()
@@ -103,6 +118,13 @@ template <class T> TMaker Defaults()
 
 void RegisterModifierBenchmarks(const char* Name, TMaker Make)
 {
+    if (Make()->KeepsTopology())
+        benchmark::RegisterBenchmark((std::string("BM_Deform/") + Name).c_str(),
+                                     [Make](benchmark::State& s) {
+                                         auto m = Make();
+                                         RunDeform(s, *m, Tube());
+                                     })
+            ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark((std::string("BM_Apply/") + Name).c_str(),
                                  [Make](benchmark::State& s) {
                                      auto m = Make();
@@ -165,6 +187,29 @@ const bool kRegistered = [] {
 }();
 
 } // namespace
+
+// A stack of four deformers evaluated whole, per vertex of the mesh: the copy of the
+// source into a new mesh, four vertex passes and the output checks.
+static void BM_EvaluateDeformStack(benchmark::State& state)
+{
+    TModifierStack stack;
+    auto twist = std::make_unique<TTwistModifier>();
+    twist->SetAngle(90);
+    stack.Add(std::move(twist));
+    stack.Add(std::make_unique<TTaperModifier>());
+    auto bend = std::make_unique<TBendModifier>();
+    bend->SetAxis(kAxisX);
+    stack.Add(std::move(bend));
+    stack.Add(std::make_unique<TNoiseModifier>());
+    const TModifierEvaluator evaluator;
+    TModifierEvaluationResult result;
+    for (auto _ : state) {
+        evaluator.Evaluate(&Tube(), stack, {}, result);
+        benchmark::DoNotOptimize(result.Mesh.get());
+    }
+    ReportPerVertex(state, Tube().Vertices.size());
+}
+BENCHMARK(BM_EvaluateDeformStack)->Unit(benchmark::kMicrosecond);
 
 // What every deform Apply pays besides its own pass: the copy of vertices, faces and edges.
 static void BM_ApplyBaseline(benchmark::State& state)

@@ -1,39 +1,19 @@
 #include "modifiers/uModifierAxisFrame.h"
 
 #include "modifiers/uModifierDeformCommon.h"
+#include "modifiers/uModifierVertexPass.h"
 #include "scene/uMesh.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-namespace {
-
-float Component(const TVec3& v, int32_t Axis)
-{
-    return Axis == 0 ? v.X : Axis == 1 ? v.Y : v.Z;
-}
-
-// Per-component lowest and highest position, from the first vertex on; Vertices not empty.
-void BoundingBox(const std::vector<TMeshVertex>& Vertices, TVec3& Lo, TVec3& Hi)
-{
-    Lo = Hi = Vertices.front().Position;
-    for (const TMeshVertex& v : Vertices) {
-        Lo = {std::min(Lo.X, v.Position.X), std::min(Lo.Y, v.Position.Y),
-              std::min(Lo.Z, v.Position.Z)};
-        Hi = {std::max(Hi.X, v.Position.X), std::max(Hi.Y, v.Position.Y),
-              std::max(Hi.Z, v.Position.Z)};
-    }
-}
-
-} // namespace
-
-TVec3 BoundingBoxCenter(const std::vector<TMeshVertex>& Vertices)
+TVec3 BoundingBoxCenter(std::span<const TMeshVertex> Vertices)
 {
     if (Vertices.empty())
         return {0, 0, 0};
     TVec3 lo, hi;
-    BoundingBox(Vertices, lo, hi);
+    PositionBounds(Vertices, lo, hi);
     return Vec3Scale(Vec3Add(lo, hi), 0.5f);
 }
 
@@ -57,13 +37,13 @@ void AxisDirectionFrame(int32_t Axis, float DirectionDeg, TVec3& A, TVec3& D, TV
     }
 }
 
-bool MeasureAxisFrame(const std::vector<TMeshVertex>& Vertices, const TAxisFrameRequest& Request,
+bool MeasureAxisFrame(std::span<const TMeshVertex> Vertices, const TAxisFrameRequest& Request,
                       TAxisFrame& Frame)
 {
     if (Vertices.empty())
         return false;
     TVec3 lo, hi;
-    BoundingBox(Vertices, lo, hi);
+    PositionBounds(Vertices, lo, hi);
     Frame.Center = Vec3Scale(Vec3Add(lo, hi), 0.5f);
     const int32_t axis = std::clamp(Request.Axis, 0, 2);
     Frame.Axis = axis;

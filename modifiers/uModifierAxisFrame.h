@@ -7,6 +7,7 @@
 #include "scene/uMath.h"
 
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,13 +23,13 @@ constexpr int32_t kPivotMaximum = 2;
 
 struct TAxisFrame {
     TVec3 Center;
-    int32_t Axis = kAxisY; // index of the axis component
-    TVec3 A;               // unit axis
+    int32_t Axis = kAxisY;  // index of the axis component
+    TVec3 A;                // unit axis
     // Across the axis: the direction D and E = A x D (bend, skew), or the fixed pair U, V
     // (stretch, squeeze).
     TVec3 D, E;
-    float MinT = 0, MaxT = 0; // range along A, measured from Center
-    float Lo = 0, Hi = 0;     // the limited range
+    float MinT = 0, MaxT = 0;  // range along A, measured from Center
+    float Lo = 0, Hi = 0;      // the limited range
 };
 
 struct TAxisFrameRequest {
@@ -46,7 +47,7 @@ struct TAxisFrameRequest {
 };
 
 // Centre of the axis-aligned bounding box of the positions; the origin for none.
-TVec3 BoundingBoxCenter(const std::vector<TMeshVertex>& Vertices);
+TVec3 BoundingBoxCenter(std::span<const TMeshVertex> Vertices);
 // Unit axis A, the reference direction turned about it by DirectionDeg as D, and
 // E = A x D: Axis X turns D from +Y towards +Z, Axis Y from +X towards -Z, Axis Z from +X
 // towards +Y. An axis outside 0..2 is taken as the nearer one.
@@ -54,7 +55,7 @@ void AxisDirectionFrame(int32_t Axis, float DirectionDeg, TVec3& A, TVec3& D, TV
 
 // Measures the frame over the vertices. False when there is nothing to deform: no
 // vertices, a mesh flat across the axis, or a limited range shorter than 1e-5.
-bool MeasureAxisFrame(const std::vector<TMeshVertex>& Vertices, const TAxisFrameRequest& Request,
+bool MeasureAxisFrame(std::span<const TMeshVertex> Vertices, const TAxisFrameRequest& Request,
                       TAxisFrame& Frame);
 // The pivot's coordinate along the axis: the low end, the high end or (Center and any
 // other value) the middle of the limited range.

@@ -2,6 +2,7 @@
 
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
+#include "modifiers/uModifierVertexPass.h"
 #include "scene/uMesh.h"
 
 #include <algorithm>
@@ -15,40 +16,58 @@ float BendWrapDegrees(float Degrees)
 
 void TBendModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
-    CopyForDeform(Source, Dest);
-    if (Dest.Vertices.empty())
-        return;
+    ApplyVertexDeform(*this, Source, Dest);
+}
+
+void TBendModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
+{
     TAxisFrameRequest request = FrameRequest();
     request.DirectionDeg = DirectionDeg;
     TAxisFrame frame;
-    if (std::fabs(AngleDeg) >= 1e-5f && MeasureAxisFrame(Dest.Vertices, request, frame)) {
-        const float lo = frame.Lo, hi = frame.Hi;
-        const float pivot = AxisFramePivot(frame, Pivot);
-        const float K = AngleDeg * static_cast<float>(std::numbers::pi / 180.0) / (hi - lo);
-        const float invK = 1.0f / K;
-        const TVec3 C = frame.Center, A = frame.A, D = frame.D, E = frame.E;
-        TSinCosMemo trig;
-        for (TMeshVertex& v : Dest.Vertices) {
-            const TVec3 rel = SubV(v.Position, C);
-            const float t = DotV(rel, A), r = DotV(rel, D), w = DotV(rel, E);
-            const float tc = std::min(std::max(t, lo), hi);
-            const float theta = (tc - pivot) * K;
-            float s, c;
-            trig.Get(theta, s, c);
-            float t2 = pivot + s * invK - r * s;
-            float r2 = (1 - c) * invK + r * c;
-            const float excess = t - tc;
-            if (std::fabs(excess) > 1e-6f) {
-                // Beyond a limit the mesh continues along the arc's end tangent.
-                t2 += c * excess;
-                r2 += s * excess;
-            }
-            v.Position = AddV(C, AddV(ScaleV(A, t2), AddV(ScaleV(D, r2), ScaleV(E, w))));
-            const float nA = DotV(v.Normal, A), nD = DotV(v.Normal, D), nE = DotV(v.Normal, E);
-            const float nA2 = c * nA - s * nD, nD2 = s * nA + c * nD;
-            v.Normal = NormalizeV(AddV(ScaleV(A, nA2), AddV(ScaleV(D, nD2), ScaleV(E, nE))));
-        }
+    if (!(std::fabs(AngleDeg) >= 1e-5f) || !MeasureAxisFrame(In, request, frame)) {
+        TModifier::DeformVertices(In, Out);
+        return;
     }
+    const float lo = frame.Lo, hi = frame.Hi;
+    const float pivot = AxisFramePivot(frame, Pivot);
+    const float K = AngleDeg * static_cast<float>(std::numbers::pi / 180.0) / (hi - lo);
+    const float invK = 1.0f / K;
+    // The axis is X, Y or Z and D, E lie across it: coordinates are components and
+    // two-term sums.
+    // The angles lie within the bend angle: tc and the pivot both lie in lo..hi.
+    const float maxAngle = std::fabs(K) * (hi - lo) * 1.01f;
+    WithSinCosFor(maxAngle, [&](auto Trig) {
+        WithAxis(frame.Axis, [&](auto AxisConstant) {
+            constexpr int32_t a = AxisConstant, u = AcrossFirst(a), v = AcrossSecond(a);
+            const float cA = Component(frame.Center, a), cU = Component(frame.Center, u),
+                        cV = Component(frame.Center, v);
+            const float dU = Component(frame.D, u), dV = Component(frame.D, v);
+            const float eU = Component(frame.E, u), eV = Component(frame.E, v);
+            ForEachVertexBlock(In, Out, [&](TVertexBlock& block, int32_t n, size_t) {
+                const TBlockLanes L(block);
+                for (int32_t i = 0; i < n; ++i) {
+                    const float t = L.P[a][i] - cA, ru = L.P[u][i] - cU, rv = L.P[v][i] - cV;
+                    const float r = ru * dU + rv * dV, w = ru * eU + rv * eV;
+                    const float tc = std::min(std::max(t, lo), hi);
+                    float s, c;
+                    Trig.Get((tc - pivot) * K, s, c);
+                    // Beyond a limit the mesh continues along the arc's end tangent.
+                    const float excess = SelectFloat(std::fabs(t - tc) > 1e-6f, t - tc, 0.0f);
+                    const float t2 = pivot + s * invK - r * s + c * excess;
+                    const float r2 = (1 - c) * invK + r * c + s * excess;
+                    L.P[a][i] = cA + t2;
+                    L.P[u][i] = cU + (dU * r2 + eU * w);
+                    L.P[v][i] = cV + (dV * r2 + eV * w);
+                    const float nA = L.N[a][i], nu = L.N[u][i], nv = L.N[v][i];
+                    const float nD = nu * dU + nv * dV, nE = nu * eU + nv * eV;
+                    const float nA2 = c * nA - s * nD, nD2 = s * nA + c * nD;
+                    StoreNormal(
+                        block, i,
+                        NormalizeV(Placed<a, u, v>(nA2, dU * nD2 + eU * nE, dV * nD2 + eV * nE)));
+                }
+            });
+        });
+    });
 }
 
 std::unique_ptr<TModifier> TBendModifier::Clone() const

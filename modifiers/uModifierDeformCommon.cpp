@@ -1,5 +1,6 @@
 #include "modifiers/uModifierDeformCommon.h"
 
+#include "modifiers/uModifierVertexPass.h"
 #include "modifiers/uModifiers.h"
 #include "scene/uMesh.h"
 
@@ -11,11 +12,11 @@ float WrapDegrees180(float Degrees)
     // fmod is exact, so the whole turns are removed in one step whatever the magnitude.
     double a = Degrees;
     if (a > 180.0) {
-        a = std::fmod(a, 360.0); // 0 .. 360
+        a = std::fmod(a, 360.0);  // 0 .. 360
         if (a > 180.0)
             a -= 360.0;
     } else if (a < -180.0) {
-        a = std::fmod(a, 360.0); // -360 .. 0
+        a = std::fmod(a, 360.0);  // -360 .. 0
         if (a < -180.0)
             a += 360.0;
     }
@@ -56,6 +57,28 @@ void CopyForDeform(const TMeshData& Source, TMeshData& Dest)
         Dest.Edges = Source.Edges;
 }
 
+void ApplyVertexDeform(TModifier& Modifier, const TMeshData& Source, TMeshData& Dest)
+{
+    CopyForDeform(Source, Dest);
+    Modifier.DeformVertices(Dest.Vertices, Dest.Vertices);
+}
+
+void MoveAlongNormals(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out, float Amount)
+{
+    if (Amount == 0) {
+        if (In.data() != Out.data())
+            std::copy(In.begin(), In.begin() + std::min(In.size(), Out.size()), Out.begin());
+        return;
+    }
+    ForEachVertexBlock(In, Out, [Amount](TVertexBlock& b, int32_t n, size_t) {
+        for (int32_t i = 0; i < n; ++i) {
+            b.PX[i] += b.NX[i] * Amount;
+            b.PY[i] += b.NY[i] * Amount;
+            b.PZ[i] += b.NZ[i] * Amount;
+        }
+    });
+}
+
 bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces, int64_t& Edges)
 {
     Vertices = static_cast<int64_t>(Mesh.Vertices.size());
@@ -66,16 +89,18 @@ bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Fac
 
 bool HeightRange(const TMeshData& Mesh, float& MinY, float& MaxY)
 {
-    if (Mesh.Vertices.empty())
-        return false;
-    MinY = MaxY = Mesh.Vertices.front().Position.Y;
-    for (const TMeshVertex& v : Mesh.Vertices) {
-        MinY = std::min(MinY, v.Position.Y);
-        MaxY = std::max(MaxY, v.Position.Y);
-    }
-    return true;
+    return HeightRange(Mesh.Vertices, MinY, MaxY);
 }
 
+bool HeightRange(std::span<const TMeshVertex> Vertices, float& MinY, float& MaxY)
+{
+    TVec3 lo, hi;
+    if (!PositionBounds(Vertices, lo, hi))
+        return false;
+    MinY = lo.Y;
+    MaxY = hi.Y;
+    return true;
+}
 void SetClampedFloat(TModifier& Modifier, float& Field, float Value, float Replacement, float Low,
                      float High, float Epsilon)
 {

@@ -4,13 +4,16 @@
 // start of every topology-keeping Apply and its size estimate.
 #include "scene/uMath.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 class TMeshData;
 class TModifier;
+struct TMeshVertex;
 
 // Reduces by whole turns into -180..180: above 180 down to at most 180, below -180 up to
 // at least -180 (180 and -180 stay, 190 gives -170, 540 gives 180). Bounded time for any
@@ -32,11 +35,18 @@ int32_t ClampInt(int32_t Value, int32_t Low, int32_t High);
 // Lowest and highest Y over the vertices, measured from the first vertex; False for a
 // mesh without vertices.
 bool HeightRange(const TMeshData& Mesh, float& MinY, float& MaxY);
+bool HeightRange(std::span<const TMeshVertex> Vertices, float& MinY, float& MaxY);
 
 // Clears Dest and copies Source's vertices, faces and edges: the start of every Apply that
 // keeps the faces' corner pairs, whose edge list is then already the rebuilt one. Source's
 // edges must be current (an empty list beside faces is rebuilt).
 void CopyForDeform(const TMeshData& Source, TMeshData& Dest);
+// Apply of a modifier that KeepsTopology: CopyForDeform, then its DeformVertices over
+// Dest's vertices in place.
+void ApplyVertexDeform(TModifier& Modifier, const TMeshData& Source, TMeshData& Dest);
+// Out = In with every position moved by Amount times its stored normal (a copy when
+// Amount is 0).
+void MoveAlongNormals(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out, float Amount);
 // The prediction of a modifier that keeps the topology: the source's own counts.
 bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces, int64_t& Edges);
 
@@ -112,10 +122,14 @@ inline float DotV(const TVec3& a, const TVec3& b)
     return a.X * b.X + a.Y * b.Y + a.Z * b.Z;
 }
 // As Vec3Normalize: the zero vector when the length is at most 1e-9 or not a number.
+// The zero is chosen with a mask, not a branch, so that vertex loops using it vectorise.
 inline TVec3 NormalizeV(const TVec3& a)
 {
     const float len = std::sqrt(DotV(a, a));
-    if (!(len > 1e-9f))
-        return {0, 0, 0};
-    return ScaleV(a, 1.0f / len);
+    const float inv = 1.0f / len;
+    const uint32_t keep = 0u - static_cast<uint32_t>(len > 1e-9f);
+    auto masked = [keep](float v) {
+        return std::bit_cast<float>(std::bit_cast<uint32_t>(v) & keep);
+    };
+    return {masked(a.X * inv), masked(a.Y * inv), masked(a.Z * inv)};
 }

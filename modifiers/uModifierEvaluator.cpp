@@ -7,10 +7,15 @@
 
 #include <cmath>
 #include <exception>
+#include <utility>
+#include <vector>
 
 namespace {
 
-int64_t EffectiveLimit(int64_t Limit) { return Limit <= 0 ? kDefaultEvalLimit : Limit; }
+int64_t EffectiveLimit(int64_t Limit)
+{
+    return Limit <= 0 ? kDefaultEvalLimit : Limit;
+}
 
 std::string ExceptionText(std::exception_ptr Error)
 {
@@ -23,10 +28,14 @@ std::string ExceptionText(std::exception_ptr Error)
     }
 }
 
-// Why a step's output is refused, or empty when it is sound.
-std::string OutputProblem(const TMeshData& Output, int64_t MaxVertices, int64_t MaxFaces)
+// Why a step's output is refused, or empty when it is sound. Faces already checked and
+// unchanged since (a vertex-only step) need no second look.
+std::string OutputProblem(const TMeshData& Output, int64_t MaxVertices, int64_t MaxFaces,
+                          bool FacesChecked)
 {
     static const std::string Generic = "output contains invalid or non-finite mesh data";
+    if (FacesChecked)
+        return MeshPositionsFinite(&Output) ? std::string() : Generic;
     if (static_cast<int64_t>(Output.Vertices.size()) > MaxVertices ||
         static_cast<int64_t>(Output.Faces.size()) > MaxFaces || !MeshPositionsFinite(&Output) ||
         !MeshFacesValid(&Output))
@@ -71,6 +80,9 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
         return false;
     }
 
+    std::vector<TMeshVertex> Spare;  // the other vertex buffer of vertex-only steps
+    bool FacesChecked = false;       // Current's faces passed an output check
+    bool EdgesStale = false;         // Current's edge list is to be rebuilt at the end
     for (int32_t i = 0; i < Stack.Count(); ++i) {
         TModifier& Modifier = *Stack.GetItem(i);
         if (!Modifier.GetEnabled())
@@ -92,26 +104,49 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
                 Fail(Result, i, TypeId, std::move(Message), Current);
                 return false;
             }
-            auto Output = std::make_unique<TMeshData>();
             Modifier.SetObjectScale(Ctx.ObjectScale.X, Ctx.ObjectScale.Y, Ctx.ObjectScale.Z);
+            if (Modifier.KeepsTopology()) {
+                // Only the vertices change: they go to the spare buffer, the faces and
+                // edges stay where they are, and the old vertices are kept until the
+                // output passes its check.
+                Spare.resize(Current->Vertices.size());
+                Modifier.DeformVertices(Current->Vertices, Spare);
+                std::swap(Current->Vertices, Spare);
+                const std::string Problem =
+                    OutputProblem(*Current, MaxVertices, MaxFaces, FacesChecked);
+                if (!Problem.empty()) {
+                    std::swap(Current->Vertices, Spare);
+                    std::string Message = Name + ": " + Problem;
+                    Fail(Result, i, TypeId, std::move(Message), Current);
+                    return false;
+                }
+                FacesChecked = true;
+                Result.Flags |= kApplyAll;
+                // An edge list never built is built at the end, as a full Apply would.
+                EdgesStale = EdgesStale || (Current->Edges.empty() && !Current->Faces.empty());
+                continue;
+            }
+            auto Output = std::make_unique<TMeshData>();
             const TModifierApplyInfo Info = Modifier.ApplyWithInfo(Ctx, *Current, *Output);
-            const std::string Problem = OutputProblem(*Output, MaxVertices, MaxFaces);
+            const std::string Problem = OutputProblem(*Output, MaxVertices, MaxFaces, false);
             if (!Problem.empty()) {
                 std::string Message = Name + ": " + Problem;
                 Fail(Result, i, TypeId, std::move(Message), Current);
                 return false;
             }
             Result.Flags |= Info.Flags;
+            EdgesStale = EdgesStale || (Info.Flags & kApplyEdges) != 0;
+            FacesChecked = true;
             Current = std::move(Output);
         } catch (...) {
-            std::string Message = (Name.empty() ? TypeId : Name) + ": " +
-                                  ExceptionText(std::current_exception());
+            std::string Message =
+                (Name.empty() ? TypeId : Name) + ": " + ExceptionText(std::current_exception());
             Fail(Result, i, TypeId, std::move(Message), Current);
             return false;
         }
     }
 
-    if (Result.Flags & kApplyEdges) {
+    if (EdgesStale) {
         try {
             Current->RebuildEdges();
         } catch (...) {
@@ -153,7 +188,8 @@ bool MeshFacesValid(const TMeshData* Mesh)
         if (F.Count < 3 || F.Count > 4)
             return false;
         for (int32_t k = 0; k < F.Count; ++k)
-            if (F.Indices[static_cast<size_t>(k)] < 0 || F.Indices[static_cast<size_t>(k)] >= VertexCount)
+            if (F.Indices[static_cast<size_t>(k)] < 0 ||
+                F.Indices[static_cast<size_t>(k)] >= VertexCount)
                 return false;
     }
     return true;

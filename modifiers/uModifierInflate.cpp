@@ -6,14 +6,13 @@
 
 void TInflateModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
-    CopyForDeform(Source, Dest);
-    if (Width != 0)
-        for (TMeshVertex& v : Dest.Vertices) {
-            // The normal as stored: a longer normal moves its vertex further.
-            v.Position.X += v.Normal.X * Width;
-            v.Position.Y += v.Normal.Y * Width;
-            v.Position.Z += v.Normal.Z * Width;
-        }
+    ApplyVertexDeform(*this, Source, Dest);
+}
+
+void TInflateModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
+{
+    // The normal as stored: a longer normal moves its vertex further.
+    MoveAlongNormals(In, Out, Width);
 }
 
 std::unique_ptr<TModifier> TInflateModifier::Clone() const

@@ -8,16 +8,13 @@
 
 void TPushModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
-    CopyForDeform(Source, Dest);
-    if (Dest.Vertices.empty())
-        return;
-    if (std::fabs(Amount) >= 1e-6f)
-        for (TMeshVertex& v : Dest.Vertices) {
-            // The stored normal as it is: its length scales the move.
-            v.Position.X += v.Normal.X * Amount;
-            v.Position.Y += v.Normal.Y * Amount;
-            v.Position.Z += v.Normal.Z * Amount;
-        }
+    ApplyVertexDeform(*this, Source, Dest);
+}
+
+void TPushModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
+{
+    // The stored normal as it is: its length scales the move.
+    MoveAlongNormals(In, Out, std::fabs(Amount) >= 1e-6f ? Amount : 0.0f);
 }
 
 std::unique_ptr<TModifier> TPushModifier::Clone() const

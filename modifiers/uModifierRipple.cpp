@@ -3,51 +3,76 @@
 #include "modifiers/uModifierAxisFrame.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
+#include "modifiers/uModifierVertexPass.h"
 #include "scene/uMesh.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
 
 void TRippleModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
-    CopyForDeform(Source, Dest);
-    if (Dest.Vertices.empty())
+    ApplyVertexDeform(*this, Source, Dest);
+}
+
+void TRippleModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
+{
+    if (In.empty() || !(std::fabs(Amplitude) >= 1e-6f)) {
+        TModifier::DeformVertices(In, Out);
         return;
-    if (std::fabs(Amplitude) >= 1e-6f) {
-        const int32_t axis = ClampInt(Axis, 0, 2);
-        const TVec3 N = axis == 0 ? Vec3(1, 0, 0) : axis == 1 ? Vec3(0, 1, 0) : Vec3(0, 0, 1);
-        const TVec3 R = std::fabs(N.X) > 0.5f ? Vec3(0, 1, 0) : Vec3(1, 0, 0);
-        const TVec3 T = Vec3Cross(N, R);
-        const float k = 2 * static_cast<float>(std::numbers::pi) / Wavelength;
-        const float phi = PhaseDeg * static_cast<float>(std::numbers::pi / 180.0);
-        const float slope = k * Amplitude;
-        const bool decays = Decay > 0;
-        for (TMeshVertex& v : Dest.Vertices) {
-            const TVec3 p = v.Position;
-            const TVec3 q = SubV(p, ScaleV(N, DotV(p, N)));
-            const float u = DotV(q, R) - CenterU, w = DotV(q, T) - CenterV;
-            const float rho = std::sqrt(u * u + w * w);
-            if (rho < 1e-6f)
-                continue;
-            const float att = decays ? std::exp(-Decay * rho) : 1.0f;
-            const float angle = k * rho + phi;
-            const float sinAngle = std::sin(angle), cosAngle = std::cos(angle);
-            const float s = sinAngle * Amplitude * att;
-            const float g = cosAngle * slope * att;
-            v.Position = AddV(p, ScaleV(N, s));
-            // The normal is split over N, the radial direction and the in-plane direction
-            // across it; only the first two take part in the slope.
-            const TVec3 dir = AddV(ScaleV(R, u / rho), ScaleV(T, w / rho));
-            // N x dir: dir lies in the plane, so this is dir turned a quarter about N.
-            const TVec3 across = {N.Y * dir.Z - dir.Y * N.Z, dir.X * N.Z - dir.Z * N.X,
-                                  N.X * dir.Y - dir.X * N.Y};
-            const float nN = DotV(v.Normal, N), nDir = DotV(v.Normal, dir),
-                        nAcross = DotV(v.Normal, across);
-            v.Normal = NormalizeV(
-                AddV(ScaleV(N, nN), AddV(ScaleV(dir, nDir - g * nN), ScaleV(across, nAcross))));
-        }
     }
+    const float k = 2 * static_cast<float>(std::numbers::pi) / Wavelength;
+    const float phi = PhaseDeg * static_cast<float>(std::numbers::pi / 180.0);
+    const float amplitude = Amplitude, slope = k * Amplitude;
+    const float centerU = CenterU, centerV = CenterV;
+    // Without decay the factor is exactly 1 (e^0).
+    const float decay = Decay > 0 ? Decay : 0.0f;
+    // N is the axis; the plane's directions are R = Y for an X axis and X otherwise, and
+    // T = N x R, which is +Z, -Z or +Y for an X, Y or Z axis.
+    TVec3 lo, hi;
+    PositionBounds(In, lo, hi);
+    WithAxis(ClampInt(Axis, 0, 2), [&](auto AxisConstant) {
+        constexpr int32_t n = AxisConstant;
+        constexpr int32_t r = n == 0 ? 1 : 0, t = n == 2 ? 1 : 2;
+        constexpr float tSign = n == 1 ? -1.0f : 1.0f;
+        // The farthest corner of the box from the centre bounds the radius.
+        const float uMax =
+            std::max(std::fabs(Component(lo, r) - centerU), std::fabs(Component(hi, r) - centerU));
+        const float wMax = std::max(std::fabs(tSign * Component(lo, t) - centerV),
+                                    std::fabs(tSign * Component(hi, t) - centerV));
+        const float maxAngle =
+            (std::fabs(k) * std::sqrt(uMax * uMax + wMax * wMax) + std::fabs(phi)) * 1.01f;
+        WithSinCosFor(maxAngle, [&](auto Trig) {
+            ForEachVertexBlock(In, Out, [&](TVertexBlock& block, int32_t count, size_t) {
+                const TBlockLanes L(block);
+                for (int32_t i = 0; i < count; ++i) {
+                    const float u = L.P[r][i] - centerU, w = tSign * L.P[t][i] - centerV;
+                    const float rho = std::sqrt(u * u + w * w);
+                    const float att = FastExpNonPositive(-decay * rho);
+                    float sinAngle, cosAngle;
+                    Trig.Get(k * rho + phi, sinAngle, cosAngle);
+                    const float s = sinAngle * amplitude * att;
+                    const float g = cosAngle * slope * att;
+                    // The normal is split over N, the radial direction dir = (u R + w T) / rho
+                    // and N x dir = (u T - w R) / rho; only the first two take part in the
+                    // slope.
+                    const float invRho = 1 / rho;
+                    const float dirR = u * invRho, dirT = w * invRho;
+                    const float nN = L.N[n][i], nR = L.N[r][i], nT = tSign * L.N[t][i];
+                    const float nDir = nR * dirR + nT * dirT, nAcross = nT * dirR - nR * dirT;
+                    const float radial = nDir - g * nN;
+                    const TVec3 nn =
+                        NormalizeV(Placed<n, r, t>(nN, dirR * radial - dirT * nAcross,
+                                                   tSign * (dirT * radial + dirR * nAcross)));
+                    // The centre itself has no radial direction and stays.
+                    const bool moves = !(rho < 1e-6f);
+                    StoreNormal(block, i, SelectVec3(moves, nn, L.Normal(i)));
+                    L.P[n][i] += SelectFloat(moves, s, 0.0f);
+                }
+            });
+        });
+    });
 }
 
 std::unique_ptr<TModifier> TRippleModifier::Clone() const

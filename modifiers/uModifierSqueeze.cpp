@@ -2,44 +2,60 @@
 
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
+#include "modifiers/uModifierVertexPass.h"
 #include "scene/uMesh.h"
 
+#include <algorithm>
 #include <cmath>
 
 void TSqueezeModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
-    CopyForDeform(Source, Dest);
-    if (Dest.Vertices.empty())
-        return;
+    ApplyVertexDeform(*this, Source, Dest);
+}
+
+void TSqueezeModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
+{
     TAxisFrameRequest request = FrameRequest();
     request.UseDirection = false;
     request.UpperFromLower = true;
     TAxisFrame frame;
     const bool active = std::fabs(AxialAmount) >= 1e-6f || std::fabs(RadialAmount) >= 1e-6f;
-    if (active && MeasureAxisFrame(Dest.Vertices, request, frame)) {
-        const float mid = (frame.Lo + frame.Hi) * 0.5f, half = (frame.Hi - frame.Lo) * 0.5f;
-        float a = 1 - AxialAmount;
-        if (a < 0.05f)
-            a = 0.05f;
-        const TVec3 C = frame.Center, A = frame.A, U = frame.D, V = frame.E;
-        for (TMeshVertex& v : Dest.Vertices) {
-            const TVec3 rel = SubV(v.Position, C);
-            const float t = DotV(rel, A);
-            const float q = (t - mid) / half;
-            if (q < -1 || q > 1)
-                continue;
-            const float u = DotV(rel, U), w = DotV(rel, V);
-            const float g = 1 - q * q;
-            float c = 1 - g * RadialAmount;
-            if (c < 0.05f)
-                c = 0.05f;
-            const float t2 = a * q * half + mid;
-            v.Position = AddV(C, AddV(ScaleV(A, t2), AddV(ScaleV(U, c * u), ScaleV(V, c * w))));
-            const float nA = DotV(v.Normal, A), nU = DotV(v.Normal, U), nV = DotV(v.Normal, V);
-            v.Normal =
-                NormalizeV(AddV(ScaleV(A, nA / a), AddV(ScaleV(U, nU / c), ScaleV(V, nV / c))));
-        }
+    if (!active || !MeasureAxisFrame(In, request, frame)) {
+        TModifier::DeformVertices(In, Out);
+        return;
     }
+    const float mid = (frame.Lo + frame.Hi) * 0.5f, half = (frame.Hi - frame.Lo) * 0.5f;
+    float axial = 1 - AxialAmount;
+    if (axial < 0.05f)
+        axial = 0.05f;
+    const float radial = RadialAmount;
+    // Reciprocals, so that the loop multiplies where it would divide.
+    const float invHalf = 1 / half, invAxial = 1 / axial;
+    // The frame is the axis and the fixed pair across it, so coordinates are components.
+    WithAxis(frame.Axis, [&](auto AxisConstant) {
+        constexpr int32_t a = AxisConstant, u = AcrossFirst(a), v = AcrossSecond(a);
+        const float cA = Component(frame.Center, a), cU = Component(frame.Center, u),
+                    cV = Component(frame.Center, v);
+        ForEachVertexBlock(In, Out, [&](TVertexBlock& block, int32_t n, size_t) {
+            const TBlockLanes L(block);
+            for (int32_t i = 0; i < n; ++i) {
+                const float q = (L.P[a][i] - cA - mid) * invHalf;
+                const float c0 = 1 - (1 - q * q) * radial;
+                const float c = SelectFloat(c0 < 0.05f, 0.05f, c0);
+                const float invC = 1 / c;
+                // Vertices outside the limited range stay as they are (& rather than ||:
+                // no branch in the loop).
+                const bool inside = !(q < -1) & !(q > 1);
+                const TVec3 nv = L.Normal(i);
+                const TVec3 nn = NormalizeV(Placed<a, u, v>(
+                    Component(nv, a) * invAxial, Component(nv, u) * invC, Component(nv, v) * invC));
+                StoreNormal(block, i, SelectVec3(inside, nn, nv));
+                L.P[a][i] = SelectFloat(inside, cA + (axial * q * half + mid), L.P[a][i]);
+                L.P[u][i] = SelectFloat(inside, cU + c * (L.P[u][i] - cU), L.P[u][i]);
+                L.P[v][i] = SelectFloat(inside, cV + c * (L.P[v][i] - cV), L.P[v][i]);
+            }
+        });
+    });
 }
 
 std::unique_ptr<TModifier> TSqueezeModifier::Clone() const

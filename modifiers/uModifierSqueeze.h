@@ -11,6 +11,8 @@ public:
     std::string GetTypeId() const override { return "squeeze"; }
     std::string GetDisplayName() const override { return "Squeeze"; }
     void Apply(const TMeshData& Source, TMeshData& Dest) override;
+    bool KeepsTopology() const override { return true; }
+    void DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out) override;
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;

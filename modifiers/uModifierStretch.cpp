@@ -2,61 +2,67 @@
 
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
+#include "modifiers/uModifierVertexPass.h"
 #include "scene/uMesh.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
 void TStretchModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
-    CopyForDeform(Source, Dest);
-    if (Dest.Vertices.empty())
-        return;
+    ApplyVertexDeform(*this, Source, Dest);
+}
+
+void TStretchModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
+{
     TAxisFrameRequest request = FrameRequest();
     request.UseDirection = false;
     request.UpperFromLower = true;
     TAxisFrame frame;
     const bool active = std::fabs(Amount) >= 1e-6f || std::fabs(Amplify) >= 1e-6f;
-    if (active && MeasureAxisFrame(Dest.Vertices, request, frame)) {
-        float s = 1 + Amount;
-        if (s < 0.01f)
-            s = 0.01f;
-        const float b = 1 / std::sqrt(s);
-        const float mid = (frame.Lo + frame.Hi) * 0.5f, half = (frame.Hi - frame.Lo) * 0.5f;
-        const TVec3 C = frame.Center, A = frame.A, U = frame.D, V = frame.E;
-        const float pi = static_cast<float>(std::numbers::pi);
-        // The profile depends on q alone: kept for the vertices of a ring that share it.
-        float lastQ = 0, lastCos = 1;
-        bool haveCos = false;
-        for (TMeshVertex& v : Dest.Vertices) {
-            const TVec3 rel = SubV(v.Position, C);
-            const float t = DotV(rel, A), u = DotV(rel, U), w = DotV(rel, V);
-            float q = (t - mid) / half, over = 0;
-            if (q < -1) {
-                over = 1 + q;
-                q = -1;
-            } else if (q > 1) {
-                over = q - 1;
-                q = 1;
-            }
-            if (!haveCos || !(q == lastQ)) {
-                lastQ = q;
-                lastCos = std::cos(pi * q);
-                haveCos = true;
-            }
-            const float g = (lastCos + 1) * 0.5f;
-            float c = (1 + g * Amplify) * b;
-            if (c < 0.01f)
-                c = 0.01f;
-            const float t2 = half * q * s + mid + half * over;
-            v.Position = AddV(C, AddV(ScaleV(A, t2), AddV(ScaleV(U, c * u), ScaleV(V, c * w))));
-            if (std::fabs(over) < 1e-6f) {
-                const float nA = DotV(v.Normal, A), nU = DotV(v.Normal, U), nV = DotV(v.Normal, V);
-                v.Normal =
-                    NormalizeV(AddV(ScaleV(A, nA / s), AddV(ScaleV(U, nU / c), ScaleV(V, nV / c))));
-            }
-        }
+    if (!active || !MeasureAxisFrame(In, request, frame)) {
+        TModifier::DeformVertices(In, Out);
+        return;
     }
+    float s = 1 + Amount;
+    if (s < 0.01f)
+        s = 0.01f;
+    const float b0 = 1 / std::sqrt(s);
+    const float mid = (frame.Lo + frame.Hi) * 0.5f, half = (frame.Hi - frame.Lo) * 0.5f;
+    const float pi = static_cast<float>(std::numbers::pi);
+    // Reciprocals, so that the loop multiplies where it would divide.
+    const float invHalf = 1 / half, invS = 1 / s;
+    const float amplify = Amplify;
+    // The frame is the axis and the fixed pair across it, so coordinates are components.
+    WithAxis(frame.Axis, [&](auto AxisConstant) {
+        constexpr int32_t a = AxisConstant, u = AcrossFirst(a), v = AcrossSecond(a);
+        const float cA = Component(frame.Center, a), cU = Component(frame.Center, u),
+                    cV = Component(frame.Center, v);
+        ForEachVertexBlock(In, Out, [&](TVertexBlock& block, int32_t n, size_t) {
+            const TBlockLanes L(block);
+            for (int32_t i = 0; i < n; ++i) {
+                const float q0 = (L.P[a][i] - cA - mid) * invHalf;
+                const bool below = q0<-1, above = q0> 1;
+                const float q = SelectFloat(below, -1.0f, SelectFloat(above, 1.0f, q0));
+                const float over = SelectFloat(below, 1 + q0, SelectFloat(above, q0 - 1, 0.0f));
+                float sinPq, cosPq;
+                FastSinCosNear(pi * q, sinPq, cosPq);  // |pi q| <= pi
+                const float g = (cosPq + 1) * 0.5f;
+                const float c0 = (1 + g * amplify) * b0;
+                const float c = SelectFloat(c0 < 0.01f, 0.01f, c0);
+                const float invC = 1 / c;
+                const TVec3 nv = L.Normal(i);
+                const TVec3 scaled = NormalizeV(Placed<a, u, v>(
+                    Component(nv, a) * invS, Component(nv, u) * invC, Component(nv, v) * invC));
+                // Past the ends the mesh only slides, so its normals stay.
+                StoreNormal(block, i, SelectVec3(std::fabs(over) < 1e-6f, scaled, nv));
+                L.P[a][i] = cA + (half * q * s + mid + half * over);
+                L.P[u][i] = cU + c * (L.P[u][i] - cU);
+                L.P[v][i] = cV + c * (L.P[v][i] - cV);
+            }
+        });
+    });
 }
 
 std::unique_ptr<TModifier> TStretchModifier::Clone() const

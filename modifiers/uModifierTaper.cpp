@@ -2,23 +2,32 @@
 
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
+#include "modifiers/uModifierVertexPass.h"
 #include "scene/uMesh.h"
 
 void TTaperModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
-    CopyForDeform(Source, Dest);
+    ApplyVertexDeform(*this, Source, Dest);
+}
+
+void TTaperModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
+{
     float minY = 0, maxY = 0;
-    if (Amount != 0 && HeightRange(Dest, minY, maxY)) {
-        // A flat (or unmeasurable) mesh is measured over a minimal height.
-        const float h = maxY - minY;
-        const float H = h > 0.001f ? h : 0.001f;
-        for (TMeshVertex& v : Dest.Vertices) {
-            const float t = (v.Position.Y - minY) / H;
-            const float f = 1 - t * Amount;
-            v.Position.X *= f;
-            v.Position.Z *= f;
-        }
+    if (Amount == 0 || !HeightRange(In, minY, maxY)) {
+        TModifier::DeformVertices(In, Out);
+        return;
     }
+    // A flat (or unmeasurable) mesh is measured over a minimal height.
+    const float h = maxY - minY;
+    const float H = h > 0.001f ? h : 0.001f;
+    const float invH = 1 / H;
+    ForEachVertexBlock(In, Out, [&](TVertexBlock& b, int32_t n, size_t) {
+        for (int32_t i = 0; i < n; ++i) {
+            const float f = 1 - (b.PY[i] - minY) * invH * Amount;
+            b.PX[i] *= f;
+            b.PZ[i] *= f;
+        }
+    });
 }
 
 std::unique_ptr<TModifier> TTaperModifier::Clone() const

@@ -2,6 +2,7 @@
 
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
+#include "modifiers/uModifierVertexPass.h"
 #include "scene/uMesh.h"
 
 #include <cmath>
@@ -9,24 +10,34 @@
 
 void TTwistModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
-    CopyForDeform(Source, Dest);
+    ApplyVertexDeform(*this, Source, Dest);
+}
+
+void TTwistModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
+{
     float minY = 0, maxY = 0;
-    if (Angle != 0 && HeightRange(Dest, minY, maxY) && maxY - minY >= 0.001f) {
-        const float h = maxY - minY;
-        const float k = Angle * static_cast<float>(std::numbers::pi / 180.0);
-        TSinCosMemo trig;
-        for (TMeshVertex& v : Dest.Vertices) {
-            const float a = k * ((v.Position.Y - minY) / h - 0.5f);
-            float s, c;
-            trig.Get(a, s, c);
-            const float x = v.Position.X, z = v.Position.Z;
-            v.Position.X = c * x - s * z;
-            v.Position.Z = s * x + c * z;
-            const float nx = v.Normal.X, nz = v.Normal.Z;
-            v.Normal.X = c * nx - s * nz;
-            v.Normal.Z = s * nx + c * nz;
-        }
+    if (Angle == 0 || !HeightRange(In, minY, maxY) || !(maxY - minY >= 0.001f)) {
+        TModifier::DeformVertices(In, Out);
+        return;
     }
+    const float h = maxY - minY;
+    const float k = Angle * static_cast<float>(std::numbers::pi / 180.0);
+    const float invH = 1 / h;
+    // The angles lie within +-k/2 (with a margin for rounding).
+    WithSinCosFor(std::fabs(k) * 0.51f, [&](auto Trig) {
+        ForEachVertexBlock(In, Out, [&](TVertexBlock& b, int32_t n, size_t) {
+            for (int32_t i = 0; i < n; ++i) {
+                float s, c;
+                Trig.Get(k * ((b.PY[i] - minY) * invH - 0.5f), s, c);
+                const float x = b.PX[i], z = b.PZ[i];
+                b.PX[i] = c * x - s * z;
+                b.PZ[i] = s * x + c * z;
+                const float nx = b.NX[i], nz = b.NZ[i];
+                b.NX[i] = c * nx - s * nz;
+                b.NZ[i] = s * nx + c * nz;
+            }
+        });
+    });
 }
 
 std::unique_ptr<TModifier> TTwistModifier::Clone() const

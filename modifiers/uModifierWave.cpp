@@ -3,8 +3,10 @@
 #include "modifiers/uModifierAxisFrame.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
+#include "modifiers/uModifierVertexPass.h"
 #include "scene/uMesh.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -15,39 +17,58 @@ float WaveWrapDegrees(float Degrees)
 
 void TWaveModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
-    CopyForDeform(Source, Dest);
-    if (Dest.Vertices.empty())
+    ApplyVertexDeform(*this, Source, Dest);
+}
+
+void TWaveModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
+{
+    if (In.empty() || !(std::fabs(Amplitude) >= 1e-6f)) {
+        TModifier::DeformVertices(In, Out);
         return;
-    if (std::fabs(Amplitude) >= 1e-6f) {
-        const TVec3 C = BoundingBoxCenter(Dest.Vertices);
-        TVec3 A, D, E;
-        AxisDirectionFrame(Axis, DirectionDeg, A, D, E);
-        const float k = 2 * static_cast<float>(std::numbers::pi) / Wavelength;
-        const float phi = PhaseDeg * static_cast<float>(std::numbers::pi / 180.0);
-        const float slope = k * Amplitude;
-        const bool decays = Decay > 0;
-        TSinCosMemo trig;
-        float lastA = 0, lastAtt = 1;
-        bool haveAtt = false;
-        for (TMeshVertex& v : Dest.Vertices) {
-            const float a = DotV(SubV(v.Position, C), A);
-            if (decays && (!haveAtt || !(a == lastA))) {
-                lastA = a;
-                lastAtt = std::exp(-Decay * std::fabs(a));
-                haveAtt = true;
-            }
-            const float att = decays ? lastAtt : 1.0f;
-            const float angle = k * a + phi;
-            float sinAngle, cosAngle;
-            trig.Get(angle, sinAngle, cosAngle);
-            const float s = sinAngle * Amplitude * att;
-            // The slope leaves out the attenuation's own derivative.
-            const float g = cosAngle * slope * att;
-            v.Position = AddV(v.Position, ScaleV(D, s));
-            const float nA = DotV(v.Normal, A), nD = DotV(v.Normal, D), nE = DotV(v.Normal, E);
-            v.Normal = NormalizeV(AddV(ScaleV(A, nA - g * nD), AddV(ScaleV(D, nD), ScaleV(E, nE))));
-        }
     }
+    TVec3 lo, hi;
+    PositionBounds(In, lo, hi);
+    const TVec3 C = Vec3Scale(Vec3Add(lo, hi), 0.5f);
+    TVec3 A, D, E;
+    AxisDirectionFrame(Axis, DirectionDeg, A, D, E);
+    const float k = 2 * static_cast<float>(std::numbers::pi) / Wavelength;
+    const float phi = PhaseDeg * static_cast<float>(std::numbers::pi / 180.0);
+    const float amplitude = Amplitude, slope = k * Amplitude;
+    // Without decay the factor is exactly 1 (e^0).
+    const float decay = Decay > 0 ? Decay : 0.0f;
+    // The axis is X, Y or Z and D, E lie across it: coordinates are components and
+    // two-term sums.
+    // Along the axis a vertex lies within half the extent of the centre.
+    const float halfExtent =
+        (Component(hi, std::clamp(Axis, 0, 2)) - Component(lo, std::clamp(Axis, 0, 2))) * 0.5f;
+    const float maxAngle = (std::fabs(k) * halfExtent + std::fabs(phi)) * 1.01f;
+    WithSinCosFor(maxAngle, [&](auto Trig) {
+        WithAxis(Axis, [&](auto AxisConstant) {
+            constexpr int32_t a = AxisConstant, u = AcrossFirst(a), v = AcrossSecond(a);
+            const float cA = Component(C, a);
+            const float dU = Component(D, u), dV = Component(D, v);
+            const float eU = Component(E, u), eV = Component(E, v);
+            ForEachVertexBlock(In, Out, [&](TVertexBlock& block, int32_t n, size_t) {
+                const TBlockLanes L(block);
+                for (int32_t i = 0; i < n; ++i) {
+                    const float along = L.P[a][i] - cA;
+                    const float att = FastExpNonPositive(-decay * std::fabs(along));
+                    float sinAngle, cosAngle;
+                    Trig.Get(k * along + phi, sinAngle, cosAngle);
+                    const float s = sinAngle * amplitude * att;
+                    // The slope leaves out the attenuation's own derivative.
+                    const float g = cosAngle * slope * att;
+                    L.P[u][i] += dU * s;
+                    L.P[v][i] += dV * s;
+                    const float nA = L.N[a][i], nu = L.N[u][i], nw = L.N[v][i];
+                    const float nD = nu * dU + nw * dV, nE = nu * eU + nw * eV;
+                    StoreNormal(block, i,
+                                NormalizeV(Placed<a, u, v>(nA - g * nD, dU * nD + eU * nE,
+                                                           dV * nD + eV * nE)));
+                }
+            });
+        });
+    });
 }
 
 std::unique_ptr<TModifier> TWaveModifier::Clone() const

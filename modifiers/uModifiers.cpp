@@ -1,7 +1,10 @@
 #include "modifiers/uModifiers.h"
 
 #include "scene/uDocumentIds.h"
+#include "scene/uMesh.h"
 #include "scene/uNumberText.h"
+
+#include <algorithm>
 
 TModifier::TModifier() : Id(AllocateModifierId()) {}
 
@@ -27,6 +30,12 @@ TModifierApplyInfo TModifier::ApplyWithInfo(const TModifierEvalContext&, const T
 {
     Apply(Source, Dest);
     return {kApplyAll, {}};
+}
+
+void TModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
+{
+    if (In.data() != Out.data())
+        std::copy(In.begin(), In.begin() + std::min(In.size(), Out.size()), Out.begin());
 }
 
 void TModifier::CopyEnabledFrom(const TModifier* Source)

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class TMeshData;
+struct TMeshVertex;
 struct TModifierEvalContext;
 
 // Bits of TModifierApplyInfo::Flags: what a modifier changed in its output.
@@ -24,7 +26,7 @@ constexpr int32_t kApplyAll =
 
 struct TModifierApplyInfo {
     int32_t Flags = 0;
-    std::string Message; // unused: failures are raised as exceptions
+    std::string Message;  // unused: failures are raised as exceptions
 };
 
 class TModifier {
@@ -56,6 +58,16 @@ public:
     // The evaluator's entry point. The base runs Apply and reports every flag (47).
     virtual TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context,
                                              const TMeshData& Source, TMeshData& Dest);
+
+    // True for a modifier that only moves and turns vertices: same vertex count, faces
+    // and edges, with Apply equal to copying the mesh and running DeformVertices on it.
+    // The evaluator then hands it the vertices alone and keeps the faces and edges it has,
+    // so a stack of deformers copies and checks the topology once, not once a step.
+    virtual bool KeepsTopology() const { return false; }
+    // Writes Out from In (one length; they may be the same array); called only when
+    // KeepsTopology, and the evaluator then reports every flag, as ApplyWithInfo does.
+    // The base copies.
+    virtual void DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out);
 
     // Enabled := Source's Enabled, without Changed. Nothing for no source.
     void CopyEnabledFrom(const TModifier* Source);

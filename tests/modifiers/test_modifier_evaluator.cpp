@@ -202,6 +202,55 @@ TEST_F(ModifierEvaluator, EdgesAreRebuiltOnceAtTheEndWhenAStepAsksForIt)
     EXPECT_EQ(result.Mesh->Edges.size(), 48u);
 }
 
+TEST_F(ModifierEvaluator, VertexOnlyStepsShareTheTopologyOfTheStepsAroundThem)
+{
+    Add<TVertexAffineTestModifier>(2.0f, 0.0f);
+    Add<TCopiesTestModifier>(2);
+    Add<TVertexAffineTestModifier>(1.0f, 1.0f);
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(result.Flags, 47);
+    std::vector<float> expected = CubeXs(2, 1);
+    expected.insert(expected.end(), expected.begin(), expected.end());
+    EXPECT_EQ(Xs(*result.Mesh), expected);
+    EXPECT_EQ(result.Mesh->Faces.size(), 2 * cube.Faces.size());
+    TMeshData rebuilt = *result.Mesh;
+    rebuilt.RebuildEdges();
+    EXPECT_EQ(result.Mesh->Edges, rebuilt.Edges);
+}
+
+TEST_F(ModifierEvaluator, FailingVertexOnlyStepKeepsTheVerticesBeforeIt)
+{
+    // Non-finite output, and a raise after half the vertices were written.
+    Add<TVertexAffineTestModifier>(1.0f, 5.0f);
+    Add<TVertexAffineTestModifier>(std::numeric_limits<float>::infinity(), 0.0f);
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(result.FailedIndex, 1);
+    EXPECT_EQ(result.Message, "Test Affine: output contains invalid or non-finite mesh data");
+    ASSERT_TRUE(result.Mesh);
+    EXPECT_EQ(Xs(*result.Mesh), CubeXs(1, 5));
+
+    stack.Clear();
+    Add<TVertexAffineTestModifier>(1.0f, 5.0f);
+    Add<TVertexAffineTestModifier>(1.0f, 1.0f).ThrowAt = 12;
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(result.Message, "Test Affine: stopped midway");
+    EXPECT_EQ(Xs(*result.Mesh), CubeXs(1, 5));
+}
+
+TEST_F(ModifierEvaluator, VertexOnlyStepStillChecksTheSourceFacesAndBuildsMissingEdges)
+{
+    cube.Faces[3].Indices[1] = static_cast<int32_t>(cube.Vertices.size());
+    Add<TVertexAffineTestModifier>(1.0f, 1.0f);
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(result.Message, "Test Affine: output contains invalid or non-finite mesh data");
+
+    cube.BuildCube();
+    const std::vector<TMeshEdge> edges = cube.Edges;
+    cube.Edges.clear();
+    ASSERT_TRUE(Run());
+    EXPECT_EQ(result.Mesh->Edges, edges);
+}
+
 TEST(ModifierMeshChecks, FiniteAndValid)
 {
     EXPECT_FALSE(MeshPositionsFinite(nullptr));

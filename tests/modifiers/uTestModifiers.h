@@ -74,6 +74,24 @@ public:
     std::function<void(TAffineTestModifier&)> OnDestroy;
 };
 
+// The affine modifier through the evaluator's vertex-only path. With ThrowAt >= 0 it
+// raises after writing that many vertices.
+class TVertexAffineTestModifier : public TAffineTestModifier {
+public:
+    using TAffineTestModifier::TAffineTestModifier;
+    bool KeepsTopology() const override { return true; }
+    void DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out) override
+    {
+        for (size_t i = 0; i < In.size(); ++i) {
+            if (static_cast<int64_t>(i) == ThrowAt)
+                throw std::runtime_error("stopped midway");
+            Out[i] = In[i];
+            Out[i].Position.X = In[i].Position.X * Scale + Offset;
+        }
+    }
+    int64_t ThrowAt = -1;
+};
+
 // Appends Copies copies of the source; the estimate is honest unless Lie is set, in which
 // case it claims a single copy. Reports only the flags given.
 class TCopiesTestModifier : public TModifier {
