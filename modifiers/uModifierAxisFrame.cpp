@@ -210,6 +210,15 @@ TAxisFrameRequest TAxisDeformerModifier::FrameRequest() const
     return request;
 }
 
+bool TAxisDeformerModifier::MeasureFixedPairFrame(std::span<const TMeshVertex> Vertices,
+                                                  TAxisFrame& Frame) const
+{
+    TAxisFrameRequest request = FrameRequest();
+    request.UseDirection = false;
+    request.UpperFromLower = true;
+    return MeasureAxisFrame(Vertices, request, Frame);
+}
+
 void TDirectedAxisDeformerModifier::SetDirectionDeg(float Value)
 {
     Value = WrapDegrees180(FiniteOr(Value, 0));

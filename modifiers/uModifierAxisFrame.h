@@ -111,6 +111,9 @@ protected:
     void LoadAmountsAndFrame(const std::vector<std::string>& Lines, int32_t& Index,
                              std::initializer_list<TAmountLine> Amounts);
     TAxisFrameRequest FrameRequest() const;
+    // The frame of stretch and squeeze: the fixed pair across the axis, the upper limit
+    // placed from the lower one.
+    bool MeasureFixedPairFrame(std::span<const TMeshVertex> Vertices, TAxisFrame& Frame) const;
 
     int32_t Axis = kAxisY;
     bool LimitsEnabled = false;

@@ -15,12 +15,9 @@ void TSqueezeModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 
 void TSqueezeModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
 {
-    TAxisFrameRequest request = FrameRequest();
-    request.UseDirection = false;
-    request.UpperFromLower = true;
     TAxisFrame frame;
     const bool active = std::fabs(AxialAmount) >= 1e-6f || std::fabs(RadialAmount) >= 1e-6f;
-    if (!active || !MeasureAxisFrame(In, request, frame)) {
+    if (!active || !MeasureFixedPairFrame(In, frame)) {
         TModifier::DeformVertices(In, Out);
         return;
     }

@@ -16,12 +16,9 @@ void TStretchModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 
 void TStretchModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
 {
-    TAxisFrameRequest request = FrameRequest();
-    request.UseDirection = false;
-    request.UpperFromLower = true;
     TAxisFrame frame;
     const bool active = std::fabs(Amount) >= 1e-6f || std::fabs(Amplify) >= 1e-6f;
-    if (!active || !MeasureAxisFrame(In, request, frame)) {
+    if (!active || !MeasureFixedPairFrame(In, frame)) {
         TModifier::DeformVertices(In, Out);
         return;
     }
@@ -43,7 +40,8 @@ void TStretchModifier::DeformVertices(std::span<const TMeshVertex> In, std::span
             const TBlockLanes L(block);
             for (int32_t i = 0; i < n; ++i) {
                 const float q0 = (L.P[a][i] - cA - mid) * invHalf;
-                const bool below = q0<-1, above = q0> 1;
+                const bool below = (q0 < -1);
+                const bool above = (q0 > 1);
                 const float q = SelectFloat(below, -1.0f, SelectFloat(above, 1.0f, q0));
                 const float over = SelectFloat(below, 1 + q0, SelectFloat(above, q0 - 1, 0.0f));
                 float sinPq, cosPq;
