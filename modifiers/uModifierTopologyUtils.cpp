@@ -1,9 +1,12 @@
 #include "modifiers/uModifierTopologyUtils.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <compare>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -33,11 +36,11 @@ TVec3 Lerp3(const TVec3& a, const TVec3& b, float t)
 
 // ---- weld grid ----
 
-// Cell coordinates are clamped so that neighbour arithmetic never overflows; positions that
-// are not finite share one far-away cell. The exact distance test decides every join, so
-// clamping only costs speed for absurdly large coordinates.
+// Cell coordinates are clamped so that neighbour arithmetic never overflows. The exact
+// distance test decides every join, so clamping only costs speed for absurdly large
+// coordinates. Vertices with a non-finite coordinate fail every distance test and never
+// enter the grid.
 constexpr int64_t kCellLimit = int64_t{1} << 62;
-constexpr int64_t kNonFiniteCell = kCellLimit + 8;
 
 int64_t CellCoordinate(double scaled)
 {
@@ -47,185 +50,296 @@ int64_t CellCoordinate(double scaled)
         const int64_t t = static_cast<int64_t>(scaled);
         return static_cast<double>(t) > scaled ? t - 1 : t;
     }
-    const double c = std::floor(scaled);
-    if (!std::isfinite(c))
-        return kNonFiniteCell;
-    return static_cast<int64_t>(
-        std::clamp(c, -static_cast<double>(kCellLimit), static_cast<double>(kCellLimit)));
+    return static_cast<int64_t>(std::clamp(std::floor(scaled), -static_cast<double>(kCellLimit),
+                                           static_cast<double>(kCellLimit)));
 }
 
-struct TCell {
-    int64_t X = 0, Y = 0, Z = 0;
-    friend auto operator<=>(const TCell&, const TCell&) = default;
-};
-
-// Well mixed in every bit: cell coordinates of a regular mesh are multiples of a common
-// step, which a plain multiply leaves in the low bits.
-uint64_t CellHash(const TCell& c)
+// Mixed in every bit: the cells of a regular mesh are multiples of a common step.
+uint32_t CellHash(int64_t x, int64_t y, int64_t z)
 {
-    uint64_t h = static_cast<uint64_t>(c.X) * 0x9E3779B97F4A7C15ull;
-    h = (h ^ (h >> 31)) + static_cast<uint64_t>(c.Y) * 0xC2B2AE3D27D4EB4Full;
-    h = (h ^ (h >> 31)) + static_cast<uint64_t>(c.Z) * 0x165667B19E3779F9ull;
+    uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull;
+    h = (h ^ (h >> 31)) + static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full;
+    h = (h ^ (h >> 31)) + static_cast<uint64_t>(z) * 0x165667B19E3779F9ull;
     h ^= h >> 33;
     h *= 0xFF51AFD7ED558CCDull;
     h ^= h >> 33;
-    h *= 0xC4CEB9FE1A85EC53ull;
-    return h ^ (h >> 33);
+    return static_cast<uint32_t>(h >> 32);
 }
 
-// Vertices sorted into cubic cells of twice the weld distance. Every vertex within the
-// distance of a point lies in one of the (at most) 2 x 2 x 2 cells that the point's
-// surrounding cube touches. The vertices are sorted by a 32-bit hash of their cell (a
-// radix sort), so that a cell's vertices form one run; runs of different cells whose hashes
-// collide merge, which only costs time, since the exact distance test decides every join.
-class TWeldGrid {
+bool SameBits(const TVec3& a, const TVec3& b)
+{
+    return std::memcmp(&a, &b, sizeof(TVec3)) == 0;
+}
+
+// A large array whose elements are all written before they are read: the weld's working
+// arrays skip the zero fill a vector would do (a pass over memory the weld fills anyway).
+template <class T>
+class TUnfilled {
 public:
-    TWeldGrid(const std::vector<TMeshVertex>& vertices, float threshold)
-        : CellSize(2.0 * threshold), Reach(1.01 * threshold)
+    explicit TUnfilled(size_t Size = 0)
+        : Data(std::make_unique_for_overwrite<T[]>(Size)), Count(Size)
     {
-        const size_t n = vertices.size();
-        std::vector<uint64_t> keys(n), scratch(n);
-        for (size_t i = 0; i < n; ++i)
-            keys[i] = static_cast<uint64_t>(Hash(CellOf(vertices[i].Position))) << 32 | i;
-        // Three stable passes of 11 bits over the hash half; equal hashes keep index order.
-        for (int shift = 32; shift < 64; shift += 11) {
-            std::vector<uint32_t> count(2049, 0);
-            for (uint64_t k : keys)
-                ++count[((k >> shift) & 2047) + 1];
-            for (size_t d = 0; d < 2048; ++d)
-                count[d + 1] += count[d];
-            for (uint64_t k : keys)
-                scratch[count[(k >> shift) & 2047]++] = k;
-            keys.swap(scratch);
-        }
-        Hashes.resize(n);
-        Indices.resize(n);
-        Positions.resize(n);
-        for (size_t i = 0; i < n; ++i) {
-            Hashes[i] = static_cast<uint32_t>(keys[i] >> 32);
-            Indices[i] = static_cast<int32_t>(keys[i] & 0xFFFFFFFFu);
-            Positions[i] = vertices[static_cast<size_t>(Indices[i])].Position;
-        }
-        // A directory over the top bits of the hash: where each prefix's runs begin.
-        Bits = 4;
-        while (Bits < 24 && (size_t{1} << Bits) < n / 2)
-            ++Bits;
-        Directory.assign((size_t{1} << Bits) + 1, 0);
-        for (uint32_t h : Hashes)
-            ++Directory[(h >> (32 - Bits)) + 1];
-        for (size_t d = 0; d + 1 < Directory.size(); ++d)
-            Directory[d + 1] += Directory[d];
-        // One bit per hash prefix, about 16 per vertex: most neighbour cells are empty, and
-        // the bit says so without a look into the (much larger) directory and runs.
-        Occupied.assign(size_t{1} << (Bits + 5 - 6), 0);
-        for (uint32_t h : Hashes)
-            Occupied[h >> (32 - Bits - 5 + 6)] |= uint64_t{1} << ((h >> (32 - Bits - 5)) & 63);
     }
-
-    // Calls Join(i, j) (positions into the sorted order) once or more for every pair of
-    // vertices that may lie within the distance of each other, and for a few that do not.
-    template <class TJoin> void ForEachNearPair(TJoin&& Join) const
-    {
-        const size_t n = Hashes.size();
-        for (size_t begin = 0, end = 0; begin < n; begin = end) {
-            const uint32_t hash = Hashes[begin];
-            end = begin + 1;
-            while (end < n && Hashes[end] == hash)
-                ++end;
-            // Pairs of the run, each once.
-            for (size_t a = begin; a < end; ++a)
-                for (size_t b = a + 1; b < end; ++b)
-                    Join(a, b);
-            // The cells any vertex of the run may reach.
-            int64_t lo[3], hi[3];
-            RangeOf(Positions[begin], lo, hi);
-            for (size_t a = begin + 1; a < end; ++a) {
-                int64_t l[3], h[3];
-                RangeOf(Positions[a], l, h);
-                for (int k = 0; k < 3; ++k) {
-                    lo[k] = std::min(lo[k], l[k]);
-                    hi[k] = std::max(hi[k], h[k]);
-                }
-            }
-            // Pairs across runs are taken from the run of the lower hash only: a pair within
-            // the distance is reachable from both sides. A run spread over a wide range
-            // (clamped or non-finite cells, or colliding cells far apart) is paired with
-            // everything after it.
-            if (hi[0] - lo[0] > 2 || hi[1] - lo[1] > 2 || hi[2] - lo[2] > 2) {
-                for (size_t a = begin; a < end; ++a)
-                    for (size_t b = end; b < n; ++b)
-                        Join(a, b);
-                continue;
-            }
-            for (int64_t x = lo[0]; x <= hi[0]; ++x)
-                for (int64_t y = lo[1]; y <= hi[1]; ++y)
-                    for (int64_t z = lo[2]; z <= hi[2]; ++z) {
-                        const uint32_t other = Hash({x, y, z});
-                        if (other <= hash || !(Occupied[other >> (32 - Bits - 5 + 6)] >>
-                                                   ((other >> (32 - Bits - 5)) & 63) &
-                                               1))
-                            continue;
-                        const uint32_t prefix = other >> (32 - Bits);
-                        for (uint32_t m = Directory[prefix]; m < Directory[prefix + 1]; ++m)
-                            if (Hashes[m] == other)
-                                for (size_t a = begin; a < end; ++a)
-                                    Join(a, m);
-                    }
-        }
-    }
-
-    int32_t IndexAt(size_t Sorted) const { return Indices[Sorted]; }
-    const TVec3& PositionAt(size_t Sorted) const { return Positions[Sorted]; }
+    T& operator[](size_t I) { return Data[I]; }
+    const T& operator[](size_t I) const { return Data[I]; }
+    size_t size() const { return Count; }
+    void Shrink(size_t Size) { Count = std::min(Count, Size); }
 
 private:
-    struct TCell {
-        int64_t X = 0, Y = 0, Z = 0;
-    };
+    std::unique_ptr<T[]> Data;
+    size_t Count;
+};
 
-    // Mixed in every bit: the cells of a regular mesh are multiples of a common step.
-    static uint32_t Hash(const TCell& c)
+// One distinct position of the weld: vertices at bit-identical positions (the common case:
+// primitives store a shared corner once per face) are joined at once and enter the pair
+// search as one point.
+struct TWeldPoint {
+    uint32_t Hash;  // of the point's cell
+    int32_t Index;  // the first vertex at the position, later the point's number
+    float X, Y, Z;  // the position (TVec3 would zero-fill the working array)
+};
+
+bool SamePosition(const TWeldPoint& a, const TWeldPoint& b)
+{
+    return std::memcmp(&a.X, &b.X, 3 * sizeof(float)) == 0;
+}
+
+// The distinct positions grouped into buckets by the top bits of their cell's hash. A cell
+// is eight times the reach wide: the box of half-width reach around a point touches at
+// most two cells per axis, and most points need no cell but their own.
+class TWeldGrid {
+public:
+    // PointOf receives each vertex's point; points are numbered in the order of their first
+    // vertex.
+    TWeldGrid(const std::vector<TMeshVertex>& Vertices, double Reach, TUnfilled<int32_t>& PointOf)
+        : Reach(Reach), InverseCell(1.0 / (8.0 * Reach))
     {
-        uint64_t h = static_cast<uint64_t>(c.X) * 0x9E3779B97F4A7C15ull;
-        h = (h ^ (h >> 31)) + static_cast<uint64_t>(c.Y) * 0xC2B2AE3D27D4EB4Full;
-        h = (h ^ (h >> 31)) + static_cast<uint64_t>(c.Z) * 0x165667B19E3779F9ull;
-        h ^= h >> 33;
-        h *= 0xFF51AFD7ED558CCDull;
-        h ^= h >> 33;
-        return static_cast<uint32_t>(h >> 32);
+        // About two buckets per vertex, so that most look-ups of an empty cell find an
+        // empty bucket.
+        while (Bits < 26 && (size_t{1} << Bits) < 2 * Vertices.size())
+            ++Bits;
+        SortByBucket(Vertices, PointOf);
+        IndexBuckets();
     }
 
-    TCell CellOf(const TVec3& p) const
-    {
-        return {CellCoordinate(p.X / CellSize), CellCoordinate(p.Y / CellSize),
-                CellCoordinate(p.Z / CellSize)};
-    }
+    int32_t PointCount() const { return Count; }
 
-    void RangeOf(const TVec3& p, int64_t* lo, int64_t* hi) const
+    // Calls Join(A, B) once for every pair of points in the same or in neighbouring cells.
+    template <class TJoin>
+    void ForEachNearPair(TJoin&& Join) const
     {
-        const float c[3] = {p.X, p.Y, p.Z};
-        for (int a = 0; a < 3; ++a) {
-            lo[a] = CellCoordinate((c[a] - Reach) / CellSize);
-            hi[a] = CellCoordinate((c[a] + Reach) / CellSize);
-            if (hi[a] < lo[a] || hi[a] > lo[a] + 2)
-                hi[a] = lo[a]; // only for non-finite or clamped coordinates
+        for (size_t r = 0; r + 1 < BucketStart.size(); ++r) {
+            const uint32_t begin = BucketStart[r], end = BucketStart[r + 1];
+            for (uint32_t a = begin; a < end; ++a) {
+                const TWeldPoint& p = Points[a];
+                for (uint32_t b = a + 1; b < end; ++b)
+                    if (Points[b].Hash == p.Hash)
+                        Join(p, Points[b]);
+                int64_t lo[3], hi[3];
+                if (!RangeOf(p, lo, hi))
+                    continue;  // the point's box stays inside its own cell
+                // A pair across cells is taken from the cell of the lower hash only: each
+                // point's box reaches the other's cell.
+                for (int64_t x = lo[0]; x <= hi[0]; ++x)
+                    for (int64_t y = lo[1]; y <= hi[1]; ++y)
+                        for (int64_t z = lo[2]; z <= hi[2]; ++z) {
+                            const uint32_t other = CellHash(x, y, z);
+                            uint32_t from, to;
+                            if (other > p.Hash && Find(other >> Shift(), from, to))
+                                for (uint32_t b = from; b < to; ++b)
+                                    if (Points[b].Hash == other)
+                                        Join(p, Points[b]);
+                        }
+            }
         }
     }
 
-    double CellSize;
+private:
+    // One slot per 64 buckets: which of them hold points, and how many occupied buckets
+    // come before. A look-up of an empty cell (most of them) reads one small word.
+    struct TOccupancy {
+        uint64_t Used = 0;
+        uint32_t Before = 0;
+    };
+
+    int Shift() const { return 32 - Bits; }
+
+    uint32_t HashOf(const TVec3& p) const
+    {
+        return CellHash(CellCoordinate(p.X * InverseCell), CellCoordinate(p.Y * InverseCell),
+                        CellCoordinate(p.Z * InverseCell));
+    }
+
+    // Groups the finite vertices by bucket (a bucket's vertices in index order) and keeps
+    // one point per distinct position. Positions are carried along, so that nothing reads
+    // the vertex array out of order. PointOf first holds each finite vertex's cell hash,
+    // then its first vertex at the same position, then its point.
+    void SortByBucket(const std::vector<TMeshVertex>& Vertices, TUnfilled<int32_t>& PointOf)
+    {
+        // One scatter by the top bits into slices of about a thousand vertices, then each
+        // slice sorted on its own while it is in cache: one full-size buffer, not two.
+        const int lowBits = std::min(Bits, 11);
+        // 64-bit, since a single slice shifts the hash out whole.
+        const int sliceShift = Shift() + lowBits;
+        auto sliceOf = [sliceShift](uint32_t hash) {
+            return static_cast<size_t>(uint64_t{hash} >> sliceShift);
+        };
+        std::vector<uint32_t> sliceStart((size_t{1} << (Bits - lowBits)) + 1, 0);
+        const size_t n = Vertices.size();
+        auto finite = [](const TVec3& p) {
+            return std::isfinite(p.X) && std::isfinite(p.Y) && std::isfinite(p.Z);
+        };
+        for (size_t i = 0; i < n; ++i) {
+            const TVec3& p = Vertices[i].Position;
+            if (!finite(p)) {
+                PointOf[i] = static_cast<int32_t>(i);  // fails every distance test: alone
+                continue;
+            }
+            const uint32_t hash = HashOf(p);
+            PointOf[i] = static_cast<int32_t>(hash);
+            ++sliceStart[sliceOf(hash) + 1];
+        }
+        for (size_t k = 1; k < sliceStart.size(); ++k)
+            sliceStart[k] += sliceStart[k - 1];
+        Points = TUnfilled<TWeldPoint>(sliceStart.back());
+        {
+            std::vector<uint32_t> fill(sliceStart.begin(), sliceStart.end() - 1);
+            for (size_t i = 0; i < n; ++i) {
+                const TVec3& p = Vertices[i].Position;
+                if (finite(p)) {
+                    const uint32_t hash = static_cast<uint32_t>(PointOf[i]);
+                    Points[fill[sliceOf(hash)]++] = {hash, static_cast<int32_t>(i), p.X, p.Y, p.Z};
+                }
+            }
+        }
+
+        std::vector<TWeldPoint> slice;
+        std::vector<uint32_t> count((size_t{1} << lowBits) + 1);
+        const uint32_t mask = (uint32_t{1} << lowBits) - 1;
+        auto bucket = [&](const TWeldPoint& p) { return p.Hash >> Shift(); };
+        size_t kept = 0;
+        for (size_t k = 0; k + 1 < sliceStart.size(); ++k) {
+            const uint32_t begin = sliceStart[k], end = sliceStart[k + 1];
+            // Counting sort of the slice on the bucket's low bits; stable, so index order
+            // stays.
+            slice.resize(end - begin);
+            std::fill(count.begin(), count.end(), 0);
+            for (uint32_t j = begin; j < end; ++j)
+                ++count[(bucket(Points[j]) & mask) + 1];
+            for (size_t d = 1; d < count.size(); ++d)
+                count[d] += count[d - 1];
+            for (uint32_t j = begin; j < end; ++j)
+                slice[count[bucket(Points[j]) & mask]++] = Points[j];
+            // Distinct positions of each bucket, written back in place (kept <= begin).
+            for (size_t from = 0, to = 0; from < slice.size(); from = to) {
+                const size_t first = kept;
+                for (to = from; to < slice.size() && bucket(slice[to]) == bucket(slice[from]);
+                     ++to) {
+                    const TWeldPoint& p = slice[to];
+                    size_t q = first;
+                    while (q < kept && !SamePosition(Points[q], p))
+                        ++q;
+                    if (q == kept)
+                        Points[kept++] = p;
+                    PointOf[static_cast<size_t>(p.Index)] = Points[q].Index;
+                }
+            }
+        }
+        Points.Shrink(kept);
+
+        // A first vertex comes before the others at its position, so it is numbered first.
+        int32_t number = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const int32_t first = PointOf[i];
+            PointOf[i] =
+                first == static_cast<int32_t>(i) ? number++ : PointOf[static_cast<size_t>(first)];
+        }
+        Count = number;
+        for (size_t s = 0; s < Points.size(); ++s)
+            Points[s].Index = PointOf[static_cast<size_t>(Points[s].Index)];
+    }
+
+    void IndexBuckets()
+    {
+        Occupancy.assign((size_t{1} << Bits) / 64 + 1, {});
+        BucketStart.reserve(Points.size() + 1);
+        for (uint32_t s = 0; s < Points.size(); ++s) {
+            const uint32_t bucket = Points[s].Hash >> Shift();
+            if (s > 0 && bucket == Points[s - 1].Hash >> Shift())
+                continue;
+            Occupancy[bucket >> 6].Used |= uint64_t{1} << (bucket & 63);
+            BucketStart.push_back(s);
+        }
+        BucketStart.push_back(static_cast<uint32_t>(Points.size()));
+        uint32_t before = 0;
+        for (TOccupancy& o : Occupancy) {
+            o.Before = before;
+            before += static_cast<uint32_t>(std::popcount(o.Used));
+        }
+    }
+
+    bool Find(uint32_t Bucket, uint32_t& From, uint32_t& To) const
+    {
+        const TOccupancy& o = Occupancy[Bucket >> 6];
+        const uint64_t bit = uint64_t{1} << (Bucket & 63);
+        if (!(o.Used & bit))
+            return false;
+        const uint32_t r = o.Before + static_cast<uint32_t>(std::popcount(o.Used & (bit - 1)));
+        From = BucketStart[r];
+        To = BucketStart[r + 1];
+        return true;
+    }
+
+    // The cells the box of half-width Reach around P touches; false when that is P's own
+    // cell alone.
+    bool RangeOf(const TWeldPoint& P, int64_t* Lo, int64_t* Hi) const
+    {
+        const float c[3] = {P.X, P.Y, P.Z};
+        bool spread = false;
+        for (int k = 0; k < 3; ++k) {
+            Lo[k] = CellCoordinate((c[k] - Reach) * InverseCell);
+            Hi[k] = std::min(CellCoordinate((c[k] + Reach) * InverseCell), Lo[k] + 2);
+            spread = spread || Hi[k] != Lo[k];
+        }
+        return spread;
+    }
+
     double Reach;
-    int Bits = 4;
-    std::vector<uint32_t> Hashes; // sorted
-    std::vector<int32_t> Indices; // vertex index of each sorted place
-    std::vector<TVec3> Positions; // and its position
-    std::vector<uint32_t> Directory;
-    std::vector<uint64_t> Occupied;
+    double InverseCell;
+    int Bits = 6;
+    int32_t Count = 0;
+    TUnfilled<TWeldPoint> Points;  // grouped by bucket
+    std::vector<uint32_t> BucketStart;
+    std::vector<TOccupancy> Occupancy;
 };
 
 // Vec3Dot of Vec3Sub, written out so that it inlines into the weld's pair loop.
-float DistanceSquared(const TVec3& a, const TVec3& b)
+float DistanceSquared(const TWeldPoint& a, const TWeldPoint& b)
 {
     const float x = a.X - b.X, y = a.Y - b.Y, z = a.Z - b.Z;
     return x * x + y * y + z * z;
+}
+
+// Union-find whose root is always the set's lowest number (every parent is below its
+// child): the roots come out in the order the clusters are numbered in.
+int32_t LowestRoot(std::vector<int32_t>& parent, int32_t i)
+{
+    while (parent[static_cast<size_t>(i)] != i) {
+        const int32_t up = parent[static_cast<size_t>(parent[static_cast<size_t>(i)])];
+        parent[static_cast<size_t>(i)] = up;
+        i = up;
+    }
+    return i;
+}
+
+void JoinLowest(std::vector<int32_t>& parent, int32_t a, int32_t b)
+{
+    a = LowestRoot(parent, a);
+    b = LowestRoot(parent, b);
+    if (a < b)
+        parent[static_cast<size_t>(b)] = a;
+    else if (b < a)
+        parent[static_cast<size_t>(a)] = b;
 }
 
 struct TClusterSums {
@@ -246,7 +360,75 @@ TVec3 Mean(const double* sum, int32_t count)
             static_cast<float>(sum[2] / count)};
 }
 
-} // namespace
+bool SameBits(const TVec2& a, const TVec2& b)
+{
+    return std::memcmp(&a, &b, sizeof(TVec2)) == 0;
+}
+
+// Which fields of a weld cluster are averaged: colour and UV always, position and normal
+// on request.
+struct TAveraged {
+    bool Positions = false;
+    bool Normals = false;
+
+    // Equal in every averaged field, bit for bit.
+    bool Same(const TMeshVertex& a, const TMeshVertex& b) const
+    {
+        return SameBits(a.Color, b.Color) && SameBits(a.UV, b.UV) &&
+               (!Positions || SameBits(a.Position, b.Position)) &&
+               (!Normals || SameBits(a.Normal, b.Normal));
+    }
+
+    // The sums of Count copies of V: exact in double, so they equal adding the copies one
+    // by one (0 + ... turns a negative zero into a positive one, as the additions do).
+    TClusterSums Copies(const TMeshVertex& v, int32_t count) const
+    {
+        const double c = count;
+        TClusterSums s;
+        s.Count = count;
+        auto times = [c](double* sum, const TVec3& x) {
+            sum[0] = 0.0 + c * x.X;
+            sum[1] = 0.0 + c * x.Y;
+            sum[2] = 0.0 + c * x.Z;
+        };
+        times(s.C, v.Color);
+        s.UV[0] = 0.0 + c * v.UV.U;
+        s.UV[1] = 0.0 + c * v.UV.V;
+        if (Positions)
+            times(s.P, v.Position);
+        if (Normals)
+            times(s.N, v.Normal);
+        return s;
+    }
+
+    void Add(TClusterSums& s, const TMeshVertex& v) const
+    {
+        ++s.Count;
+        AddTo(s.C, v.Color);
+        s.UV[0] += v.UV.U;
+        s.UV[1] += v.UV.V;
+        if (Positions)
+            AddTo(s.P, v.Position);
+        if (Normals)
+            AddTo(s.N, v.Normal);
+    }
+
+    void Finish(TMeshVertex& v, const TClusterSums& s) const
+    {
+        const int32_t count = s.Count;
+        if (Positions)
+            v.Position = Mean(s.P, count);
+        v.Color = Mean(s.C, count);
+        v.UV = {static_cast<float>(s.UV[0] / count), static_cast<float>(s.UV[1] / count)};
+        if (Normals) {
+            const TVec3 normalSum = Mean(s.N, 1);
+            if (Vec3Length(normalSum) > 1e-9f)
+                v.Normal = Vec3Normalize(normalSum);
+        }
+    }
+};
+
+}  // namespace
 
 std::string EdgeKey(int32_t A, int32_t B)
 {
@@ -457,7 +639,7 @@ void BuildVertexNeighbours(const TMeshData& Mesh, TIntegerArrayList& Neighbours,
     Neighbours.assign(n, TIntegerArray{});
     std::fill(IsBoundary.begin(), IsBoundary.end(), false);
     TTopologyEdgeArray edges;
-    BuildEdgeList(Mesh, edges); // a bad face only shortens the list; the faces follow
+    BuildEdgeList(Mesh, edges);  // a bad face only shortens the list; the faces follow
     for (const TTopologyEdge& e : edges) {
         AddUniqueInt(Neighbours[e.V0], e.V1);
         AddUniqueInt(Neighbours[e.V1], e.V0);
@@ -555,7 +737,7 @@ bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop, TIntegerA
     std::vector<TVec2> points(count);
     for (size_t i = 0; i < count; ++i)
         ProjectToPlane(Mesh.Vertices[Loop[i]].Position, axis, points[i]);
-    std::vector<int32_t> work(count); // positions into Loop, counter-clockwise
+    std::vector<int32_t> work(count);  // positions into Loop, counter-clockwise
     for (size_t i = 0; i < count; ++i)
         work[i] = static_cast<int32_t>(i);
     if (PolygonArea2D(points, static_cast<int32_t>(count) - 1) < 0)
@@ -627,75 +809,95 @@ void WeldVertices(TMeshData& Mesh, float Threshold, bool AveragePositions, bool 
                   bool RemoveDegenerate)
 {
     const size_t n = Mesh.Vertices.size();
-    if (n == 0 || !std::isfinite(Threshold) || !(Threshold > 0))
+    if (n == 0 || !std::isfinite(Threshold) || !(Threshold > 0) ||
+        n > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
         return;
-    std::vector<int32_t> parent(n), rank(n, 0), newIndex(n, -1);
-    for (size_t i = 0; i < n; ++i)
-        parent[i] = static_cast<int32_t>(i);
     const float t2 = Threshold * Threshold;
+    // A little past the threshold, so that rounding in the distance test never joins a pair
+    // the grid does not offer; below the smallest normal float the squares round coarsely.
+    double reach = Threshold;
+    if (t2 < std::numeric_limits<float>::min())
+        reach = std::max(reach, std::sqrt(static_cast<double>(t2) +
+                                          4.0 * std::numeric_limits<float>::denorm_min()));
+    reach *= 1.01;
 
     // The clusters are the connected groups of close pairs, whatever order the pairs are
-    // found in; the lowest index of each gives its copy below.
-    if (n >= std::numeric_limits<uint32_t>::max())
-        return;
-    const TWeldGrid grid(Mesh.Vertices, Threshold);
-    grid.ForEachNearPair([&](size_t a, size_t b) {
-        if (DistanceSquared(grid.PositionAt(a), grid.PositionAt(b)) <= t2)
-            UnionFindUnion(parent, rank, grid.IndexAt(a), grid.IndexAt(b));
-    });
-
-    // Each vertex's new index, numbered in the order of the clusters' lowest indices.
-    std::vector<int32_t> cluster(n);
+    // found in. Each vertex first gets its distinct position's point, then its cluster.
+    TUnfilled<int32_t> cluster(n);
+    std::vector<int32_t> parent;
+    {
+        const TWeldGrid grid(Mesh.Vertices, reach, cluster);
+        parent.resize(static_cast<size_t>(grid.PointCount()));
+        for (size_t p = 0; p < parent.size(); ++p)
+            parent[p] = static_cast<int32_t>(p);
+        grid.ForEachNearPair([&](const TWeldPoint& a, const TWeldPoint& b) {
+            if (DistanceSquared(a, b) <= t2)
+                JoinLowest(parent, a.Index, b.Index);
+        });
+    }
+    // Clusters numbered in the order of their lowest vertex: points are numbered by their
+    // first vertex and a root is its set's lowest point. Rewritten in place: every parent
+    // comes first and already holds its cluster.
     int32_t clusters = 0;
+    for (size_t p = 0; p < parent.size(); ++p)
+        parent[p] = parent[p] == static_cast<int32_t>(p) ? clusters++
+                                                         : parent[static_cast<size_t>(parent[p])];
+    for (size_t i = 0; i < n; ++i)
+        cluster[i] = parent[static_cast<size_t>(cluster[i])];
+
+    // The cluster's lowest vertex gives the copy, written in place: a cluster's number is
+    // never above its lowest vertex, and each vertex is read before its slot is written.
+    // The averages are those of sums in double in vertex order. While a cluster's vertices
+    // all equal its copy in the averaged fields (exact duplicates), those sums are Count
+    // times the copy exactly and are not kept; a cluster gets sums when it first differs.
+    // The point numbers are done with; each cluster's entry now counts its vertices while
+    // it is uniform, and becomes -1 - (its sums' place) once it is not.
+    std::vector<int32_t>& state = parent;
+    state.assign(static_cast<size_t>(clusters), 0);
+    std::vector<TClusterSums> sums;
+    std::vector<TMeshVertex>& vertices = Mesh.Vertices;
+    const TAveraged averaged{AveragePositions, AverageNormals};
+    size_t made = 0;
     for (size_t i = 0; i < n; ++i) {
-        int32_t& k = newIndex[UnionFindRoot(parent, static_cast<int32_t>(i))];
-        if (k < 0)
-            k = clusters++;
-        cluster[i] = k;
+        const TMeshVertex& v = vertices[i];
+        const size_t k = static_cast<size_t>(cluster[i]);
+        if (k == made)
+            vertices[made++] = v;
+        int32_t& entry = state[k];
+        if (entry >= 0) {
+            if (entry == 0 || averaged.Same(vertices[k], v)) {
+                ++entry;
+                continue;
+            }
+            if (sums.empty())
+                sums.reserve(static_cast<size_t>(clusters));  // grows without copies
+            sums.push_back(averaged.Copies(vertices[k], entry));
+            entry = -static_cast<int32_t>(sums.size());
+        }
+        averaged.Add(sums[static_cast<size_t>(-1 - entry)], v);
     }
-    std::vector<TMeshVertex> vertices;
-    vertices.reserve(static_cast<size_t>(clusters));
-    std::vector<TClusterSums> sums(static_cast<size_t>(clusters));
-    for (size_t i = 0; i < n; ++i) {
-        const TMeshVertex& v = Mesh.Vertices[i];
-        if (cluster[i] == static_cast<int32_t>(vertices.size()))
-            vertices.push_back(v);
-        TClusterSums& s = sums[static_cast<size_t>(cluster[i])];
-        AddTo(s.P, v.Position);
-        AddTo(s.N, v.Normal);
-        AddTo(s.C, v.Color);
-        s.UV[0] += v.UV.U;
-        s.UV[1] += v.UV.V;
-        ++s.Count;
-    }
-    for (size_t k = 0; k < vertices.size(); ++k) {
-        TMeshVertex& v = vertices[k];
-        const TClusterSums& s = sums[k];
-        if (AveragePositions)
-            v.Position = Mean(s.P, s.Count);
-        v.Color = Mean(s.C, s.Count);
-        v.UV = {static_cast<float>(s.UV[0] / s.Count), static_cast<float>(s.UV[1] / s.Count)};
-        const TVec3 normalSum = Mean(s.N, 1);
-        if (AverageNormals && Vec3Length(normalSum) > 1e-9f)
-            v.Normal = Vec3Normalize(normalSum);
+    vertices.resize(made);
+    for (size_t k = 0; k < made; ++k) {
+        const int32_t entry = state[k];
+        averaged.Finish(vertices[k], entry >= 0 ? averaged.Copies(vertices[k], entry)
+                                                : sums[static_cast<size_t>(-1 - entry)]);
     }
 
+    // Faces compacted in place: a kept face never moves past the one being read.
     auto mapped = [&](int32_t index) { return cluster[static_cast<size_t>(index)]; };
-    std::vector<TMeshFace> faces;
-    faces.reserve(Mesh.Faces.size());
+    size_t keptFaces = 0;
     for (const TMeshFace& f : Mesh.Faces) {
         const int32_t corners = std::clamp(f.Count, 0, 4);
+        TMeshFace g = f;
         if (!RemoveDegenerate) {
-            TMeshFace g = f;
             for (int32_t k = 0; k < corners; ++k)
                 if (ValidIndex(f.Indices[k], n))
                     g.Indices[k] = mapped(f.Indices[k]);
             if (g.Count == 3)
                 g.Indices[3] = -1;
-            faces.push_back(g);
+            Mesh.Faces[keptFaces++] = g;
             continue;
         }
-        TMeshFace g = f;
         g.Indices = {-1, -1, -1, -1};
         g.UVs = {};
         int32_t kept = 0;
@@ -713,9 +915,8 @@ void WeldVertices(TMeshData& Mesh, float Threshold, bool AveragePositions, bool 
         if (kept < 3)
             continue;
         g.Count = kept;
-        faces.push_back(g);
+        Mesh.Faces[keptFaces++] = g;
     }
-    Mesh.Vertices = std::move(vertices);
-    Mesh.Faces = std::move(faces);
+    Mesh.Faces.resize(keptFaces);
     Mesh.RebuildEdges();
 }

@@ -112,7 +112,7 @@ void ForEachCornerPair(const std::vector<TMeshFace>& Faces, size_t n, TVisit&& V
             const int32_t a = f.Indices[k];
             if (!InRange(a, n))
                 continue;
-            const int32_t b = f.Indices[(k + 1) % count];
+            const int32_t b = f.Indices[k + 1 < count ? k + 1 : 0];  // no division per corner
             if (!InRange(b, n) || b == a)
                 continue;
             Visit(static_cast<uint32_t>(std::min(a, b)), static_cast<uint32_t>(std::max(a, b)));
@@ -120,22 +120,17 @@ void ForEachCornerPair(const std::vector<TMeshFace>& Faces, size_t n, TVisit&& V
     }
 }
 
-} // namespace
+}  // namespace
 
 void TMeshData::RebuildEdges()
 {
     Edges.clear();
     const size_t n = Vertices.size();
-    size_t corners = 0;
-    for (const TMeshFace& f : Faces)
-        corners += static_cast<size_t>(std::clamp(f.Count, 0, 4));
-    if (corners == 0 || n == 0)
+    if (n == 0 || Faces.empty())
         return;
-    if (corners >= std::numeric_limits<uint32_t>::max() ||
-        n >= std::numeric_limits<uint32_t>::max()) {
+    if (Faces.size() >= (size_t{1} << 30) || n >= std::numeric_limits<uint32_t>::max()) {
         // Beyond 32-bit offsets: one sort of the pairs packed as (lo, hi) keys.
         std::vector<uint64_t> keys;
-        keys.reserve(corners);
         ForEachCornerPair(Faces, n,
                           [&](uint64_t lo, uint64_t hi) { keys.push_back(lo << 32 | hi); });
         std::sort(keys.begin(), keys.end());
@@ -146,48 +141,42 @@ void TMeshData::RebuildEdges()
                 {static_cast<int32_t>(key >> 32), static_cast<int32_t>(key & 0xFFFFFFFFu)});
         return;
     }
-    // Counting sort by the lower corner: every pair's upper corner goes into its lower
-    // corner's bucket, then each bucket (a handful of entries on a mesh) is sorted and its
-    // repeats dropped. Linear in vertices plus corners.
+    // Counting sort by the lower corner, straight into the edge array (no second buffer):
+    // every pair goes into its lower corner's bucket, then each bucket (a handful of entries
+    // on a mesh) is sorted and its repeats dropped. Linear in vertices plus corners.
     std::vector<uint32_t> start(n + 1, 0);
-    ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t) { ++start[lo + 1]; });
+    ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t) { ++start[lo]; });
+    uint32_t total = 0;
     for (size_t v = 0; v < n; ++v)
-        start[v + 1] += start[v];
-    std::vector<uint32_t> upper(start[n]);
-    {
-        std::vector<uint32_t> fill(start.begin(), start.end() - 1);
-        ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t hi) { upper[fill[lo]++] = hi; });
-    }
-    // Sort and compact each bucket in place; start[v] becomes the compacted bucket's start.
-    uint32_t write = 0;
+        start[v] = total += start[v];  // the end of each bucket; filling counts it down
+    start[n] = total;
+    Edges.resize(total);
+    TMeshEdge* edges = Edges.data();
+    ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t hi) {
+        edges[--start[lo]] = {static_cast<int32_t>(lo), static_cast<int32_t>(hi)};
+    });
+    // Sort and compact each bucket in place; writing never overtakes reading.
+    auto byUpper = [](const TMeshEdge& a, const TMeshEdge& b) { return a.V1 < b.V1; };
+    size_t write = 0;
     for (size_t v = 0; v < n; ++v) {
-        const uint32_t begin = start[v], end = start[v + 1];
-        start[v] = write;
-        uint32_t* b = upper.data() + begin;
-        const uint32_t size = end - begin;
+        TMeshEdge* b = edges + start[v];
+        const uint32_t size = start[v + 1] - start[v];
         if (size > 16) {
-            std::sort(b, b + size);
+            std::sort(b, b + size, byUpper);
         } else {
             for (uint32_t i = 1; i < size; ++i) {
-                const uint32_t x = b[i];
+                const TMeshEdge x = b[i];
                 uint32_t j = i;
-                for (; j > 0 && b[j - 1] > x; --j)
+                for (; j > 0 && b[j - 1].V1 > x.V1; --j)
                     b[j] = b[j - 1];
                 b[j] = x;
             }
         }
-        // Writing never overtakes reading: write <= begin + i.
-        for (uint32_t i = 0; i < size; ++i) {
-            const uint32_t x = b[i];
-            if (i == 0 || x != upper[write - 1])
-                upper[write++] = x;
-        }
+        for (uint32_t i = 0; i < size; ++i)
+            if (i == 0 || b[i].V1 != b[i - 1].V1)
+                edges[write++] = b[i];
     }
-    start[n] = write;
     Edges.resize(write);
-    for (size_t v = 0; v < n; ++v)
-        for (uint32_t i = start[v]; i < start[v + 1]; ++i)
-            Edges[i] = {static_cast<int32_t>(v), static_cast<int32_t>(upper[i])};
 }
 
 bool TMeshData::Validate(std::string& Message) const

@@ -1,0 +1,287 @@
+// The vertex weld against the rule written out the slow way (every pair compared), on
+// random meshes built to have clusters: exact copies, near copies, chains of close points
+// that join far ends, points just too far, signed zeros, non-finite positions and broken
+// faces. Every field of the result must match bit for bit.
+#include "modifiers/uModifierTopologyUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+TMeshVertex At(const TVec3& Position)
+{
+    TMeshVertex v;
+    v.Position = Position;
+    return v;
+}
+
+bool SameVertex(const TMeshVertex& a, const TMeshVertex& b)
+{
+    return std::memcmp(&a, &b, sizeof(TMeshVertex)) == 0;
+}
+
+// The cluster of every vertex: connected groups of pairs within the threshold, numbered
+// in the order of their lowest vertex.
+std::vector<int32_t> ReferenceClusters(const TMeshData& Mesh, float Threshold)
+{
+    const int32_t n = static_cast<int32_t>(Mesh.Vertices.size());
+    const float t2 = Threshold * Threshold;
+    std::vector<int32_t> parent(n), rank(n, 0);
+    for (int32_t i = 0; i < n; ++i)
+        parent[i] = i;
+    for (int32_t i = 0; i < n; ++i)
+        for (int32_t j = 0; j < i; ++j) {
+            const TVec3& a = Mesh.Vertices[i].Position;
+            const TVec3& b = Mesh.Vertices[j].Position;
+            const float x = a.X - b.X, y = a.Y - b.Y, z = a.Z - b.Z;
+            if (x * x + y * y + z * z <= t2)
+                UnionFindUnion(parent, rank, i, j);
+        }
+    std::vector<int32_t> number(n, -1), cluster(n);
+    int32_t clusters = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        int32_t& k = number[UnionFindRoot(parent, i)];
+        if (k < 0)
+            k = clusters++;
+        cluster[i] = k;
+    }
+    return cluster;
+}
+
+TVec3 Mean(const double* Sum, double Count)
+{
+    return {static_cast<float>(Sum[0] / Count), static_cast<float>(Sum[1] / Count),
+            static_cast<float>(Sum[2] / Count)};
+}
+
+TMeshData ReferenceWeld(const TMeshData& Mesh, const std::vector<int32_t>& Cluster,
+                        bool AveragePositions, bool AverageNormals, bool RemoveDegenerate)
+{
+    const size_t n = Mesh.Vertices.size();
+    const int32_t clusters = n == 0 ? 0 : *std::max_element(Cluster.begin(), Cluster.end()) + 1;
+    struct TSums {
+        double P[3] = {0, 0, 0}, N[3] = {0, 0, 0}, C[3] = {0, 0, 0}, UV[2] = {0, 0};
+        int32_t Count = 0;
+    };
+    std::vector<TSums> sums(clusters);
+    TMeshData out;
+    for (size_t i = 0; i < n; ++i) {
+        const TMeshVertex& v = Mesh.Vertices[i];
+        if (Cluster[i] == static_cast<int32_t>(out.Vertices.size()))
+            out.Vertices.push_back(v);
+        TSums& s = sums[Cluster[i]];
+        const float* fields[3] = {&v.Position.X, &v.Normal.X, &v.Color.X};
+        double* targets[3] = {s.P, s.N, s.C};
+        for (int f = 0; f < 3; ++f)
+            for (int c = 0; c < 3; ++c)
+                targets[f][c] += fields[f][c];
+        s.UV[0] += v.UV.U;
+        s.UV[1] += v.UV.V;
+        ++s.Count;
+    }
+    for (int32_t k = 0; k < clusters; ++k) {
+        TMeshVertex& v = out.Vertices[k];
+        const TSums& s = sums[k];
+        if (AveragePositions)
+            v.Position = Mean(s.P, s.Count);
+        v.Color = Mean(s.C, s.Count);
+        v.UV = {static_cast<float>(s.UV[0] / s.Count), static_cast<float>(s.UV[1] / s.Count)};
+        const TVec3 normal = Mean(s.N, 1);
+        if (AverageNormals && Vec3Length(normal) > 1e-9f)
+            v.Normal = Vec3Normalize(normal);
+    }
+    for (const TMeshFace& f : Mesh.Faces) {
+        const int32_t corners = std::clamp(f.Count, 0, 4);
+        auto valid = [&](int32_t index) { return index >= 0 && static_cast<size_t>(index) < n; };
+        TMeshFace g = f;
+        if (!RemoveDegenerate) {
+            for (int32_t k = 0; k < corners; ++k)
+                if (valid(f.Indices[k]))
+                    g.Indices[k] = Cluster[f.Indices[k]];
+            if (g.Count == 3)
+                g.Indices[3] = -1;
+            out.Faces.push_back(g);
+            continue;
+        }
+        g.Indices = {-1, -1, -1, -1};
+        g.UVs = {};
+        int32_t kept = 0;
+        for (int32_t k = 0; k < corners; ++k) {
+            if (!valid(f.Indices[k]))
+                continue;
+            const int32_t index = Cluster[f.Indices[k]];
+            if (std::find(g.Indices.begin(), g.Indices.begin() + kept, index) !=
+                g.Indices.begin() + kept)
+                continue;
+            g.Indices[kept] = index;
+            g.UVs[kept] = f.UVs[k];
+            ++kept;
+        }
+        if (kept >= 3) {
+            g.Count = kept;
+            out.Faces.push_back(g);
+        }
+    }
+    out.RebuildEdges();
+    return out;
+}
+
+struct TClusteredCase {
+    const char* Name;
+    uint32_t Seed;
+    int Vertices;
+    float Threshold;
+    float Offset;  // centre of the cloud: far from 0, few float steps fit in the threshold
+    float Extent;  // half-width of the cloud
+};
+
+// Vertices placed around cluster centres: copies bit for bit, points well inside the
+// threshold, chains at 0.9 threshold steps, points between 1 and 1.5 thresholds away, and
+// stray points. Attributes are shared within some clusters and random in others.
+TMeshData ClusteredMesh(const TClusteredCase& Case)
+{
+    std::mt19937 random(Case.Seed);
+    std::uniform_real_distribution<float> unit(-1, 1);
+    const float t = Case.Threshold;
+    struct TCentre {
+        TMeshVertex Vertex;
+        bool Shared;
+    };
+    std::vector<TCentre> centres(static_cast<size_t>(Case.Vertices / 5 + 1));
+    for (TCentre& c : centres) {
+        c.Vertex.Position = {Case.Offset + Case.Extent * unit(random),
+                             Case.Offset + Case.Extent * unit(random),
+                             random() % 4 == 0 ? -0.0f : Case.Offset + Case.Extent * unit(random)};
+        c.Vertex.Normal = {unit(random), unit(random), unit(random)};
+        c.Vertex.Color = {0.5f + 0.5f * unit(random), 0.25f, random() % 3 == 0 ? -0.0f : 0.75f};
+        c.Vertex.UV = {unit(random), unit(random)};
+        c.Shared = random() % 2 == 0;
+    }
+    TMeshData m;
+    for (int i = 0; i < Case.Vertices; ++i) {
+        const TCentre& c = centres[random() % centres.size()];
+        TMeshVertex v = c.Vertex;
+        if (!c.Shared) {  // each field on its own, so that any one of them can differ
+            if (random() % 2 == 0)
+                v.Normal = {unit(random), unit(random), 0.1f * unit(random)};
+            if (random() % 2 == 0)
+                v.Color.X = 0.5f + 0.5f * unit(random);
+            if (random() % 2 == 0)
+                v.UV.V = unit(random);
+        }
+        TVec3& p = v.Position;
+        switch (random() % 6) {
+        case 0:
+        case 1:  // a copy; a zero may change its sign (still at distance 0)
+            if (p.Z == 0 && random() % 2 == 0)
+                p.Z = 0.0f;
+            break;
+        case 2:  // well within the threshold, on one axis (the others stay equal)
+            (&p.X)[random() % 3] += 0.5f * t * unit(random);
+            break;
+        case 3:  // a chain along X: far ends join only through the links
+            p.X += 0.9f * t * static_cast<float>(1 + random() % 4);
+            break;
+        case 4:  // between one and one and a half thresholds away on one axis
+            p.Y += t * (1.25f + 0.25f * unit(random));
+            break;
+        default:  // anywhere
+            p = {Case.Offset + Case.Extent * unit(random), Case.Offset + Case.Extent * unit(random),
+                 Case.Offset + Case.Extent * unit(random)};
+            break;
+        }
+        m.AddVertex(v);
+    }
+    // Positions no distance test accepts, some of them twice.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const TVec3& p : {TVec3{nan, 0, 0}, TVec3{nan, 0, 0}, TVec3{inf, 1, 1}, TVec3{inf, 1, 1},
+                           TVec3{0, -inf, 0}})
+        m.Vertices.insert(m.Vertices.begin() + random() % m.Vertices.size(), At(p));
+
+    const int32_t n = static_cast<int32_t>(m.Vertices.size());
+    std::uniform_int_distribution<int32_t> anyIndex(-2, n + 2);  // a few out of range
+    for (int f = 0; f < Case.Vertices / 2; ++f) {
+        TMeshFace face;
+        const uint32_t roll = random() % 20;
+        face.Count = roll == 0 ? 5 : roll < 8 ? 3 : 4;
+        for (int32_t& index : face.Indices)
+            index = random() % 30 == 0 ? anyIndex(random) : static_cast<int32_t>(random() % n);
+        for (TVec2& uv : face.UVs)
+            uv = {unit(random), unit(random)};
+        face.TexId = static_cast<int32_t>(random() % 3);
+        m.Faces.push_back(face);
+    }
+    m.RebuildEdges();
+    return m;
+}
+
+TEST(WeldVertices, MatchesEveryPairComparedOnClusteredMeshes)
+{
+    const TClusteredCase cases[] = {
+        {"small threshold near the origin", 1, 1500, 0.002f, 0, 1},
+        {"clusters spanning many cells", 2, 1500, 0.05f, 0.3f, 1},
+        {"tight cloud: many points per cell", 3, 1200, 0.1f, 0, 0.4f},
+        {"far from the origin: copies only", 4, 1500, 1e-6f, 4096, 2},
+        {"huge coordinates", 5, 800, 1e-3f, 3e30f, 1e30f},
+        {"tiny threshold, tiny coordinates", 6, 800, 1e-21f, 0, 1e-19f},
+    };
+    for (const TClusteredCase& c : cases) {
+        const TMeshData source = ClusteredMesh(c);
+        const std::vector<int32_t> cluster = ReferenceClusters(source, c.Threshold);
+        const int32_t clusters = *std::max_element(cluster.begin(), cluster.end()) + 1;
+        ASSERT_LT(clusters, static_cast<int32_t>(source.Vertices.size())) << c.Name;
+        for (int flags = 0; flags < 8; ++flags) {
+            const bool averagePositions = flags & 1, averageNormals = flags & 2,
+                       removeDegenerate = flags & 4;
+            const std::string label = std::string(c.Name) + " flags " + std::to_string(flags);
+            const TMeshData expected =
+                ReferenceWeld(source, cluster, averagePositions, averageNormals, removeDegenerate);
+            TMeshData welded = source;
+            WeldVertices(welded, c.Threshold, averagePositions, averageNormals, removeDegenerate);
+            ASSERT_EQ(welded.Vertices.size(), expected.Vertices.size()) << label;
+            for (size_t k = 0; k < expected.Vertices.size(); ++k)
+                ASSERT_TRUE(SameVertex(welded.Vertices[k], expected.Vertices[k]))
+                    << label << " vertex " << k;
+            ASSERT_EQ(welded.Faces, expected.Faces) << label;
+            ASSERT_EQ(welded.Edges, expected.Edges) << label;
+        }
+    }
+}
+
+TEST(WeldVertices, ManyCopiesOfOnePointAndLongChains)
+{
+    // Thousands of copies of one position (a collapsed mesh) and a chain whose links are
+    // each just inside the threshold: one cluster each, whatever the cell boundaries.
+    TMeshData m;
+    for (int i = 0; i < 20000; ++i)
+        m.AddVertex(At(TVec3{0.25f, -0.0f, 0.5f}));
+    for (int i = 0; i < 2000; ++i)
+        m.AddVertex(At(TVec3{1 + 0.00099f * static_cast<float>(i), 2, 3}));
+    m.AddTriangle(0, 19999, 20000);
+    m.AddTriangle(20000, 21999, 5);
+    WeldVertices(m, 0.001f, true, false, false);
+    ASSERT_EQ(m.Vertices.size(), 2u);
+    EXPECT_EQ(m.Vertices[0].Position, (TVec3{0.25f, 0, 0.5f}));
+    EXPECT_NEAR(m.Vertices[1].Position.X, 1 + 0.00099f * 999.5f, 1e-4f);
+    EXPECT_EQ(m.Faces[0].Indices, (std::array<int32_t, 4>{0, 0, 1, -1}));
+    EXPECT_EQ(m.Faces[1].Indices, (std::array<int32_t, 4>{1, 1, 0, -1}));
+
+    // A threshold whose square is subnormal: squares round to whole steps of the smallest
+    // float, so links 2% longer than the threshold still pass the distance test.
+    TMeshData tiny;
+    for (int i = 0; i < 10000; ++i)
+        tiny.AddVertex(At(TVec3{1.02e-22f * static_cast<float>(i), 0, 0}));
+    WeldVertices(tiny, 1e-22f, false, false, false);
+    EXPECT_EQ(tiny.Vertices.size(), 1u);
+}
+
+}  // namespace
