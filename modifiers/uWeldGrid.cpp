@@ -115,28 +115,45 @@ std::vector<int32_t> TWeldGrid::JoinClosePoints() const
             JoinLowest(parent, a.Index, b.Index);
     };
 
-    for (size_t r = 0; r + 1 < BucketStart.size(); ++r) {
-        const uint32_t begin = BucketStart[r], end = BucketStart[r + 1];
-        for (uint32_t a = begin; a < end; ++a) {
-            const TWeldPoint& p = Points[a];
-            for (uint32_t b = a + 1; b < end; ++b)
-                if (Points[b].Hash == p.Hash)
-                    join(p, Points[b]);
-            // A pair across cells is taken from the cell of the lower hash only: each
-            // point's box reaches the other's cell. The neighbours are the non-empty
-            // subsets of the sides the box crosses.
+    // Points of one cell: within a bucket, the points of equal hash.
+    for (size_t r = 0; r + 1 < BucketStart.size(); ++r)
+        for (uint32_t a = BucketStart[r]; a + 1 < BucketStart[r + 1]; ++a)
+            for (uint32_t b = a + 1; b < BucketStart[r + 1]; ++b)
+                if (Points[b].Hash == Points[a].Hash)
+                    join(Points[a], Points[b]);
+
+    // Points of neighbouring cells. A pair across cells is taken from the cell of the lower
+    // hash only: each point's box reaches the other's cell. The neighbours are the
+    // non-empty subsets of the sides the box crosses. The look-ups go in batches, their
+    // occupancy words fetched ahead: the words lie scattered over a large table, and most
+    // look-ups only need to see an empty bucket.
+    constexpr size_t kBatch = 64;
+    struct TLookUp {
+        uint32_t Point;
+        uint32_t Hash;
+    };
+    TLookUp batch[kBatch * 7];
+    for (size_t first = 0; first < Points.size(); first += kBatch) {
+        size_t count = 0;
+        for (size_t a = first; a < std::min(first + kBatch, Points.size()); ++a) {
             int64_t cell[3], step[3];
-            const unsigned sides = SidesOf(p, cell, step);
+            const unsigned sides = SidesOf(Points[a], cell, step);
             for (unsigned s = sides; s != 0; s = (s - 1) & sides) {
                 const uint32_t other =
                     CellHash(cell[0] + step[0] * (s & 1), cell[1] + step[1] * (s >> 1 & 1),
                              cell[2] + step[2] * (s >> 2 & 1));
-                uint32_t from, to;
-                if (other > p.Hash && Find(other >> Shift(), from, to))
-                    for (uint32_t b = from; b < to; ++b)
-                        if (Points[b].Hash == other)
-                            join(p, Points[b]);
+                if (other > Points[a].Hash) {
+                    __builtin_prefetch(&Occupancy[other >> Shift() >> 6]);
+                    batch[count++] = {static_cast<uint32_t>(a), other};
+                }
             }
+        }
+        for (size_t k = 0; k < count; ++k) {
+            uint32_t from, to;
+            if (Find(batch[k].Hash >> Shift(), from, to))
+                for (uint32_t b = from; b < to; ++b)
+                    if (Points[b].Hash == batch[k].Hash)
+                        join(Points[batch[k].Point], Points[b]);
         }
     }
     return parent;

@@ -120,6 +120,39 @@ void ForEachCornerPair(const std::vector<TMeshFace>& Faces, size_t n, TVisit&& V
     }
 }
 
+// Sorts edges of one lower corner by their upper corner; the common short lists by
+// compare-exchange without branches.
+void SortByUpperCorner(TMeshEdge* e, uint32_t count)
+{
+    auto order = [e](uint32_t a, uint32_t b) {
+        const int32_t lo = std::min(e[a].V1, e[b].V1), hi = std::max(e[a].V1, e[b].V1);
+        e[a].V1 = lo;
+        e[b].V1 = hi;
+    };
+    switch (count) {
+    case 0:
+    case 1:
+        return;
+    case 2:
+        order(0, 1);
+        return;
+    case 3:
+        order(0, 1);
+        order(1, 2);
+        order(0, 1);
+        return;
+    case 4:
+        order(0, 1);
+        order(2, 3);
+        order(0, 2);
+        order(1, 3);
+        order(1, 2);
+        return;
+    default:
+        std::sort(e, e + count, [](const TMeshEdge& a, const TMeshEdge& b) { return a.V1 < b.V1; });
+    }
+}
+
 }  // namespace
 
 void TMeshData::RebuildEdges()
@@ -142,8 +175,8 @@ void TMeshData::RebuildEdges()
         return;
     }
     // Counting sort by the lower corner, straight into the edge array (no second buffer):
-    // every pair goes into its lower corner's bucket, then each bucket (a handful of entries
-    // on a mesh) is sorted and its repeats dropped. Linear in vertices plus corners.
+    // every pair goes into its lower corner's bucket (a handful of entries on a mesh).
+    // Linear in vertices plus corners.
     std::vector<uint32_t> start(n + 1, 0);
     ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t) { ++start[lo]; });
     uint32_t total = 0;
@@ -155,26 +188,24 @@ void TMeshData::RebuildEdges()
     ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t hi) {
         edges[--start[lo]] = {static_cast<int32_t>(lo), static_cast<int32_t>(hi)};
     });
-    // Sort and compact each bucket in place; writing never overtakes reading.
-    auto byUpper = [](const TMeshEdge& a, const TMeshEdge& b) { return a.V1 < b.V1; };
+    // Each bucket's repeats dropped (a mark per upper corner, no branch to mispredict),
+    // then its few survivors sorted; all compacted in place, writing never overtaking
+    // reading.
+    std::vector<uint32_t> seenBy(n, 0);  // the lower corner + 1 that last listed the vertex
     size_t write = 0;
     for (size_t v = 0; v < n; ++v) {
-        TMeshEdge* b = edges + start[v];
-        const uint32_t size = start[v + 1] - start[v];
-        if (size > 16) {
-            std::sort(b, b + size, byUpper);
-        } else {
-            for (uint32_t i = 1; i < size; ++i) {
-                const TMeshEdge x = b[i];
-                uint32_t j = i;
-                for (; j > 0 && b[j - 1].V1 > x.V1; --j)
-                    b[j] = b[j - 1];
-                b[j] = x;
-            }
+        TMeshEdge* out = edges + write;
+        const uint32_t tag = static_cast<uint32_t>(v) + 1;
+        uint32_t kept = 0;
+        for (uint32_t i = start[v]; i < start[v + 1]; ++i) {
+            const int32_t upper = edges[i].V1;
+            const bool fresh = seenBy[static_cast<size_t>(upper)] != tag;
+            seenBy[static_cast<size_t>(upper)] = tag;
+            out[kept] = edges[i];
+            kept += fresh;
         }
-        for (uint32_t i = 0; i < size; ++i)
-            if (i == 0 || b[i].V1 != b[i - 1].V1)
-                edges[write++] = b[i];
+        SortByUpperCorner(out, kept);
+        write += kept;
     }
     Edges.resize(write);
 }
