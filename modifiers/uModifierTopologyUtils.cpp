@@ -526,11 +526,11 @@ void WeldVertices(TMeshData& Mesh, float Threshold, bool AveragePositions, bool 
 
     // The cluster's lowest vertex gives the copy, written in place: a cluster's number is
     // never above its lowest vertex, and each vertex is read before its slot is written.
-    // The averages are those of sums in double in vertex order. While a cluster's vertices
-    // all equal its copy in the averaged fields (exact duplicates), those sums are Count
-    // times the copy exactly and are not kept; a cluster gets sums when it first differs.
-    // The point numbers are done with; each cluster's entry now counts its vertices while
-    // it is uniform, and becomes -1 - (its sums' place) once it is not.
+    // The averages are of sums in double in vertex order. While a cluster's vertices all
+    // equal its copy in the averaged fields (exact copies, the common case), those sums
+    // are a multiple of the copy and need no storage: the cluster's entry (the point
+    // numbers are done with) counts its vertices, and becomes -1 - (the place of its sums)
+    // once one of them differs.
     std::vector<int32_t>& state = parent;
     state.assign(static_cast<size_t>(clusters), 0);
     std::vector<TClusterSums> sums;

@@ -48,11 +48,9 @@ public:
     TWeldGrid(const std::vector<TMeshVertex>& Vertices, float Threshold,
               TUnfilled<int32_t>& PointOf);
 
-    int32_t PointCount() const { return Count; }
-
-    // The sets of points joined by pairs not farther apart than the threshold (squared
-    // distance at most Threshold² in float), as a parent per point: every parent is below
-    // its child, so a root is its set's lowest point.
+    // The sets of points joined by pairs not farther apart than the threshold (the
+    // squared distance, in float, at most the threshold squared), as a parent per point:
+    // every parent is below its child, so a root is its set's lowest point.
     std::vector<int32_t> JoinClosePoints() const;
 
 private:
