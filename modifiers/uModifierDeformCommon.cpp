@@ -87,11 +87,6 @@ bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Fac
     return true;
 }
 
-bool HeightRange(const TMeshData& Mesh, float& MinY, float& MaxY)
-{
-    return HeightRange(Mesh.Vertices, MinY, MaxY);
-}
-
 bool HeightRange(std::span<const TMeshVertex> Vertices, float& MinY, float& MaxY)
 {
     TVec3 lo, hi;

@@ -2,9 +2,9 @@
 // Small pieces shared by the deform, UV and array modifiers: the bounded angle wrap, the
 // tolerant and exact change tests of the setters, replacement of non-finite values, the
 // start of every topology-keeping Apply and its size estimate.
+#include "modifiers/uModifierFastMath.h"
 #include "scene/uMath.h"
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <span>
@@ -34,7 +34,6 @@ int32_t ClampInt(int32_t Value, int32_t Low, int32_t High);
 
 // Lowest and highest Y over the vertices, measured from the first vertex; False for a
 // mesh without vertices.
-bool HeightRange(const TMeshData& Mesh, float& MinY, float& MaxY);
 bool HeightRange(std::span<const TMeshVertex> Vertices, float& MinY, float& MaxY);
 
 // Clears Dest and copies Source's vertices, faces and edges: the start of every Apply that
@@ -79,28 +78,6 @@ void SetExactFloat(TModifier& Modifier, float& Field, float Value);
 void SetExactInt(TModifier& Modifier, int32_t& Field, int32_t Value);
 void SetExactBool(TModifier& Modifier, bool& Field, bool Value);
 
-// sin and cos of an angle, kept for the next call: the vertices of a ring or a row share
-// the angle of a pass that depends on one coordinate, so on an ordered mesh most calls
-// cost one compare. The values are those of std::sin and std::cos.
-class TSinCosMemo {
-public:
-    void Get(float Angle, float& Sin, float& Cos)
-    {
-        if (!(Angle == Last) || !Valid) {
-            Last = Angle;
-            Valid = true;
-            S = std::sin(Angle);
-            C = std::cos(Angle);
-        }
-        Sin = S;
-        Cos = C;
-    }
-
-private:
-    float Last = 0, S = 0, C = 1;
-    bool Valid = false;
-};
-
 // ---- inline arithmetic for the per-vertex passes ----
 // The same operations as the uMath routines (so the same results), but visible to the
 // compiler inside the hot loops.
@@ -122,14 +99,11 @@ inline float DotV(const TVec3& a, const TVec3& b)
     return a.X * b.X + a.Y * b.Y + a.Z * b.Z;
 }
 // As Vec3Normalize: the zero vector when the length is at most 1e-9 or not a number.
-// The zero is chosen with a mask, not a branch, so that vertex loops using it vectorise.
+// The zero is chosen with a select, not a branch, so that vertex loops using it vectorise.
 inline TVec3 NormalizeV(const TVec3& a)
 {
     const float len = std::sqrt(DotV(a, a));
     const float inv = 1.0f / len;
-    const uint32_t keep = 0u - static_cast<uint32_t>(len > 1e-9f);
-    auto masked = [keep](float v) {
-        return std::bit_cast<float>(std::bit_cast<uint32_t>(v) & keep);
-    };
-    return {masked(a.X * inv), masked(a.Y * inv), masked(a.Z * inv)};
+    const bool usable = len > 1e-9f;
+    return SelectVec3(usable, ScaleV(a, inv), {0, 0, 0});
 }
