@@ -1,6 +1,6 @@
 // Program entry: the application object and the main window, then the message loop.
-#include "editor/uErrorBox.h"
-#include "editor/uGLView.h"
+#include "render/uErrorBox.h"
+#include "render/uGLView.h"
 #include "editor/uMainForm.h"
 
 #include <QApplication>

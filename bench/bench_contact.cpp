@@ -1,8 +1,8 @@
 // Contact lighting: a whole build (hemisphere rays and shadow rays) over N default spheres
 // on a plane at the default settings, then the very same rays cast on their own through the
 // cache and, when Embree is at hand, through Embree over the same triangles on one thread.
-#include "editor/uContactLighting.h"
-#include "scene/uMesh.h"
+#include "scene/uContactLighting.h"
+#include "base/uMesh.h"
 #include "scene/uSceneStatistics.h"
 
 #include <benchmark/benchmark.h>

@@ -2,11 +2,11 @@
 // about 10,000, 100,000 and 1,000,000 triangles, against a floor: the same triangles
 // drawn once per view from prepacked client-side arrays with glDrawArrays, and nothing
 // else. Run under an X server: xvfb-run -a build/bench/quill_bench_draw
-#include "editor/uCamera.h"
-#include "editor/uMeshDrawCache.h"
-#include "editor/uSceneDraw.h"
-#include "editor/uViewport.h"
-#include "scene/uMesh.h"
+#include "render/uCamera.h"
+#include "render/uMeshDrawCache.h"
+#include "render/uSceneDraw.h"
+#include "render/uViewport.h"
+#include "base/uMesh.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 

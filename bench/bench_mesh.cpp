@@ -1,6 +1,6 @@
 // Mesh hot paths: the edge rebuild that ends every builder and modifier, and the weld.
 #include "modifiers/uModifierTopologyUtils.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,7 +7,7 @@
 #include "modifiers/uModifierModeling.h"
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierStack.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <benchmark/benchmark.h>
 

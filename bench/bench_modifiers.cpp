@@ -26,7 +26,7 @@
 #include "modifiers/uModifierTwist.h"
 #include "modifiers/uModifierUpdateUVs.h"
 #include "modifiers/uModifierWave.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // Texture ripper: rectifying a selection (every drag preview and every save) and
 // decoding a photograph (every load).
-#include "ripper/uImageCodecs.h"
+#include "image/uImageCodecs.h"
 #include "ripper/uTextureRipperWarp.h"
 
 #include <benchmark/benchmark.h>

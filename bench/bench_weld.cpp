@@ -2,7 +2,7 @@
 // where every cell holds many vertices that stay apart, and a flat-shaded sphere whose
 // shared corners differ in normal and UV, so that the averages take the slow path.
 #include "modifiers/uModifierTopologyUtils.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <benchmark/benchmark.h>
 

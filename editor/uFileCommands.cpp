@@ -1,7 +1,7 @@
 #include "editor/uFileCommands.h"
 
-#include "editor/uContactLighting.h"
-#include "editor/uGLView.h"
+#include "scene/uContactLighting.h"
+#include "render/uGLView.h"
 #include "editor/uMainForm.h"
 #include "editor/uStatusBar.h"
 #include "scene/uAnimationDocument.h"

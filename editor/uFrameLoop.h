@@ -4,7 +4,7 @@
 // status bar about once a second, autosaves at most every 30 s and asks for a repaint.
 // The clock and everything the tick touches are injected, so the loop runs in tests
 // without a window or a timer.
-#include "editor/uCamera.h"
+#include "render/uCamera.h"
 
 #include <cstdint>
 #include <functional>

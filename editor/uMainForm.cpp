@@ -1,11 +1,12 @@
 #include "editor/uMainForm.h"
 
-#include "editor/uContactLighting.h"
-#include "editor/uErrorBox.h"
-#include "editor/uGLView.h"
+#include "scene/uContactLighting.h"
+#include "render/uErrorBox.h"
+#include "render/uGLView.h"
+#include "render/uMeshDraw.h"
 #include "editor/uStatusBar.h"
 
-#include "scene/uTextureUpload.h"
+#include "render/uTextureUpload.h"
 #include "scene/uTextures.h"
 #include "scene/uSceneObject.h"
 

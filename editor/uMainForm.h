@@ -3,17 +3,17 @@
 // the editor (the four-view viewport and its camera, the frame loop and status bar, the
 // scene drawing), lays out its panels, and tears everything down in an order in which no
 // notification reaches a freed receiver.
-#include "editor/uCamera.h"
+#include "render/uCamera.h"
 #include "editor/uFileCommands.h"
 #include "editor/uFrameLoop.h"
-#include "editor/uGizmoMode.h"
+#include "render/uGizmoMode.h"
 #include "editor/uPicking.h"
-#include "editor/uSceneDraw.h"
+#include "render/uSceneDraw.h"
 #include "editor/uToolWindowGlue.h"
 #include "editor/uTransformTool.h"
-#include "editor/uViewport.h"
+#include "render/uViewport.h"
 #include "editor/uViewportInput.h"
-#include "scene/uProjectDocument.h"
+#include "document/uProjectDocument.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,11 +1,11 @@
 #include "editor/uPicking.h"
 
-#include "editor/uErrorBox.h"
-#include "editor/uGLView.h"
+#include "render/uErrorBox.h"
+#include "render/uGLView.h"
 #include "editor/uMainForm.h"
-#include "editor/uSceneDraw.h"
-#include "scene/uMesh.h"
-#include "scene/uProjectDocument.h"
+#include "render/uSceneDraw.h"
+#include "base/uMesh.h"
+#include "document/uProjectDocument.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The main window's status bar: four panels (mode, object count, selection, frame rate)
 // and the texts the frame loop refreshes them with.
-#include "editor/uGizmoMode.h"
+#include "render/uGizmoMode.h"
 
 #include <QStatusBar>
 

@@ -1,7 +1,7 @@
 #include "editor/uToolBar.h"
 
-#include "editor/uErrorBox.h"
-#include "editor/uGLView.h"
+#include "render/uErrorBox.h"
+#include "render/uGLView.h"
 #include "editor/uMainForm.h"
 
 #include <QButtonGroup>

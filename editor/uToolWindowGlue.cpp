@@ -1,6 +1,6 @@
 #include "editor/uToolWindowGlue.h"
 
-#include "editor/uGLView.h"
+#include "render/uGLView.h"
 #include "editor/uMainForm.h"
 #include "scene/uTextures.h"
 

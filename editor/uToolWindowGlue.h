@@ -1,6 +1,6 @@
 #pragma once
 // What the main window and its tool windows exchange.
-#include "scene/uMath.h"
+#include "base/uMath.h"
 
 #include <string>
 #include <vector>

@@ -1,9 +1,9 @@
 #include "editor/uTransformTool.h"
 
-#include "editor/uGLView.h"
+#include "render/uGLView.h"
 #include "editor/uMainForm.h"
-#include "editor/uSceneDraw.h"
-#include "scene/uProjectDocument.h"
+#include "render/uSceneDraw.h"
+#include "document/uProjectDocument.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 

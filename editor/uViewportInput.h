@@ -4,7 +4,7 @@
 // start, typing, confirmation and cancellation of transforms, and the tool and edit keys.
 // The camera arithmetic is here as free functions; the window's handlers
 // (TMainForm::GLMouseDown, ..., FormKeyDown) are in uViewportInput.cpp.
-#include "editor/uCamera.h"
+#include "render/uCamera.h"
 
 #include <Qt>
 

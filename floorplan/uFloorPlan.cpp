@@ -1,6 +1,6 @@
 #include "floorplan/uFloorPlan.h"
 
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 
 #include <algorithm>
 #include <cmath>

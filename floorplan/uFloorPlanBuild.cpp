@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "floorplan/uFloorPlanMesh.h"
-#include "scene/uProjectDocument.h"
+#include "floorplan/uFloorPlanTarget.h"
+#include "scene/uScene.h"
+#include "scene/uSceneNode.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 
@@ -51,7 +53,7 @@ bool IsGeneratedFloorPart(const TSceneNode* Node)
 
 // The generated group a binding names, or nullptr. The scene root never counts: updating
 // it would replace the whole scene.
-TSceneGroup* BoundGroup(const TProjectDocument& Project, uint32_t RootNodeId)
+TSceneGroup* BoundGroup(const TFloorPlanTarget& Project, uint32_t RootNodeId)
 {
     if (!IsValidBindingRoot(RootNodeId))
         return nullptr;
@@ -65,7 +67,7 @@ struct TPreparedFloor {
     std::unique_ptr<TMeshData> Slab, Walls, Roof;
 };
 
-bool PrepareFloor(const TProjectDocument* Project, const TFloorPlan* Plan, uint32_t FloorId,
+bool PrepareFloor(const TFloorPlanTarget* Project, const TFloorPlan* Plan, uint32_t FloorId,
                   TPreparedFloor& Floor, std::string& Message)
 {
     Floor.Effective = MakeEffectivePlan(Project, Plan, FloorId);
@@ -79,7 +81,7 @@ uint64_t FloorHash(const TFloorPlanDocument& Doc, const TFloorPlan& Plan, uint32
 
 // A new group "Floor - <plan name>" appended under Parent, holding the prepared meshes,
 // and its binding.
-TSceneGroup* CreateFloorGroup(TProjectDocument& Project, TPreparedFloor& Floor,
+TSceneGroup* CreateFloorGroup(TFloorPlanTarget& Project, TPreparedFloor& Floor,
                               const TFloorPlan& Plan, TSceneNode* Parent, uint32_t FloorId,
                               uint32_t BuildingId)
 {
@@ -105,7 +107,7 @@ void DeleteGeneratedFloorParts(TScene& Scene, TSceneNode& Group)
 }
 
 // Every floor of the building built into memory. Nothing in the scene changes.
-bool PrepareBuilding(const TProjectDocument& Project, const TBuildingDefinition& Building,
+bool PrepareBuilding(const TFloorPlanTarget& Project, const TBuildingDefinition& Building,
                      std::vector<TPreparedFloor>& Floors, const char* MissingPlanFormat,
                      std::string& Message)
 {
@@ -129,7 +131,7 @@ bool PrepareBuilding(const TProjectDocument& Project, const TBuildingDefinition&
 }
 
 // Names, places and binds floor group Index of a building.
-void StampBuildingFloor(TProjectDocument& Project, const TBuildingDefinition& Building, int Index,
+void StampBuildingFloor(TFloorPlanTarget& Project, const TBuildingDefinition& Building, int Index,
                         TSceneNode& Group)
 {
     TFloorPlanDocument& doc = Project.GetFloorPlans();
@@ -142,7 +144,7 @@ void StampBuildingFloor(TProjectDocument& Project, const TBuildingDefinition& Bu
 
 // The building group a node belongs to: the nearest ancestor of Start bound as a building
 // group of BuildingId, else the first such binding of the document.
-TFloorPlanBuildBinding* NearestBuildingBinding(const TProjectDocument& Project, uint32_t Start,
+TFloorPlanBuildBinding* NearestBuildingBinding(const TFloorPlanTarget& Project, uint32_t Start,
                                                uint32_t BuildingId)
 {
     const TFloorPlanDocument& doc = Project.GetFloorPlans();
@@ -159,7 +161,7 @@ TFloorPlanBuildBinding* NearestBuildingBinding(const TProjectDocument& Project, 
 // was moved out of its building group, is updated on its own. Bindings whose root is not
 // in the scene, and building groups whose building is gone, are skipped: there is nothing
 // to rebuild, and they must not block the edit of a plan.
-void CollectBuildRoot(const TProjectDocument& Project, const TFloorPlanBuildBinding& b,
+void CollectBuildRoot(const TFloorPlanTarget& Project, const TFloorPlanBuildBinding& b,
                       TSceneNodeIdArray& BuildingRoots, TSceneNodeIdArray& PlanRoots)
 {
     const TSceneNode* node = BoundGroup(Project, b.RootNodeId);
@@ -183,7 +185,7 @@ void CollectBuildRoot(const TProjectDocument& Project, const TFloorPlanBuildBind
     AppendUniqueId(PlanRoots, b.RootNodeId);
 }
 
-bool UpdateRoots(TProjectDocument* Project, const TSceneNodeIdArray& BuildingRoots,
+bool UpdateRoots(TFloorPlanTarget* Project, const TSceneNodeIdArray& BuildingRoots,
                  const TSceneNodeIdArray& PlanRoots, std::string& Message)
 {
     for (uint32_t id : BuildingRoots)
@@ -198,7 +200,7 @@ bool UpdateRoots(TProjectDocument* Project, const TSceneNodeIdArray& BuildingRoo
 
 }  // namespace
 
-std::unique_ptr<TFloorPlan> MakeEffectivePlan(const TProjectDocument* Project,
+std::unique_ptr<TFloorPlan> MakeEffectivePlan(const TFloorPlanTarget* Project,
                                               const TFloorPlan* Plan, uint32_t FloorId)
 {
     if (!Plan)
@@ -260,7 +262,7 @@ void FreeFloorMeshes(std::unique_ptr<TMeshData>& Slab, std::unique_ptr<TMeshData
     Roof.reset();
 }
 
-bool AddFloorMeshObjects(TProjectDocument* Project, TSceneNode* Group,
+bool AddFloorMeshObjects(TFloorPlanTarget* Project, TSceneNode* Group,
                          std::unique_ptr<TMeshData>& Slab, std::unique_ptr<TMeshData>& Walls,
                          std::unique_ptr<TMeshData>& Roof, const TFloorPlan* Plan)
 {
@@ -275,7 +277,7 @@ bool AddFloorMeshObjects(TProjectDocument* Project, TSceneNode* Group,
     return true;
 }
 
-bool BuildFloorIntoGroup(TProjectDocument* Project, const TFloorPlan* Plan, TSceneNode* Group,
+bool BuildFloorIntoGroup(TFloorPlanTarget* Project, const TFloorPlan* Plan, TSceneNode* Group,
                          std::string& Message)
 {
     if (!Project || !Plan || !Group)
@@ -288,7 +290,7 @@ bool BuildFloorIntoGroup(TProjectDocument* Project, const TFloorPlan* Plan, TSce
     return true;
 }
 
-bool BuildFloorGroup(TProjectDocument* Project, uint32_t PlanId, TSceneNode* Parent,
+bool BuildFloorGroup(TFloorPlanTarget* Project, uint32_t PlanId, TSceneNode* Parent,
                      uint32_t FloorId, uint32_t BuildingId, TSceneGroup*& Group,
                      std::string& Message)
 {
@@ -307,7 +309,7 @@ bool BuildFloorGroup(TProjectDocument* Project, uint32_t PlanId, TSceneNode* Par
     return true;
 }
 
-bool BuildBuildingGroup(TProjectDocument* Project, uint32_t BuildingId, TSceneNode* Parent,
+bool BuildBuildingGroup(TFloorPlanTarget* Project, uint32_t BuildingId, TSceneNode* Parent,
                         TSceneGroup*& Group, std::string& Message)
 {
     Group = nullptr;
@@ -339,7 +341,7 @@ bool BuildBuildingGroup(TProjectDocument* Project, uint32_t BuildingId, TSceneNo
     return true;
 }
 
-bool UpdateGeneratedFloor(TProjectDocument* Project, uint32_t NodeId, std::string& Message)
+bool UpdateGeneratedFloor(TFloorPlanTarget* Project, uint32_t NodeId, std::string& Message)
 {
     if (!Project)
         return Fail(Message, kNoProject);
@@ -371,7 +373,7 @@ bool UpdateGeneratedFloor(TProjectDocument* Project, uint32_t NodeId, std::strin
     return true;
 }
 
-bool UpdateGeneratedBuilding(TProjectDocument* Project, uint32_t NodeId, std::string& Message)
+bool UpdateGeneratedBuilding(TFloorPlanTarget* Project, uint32_t NodeId, std::string& Message)
 {
     if (!Project)
         return Fail(Message, kNoProject);
@@ -455,7 +457,7 @@ bool UpdateGeneratedBuilding(TProjectDocument* Project, uint32_t NodeId, std::st
     return true;
 }
 
-bool UpdateBuildsOfPlan(TProjectDocument* Project, uint32_t PlanId, std::string& Message)
+bool UpdateBuildsOfPlan(TFloorPlanTarget* Project, uint32_t PlanId, std::string& Message)
 {
     if (!Project)
         return Fail(Message, kNoProject);
@@ -467,7 +469,7 @@ bool UpdateBuildsOfPlan(TProjectDocument* Project, uint32_t PlanId, std::string&
     return UpdateRoots(Project, buildingRoots, planRoots, Message);
 }
 
-bool UpdateBuildsOfFloor(TProjectDocument* Project, uint32_t FloorId, std::string& Message)
+bool UpdateBuildsOfFloor(TFloorPlanTarget* Project, uint32_t FloorId, std::string& Message)
 {
     if (!Project)
         return Fail(Message, kNoProject);
@@ -484,7 +486,7 @@ bool UpdateBuildsOfFloor(TProjectDocument* Project, uint32_t FloorId, std::strin
     return UpdateRoots(Project, buildingRoots, planRoots, Message);
 }
 
-uint32_t FindBuildingOfFloor(const TProjectDocument* Project, uint32_t FloorId)
+uint32_t FindBuildingOfFloor(const TFloorPlanTarget* Project, uint32_t FloorId)
 {
     if (!Project)
         return kNoId;
@@ -498,7 +500,7 @@ uint32_t FindBuildingOfFloor(const TProjectDocument* Project, uint32_t FloorId)
     return kNoId;
 }
 
-TFloorPlanBuildBinding* FindBuildingBinding(const TProjectDocument* Project, uint32_t BuildingId)
+TFloorPlanBuildBinding* FindBuildingBinding(const TFloorPlanTarget* Project, uint32_t BuildingId)
 {
     if (!Project || BuildingId == kNoId)
         return nullptr;
@@ -511,7 +513,7 @@ TFloorPlanBuildBinding* FindBuildingBinding(const TProjectDocument* Project, uin
     return nullptr;
 }
 
-uint32_t BuildingRootNodeId(const TProjectDocument* Project, uint32_t BuildingId)
+uint32_t BuildingRootNodeId(const TFloorPlanTarget* Project, uint32_t BuildingId)
 {
     const TFloorPlanBuildBinding* b = FindBuildingBinding(Project, BuildingId);
     return b ? b->RootNodeId : kNoId;

@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "floorplan/uFloorPlanBuild.h"
-#include "scene/uErrors.h"
-#include "scene/uProjectDocument.h"
+#include "base/uErrors.h"
+#include "floorplan/uFloorPlanTarget.h"
+#include "scene/uScene.h"
+#include "scene/uSceneNode.h"
 
 namespace {
 
@@ -33,7 +35,7 @@ void CollectSubtree(const TSceneNode* Node, std::vector<const TSceneNode*>& Out)
 
 // ---- build commands ----
 
-TFloorPlanBuildCommandBase::TFloorPlanBuildCommandBase(TProjectDocument* Document,
+TFloorPlanBuildCommandBase::TFloorPlanBuildCommandBase(TFloorPlanTarget* Document,
                                                        uint32_t ParentNodeId)
     : Document(Document), ParentNodeId(ParentNodeId)
 {
@@ -88,7 +90,7 @@ void TFloorPlanBuildCommandBase::Reinsert()
     Attached = true;
 }
 
-TBuildFloorPlanCommand::TBuildFloorPlanCommand(TProjectDocument* Document, uint32_t PlanId,
+TBuildFloorPlanCommand::TBuildFloorPlanCommand(TFloorPlanTarget* Document, uint32_t PlanId,
                                                uint32_t ParentNodeId, uint32_t FloorId,
                                                uint32_t BuildingId)
     : TFloorPlanBuildCommandBase(Document, ParentNodeId), PlanId(PlanId), FloorId(FloorId),
@@ -97,7 +99,7 @@ TBuildFloorPlanCommand::TBuildFloorPlanCommand(TProjectDocument* Document, uint3
 }
 
 std::unique_ptr<TBuildFloorPlanCommand>
-TBuildFloorPlanCommand::CreateForPlan(TProjectDocument* Document, uint32_t PlanId,
+TBuildFloorPlanCommand::CreateForPlan(TFloorPlanTarget* Document, uint32_t PlanId,
                                       uint32_t ParentNodeId)
 {
     return std::make_unique<TBuildFloorPlanCommand>(Document, PlanId, ParentNodeId, kNoId, kNoId);
@@ -126,7 +128,7 @@ void TBuildFloorPlanCommand::CheckRedo() const
         throw EGeneralError(kSourcePlanMissing);
 }
 
-TBuildBuildingCommand::TBuildBuildingCommand(TProjectDocument* Document, uint32_t BuildingId,
+TBuildBuildingCommand::TBuildBuildingCommand(TFloorPlanTarget* Document, uint32_t BuildingId,
                                              uint32_t ParentNodeId)
     : TFloorPlanBuildCommandBase(Document, ParentNodeId), BuildingId(BuildingId)
 {
@@ -156,7 +158,7 @@ bool TBuildBuildingCommand::RestoresBindings() const
 
 // ---- edit commands ----
 
-TEditFloorPlanCommand::TEditFloorPlanCommand(TProjectDocument* Document, uint32_t PlanId,
+TEditFloorPlanCommand::TEditFloorPlanCommand(TFloorPlanTarget* Document, uint32_t PlanId,
                                              const TFloorPlan* Before, const TFloorPlan* After)
     : Document(Document), PlanId(PlanId)
 {
@@ -192,7 +194,7 @@ void TEditFloorPlanCommand::Apply(const TFloorPlan& Snapshot, const TFloorPlan& 
     Document->MarkChanged();
 }
 
-TEditFloorSettingsCommand::TEditFloorSettingsCommand(TProjectDocument* Document, uint32_t FloorId,
+TEditFloorSettingsCommand::TEditFloorSettingsCommand(TFloorPlanTarget* Document, uint32_t FloorId,
                                                      const TFloorDefinition* Before,
                                                      const TFloorDefinition* After)
     : Document(Document), FloorId(FloorId)

@@ -14,11 +14,11 @@
 
 #include "floorplan/uFloorPlan.h"
 #include "floorplan/uFloorPlanDocument.h"
-#include "scene/uCommandHistory.h"
-#include "scene/uDocumentIds.h"
+#include "base/uCommandHistory.h"
+#include "base/uDocumentIds.h"
 #include "scene/uScene.h"
 
-class TProjectDocument;
+class TFloorPlanTarget;
 
 // What a generated tree carried while it was in the scene.
 struct TKeptBinding {
@@ -42,7 +42,7 @@ public:
     bool HoldsTree() const { return DetachedRoot != nullptr; }
 
 protected:
-    TFloorPlanBuildCommandBase(TProjectDocument* Document, uint32_t ParentNodeId);
+    TFloorPlanBuildCommandBase(TFloorPlanTarget* Document, uint32_t ParentNodeId);
     // The node the build goes under: ParentNodeId when it exists, else the root.
     TSceneNode* BuildParent() const;
     // Puts the kept tree back where it was taken from and restores its bindings.
@@ -52,7 +52,7 @@ protected:
     // Whether a redo puts the kept bindings back: not when their source is gone.
     virtual bool RestoresBindings() const { return true; }
 
-    TProjectDocument* Document;
+    TFloorPlanTarget* Document;
     uint32_t ParentNodeId;
     int32_t SiblingIndex = -1;
     uint32_t RootNodeId = kNoId;
@@ -67,11 +67,11 @@ private:
 class TBuildFloorPlanCommand : public TFloorPlanBuildCommandBase {
 public:
     // Raises EArgumentError "Build requires a document" for a nil document.
-    TBuildFloorPlanCommand(TProjectDocument* Document, uint32_t PlanId, uint32_t ParentNodeId,
+    TBuildFloorPlanCommand(TFloorPlanTarget* Document, uint32_t PlanId, uint32_t ParentNodeId,
                            uint32_t FloorId, uint32_t BuildingId);
     // A plan built on its own: no floor, no building.
     static std::unique_ptr<TBuildFloorPlanCommand>
-    CreateForPlan(TProjectDocument* Document, uint32_t PlanId, uint32_t ParentNodeId);
+    CreateForPlan(TFloorPlanTarget* Document, uint32_t PlanId, uint32_t ParentNodeId);
     std::string GetDescription() const override { return "Build floor plan"; }
     // First run: builds and binds the plan's group. As a redo: puts the kept tree back.
     void Execute() override;
@@ -88,7 +88,7 @@ private:
 class TBuildBuildingCommand : public TFloorPlanBuildCommandBase {
 public:
     // Raises EArgumentError "Build requires a document" for a nil document.
-    TBuildBuildingCommand(TProjectDocument* Document, uint32_t BuildingId, uint32_t ParentNodeId);
+    TBuildBuildingCommand(TFloorPlanTarget* Document, uint32_t BuildingId, uint32_t ParentNodeId);
     std::string GetDescription() const override { return "Build building"; }
     void Execute() override;
 
@@ -104,7 +104,7 @@ class TEditFloorPlanCommand : public TEditorCommand {
 public:
     // Keeps clones of both snapshots. Raises EArgumentError "Floor-plan edit requires a
     // document" or "Floor-plan edit snapshots are missing".
-    TEditFloorPlanCommand(TProjectDocument* Document, uint32_t PlanId, const TFloorPlan* Before,
+    TEditFloorPlanCommand(TFloorPlanTarget* Document, uint32_t PlanId, const TFloorPlan* Before,
                           const TFloorPlan* After);
     std::string GetDescription() const override { return "Edit floor plan"; }
     void Execute() override { Apply(*After, *Before); }
@@ -118,7 +118,7 @@ private:
     // A failing rebuild puts the plan back as it was and raises.
     void Apply(const TFloorPlan& Snapshot, const TFloorPlan& Expected);
 
-    TProjectDocument* Document;
+    TFloorPlanTarget* Document;
     uint32_t PlanId;
     std::unique_ptr<TFloorPlan> Before;
     std::unique_ptr<TFloorPlan> After;
@@ -128,7 +128,7 @@ class TEditFloorSettingsCommand : public TEditorCommand {
 public:
     // Keeps clones of both snapshots. Raises EArgumentError "Floor settings edit requires a
     // document" or "Floor settings snapshots are missing".
-    TEditFloorSettingsCommand(TProjectDocument* Document, uint32_t FloorId,
+    TEditFloorSettingsCommand(TFloorPlanTarget* Document, uint32_t FloorId,
                               const TFloorDefinition* Before, const TFloorDefinition* After);
     std::string GetDescription() const override { return "Edit floor settings"; }
     void Execute() override { Apply(*After); }
@@ -139,7 +139,7 @@ private:
     // floor back as it was and raises.
     void Apply(const TFloorDefinition& Snapshot);
 
-    TProjectDocument* Document;
+    TFloorPlanTarget* Document;
     uint32_t FloorId;
     std::unique_ptr<TFloorDefinition> Before;
     std::unique_ptr<TFloorDefinition> After;

@@ -1,6 +1,6 @@
 #include "floorplan/uFloorPlanDocument.h"
 
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 
 #include <algorithm>
 #include <bit>

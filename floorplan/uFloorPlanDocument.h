@@ -4,7 +4,7 @@
 // from. A binding keeps a 64-bit fingerprint of that source; comparing it with a fresh
 // one tells whether the generated output is stale.
 #include "floorplan/uFloorPlan.h"
-#include "scene/uDocumentIds.h"
+#include "base/uDocumentIds.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "floorplan/uFloorPlanFile.h"
 
-#include "scene/uErrors.h"
-#include "scene/uNumberText.h"
+#include "base/uErrors.h"
+#include "base/uNumberText.h"
 
 #include <memory>
 #include <vector>

@@ -3,7 +3,7 @@
 // scene writer and reader hand over their line sink and source; this module knows only
 // lines. Every reader error is an EConvertError with its message.
 #include "floorplan/uFloorPlanDocument.h"
-#include "scene/uTextFile.h"
+#include "base/uTextFile.h"
 
 #include <cstdint>
 #include <string>

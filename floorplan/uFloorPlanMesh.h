@@ -9,7 +9,7 @@
 // Predicates run in extended precision on the single coordinates; the inset rounds to single
 // precision at fixed points so that its results are reproducible.
 #include "floorplan/uFloorPlan.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <cstdint>
 #include <string>

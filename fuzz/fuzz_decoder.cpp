@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to one image decoder. Any crash, leak or sanitizer report is a
 // fault; refusing the input is the expected outcome for most of them.
-#include "ripper/uImageCodecs.h"
+#include "image/uImageCodecs.h"
 
 #include <cstddef>
 #include <cstdint>

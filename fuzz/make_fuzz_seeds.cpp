@@ -1,6 +1,6 @@
 // Writes small valid images into <dir>/png, <dir>/jpeg and <dir>/bmp to seed the
 // decoder fuzzers: several sizes, with and without alpha.
-#include "ripper/uImageCodecs.h"
+#include "image/uImageCodecs.h"
 
 #include <cstdio>
 #include <filesystem>

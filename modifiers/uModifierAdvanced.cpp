@@ -5,7 +5,7 @@
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierTopologyUtils.h"
 #include "modifiers/uModifierWave.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <algorithm>
 #include <cmath>

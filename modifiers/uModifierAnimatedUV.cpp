@@ -2,7 +2,7 @@
 
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <algorithm>
 

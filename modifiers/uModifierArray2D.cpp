@@ -2,8 +2,8 @@
 
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
-#include "scene/uErrors.h"
-#include "scene/uMesh.h"
+#include "base/uErrors.h"
+#include "base/uMesh.h"
 
 #include <algorithm>
 

@@ -3,8 +3,8 @@
 #include "modifiers/uModifierArray2D.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
-#include "scene/uErrors.h"
-#include "scene/uMesh.h"
+#include "base/uErrors.h"
+#include "base/uMesh.h"
 
 #include <cmath>
 

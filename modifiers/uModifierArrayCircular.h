@@ -2,7 +2,7 @@
 // Array Circular: repeats the whole source mesh around a circle about one axis, optionally
 // turning each copy to face out, in, or along the circle, and rising by StepY per copy.
 #include "modifiers/uModifiers.h"
-#include "scene/uMath.h"
+#include "base/uMath.h"
 
 #include <vector>
 

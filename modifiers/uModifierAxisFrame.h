@@ -4,7 +4,7 @@
 // vertices cover along the axis and the part of it inside the normalised limits. Also the
 // parameters and setters the four share.
 #include "modifiers/uModifiers.h"
-#include "scene/uMath.h"
+#include "base/uMath.h"
 
 #include <initializer_list>
 #include <span>

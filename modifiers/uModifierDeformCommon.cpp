@@ -2,7 +2,7 @@
 
 #include "modifiers/uModifierVertexPass.h"
 #include "modifiers/uModifiers.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <algorithm>
 #include <cmath>

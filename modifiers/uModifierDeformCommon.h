@@ -3,7 +3,7 @@
 // tolerant and exact change tests of the setters, replacement of non-finite values, the
 // start of every topology-keeping Apply and its size estimate.
 #include "modifiers/uModifierFastMath.h"
-#include "scene/uMath.h"
+#include "base/uMath.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,8 +2,8 @@
 
 #include "modifiers/uModifierStack.h"
 #include "modifiers/uModifiers.h"
-#include "scene/uMesh.h"
-#include "scene/uNumberText.h"
+#include "base/uMesh.h"
+#include "base/uNumberText.h"
 
 #include <cmath>
 #include <exception>

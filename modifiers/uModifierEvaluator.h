@@ -3,7 +3,7 @@
 // limits. A step that is refused, raises, or produces non-finite or invalid output stops
 // the run; the caller then gets the mesh of the steps before it and a message naming the
 // modifier. Nothing leaves Evaluate as an exception.
-#include "scene/uMath.h"
+#include "base/uMath.h"
 
 #include <cstdint>
 #include <memory>

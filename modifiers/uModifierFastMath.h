@@ -2,7 +2,7 @@
 // sin, cos and exp for the per-vertex loops of the deformers: inline polynomials with no
 // library call and no branch, so that the loops using them vectorise, and selects made
 // of bit masks for the same reason.
-#include "scene/uMath.h"
+#include "base/uMath.h"
 
 #include <cstdint>
 #include <cstring>

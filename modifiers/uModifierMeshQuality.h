@@ -1,7 +1,7 @@
 #pragma once
 // Mesh-quality modifiers: spherify, optimize, tessellate and smooth.
 #include "modifiers/uModifierAdvanced.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <string>
 

@@ -4,7 +4,7 @@
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierTopologyUtils.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <algorithm>
 #include <cmath>

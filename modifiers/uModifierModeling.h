@@ -2,7 +2,7 @@
 // Modelling modifiers that rebuild a mesh: mirror, xform, subdivide and shell, and the
 // small routines that they and the modifiers of uModifierModelingSurface share.
 #include "modifiers/uModifiers.h"
-#include "scene/uMath.h"
+#include "base/uMath.h"
 
 #include <cstdint>
 #include <string>

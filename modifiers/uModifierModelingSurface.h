@@ -2,7 +2,7 @@
 // Modelling modifiers that cut, close, re-shade, relax and weld a surface: slice, cap
 // holes, normal, relax and vertex weld.
 #include "modifiers/uModifierModeling.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <cstdint>
 #include <vector>

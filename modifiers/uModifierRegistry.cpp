@@ -19,7 +19,7 @@
 #include "modifiers/uModifierUpdateUVs.h"
 #include "modifiers/uModifierWave.h"
 #include "modifiers/uModifiers.h"
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierVertexPass.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <algorithm>
 #include <cmath>

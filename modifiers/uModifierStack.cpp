@@ -1,7 +1,7 @@
 #include "modifiers/uModifierStack.h"
 
 #include "modifiers/uModifiers.h"
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 
 #include <string>
 

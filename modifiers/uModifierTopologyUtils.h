@@ -4,7 +4,7 @@
 // recomputation, vertex neighbourhoods, ear-clipping of a 3D loop and a vertex weld.
 // Results that depend on order (edge order, loop chaining, ear order, weld clusters) are
 // deterministic for a given mesh.
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <cstdint>
 #include <string>

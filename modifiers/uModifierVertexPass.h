@@ -4,7 +4,7 @@
 // those loops into SIMD code), and the results are scattered back. Also the bounds and
 // the axis-aligned frames the kernels measure with.
 #include "modifiers/uModifierFastMath.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,8 +1,8 @@
 #include "modifiers/uModifiers.h"
 
-#include "scene/uDocumentIds.h"
-#include "scene/uMesh.h"
-#include "scene/uNumberText.h"
+#include "base/uDocumentIds.h"
+#include "base/uMesh.h"
+#include "base/uNumberText.h"
 
 #include <algorithm>
 

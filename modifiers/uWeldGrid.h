@@ -2,7 +2,7 @@
 // The vertex weld's pair search: the distinct positions of a vertex array in a hashed grid
 // of cells a few times the weld distance wide, and the sets of positions joined by pairs
 // within that distance.
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // One texture-ripping job: the photograph, the four corners of the selection and the
 // output options. Editing keeps every corner inside the photograph.
-#include "ripper/uTextureRipperImage.h"
+#include "image/uTextureRipperImage.h"
 #include "ripper/uTextureRipperWarp.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // Four-corner selections on a photograph, the perspective transform from an N x N
 // square onto them, and resampling, rotating and mirroring of the result. Pure
 // functions; failures come back as messages for the user, never as exceptions.
-#include "ripper/uTextureRipperImage.h"
+#include "image/uTextureRipperImage.h"
 
 #include <array>
 #include <cstdint>

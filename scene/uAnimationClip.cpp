@@ -1,6 +1,6 @@
 #include "scene/uAnimationClip.h"
 
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 #include "scene/uScene.h"
 
 namespace {

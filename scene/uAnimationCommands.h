@@ -12,7 +12,7 @@
 
 #include "scene/uAnimationDocument.h"
 #include "scene/uAnimationRecorder.h"
-#include "scene/uCommandHistory.h"
+#include "base/uCommandHistory.h"
 #include "scene/uPropertyTypes.h"
 
 class TScene;

@@ -4,9 +4,9 @@
 #include <limits>
 #include <string>
 
-#include "scene/uErrors.h"
-#include "scene/uNumberText.h"
-#include "scene/uTextFile.h"
+#include "base/uErrors.h"
+#include "base/uNumberText.h"
+#include "base/uTextFile.h"
 
 void TAnimationDocument::Clear()
 {

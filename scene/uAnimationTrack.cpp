@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 
 TAnimationTrack::TAnimationTrack(const TPropertyPath& NewTarget, TPropertyValueKind NewValueKind,
                                  const TPropertyValue& NewRestValue)

@@ -5,7 +5,7 @@
 // read it. Also the sky and celestial lighting computed from the time of day.
 #include <cstdint>
 
-#include "scene/uMath.h"
+#include "base/uMath.h"
 
 // Value clamped to Min..Max. A not-a-number value passes through unchanged, so the
 // setters below test for it first.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 
 namespace {
 constexpr const char* kCannotRestore = "Unable to restore hierarchy state.";

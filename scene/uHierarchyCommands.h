@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "scene/uCommandHistory.h"
-#include "scene/uDocumentIds.h"
-#include "scene/uMath.h"
+#include "base/uCommandHistory.h"
+#include "base/uDocumentIds.h"
+#include "base/uMath.h"
 #include "scene/uScene.h"
 
 // Where one node sits: its parent (0 is the root), its index there and its local transform.

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 
 void TProjectTime::Reset()
 {

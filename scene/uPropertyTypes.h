@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "scene/uMath.h"
+#include "base/uMath.h"
 
 class TSceneNode;
 

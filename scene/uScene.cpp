@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "scene/uCinematicEnvironment.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 #include "scene/uSceneStatistics.h"
 
 TScene* CurrentScene = nullptr;

@@ -14,8 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "editor/uContactLighting.h"
-#include "scene/uMath.h"
+#include "scene/uContactLighting.h"
+#include "base/uMath.h"
 #include "scene/uSceneNode.h"
 #include "scene/uSceneObject.h"
 

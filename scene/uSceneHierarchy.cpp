@@ -9,7 +9,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 #include "scene/uScene.h"
 
 namespace {

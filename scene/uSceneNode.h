@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "scene/uDocumentIds.h"
-#include "scene/uErrors.h"
-#include "scene/uMath.h"
+#include "base/uDocumentIds.h"
+#include "base/uErrors.h"
+#include "base/uMath.h"
 #include "scene/uPropertyTypes.h"
 
 // Write mode of an evaluation: it must never change authored node properties.

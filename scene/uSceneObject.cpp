@@ -2,8 +2,8 @@
 
 #include "modifiers/uModifierStack.h"
 #include "modifiers/uModifiers.h"
-#include "scene/uErrors.h"
-#include "scene/uMesh.h"
+#include "base/uErrors.h"
+#include "base/uMesh.h"
 #include "terrain/uHeightmap.h"
 #include "terrain/uTerrainMesh.h"
 

@@ -7,7 +7,7 @@
 // Whoever keeps results derived from an evaluated mesh (drawing caches, contact
 // lighting) matches them by the node's id and GetMeshSerial, never by address.
 #include "modifiers/uModifierEvaluator.h"
-#include "scene/uMath.h"
+#include "base/uMath.h"
 #include "scene/uSceneNode.h"
 
 #include <cstdint>

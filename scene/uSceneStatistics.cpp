@@ -8,7 +8,7 @@
 
 #include <sys/resource.h>
 
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 

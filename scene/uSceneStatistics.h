@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "scene/uMath.h"
+#include "base/uMath.h"
 
 class TMeshData;
 class TScene;

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "ripper/uImageCodecs.h"
-#include "scene/uErrors.h"
+#include "image/uImageCodecs.h"
+#include "base/uErrors.h"
 
 TTextureGpu* DefaultTextureGpu = nullptr;
 TTextureManager* CurrentTextureManager = nullptr;

@@ -4,8 +4,13 @@
 # X server with Mesa's software renderer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILL_BUILD_TESTS=ON \
+scripts/deps.sh clang-format
+# The layers: no include of a higher folder (and the checker catches a planted one), and
+# every library is a shared object linked with --no-undefined, so a call upward fails.
+scripts/check_layers.sh --self-test
+scripts/check_layers.sh
+scripts/check_format.sh
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILL_BUILD_TESTS=ON -DQUILL_SHARED_LAYERS=ON \
   -DCMAKE_CXX_FLAGS="-O1 -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
 cmake --build build-asan --parallel "$(nproc)"
 # Image decoders take untrusted files: a bounded libFuzzer run of each, before the tests.

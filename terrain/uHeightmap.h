@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 
 class EHeightmapError : public EGeneralError {
 public:

@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "scene/uMath.h"
+#include "base/uMath.h"
 
 struct TNoiseParams {
     int32_t Algorithm = 0;   // 0 fBm, 1 ridged, anything else multifractal

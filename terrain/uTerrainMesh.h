@@ -4,7 +4,7 @@
 // square XZ grid centred on the origin, heights along +Y, one quad per cell
 // and smooth, area-weighted vertex normals.
 
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 #include "terrain/uHeightmap.h"
 
 // Replaces Mesh with the grid of Map, Size wide along X and Z, heights scaled

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 
 namespace {
 

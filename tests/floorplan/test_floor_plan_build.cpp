@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "scene/uProjectDocument.h"
+#include "document/uProjectDocument.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 
@@ -62,7 +62,7 @@ protected:
     {
         TSceneGroup* group = nullptr;
         std::string message;
-        EXPECT_TRUE(BuildFloorGroup(&Doc, planId, parent, kNoId, kNoId, group, message)) << message;
+        EXPECT_TRUE(BuildFloorGroup(Doc.FloorPlanTarget(), planId, parent, kNoId, kNoId, group, message)) << message;
         return group;
     }
 
@@ -89,7 +89,7 @@ protected:
     {
         TSceneGroup* group = nullptr;
         std::string message;
-        EXPECT_TRUE(BuildBuildingGroup(&Doc, buildingId, nullptr, group, message)) << message;
+        EXPECT_TRUE(BuildBuildingGroup(Doc.FloorPlanTarget(), buildingId, nullptr, group, message)) << message;
         return group;
     }
 
@@ -155,14 +155,14 @@ TEST_F(FloorPlanBuildTest, FailedBuildsLeaveSceneAndBindingsUntouched)
     thick->SetSettings(s);
 
     struct Case {
-        TProjectDocument* Project;
+        TFloorPlanTarget* Project;
         uint32_t PlanId;
         const char* Message;
     };
     const Case cases[] = {
         {nullptr, open->Id(), "Project document is nil"},
-        {&Doc, 999999, "Floor plan was not found"},
-        {&Doc, open->Id(), "Floor-plan polygon needs at least three points"},
+        {Doc.FloorPlanTarget(), 999999, "Floor plan was not found"},
+        {Doc.FloorPlanTarget(), open->Id(), "Floor-plan polygon needs at least three points"},
     };
     Scene.AddPrimitive(ptCube);
     const int64_t revision = Doc.GetRevision();
@@ -175,7 +175,7 @@ TEST_F(FloorPlanBuildTest, FailedBuildsLeaveSceneAndBindingsUntouched)
     }
     TSceneGroup* group = nullptr;
     std::string message;
-    EXPECT_FALSE(BuildFloorGroup(&Doc, thick->Id(), nullptr, kNoId, kNoId, group, message));
+    EXPECT_FALSE(BuildFloorGroup(Doc.FloorPlanTarget(), thick->Id(), nullptr, kNoId, kNoId, group, message));
     EXPECT_NE(message.find("Inset"), std::string::npos) << message;
 
     EXPECT_EQ(Scene.NodeCount(), 1);
@@ -218,8 +218,8 @@ TEST_F(FloorPlanBuildTest, BuildingStacksFloorsAndBindsEveryRoot)
     EXPECT_EQ(rb->PlanId, kNoId);
     EXPECT_EQ(rb->FloorId, kNoId);
     EXPECT_EQ(rb->SourceHash, Plans.BuildingSourceHash(building));
-    EXPECT_EQ(BuildingRootNodeId(&Doc, building->Id()), root->GetId());
-    EXPECT_EQ(FindBuildingOfFloor(&Doc, building->GetFloor(1)->Id()), building->Id());
+    EXPECT_EQ(BuildingRootNodeId(Doc.FloorPlanTarget(), building->Id()), root->GetId());
+    EXPECT_EQ(FindBuildingOfFloor(Doc.FloorPlanTarget(), building->GetFloor(1)->Id()), building->Id());
 }
 
 TEST_F(FloorPlanBuildTest, BuildingBuildFailuresLeaveSceneUntouched)
@@ -241,7 +241,7 @@ TEST_F(FloorPlanBuildTest, BuildingBuildFailuresLeaveSceneUntouched)
     for (const Case& c : cases) {
         TSceneGroup* group = nullptr;
         std::string message;
-        EXPECT_FALSE(BuildBuildingGroup(&Doc, c.BuildingId, nullptr, group, message));
+        EXPECT_FALSE(BuildBuildingGroup(Doc.FloorPlanTarget(), c.BuildingId, nullptr, group, message));
         EXPECT_EQ(message, c.Message);
         EXPECT_EQ(group, nullptr);
     }
@@ -262,7 +262,7 @@ TEST_F(FloorPlanBuildTest, UpdateAfterPointEditReplacesOnlyGeneratedObjects)
     EXPECT_TRUE(Plans.IsBindingStale(Plans.FindBinding(group->GetId())));
 
     std::string message;
-    ASSERT_TRUE(UpdateGeneratedFloor(&Doc, oldWalls, message)) << message;
+    ASSERT_TRUE(UpdateGeneratedFloor(Doc.FloorPlanTarget(), oldWalls, message)) << message;
     EXPECT_EQ(message, "");
     EXPECT_EQ(Scene.FindNodeById(oldWalls), nullptr);
     EXPECT_EQ(group->Name, "Floor - Plan 1");
@@ -284,18 +284,18 @@ TEST_F(FloorPlanBuildTest, UpdateFailuresKeepTheOldContent)
     TSceneObject* loose = Scene.AddPrimitive(ptCube);
 
     std::string message;
-    EXPECT_FALSE(UpdateGeneratedFloor(&Doc, loose->GetId(), message));
+    EXPECT_FALSE(UpdateGeneratedFloor(Doc.FloorPlanTarget(), loose->GetId(), message));
     EXPECT_EQ(message, "Selected node is not a generated floor plan");
-    EXPECT_FALSE(UpdateGeneratedBuilding(&Doc, group->GetId(), message));
+    EXPECT_FALSE(UpdateGeneratedBuilding(Doc.FloorPlanTarget(), group->GetId(), message));
     EXPECT_EQ(message, "Selected node is not a generated building");
     EXPECT_FALSE(UpdateGeneratedFloor(nullptr, group->GetId(), message));
     EXPECT_EQ(message, "Project document is nil");
 
     // An outline that runs back along its own edge no longer validates.
     plan->InsertPoint({3, -1.5f}, 1);
-    EXPECT_FALSE(UpdateGeneratedFloor(&Doc, group->GetId(), message));
+    EXPECT_FALSE(UpdateGeneratedFloor(Doc.FloorPlanTarget(), group->GetId(), message));
     EXPECT_EQ(message, "Floor-plan boundary reverses at point 1");
-    EXPECT_FALSE(UpdateBuildsOfPlan(&Doc, plan->Id(), message));
+    EXPECT_FALSE(UpdateBuildsOfPlan(Doc.FloorPlanTarget(), plan->Id(), message));
     EXPECT_EQ(ChildIds(group), before);
 }
 
@@ -311,9 +311,9 @@ TEST_F(FloorPlanBuildTest, BindingOnTheSceneRootIsRefused)
     const int nodes = Scene.NodeCount();
 
     std::string message;
-    EXPECT_FALSE(UpdateGeneratedFloor(&Doc, loose->GetId(), message));
+    EXPECT_FALSE(UpdateGeneratedFloor(Doc.FloorPlanTarget(), loose->GetId(), message));
     EXPECT_EQ(message, "Generated floor root is missing");
-    EXPECT_TRUE(UpdateBuildsOfPlan(&Doc, plan->Id(), message)) << message;
+    EXPECT_TRUE(UpdateBuildsOfPlan(Doc.FloorPlanTarget(), plan->Id(), message)) << message;
     EXPECT_EQ(Scene.NodeCount(), nodes);
     EXPECT_EQ(loose->GetParent(), Scene.GetRoot());
 }
@@ -336,7 +336,7 @@ TEST_F(FloorPlanBuildTest, BuildingUpdateReusesFloorGroupsAndKeepsUserNodes)
     EXPECT_TRUE(Plans.IsBindingStale(Plans.FindBinding(root->GetId())));
 
     std::string message;
-    ASSERT_TRUE(UpdateGeneratedBuilding(&Doc, ChildObject(Scene.FindNodeById(g0), "Slab")->GetId(),
+    ASSERT_TRUE(UpdateGeneratedBuilding(Doc.FloorPlanTarget(), ChildObject(Scene.FindNodeById(g0), "Slab")->GetId(),
                                         message))
         << message;
     EXPECT_EQ(ChildIds(root), (std::vector<uint32_t>{g2, inBuilding->GetId(), g1, g0}));
@@ -365,7 +365,7 @@ TEST_F(FloorPlanBuildTest, PlanUpdateRebuildsEachBuildOnce)
 
     ASSERT_TRUE(shared->MovePoint(1, {3, -1.5f}));
     std::string message;
-    ASSERT_TRUE(UpdateBuildsOfPlan(&Doc, shared->Id(), message)) << message;
+    ASSERT_TRUE(UpdateBuildsOfPlan(Doc.FloorPlanTarget(), shared->Id(), message)) << message;
     EXPECT_EQ(added, 6);  // slab and walls of two floors and of the plan build, once each
     EXPECT_EQ(ChildIds(root), floorGroups);
     for (uint32_t id : floorGroups) {
@@ -390,7 +390,7 @@ TEST_F(FloorPlanBuildTest, FloorGroupOutsideItsBuildingDoesNotBlockPlanUpdates)
 
     ASSERT_TRUE(plan->MovePoint(1, {3, -1.5f}));
     std::string message;
-    ASSERT_TRUE(UpdateBuildsOfPlan(&Doc, plan->Id(), message)) << message;
+    ASSERT_TRUE(UpdateBuildsOfPlan(Doc.FloorPlanTarget(), plan->Id(), message)) << message;
     EXPECT_EQ(MaxX(*ChildObject(floorGroup, "Slab")->GetBaseMesh()), 3.0f);
     EXPECT_FALSE(Plans.IsBindingStale(Plans.FindBinding(floorGroup->GetId())));
 }
@@ -401,15 +401,15 @@ TEST_F(FloorPlanBuildTest, FloorUpdatesFindTheirBuilding)
     TBuildingDefinition* building = AddBuilding({{plan->Id(), 3.0f}, {plan->Id(), 3.0f}});
     TFloorDefinition* ground = building->GetFloor(0);
     std::string message;
-    EXPECT_FALSE(UpdateBuildsOfFloor(&Doc, 999999, message));
+    EXPECT_FALSE(UpdateBuildsOfFloor(Doc.FloorPlanTarget(), 999999, message));
     EXPECT_EQ(message, "Floor was not found in a building");
     // Never built: nothing to do.
-    EXPECT_TRUE(UpdateBuildsOfFloor(&Doc, ground->Id(), message)) << message;
+    EXPECT_TRUE(UpdateBuildsOfFloor(Doc.FloorPlanTarget(), ground->Id(), message)) << message;
     EXPECT_EQ(Scene.NodeCount(), 0);
 
     TSceneGroup* root = BuildBuilding(building->Id());
     ground->SetSettings(Height(5.0f));
-    ASSERT_TRUE(UpdateBuildsOfFloor(&Doc, ground->Id(), message)) << message;
+    ASSERT_TRUE(UpdateBuildsOfFloor(Doc.FloorPlanTarget(), ground->Id(), message)) << message;
     EXPECT_EQ(root->GetChild(1)->GetPosition().Y, 5.0f);
     EXPECT_FALSE(Plans.IsBindingStale(Plans.FindBinding(root->GetId())));
 }
@@ -431,10 +431,10 @@ TEST(FloorPlanBuildHelpers, EffectivePlanTakesTheFloorsOwnSettings)
     own.Height = 7;
     floor->SetSettings(own);
 
-    EXPECT_EQ(MakeEffectivePlan(&doc, nullptr, floor->Id()), nullptr);
-    EXPECT_EQ(MakeEffectivePlan(&doc, plan, floor->Id())->Settings().Height, 3.0f);
+    EXPECT_EQ(MakeEffectivePlan(doc.FloorPlanTarget(), nullptr, floor->Id()), nullptr);
+    EXPECT_EQ(MakeEffectivePlan(doc.FloorPlanTarget(), plan, floor->Id())->Settings().Height, 3.0f);
     floor->SetOverrideSettings(true);
-    const auto effective = MakeEffectivePlan(&doc, plan, floor->Id());
+    const auto effective = MakeEffectivePlan(doc.FloorPlanTarget(), plan, floor->Id());
     EXPECT_EQ(effective->Settings().Height, 7.0f);
     EXPECT_EQ(effective->Id(), plan->Id());
     EXPECT_EQ(plan->Settings().Height, 3.0f);

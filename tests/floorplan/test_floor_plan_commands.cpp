@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "floorplan/uFloorPlanBuild.h"
-#include "scene/uCommandHistory.h"
-#include "scene/uErrors.h"
-#include "scene/uProjectDocument.h"
+#include "base/uCommandHistory.h"
+#include "base/uErrors.h"
+#include "document/uProjectDocument.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 
@@ -54,7 +54,7 @@ protected:
     // Builds the plan through the history; the new root.
     TSceneNode* BuildPlan(uint32_t planId)
     {
-        History.Execute(TBuildFloorPlanCommand::CreateForPlan(&Doc, planId, 0));
+        History.Execute(TBuildFloorPlanCommand::CreateForPlan(Doc.FloorPlanTarget(), planId, 0));
         return Scene.GetRoot()->GetChild(Scene.GetRoot()->ChildCount() - 1);
     }
 
@@ -67,7 +67,7 @@ protected:
         const std::unique_ptr<TFloorPlan> after = plan->Clone();
         plan->Assign(before.get());
         try {
-            History.Execute(std::make_unique<TEditFloorPlanCommand>(&Doc, plan->Id(), before.get(),
+            History.Execute(std::make_unique<TEditFloorPlanCommand>(Doc.FloorPlanTarget(), plan->Id(), before.get(),
                                                                     after.get()));
         } catch (...) {
             plan->Assign(before.get());
@@ -127,11 +127,11 @@ TEST_F(FloorPlanCommandTest, FailingBuildRaisesAndIsNotRecorded)
     };
     TBuildingDefinition* empty = Plans.AddBuilding("Empty");
     const Case cases[] = {
-        {[&] { return TBuildFloorPlanCommand::CreateForPlan(&Doc, open->Id(), 0); },
+        {[&] { return TBuildFloorPlanCommand::CreateForPlan(Doc.FloorPlanTarget(), open->Id(), 0); },
          "Floor-plan polygon needs at least three points"},
-        {[&] { return TBuildFloorPlanCommand::CreateForPlan(&Doc, 999999, 0); },
+        {[&] { return TBuildFloorPlanCommand::CreateForPlan(Doc.FloorPlanTarget(), 999999, 0); },
          "Floor plan was not found"},
-        {[&] { return std::make_unique<TBuildBuildingCommand>(&Doc, empty->Id(), 0); },
+        {[&] { return std::make_unique<TBuildBuildingCommand>(Doc.FloorPlanTarget(), empty->Id(), 0); },
          "Building has no floors"},
     };
     for (const Case& c : cases) {
@@ -155,11 +155,11 @@ TEST_F(FloorPlanCommandTest, ConstructionRefusesMissingDocumentOrSnapshots)
         {[] { TBuildBuildingCommand(nullptr, 1, 0); }, "Build requires a document"},
         {[&] { TEditFloorPlanCommand(nullptr, 1, &plan, &plan); },
          "Floor-plan edit requires a document"},
-        {[&] { TEditFloorPlanCommand(&Doc, 1, &plan, nullptr); },
+        {[&] { TEditFloorPlanCommand(Doc.FloorPlanTarget(), 1, &plan, nullptr); },
          "Floor-plan edit snapshots are missing"},
         {[&] { TEditFloorSettingsCommand(nullptr, 1, &floor, &floor); },
          "Floor settings edit requires a document"},
-        {[&] { TEditFloorSettingsCommand(&Doc, 1, nullptr, &floor); },
+        {[&] { TEditFloorSettingsCommand(Doc.FloorPlanTarget(), 1, nullptr, &floor); },
          "Floor settings snapshots are missing"},
     };
     for (const auto& [make, text] : cases) {
@@ -214,7 +214,7 @@ TEST_F(FloorPlanCommandTest, BuildingUndoDropsAllBindingsAndRedoRestoresThemByFl
     TBuildingDefinition* building = Plans.AddBuilding("Tower");
     building->AddFloor(a->Id(), "Ground");
     building->AddFloor(b->Id(), "Upper");
-    History.Execute(std::make_unique<TBuildBuildingCommand>(&Doc, building->Id(), 0));
+    History.Execute(std::make_unique<TBuildBuildingCommand>(Doc.FloorPlanTarget(), building->Id(), 0));
     EXPECT_EQ(History.NextUndo()->GetDescription(), "Build building");
     TSceneNode* root = Scene.GetRoot()->GetChild(0);
     const uint32_t rootId = root->GetId();
@@ -299,7 +299,7 @@ TEST_F(FloorPlanCommandTest, RedoAfterAnOutsideChangeDoesNotReuseARevision)
     // Outside the history: a rename, then an update of the build from the valid outline.
     plan->SetName("Renamed");
     std::string message;
-    ASSERT_TRUE(UpdateGeneratedFloor(&Doc, root->GetId(), message)) << message;
+    ASSERT_TRUE(UpdateGeneratedFloor(Doc.FloorPlanTarget(), root->GetId(), message)) << message;
     EXPECT_FALSE(Stale(root));
 
     // The redo brings back the invalid outline, which cannot be rebuilt: the build made
@@ -315,7 +315,7 @@ TEST_F(FloorPlanCommandTest, FloorSettingsEditRebuildsOrFailsWithoutEnteringHist
     TBuildingDefinition* building = Plans.AddBuilding("Tower");
     TFloorDefinition* ground = building->AddFloor(plan->Id(), "Ground");
     building->AddFloor(plan->Id(), "Upper");
-    History.Execute(std::make_unique<TBuildBuildingCommand>(&Doc, building->Id(), 0));
+    History.Execute(std::make_unique<TBuildBuildingCommand>(Doc.FloorPlanTarget(), building->Id(), 0));
     TSceneNode* root = Scene.GetRoot()->GetChild(0);
 
     auto edit = [&](float height, float wall) {
@@ -326,7 +326,7 @@ TEST_F(FloorPlanCommandTest, FloorSettingsEditRebuildsOrFailsWithoutEnteringHist
         s.WallThickness = wall;
         after->SetOverrideSettings(true);
         after->SetSettings(s);
-        History.Execute(std::make_unique<TEditFloorSettingsCommand>(&Doc, ground->Id(),
+        History.Execute(std::make_unique<TEditFloorSettingsCommand>(Doc.FloorPlanTarget(), ground->Id(),
                                                                     before.get(), after.get()));
     };
 
@@ -357,14 +357,14 @@ TEST_F(FloorPlanCommandTest, EditOfAMissingSourceRaises)
     TFloorPlan ghost(999999, "Ghost");
     TFloorDefinition ghostFloor(999999, "Ghost");
     try {
-        History.Execute(std::make_unique<TEditFloorPlanCommand>(&Doc, 999999, &ghost, &ghost));
+        History.Execute(std::make_unique<TEditFloorPlanCommand>(Doc.FloorPlanTarget(), 999999, &ghost, &ghost));
         ADD_FAILURE();
     } catch (const EGeneralError& e) {
         EXPECT_STREQ(e.what(), "Source floor plan is missing");
     }
     try {
         History.Execute(
-            std::make_unique<TEditFloorSettingsCommand>(&Doc, 999999, &ghostFloor, &ghostFloor));
+            std::make_unique<TEditFloorSettingsCommand>(Doc.FloorPlanTarget(), 999999, &ghostFloor, &ghostFloor));
         ADD_FAILURE();
     } catch (const EGeneralError& e) {
         EXPECT_STREQ(e.what(), "Source floor is missing");

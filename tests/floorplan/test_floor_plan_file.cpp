@@ -1,5 +1,5 @@
 #include "floorplan/uFloorPlanFile.h"
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 #pragma once
 // A shown, active main window with its frame timer stopped, painted once so the views'
 // matrices are known, and helpers that click, drag and type on its views as a user does.
-#include "editor/uErrorBox.h"
-#include "editor/uGLView.h"
+#include "render/uErrorBox.h"
+#include "render/uGLView.h"
 #include "editor/uMainForm.h"
 #include "editor/uStatusBar.h"
 #include "gl_test_support.h"
-#include "scene/uProjectDocument.h"
+#include "document/uProjectDocument.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 // A shown main window whose dialogs answer from a script, and the menu actions a user
 // would click.
-#include "editor/uErrorBox.h"
-#include "editor/uGLView.h"
+#include "render/uErrorBox.h"
+#include "render/uGLView.h"
 #include "editor/uMainForm.h"
 #include "gl_test_support.h"
 

@@ -4,8 +4,8 @@
 // with.
 #include "editor/uStatusBar.h"
 #include "main_form_test_support.h"
-#include "scene/uCommandHistory.h"
-#include "scene/uProjectDocument.h"
+#include "base/uCommandHistory.h"
+#include "document/uProjectDocument.h"
 #include "scene/uSceneObject.h"
 
 #include <QFile>

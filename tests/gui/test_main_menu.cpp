@@ -3,11 +3,11 @@
 // display modes with the contact-lighting question, the tree toggle and the help boxes.
 #include "editor/uAbout.h"
 #include "editor/uMainMenu.h"
-#include "editor/uSceneDraw.h"
+#include "render/uSceneDraw.h"
 #include "editor/uStatusBar.h"
 #include "editor/uToolWindowGlue.h"
 #include "main_form_test_support.h"
-#include "scene/uCommandHistory.h"
+#include "base/uCommandHistory.h"
 #include "scene/uSceneObject.h"
 #include "scene/uTextures.h"
 #include "terrain/uHeightmap.h"

@@ -2,8 +2,9 @@
 // frame loop on an injected clock, camera flight with held keys, the autosave file and
 // a clean exit.
 #include "gl_test_support.h"
-#include "editor/uErrorBox.h"
-#include "editor/uGLView.h"
+#include "render/uErrorBox.h"
+#include "render/uGLView.h"
+#include "render/uMeshDraw.h"
 #include "editor/uMainForm.h"
 #include "editor/uStatusBar.h"
 #include "scene/uScene.h"

@@ -1,5 +1,5 @@
 #include "gl_test_support.h"
-#include "scene/uMesh.h"
+#include "render/uMeshDraw.h"
 
 #include <GL/gl.h>
 #include <QOffscreenSurface>
@@ -49,13 +49,13 @@ TEST_F(MeshDrawTest, DrawFacesBindsOnlyWhenTheTextureChangesThenUnbinds)
     std::vector<int32_t> bound;
     TextureBindHook = [&](int32_t id) { bound.push_back(id); };
     const TMeshData m = FourTriangles({2, 2, 0, 2});
-    m.DrawFaces();
+    DrawMeshFaces(m);
     EXPECT_EQ(bound, (std::vector<int32_t>{2, 0, 2, 0}));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 
     // The first face always counts as a change, even with no texture.
     bound.clear();
-    FourTriangles({0, 0}).DrawFaces();
+    DrawMeshFaces(FourTriangles({0, 0}));
     EXPECT_EQ(bound, (std::vector<int32_t>{0, 0}));
 }
 
@@ -66,9 +66,9 @@ TEST_F(MeshDrawTest, DrawingWithoutAHookOrWithBrokenFacesLeavesGLBalanced)
     m.Faces[2].Indices[1] = 500; // would read past the vertices
     m.Faces[3].Count = 7;
     m.Edges.push_back({0, 900});
-    m.DrawFaces();
-    m.DrawEdges();
-    m.DrawVertices();
+    DrawMeshFaces(m);
+    DrawMeshEdges(m);
+    DrawMeshVertices(m);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     GLfloat size = 0;
     glGetFloatv(GL_POINT_SIZE, &size);
@@ -96,7 +96,7 @@ TEST_F(MeshDrawTest, DrawFacesSendsTexCoordsOnlyForTexturedFaces)
         return std::vector<GLfloat>(v, v + 3);
     };
     glTexCoord2f(9, 9);
-    m.DrawFaces();
+    DrawMeshFaces(m);
     EXPECT_EQ(current(GL_CURRENT_TEXTURE_COORDS), (std::vector<GLfloat>{9, 9, 0}));
     // Normal and colour are the last corner's.
     EXPECT_EQ(current(GL_CURRENT_NORMAL), (std::vector<GLfloat>{0, 0, -1}));
@@ -104,7 +104,7 @@ TEST_F(MeshDrawTest, DrawFacesSendsTexCoordsOnlyForTexturedFaces)
 
     m.Faces[0].TexId = 3;
     m.Faces[0].UVs[2] = {0.5f, 0.25f}; // the face's corner UV, not the vertex's
-    m.DrawFaces();
+    DrawMeshFaces(m);
     EXPECT_EQ(current(GL_CURRENT_TEXTURE_COORDS), (std::vector<GLfloat>{0.5f, 0.25f, 0}));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }

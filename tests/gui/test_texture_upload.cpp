@@ -1,5 +1,5 @@
 #include "gl_test_support.h"
-#include "scene/uTextureUpload.h"
+#include "render/uTextureUpload.h"
 
 #include <GL/gl.h>
 #include <QOffscreenSurface>
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "ripper/uImageCodecs.h"
-#include "ripper/uTextureRipperImage.h"
+#include "image/uImageCodecs.h"
+#include "image/uTextureRipperImage.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 #include "editor/uViewportInput.h"
 #include "editor_window_fixture.h"
 #include "scene/uAnimationRecorder.h"
-#include "scene/uCommandHistory.h"
+#include "base/uCommandHistory.h"
 #include "scene/uProjectTime.h"
 
 #include <QKeyEvent>

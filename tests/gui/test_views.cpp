@@ -2,11 +2,11 @@
 // grid, the axis tripods and a cube land where the camera puts them; the vertex-array
 // drawing gives the same picture as immediate drawing and never changes the mesh.
 #include "gl_test_support.h"
-#include "editor/uCamera.h"
-#include "editor/uMeshDrawCache.h"
-#include "editor/uSceneDraw.h"
-#include "editor/uViewport.h"
-#include "scene/uMesh.h"
+#include "render/uCamera.h"
+#include "render/uMeshDrawCache.h"
+#include "render/uSceneDraw.h"
+#include "render/uViewport.h"
+#include "render/uMeshDraw.h"
 #include "scene/uSceneNode.h"
 
 #include <GL/gl.h>
@@ -129,7 +129,7 @@ TEST_F(GLViewTest, VertexArrayDrawingMatchesImmediateDrawingInEveryPolygonMode)
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         LoadPerspective(W, H);
         TextureBindHook = [&](int32_t id) { immediateBinds.push_back(id); };
-        mesh.DrawFaces();
+        DrawMeshFaces(mesh);
         const auto expected = ReadAll();
 
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -155,7 +155,7 @@ TEST_F(GLViewTest, ColourOverrideDrawsLikeRecolouredVerticesAndLeavesTheMeshAlon
     for (auto& v : recoloured.Vertices) v.Color = display;
     for (auto& f : recoloured.Faces) f.TexId = 0;
     LoadPerspective(W, H);
-    recoloured.DrawFaces();
+    DrawMeshFaces(recoloured);
     const auto expected = ReadAll();
 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -176,7 +176,7 @@ TEST_F(GLViewTest, ColourOverrideDrawsLikeRecolouredVerticesAndLeavesTheMeshAlon
     std::vector<TVec3> lit(mesh.Vertices.size(), Vec3(0.5f, 0.25f, 0.125f));
     for (auto& v : recoloured.Vertices) v.Color = Vec3(0.5f, 0.25f, 0.125f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    recoloured.DrawFaces();
+    DrawMeshFaces(recoloured);
     const auto expectedLit = ReadAll();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     TMeshDrawOptions litOptions;
@@ -206,7 +206,7 @@ TEST_F(GLViewTest, PerPaintTriangleListsFollowTheMesh)
     cache.DrawFaces(a);
     const auto arrays = ReadAll();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    a.DrawFaces();
+    DrawMeshFaces(a);
     EXPECT_EQ(ReadAll(), arrays);
 }
 
@@ -447,11 +447,11 @@ TEST_F(GLViewTest, FourViewsShowGridTripodsAndTheCubeWhereTheCameraPutsThem)
 // ---------------------------------------------------------------------------------------
 // The main window's views of its default cube in each display mode.
 
-#include "editor/uContactLighting.h"
-#include "editor/uErrorBox.h"
-#include "editor/uGLView.h"
+#include "scene/uContactLighting.h"
+#include "render/uErrorBox.h"
+#include "render/uGLView.h"
 #include "editor/uMainForm.h"
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 #include "scene/uSceneObject.h"
 
 #include <QTest>

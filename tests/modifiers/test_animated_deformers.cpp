@@ -1,7 +1,7 @@
 // Animated noise, animated wave, pulse scale and spin.
 #include "modifiers/uModifierAdvanced.h"
 #include "modifiers/uModifierWave.h"
-#include "scene/uDocumentIds.h"
+#include "base/uDocumentIds.h"
 #include "scene/uSceneObject.h"
 #include "tests/modifiers/uModelingTestKit.h"
 

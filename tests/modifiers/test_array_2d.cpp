@@ -1,7 +1,7 @@
 #include "modifiers/uModifierArray2D.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierStack.h"
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 #include "tests/modifiers/uModifierTestKit.h"
 
 using namespace modtest;

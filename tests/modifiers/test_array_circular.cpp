@@ -1,5 +1,5 @@
 #include "modifiers/uModifierArrayCircular.h"
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 #include "tests/modifiers/uModifierTestKit.h"
 
 #include <limits>

@@ -16,7 +16,7 @@
 #include "modifiers/uModifierTwist.h"
 #include "modifiers/uModifierUpdateUVs.h"
 #include "modifiers/uModifierWave.h"
-#include "scene/uProjectDocument.h"
+#include "document/uProjectDocument.h"
 #include "scene/uSceneObject.h"
 #include "tests/modifiers/uModifierTestKit.h"
 

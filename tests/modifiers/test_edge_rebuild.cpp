@@ -2,7 +2,7 @@
 // output carrying the list a rebuild would give.
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifiers.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 #include "tests/modifiers/uModifierTestKit.h"
 
 #include <gtest/gtest.h>

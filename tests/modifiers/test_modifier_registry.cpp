@@ -1,6 +1,6 @@
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifiers.h"
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 #include "tests/modifiers/uTestModifiers.h"
 
 #include <gtest/gtest.h>

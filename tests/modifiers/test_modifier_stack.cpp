@@ -1,5 +1,5 @@
 #include "modifiers/uModifierStack.h"
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 #include "tests/modifiers/uTestModifiers.h"
 
 #include <gtest/gtest.h>

@@ -12,7 +12,7 @@
 #include "modifiers/uModifierTwist.h"
 #include "modifiers/uModifierVertexPass.h"
 #include "modifiers/uModifierWave.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <gtest/gtest.h>
 

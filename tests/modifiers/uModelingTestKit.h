@@ -3,7 +3,7 @@
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierStack.h"
 #include "modifiers/uModifiers.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // Meshes and checks shared by the modifier tests.
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifiers.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // Small modifiers for the stack and evaluator tests.
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifiers.h"
-#include "scene/uMesh.h"
-#include "scene/uNumberText.h"
+#include "base/uMesh.h"
+#include "base/uNumberText.h"
 
 #include <cmath>
 #include <functional>

@@ -2,7 +2,7 @@
 // Helpers for the ripper tests: a scratch folder, raw file writing, and small images
 // encoded by libpng and libjpeg directly (so the readers are checked against the
 // libraries, not against our own writers).
-#include "ripper/uTextureRipperImage.h"
+#include "image/uTextureRipperImage.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "scene/uAnimationCommands.h"
-#include "scene/uCommandHistory.h"
+#include "base/uCommandHistory.h"
 #include "scene/uScene.h"
 
 namespace {

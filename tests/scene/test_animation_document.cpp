@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "scene/uErrors.h"
-#include "scene/uNumberText.h"
-#include "scene/uTextFile.h"
+#include "base/uErrors.h"
+#include "base/uNumberText.h"
+#include "base/uTextFile.h"
 
 namespace {
 

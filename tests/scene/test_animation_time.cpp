@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 
-#include "scene/uErrors.h"
+#include "base/uErrors.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 
 #include "modifiers/uModifierStack.h"
 #include "scene/uAnimationCommands.h"
-#include "scene/uCommandHistory.h"
+#include "base/uCommandHistory.h"
 #include "scene/uHierarchyCommands.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 

@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "scene/uCommandHistory.h"
+#include "base/uCommandHistory.h"
 #include "scene/uHierarchyCommands.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 

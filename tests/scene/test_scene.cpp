@@ -1,6 +1,6 @@
 #include "scene/uScene.h"
 
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <gtest/gtest.h>
 

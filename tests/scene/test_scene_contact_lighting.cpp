@@ -3,7 +3,7 @@
 #include "scene/uScene.h"
 
 #include "scene/uCinematicEnvironment.h"
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 
 #include <gtest/gtest.h>
 

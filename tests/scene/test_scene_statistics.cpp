@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "scene/uMesh.h"
+#include "base/uMesh.h"
 #include "scene/uScene.h"
 #include "scene/uSceneStatistics.h"
 

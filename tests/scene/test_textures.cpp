@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "ripper/uImageCodecs.h"
-#include "ripper/uTextureRipperImage.h"
+#include "image/uImageCodecs.h"
+#include "image/uTextureRipperImage.h"
 
 namespace fs = std::filesystem;
 

@@ -1,0 +1,198 @@
+// JPEG reading over libjpeg-turbo. The library reports errors through error_exit, which
+// here longjmps back into small functions that hold only trivially destructible locals.
+#include "image/uImageCodecsInternal.h"
+
+#include <cstdio>
+// jpeglib.h needs FILE and size_t declared first.
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+namespace ImageCodecDetail {
+namespace {
+
+struct TJpegError {
+    jpeg_error_mgr Pub;
+    std::jmp_buf Jump;
+    bool Truncated = false;
+    char Message[JMSG_LENGTH_MAX] = {};
+};
+
+void JpegErrorExit(j_common_ptr Info)
+{
+    auto* err = reinterpret_cast<TJpegError*>(Info->err);
+    if (err->Truncated)
+        std::snprintf(err->Message, sizeof err->Message, "%s", "The JPEG file is truncated.");
+    else
+        (*Info->err->format_message)(Info, err->Message);
+    std::longjmp(err->Jump, 1);
+}
+
+void JpegOutputMessage(j_common_ptr) {}
+
+struct TJpegSource {
+    jpeg_source_mgr Pub;
+    TByteSource* Source = nullptr;
+    JOCTET Buffer[65536];
+};
+
+void JpegInitSource(j_decompress_ptr) {}
+void JpegTermSource(j_decompress_ptr) {}
+
+boolean JpegFillInputBuffer(j_decompress_ptr Info)
+{
+    auto* src = reinterpret_cast<TJpegSource*>(Info->src);
+    const std::size_t n = src->Source->Read(src->Buffer, sizeof src->Buffer);
+    if (n == 0) {
+        // Unlike the stdio source, a file that ends early is an error, not a grey tail.
+        reinterpret_cast<TJpegError*>(Info->err)->Truncated = true;
+        ERREXIT(Info, JERR_INPUT_EOF);
+    }
+    src->Pub.next_input_byte = src->Buffer;
+    src->Pub.bytes_in_buffer = n;
+    return TRUE;
+}
+
+void JpegSkipInputData(j_decompress_ptr Info, long Count)
+{
+    auto* src = reinterpret_cast<TJpegSource*>(Info->src);
+    if (Count <= 0)
+        return;
+    while (static_cast<std::size_t>(Count) > src->Pub.bytes_in_buffer) {
+        Count -= static_cast<long>(src->Pub.bytes_in_buffer);
+        JpegFillInputBuffer(Info);
+    }
+    src->Pub.next_input_byte += Count;
+    src->Pub.bytes_in_buffer -= static_cast<std::size_t>(Count);
+}
+
+bool JpegReadHeader(jpeg_decompress_struct& Info, TJpegError& Err)
+{
+    if (setjmp(Err.Jump))
+        return false;
+    jpeg_read_header(&Info, TRUE);
+    const bool cmyk = Info.jpeg_color_space == JCS_CMYK || Info.jpeg_color_space == JCS_YCCK;
+    Info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
+    return true;
+}
+
+// CMYK as Adobe writes it is stored inverted; plain CMYK is not.
+void CmykRowToRgba(const JSAMPLE* In, std::uint8_t* Out, JDIMENSION Width, bool Inverted)
+{
+    for (JDIMENSION x = 0; x < Width; ++x, In += 4, Out += 4) {
+        unsigned c = In[0], m = In[1], y = In[2], k = In[3];
+        if (!Inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        Out[0] = static_cast<std::uint8_t>((c * k + 127) / 255);
+        Out[1] = static_cast<std::uint8_t>((m * k + 127) / 255);
+        Out[2] = static_cast<std::uint8_t>((y * k + 127) / 255);
+        Out[3] = 0xFF;
+    }
+}
+
+bool JpegReadRows(jpeg_decompress_struct& Info, TJpegError& Err, TRgbaImage& Image,
+                  JSAMPLE* CmykRow)
+{
+    if (setjmp(Err.Jump))
+        return false;
+    jpeg_start_decompress(&Info);
+    if (Info.output_width != static_cast<JDIMENSION>(Image.Width()) ||
+        Info.output_height != static_cast<JDIMENSION>(Image.Height()) ||
+        Info.output_components != 4) {
+        std::snprintf(Err.Message, sizeof Err.Message, "%s",
+                      "The JPEG pixel format is not supported.");
+        return false;
+    }
+    while (Info.output_scanline < Info.output_height) {
+        auto* out = reinterpret_cast<std::uint8_t*>(
+            Image.Row(static_cast<std::int32_t>(Info.output_scanline)));
+        JSAMPROW row = CmykRow ? CmykRow : out;
+        if (jpeg_read_scanlines(&Info, &row, 1) != 1) {
+            std::snprintf(Err.Message, sizeof Err.Message, "%s", "The JPEG file is truncated.");
+            return false;
+        }
+        if (CmykRow)
+            CmykRowToRgba(CmykRow, out, Info.output_width, Info.saw_Adobe_marker);
+    }
+    return true;
+}
+
+class TJpegReader {
+public:
+    TJpegReader(TByteSource& Source)
+    {
+        Info.err = jpeg_std_error(&Err.Pub);
+        Err.Pub.error_exit = JpegErrorExit;
+        Err.Pub.output_message = JpegOutputMessage;
+        if (setjmp(Err.Jump))
+            return;  // creation failed: Created stays false
+        jpeg_create_decompress(&Info);
+        Created = true;
+        Src.Source = &Source;
+        Src.Pub.init_source = JpegInitSource;
+        Src.Pub.fill_input_buffer = JpegFillInputBuffer;
+        Src.Pub.skip_input_data = JpegSkipInputData;
+        Src.Pub.resync_to_restart = jpeg_resync_to_restart;
+        Src.Pub.term_source = JpegTermSource;
+        Src.Pub.next_input_byte = nullptr;
+        Src.Pub.bytes_in_buffer = 0;
+        Info.src = &Src.Pub;
+    }
+    ~TJpegReader()
+    {
+        if (Created)
+            jpeg_destroy_decompress(&Info);
+    }
+    TJpegReader(const TJpegReader&) = delete;
+    TJpegReader& operator=(const TJpegReader&) = delete;
+
+    jpeg_decompress_struct Info{};
+    TJpegError Err{};
+    TJpegSource Src{};
+    bool Created = false;
+};
+
+}  // namespace
+
+TImageDecodeResult DecodeJpeg(TByteSource& Source, const TImageSizeLimits& Limits)
+{
+    std::unique_ptr<TJpegReader> reader;
+    try {
+        reader = std::make_unique<TJpegReader>(Source);
+    } catch (const std::bad_alloc&) {
+        return WithStatus(TImageDecodeStatus::OutOfMemory);
+    }
+    if (!reader->Created)
+        return Failed(reader->Err.Message);
+    if (!JpegReadHeader(reader->Info, reader->Err))
+        return Failed(reader->Err.Message);
+    const TImageDecodeStatus sizeStatus =
+        CheckImageSize(reader->Info.image_width, reader->Info.image_height, Limits);
+    if (sizeStatus != TImageDecodeStatus::Ok)
+        return WithStatus(sizeStatus);
+
+    TImageDecodeResult result;
+    auto image = AllocateDecodedImage(static_cast<std::int32_t>(reader->Info.image_width),
+                                      static_cast<std::int32_t>(reader->Info.image_height), result);
+    if (!image)
+        return result;
+    std::vector<JSAMPLE> cmykRow;
+    if (reader->Info.out_color_space == JCS_CMYK)
+        cmykRow.resize(static_cast<std::size_t>(reader->Info.image_width) * 4);
+    if (!JpegReadRows(reader->Info, reader->Err, *image,
+                      cmykRow.empty() ? nullptr : cmykRow.data()))
+        return Failed(reader->Err.Message);
+    RgbaBytesToPixels(image->Pixels().data(), image->Pixels().size());
+    result.Status = TImageDecodeStatus::Ok;
+    result.Image = std::move(image);
+    return result;
+}
+
+}  // namespace ImageCodecDetail

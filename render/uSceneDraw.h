@@ -1,0 +1,68 @@
+#pragma once
+// Drawing of the whole scene into the current GL view in one of four display modes, the
+// scene lighting switch, the ground dot grid and world axes of the Shaded mode, and the
+// transform gizmo of the selected object.
+#include "render/uGizmoMode.h"
+#include "render/uMeshDrawCache.h"
+#include "base/uMath.h"
+#include "scene/uPropertyTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class TContactLightingCache;
+class TScene;
+class TSceneNode;
+class TSceneObject;
+
+// Display modes.
+enum : int32_t { dmShaded = 0, dmWireframe = 1, dmSolid = 2, dmCinematic = 3 };
+
+// Module data shared by the main window, the object drawing and the cinematic render.
+extern int32_t DisplayMode;         // 1 (Wireframe) at start
+extern float GridSize;              // 0.25 at start
+extern TVec3 SelectionColor;        // set every frame from the current tool
+extern TVec3 SceneLightDirection;   // (0.4, 0.9, 0.6) at start
+
+void EnableSceneLighting();
+void DisableSceneLighting();
+// Points at (x, 0, z) every max(Step, 0.5) units over +-min(Extent / 2, 25).
+void DrawGridPoints(float Extent, float Step);
+void DrawWorldAxes();
+// Arrows (move, scale) or rings (rotate) at the object's world position; nothing for
+// gmSelect or no object. HoveredAxis -1 none, 0 X, 1 Y, 2 Z.
+void DrawTransformGizmo(TSceneNode* Object, TGizmoMode Tool, int HoveredAxis);
+void DrawGizmoRing(int Axis, int Segments, float Radius);
+// Largest of the node's scale components.
+float NodeMaxScale(const TSceneNode& Node);
+
+// The contact-lit colour of every vertex of the object's mesh from the colours Options
+// would draw; false when the cache holds nothing for that mesh.
+bool ContactLitColors(const TContactLightingCache& Cache, const TSceneObject& Object, const TMeshData& Mesh,
+                      const TMeshDrawOptions& Options, std::vector<TVec3>& Colors);
+
+// Draws a scene; keeps the per-paint triangle lists of the meshes it draws.
+class TSceneRenderer {
+public:
+    // Call once per paint, before the first view.
+    void BeginPaint() { Cache.BeginPaint(); }
+    void Render(TScene& Scene, const TPropertyEvaluationContext& Context);
+    void RenderDefault(TScene& Scene);
+    static void SetEvaluationContextAll(TScene& Scene, const TPropertyEvaluationContext& Context);
+    // One object's evaluated mesh with the display mode's colours, textures and
+    // selection box. The mesh itself is never changed.
+    void DrawObjectMesh(TSceneObject& Object, bool UseContactCache);
+    TMeshDrawCache& DrawCache() { return Cache; }
+
+    // The contact-lit colour of every vertex of an object's mesh, from the colours the
+    // options would draw; false when there is none. Unset, the colours come from the
+    // contact cache of the scene being rendered.
+    std::function<bool(TSceneObject&, const TMeshData&, const TMeshDrawOptions&, std::vector<TVec3>&)> ContactColors;
+
+private:
+    void RenderSkyboxPass(TSceneNode* Node, const TMatrix4& Parent, const TPropertyEvaluationContext& Context);
+    void RenderObjectPass(TSceneNode* Node, const TMatrix4& Parent, const TPropertyEvaluationContext& Context);
+    TMeshDrawCache Cache;
+    const TContactLightingCache* ContactCache = nullptr;  // of the scene Render is drawing
+};

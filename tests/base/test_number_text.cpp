@@ -1,0 +1,84 @@
+#include "base/uNumberText.h"
+
+#include <clocale>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+TEST(NumberText, FloatToTextGeneralFormat)
+{
+    const struct {
+        float value;
+        const char* text;
+    } cases[] = {
+        {0.0f, "0"},
+        {0.5f, "0.5"},
+        {2.0f, "2"},
+        {0.1f, "0.1000000015"},
+        {-1.25f, "-1.25"},
+        {100000.0f, "100000"},
+        {1e9f, "1000000000"},
+        {1e10f, "1E10"},
+        {3.25e-5f, "0.00003250000009"},
+        {1e-5f, "9.999999747E-6"},
+        {1e-6f, "9.999999975E-7"},
+        {0.35f, "0.349999994"},
+        {-2.5e12f, "-2.499999957E12"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FloatToText(c.value), c.text) << c.text;
+}
+
+TEST(NumberText, NonFiniteIsNeverWritten)
+{
+    EXPECT_EQ(FloatToText(std::numeric_limits<float>::quiet_NaN()), "0");
+    EXPECT_EQ(FloatToText(std::numeric_limits<float>::infinity()), "0");
+}
+
+TEST(NumberText, ReadsBackWhatItWrites)
+{
+    for (float v : {0.1f, -3.75f, 1e-7f, 123456.789f, 3.4e38f, -1e-30f})
+        EXPECT_EQ(TextToFloatDef(FloatToText(v), 0), v) << v;
+}
+
+TEST(NumberText, TextToFloatDefRefusesAnythingButOneNumber)
+{
+    EXPECT_EQ(TextToFloatDef("", 3), 3);
+    EXPECT_EQ(TextToFloatDef(" 2.5 ", 0), 2.5f);
+    EXPECT_EQ(TextToFloatDef("+4", 0), 4);
+    for (const char* bad : {"2,5", "1.5x", "nan", "inf", "-inf", "1e39", "abc", "1 2", "+-1"})
+        EXPECT_EQ(TextToFloatDef(bad, 7), 7) << bad;
+}
+
+TEST(NumberText, IgnoresTheProcessLocale)
+{
+    // A comma locale must not change what is written or read.
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8"))
+        std::setlocale(LC_NUMERIC, "C");
+    EXPECT_EQ(FloatToText(1.5f), "1.5");
+    EXPECT_EQ(TextToFloatDef("1.5", 0), 1.5f);
+    std::setlocale(LC_ALL, "C");
+}
+
+TEST(NumberText, IntegerReaders)
+{
+    int32_t i;
+    uint32_t u;
+    EXPECT_TRUE(TryTextToInt(" -12 ", i));
+    EXPECT_EQ(i, -12);
+    EXPECT_FALSE(TryTextToInt("2147483648", i));
+    EXPECT_FALSE(TryTextToInt("1.0", i));
+    EXPECT_TRUE(TryTextToUInt32("4294967295", u));
+    EXPECT_EQ(u, 4294967295u);
+    EXPECT_FALSE(TryTextToUInt32("-1", u));
+}
+
+TEST(NumberText, InvariantPairsNest)
+{
+    BeginInvariantDecimal();
+    BeginInvariantDecimal();
+    EXPECT_EQ(InvariantDecimalDepth(), 2);
+    EndInvariantDecimal();
+    EndInvariantDecimal();
+    EXPECT_EQ(InvariantDecimalDepth(), 0);
+}
