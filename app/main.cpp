@@ -1,7 +1,8 @@
 // Program entry: the application object and the main window, then the message loop.
+#include "editor/uInstallSubsystems.h"
+#include "editor/uMainForm.h"
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"
-#include "editor/uMainForm.h"
 
 #include <QApplication>
 #include <QSurfaceFormat>
@@ -21,9 +22,11 @@ int main(int argc, char** argv)
     std::unique_ptr<TMainForm> form;
     RunGuarded(nullptr, [&] {
         form = std::make_unique<TMainForm>();
+        InstallSubsystemWindows(*form);
         form->show();
     });
-    if (!form) return 1;
+    if (!form)
+        return 1;
     const int result = app.exec();
     form.reset();
     return result;

@@ -5,7 +5,6 @@
 #include <limits>
 #include <numbers>
 
-
 namespace {
 
 bool InRange(int32_t index, size_t count)

@@ -1,8 +1,8 @@
 // Contact lighting: a whole build (hemisphere rays and shadow rays) over N default spheres
 // on a plane at the default settings, then the very same rays cast on their own through the
 // cache and, when Embree is at hand, through Embree over the same triangles on one thread.
-#include "scene/uContactLighting.h"
 #include "base/uMesh.h"
+#include "scene/uContactLighting.h"
 #include "scene/uSceneStatistics.h"
 
 #include <benchmark/benchmark.h>
@@ -32,13 +32,15 @@ struct TSphereScene {
         const float span = side * 1.5f + 2;
         TContactMeshInput floor;
         floor.Mesh = &Floor;
-        MatCompose({side * 0.75f, 0, side * 0.75f}, {0, 0, 0}, {span * 2, 1, span * 2}, floor.World);
+        MatCompose({side * 0.75f, 0, side * 0.75f}, {0, 0, 0}, {span * 2, 1, span * 2},
+                   floor.World);
         floor.Color = {0.6f, 0.6f, 0.6f};
         Inputs.push_back(floor);
         for (int i = 0; i < N; ++i) {
             TContactMeshInput in;
             in.Mesh = &Sphere;
-            MatCompose({(i % side) * 1.5f, 0.5f, (i / side) * 1.5f}, {0, 0, 0}, {1, 1, 1}, in.World);
+            MatCompose({(i % side) * 1.5f, 0.5f, (i / side) * 1.5f}, {0, 0, 0}, {1, 1, 1},
+                       in.World);
             in.Color = {0.7f, 0.7f, 0.75f};
             Inputs.push_back(in);
         }
@@ -78,10 +80,13 @@ std::vector<TRay> RaysOf(const TContactLightingCache& Cache)
                 continue;
             TVec3 origin = Vec3Add(p.Position, Vec3Scale(p.Normal, 0.012f));
             const TVec3 shadowOrigin = origin;
-            if (s.GroundPlane && p.Position.Y >= s.GroundHeight - 0.02f && origin.Y < s.GroundHeight + 0.001f)
+            if (s.GroundPlane && p.Position.Y >= s.GroundHeight - 0.02f &&
+                origin.Y < s.GroundHeight + 0.001f)
                 origin.Y = s.GroundHeight + 0.001f;
             for (int i = 0; i < std::clamp(s.RayCount, 4, 12); ++i)
-                rays.push_back({origin, HemisphereDirection(ContactHemisphereDirections[i], p.Normal), s.Radius, false});
+                rays.push_back({origin,
+                                HemisphereDirection(ContactHemisphereDirections[i], p.Normal),
+                                s.Radius, false});
             if (Vec3Dot(p.Normal, key) > 0)
                 rays.push_back({shadowOrigin, key, 8 * s.Radius, true});
         }
@@ -102,7 +107,8 @@ void BM_ContactBuildAndLight(benchmark::State& state)
     }
     state.counters["triangles"] = static_cast<double>(cache.GetTriangles().size());
     state.counters["rays"] = static_cast<double>(rays) / static_cast<double>(state.iterations());
-    state.counters["rays_per_s"] = benchmark::Counter(static_cast<double>(rays), benchmark::Counter::kIsRate);
+    state.counters["rays_per_s"] =
+        benchmark::Counter(static_cast<double>(rays), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ContactBuildAndLight)->Arg(10)->Arg(100)->Unit(benchmark::kSecond)->MinTime(1.0);
 BENCHMARK(BM_ContactBuildAndLight)->Arg(1000)->Unit(benchmark::kSecond)->Iterations(1);
@@ -126,10 +132,12 @@ void BM_ContactRays(benchmark::State& state)
         }
     }
     benchmark::DoNotOptimize(hits);
-    state.counters["rays_per_s"] = benchmark::Counter(
-        static_cast<double>(rays.size()) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["rays_per_s"] = benchmark::Counter(static_cast<double>(rays.size()) *
+                                                          static_cast<double>(state.iterations()),
+                                                      benchmark::Counter::kIsRate);
     state.counters["hit_share"] =
-        static_cast<double>(hits) / (static_cast<double>(rays.size()) * static_cast<double>(state.iterations()));
+        static_cast<double>(hits) /
+        (static_cast<double>(rays.size()) * static_cast<double>(state.iterations()));
 }
 BENCHMARK(BM_ContactRays)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kSecond)->MinTime(1.0);
 
@@ -143,10 +151,12 @@ public:
         Device = rtcNewDevice("threads=1");
         Scene = rtcNewScene(Device);
         RTCGeometry geometry = rtcNewGeometry(Device, RTC_GEOMETRY_TYPE_TRIANGLE);
-        auto* vertices = static_cast<float*>(rtcSetNewGeometryBuffer(
-            geometry, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, 3 * sizeof(float), 3 * Triangles.size()));
-        auto* indices = static_cast<unsigned*>(rtcSetNewGeometryBuffer(
-            geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3, 3 * sizeof(unsigned), Triangles.size()));
+        auto* vertices = static_cast<float*>(
+            rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
+                                    3 * sizeof(float), 3 * Triangles.size()));
+        auto* indices = static_cast<unsigned*>(
+            rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3,
+                                    3 * sizeof(unsigned), Triangles.size()));
         for (size_t t = 0; t < Triangles.size(); ++t) {
             const TVec3 corners[3] = {Triangles[t].V0, Triangles[t].V1, Triangles[t].V2};
             for (int c = 0; c < 3; ++c) {
@@ -221,8 +231,9 @@ void BM_EmbreeOccluded(benchmark::State& state)
         for (const TRay& r : rays)
             hits += embree.Occluded(r);
     benchmark::DoNotOptimize(hits);
-    state.counters["rays_per_s"] = benchmark::Counter(
-        static_cast<double>(rays.size()) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["rays_per_s"] = benchmark::Counter(static_cast<double>(rays.size()) *
+                                                          static_cast<double>(state.iterations()),
+                                                      benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_EmbreeOccluded)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kSecond)->MinTime(1.0);
 
@@ -242,10 +253,16 @@ void BM_EmbreeNearestAndOccluded(benchmark::State& state)
             hits += r.Shadow ? embree.Occluded(r) : embree.Nearest(r, distance);
         }
     benchmark::DoNotOptimize(hits);
-    state.counters["rays_per_s"] = benchmark::Counter(
-        static_cast<double>(rays.size()) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["rays_per_s"] = benchmark::Counter(static_cast<double>(rays.size()) *
+                                                          static_cast<double>(state.iterations()),
+                                                      benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_EmbreeNearestAndOccluded)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kSecond)->MinTime(1.0);
+BENCHMARK(BM_EmbreeNearestAndOccluded)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kSecond)
+    ->MinTime(1.0);
 #endif
 
 }  // namespace

@@ -2,11 +2,11 @@
 // about 10,000, 100,000 and 1,000,000 triangles, against a floor: the same triangles
 // drawn once per view from prepacked client-side arrays with glDrawArrays, and nothing
 // else. Run under an X server: xvfb-run -a build/bench/quill_bench_draw
+#include "base/uMesh.h"
 #include "render/uCamera.h"
 #include "render/uMeshDrawCache.h"
 #include "render/uSceneDraw.h"
 #include "render/uViewport.h"
-#include "base/uMesh.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 
@@ -43,10 +43,11 @@ TBenchScene MakeScene(int64_t Triangles)
     const int side = int(std::ceil(std::sqrt(double(count))));
     for (int64_t i = 0; i < count; ++i) {
         TMeshData m;
-        m.BuildSphere(72, 70, 0.5f); // 2 x 72 pole triangles + 69 bands x 72 quads
+        m.BuildSphere(72, 70, 0.5f);  // 2 x 72 pole triangles + 69 bands x 72 quads
         for (size_t v = 0; v < m.Vertices.size(); ++v)
             m.Vertices[v].Color = Vec3(0.5f + 0.5f * float(v % 3) / 3.0f, 0.55f, 0.3f);
-        for (const TMeshFace& f : m.Faces) s.Triangles += f.Count - 2;
+        for (const TMeshFace& f : m.Faces)
+            s.Triangles += f.Count - 2;
         const float x = float(int(i % side)) - side * 0.5f, z = float(int(i / side)) - side * 0.5f;
         s.Offsets.push_back(Vec3(x * 1.2f, 0.5f, z * 1.2f));
         s.DisplayColors.push_back(Vec3(0.2f + 0.6f * float(i % 5) / 5.0f, 0.7f, 0.4f));
@@ -80,7 +81,8 @@ public:
         Context.setFormat(f);
         Context.create();
         Context.makeCurrent(&Surface);
-        Fbo = std::make_unique<QOpenGLFramebufferObject>(Width, Height, QOpenGLFramebufferObject::Depth);
+        Fbo = std::make_unique<QOpenGLFramebufferObject>(Width, Height,
+                                                         QOpenGLFramebufferObject::Depth);
         Fbo->bind();
     }
     QOffscreenSurface Surface;
@@ -106,7 +108,8 @@ void SetUpCamera(TCamera& Camera, TOrthoViews& Ortho, const TBenchScene& S)
 // ground grid and world axes in Shaded.
 void DrawBenchScene(const TBenchScene& scene, TMeshDrawCache& cache, int32_t Mode)
 {
-    if (Mode == dmWireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    if (Mode == dmWireframe)
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     if (Mode == dmShaded) {
         DrawGridPoints(1000.0f, 0.25f);
         DrawWorldAxes();
@@ -144,7 +147,8 @@ void BM_FourViews(benchmark::State& State, int32_t Mode, bool Immediate)
             DrawBenchScene(scene, cache, Mode);
             return;
         }
-        if (Mode == dmWireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        if (Mode == dmWireframe)
+            glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
         for (size_t k = 0; k < scene.Meshes.size(); ++k) {
             glPushMatrix();
             glTranslatef(scene.Offsets[k].X, scene.Offsets[k].Y, scene.Offsets[k].Z);
@@ -163,7 +167,8 @@ void BM_FourViews(benchmark::State& State, int32_t Mode, bool Immediate)
                     v.Color = o.Color;
                 }
             m.DrawFaces();
-            for (size_t i = 0; i < saved.size(); ++i) m.Vertices[i].Color = saved[i];
+            for (size_t i = 0; i < saved.size(); ++i)
+                m.Vertices[i].Color = saved[i];
             glPopMatrix();
         }
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
@@ -178,7 +183,8 @@ void BM_FourViews(benchmark::State& State, int32_t Mode, bool Immediate)
 }
 
 // The floor: the same triangles, once per view, from prepacked arrays.
-void DrawFloor(const TBenchScene& scene, const TCamera& camera, const TOrthoViews& ortho, int32_t Mode, int Views)
+void DrawFloor(const TBenchScene& scene, const TCamera& camera, const TOrthoViews& ortho,
+               int32_t Mode, int Views)
 {
     glViewport(0, 0, Width, Height);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -215,14 +221,20 @@ void BM_FloorArrays(benchmark::State& State, int32_t Mode, int Views)
     TCamera camera;
     TOrthoViews ortho;
     SetUpCamera(camera, ortho, scene);
-    for (auto _ : State) DrawFloor(scene, camera, ortho, Mode, Views);
+    for (auto _ : State)
+        DrawFloor(scene, camera, ortho, Mode, Views);
     State.counters["triangles"] = double(scene.Triangles);
     State.SetItemsProcessed(State.iterations() * scene.Triangles * Views);
 }
 
 void Sizes(benchmark::internal::Benchmark* b)
 {
-    b->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+    b->Arg(10000)
+        ->Arg(100000)
+        ->Arg(1000000)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->MinTime(1.0);
 }
 
 // The same meshes as scene objects, drawn by the scene renderer as the main window does.
@@ -283,7 +295,7 @@ BENCHMARK_CAPTURE(BM_FourViews, Wireframe_Immediate, dmWireframe, true)->Apply(S
 BENCHMARK_CAPTURE(BM_FloorArrays, Wireframe_FourViews, dmWireframe, 4)->Apply(Sizes);
 BENCHMARK_CAPTURE(BM_FloorArrays, Wireframe_OneView, dmWireframe, 1)->Apply(Sizes);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

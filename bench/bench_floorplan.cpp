@@ -82,7 +82,7 @@ void BM_TriangulateComb(benchmark::State& state)
     Triangulate(state, Comb(static_cast<int>(state.range(0))));
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_TriangulateStar)
     ->Arg(100)

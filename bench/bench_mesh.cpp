@@ -1,6 +1,6 @@
 // Mesh hot paths: the edge rebuild that ends every builder and modifier, and the weld.
-#include "modifiers/uModifierTopologyUtils.h"
 #include "base/uMesh.h"
+#include "modifiers/uModifierTopologyUtils.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,7 +12,7 @@ TMeshData Torus(int n)
     m.BuildTorus(n, n, 1.0f, 0.25f);
     return m;
 }
-} // namespace
+}  // namespace
 
 static void BM_RebuildEdges(benchmark::State& state)
 {
@@ -43,7 +43,7 @@ static void BM_WeldVertices(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         TMeshData m = source;
-        AppendMesh(&source, &m); // every vertex has a twin to weld with
+        AppendMesh(&source, &m);  // every vertex has a twin to weld with
         state.ResumeTiming();
         WeldVertices(m, 1e-4f, true, true, true);
         benchmark::DoNotOptimize(m.Vertices.data());

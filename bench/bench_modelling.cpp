@@ -1,13 +1,13 @@
 // The modelling, animated and mesh-quality modifiers over a mesh of about 100,000 vertices
 // (a closed torus of 316 x 316 quads), subdivide up to the evaluator's output limit, and
 // relax and smooth over ten iterations.
+#include "base/uMesh.h"
 #include "modifiers/uModifierAdvanced.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierMeshQuality.h"
 #include "modifiers/uModifierModeling.h"
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierStack.h"
-#include "base/uMesh.h"
 
 #include <benchmark/benchmark.h>
 
@@ -73,7 +73,7 @@ void BenchModifier(benchmark::State& state, std::function<void(T&)> configure = 
     RunModifier(state, modifier, mesh());
 }
 
-} // namespace
+}  // namespace
 
 static void BM_Mirror(benchmark::State& s)
 {

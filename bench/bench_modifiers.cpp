@@ -6,6 +6,7 @@
 // stand-alone Apply, which also copies faces and edges into a new mesh (BM_ApplyBaseline
 // measures that copy alone, BM_RebuildEdges the rebuild it saves). The "points" runs apply
 // the modifiers to the vertices without faces.
+#include "base/uMesh.h"
 #include "modifiers/uModifierAnimatedUV.h"
 #include "modifiers/uModifierArray2D.h"
 #include "modifiers/uModifierArrayCircular.h"
@@ -26,7 +27,6 @@
 #include "modifiers/uModifierTwist.h"
 #include "modifiers/uModifierUpdateUVs.h"
 #include "modifiers/uModifierWave.h"
-#include "base/uMesh.h"
 
 #include <benchmark/benchmark.h>
 
@@ -42,7 +42,7 @@
 namespace {
 
 constexpr int kAround = 400;
-constexpr int kUp = 250; // 400 x 250 = 100,000 vertices
+constexpr int kUp = 250;  // 400 x 250 = 100,000 vertices
 
 // A tube of radius 1 and height 2.5 (so every axis has extent), quads between the rings.
 const TMeshData& Tube()
@@ -111,7 +111,8 @@ void RunDeform(benchmark::State& State, TModifier& Modifier, const TMeshData& So
 
 using TMaker = std::function<std::unique_ptr<TModifier>()>;
 
-template <class T> TMaker Defaults()
+template <class T>
+TMaker Defaults()
 {
     return [] { return std::make_unique<T>(); };
 }
@@ -186,7 +187,7 @@ const bool kRegistered = [] {
     return true;
 }();
 
-} // namespace
+}  // namespace
 
 // A stack of four deformers evaluated whole, per vertex of the mesh: the copy of the
 // source into a new mesh, four vertex passes and the output checks.
@@ -277,7 +278,7 @@ const TMeshData& UnsharedGrid()
     return mesh;
 }
 
-} // namespace
+}  // namespace
 
 static void BM_WeldVertices1M(benchmark::State& state)
 {

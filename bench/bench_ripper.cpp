@@ -24,8 +24,8 @@ TRgbaImage Photograph(std::int32_t W, std::int32_t H)
 void BM_RectifyQuad(benchmark::State& State)
 {
     const TRgbaImage source = Photograph(2048, 1536);
-    const TRipperQuad quad = {MakeRipperPoint(300, 200), MakeRipperPoint(1700, 350), MakeRipperPoint(1800, 1400),
-                              MakeRipperPoint(150, 1250)};
+    const TRipperQuad quad = {MakeRipperPoint(300, 200), MakeRipperPoint(1700, 350),
+                              MakeRipperPoint(1800, 1400), MakeRipperPoint(150, 1250)};
     const auto n = static_cast<std::int32_t>(State.range(0));
     const bool bilinear = State.range(1) != 0;
     std::string message;
@@ -41,7 +41,8 @@ void BM_DecodeFile(benchmark::State& State, TImageFileKind Kind, const char* Ext
 {
     const TRgbaImage source = Photograph(2048, 1536);
     const std::string file =
-        (std::filesystem::temp_directory_path() / (std::string("quill_bench_photo") + Extension)).string();
+        (std::filesystem::temp_directory_path() / (std::string("quill_bench_photo") + Extension))
+            .string();
     std::string message;
     const bool saved = Kind == TImageFileKind::Png ? WritePngFile(source, file, message)
                                                    : WriteBmpFile(source, file, message);

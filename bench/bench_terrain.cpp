@@ -16,7 +16,8 @@ namespace {
 constexpr int GridSize = 1024;
 constexpr int Octaves = 8;
 
-TNoiseParams FbmParams() {
+TNoiseParams FbmParams()
+{
     TNoiseParams P;
     InitDefaultNoiseParams(P);
     P.Octaves = Octaves;
@@ -24,7 +25,8 @@ TNoiseParams FbmParams() {
 }
 
 // A whole 1024 x 1024 map of 8-octave fBm, normalised, as the terrain window makes it.
-void BM_GenerateFbm1024(benchmark::State& State) {
+void BM_GenerateFbm1024(benchmark::State& State)
+{
     THeightmap Map(GridSize);
     const TNoiseParams P = FbmParams();
     for (auto _ : State) {
@@ -37,7 +39,8 @@ BENCHMARK(BM_GenerateFbm1024)->Unit(benchmark::kMillisecond);
 
 #ifdef QUILL_HAVE_LIBNOISE
 // The same grid and octave count through libnoise's Perlin module.
-void BM_LibnoisePerlin1024(benchmark::State& State) {
+void BM_LibnoisePerlin1024(benchmark::State& State)
+{
     noise::module::Perlin Perlin;
     Perlin.SetOctaveCount(Octaves);
     Perlin.SetFrequency(1.0);
@@ -63,7 +66,8 @@ BENCHMARK(BM_LibnoisePerlin1024)->Unit(benchmark::kMillisecond);
 #endif
 
 // Ten thermal-erosion passes (radius 2, amount 0.3) over a 1024 x 1024 noise map.
-void BM_ThermalErosion10Passes1024(benchmark::State& State) {
+void BM_ThermalErosion10Passes1024(benchmark::State& State)
+{
     THeightmap Source(GridSize);
     GenerateNoiseTerrain(&Source, FbmParams());
     THeightmap Map(GridSize);
@@ -78,7 +82,8 @@ void BM_ThermalErosion10Passes1024(benchmark::State& State) {
 BENCHMARK(BM_ThermalErosion10Passes1024)->Unit(benchmark::kMillisecond);
 
 // One dab of a radius-64 brush (129 x 129 kernel) in each mode: 0 raise .. 3 erode.
-void BM_BrushDabRadius64(benchmark::State& State) {
+void BM_BrushDabRadius64(benchmark::State& State)
+{
     THeightmap Map(GridSize);
     GenerateNoiseTerrain(&Map, FbmParams());
     const TBrushKernel Kernel(129, 0.5f);

@@ -1,8 +1,8 @@
 // Vertex weld cases beside the exact-duplicate grid of bench_modifiers.cpp: a dense cloud
 // where every cell holds many vertices that stay apart, and a flat-shaded sphere whose
 // shared corners differ in normal and UV, so that the averages take the slow path.
-#include "modifiers/uModifierTopologyUtils.h"
 #include "base/uMesh.h"
+#include "modifiers/uModifierTopologyUtils.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,13 +1,13 @@
 #include "document/uProjectDocument.h"
 
-#include "floorplan/uFloorPlanDocument.h"
-#include "scene/uAnimationDocument.h"
-#include "scene/uAnimationRecorder.h"
-#include "scene/uCinematicEnvironment.h"
 #include "base/uCommandHistory.h"
 #include "base/uErrors.h"
 #include "document/uSceneFile.h"
 #include "document/uSceneFileReader.h"
+#include "floorplan/uFloorPlanDocument.h"
+#include "scene/uAnimationDocument.h"
+#include "scene/uAnimationRecorder.h"
+#include "scene/uCinematicEnvironment.h"
 
 TProjectDocument* CurrentProjectDocument = nullptr;
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "base/uMath.h"
 #include "floorplan/uFloorPlanTarget.h"
 #include "scene/uAnimationCommands.h"
-#include "base/uMath.h"
 #include "scene/uPropertyTypes.h"
 #include "scene/uScene.h"
 

@@ -1,16 +1,16 @@
 #include "document/uSceneFile.h"
 
+#include "base/uErrors.h"
+#include "base/uMesh.h"
+#include "base/uNumberText.h"
+#include "base/uTextFile.h"
 #include "floorplan/uFloorPlanFile.h"
 #include "modifiers/uModifierStack.h"
 #include "modifiers/uModifiers.h"
 #include "scene/uAnimationDocument.h"
 #include "scene/uCinematicEnvironment.h"
-#include "base/uErrors.h"
-#include "base/uMesh.h"
-#include "base/uNumberText.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
-#include "base/uTextFile.h"
 #include "scene/uTextures.h"
 
 #include <charconv>

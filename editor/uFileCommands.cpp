@@ -1,16 +1,14 @@
 #include "editor/uFileCommands.h"
 
-#include "scene/uContactLighting.h"
-#include "render/uGLView.h"
 #include "editor/uMainForm.h"
 #include "editor/uStatusBar.h"
+#include "render/uGLView.h"
 #include "scene/uAnimationDocument.h"
+#include "scene/uContactLighting.h"
 #include "scene/uProjectTime.h"
 #include "scene/uTextures.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 
 #include <cmath>
 #include <exception>
@@ -19,70 +17,6 @@
 const char* const kOpenSceneFilter = "Quillstone Scene|*.qstn|All files|*.*";
 const char* const kSaveSceneFilter = "Quillstone Scene|*.qstn";
 const char* const kSceneFileExt = "qstn";
-
-std::string QtFileFilter(const std::string& Filter)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t bar = Filter.find('|', start);
-        parts.push_back(
-            Filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-        if (bar == std::string::npos)
-            break;
-        start = bar + 1;
-    }
-    std::string result;
-    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
-        std::string patterns = parts[i + 1];
-        for (size_t p = 0; (p = patterns.find(';', p)) != std::string::npos;)
-            patterns[p] = ' ';
-        if (patterns == "*.*")
-            patterns = "*";
-        if (!result.empty())
-            result += ";;";
-        result += parts[i] + " (" + patterns + ")";
-    }
-    return result;
-}
-
-TEditorDialogs StandardEditorDialogs()
-{
-    TEditorDialogs d;
-    d.OpenFileName = [](QWidget* parent, const std::string& filter) {
-        QFileDialog dialog(parent);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setNameFilter(QString::fromStdString(QtFileFilter(filter)));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::string();
-        return dialog.selectedFiles().first().toStdString();
-    };
-    d.SaveFileName = [](QWidget* parent, const std::string& filter, const std::string& ext) {
-        QFileDialog dialog(parent);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setNameFilter(QString::fromStdString(QtFileFilter(filter)));
-        dialog.setDefaultSuffix(QString::fromStdString(ext));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::string();
-        return dialog.selectedFiles().first().toStdString();
-    };
-    d.AskYesNo = [](QWidget* parent, const std::string& caption, const std::string& text) {
-        return QMessageBox::question(parent, QString::fromStdString(caption),
-                                     QString::fromStdString(text),
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-    };
-    d.Inform = [](QWidget* parent, const std::string& caption, const std::string& text) {
-        QMessageBox::information(parent, QString::fromStdString(caption),
-                                 QString::fromStdString(text));
-    };
-    d.ShowError = [](QWidget* parent, const std::string& caption, const std::string& text) {
-        QMessageBox::critical(parent, QString::fromStdString(caption),
-                              QString::fromStdString(text));
-    };
-    return d;
-}
 
 // ---------------------------------------------------------------------------------------
 // File menu of the main window.
@@ -106,24 +40,12 @@ struct TGLContextScope {
 
 }  // namespace
 
-void TMainForm::CloseDocumentWindows()
-{
-    // A tool window holds parts of the project it was opened on; none may outlive it.
-    std::vector<QPointer<QWidget>> windows;
-    windows.swap(ToolWindows);
-    for (QPointer<QWidget>& w : windows)
-        if (w) {
-            w->close();
-            delete w.data();
-        }
-}
-
 void TMainForm::FileNewClick()
 {
-    if (!Dialogs.AskYesNo(this, "New", "Clear the scene?"))
+    if (!EditorDialogs.AskYesNo(this, "New", "Clear the scene?"))
         return;
     CancelModalTransform();
-    CloseDocumentWindows();
+    WindowHost.CloseAll();
     Document().Clear();
     InvalidateContactLighting();
     if (DisplayMode == dmSolid || DisplayMode == dmCinematic)
@@ -134,27 +56,24 @@ void TMainForm::FileNewClick()
     }
     FileName.clear();
     DocumentReplaced();
-    UpdateStatusBar();
-    if (GLView)
-        GLView->update();
 }
 
 void TMainForm::FileOpenClick()
 {
-    const std::string name = Dialogs.OpenFileName(this, kOpenSceneFilter);
+    const std::string name = EditorDialogs.OpenFileName(this, kOpenSceneFilter);
     if (name.empty())
         return;
     if (Scene().NodeCount() > 0 &&
-        !Dialogs.AskYesNo(this, "Open", "Load scene? Current unsaved changes will be lost."))
+        !EditorDialogs.AskYesNo(this, "Open", "Load scene? Current unsaved changes will be lost."))
         return;
     CancelModalTransform();
-    CloseDocumentWindows();
+    WindowHost.CloseAll();
     try {
         TGLContextScope gl(GLView);
         Document().LoadFromFile(name);
     } catch (const std::exception& e) {
         // The load is all or nothing: the open project is as it was.
-        Dialogs.ShowError(this, "Open Error", std::string("Error loading: ") + e.what());
+        EditorDialogs.ShowError(this, "Open Error", std::string("Error loading: ") + e.what());
         return;
     }
     InvalidateContactLighting();
@@ -173,10 +92,10 @@ void TMainForm::FileOpenClick()
             Vec3Add(Camera.Position, Vec3Scale(Camera.CameraForward(), Camera.OrbitDistance));
     }
     DocumentReplaced();
-    RecentColors = Scene().Palette;
-    RecentColorCount = Scene().PaletteCount;
+    SelectionState.RecentColors = Scene().Palette;
+    SelectionState.RecentColorCount = Scene().PaletteCount;
     if (TSceneObject* first = Scene().GetFirstObject()) {
-        SelectNode(first);
+        SelectObject(first);
         if (restoreCamera) {
             // The stored camera stays where it was saved; orbiting turns about a point
             // ahead of it at the object's distance.
@@ -188,10 +107,6 @@ void TMainForm::FileOpenClick()
             FocusSelected();
         }
     }
-    UpdateStatusBar();
-    UpdateTimelineUI();
-    if (GLView)
-        GLView->update();
 }
 
 void TMainForm::FileSaveClick()
@@ -207,7 +122,7 @@ void TMainForm::FileSaveAsClick()
 bool TMainForm::SaveProjectAs(bool AskForName)
 {
     if (AskForName) {
-        const std::string name = Dialogs.SaveFileName(this, kSaveSceneFilter, kSceneFileExt);
+        const std::string name = EditorDialogs.SaveFileName(this, kSaveSceneFilter, kSceneFileExt);
         if (name.empty())
             return false;
         FileName = name;
@@ -236,5 +151,5 @@ void TMainForm::DocumentReplaced()
     if (FrameLoop)
         FrameLoop->SetPlaybackAccumulator(Document().GetProjectTime().GetCurrentFrame());
     RefreshTextureCombo();
-    RebuildSceneTree();
+    emit EditorEvents->DocumentReplaced();
 }

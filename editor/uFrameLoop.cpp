@@ -15,12 +15,14 @@ namespace {
 int32_t ClampedFloor(double v, int32_t Lo, int32_t Hi)
 {
     const double f = std::floor(v);
-    if (!(f >= double(Lo))) return Lo; // also not-a-number
-    if (f > double(Hi)) return Hi;
+    if (!(f >= double(Lo)))
+        return Lo;  // also not-a-number
+    if (f > double(Hi))
+        return Hi;
     return int32_t(f);
 }
 
-} // namespace
+}  // namespace
 
 TPlaybackStep StepPlayback(const TPlaybackState& Time, double& Accumulator, float dt)
 {
@@ -41,9 +43,11 @@ TPlaybackStep StepPlayback(const TPlaybackState& Time, double& Accumulator, floa
                 return step;
             }
             const double d = Accumulator - double(Time.EndFrame);
-            Accumulator = (double(Time.StartFrame) + d) - double(span) * std::floor(d / double(span));
+            Accumulator =
+                (double(Time.StartFrame) + d) - double(span) * std::floor(d / double(span));
             // With a huge overshoot the wrap loses all precision; restart the range then.
-            if (!(Accumulator >= double(Time.StartFrame)) || !(Accumulator < double(Time.EndFrame) + 1.0))
+            if (!(Accumulator >= double(Time.StartFrame)) ||
+                !(Accumulator < double(Time.EndFrame) + 1.0))
                 Accumulator = double(Time.StartFrame);
             step.SetFrame = true;
             step.Frame = ClampedFloor(Accumulator, Time.StartFrame, Time.EndFrame);
@@ -64,9 +68,11 @@ TPlaybackStep StepPlayback(const TPlaybackState& Time, double& Accumulator, floa
 
 float ElapsedSeconds(uint64_t Now, uint64_t LastTick)
 {
-    if (Now <= LastTick) return 0.0f;
+    if (Now <= LastTick)
+        return 0.0f;
     const uint64_t ms = Now - LastTick;
-    if (ms >= 250) return 0.25f;
+    if (ms >= 250)
+        return 0.25f;
     const float dt = float(ms) / 1000.0f;
     return dt > 0.25f ? 0.25f : dt;
 }
@@ -80,8 +86,10 @@ float SmoothFramesPerSecond(float Fps, float dt)
 void UpdateCameraMotion(TCamera& Camera, float dt)
 {
     TVec3 v{};
-    if (Camera.KeyHeld('E')) v = Vec3Add(v, Vec3(0, 1, 0));
-    if (Camera.KeyHeld('Z')) v = Vec3Add(v, Vec3(0, -1, 0));
+    if (Camera.KeyHeld('E'))
+        v = Vec3Add(v, Vec3(0, 1, 0));
+    if (Camera.KeyHeld('Z'))
+        v = Vec3Add(v, Vec3(0, -1, 0));
     if (Vec3Length(v) > 0.001f) {
         v = Vec3Scale(Vec3Normalize(v), dt * Camera.FlySpeed);
         Camera.Position = Vec3Add(Camera.Position, v);
@@ -96,11 +104,15 @@ std::string AutosaveFilePath(const std::string& ProgramFolder)
     if (!folder.isEmpty() && info.isDir() && info.isWritable())
         return QDir(folder).filePath(AutosaveFileName).toStdString();
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (data.isEmpty() || !QDir().mkpath(data)) return {};
+    if (data.isEmpty() || !QDir().mkpath(data))
+        return {};
     return QDir(data).filePath(AutosaveFileName).toStdString();
 }
 
-TFrameLoop::TFrameLoop(TClock clock, THooks hooks) : Clock(std::move(clock)), Hooks(std::move(hooks)) {}
+TFrameLoop::TFrameLoop(TClock clock, THooks hooks)
+    : Clock(std::move(clock)), Hooks(std::move(hooks))
+{
+}
 
 void TFrameLoop::Start()
 {
@@ -109,7 +121,8 @@ void TFrameLoop::Start()
 
 void TFrameLoop::FrameTimerTick()
 {
-    if (Destroying || InTick) return;
+    if (Destroying || InTick)
+        return;
     InTick = true;
     try {
         Tick();
@@ -117,12 +130,14 @@ void TFrameLoop::FrameTimerTick()
         // Reported while InTick stays set, so an error box's own message loop does not
         // start further ticks that would stack more boxes.
         try {
-            if (Hooks.ReportError) Hooks.ReportError(e.what());
+            if (Hooks.ReportError)
+                Hooks.ReportError(e.what());
         } catch (...) {
         }
     } catch (...) {
         try {
-            if (Hooks.ReportError) Hooks.ReportError("Unknown error in the frame loop");
+            if (Hooks.ReportError)
+                Hooks.ReportError("Unknown error in the frame loop");
         } catch (...) {
         }
     }
@@ -135,15 +150,19 @@ void TFrameLoop::Tick()
     const float dt = ElapsedSeconds(now, LastTick);
     LastTick = now;
 
-    if (Hooks.UpdateCameraMotion) Hooks.UpdateCameraMotion(dt);
+    if (Hooks.UpdateCameraMotion)
+        Hooks.UpdateCameraMotion(dt);
 
     TPlaybackState time;
     if (Hooks.GetPlayback && Hooks.GetPlayback(time) && time.Playing) {
         const int32_t oldFrame = time.CurrentFrame;
         const TPlaybackStep step = StepPlayback(time, PlaybackAccumulator, dt);
-        if (step.SetFrame && Hooks.SetCurrentFrame) Hooks.SetCurrentFrame(step.Frame);
-        if (step.Stop && Hooks.StopPlayback) Hooks.StopPlayback();
-        if (Hooks.UpdateTimelineUI) Hooks.UpdateTimelineUI();
+        if (step.SetFrame && Hooks.SetCurrentFrame)
+            Hooks.SetCurrentFrame(step.Frame);
+        if (step.Stop && Hooks.StopPlayback)
+            Hooks.StopPlayback();
+        if (Hooks.UpdateTimelineUI)
+            Hooks.UpdateTimelineUI();
         TPlaybackState after;
         if (Hooks.GetPlayback(after) && after.CurrentFrame != oldFrame && Hooks.FrameChanged)
             Hooks.FrameChanged();
@@ -152,19 +171,24 @@ void TFrameLoop::Tick()
     ++FrameCounter;
     FramesPerSecond = SmoothFramesPerSecond(FramesPerSecond, dt);
 
-    if (now % 1000 < 20 && Hooks.UpdateStatusBar) Hooks.UpdateStatusBar();
+    if (now % 1000 < 20 && Hooks.UpdateStatusBar)
+        Hooks.UpdateStatusBar();
     AutosaveTick(now);
-    if (Hooks.Repaint) Hooks.Repaint();
+    if (Hooks.Repaint)
+        Hooks.Repaint();
 }
 
 void TFrameLoop::AutosaveTick(uint64_t Now)
 {
-    if (!Hooks.SceneHasNodes || !Hooks.SceneHasNodes()) return;
-    if (Now - LastAutosave < AutosaveIntervalMs) return; // unsigned difference
+    if (!Hooks.SceneHasNodes || !Hooks.SceneHasNodes())
+        return;
+    if (Now - LastAutosave < AutosaveIntervalMs)
+        return;  // unsigned difference
     LastAutosave = Now;
     try {
         const std::string path = Hooks.AutosavePath ? Hooks.AutosavePath() : std::string();
-        if (!path.empty() && Hooks.SaveAutosave) Hooks.SaveAutosave(path);
+        if (!path.empty() && Hooks.SaveAutosave)
+            Hooks.SaveAutosave(path);
     } catch (...) {
         // An autosave that fails is dropped without a message; the next try is 30 s later.
     }

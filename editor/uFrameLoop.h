@@ -45,22 +45,22 @@ inline constexpr uint64_t AutosaveIntervalMs = 30000;
 
 class TFrameLoop {
 public:
-    using TClock = std::function<uint64_t()>; // milliseconds since system start
+    using TClock = std::function<uint64_t()>;  // milliseconds since system start
 
     // What the tick acts on. Unset hooks are skipped.
     struct THooks {
         std::function<void(float)> UpdateCameraMotion;
-        std::function<bool(TPlaybackState&)> GetPlayback; // false: no project time
+        std::function<bool(TPlaybackState&)> GetPlayback;  // false: no project time
         std::function<void(int32_t)> SetCurrentFrame;
         std::function<void()> StopPlayback;
         std::function<void()> UpdateTimelineUI;
         std::function<void()> FrameChanged;
         std::function<void()> UpdateStatusBar;
-        std::function<bool()> SceneHasNodes;           // besides the root
-        std::function<void(const std::string&)> SaveAutosave; // may throw; errors dropped
+        std::function<bool()> SceneHasNodes;                   // besides the root
+        std::function<void(const std::string&)> SaveAutosave;  // may throw; errors dropped
         std::function<std::string()> AutosavePath;
         std::function<void()> Repaint;
-        std::function<void(const std::string&)> ReportError; // errors of a tick
+        std::function<void(const std::string&)> ReportError;  // errors of a tick
     };
 
     TFrameLoop(TClock Clock, THooks Hooks);

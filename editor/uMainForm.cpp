@@ -1,14 +1,19 @@
 #include "editor/uMainForm.h"
 
-#include "scene/uContactLighting.h"
+#include "editor/uModifierPage.h"
+#include "editor/uPaintPage.h"
+#include "editor/uPropertiesPage.h"
+#include "editor/uSceneTreePanel.h"
+#include "editor/uStatusBar.h"
+#include "editor/uTimelinePanel.h"
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"
 #include "render/uMeshDraw.h"
-#include "editor/uStatusBar.h"
+#include "scene/uContactLighting.h"
 
 #include "render/uTextureUpload.h"
-#include "scene/uTextures.h"
 #include "scene/uSceneObject.h"
+#include "scene/uTextures.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -34,6 +39,7 @@
 
 #include <GL/gl.h>
 
+#include <cassert>
 #include <ctime>
 
 namespace {
@@ -48,11 +54,13 @@ uint64_t MonotonicMilliseconds()
 constexpr int ClientWidth = 1280;
 constexpr int ClientHeight = 760;
 
-} // namespace
+}  // namespace
 
-TMainForm::TMainForm(const TMainFormOptions& options, QWidget* Parent) : QMainWindow(Parent), Options(options)
+TMainForm::TMainForm(const TMainFormOptions& options, QWidget* Parent)
+    : QMainWindow(Parent), Options(options)
 {
-    if (!Options.Clock) Options.Clock = MonotonicMilliseconds;
+    if (!Options.Clock)
+        Options.Clock = MonotonicMilliseconds;
     if (Options.ProgramFolder.empty())
         Options.ProgramFolder = QCoreApplication::applicationDirPath().toStdString();
     FormCreate();
@@ -71,18 +79,21 @@ void TMainForm::FormCreate()
     qApp->installEventFilter(this);
 
     // 2. Texture registry, published for drawing and the scene file.
-    static TGLTextureGpu glTextures; // texture objects of the GL views' shared context
+    static TGLTextureGpu glTextures;  // texture objects of the GL views' shared context
     TextureRegistry = std::make_unique<TTextureManager>(&glTextures);
     CurrentTextureManager = TextureRegistry.get();
     ::TextureBindHook = [this](int32_t TexId) { TextureBindHook(TexId); };
 
     // 3. Modelling off.
-    ModelingOn = false;
-    ModelingSubMode = 0;
-    HoveredVertex = HoveredEdge = HoveredFace = -1;
-    SelectedVertices.clear();
-    SelectedEdges.clear();
-    SelectedFaces.clear();
+    SelectionState.ModelingOn = false;
+    SelectionState.ModelingSubMode = 0;
+    SelectionState.ClearHover();
+    SelectionState.ClearElements();
+
+    // The events every piece refreshes from; the window itself repaints and refreshes its
+    // status bar on them.
+    EditorEvents = new TEditorEvents(this);
+    ConnectOwnRefreshes();
 
     // 4. The project, made current; the window hears the scene's changes.
     ProjectDocument = std::make_unique<TProjectDocument>();
@@ -94,11 +105,10 @@ void TMainForm::FormCreate()
         RunGuarded(this, [&] { SceneChanged(Kind, NodeId); });
     };
 
-
     // 6. Paint state from the scene's palette.
-    PaintMode = 0;
-    RecentColors = Scene().Palette;
-    RecentColorCount = Scene().PaletteCount;
+    SelectionState.PaintMode = 0;
+    SelectionState.RecentColors = Scene().Palette;
+    SelectionState.RecentColorCount = Scene().PaletteCount;
 
     // 7, 8. Camera, tool and view defaults.
     Camera.ResetToDefaults();
@@ -152,18 +162,23 @@ void TMainForm::FormCreate()
     hooks.UpdateCameraMotion = [this](float dt) { UpdateCameraMotion(dt); };
     hooks.GetPlayback = [this](TPlaybackState& s) {
         const TProjectTime& t = Document().GetProjectTime();
-        s = {t.GetStartFrame(), t.GetEndFrame(), t.GetCurrentFrame(), t.GetFPS(), t.Playing, t.GetLoopTimeline()};
+        s = {t.GetStartFrame(), t.GetEndFrame(), t.GetCurrentFrame(),
+             t.GetFPS(),        t.Playing,       t.GetLoopTimeline()};
         return true;
     };
     hooks.SetCurrentFrame = [this](int32_t f) { Document().GetProjectTime().SetCurrentFrame(f); };
     hooks.StopPlayback = [this] { Document().GetProjectTime().Playing = false; };
-    hooks.UpdateTimelineUI = [this] { UpdateTimelineUI(); };
-    hooks.FrameChanged = [this] { FrameChanged(); };
+    // The timeline follows playback on FrameChanged.
+    hooks.UpdateTimelineUI = [this] { FrameChanged(); };
+    hooks.FrameChanged = [this] { Repaint(); };
     hooks.UpdateStatusBar = [this] { UpdateStatusBar(); };
     hooks.SceneHasNodes = [this] { return Scene().NodeCount() > 0; };
     hooks.AutosavePath = [this] { return AutosaveFilePath(Options.ProgramFolder); };
     hooks.SaveAutosave = [this](const std::string& path) { Document().SaveToFile(path, false); };
-    hooks.Repaint = [this] { if (GLView) GLView->update(); };
+    hooks.Repaint = [this] {
+        if (GLView)
+            GLView->update();
+    };
     hooks.ReportError = [this](const std::string& m) { ShowErrorBox(this, m); };
     FrameLoop = std::make_unique<TFrameLoop>(Options.Clock, hooks);
     FrameTimer = new QTimer(this);
@@ -173,32 +188,26 @@ void TMainForm::FormCreate()
     FrameLoop->Start();
     FrameTimer->start();
 
-    // 20. Tree, framing of the cube, timeline.
-    RebuildSceneTree();
+    // 20. Framing of the cube; the tree and the timeline filled themselves when built.
     FocusSelected();
-    UpdateTimelineUI();
 }
 
 void TMainForm::FormDestroy()
 {
     Destroying = true;
     // The timer first: no tick may run into half-freed state.
-    if (FrameTimer) FrameTimer->stop();
-    if (FrameLoop) FrameLoop->Destroying = true;
+    if (FrameTimer)
+        FrameTimer->stop();
+    if (FrameLoop)
+        FrameLoop->Destroying = true;
     qApp->removeEventFilter(this);
 
     // Every tool window goes before the project it shows.
-    for (QPointer<QWidget>& w : ToolWindows)
-        if (w) {
-            w->close();
-            delete w.data();
-        }
-    ToolWindows.clear();
+    WindowHost.CloseAll();
 
-    if (SceneTree) SceneTree->clear();
-    SelectedVertices.clear();
-    SelectedEdges.clear();
-    SelectedFaces.clear();
+    if (SceneTree)
+        SceneTree->clear();
+    SelectionState.ClearElements();
 
     // The scene sends its last notifications while it is freed; nothing of the window
     // may hear them any more.
@@ -208,18 +217,80 @@ void TMainForm::FormDestroy()
     }
 
     // GL objects (textures) are deleted with the view's context current.
-    if (GLView) GLView->makeCurrent();
+    if (GLView)
+        GLView->makeCurrent();
     ProjectDocument.reset();
-    if (CurrentTextureManager == TextureRegistry.get()) CurrentTextureManager = nullptr;
+    if (CurrentTextureManager == TextureRegistry.get())
+        CurrentTextureManager = nullptr;
     TextureRegistry.reset();
     SceneRenderer.DrawCache().Clear();
-    if (GLView) GLView->doneCurrent();
+    if (GLView)
+        GLView->doneCurrent();
     ::TextureBindHook = nullptr;
 }
 
-void TMainForm::RegisterToolWindow(QWidget* Window)
+void TMainForm::ConnectOwnRefreshes()
 {
-    if (Window) ToolWindows.emplace_back(Window);
+    const auto refresh = [this] {
+        if (Destroying)
+            return;
+        UpdateStatusBar();
+        Repaint();
+    };
+    connect(EditorEvents, &TEditorEvents::SceneChanged, this, refresh);
+    connect(EditorEvents, &TEditorEvents::SelectionChanged, this, refresh);
+    connect(EditorEvents, &TEditorEvents::HistoryChanged, this, refresh);
+    connect(EditorEvents, &TEditorEvents::DocumentReplaced, this, refresh);
+    connect(EditorEvents, &TEditorEvents::DocumentEdited, this, refresh);
+    connect(EditorEvents, &TEditorEvents::FrameChanged, this, [this] { Repaint(); });
+    connect(EditorEvents, &TEditorEvents::TexturesChanged, this, [this] { Repaint(); });
+    connect(EditorEvents, &TEditorEvents::EnvironmentChanged, this, [this] { Repaint(); });
+}
+
+// ---------------------------------------------------------------------------------------
+// The editor context.
+
+uint32_t TMainForm::SelectedNodeId() const
+{
+    if (!ProjectDocument)
+        return 0;
+    const TSceneObject* o = ProjectDocument->GetScene().GetSelectedObject();
+    return o ? o->GetId() : 0;
+}
+
+void TMainForm::SelectNode(uint32_t NodeId)
+{
+    SelectObject(NodeId ? Scene().FindNodeById(NodeId) : nullptr);
+}
+
+bool TMainForm::Run(std::unique_ptr<TEditorCommand> Command)
+{
+    assert(Command);
+    bool ok = false;
+    RunGuarded(this, [&] {
+        Document().GetHistory().Execute(std::move(Command));
+        ok = true;
+    });
+    emit EditorEvents->HistoryChanged();
+    return ok;
+}
+
+void TMainForm::Repaint()
+{
+    if (GLView)
+        GLView->update();
+}
+
+void TMainForm::SetStatusText(const std::string& Text)
+{
+    if (StatusPanels)
+        StatusPanels->SetPanelText(TStatusBar::spMode, Text);
+}
+
+void TMainForm::SetPlaybackAccumulator(double Frame)
+{
+    if (FrameLoop)
+        FrameLoop->SetPlaybackAccumulator(Frame);
 }
 
 void TMainForm::AddDefaultSceneContent()
@@ -240,23 +311,12 @@ void TMainForm::BuildToolBarPanel(QWidget* Parent)
     ToolBarPanel->setObjectName(QStringLiteral("ToolBarPanel"));
     ToolBarPanel->setFixedHeight(30);
     BuildToolButtons();
+    BuildToolWindowButtons();
 }
 
 void TMainForm::BuildTreePanel(QWidget* Parent)
 {
-    SceneTree = new QTreeWidget(Parent);
-    SceneTree->setObjectName(QStringLiteral("SceneTree"));
-    SceneTree->setFixedWidth(200);
-    SceneTree->setHeaderHidden(true);
-    SceneTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    SceneTree->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    SceneTree->setRootIsDecorated(true);
-    SceneTree->setContextMenuPolicy(Qt::CustomContextMenu);
-    // Selection stays visible while the tree has no focus.
-    QPalette p = SceneTree->palette();
-    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
-    p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
-    SceneTree->setPalette(p);
+    SceneTree = new TSceneTreePanel(*this, Parent);
 }
 
 void TMainForm::BuildPropertiesPanel(QWidget* Parent)
@@ -264,14 +324,14 @@ void TMainForm::BuildPropertiesPanel(QWidget* Parent)
     PanelTabs = new QTabWidget(Parent);
     PanelTabs->setObjectName(QStringLiteral("PanelTabs"));
     PanelTabs->setFixedWidth(260);
-    PanelTabs->addTab(new QWidget(PanelTabs), QStringLiteral("Properties"));
+    PanelTabs->addTab(new TPropertiesPage(*this, PanelTabs), QStringLiteral("Properties"));
     BuildModifierPanel();
-    PanelTabs->addTab(new QWidget(PanelTabs), QStringLiteral("Paint"));
+    PanelTabs->addTab(new TPaintPage(*this, PanelTabs), QStringLiteral("Paint"));
 }
 
 void TMainForm::BuildModifierPanel()
 {
-    PanelTabs->addTab(new QWidget(PanelTabs), QStringLiteral("Modifiers"));
+    PanelTabs->insertTab(1, new TModifierPage(*this, PanelTabs), QStringLiteral("Modifiers"));
 }
 
 void TMainForm::BuildGLView(QWidget* Parent)
@@ -321,9 +381,7 @@ void TMainForm::BuildGLView(QWidget* Parent)
 
 void TMainForm::BuildTimelinePanel(QWidget* Parent)
 {
-    TimelinePanel = new QWidget(Parent);
-    TimelinePanel->setObjectName(QStringLiteral("TimelinePanel"));
-    TimelinePanel->setFixedHeight(84);
+    TimelinePanel = new TTimelinePanel(*this, Parent);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -331,8 +389,9 @@ void TMainForm::BuildTimelinePanel(QWidget* Parent)
 
 void TMainForm::FrameTimerTick()
 {
-    if (Destroying) return;
-    FrameLoop->FrameTimerTick(); // guarded inside
+    if (Destroying)
+        return;
+    FrameLoop->FrameTimerTick();  // guarded inside
 }
 
 void TMainForm::UpdateCameraMotion(float dt)
@@ -347,14 +406,15 @@ void TMainForm::AutosaveTick()
 
 void TMainForm::UpdateStatusBar()
 {
-    if (!StatusPanels || !ProjectDocument) return;
+    if (!StatusPanels || !ProjectDocument)
+        return;
     TStatusInputs in;
     in.Tool = CurrentTool;
     in.TransformActive = KeyTransformActive;
     in.AxisCode = KeyTransformAxis;
     in.TypedText = KeyTransformText;
-    in.ModelingOn = ModelingOn;
-    in.SubMode = ModelingSubMode;
+    in.ModelingOn = SelectionState.ModelingOn;
+    in.SubMode = SelectionState.ModelingSubMode;
     in.NodeCount = Scene().NodeCount();
     if (TSceneObject* o = Scene().GetSelectedObject()) {
         in.HasSelectedObject = true;
@@ -366,17 +426,19 @@ void TMainForm::UpdateStatusBar()
 
 TVec3 TMainForm::SelectionColorNow() const
 {
-    return SelectionColorFor(CurrentTool, ModelingOn);
+    return SelectionColorFor(CurrentTool, SelectionState.ModelingOn);
 }
 
 void TMainForm::GLPaint()
 {
-    if (GLView) PaintViewport();
+    if (GLView)
+        PaintViewport();
 }
 
 void TMainForm::PaintViewport()
 {
-    if (!GLView || GLView->width() < 4 || !ProjectDocument) return;
+    if (!GLView || GLView->width() < 4 || !ProjectDocument)
+        return;
     // The animation is evaluated once and shared by the four views.
     TAnimationEvaluation evaluation;
     const TProjectTime& time = Document().GetProjectTime();
@@ -397,48 +459,56 @@ void TMainForm::PaintViewport()
     struct TScissorOff {
         ~TScissorOff() { glDisable(GL_SCISSOR_TEST); }
     } scissorOff;
-    Viewport->PaintViewport(GLView->DeviceWidth(), GLView->DeviceHeight(), GLView->devicePixelRatioF());
+    Viewport->PaintViewport(GLView->DeviceWidth(), GLView->DeviceHeight(),
+                            GLView->devicePixelRatioF());
     Viewport->DrawScene = nullptr;
     Viewport->DrawPerspectiveExtras = nullptr;
 }
 
 void TMainForm::GLResize()
 {
-    if (!GLView) return;
+    if (!GLView)
+        return;
     const int hw = GLView->width() / 2, hh = GLView->height() / 2;
     const QPoint at[4] = {{6, 4}, {hw + 6, 4}, {6, hh + 4}, {hw + 6, hh + 4}};
     for (int i = 0; i < 4; ++i)
-        if (ViewNameLabels[size_t(i)]) ViewNameLabels[size_t(i)]->move(at[i]);
+        if (ViewNameLabels[size_t(i)])
+            ViewNameLabels[size_t(i)]->move(at[i]);
     GLView->update();
 }
 
 void TMainForm::FocusSelected()
 {
     TSceneObject* o = Scene().GetSelectedObject();
-    if (!o) return;
+    if (!o)
+        return;
     CancelModalTransform();
     const float d = FramingDistance(o->GetBoundingRadius(), o->MaxScale());
     const TVec3 pivot = Document().GetEvaluatedWorldPosition(o->GetId());
     Camera.OrbitPivot = pivot;
     Camera.Position = Vec3Sub(pivot, Vec3Scale(Camera.CameraForward(), d));
     Camera.OrbitDistance = d;
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }
 
 void TMainForm::InvalidateContactLighting()
 {
     Scene().InvalidateContactLighting();
-    if (GLView) GLView->update();
+    if (GLView)
+        GLView->update();
 }
 
 void TMainForm::ResetViewCursor()
 {
-    if (GLView) GLView->setCursor(Qt::BlankCursor);
+    if (GLView)
+        GLView->setCursor(Qt::BlankCursor);
 }
 
 void TMainForm::TextureBindHook(int32_t TexId)
 {
-    if (!TextureRegistry) return;
+    if (!TextureRegistry)
+        return;
     if (TexId > 0)
         TextureRegistry->Bind(TexId - 1);
     else
@@ -448,32 +518,24 @@ void TMainForm::TextureBindHook(int32_t TexId)
 // ---------------------------------------------------------------------------------------
 // Scene notifications and the panels that follow them.
 
-void TMainForm::SceneChanged(TSceneChangeKind, uint32_t)
+void TMainForm::SceneChanged(TSceneChangeKind Kind, uint32_t NodeId)
 {
-    if (Destroying) return;
+    if (Destroying)
+        return;
     Document().MarkChanged();
-    RebuildSceneTree();
-    UpdateStatusBar();
+    emit EditorEvents->SceneChanged(int(Kind), NodeId);
 }
 
-void TMainForm::SceneNodeRemoving(TSceneNode&)
+void TMainForm::SceneNodeRemoving(TSceneNode& Node)
 {
-    // Settings windows of the node close here once they exist.
-}
-
-void TMainForm::RebuildSceneTree()
-{
-    // The hierarchy tree fills itself from the scene here.
-}
-
-void TMainForm::UpdateTimelineUI()
-{
-    // The timeline panel refreshes its controls here.
+    if (Destroying)
+        return;
+    emit EditorEvents->NodeRemoving(Node.GetId());
 }
 
 void TMainForm::FrameChanged()
 {
-    if (GLView) GLView->update();
+    emit EditorEvents->FrameChanged();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -482,31 +544,37 @@ void TMainForm::FrameChanged()
 bool TMainForm::TextEntryHasFocus() const
 {
     QWidget* f = QApplication::focusWidget();
-    if (!f) return false;
-    if (qobject_cast<QLineEdit*>(f) || qobject_cast<QAbstractSpinBox*>(f) || qobject_cast<QTextEdit*>(f) ||
-        qobject_cast<QPlainTextEdit*>(f))
+    if (!f)
+        return false;
+    if (qobject_cast<QLineEdit*>(f) || qobject_cast<QAbstractSpinBox*>(f) ||
+        qobject_cast<QTextEdit*>(f) || qobject_cast<QPlainTextEdit*>(f))
         return true;
-    if (auto* c = qobject_cast<QComboBox*>(f)) return c->isEditable();
+    if (auto* c = qobject_cast<QComboBox*>(f))
+        return c->isEditable();
     return false;
 }
 
 bool TMainForm::eventFilter(QObject* Watched, QEvent* Event)
 {
-    if (Destroying) return false;
+    if (Destroying)
+        return false;
     const QEvent::Type t = Event->type();
     if (t == QEvent::WindowDeactivate && Watched == this) {
-        ReleaseHeldInput(); // a key released elsewhere would stay held
+        ReleaseHeldInput();  // a key released elsewhere would stay held
         return false;
     }
-    if (t != QEvent::KeyPress && t != QEvent::KeyRelease && t != QEvent::ShortcutOverride) return false;
+    if (t != QEvent::KeyPress && t != QEvent::KeyRelease && t != QEvent::ShortcutOverride)
+        return false;
     auto* w = qobject_cast<QWidget*>(Watched);
-    if (!w || w->window() != this) return false;
+    if (!w || w->window() != this)
+        return false;
     auto* k = static_cast<QKeyEvent*>(Event);
     if (t == QEvent::ShortcutOverride) {
         // Ctrl+Z and Ctrl+Y arrive as key presses and undo or redo once; no menu
         // short-cut and no text field's own undo acts on them as well.
-        const bool ctrlOnly = (k->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier |
-                                                 Qt::MetaModifier)) == Qt::ControlModifier;
+        const bool ctrlOnly =
+            (k->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier |
+                               Qt::MetaModifier)) == Qt::ControlModifier;
         if (ctrlOnly && (k->key() == Qt::Key_Z || k->key() == Qt::Key_Y)) {
             k->accept();
             return true;
@@ -516,7 +584,8 @@ bool TMainForm::eventFilter(QObject* Watched, QEvent* Event)
     // The same event visits the target's parents when nobody takes it; act on it once.
     if (Event == LastKeyEvent && LastKeyTarget && LastKeyTarget != Watched) {
         for (QObject* p = LastKeyTarget->parent(); p; p = p->parent())
-            if (p == Watched) return false;
+            if (p == Watched)
+                return false;
     }
     LastKeyEvent = Event;
     LastKeyTarget = Watched;

@@ -3,17 +3,18 @@
 // the editor (the four-view viewport and its camera, the frame loop and status bar, the
 // scene drawing), lays out its panels, and tears everything down in an order in which no
 // notification reaches a freed receiver.
-#include "render/uCamera.h"
+#include "document/uProjectDocument.h"
+#include "editor/api/uEditorContext.h"
+#include "editor/api/uEditorShell.h"
 #include "editor/uFileCommands.h"
 #include "editor/uFrameLoop.h"
-#include "render/uGizmoMode.h"
 #include "editor/uPicking.h"
-#include "render/uSceneDraw.h"
-#include "editor/uToolWindowGlue.h"
 #include "editor/uTransformTool.h"
-#include "render/uViewport.h"
 #include "editor/uViewportInput.h"
-#include "document/uProjectDocument.h"
+#include "render/uCamera.h"
+#include "render/uGizmoMode.h"
+#include "render/uSceneDraw.h"
+#include "render/uViewport.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -21,6 +22,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +35,8 @@ class QTabWidget;
 class QTimer;
 class QTreeWidget;
 class TGLView;
+class TSceneTreePanel;
+class TTimelinePanel;
 class TStatusBar;
 class TContactLightingCache;
 class TSceneObject;
@@ -45,16 +49,38 @@ struct TMainFormOptions {
     std::string ProgramFolder;
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public TEditorContext, public TEditorShell {
     Q_OBJECT
 public:
     explicit TMainForm(const TMainFormOptions& Options = {}, QWidget* Parent = nullptr);
     ~TMainForm() override;
 
-    // Project.
-    TProjectDocument& Document() { return *ProjectDocument; }
+    // The editor context every piece works through.
+    TProjectDocument& Document() override { return *ProjectDocument; }
     TScene& Scene() { return ProjectDocument->GetScene(); }
-    TTextureManager* Textures() const { return TextureRegistry.get(); }
+    TTextureManager& Textures() override { return *TextureRegistry; }
+    TEditorEvents& Events() override { return *EditorEvents; }
+    TEditorDialogs& Dialogs() override { return EditorDialogs; }
+    TEditorSelection& Selection() override { return SelectionState; }
+    TToolWindowHost& ToolWindows() override { return WindowHost; }
+    QWidget* ParentWindow() override { return this; }
+    uint32_t SelectedNodeId() const override;
+    void SelectNode(uint32_t NodeId) override;
+    bool Run(std::unique_ptr<TEditorCommand> Command) override;
+    void Undo() override { EditUndo(); }
+    void Redo() override { EditRedo(); }
+    void Repaint() override;
+    void SetStatusText(const std::string& Text) override;
+    std::string ProjectFileName() const override { return FileName; }
+    void SetPlaybackAccumulator(double Frame) override;
+
+    // The shell the subsystems' windows install themselves through.
+    TEditorContext& Context() override { return *this; }
+    void InstallToolWindowItem(TToolWindowItem Tag, std::function<void()> Open) override;
+    void InstallToolButton(const std::string& Caption, std::function<void()> Click) override;
+    void InstallPushCamera(std::function<void()> Push) override;
+    void InstallTerrainEditor(std::function<void(uint32_t NodeId)> Open) override;
+
     std::string FileName;
 
     // The pieces of the editor.
@@ -70,33 +96,23 @@ public:
     bool KeyTransformActive = false;
     int KeyTransformAxis = -1;
     std::string KeyTransformText;
-    bool ModelingOn = false;
-    int ModelingSubMode = 0;
-    int HoveredVertex = -1, HoveredEdge = -1, HoveredFace = -1;
-    std::vector<int32_t> SelectedVertices, SelectedEdges, SelectedFaces;
-
-    // Paint page state taken at start.
-    int PaintMode = 0;
-    std::array<TVec3, 8> RecentColors{};
-    int RecentColorCount = 0;
-
     // Controls.
     QWidget* ToolBarPanel = nullptr;
-    QTreeWidget* SceneTree = nullptr;
+    TSceneTreePanel* SceneTree = nullptr;
     QMenu* PickMenu = nullptr;
     QTabWidget* PanelTabs = nullptr;
     TGLView* GLView = nullptr;
-    std::array<QLabel*, 4> ViewNameLabels{}; // Perspective, Top, Front, Left
+    std::array<QLabel*, 4> ViewNameLabels{};  // Perspective, Top, Front, Left
     TStatusBar* StatusPanels = nullptr;
-    QWidget* TimelinePanel = nullptr;
+    TTimelinePanel* TimelinePanel = nullptr;
     QTimer* FrameTimer = nullptr;
 
     // The contact lighting the Solid and Cinematic modes draw with; kept until invalidated.
     TContactLightingCache& ContactCache() { return Scene().GetContactCache(); }
-    void InvalidateContactLighting();
+    void InvalidateContactLighting() override;
 
     // Tool windows that must close before the project goes.
-    void RegisterToolWindow(QWidget* Window);
+    void RegisterToolWindow(QWidget* Window) { WindowHost.Track(Window); }
 
     // Handlers and routines of the window.
     void FrameTimerTick();
@@ -106,22 +122,20 @@ public:
     void GLPaint();
     void GLResize();
     void PaintViewport();
-    void FocusSelected();
+    void FocusSelected() override;
     void ResetViewCursor();
     TVec3 SelectionColorNow() const;
     void TextureBindHook(int32_t TexId);
     void SceneChanged(TSceneChangeKind Kind, uint32_t NodeId);
     void SceneNodeRemoving(TSceneNode& Node);
-    void RebuildSceneTree();
-    void UpdateTimelineUI();
     void FrameChanged();
 
     // Main menu, file commands and tool bar (uMainMenu.cpp, uFileCommands.cpp, uToolBar.cpp).
     // Menu items of one menu share one handler that dispatches on the item's Tag; the
     // keys that do the same (undo, redo, tools) call the same routines.
-    TEditorDialogs Dialogs = StandardEditorDialogs();
+    TEditorDialogs EditorDialogs = StandardEditorDialogs();
     QAction* ToggleTreeAction = nullptr;
-    std::array<QToolButton*, 4> ToolButtons{}; // Select, Move, Scale, Rotate
+    std::array<QToolButton*, 4> ToolButtons{};  // Select, Move, Scale, Rotate
     void FileNewClick();
     void FileOpenClick();
     void FileSaveClick();
@@ -146,11 +160,12 @@ public:
     void SetTool(TGizmoMode Tool);
 
     // Tool-window glue (uToolWindowGlue.cpp): what the main window hands the tool windows.
-    void RefreshTextureCombo();
-    void ReadCameraSettings(TCameraPlacement& Placement) const;
-    void ApplyCameraSettings(const TCameraPlacement& Placement);
-    void TerrainEdited();
-    void FloorPlanChanged();
+    void RefreshTextureCombo() override;
+    void ReadCameraSettings(TCameraPlacement& Placement) const override;
+    void ApplyCameraSettings(const TCameraPlacement& Placement) override;
+    void TerrainEdited() override;
+    void FloorPlanChanged() override;
+    void OpenTerrainEditor();
 
     // Picking and selection (uPicking.cpp). X, Y are logical pixels of the GL view.
     bool ProjectToScreen(const TVec3& Point, float& x, float& y) const;
@@ -160,7 +175,6 @@ public:
     void ShowPickMenu(int X, int Y);
     void PickMenuClick(int Index);
     void SelectObject(TSceneNode* Node);
-    void SelectNode(TSceneNode* Node) { SelectObject(Node); }
     std::vector<uint32_t> PickMenuIds;
 
     // Transforms (uTransformTool.cpp); the tool itself is SetTool.
@@ -200,11 +214,13 @@ private:
     void BuildModifierPanel();
     void BuildGLView(QWidget* Parent);
     void BuildMainMenu();
-    QAction* AddMenuItem(QMenu* Menu, const QString& Caption, int Tag, const std::function<void(int)>& Handler);
+    QAction* AddMenuItem(QMenu* Menu, const QString& Caption, int Tag,
+                         const std::function<void(int)>& Handler);
     void BuildToolButtons();
+    void BuildToolWindowButtons();
     bool SaveProjectAs(bool AskForName);
     void DocumentReplaced();
-    void CloseDocumentWindows();
+    void ConnectOwnRefreshes();
     void BuildTimelinePanel(QWidget* Parent);
     void AddDefaultSceneContent();
     bool TextEntryHasFocus() const;
@@ -220,6 +236,16 @@ private:
     TMainFormOptions Options;
     std::unique_ptr<TTextureManager> TextureRegistry;
     std::unique_ptr<TProjectDocument> ProjectDocument;
-    std::vector<QPointer<QWidget>> ToolWindows;
+    TEditorEvents* EditorEvents = nullptr;  // a child of the window
+    TEditorSelection SelectionState;
+    TToolWindowHost WindowHost;
+    // What the installed View and Tools items and tool buttons do.
+    std::map<int, QAction*> ToolWindowItems;
+    std::map<int, QAction*> ToolWindowSeparators;
+    QMenu* ToolsMenu = nullptr;
+    std::map<int, std::function<void()>> ToolWindowOpeners;
+    std::map<std::string, QToolButton*> InstalledButtons;
+    std::function<void()> PushCamera;
+    std::function<void(uint32_t)> ShowTerrainEditor;
     bool Destroying = false;
 };

@@ -1,11 +1,12 @@
 #include "editor/uMainMenu.h"
+#include "editor/uSceneTreePanel.h"
 
+#include "base/uCommandHistory.h"
 #include "editor/uAbout.h"
-#include "scene/uContactLighting.h"
+#include "editor/uMainForm.h"
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"
-#include "editor/uMainForm.h"
-#include "base/uCommandHistory.h"
+#include "scene/uContactLighting.h"
 #include "scene/uHierarchyCommands.h"
 #include "scene/uTextures.h"
 #include "terrain/uHeightmap.h"
@@ -17,6 +18,7 @@
 #include <QMenuBar>
 #include <QTreeWidget>
 
+#include <cassert>
 #include <random>
 
 namespace {
@@ -129,16 +131,37 @@ void TMainForm::BuildMainMenu()
         AddMenuItem(grid, QString::fromLatin1(gridCaptions[t]), t,
                     [this](int tag) { GridSizeClick(tag); });
 
-    // The tool windows' items join this menu (and a Tools menu) with their windows.
+    // The tool windows' items stay hidden until their subsystem installs what they open
+    // (TEditorShell); a separator between hidden items hides with them.
     QMenu* view = bar->addMenu(QStringLiteral("View"));
+    const auto viewClick = [this](int tag) { ViewMenuClick(tag); };
+    const auto toolItem = [&](QMenu* menu, const char* caption, int tag, QKeySequence keys) {
+        QAction* item = AddMenuItem(menu, QString::fromLatin1(caption), tag, viewClick);
+        item->setShortcut(keys);
+        item->setVisible(false);
+        ToolWindowItems[tag] = item;
+    };
+    const auto toolSeparator = [&](QMenu* menu, int tag) {
+        QAction* s = menu->addSeparator();
+        s->setVisible(false);
+        ToolWindowSeparators[tag] = s;
+    };
     const char* modes[4] = {"Shaded", "Wireframe", "Solid", "Cinematic"};
     for (int t = 0; t < 4; ++t)
-        AddMenuItem(view, QString::fromLatin1(modes[t]), t,
-                    [this](int tag) { ViewMenuClick(tag); });
+        AddMenuItem(view, QString::fromLatin1(modes[t]), t, viewClick);
     view->addSeparator();
+    toolItem(view, "Cinematic Window...", twiCinematicWindow, QKeySequence(Qt::Key_F12));
+    toolSeparator(view, twiCinematicWindow);
+    toolItem(view, "Textures...", twiTextures, QKeySequence(Qt::Key_F7));
+    toolSeparator(view, twiTextures);
+    toolItem(view, "Environment...", twiEnvironment, QKeySequence(Qt::Key_F8));
     AddMenuItem(view, QStringLiteral("Refresh Contact AO"), 0,
                 [this](int) { RefreshContactAOClick(); });
     view->addSeparator();
+    toolItem(view, "Camera...", twiCamera, QKeySequence(Qt::Key_F10));
+    toolSeparator(view, twiCamera);
+    toolItem(view, "Terrain Editor...", twiTerrainEditor, QKeySequence(Qt::Key_F9));
+    toolSeparator(view, twiTerrainEditor);
     ToggleTreeAction = AddMenuItem(view, QStringLiteral("Toggle hierarchy tree"), 0,
                                    [this](int) { ToggleTreeClick(); });
     ToggleTreeAction->setCheckable(true);
@@ -148,6 +171,31 @@ void TMainForm::BuildMainMenu()
     AddMenuItem(help, QStringLiteral("Controls..."), 0, [this](int tag) { HelpMenuClick(tag); });
     help->addSeparator();
     AddMenuItem(help, QStringLiteral("About..."), 1, [this](int tag) { HelpMenuClick(tag); });
+
+    ToolsMenu = bar->addMenu(QStringLiteral("Tools"));
+    toolItem(ToolsMenu, "Texture Ripper...", twiTextureRipper,
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
+    toolItem(ToolsMenu, "Floor Plan Builder...", twiFloorPlanBuilder,
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    ToolsMenu->menuAction()->setVisible(false);
+}
+
+void TMainForm::InstallToolWindowItem(TToolWindowItem Tag, std::function<void()> Open)
+{
+    const auto item = ToolWindowItems.find(int(Tag));
+    assert(item != ToolWindowItems.end());
+    ToolWindowOpeners[int(Tag)] = std::move(Open);
+    item->second->setVisible(true);
+    if (const auto s = ToolWindowSeparators.find(int(Tag)); s != ToolWindowSeparators.end())
+        s->second->setVisible(true);
+    if (Tag == twiTextureRipper || Tag == twiFloorPlanBuilder)
+        ToolsMenu->menuAction()->setVisible(true);
+}
+
+void TMainForm::InstallTerrainEditor(std::function<void(uint32_t NodeId)> Open)
+{
+    ShowTerrainEditor = std::move(Open);
+    InstallToolWindowItem(twiTerrainEditor, [this] { OpenTerrainEditor(); });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -162,7 +210,7 @@ void TMainForm::CreateMenuClick(int Tag)
 
 TSceneObject* TMainForm::AddPrimitiveObject(TPrimitiveType Type)
 {
-    SelectNode(nullptr);
+    SelectObject(nullptr);
     TSceneObject* object = Scene().AddPrimitive(Type);
     object->Selected = true;
     switch (Type) {
@@ -207,21 +255,16 @@ TSceneObject* TMainForm::AddPrimitiveObject(TPrimitiveType Type)
         object->ApplyColorToVertices(object->Color);
         break;
     }
-    UpdateStatusBar();
-    if (GLView)
-        GLView->update();
-    RebuildSceneTree();
+    emit EditorEvents->DocumentEdited();
+    if (Type == ptTerrain && ShowTerrainEditor)
+        ShowTerrainEditor(object->GetId());
     return object;
 }
 
 void TMainForm::CreateGroupClick()
 {
-    Document().GetHistory().Execute(std::make_unique<TCreateGroupCommand>(
-        Scene(), "Group", Scene().GetRoot(), Scene().GetRoot()->ChildCount()));
-    RebuildSceneTree();
-    UpdateStatusBar();
-    if (GLView)
-        GLView->update();
+    Run(std::make_unique<TCreateGroupCommand>(Scene(), "Group", Scene().GetRoot(),
+                                              Scene().GetRoot()->ChildCount()));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -239,10 +282,11 @@ void TMainForm::EditMenuClick(int Tag)
     switch (Tag) {
     case 0:
         if (TSceneObject* o = Scene().GetSelectedObject())
-            Document().GetHistory().Execute(std::make_unique<TDeleteSubtreeCommand>(Scene(), o));
+            Run(std::make_unique<TDeleteSubtreeCommand>(Scene(), o));
         break;
     case 1:
         Scene().Clear();
+        emit EditorEvents->DocumentEdited();
         break;
     case 10:
         EditUndo();
@@ -253,30 +297,18 @@ void TMainForm::EditMenuClick(int Tag)
     default:
         break;
     }
-    RebuildSceneTree();
-    UpdateStatusBar();
-    if (GLView)
-        GLView->update();
 }
 
 void TMainForm::EditUndo()
 {
-    Document().GetHistory().Undo();
-    RebuildSceneTree();
-    UpdateTimelineUI();
-    if (GLView)
-        GLView->update();
-    UpdateStatusBar();
+    RunGuarded(this, [&] { Document().GetHistory().Undo(); });
+    emit EditorEvents->HistoryChanged();
 }
 
 void TMainForm::EditRedo()
 {
-    Document().GetHistory().Redo();
-    RebuildSceneTree();
-    UpdateTimelineUI();
-    if (GLView)
-        GLView->update();
-    UpdateStatusBar();
+    RunGuarded(this, [&] { Document().GetHistory().Redo(); });
+    emit EditorEvents->HistoryChanged();
 }
 
 void TMainForm::GridSizeClick(int Tag)
@@ -306,10 +338,11 @@ void TMainForm::ViewMenuClick(int Tag)
         DisplayMode = Tag;
         break;
     default:
+        if (const auto open = ToolWindowOpeners.find(Tag); open != ToolWindowOpeners.end())
+            open->second();
         break;
     }
-    if (GLView)
-        GLView->update();
+    Repaint();
 }
 
 bool TMainForm::ConfirmContactAORecalc(bool Force)
@@ -322,11 +355,11 @@ bool TMainForm::ConfirmContactAORecalc(bool Force)
         Scene().SetContactLightingEnabled(true);
         return true;
     }
-    const bool yes =
-        Dialogs.AskYesNo(this, "Contact AO",
-                         "Contact AO must be recalculated for this view. Recalculate now?\n\n"
-                         "Choose No to skip it for now. You can run Refresh Contact AO from the "
-                         "View menu later.");
+    const bool yes = EditorDialogs.AskYesNo(
+        this, "Contact AO",
+        "Contact AO must be recalculated for this view. Recalculate now?\n\n"
+        "Choose No to skip it for now. You can run Refresh Contact AO from the "
+        "View menu later.");
     Scene().SetContactLightingEnabled(yes);
     return yes;
 }
@@ -353,7 +386,7 @@ void TMainForm::ToggleTreeClick()
 void TMainForm::HelpMenuClick(int Tag)
 {
     if (Tag == 0)
-        Dialogs.Inform(this, "Controls", ControlsHelpText());
+        EditorDialogs.Inform(this, "Controls", ControlsHelpText());
     else if (Tag == 1)
         ShowAboutBox();
 }

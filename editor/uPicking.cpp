@@ -1,11 +1,11 @@
 #include "editor/uPicking.h"
 
-#include "render/uErrorBox.h"
-#include "render/uGLView.h"
-#include "editor/uMainForm.h"
-#include "render/uSceneDraw.h"
 #include "base/uMesh.h"
 #include "document/uProjectDocument.h"
+#include "editor/uMainForm.h"
+#include "render/uErrorBox.h"
+#include "render/uGLView.h"
+#include "render/uSceneDraw.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 
@@ -278,7 +278,7 @@ void TMainForm::PickMenuClick(int Index)
     auto* object = dynamic_cast<TSceneObject*>(Scene().FindNodeById(PickMenuIds[size_t(Index)]));
     if (!object)
         return;  // deleted since the menu opened
-    SelectNode(object);
+    SelectObject(object);
     UpdateStatusBar();
     GLView->setFocus();
     GLView->update();
@@ -287,10 +287,6 @@ void TMainForm::PickMenuClick(int Index)
 void TMainForm::SelectObject(TSceneNode* Node)
 {
     SetSelectedNode(Scene(), Node);
-    SelectedVertices.clear();
-    SelectedEdges.clear();
-    SelectedFaces.clear();
-    UpdateTimelineUI();
-    if (GLView)
-        GLView->update();
+    SelectionState.ClearElements();
+    emit EditorEvents->SelectionChanged();
 }

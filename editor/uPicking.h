@@ -4,8 +4,8 @@
 // arithmetic lives here as free functions so it can be checked without a window; the
 // window's routines (TMainForm::ScreenRay, CollectPickHits, PickObjectAt, the pick menu
 // and the selection) are in uPicking.cpp too.
-#include "render/uCamera.h"
 #include "base/uMath.h"
+#include "render/uCamera.h"
 
 #include <array>
 #include <cstdint>

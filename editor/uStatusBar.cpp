@@ -9,14 +9,29 @@ std::string StatusModeText(const TStatusInputs& In)
     if (In.TransformActive) {
         std::string constraint;
         switch (In.AxisCode) {
-        case -1: constraint = " All: "; break;
-        case -2: constraint = " XZ: "; break;
-        case -3: constraint = " XY: "; break;
-        case -4: constraint = " YZ: "; break;
-        case 0: constraint = " X: "; break;
-        case 1: constraint = " Y: "; break;
-        case 2: constraint = " Z: "; break;
-        default: break;
+        case -1:
+            constraint = " All: ";
+            break;
+        case -2:
+            constraint = " XZ: ";
+            break;
+        case -3:
+            constraint = " XY: ";
+            break;
+        case -4:
+            constraint = " YZ: ";
+            break;
+        case 0:
+            constraint = " X: ";
+            break;
+        case 1:
+            constraint = " Y: ";
+            break;
+        case 2:
+            constraint = " Z: ";
+            break;
+        default:
+            break;
         }
         return std::string(GizmoModeName(In.Tool)) + constraint +
                (In.TypedText.empty() ? std::string("mouse") : In.TypedText) +
@@ -41,15 +56,17 @@ std::string StatusSelectedText(bool HasSelectedObject, const std::string& Name)
 
 std::string StatusFpsText(float FramesPerSecond)
 {
-    const double r = std::nearbyint(double(FramesPerSecond)); // default rounding: halves to even
-    if (!std::isfinite(r) || std::fabs(r) > 1e15) return "FPS: -";
+    const double r = std::nearbyint(double(FramesPerSecond));  // default rounding: halves to even
+    if (!std::isfinite(r) || std::fabs(r) > 1e15)
+        return "FPS: -";
     return "FPS: " + std::to_string(int64_t(r));
 }
 
 std::array<std::string, 4> ComposeStatusTexts(const TStatusInputs& In)
 {
     return {StatusModeText(In), StatusObjectsText(In.NodeCount),
-            StatusSelectedText(In.HasSelectedObject, In.SelectedName), StatusFpsText(In.FramesPerSecond)};
+            StatusSelectedText(In.HasSelectedObject, In.SelectedName),
+            StatusFpsText(In.FramesPerSecond)};
 }
 
 TStatusBar::TStatusBar(QWidget* Parent) : QStatusBar(Parent)
@@ -65,7 +82,8 @@ TStatusBar::TStatusBar(QWidget* Parent) : QStatusBar(Parent)
 
 void TStatusBar::SetPanelText(int Panel, const std::string& Text)
 {
-    if (Panel >= 0 && Panel < 4) Panels[Panel]->setText(QString::fromStdString(Text));
+    if (Panel >= 0 && Panel < 4)
+        Panels[Panel]->setText(QString::fromStdString(Text));
 }
 
 QString TStatusBar::PanelText(int Panel) const
@@ -76,5 +94,6 @@ QString TStatusBar::PanelText(int Panel) const
 void TStatusBar::UpdateStatusBar(const TStatusInputs& In)
 {
     const auto texts = ComposeStatusTexts(In);
-    for (int i = 0; i < 4; ++i) SetPanelText(i, texts[i]);
+    for (int i = 0; i < 4; ++i)
+        SetPanelText(i, texts[i]);
 }

@@ -13,12 +13,12 @@ class QLabel;
 // What panel texts are made of.
 struct TStatusInputs {
     TGizmoMode Tool = gmMove;
-    bool TransformActive = false; // a keyboard or mouse transform is running
-    int AxisCode = -1;            // -1 all, -2 XZ, -3 XY, -4 YZ, 0..2 X, Y, Z
-    std::string TypedText;        // the typed value; "mouse" while empty
+    bool TransformActive = false;  // a keyboard or mouse transform is running
+    int AxisCode = -1;             // -1 all, -2 XZ, -3 XY, -4 YZ, 0..2 X, Y, Z
+    std::string TypedText;         // the typed value; "mouse" while empty
     bool ModelingOn = false;
-    int SubMode = 0;              // 0 vertices, 1 edges, 2 faces
-    int NodeCount = 0;            // without the root
+    int SubMode = 0;    // 0 vertices, 1 edges, 2 faces
+    int NodeCount = 0;  // without the root
     bool HasSelectedObject = false;
     std::string SelectedName;
     float FramesPerSecond = 0.0f;

@@ -1,11 +1,13 @@
 #include "editor/uToolBar.h"
 
+#include "editor/uMainForm.h"
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"
-#include "editor/uMainForm.h"
 
 #include <QButtonGroup>
 #include <QToolButton>
+
+#include <cassert>
 
 const TToolButtonSpec kToolButtons[4] = {
     {"Select", 4, 54, 0},
@@ -37,6 +39,43 @@ void TMainForm::BuildToolButtons()
     }
 }
 
+// The tool-window buttons, hidden until a subsystem installs what they do.
+const TToolButtonSpec kToolWindowButtons[2] = {
+    {"Push Cam", 514, 70, -1},
+    {"Floor Plan", 588, 90, -1},
+};
+
+void TMainForm::BuildToolWindowButtons()
+{
+    for (const TToolButtonSpec& spec : kToolWindowButtons) {
+        auto* b = new QToolButton(ToolBarPanel);
+        b->setObjectName(QStringLiteral("ToolButton%1")
+                             .arg(QString::fromLatin1(spec.Caption).remove(QLatin1Char(' '))));
+        b->setText(QString::fromLatin1(spec.Caption));
+        b->setGeometry(spec.Left, 3, spec.Width, 24);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setVisible(false);
+        InstalledButtons[spec.Caption] = b;
+    }
+}
+
+void TMainForm::InstallToolButton(const std::string& Caption, std::function<void()> Click)
+{
+    const auto it = InstalledButtons.find(Caption);
+    assert(it != InstalledButtons.end());
+    QToolButton* b = it->second;
+    connect(b, &QToolButton::clicked, this,
+            [this, Click = std::move(Click)] { RunGuarded(this, [&] { Click(); }); });
+    b->setVisible(true);
+}
+
+void TMainForm::InstallPushCamera(std::function<void()> Push)
+{
+    PushCamera = Push;
+    InstallToolButton("Push Cam", std::move(Push));
+}
+
 void TMainForm::ToolButtonClick(int Tag)
 {
     if (Tag >= gmSelect && Tag <= gmRotate)
@@ -51,7 +90,7 @@ void TMainForm::SetTool(TGizmoMode Tool)
         if (ToolButtons[i])
             ToolButtons[i]->setChecked(kToolButtons[i].Tag == int(Tool));
     HoveredGizmoAxis = -1;
-    HoveredVertex = HoveredEdge = HoveredFace = -1;
+    SelectionState.ClearHover();
     UpdateStatusBar();
     ResetViewCursor();
     if (GLView)

@@ -9,3 +9,5 @@ struct TToolButtonSpec {
 
 // Select, Move, Scale and Rotate: one group, exactly one down.
 extern const TToolButtonSpec kToolButtons[4];
+// Push Cam and Floor Plan, shown when their windows are installed.
+extern const TToolButtonSpec kToolWindowButtons[2];

@@ -1,9 +1,9 @@
 #include "editor/uTransformTool.h"
 
-#include "render/uGLView.h"
-#include "editor/uMainForm.h"
-#include "render/uSceneDraw.h"
 #include "document/uProjectDocument.h"
+#include "editor/uMainForm.h"
+#include "render/uGLView.h"
+#include "render/uSceneDraw.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 

@@ -5,8 +5,8 @@
 // puts back the node's own values on cancellation. The arithmetic is here as free
 // functions; the window's routines (SetTool, BeginModalTransform, ...) are in
 // uTransformTool.cpp.
-#include "render/uGizmoMode.h"
 #include "base/uMath.h"
+#include "render/uGizmoMode.h"
 
 #include <array>
 #include <cstdint>

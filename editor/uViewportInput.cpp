@@ -1,13 +1,13 @@
 #include "editor/uViewportInput.h"
 
-#include "render/uGLView.h"
+#include "base/uCommandHistory.h"
 #include "editor/uMainForm.h"
 #include "editor/uPicking.h"
-#include "render/uSceneDraw.h"
 #include "editor/uStatusBar.h"
+#include "render/uGLView.h"
+#include "render/uSceneDraw.h"
 #include "scene/uAnimationCommands.h"
 #include "scene/uAnimationRecorder.h"
-#include "base/uCommandHistory.h"
 #include "scene/uHierarchyCommands.h"
 #include "scene/uProjectTime.h"
 #include "scene/uSceneObject.h"
@@ -185,7 +185,7 @@ void TMainForm::GLMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
         return;
     }
     // 8. Modelling clicks belong to the modelling mode.
-    if (view == vkPerspective && ModelingOn) {
+    if (view == vkPerspective && SelectionState.ModelingOn) {
         GLView->setFocus();
         GLView->update();
         return;
@@ -230,8 +230,8 @@ void TMainForm::GLMouseMove(Qt::KeyboardModifiers, int X, int Y)
         ApplyModalTransform();
         return;
     }
-    HoveredVertex = HoveredEdge = HoveredFace = -1;
-    if (ModelingOn)
+    SelectionState.ClearHover();
+    if (SelectionState.ModelingOn)
         HoveredGizmoAxis = -1;
     else
         HoveredGizmoAxis =
@@ -311,22 +311,17 @@ void TMainForm::TogglePlayback()
         FrameLoop->SetPlaybackAccumulator(double(time.GetCurrentFrame()));
         FrameLoop->Start();
     }
-    UpdateTimelineUI();
-    if (GLView)
-        GLView->update();
+    emit EditorEvents->FrameChanged();
 }
 
 void TMainForm::KeyTouchedProperties()
 {
     TAnimationRecorder& recorder = Document().GetRecorder();
     if (recorder.Count() > 0) {
-        Document().GetHistory().Execute(std::make_unique<TInsertOrUpdateTouchedKeysCommand>(
+        Run(std::make_unique<TInsertOrUpdateTouchedKeysCommand>(
             Document().AnimationCommandTarget(), Document().GetProjectTime().GetCurrentFrame(),
             &recorder));
         recorder.Clear();
-        UpdateTimelineUI();
-        if (GLView)
-            GLView->update();
     } else if (StatusPanels) {
         StatusPanels->SetPanelText(TStatusBar::spMode, "No changed animatable properties to key");
     }
@@ -366,7 +361,8 @@ bool TMainForm::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
         GLView->setFocus();
         return true;
     case Qt::Key_F6:
-        // Sends the camera to the cinematic window once that window exists.
+        if (PushCamera)
+            PushCamera();
         return true;
     default:
         break;
@@ -378,14 +374,12 @@ bool TMainForm::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
             EditRedo();
         return true;
     }
-    if (ModelingOn) {
+    if (SelectionState.ModelingOn) {
         if (Key == Qt::Key_Escape) {
             if (KeyTransformActive)
                 CancelModalTransform();
             else {
-                SelectedVertices.clear();
-                SelectedEdges.clear();
-                SelectedFaces.clear();
+                SelectionState.ClearElements();
             }
             GLView->setFocus();
             GLView->update();
@@ -455,16 +449,11 @@ bool TMainForm::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
     }
     if (Key == Qt::Key_H && selected && !dragging) {
         selected->SetVisible(!selected->GetVisible());
-        RebuildSceneTree();
-        GLView->update();
+        emit EditorEvents->DocumentEdited();
         return false;
     }
     if (Key == Qt::Key_D && selected && !dragging) {
-        Document().GetHistory().Execute(
-            std::make_unique<TDuplicateSubtreeCommand>(Scene(), selected));
-        RebuildSceneTree();
-        UpdateStatusBar();
-        GLView->update();
+        Run(std::make_unique<TDuplicateSubtreeCommand>(Scene(), selected));
         return false;
     }
     return false;

@@ -7,7 +7,6 @@
 #include "floorplan/uFloorPlanTarget.h"
 #include "scene/uScene.h"
 #include "scene/uSceneNode.h"
-#include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 
 namespace {

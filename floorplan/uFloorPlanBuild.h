@@ -16,10 +16,10 @@
 #include <memory>
 #include <string>
 
-#include "floorplan/uFloorPlan.h"
-#include "floorplan/uFloorPlanDocument.h"
 #include "base/uDocumentIds.h"
 #include "base/uMesh.h"
+#include "floorplan/uFloorPlan.h"
+#include "floorplan/uFloorPlanDocument.h"
 
 class TFloorPlanTarget;
 class TSceneGroup;

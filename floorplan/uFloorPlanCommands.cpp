@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "floorplan/uFloorPlanBuild.h"
 #include "base/uErrors.h"
+#include "floorplan/uFloorPlanBuild.h"
 #include "floorplan/uFloorPlanTarget.h"
 #include "scene/uScene.h"
 #include "scene/uSceneNode.h"

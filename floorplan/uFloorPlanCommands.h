@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "floorplan/uFloorPlan.h"
-#include "floorplan/uFloorPlanDocument.h"
 #include "base/uCommandHistory.h"
 #include "base/uDocumentIds.h"
+#include "floorplan/uFloorPlan.h"
+#include "floorplan/uFloorPlanDocument.h"
 #include "scene/uScene.h"
 
 class TFloorPlanTarget;

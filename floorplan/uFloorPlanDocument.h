@@ -3,8 +3,8 @@
 // floors, and the bindings that tie a generated root node to the source it was built
 // from. A binding keeps a 64-bit fingerprint of that source; comparing it with a fresh
 // one tells whether the generated output is stale.
-#include "floorplan/uFloorPlan.h"
 #include "base/uDocumentIds.h"
+#include "floorplan/uFloorPlan.h"
 
 #include <cstdint>
 #include <memory>

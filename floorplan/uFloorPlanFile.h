@@ -2,8 +2,8 @@
 // The floor-plan section of the scene file, BEGIN_FLOOR_PLANS ... END_FLOOR_PLANS. The
 // scene writer and reader hand over their line sink and source; this module knows only
 // lines. Every reader error is an EConvertError with its message.
-#include "floorplan/uFloorPlanDocument.h"
 #include "base/uTextFile.h"
+#include "floorplan/uFloorPlanDocument.h"
 
 #include <cstdint>
 #include <string>

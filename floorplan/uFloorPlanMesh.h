@@ -8,8 +8,8 @@
 // Every routine reports failure by its result and an English message; none raises.
 // Predicates run in extended precision on the single coordinates; the inset rounds to single
 // precision at fixed points so that its results are reproducible.
-#include "floorplan/uFloorPlan.h"
 #include "base/uMesh.h"
+#include "floorplan/uFloorPlan.h"
 
 #include <cstdint>
 #include <string>

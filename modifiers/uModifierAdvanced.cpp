@@ -1,11 +1,11 @@
 #include "modifiers/uModifierAdvanced.h"
 
+#include "base/uMesh.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierMeshQuality.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierTopologyUtils.h"
 #include "modifiers/uModifierWave.h"
-#include "base/uMesh.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,7 +41,7 @@ bool LoadFloat(const std::string& Line, const char* Key, float Current, TSetter&
     return true;
 }
 
-} // namespace
+}  // namespace
 
 float WrapDegrees(float Angle)
 {
@@ -93,7 +93,7 @@ void TAnimatedNoiseModifier::ApplyAtTime(const TMeshData& Source, TMeshData& Des
     const double s = Strength, k = 10.0 * Scale;
     for (size_t i = 0; i < Dest.Vertices.size(); ++i) {
         TVec3& p = Dest.Vertices[i].Position;
-        const TVec3 q = p; // each formula reads the source coordinates
+        const TVec3 q = p;  // each formula reads the source coordinates
         const double index = static_cast<double>(i);
         p.X = static_cast<float>(q.X + 0.5 * s * std::sin(k * q.Y + 0.7 * index + t));
         p.Y = static_cast<float>(q.Y + 0.3 * s * std::cos(k * q.X + 1.3 * index + 1.13 * t));
@@ -360,11 +360,12 @@ void TSpinModifier::SetAxis(int32_t Value)
 // ---- registration ----
 
 namespace {
-template <class T> std::unique_ptr<TModifier> Make()
+template <class T>
+std::unique_ptr<TModifier> Make()
 {
     return std::make_unique<T>();
 }
-} // namespace
+}  // namespace
 
 void RegisterAdvancedModifiers()
 {

@@ -49,9 +49,9 @@ public:
     float GetStrength() const { return Strength; }
     float GetScale() const { return Scale; }
     float GetSpeed() const { return Speed; }
-    void SetStrength(float Value); // non-finite: 0.1; -100..100
-    void SetScale(float Value);    // non-finite: 1; absolute value; 1e-6..10000
-    void SetSpeed(float Value);    // non-finite: 1; -1000..1000
+    void SetStrength(float Value);  // non-finite: 0.1; -100..100
+    void SetScale(float Value);     // non-finite: 1; absolute value; 1e-6..10000
+    void SetSpeed(float Value);     // non-finite: 1; -1000..1000
 
 private:
     float Strength = 0.1f;
@@ -79,13 +79,13 @@ public:
     int32_t GetAxis() const { return Axis; }
     float GetDirectionDeg() const { return DirectionDeg; }
     float GetSpeedDegPerSecond() const { return SpeedDegPerSecond; }
-    void SetAmplitude(float Value);         // non-finite: 0.1; -100..100
-    void SetWavelength(float Value);        // non-finite: 1; absolute value; 0.0001..10000
-    void SetPhaseDeg(float Value);          // non-finite: 0; wrapped
-    void SetDecay(float Value);             // non-finite: 0; 0..10
-    void SetAxis(int32_t Value);            // outside 0..2 becomes 1
-    void SetDirectionDeg(float Value);      // non-finite: 0; wrapped
-    void SetSpeedDegPerSecond(float Value); // non-finite: 30; -10000..10000
+    void SetAmplitude(float Value);          // non-finite: 0.1; -100..100
+    void SetWavelength(float Value);         // non-finite: 1; absolute value; 0.0001..10000
+    void SetPhaseDeg(float Value);           // non-finite: 0; wrapped
+    void SetDecay(float Value);              // non-finite: 0; 0..10
+    void SetAxis(int32_t Value);             // outside 0..2 becomes 1
+    void SetDirectionDeg(float Value);       // non-finite: 0; wrapped
+    void SetSpeedDegPerSecond(float Value);  // non-finite: 30; -10000..10000
 
 private:
     float Amplitude = 0.1f;
@@ -114,9 +114,9 @@ public:
     float GetAmplitude() const { return Amplitude; }
     float GetFrequency() const { return Frequency; }
     float GetPhaseDeg() const { return PhaseDeg; }
-    void SetAmplitude(float Value); // non-finite: 0.25; 0..0.99
-    void SetFrequency(float Value); // non-finite: 1; 0..1000
-    void SetPhaseDeg(float Value);  // non-finite: 0; wrapped
+    void SetAmplitude(float Value);  // non-finite: 0.25; 0..0.99
+    void SetFrequency(float Value);  // non-finite: 1; 0..1000
+    void SetPhaseDeg(float Value);   // non-finite: 0; wrapped
 
 protected:
     int32_t ApplyFlags() const override { return 33; }
@@ -141,9 +141,9 @@ public:
     float GetSpeedDegPerSecond() const { return SpeedDegPerSecond; }
     float GetPhaseDeg() const { return PhaseDeg; }
     int32_t GetAxis() const { return Axis; }
-    void SetSpeedDegPerSecond(float Value); // non-finite: 90; -10000..10000
-    void SetPhaseDeg(float Value);          // non-finite: 0; wrapped
-    void SetAxis(int32_t Value);            // outside 0..2 becomes 1
+    void SetSpeedDegPerSecond(float Value);  // non-finite: 90; -10000..10000
+    void SetPhaseDeg(float Value);           // non-finite: 0; wrapped
+    void SetAxis(int32_t Value);             // outside 0..2 becomes 1
 
 private:
     float SpeedDegPerSecond = 90;

@@ -1,8 +1,8 @@
 #include "modifiers/uModifierAnimatedUV.h"
 
+#include "base/uMesh.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
-#include "base/uMesh.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 #include "modifiers/uModifierArray2D.h"
 
-#include "modifiers/uModifierDeformCommon.h"
-#include "modifiers/uModifierRegistry.h"
 #include "base/uErrors.h"
 #include "base/uMesh.h"
+#include "modifiers/uModifierDeformCommon.h"
+#include "modifiers/uModifierRegistry.h"
 
 #include <algorithm>
 

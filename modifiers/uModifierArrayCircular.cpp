@@ -1,10 +1,10 @@
 #include "modifiers/uModifierArrayCircular.h"
 
+#include "base/uErrors.h"
+#include "base/uMesh.h"
 #include "modifiers/uModifierArray2D.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
-#include "base/uErrors.h"
-#include "base/uMesh.h"
 
 #include <cmath>
 
@@ -69,7 +69,7 @@ TMatrix4 TArrayCircularModifier::CopyMatrix(const TRingPosition& Position) const
     case kArrayOrientTangentCCW:
         turn = theta - 90;
         break;
-    default: // none, and any unknown orientation
+    default:  // none, and any unknown orientation
         return t;
     }
     // The ring runs from +Y towards +Z about X, from +X towards +Z about Y and from +X

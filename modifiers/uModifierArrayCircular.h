@@ -1,8 +1,8 @@
 #pragma once
 // Array Circular: repeats the whole source mesh around a circle about one axis, optionally
 // turning each copy to face out, in, or along the circle, and rising by StepY per copy.
-#include "modifiers/uModifiers.h"
 #include "base/uMath.h"
+#include "modifiers/uModifiers.h"
 
 #include <vector>
 

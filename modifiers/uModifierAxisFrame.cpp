@@ -1,8 +1,8 @@
 #include "modifiers/uModifierAxisFrame.h"
 
+#include "base/uMesh.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierVertexPass.h"
-#include "base/uMesh.h"
 
 #include <algorithm>
 #include <cmath>

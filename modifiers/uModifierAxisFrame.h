@@ -3,8 +3,8 @@
 // centre of the bounding box, the chosen axis, two unit vectors across it, the range the
 // vertices cover along the axis and the part of it inside the normalised limits. Also the
 // parameters and setters the four share.
-#include "modifiers/uModifiers.h"
 #include "base/uMath.h"
+#include "modifiers/uModifiers.h"
 
 #include <initializer_list>
 #include <span>

@@ -1,8 +1,8 @@
 #include "modifiers/uModifierDeformCommon.h"
 
+#include "base/uMesh.h"
 #include "modifiers/uModifierVertexPass.h"
 #include "modifiers/uModifiers.h"
-#include "base/uMesh.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,8 @@
 // Small pieces shared by the deform, UV and array modifiers: the bounded angle wrap, the
 // tolerant and exact change tests of the setters, replacement of non-finite values, the
 // start of every topology-keeping Apply and its size estimate.
-#include "modifiers/uModifierFastMath.h"
 #include "base/uMath.h"
+#include "modifiers/uModifierFastMath.h"
 
 #include <cmath>
 #include <cstdint>

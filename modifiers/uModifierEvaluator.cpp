@@ -1,9 +1,9 @@
 #include "modifiers/uModifierEvaluator.h"
 
-#include "modifiers/uModifierStack.h"
-#include "modifiers/uModifiers.h"
 #include "base/uMesh.h"
 #include "base/uNumberText.h"
+#include "modifiers/uModifierStack.h"
+#include "modifiers/uModifiers.h"
 
 #include <cmath>
 #include <exception>

@@ -1,8 +1,8 @@
 #include "modifiers/uModifierInflate.h"
 
+#include "base/uMesh.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
-#include "base/uMesh.h"
 
 void TInflateModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {

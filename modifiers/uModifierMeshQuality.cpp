@@ -22,7 +22,7 @@ TFaceKey FaceKeyOf(const TMeshFace& Face)
 {
     const int32_t count = FaceCornerLimit(Face);
     TFaceKey key{count, -1, -1, -1, -1};
-    for (int32_t k = 0; k < count; ++k) { // insertion sort of at most four corners
+    for (int32_t k = 0; k < count; ++k) {  // insertion sort of at most four corners
         int32_t j = k;
         for (; j > 0 && key[j] > Face.Indices[k]; --j)
             key[j + 1] = key[j];
@@ -53,7 +53,7 @@ void AddQuadTriangle(TMeshData& Dest, const TMeshFace& Face, int A, int B, int C
                     Face.UVs[B], Face.UVs[C], Face.TexId);
 }
 
-} // namespace
+}  // namespace
 
 // ---- spherify ----
 

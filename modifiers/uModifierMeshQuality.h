@@ -1,7 +1,7 @@
 #pragma once
 // Mesh-quality modifiers: spherify, optimize, tessellate and smooth.
-#include "modifiers/uModifierAdvanced.h"
 #include "base/uMesh.h"
+#include "modifiers/uModifierAdvanced.h"
 
 #include <string>
 
@@ -21,8 +21,8 @@ public:
 
     float GetAmount() const { return Amount; }
     float GetRadiusScale() const { return RadiusScale; }
-    void SetAmount(float Value);      // non-finite: 1; 0..1
-    void SetRadiusScale(float Value); // non-finite: 1; absolute value; 1e-6..100
+    void SetAmount(float Value);       // non-finite: 1; 0..1
+    void SetRadiusScale(float Value);  // non-finite: 1; absolute value; 1e-6..100
 
 private:
     float Amount = 1;
@@ -51,7 +51,7 @@ public:
     float GetMinimumArea() const { return MinimumArea; }
     bool GetRemoveDuplicateFaces() const { return RemoveDuplicateFaces; }
     bool GetRemoveUnusedVertices() const { return RemoveUnusedVertices; }
-    void SetMinimumArea(float Value); // non-finite: 1e-6; absolute value; 0..1000000
+    void SetMinimumArea(float Value);  // non-finite: 1e-6; absolute value; 0..1000000
     void SetRemoveDuplicateFaces(bool Value);
     void SetRemoveUnusedVertices(bool Value);
 
@@ -79,7 +79,7 @@ public:
     bool GetTriangulateQuads() const { return TriangulateQuads; }
     bool GetAlternateDiagonal() const { return AlternateDiagonal; }
     void SetTriangulateQuads(bool Value);
-    void SetAlternateDiagonal(bool Value); // diagonal 1-3 instead of 0-2
+    void SetAlternateDiagonal(bool Value);  // diagonal 1-3 instead of 0-2
 
 private:
     bool TriangulateQuads = true;
@@ -102,8 +102,8 @@ public:
     float GetAmount() const { return Amount; }
     int32_t GetIterations() const { return Iterations; }
     bool GetPreserveBoundary() const { return PreserveBoundary; }
-    void SetAmount(float Value);       // non-finite: 0.25; 0..1
-    void SetIterations(int32_t Value); // 0..100
+    void SetAmount(float Value);        // non-finite: 0.25; 0..1
+    void SetIterations(int32_t Value);  // 0..100
     void SetPreserveBoundary(bool Value);
 
 private:

@@ -1,10 +1,10 @@
 #include "modifiers/uModifierModeling.h"
 
+#include "base/uMesh.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierTopologyUtils.h"
-#include "base/uMesh.h"
 
 #include <algorithm>
 #include <cmath>
@@ -45,7 +45,7 @@ public:
     {
         const size_t n = Mesh.Vertices.size();
         size_t capacity = 16;
-        while (capacity < 8 * Mesh.Faces.size() + 16) // at most half full
+        while (capacity < 8 * Mesh.Faces.size() + 16)  // at most half full
             capacity *= 2;
         Keys.assign(capacity, kEmpty);
         Values.resize(capacity);
@@ -144,7 +144,7 @@ void SubdivideFaces(const TMeshData& Source, TMeshData& Dest)
             mid[k] = base + e;
         }
         if (!whole)
-            continue; // a degenerate side: the face is dropped
+            continue;  // a degenerate side: the face is dropped
         const auto& i = f.Indices;
         const auto& uv = f.UVs;
         if (f.Count == 3) {
@@ -170,7 +170,7 @@ void SubdivideFaces(const TMeshData& Source, TMeshData& Dest)
     }
 }
 
-} // namespace
+}  // namespace
 
 // ---- shared routines ----
 
@@ -450,7 +450,7 @@ float* Component(TVec3* Vectors, size_t Key)
     TVec3& v = Vectors[Key / 3];
     return Key % 3 == 0 ? &v.X : (Key % 3 == 1 ? &v.Y : &v.Z);
 }
-} // namespace
+}  // namespace
 
 void TXFormModifier::SaveParams(std::vector<std::string>& Lines) const
 {
@@ -497,7 +497,7 @@ float SafeScale(float S)
         return 1e-6f;
     return std::fabs(S) < 1e-6f ? std::copysign(1e-6f, S) : S;
 }
-} // namespace
+}  // namespace
 
 void TXFormModifier::SetTranslation(const TVec3& Value)
 {
@@ -628,7 +628,7 @@ void AddShellFace(TMeshData& Dest, const TMeshFace& Face, const std::vector<int3
         ReverseFaceWinding(f);
     Dest.Faces.push_back(f);
 }
-} // namespace
+}  // namespace
 
 void TShellModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
@@ -636,7 +636,7 @@ void TShellModifier::Apply(const TMeshData& Source, TMeshData& Dest)
     TMeshData work;
     work.Vertices = Source.Vertices;
     work.Faces = Source.Faces;
-    RecomputeVertexNormals(work); // offset directions only
+    RecomputeVertexNormals(work);  // offset directions only
 
     float outer = Thickness * 0.5f, inner = -Thickness * 0.5f;
     if (Mode == 1) {
@@ -750,11 +750,12 @@ void TShellModifier::SetCapOpenings(bool Value)
 // ---- registration ----
 
 namespace {
-template <class T> std::unique_ptr<TModifier> Make()
+template <class T>
+std::unique_ptr<TModifier> Make()
 {
     return std::make_unique<T>();
 }
-} // namespace
+}  // namespace
 
 void RegisterModelingModifiers()
 {

@@ -1,8 +1,8 @@
 #pragma once
 // Modelling modifiers that rebuild a mesh: mirror, xform, subdivide and shell, and the
 // small routines that they and the modifiers of uModifierModelingSurface share.
-#include "modifiers/uModifiers.h"
 #include "base/uMath.h"
+#include "modifiers/uModifiers.h"
 
 #include <cstdint>
 #include <string>
@@ -75,11 +75,11 @@ public:
     bool GetIncludeOriginal() const { return IncludeOriginal; }
     bool GetMergeSeam() const { return MergeSeam; }
     float GetMergeThreshold() const { return MergeThreshold; }
-    void SetAxis(int32_t Value); // clamped to 0..2
-    void SetOffset(float Value); // non-finite: 0
+    void SetAxis(int32_t Value);  // clamped to 0..2
+    void SetOffset(float Value);  // non-finite: 0
     void SetIncludeOriginal(bool Value);
     void SetMergeSeam(bool Value);
-    void SetMergeThreshold(float Value); // non-finite: 0.0001; at least 1e-6
+    void SetMergeThreshold(float Value);  // non-finite: 0.0001; at least 1e-6
 
 private:
     int32_t Axis = 0;
@@ -150,7 +150,7 @@ public:
                                      TMeshData& Dest) override;
 
     int32_t GetLevels() const { return Levels; }
-    void SetLevels(int32_t Value); // clamped to 0..5
+    void SetLevels(int32_t Value);  // clamped to 0..5
 
 private:
     // Apply without the closing edge rebuild (ApplyWithInfo leaves it to the evaluator).
@@ -180,8 +180,8 @@ public:
     float GetThickness() const { return Thickness; }
     int32_t GetMode() const { return Mode; }
     bool GetCapOpenings() const { return CapOpenings; }
-    void SetThickness(float Value); // non-finite: 0.1; then the absolute value
-    void SetMode(int32_t Value);    // 0 centred, 1 outward, 2 inward; clamped
+    void SetThickness(float Value);  // non-finite: 0.1; then the absolute value
+    void SetMode(int32_t Value);     // 0 centred, 1 outward, 2 inward; clamped
     void SetCapOpenings(bool Value);
 
 private:

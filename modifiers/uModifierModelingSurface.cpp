@@ -86,7 +86,7 @@ float ClampedEpsilon(float Value)
     return std::max(std::fabs(FiniteOrDefault(0.00001f, Value)), 1e-6f);
 }
 
-} // namespace
+}  // namespace
 
 // ---- slice ----
 
@@ -159,7 +159,7 @@ void TSliceModifier::Apply(const TMeshData& Source, TMeshData& Dest)
     TSlicePointArray polygon;
     for (const TMeshFace& f : Source.Faces) {
         if (!FaceCornersValid(f, count))
-            continue; // a bad face of a corrupt mesh is left out rather than read
+            continue;  // a bad face of a corrupt mesh is left out rather than read
         polygon.clear();
         for (int32_t k = 0; k < f.Count; ++k) {
             TSlicePoint p;

@@ -1,8 +1,8 @@
 #pragma once
 // Modelling modifiers that cut, close, re-shade, relax and weld a surface: slice, cap
 // holes, normal, relax and vertex weld.
-#include "modifiers/uModifierModeling.h"
 #include "base/uMesh.h"
+#include "modifiers/uModifierModeling.h"
 
 #include <cstdint>
 #include <vector>
@@ -11,9 +11,9 @@
 struct TSlicePoint {
     TMeshVertex Vertex;
     TVec2 FaceUV;
-    int32_t SourceIndex = -1; // the source vertex it is, or -1 for a point made by a cut
-    int32_t EdgeA = -1;       // for a cut between two source vertices: the smaller index
-    int32_t EdgeB = -1;       // and the larger
+    int32_t SourceIndex = -1;  // the source vertex it is, or -1 for a point made by a cut
+    int32_t EdgeA = -1;        // for a cut between two source vertices: the smaller index
+    int32_t EdgeB = -1;        // and the larger
 };
 using TSlicePointArray = std::vector<TSlicePoint>;
 
@@ -38,12 +38,12 @@ public:
     bool GetKeepPositive() const { return KeepPositive; }
     bool GetKeepNegative() const { return KeepNegative; }
     float GetEpsilon() const { return Epsilon; }
-    void SetAxis(int32_t Value); // clamped to 0..2
-    void SetOffset(float Value); // non-finite: 0
+    void SetAxis(int32_t Value);  // clamped to 0..2
+    void SetOffset(float Value);  // non-finite: 0
     // Both refuse to clear the last kept side.
     void SetKeepPositive(bool Value);
     void SetKeepNegative(bool Value);
-    void SetEpsilon(float Value); // non-finite: 0.00001; absolute value; at least 1e-6
+    void SetEpsilon(float Value);  // non-finite: 0.00001; absolute value; at least 1e-6
 
     // Sutherland-Hodgman clip of Polygon against one side of the plane.
     TSlicePointArray ClipSlicePolygon(const TSlicePointArray& Polygon, bool Positive) const;
@@ -78,7 +78,7 @@ public:
                                      TMeshData& Dest) override;
 
     int32_t GetTextureId() const { return TextureId; }
-    void SetTextureId(int32_t Value); // negative becomes 0
+    void SetTextureId(int32_t Value);  // negative becomes 0
 
 private:
     int32_t TextureId = 0;
@@ -118,8 +118,8 @@ public:
     float GetAmount() const { return Amount; }
     int32_t GetIterations() const { return Iterations; }
     bool GetPreserveBoundary() const { return PreserveBoundary; }
-    void SetAmount(float Value);       // non-finite: 0.5; clamped to 0..1
-    void SetIterations(int32_t Value); // clamped to 0..100
+    void SetAmount(float Value);        // non-finite: 0.5; clamped to 0..1
+    void SetIterations(int32_t Value);  // clamped to 0..100
     void SetPreserveBoundary(bool Value);
 
 private:
@@ -147,7 +147,7 @@ public:
     bool GetAveragePosition() const { return AveragePosition; }
     bool GetAverageNormals() const { return AverageNormals; }
     bool GetRemoveDegenerate() const { return RemoveDegenerate; }
-    void SetThreshold(float Value); // non-finite: 0.001; absolute value; at least 1e-6
+    void SetThreshold(float Value);  // non-finite: 0.001; absolute value; at least 1e-6
     void SetAveragePosition(bool Value);
     void SetAverageNormals(bool Value);
     void SetRemoveDegenerate(bool Value);

@@ -1,8 +1,8 @@
 #include "modifiers/uModifierPush.h"
 
+#include "base/uMesh.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
-#include "base/uMesh.h"
 
 #include <cmath>
 

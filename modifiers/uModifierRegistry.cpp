@@ -1,5 +1,6 @@
 #include "modifiers/uModifierRegistry.h"
 
+#include "base/uErrors.h"
 #include "modifiers/uModifierAdvanced.h"
 #include "modifiers/uModifierAnimatedUV.h"
 #include "modifiers/uModifierArray2D.h"
@@ -19,7 +20,6 @@
 #include "modifiers/uModifierUpdateUVs.h"
 #include "modifiers/uModifierWave.h"
 #include "modifiers/uModifiers.h"
-#include "base/uErrors.h"
 
 #include <algorithm>
 
@@ -31,13 +31,16 @@ std::vector<std::unique_ptr<TModifierDescriptor>>& Registry()
     return List;
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameTextAscii(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return LowerAscii(x) == LowerAscii(y);
+           });
 }
 
 }  // namespace
@@ -103,7 +106,10 @@ std::unique_ptr<TModifier> CreateModifierByIndex(int32_t Index)
     return Descriptor.Factory ? Descriptor.Factory() : nullptr;
 }
 
-int32_t ModifierDescriptorCount() { return static_cast<int32_t>(Registry().size()); }
+int32_t ModifierDescriptorCount()
+{
+    return static_cast<int32_t>(Registry().size());
+}
 
 const TModifierDescriptor& GetModifierDescriptor(int32_t Index)
 {
@@ -137,4 +143,7 @@ void RegisterBuiltInModifiers()
     RegisterAdvancedModifiers();
 }
 
-void ClearModifierRegistry() { Registry().clear(); }
+void ClearModifierRegistry()
+{
+    Registry().clear();
+}

@@ -1,11 +1,14 @@
 #include "modifiers/uModifierStack.h"
 
-#include "modifiers/uModifiers.h"
 #include "base/uErrors.h"
+#include "modifiers/uModifiers.h"
 
 #include <string>
 
-TModifierStack::~TModifierStack() { Clear(); }
+TModifierStack::~TModifierStack()
+{
+    Clear();
+}
 
 TModifier* TModifierStack::GetItem(int32_t Index) const
 {
@@ -93,7 +96,10 @@ void TModifierStack::HookModifier(TModifier& Modifier)
     Modifier.SetOnChange([this](TModifier* Sender) { ModifierChangedHook(Sender); });
 }
 
-void TModifierStack::UnhookModifier(TModifier& Modifier) { Modifier.SetOnChange(nullptr); }
+void TModifierStack::UnhookModifier(TModifier& Modifier)
+{
+    Modifier.SetOnChange(nullptr);
+}
 
 void TModifierStack::ModifierChangedHook(TModifier* Sender)
 {

@@ -18,8 +18,8 @@ enum TModifierStackChangeKind : int32_t {
 
 class TModifierStack {
 public:
-    using TStructureEvent = std::function<void(TModifierStack* Sender, TModifierStackChangeKind Kind,
-                                               uint32_t ModifierId, int32_t Index)>;
+    using TStructureEvent = std::function<void(
+        TModifierStack* Sender, TModifierStackChangeKind Kind, uint32_t ModifierId, int32_t Index)>;
     using TModifierChangedEvent = std::function<void(TModifierStack* Sender, uint32_t ModifierId)>;
 
     TModifierStack() = default;
@@ -55,7 +55,10 @@ public:
     int32_t GetUpdateCount() const { return UpdateCount; }
 
     void SetOnStructureChanged(TStructureEvent Handler) { OnStructureChanged = std::move(Handler); }
-    void SetOnModifierChanged(TModifierChangedEvent Handler) { OnModifierChanged = std::move(Handler); }
+    void SetOnModifierChanged(TModifierChangedEvent Handler)
+    {
+        OnModifierChanged = std::move(Handler);
+    }
 
 private:
     void HookModifier(TModifier& Modifier);

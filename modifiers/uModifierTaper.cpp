@@ -1,9 +1,9 @@
 #include "modifiers/uModifierTaper.h"
 
+#include "base/uMesh.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierVertexPass.h"
-#include "base/uMesh.h"
 
 void TTaperModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {

@@ -14,13 +14,13 @@ using TIntegerArray = std::vector<int32_t>;
 using TIntegerArrayList = std::vector<TIntegerArray>;
 
 struct TTopologyEdge {
-    int32_t V0 = 0; // V0 < V1
+    int32_t V0 = 0;  // V0 < V1
     int32_t V1 = 0;
-    int32_t FaceA = -1; // first face using the edge and the corner the edge starts at
+    int32_t FaceA = -1;  // first face using the edge and the corner the edge starts at
     int32_t CornerA = -1;
-    int32_t FaceB = -1; // second face and corner; -1 while there is none
+    int32_t FaceB = -1;  // second face and corner; -1 while there is none
     int32_t CornerB = -1;
-    int32_t FaceCount = 0; // how many face sides use the edge
+    int32_t FaceCount = 0;  // how many face sides use the edge
     friend bool operator==(const TTopologyEdge&, const TTopologyEdge&) = default;
 };
 using TTopologyEdgeArray = std::vector<TTopologyEdge>;

@@ -1,9 +1,9 @@
 #include "modifiers/uModifierTwist.h"
 
+#include "base/uMesh.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierVertexPass.h"
-#include "base/uMesh.h"
 
 #include <cmath>
 #include <numbers>

@@ -1,8 +1,8 @@
 #include "modifiers/uModifierUpdateUVs.h"
 
+#include "base/uMesh.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
-#include "base/uMesh.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +16,7 @@ float UsableScale(float Scale)
     return a < 1e-4f ? 1.0f : a;
 }
 
-} // namespace
+}  // namespace
 
 void TUnscaleUVsModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
@@ -33,7 +33,7 @@ void TUnscaleUVsModifier::Apply(const TMeshData& Source, TMeshData& Dest)
         const TVec3 n = Vec3Normalize(sum);
         const float ax = std::fabs(n.X), ay = std::fabs(n.Y), az = std::fabs(n.Z);
         float su, sv;
-        if (ay >= ax && ay >= az) { // Y dominant, also on ties and for a zero normal
+        if (ay >= ax && ay >= az) {  // Y dominant, also on ties and for a zero normal
             su = ScaleX;
             sv = ScaleZ;
         } else if (ax >= az) {

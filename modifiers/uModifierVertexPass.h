@@ -3,8 +3,8 @@
 // array per coordinate, a branch-free kernel runs over each block (the compiler turns
 // those loops into SIMD code), and the results are scattered back. Also the bounds and
 // the axis-aligned frames the kernels measure with.
-#include "modifiers/uModifierFastMath.h"
 #include "base/uMesh.h"
+#include "modifiers/uModifierFastMath.h"
 
 #include <algorithm>
 #include <cstddef>

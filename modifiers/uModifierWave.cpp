@@ -1,10 +1,10 @@
 #include "modifiers/uModifierWave.h"
 
+#include "base/uMesh.h"
 #include "modifiers/uModifierAxisFrame.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierVertexPass.h"
-#include "base/uMesh.h"
 
 #include <algorithm>
 #include <cmath>

@@ -37,20 +37,26 @@ TViewRect ViewRectOf(int View, int W, int H)
 {
     const int hw = W / 2, hh = H / 2;
     switch (View) {
-    case vkPerspective: return {0, hh, hw, hh};
-    case vkTop: return {hw, hh, hw, hh};
-    case vkFront: return {0, 0, hw, hh};
-    default: return {hw, 0, W - hw, hh};
+    case vkPerspective:
+        return {0, hh, hw, hh};
+    case vkTop:
+        return {hw, hh, hw, hh};
+    case vkFront:
+        return {0, 0, hw, hh};
+    default:
+        return {hw, 0, W - hw, hh};
     }
 }
 
 int ViewAtPoint(int x, int yFromTop, int W, int H)
 {
-    if (x < 0 || yFromTop < 0 || x >= W || yFromTop >= H) return -1;
+    if (x < 0 || yFromTop < 0 || x >= W || yFromTop >= H)
+        return -1;
     const int glY = H - 1 - yFromTop;
     for (int v = 0; v < 4; ++v) {
         const TViewRect r = ViewRectOf(v, W, H);
-        if (x >= r.X && x < r.X + r.W && glY >= r.Y && glY < r.Y + r.H) return v;
+        if (x >= r.X && x < r.X + r.W && glY >= r.Y && glY < r.Y + r.H)
+            return v;
     }
     return -1;
 }
@@ -65,19 +71,33 @@ TViewSetup ViewSetupOf(int View, const TCamera& Camera, const TOrthoViews& Ortho
         s.Eye = Camera.Position;
         s.Target = Vec3Add(Camera.Position, Camera.CameraForward());
         s.Up = Vec3(0, 1, 0);
-        s.AxisA = 0; s.AxisB = 1; s.Name = "PERSPECTIVE";
+        s.AxisA = 0;
+        s.AxisB = 1;
+        s.Name = "PERSPECTIVE";
         break;
     case vkTop:
-        s.Eye = Vec3Add(c, Vec3(0, 100, 0)); s.Target = c; s.Up = Vec3(0, 0, -1);
-        s.AxisA = 0; s.AxisB = 2; s.Name = "TOP";
+        s.Eye = Vec3Add(c, Vec3(0, 100, 0));
+        s.Target = c;
+        s.Up = Vec3(0, 0, -1);
+        s.AxisA = 0;
+        s.AxisB = 2;
+        s.Name = "TOP";
         break;
     case vkFront:
-        s.Eye = Vec3Add(c, Vec3(0, 0, 100)); s.Target = c; s.Up = Vec3(0, 1, 0);
-        s.AxisA = 0; s.AxisB = 1; s.Name = "FRONT";
+        s.Eye = Vec3Add(c, Vec3(0, 0, 100));
+        s.Target = c;
+        s.Up = Vec3(0, 1, 0);
+        s.AxisA = 0;
+        s.AxisB = 1;
+        s.Name = "FRONT";
         break;
     default:
-        s.Eye = Vec3Sub(c, Vec3(100, 0, 0)); s.Target = c; s.Up = Vec3(0, 1, 0);
-        s.AxisA = 2; s.AxisB = 1; s.Name = "LEFT";
+        s.Eye = Vec3Sub(c, Vec3(100, 0, 0));
+        s.Target = c;
+        s.Up = Vec3(0, 1, 0);
+        s.AxisA = 2;
+        s.AxisB = 1;
+        s.Name = "LEFT";
         break;
     }
     return s;
@@ -111,18 +131,33 @@ TGLMatrix OrthoMatrix(double l, double r, double b, double t, double n, double f
 TGLMatrix LookAtMatrix(const TVec3& Eye, const TVec3& Target, const TVec3& Up)
 {
     // The same construction as gluLookAt, in double precision.
-    double fx = double(Target.X) - Eye.X, fy = double(Target.Y) - Eye.Y, fz = double(Target.Z) - Eye.Z;
+    double fx = double(Target.X) - Eye.X, fy = double(Target.Y) - Eye.Y,
+           fz = double(Target.Z) - Eye.Z;
     double len = std::sqrt(fx * fx + fy * fy + fz * fz);
-    if (len > 0) { fx /= len; fy /= len; fz /= len; }
+    if (len > 0) {
+        fx /= len;
+        fy /= len;
+        fz /= len;
+    }
     const double ux = Up.X, uy = Up.Y, uz = Up.Z;
     double sx = fy * uz - fz * uy, sy = fz * ux - fx * uz, sz = fx * uy - fy * ux;
     len = std::sqrt(sx * sx + sy * sy + sz * sz);
-    if (len > 0) { sx /= len; sy /= len; sz /= len; }
+    if (len > 0) {
+        sx /= len;
+        sy /= len;
+        sz /= len;
+    }
     const double vx = sy * fz - sz * fy, vy = sz * fx - sx * fz, vz = sx * fy - sy * fx;
     TGLMatrix m{};
-    m[0] = sx; m[4] = sy; m[8] = sz;
-    m[1] = vx; m[5] = vy; m[9] = vz;
-    m[2] = -fx; m[6] = -fy; m[10] = -fz;
+    m[0] = sx;
+    m[4] = sy;
+    m[8] = sz;
+    m[1] = vx;
+    m[5] = vy;
+    m[9] = vz;
+    m[2] = -fx;
+    m[6] = -fy;
+    m[10] = -fz;
     m[15] = 1.0;
     m[12] = -(m[0] * Eye.X + m[4] * Eye.Y + m[8] * Eye.Z);
     m[13] = -(m[1] * Eye.X + m[5] * Eye.Y + m[9] * Eye.Z);
@@ -136,7 +171,8 @@ TGLMatrix MultiplyGL(const TGLMatrix& A, const TGLMatrix& B)
     for (int col = 0; col < 4; ++col)
         for (int row = 0; row < 4; ++row) {
             double s = 0;
-            for (int k = 0; k < 4; ++k) s += A[k * 4 + row] * B[col * 4 + k];
+            for (int k = 0; k < 4; ++k)
+                s += A[k * 4 + row] * B[col * 4 + k];
             c[col * 4 + row] = s;
         }
     return c;
@@ -162,13 +198,16 @@ bool ProjectPoint(const TVec3& P, const TGLMatrix& ModelView, const TGLMatrix& P
     double eye[4], clip[4];
     for (int r = 0; r < 4; ++r) {
         eye[r] = 0;
-        for (int k = 0; k < 4; ++k) eye[r] += ModelView[k * 4 + r] * in[k];
+        for (int k = 0; k < 4; ++k)
+            eye[r] += ModelView[k * 4 + r] * in[k];
     }
     for (int r = 0; r < 4; ++r) {
         clip[r] = 0;
-        for (int k = 0; k < 4; ++k) clip[r] += Projection[k * 4 + r] * eye[k];
+        for (int k = 0; k < 4; ++k)
+            clip[r] += Projection[k * 4 + r] * eye[k];
     }
-    if (clip[3] <= 0.0) return false;
+    if (clip[3] <= 0.0)
+        return false;
     const double nx = clip[0] / clip[3], ny = clip[1] / clip[3], nz = clip[2] / clip[3];
     WinX = Viewport.X + (nx + 1.0) * 0.5 * Viewport.W;
     WinY = Viewport.Y + (ny + 1.0) * 0.5 * Viewport.H;
@@ -178,8 +217,10 @@ bool ProjectPoint(const TVec3& P, const TGLMatrix& ModelView, const TGLMatrix& P
 
 TVec3 AxisVector(int Axis)
 {
-    if (Axis == 0) return Vec3(1, 0, 0);
-    if (Axis == 1) return Vec3(0, 1, 0);
+    if (Axis == 0)
+        return Vec3(1, 0, 0);
+    if (Axis == 1)
+        return Vec3(0, 1, 0);
     return Vec3(0, 0, 1);
 }
 
@@ -190,7 +231,8 @@ TDotGridLattice ComputeOrthoDotGrid(int w, int h, float Zoom, float GridSize, co
     const double g = GridSize, z = Zoom;
     // Dots closer than a few pixels merge into a grey wash and, at small zoom, would run
     // to millions of points per view; such a grid is left out.
-    if (!(g > 0.0) || !(z > 0.0) || !std::isfinite(g) || !std::isfinite(z) || g * z < MinDotSpacingPx) {
+    if (!(g > 0.0) || !(z > 0.0) || !std::isfinite(g) || !std::isfinite(z) ||
+        g * z < MinDotSpacingPx) {
         L.Skip = true;
         return L;
     }
@@ -199,8 +241,8 @@ TDotGridLattice ComputeOrthoDotGrid(int w, int h, float Zoom, float GridSize, co
     const double cB = Vec3Dot(Centre, AxisVector(AxisB));
     const double i0 = std::floor((cA - R) / g), j0 = std::floor((cB - R) / g);
     const double n = std::ceil(2.0 * R / g) + 1.0;
-    if (!std::isfinite(i0) || !std::isfinite(j0) || !(n >= 0.0) || (n + 1.0) * (n + 1.0) > double(MaxDots) ||
-        std::fabs(i0) > 4e18 || std::fabs(j0) > 4e18) {
+    if (!std::isfinite(i0) || !std::isfinite(j0) || !(n >= 0.0) ||
+        (n + 1.0) * (n + 1.0) > double(MaxDots) || std::fabs(i0) > 4e18 || std::fabs(j0) > 4e18) {
         L.Skip = true;
         return L;
     }
@@ -213,5 +255,5 @@ TDotGridLattice ComputeOrthoDotGrid(int w, int h, float Zoom, float GridSize, co
 float FramingDistance(float BoundingRadius, float MaxScale)
 {
     const float d = BoundingRadius * MaxScale * 4.0f;
-    return d >= 3.0f ? d : 3.0f; // also catches not-a-number
+    return d >= 3.0f ? d : 3.0f;  // also catches not-a-number
 }

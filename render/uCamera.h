@@ -8,10 +8,10 @@
 #include <bitset>
 #include <cstdint>
 
-using TGLMatrix = std::array<double, 16>; // column-major, as glLoadMatrixd takes it
+using TGLMatrix = std::array<double, 16>;  // column-major, as glLoadMatrixd takes it
 
 struct TViewRect {
-    int X = 0, Y = 0, W = 0, H = 0; // GL viewport: origin at the lower left
+    int X = 0, Y = 0, W = 0, H = 0;  // GL viewport: origin at the lower left
     friend bool operator==(const TViewRect&, const TViewRect&) = default;
 };
 
@@ -21,13 +21,13 @@ enum TViewKind { vkPerspective = 0, vkTop = 1, vkFront = 2, vkLeft = 3 };
 class TCamera {
 public:
     TVec3 Position{-4.0f, 3.5f, 5.0f};
-    float Yaw = 45.0f;   // degrees
-    float Pitch = -22.0f; // degrees
+    float Yaw = 45.0f;     // degrees
+    float Pitch = -22.0f;  // degrees
     float FlySpeed = 7.0f;
     TVec3 OrbitPivot{};
     float OrbitDistance = 0.0f;
     std::bitset<256> HeldKeys;
-    int DragMode = 0; // 0 none, 1 orbit, 2 pan, 3 dolly, 4 fly forward
+    int DragMode = 0;  // 0 none, 1 orbit, 2 pan, 3 dolly, 4 fly forward
 
     TCamera() { ResetToDefaults(); }
     // Position (-4, 3.5, 5), yaw 45, pitch -22, fly speed 7; the orbit distance is the
@@ -54,15 +54,16 @@ int ViewAtPoint(int x, int yFromTop, int W, int H);
 struct TViewSetup {
     bool Perspective = false;
     TVec3 Eye{}, Target{}, Up{};
-    int AxisA = 0, AxisB = 1; // tripod axes: 0 X, 1 Y, 2 Z
+    int AxisA = 0, AxisB = 1;  // tripod axes: 0 X, 1 Y, 2 Z
     const char* Name = "";
 };
 TViewSetup ViewSetupOf(int View, const TCamera& Camera, const TOrthoViews& Ortho);
 
 TGLMatrix PerspectiveMatrix(double FovYDegrees, double Aspect, double Near, double Far);
-TGLMatrix OrthoMatrix(double Left, double Right, double Bottom, double Top, double Near, double Far);
+TGLMatrix OrthoMatrix(double Left, double Right, double Bottom, double Top, double Near,
+                      double Far);
 TGLMatrix LookAtMatrix(const TVec3& Eye, const TVec3& Target, const TVec3& Up);
-TGLMatrix MultiplyGL(const TGLMatrix& A, const TGLMatrix& B); // A * B
+TGLMatrix MultiplyGL(const TGLMatrix& A, const TGLMatrix& B);  // A * B
 
 // Projection and model-view of one view of w x h pixels (zoom in pixels per unit).
 void ViewMatrices(int View, int w, int h, const TCamera& Camera, const TOrthoViews& Ortho,
@@ -83,7 +84,7 @@ constexpr double MinDotSpacingPx = 3.0;
 constexpr int64_t MaxDots = 250000;
 TDotGridLattice ComputeOrthoDotGrid(int w, int h, float Zoom, float GridSize, const TVec3& Centre,
                                     int AxisA, int AxisB);
-TVec3 AxisVector(int Axis); // 0 X, 1 Y, otherwise Z
+TVec3 AxisVector(int Axis);  // 0 X, 1 Y, otherwise Z
 
 // Camera placement that frames an object: d := max(radius x largest scale x 4, 3).
 float FramingDistance(float BoundingRadius, float MaxScale);

@@ -8,7 +8,7 @@ TErrorBoxHandler& Handler()
     static TErrorBoxHandler h;
     return h;
 }
-} // namespace
+}  // namespace
 
 void SetErrorBoxHandler(TErrorBoxHandler h)
 {
@@ -22,7 +22,8 @@ void ShowErrorBox(QWidget* Parent, const std::string& Message)
             Handler()(Parent, Message);
             return;
         }
-        QMessageBox::critical(Parent, QStringLiteral("Quillstone"), QString::fromStdString(Message));
+        QMessageBox::critical(Parent, QStringLiteral("Quillstone"),
+                              QString::fromStdString(Message));
     } catch (...) {
         // Nothing may leave an error report.
     }

@@ -37,40 +37,62 @@ int TGLView::DeviceHeight() const
 
 void TGLView::initializeGL()
 {
-    RunGuarded(this, [&] { if (OnInitialize) OnInitialize(); });
+    RunGuarded(this, [&] {
+        if (OnInitialize)
+            OnInitialize();
+    });
 }
 
 void TGLView::paintGL()
 {
     // An error box opened from a paint runs its own message loop, which paints again;
     // those nested paints are skipped instead of stacking boxes.
-    if (InPaint) return;
+    if (InPaint)
+        return;
     InPaint = true;
-    RunGuarded(this, [&] { if (OnPaint) OnPaint(); });
+    RunGuarded(this, [&] {
+        if (OnPaint)
+            OnPaint();
+    });
     InPaint = false;
 }
 
 void TGLView::resizeGL(int, int)
 {
-    RunGuarded(this, [&] { if (OnResize) OnResize(); });
+    RunGuarded(this, [&] {
+        if (OnResize)
+            OnResize();
+    });
 }
 
 void TGLView::mousePressEvent(QMouseEvent* e)
 {
-    RunGuarded(this, [&] { if (OnMouseDown) OnMouseDown(e); });
+    RunGuarded(this, [&] {
+        if (OnMouseDown)
+            OnMouseDown(e);
+    });
 }
 
 void TGLView::mouseMoveEvent(QMouseEvent* e)
 {
-    RunGuarded(this, [&] { if (OnMouseMove) OnMouseMove(e); });
+    RunGuarded(this, [&] {
+        if (OnMouseMove)
+            OnMouseMove(e);
+    });
 }
 
 void TGLView::mouseReleaseEvent(QMouseEvent* e)
 {
-    RunGuarded(this, [&] { if (OnMouseUp) OnMouseUp(e); });
+    RunGuarded(this, [&] {
+        if (OnMouseUp)
+            OnMouseUp(e);
+    });
 }
 
 void TGLView::wheelEvent(QWheelEvent* e)
 {
-    RunGuarded(this, [&] { if (OnMouseWheel) OnMouseWheel(e); });
+    RunGuarded(this, [&] {
+        if (OnMouseWheel)
+            OnMouseWheel(e);
+    });
 }

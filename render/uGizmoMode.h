@@ -6,9 +6,13 @@ enum TGizmoMode { gmSelect = 0, gmMove = 1, gmScale = 2, gmRotate = 3 };
 inline const char* GizmoModeName(TGizmoMode Mode)
 {
     switch (Mode) {
-    case gmSelect: return "Select";
-    case gmMove: return "Move";
-    case gmScale: return "Scale";
-    default: return "Rotate";
+    case gmSelect:
+        return "Select";
+    case gmMove:
+        return "Move";
+    case gmScale:
+        return "Scale";
+    default:
+        return "Rotate";
     }
 }

@@ -9,20 +9,23 @@ namespace {
 
 bool FaceIsDrawable(const TMeshFace& f, size_t vertexCount)
 {
-    if (f.Count < 3 || f.Count > 4) return false;
+    if (f.Count < 3 || f.Count > 4)
+        return false;
     for (int32_t k = 0; k < f.Count; ++k)
-        if (f.Indices[size_t(k)] < 0 || size_t(f.Indices[size_t(k)]) >= vertexCount) return false;
+        if (f.Indices[size_t(k)] < 0 || size_t(f.Indices[size_t(k)]) >= vertexCount)
+            return false;
     return true;
 }
 
 void CallHook(int32_t TexId)
 {
-    if (TextureBindHook) TextureBindHook(TexId);
+    if (TextureBindHook)
+        TextureBindHook(TexId);
 }
 
 constexpr GLsizei VertexStride = GLsizei(sizeof(TMeshVertex));
 
-} // namespace
+}  // namespace
 
 void TMeshDrawCache::BeginPaint()
 {
@@ -57,7 +60,8 @@ void TMeshDrawCache::Build(const TMeshData& Mesh, TEntry& E)
         }
         TRun& run = E.Runs.back();
         ++run.FaceCount;
-        if (!FaceIsDrawable(f, n)) continue;
+        if (!FaceIsDrawable(f, n))
+            continue;
         for (int32_t k = 1; k + 1 < f.Count; ++k) {
             E.Indices.push_back(uint32_t(f.Indices[0]));
             E.Indices.push_back(uint32_t(f.Indices[size_t(k)]));
@@ -70,8 +74,8 @@ void TMeshDrawCache::Build(const TMeshData& Mesh, TEntry& E)
 TMeshDrawCache::TEntry& TMeshDrawCache::EntryFor(const TMeshData& Mesh)
 {
     TEntry& e = Entries[&Mesh];
-    if (e.Paint != Paint || e.VertexCount != Mesh.Vertices.size() || e.FaceCount != Mesh.Faces.size() ||
-        e.FaceData != Mesh.Faces.data()) {
+    if (e.Paint != Paint || e.VertexCount != Mesh.Vertices.size() ||
+        e.FaceCount != Mesh.Faces.size() || e.FaceData != Mesh.Faces.data()) {
         Build(Mesh, e);
         e.Paint = Paint;
     }
@@ -96,7 +100,8 @@ void TMeshDrawCache::DrawFaces(const TMeshData& Mesh, const TMeshDrawOptions& O)
         opts.UniformColor = false;
         opts.VertexColors = &e.UniformColors;
     }
-    const bool perVertexColors = opts.VertexColors && opts.VertexColors->size() >= Mesh.Vertices.size();
+    const bool perVertexColors =
+        opts.VertexColors && opts.VertexColors->size() >= Mesh.Vertices.size();
 
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
@@ -113,17 +118,20 @@ void TMeshDrawCache::DrawFaces(const TMeshData& Mesh, const TMeshDrawOptions& O)
     }
 
     auto drawRun = [&](const TRun& r, int32_t texId) {
-        if (r.IndexCount == 0) return;
+        if (r.IndexCount == 0)
+            return;
         if (texId > 0)
             DrawTexturedRun(Mesh, r, texId, opts);
         else
-            glDrawElements(GL_TRIANGLES, GLsizei(r.IndexCount), GL_UNSIGNED_INT, e.Indices.data() + r.FirstIndex);
+            glDrawElements(GL_TRIANGLES, GLsizei(r.IndexCount), GL_UNSIGNED_INT,
+                           e.Indices.data() + r.FirstIndex);
     };
 
     if (O.OverrideTexId) {
         // Every face carries the same id: one bind, then all runs.
         CallHook(O.TexId);
-        for (const TRun& r : e.Runs) drawRun(r, O.TexId);
+        for (const TRun& r : e.Runs)
+            drawRun(r, O.TexId);
     } else {
         for (const TRun& r : e.Runs) {
             CallHook(r.TexId);
@@ -149,24 +157,29 @@ void TMeshDrawCache::DrawTexturedRun(const TMeshData& Mesh, const TRun& Run, int
     Scratch.clear();
     for (uint32_t fi = Run.FirstFace; fi < Run.FirstFace + Run.FaceCount; ++fi) {
         const TMeshFace& f = Mesh.Faces[fi];
-        if (!FaceIsDrawable(f, n)) continue;
+        if (!FaceIsDrawable(f, n))
+            continue;
         for (int32_t k = 1; k + 1 < f.Count; ++k) {
             const int32_t corners[3] = {0, k, k + 1};
             for (int32_t c : corners) {
                 const TMeshVertex& v = Mesh.Vertices[size_t(f.Indices[size_t(c)])];
-                const TVec3 col = perVertexColors ? (*O.VertexColors)[size_t(f.Indices[size_t(c)])] : v.Color;
+                const TVec3 col =
+                    perVertexColors ? (*O.VertexColors)[size_t(f.Indices[size_t(c)])] : v.Color;
                 const TVec2 uv = f.UVs[size_t(c)];
-                const float rec[11] = {v.Position.X, v.Position.Y, v.Position.Z, v.Normal.X, v.Normal.Y,
-                                       v.Normal.Z, col.X, col.Y, col.Z, uv.U, uv.V};
+                const float rec[11] = {v.Position.X, v.Position.Y, v.Position.Z, v.Normal.X,
+                                       v.Normal.Y,   v.Normal.Z,   col.X,        col.Y,
+                                       col.Z,        uv.U,         uv.V};
                 Scratch.insert(Scratch.end(), rec, rec + 11);
             }
         }
     }
-    if (Scratch.empty()) return;
+    if (Scratch.empty())
+        return;
     const GLsizei stride = GLsizei(11 * sizeof(float));
     glVertexPointer(3, GL_FLOAT, stride, Scratch.data());
     glNormalPointer(GL_FLOAT, stride, Scratch.data() + 3);
-    if (!O.UniformColor) glColorPointer(3, GL_FLOAT, stride, Scratch.data() + 6);
+    if (!O.UniformColor)
+        glColorPointer(3, GL_FLOAT, stride, Scratch.data() + 6);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glTexCoordPointer(2, GL_FLOAT, stride, Scratch.data() + 9);
     glDrawArrays(GL_TRIANGLES, 0, GLsizei(Scratch.size() / 11));

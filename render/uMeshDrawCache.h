@@ -14,11 +14,11 @@
 #include <vector>
 
 struct TMeshDrawOptions {
-    bool OverrideTexId = false; // every face drawn with TexId
+    bool OverrideTexId = false;  // every face drawn with TexId
     int32_t TexId = 0;
-    bool UniformColor = false; // every vertex drawn in Color
+    bool UniformColor = false;  // every vertex drawn in Color
     TVec3 Color{};
-    const std::vector<TVec3>* VertexColors = nullptr; // per-vertex colours, when given
+    const std::vector<TVec3>* VertexColors = nullptr;  // per-vertex colours, when given
 };
 
 class TMeshDrawCache {
@@ -33,15 +33,15 @@ public:
 private:
     struct TRun {
         int32_t TexId = 0;
-        uint32_t FirstIndex = 0, IndexCount = 0; // into Indices
+        uint32_t FirstIndex = 0, IndexCount = 0;  // into Indices
         uint32_t FirstFace = 0, FaceCount = 0;    // faces of the run, for textured runs
     };
     struct TEntry {
         uint64_t Paint = 0;
         size_t VertexCount = 0, FaceCount = 0;
         const void* FaceData = nullptr;
-        std::vector<uint32_t> Indices; // three per fan triangle of every drawable face
-        std::vector<TRun> Runs;        // consecutive faces of one TexId
+        std::vector<uint32_t> Indices;  // three per fan triangle of every drawable face
+        std::vector<TRun> Runs;         // consecutive faces of one TexId
         // One colour per vertex for a uniform colour: interpolating a per-vertex colour
         // rounds like immediate drawing does, a constant colour may not.
         bool UniformValid = false;
@@ -50,9 +50,10 @@ private:
     };
     TEntry& EntryFor(const TMeshData& Mesh);
     static void Build(const TMeshData& Mesh, TEntry& E);
-    void DrawTexturedRun(const TMeshData& Mesh, const TRun& Run, int32_t TexId, const TMeshDrawOptions& O);
+    void DrawTexturedRun(const TMeshData& Mesh, const TRun& Run, int32_t TexId,
+                         const TMeshDrawOptions& O);
 
     uint64_t Paint = 1;
     std::unordered_map<const TMeshData*, TEntry> Entries;
-    std::vector<float> Scratch; // de-indexed arrays of a textured run
+    std::vector<float> Scratch;  // de-indexed arrays of a textured run
 };

@@ -1,8 +1,8 @@
 #include "render/uSceneDraw.h"
 
-#include "scene/uContactLighting.h"
 #include "render/uViewport.h"
 #include "scene/uCinematicEnvironment.h"
+#include "scene/uContactLighting.h"
 #include "scene/uScene.h"
 #include "scene/uSceneNode.h"
 #include "scene/uSceneObject.h"
@@ -28,19 +28,21 @@ GLUquadric* GizmoQuadric()
     // One quadric for the program's lifetime, made with the first gizmo.
     static GLUquadric* q = [] {
         GLUquadric* r = gluNewQuadric();
-        if (r) gluQuadricNormals(r, GLU_SMOOTH);
+        if (r)
+            gluQuadricNormals(r, GLU_SMOOTH);
         return r;
     }();
     return q;
 }
 
-} // namespace
+}  // namespace
 
 void EnableSceneLighting()
 {
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
-    const GLfloat pos[4] = {SceneLightDirection.X, SceneLightDirection.Y, SceneLightDirection.Z, 0.0f};
+    const GLfloat pos[4] = {SceneLightDirection.X, SceneLightDirection.Y, SceneLightDirection.Z,
+                            0.0f};
     const GLfloat ambient[4] = {0.35f, 0.35f, 0.4f, 1.0f};
     const GLfloat diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
     glLightfv(GL_LIGHT0, GL_POSITION, pos);
@@ -59,8 +61,9 @@ void DisableSceneLighting()
 void DrawGridPoints(float Extent, float Step)
 {
     const float half = std::min(Extent / 2.0f, 25.0f);
-    const float s = std::max(Step, 0.5f); // also replaces a not-a-number step
-    if (!(half >= 0.0f) || !std::isfinite(half)) return;
+    const float s = std::max(Step, 0.5f);  // also replaces a not-a-number step
+    if (!(half >= 0.0f) || !std::isfinite(half))
+        return;
     // The lattice is the same every frame; it is kept, and only the points that can reach
     // a pixel of the view are handed to GL: outside the clip volume (with a margin wider
     // than a point) GL would discard them anyway.
@@ -69,7 +72,8 @@ void DrawGridPoints(float Extent, float Step)
     if (half != lastHalf || s != lastStep) {
         points.clear();
         for (float x = -half; x <= half + 0.0001f; x += s)
-            for (float z = -half; z <= half + 0.0001f; z += s) points.insert(points.end(), {x, 0.0f, z});
+            for (float z = -half; z <= half + 0.0001f; z += s)
+                points.insert(points.end(), {x, 0.0f, z});
         lastHalf = half;
         lastStep = s;
     }
@@ -78,26 +82,30 @@ void DrawGridPoints(float Extent, float Step)
     glGetDoublev(GL_MODELVIEW_MATRIX, mv);
     glGetDoublev(GL_PROJECTION_MATRIX, pr);
     glGetIntegerv(GL_VIEWPORT, vp);
-    double m[16]; // projection x model-view, column-major
+    double m[16];  // projection x model-view, column-major
     for (int c = 0; c < 4; ++c)
         for (int r = 0; r < 4; ++r) {
             double sum = 0;
-            for (int k = 0; k < 4; ++k) sum += pr[k * 4 + r] * mv[c * 4 + k];
+            for (int k = 0; k < 4; ++k)
+                sum += pr[k * 4 + r] * mv[c * 4 + k];
             m[c * 4 + r] = sum;
         }
     const double mx = 1.0 + 8.0 / std::max(vp[2], 1), my = 1.0 + 8.0 / std::max(vp[3], 1);
     visible.clear();
     for (size_t i = 0; i < points.size(); i += 3) {
-        const double x = points[i], z = points[i + 2]; // y is 0
+        const double x = points[i], z = points[i + 2];  // y is 0
         const double cx = m[0] * x + m[8] * z + m[12], cy = m[1] * x + m[9] * z + m[13];
         const double cz = m[2] * x + m[10] * z + m[14], cw = m[3] * x + m[11] * z + m[15];
-        if (!(cw > 0.0)) continue;
-        if (std::fabs(cx) > mx * cw || std::fabs(cy) > my * cw || std::fabs(cz) > 1.001 * cw) continue;
+        if (!(cw > 0.0))
+            continue;
+        if (std::fabs(cx) > mx * cw || std::fabs(cy) > my * cw || std::fabs(cz) > 1.001 * cw)
+            continue;
         visible.insert(visible.end(), {points[i], 0.0f, points[i + 2]});
     }
     glPointSize(2.0f);
     glColor3f(0.3f, 0.3f, 0.32f);
-    if (visible.empty()) return;
+    if (visible.empty())
+        return;
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, visible.data());
     glDrawArrays(GL_POINTS, 0, GLsizei(visible.size() / 3));
@@ -109,11 +117,14 @@ void DrawWorldAxes()
     glLineWidth(2.0f);
     glBegin(GL_LINES);
     glColor3f(0.8f, 0.2f, 0.2f);
-    glVertex3f(0, 0, 0); glVertex3f(2, 0, 0);
+    glVertex3f(0, 0, 0);
+    glVertex3f(2, 0, 0);
     glColor3f(0.2f, 0.8f, 0.2f);
-    glVertex3f(0, 0, 0); glVertex3f(0, 2, 0);
+    glVertex3f(0, 0, 0);
+    glVertex3f(0, 2, 0);
     glColor3f(0.2f, 0.4f, 1.0f);
-    glVertex3f(0, 0, 0); glVertex3f(0, 0, 2);
+    glVertex3f(0, 0, 0);
+    glVertex3f(0, 0, 2);
     glEnd();
 }
 
@@ -141,7 +152,8 @@ void DrawGizmoRing(int Axis, int Segments, float Radius)
 
 void DrawTransformGizmo(TSceneNode* Object, TGizmoMode Tool, int HoveredAxis)
 {
-    if (!Object || Tool == gmSelect) return;
+    if (!Object || Tool == gmSelect)
+        return;
     GLUquadric* quadric = GizmoQuadric();
     const TVec3 p = MatTransformPoint(Vec3(0, 0, 0), Object->GetWorldMatrix());
     const float L = NodeMaxScale(*Object) * 1.2f + 0.6f;
@@ -164,11 +176,14 @@ void DrawTransformGizmo(TSceneNode* Object, TGizmoMode Tool, int HoveredAxis)
         glVertex3f(0, 0, 0);
         glVertex3f(d.X * L, d.Y * L, d.Z * L);
         glEnd();
-        if (!quadric) continue;
+        if (!quadric)
+            continue;
         glPushMatrix();
         glTranslatef(d.X * L, d.Y * L, d.Z * L);
-        if (axis == 0) glRotatef(90.0f, 0, 1, 0);
-        if (axis == 1) glRotatef(-90.0f, 1, 0, 0);
+        if (axis == 0)
+            glRotatef(90.0f, 0, 1, 0);
+        if (axis == 1)
+            glRotatef(-90.0f, 1, 0, 0);
         gluCylinder(quadric, 0.07, 0.0, 0.22, 12, 1);
         glPopMatrix();
     }
@@ -186,12 +201,14 @@ struct TRenderStateGuard {
     bool Wireframe;
     explicit TRenderStateGuard(bool wireframe) : Wireframe(wireframe)
     {
-        if (Wireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        if (Wireframe)
+            glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     }
     ~TRenderStateGuard()
     {
         DisableSceneLighting();
-        if (Wireframe) glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        if (Wireframe)
+            glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
         glEnable(GL_DEPTH_TEST);
     }
 };
@@ -202,7 +219,7 @@ struct TMatrixGuard {
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
         TMatrix4 t;
-        MatTranspose(World, t); // row-major with translation in 3, 7, 11 -> GL's columns
+        MatTranspose(World, t);  // row-major with translation in 3, 7, 11 -> GL's columns
         glMultMatrixf(t.data());
     }
     ~TMatrixGuard()
@@ -212,7 +229,8 @@ struct TMatrixGuard {
     }
 };
 
-TMatrix4 WorldOf(const TSceneNode& Node, const TMatrix4& Parent, const TPropertyEvaluationContext& Context)
+TMatrix4 WorldOf(const TSceneNode& Node, const TMatrix4& Parent,
+                 const TPropertyEvaluationContext& Context)
 {
     TMatrix4 local, world;
     ComputeEvaluatedLocalMatrix(Node, Context, local);
@@ -241,13 +259,15 @@ void DrawSelectionBox(float r)
             glVertex3f(r, y, z);
         }
     glEnd();
-    if (lit) EnableSceneLighting();
+    if (lit)
+        EnableSceneLighting();
     glLineWidth(1.0f);
 }
 
-} // namespace
+}  // namespace
 
-void TSceneRenderer::SetEvaluationContextAll(TScene& Scene, const TPropertyEvaluationContext& Context)
+void TSceneRenderer::SetEvaluationContextAll(TScene& Scene,
+                                             const TPropertyEvaluationContext& Context)
 {
     std::function<void(TSceneNode*)> walk = [&](TSceneNode* n) {
         if (auto* o = dynamic_cast<TSceneObject*>(n)) {
@@ -261,7 +281,8 @@ void TSceneRenderer::SetEvaluationContextAll(TScene& Scene, const TPropertyEvalu
             c.Owner = o;
             o->SetEvaluationContext(c);
         }
-        for (TSceneNode* child : n->GetChildren()) walk(child);
+        for (TSceneNode* child : n->GetChildren())
+            walk(child);
     };
     walk(Scene.GetRoot());
 }
@@ -300,32 +321,37 @@ void TSceneRenderer::RenderDefault(TScene& Scene)
 void TSceneRenderer::RenderSkyboxPass(TSceneNode* Node, const TMatrix4& Parent,
                                       const TPropertyEvaluationContext& Context)
 {
-    if (!Node || !Node->GetVisible()) return; // a hidden node hides its subtree
+    if (!Node || !Node->GetVisible())
+        return;  // a hidden node hides its subtree
     const TMatrix4 world = WorldOf(*Node, Parent, Context);
     if (auto* o = dynamic_cast<TSceneObject*>(Node); o && o->PrimType == ptSkybox) {
         TMatrixGuard m(world);
         DrawObjectMesh(*o, false);
-        glClear(GL_DEPTH_BUFFER_BIT); // a skybox never hides what follows
+        glClear(GL_DEPTH_BUFFER_BIT);  // a skybox never hides what follows
     }
-    for (TSceneNode* child : Node->GetChildren()) RenderSkyboxPass(child, world, Context);
+    for (TSceneNode* child : Node->GetChildren())
+        RenderSkyboxPass(child, world, Context);
 }
 
 void TSceneRenderer::RenderObjectPass(TSceneNode* Node, const TMatrix4& Parent,
                                       const TPropertyEvaluationContext& Context)
 {
-    if (!Node || !Node->GetVisible()) return;
+    if (!Node || !Node->GetVisible())
+        return;
     const TMatrix4 world = WorldOf(*Node, Parent, Context);
     if (auto* o = dynamic_cast<TSceneObject*>(Node); o && o->PrimType != ptSkybox) {
         TMatrixGuard m(world);
         DrawObjectMesh(*o, DisplayMode == dmSolid || DisplayMode == dmCinematic);
     }
-    for (TSceneNode* child : Node->GetChildren()) RenderObjectPass(child, world, Context);
+    for (TSceneNode* child : Node->GetChildren())
+        RenderObjectPass(child, world, Context);
 }
 
 void TSceneRenderer::DrawObjectMesh(TSceneObject& Object, bool UseContactCache)
 {
     const TMeshData* mesh = Object.GetEvaluatedMesh();
-    if (!mesh) return;
+    if (!mesh)
+        return;
     TMeshDrawOptions o;
     if (Object.PrimType == ptSkybox) {
         glDisable(GL_DEPTH_TEST);
@@ -356,29 +382,36 @@ void TSceneRenderer::DrawObjectMesh(TSceneObject& Object, bool UseContactCache)
         o.TexId = Object.TexId;
     }
     std::vector<TVec3> contact;
-    const bool lit = UseContactCache && (ContactColors ? ContactColors(Object, *mesh, o, contact)
-                                                       : ContactCache && ContactLitColors(*ContactCache, Object, *mesh, o, contact));
+    const bool lit =
+        UseContactCache && (ContactColors ? ContactColors(Object, *mesh, o, contact)
+                                          : ContactCache && ContactLitColors(*ContactCache, Object,
+                                                                             *mesh, o, contact));
     if (lit) {
         o.UniformColor = false;
         o.VertexColors = &contact;
     }
     Cache.DrawFaces(*mesh, o);
-    if (Object.Selected && DisplayMode < dmCinematic) DrawSelectionBox(Object.GetBoundingRadius());
+    if (Object.Selected && DisplayMode < dmCinematic)
+        DrawSelectionBox(Object.GetBoundingRadius());
 }
 
-bool ContactLitColors(const TContactLightingCache& Cache, const TSceneObject& Object, const TMeshData& Mesh,
-                      const TMeshDrawOptions& Options, std::vector<TVec3>& Colors)
+bool ContactLitColors(const TContactLightingCache& Cache, const TSceneObject& Object,
+                      const TMeshData& Mesh, const TMeshDrawOptions& Options,
+                      std::vector<TVec3>& Colors)
 {
-    if (!Cache.IsEnabled() || !Cache.IsBuilt()) return false;
+    if (!Cache.IsEnabled() || !Cache.IsBuilt())
+        return false;
     const uint32_t id = Object.GetId();
     const uint64_t serial = Object.GetMeshSerial();
-    if (!Cache.FindResults(id, serial)) return false;
+    if (!Cache.FindResults(id, serial))
+        return false;
     const size_t n = Mesh.Vertices.size();
     Colors.resize(n);
     for (size_t i = 0; i < n; ++i) {
         const TVec3 base = Options.UniformColor ? Options.Color
-                           : Options.VertexColors && Options.VertexColors->size() >= n ? (*Options.VertexColors)[i]
-                                                                                      : Mesh.Vertices[i].Color;
+                           : Options.VertexColors && Options.VertexColors->size() >= n
+                               ? (*Options.VertexColors)[i]
+                               : Mesh.Vertices[i].Color;
         Colors[i] = Cache.GetVertexLight(id, serial, int32_t(i), base);
     }
     return true;

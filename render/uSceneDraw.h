@@ -2,9 +2,9 @@
 // Drawing of the whole scene into the current GL view in one of four display modes, the
 // scene lighting switch, the ground dot grid and world axes of the Shaded mode, and the
 // transform gizmo of the selected object.
+#include "base/uMath.h"
 #include "render/uGizmoMode.h"
 #include "render/uMeshDrawCache.h"
-#include "base/uMath.h"
 #include "scene/uPropertyTypes.h"
 
 #include <cstdint>
@@ -20,10 +20,10 @@ class TSceneObject;
 enum : int32_t { dmShaded = 0, dmWireframe = 1, dmSolid = 2, dmCinematic = 3 };
 
 // Module data shared by the main window, the object drawing and the cinematic render.
-extern int32_t DisplayMode;         // 1 (Wireframe) at start
-extern float GridSize;              // 0.25 at start
-extern TVec3 SelectionColor;        // set every frame from the current tool
-extern TVec3 SceneLightDirection;   // (0.4, 0.9, 0.6) at start
+extern int32_t DisplayMode;        // 1 (Wireframe) at start
+extern float GridSize;             // 0.25 at start
+extern TVec3 SelectionColor;       // set every frame from the current tool
+extern TVec3 SceneLightDirection;  // (0.4, 0.9, 0.6) at start
 
 void EnableSceneLighting();
 void DisableSceneLighting();
@@ -39,8 +39,9 @@ float NodeMaxScale(const TSceneNode& Node);
 
 // The contact-lit colour of every vertex of the object's mesh from the colours Options
 // would draw; false when the cache holds nothing for that mesh.
-bool ContactLitColors(const TContactLightingCache& Cache, const TSceneObject& Object, const TMeshData& Mesh,
-                      const TMeshDrawOptions& Options, std::vector<TVec3>& Colors);
+bool ContactLitColors(const TContactLightingCache& Cache, const TSceneObject& Object,
+                      const TMeshData& Mesh, const TMeshDrawOptions& Options,
+                      std::vector<TVec3>& Colors);
 
 // Draws a scene; keeps the per-paint triangle lists of the meshes it draws.
 class TSceneRenderer {
@@ -58,11 +59,15 @@ public:
     // The contact-lit colour of every vertex of an object's mesh, from the colours the
     // options would draw; false when there is none. Unset, the colours come from the
     // contact cache of the scene being rendered.
-    std::function<bool(TSceneObject&, const TMeshData&, const TMeshDrawOptions&, std::vector<TVec3>&)> ContactColors;
+    std::function<bool(TSceneObject&, const TMeshData&, const TMeshDrawOptions&,
+                       std::vector<TVec3>&)>
+        ContactColors;
 
 private:
-    void RenderSkyboxPass(TSceneNode* Node, const TMatrix4& Parent, const TPropertyEvaluationContext& Context);
-    void RenderObjectPass(TSceneNode* Node, const TMatrix4& Parent, const TPropertyEvaluationContext& Context);
+    void RenderSkyboxPass(TSceneNode* Node, const TMatrix4& Parent,
+                          const TPropertyEvaluationContext& Context);
+    void RenderObjectPass(TSceneNode* Node, const TMatrix4& Parent,
+                          const TPropertyEvaluationContext& Context);
     TMeshDrawCache Cache;
     const TContactLightingCache* ContactCache = nullptr;  // of the scene Render is drawing
 };

@@ -10,12 +10,17 @@ const std::array<TVec3, 3> AxisColors = {TVec3{1.0f, 0.2f, 0.2f}, TVec3{0.2f, 1.
 
 TVec3 SelectionColorFor(TGizmoMode Tool, bool ModelingOn)
 {
-    if (ModelingOn) return Vec3(1.0f, 0.4f, 0.4f);
+    if (ModelingOn)
+        return Vec3(1.0f, 0.4f, 0.4f);
     switch (Tool) {
-    case gmMove: return Vec3(0.4f, 0.7f, 1.0f);
-    case gmScale: return Vec3(1.0f, 1.0f, 0.2f);
-    case gmRotate: return Vec3(0.5f, 1.0f, 0.5f);
-    default: return Vec3(1.0f, 1.0f, 1.0f);
+    case gmMove:
+        return Vec3(0.4f, 0.7f, 1.0f);
+    case gmScale:
+        return Vec3(1.0f, 1.0f, 0.2f);
+    case gmRotate:
+        return Vec3(0.5f, 1.0f, 0.5f);
+    default:
+        return Vec3(1.0f, 1.0f, 1.0f);
     }
 }
 
@@ -40,18 +45,48 @@ const std::vector<TStrokeSegment>& StrokeGlyph(char c)
     static const G Y{{0, 5, 0, 0}, {0, 0, -5, -5}, {0, 0, 5, -5}};
     static const G Z{{-5, 5, 5, 5}, {5, 5, -5, -5}, {-5, -5, 5, -5}};
     switch (c) {
-    case 'C': return C; case 'E': return E; case 'F': return F; case 'I': return I;
-    case 'L': return L; case 'N': return N; case 'O': return O; case 'P': return P;
-    case 'R': return R; case 'S': return S; case 'T': return T; case 'V': return V;
-    case 'W': return W; case 'X': return X; case 'Y': return Y; case 'Z': return Z;
-    default: return none;
+    case 'C':
+        return C;
+    case 'E':
+        return E;
+    case 'F':
+        return F;
+    case 'I':
+        return I;
+    case 'L':
+        return L;
+    case 'N':
+        return N;
+    case 'O':
+        return O;
+    case 'P':
+        return P;
+    case 'R':
+        return R;
+    case 'S':
+        return S;
+    case 'T':
+        return T;
+    case 'V':
+        return V;
+    case 'W':
+        return W;
+    case 'X':
+        return X;
+    case 'Y':
+        return Y;
+    case 'Z':
+        return Z;
+    default:
+        return none;
     }
 }
 
 void DrawStrokeText(char Character, float x, float y)
 {
     const auto& g = StrokeGlyph(Character);
-    if (g.empty()) return;
+    if (g.empty())
+        return;
     glBegin(GL_LINES);
     for (const TStrokeSegment& s : g) {
         glVertex2f(x + s.X0, y + s.Y0);
@@ -73,7 +108,8 @@ void TViewport::PaintViewport(int W, int H, double DevicePixelRatio)
     Width = W;
     Height = H;
     Dpr = DevicePixelRatio > 0 ? DevicePixelRatio : 1.0;
-    if (W < 4 || H < 1) return;
+    if (W < 4 || H < 1)
+        return;
 
     glViewport(0, 0, W, H);
     glScissor(0, 0, W, H);
@@ -105,7 +141,8 @@ void TViewport::RenderView(int View)
     // Within a paint the whole view's depth was cleared just before, and the views do
     // not overlap (viewport and scissor box), so the view's depth is still clear; a
     // scissored clear costs a full-screen fill in a software renderer.
-    if (!ViewDepthClear) glClear(GL_DEPTH_BUFFER_BIT);
+    if (!ViewDepthClear)
+        glClear(GL_DEPTH_BUFFER_BIT);
     glClearColor(0, 0, 0, 1);
 
     // The orthographic zoom is in logical pixels per unit; GL works in device pixels.
@@ -120,8 +157,10 @@ void TViewport::RenderView(int View)
 
     const TViewSetup s = ViewSetupOf(View, Camera, Ortho);
     if (s.Perspective) {
-        if (DrawScene) DrawScene(View);
-        if (DrawPerspectiveExtras) DrawPerspectiveExtras();
+        if (DrawScene)
+            DrawScene(View);
+        if (DrawPerspectiveExtras)
+            DrawPerspectiveExtras();
         glMatrixMode(GL_MODELVIEW);
         glLoadMatrixd(modelView.data());
         glGetDoublev(GL_MODELVIEW_MATRIX, SavedModelView.data());
@@ -129,15 +168,18 @@ void TViewport::RenderView(int View)
         glGetIntegerv(GL_VIEWPORT, SavedViewport.data());
     } else {
         DrawOrthoDotGrid(r.W, r.H, s.AxisA, s.AxisB);
-        if (DrawScene) DrawScene(View);
+        if (DrawScene)
+            DrawScene(View);
     }
 }
 
 void TViewport::DrawOrthoDotGrid(int w, int h, int a, int b)
 {
     const float g = GridSize ? GridSize() : 0.25f;
-    const TDotGridLattice L = ComputeOrthoDotGrid(w, h, float(Ortho.Zoom * Dpr), g, Ortho.Centre, a, b);
-    if (L.Skip) return;
+    const TDotGridLattice L =
+        ComputeOrthoDotGrid(w, h, float(Ortho.Zoom * Dpr), g, Ortho.Centre, a, b);
+    if (L.Skip)
+        return;
     const TVec3 A = AxisVector(a), B = AxisVector(b), C = Ortho.Centre;
     const double cA = Vec3Dot(C, A), cB = Vec3Dot(C, B);
     const size_t n = size_t(L.N) + 1;
@@ -167,7 +209,8 @@ void TViewport::DrawViewLabel(const TViewRect& R, const char* Text, int a, int b
 {
     // Window pixels in logical units, over the whole GL view.
     const double lw = Width / Dpr, lh = Height / Dpr;
-    const float x = float(R.X / Dpr), y = float(R.Y / Dpr), w = float(R.W / Dpr), h = float(R.H / Dpr);
+    const float x = float(R.X / Dpr), y = float(R.Y / Dpr), w = float(R.W / Dpr),
+                h = float(R.H / Dpr);
     glViewport(0, 0, Width, Height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -192,37 +235,49 @@ void TViewport::DrawViewLabel(const TViewRect& R, const char* Text, int a, int b
     const TVec3& ca = AxisColors[size_t(a)];
     glColor3f(ca.X, ca.Y, ca.Z);
     glBegin(GL_LINES);
-    glVertex2f(ox, oy); glVertex2f(ox + L, oy);
-    glVertex2f(ox + L, oy); glVertex2f(ox + L - 5, oy + 3);
-    glVertex2f(ox + L, oy); glVertex2f(ox + L - 5, oy - 3);
+    glVertex2f(ox, oy);
+    glVertex2f(ox + L, oy);
+    glVertex2f(ox + L, oy);
+    glVertex2f(ox + L - 5, oy + 3);
+    glVertex2f(ox + L, oy);
+    glVertex2f(ox + L - 5, oy - 3);
     glEnd();
     DrawStrokeText(letters[a], ox + L + 5, oy);
     const TVec3& cb = AxisColors[size_t(b)];
     glColor3f(cb.X, cb.Y, cb.Z);
     glBegin(GL_LINES);
-    glVertex2f(ox, oy); glVertex2f(ox, oy + L);
-    glVertex2f(ox, oy + L); glVertex2f(ox - 3, oy + L - 5);
-    glVertex2f(ox, oy + L); glVertex2f(ox + 3, oy + L - 5);
+    glVertex2f(ox, oy);
+    glVertex2f(ox, oy + L);
+    glVertex2f(ox, oy + L);
+    glVertex2f(ox - 3, oy + L - 5);
+    glVertex2f(ox, oy + L);
+    glVertex2f(ox + 3, oy + L - 5);
     glEnd();
     DrawStrokeText(letters[b], ox, oy + L + 7);
 
     glColor3f(0.6f, 0.62f, 0.66f);
-    for (int i = 0; Text[i] != 0; ++i) DrawStrokeText(Text[i], x + 6 + float(i) * 9, y + h - 14);
+    for (int i = 0; Text[i] != 0; ++i)
+        DrawStrokeText(Text[i], x + 6 + float(i) * 9, y + h - 14);
     glEnable(GL_DEPTH_TEST);
 }
 
 void TViewport::DrawCursorCrosshair()
 {
     int cx = 0, cy = 0;
-    if (!CursorInView || !CursorInView(cx, cy)) return;
+    if (!CursorInView || !CursorInView(cx, cy))
+        return;
     const int lw = int(Width / Dpr), lh = int(Height / Dpr);
-    if (LastMouseX < 0 || LastMouseY < 0 || LastMouseX >= lw || LastMouseY >= lh) return;
-    if (cx < 0 || cy < 0 || cx >= lw || cy >= lh) return;
-    if (HoverView < 0 || HoverView > 3) return;
+    if (LastMouseX < 0 || LastMouseY < 0 || LastMouseX >= lw || LastMouseY >= lh)
+        return;
+    if (cx < 0 || cy < 0 || cx >= lw || cy >= lh)
+        return;
+    if (HoverView < 0 || HoverView > 3)
+        return;
     const TViewRect dev = ViewRectOf(HoverView, Width, Height);
     // The last mouse position must lie in the hover view.
     const int mx = int(LastMouseX * Dpr), my = Height - 1 - int(LastMouseY * Dpr);
-    if (mx < dev.X || mx >= dev.X + dev.W || my < dev.Y || my >= dev.Y + dev.H) return;
+    if (mx < dev.X || mx >= dev.X + dev.W || my < dev.Y || my >= dev.Y + dev.H)
+        return;
 
     glViewport(0, 0, Width, Height);
     glScissor(dev.X, dev.Y, dev.W, dev.H);
@@ -240,12 +295,16 @@ void TViewport::DrawCursorCrosshair()
     const float vx = float(dev.X / Dpr), vy = float(dev.Y / Dpr);
     const float vw = float(dev.W / Dpr), vh = float(dev.H / Dpr);
     glBegin(GL_LINES);
-    glVertex2f(vx, y); glVertex2f(vx + vw, y);
-    glVertex2f(x, vy); glVertex2f(x, vy + vh);
+    glVertex2f(vx, y);
+    glVertex2f(vx + vw, y);
+    glVertex2f(x, vy);
+    glVertex2f(x, vy + vh);
     glEnd();
     glBegin(GL_LINE_LOOP);
-    glVertex2f(x - 4, y - 4); glVertex2f(x + 4, y - 4);
-    glVertex2f(x + 4, y + 4); glVertex2f(x - 4, y + 4);
+    glVertex2f(x - 4, y - 4);
+    glVertex2f(x + 4, y - 4);
+    glVertex2f(x + 4, y + 4);
+    glVertex2f(x - 4, y + 4);
     glEnd();
     glEnable(GL_DEPTH_TEST);
 }

@@ -20,7 +20,9 @@ extern const std::array<TVec3, 3> AxisColors;
 // One character of the stroke font as GL lines in the current colour (10 x 10 box).
 void DrawStrokeText(char Character, float x, float y);
 // Segments (x0, y0, x1, y1) of a glyph; empty for characters outside the table.
-struct TStrokeSegment { signed char X0, Y0, X1, Y1; };
+struct TStrokeSegment {
+    signed char X0, Y0, X1, Y1;
+};
 const std::vector<TStrokeSegment>& StrokeGlyph(char Character);
 
 class TViewport {
@@ -64,5 +66,5 @@ private:
     TCamera& Camera;
     TOrthoViews& Ortho;
     std::vector<float> DotBuffer;
-    bool ViewDepthClear = false; // the view about to be drawn has clear depth
+    bool ViewDepthClear = false;  // the view about to be drawn has clear depth
 };

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "base/uCommandHistory.h"
 #include "scene/uAnimationDocument.h"
 #include "scene/uAnimationRecorder.h"
-#include "base/uCommandHistory.h"
 #include "scene/uPropertyTypes.h"
 
 class TScene;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "scene/uContactLightingVector.h"
 #include "base/uMesh.h"
+#include "scene/uContactLightingVector.h"
 #include "scene/uSceneObject.h"
 
 using namespace ContactVector;
@@ -30,7 +30,10 @@ const std::array<TVec3, 12> ContactHemisphereDirections = {{
     {0, 0.866f, 0.5f},
 }};
 
-void DefaultContactLightingSettings(TContactLightingSettings& Settings) { Settings = TContactLightingSettings{}; }
+void DefaultContactLightingSettings(TContactLightingSettings& Settings)
+{
+    Settings = TContactLightingSettings{};
+}
 
 void DefaultContactLightRig(TContactLightRig& Rig)
 {
@@ -50,7 +53,10 @@ TVec3 Vec3Lerp(const TVec3& a, const TVec3& b, float t)
     return {a.X + (b.X - a.X) * t, a.Y + (b.Y - a.Y) * t, a.Z + (b.Z - a.Z) * t};
 }
 
-TVec3 Vec3Modulate(const TVec3& a, const TVec3& b) { return {a.X * b.X, a.Y * b.Y, a.Z * b.Z}; }
+TVec3 Vec3Modulate(const TVec3& a, const TVec3& b)
+{
+    return {a.X * b.X, a.Y * b.Y, a.Z * b.Z};
+}
 
 TVec3 HemisphereDirection(const TVec3& Sample, const TVec3& N)
 {
@@ -61,9 +67,15 @@ TVec3 HemisphereDirection(const TVec3& Sample, const TVec3& N)
         Vec3Add(Vec3Add(Vec3Scale(t, Sample.X), Vec3Scale(b, Sample.Y)), Vec3Scale(N, Sample.Z)));
 }
 
-TContactLightingCache::TContactLightingCache() { DefaultContactLightRig(Rig); }
+TContactLightingCache::TContactLightingCache()
+{
+    DefaultContactLightRig(Rig);
+}
 
-TContactLightingCache::~TContactLightingCache() { Clear(); }
+TContactLightingCache::~TContactLightingCache()
+{
+    Clear();
+}
 
 void TContactLightingCache::Clear()
 {
@@ -83,7 +95,8 @@ void TContactLightingCache::Invalidate()
     Lit = false;
 }
 
-void TContactLightingCache::AddTriangle(const TVec3& P0, const TVec3& P1, const TVec3& P2, const TVec3& Color)
+void TContactLightingCache::AddTriangle(const TVec3& P0, const TVec3& P1, const TVec3& P2,
+                                        const TVec3& Color)
 {
     Triangles.push_back({P0, P1, P2, Color});
     Packed.push_back({P0, Sub(P1, P0), Sub(P2, P0), static_cast<uint32_t>(Triangles.size() - 1)});
@@ -173,14 +186,16 @@ TContactProbe TContactLightingCache::ComputeProbe(const TVec3& Position, const T
 
     // HemisphereDirection's frame, made once for all rays of the probe.
     const TVec3& n = probe.Normal;
-    const TVec3 tangent = Normalized(Cross(std::fabs(n.Y) < 0.9f ? TVec3{0, 1, 0} : TVec3{1, 0, 0}, n));
+    const TVec3 tangent =
+        Normalized(Cross(std::fabs(n.Y) < 0.9f ? TVec3{0, 1, 0} : TVec3{1, 0, 0}, n));
     const TVec3 bitangent = Normalized(Cross(n, tangent));
     TVec3 dirs[12], colors[12];
     float distances[12];
     bool hit[12];
     for (int32_t i = 0; i < rays; ++i) {
         const TVec3& sample = ContactHemisphereDirections[i];
-        dirs[i] = Normalized(Add(Add(Scale(tangent, sample.X), Scale(bitangent, sample.Y)), Scale(n, sample.Z)));
+        dirs[i] = Normalized(
+            Add(Add(Scale(tangent, sample.X), Scale(bitangent, sample.Y)), Scale(n, sample.Z)));
     }
     CastProbeRays(origin, dirs, rays, Settings.Radius, hit, colors, distances);
 
@@ -220,7 +235,8 @@ void TContactLightingCache::ShadeEntry(TContactMeshResult& Entry, const TContact
         float Level;
         TVec3 Direction;
     };
-    const float ambient = ColorLuminance(LightRig.AmbientColor) * std::max(0.0f, LightRig.AmbientIntensity);
+    const float ambient =
+        ColorLuminance(LightRig.AmbientColor) * std::max(0.0f, LightRig.AmbientIntensity);
     const TLight lights[2] = {
         {ColorLuminance(LightRig.KeyColor) * std::max(0.0f, LightRig.KeyIntensity),
          Vec3Normalize(LightRig.KeyDirection)},
@@ -266,7 +282,8 @@ int32_t TContactLightingCache::FindEntry(uint32_t NodeId) const
     return it == EntryIndex.end() ? -1 : it->second;
 }
 
-const TContactMeshResult* TContactLightingCache::FindResults(uint32_t NodeId, uint64_t MeshSerial) const
+const TContactMeshResult* TContactLightingCache::FindResults(uint32_t NodeId,
+                                                             uint64_t MeshSerial) const
 {
     if (!Built || !Enabled)
         return nullptr;
@@ -276,11 +293,12 @@ const TContactMeshResult* TContactLightingCache::FindResults(uint32_t NodeId, ui
     return &Entries[index];
 }
 
-TVec3 TContactLightingCache::GetVertexLight(uint32_t NodeId, uint64_t MeshSerial, int32_t VertexIndex,
-                                            const TVec3& BaseColor) const
+TVec3 TContactLightingCache::GetVertexLight(uint32_t NodeId, uint64_t MeshSerial,
+                                            int32_t VertexIndex, const TVec3& BaseColor) const
 {
     const TContactMeshResult* entry = FindResults(NodeId, MeshSerial);
-    if (entry == nullptr || VertexIndex < 0 || VertexIndex >= static_cast<int64_t>(entry->Results.size()))
+    if (entry == nullptr || VertexIndex < 0 ||
+        VertexIndex >= static_cast<int64_t>(entry->Results.size()))
         return BaseColor;
     const TContactLightingResult& result = entry->Results[VertexIndex];
     return Vec3Scale(Vec3Modulate(BaseColor, result.Color), result.Factor);

@@ -24,13 +24,13 @@ class TSceneObject;
 
 struct TContactLightingSettings {
     bool Enabled = true;
-    float Radius = 0.65f;           // occlusion ray length; the cell size of the tie order (at least 0.05)
-    float ContactStrength = 0.7f;   // clamped to 0..1 where used
-    float SunShadow = 0.55f;        // share of a shadowed light removed; clamped to 0..1
-    float ColorBleed = 0.1f;        // weight of the bounce colour in the tint
-    float MinimumShade = 0.45f;     // lower bound of the shade factor
-    int32_t RayCount = 8;           // hemisphere rays per vertex; 4..12 are used
-    bool GroundPlane = true;        // an infinite horizontal plane takes part in ray casts
+    float Radius = 0.65f;  // occlusion ray length; the cell size of the tie order (at least 0.05)
+    float ContactStrength = 0.7f;  // clamped to 0..1 where used
+    float SunShadow = 0.55f;       // share of a shadowed light removed; clamped to 0..1
+    float ColorBleed = 0.1f;       // weight of the bounce colour in the tint
+    float MinimumShade = 0.45f;    // lower bound of the shade factor
+    int32_t RayCount = 8;          // hemisphere rays per vertex; 4..12 are used
+    bool GroundPlane = true;       // an infinite horizontal plane takes part in ray casts
     float GroundHeight = 0;
     TVec3 GroundColor{0.55f, 0.55f, 0.55f};
 };
@@ -108,7 +108,8 @@ public:
     // at all while the cache is built. Faces with a corner index out of range, degenerate
     // triangles and triangles with a non-finite corner are left out; a vertex whose world
     // position or normal is not finite keeps an open, white probe and a neutral result.
-    void Build(const std::vector<TContactMeshInput>& Inputs, const TContactLightingSettings& Settings);
+    void Build(const std::vector<TContactMeshInput>& Inputs,
+               const TContactLightingSettings& Settings);
     // Shades every entry with Rig (shadow rays included) when built, enabled and not yet
     // lit; a later call does nothing until the cache is invalidated.
     void ApplyLightRig(const TContactLightRig& Rig);
@@ -119,7 +120,8 @@ public:
     TVec3 GetVertexLight(uint32_t NodeId, uint64_t MeshSerial, int32_t VertexIndex,
                          const TVec3& BaseColor) const;
     // The same for the object's current evaluated mesh.
-    TVec3 GetVertexLight(const TSceneObject& Node, int32_t VertexIndex, const TVec3& BaseColor) const;
+    TVec3 GetVertexLight(const TSceneObject& Node, int32_t VertexIndex,
+                         const TVec3& BaseColor) const;
     // The entry GetVertexLight would read, or none: lets a drawing resolve it once per object.
     const TContactMeshResult* FindResults(uint32_t NodeId, uint64_t MeshSerial) const;
     // Index of the first entry of the node, or -1.
@@ -129,7 +131,8 @@ public:
     // distance (HitColor black and HitDist MaxDist on a miss). Of equal distances the hit
     // found first by a search of the cells around the origin in X, Y, Z order wins.
     // Non-finite input hits nothing.
-    bool CastRay(const TVec3& Origin, const TVec3& Dir, float MaxDist, TVec3& HitColor, float& HitDist);
+    bool CastRay(const TVec3& Origin, const TVec3& Dir, float MaxDist, TVec3& HitColor,
+                 float& HitDist);
     // True when anything is hit within MaxDist (the same test as CastRay, any hit).
     bool IsOccluded(const TVec3& Origin, const TVec3& Dir, float MaxDist);
 
@@ -182,8 +185,8 @@ private:
     TContactProbe ComputeProbe(const TVec3& Position, const TVec3& RawNormal);
     // CastRay for up to twelve rays from one origin at once: the hierarchy is walked once
     // for all of them, and each triangle met is tested against all of them together.
-    void CastProbeRays(const TVec3& Origin, const TVec3* Dirs, int32_t Count, float MaxDist, bool* Hits,
-                       TVec3* Colors, float* Dists);
+    void CastProbeRays(const TVec3& Origin, const TVec3* Dirs, int32_t Count, float MaxDist,
+                       bool* Hits, TVec3* Colors, float* Dists);
     void ShadeEntry(TContactMeshResult& Entry, const TContactLightRig& LightRig);
 
     TContactLightingSettings Settings;

@@ -171,8 +171,10 @@ uint32_t TContactLightingCache::CollapseNode(uint32_t Binary)
     TWideNode& node = WideNodes[self];
     for (int a = 0; a < 3; ++a)
         for (uint32_t i = 0; i < 4; ++i) {
-            node.Bounds[a][i] = i < used ? Nodes[children[i]].Bounds[a] : std::numeric_limits<float>::max();
-            node.Bounds[a + 3][i] = i < used ? Nodes[children[i]].Bounds[a + 3] : -std::numeric_limits<float>::max();
+            node.Bounds[a][i] =
+                i < used ? Nodes[children[i]].Bounds[a] : std::numeric_limits<float>::max();
+            node.Bounds[a + 3][i] =
+                i < used ? Nodes[children[i]].Bounds[a + 3] : -std::numeric_limits<float>::max();
         }
     for (uint32_t i = 0; i < 4; ++i) {
         node.Child[i] = refs[i];
@@ -184,7 +186,8 @@ uint32_t TContactLightingCache::CollapseNode(uint32_t Binary)
 
 // Binned surface area heuristic: the split plane of the centres that makes the expected
 // cost of a ray through the two halves lowest, or a leaf when no split is worth it.
-uint32_t TContactLightingCache::BuildNode(TBuildItem* Base, uint32_t First, uint32_t Count, int Depth)
+uint32_t TContactLightingCache::BuildNode(TBuildItem* Base, uint32_t First, uint32_t Count,
+                                          int Depth)
 {
     TBuildItem* Items = Base + First;
     const uint32_t self = static_cast<uint32_t>(Nodes.size());
@@ -213,8 +216,9 @@ uint32_t TContactLightingCache::BuildNode(TBuildItem* Base, uint32_t First, uint
             if (centers.Hi[a] - centers.Lo[a] > centers.Hi[axis] - centers.Lo[axis])
                 axis = a;
         const float middle = 0.5f * (centers.Lo[axis] + centers.Hi[axis]);
-        TBuildItem* split = std::partition(Items, Items + Count,
-                                           [&](const TBuildItem& item) { return item.Center[axis] < middle; });
+        TBuildItem* split = std::partition(Items, Items + Count, [&](const TBuildItem& item) {
+            return item.Center[axis] < middle;
+        });
         const uint32_t mid = static_cast<uint32_t>(split - Items);
         if (mid > 0 && mid < Count) {
             BuildNode(Base, First, mid, Depth + 1);
@@ -240,7 +244,8 @@ uint32_t TContactLightingCache::BuildNode(TBuildItem* Base, uint32_t First, uint
     if (Depth < kMaxDepth)
         for (uint32_t i = 0; i < Count; ++i)
             for (int a = 0; a < 3; ++a) {
-                const int b = std::min(kBins - 1, static_cast<int>((Items[i].Center[a] - centers.Lo[a]) * scales[a]));
+                const int b = std::min(
+                    kBins - 1, static_cast<int>((Items[i].Center[a] - centers.Lo[a]) * scales[a]));
                 bins[a][b].Grow(Items[i].Box);
                 ++counts[a][b];
             }
@@ -283,14 +288,16 @@ uint32_t TContactLightingCache::BuildNode(TBuildItem* Base, uint32_t First, uint
             if (box.Hi[a] - box.Lo[a] > box.Hi[bestAxis] - box.Lo[bestAxis])
                 bestAxis = a;
         mid = Count / 2;
-        std::nth_element(Items, Items + mid, Items + Count, [&](const TBuildItem& x, const TBuildItem& y) {
-            return x.Center[bestAxis] < y.Center[bestAxis];
-        });
+        std::nth_element(Items, Items + mid, Items + Count,
+                         [&](const TBuildItem& x, const TBuildItem& y) {
+                             return x.Center[bestAxis] < y.Center[bestAxis];
+                         });
     } else {
         const float lo = centers.Lo[bestAxis];
         const float scale = scales[bestAxis];
         TBuildItem* split = std::partition(Items, Items + Count, [&](const TBuildItem& item) {
-            return std::min(kBins - 1, static_cast<int>((item.Center[bestAxis] - lo) * scale)) < bestSplit;
+            return std::min(kBins - 1, static_cast<int>((item.Center[bestAxis] - lo) * scale)) <
+                   bestSplit;
         });
         mid = static_cast<uint32_t>(split - Items);
     }
@@ -327,7 +334,8 @@ inline bool IntersectPacked(const TTriangle& tri, const TVec3& Origin, const TVe
 }  // namespace
 
 template <typename TVisit>
-void TContactLightingCache::TraverseRay(const TVec3& Origin, const TVec3& Dir, float Limit, TVisit&& Visit) const
+void TContactLightingCache::TraverseRay(const TVec3& Origin, const TVec3& Dir, float Limit,
+                                        TVisit&& Visit) const
 {
     if (WideNodes.empty())
         return;
@@ -418,14 +426,17 @@ void TContactLightingCache::TraverseRay(const TVec3& Origin, const TVec3& Dir, f
 
 // Of two hits at the same distance, the one the plain search over the cube of cells
 // around the origin meets first: cells in X, Y, Z order, and in a cell ascending index.
-bool TContactLightingCache::PrecedesInSearch(uint32_t A, uint32_t B, const TVec3& Origin, float MaxDist) const
+bool TContactLightingCache::PrecedesInSearch(uint32_t A, uint32_t B, const TVec3& Origin,
+                                             float MaxDist) const
 {
     auto key = [&](uint32_t index) {
         const TContactTriangle& t = Triangles[index];
         std::array<int64_t, 4> k{};
         for (int a = 0; a < 3; ++a) {
-            const float lowest = std::min({Component(t.V0, a), Component(t.V1, a), Component(t.V2, a)});
-            k[a] = std::max(SearchCell(lowest, CellSize), SearchCell(Component(Origin, a) - MaxDist, CellSize));
+            const float lowest =
+                std::min({Component(t.V0, a), Component(t.V1, a), Component(t.V2, a)});
+            k[a] = std::max(SearchCell(lowest, CellSize),
+                            SearchCell(Component(Origin, a) - MaxDist, CellSize));
         }
         k[3] = index;
         return k;
@@ -433,8 +444,8 @@ bool TContactLightingCache::PrecedesInSearch(uint32_t A, uint32_t B, const TVec3
     return key(A) < key(B);
 }
 
-bool TContactLightingCache::CastRay(const TVec3& Origin, const TVec3& Dir, float MaxDist, TVec3& HitColor,
-                                    float& HitDist)
+bool TContactLightingCache::CastRay(const TVec3& Origin, const TVec3& Dir, float MaxDist,
+                                    TVec3& HitColor, float& HitDist)
 {
     HitColor = {0, 0, 0};
     HitDist = MaxDist;
@@ -459,7 +470,8 @@ bool TContactLightingCache::CastRay(const TVec3& Origin, const TVec3& Dir, float
                 bestIndex = tri.Index;
             } else if (t == best && bestIndex >= 0 &&
                        !(Triangles[tri.Index].Color == Triangles[bestIndex].Color) &&
-                       PrecedesInSearch(tri.Index, static_cast<uint32_t>(bestIndex), Origin, MaxDist)) {
+                       PrecedesInSearch(tri.Index, static_cast<uint32_t>(bestIndex), Origin,
+                                        MaxDist)) {
                 bestIndex = tri.Index;
             }
         }
@@ -506,14 +518,26 @@ typedef float TLanes __attribute__((vector_size(16)));
 typedef int32_t TLaneMask __attribute__((vector_size(16)));
 constexpr int kLaneGroups = 3;  // twelve rays
 
-inline TLanes Splat(float v) { return TLanes{v, v, v, v}; }
-inline bool AnyLane(TLaneMask m) { return (m[0] | m[1] | m[2] | m[3]) != 0; }
-inline TLanes Min(TLanes a, TLanes b) { return a < b ? a : b; }
-inline TLanes Max(TLanes a, TLanes b) { return a > b ? a : b; }
+inline TLanes Splat(float v)
+{
+    return TLanes{v, v, v, v};
+}
+inline bool AnyLane(TLaneMask m)
+{
+    return (m[0] | m[1] | m[2] | m[3]) != 0;
+}
+inline TLanes Min(TLanes a, TLanes b)
+{
+    return a < b ? a : b;
+}
+inline TLanes Max(TLanes a, TLanes b)
+{
+    return a > b ? a : b;
+}
 }  // namespace
 
-void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs, int32_t Count, float MaxDist,
-                                          bool* Hits, TVec3* Colors, float* Dists)
+void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs, int32_t Count,
+                                          float MaxDist, bool* Hits, TVec3* Colors, float* Dists)
 {
     RaysCast += Count;
     for (int32_t r = 0; r < Count; ++r) {
@@ -549,7 +573,8 @@ void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs
             ground[g][l] = groundT[g][l] > kMinHitDistance && groundT[g][l] < MaxDist ? -1 : 0;
         }
         const bool moving = used && (d.X != 0 || d.Y != 0 || d.Z != 0);
-        cutoff[g][l] = !moving ? -1.0f : (ground[g][l] ? std::min(MaxDist, groundT[g][l]) : MaxDist);
+        cutoff[g][l] =
+            !moving ? -1.0f : (ground[g][l] ? std::min(MaxDist, groundT[g][l]) : MaxDist);
     }
     const int groups = (Count + 3) / 4;
     const TLanes ox = Splat(Origin.X), oy = Splat(Origin.Y), oz = Splat(Origin.Z);
@@ -560,9 +585,12 @@ void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs
         unsigned mask = 0;
         TLanes nearest = Splat(std::numeric_limits<float>::infinity());
         for (int g = 0; g < groups; ++g) {
-            const TLanes ax = (Splat(n.Bounds[0][Slot]) - ox) * ix[g], bx = (Splat(n.Bounds[3][Slot]) - ox) * ix[g];
-            const TLanes ay = (Splat(n.Bounds[1][Slot]) - oy) * iy[g], by = (Splat(n.Bounds[4][Slot]) - oy) * iy[g];
-            const TLanes az = (Splat(n.Bounds[2][Slot]) - oz) * iz[g], bz = (Splat(n.Bounds[5][Slot]) - oz) * iz[g];
+            const TLanes ax = (Splat(n.Bounds[0][Slot]) - ox) * ix[g],
+                         bx = (Splat(n.Bounds[3][Slot]) - ox) * ix[g];
+            const TLanes ay = (Splat(n.Bounds[1][Slot]) - oy) * iy[g],
+                         by = (Splat(n.Bounds[4][Slot]) - oy) * iy[g];
+            const TLanes az = (Splat(n.Bounds[2][Slot]) - oz) * iz[g],
+                         bz = (Splat(n.Bounds[5][Slot]) - oz) * iz[g];
             const TLanes t0 = Max(Max(Min(ax, bx), Min(ay, by)), Max(Min(az, bz), Splat(0)));
             const TLanes t1 = Min(Min(Max(ax, bx), Max(ay, by)), Max(az, bz)) * kRobustFar;
             const TLanes t1c = Min(t1, cutoff[g]);
@@ -593,7 +621,8 @@ void TContactLightingCache::CastProbeRays(const TVec3& Origin, const TVec3* Dirs
             const TLanes u = (s.X * px + s.Y * py + s.Z * pz) * inv;
             const TLanes v = (dx[g] * q.X + dy[g] * q.Y + dz[g] * q.Z) * inv;
             const TLanes t = tNumerator * inv;
-            const TLaneMask hit = solid & (u >= 0) & (u <= 1) & (v >= 0) & (u + v <= 1) & (t > kMinHitDistance);
+            const TLaneMask hit =
+                solid & (u >= 0) & (u <= 1) & (v >= 0) & (u + v <= 1) & (t > kMinHitDistance);
             const TLaneMask closer = hit & (t < best[g]);
             const TLaneMask tie = hit & (t == best[g]);
             if (AnyLane(closer)) {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "scene/uCinematicEnvironment.h"
 #include "base/uMesh.h"
+#include "scene/uCinematicEnvironment.h"
 #include "scene/uSceneStatistics.h"
 
 TScene* CurrentScene = nullptr;

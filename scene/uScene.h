@@ -14,8 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "scene/uContactLighting.h"
 #include "base/uMath.h"
+#include "scene/uContactLighting.h"
 #include "scene/uSceneNode.h"
 #include "scene/uSceneObject.h"
 

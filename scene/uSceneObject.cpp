@@ -1,9 +1,9 @@
 #include "scene/uSceneObject.h"
 
-#include "modifiers/uModifierStack.h"
-#include "modifiers/uModifiers.h"
 #include "base/uErrors.h"
 #include "base/uMesh.h"
+#include "modifiers/uModifierStack.h"
+#include "modifiers/uModifiers.h"
 #include "terrain/uHeightmap.h"
 #include "terrain/uTerrainMesh.h"
 

@@ -6,8 +6,8 @@
 //
 // Whoever keeps results derived from an evaluated mesh (drawing caches, contact
 // lighting) matches them by the node's id and GetMeshSerial, never by address.
-#include "modifiers/uModifierEvaluator.h"
 #include "base/uMath.h"
+#include "modifiers/uModifierEvaluator.h"
 #include "scene/uSceneNode.h"
 
 #include <cstdint>

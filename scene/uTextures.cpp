@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "image/uImageCodecs.h"
 #include "base/uErrors.h"
+#include "image/uImageCodecs.h"
 
 TTextureGpu* DefaultTextureGpu = nullptr;
 TTextureManager* CurrentTextureManager = nullptr;

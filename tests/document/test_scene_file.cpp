@@ -1,3 +1,9 @@
+#include "base/uErrors.h"
+#include "base/uMesh.h"
+#include "base/uTextFile.h"
+#include "document/uProjectDocument.h"
+#include "document/uSceneFile.h"
+#include "document/uSceneFileReader.h"
 #include "floorplan/uFloorPlanDocument.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierStack.h"
@@ -5,13 +11,7 @@
 #include "scene/uAnimationDocument.h"
 #include "scene/uAnimationRecorder.h"
 #include "scene/uCinematicEnvironment.h"
-#include "base/uErrors.h"
-#include "base/uMesh.h"
-#include "document/uProjectDocument.h"
-#include "document/uSceneFile.h"
-#include "document/uSceneFileReader.h"
 #include "scene/uSceneObject.h"
-#include "base/uTextFile.h"
 #include "terrain/uHeightmap.h"
 
 #include <filesystem>

@@ -1,5 +1,5 @@
-#include "floorplan/uFloorPlan.h"
 #include "base/uErrors.h"
+#include "floorplan/uFloorPlan.h"
 
 #include <gtest/gtest.h>
 

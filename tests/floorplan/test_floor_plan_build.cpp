@@ -62,7 +62,9 @@ protected:
     {
         TSceneGroup* group = nullptr;
         std::string message;
-        EXPECT_TRUE(BuildFloorGroup(Doc.FloorPlanTarget(), planId, parent, kNoId, kNoId, group, message)) << message;
+        EXPECT_TRUE(
+            BuildFloorGroup(Doc.FloorPlanTarget(), planId, parent, kNoId, kNoId, group, message))
+            << message;
         return group;
     }
 
@@ -89,7 +91,8 @@ protected:
     {
         TSceneGroup* group = nullptr;
         std::string message;
-        EXPECT_TRUE(BuildBuildingGroup(Doc.FloorPlanTarget(), buildingId, nullptr, group, message)) << message;
+        EXPECT_TRUE(BuildBuildingGroup(Doc.FloorPlanTarget(), buildingId, nullptr, group, message))
+            << message;
         return group;
     }
 
@@ -175,7 +178,8 @@ TEST_F(FloorPlanBuildTest, FailedBuildsLeaveSceneAndBindingsUntouched)
     }
     TSceneGroup* group = nullptr;
     std::string message;
-    EXPECT_FALSE(BuildFloorGroup(Doc.FloorPlanTarget(), thick->Id(), nullptr, kNoId, kNoId, group, message));
+    EXPECT_FALSE(
+        BuildFloorGroup(Doc.FloorPlanTarget(), thick->Id(), nullptr, kNoId, kNoId, group, message));
     EXPECT_NE(message.find("Inset"), std::string::npos) << message;
 
     EXPECT_EQ(Scene.NodeCount(), 1);
@@ -219,7 +223,8 @@ TEST_F(FloorPlanBuildTest, BuildingStacksFloorsAndBindsEveryRoot)
     EXPECT_EQ(rb->FloorId, kNoId);
     EXPECT_EQ(rb->SourceHash, Plans.BuildingSourceHash(building));
     EXPECT_EQ(BuildingRootNodeId(Doc.FloorPlanTarget(), building->Id()), root->GetId());
-    EXPECT_EQ(FindBuildingOfFloor(Doc.FloorPlanTarget(), building->GetFloor(1)->Id()), building->Id());
+    EXPECT_EQ(FindBuildingOfFloor(Doc.FloorPlanTarget(), building->GetFloor(1)->Id()),
+              building->Id());
 }
 
 TEST_F(FloorPlanBuildTest, BuildingBuildFailuresLeaveSceneUntouched)
@@ -241,7 +246,8 @@ TEST_F(FloorPlanBuildTest, BuildingBuildFailuresLeaveSceneUntouched)
     for (const Case& c : cases) {
         TSceneGroup* group = nullptr;
         std::string message;
-        EXPECT_FALSE(BuildBuildingGroup(Doc.FloorPlanTarget(), c.BuildingId, nullptr, group, message));
+        EXPECT_FALSE(
+            BuildBuildingGroup(Doc.FloorPlanTarget(), c.BuildingId, nullptr, group, message));
         EXPECT_EQ(message, c.Message);
         EXPECT_EQ(group, nullptr);
     }
@@ -336,8 +342,8 @@ TEST_F(FloorPlanBuildTest, BuildingUpdateReusesFloorGroupsAndKeepsUserNodes)
     EXPECT_TRUE(Plans.IsBindingStale(Plans.FindBinding(root->GetId())));
 
     std::string message;
-    ASSERT_TRUE(UpdateGeneratedBuilding(Doc.FloorPlanTarget(), ChildObject(Scene.FindNodeById(g0), "Slab")->GetId(),
-                                        message))
+    ASSERT_TRUE(UpdateGeneratedBuilding(
+        Doc.FloorPlanTarget(), ChildObject(Scene.FindNodeById(g0), "Slab")->GetId(), message))
         << message;
     EXPECT_EQ(ChildIds(root), (std::vector<uint32_t>{g2, inBuilding->GetId(), g1, g0}));
     EXPECT_EQ(Scene.FindNodeById(g1)->GetPosition().Y, 0.0f);

@@ -6,10 +6,10 @@
 #include <functional>
 #include <vector>
 
-#include "floorplan/uFloorPlanBuild.h"
 #include "base/uCommandHistory.h"
 #include "base/uErrors.h"
 #include "document/uProjectDocument.h"
+#include "floorplan/uFloorPlanBuild.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 
@@ -67,8 +67,8 @@ protected:
         const std::unique_ptr<TFloorPlan> after = plan->Clone();
         plan->Assign(before.get());
         try {
-            History.Execute(std::make_unique<TEditFloorPlanCommand>(Doc.FloorPlanTarget(), plan->Id(), before.get(),
-                                                                    after.get()));
+            History.Execute(std::make_unique<TEditFloorPlanCommand>(
+                Doc.FloorPlanTarget(), plan->Id(), before.get(), after.get()));
         } catch (...) {
             plan->Assign(before.get());
             throw;
@@ -127,11 +127,15 @@ TEST_F(FloorPlanCommandTest, FailingBuildRaisesAndIsNotRecorded)
     };
     TBuildingDefinition* empty = Plans.AddBuilding("Empty");
     const Case cases[] = {
-        {[&] { return TBuildFloorPlanCommand::CreateForPlan(Doc.FloorPlanTarget(), open->Id(), 0); },
+        {[&] {
+             return TBuildFloorPlanCommand::CreateForPlan(Doc.FloorPlanTarget(), open->Id(), 0);
+         },
          "Floor-plan polygon needs at least three points"},
         {[&] { return TBuildFloorPlanCommand::CreateForPlan(Doc.FloorPlanTarget(), 999999, 0); },
          "Floor plan was not found"},
-        {[&] { return std::make_unique<TBuildBuildingCommand>(Doc.FloorPlanTarget(), empty->Id(), 0); },
+        {[&] {
+             return std::make_unique<TBuildBuildingCommand>(Doc.FloorPlanTarget(), empty->Id(), 0);
+         },
          "Building has no floors"},
     };
     for (const Case& c : cases) {
@@ -214,7 +218,8 @@ TEST_F(FloorPlanCommandTest, BuildingUndoDropsAllBindingsAndRedoRestoresThemByFl
     TBuildingDefinition* building = Plans.AddBuilding("Tower");
     building->AddFloor(a->Id(), "Ground");
     building->AddFloor(b->Id(), "Upper");
-    History.Execute(std::make_unique<TBuildBuildingCommand>(Doc.FloorPlanTarget(), building->Id(), 0));
+    History.Execute(
+        std::make_unique<TBuildBuildingCommand>(Doc.FloorPlanTarget(), building->Id(), 0));
     EXPECT_EQ(History.NextUndo()->GetDescription(), "Build building");
     TSceneNode* root = Scene.GetRoot()->GetChild(0);
     const uint32_t rootId = root->GetId();
@@ -315,7 +320,8 @@ TEST_F(FloorPlanCommandTest, FloorSettingsEditRebuildsOrFailsWithoutEnteringHist
     TBuildingDefinition* building = Plans.AddBuilding("Tower");
     TFloorDefinition* ground = building->AddFloor(plan->Id(), "Ground");
     building->AddFloor(plan->Id(), "Upper");
-    History.Execute(std::make_unique<TBuildBuildingCommand>(Doc.FloorPlanTarget(), building->Id(), 0));
+    History.Execute(
+        std::make_unique<TBuildBuildingCommand>(Doc.FloorPlanTarget(), building->Id(), 0));
     TSceneNode* root = Scene.GetRoot()->GetChild(0);
 
     auto edit = [&](float height, float wall) {
@@ -326,8 +332,8 @@ TEST_F(FloorPlanCommandTest, FloorSettingsEditRebuildsOrFailsWithoutEnteringHist
         s.WallThickness = wall;
         after->SetOverrideSettings(true);
         after->SetSettings(s);
-        History.Execute(std::make_unique<TEditFloorSettingsCommand>(Doc.FloorPlanTarget(), ground->Id(),
-                                                                    before.get(), after.get()));
+        History.Execute(std::make_unique<TEditFloorSettingsCommand>(
+            Doc.FloorPlanTarget(), ground->Id(), before.get(), after.get()));
     };
 
     edit(4.5f, 0.2f);
@@ -357,14 +363,15 @@ TEST_F(FloorPlanCommandTest, EditOfAMissingSourceRaises)
     TFloorPlan ghost(999999, "Ghost");
     TFloorDefinition ghostFloor(999999, "Ghost");
     try {
-        History.Execute(std::make_unique<TEditFloorPlanCommand>(Doc.FloorPlanTarget(), 999999, &ghost, &ghost));
+        History.Execute(
+            std::make_unique<TEditFloorPlanCommand>(Doc.FloorPlanTarget(), 999999, &ghost, &ghost));
         ADD_FAILURE();
     } catch (const EGeneralError& e) {
         EXPECT_STREQ(e.what(), "Source floor plan is missing");
     }
     try {
-        History.Execute(
-            std::make_unique<TEditFloorSettingsCommand>(Doc.FloorPlanTarget(), 999999, &ghostFloor, &ghostFloor));
+        History.Execute(std::make_unique<TEditFloorSettingsCommand>(Doc.FloorPlanTarget(), 999999,
+                                                                    &ghostFloor, &ghostFloor));
         ADD_FAILURE();
     } catch (const EGeneralError& e) {
         EXPECT_STREQ(e.what(), "Source floor is missing");

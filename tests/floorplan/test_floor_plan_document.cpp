@@ -1,5 +1,5 @@
-#include "floorplan/uFloorPlanDocument.h"
 #include "base/uErrors.h"
+#include "floorplan/uFloorPlanDocument.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "floorplan/uFloorPlanFile.h"
 #include "base/uErrors.h"
+#include "floorplan/uFloorPlanFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,15 @@
 #pragma once
 // A shown, active main window with its frame timer stopped, painted once so the views'
 // matrices are known, and helpers that click, drag and type on its views as a user does.
+#include "document/uProjectDocument.h"
+#include "editor/uInstallSubsystems.h"
+#include "editor/uMainForm.h"
+#include "editor/uSceneTreePanel.h"
+#include "editor/uStatusBar.h"
+#include "editor/uTimelinePanel.h"
+#include "gl_test_support.h"
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"
-#include "editor/uMainForm.h"
-#include "editor/uStatusBar.h"
-#include "gl_test_support.h"
-#include "document/uProjectDocument.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 
@@ -33,6 +36,7 @@ public:
         o.Clock = [this] { return Now; };
         o.ProgramFolder = Folder.path().toStdString();
         Form = std::make_unique<TMainForm>(o);
+        InstallSubsystemWindows(*Form);
         Form->FrameTimer->stop();
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));

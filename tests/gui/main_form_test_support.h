@@ -1,10 +1,13 @@
 #pragma once
 // A shown main window whose dialogs answer from a script, and the menu actions a user
 // would click.
+#include "editor/uInstallSubsystems.h"
+#include "editor/uMainForm.h"
+#include "editor/uSceneTreePanel.h"
+#include "editor/uTimelinePanel.h"
+#include "gl_test_support.h"
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"
-#include "editor/uMainForm.h"
-#include "gl_test_support.h"
 
 #include <QAction>
 #include <QMenu>
@@ -36,8 +39,9 @@ protected:
         o.Clock = [] { return uint64_t(1000); };
         o.ProgramFolder = Folder.path().toStdString();
         Form = std::make_unique<TMainForm>(o);
+        InstallSubsystemWindows(*Form);
         Form->FrameTimer->stop();
-        TEditorDialogs& d = Form->Dialogs;
+        TEditorDialogs& d = Form->Dialogs();
         d.OpenFileName = [this](QWidget*, const std::string& filter) {
             Calls.push_back({"open", "", filter});
             return Next(FileAnswers);

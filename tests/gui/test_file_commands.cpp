@@ -2,10 +2,10 @@
 // message boxes answered from a script: the saved file is read back, a refused file
 // leaves the open project as it was, and an opened scene keeps the camera it was saved
 // with.
-#include "editor/uStatusBar.h"
-#include "main_form_test_support.h"
 #include "base/uCommandHistory.h"
 #include "document/uProjectDocument.h"
+#include "editor/uStatusBar.h"
+#include "main_form_test_support.h"
 #include "scene/uSceneObject.h"
 
 #include <QFile>

@@ -34,7 +34,10 @@ struct TLoopRig {
     {
         TFrameLoop::THooks h;
         h.UpdateCameraMotion = [this](float dt) { UpdateCameraMotion(Camera, dt); };
-        h.GetPlayback = [this](TPlaybackState& s) { s = Time; return true; };
+        h.GetPlayback = [this](TPlaybackState& s) {
+            s = Time;
+            return true;
+        };
         h.SetCurrentFrame = [this](int32_t f) {
             Time.CurrentFrame = std::min(std::max(f, Time.StartFrame), Time.EndFrame);
         };
@@ -45,7 +48,8 @@ struct TLoopRig {
         h.SceneHasNodes = [this] { return SceneHasNodes; };
         h.AutosavePath = [] { return std::string("/autosave/Quillstone.autosave.qstn"); };
         h.SaveAutosave = [this](const std::string& p) {
-            if (FailSave) throw std::runtime_error("disk full");
+            if (FailSave)
+                throw std::runtime_error("disk full");
             Saved.push_back(p);
         };
         h.Repaint = [this] { ++Repaints; };
@@ -68,15 +72,19 @@ struct TLoopRig {
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST(FrameLoop, ElapsedTimeIsClampedToAQuarterSecond)
 {
-    struct { uint64_t now, last; float dt; } cases[] = {
+    struct {
+        uint64_t now, last;
+        float dt;
+    } cases[] = {
         {1016, 1000, 0.016f}, {1000, 1000, 0.0f}, {1250, 1000, 0.25f},
-        {61000, 1000, 0.25f}, {900, 1000, 0.0f}, {std::numeric_limits<uint64_t>::max(), 0, 0.25f},
+        {61000, 1000, 0.25f}, {900, 1000, 0.0f},  {std::numeric_limits<uint64_t>::max(), 0, 0.25f},
     };
-    for (const auto& c : cases) EXPECT_FLOAT_EQ(ElapsedSeconds(c.now, c.last), c.dt) << c.now << " " << c.last;
+    for (const auto& c : cases)
+        EXPECT_FLOAT_EQ(ElapsedSeconds(c.now, c.last), c.dt) << c.now << " " << c.last;
 }
 
 TEST(FrameLoop, LoopingPlaybackWrapsToTheStartOfTheRange)
@@ -85,7 +93,7 @@ TEST(FrameLoop, LoopingPlaybackWrapsToTheStartOfTheRange)
     rig.Now = 5000;
     rig.Loop->Start();
     rig.Play(0, 100, 0, 30.0f, true);
-    rig.Run(100, 3400); // 3.4 s at 30 FPS: the accumulator passes 100 and wraps
+    rig.Run(100, 3400);  // 3.4 s at 30 FPS: the accumulator passes 100 and wraps
     EXPECT_EQ(rig.Time.CurrentFrame, 2);
     EXPECT_TRUE(rig.Time.Playing);
     EXPECT_GT(rig.FrameChanges, 30);
@@ -107,7 +115,7 @@ TEST(FrameLoop, PlaybackWithoutLoopStopsExactlyOnTheEndFrame)
     TLoopRig rig;
     rig.Loop->Start();
     rig.Play(0, 20, 18, 30.0f, false);
-    rig.Run(250, 250); // 7.5 frames past 18 would overshoot 20
+    rig.Run(250, 250);  // 7.5 frames past 18 would overshoot 20
     EXPECT_EQ(rig.Time.CurrentFrame, 20);
     EXPECT_FALSE(rig.Time.Playing);
 }
@@ -115,8 +123,14 @@ TEST(FrameLoop, PlaybackWithoutLoopStopsExactlyOnTheEndFrame)
 TEST(FrameLoop, NonFiniteOrHugeRatesAndRangesStayInRange)
 {
     const float inf = std::numeric_limits<float>::infinity();
-    const int32_t lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max();
-    struct { int32_t start, end, current; float fps; bool loop; double acc; } cases[] = {
+    const int32_t lo = std::numeric_limits<int32_t>::min(),
+                  hi = std::numeric_limits<int32_t>::max();
+    struct {
+        int32_t start, end, current;
+        float fps;
+        bool loop;
+        double acc;
+    } cases[] = {
         {0, 100, 5, inf, true, 5},
         {0, 100, 5, std::nanf(""), false, 5},
         {0, 100, 5, 3e38f, true, 5},
@@ -149,7 +163,7 @@ TEST(FrameLoop, FrameRateIsAMovingAverage)
     TLoopRig rig;
     rig.Loop->Start();
     rig.Loop->FramesPerSecond = 60.0f;
-    rig.Now += 250; // a 0.25 s stall moves the figure a tenth of the way towards 4
+    rig.Now += 250;  // a 0.25 s stall moves the figure a tenth of the way towards 4
     rig.Loop->FrameTimerTick();
     EXPECT_NEAR(rig.Loop->FramesPerSecond, 60.0f + (4.0f - 60.0f) * 0.1f, 1e-4);
     for (int i = 0; i < 200; ++i) {
@@ -174,7 +188,7 @@ TEST(FrameLoop, StatusBarRefreshesAboutOnceASecondAndEveryTickRepaints)
 TEST(FrameLoop, AutosavesEveryThirtySecondsOnlyWhileTheSceneIsNotEmpty)
 {
     TLoopRig rig;
-    rig.Now = 45000; // uptime beyond 30 s: the first tick already autosaves
+    rig.Now = 45000;  // uptime beyond 30 s: the first tick already autosaves
     rig.Loop->Start();
     rig.Run(16, 16);
     ASSERT_EQ(rig.Saved.size(), 1u);
@@ -184,7 +198,7 @@ TEST(FrameLoop, AutosavesEveryThirtySecondsOnlyWhileTheSceneIsNotEmpty)
     rig.Run(16, 200);
     EXPECT_EQ(rig.Saved.size(), 2u);
 
-    rig.SceneHasNodes = false; // only the root: never
+    rig.SceneHasNodes = false;  // only the root: never
     rig.Run(16, 61000);
     EXPECT_EQ(rig.Saved.size(), 2u);
 
@@ -247,13 +261,20 @@ TEST(FrameLoop, AnErrorInATickIsReportedOnceAndNestedTicksAreSkipped)
 
 TEST(FrameLoop, HeldKeysFlyTheCameraUpAndDown)
 {
-    struct { bool e, z; float dy; } cases[] = {{true, false, 7.0f}, {false, true, -7.0f}, {true, true, 0.0f}, {false, false, 0.0f}};
+    struct {
+        bool e, z;
+        float dy;
+    } cases[] = {
+        {true, false, 7.0f}, {false, true, -7.0f}, {true, true, 0.0f}, {false, false, 0.0f}};
     for (const auto& c : cases) {
         TCamera cam;
         const TVec3 p0 = cam.Position, pivot0 = cam.OrbitPivot;
-        if (c.e) cam.HeldKeys.set('E');
-        if (c.z) cam.HeldKeys.set('Z');
-        for (int i = 0; i < 4; ++i) UpdateCameraMotion(cam, 0.25f);
+        if (c.e)
+            cam.HeldKeys.set('E');
+        if (c.z)
+            cam.HeldKeys.set('Z');
+        for (int i = 0; i < 4; ++i)
+            UpdateCameraMotion(cam, 0.25f);
         EXPECT_NEAR(cam.Position.Y - p0.Y, c.dy, 1e-4);
         EXPECT_NEAR(cam.OrbitPivot.Y - pivot0.Y, c.dy, 1e-4);
         EXPECT_FLOAT_EQ(cam.Position.X, p0.X);
@@ -262,7 +283,7 @@ TEST(FrameLoop, HeldKeysFlyTheCameraUpAndDown)
 
 TEST(FrameLoop, AutosaveGoesToTheProgramFolderOrElseTheUserDataFolder)
 {
-    QStandardPaths::setTestModeEnabled(true); // keeps the user's own data folder untouched
+    QStandardPaths::setTestModeEnabled(true);  // keeps the user's own data folder untouched
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     EXPECT_EQ(AutosaveFilePath(dir.path().toStdString()),

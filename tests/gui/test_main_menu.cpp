@@ -1,13 +1,13 @@
 // The main menu and the tool bar as a user meets them: the items in their menus, each
 // primitive from the Create menu, undo and redo of what is undoable, tools, grid sizes,
 // display modes with the contact-lighting question, the tree toggle and the help boxes.
+#include "base/uCommandHistory.h"
+#include "editor/api/uToolWindowGlue.h"
 #include "editor/uAbout.h"
 #include "editor/uMainMenu.h"
-#include "render/uSceneDraw.h"
 #include "editor/uStatusBar.h"
-#include "editor/uToolWindowGlue.h"
 #include "main_form_test_support.h"
-#include "base/uCommandHistory.h"
+#include "render/uSceneDraw.h"
 #include "scene/uSceneObject.h"
 #include "scene/uTextures.h"
 #include "terrain/uHeightmap.h"
@@ -37,6 +37,84 @@ protected:
 
 }  // namespace
 
+std::vector<std::string> VisibleItems(QMenu* Menu)
+{
+    std::vector<std::string> items;
+    for (QAction* a : Menu->actions())
+        if (a->isVisible())
+            items.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+    return items;
+}
+
+TEST_F(MainMenuTest, InstalledToolWindowItemsShowInTheirPlacesAndOpenTheirWindows)
+{
+    std::vector<int> opened;
+    Form->InstallToolWindowItem(twiTextures, [&] { opened.push_back(twiTextures); });
+    Form->InstallToolWindowItem(twiCamera, [&] { opened.push_back(twiCamera); });
+    Form->InstallToolWindowItem(twiFloorPlanBuilder,
+                                [&] { opened.push_back(twiFloorPlanBuilder); });
+    EXPECT_EQ(VisibleItems(TopMenu(QStringLiteral("View"))),
+              (std::vector<std::string>{"Shaded", "Wireframe", "Solid", "Cinematic", "-",
+                                        "Textures...", "-", "Refresh Contact AO", "-", "Camera...",
+                                        "-", "Toggle hierarchy tree"}));
+    QMenu* tools = TopMenu(QStringLiteral("Tools"));
+    ASSERT_NE(tools, nullptr);
+    EXPECT_TRUE(tools->menuAction()->isVisible());
+    EXPECT_EQ(VisibleItems(tools), std::vector<std::string>{"Floor Plan Builder..."});
+    for (QAction* a : TopMenu(QStringLiteral("View"))->actions())
+        if (a->text() == QStringLiteral("Camera..."))
+            a->trigger();
+    for (QAction* a : tools->actions())
+        if (a->isVisible())
+            a->trigger();
+    EXPECT_EQ(opened, (std::vector<int>{twiCamera, twiFloorPlanBuilder}));
+}
+
+TEST_F(MainMenuTest, InstalledToolButtonsShowAndClick)
+{
+    auto* floorPlan = Form->findChild<QToolButton*>(QStringLiteral("ToolButtonFloorPlan"));
+    auto* pushCam = Form->findChild<QToolButton*>(QStringLiteral("ToolButtonPushCam"));
+    ASSERT_NE(floorPlan, nullptr);
+    ASSERT_NE(pushCam, nullptr);
+    EXPECT_FALSE(floorPlan->isVisible());
+    EXPECT_FALSE(pushCam->isVisible());
+    int floorClicks = 0, pushes = 0;
+    Form->InstallToolButton("Floor Plan", [&] { ++floorClicks; });
+    Form->InstallPushCamera([&] { ++pushes; });
+    EXPECT_TRUE(floorPlan->isVisible());
+    EXPECT_EQ(floorPlan->geometry(), QRect(588, 3, 90, 24));
+    QTest::mouseClick(floorPlan, Qt::LeftButton);
+    QTest::mouseClick(pushCam, Qt::LeftButton);
+    QTest::keyClick(Form.get(), Qt::Key_F6);  // F6 pushes the camera too
+    EXPECT_EQ(floorClicks, 1);
+    EXPECT_EQ(pushes, 2);
+}
+
+TEST_F(MainMenuTest, TerrainEditorOpensOnlyForASelectedTerrain)
+{
+    std::vector<uint32_t> openedFor;
+    Form->InstallTerrainEditor([&](uint32_t id) { openedFor.push_back(id); });
+    QAction* item = nullptr;
+    for (QAction* a : TopMenu(QStringLiteral("View"))->actions())
+        if (a->text() == QStringLiteral("Terrain Editor..."))
+            item = a;
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(item->isVisible());
+    item->trigger();  // the cube is selected
+    Form->SelectNode(0);
+    item->trigger();
+    std::vector<std::string> informed;
+    for (const auto& call : Calls)
+        if (call.Kind == "inform" && call.Caption == "Terrain Editor")
+            informed.push_back(call.Text);
+    EXPECT_EQ(informed, (std::vector<std::string>{"The selected object is not a terrain.",
+                                                  "Select a terrain object first."}));
+    EXPECT_TRUE(openedFor.empty());
+    TSceneObject* terrain = Form->AddPrimitiveObject(ptTerrain);  // opens the editor at once
+    item->trigger();
+    EXPECT_EQ(openedFor, (std::vector<uint32_t>{terrain->GetId(), terrain->GetId()}));
+}
+
 TEST_F(MainMenuTest, MenusHoldTheirItemsInOrder)
 {
     struct TMenuCase {
@@ -58,14 +136,16 @@ TEST_F(MainMenuTest, MenusHoldTheirItemsInOrder)
     };
     std::vector<std::string> titles;
     for (QAction* a : Form->menuBar()->actions())
-        titles.push_back(a->text().toStdString());
+        if (a->isVisible())
+            titles.push_back(a->text().toStdString());
     EXPECT_EQ(titles, (std::vector<std::string>{"File", "Create", "Mode", "Edit", "View", "Help"}));
     for (const TMenuCase& m : menus) {
         QMenu* menu = TopMenu(QString::fromLatin1(m.Title));
         ASSERT_NE(menu, nullptr) << m.Title;
         std::vector<std::string> items;
         for (QAction* a : menu->actions())
-            items.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+            if (a->isVisible())
+                items.push_back(a->isSeparator() ? "-" : a->text().toStdString());
         EXPECT_EQ(items, m.Items) << m.Title;
     }
 
@@ -153,8 +233,8 @@ TEST_F(MainMenuTest, SkyboxTakesTheTextureBesideTheProgramOnce)
 
     Click("Create", "Skybox");
     Click("Create", "Skybox");
-    ASSERT_EQ(Form->Textures()->Count(), 1);
-    EXPECT_EQ(Form->Textures()->GetTexture(0).Name, "skybox.bmp");
+    ASSERT_EQ(Form->Textures().Count(), 1);
+    EXPECT_EQ(Form->Textures().GetTexture(0).Name, "skybox.bmp");
     for (TSceneNode* n : Form->Scene().GetNodes())
         if (auto* o = dynamic_cast<TSceneObject*>(n); o && o->PrimType == ptSkybox)
             EXPECT_EQ(o->TexId, 1);
@@ -387,7 +467,7 @@ TEST_F(MainMenuTest, CameraWindowSettingsClampThePitchAndGoIntoTheScene)
 
 TEST_F(MainMenuTest, FaceTextureListNamesEveryRegisteredTexture)
 {
-    EXPECT_EQ(TextureComboItems(*Form->Textures()), std::vector<std::string>{"0 = none"});
+    EXPECT_EQ(TextureComboItems(Form->Textures()), std::vector<std::string>{"0 = none"});
     const char* names[3] = {"brick.bmp", "grass.bmp", "sky.bmp"};
     Form->GLView->makeCurrent();
     for (const char* name : names) {
@@ -395,16 +475,16 @@ TEST_F(MainMenuTest, FaceTextureListNamesEveryRegisteredTexture)
         image.fill(Qt::gray);
         const QString file = Folder.filePath(QString::fromLatin1(name));
         ASSERT_TRUE(image.save(file, "BMP"));
-        EXPECT_GE(Form->Textures()->ImportFile(file.toStdString()), 0);
+        EXPECT_GE(Form->Textures().ImportFile(file.toStdString()), 0);
     }
     Form->GLView->doneCurrent();
-    EXPECT_EQ(TextureComboItems(*Form->Textures()),
+    EXPECT_EQ(TextureComboItems(Form->Textures()),
               (std::vector<std::string>{"0 = none", "1: brick.bmp", "2: grass.bmp", "3: sky.bmp"}));
 
     // File > New empties the registry.
     YesNoAnswers = {true};
     Click("File", "New");
-    EXPECT_EQ(Form->Textures()->Count(), 0);
+    EXPECT_EQ(Form->Textures().Count(), 0);
 }
 
 TEST_F(MainMenuTest, NewAndOpenCloseTheToolWindowsOfTheOldProject)

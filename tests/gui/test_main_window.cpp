@@ -1,12 +1,15 @@
 // The main window as a user meets it: title, client size and panels, the status bar, the
 // frame loop on an injected clock, camera flight with held keys, the autosave file and
 // a clean exit.
+#include "editor/uInstallSubsystems.h"
+#include "editor/uMainForm.h"
+#include "editor/uSceneTreePanel.h"
+#include "editor/uStatusBar.h"
+#include "editor/uTimelinePanel.h"
 #include "gl_test_support.h"
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"
 #include "render/uMeshDraw.h"
-#include "editor/uMainForm.h"
-#include "editor/uStatusBar.h"
 #include "scene/uScene.h"
 #include "scene/uTextures.h"
 
@@ -46,10 +49,11 @@ protected:
         o.Clock = [this] { return Now; };
         o.ProgramFolder = Folder.path().toStdString();
         Form = std::make_unique<TMainForm>(o);
-        Form->FrameTimer->stop(); // the test drives the ticks
+        InstallSubsystemWindows(*Form);
+        Form->FrameTimer->stop();  // the test drives the ticks
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-        Form->GLView->grabFramebuffer(); // the driver is loaded by now
+        Form->GLView->grabFramebuffer();  // the driver is loaded by now
         PinLoadedLibraries();
     }
     void TearDown() override
@@ -71,7 +75,7 @@ protected:
     std::unique_ptr<TMainForm> Form;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(MainWindowTest, WindowHasItsTitleClientSizeAndPanels)
 {
@@ -115,7 +119,8 @@ TEST_F(MainWindowTest, WindowHasItsTitleClientSizeAndPanels)
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(Form->ViewNameLabels[size_t(i)]->text(), names[i]);
         EXPECT_EQ(Form->ViewNameLabels[size_t(i)]->pos(), at[i]) << names[i];
-        EXPECT_TRUE(Form->ViewNameLabels[size_t(i)]->testAttribute(Qt::WA_TransparentForMouseEvents));
+        EXPECT_TRUE(
+            Form->ViewNameLabels[size_t(i)]->testAttribute(Qt::WA_TransparentForMouseEvents));
     }
 
     // Centred on the screen.
@@ -132,18 +137,19 @@ TEST_F(MainWindowTest, StatusBarShowsItsStartTextsThenRefreshesAboutOnceASecond)
 
     Now = 5000;
     Form->FrameLoop->Start();
-    for (int i = 0; i < 70; ++i) Tick(16); // crosses a whole second
+    for (int i = 0; i < 70; ++i)
+        Tick(16);  // crosses a whole second
     EXPECT_EQ(Panel(0), "Mode: Move");
     EXPECT_EQ(Panel(1), QString("Objects: %1").arg(Form->Scene().NodeCount()));
-    EXPECT_EQ(Panel(3), "FPS: 62"); // 1 / 0.016 = 62.5, averaged up from 0
+    EXPECT_EQ(Panel(3), "FPS: 62");  // 1 / 0.016 = 62.5, averaged up from 0
     EXPECT_GT(Form->FrameLoop->FrameCounter, 60);
 
     // Other states of the mode panel.
-    Form->ModelingOn = true;
-    Form->ModelingSubMode = 1;
+    Form->Selection().ModelingOn = true;
+    Form->Selection().ModelingSubMode = 1;
     Form->UpdateStatusBar();
     EXPECT_EQ(Panel(0), "MODELING [Edges]  Tab=back  1/2/3=sub-mode");
-    Form->ModelingOn = false;
+    Form->Selection().ModelingOn = false;
     Form->KeyTransformActive = true;
     Form->CurrentTool = gmScale;
     Form->KeyTransformAxis = -2;
@@ -157,11 +163,19 @@ TEST_F(MainWindowTest, StatusBarShowsItsStartTextsThenRefreshesAboutOnceASecond)
 
 TEST(StatusTexts, FrameRateRoundsHalvesToEven)
 {
-    struct { float fps; const char* text; } cases[] = {
-        {62.5f, "FPS: 62"}, {63.5f, "FPS: 64"}, {0.4f, "FPS: 0"}, {59.9f, "FPS: 60"},
-        {std::numeric_limits<float>::infinity(), "FPS: -"}, {std::nanf(""), "FPS: -"},
+    struct {
+        float fps;
+        const char* text;
+    } cases[] = {
+        {62.5f, "FPS: 62"},
+        {63.5f, "FPS: 64"},
+        {0.4f, "FPS: 0"},
+        {59.9f, "FPS: 60"},
+        {std::numeric_limits<float>::infinity(), "FPS: -"},
+        {std::nanf(""), "FPS: -"},
     };
-    for (const auto& c : cases) EXPECT_EQ(StatusFpsText(c.fps), c.text) << c.fps;
+    for (const auto& c : cases)
+        EXPECT_EQ(StatusFpsText(c.fps), c.text) << c.fps;
     EXPECT_EQ(StatusSelectedText(false, "Cube 1"), "Selected: -");
     EXPECT_EQ(StatusSelectedText(true, "Cube 1"), "Selected: Cube 1");
     EXPECT_EQ(StatusObjectsText(0), "Objects: 0");
@@ -172,13 +186,14 @@ TEST_F(MainWindowTest, HeldKeysFlyTheCamera)
     Form->FrameLoop->Start();
     const float y0 = Form->Camera.Position.Y;
     QTest::keyPress(Form->GLView, Qt::Key_E);
-    for (int i = 0; i < 10; ++i) Tick(100); // one second of flight up
+    for (int i = 0; i < 10; ++i)
+        Tick(100);  // one second of flight up
     QTest::keyRelease(Form->GLView, Qt::Key_E);
     Tick(100);
     EXPECT_NEAR(Form->Camera.Position.Y - y0, 7.0f, 1e-3);
     QTest::keyPress(Form->GLView, Qt::Key_Z);
     Tick(250);
-    Tick(1000); // a stall moves it a quarter second only
+    Tick(1000);  // a stall moves it a quarter second only
     QTest::keyRelease(Form->GLView, Qt::Key_Z);
     EXPECT_NEAR(Form->Camera.Position.Y - y0, 7.0f - 3.5f, 1e-3);
 }
@@ -190,7 +205,8 @@ TEST_F(MainWindowTest, PlaybackAdvancesTheProjectFrameOnTheTimer)
     t.Playing = true;
     Form->FrameLoop->SetPlaybackAccumulator(t.GetCurrentFrame());
     Form->FrameLoop->Start();
-    for (int i = 0; i < 34; ++i) Tick(100);
+    for (int i = 0; i < 34; ++i)
+        Tick(100);
     EXPECT_EQ(t.GetCurrentFrame(), 2);
     EXPECT_TRUE(t.Playing);
 }
@@ -211,15 +227,17 @@ TEST_F(MainWindowTest, AutosaveFileAppearsAfterThirtySecondsWhileTheSceneIsNotEm
     const QString path = QDir(Folder.path()).filePath("Quillstone.autosave.qstn");
     Now = 1000;
     Form->FrameLoop->Start();
-    for (int i = 0; i < 100; ++i) Tick(250); // 25 s
+    for (int i = 0; i < 100; ++i)
+        Tick(250);  // 25 s
     EXPECT_FALSE(QFileInfo::exists(path));
     const bool modified = Form->Document().IsModified();
-    for (int i = 0; i < 30; ++i) Tick(250); // past 30 s of uptime
+    for (int i = 0; i < 30; ++i)
+        Tick(250);  // past 30 s of uptime
     ASSERT_TRUE(QFileInfo::exists(path));
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readLine().trimmed(), "#Quillstone");
-    EXPECT_EQ(Form->Document().IsModified(), modified); // an autosave is no save
+    EXPECT_EQ(Form->Document().IsModified(), modified);  // an autosave is no save
     // No temporary or backup files are left beside it.
     EXPECT_EQ(QDir(Folder.path()).entryList(QDir::Files).size(), 1);
 
@@ -227,7 +245,8 @@ TEST_F(MainWindowTest, AutosaveFileAppearsAfterThirtySecondsWhileTheSceneIsNotEm
     f.close();
     ASSERT_TRUE(QFile::remove(path));
     Form->Scene().Clear();
-    for (int i = 0; i < 160; ++i) Tick(250);
+    for (int i = 0; i < 160; ++i)
+        Tick(250);
     EXPECT_FALSE(QFileInfo::exists(path));
 }
 
@@ -238,7 +257,8 @@ TEST_F(MainWindowTest, ToolWindowsCloseBeforeTheProjectGoes)
     tool->show();
     Form->RegisterToolWindow(tool);
     bool sceneAliveAtClose = false;
-    QObject::connect(tool, &QObject::destroyed, [&] { sceneAliveAtClose = CurrentScene != nullptr; });
+    QObject::connect(tool, &QObject::destroyed,
+                     [&] { sceneAliveAtClose = CurrentScene != nullptr; });
     TScene* scene = &Form->Scene();
     EXPECT_EQ(CurrentScene, scene);
     Form.reset();
@@ -252,6 +272,6 @@ TEST_F(MainWindowTest, ClosesCleanly)
 {
     Form->close();
     QApplication::processEvents();
-    Form.reset(); // the scene's last notifications reach no freed receiver
+    Form.reset();  // the scene's last notifications reach no freed receiver
     SUCCEED();
 }

@@ -14,10 +14,7 @@ namespace {
 // A current compatibility-profile context for immediate-mode calls.
 class MeshDrawTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(gl.MakeCurrent());
-    }
+    void SetUp() override { ASSERT_TRUE(gl.MakeCurrent()); }
 
     void TearDown() override
     {
@@ -42,7 +39,7 @@ TMeshData FourTriangles(const std::vector<int32_t>& texIds)
     return m;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(MeshDrawTest, DrawFacesBindsOnlyWhenTheTextureChangesThenUnbinds)
 {
@@ -63,7 +60,7 @@ TEST_F(MeshDrawTest, DrawingWithoutAHookOrWithBrokenFacesLeavesGLBalanced)
 {
     TMeshData m;
     m.BuildCube();
-    m.Faces[2].Indices[1] = 500; // would read past the vertices
+    m.Faces[2].Indices[1] = 500;  // would read past the vertices
     m.Faces[3].Count = 7;
     m.Edges.push_back({0, 900});
     DrawMeshFaces(m);
@@ -103,7 +100,7 @@ TEST_F(MeshDrawTest, DrawFacesSendsTexCoordsOnlyForTexturedFaces)
     EXPECT_EQ(current(GL_CURRENT_COLOR), (std::vector<GLfloat>{0.5f, 0.5f, 1}));
 
     m.Faces[0].TexId = 3;
-    m.Faces[0].UVs[2] = {0.5f, 0.25f}; // the face's corner UV, not the vertex's
+    m.Faces[0].UVs[2] = {0.5f, 0.25f};  // the face's corner UV, not the vertex's
     DrawMeshFaces(m);
     EXPECT_EQ(current(GL_CURRENT_TEXTURE_COORDS), (std::vector<GLfloat>{0.5f, 0.25f, 0}));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));

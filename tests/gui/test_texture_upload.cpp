@@ -26,7 +26,8 @@ protected:
     {
         ASSERT_TRUE(gl.MakeCurrent());
         dir = fs::temp_directory_path() /
-              ("quill_upload_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("quill_upload_" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -50,7 +51,7 @@ protected:
     TGLTextureGpu gpu;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(TextureUploadTest, ImportedTextureHoldsTheImageRowsAndBinds)
 {

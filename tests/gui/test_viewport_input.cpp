@@ -1,10 +1,10 @@
 // The views' bindings as a user meets them: every key row of the table checked in one
 // table, the camera drags, orthographic pan and zoom, the wheel, and the window losing
 // the keyboard in the middle of a drag or with keys held.
+#include "base/uCommandHistory.h"
 #include "editor/uViewportInput.h"
 #include "editor_window_fixture.h"
 #include "scene/uAnimationRecorder.h"
-#include "base/uCommandHistory.h"
 #include "scene/uProjectTime.h"
 
 #include <QKeyEvent>
@@ -72,7 +72,7 @@ TEST_F(ViewportInputTest, KeyBindingTable)
          {},
          [](auto& x) {
              return !x.Form->KeyTransformActive && x.Cube->GetPosition().X == 0 &&
-                    !x.Form->ModelingOn;
+                    !x.Form->Selection().ModelingOn;
          }},
         {"F6 is taken and harmless",
          none,

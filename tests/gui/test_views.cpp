@@ -3,10 +3,10 @@
 // drawing gives the same picture as immediate drawing and never changes the mesh.
 #include "gl_test_support.h"
 #include "render/uCamera.h"
+#include "render/uMeshDraw.h"
 #include "render/uMeshDrawCache.h"
 #include "render/uSceneDraw.h"
 #include "render/uViewport.h"
-#include "render/uMeshDraw.h"
 #include "scene/uSceneNode.h"
 
 #include <GL/gl.h>
@@ -54,9 +54,11 @@ protected:
     void TearDown() override
     {
         TextureBindHook = nullptr;
-        if (Fbo) Fbo->release();
+        if (Fbo)
+            Fbo->release();
         Fbo.reset();
-        if (Context) Context->doneCurrent();
+        if (Context)
+            Context->doneCurrent();
     }
     std::vector<unsigned char> ReadAll()
     {
@@ -72,17 +74,24 @@ protected:
         return {px[i], px[i + 1], px[i + 2]};
     }
     // Pixels in the box around (x, y) whose colour is within Tol of C.
-    static int CountNear(const std::vector<unsigned char>& px, int W, int H, int x, int y, int r, TRgb C, int Tol = 12)
+    static int CountNear(const std::vector<unsigned char>& px, int W, int H, int x, int y, int r,
+                         TRgb C, int Tol = 12)
     {
         int n = 0;
         for (int yy = std::max(0, y - r); yy <= std::min(H - 1, y + r); ++yy)
             for (int xx = std::max(0, x - r); xx <= std::min(W - 1, x + r); ++xx) {
                 const TRgb p = At(px, W, xx, yy);
-                if (std::abs(p.R - C.R) <= Tol && std::abs(p.G - C.G) <= Tol && std::abs(p.B - C.B) <= Tol) ++n;
+                if (std::abs(p.R - C.R) <= Tol && std::abs(p.G - C.G) <= Tol &&
+                    std::abs(p.B - C.B) <= Tol)
+                    ++n;
             }
         return n;
     }
-    static TRgb Rgb(const TVec3& c) { return {int(std::lround(c.X * 255)), int(std::lround(c.Y * 255)), int(std::lround(c.Z * 255))}; }
+    static TRgb Rgb(const TVec3& c)
+    {
+        return {int(std::lround(c.X * 255)), int(std::lround(c.Y * 255)),
+                int(std::lround(c.Z * 255))};
+    }
 
     int W = 0, H = 0;
     std::unique_ptr<QOffscreenSurface> Surface;
@@ -100,7 +109,7 @@ TMeshData MixedMesh()
     m.Faces[3].TexId = 2;
     m.Faces[4].TexId = 2;
     m.Faces[9].TexId = 1;
-    m.Faces[11].Indices[1] = 100000; // never drawn, still counts as a texture change
+    m.Faces[11].Indices[1] = 100000;  // never drawn, still counts as a texture change
     return m;
 }
 
@@ -117,7 +126,7 @@ void LoadPerspective(int W, int H)
     glDepthFunc(GL_LEQUAL);
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(GLViewTest, VertexArrayDrawingMatchesImmediateDrawingInEveryPolygonMode)
 {
@@ -152,8 +161,10 @@ TEST_F(GLViewTest, ColourOverrideDrawsLikeRecolouredVerticesAndLeavesTheMeshAlon
     const TVec3 display = Vec3(0.2f, 0.6f, 0.9f);
 
     TMeshData recoloured = mesh;
-    for (auto& v : recoloured.Vertices) v.Color = display;
-    for (auto& f : recoloured.Faces) f.TexId = 0;
+    for (auto& v : recoloured.Vertices)
+        v.Color = display;
+    for (auto& f : recoloured.Faces)
+        f.TexId = 0;
     LoadPerspective(W, H);
     DrawMeshFaces(recoloured);
     const auto expected = ReadAll();
@@ -174,7 +185,8 @@ TEST_F(GLViewTest, ColourOverrideDrawsLikeRecolouredVerticesAndLeavesTheMeshAlon
 
     // Per-vertex colours (contact lighting) likewise.
     std::vector<TVec3> lit(mesh.Vertices.size(), Vec3(0.5f, 0.25f, 0.125f));
-    for (auto& v : recoloured.Vertices) v.Color = Vec3(0.5f, 0.25f, 0.125f);
+    for (auto& v : recoloured.Vertices)
+        v.Color = Vec3(0.5f, 0.25f, 0.125f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     DrawMeshFaces(recoloured);
     const auto expectedLit = ReadAll();
@@ -224,7 +236,7 @@ TEST_F(GLViewTest, GizmoArmsScaleWithTheObjectAndShowTheHoveredAxis)
             glViewport(0, 0, W, H);
             glMatrixMode(GL_PROJECTION);
             glLoadIdentity();
-            glOrtho(-6, 6, -6, 6, -100, 100); // 20 pixels per unit, looking down -Z
+            glOrtho(-6, 6, -6, 6, -100, 100);  // 20 pixels per unit, looking down -Z
             glMatrixMode(GL_MODELVIEW);
             glLoadIdentity();
             DrawTransformGizmo(&node, tool, hovered);
@@ -256,8 +268,12 @@ TEST_F(GLViewTest, GizmoArmsScaleWithTheObjectAndShowTheHoveredAxis)
 TEST_F(GLViewTest, GroundGridMatchesPointByPointDrawing)
 {
     Open(200, 150);
-    struct { double ex, ey, ez; bool ortho; } cams[] = {
-        {-2.3, 1.8, 2.3, false}, {0.0, 0.3, 0.0, false}, {30, 0.2, 30, false}, {0, 100, 0.01, true}, {0, 5, 40, false},
+    struct {
+        double ex, ey, ez;
+        bool ortho;
+    } cams[] = {
+        {-2.3, 1.8, 2.3, false}, {0.0, 0.3, 0.0, false}, {30, 0.2, 30, false},
+        {0, 100, 0.01, true},    {0, 5, 40, false},
     };
     for (const auto& c : cams) {
         auto setup = [&] {
@@ -278,11 +294,12 @@ TEST_F(GLViewTest, GroundGridMatchesPointByPointDrawing)
         glColor3f(0.3f, 0.3f, 0.32f);
         glBegin(GL_POINTS);
         for (float x = -25.0f; x <= 25.0001f; x += 0.5f)
-            for (float z = -25.0f; z <= 25.0001f; z += 0.5f) glVertex3f(x, 0.0f, z);
+            for (float z = -25.0f; z <= 25.0001f; z += 0.5f)
+                glVertex3f(x, 0.0f, z);
         glEnd();
         const auto expected = ReadAll();
         setup();
-        DrawGridPoints(1000.0f, 0.25f); // the step is raised to 0.5
+        DrawGridPoints(1000.0f, 0.25f);  // the step is raised to 0.5
         EXPECT_EQ(ReadAll(), expected) << c.ex << " " << c.ey << " " << c.ez;
     }
 }
@@ -338,7 +355,8 @@ TEST_F(GLViewTest, OwnMatricesEqualWhatGLUBuilds)
             glOrtho(-10, 10, -7.5, 7.5, 0.1, 5000);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
-        gluLookAt(s.Eye.X, s.Eye.Y, s.Eye.Z, s.Target.X, s.Target.Y, s.Target.Z, s.Up.X, s.Up.Y, s.Up.Z);
+        gluLookAt(s.Eye.X, s.Eye.Y, s.Eye.Z, s.Target.X, s.Target.Y, s.Target.Z, s.Up.X, s.Up.Y,
+                  s.Up.Z);
         TGLMatrix gp, gmv;
         glGetDoublev(GL_PROJECTION_MATRIX, gp.data());
         glGetDoublev(GL_MODELVIEW_MATRIX, gmv.data());
@@ -361,15 +379,18 @@ TEST(ViewGeometry, DotGridLatticeAndItsCap)
     L = ComputeOrthoDotGrid(400, 300, 20.0f, 0.25f, Vec3(0, 0, 0), 0, 1);
     EXPECT_FALSE(L.Skip);
     EXPECT_EQ(L.N + 1, 84);
-    struct { int w, h; float zoom, grid; } capped[] = {
-        {400, 300, 1.0f, 0.1f},     // dots 0.1 px apart: would be 16 million points
-        {400, 300, 20.0f, 0.1f},    // 2 px apart
-        {4000, 4000, 3.0f, 1.0f},   // 3 px apart but over 250,000 dots
-        {400, 300, 20.0f, 0.0f},
-        {400, 300, 20.0f, std::nanf("")},
-        {400, 300, 20.0f, INFINITY},
+    struct {
+        int w, h;
+        float zoom, grid;
+    } capped[] = {
+        {400, 300, 1.0f, 0.1f},    // dots 0.1 px apart: would be 16 million points
+        {400, 300, 20.0f, 0.1f},   // 2 px apart
+        {4000, 4000, 3.0f, 1.0f},  // 3 px apart but over 250,000 dots
+        {400, 300, 20.0f, 0.0f},  {400, 300, 20.0f, std::nanf("")}, {400, 300, 20.0f, INFINITY},
     };
-    for (const auto& c : capped) EXPECT_TRUE(ComputeOrthoDotGrid(c.w, c.h, c.zoom, c.grid, Vec3(0, 0, 0), 0, 1).Skip) << c.zoom << " " << c.grid;
+    for (const auto& c : capped)
+        EXPECT_TRUE(ComputeOrthoDotGrid(c.w, c.h, c.zoom, c.grid, Vec3(0, 0, 0), 0, 1).Skip)
+            << c.zoom << " " << c.grid;
     // Far from the origin the lattice still sits on grid multiples.
     L = ComputeOrthoDotGrid(100, 100, 20.0f, 0.5f, Vec3(1e6f, 0, 0), 0, 1);
     EXPECT_FALSE(L.Skip);
@@ -379,8 +400,10 @@ TEST(ViewGeometry, DotGridLatticeAndItsCap)
 TEST(ViewGeometry, StrokeFontHasTheViewNames)
 {
     for (const char* name : {"PERSPECTIVE", "TOP", "FRONT", "LEFT", "XYZ"})
-        for (const char* p = name; *p; ++p) EXPECT_FALSE(StrokeGlyph(*p).empty()) << *p;
-    for (char c : std::string("DGHJKMQUa1 ")) EXPECT_TRUE(StrokeGlyph(c).empty()) << c;
+        for (const char* p = name; *p; ++p)
+            EXPECT_FALSE(StrokeGlyph(*p).empty()) << *p;
+    for (char c : std::string("DGHJKMQUa1 "))
+        EXPECT_TRUE(StrokeGlyph(c).empty()) << c;
     EXPECT_EQ(StrokeGlyph('R').size(), 5u);
 }
 
@@ -394,7 +417,8 @@ TEST_F(GLViewTest, FourViewsShowGridTripodsAndTheCubeWhereTheCameraPutsThem)
     TViewport viewport(camera, ortho);
     TMeshData cube;
     cube.BuildCube();
-    for (auto& v : cube.Vertices) v.Color = Vec3(0.85f, 0.55f, 0.3f);
+    for (auto& v : cube.Vertices)
+        v.Color = Vec3(0.85f, 0.55f, 0.3f);
     const TVec3 cubeCentre = Vec3(0, 0.5f, 0);
     // Frame the cube as the window does at start.
     const float d = FramingDistance(0.87f, 1.0f);
@@ -424,15 +448,23 @@ TEST_F(GLViewTest, FourViewsShowGridTripodsAndTheCubeWhereTheCameraPutsThem)
         ASSERT_TRUE(ProjectPoint(cubeCentre, mv, p, r, x, y, z));
         EXPECT_GT(CountNear(px, W, H, int(x), int(y), 3, cubeColour), 40) << "cube in view " << v;
         // The frame line one pixel inside the view's lower left corner.
-        EXPECT_GT(CountNear(px, W, H, r.X + 1 + 60, r.Y + 1, 1, Rgb(Vec3(0.3f, 0.32f, 0.35f)), 3), 0) << "frame " << v;
+        EXPECT_GT(CountNear(px, W, H, r.X + 1 + 60, r.Y + 1, 1, Rgb(Vec3(0.3f, 0.32f, 0.35f)), 3),
+                  0)
+            << "frame " << v;
         // The tripod's first axis runs right from (x + 24, y + 24).
         const TViewSetup s = ViewSetupOf(v, camera, ortho);
-        EXPECT_EQ(CountNear(px, W, H, r.X + 24 + 12, r.Y + 24, 1, Rgb(AxisColors[size_t(s.AxisA)]), 3) > 0, true) << "tripod " << v;
+        EXPECT_EQ(CountNear(px, W, H, r.X + 24 + 12, r.Y + 24, 1, Rgb(AxisColors[size_t(s.AxisA)]),
+                            3) > 0,
+                  true)
+            << "tripod " << v;
         if (v != vkPerspective) {
             // A grid dot at a world grid multiple away from the cube: 2 units right of it.
             TVec3 dot = Vec3Add(ortho.Centre, Vec3Scale(AxisVector(s.AxisA), 5.0f));
             ASSERT_TRUE(ProjectPoint(dot, mv, p, r, x, y, z));
-            EXPECT_GT(CountNear(px, W, H, int(std::lround(x)), int(std::lround(y)), 1, Rgb(Vec3(0.28f, 0.28f, 0.3f)), 3), 0) << "grid " << v;
+            EXPECT_GT(CountNear(px, W, H, int(std::lround(x)), int(std::lround(y)), 1,
+                                Rgb(Vec3(0.28f, 0.28f, 0.3f)), 3),
+                      0)
+                << "grid " << v;
         }
     }
     // Picking keeps the Perspective view's matrices.
@@ -447,11 +479,12 @@ TEST_F(GLViewTest, FourViewsShowGridTripodsAndTheCubeWhereTheCameraPutsThem)
 // ---------------------------------------------------------------------------------------
 // The main window's views of its default cube in each display mode.
 
-#include "scene/uContactLighting.h"
+#include "base/uErrors.h"
+#include "editor/uInstallSubsystems.h"
+#include "editor/uMainForm.h"
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"
-#include "editor/uMainForm.h"
-#include "base/uErrors.h"
+#include "scene/uContactLighting.h"
 #include "scene/uSceneObject.h"
 
 #include <QTest>
@@ -473,7 +506,8 @@ struct TShot {
     {
         int n = 0;
         for (int y = std::max(0, y0); y <= std::min(H - 1, y1); ++y)
-            for (int x = std::max(0, x0); x <= std::min(W - 1, x1); ++x) n += Pred(At(x, y)) ? 1 : 0;
+            for (int x = std::max(0, x0); x <= std::min(W - 1, x1); ++x)
+                n += Pred(At(x, y)) ? 1 : 0;
         return n;
     }
 };
@@ -497,10 +531,11 @@ protected:
         o.Clock = [] { return uint64_t(1000); };
         o.ProgramFolder = "/nonexistent-folder-for-tests";
         Form = std::make_unique<TMainForm>(o);
+        InstallSubsystemWindows(*Form);
         Form->FrameTimer->stop();
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-        Form->GLView->grabFramebuffer(); // the driver is loaded by now
+        Form->GLView->grabFramebuffer();  // the driver is loaded by now
         PinLoadedLibraries();
     }
     void TearDown() override
@@ -525,7 +560,8 @@ protected:
         o.Zoom = float(o.Zoom * Form->GLView->devicePixelRatioF());
         return o;
     }
-    bool BoxInView(int View, const TShot& S, const TVec3& Lo, const TVec3& Hi, int& x0, int& y0, int& x1, int& y1)
+    bool BoxInView(int View, const TShot& S, const TVec3& Lo, const TVec3& Hi, int& x0, int& y0,
+                   int& x1, int& y1)
     {
         const TViewRect r = ViewRectOf(View, S.W, S.H);
         TGLMatrix p, mv;
@@ -534,11 +570,17 @@ protected:
         for (int i = 0; i < 8; ++i) {
             const TVec3 c = Vec3(i & 1 ? Hi.X : Lo.X, i & 2 ? Hi.Y : Lo.Y, i & 4 ? Hi.Z : Lo.Z);
             double x, y, z;
-            if (!ProjectPoint(c, mv, p, r, x, y, z)) return false;
-            minX = std::min(minX, x); maxX = std::max(maxX, x);
-            minY = std::min(minY, y); maxY = std::max(maxY, y);
+            if (!ProjectPoint(c, mv, p, r, x, y, z))
+                return false;
+            minX = std::min(minX, x);
+            maxX = std::max(maxX, x);
+            minY = std::min(minY, y);
+            maxY = std::max(maxY, y);
         }
-        x0 = int(minX); y0 = int(minY); x1 = int(maxX); y1 = int(maxY);
+        x0 = int(minX);
+        y0 = int(minY);
+        x1 = int(maxX);
+        y1 = int(maxY);
         return true;
     }
     bool PointInView(int View, const TShot& S, const TVec3& P, int& x, int& y)
@@ -547,7 +589,8 @@ protected:
         TGLMatrix p, mv;
         ViewMatrices(View, r.W, r.H, Form->Camera, DeviceOrtho(), p, mv);
         double fx, fy, fz;
-        if (!ProjectPoint(P, mv, p, r, fx, fy, fz)) return false;
+        if (!ProjectPoint(P, mv, p, r, fx, fy, fz))
+            return false;
         x = int(std::lround(fx));
         y = int(std::lround(fy));
         return true;
@@ -558,7 +601,7 @@ protected:
     std::unique_ptr<TMainForm> Form;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(MainWindowViewsTest, EveryViewShowsGridAxesAndTheCubeInEveryDisplayMode)
 {
@@ -585,21 +628,31 @@ TEST_F(MainWindowViewsTest, EveryViewShowsGridAxesAndTheCubeInEveryDisplayMode)
             const int area = (x1 - x0 + 1) * (y1 - y0 + 1);
             int hits = 0;
             switch (mode) {
-            case dmShaded: hits = s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, orange); }); break;
-            case dmWireframe: hits = s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, display, 2); }); break;
+            case dmShaded:
+                hits = s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, orange); });
+                break;
+            case dmWireframe:
+                hits = s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, display, 2); });
+                break;
             case dmSolid:
                 // The display colour, shaded and tinted by the contact lighting.
                 hits = s.Count(x0, y0, x1, y1, [&](TRgb p) {
-                    return p.R <= display.R + 10 && p.G <= display.G + 10 && p.B <= display.B + 10 &&
-                           p.R + p.G + p.B > 40 && !Near(p, dot, 3);
+                    return p.R <= display.R + 10 && p.G <= display.G + 10 &&
+                           p.B <= display.B + 10 && p.R + p.G + p.B > 40 && !Near(p, dot, 3);
                 });
-                if (v == vkFront) // the sides are darkened near the ground
-                    EXPECT_GT(s.Count(x0, y0, x1, y1, [&](TRgb p) {
-                        return p.R + p.G + p.B + 15 < display.R + display.G + display.B && p.R + p.G + p.B > 30 &&
-                               !Near(p, dot, 3);
-                    }), 0) << "contact shade";
+                if (v == vkFront)  // the sides are darkened near the ground
+                    EXPECT_GT(s.Count(x0, y0, x1, y1,
+                                      [&](TRgb p) {
+                                          return p.R + p.G + p.B + 15 <
+                                                     display.R + display.G + display.B &&
+                                                 p.R + p.G + p.B > 30 && !Near(p, dot, 3);
+                                      }),
+                              0)
+                        << "contact shade";
                 break;
-            default: hits = s.Count(x0, y0, x1, y1, [](TRgb p) { return p.R > p.B + 40 && p.R > 60; }); break;
+            default:
+                hits = s.Count(x0, y0, x1, y1, [](TRgb p) { return p.R > p.B + 40 && p.R > 60; });
+                break;
             }
             if (mode == dmWireframe)
                 EXPECT_GT(hits, (x1 - x0) / 2) << "wire cube, view " << v;
@@ -609,15 +662,18 @@ TEST_F(MainWindowViewsTest, EveryViewShowsGridAxesAndTheCubeInEveryDisplayMode)
             const TViewSetup setup = ViewSetupOf(v, Form->Camera, Form->Ortho);
             int x, y;
             if (v != vkPerspective) {
-                // Dot grid on grid multiples, 3.25 units (off the ground grid) along the view's first axis.
+                // Dot grid on grid multiples, 3.25 units (off the ground grid) along the view's
+                // first axis.
                 ASSERT_TRUE(PointInView(v, s, Vec3Scale(AxisVector(setup.AxisA), 3.25f), x, y));
-                EXPECT_GT(s.Count(x - 1, y - 1, x + 1, y + 1, [&](TRgb p) { return Near(p, dot, 3); }), 0)
+                EXPECT_GT(
+                    s.Count(x - 1, y - 1, x + 1, y + 1, [&](TRgb p) { return Near(p, dot, 3); }), 0)
                     << "ortho grid, mode " << mode << ", view " << v;
             }
             // The world axes and the ground grid belong to the Shaded mode only.
             if (v != vkLeft) {
                 ASSERT_TRUE(PointInView(v, s, Vec3(1.5f, 0, 0), x, y));
-                const int red = s.Count(x - 2, y - 2, x + 2, y + 2, [&](TRgb p) { return Near(p, xAxis, 3); });
+                const int red =
+                    s.Count(x - 2, y - 2, x + 2, y + 2, [&](TRgb p) { return Near(p, xAxis, 3); });
                 if (mode == dmShaded)
                     EXPECT_GT(red, 0) << "X axis, view " << v;
                 else
@@ -625,7 +681,8 @@ TEST_F(MainWindowViewsTest, EveryViewShowsGridAxesAndTheCubeInEveryDisplayMode)
             }
             if (v == vkPerspective) {
                 ASSERT_TRUE(PointInView(v, s, Vec3(-1.5f, 0, -2.5f), x, y));
-                const int g = s.Count(x - 1, y - 1, x + 1, y + 1, [&](TRgb p) { return Near(p, groundDot, 3); });
+                const int g = s.Count(x - 1, y - 1, x + 1, y + 1,
+                                      [&](TRgb p) { return Near(p, groundDot, 3); });
                 if (mode == dmShaded)
                     EXPECT_GT(g, 0) << "ground grid";
                 else
@@ -661,14 +718,15 @@ TEST_F(MainWindowViewsTest, TheWindowStartsInWireframeWithTheCubeFramedAndSelect
 TEST_F(MainWindowViewsTest, AFailedPaintReportsOnceAndTheNextPaintDrawsNormally)
 {
     int calls = 0;
-    Form->SceneRenderer.ContactColors = [&](TSceneObject&, const TMeshData&, const TMeshDrawOptions&,
-                                            std::vector<TVec3>&) -> bool {
+    Form->SceneRenderer.ContactColors = [&](TSceneObject&, const TMeshData&,
+                                            const TMeshDrawOptions&, std::vector<TVec3>&) -> bool {
         ++calls;
         throw EGeneralError("contact lighting failed");
     };
     DisplayMode = dmSolid;
-    for (int i = 0; i < 3; ++i) Shoot();
-    EXPECT_EQ(calls, 3); // the first object of the first view, each paint
+    for (int i = 0; i < 3; ++i)
+        Shoot();
+    EXPECT_EQ(calls, 3);  // the first object of the first view, each paint
     ASSERT_EQ(Errors.size(), 3u);
     EXPECT_EQ(Errors[0], "contact lighting failed");
     Errors.clear();
@@ -690,6 +748,7 @@ TEST_F(MainWindowViewsTest, AFailedPaintReportsOnceAndTheNextPaintDrawsNormally)
     int x0, y0, x1, y1;
     ASSERT_TRUE(BoxInView(vkTop, s, Vec3(-0.5f, 0, -0.5f), Vec3(0.5f, 1, 0.5f), x0, y0, x1, y1));
     const TRgb orange = ToRgb(Vec3(0.85f, 0.55f, 0.3f));
-    EXPECT_GT(s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, orange); }), (x1 - x0) * (y1 - y0) / 2);
+    EXPECT_GT(s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, orange); }),
+              (x1 - x0) * (y1 - y0) / 2);
     DisplayMode = dmWireframe;
 }

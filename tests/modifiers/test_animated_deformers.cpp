@@ -1,7 +1,7 @@
 // Animated noise, animated wave, pulse scale and spin.
+#include "base/uDocumentIds.h"
 #include "modifiers/uModifierAdvanced.h"
 #include "modifiers/uModifierWave.h"
-#include "base/uDocumentIds.h"
 #include "scene/uSceneObject.h"
 #include "tests/modifiers/uModelingTestKit.h"
 
@@ -39,7 +39,7 @@ std::vector<TVec3> Positions(const TMeshData& m)
     return p;
 }
 
-} // namespace
+}  // namespace
 
 TEST(AnimatedDeformers, ApplyIsTimeZeroAndTheContextTimeDrivesThem)
 {
@@ -82,7 +82,7 @@ TEST(AnimatedDeformers, AnObjectsMeshFollowsTheProjectFrame)
         object.SetEvaluationContext(context);
         return object.GetEvaluatedMesh()->Vertices[6].Position;
     };
-    ExpectNear(showFrame(30), {5.5f, 0.5f, -0.5f}); // one second: a quarter turn
+    ExpectNear(showFrame(30), {5.5f, 0.5f, -0.5f});  // one second: a quarter turn
     ExpectNear(showFrame(60), {4.5f, 0.5f, -0.5f});
     ExpectNear(showFrame(0), {5.5f, 0.5f, 0.5f});
 }
@@ -105,12 +105,12 @@ TEST(AnimatedNoiseModifier, DisplacesBySinesOfTheSourcePositionIndexAndTime)
                         static_cast<float>(p.Y + 0.06 * std::cos(k * p.X + 1.3 * i + 1.13 * T)),
                         static_cast<float>(p.Z + 0.1 * std::sin(k * p.Z + 0.9 * i + 0.87 * T))});
         }
-        EXPECT_NEAR(Vec3Length(out.Vertices[0].Normal), 1, 1e-5f); // recomputed
+        EXPECT_NEAR(Vec3Length(out.Vertices[0].Normal), 1, 1e-5f);  // recomputed
     }
     EXPECT_EQ(FlagsOf(noise, cube), 37);
 
     noise.SetStrength(5e-7f);
-    EXPECT_EQ(AtTime(noise, cube, 3).Vertices, cube.Vertices); // normals untouched too
+    EXPECT_EQ(AtTime(noise, cube, 3).Vertices, cube.Vertices);  // normals untouched too
 }
 
 TEST(AnimatedWaveModifier, IsTheWaveWithItsPhaseAdvancedByTime)
@@ -220,8 +220,8 @@ TEST(AnimatedDeformers, SettersClampAndReplace)
 
     TSpinModifier spin;
     const int64_t revision = spin.GetRevision();
-    spin.SetSpeedDegPerSecond(90.0000005f); // within the tolerance
-    spin.SetAxis(-1);                       // becomes Y, which it is
+    spin.SetSpeedDegPerSecond(90.0000005f);  // within the tolerance
+    spin.SetAxis(-1);                        // becomes Y, which it is
     EXPECT_EQ(spin.GetRevision(), revision);
 }
 
@@ -272,7 +272,7 @@ TEST(AnimatedDeformers, ParameterLines)
         std::unique_ptr<TModifier> loaded = c.fresh->Clone();
         Load(*loaded, Saved(*c.edited));
         EXPECT_EQ(Saved(*loaded), Saved(*c.edited)) << name;
-        EXPECT_GT(loaded->GetRevision(), 1) << name; // loaded through the setters
+        EXPECT_GT(loaded->GetRevision(), 1) << name;  // loaded through the setters
         // Text that does not convert keeps the current value.
         std::vector<std::string> junk;
         for (const std::string& line : c.defaults)

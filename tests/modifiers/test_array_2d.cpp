@@ -1,7 +1,7 @@
+#include "base/uErrors.h"
 #include "modifiers/uModifierArray2D.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierStack.h"
-#include "base/uErrors.h"
 #include "tests/modifiers/uModifierTestKit.h"
 
 using namespace modtest;
@@ -24,7 +24,7 @@ TMeshData Points(size_t Count)
     return m;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Array2DModifier, RegistersAndSavesItsDefaults)
 {

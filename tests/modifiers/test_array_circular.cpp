@@ -1,5 +1,5 @@
-#include "modifiers/uModifierArrayCircular.h"
 #include "base/uErrors.h"
+#include "modifiers/uModifierArrayCircular.h"
 #include "tests/modifiers/uModifierTestKit.h"
 
 #include <limits>
@@ -26,7 +26,7 @@ std::vector<float> Angles(const TArrayCircularModifier& m)
     return angles;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ArrayCircularModifier, RegistersAndSavesItsDefaults)
 {

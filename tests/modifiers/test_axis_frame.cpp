@@ -59,7 +59,7 @@ TEST(AxisFrame, DirectionFramesAreRightHandedAndTurnAboutTheAxis)
 
 TEST(AxisFrame, MeasuresTheRangeAndTheLimitedPart)
 {
-    const TMeshData column = Column({1, 2, 5}); // centre 3, range -2 .. 2
+    const TMeshData column = Column({1, 2, 5});  // centre 3, range -2 .. 2
     TAxisFrameRequest request;
     TAxisFrame frame;
     ASSERT_TRUE(MeasureAxisFrame(column.Vertices, request, frame));
@@ -80,10 +80,10 @@ TEST(AxisFrame, MeasuresTheRangeAndTheLimitedPart)
     EXPECT_EQ(frame.Hi, 0);
     EXPECT_EQ(AxisFramePivot(frame, 9), -0.5f);
 
-    request.Axis = kAxisX; // the column is flat across X
+    request.Axis = kAxisX;  // the column is flat across X
     EXPECT_FALSE(MeasureAxisFrame(column.Vertices, request, frame));
     request.Axis = kAxisY;
-    request.UpperLimit = 0.250001f; // shorter than 1e-5 over an extent of 4
+    request.UpperLimit = 0.250001f;  // shorter than 1e-5 over an extent of 4
     EXPECT_FALSE(MeasureAxisFrame(column.Vertices, request, frame));
     EXPECT_FALSE(MeasureAxisFrame({}, request, frame));
 }

@@ -24,7 +24,7 @@ TMeshData ThreeHigh()
     return Column({0, 1, 2}, {1, 0, 0});
 }
 
-} // namespace
+}  // namespace
 
 TEST(BendModifier, RegistersAndSavesItsDefaults)
 {
@@ -142,7 +142,7 @@ TEST(BendModifier, DegenerateCasesGiveAnExactCopy)
 {
     TBendModifier m;
     TMeshData out;
-    const TMeshData flat = Grid(2, 1); // flat across Y
+    const TMeshData flat = Grid(2, 1);  // flat across Y
     m.Apply(flat, out);
     EXPECT_EQ(out.Vertices, flat.Vertices);
     EXPECT_EQ(out.Edges, flat.Edges);

@@ -1,4 +1,5 @@
 // The modifiers' parameter lines travel through a saved and reloaded project.
+#include "document/uProjectDocument.h"
 #include "modifiers/uModifierAnimatedUV.h"
 #include "modifiers/uModifierArray2D.h"
 #include "modifiers/uModifierArrayCircular.h"
@@ -16,7 +17,6 @@
 #include "modifiers/uModifierTwist.h"
 #include "modifiers/uModifierUpdateUVs.h"
 #include "modifiers/uModifierWave.h"
-#include "document/uProjectDocument.h"
 #include "scene/uSceneObject.h"
 #include "tests/modifiers/uModifierTestKit.h"
 
@@ -96,7 +96,7 @@ std::vector<std::unique_ptr<TModifier>> EveryModifier()
     return list;
 }
 
-} // namespace
+}  // namespace
 
 TEST(DeformModifiersFile, EveryModifierKeepsItsParametersThroughAProjectFile)
 {

@@ -1,8 +1,8 @@
 // The edge list: the rebuild against a plain set of corner pairs, and every modifier's
 // output carrying the list a rebuild would give.
+#include "base/uMesh.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifiers.h"
-#include "base/uMesh.h"
 #include "tests/modifiers/uModifierTestKit.h"
 
 #include <gtest/gtest.h>
@@ -43,8 +43,8 @@ TEST(EdgeRebuild, MatchesTheSetOfCornerPairsOnRandomAndBrokenFaces)
         TMeshData m;
         for (int i = 0; i < n; ++i)
             m.AddVertex(modtest::Vertex(0, 0, 0));
-        std::uniform_int_distribution<int32_t> index(-2, n + 1); // some out of range
-        std::uniform_int_distribution<int32_t> count(-1, 6);     // some invalid counts
+        std::uniform_int_distribution<int32_t> index(-2, n + 1);  // some out of range
+        std::uniform_int_distribution<int32_t> count(-1, 6);      // some invalid counts
         const int faces = static_cast<int>(random() % 120);
         for (int f = 0; f < faces; ++f) {
             TMeshFace face;
@@ -103,4 +103,4 @@ TEST(EdgeRebuild, EveryModifierOutputCarriesTheRebuiltEdges)
     }
 }
 
-} // namespace
+}  // namespace

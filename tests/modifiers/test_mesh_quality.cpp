@@ -28,13 +28,13 @@ void AddRightTriangle(TMeshData& m, float a, float b, float x)
     m.AddTriangle(first, first + 1, first + 2);
 }
 
-} // namespace
+}  // namespace
 
 // ---- spherify ----
 
 TEST(SpherifyModifier, PushesEveryVertexToTheFarthestDistance)
 {
-    const TMeshData grid = Grid(2, 2); // centre (1, 0, 1), farthest distance sqrt 2
+    const TMeshData grid = Grid(2, 2);  // centre (1, 0, 1), farthest distance sqrt 2
     const float r = std::sqrt(2.0f);
     struct Case {
         float amount, radiusScale, edgeZ;
@@ -44,8 +44,8 @@ TEST(SpherifyModifier, PushesEveryVertexToTheFarthestDistance)
         spherify.SetAmount(c.amount);
         spherify.SetRadiusScale(c.radiusScale);
         const TMeshData out = Apply(spherify, grid);
-        ExpectNear(out.Vertices[1].Position, {1, 0, c.edgeZ}); // the edge midpoint (1, 0, 0)
-        ExpectNear(out.Vertices[4].Position, {1, 0, 1});       // the centre stays
+        ExpectNear(out.Vertices[1].Position, {1, 0, c.edgeZ});  // the edge midpoint (1, 0, 0)
+        ExpectNear(out.Vertices[4].Position, {1, 0, 1});        // the centre stays
         if (c.amount == 1) {
             EXPECT_NEAR(Vec3Distance(out.Vertices[0].Position, {1, 0, 1}), r * c.radiusScale,
                         1e-5f);
@@ -89,7 +89,7 @@ TEST(OptimizeModifier, DropsDuplicateAndInvalidFacesAndCompactsVertices)
                           {3, 0, 1},
                           {4, 0, 0}});
     m.AddTriangle(0, 1, 2);
-    m.AddTriangle(2, 1, 0); // the same vertices wound the other way
+    m.AddTriangle(2, 1, 0);  // the same vertices wound the other way
     m.AddTriangle(1, 4, 99);
     m.AddTriangle(1, 5, 4);
     TMeshFace wide;
@@ -100,7 +100,7 @@ TEST(OptimizeModifier, DropsDuplicateAndInvalidFacesAndCompactsVertices)
     ASSERT_EQ(out.Faces.size(), 2u);
     EXPECT_EQ(out.Vertices.size(), 5u);
     EXPECT_EQ(Corners(out, 0), (std::array<int32_t, 4>{0, 1, 2, -1}));
-    EXPECT_EQ(Corners(out, 1), (std::array<int32_t, 4>{1, 4, 3, -1})); // 4 -> 3, 5 -> 4
+    EXPECT_EQ(Corners(out, 1), (std::array<int32_t, 4>{1, 4, 3, -1}));  // 4 -> 3, 5 -> 4
     ExpectNear(out.Vertices[4].Position, {2, 0, 0});
     EXPECT_TRUE(MeshFacesValid(&out));
     EXPECT_EQ(FlagsOf(optimize, m), 38);
@@ -115,10 +115,10 @@ TEST(OptimizeModifier, DropsDuplicateAndInvalidFacesAndCompactsVertices)
 TEST(OptimizeModifier, MinimumAreaDropsSmallFacesAndTheirLaterCopies)
 {
     TMeshData m;
-    AddRightTriangle(m, 1, 1, 0);  // area 0.5
-    AddRightTriangle(m, 2, 2, 10); // area 2
-    AddRightTriangle(m, 2, 1, 20); // area exactly 1
-    m.AddTriangle(1, 0, 2);        // a copy of the first, dropped as a duplicate
+    AddRightTriangle(m, 1, 1, 0);   // area 0.5
+    AddRightTriangle(m, 2, 2, 10);  // area 2
+    AddRightTriangle(m, 2, 1, 20);  // area exactly 1
+    m.AddTriangle(1, 0, 2);         // a copy of the first, dropped as a duplicate
     TOptimizeModifier optimize;
     optimize.SetMinimumArea(1);
     optimize.SetRemoveUnusedVertices(false);
@@ -154,7 +154,7 @@ TEST(OptimizeModifier, AMinimumAreaNearZeroSurvivesSaveAndLoad)
     optimize.SetMinimumArea(1);
     optimize.SetMinimumArea(0);
     EXPECT_EQ(optimize.GetMinimumArea(), 0);
-    TOptimizeModifier loaded; // starts at 1e-6, within the setter's tolerance of 0
+    TOptimizeModifier loaded;  // starts at 1e-6, within the setter's tolerance of 0
     Load(loaded, Saved(optimize));
     EXPECT_EQ(loaded.GetMinimumArea(), 0);
     Load(loaded, {"MinimumArea=1.5E-6"});
@@ -219,7 +219,7 @@ TEST(SmoothModifier, MovesAnInteriorVertexAQuarterOfTheWay)
     TSmoothModifier smooth;
     TMeshData out = Apply(smooth, grid);
     EXPECT_FLOAT_EQ(out.Vertices[4].Position.Y, 0.75f);
-    EXPECT_EQ(out.Vertices[1].Position.Y, 0); // the border stays
+    EXPECT_EQ(out.Vertices[1].Position.Y, 0);  // the border stays
     EXPECT_EQ(FlagsOf(smooth, grid), 37);
     smooth.SetIterations(2);
     out = Apply(smooth, grid);

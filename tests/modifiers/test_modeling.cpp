@@ -31,7 +31,7 @@ std::array<int32_t, 4> Corners(const TMeshData& m, size_t Face)
     return m.Faces[Face].Indices;
 }
 
-} // namespace
+}  // namespace
 
 // ---- mirror ----
 
@@ -67,7 +67,7 @@ TEST(MirrorModifier, WithoutTheOriginalGivesOnlyTheReflectedCopy)
     ASSERT_EQ(out.Vertices.size(), 3u);
     ASSERT_EQ(out.Faces.size(), 1u);
     EXPECT_EQ(Corners(out, 0), (std::array<int32_t, 4>{2, 1, 0, -1}));
-    ExpectNear(out.Vertices[2].Position, {0, 3, 0}); // 2 * 2 - 1
+    ExpectNear(out.Vertices[2].Position, {0, 3, 0});  // 2 * 2 - 1
     ExpectNear(out.Vertices[0].Normal, {0, -1, 0});
     ExpectEstimateMatches(mirror, source, out);
 }
@@ -102,7 +102,7 @@ TEST(MirrorModifier, SettersAndParameterLines)
     mirror.SetMergeThreshold(1e-9f);
     EXPECT_FLOAT_EQ(mirror.GetMergeThreshold(), 1e-6f);
     const int64_t revision = mirror.GetRevision();
-    mirror.SetOffset(5e-7f); // within the tolerance
+    mirror.SetOffset(5e-7f);  // within the tolerance
     EXPECT_EQ(mirror.GetRevision(), revision);
 
     mirror.SetAxis(1);
@@ -131,7 +131,7 @@ TEST(XFormModifier, MovesRotatesAndScalesAboutThePivot)
     const TMeshData source = Points({{2, 0, 0}});
     const TMeshData out = Apply(xform, source);
     ExpectNear(out.Vertices[0].Position, {2, 3, 3});
-    ExpectNear(out.Vertices[0].Normal, {-1, 0, 0}); // (0, 1, 0) turned a quarter about Z
+    ExpectNear(out.Vertices[0].Normal, {-1, 0, 0});  // (0, 1, 0) turned a quarter about Z
     EXPECT_EQ(FlagsOf(xform, source), 37);
 }
 
@@ -167,7 +167,7 @@ TEST(XFormModifier, SettersRepairVectors)
     xform.SetTranslation({1, std::numeric_limits<float>::infinity(), 3});
     EXPECT_EQ(xform.GetTranslation(), (TVec3{0, 0, 0}));
     const int64_t revision = xform.GetRevision();
-    xform.SetPivot({0, 0, 0}); // the vector setters always report a change
+    xform.SetPivot({0, 0, 0});  // the vector setters always report a change
     EXPECT_EQ(xform.GetRevision(), revision + 1);
 }
 
@@ -258,10 +258,10 @@ TEST(SubdivideModifier, LevelZeroCopiesAndBadFacesAreDropped)
 
     subdivide.SetLevels(1);
     TMeshData degenerate = Triangle();
-    degenerate.AddTriangle(0, 0, 1); // a side of two equal corners
+    degenerate.AddTriangle(0, 0, 1);  // a side of two equal corners
     EXPECT_EQ(Apply(subdivide, degenerate).Faces.size(), 4u);
     const TMeshData corrupt = Apply(subdivide, CorruptMesh());
-    EXPECT_EQ(corrupt.Faces.size(), 4u); // only the sound triangle survives
+    EXPECT_EQ(corrupt.Faces.size(), 4u);  // only the sound triangle survives
 }
 
 TEST(SubdivideModifier, LevelsAndParameterLines)
@@ -319,7 +319,7 @@ TEST(ShellModifier, ModesPlaceTheTwoSides)
     };
     for (const Case& c : {Case{0, 0.25f, -0.25f}, Case{1, 0.5f, 0}, Case{2, 0, -0.5f}}) {
         TShellModifier shell;
-        shell.SetThickness(-0.5f); // the absolute value
+        shell.SetThickness(-0.5f);  // the absolute value
         shell.SetMode(c.mode);
         shell.SetCapOpenings(false);
         const TMeshData out = Apply(shell, Quad());

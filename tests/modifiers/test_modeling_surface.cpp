@@ -43,7 +43,7 @@ TVec3 FaceNormal(const TMeshData& m, const TMeshFace& f)
                      Vec3Sub(m.Vertices[f.Indices[2]].Position, a));
 }
 
-} // namespace
+}  // namespace
 
 // ---- slice ----
 
@@ -54,7 +54,7 @@ TEST(SliceModifier, KeepsOneHalfOfTheCubeSharingOneVertexPerCutEdge)
     const TMeshData out = Apply(slice, cube);
     // The +X face whole, four side faces cut in half, the -X face gone; no cap.
     EXPECT_EQ(out.Faces.size(), 5u);
-    EXPECT_EQ(out.Vertices.size(), 8u); // 4 source corners + 1 cut point per cut edge
+    EXPECT_EQ(out.Vertices.size(), 8u);  // 4 source corners + 1 cut point per cut edge
     int cuts = 0;
     for (const TMeshVertex& v : out.Vertices) {
         EXPECT_GE(v.Position.X, 0);
@@ -116,7 +116,7 @@ TEST(SliceModifier, AFiveCornerPieceIsFannedFromItsFirstCorner)
     ExpectNear(out.Vertices[0].Position, {0.5f, 0, -0.25f});
     int64_t v, f, e;
     ASSERT_TRUE(slice.EstimateOutputSize(m, v, f, e));
-    EXPECT_EQ(v, 6); // the bound: the source vertices and two cuts per face
+    EXPECT_EQ(v, 6);  // the bound: the source vertices and two cuts per face
     EXPECT_EQ(f, 3);
     EXPECT_EQ(out.Vertices.size(), 5u);
 }
@@ -162,7 +162,7 @@ TEST(SliceModifier, SettersKeepOneSideAndLoadingRepairs)
     slice.SetKeepNegative(true);
     slice.SetKeepPositive(false);
     EXPECT_FALSE(slice.GetKeepPositive());
-    slice.SetKeepNegative(false); // now the last kept side
+    slice.SetKeepNegative(false);  // now the last kept side
     EXPECT_TRUE(slice.GetKeepNegative());
     slice.SetEpsilon(-0.5f);
     EXPECT_FLOAT_EQ(slice.GetEpsilon(), 0.5f);
@@ -173,7 +173,7 @@ TEST(SliceModifier, SettersKeepOneSideAndLoadingRepairs)
     const int64_t before = loaded.GetRevision();
     Load(loaded, Saved(slice));
     EXPECT_EQ(Saved(loaded), Saved(slice));
-    EXPECT_EQ(loaded.GetRevision(), before); // stored directly
+    EXPECT_EQ(loaded.GetRevision(), before);  // stored directly
 
     Load(loaded, {"KeepPositive=0", "KeepNegative=0", "Axis=5", "Epsilon=0", "Offset=nan"});
     EXPECT_TRUE(loaded.GetKeepPositive());
@@ -263,7 +263,7 @@ TEST(NormalModifier, RecomputesNormalsFromTheWinding)
 TEST(RelaxModifier, MovesInteriorVerticesTowardTheirNeighbours)
 {
     TMeshData grid = Grid(2, 2);
-    grid.Vertices[4].Position.Y = 1; // the centre
+    grid.Vertices[4].Position.Y = 1;  // the centre
     struct Case {
         float amount;
         bool preserve;
@@ -353,7 +353,7 @@ TEST(VertexWeldModifier, HugeAndNonFinitePositionsAreSafe)
     weld.SetThreshold(0);
     EXPECT_FLOAT_EQ(weld.GetThreshold(), 1e-6f);
     const TMeshData out = Apply(weld, m);
-    EXPECT_EQ(out.Vertices.size(), 5u); // only the two equal huge vertices merge
+    EXPECT_EQ(out.Vertices.size(), 5u);  // only the two equal huge vertices merge
 }
 
 TEST(VertexWeldModifier, ParameterLines)

@@ -1,6 +1,6 @@
-#include "modifiers/uModifiers.h"
 #include "base/uDocumentIds.h"
 #include "base/uErrors.h"
+#include "modifiers/uModifiers.h"
 #include "tests/modifiers/uTestModifiers.h"
 
 #include <gtest/gtest.h>
@@ -130,8 +130,9 @@ TEST(ModifierBase, KeyHelpers)
         bool fallback;
         bool expected;
     };
-    for (const Case& c : {Case{"B=1", false, true}, Case{"B=0", true, false}, Case{"B=-4", false, true},
-                          Case{"B=yes", true, true}, Case{"B=yes", false, false}}) {
+    for (const Case& c :
+         {Case{"B=1", false, true}, Case{"B=0", true, false}, Case{"B=-4", false, true},
+          Case{"B=yes", true, true}, Case{"B=yes", false, false}}) {
         EXPECT_EQ(KeyBoolValue(c.line, "B=", c.fallback), c.expected) << c.line;
     }
     EXPECT_TRUE(KeyBoolFirstCharValue("B=1x", "B="));

@@ -61,7 +61,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(ModifierCatalogue, HoldsEveryTypeWithItsNameAndCategoryInMenuOrder)
 {

@@ -18,7 +18,10 @@ protected:
         stack.Add(std::move(m));
         return ref;
     }
-    bool Run(TModifierEvalContext ctx = {}) { return TModifierEvaluator().Evaluate(&cube, stack, ctx, result); }
+    bool Run(TModifierEvalContext ctx = {})
+    {
+        return TModifierEvaluator().Evaluate(&cube, stack, ctx, result);
+    }
 
     static std::vector<float> Xs(const TMeshData& mesh)
     {
@@ -143,11 +146,11 @@ TEST_F(ModifierEvaluator, EstimateAboveTheLimitIsRefusedBeforeTheModifierRuns)
         bool passes;
     };
     const Case cases[] = {
-        {240, 60, 10, true},       // equal passes
-        {239, 60, 10, false},      // one vertex over
-        {240, 59, 10, false},      // one face over
-        {0, 0, 41666, true},       // 0 means 1,000,000: 999,984 vertices
-        {-5, -5, 41667, false},    // 1,000,008 vertices
+        {240, 60, 10, true},     // equal passes
+        {239, 60, 10, false},    // one vertex over
+        {240, 59, 10, false},    // one face over
+        {0, 0, 41666, true},     // 0 means 1,000,000: 999,984 vertices
+        {-5, -5, 41667, false},  // 1,000,008 vertices
     };
     for (const Case& c : cases) {
         stack.Clear();
@@ -158,8 +161,9 @@ TEST_F(ModifierEvaluator, EstimateAboveTheLimitIsRefusedBeforeTheModifierRuns)
         EXPECT_EQ(Run(ctx), c.passes) << c.maxVertices << " " << c.copies;
         EXPECT_EQ(m.ApplyCount, c.passes ? 1 : 0);
     }
-    const std::string expected = "Test Copies: output exceeds limits (1000008 verts/250002 faces; limit "
-                                 "1000000/1000000)";
+    const std::string expected =
+        "Test Copies: output exceeds limits (1000008 verts/250002 faces; limit "
+        "1000000/1000000)";
     EXPECT_EQ(result.Message, expected);
     EXPECT_EQ(result.FailedTypeId, "test_copies");
     ASSERT_TRUE(result.Mesh);

@@ -1,14 +1,20 @@
+#include "base/uErrors.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifiers.h"
-#include "base/uErrors.h"
 #include "tests/modifiers/uTestModifiers.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-std::unique_ptr<TModifier> MakeAffine() { return std::make_unique<TAffineTestModifier>(); }
-std::unique_ptr<TModifier> MakeCopies() { return std::make_unique<TCopiesTestModifier>(); }
+std::unique_ptr<TModifier> MakeAffine()
+{
+    return std::make_unique<TAffineTestModifier>();
+}
+std::unique_ptr<TModifier> MakeCopies()
+{
+    return std::make_unique<TCopiesTestModifier>();
+}
 
 template <class F>
 std::string ErrorOf(F&& f)

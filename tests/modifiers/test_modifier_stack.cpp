@@ -1,5 +1,5 @@
-#include "modifiers/uModifierStack.h"
 #include "base/uErrors.h"
+#include "modifiers/uModifierStack.h"
 #include "tests/modifiers/uTestModifiers.h"
 
 #include <gtest/gtest.h>
@@ -14,11 +14,11 @@ class ModifierStack : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        stack.SetOnStructureChanged(
-            [this](TModifierStack* sender, TModifierStackChangeKind kind, uint32_t id, int32_t index) {
-                EXPECT_EQ(sender, &stack);
-                events.emplace_back(kind, id, index);
-            });
+        stack.SetOnStructureChanged([this](TModifierStack* sender, TModifierStackChangeKind kind,
+                                           uint32_t id, int32_t index) {
+            EXPECT_EQ(sender, &stack);
+            events.emplace_back(kind, id, index);
+        });
         stack.SetOnModifierChanged([this](TModifierStack*, uint32_t id) { changed.push_back(id); });
     }
     // Adds an affine modifier and returns its id.

@@ -20,7 +20,7 @@ TMeshData QuadAndTriangle()
     return m;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ReverseNormalsModifier, RegistersAndSavesItsDefaults)
 {

@@ -19,7 +19,7 @@ TEST(SqueezeModifier, CompressesAndPinchesTheMiddle)
         const char* What;
         float Axial, Radial;
         bool Limits;
-        std::vector<TVec3> Out; // for heights -1, -0.5, 0, 0.5, 1
+        std::vector<TVec3> Out;  // for heights -1, -0.5, 0, 0.5, 1
     };
     const Case cases[] = {
         {"defaults",
@@ -47,7 +47,7 @@ TEST(SqueezeModifier, CompressesAndPinchesTheMiddle)
     TMeshData source;
     for (float y : {-1.0f, -0.5f, 0.0f, 0.5f, 1.0f})
         source.AddVertex(Vertex(1, y, 0, {1, 0, 0}));
-    source.AddVertex(Vertex(-1, 0, 0, {-1, 0, 0})); // centres the box on the axis
+    source.AddVertex(Vertex(-1, 0, 0, {-1, 0, 0}));  // centres the box on the axis
     for (const Case& c : cases) {
         TSqueezeModifier m;
         m.SetAxialAmount(c.Axial);

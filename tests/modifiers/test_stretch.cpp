@@ -18,7 +18,7 @@ TMeshData Diamond()
     return m;
 }
 
-} // namespace
+}  // namespace
 
 TEST(StretchModifier, RegistersAndSavesItsDefaults)
 {
@@ -37,7 +37,7 @@ TEST(StretchModifier, ScalesAlongTheAxisAndInverselyAcross)
         float Amount, Amplify;
         bool Limits;
         float Lower, Upper;
-        TVec3 Side, Tip, Corner; // vertices 1, 2 and 4 afterwards
+        TVec3 Side, Tip, Corner;  // vertices 1, 2 and 4 afterwards
     };
     const Case cases[] = {
         {"doubled", 1, 0, false, 0, 1, {b, 0, 0}, {0, 2, 0}, {b, 2, 0}},

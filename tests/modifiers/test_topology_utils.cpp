@@ -51,7 +51,7 @@ float AreaXY(const TMeshData& m, int32_t a, int32_t b, int32_t c)
     return 0.5f * Cross2D(pa, pb, pc);
 }
 
-} // namespace
+}  // namespace
 
 TEST(TopologyUtils, KeysAreDecimalText)
 {
@@ -90,8 +90,8 @@ TEST(TopologyUtils, SharedSideRecordsBothFacesAndSkipsBadSides)
     TMeshData m = Grid({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
     m.AddTriangle(0, 1, 2);
     m.AddTriangle(0, 2, 3);
-    m.AddTriangle(2, 0, 2);  // third use of 0-2; the 2-2 side is skipped
-    m.AddTriangle(1, 9, -1); // sides with out-of-range ends are skipped
+    m.AddTriangle(2, 0, 2);   // third use of 0-2; the 2-2 side is skipped
+    m.AddTriangle(1, 9, -1);  // sides with out-of-range ends are skipped
     TTopologyEdgeArray edges;
     ASSERT_TRUE(BuildEdgeList(m, edges));
     ASSERT_EQ(edges.size(), 5u);
@@ -100,7 +100,7 @@ TEST(TopologyUtils, SharedSideRecordsBothFacesAndSkipsBadSides)
     EXPECT_EQ(diagonal.CornerA, 2);
     EXPECT_EQ(diagonal.FaceB, 1);
     EXPECT_EQ(diagonal.CornerB, 0);
-    EXPECT_EQ(diagonal.FaceCount, 4); // 0, 1 and both sides of face 2
+    EXPECT_EQ(diagonal.FaceCount, 4);  // 0, 1 and both sides of face 2
 
     m.Faces.pop_back();
     m.Faces.pop_back();
@@ -135,7 +135,7 @@ TEST(TopologyUtils, FaceWithBadCountStopsTheEdgeRoutines)
     m.Faces[1].Count = 5;
     TTopologyEdgeArray edges;
     EXPECT_FALSE(BuildEdgeList(m, edges));
-    EXPECT_EQ(edges.size(), 3u); // what the first face gave stays
+    EXPECT_EQ(edges.size(), 3u);  // what the first face gave stays
     TBoundaryEdgeArray boundary;
     EXPECT_FALSE(FindBoundaryEdges(m, boundary));
     EXPECT_TRUE(boundary.empty());
@@ -187,7 +187,7 @@ TEST(TopologyUtils, VertexInterpolation)
     MidpointVertex(a, b, v);
     EXPECT_EQ(v.Position, (TVec3{1, 2, -1}));
     EXPECT_EQ(v.Color, (TVec3{0.5f, 0.5f, 0.5f}));
-    EXPECT_EQ(v.Normal, (TVec3{0, 0, 0})); // opposite normals cancel
+    EXPECT_EQ(v.Normal, (TVec3{0, 0, 0}));  // opposite normals cancel
     EXPECT_EQ(v.UV, (TVec2{0.5f, 0.25f}));
 
     b.Normal = {0, 1, 0};
@@ -219,7 +219,7 @@ TEST(TopologyUtils, ReverseFaceWindingMovesUVsWithTheirCorners)
     EXPECT_EQ(tri.UVs[1], (TVec2{1, 0}));
 
     TMeshFace bad = tri;
-    bad.Count = 9; // never swaps past the four stored corners
+    bad.Count = 9;  // never swaps past the four stored corners
     ReverseFaceWinding(bad);
     EXPECT_EQ(bad.Indices, (std::array<int32_t, 4>{-1, 5, 6, 7}));
 }
@@ -231,7 +231,7 @@ TEST(TopologyUtils, RecomputeVertexNormalsWeightsByAreaAndKeepsLooseVertices)
         Grid({{0, 0, 0}, {4, 0, 0}, {0, 4, 0}, {0, 1, 0}, {0, 0, 1}, {9, 9, 9}, {8, 8, 8}});
     m.AddTriangle(0, 1, 2);
     m.AddTriangle(0, 3, 4);
-    m.AddTriangle(0, 1, 42); // an invalid corner adds nothing
+    m.AddTriangle(0, 1, 42);  // an invalid corner adds nothing
     m.Vertices[5].Normal = {0, 0, 3};
     m.Vertices[6].Normal = {0, 0, 0};
     RecomputeVertexNormals(m);
@@ -253,7 +253,7 @@ TEST(TopologyUtils, RecomputeVertexNormalsWeightsByAreaAndKeepsLooseVertices)
     EXPECT_NEAR(cube.Vertices[6].Normal.X, c, 1e-6f);
     EXPECT_NEAR(cube.Vertices[6].Normal.Y, c, 1e-6f);
     EXPECT_NEAR(cube.Vertices[6].Normal.Z, 2 * c, 1e-6f);
-    EXPECT_NEAR(cube.Vertices[0].Normal.X, -2 * c, 1e-6f); // corner 2 of the -X quad
+    EXPECT_NEAR(cube.Vertices[0].Normal.X, -2 * c, 1e-6f);  // corner 2 of the -X quad
     EXPECT_NEAR(cube.Vertices[0].Normal.Y, -c, 1e-6f);
 }
 
@@ -262,9 +262,9 @@ TEST(TopologyUtils, VertexNeighboursAndBoundaryMarks)
     TMeshData m = Grid({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {5, 5, 5}});
     m.AddTriangle(0, 1, 2);
     m.AddTriangle(0, 2, 3);
-    m.AddTriangle(3, 3, 0); // a repeated corner adds no self-neighbour
+    m.AddTriangle(3, 3, 0);  // a repeated corner adds no self-neighbour
     TIntegerArrayList neighbours;
-    std::vector<bool> boundary(4, true); // shorter than the vertex list on purpose
+    std::vector<bool> boundary(4, true);  // shorter than the vertex list on purpose
     BuildVertexNeighbours(m, neighbours, boundary);
     ASSERT_EQ(neighbours.size(), 5u);
     EXPECT_EQ(neighbours[0], (TIntegerArray{1, 2, 3}));
@@ -274,7 +274,7 @@ TEST(TopologyUtils, VertexNeighboursAndBoundaryMarks)
     // 0-1, 1-2 and 2-3 are used once; the diagonal twice and 0-3 three times.
     EXPECT_EQ(boundary, (std::vector<bool>{true, true, true, true}));
     m.Faces.pop_back();
-    m.AddQuad(3, 2, 1, 0); // closes the two triangles from below
+    m.AddQuad(3, 2, 1, 0);  // closes the two triangles from below
     BuildVertexNeighbours(m, neighbours, boundary);
     EXPECT_EQ(boundary, (std::vector<bool>{false, false, false, false}));
 }
@@ -292,14 +292,14 @@ TEST(TopologyUtils, PlaneHelpers)
     const std::vector<TVec2> square{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
     EXPECT_FLOAT_EQ(PolygonArea2D(square, 3), 4);
     EXPECT_FLOAT_EQ(PolygonArea2D({{0, 0}, {0, 2}, {2, 2}, {2, 0}}, 3), -4);
-    EXPECT_FLOAT_EQ(PolygonArea2D(square, 2), 2); // the first three points only
+    EXPECT_FLOAT_EQ(PolygonArea2D(square, 2), 2);  // the first three points only
     EXPECT_FLOAT_EQ(PolygonArea2D(square, 40), 4);
 
     const TVec2 a{0, 0}, b{2, 0}, c{0, 2};
     EXPECT_TRUE(PointInTriangle2D({0.5f, 0.5f}, a, b, c));
-    EXPECT_TRUE(PointInTriangle2D({1, 0}, a, b, c));       // on an edge
-    EXPECT_TRUE(PointInTriangle2D(c, a, b, c));            // at a corner
-    EXPECT_TRUE(PointInTriangle2D({0.5f, 0.5f}, a, c, b)); // either winding
+    EXPECT_TRUE(PointInTriangle2D({1, 0}, a, b, c));        // on an edge
+    EXPECT_TRUE(PointInTriangle2D(c, a, b, c));             // at a corner
+    EXPECT_TRUE(PointInTriangle2D({0.5f, 0.5f}, a, c, b));  // either winding
     EXPECT_FALSE(PointInTriangle2D({2, 2}, a, b, c));
     EXPECT_FALSE(PointInTriangle2D({-0.1f, 1}, a, b, c));
 }
@@ -335,7 +335,7 @@ TEST(TopologyUtils, TriangulateLoopRefusesBadLoops)
 {
     TMeshData m = Grid({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {0, 1, 0}});
     TIntegerArray triangles{7, 7, 7};
-    EXPECT_FALSE(TriangulateLoop(m, {0, 1, 2}, triangles)); // collinear
+    EXPECT_FALSE(TriangulateLoop(m, {0, 1, 2}, triangles));  // collinear
     EXPECT_TRUE(triangles.empty());
     EXPECT_FALSE(TriangulateLoop(m, {0, 1}, triangles));
     EXPECT_FALSE(TriangulateLoop(m, {0, 1, 9}, triangles));
@@ -348,15 +348,15 @@ TEST(TopologyUtils, UnionFindJoinsByRank)
 {
     std::vector<int32_t> parent{0, 1, 2, 3, 4};
     std::vector<int32_t> rank(5, 0);
-    UnionFindUnion(parent, rank, 1, 2); // equal ranks: 2 goes under 1
+    UnionFindUnion(parent, rank, 1, 2);  // equal ranks: 2 goes under 1
     EXPECT_EQ(parent[2], 1);
     EXPECT_EQ(rank[1], 1);
-    UnionFindUnion(parent, rank, 3, 2); // lower rank 3 goes under 1
+    UnionFindUnion(parent, rank, 3, 2);  // lower rank 3 goes under 1
     EXPECT_EQ(parent[3], 1);
     EXPECT_EQ(rank[1], 1);
-    UnionFindUnion(parent, rank, 2, 3); // already together
+    UnionFindUnion(parent, rank, 2, 3);  // already together
     EXPECT_EQ(rank[1], 1);
-    parent = {0, 0, 1, 2, 3}; // a chain: the walk halves it
+    parent = {0, 0, 1, 2, 3};  // a chain: the walk halves it
     EXPECT_EQ(UnionFindRoot(parent, 4), 0);
     EXPECT_EQ(parent[4], 2);
     EXPECT_EQ(parent[2], 0);
@@ -375,8 +375,8 @@ TEST(TopologyUtils, WeldMergesAcrossCellsAndDropsDegenerateFaces)
     m.Vertices[1].Normal = {1, 0, 0};
     m.Vertices[4].Normal = {0, 1, 0};
     m.AddTriangle(0, 1, 2, 3);
-    m.AddQuad(1, 3, 2, 4, 5); // 1 and 4 merge: a triangle remains
-    m.AddTriangle(1, 4, 3);   // two corners merge: gone
+    m.AddQuad(1, 3, 2, 4, 5);  // 1 and 4 merge: a triangle remains
+    m.AddTriangle(1, 4, 3);    // two corners merge: gone
     m.Faces[1].UVs = {TVec2{0.1f, 0}, TVec2{0.2f, 0}, TVec2{0.3f, 0}, TVec2{0.4f, 0}};
 
     TMeshData plain = m;
@@ -386,7 +386,7 @@ TEST(TopologyUtils, WeldMergesAcrossCellsAndDropsDegenerateFaces)
     EXPECT_EQ(m.Vertices[1].Color, (TVec3{0.5f, 0, 0.5f}));
     EXPECT_EQ(m.Vertices[1].UV, (TVec2{0.5f, 1}));
     EXPECT_NEAR(m.Vertices[1].Normal.X, std::sqrt(0.5f), 1e-6f);
-    EXPECT_EQ(m.Vertices[4].Position, (TVec3{0.4f, 0, 0.5f})); // too far to join
+    EXPECT_EQ(m.Vertices[4].Position, (TVec3{0.4f, 0, 0.5f}));  // too far to join
     ASSERT_EQ(m.Faces.size(), 2u);
     EXPECT_EQ(m.Faces[0].Indices, (std::array<int32_t, 4>{0, 1, 2, -1}));
     EXPECT_EQ(m.Faces[0].TexId, 3);
@@ -434,7 +434,7 @@ TEST(TopologyUtils, WeldIgnoresBadThresholdsAndSurvivesExtremePositions)
     far.AddTriangle(1, 3, 6);
     far.AddTriangle(5, 4, 6);
     WeldVertices(far, 1e-6f, false, false, false);
-    EXPECT_EQ(far.Vertices.size(), 6u); // only 0 and 1 merge
+    EXPECT_EQ(far.Vertices.size(), 6u);  // only 0 and 1 merge
     EXPECT_EQ(far.Faces[1].Indices[0], 0);
     EXPECT_EQ(far.Faces[1].Indices[1], 2);
 }
@@ -448,7 +448,7 @@ TEST(TopologyUtils, WeldClustersMatchAllPairsComparison)
     TMeshData m;
     for (int i = 0; i < 600; ++i) {
         m.AddVertex(At(coordinate(random), coordinate(random), coordinate(random) * 0.05f));
-        m.AddTriangle(i, i, i); // records where each vertex went
+        m.AddTriangle(i, i, i);  // records where each vertex went
     }
     const TMeshData original = m;
 

@@ -19,7 +19,7 @@ TMeshData QuadFacing(TVec3 Normal)
     return m;
 }
 
-} // namespace
+}  // namespace
 
 TEST(UnscaleUVsModifier, RegistersAndWritesNoParameters)
 {

@@ -1,6 +1,7 @@
 // The vectorised vertex passes of the deformers: their sine, cosine and exponential, the
 // block driver, the bounds, and each deformer against a plain general-frame version of
 // its formulas (library sine and cosine, full dot products) on every axis.
+#include "base/uMesh.h"
 #include "modifiers/uModifierAxisFrame.h"
 #include "modifiers/uModifierBend.h"
 #include "modifiers/uModifierDeformCommon.h"
@@ -12,7 +13,6 @@
 #include "modifiers/uModifierTwist.h"
 #include "modifiers/uModifierVertexPass.h"
 #include "modifiers/uModifierWave.h"
-#include "base/uMesh.h"
 
 #include <gtest/gtest.h>
 

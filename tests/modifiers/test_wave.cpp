@@ -14,7 +14,7 @@ TMeshData Heights()
     return Column({0, 1, 0.5f, 0.75f}, {1, 0, 0});
 }
 
-} // namespace
+}  // namespace
 
 TEST(WaveModifier, RegistersAndSavesItsDefaults)
 {
@@ -30,7 +30,7 @@ TEST(WaveModifier, PushesSidewaysBySineOfTheAxisCoordinate)
     struct Case {
         const char* What;
         float Phase, Decay, Direction;
-        TVec3 Centre, Quarter; // vertices 2 (a = 0) and 3 (a = 0.25)
+        TVec3 Centre, Quarter;  // vertices 2 (a = 0) and 3 (a = 0.25)
     };
     const Case cases[] = {
         {"defaults", 0, 0, 0, {0, 0.5f, 0}, {0.1f, 0.75f, 0}},

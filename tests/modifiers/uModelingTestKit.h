@@ -1,9 +1,9 @@
 #pragma once
 // Small meshes and checks shared by the modelling, animated and mesh-quality modifier tests.
+#include "base/uMesh.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierStack.h"
 #include "modifiers/uModifiers.h"
-#include "base/uMesh.h"
 
 #include <gtest/gtest.h>
 
@@ -145,4 +145,4 @@ inline void ExpectNear(const TVec3& Actual, const TVec3& Expected, float Toleran
     EXPECT_NEAR(Actual.Z, Expected.Z, Tolerance);
 }
 
-} // namespace kit
+}  // namespace kit

@@ -1,8 +1,8 @@
 #pragma once
 // Meshes and checks shared by the modifier tests.
+#include "base/uMesh.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifiers.h"
-#include "base/uMesh.h"
 
 #include <gtest/gtest.h>
 
@@ -148,4 +148,4 @@ struct TChangeCounter {
     }
 };
 
-} // namespace modtest
+}  // namespace modtest

@@ -1,9 +1,9 @@
 #pragma once
 // Small modifiers for the stack and evaluator tests.
-#include "modifiers/uModifierEvaluator.h"
-#include "modifiers/uModifiers.h"
 #include "base/uMesh.h"
 #include "base/uNumberText.h"
+#include "modifiers/uModifierEvaluator.h"
+#include "modifiers/uModifiers.h"
 
 #include <cmath>
 #include <functional>
@@ -14,7 +14,9 @@
 // x' = x * Scale + Offset for every vertex; keeps the topology.
 class TAffineTestModifier : public TModifier {
 public:
-    explicit TAffineTestModifier(float scale = 1, float offset = 0) : Scale(scale), Offset(offset) {}
+    explicit TAffineTestModifier(float scale = 1, float offset = 0) : Scale(scale), Offset(offset)
+    {
+    }
     TAffineTestModifier(const TAffineTestModifier& Source)
         : TModifier(Source), Scale(Source.Scale), Offset(Source.Offset), TypeId(Source.TypeId)
     {
@@ -111,7 +113,7 @@ public:
             Dest.RebuildEdges();
     }
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
-                                      TMeshData& Dest) override
+                                     TMeshData& Dest) override
     {
         Apply(Source, Dest);
         return {Flags, {}};

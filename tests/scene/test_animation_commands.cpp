@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "scene/uAnimationCommands.h"
 #include "base/uCommandHistory.h"
+#include "scene/uAnimationCommands.h"
 #include "scene/uScene.h"
 
 namespace {

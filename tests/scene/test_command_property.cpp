@@ -12,11 +12,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/uCommandHistory.h"
+#include "base/uMesh.h"
 #include "modifiers/uModifierStack.h"
 #include "scene/uAnimationCommands.h"
-#include "base/uCommandHistory.h"
 #include "scene/uHierarchyCommands.h"
-#include "base/uMesh.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 

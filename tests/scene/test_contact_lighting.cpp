@@ -1,11 +1,11 @@
 #include "scene/uContactLighting.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 #include <map>
 #include <memory>
 #include <string>
-#include <gtest/gtest.h>
 
 #include "base/uMesh.h"
 #include "scene/uScene.h"
@@ -41,7 +41,8 @@ public:
                     const TVec3 p0 = MatTransformPoint(in.Mesh->Vertices[i0].Position, in.World);
                     const TVec3 p1 = MatTransformPoint(in.Mesh->Vertices[i1].Position, in.World);
                     const TVec3 p2 = MatTransformPoint(in.Mesh->Vertices[i2].Position, in.World);
-                    if (Vec3Length(Vec3Normalize(Vec3Cross(Vec3Sub(p1, p0), Vec3Sub(p2, p0)))) < 0.001f)
+                    if (Vec3Length(Vec3Normalize(Vec3Cross(Vec3Sub(p1, p0), Vec3Sub(p2, p0)))) <
+                        0.001f)
                         continue;
                     Triangles.push_back({p0, p1, p2, in.Color});
                 }
@@ -49,9 +50,11 @@ public:
         Stamps.assign(Triangles.size(), 0);
         for (size_t t = 0; t < Triangles.size(); ++t) {
             const TContactTriangle& tr = Triangles[t];
-            const TVec3 mn{std::min({tr.V0.X, tr.V1.X, tr.V2.X}), std::min({tr.V0.Y, tr.V1.Y, tr.V2.Y}),
+            const TVec3 mn{std::min({tr.V0.X, tr.V1.X, tr.V2.X}),
+                           std::min({tr.V0.Y, tr.V1.Y, tr.V2.Y}),
                            std::min({tr.V0.Z, tr.V1.Z, tr.V2.Z})};
-            const TVec3 mx{std::max({tr.V0.X, tr.V1.X, tr.V2.X}), std::max({tr.V0.Y, tr.V1.Y, tr.V2.Y}),
+            const TVec3 mx{std::max({tr.V0.X, tr.V1.X, tr.V2.X}),
+                           std::max({tr.V0.Y, tr.V1.Y, tr.V2.Y}),
                            std::max({tr.V0.Z, tr.V1.Z, tr.V2.Z})};
             for (int64_t x = CellIndex(mn.X); x <= CellIndex(mx.X); ++x)
                 for (int64_t y = CellIndex(mn.Y); y <= CellIndex(mx.Y); ++y)
@@ -87,7 +90,8 @@ private:
         return std::to_string(x) + ":" + std::to_string(y) + ":" + std::to_string(z);
     }
 
-    static bool IntersectTriangle(const TVec3& O, const TVec3& D, const TContactTriangle& tr, float& t)
+    static bool IntersectTriangle(const TVec3& O, const TVec3& D, const TContactTriangle& tr,
+                                  float& t)
     {
         const TVec3 e1 = Vec3Sub(tr.V1, tr.V0), e2 = Vec3Sub(tr.V2, tr.V0);
         const TVec3 p = Vec3Cross(D, e2);
@@ -185,7 +189,8 @@ private:
 
     void ShadeEntry(TEntry& e, const TContactLightRig& Rig)
     {
-        const float ambient = ColorLuminance(Rig.AmbientColor) * std::max(0.0f, Rig.AmbientIntensity);
+        const float ambient =
+            ColorLuminance(Rig.AmbientColor) * std::max(0.0f, Rig.AmbientIntensity);
         const float key = ColorLuminance(Rig.KeyColor) * std::max(0.0f, Rig.KeyIntensity);
         const float fill = ColorLuminance(Rig.FillColor) * std::max(0.0f, Rig.FillIntensity);
         for (size_t i = 0; i < e.Probes.size(); ++i) {
@@ -200,7 +205,8 @@ private:
                 total = total + k;
                 TVec3 c;
                 float d;
-                if (CastRay(Vec3Add(p.Position, Vec3Scale(p.Normal, 0.012f)), L, 8 * Settings.Radius, c, d))
+                if (CastRay(Vec3Add(p.Position, Vec3Scale(p.Normal, 0.012f)), L,
+                            8 * Settings.Radius, c, d))
                     lit = lit + (1 - Clamp01(Settings.SunShadow)) * k;
                 else
                     lit = lit + k;
@@ -322,7 +328,9 @@ void ExpectSameAsLiteral(const TTestScene& Scene, const TContactLightingSettings
     int differing = 0, total = 0, occluded = 0;
     std::string first;
     auto near = [](float a, float b) { return std::fabs(a - b) <= 1e-6f; };
-    auto nearVec = [&](const TVec3& a, const TVec3& b) { return near(a.X, b.X) && near(a.Y, b.Y) && near(a.Z, b.Z); };
+    auto nearVec = [&](const TVec3& a, const TVec3& b) {
+        return near(a.X, b.X) && near(a.Y, b.Y) && near(a.Z, b.Z);
+    };
     for (size_t e = 0; e < literal.Entries.size(); ++e) {
         const auto& fast = cache.GetEntries()[e];
         const auto& slow = literal.Entries[e];
@@ -335,9 +343,10 @@ void ExpectSameAsLiteral(const TTestScene& Scene, const TContactLightingSettings
                               near(fast.Results[v].Factor, slow.Results[v].Factor) &&
                               nearVec(fast.Results[v].Color, slow.Results[v].Color);
             if (!same && differing++ == 0)
-                first = "entry " + std::to_string(e) + " vertex " + std::to_string(v) + ": openness " +
-                        std::to_string(fast.Probes[v].Openness) + " vs " + std::to_string(slow.Probes[v].Openness) +
-                        ", factor " + std::to_string(fast.Results[v].Factor) + " vs " +
+                first = "entry " + std::to_string(e) + " vertex " + std::to_string(v) +
+                        ": openness " + std::to_string(fast.Probes[v].Openness) + " vs " +
+                        std::to_string(slow.Probes[v].Openness) + ", factor " +
+                        std::to_string(fast.Results[v].Factor) + " vs " +
                         std::to_string(slow.Results[v].Factor);
         }
     }
@@ -384,10 +393,13 @@ TEST(ContactLightingAgreement, RotatedScaledObjectsOtherSettingsAndBothLights)
 {
     TTestScene scene;
     scene.Add(FloorGrid(6, 4), Place({0, -0.3f, 0}, {5, 0, -3}), {0.8f, 0.8f, 0.8f});
-    scene.Add(Cube(), Place({0.2f, 0.1f, -0.4f}, {30, 45, 10}, {1.5f, 0.4f, 0.8f}), {0.2f, 0.9f, 0.4f});
-    scene.Add(Sphere(10, 6), Place({-0.7f, 0.35f, 0.5f}, {0, 0, 0}, {0.7f, 1.2f, 0.7f}), {0.9f, 0.3f, 0.6f});
+    scene.Add(Cube(), Place({0.2f, 0.1f, -0.4f}, {30, 45, 10}, {1.5f, 0.4f, 0.8f}),
+              {0.2f, 0.9f, 0.4f});
+    scene.Add(Sphere(10, 6), Place({-0.7f, 0.35f, 0.5f}, {0, 0, 0}, {0.7f, 1.2f, 0.7f}),
+              {0.9f, 0.3f, 0.6f});
     // Occludes but receives nothing, like terrain.
-    scene.Add(Plane(1), Place({0, 1.2f, 0}, {0, 0, 15}, {1.5f, 1, 1.5f}), {0.1f, 0.1f, 0.1f}, false);
+    scene.Add(Plane(1), Place({0, 1.2f, 0}, {0, 0, 15}, {1.5f, 1, 1.5f}), {0.1f, 0.1f, 0.1f},
+              false);
     TContactLightingSettings settings = DefaultSettings();
     settings.Radius = 0.37f;
     settings.RayCount = 12;
@@ -409,8 +421,10 @@ TEST(ContactLightingAgreement, CoincidentFacesOfTwoColoursKeepTheSearchOrder)
         TTestScene scene;
         scene.Add(FloorGrid(6, 2), Place({0, 0.5f, 0}), {0.5f, 0.5f, 0.5f});
         const TVec3 red{1, 0, 0}, blue{0, 0, 1};
-        scene.Add(Plane(1), Place({0.1f, 0.8f, 0}, {0, 0, 0}, {2, 1, 2}), redFirst ? red : blue, false);
-        scene.Add(Plane(1), Place({0.1f, 0.8f, 0}, {0, 0, 0}, {2, 1, 2}), redFirst ? blue : red, false);
+        scene.Add(Plane(1), Place({0.1f, 0.8f, 0}, {0, 0, 0}, {2, 1, 2}), redFirst ? red : blue,
+                  false);
+        scene.Add(Plane(1), Place({0.1f, 0.8f, 0}, {0, 0, 0}, {2, 1, 2}), redFirst ? blue : red,
+                  false);
         TContactLightingSettings settings = DefaultSettings();
         settings.ColorBleed = 1;
         ExpectSameAsLiteral(scene, settings, DefaultRig());
@@ -442,7 +456,8 @@ TEST(ContactLightingAgreement, EqualDistancesFromALargeAndASmallTriangle)
     // two. The cell search meets the red one first, so the bounce must be red.
     TTestScene scene;
     auto receiver = std::make_unique<TMeshData>();
-    for (TVec3 p : {TVec3{0.01f, 0.488f, 0.01f}, TVec3{0.01f, 0.488f, 0.11f}, TVec3{0.11f, 0.488f, 0.01f}}) {
+    for (TVec3 p :
+         {TVec3{0.01f, 0.488f, 0.01f}, TVec3{0.01f, 0.488f, 0.11f}, TVec3{0.11f, 0.488f, 0.01f}}) {
         TMeshVertex v;
         v.Position = p;
         v.Normal = {0, 1, 0};
@@ -471,7 +486,8 @@ TEST(ContactLightingAgreement, EqualDistancesFromALargeAndASmallTriangle)
 
 // ---- Shading ---------------------------------------------------------------------------
 
-const TContactLightingResult& ResultAt(const TContactLightingCache& Cache, size_t Entry, size_t Vertex)
+const TContactLightingResult& ResultAt(const TContactLightingCache& Cache, size_t Entry,
+                                       size_t Vertex)
 {
     return Cache.GetEntries().at(Entry).Results.at(Vertex);
 }
@@ -488,7 +504,8 @@ TEST(ContactLightingShade, UnderAnOverhangIsDarkerThanInTheOpen)
 
     auto vertexAt = [&](float x, float z) {
         for (size_t i = 0; i < floor.Vertices.size(); ++i)
-            if (std::fabs(floor.Vertices[i].Position.X - x) < 1e-4f && std::fabs(floor.Vertices[i].Position.Z - z) < 1e-4f)
+            if (std::fabs(floor.Vertices[i].Position.X - x) < 1e-4f &&
+                std::fabs(floor.Vertices[i].Position.Z - z) < 1e-4f)
                 return i;
         ADD_FAILURE() << "no vertex at " << x << ", " << z;
         return size_t{0};
@@ -542,7 +559,8 @@ TEST(ContactLightingShade, EnclosedVertexWithoutLightIsFlooredAtTheMinimumShade)
 {
     TTestScene scene;
     scene.Add(LoneTriangle(false).Meshes[0]->Clone(), Place({0, 1, 0}), {1, 1, 1});
-    scene.Add(Cube(), Place({0.05f, 1, 0.05f}, {0, 0, 0}, {0.6f, 0.6f, 0.6f}), {0.2f, 0.4f, 0.8f}, false);
+    scene.Add(Cube(), Place({0.05f, 1, 0.05f}, {0, 0, 0}, {0.6f, 0.6f, 0.6f}), {0.2f, 0.4f, 0.8f},
+              false);
     TContactLightRig dark = DefaultRig();
     dark.KeyIntensity = 0;
     TContactLightingCache cache;
@@ -613,10 +631,10 @@ TEST(ContactLightingBuild, BadFacesAndNonFiniteGeometryAreLeftOut)
     TTestScene scene;
     TMeshData& mesh = scene.Add(FloorGrid(2, 1), Place({0, 0.5f, 0}), {1, 1, 1});
     const int32_t vertices = static_cast<int32_t>(mesh.Vertices.size());
-    mesh.AddTriangle(0, 1, vertices + 3);   // index out of range
-    mesh.AddTriangle(0, 0, 1);              // degenerate
+    mesh.AddTriangle(0, 1, vertices + 3);  // index out of range
+    mesh.AddTriangle(0, 0, 1);             // degenerate
     TMeshFace tooMany;
-    tooMany.Count = 7;                      // claims more corners than a face holds
+    tooMany.Count = 7;  // claims more corners than a face holds
     tooMany.Indices = {0, 1, 4, 3};
     mesh.Faces.push_back(tooMany);
     TMeshVertex bad;
@@ -639,7 +657,8 @@ TEST(ContactLightingBuild, BadFacesAndNonFiniteGeometryAreLeftOut)
     }
     TVec3 color;
     float distance;
-    EXPECT_FALSE(cache.CastRay({0, std::numeric_limits<float>::quiet_NaN(), 0}, {0, 1, 0}, 1, color, distance));
+    EXPECT_FALSE(cache.CastRay({0, std::numeric_limits<float>::quiet_NaN(), 0}, {0, 1, 0}, 1, color,
+                               distance));
     EXPECT_FALSE(cache.IsOccluded({0, 0, 0}, {0, 1, 0}, std::numeric_limits<float>::infinity()));
 
     // A world matrix that is not finite contributes nothing at all.
@@ -658,7 +677,8 @@ TEST(ContactLightingBuild, HugeAndFarAwayTrianglesAreStillHit)
     auto build = [](float PlaneScale, TVec3 Offset) {
         TTestScene scene;
         scene.Add(Sphere(), Place(Vec3Add({0, 0.5f, 0}, Offset)), {1, 0, 0});
-        scene.Add(Plane(1), Place(Offset, {0, 0, 0}, {PlaneScale, 1, PlaneScale}), {0, 1, 0}, false);
+        scene.Add(Plane(1), Place(Offset, {0, 0, 0}, {PlaneScale, 1, PlaneScale}), {0, 1, 0},
+                  false);
         TContactLightingSettings settings = DefaultSettings();
         settings.GroundPlane = false;
         auto cache = std::make_unique<TContactLightingCache>();
@@ -765,7 +785,8 @@ TEST_F(ContactLightingSceneTest, ResultsFollowTheExactEvaluatedMesh)
     for (int32_t v = 0; v < static_cast<int32_t>(mesh->Vertices.size()); ++v) {
         const TVec3 lit = Cache.GetVertexLight(*Box, v, {1, 1, 1});
         darker += lit.X < 0.999f;
-        const TContactLightingResult& r = Cache.FindResults(Box->GetId(), Box->GetMeshSerial())->Results[v];
+        const TContactLightingResult& r =
+            Cache.FindResults(Box->GetId(), Box->GetMeshSerial())->Results[v];
         EXPECT_EQ(lit, Vec3Scale(r.Color, r.Factor));
     }
     EXPECT_GT(darker, 0);

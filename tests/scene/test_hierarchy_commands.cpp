@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "base/uCommandHistory.h"
-#include "scene/uHierarchyCommands.h"
 #include "base/uMesh.h"
+#include "scene/uHierarchyCommands.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 

@@ -2,8 +2,8 @@
 // the refresh and what the exchange of contents does to the caches.
 #include "scene/uScene.h"
 
-#include "scene/uCinematicEnvironment.h"
 #include "base/uMesh.h"
+#include "scene/uCinematicEnvironment.h"
 
 #include <gtest/gtest.h>
 

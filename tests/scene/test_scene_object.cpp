@@ -1,8 +1,8 @@
 #include "scene/uSceneObject.h"
 
-#include "modifiers/uModifierStack.h"
 #include "base/uErrors.h"
 #include "base/uMesh.h"
+#include "modifiers/uModifierStack.h"
 #include "terrain/uHeightmap.h"
 #include "tests/modifiers/uTestModifiers.h"
 

@@ -1,26 +1,14 @@
-#include "editor/uToolWindowGlue.h"
-
-#include "render/uGLView.h"
 #include "editor/uMainForm.h"
+#include "render/uGLView.h"
 #include "scene/uTextures.h"
 
 #include <algorithm>
 #include <cmath>
 
-std::vector<std::string> TextureComboItems(const TTextureManager& Textures)
-{
-    std::vector<std::string> items{"0 = none"};
-    for (int32_t i = 0; i < Textures.Count(); ++i)
-        items.push_back(std::to_string(i + 1) + ": " + Textures.GetTexture(i).Name);
-    return items;
-}
-
 void TMainForm::RefreshTextureCombo()
 {
-    // The properties page's face texture list and the textures window follow the
-    // registry here once they exist.
-    if (GLView)
-        GLView->update();
+    // The properties page's face texture list and the textures window follow the registry.
+    emit EditorEvents->TexturesChanged();
 }
 
 void TMainForm::ReadCameraSettings(TCameraPlacement& Placement) const
@@ -46,15 +34,25 @@ void TMainForm::ApplyCameraSettings(const TCameraPlacement& Placement)
 
 void TMainForm::TerrainEdited()
 {
-    RebuildSceneTree();
-    if (GLView)
-        GLView->update();
+    emit EditorEvents->DocumentEdited();
 }
 
 void TMainForm::FloorPlanChanged()
 {
-    RebuildSceneTree();
-    UpdateStatusBar();
-    if (GLView)
-        GLView->update();
+    emit EditorEvents->DocumentEdited();
+}
+
+void TMainForm::OpenTerrainEditor()
+{
+    TSceneObject* o = Scene().GetSelectedObject();
+    if (!o) {
+        EditorDialogs.Inform(this, "Terrain Editor", "Select a terrain object first.");
+        return;
+    }
+    if (o->PrimType != ptTerrain) {
+        EditorDialogs.Inform(this, "Terrain Editor", "The selected object is not a terrain.");
+        return;
+    }
+    if (ShowTerrainEditor)
+        ShowTerrainEditor(o->GetId());
 }

@@ -1,0 +1,70 @@
+#include "editor/api/uEditorDialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include <vector>
+
+std::string QtFileFilter(const std::string& Filter)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t bar = Filter.find('|', start);
+        parts.push_back(
+            Filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        if (bar == std::string::npos)
+            break;
+        start = bar + 1;
+    }
+    std::string result;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::string patterns = parts[i + 1];
+        for (size_t p = 0; (p = patterns.find(';', p)) != std::string::npos;)
+            patterns[p] = ' ';
+        if (patterns == "*.*")
+            patterns = "*";
+        if (!result.empty())
+            result += ";;";
+        result += parts[i] + " (" + patterns + ")";
+    }
+    return result;
+}
+
+TEditorDialogs StandardEditorDialogs()
+{
+    TEditorDialogs d;
+    d.OpenFileName = [](QWidget* parent, const std::string& filter) {
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setNameFilter(QString::fromStdString(QtFileFilter(filter)));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::string();
+        return dialog.selectedFiles().first().toStdString();
+    };
+    d.SaveFileName = [](QWidget* parent, const std::string& filter, const std::string& ext) {
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setNameFilter(QString::fromStdString(QtFileFilter(filter)));
+        dialog.setDefaultSuffix(QString::fromStdString(ext));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::string();
+        return dialog.selectedFiles().first().toStdString();
+    };
+    d.AskYesNo = [](QWidget* parent, const std::string& caption, const std::string& text) {
+        return QMessageBox::question(parent, QString::fromStdString(caption),
+                                     QString::fromStdString(text),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    };
+    d.Inform = [](QWidget* parent, const std::string& caption, const std::string& text) {
+        QMessageBox::information(parent, QString::fromStdString(caption),
+                                 QString::fromStdString(text));
+    };
+    d.ShowError = [](QWidget* parent, const std::string& caption, const std::string& text) {
+        QMessageBox::critical(parent, QString::fromStdString(caption),
+                              QString::fromStdString(text));
+    };
+    return d;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The dialogs the editor's pieces ask the user through: file choosers and message
+// boxes. The main window holds one set; tests replace it with scripted answers.
+#include <functional>
+#include <string>
+
+class QWidget;
+
+struct TEditorDialogs {
+    // The chosen file name, or empty when the dialog was cancelled. Filters are written
+    // "Name|*.ext|Other|*.*".
+    std::function<std::string(QWidget* Parent, const std::string& Filter)> OpenFileName;
+    std::function<std::string(QWidget* Parent, const std::string& Filter,
+                              const std::string& DefaultExt)>
+        SaveFileName;
+    // A Yes/No question; True for Yes.
+    std::function<bool(QWidget* Parent, const std::string& Caption, const std::string& Text)>
+        AskYesNo;
+    std::function<void(QWidget* Parent, const std::string& Caption, const std::string& Text)>
+        Inform;
+    std::function<void(QWidget* Parent, const std::string& Caption, const std::string& Text)>
+        ShowError;
+};
+
+// File dialogs and message boxes of the toolkit.
+TEditorDialogs StandardEditorDialogs();
+
+// "Name|*.a|All|*.*" as a Qt filter: "Name (*.a);;All (*)".
+std::string QtFileFilter(const std::string& Filter);
