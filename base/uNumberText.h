@@ -33,5 +33,14 @@ void BeginInvariantDecimal();
 void EndInvariantDecimal();
 int InvariantDecimalDepth();
 
+// Keeps the invariant number text in force for one read or write, also on an error.
+class TInvariantDecimalScope {
+public:
+    TInvariantDecimalScope() { BeginInvariantDecimal(); }
+    ~TInvariantDecimalScope() { EndInvariantDecimal(); }
+    TInvariantDecimalScope(const TInvariantDecimalScope&) = delete;
+    TInvariantDecimalScope& operator=(const TInvariantDecimalScope&) = delete;
+};
+
 // Removes characters with codes 0..32 at both ends.
 std::string_view TrimBlanks(std::string_view Text);

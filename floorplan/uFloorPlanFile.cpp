@@ -8,14 +8,6 @@
 
 namespace {
 
-// Keeps the invariant number text in force for one read or write, also on an error.
-struct TInvariantDecimalScope {
-    TInvariantDecimalScope() { BeginInvariantDecimal(); }
-    ~TInvariantDecimalScope() { EndInvariantDecimal(); }
-    TInvariantDecimalScope(const TInvariantDecimalScope&) = delete;
-    TInvariantDecimalScope& operator=(const TInvariantDecimalScope&) = delete;
-};
-
 [[noreturn]] void Fail(const std::string& Message)
 {
     throw EConvertError(Message);

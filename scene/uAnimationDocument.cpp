@@ -172,14 +172,6 @@ void TAnimationDocument::Assign(const TAnimationDocument* Other)
 
 namespace {
 
-// Brackets a read or write with invariant number text, also when it fails.
-struct TInvariantDecimalScope {
-    TInvariantDecimalScope() { BeginInvariantDecimal(); }
-    ~TInvariantDecimalScope() { EndInvariantDecimal(); }
-    TInvariantDecimalScope(const TInvariantDecimalScope&) = delete;
-    TInvariantDecimalScope& operator=(const TInvariantDecimalScope&) = delete;
-};
-
 void AppendValue(std::string& Line, const TPropertyValue& Value)
 {
     auto addFloat = [&](float f) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <stdexcept>
 
 TEST(NumberText, FloatToTextGeneralFormat)
 {
@@ -80,5 +81,17 @@ TEST(NumberText, InvariantPairsNest)
     EXPECT_EQ(InvariantDecimalDepth(), 2);
     EndInvariantDecimal();
     EndInvariantDecimal();
+    EXPECT_EQ(InvariantDecimalDepth(), 0);
+}
+
+TEST(NumberText, InvariantScopeEndsAlsoWhenTheReadFails)
+{
+    try {
+        TInvariantDecimalScope outer;
+        TInvariantDecimalScope inner;
+        EXPECT_EQ(InvariantDecimalDepth(), 2);
+        throw std::runtime_error("bad line");
+    } catch (const std::runtime_error&) {
+    }
     EXPECT_EQ(InvariantDecimalDepth(), 0);
 }
