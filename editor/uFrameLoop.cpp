@@ -83,7 +83,7 @@ float SmoothFramesPerSecond(float Fps, float dt)
     return Fps + (1.0f / x - Fps) * 0.1f;
 }
 
-void UpdateCameraMotion(TCamera& Camera, float dt)
+bool UpdateCameraMotion(TCamera& Camera, float dt)
 {
     TVec3 v{};
     if (Camera.KeyHeld('E'))
@@ -94,7 +94,9 @@ void UpdateCameraMotion(TCamera& Camera, float dt)
         v = Vec3Scale(Vec3Normalize(v), dt * Camera.FlySpeed);
         Camera.Position = Vec3Add(Camera.Position, v);
         Camera.OrbitPivot = Vec3Add(Camera.OrbitPivot, v);
+        return true;
     }
+    return false;
 }
 
 std::string AutosaveFilePath(const std::string& ProgramFolder)
@@ -150,8 +152,9 @@ void TFrameLoop::Tick()
     const float dt = ElapsedSeconds(now, LastTick);
     LastTick = now;
 
-    if (Hooks.UpdateCameraMotion)
-        Hooks.UpdateCameraMotion(dt);
+    // The views are drawn again only when the tick moved something they show; every
+    // other change (edits, selection, hover, resizing) asks for its own repaint.
+    bool moved = Hooks.UpdateCameraMotion && Hooks.UpdateCameraMotion(dt);
 
     TPlaybackState time;
     if (Hooks.GetPlayback && Hooks.GetPlayback(time) && time.Playing) {
@@ -164,8 +167,11 @@ void TFrameLoop::Tick()
         if (Hooks.UpdateTimelineUI)
             Hooks.UpdateTimelineUI();
         TPlaybackState after;
-        if (Hooks.GetPlayback(after) && after.CurrentFrame != oldFrame && Hooks.FrameChanged)
-            Hooks.FrameChanged();
+        if (Hooks.GetPlayback(after) && after.CurrentFrame != oldFrame) {
+            moved = true;
+            if (Hooks.FrameChanged)
+                Hooks.FrameChanged();
+        }
     }
 
     ++FrameCounter;
@@ -174,7 +180,7 @@ void TFrameLoop::Tick()
     if (now % 1000 < 20 && Hooks.UpdateStatusBar)
         Hooks.UpdateStatusBar();
     AutosaveTick(now);
-    if (Hooks.Repaint)
+    if (moved && Hooks.Repaint)
         Hooks.Repaint();
 }
 

@@ -34,7 +34,8 @@ float ElapsedSeconds(uint64_t Now, uint64_t LastTick);
 // The moving average of the frame-rate figure, factor 0.1.
 float SmoothFramesPerSecond(float Fps, float dt);
 // Camera flight by the held keys: 'E' climbs, 'Z' sinks; pivot moves with the camera.
-void UpdateCameraMotion(TCamera& Camera, float dt);
+// True when the camera moved.
+bool UpdateCameraMotion(TCamera& Camera, float dt);
 
 // Where the autosave goes: "Quillstone.autosave.qstn" in ProgramFolder when that folder
 // is writable, otherwise in the user's data folder for the application (created when
@@ -49,7 +50,7 @@ public:
 
     // What the tick acts on. Unset hooks are skipped.
     struct THooks {
-        std::function<void(float)> UpdateCameraMotion;
+        std::function<bool(float)> UpdateCameraMotion;     // true: the camera moved
         std::function<bool(TPlaybackState&)> GetPlayback;  // false: no project time
         std::function<void(int32_t)> SetCurrentFrame;
         std::function<void()> StopPlayback;
@@ -59,7 +60,7 @@ public:
         std::function<bool()> SceneHasNodes;                   // besides the root
         std::function<void(const std::string&)> SaveAutosave;  // may throw; errors dropped
         std::function<std::string()> AutosavePath;
-        std::function<void()> Repaint;
+        std::function<void()> Repaint;  // after a tick that moved the camera or the frame
         std::function<void(const std::string&)> ReportError;  // errors of a tick
     };
 

@@ -159,7 +159,7 @@ void TMainForm::FormCreate()
 
     // 19. The frame loop on a 16 ms timer.
     TFrameLoop::THooks hooks;
-    hooks.UpdateCameraMotion = [this](float dt) { UpdateCameraMotion(dt); };
+    hooks.UpdateCameraMotion = [this](float dt) { return UpdateCameraMotion(dt); };
     hooks.GetPlayback = [this](TPlaybackState& s) {
         const TProjectTime& t = Document().GetProjectTime();
         s = {t.GetStartFrame(), t.GetEndFrame(), t.GetCurrentFrame(),
@@ -394,9 +394,9 @@ void TMainForm::FrameTimerTick()
     FrameLoop->FrameTimerTick();  // guarded inside
 }
 
-void TMainForm::UpdateCameraMotion(float dt)
+bool TMainForm::UpdateCameraMotion(float dt)
 {
-    ::UpdateCameraMotion(Camera, dt);
+    return ::UpdateCameraMotion(Camera, dt);
 }
 
 void TMainForm::AutosaveTick()

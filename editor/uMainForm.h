@@ -117,7 +117,7 @@ public:
     // Handlers and routines of the window.
     void FrameTimerTick();
     void UpdateStatusBar();
-    void UpdateCameraMotion(float dt);
+    bool UpdateCameraMotion(float dt);
     void AutosaveTick();
     void GLPaint();
     void GLResize();

@@ -33,7 +33,7 @@ struct TLoopRig {
     TLoopRig()
     {
         TFrameLoop::THooks h;
-        h.UpdateCameraMotion = [this](float dt) { UpdateCameraMotion(Camera, dt); };
+        h.UpdateCameraMotion = [this](float dt) { return UpdateCameraMotion(Camera, dt); };
         h.GetPlayback = [this](TPlaybackState& s) {
             s = Time;
             return true;
@@ -174,7 +174,7 @@ TEST(FrameLoop, FrameRateIsAMovingAverage)
     EXPECT_EQ(rig.Loop->FrameCounter, 201);
 }
 
-TEST(FrameLoop, StatusBarRefreshesAboutOnceASecondAndEveryTickRepaints)
+TEST(FrameLoop, StatusBarRefreshesAboutOnceASecondAndAnIdleLoopDrawsNothing)
 {
     TLoopRig rig;
     rig.Now = 100;
@@ -182,7 +182,28 @@ TEST(FrameLoop, StatusBarRefreshesAboutOnceASecondAndEveryTickRepaints)
     rig.Run(16, 10000);
     EXPECT_GE(rig.StatusRefreshes, 9);
     EXPECT_LE(rig.StatusRefreshes, 11);
-    EXPECT_EQ(rig.Repaints, 625);
+    EXPECT_EQ(rig.Repaints, 0);
+    EXPECT_EQ(rig.Loop->FrameCounter, 625);
+}
+
+TEST(FrameLoop, TicksThatMoveTheCameraOrTheFrameRepaint)
+{
+    TLoopRig rig;
+    rig.Now = 100;
+    rig.Loop->Start();
+    rig.Camera.HeldKeys.set(size_t('E'));
+    rig.Run(16, 160);
+    EXPECT_EQ(rig.Repaints, 10);
+    rig.Camera.HeldKeys.reset();
+    rig.Run(16, 160);
+    EXPECT_EQ(rig.Repaints, 10);
+
+    // Playing at 10 frames a second on 16 ms ticks: a repaint for each new frame only.
+    rig.Play(0, 100, 0, 10.0f, false);
+    rig.Run(16, 1008);
+    EXPECT_EQ(rig.Repaints, 10 + rig.FrameChanges);
+    EXPECT_GE(rig.FrameChanges, 9);
+    EXPECT_LE(rig.FrameChanges, 11);
 }
 
 TEST(FrameLoop, AutosavesEveryThirtySecondsOnlyWhileTheSceneIsNotEmpty)
@@ -234,7 +255,7 @@ TEST(FrameLoop, AnErrorInATickIsReportedOnceAndNestedTicksAreSkipped)
     std::vector<std::string> errors;
     TFrameLoop* self = nullptr;
     TFrameLoop::THooks h;
-    h.UpdateCameraMotion = [&](float) {
+    h.UpdateCameraMotion = [&](float) -> bool {
         ++ticksEntered;
         throw std::runtime_error("timeline broke");
     };
