@@ -8,6 +8,7 @@
 #include "document/uSceneFile.h"
 #include "floorplan/uFloorPlanDocument.h"
 #include "floorplan/uFloorPlanFile.h"
+#include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierStack.h"
 #include "modifiers/uModifiers.h"
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <unordered_map>
 
 namespace fs = std::filesystem;
 
@@ -31,6 +33,27 @@ constexpr const char* kCrLf = "\r\n";
 
 // Reads a fresh vertex array no larger than this before any line proves it exists.
 constexpr int64_t kMaxReserve = 1000000;
+
+// What one read has built and reserved so far. Objects without a stored mesh get their
+// primitive built, so a short line can stand for a large mesh; the total of such built
+// geometry in one file is held to the evaluator's output limits.
+struct TReadState {
+    int64_t BuiltVertices = 0;
+    int64_t BuiltFaces = 0;
+    // Modifier ids are reserved once the nodes are read: creating a modifier takes a
+    // fresh id, which an early reservation near the top of the range would refuse.
+    uint32_t LargestModifierId = 0;
+};
+
+void CountBuiltGeometry(TReadState& State, int64_t Vertices, int64_t Faces)
+{
+    State.BuiltVertices += Vertices;
+    State.BuiltFaces += Faces;
+    if (State.BuiltVertices > kDefaultEvalLimit || State.BuiltFaces > kDefaultEvalLimit)
+        throw EGeneralError("Cannot open this scene: its objects without stored meshes would "
+                            "build more than " +
+                            std::to_string(kDefaultEvalLimit) + " vertices or faces.");
+}
 
 std::string Line(TTextLineSource& File)
 {
@@ -198,7 +221,9 @@ void ReadTextures(TTextLineSource& File, const std::string& FileName)
             continue;
         const std::string full = ResolveTexturePath(FileName, path);
         std::error_code ec;
-        if (!path.empty() && fs::exists(full, ec))
+        // Only regular files: a name in the file must not make the load read a device or
+        // wait on a pipe.
+        if (!path.empty() && fs::is_regular_file(full, ec))
             textures->ImportFile(full);
         // An entry that cannot be imported keeps its place, so later texture ids and the
         // path written on the next save stay what they were.
@@ -287,8 +312,10 @@ void ParseFaceLine(const std::string& Text, int64_t Index, int32_t Version, TMes
     Mesh.Faces.push_back(f);
 }
 
-// Returns the first line after the mesh and modifier blocks.
-std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSceneObject& Object)
+// Reads the mesh block into StoredMesh (none when the block holds no vertices) and the
+// modifier block into Object's stack; returns the first line after them.
+std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSceneObject& Object,
+                                       TReadState& State, std::unique_ptr<TMeshData>& StoredMesh)
 {
     const std::string countLine = RequiredLine(File);
     const auto countTokens = SplitBlanks(countLine);
@@ -315,8 +342,7 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
         if (!mesh->Validate(message))
             throw EGeneralError("Malformed scene file: " + message);
         mesh->RebuildEdges();
-        Object.SetBaseMesh(std::move(mesh));
-        Object.MarkMeshDirty();
+        StoredMesh = std::move(mesh);
     }
 
     std::string line = Line(File);
@@ -361,8 +387,7 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
                     modifier->LoadParams(params, index);
                 }
                 Object.AddModifier(std::move(modifier));
-                if (id != 0)
-                    ReserveModifierId(id);
+                State.LargestModifierId = std::max(State.LargestModifierId, id);
             }
         } catch (...) {
             stack.EndUpdate();
@@ -387,13 +412,145 @@ TVertexColorBlend BlendFromFile(int32_t Value)
     return static_cast<TVertexColorBlend>(Value);
 }
 
-void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count)
+constexpr TVec3 kNewObjectColor{0.7f, 0.7f, 0.75f};
+
+// A registered, unlinked object of the file with the defaults of a new primitive (its
+// name numbered like one) and no mesh yet. It takes the file's id, so reading allocates
+// no node id.
+TSceneObject* NewFileObject(TScene& Scene, TPrimitiveType Prim, uint32_t Id)
 {
-    struct TPendingLink {
-        TSceneNode* Node;
-        uint32_t ParentId;
-    };
-    std::vector<TPendingLink> links;
+    auto object = std::make_unique<TSceneObject>(Id);
+    object->PrimType = Prim;
+    object->Color = kNewObjectColor;
+    object->DisplayColor = RandomDisplayColor();
+    object->Name = PrimitiveTypeName(Prim) + " " + std::to_string(NextPrimitiveNumber());
+    TSceneObject* o = object.release();
+    Scene.RegisterNode(o);
+    return o;
+}
+
+// The object's base mesh: the stored one, or the primitive's own (coloured as a new
+// primitive is) when the file stores none; a terrain gets its heightmap back from a
+// stored grid, or the flat default beside any other stored mesh.
+void FinishObjectMesh(TSceneObject& Object, std::unique_ptr<TMeshData> StoredMesh,
+                      TReadState& State)
+{
+    if (!StoredMesh) {
+        const TVec3 color = Object.Color;
+        Object.Color = kNewObjectColor;
+        Object.RebuildPrimitiveMesh();
+        Object.Color = color;
+        const TMeshData* built = Object.GetBaseMesh();
+        CountBuiltGeometry(State, built ? static_cast<int64_t>(built->Vertices.size()) : 0,
+                           built ? static_cast<int64_t>(built->Faces.size()) : 0);
+        if (Object.PrimType == ptTerrain)
+            RebuildHeightmapFromTerrainMesh(Object);
+        return;
+    }
+    Object.SetBaseMesh(std::move(StoredMesh));
+    Object.MarkMeshDirty();
+    if (Object.PrimType != ptTerrain || RebuildHeightmapFromTerrainMesh(Object))
+        return;
+    // Not a terrain grid: the flat heightmap and sizes a new terrain primitive has.
+    constexpr int kResolution = 128;
+    CountBuiltGeometry(State, int64_t{kResolution} * kResolution, 0);
+    auto map = std::make_unique<THeightmap>(kResolution);
+    map->Flatten();
+    Object.SetHeightmap(std::move(map));
+    Object.TerrainSize = 4.0f;
+    Object.TerrainHeight = 0.6f;
+}
+
+struct TFileNode {
+    TSceneNode* Node;
+    uint32_t ParentId;
+    bool IsObject;
+};
+
+// Links the nodes read under their parents (the root for parent 0 or an id the file
+// does not hold). Objects under the root come first, then groups under the root, each
+// in file order; every other parent keeps its children in file order. A parent cycle
+// is refused naming the node whose link would close it first in file order. Linear in
+// the number of nodes, however deep the hierarchy.
+void LinkFileNodes(TScene& Scene, const std::vector<TFileNode>& Nodes)
+{
+    const size_t n = Nodes.size();
+    std::unordered_map<uint32_t, int64_t> indexOf;
+    indexOf.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        indexOf.emplace(Nodes[i].Node->GetId(), static_cast<int64_t>(i));
+    std::vector<int64_t> parent(n, -1);
+    for (size_t i = 0; i < n; ++i)
+        if (Nodes[i].ParentId != 0)
+            if (auto it = indexOf.find(Nodes[i].ParentId); it != indexOf.end())
+                parent[i] = it->second;
+
+    // Cycles: each node has one parent, so each node lies on at most one cycle. Linking
+    // in file order would meet a cycle at its last member; the first such member wins.
+    enum : uint8_t { kUnseen, kOnWalk, kDone };
+    std::vector<uint8_t> mark(n, kUnseen);
+    int64_t firstClosing = -1;
+    std::vector<int64_t> walk;
+    for (size_t start = 0; start < n; ++start) {
+        walk.clear();
+        int64_t k = static_cast<int64_t>(start);
+        while (k >= 0 && mark[k] == kUnseen) {
+            mark[k] = kOnWalk;
+            walk.push_back(k);
+            k = parent[k];
+        }
+        if (k >= 0 && mark[k] == kOnWalk) {
+            int64_t last = k;
+            for (int64_t c = parent[k]; c != k; c = parent[c])
+                last = std::max(last, c);
+            if (firstClosing < 0 || last < firstClosing)
+                firstClosing = last;
+        }
+        for (int64_t w : walk)
+            mark[w] = kDone;
+    }
+    if (firstClosing >= 0) {
+        const TSceneNode* node = Nodes[firstClosing].Node;
+        if (parent[firstClosing] == firstClosing)
+            throw EGeneralError("Self-parenting node \"" + node->Name + "\" in scene file.");
+        throw EGeneralError("Circular hierarchy in scene file at node \"" + node->Name + "\".");
+    }
+
+    // Depth below the root, then link the deepest first: each parent is still unlinked
+    // when its children join it, so no link walks a long chain of ancestors.
+    std::vector<int64_t> depth(n, 0);
+    int64_t deepest = 0;
+    for (size_t start = 0; start < n; ++start) {
+        walk.clear();
+        int64_t k = static_cast<int64_t>(start);
+        while (k >= 0 && depth[k] == 0) {
+            walk.push_back(k);
+            k = parent[k];
+        }
+        int64_t d = k >= 0 ? depth[k] : 0;
+        for (auto it = walk.rbegin(); it != walk.rend(); ++it)
+            depth[*it] = ++d;
+        deepest = std::max(deepest, d);
+    }
+    std::vector<std::vector<int64_t>> levels(static_cast<size_t>(deepest) + 1);
+    for (size_t i = 0; i < n; ++i)
+        if (depth[i] > 1 || Nodes[i].IsObject)
+            levels[static_cast<size_t>(depth[i])].push_back(static_cast<int64_t>(i));
+    for (size_t i = 0; i < n; ++i)
+        if (depth[i] == 1 && !Nodes[i].IsObject)
+            levels[1].push_back(static_cast<int64_t>(i));
+    TSceneNode* root = Scene.GetRoot();
+    for (size_t level = levels.size(); level-- > 1;)
+        for (int64_t i : levels[level]) {
+            TSceneNode* to = parent[i] >= 0 ? Nodes[parent[i]].Node : root;
+            Scene.LinkToParent(Nodes[i].Node, to, to->ChildCount());
+        }
+}
+
+void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count, TReadState& State)
+{
+    std::vector<TFileNode> nodes;
+    nodes.reserve(static_cast<size_t>(std::clamp(Count, 0, 1000000)));
     for (int32_t i = 0; i < Count; ++i) {
         const std::string begin = RequiredLine(File);
         if (begin.compare(0, 9, "BEGINNODE") != 0)
@@ -425,56 +582,35 @@ void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count)
         } else {
             const TPrimitiveType prim =
                 PrimitiveFromFile(IntOr(TrimBlanks(From(RequiredLine(File), 6)), 0));
-            TSceneObject* object = Scene.AddPrimitive(prim);
+            TSceneObject* object = NewFileObject(Scene, prim, id);
             node = object;
             object->Color = Vec3Of(From(RequiredLine(File), 7));
             object->TexId = IntOr(TrimBlanks(From(RequiredLine(File), 7)), 0);
             object->Blend = BlendFromFile(IntOr(TrimBlanks(From(RequiredLine(File), 7)), 0));
             object->Selected = TextIsOne(From(RequiredLine(File), 5));
-            if (ReadObjectMeshAndModifiers(Scene, File, *object) != "ENDNODE")
+            std::unique_ptr<TMeshData> stored;
+            if (ReadObjectMeshAndModifiers(Scene, File, *object, State, stored) != "ENDNODE")
                 throw EGeneralError("Malformed scene file: missing ENDNODE.");
-            if (object->PrimType == ptTerrain)
-                RebuildHeightmapFromTerrainMesh(*object);
+            FinishObjectMesh(*object, std::move(stored), State);
         }
         node->Name = name;
         node->SetTransform(pos, rot, scl);
         node->SetVisible(visible);
         node->SetLocked(locked);
-        if (node->GetId() != id) {
-            Scene.UnregisterNode(node);
-            node->SetId(id);
-            Scene.RegisterNode(node);
-        }
         ReserveSceneNodeId(id);
-        links.push_back({node, parentId});
+        nodes.push_back({node, parentId, type == "object"});
     }
-
-    TSceneNode* root = Scene.GetRoot();
-    for (const TPendingLink& link : links) {
-        TSceneNode* parent = link.ParentId != 0 ? Scene.FindNodeById(link.ParentId) : nullptr;
-        if (!parent)
-            parent = root;
-        if (parent == link.Node)
-            throw EGeneralError("Self-parenting node \"" + link.Node->Name + "\" in scene file.");
-        if (parent != root && link.Node->IsAncestorOf(parent))
-            throw EGeneralError("Circular hierarchy in scene file at node \"" + link.Node->Name +
-                                "\".");
-        if (link.Node->GetParent() != parent) {
-            if (link.Node->GetParent())
-                Scene.UnlinkFromParent(link.Node);
-            Scene.LinkToParent(link.Node, parent, parent->ChildCount());
-        }
-        link.Node->MarkSubtreeWorldDirty();
-    }
+    LinkFileNodes(Scene, nodes);
 }
 
 // One object of the layout without a hierarchy; returns the line after it.
 std::string ReadLegacySceneObject(TScene& Scene, TTextLineSource& File,
-                                  const std::string& PendingLine)
+                                  const std::string& PendingLine, TReadState& State)
 {
     const std::string name = PendingLine.empty() ? RequiredLine(File) : PendingLine;
     const TPrimitiveType prim = PrimitiveFromFile(IntOr(TrimBlanks(RequiredLine(File)), 0));
-    TSceneObject* object = Scene.AddPrimitive(prim);
+    TSceneObject* object = NewFileObject(Scene, prim, kNoId);
+    Scene.LinkToParent(object, Scene.GetRoot(), Scene.GetRoot()->ChildCount());
     object->Name = name;
     object->SetPosition(Vec3Of(RequiredLine(File)));
     const TVec3 rot = Vec3Of(RequiredLine(File));
@@ -500,9 +636,9 @@ std::string ReadLegacySceneObject(TScene& Scene, TTextLineSource& File,
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         object->Selected = upper == "TRUE" || upper == "-1";
     }
-    std::string next = ReadObjectMeshAndModifiers(Scene, File, *object);
-    if (object->PrimType == ptTerrain)
-        RebuildHeightmapFromTerrainMesh(*object);
+    std::unique_ptr<TMeshData> stored;
+    std::string next = ReadObjectMeshAndModifiers(Scene, File, *object, State, stored);
+    FinishObjectMesh(*object, std::move(stored), State);
     return next;
 }
 }  // namespace
@@ -585,6 +721,7 @@ void ReadSceneLines(TScene& Scene, TTextLineSource& File, const std::string& Fil
                     TAnimationDocument* Animation, TFloorPlanDocument* FloorPlans)
 {
     Scene.Clear();
+    TReadState state;
     BeginInvariantDecimal();
     try {
         if (Line(File) != kSceneFileHeader)
@@ -646,18 +783,23 @@ void ReadSceneLines(TScene& Scene, TTextLineSource& File, const std::string& Fil
             line = Line(File);
         }
         if (line.compare(0, 5, "NODES") == 0) {
-            ReadSceneNodes(Scene, File, IntOr(TrimBlanks(From(line, 6)), 0));
+            ReadSceneNodes(Scene, File, IntOr(TrimBlanks(From(line, 6)), 0), state);
         } else {
             const int32_t count = line.empty() ? legacyCount : IntOr(TrimBlanks(line), 0);
             std::string pending;
             for (int32_t i = 0; i < count; ++i)
-                pending = ReadLegacySceneObject(Scene, File, pending);
+                pending = ReadLegacySceneObject(Scene, File, pending, state);
         }
+        // A build binding whose generated root is not in this file would take over a
+        // node the user later creates with that id.
+        if (FloorPlans)
+            DropBindingsWithoutNodes(*FloorPlans, Scene);
         if (Animation) {
             Animation->ClearClips();
             if (!File.AtEnd())
                 LoadAnimationSection(*Animation, File);
         }
+        ReserveModifierId(state.LargestModifierId);
     } catch (...) {
         EndInvariantDecimal();
         throw;
@@ -691,12 +833,16 @@ void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
     if (FloorPlans)
         stagingFloorPlans = std::make_unique<TFloorPlanDocument>();
 
+    // A refused file leaves the id counters as they were; an accepted one has moved them
+    // past its ids.
+    const TDocumentIdCounters ids = SnapshotDocumentIds();
     try {
         ReadSceneFile(*stagingScene, FileName, stagingAnimation.get(), stagingFloorPlans.get());
         std::string messages;
         if (!stagingScene->ValidateHierarchy(messages))
             throw EGeneralError(std::string("Invalid scene file:") + kCrLf + messages);
     } catch (...) {
+        RestoreDocumentIds(ids);
         CurrentTextureManager = remembered;
         stagingScene->Environment = nullptr;
         throw;
