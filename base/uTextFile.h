@@ -4,6 +4,7 @@
 // full disk or a failed close raises EInOutError, never a silent truncation.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,23 +30,53 @@ public:
     std::vector<std::string> Lines;
 };
 
+// The file-system calls of the writer and the safe save. A hook set for tests is asked
+// before each one; a non-zero answer fails that call with that errno.
+enum class TFileCall { Create, Write, Sync, Close, Delete, Link, Copy, Rename, SyncFolder };
+using TFileFaultHook = std::function<int(TFileCall Call, const std::string& Path)>;
+void SetFileFaultHook(TFileFaultHook Hook);
+
 class TTextFileWriter : public TTextLineSink {
 public:
-    explicit TTextFileWriter(const std::string& FileName);  // creates or truncates
+    // Creates or truncates FileName.
+    explicit TTextFileWriter(const std::string& FileName);
+    // Creates FileName, which must not exist, with the permission bits Mode.
+    TTextFileWriter(const std::string& FileName, unsigned Mode);
     ~TTextFileWriter() override;  // closes without raising; call Close to see errors
     TTextFileWriter(const TTextFileWriter&) = delete;
     TTextFileWriter& operator=(const TTextFileWriter&) = delete;
 
     void WriteLine(std::string_view Line) override;
-    // Flushes, syncs to disk and closes; raises EInOutError on any failure.
+    // Writes what is buffered, syncs to disk and closes; raises EInOutError naming the
+    // call that failed and its reason.
     void Close();
+    int Descriptor() const { return File; }
 
 private:
+    void Open(int Flags, unsigned Mode);
     void Flush();
+    [[noreturn]] void Fail(const char* What, int Error);
     std::string FileName;
-    std::FILE* File = nullptr;
+    int File = -1;
     std::string Buffer;
 };
+
+// Replaces FileName with the lines WriteLines writes, so that the name holds the old or
+// the new content at every moment, crash included: the new text goes to FileName +
+// ".tmp" beside the file, synced; the old file is kept as FileName + ".bak" (a hard link,
+// or a copy where links are not possible); the temporary file is renamed over the old
+// one in one step; the backup is deleted. A symbolic link is written through to its
+// target and stays a link; the file keeps its permission bits. Only regular files are
+// ever replaced or deleted: a folder, a read-only file or anything else at one of the
+// three names refuses the save. On failure the old file is untouched, the temporary
+// file is gone and EInOutError or EGeneralError says why; the two messages below start
+// the errors of the backup and of the final rename (the name and the reason follow).
+struct TSafeSaveMessages {
+    std::string BackupFailed = "Unable to create backup: ";
+    std::string ReplaceFailed = "Unable to replace file: ";
+};
+void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Messages,
+                        const std::function<void(TTextLineSink&)>& WriteLines);
 
 // Hands out lines one at a time.
 class TTextLineSource {
