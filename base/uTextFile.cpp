@@ -9,8 +9,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -359,6 +357,13 @@ void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Me
         DeleteFile(backup);
 }
 
+bool TTextLineSource::ReadLineView(std::string_view& Line)
+{
+    const bool read = ReadLine(Scratch);
+    Line = Scratch;
+    return read;
+}
+
 TStringLineSource TStringLineSource::FromText(std::string_view Text)
 {
     std::vector<std::string> lines;
@@ -386,33 +391,123 @@ bool TStringLineSource::ReadLine(std::string& Line)
     return true;
 }
 
-TTextFileReader::TTextFileReader(const std::string& FileName)
+bool TStringLineSource::ReadLineView(std::string_view& Line)
 {
-    std::ifstream in(FileName, std::ios::binary);
-    if (!in)
-        throw EInOutError("Cannot open file \"" + FileName + "\": " + SystemMessage(errno));
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad())
-        throw EInOutError("Cannot read file \"" + FileName + "\"");
-    Data = std::move(ss).str();
+    if (Next >= Lines.size()) {
+        Line = {};
+        return false;
+    }
+    Line = Lines[Next++];
+    return true;
+}
+
+namespace {
+constexpr size_t kReadBuffer = 1 << 18;
+}
+
+TTextFileReader::TTextFileReader(const std::string& FileName) : FileName(FileName)
+{
+    File = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (File < 0 || ::fstat(File, &st) != 0) {
+        const int err = errno;
+        if (File >= 0)
+            ::close(File);
+        File = -1;
+        throw EInOutError("Cannot open file \"" + FileName + "\": " + SystemMessage(err));
+    }
+    if (S_ISDIR(st.st_mode)) {
+        ::close(File);
+        File = -1;
+        throw EInOutError("Cannot open file \"" + FileName + "\": " + SystemMessage(EISDIR));
+    }
+    FileSize = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+    Buffer.resize(kReadBuffer);
+}
+
+TTextFileReader::~TTextFileReader()
+{
+    if (File >= 0)
+        ::close(File);
+}
+
+bool TTextFileReader::Fill() const
+{
+    if (Eof)
+        return false;
+    if (Begin > 0) {
+        std::memmove(Buffer.data(), Buffer.data() + Begin, End - Begin);
+        Consumed += Begin;
+        End -= Begin;
+        Begin = 0;
+    }
+    if (End == Buffer.size())
+        Buffer.resize(Buffer.size() * 2);  // one line longer than the buffer
+    for (;;) {
+        const ssize_t n = ::read(File, Buffer.data() + End, Buffer.size() - End);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw EInOutError("Cannot read file \"" + FileName + "\": " + SystemMessage(errno));
+        if (n == 0) {
+            Eof = true;
+            return false;
+        }
+        End += static_cast<size_t>(n);
+        return true;
+    }
+}
+
+bool TTextFileReader::ReadLineView(std::string_view& Line)
+{
+    size_t searched = 0;  // bytes after Begin known to hold no line end
+    for (;;) {
+        const char* first = Buffer.data() + Begin;
+        const size_t unread = End - Begin;
+        const void* nl = std::memchr(first + searched, '\n', unread - searched);
+        size_t len;
+        if (nl != nullptr) {
+            len = static_cast<size_t>(static_cast<const char*>(nl) - first);
+            Begin += len + 1;
+        } else {
+            searched = unread;
+            if (Fill())
+                continue;  // Fill may have moved the bytes: look again from the front
+            if (Begin >= End) {
+                Line = {};
+                return false;
+            }
+            // The last line, without a line end.
+            first = Buffer.data() + Begin;
+            len = End - Begin;
+            Begin = End;
+        }
+        if (len > 0 && first[len - 1] == '\r')
+            --len;
+        Line = std::string_view(first, len);
+        return true;
+    }
 }
 
 bool TTextFileReader::ReadLine(std::string& Line)
 {
-    if (Pos >= Data.size()) {
-        Line.clear();
-        return false;
-    }
-    size_t end = Data.find('\n', Pos);
-    if (end == std::string::npos)
-        end = Data.size();
-    size_t len = end - Pos;
-    if (len > 0 && Data[Pos + len - 1] == '\r')
-        --len;
-    Line.assign(Data, Pos, len);
-    Pos = end + 1;
-    return true;
+    std::string_view view;
+    const bool read = ReadLineView(view);
+    Line.assign(view);
+    return read;
+}
+
+bool TTextFileReader::AtEnd() const
+{
+    return Begin >= End && !Fill();
+}
+
+std::optional<uint64_t> TTextFileReader::RemainingBytes() const
+{
+    if (FileSize == 0)
+        return std::nullopt;
+    const uint64_t done = Consumed + Begin;
+    return done < FileSize ? FileSize - done : 0;
 }
 
 std::vector<std::string_view> SplitBlanks(std::string_view Text)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,7 +85,15 @@ public:
     virtual ~TTextLineSource() = default;
     // False at the end of the input (Line is then empty).
     virtual bool ReadLine(std::string& Line) = 0;
+    // The same without a copy: Line stays valid until the next read.
+    virtual bool ReadLineView(std::string_view& Line);
     virtual bool AtEnd() const = 0;
+    // An upper bound of the bytes still to come, when the source knows one: a reader can
+    // size an array by it without trusting a count it was given.
+    virtual std::optional<uint64_t> RemainingBytes() const { return std::nullopt; }
+
+private:
+    std::string Scratch;
 };
 
 class TStringLineSource : public TTextLineSource {
@@ -93,6 +102,7 @@ public:
     // Splits Text at LF, dropping a CR before each LF.
     static TStringLineSource FromText(std::string_view Text);
     bool ReadLine(std::string& Line) override;
+    bool ReadLineView(std::string_view& Line) override;
     bool AtEnd() const override { return Next >= Lines.size(); }
 
 private:
@@ -100,15 +110,30 @@ private:
     size_t Next = 0;
 };
 
+// Reads the file through one buffer of bounded size (it grows only for a line longer
+// than itself), so reading costs no memory in proportion to the file.
 class TTextFileReader : public TTextLineSource {
 public:
     explicit TTextFileReader(const std::string& FileName);  // EInOutError when unreadable
+    ~TTextFileReader() override;
+    TTextFileReader(const TTextFileReader&) = delete;
+    TTextFileReader& operator=(const TTextFileReader&) = delete;
+
     bool ReadLine(std::string& Line) override;
-    bool AtEnd() const override { return Pos >= Data.size(); }
+    bool ReadLineView(std::string_view& Line) override;
+    bool AtEnd() const override;
+    std::optional<uint64_t> RemainingBytes() const override;
 
 private:
-    std::string Data;
-    size_t Pos = 0;
+    // Moves what is unread to the front and reads more; false when nothing more came.
+    bool Fill() const;
+    std::string FileName;
+    int File = -1;
+    uint64_t FileSize = 0;
+    mutable uint64_t Consumed = 0;  // bytes of the file before Buffer[Begin]
+    mutable std::vector<char> Buffer;
+    mutable size_t Begin = 0, End = 0;
+    mutable bool Eof = false;
 };
 
 // Splits at runs of characters with codes 0..32.

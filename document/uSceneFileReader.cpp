@@ -259,57 +259,97 @@ void ReadPalette(TScene& Scene, const std::string& Header, TTextLineSource& File
     }
 }
 
-// One vertex or face line, strictly: too few numbers is an error.
-void ParseVertexLine(const std::string& Text, int64_t Index, TMeshVertex& V)
+// The items of a line, split at runs of characters with codes 0..32, one at a time and
+// in place (the mesh lines are most of a file: no copy, no list).
+class TLineItems {
+public:
+    explicit TLineItems(std::string_view Text) : Text(Text) {}
+    // False when the line has no more items.
+    bool Next(std::string_view& Item)
+    {
+        while (Pos < Text.size() && static_cast<unsigned char>(Text[Pos]) <= 32)
+            ++Pos;
+        const size_t start = Pos;
+        while (Pos < Text.size() && static_cast<unsigned char>(Text[Pos]) > 32)
+            ++Pos;
+        Item = Text.substr(start, Pos - start);
+        return Pos > start;
+    }
+
+private:
+    std::string_view Text;
+    size_t Pos = 0;
+};
+
+// A line that must exist, as a view valid until the next read.
+std::string_view RequiredView(TTextLineSource& File)
 {
-    const auto t = SplitBlanks(Text);
+    std::string_view line;
+    if (!File.ReadLineView(line))
+        throw EGeneralError("Malformed scene file: unexpected end of file.");
+    return line;
+}
+
+// One vertex or face line, strictly: too few numbers is an error; more are ignored.
+void ParseVertexLine(std::string_view Text, int64_t Index, TMeshVertex& V)
+{
+    TLineItems items(Text);
     float f[11];
-    bool ok = t.size() >= 11;
-    for (int i = 0; ok && i < 11; ++i)
-        ok = TryTextToFloat(t[i], f[i]);
-    if (!ok)
-        throw EGeneralError("Malformed scene file: bad vertex line " + std::to_string(Index) + ".");
+    std::string_view item;
+    for (float& value : f)
+        if (!items.Next(item) || !TryTextToFloat(item, value))
+            throw EGeneralError("Malformed scene file: bad vertex line " + std::to_string(Index) +
+                                ".");
     V.Position = {f[0], f[1], f[2]};
     V.Normal = {f[3], f[4], f[5]};
     V.Color = {f[6], f[7], f[8]};
     V.UV = {f[9], f[10]};
 }
 
-void ParseFaceLine(const std::string& Text, int64_t Index, int32_t Version, TMeshData& Mesh)
+void ParseFaceLine(std::string_view Text, int64_t Index, int32_t Version, TMeshData& Mesh)
 {
-    const auto t = SplitBlanks(Text);
+    TLineItems items(Text);
+    std::string_view item;
     auto bad = [&] {
         return EGeneralError("Malformed scene file: bad face line " + std::to_string(Index) + ".");
     };
     int32_t c;
-    if (t.empty() || !TryTextToInt(t[0], c))
+    if (!items.Next(item) || !TryTextToInt(item, c))
         throw bad();
     if (c != 3 && c != 4)
         throw EGeneralError("Malformed scene file: face " + std::to_string(Index) + " has " +
                             std::to_string(c) + " corners.");
-    const size_t need =
-        1 + static_cast<size_t>(c) + 1 + (Version >= 3 ? 2 * static_cast<size_t>(c) : 0);
-    if (t.size() < need)
-        throw bad();
     TMeshFace f;
     f.Count = c;
     f.Indices = {-1, -1, -1, -1};
     for (int k = 0; k < c; ++k)
-        if (!TryTextToInt(t[1 + k], f.Indices[k]))
+        if (!items.Next(item) || !TryTextToInt(item, f.Indices[k]))
             throw bad();
-    if (!TryTextToInt(t[1 + c], f.TexId))
+    if (!items.Next(item) || !TryTextToInt(item, f.TexId))
         throw bad();
     const int64_t v = static_cast<int64_t>(Mesh.Vertices.size());
     for (int k = 0; k < c; ++k) {
         if (Version >= 3) {
-            if (!TryTextToFloat(t[2 + c + 2 * k], f.UVs[k].U) ||
-                !TryTextToFloat(t[3 + c + 2 * k], f.UVs[k].V))
+            if (!items.Next(item) || !TryTextToFloat(item, f.UVs[k].U) || !items.Next(item) ||
+                !TryTextToFloat(item, f.UVs[k].V))
                 throw bad();
         } else if (f.Indices[k] >= 0 && f.Indices[k] < v) {
             f.UVs[k] = Mesh.Vertices[static_cast<size_t>(f.Indices[k])].UV;
         }
     }
     Mesh.Faces.push_back(f);
+}
+
+// Room for Count items of at least MinLineBytes each, as far as the rest of the input
+// can hold them; the array then never grows past what the file really has.
+template <class T>
+void ReserveLines(std::vector<T>& Items, int64_t Count, const TTextLineSource& File,
+                  uint64_t MinLineBytes)
+{
+    uint64_t cap = static_cast<uint64_t>(kMaxReserve);
+    if (const auto rest = File.RemainingBytes())
+        cap = *rest / MinLineBytes + 1;
+    Items.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(Count), cap)));
 }
 
 // Reads the mesh block into StoredMesh (none when the block holds no vertices) and the
@@ -324,10 +364,11 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
         throw EGeneralError("Malformed scene file: bad vertex count \"" + countLine + "\".");
     if (v > 0) {
         auto mesh = std::make_unique<TMeshData>();
-        mesh->Vertices.reserve(static_cast<size_t>(std::min(v, kMaxReserve)));
+        // Eleven numbers and their blanks: at least 22 bytes a line.
+        ReserveLines(mesh->Vertices, v, File, 22);
         for (int64_t i = 0; i < v; ++i) {
             TMeshVertex vert;
-            ParseVertexLine(RequiredLine(File), i, vert);
+            ParseVertexLine(RequiredView(File), i, vert);
             mesh->Vertices.push_back(vert);
         }
         const std::string faceLine = RequiredLine(File);
@@ -335,9 +376,10 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
         int64_t f = 0;
         if (faceTokens.empty() || !TryTextToInt64(faceTokens[0], f) || f < 0)
             throw EGeneralError("Malformed scene file: bad face count \"" + faceLine + "\".");
-        mesh->Faces.reserve(static_cast<size_t>(std::min(f, kMaxReserve)));
+        // "3 0 1 2 0" and its line end: at least 10 bytes a line.
+        ReserveLines(mesh->Faces, f, File, 10);
         for (int64_t i = 0; i < f; ++i)
-            ParseFaceLine(RequiredLine(File), i, Scene.LoadVersion, *mesh);
+            ParseFaceLine(RequiredView(File), i, Scene.LoadVersion, *mesh);
         std::string message;
         if (!mesh->Validate(message))
             throw EGeneralError("Malformed scene file: " + message);

@@ -13,7 +13,8 @@ scripts/check_format.sh
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILL_BUILD_TESTS=ON -DQUILL_SHARED_LAYERS=ON \
   -DCMAKE_CXX_FLAGS="-O1 -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
 cmake --build build-asan --parallel "$(nproc)"
-# Image decoders take untrusted files: a bounded libFuzzer run of each, before the tests.
+# Image decoders and the scene reader take untrusted files: a bounded libFuzzer run of
+# each, before the tests.
 scripts/fuzz.sh 30000
 export LIBGL_ALWAYS_SOFTWARE=1 QT_QPA_PLATFORM=xcb
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
