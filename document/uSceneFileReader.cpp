@@ -90,8 +90,7 @@ float RealOrZero(std::string_view Text)
 
 // The id on an ID or PARENT line: 0 when not an integer; the sentinel and anything
 // outside 0..4294967294 is refused with Message (its %s the text).
-uint32_t ParseDocumentId(const std::string& Text, const std::string& Before,
-                         const std::string& After)
+uint32_t ParseDocumentId(std::string_view Text, const char* Before, const char* After)
 {
     const std::string_view trimmed = TrimBlanks(Text);
     int64_t v;
@@ -104,23 +103,57 @@ uint32_t ParseDocumentId(const std::string& Text, const std::string& Before,
             trimmed.size() > 1;
         if (!digits)
             return 0;
-        throw EGeneralError(Before + std::string(trimmed) + After);
+        throw EGeneralError(std::string(Before) + std::string(trimmed) + After);
     }
     if (v < 0 || v >= static_cast<int64_t>(kNoId))
-        throw EGeneralError(Before + std::string(trimmed) + After);
+        throw EGeneralError(std::string(Before) + std::string(trimmed) + After);
     return static_cast<uint32_t>(v);
 }
 
-bool TextIsOne(const std::string& Text)
+bool TextIsOne(std::string_view Text)
 {
     return TrimBlanks(Text) == "1";
 }
 
-TVec3 Vec3Of(const std::string& Text)
+// ParseVec3Text without copies.
+void ParseVec3View(std::string_view Text, float& X, float& Y, float& Z)
+{
+    std::string_view items[3];
+    size_t count = 0;
+    size_t i = 0;
+    while (i < Text.size() && count < 3) {
+        while (i < Text.size() && static_cast<unsigned char>(Text[i]) <= 32)
+            ++i;
+        if (i >= Text.size())
+            break;
+        if (Text[i] == '"') {
+            const size_t close = Text.find('"', i + 1);
+            const size_t end = close == std::string_view::npos ? Text.size() : close;
+            items[count++] = Text.substr(i + 1, end - i - 1);
+            i = close == std::string_view::npos ? Text.size() : close + 1;
+        } else {
+            const size_t start = i;
+            while (i < Text.size() && static_cast<unsigned char>(Text[i]) > 32)
+                ++i;
+            items[count++] = Text.substr(start, i - start);
+        }
+    }
+    auto value = [&](size_t k) { return k < count ? RealOrZero(TrimBlanks(items[k])) : 0.0f; };
+    X = value(0);
+    Y = value(1);
+    Z = value(2);
+}
+
+TVec3 Vec3Of(std::string_view Text)
 {
     TVec3 v;
-    ParseVec3Text(Text, v.X, v.Y, v.Z);
+    ParseVec3View(Text, v.X, v.Y, v.Z);
     return v;
+}
+
+std::string_view FromView(std::string_view Text, size_t OneBasedChar)
+{
+    return Text.size() >= OneBasedChar ? Text.substr(OneBasedChar - 1) : std::string_view();
 }
 
 void ApplyEnvironmentLines(TScene& Scene, const std::vector<std::string>& Lines)
@@ -410,7 +443,7 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
                 } else {
                     typeId = From(header, 6);
                 }
-                const uint32_t id = ParseDocumentId(From(RequiredLine(File), 4), "Modifier id ",
+                const uint32_t id = ParseDocumentId(FromView(RequiredView(File), 4), "Modifier id ",
                                                     " exceeds the Win32 document id range.");
                 const std::string enabledLine = RequiredLine(File);
                 const bool enabled = enabledLine.size() >= 9 && enabledLine[8] == '1';
@@ -594,20 +627,21 @@ void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count, TReadSt
     std::vector<TFileNode> nodes;
     nodes.reserve(static_cast<size_t>(std::clamp(Count, 0, 1000000)));
     for (int32_t i = 0; i < Count; ++i) {
-        const std::string begin = RequiredLine(File);
-        if (begin.compare(0, 9, "BEGINNODE") != 0)
-            throw EGeneralError("Malformed scene file: expected BEGINNODE, got \"" + begin + "\".");
-        const uint32_t id = ParseDocumentId(From(RequiredLine(File), 4), "Node id ",
+        const std::string_view begin = RequiredView(File);
+        if (begin.substr(0, 9) != "BEGINNODE")
+            throw EGeneralError("Malformed scene file: expected BEGINNODE, got \"" +
+                                std::string(begin) + "\".");
+        const uint32_t id = ParseDocumentId(FromView(RequiredView(File), 4), "Node id ",
                                             " exceeds the Win32 document id range.");
-        const std::string type(TrimBlanks(From(RequiredLine(File), 6)));
-        const uint32_t parentId = ParseDocumentId(From(RequiredLine(File), 8), "Parent id ",
+        const std::string type(TrimBlanks(FromView(RequiredView(File), 6)));
+        const uint32_t parentId = ParseDocumentId(FromView(RequiredView(File), 8), "Parent id ",
                                                   " exceeds the Win32 document id range.");
-        const std::string name = From(RequiredLine(File), 6);
-        const TVec3 pos = Vec3Of(From(RequiredLine(File), 5));
-        const TVec3 rot = Vec3Of(From(RequiredLine(File), 5));
-        const TVec3 scl = Vec3Of(From(RequiredLine(File), 5));
-        const bool visible = TextIsOne(From(RequiredLine(File), 5));
-        const bool locked = TextIsOne(From(RequiredLine(File), 6));
+        const std::string name(FromView(RequiredView(File), 6));
+        const TVec3 pos = Vec3Of(FromView(RequiredView(File), 5));
+        const TVec3 rot = Vec3Of(FromView(RequiredView(File), 5));
+        const TVec3 scl = Vec3Of(FromView(RequiredView(File), 5));
+        const bool visible = TextIsOne(FromView(RequiredView(File), 5));
+        const bool locked = TextIsOne(FromView(RequiredView(File), 6));
 
         if (Scene.FindNodeById(id) || id == 0)
             throw EGeneralError("Duplicate node id " + std::to_string(id) + " in scene file.");
@@ -619,17 +653,17 @@ void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count, TReadSt
             auto group = std::make_unique<TSceneGroup>(id);
             node = group.get();
             Scene.RegisterNode(group.release());
-            if (RequiredLine(File) != "ENDNODE")
+            if (RequiredView(File) != "ENDNODE")
                 throw EGeneralError("Malformed scene file: missing ENDNODE.");
         } else {
             const TPrimitiveType prim =
-                PrimitiveFromFile(IntOr(TrimBlanks(From(RequiredLine(File), 6)), 0));
+                PrimitiveFromFile(IntOr(TrimBlanks(FromView(RequiredView(File), 6)), 0));
             TSceneObject* object = NewFileObject(Scene, prim, id);
             node = object;
-            object->Color = Vec3Of(From(RequiredLine(File), 7));
-            object->TexId = IntOr(TrimBlanks(From(RequiredLine(File), 7)), 0);
-            object->Blend = BlendFromFile(IntOr(TrimBlanks(From(RequiredLine(File), 7)), 0));
-            object->Selected = TextIsOne(From(RequiredLine(File), 5));
+            object->Color = Vec3Of(FromView(RequiredView(File), 7));
+            object->TexId = IntOr(TrimBlanks(FromView(RequiredView(File), 7)), 0);
+            object->Blend = BlendFromFile(IntOr(TrimBlanks(FromView(RequiredView(File), 7)), 0));
+            object->Selected = TextIsOne(FromView(RequiredView(File), 5));
             std::unique_ptr<TMeshData> stored;
             if (ReadObjectMeshAndModifiers(Scene, File, *object, State, stored) != "ENDNODE")
                 throw EGeneralError("Malformed scene file: missing ENDNODE.");
@@ -687,33 +721,7 @@ std::string ReadLegacySceneObject(TScene& Scene, TTextLineSource& File,
 
 void ParseVec3Text(const std::string& Text, float& X, float& Y, float& Z)
 {
-    std::vector<std::string> items;
-    size_t i = 0;
-    while (i < Text.size() && items.size() < 3) {
-        while (i < Text.size() && static_cast<unsigned char>(Text[i]) <= 32)
-            ++i;
-        if (i >= Text.size())
-            break;
-        std::string item;
-        if (Text[i] == '"') {
-            const size_t close = Text.find('"', i + 1);
-            const size_t end = close == std::string::npos ? Text.size() : close;
-            item = Text.substr(i + 1, end - i - 1);
-            i = close == std::string::npos ? Text.size() : close + 1;
-        } else {
-            const size_t start = i;
-            while (i < Text.size() && static_cast<unsigned char>(Text[i]) > 32)
-                ++i;
-            item = Text.substr(start, i - start);
-        }
-        items.push_back(item);
-    }
-    auto value = [&](size_t k) {
-        return k < items.size() ? RealOrZero(TrimBlanks(items[k])) : 0.0f;
-    };
-    X = value(0);
-    Y = value(1);
-    Z = value(2);
+    ParseVec3View(Text, X, Y, Z);
 }
 
 bool RebuildHeightmapFromTerrainMesh(TSceneObject& Object)
