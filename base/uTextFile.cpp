@@ -1,6 +1,7 @@
 #include "base/uTextFile.h"
 
 #include "base/uErrors.h"
+#include "base/uNumberText.h"
 
 #include <cerrno>
 #include <charconv>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +34,54 @@ void AppendFileReal(std::string& Out, float Value)
         Out += ' ';
     for (char c : s)
         Out += c == 'e' ? 'E' : c;
+}
+
+bool TryFileTextToFloat(std::string_view Text, float& Value)
+{
+    // Exact powers of ten: a mantissa below 2^53 times or over one of them is a single
+    // correctly rounded operation on exact values, so the double is the one from_chars
+    // gives; anything outside that shape goes the general way.
+    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char* p = Text.data();
+    const char* const end = p + Text.size();
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+'))
+        ++p;
+    auto digit = [&] { return p < end && *p >= '0' && *p <= '9'; };
+    uint64_t mantissa = 0;
+    int digits = 0, scale = 0;
+    for (; digit(); ++p, ++digits)
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+    const bool whole = digits > 0;
+    if (whole && p < end && *p == '.')
+        for (++p; digit(); ++p, ++digits, --scale)
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+    int exponent = 0;
+    bool ok = whole && digits <= 15;
+    if (ok && p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        const bool down = p < end && *p == '-';
+        if (p < end && (*p == '-' || *p == '+'))
+            ++p;
+        int n = 0;
+        for (; digit() && n < 4; ++p, ++n)
+            exponent = exponent * 10 + (*p - '0');
+        ok = n > 0;
+        exponent = down ? -exponent : exponent;
+    }
+    const int k = scale + exponent;
+    if (!ok || p != end || k < -22 || k > 22)
+        return TryTextToFloat(Text, Value);
+    double d = static_cast<double>(mantissa);
+    d = k < 0 ? d / kPow10[-k] : d * kPow10[k];
+    if (negative)
+        d = -d;
+    if (std::fabs(d) > std::numeric_limits<float>::max())
+        return false;
+    Value = static_cast<float>(d);
+    return true;
 }
 
 std::string FormatFileReal(float Value)

@@ -15,6 +15,9 @@
 // -0 are written as 0.
 std::string FormatFileReal(float Value);
 void AppendFileReal(std::string& Out, float Value);
+// The value TryTextToFloat gives for Text, with the same refusals (it is used as the
+// fallback), but fast for the plain decimal forms the writer makes.
+bool TryFileTextToFloat(std::string_view Text, float& Value);
 // Reals joined by one blank each.
 std::string FormatFileReals(std::initializer_list<float> Values);
 
