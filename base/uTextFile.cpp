@@ -3,6 +3,7 @@
 #include "base/uErrors.h"
 #include "base/uNumberText.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -457,7 +458,8 @@ constexpr size_t kReadBuffer = 1 << 18;
 
 TTextFileReader::TTextFileReader(const std::string& FileName) : FileName(FileName)
 {
-    File = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking on a pipe's open: only regular files are read.
+    File = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st {};
     if (File < 0 || ::fstat(File, &st) != 0) {
         const int err = errno;
@@ -466,12 +468,15 @@ TTextFileReader::TTextFileReader(const std::string& FileName) : FileName(FileNam
         File = -1;
         throw EInOutError("Cannot open file \"" + FileName + "\": " + SystemMessage(err));
     }
-    if (S_ISDIR(st.st_mode)) {
+    if (!S_ISREG(st.st_mode)) {
         ::close(File);
         File = -1;
-        throw EInOutError("Cannot open file \"" + FileName + "\": " + SystemMessage(EISDIR));
+        throw EInOutError("Cannot open file \"" + FileName + "\": " +
+                          (S_ISDIR(st.st_mode) ? SystemMessage(EISDIR)
+                                               : std::string("it is not a regular file")));
     }
-    FileSize = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+    ::fcntl(File, F_SETFL, ::fcntl(File, F_GETFL) & ~O_NONBLOCK);
+    FileSize = static_cast<uint64_t>(st.st_size);
     Buffer.resize(kReadBuffer);
 }
 
@@ -554,10 +559,9 @@ bool TTextFileReader::AtEnd() const
 
 std::optional<uint64_t> TTextFileReader::RemainingBytes() const
 {
-    if (FileSize == 0)
-        return std::nullopt;
+    // A file that grows while it is read may hold more; never less than what is buffered.
     const uint64_t done = Consumed + Begin;
-    return done < FileSize ? FileSize - done : 0;
+    return std::max<uint64_t>(done < FileSize ? FileSize - done : 0, End - Begin);
 }
 
 std::vector<std::string_view> SplitBlanks(std::string_view Text)
