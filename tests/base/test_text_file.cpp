@@ -105,8 +105,9 @@ TEST(TextFile, FileRealsReadAsTheNumberReaderReadsThem)
         const bool a = TryFileTextToFloat(text, fast);
         const bool b = TryTextToFloat(text, general);
         EXPECT_EQ(a, b) << text;
-        if (a && b)
+        if (a && b) {
             EXPECT_EQ(std::bit_cast<uint32_t>(fast), std::bit_cast<uint32_t>(general)) << text;
+        }
     };
     for (const char* text : {" 1.000000000E+00",
                              "-2.500000000E-01",
