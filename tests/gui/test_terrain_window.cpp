@@ -14,6 +14,7 @@
 #include "terrain/ui/uTerrainWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
@@ -380,10 +381,14 @@ TEST_F(TerrainWindowTest, ASculptedTerrainIsSavedAndOpensWithTheSameShape)
     ASSERT_EQ(Map().GetResolution(), 128);
     for (int i = 0; i < 128 * 128; i += 97)
         ASSERT_NEAR(Map().Data()[i] * Terrain->TerrainHeight, shape[i], 1e-5f) << "cell " << i;
+    // Paint on the mesh (as the paint page would) is not wiped by Apply or Close when
+    // the map did not change.
+    Terrain->GetBaseMesh()->Vertices[7].Color = Vec3(1, 0, 0);
     Press("Apply");
     Press("Close");
     Settle();
     EXPECT_EQ(MeshHeights(*Terrain), loaded) << "nothing changed, nothing rebuilt";
+    EXPECT_EQ(Terrain->GetBaseMesh()->Vertices[7].Color, Vec3(1, 0, 0));
 
     Click("View", "Terrain Editor...");
     Window = OpenWindow();
@@ -393,4 +398,49 @@ TEST_F(TerrainWindowTest, ASculptedTerrainIsSavedAndOpensWithTheSameShape)
     for (int y = 40; y < 128; y += 7)
         for (int x = 40; x < 128; x += 5)
             ASSERT_NEAR(after[y * 128 + x], shape[y * 128 + x], 1e-5f) << x << ", " << y;
+}
+
+TEST_F(TerrainWindowTest, WholeMapButtonsErosionAndThePreviewColours)
+{
+    Choose("GridResolution", "32");
+    ASSERT_EQ(Map().GetResolution(), 32);
+    THeightmap expected(32);
+    std::copy(Map().Data(), Map().Data() + Map().CellCount(), expected.Data());
+
+    Press("Round Edges");
+    ApplyEdgeShape(&expected, 0.2f);
+    expected.Clamp(0.0f, 1.0f);
+    EXPECT_EQ(HeightsOf(Map()), HeightsOf(expected));
+    EXPECT_EQ(Map().Get(0, 0), 0.0f);
+    EXPECT_EQ(Map().Get(31, 31), 0.0f);
+
+    Bar("ErosionAmount")->setValue(80);
+    Bar("ErosionRadius")->setValue(3);
+    EXPECT_EQ(Window->findChild<QLabel*>("ErosionAmountValue")->text(),
+              QLocale().toString(0.8, 'f', 2));
+    Press("Erode (global)");
+    ErodeTerrain(&expected, 200, 3, 0.8f);
+    EXPECT_EQ(HeightsOf(Map()), HeightsOf(expected));
+    EXPECT_EQ(MeshHeights(*Terrain), BuiltHeights());
+
+    Press("Lower All");
+    LowerTerrain(&expected, 0.05f);
+    expected.Clamp(0.0f, 1.0f);
+    EXPECT_EQ(HeightsOf(Map()), HeightsOf(expected));
+
+    // Painted up to the top, the heights stop at 1 and the preview shows the top colour.
+    Bar("BrushFlow")->setValue(100);
+    Bar("BrushHardness")->setValue(100);
+    for (int i = 0; i < 15; ++i)
+        Stroke({{16, 16}});
+    EXPECT_EQ(Map().Get(16, 16), 1.0f);
+    Window->Preview()->grab();  // paints
+    const int pixel = 16 * 511 / 31 + 1;
+    EXPECT_EQ(Window->Preview()->Picture().pixel(pixel, pixel) & 0xFFFFFFu, 0xFFA0FFu);
+
+    // With contours, the lines show in the preview.
+    QTest::mouseClick(Window->findChild<QCheckBox*>(), Qt::LeftButton, {}, QPoint(8, 8));
+    EXPECT_TRUE(Window->Preview()->Contours());
+    Window->Preview()->grab();
+    EXPECT_EQ(Window->Preview()->Picture().pixel(pixel, pixel) & 0xFFFFFFu, 0u);
 }
