@@ -331,6 +331,16 @@ TEST_F(TerrainWindowTest, ClosesWhenItsObjectGoesAndOnNewAndOpen)
     Settle();
     EXPECT_TRUE(window.isNull());
 
+    // Edit > Delete selected on the terrain itself closes it too.
+    Form->SelectNode(Form->Scene().GetFirstObject()->GetId());
+    Click("View", "Terrain Editor...");
+    window = OpenWindow();
+    ASSERT_FALSE(window.isNull());
+    Click("Edit", "Delete selected");
+    Settle();
+    EXPECT_TRUE(window.isNull());
+    Form->Undo();
+
     // Its own Close button too, and it opens again afterwards.
     Form->SelectNode(Form->Scene().GetFirstObject()->GetId());
     Click("View", "Terrain Editor...");
