@@ -1,7 +1,6 @@
 #include "base/uTextFile.h"
 
 #include "base/uErrors.h"
-#include "base/uNumberText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +10,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,54 +33,6 @@ void AppendFileReal(std::string& Out, float Value)
         Out += ' ';
     for (char c : s)
         Out += c == 'e' ? 'E' : c;
-}
-
-bool TryFileTextToFloat(std::string_view Text, float& Value)
-{
-    // Exact powers of ten: a mantissa below 2^53 times or over one of them is a single
-    // correctly rounded operation on exact values, so the double is the one from_chars
-    // gives; anything outside that shape goes the general way.
-    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const char* p = Text.data();
-    const char* const end = p + Text.size();
-    const bool negative = p < end && *p == '-';
-    if (p < end && (*p == '-' || *p == '+'))
-        ++p;
-    auto digit = [&] { return p < end && *p >= '0' && *p <= '9'; };
-    uint64_t mantissa = 0;
-    int digits = 0, scale = 0;
-    for (; digit(); ++p, ++digits)
-        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-    const bool whole = digits > 0;
-    if (whole && p < end && *p == '.')
-        for (++p; digit(); ++p, ++digits, --scale)
-            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-    int exponent = 0;
-    bool ok = whole && digits <= 15;
-    if (ok && p < end && (*p == 'e' || *p == 'E')) {
-        ++p;
-        const bool down = p < end && *p == '-';
-        if (p < end && (*p == '-' || *p == '+'))
-            ++p;
-        int n = 0;
-        for (; digit() && n < 4; ++p, ++n)
-            exponent = exponent * 10 + (*p - '0');
-        ok = n > 0;
-        exponent = down ? -exponent : exponent;
-    }
-    const int k = scale + exponent;
-    if (!ok || p != end || k < -22 || k > 22)
-        return TryTextToFloat(Text, Value);
-    double d = static_cast<double>(mantissa);
-    d = k < 0 ? d / kPow10[-k] : d * kPow10[k];
-    if (negative)
-        d = -d;
-    if (std::fabs(d) > std::numeric_limits<float>::max())
-        return false;
-    Value = static_cast<float>(d);
-    return true;
 }
 
 std::string FormatFileReal(float Value)
@@ -452,10 +402,6 @@ bool TStringLineSource::ReadLineView(std::string_view& Line)
     return true;
 }
 
-namespace {
-constexpr size_t kReadBuffer = 1 << 18;
-}
-
 TTextFileReader::TTextFileReader(const std::string& FileName) : FileName(FileName)
 {
     // Not blocking on a pipe's open: only regular files are read.
@@ -477,7 +423,7 @@ TTextFileReader::TTextFileReader(const std::string& FileName) : FileName(FileNam
     }
     ::fcntl(File, F_SETFL, ::fcntl(File, F_GETFL) & ~O_NONBLOCK);
     FileSize = static_cast<uint64_t>(st.st_size);
-    Buffer.resize(kReadBuffer);
+    Buffer.resize(kBlockSize);
 }
 
 TTextFileReader::~TTextFileReader()
@@ -564,18 +510,44 @@ std::optional<uint64_t> TTextFileReader::RemainingBytes() const
     return std::max<uint64_t>(done < FileSize ? FileSize - done : 0, End - Begin);
 }
 
-std::vector<std::string_view> SplitBlanks(std::string_view Text)
+namespace {
+
+// Calls Item(view) for each blank-separated item until it returns False.
+template <class TItem>
+void ForEachBlankItem(std::string_view Text, TItem&& Item)
 {
-    std::vector<std::string_view> out;
     size_t i = 0;
     while (i < Text.size()) {
         while (i < Text.size() && static_cast<unsigned char>(Text[i]) <= 32)
             ++i;
-        size_t start = i;
+        const size_t start = i;
         while (i < Text.size() && static_cast<unsigned char>(Text[i]) > 32)
             ++i;
-        if (i > start)
-            out.push_back(Text.substr(start, i - start));
+        if (i > start && !Item(Text.substr(start, i - start)))
+            return;
     }
+}
+
+}  // namespace
+
+std::vector<std::string_view> SplitBlanks(std::string_view Text)
+{
+    std::vector<std::string_view> out;
+    ForEachBlankItem(Text, [&](std::string_view Item) {
+        out.push_back(Item);
+        return true;
+    });
     return out;
+}
+
+size_t SplitBlanksInto(std::string_view Text, std::span<std::string_view> Out)
+{
+    size_t n = 0;
+    ForEachBlankItem(Text, [&](std::string_view Item) {
+        if (n == Out.size())
+            return false;
+        Out[n++] = Item;
+        return true;
+    });
+    return n;
 }

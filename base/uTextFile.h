@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,9 +16,6 @@
 // -0 are written as 0.
 std::string FormatFileReal(float Value);
 void AppendFileReal(std::string& Out, float Value);
-// The value TryTextToFloat gives for Text, with the same refusals (it is used as the
-// fallback), but fast for the plain decimal forms the writer makes.
-bool TryFileTextToFloat(std::string_view Text, float& Value);
 // Reals joined by one blank each.
 std::string FormatFileReals(std::initializer_list<float> Values);
 
@@ -127,6 +125,8 @@ public:
     bool AtEnd() const override;
     std::optional<uint64_t> RemainingBytes() const override;
 
+    static constexpr size_t kBlockSize = 1 << 20;
+
 private:
     // Moves what is unread to the front and reads more; false when nothing more came.
     bool Fill() const;
@@ -141,3 +141,6 @@ private:
 
 // Splits at runs of characters with codes 0..32.
 std::vector<std::string_view> SplitBlanks(std::string_view Text);
+// The same into Out, without allocating: the number of items stored, at most Out's size
+// (items beyond it are not looked for).
+size_t SplitBlanksInto(std::string_view Text, std::span<std::string_view> Out);

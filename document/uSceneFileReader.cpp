@@ -330,7 +330,7 @@ void ParseVertexLine(std::string_view Text, int64_t Index, TMeshVertex& V)
     float f[11];
     std::string_view item;
     for (float& value : f)
-        if (!items.Next(item) || !TryFileTextToFloat(item, value))
+        if (!items.Next(item) || !TryTextToFloat(item, value))
             throw EGeneralError("Malformed scene file: bad vertex line " + std::to_string(Index) +
                                 ".");
     V.Position = {f[0], f[1], f[2]};
@@ -363,8 +363,8 @@ void ParseFaceLine(std::string_view Text, int64_t Index, int32_t Version, TMeshD
     const int64_t v = static_cast<int64_t>(Mesh.Vertices.size());
     for (int k = 0; k < c; ++k) {
         if (Version >= 3) {
-            if (!items.Next(item) || !TryFileTextToFloat(item, f.UVs[k].U) || !items.Next(item) ||
-                !TryFileTextToFloat(item, f.UVs[k].V))
+            if (!items.Next(item) || !TryTextToFloat(item, f.UVs[k].U) || !items.Next(item) ||
+                !TryTextToFloat(item, f.UVs[k].V))
                 throw bad();
         } else if (f.Indices[k] >= 0 && f.Indices[k] < v) {
             f.UVs[k] = Mesh.Vertices[static_cast<size_t>(f.Indices[k])].UV;
