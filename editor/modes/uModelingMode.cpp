@@ -3,6 +3,7 @@
 #include "document/uProjectDocument.h"
 #include "editor/api/uEditorContext.h"
 #include "editor/modes/uObjectTransformMode.h"
+#include "editor/uPaintPage.h"
 #include "editor/uStatusBar.h"
 #include "render/uCamera.h"
 #include "render/uMeshDraw.h"
@@ -75,10 +76,16 @@ bool TModelingMode::MouseMove(const TViewportMouse& Mouse)
     if (!On())
         return false;
     Transform.ClearHoveredAxis();
+    const int32_t hoveredFace = Selection().HoveredFace;
     if (Mouse.View == vkPerspective)
         UpdateModelingHover(Mouse.X, Mouse.Y);
     else
         Selection().ClearHover();
+    // The gradient's usable colour slots follow the corner count of the face under the
+    // cursor.
+    if (Selection().PaintMode == kPaintModeGradient && Selection().HoveredFace != hoveredFace)
+        if (TPaintPage* page = Host.PaintPage())
+            page->UpdatePaintPanel();
     return true;
 }
 
