@@ -349,4 +349,28 @@ TEST_F(ModellingTest, TheGizmoIsDrawnWhereTheAnimatedObjectIs)
     EXPECT_NE(at(Vec3(0, 0.5f + 0.5f * L, 0)), QColor(51, 255, 51));
 }
 
+// In modelling the transform keys still move the object; Esc first ends a running
+// transform, then clears the elements.
+TEST_F(ModellingTest, TransformsInModellingMoveTheObjectAndEscapeEndsThemFirst)
+{
+    Key(Qt::Key_F5);
+    const QPoint inside = (Corner(0) + Corner(1) + Corner(2)) / 3;
+    Click(Qt::LeftButton, inside);
+    ASSERT_EQ(Sel().SelectedFaces, (std::vector<int32_t>{0}));
+    const TVec3 start = Tri->GetPosition();
+    Key(Qt::Key_X);
+    Key(Qt::Key_2);
+    ASSERT_TRUE(Form->ObjectTransform().Running());
+    EXPECT_FLOAT_EQ(Tri->GetPosition().X, start.X + 2);
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
+    EXPECT_TRUE(SameVec(Tri->GetPosition(), start));
+    EXPECT_EQ(Sel().SelectedFaces, (std::vector<int32_t>{0}));
+    Key(Qt::Key_Escape);
+    EXPECT_TRUE(Sel().SelectedFaces.empty());
+    EXPECT_TRUE(Tri->Selected);
+    // The selection colour says modelling.
+    EXPECT_TRUE(SameVec(Form->SelectionColorNow(), Vec3(1, 0.4f, 0.4f)));
+}
+
 }  // namespace
