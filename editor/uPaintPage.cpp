@@ -154,12 +154,7 @@ private:
 TPaintPage::TPaintPage(TEditorContext& Context, QWidget* Parent) : QWidget(Parent), Context(Context)
 {
     setObjectName(QStringLiteral("PaintPage"));
-    ChooseColor = [](QWidget* parent) -> std::optional<TVec3> {
-        const QColor c = QColorDialog::getColor(Qt::white, parent);
-        if (!c.isValid())
-            return std::nullopt;
-        return Vec3(float(c.red()) / 255.0f, float(c.green()) / 255.0f, float(c.blue()) / 255.0f);
-    };
+    ChooseColor = StandardColorChooser();
     Current = Main[0];
     Build();
     TEditorEvents& events = Context.Events();
@@ -453,13 +448,42 @@ void TPaintPage::ApplyGradientClick()
 
 void TPaintPage::PickColorClick()
 {
-    TSceneObject* o = PaintObject();
-    if (!o || !ChooseColor)
+    PickColorForSelection(Context, ChooseColor);
+}
+
+void TPaintPage::FaceUVButtonClick(int Tag)
+{
+    FaceUVButtonOnSelection(Context, Tag);
+}
+
+TColorChooser StandardColorChooser()
+{
+    return [](QWidget* parent) -> std::optional<TVec3> {
+        const QColor c = QColorDialog::getColor(Qt::white, parent);
+        if (!c.isValid())
+            return std::nullopt;
+        return Vec3(float(c.red()) / 255.0f, float(c.green()) / 255.0f, float(c.blue()) / 255.0f);
+    };
+}
+
+namespace {
+
+TSceneObject* SelectedMeshObject(TEditorContext& Context)
+{
+    TSceneObject* o = Context.Document().GetScene().GetSelectedObject();
+    return o && o->GetBaseMesh() ? o : nullptr;
+}
+
+}  // namespace
+
+void PickColorForSelection(TEditorContext& Context, const TColorChooser& Choose)
+{
+    if (!SelectedMeshObject(Context) || !Choose)
         return;
-    const std::optional<TVec3> chosen = ChooseColor(Context.ParentWindow());
+    const std::optional<TVec3> chosen = Choose(Context.ParentWindow());
     if (!chosen || !IsFiniteColor(*chosen))
         return;
-    o = PaintObject();  // the dialog may have let anything happen meanwhile
+    TSceneObject* o = SelectedMeshObject(Context);  // the dialog let anything happen meanwhile
     if (!o)
         return;
     const TEditorSelection& s = Context.Selection();
@@ -471,9 +495,9 @@ void TPaintPage::PickColorClick()
     emit Context.Events().DocumentEdited();
 }
 
-void TPaintPage::FaceUVButtonClick(int Tag)
+void FaceUVButtonOnSelection(TEditorContext& Context, int Tag)
 {
-    TSceneObject* o = PaintObject();
+    TSceneObject* o = SelectedMeshObject(Context);
     const TEditorSelection& s = Context.Selection();
     if (!o || s.SelectedFaces.empty())
         return;

@@ -26,6 +26,17 @@ class TSceneObject;
 
 enum : int { kPaintModePaint = 0, kPaintModeFill = 1, kPaintModeGradient = 2 };
 
+// The colour dialog: the chosen colour, none when cancelled.
+using TColorChooser = std::function<std::optional<TVec3>(QWidget* Parent)>;
+TColorChooser StandardColorChooser();
+
+// "Pick Color..." of the Properties page, without undo: the chosen colour into the
+// vertices of the modelling selection (for vertices, also their neighbours).
+void PickColorForSelection(TEditorContext& Context, const TColorChooser& Choose);
+// The face UV buttons of the Properties page (Tag 0 "90°", 1 "MirU", 2 "MirV", 3 "2x",
+// 4 "0.5x", 5 "Reset"), without undo, on the selected faces.
+void FaceUVButtonOnSelection(TEditorContext& Context, int Tag);
+
 class TPaintPage : public QWidget {
     Q_OBJECT
 public:
@@ -55,8 +66,8 @@ public:
     const std::array<TVec3, 4>& MainColors() const { return Main; }
     float GradientRotation() const { return Rotation; }
 
-    // The colour dialog; a test may answer in its place. None when cancelled.
-    std::function<std::optional<TVec3>(QWidget* Parent)> ChooseColor;
+    // The colour dialog; a test may answer in its place.
+    TColorChooser ChooseColor;
 
 private:
     void Build();
