@@ -373,4 +373,25 @@ TEST_F(ModellingTest, TransformsInModellingMoveTheObjectAndEscapeEndsThemFirst)
     EXPECT_TRUE(SameVec(Form->SelectionColorNow(), Vec3(1, 0.4f, 0.4f)));
 }
 
+// Picking works with the object's own transform: under a moved parent the elements are
+// found where the object would be without it.
+TEST_F(ModellingTest, AParentedObjectIsPickedByItsOwnTransform)
+{
+    TSceneGroup* group = Form->Scene().CreateGroup("Offset", Form->Scene().GetRoot(), 0);
+    group->SetPosition(Vec3(0.8f, 0, 0));
+    Form->Scene().ReparentNode(Tri, group, 0, true);
+    Form->SelectObject(Tri);
+    Paint();
+    Key(Qt::Key_F5);
+    QTest::mouseClick(Button("ToolButtonVert"), Qt::LeftButton);
+    // Corner() ignores the parent: that is where the vertex is picked.
+    MoveTo(Corner(2));
+    EXPECT_EQ(Sel().HoveredVertex, 2);
+    const QPoint drawn = PerspectivePixel(
+        Vec3Add(group->GetPosition(), Vec3Add(Tri->GetPosition(), Mesh().Vertices[2].Position)));
+    ASSERT_GT(std::abs(drawn.x() - Corner(2).x()), 20);
+    MoveTo(drawn);
+    EXPECT_EQ(Sel().HoveredVertex, -1);
+}
+
 }  // namespace
