@@ -240,6 +240,12 @@ TModelingMode& TMainForm::Modeling()
     return ViewInput->Modeling();
 }
 
+void TMainForm::LeaveModelingMode()
+{
+    if (SelectionState.ModelingOn)
+        Modeling().LeaveModelingMode();
+}
+
 void TMainForm::ConnectOwnRefreshes()
 {
     const auto refresh = [this] {

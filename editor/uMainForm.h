@@ -124,6 +124,7 @@ public:
     void GLResize();
     void PaintViewport();
     void FocusSelected() override;
+    void LeaveModelingMode() override;
     void ResetViewCursor();
     TVec3 SelectionColorNow() const;
     void TextureBindHook(int32_t TexId);

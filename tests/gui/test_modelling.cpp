@@ -109,6 +109,12 @@ TEST_F(ModellingTest, F5AndTheToolButtonsEnterAndLeave)
     EXPECT_EQ(Sel().ModelingSubMode, 0);
     QTest::mouseClick(Button("ToolButtonEdit"), Qt::LeftButton);
     EXPECT_TRUE(Sel().ModelingOn);
+    // What the tree's "Scene" item asks for.
+    Form->LeaveModelingMode();
+    EXPECT_FALSE(Sel().ModelingOn);
+    EXPECT_FALSE(Button("ToolButtonEdit")->isChecked());
+    Form->LeaveModelingMode();
+    EXPECT_FALSE(Sel().ModelingOn);
 }
 
 TEST_F(ModellingTest, EachElementKindIsPickedAndHoveredInThePerspectiveView)
