@@ -230,22 +230,6 @@ void TMainForm::FormDestroy()
     ::TextureBindHook = nullptr;
 }
 
-TObjectTransformMode& TMainForm::ObjectTransform()
-{
-    return ViewInput->Transform();
-}
-
-TModelingMode& TMainForm::Modeling()
-{
-    return ViewInput->Modeling();
-}
-
-void TMainForm::LeaveModelingMode()
-{
-    if (SelectionState.ModelingOn)
-        Modeling().LeaveModelingMode();
-}
-
 void TMainForm::ConnectOwnRefreshes()
 {
     const auto refresh = [this] {

@@ -101,6 +101,22 @@ void TMainForm::RefreshModelingButtons()
                 SubModeButtons[i]->setChecked(int(i) == SelectionState.ModelingSubMode);
 }
 
+TObjectTransformMode& TMainForm::ObjectTransform()
+{
+    return ViewInput->Transform();
+}
+
+TModelingMode& TMainForm::Modeling()
+{
+    return ViewInput->Modeling();
+}
+
+void TMainForm::LeaveModelingMode()
+{
+    if (SelectionState.ModelingOn)
+        Modeling().LeaveModelingMode();
+}
+
 void TMainForm::SubModeButtonClick(int Tag)
 {
     int32_t kind = 0;
