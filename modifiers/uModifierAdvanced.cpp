@@ -376,7 +376,8 @@ const TModifierParamTable* TAnimatedWaveModifier::GetParamTable() const
             "DirectionDeg=", "Direction (deg)", 5, [](const M& m) { return m.DirectionDeg; },
             [](M& m, float v) { m.SetDirectionDeg(v); })),
         WithCurrentFallback(FloatParam<M>(
-            "SpeedDegPerSecond=", "Speed (deg/sec)", 6, [](const M& m) { return m.SpeedDegPerSecond; },
+            "SpeedDegPerSecond=", "Speed (deg/sec)", 6,
+            [](const M& m) { return m.SpeedDegPerSecond; },
             [](M& m, float v) { m.SetSpeedDegPerSecond(v); })),
     }};
     return &Table;
@@ -404,7 +405,8 @@ const TModifierParamTable* TSpinModifier::GetParamTable() const
     using M = TSpinModifier;
     static const TModifierParamTable Table{{
         WithCurrentFallback(FloatParam<M>(
-            "SpeedDegPerSecond=", "Speed (deg/sec)", 1, [](const M& m) { return m.SpeedDegPerSecond; },
+            "SpeedDegPerSecond=", "Speed (deg/sec)", 1,
+            [](const M& m) { return m.SpeedDegPerSecond; },
             [](M& m, float v) { m.SetSpeedDegPerSecond(v); })),
         WithCurrentFallback(FloatParam<M>(
             "PhaseDeg=", "Phase (deg)", 2, [](const M& m) { return m.PhaseDeg; },

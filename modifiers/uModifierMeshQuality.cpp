@@ -375,10 +375,12 @@ const TModifierParamTable* TOptimizeModifier::GetParamTable() const
                         }
                     }),
         WithCurrentFallback(BoolParam<M>(
-            "RemoveDuplicateFaces=", "Remove Duplicate Faces", 2, [](const M& m) { return m.RemoveDuplicateFaces; },
+            "RemoveDuplicateFaces=", "Remove Duplicate Faces", 2,
+            [](const M& m) { return m.RemoveDuplicateFaces; },
             [](M& m, bool v) { m.SetRemoveDuplicateFaces(v); })),
         WithCurrentFallback(BoolParam<M>(
-            "RemoveUnusedVertices=", "Remove Unused Vertices", 3, [](const M& m) { return m.RemoveUnusedVertices; },
+            "RemoveUnusedVertices=", "Remove Unused Vertices", 3,
+            [](const M& m) { return m.RemoveUnusedVertices; },
             [](M& m, bool v) { m.SetRemoveUnusedVertices(v); })),
     }};
     return &Table;
@@ -389,10 +391,12 @@ const TModifierParamTable* TTessellateModifier::GetParamTable() const
     using M = TTessellateModifier;
     static const TModifierParamTable Table{{
         WithCurrentFallback(BoolParam<M>(
-            "TriangulateQuads=", "Triangulate Quads", 1, [](const M& m) { return m.TriangulateQuads; },
+            "TriangulateQuads=", "Triangulate Quads", 1,
+            [](const M& m) { return m.TriangulateQuads; },
             [](M& m, bool v) { m.SetTriangulateQuads(v); })),
         WithCurrentFallback(BoolParam<M>(
-            "AlternateDiagonal=", "Alternate Diagonal", 2, [](const M& m) { return m.AlternateDiagonal; },
+            "AlternateDiagonal=", "Alternate Diagonal", 2,
+            [](const M& m) { return m.AlternateDiagonal; },
             [](M& m, bool v) { m.SetAlternateDiagonal(v); })),
     }};
     return &Table;
@@ -409,7 +413,8 @@ const TModifierParamTable* TSmoothModifier::GetParamTable() const
             "Iterations=", "Iterations", 2, [](const M& m) { return m.Iterations; },
             [](M& m, int32_t v) { m.SetIterations(v); })),
         WithCurrentFallback(BoolParam<M>(
-            "PreserveBoundary=", "Preserve Boundary", 3, [](const M& m) { return m.PreserveBoundary; },
+            "PreserveBoundary=", "Preserve Boundary", 3,
+            [](const M& m) { return m.PreserveBoundary; },
             [](M& m, bool v) { m.SetPreserveBoundary(v); })),
     }};
     return &Table;

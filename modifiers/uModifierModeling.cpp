@@ -788,10 +788,18 @@ const TModifierParamTable* TXFormModifier::GetParamTable() const
                 TVec3 values[4] = {x.Translation, x.Rotation, x.Scale, x.Pivot};
                 *Component(values, k) = static_cast<float>(v);
                 switch (k / 3) {
-                case 0: x.SetTranslation(values[0]); break;
-                case 1: x.SetRotation(values[1]); break;
-                case 2: x.SetScale(values[2]); break;
-                default: x.SetPivot(values[3]); break;
+                case 0:
+                    x.SetTranslation(values[0]);
+                    break;
+                case 1:
+                    x.SetRotation(values[1]);
+                    break;
+                case 2:
+                    x.SetScale(values[2]);
+                    break;
+                default:
+                    x.SetPivot(values[3]);
+                    break;
                 }
             };
             // A file's components are gathered first; the vector setters run at the end.

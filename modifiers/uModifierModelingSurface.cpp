@@ -506,12 +506,12 @@ const TModifierParamTable* TSliceModifier::GetParamTable() const
                                          [](M& m, int32_t v) { m.SetAxis(v); }),
                                      0),
                         [](M& m, double v) { m.Axis = (v >= 0 && v <= 2) ? int32_t(v) : 0; }),
-            WithLoad<M>(WithFallback(FloatParam<M>(
-                                         "Offset=", "Plane Offset", 2,
-                                         [](const M& m) { return m.Offset; },
-                                         [](M& m, float v) { m.SetOffset(v); }),
-                                     0),
-                        [](M& m, double v) { m.Offset = FiniteOrDefault(0, float(v)); }),
+            WithLoad<M>(
+                WithFallback(FloatParam<M>(
+                                 "Offset=", "Plane Offset", 2, [](const M& m) { return m.Offset; },
+                                 [](M& m, float v) { m.SetOffset(v); }),
+                             0),
+                [](M& m, double v) { m.Offset = FiniteOrDefault(0, float(v)); }),
             WithLoad<M>(WithFallback(BoolParam<M>(
                                          "KeepPositive=", "Keep Positive", 3,
                                          [](const M& m) { return m.KeepPositive; },
@@ -524,12 +524,12 @@ const TModifierParamTable* TSliceModifier::GetParamTable() const
                                          [](M& m, bool v) { m.SetKeepNegative(v); }),
                                      0),
                         [](M& m, double v) { m.KeepNegative = v != 0; }),
-            WithLoad<M>(WithFallback(FloatParam<M>(
-                                         "Epsilon=", "Epsilon", 5,
-                                         [](const M& m) { return m.Epsilon; },
-                                         [](M& m, float v) { m.SetEpsilon(v); }),
-                                     0.00001f),
-                        [](M& m, double v) { m.Epsilon = ClampedEpsilon(float(v)); }),
+            WithLoad<M>(
+                WithFallback(FloatParam<M>(
+                                 "Epsilon=", "Epsilon", 5, [](const M& m) { return m.Epsilon; },
+                                 [](M& m, float v) { m.SetEpsilon(v); }),
+                             0.00001f),
+                [](M& m, double v) { m.Epsilon = ClampedEpsilon(float(v)); }),
         },
         [](TModifier& m) {
             M& x = static_cast<M&>(m);
