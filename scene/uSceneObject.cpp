@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <random>
 #include <utility>
 
@@ -150,10 +151,15 @@ void TSceneObject::Evaluate()
             Input = CompositeMesh.get();
             Composite = true;
         }
-    } catch (...) {
+    } catch (const std::exception& e) {
         // Too large a composite: a failed evaluation like any other. Raising here would
         // reach the drawing and picking code on every repaint.
         EvaluationFailed = true;
+        EvaluationMessage = e.what();
+        return;
+    } catch (...) {
+        EvaluationFailed = true;
+        EvaluationMessage = "Unknown error";
         return;
     }
     if (!Input)
@@ -176,9 +182,11 @@ void TSceneObject::Evaluate()
         EvaluatedMesh = std::move(Result.Mesh);
         MeshSerial = ++LastMeshSerial;
         MeshDirty = false;
+        EvaluationMessage.clear();
     } else {
-        // The last good mesh stays; the failure's message is not shown anywhere.
+        // The last good mesh stays; the modifier page shows the message.
         EvaluationFailed = true;
+        EvaluationMessage = Result.Message;
     }
 }
 
