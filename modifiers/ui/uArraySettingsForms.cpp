@@ -30,8 +30,8 @@ bool TArray2DSettingsForm::BuildControls()
     using M = TArray2DModifier;
     AddEnabledCheck();
     // A row: caption, edit at (96, Top), what the typed text does.
-    const auto row = [this](const QString& Caption, int Top, const QString& Text,
-                            const char* Name, std::function<void(M&, const QString&)> Apply) {
+    const auto row = [this](const QString& Caption, int Top, const QString& Text, const char* Name,
+                            std::function<void(M&, const QString&)> Apply) {
         AddLabel(Caption, 8, Top + 4);
         AddLiveEdit(96, Top, 180, Text, [this, Apply](const QString& t) {
             if (auto* a = ModifierAs<M>())
@@ -76,16 +76,16 @@ bool TArrayCircularSettingsForm::BuildControls()
         return false;
     using M = TArrayCircularModifier;
     AddEnabledCheck();
-    const auto row = [this](const QString& Caption, int Top, const QString& Text,
-                            const char* Name, std::function<void(M&, const QString&)> Apply) {
+    const auto row = [this](const QString& Caption, int Top, const QString& Text, const char* Name,
+                            std::function<void(M&, const QString&)> Apply) {
         AddLabel(Caption, 8, Top + 4);
         AddLiveEdit(96, Top, 180, Text, [this, Apply](const QString& t) {
             if (auto* a = ModifierAs<M>())
                 Apply(*a, t);
         })->setObjectName(QString::fromLatin1(Name));
     };
-    const auto list = [this](const QString& Caption, int Top, const QStringList& Items,
-                             int Index, const char* Name, std::function<void(M&, int)> Pick) {
+    const auto list = [this](const QString& Caption, int Top, const QStringList& Items, int Index,
+                             const char* Name, std::function<void(M&, int)> Pick) {
         AddLabel(Caption, 8, Top + 4);
         AddCombo(96, Top, 180, Items, Index, [this, Pick](int i) {
             if (auto* a = ModifierAs<M>())
@@ -104,8 +104,9 @@ bool TArrayCircularSettingsForm::BuildControls()
         if (auto* a = ModifierAs<M>())
             a->SetCloseCircle(on);
     });
-    list(QStringLiteral("Axis:"), 176, {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")},
-         m->GetAxis(), "Axis", [](M& a, int i) { a.SetAxis(i); });
+    list(QStringLiteral("Axis:"), 176,
+         {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")}, m->GetAxis(), "Axis",
+         [](M& a, int i) { a.SetAxis(i); });
     list(QStringLiteral("Orientation:"), 204,
          {QStringLiteral("None"), QStringLiteral("Outward"), QStringLiteral("Inward"),
           QStringLiteral("Tangent CW"), QStringLiteral("Tangent CCW")},

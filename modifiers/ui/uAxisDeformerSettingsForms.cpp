@@ -43,25 +43,28 @@ void TAxisDeformerSettingsForm::AddAxisRow(int Top, int Width)
 void TAxisDeformerSettingsForm::AddLimitRows(int Top)
 {
     TAxisDeformerModifier* m = AxisDeformer(*this, IsOwnClass());
-    AddCheck(QStringLiteral("Use Limits"), 8, Top, 200, m && m->GetLimitsEnabled(), [this](bool on) {
-        if (TAxisDeformerModifier* d = AxisDeformer(*this, IsOwnClass()))
-            d->SetLimitsEnabled(on);
-        UpdateLimitControls();
-    });
+    AddCheck(QStringLiteral("Use Limits"), 8, Top, 200, m && m->GetLimitsEnabled(),
+             [this](bool on) {
+                 if (TAxisDeformerModifier* d = AxisDeformer(*this, IsOwnClass()))
+                     d->SetLimitsEnabled(on);
+                 UpdateLimitControls();
+             });
     AddLabel(QStringLiteral("Lower:"), 8, Top + 31);
-    LowerEdit = AddFloatEdit(60, Top + 28, 70, SettingsFixedText(m ? m->GetLowerLimit() * 100 : 0, 2),
-                             std::nullopt, [this](float v) {
-                                 if (TAxisDeformerModifier* d = AxisDeformer(*this, IsOwnClass()))
-                                     d->SetLowerLimit(v / 100);
-                             });
+    LowerEdit =
+        AddFloatEdit(60, Top + 28, 70, SettingsFixedText(m ? m->GetLowerLimit() * 100 : 0, 2),
+                     std::nullopt, [this](float v) {
+                         if (TAxisDeformerModifier* d = AxisDeformer(*this, IsOwnClass()))
+                             d->SetLowerLimit(v / 100);
+                     });
     LowerEdit->setObjectName(QStringLiteral("LowerLimit"));
     AddLabel(QStringLiteral("%"), 134, Top + 31);
     AddLabel(QStringLiteral("Upper:"), 8, Top + 59);
-    UpperEdit = AddFloatEdit(60, Top + 56, 70, SettingsFixedText(m ? m->GetUpperLimit() * 100 : 0, 2),
-                             std::nullopt, [this](float v) {
-                                 if (TAxisDeformerModifier* d = AxisDeformer(*this, IsOwnClass()))
-                                     d->SetUpperLimit(v / 100);
-                             });
+    UpperEdit =
+        AddFloatEdit(60, Top + 56, 70, SettingsFixedText(m ? m->GetUpperLimit() * 100 : 0, 2),
+                     std::nullopt, [this](float v) {
+                         if (TAxisDeformerModifier* d = AxisDeformer(*this, IsOwnClass()))
+                             d->SetUpperLimit(v / 100);
+                     });
     UpperEdit->setObjectName(QStringLiteral("UpperLimit"));
     AddLabel(QStringLiteral("%"), 134, Top + 59);
     UpdateLimitControls();

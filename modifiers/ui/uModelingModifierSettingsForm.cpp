@@ -28,8 +28,7 @@ QString ObjectNameOf(const TModifierParam& Param)
 
 }  // namespace
 
-TModelingModifierSettingsForm::TModelingModifierSettingsForm(TScene* Scene,
-                                                             const TModifierRef& Ref,
+TModelingModifierSettingsForm::TModelingModifierSettingsForm(TScene* Scene, const TModifierRef& Ref,
                                                              std::string TypeId)
     : TModifierSettingsForm(Scene, Ref), TypeId(std::move(TypeId))
 {
@@ -69,7 +68,8 @@ void TModelingModifierSettingsForm::AddParamRow(const TModifierParam& Param,
                                                 const TModifier& Modifier, int& Y)
 {
     const int tag = Param.Row;
-    const QString caption = QString::fromUtf8(Param.Caption.data(), qsizetype(Param.Caption.size()));
+    const QString caption =
+        QString::fromUtf8(Param.Caption.data(), qsizetype(Param.Caption.size()));
     const double value = Param.Get(Modifier);
     QWidget* control = nullptr;
     switch (Param.Kind) {

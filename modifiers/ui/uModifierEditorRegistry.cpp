@@ -16,9 +16,8 @@ namespace {
 bool SameTextAscii(std::string_view a, std::string_view b)
 {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
-               return lower(x) == lower(y);
-           });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 }  // namespace
@@ -39,8 +38,7 @@ void TModifierEditorRegistry::RegisterFactory(std::string_view TypeId,
     Entries.push_back({std::string(TypeId), Factory});
 }
 
-TModifierSettingsForm* TModifierEditorRegistry::CreateEditor(std::string_view TypeId,
-                                                             TScene* Scene,
+TModifierSettingsForm* TModifierEditorRegistry::CreateEditor(std::string_view TypeId, TScene* Scene,
                                                              const TModifierRef& Ref) const
 {
     const TEntry* e = Find(TypeId);

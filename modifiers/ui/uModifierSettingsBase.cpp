@@ -129,8 +129,8 @@ QCheckBox* TModifierSettingsForm::AddCheck(const QString& Caption, int X, int Y,
     return box;
 }
 
-QComboBox* TModifierSettingsForm::AddCombo(int X, int Y, int W, const QStringList& Items,
-                                           int Index, std::function<void(int)> Pick)
+QComboBox* TModifierSettingsForm::AddCombo(int X, int Y, int W, const QStringList& Items, int Index,
+                                           std::function<void(int)> Pick)
 {
     auto* combo = new QComboBox(this);
     combo->addItems(Items);

@@ -71,8 +71,8 @@ protected:
     // from what the edit last showed or applied is taken: leaving an edit unchanged
     // changes nothing. Text that does not convert goes as Fallback, or changes nothing
     // when there is none.
-    QLineEdit* AddFloatEdit(int X, int Y, int W, const QString& Text,
-                            std::optional<float> Fallback, std::function<void(float)> Apply);
+    QLineEdit* AddFloatEdit(int X, int Y, int W, const QString& Text, std::optional<float> Fallback,
+                            std::function<void(float)> Apply);
     QLineEdit* AddIntEdit(int X, int Y, int W, const QString& Text, std::optional<int32_t> Fallback,
                           std::function<void(int32_t)> Apply);
     // An edit applied on every change of its text by the user.

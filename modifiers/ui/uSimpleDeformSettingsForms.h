@@ -48,4 +48,3 @@ TModifierSettingsForm* NoiseEditorFactory(TScene* Scene, const TModifierRef& Ref
 TModifierSettingsForm* TaperEditorFactory(TScene* Scene, const TModifierRef& Ref);
 TModifierSettingsForm* InflateEditorFactory(TScene* Scene, const TModifierRef& Ref);
 TModifierSettingsForm* PushEditorFactory(TScene* Scene, const TModifierRef& Ref);
-

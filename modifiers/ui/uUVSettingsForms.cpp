@@ -14,14 +14,16 @@ bool TReverseNormalsSettingsForm::BuildControls()
     if (!m)
         return false;
     AddEnabledCheck();
-    AddCheck(QStringLiteral("Reverse Winding"), 8, 36, 200, m->GetReverseWinding(), [this](bool on) {
-        if (auto* r = ModifierAs<TReverseNormalsModifier>())
-            r->SetReverseWinding(on);
-    });
-    AddCheck(QStringLiteral("Reverse Normals"), 8, 64, 200, m->GetReverseNormals(), [this](bool on) {
-        if (auto* r = ModifierAs<TReverseNormalsModifier>())
-            r->SetReverseNormals(on);
-    });
+    AddCheck(QStringLiteral("Reverse Winding"), 8, 36, 200, m->GetReverseWinding(),
+             [this](bool on) {
+                 if (auto* r = ModifierAs<TReverseNormalsModifier>())
+                     r->SetReverseWinding(on);
+             });
+    AddCheck(QStringLiteral("Reverse Normals"), 8, 64, 200, m->GetReverseNormals(),
+             [this](bool on) {
+                 if (auto* r = ModifierAs<TReverseNormalsModifier>())
+                     r->SetReverseNormals(on);
+             });
     return true;
 }
 

@@ -58,10 +58,11 @@ bool TWaveSettingsForm::BuildControls()
     SetUpdating(true);
     AddEnabledCheck();
     AddShapeRows(*m);
-    AddRow(QStringLiteral("Direction:"), 176, m->GetDirectionDeg(), "DirectionDeg", [this](float v) {
-        if (auto* w = ModifierAs<TWaveModifier>())
-            w->SetDirectionDeg(v);
-    });
+    AddRow(QStringLiteral("Direction:"), 176, m->GetDirectionDeg(), "DirectionDeg",
+           [this](float v) {
+               if (auto* w = ModifierAs<TWaveModifier>())
+                   w->SetDirectionDeg(v);
+           });
     AddLabel(QStringLiteral("deg"), 146, 179);
     resize(260, 224);
     SetUpdating(false);
