@@ -12,6 +12,7 @@
 #include "modifiers/uModifierStack.h"
 #include "modifiers/uModifiers.h"
 #include "modifiers/ui/uModelingModifierSettingsForm.h"
+#include "modifiers/ui/uModifierEditorRegistry.h"
 #include "modifiers/ui/uModifierSettingsBase.h"
 #include "modifiers/ui/uModifierWindowManager.h"
 #include "scene/uScene.h"
@@ -45,6 +46,7 @@
 #include <QLocale>
 #include <QPushButton>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -616,4 +618,34 @@ TEST_F(ModifierWindowsTest, NewAndOpenCloseEverySettingsWindow)
     Click("File", "New");
     EXPECT_TRUE(c.isNull());
     EXPECT_EQ(Page->ModifierList()->count(), 0);
+}
+
+TEST_F(ModifierWindowsTest, TheRegistryServesEveryTypeOnceAndAWrongClassBuildsNothing)
+{
+    TModifierEditorRegistry& r = ModifierEditorRegistry();
+    EXPECT_EQ(r.Count(), 33);
+    const std::vector<std::string> ids = r.TypeIds();
+    for (int32_t i = 0; i < ModifierDescriptorCount(); ++i)
+        EXPECT_EQ(std::count(ids.begin(), ids.end(), GetModifierDescriptor(i).TypeId), 1)
+            << GetModifierDescriptor(i).TypeId;
+    EXPECT_EQ(ids.front(), "reverse_normals");
+    EXPECT_EQ(ids.back(), "smooth");
+    try {
+        r.RegisterFactory("BEND", nullptr);
+        ADD_FAILURE() << "a second bend factory was taken";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "Duplicate settings-form factory for TypeId: BEND");
+    }
+    EXPECT_EQ(r.Count(), 33);
+
+    // The bend window asked for a twist: its caption says so and it has no controls.
+    TModifier* twist = AddThroughPage("twist");
+    std::unique_ptr<TModifierSettingsForm> w(
+        r.CreateEditor("Bend", &Form->Scene(), MakeModifierRef(Sphere->GetId(), twist->GetId())));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->windowTitle().toStdString(), Sphere->Name + " - Twist (not found)");
+    EXPECT_TRUE(w->findChildren<QWidget*>().isEmpty());
+    std::unique_ptr<TModifierSettingsForm> gone(
+        r.CreateEditor("twist", &Form->Scene(), MakeModifierRef(Sphere->GetId(), 999999)));
+    EXPECT_EQ(gone->windowTitle(), QStringLiteral("Modifier Settings (not found)"));
 }
