@@ -649,3 +649,22 @@ TEST_F(ModifierWindowsTest, TheRegistryServesEveryTypeOnceAndAWrongClassBuildsNo
         r.CreateEditor("twist", &Form->Scene(), MakeModifierRef(Sphere->GetId(), 999999)));
     EXPECT_EQ(gone->windowTitle(), QStringLiteral("Modifier Settings (not found)"));
 }
+
+TEST_F(ModifierWindowsTest, NumbersAreShownAndReadInTheUsersLocale)
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    auto* bend = dynamic_cast<TBendModifier*>(AddThroughPage("bend"));
+    auto* mirror = dynamic_cast<TMirrorModifier*>(AddThroughPage("mirror"));
+    ASSERT_TRUE(bend && mirror);
+    TModifierSettingsForm* b = DoubleClickRow(0);
+    TModifierSettingsForm* m = DoubleClickRow(1);
+    ASSERT_TRUE(b && m);
+    auto* angle = b->findChild<QLineEdit*>(QStringLiteral("AngleDeg"));
+    EXPECT_EQ(angle->text(), QStringLiteral("45,00"));
+    Type(angle, QStringLiteral("12,5"));
+    EXPECT_EQ(bend->GetAngleDeg(), 12.5f);
+    auto* threshold = m->findChild<QLineEdit*>(QStringLiteral("MergeThreshold"));
+    EXPECT_EQ(threshold->text(), QStringLiteral("0,0001"));
+    Type(threshold, QStringLiteral("0,25"));
+    EXPECT_EQ(mirror->GetMergeThreshold(), 0.25f);
+}
