@@ -553,6 +553,12 @@ TEST_F(ModifierWindowsTest, AnOutputPastTheLimitsShowsTheMessageAndKeepsTheLastG
     Type(w->findChild<QLineEdit*>(QStringLiteral("CountY")), QStringLiteral("1"), false);
     EXPECT_TRUE(Page->MessageLabel()->text().isEmpty());
     EXPECT_FALSE(Drawn() == good);
+
+    // Switched off, the refused modifier leaves nothing to report.
+    Type(countY, QStringLiteral("100"), false);
+    EXPECT_FALSE(Page->MessageLabel()->text().isEmpty());
+    ClickBox(w->findChild<QCheckBox*>(QStringLiteral("Enabled")));
+    EXPECT_TRUE(Page->MessageLabel()->text().isEmpty());
 }
 
 TEST_F(ModifierWindowsTest, ThePopupListsTheCategoriesAndAddsAfterItsOwnClick)
