@@ -74,8 +74,12 @@ TModifierSettingsForm* TModifierWindowManager::OpenEditor(TScene* Scene, const T
     form->OnEdited = [context] { emit context->Events().DocumentEdited(); };
     Entries.push_back({form, Ref.NodeId, Ref.ModifierId});
     Context.ToolWindows().Track(form);
-    if (QWidget* parent = Context.ParentWindow())
+    if (QWidget* parent = Context.ParentWindow()) {
+        // A window of the main window: closing the main window ends the program even
+        // while settings windows are open.
+        form->setParent(parent, Qt::Window);
         form->move(parent->frameGeometry().center() - form->rect().center());
+    }
     form->show();
     form->raise();
     form->activateWindow();

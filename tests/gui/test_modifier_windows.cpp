@@ -285,6 +285,10 @@ TEST_F(ModifierWindowsTest, EveryTypeOpensItsWindowShowsItsValuesAndAnEditReache
         TModifierSettingsForm* w = DoubleClickRow(row);
         ASSERT_NE(w, nullptr);
         EXPECT_TRUE(w->isVisible());
+        // A window of its own that belongs to the main window (which ends the program
+        // when it closes).
+        EXPECT_TRUE(w->isWindow());
+        EXPECT_EQ(w->parentWidget(), Form.get());
         EXPECT_EQ(w->windowTitle().toStdString(), Sphere->Name + " - " + m->GetDisplayName());
         auto* enabled = w->findChild<QCheckBox*>(QStringLiteral("Enabled"));
         ASSERT_NE(enabled, nullptr);
