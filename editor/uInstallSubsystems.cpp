@@ -3,6 +3,7 @@
 #include "editor/api/uEditorShell.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/ui/uModifierEditorRegistry.h"
+#include "terrain/ui/uInstallTerrain.h"
 
 void InstallSubsystemWindows(TEditorShell& Shell)
 {
@@ -15,5 +16,5 @@ void InstallSubsystemWindows(TEditorShell& Shell)
     // One line per subsystem, in this order: the editor's own tool windows (cinematic,
     // textures, environment, camera), the terrain editor, the floor-plan builder, the
     // texture ripper.
-    (void)Shell;
+    InstallTerrainWindows(Shell);
 }
