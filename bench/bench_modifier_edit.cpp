@@ -43,7 +43,7 @@ struct TEditBench {
         (void)QTest::qWaitForWindowExposed(Form.get());
         Object = Form->Scene().GetSelectedObject();
         auto mesh = std::make_unique<TMeshData>();
-        mesh->BuildSphere(400, 249, 0.5f);  // 401 x 250 = 100,250 vertices
+        mesh->BuildSphere(400, 249, 0.5f);  // about 100,000 vertices
         Object->SetBaseMesh(std::move(mesh));
         for (const char* type : {"twist", "taper", "bend", "noise"})
             Object->AddModifier(CreateModifierByTypeId(type));
