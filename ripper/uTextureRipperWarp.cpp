@@ -1,10 +1,13 @@
 #include "ripper/uTextureRipperWarp.h"
 
+#include "ripper/uTextureRipperWarpRows.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
 #include <utility>
+#include <vector>
 
 double RoundHalfEven(double x)
 {
@@ -234,18 +237,32 @@ std::unique_ptr<TRgbaImage> RectifyQuad(const TRgbaImage* Source, const TRipperQ
         return nullptr;
     }
     try {
-        auto image = std::make_unique<TRgbaImage>(N, N);
+        // Every pixel is written below, so the image is not cleared first.
+        auto image = std::make_unique<TRgbaImage>(N, N, TRgbaImage::TUninitialized{});
+        const auto n = static_cast<std::size_t>(N);
+        std::vector<double> columns(3 * n), xs(n), ys(n);
+        for (std::int32_t u = 0; u < N; ++u) {
+            columns[u] = h[0] * u;
+            columns[n + u] = h[3] * u;
+            columns[2 * n + u] = h[6] * u;
+        }
         for (std::int32_t v = 0; v < N; ++v) {
             TRgbaPixel* row = image->Row(v);
-            for (std::int32_t u = 0; u < N; ++u) {
-                const double w = h[6] * u + h[7] * v + 1.0;
-                if (!(std::fabs(w) >= RipperPivotEpsilon)) {
-                    Message = "The perspective transform contains an invalid projection.";
-                    return nullptr;
-                }
-                const double x = (h[0] * u + h[1] * v + h[2]) / w;
-                const double y = (h[3] * u + h[4] * v + h[5]) / w;
-                row[u] = Bilinear ? SampleBilinear(*Source, x, y) : SampleNearest(*Source, x, y);
+            switch (RectifyRowCoordinates(h, columns.data(), N, v, xs.data(), ys.data())) {
+            case TRowCoordinates::InvalidProjection:
+                Message = "The perspective transform contains an invalid projection.";
+                return nullptr;
+            case TRowCoordinates::NotANumber:
+                for (std::int32_t u = 0; u < N; ++u)
+                    row[u] = Bilinear ? SampleBilinear(*Source, xs[u], ys[u])
+                                      : SampleNearest(*Source, xs[u], ys[u]);
+                break;
+            case TRowCoordinates::Ok:
+                if (Bilinear)
+                    SampleRowBilinear(*Source, xs.data(), ys.data(), N, row);
+                else
+                    SampleRowNearest(*Source, xs.data(), ys.data(), N, row);
+                break;
             }
         }
         return image;
