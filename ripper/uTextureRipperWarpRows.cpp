@@ -51,6 +51,41 @@ inline TBilinearTap BilinearTap(const TRgbaImage& Source, float MaxX, float MaxY
     return t;
 }
 
+// Samples of a row fall on a diagonal through the photograph, so the processor cannot
+// guess the next lines: the ones a sample this many pixels ahead reads (in this row or,
+// near its end, the next) are asked for now.
+constexpr std::int32_t kPrefetchAhead = 24;
+
+struct TRowInput {
+    const double* X;
+    const double* Y;
+    const double* NextX;  // the next row's coordinates, or null
+    const double* NextY;
+    std::int32_t Count;
+};
+
+// Always inlined: as a call of its own, the compiler takes a function that only
+// prefetches for one without effects and drops the call.
+[[gnu::always_inline]] inline void PrefetchSample(const TRgbaImage& Source, double X, double Y,
+                                                  double MaxX, double MaxY)
+{
+    const auto x = static_cast<std::int32_t>(std::min(std::max(X, 0.0), MaxX));
+    const auto y = static_cast<std::int32_t>(std::min(std::max(Y, 0.0), MaxY));
+    const TRgbaPixel* p = Source.Row(y) + x;
+    __builtin_prefetch(p, 0, 3);
+    if (y < MaxY)
+        __builtin_prefetch(p + Source.Width(), 0, 3);
+}
+
+[[gnu::always_inline]] inline void PrefetchAhead(const TRgbaImage& Source, const TRowInput& Row,
+                                                 std::int32_t i, double MaxX, double MaxY)
+{
+    if (i < Row.Count)
+        PrefetchSample(Source, Row.X[i], Row.Y[i], MaxX, MaxY);
+    else if (Row.NextX && i - Row.Count < Row.Count)
+        PrefetchSample(Source, Row.NextX[i - Row.Count], Row.NextY[i - Row.Count], MaxX, MaxY);
+}
+
 // The four channels of a pixel as doubles: red and green, blue and alpha.
 inline void Channels(TRgbaPixel p, __m128d& Low, __m128d& High)
 {
@@ -63,14 +98,14 @@ inline void Channels(TRgbaPixel p, __m128d& Low, __m128d& High)
 
 // ((c00 w00 + c10 w10) + c01 w01) + c11 w11 per channel, kept in 0..255 and rounded half
 // to even (the processor's default rounding of the conversion).
-void BilinearRowSse2(const TRgbaImage& Source, const double* X, const double* Y,
-                     std::int32_t Count, TRgbaPixel* Out)
+void BilinearRowSse2(const TRgbaImage& Source, const TRowInput& Row, TRgbaPixel* Out)
 {
     const auto maxX = static_cast<float>(Source.Width() - 1);
     const auto maxY = static_cast<float>(Source.Height() - 1);
     const __m128d zero = _mm_setzero_pd(), top = _mm_set1_pd(255.0);
-    for (std::int32_t u = 0; u < Count; ++u) {
-        const TBilinearTap t = BilinearTap(Source, maxX, maxY, X[u], Y[u]);
+    for (std::int32_t u = 0; u < Row.Count; ++u) {
+        PrefetchAhead(Source, Row, u + kPrefetchAhead, maxX, maxY);
+        const TBilinearTap t = BilinearTap(Source, maxX, maxY, Row.X[u], Row.Y[u]);
         __m128d lo, hi, clo, chi;
         Channels(t.Row0[t.X0], clo, chi);
         const __m128d w00 = _mm_set1_pd(t.W00), w10 = _mm_set1_pd(t.W10);
@@ -94,30 +129,77 @@ void BilinearRowSse2(const TRgbaImage& Source, const double* X, const double* Y,
     }
 }
 
-__attribute__((target("avx2"))) inline __m256d Channels4(TRgbaPixel p)
+// One channel of four pixels as doubles.
+__attribute__((target("avx2"))) inline __m256d Channel(__m128i Pixels, int Shift)
 {
-    return _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(static_cast<int>(p))));
+    const __m128i c = _mm_and_si128(_mm_srli_epi32(Pixels, Shift), _mm_set1_epi32(0xFF));
+    return _mm256_cvtepi32_pd(c);
 }
 
-// The same operations four channels at a time. No fused multiply-add: the products are
-// rounded before they are added, as in the scalar sampler.
-__attribute__((target("avx2"))) void BilinearRowAvx2(const TRgbaImage& Source, const double* X,
-                                                     const double* Y, std::int32_t Count,
+// Four pixels at a time, each lane doing the scalar sampler's operations in its order
+// (the coordinate rounded to single precision and clamped, the floor, the four weights,
+// the sum of the products from c00 to c11); no fused multiply-add, so every product is
+// rounded before it is added.
+__attribute__((target("avx2"))) void BilinearRowAvx2(const TRgbaImage& Source, const TRowInput& Row,
                                                      TRgbaPixel* Out)
 {
     const auto maxX = static_cast<float>(Source.Width() - 1);
     const auto maxY = static_cast<float>(Source.Height() - 1);
+    const __m128 zeroF = _mm_setzero_ps(), maxXF = _mm_set1_ps(maxX), maxYF = _mm_set1_ps(maxY);
+    const __m128i lastX = _mm_set1_epi32(Source.Width() - 1);
+    const __m128i lastY = _mm_set1_epi32(Source.Height() - 1);
+    const __m128i one = _mm_set1_epi32(1), width = _mm_set1_epi32(Source.Width());
     const __m256d zero = _mm256_setzero_pd(), top = _mm256_set1_pd(255.0);
-    for (std::int32_t u = 0; u < Count; ++u) {
-        const TBilinearTap t = BilinearTap(Source, maxX, maxY, X[u], Y[u]);
-        __m256d acc = _mm256_mul_pd(Channels4(t.Row0[t.X0]), _mm256_set1_pd(t.W00));
-        acc = _mm256_add_pd(acc, _mm256_mul_pd(Channels4(t.Row0[t.X1]), _mm256_set1_pd(t.W10)));
-        acc = _mm256_add_pd(acc, _mm256_mul_pd(Channels4(t.Row1[t.X0]), _mm256_set1_pd(t.W01)));
-        acc = _mm256_add_pd(acc, _mm256_mul_pd(Channels4(t.Row1[t.X1]), _mm256_set1_pd(t.W11)));
-        acc = _mm256_min_pd(_mm256_max_pd(acc, zero), top);
-        const __m128i r = _mm256_cvtpd_epi32(acc);
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(r, r), r);
-        Out[u] = static_cast<TRgbaPixel>(_mm_cvtsi128_si32(bytes));
+    const __m256d unit = _mm256_set1_pd(1.0);
+    const auto* base = reinterpret_cast<const int*>(Source.Pixels().data());
+    std::int32_t u = 0;
+    for (; u + 4 <= Row.Count; u += 4) {
+        for (std::int32_t k = 0; k < 4; ++k)
+            PrefetchAhead(Source, Row, u + kPrefetchAhead + k, maxX, maxY);
+        const __m128 xf =
+            _mm_min_ps(_mm_max_ps(_mm256_cvtpd_ps(_mm256_loadu_pd(Row.X + u)), zeroF), maxXF);
+        const __m128 yf =
+            _mm_min_ps(_mm_max_ps(_mm256_cvtpd_ps(_mm256_loadu_pd(Row.Y + u)), zeroF), maxYF);
+        const __m256d cx = _mm256_cvtps_pd(xf), cy = _mm256_cvtps_pd(yf);
+        // Both are at least 0, so truncation is the floor.
+        const __m128i x0 = _mm256_cvttpd_epi32(cx), y0 = _mm256_cvttpd_epi32(cy);
+        const __m128i x1 = _mm_min_epi32(_mm_add_epi32(x0, one), lastX);
+        const __m128i y1 = _mm_min_epi32(_mm_add_epi32(y0, one), lastY);
+        const __m256d fx = _mm256_sub_pd(cx, _mm256_cvtepi32_pd(x0));
+        const __m256d fy = _mm256_sub_pd(cy, _mm256_cvtepi32_pd(y0));
+        const __m256d gx = _mm256_sub_pd(unit, fx), gy = _mm256_sub_pd(unit, fy);
+        const __m256d w00 = _mm256_mul_pd(gx, gy), w10 = _mm256_mul_pd(fx, gy);
+        const __m256d w01 = _mm256_mul_pd(gx, fy), w11 = _mm256_mul_pd(fx, fy);
+        const __m128i r0 = _mm_mullo_epi32(y0, width), r1 = _mm_mullo_epi32(y1, width);
+        const __m128i c00 = _mm_i32gather_epi32(base, _mm_add_epi32(r0, x0), 4);
+        const __m128i c10 = _mm_i32gather_epi32(base, _mm_add_epi32(r0, x1), 4);
+        const __m128i c01 = _mm_i32gather_epi32(base, _mm_add_epi32(r1, x0), 4);
+        const __m128i c11 = _mm_i32gather_epi32(base, _mm_add_epi32(r1, x1), 4);
+        __m128i result = _mm_setzero_si128();
+        for (int shift = 0; shift < 32; shift += 8) {
+            __m256d v = _mm256_mul_pd(Channel(c00, shift), w00);
+            v = _mm256_add_pd(v, _mm256_mul_pd(Channel(c10, shift), w10));
+            v = _mm256_add_pd(v, _mm256_mul_pd(Channel(c01, shift), w01));
+            v = _mm256_add_pd(v, _mm256_mul_pd(Channel(c11, shift), w11));
+            v = _mm256_min_pd(_mm256_max_pd(v, zero), top);
+            result = _mm_or_si128(result, _mm_slli_epi32(_mm256_cvtpd_epi32(v), shift));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + u), result);
+    }
+    for (; u < Row.Count; ++u) {
+        const TBilinearTap t = BilinearTap(Source, maxX, maxY, Row.X[u], Row.Y[u]);
+        const TRgbaPixel c[4] = {t.Row0[t.X0], t.Row0[t.X1], t.Row1[t.X0], t.Row1[t.X1]};
+        const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
+        const __m256d w = _mm256_set_pd(t.W11, t.W01, t.W10, t.W00);
+        TRgbaPixel result = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            alignas(32) double products[4];
+            _mm256_store_pd(products, _mm256_mul_pd(Channel(px, shift), w));
+            double v = ((products[0] + products[1]) + products[2]) + products[3];
+            v = std::min(std::max(v, 0.0), 255.0);
+            result |= static_cast<TRgbaPixel>(_mm_cvtsd_si32(_mm_set_sd(v))) << shift;
+        }
+        Out[u] = result;
     }
 }
 
@@ -127,18 +209,6 @@ bool RowKernelAvx2Available()
 {
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
-}
-
-void SampleRowBilinearSse2(const TRgbaImage& Source, const double* X, const double* Y,
-                           std::int32_t Count, TRgbaPixel* Out)
-{
-    BilinearRowSse2(Source, X, Y, Count, Out);
-}
-
-void SampleRowBilinearAvx2(const TRgbaImage& Source, const double* X, const double* Y,
-                           std::int32_t Count, TRgbaPixel* Out)
-{
-    BilinearRowAvx2(Source, X, Y, Count, Out);
 }
 
 TRowCoordinates RectifyRowCoordinates(const double* H, const double* ColumnTerms,
@@ -158,16 +228,19 @@ TRowCoordinates RectifyRowCoordinates(const double* H, const double* ColumnTerms
         X[u] = x;
         Y[u] = y;
     }
-    return badW ? TRowCoordinates::InvalidProjection
-                : notANumber ? TRowCoordinates::NotANumber : TRowCoordinates::Ok;
+    return badW         ? TRowCoordinates::InvalidProjection
+           : notANumber ? TRowCoordinates::NotANumber
+                        : TRowCoordinates::Ok;
 }
 
 void SampleRowNearest(const TRgbaImage& Source, const double* X, const double* Y,
-                      std::int32_t Count, TRgbaPixel* Out)
+                      std::int32_t Count, TRgbaPixel* Out, const double* NextX, const double* NextY)
 {
     // Clamping first and rounding second picks the same pixel as the other way round.
+    const TRowInput row{X, Y, NextX, NextY, Count};
     const double maxX = Source.Width() - 1, maxY = Source.Height() - 1;
     for (std::int32_t u = 0; u < Count; ++u) {
+        PrefetchAhead(Source, row, u + kPrefetchAhead, maxX, maxY);
         const double x = std::min(std::max(X[u], 0.0), maxX);
         const double y = std::min(std::max(Y[u], 0.0), maxY);
         const int xi = _mm_cvtsd_si32(_mm_set_sd(x));
@@ -177,10 +250,24 @@ void SampleRowNearest(const TRgbaImage& Source, const double* X, const double* Y
 }
 
 void SampleRowBilinear(const TRgbaImage& Source, const double* X, const double* Y,
-                       std::int32_t Count, TRgbaPixel* Out)
+                       std::int32_t Count, TRgbaPixel* Out, const double* NextX,
+                       const double* NextY)
 {
+    const TRowInput row{X, Y, NextX, NextY, Count};
     if (RowKernelAvx2Available())
-        BilinearRowAvx2(Source, X, Y, Count, Out);
+        BilinearRowAvx2(Source, row, Out);
     else
-        BilinearRowSse2(Source, X, Y, Count, Out);
+        BilinearRowSse2(Source, row, Out);
+}
+
+void SampleRowBilinearSse2(const TRgbaImage& Source, const double* X, const double* Y,
+                           std::int32_t Count, TRgbaPixel* Out)
+{
+    BilinearRowSse2(Source, TRowInput{X, Y, nullptr, nullptr, Count}, Out);
+}
+
+void SampleRowBilinearAvx2(const TRgbaImage& Source, const double* X, const double* Y,
+                           std::int32_t Count, TRgbaPixel* Out)
+{
+    BilinearRowAvx2(Source, TRowInput{X, Y, nullptr, nullptr, Count}, Out);
 }

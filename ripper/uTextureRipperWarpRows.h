@@ -16,11 +16,14 @@ enum class TRowCoordinates { Ok, InvalidProjection, NotANumber };
 TRowCoordinates RectifyRowCoordinates(const double* H, const double* ColumnTerms,
                                       std::int32_t Count, std::int32_t v, double* X, double* Y);
 
-// Every coordinate must be a number (not NaN).
+// Every coordinate must be a number (not NaN). NextX and NextY, when given, are the next
+// row's coordinates (Count of each), whose source lines are fetched ahead.
 void SampleRowNearest(const TRgbaImage& Source, const double* X, const double* Y,
-                      std::int32_t Count, TRgbaPixel* Out);
+                      std::int32_t Count, TRgbaPixel* Out, const double* NextX = nullptr,
+                      const double* NextY = nullptr);
 void SampleRowBilinear(const TRgbaImage& Source, const double* X, const double* Y,
-                       std::int32_t Count, TRgbaPixel* Out);
+                       std::int32_t Count, TRgbaPixel* Out, const double* NextX = nullptr,
+                       const double* NextY = nullptr);
 
 // The two widths SampleRowBilinear chooses between at run time, for tests; the second
 // needs a processor with AVX2 (RowKernelAvx2Available).
