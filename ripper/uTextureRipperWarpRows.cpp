@@ -152,10 +152,30 @@ __attribute__((target("avx2"))) void BilinearRowAvx2(const TRgbaImage& Source, c
     const __m256d zero = _mm256_setzero_pd(), top = _mm256_set1_pd(255.0);
     const __m256d unit = _mm256_set1_pd(1.0);
     const auto* base = reinterpret_cast<const int*>(Source.Pixels().data());
+    // Prefetching the line below the last row reads nothing: prefetches never fault, but
+    // they stay within the image all the same.
+    const std::int32_t lastRow = Source.Height() > 1 ? Source.Width() : 0;
+    const __m256d limitX = _mm256_set1_pd(Source.Width() - 1);
+    const __m256d limitY = _mm256_set1_pd(Source.Height() > 1 ? Source.Height() - 2 : 0);
     std::int32_t u = 0;
     for (; u + 4 <= Row.Count; u += 4) {
-        for (std::int32_t k = 0; k < 4; ++k)
-            PrefetchAhead(Source, Row, u + kPrefetchAhead + k, maxX, maxY);
+        if (u + kPrefetchAhead + 4 <= Row.Count) {
+            // The lines of the four samples ahead, found four at a time.
+            const __m256d px = _mm256_loadu_pd(Row.X + u + kPrefetchAhead);
+            const __m256d py = _mm256_loadu_pd(Row.Y + u + kPrefetchAhead);
+            const __m128i ix = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(px, zero), limitX));
+            const __m128i iy = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(py, zero), limitY));
+            alignas(16) std::int32_t at[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(at),
+                            _mm_add_epi32(_mm_mullo_epi32(iy, width), ix));
+            for (std::int32_t k = 0; k < 4; ++k) {
+                __builtin_prefetch(base + at[k], 0, 3);
+                __builtin_prefetch(base + at[k] + lastRow, 0, 3);
+            }
+        } else {
+            for (std::int32_t k = 0; k < 4; ++k)
+                PrefetchAhead(Source, Row, u + kPrefetchAhead + k, maxX, maxY);
+        }
         const __m128 xf =
             _mm_min_ps(_mm_max_ps(_mm256_cvtpd_ps(_mm256_loadu_pd(Row.X + u)), zeroF), maxXF);
         const __m128 yf =
@@ -211,8 +231,50 @@ bool RowKernelAvx2Available()
     return has;
 }
 
-TRowCoordinates RectifyRowCoordinates(const double* H, const double* ColumnTerms,
-                                      std::int32_t Count, std::int32_t v, double* X, double* Y)
+namespace {
+
+// w = (h6 u + h7 v) + 1, x = ((h0 u + h1 v) + h2) / w, y likewise, four columns at a time.
+__attribute__((target("avx2"))) TRowCoordinates
+RowCoordinatesAvx2(const double* H, const double* ColumnTerms, std::int32_t Count, std::int32_t v,
+                   double* X, double* Y)
+{
+    const double* hu0 = ColumnTerms;
+    const double* hu3 = ColumnTerms + Count;
+    const double* hu6 = ColumnTerms + 2 * static_cast<std::ptrdiff_t>(Count);
+    const __m256d rx = _mm256_set1_pd(H[1] * v), ry = _mm256_set1_pd(H[4] * v);
+    const __m256d rw = _mm256_set1_pd(H[7] * v), one = _mm256_set1_pd(1.0);
+    const __m256d h2 = _mm256_set1_pd(H[2]), h5 = _mm256_set1_pd(H[5]);
+    const __m256d eps = _mm256_set1_pd(RipperPivotEpsilon);
+    const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+    __m256d badW = _mm256_setzero_pd(), notANumber = _mm256_setzero_pd();
+    std::int32_t u = 0;
+    for (; u + 4 <= Count; u += 4) {
+        const __m256d w = _mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(hu6 + u), rw), one);
+        const __m256d x =
+            _mm256_div_pd(_mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(hu0 + u), rx), h2), w);
+        const __m256d y =
+            _mm256_div_pd(_mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(hu3 + u), ry), h5), w);
+        // Not (|w| >= eps): true for small w and for w that is not a number.
+        badW = _mm256_or_pd(badW, _mm256_cmp_pd(_mm256_and_pd(w, magnitude), eps, _CMP_NGE_UQ));
+        notANumber = _mm256_or_pd(notANumber, _mm256_cmp_pd(x, y, _CMP_UNORD_Q));
+        _mm256_storeu_pd(X + u, x);
+        _mm256_storeu_pd(Y + u, y);
+    }
+    bool bad = _mm256_movemask_pd(badW) != 0, nan = _mm256_movemask_pd(notANumber) != 0;
+    for (; u < Count; ++u) {
+        const double w = hu6[u] + H[7] * v + 1.0;
+        X[u] = (hu0[u] + H[1] * v + H[2]) / w;
+        Y[u] = (hu3[u] + H[4] * v + H[5]) / w;
+        bad = bad || !(std::fabs(w) >= RipperPivotEpsilon);
+        nan = nan || X[u] != X[u] || Y[u] != Y[u];
+    }
+    return bad   ? TRowCoordinates::InvalidProjection
+           : nan ? TRowCoordinates::NotANumber
+                 : TRowCoordinates::Ok;
+}
+
+TRowCoordinates RowCoordinatesScalar(const double* H, const double* ColumnTerms, std::int32_t Count,
+                                     std::int32_t v, double* X, double* Y)
 {
     const double* hu0 = ColumnTerms;
     const double* hu3 = ColumnTerms + Count;
@@ -231,6 +293,16 @@ TRowCoordinates RectifyRowCoordinates(const double* H, const double* ColumnTerms
     return badW         ? TRowCoordinates::InvalidProjection
            : notANumber ? TRowCoordinates::NotANumber
                         : TRowCoordinates::Ok;
+}
+
+}  // namespace
+
+TRowCoordinates RectifyRowCoordinates(const double* H, const double* ColumnTerms,
+                                      std::int32_t Count, std::int32_t v, double* X, double* Y)
+{
+    if (RowKernelAvx2Available())
+        return RowCoordinatesAvx2(H, ColumnTerms, Count, v, X, Y);
+    return RowCoordinatesScalar(H, ColumnTerms, Count, v, X, Y);
 }
 
 void SampleRowNearest(const TRgbaImage& Source, const double* X, const double* Y,

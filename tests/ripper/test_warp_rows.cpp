@@ -58,7 +58,7 @@ TEST(RipperRowKernels, SameAsThePerPixelSamplers)
     const std::pair<int, int> sizes[] = {{1, 1}, {1, 7}, {9, 1}, {2, 2}, {17, 13}, {64, 40}};
     for (const auto& [w, h] : sizes) {
         const TRgbaImage image = RandomImage(w, h, rng);
-        const std::size_t n = 4000;
+        const std::size_t n = 4003;  // not a multiple of the SIMD width
         const std::vector<double> xs = Coordinates(w, n, rng), ys = Coordinates(h, n, rng);
         std::vector<TRgbaPixel> nearest(n), sse2(n), avx2(n);
         SampleRowNearest(image, xs.data(), ys.data(), std::int32_t(n), nearest.data());
