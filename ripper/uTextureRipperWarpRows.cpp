@@ -225,10 +225,19 @@ __attribute__((target("avx2"))) void BilinearRowAvx2(const TRgbaImage& Source, c
 
 }  // namespace
 
+namespace {
+bool Avx2Allowed = true;
+}  // namespace
+
 bool RowKernelAvx2Available()
 {
     static const bool has = __builtin_cpu_supports("avx2");
-    return has;
+    return has && Avx2Allowed;
+}
+
+void AllowRowKernelAvx2(bool Allowed)
+{
+    Avx2Allowed = Allowed;
 }
 
 namespace {

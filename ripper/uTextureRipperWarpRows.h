@@ -32,3 +32,5 @@ void SampleRowBilinearSse2(const TRgbaImage& Source, const double* X, const doub
 void SampleRowBilinearAvx2(const TRgbaImage& Source, const double* X, const double* Y,
                            std::int32_t Count, TRgbaPixel* Out);
 bool RowKernelAvx2Available();
+// Tests turn the AVX2 kernels off to run the others on any processor.
+void AllowRowKernelAvx2(bool Allowed);

@@ -77,8 +77,15 @@ TEST(RipperRowKernels, SameAsThePerPixelSamplers)
     }
 }
 
-// The rectify of random quads over random photographs against the per-pixel loop.
-TEST(RipperRowKernels, RectifyMatchesThePerPixelLoop)
+// The rectify of random quads over random photographs against the per-pixel loop, with
+// the kernels of either width.
+class RipperRectifyKernels : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { AllowRowKernelAvx2(GetParam()); }
+    void TearDown() override { AllowRowKernelAvx2(true); }
+};
+
+TEST_P(RipperRectifyKernels, RectifyMatchesThePerPixelLoop)
 {
     std::mt19937 rng(7);
     const TRgbaImage image = RandomImage(301, 203, rng);
@@ -113,5 +120,7 @@ TEST(RipperRowKernels, RectifyMatchesThePerPixelLoop)
     }
     EXPECT_GT(compared, 70);
 }
+
+INSTANTIATE_TEST_SUITE_P(Widths, RipperRectifyKernels, ::testing::Values(false, true));
 
 }  // namespace
