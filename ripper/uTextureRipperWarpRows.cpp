@@ -129,7 +129,13 @@ void BilinearRowSse2(const TRgbaImage& Source, const TRowInput& Row, TRgbaPixel*
     }
 }
 
-// One channel of four pixels as doubles.
+// One channel of four pixels as doubles; Pick moves that channel's bytes into the low
+// byte of each lane.
+__attribute__((target("avx2"))) inline __m256d ChannelOf(__m128i Pixels, __m128i Pick)
+{
+    return _mm256_cvtepi32_pd(_mm_shuffle_epi8(Pixels, Pick));
+}
+
 __attribute__((target("avx2"))) inline __m256d Channel(__m128i Pixels, int Shift)
 {
     const __m128i c = _mm_and_si128(_mm_srli_epi32(Pixels, Shift), _mm_set1_epi32(0xFF));
@@ -151,6 +157,12 @@ __attribute__((target("avx2"))) void BilinearRowAvx2(const TRgbaImage& Source, c
     const __m128i one = _mm_set1_epi32(1), width = _mm_set1_epi32(Source.Width());
     const __m256d zero = _mm256_setzero_pd(), top = _mm256_set1_pd(255.0);
     const __m256d unit = _mm256_set1_pd(1.0);
+    const __m128i pick[4] = {
+        _mm_setr_epi8(0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1),
+        _mm_setr_epi8(1, -1, -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1, -1),
+        _mm_setr_epi8(2, -1, -1, -1, 6, -1, -1, -1, 10, -1, -1, -1, 14, -1, -1, -1),
+        _mm_setr_epi8(3, -1, -1, -1, 7, -1, -1, -1, 11, -1, -1, -1, 15, -1, -1, -1)};
+    const __m128i interleave = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
     const auto* base = reinterpret_cast<const int*>(Source.Pixels().data());
     // Prefetching the line below the last row reads nothing: prefetches never fault, but
     // they stay within the image all the same.
@@ -159,10 +171,21 @@ __attribute__((target("avx2"))) void BilinearRowAvx2(const TRgbaImage& Source, c
     const __m256d limitY = _mm256_set1_pd(Source.Height() > 1 ? Source.Height() - 2 : 0);
     std::int32_t u = 0;
     for (; u + 4 <= Row.Count; u += 4) {
-        if (u + kPrefetchAhead + 4 <= Row.Count) {
+        // The four samples ahead, in this row or the next.
+        const std::int32_t ahead = u + kPrefetchAhead;
+        const double* aheadX = nullptr;
+        const double* aheadY = nullptr;
+        if (ahead + 4 <= Row.Count) {
+            aheadX = Row.X + ahead;
+            aheadY = Row.Y + ahead;
+        } else if (Row.NextX && ahead >= Row.Count && ahead - Row.Count + 4 <= Row.Count) {
+            aheadX = Row.NextX + (ahead - Row.Count);
+            aheadY = Row.NextY + (ahead - Row.Count);
+        }
+        if (aheadX) {
             // The lines of the four samples ahead, found four at a time.
-            const __m256d px = _mm256_loadu_pd(Row.X + u + kPrefetchAhead);
-            const __m256d py = _mm256_loadu_pd(Row.Y + u + kPrefetchAhead);
+            const __m256d px = _mm256_loadu_pd(aheadX);
+            const __m256d py = _mm256_loadu_pd(aheadY);
             const __m128i ix = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(px, zero), limitX));
             const __m128i iy = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(py, zero), limitY));
             alignas(16) std::int32_t at[4];
@@ -195,15 +218,20 @@ __attribute__((target("avx2"))) void BilinearRowAvx2(const TRgbaImage& Source, c
         const __m128i c10 = _mm_i32gather_epi32(base, _mm_add_epi32(r0, x1), 4);
         const __m128i c01 = _mm_i32gather_epi32(base, _mm_add_epi32(r1, x0), 4);
         const __m128i c11 = _mm_i32gather_epi32(base, _mm_add_epi32(r1, x1), 4);
-        __m128i result = _mm_setzero_si128();
-        for (int shift = 0; shift < 32; shift += 8) {
-            __m256d v = _mm256_mul_pd(Channel(c00, shift), w00);
-            v = _mm256_add_pd(v, _mm256_mul_pd(Channel(c10, shift), w10));
-            v = _mm256_add_pd(v, _mm256_mul_pd(Channel(c01, shift), w01));
-            v = _mm256_add_pd(v, _mm256_mul_pd(Channel(c11, shift), w11));
-            v = _mm256_min_pd(_mm256_max_pd(v, zero), top);
-            result = _mm_or_si128(result, _mm_slli_epi32(_mm256_cvtpd_epi32(v), shift));
+        // The sums lie in 0 .. 255 plus rounding (non-negative weights summing to 1), so
+        // the conversion needs no clamp: it rounds half to even into 0 .. 255.
+        __m128i channel[4];
+        for (int c = 0; c < 4; ++c) {
+            __m256d v = _mm256_mul_pd(ChannelOf(c00, pick[c]), w00);
+            v = _mm256_add_pd(v, _mm256_mul_pd(ChannelOf(c10, pick[c]), w10));
+            v = _mm256_add_pd(v, _mm256_mul_pd(ChannelOf(c01, pick[c]), w01));
+            v = _mm256_add_pd(v, _mm256_mul_pd(ChannelOf(c11, pick[c]), w11));
+            channel[c] = _mm256_cvtpd_epi32(v);
         }
+        // r0..r3 g0..g3 b0..b3 a0..a3 as bytes, then back into pixel order.
+        const __m128i planes = _mm_packus_epi16(_mm_packs_epi32(channel[0], channel[1]),
+                                                _mm_packs_epi32(channel[2], channel[3]));
+        const __m128i result = _mm_shuffle_epi8(planes, interleave);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + u), result);
     }
     for (; u < Row.Count; ++u) {
