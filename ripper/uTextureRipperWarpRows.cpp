@@ -54,7 +54,7 @@ inline TBilinearTap BilinearTap(const TRgbaImage& Source, float MaxX, float MaxY
 // Samples of a row fall on a diagonal through the photograph, so the processor cannot
 // guess the next lines: the ones a sample this many pixels ahead reads (in this row or,
 // near its end, the next) are asked for now.
-constexpr std::int32_t kPrefetchAhead = 96;
+constexpr std::int32_t kPrefetchAhead = 64;
 
 struct TRowInput {
     const double* X;
