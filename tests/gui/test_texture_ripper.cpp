@@ -193,9 +193,16 @@ TEST_F(TextureRipperTest, CornersDraggedOntoAPhotographSaveThePatternAndImportIt
     EXPECT_TRUE(Form->Document().IsModified());
 
     // The same name again: a counter, the first file untouched, nothing temporary left.
+    // An open textures window lists the new texture and selects it.
+    Click("View", "Textures...");
+    auto* list = Form->findChild<TTexturesForm*>("TexturesForm");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->CellCount(), 1);
     Press(ripper, "SaveImportButton");
     EXPECT_EQ(Status(ripper), "Imported: textures/texture_001.png");
     EXPECT_EQ(textures.Count(), 2);
+    EXPECT_EQ(list->CellCount(), 2);
+    EXPECT_EQ(list->SelectedIndex(), 1);
     EXPECT_EQ(QDir(Path("textures")).entryList(QDir::Files),
               QStringList({"texture.png", "texture_001.png"}));
 }
@@ -315,6 +322,20 @@ TEST_F(TextureRipperTest, ZoomAndPanWithMouseAndKeys)
     Press(ripper, "FitImageButton");
     EXPECT_EQ(c.Zoom(), fitted);
     EXPECT_EQ(c.PanX(), 0);
+
+    // An edge dragged at its middle moves both its corners; with Shift only along the
+    // larger component of the movement.
+    Press(ripper, "ActualPixelsButton");
+    const TRipperPoint p0 = c.Session().GetPoint(0), p1 = c.Session().GetPoint(1);
+    const TRipperScreenPoint a = c.ImageToScreen(p0), b = c.ImageToScreen(p1);
+    const QPoint middle((a.X + b.X) / 2, a.Y);
+    QTest::mousePress(view, Qt::LeftButton, {}, middle);
+    EXPECT_EQ(c.DragMode(), TRipperDragMode::Edge);
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::ShiftModifier, middle + QPoint(3, 12));
+    EXPECT_EQ(c.Session().GetPoint(0).X, p0.X);
+    EXPECT_EQ(c.Session().GetPoint(0).Y, p0.Y + 12);
+    EXPECT_EQ(c.Session().GetPoint(1).Y, p1.Y + 12);
+    EXPECT_EQ(c.DragMode(), TRipperDragMode::None);
 }
 
 }  // namespace
