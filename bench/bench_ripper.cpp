@@ -106,8 +106,8 @@ void BM_RipperSaveClickToFile(benchmark::State& State)
     const std::string project = (dir / "scene.qstn").string();
     for (auto _ : State) {
         auto image = session.BuildOutputImage(session.OutputSize, message);
-        TTextureFileResult r = image ? WriteProjectTexture(*image, project, "texture")
-                                     : TTextureFileResult{};
+        TTextureFileResult r =
+            image ? WriteProjectTexture(*image, project, "texture") : TTextureFileResult{};
         if (!r.Success) {
             State.SkipWithError(message.empty() ? r.Message.c_str() : message.c_str());
             break;
@@ -154,7 +154,8 @@ void BM_OpenCvWarpLarge(benchmark::State& State)
                       const_cast<TRgbaPixel*>(source.Pixels().data()));
     double h[8];
     SolveQuadHomography(kLargeQuad, n, h);
-    const cv::Mat m = (cv::Mat_<double>(3, 3) << h[0], h[1], h[2], h[3], h[4], h[5], h[6], h[7], 1.0);
+    const cv::Mat m =
+        (cv::Mat_<double>(3, 3) << h[0], h[1], h[2], h[3], h[4], h[5], h[6], h[7], 1.0);
     const int flags = (bilinear ? cv::INTER_LINEAR : cv::INTER_NEAREST) | cv::WARP_INVERSE_MAP;
     for (auto _ : State) {
         // A new output each time, as the rectify above makes a new image.

@@ -47,14 +47,24 @@ constexpr std::uint8_t PixelAlpha(TRgbaPixel p)
 
 // Vector storage whose new entries are left uninitialised unless a value is given, so an
 // image whose every pixel is written next is not cleared first.
-template <class T> struct TNoInitAllocator : std::allocator<T> {
-    template <class U> struct rebind {
+template <class T>
+struct TNoInitAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
         using other = TNoInitAllocator<U>;
     };
     TNoInitAllocator() = default;
-    template <class U> TNoInitAllocator(const TNoInitAllocator<U>&) noexcept {}
-    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
-    template <class U, class... A> void construct(U* p, A&&... a)
+    template <class U>
+    TNoInitAllocator(const TNoInitAllocator<U>&) noexcept
+    {
+    }
+    template <class U>
+    void construct(U* p) noexcept
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... A>
+    void construct(U* p, A&&... a)
     {
         ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
     }
