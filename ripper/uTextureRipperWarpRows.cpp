@@ -67,23 +67,26 @@ struct TRowInput {
 // Always inlined: as a call of its own, the compiler takes a function that only
 // prefetches for one without effects and drops the call.
 [[gnu::always_inline]] inline void PrefetchSample(const TRgbaImage& Source, double X, double Y,
-                                                  double MaxX, double MaxY)
+                                                  double MaxX, double MaxY, bool RowBelow)
 {
     const auto x = static_cast<std::int32_t>(std::min(std::max(X, 0.0), MaxX));
     const auto y = static_cast<std::int32_t>(std::min(std::max(Y, 0.0), MaxY));
     const TRgbaPixel* p = Source.Row(y) + x;
     __builtin_prefetch(p, 0, 3);
-    if (y < MaxY)
+    if (RowBelow && y < MaxY)
         __builtin_prefetch(p + Source.Width(), 0, 3);
 }
 
+// RowBelow: a bilinear sample also reads the row below.
 [[gnu::always_inline]] inline void PrefetchAhead(const TRgbaImage& Source, const TRowInput& Row,
-                                                 std::int32_t i, double MaxX, double MaxY)
+                                                 std::int32_t i, double MaxX, double MaxY,
+                                                 bool RowBelow)
 {
     if (i < Row.Count)
-        PrefetchSample(Source, Row.X[i], Row.Y[i], MaxX, MaxY);
+        PrefetchSample(Source, Row.X[i], Row.Y[i], MaxX, MaxY, RowBelow);
     else if (Row.NextX && i - Row.Count < Row.Count)
-        PrefetchSample(Source, Row.NextX[i - Row.Count], Row.NextY[i - Row.Count], MaxX, MaxY);
+        PrefetchSample(Source, Row.NextX[i - Row.Count], Row.NextY[i - Row.Count], MaxX, MaxY,
+                       RowBelow);
 }
 
 // The four channels of a pixel as doubles: red and green, blue and alpha.
@@ -104,7 +107,7 @@ void BilinearRowSse2(const TRgbaImage& Source, const TRowInput& Row, TRgbaPixel*
     const auto maxY = static_cast<float>(Source.Height() - 1);
     const __m128d zero = _mm_setzero_pd(), top = _mm_set1_pd(255.0);
     for (std::int32_t u = 0; u < Row.Count; ++u) {
-        PrefetchAhead(Source, Row, u + kPrefetchAhead, maxX, maxY);
+        PrefetchAhead(Source, Row, u + kPrefetchAhead, maxX, maxY, true);
         const TBilinearTap t = BilinearTap(Source, maxX, maxY, Row.X[u], Row.Y[u]);
         __m128d lo, hi, clo, chi;
         Channels(t.Row0[t.X0], clo, chi);
@@ -197,7 +200,7 @@ __attribute__((target("avx2"))) void BilinearRowAvx2(const TRgbaImage& Source, c
             }
         } else {
             for (std::int32_t k = 0; k < 4; ++k)
-                PrefetchAhead(Source, Row, u + kPrefetchAhead + k, maxX, maxY);
+                PrefetchAhead(Source, Row, u + kPrefetchAhead + k, maxX, maxY, true);
         }
         const __m128 xf =
             _mm_min_ps(_mm_max_ps(_mm256_cvtpd_ps(_mm256_loadu_pd(Row.X + u)), zeroF), maxXF);
@@ -349,7 +352,7 @@ void SampleRowNearest(const TRgbaImage& Source, const double* X, const double* Y
     const TRowInput row{X, Y, NextX, NextY, Count};
     const double maxX = Source.Width() - 1, maxY = Source.Height() - 1;
     for (std::int32_t u = 0; u < Count; ++u) {
-        PrefetchAhead(Source, row, u + kPrefetchAhead, maxX, maxY);
+        PrefetchAhead(Source, row, u + kPrefetchAhead, maxX, maxY, false);
         const double x = std::min(std::max(X[u], 0.0), maxX);
         const double y = std::min(std::max(Y[u], 0.0), maxY);
         const int xi = _mm_cvtsd_si32(_mm_set_sd(x));
