@@ -268,6 +268,9 @@ void TTextureRipperForm::FollowProjectPath()
 void TTextureRipperForm::SetStatus(const std::string& Text, bool IsError)
 {
     FStatusIsError = IsError;
+    FSelectionError = false;
+    if (!IsError)
+        FLastInfo = Text;
     StatusLabel->setText(QString::fromStdString(Text));
     StatusLabel->setStyleSheet(IsError ? QStringLiteral("color: red;") : QString());
 }
@@ -287,8 +290,12 @@ void TTextureRipperForm::UpdateSaveButton()
     SanitizeTextureName(NameEdit->text().toStdString(), name);
     ProjectTexturesFolder(FProjectPath, folder);
     SaveButton->setEnabled(valid && !name.empty() && !folder.empty());
-    if (loaded && !valid)
+    if (loaded && !valid) {
         SetStatus(message, true);
+        FSelectionError = true;
+    } else if (valid && FSelectionError) {
+        SetStatus(FLastInfo, false);
+    }
 }
 
 void TTextureRipperForm::OpenImageClick()

@@ -76,6 +76,10 @@ private:
     std::string FProjectPath;
     bool FPanMode = false;
     bool FStatusIsError = false;
+    // The error shown is about the selection, and goes once the selection is valid again,
+    // giving back the last message that was not an error.
+    bool FSelectionError = false;
+    std::string FLastInfo;
 
     TRipperSourceView* SourceView = nullptr;
     TRipperPreviewView* PreviewView = nullptr;

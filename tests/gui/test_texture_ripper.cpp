@@ -290,6 +290,25 @@ TEST_F(TextureRipperTest, UnreadablePhotographsAreRefusedAndTheOldOneKept)
     EXPECT_EQ(Status(ripper), "Loaded: photo.png");
 }
 
+TEST_F(TextureRipperTest, AnInvalidSelectionIsReportedUntilItIsMended)
+{
+    TTextureRipperForm* ripper = OpenRipper();
+    ASSERT_NE(ripper, nullptr);
+    SaveProjectAs("scene.qstn");
+    OpenPhoto(ripper, Path("photo.png"));
+    Press(ripper, "ActualPixelsButton");
+    QTRY_VERIFY(SaveEnabled(ripper));
+    // Corner 1 dragged beyond corner 3: a selection that folds over itself.
+    DragCorner(ripper, 1, MakeRipperPoint(20, 290));
+    EXPECT_TRUE(ripper->StatusIsError());
+    EXPECT_TRUE(Status(ripper).startsWith("Selection is")) << Status(ripper).toStdString();
+    EXPECT_FALSE(SaveEnabled(ripper));
+    DragCorner(ripper, 1, MakeRipperPoint(359, 30));
+    EXPECT_FALSE(ripper->StatusIsError());
+    EXPECT_EQ(Status(ripper), "Loaded: photo.png");
+    EXPECT_TRUE(SaveEnabled(ripper));
+}
+
 TEST_F(TextureRipperTest, ZoomAndPanWithMouseAndKeys)
 {
     TTextureRipperForm* ripper = OpenRipper();
