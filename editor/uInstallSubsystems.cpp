@@ -3,6 +3,7 @@
 #include "editor/api/uEditorShell.h"
 #include "editor/uTexturesWindow.h"
 #include "ripper/ui/uInstallTextureRipper.h"
+#include "terrain/ui/uInstallTerrain.h"
 
 void InstallSubsystemWindows(TEditorShell& Shell)
 {
@@ -10,5 +11,6 @@ void InstallSubsystemWindows(TEditorShell& Shell)
     // textures, environment, camera), the terrain editor, the floor-plan builder, the
     // texture ripper.
     InstallTexturesWindow(Shell);
+    InstallTerrainWindows(Shell);
     InstallTextureRipper(Shell);
 }
