@@ -38,6 +38,8 @@ public:
     virtual void SelectNode(uint32_t NodeId) = 0;
     // Frames the selected object in the Perspective view.
     virtual void FocusSelected() = 0;
+    // Ends the modelling mode (the tree's "Scene" item does); nothing when it is off.
+    virtual void LeaveModelingMode() = 0;
 
     // Executes Command through the history. An error is shown in the error box and the
     // result is False; HistoryChanged follows either way.
