@@ -33,6 +33,7 @@ void TCameraForm::FormCreate()
 {
     setWindowTitle(QStringLiteral("Camera Settings"));
     setObjectName(QStringLiteral("CameraWindow"));
+    Updating = true;  // building the controls changes nothing
     resize(340, 430);
     const auto label = [&](const char* text, int top, int left, bool bold = false) {
         auto* l = new QLabel(QString::fromLatin1(text), this);
@@ -98,6 +99,7 @@ void TCameraForm::FormCreate()
     connect(read, &QPushButton::clicked, this,
             [this] { RunGuarded(this, [&] { ReadCurrentCameraClick(); }); });
 
+    Updating = false;
     UpdateControls();
 }
 

@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -201,9 +202,13 @@ void TCinematicForm::SetRenderSize(int Width, int Height)
     // The client area is the GL view, below the menu bar.
     const int menu = menuBar()->sizeHint().height();
     resize(Width, Height + menu);
-    if (GLView && GLView->size() != QSize(Width, Height) && GLView->width() > 0) {
+    if (GLView && layout()) {
+        layout()->activate();
         const QSize off = QSize(Width, Height) - GLView->size();
-        resize(size() + off);
+        if (!off.isNull()) {
+            resize(size() + off);
+            layout()->activate();
+        }
     }
     CentreOnScreen(*this);
     UpdateRenderSizeChecks();
