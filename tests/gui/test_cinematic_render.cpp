@@ -343,3 +343,52 @@ TEST_F(CinematicFrameTest, ExposureAtItsLowestTurnsThePictureBlack)
         EXPECT_EQ(p[0] + p[1] + p[2], 0) << x << "," << y;
     }
 }
+
+// An object whose animation moves it into view from far away: the rim light and the tint
+// are drawn where the animation puts it, as the scene drawing draws it.
+TEST_F(CinematicFrameTest, TintAndRimFollowTheAnimatedPlacement)
+{
+    Env.SkyOn = false;  // black around the object, no lights but the scene light
+    Env.ContactLightingOn = false;
+    TSceneObject* sphere = Scene.AddPrimitive(ptSphere);
+    sphere->ApplyColorToVertices(Vec3(0.3f, 0.3f, 0.3f));
+    sphere->SetPosition(Vec3(50, 0, 0));  // authored far out of view
+    TAnimationEvaluation evaluation;
+    evaluation.SetValue(MakeNodePropertyPath(sphere->GetId(), 1), MakeFloatPropertyValue(0));
+    TPropertyEvaluationContext at;
+    at.Frame = 7;
+    at.FPS = 30;
+    at.Time = 7.0 / 30.0;
+    at.Evaluation = &evaluation;
+    Renderer.Camera = TCinematicCamera{Vec3(0, 0, 3), 0, 0};
+    const auto frame = [&] {
+        Renderer.RenderFrame(Scene, &Env, at, W, H);
+        std::vector<unsigned char> px(size_t(W) * size_t(H) * 4);
+        glReadPixels(0, 0, W, H, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        return px;
+    };
+    const auto plain = frame();
+    // The sphere is drawn in the middle of the view at the animated place.
+    const size_t centre = (size_t(H / 2) * size_t(W) + size_t(W / 2)) * 4;
+    ASSERT_GT(plain[centre] + plain[centre + 1] + plain[centre + 2], 30);
+
+    Env.CelestialTintOn = true;
+    Env.SetTintStrength(1);
+    const auto tinted = frame();
+    EXPECT_NE(tinted[centre], plain[centre]);  // orange pulls red up, blue down
+    EXPECT_GT(int(tinted[centre]) - int(tinted[centre + 2]),
+              int(plain[centre]) - int(plain[centre + 2]));
+    Env.CelestialTintOn = false;
+
+    Env.RimLightOn = true;
+    Env.SetRimStrength(1);
+    Env.SetRimPower(1);
+    Env.SetRimLightWrap(0.5f);
+    const auto rim = frame();
+    int brighter = 0;
+    for (size_t i = 0; i < rim.size(); i += 4)
+        brighter += rim[i] + rim[i + 1] + rim[i + 2] > plain[i] + plain[i + 1] + plain[i + 2] + 6;
+    EXPECT_GT(brighter, 50);  // a ring around the sphere's outline
+    // Nothing was drawn where the authored placement would put it (off to the right).
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
