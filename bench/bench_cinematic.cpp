@@ -91,16 +91,29 @@ void SolidFrame(TSceneRenderer& Renderer, TScene& Scene, const TCinematicCamera&
     Renderer.Render(Scene, TPropertyEvaluationContext{});
 }
 
-// Effects: 0 the default environment (sky, sun, moon), 1 every effect on.
+enum : int {
+    efVignette = 1,
+    efAberration = 2,
+    efFog = 4,
+    efRim = 8,
+    efTint = 16,
+    efExposure = 32,
+    efAll = 63
+};
+
+// Effects: the switches on top of the default environment (sky, sun, moon at noon).
 void BM_CinematicAgainstSolid(benchmark::State& State, int Effects)
 {
     TCinematicEnvironment env;
-    if (Effects) {
-        env.VignetteOn = env.AberrationOn = env.FogOn = env.RimLightOn = true;
-        env.CelestialTintOn = true;
+    env.VignetteOn = Effects & efVignette;
+    env.AberrationOn = Effects & efAberration;
+    env.FogOn = Effects & efFog;
+    env.RimLightOn = Effects & efRim;
+    env.CelestialTintOn = Effects & efTint;
+    if (Effects & efExposure)
         env.SetExposure(0.3f);
+    if (Effects)
         env.SetTimeOfDay(9);
-    }
     int64_t triangles = 0;
     std::unique_ptr<TScene> scene = MakeScene(State.range(0), env, triangles);
     TSceneRenderer solid;
@@ -147,16 +160,18 @@ void BM_CinematicAgainstSolid(benchmark::State& State, int Effects)
     State.counters["triangles"] = double(triangles);
 }
 
-BENCHMARK_CAPTURE(BM_CinematicAgainstSolid, Default, 0)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MinTime(2.0);
-BENCHMARK_CAPTURE(BM_CinematicAgainstSolid, EveryEffect, 1)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MinTime(2.0);
+void Setup(benchmark::internal::Benchmark* b)
+{
+    b->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+}
+BENCHMARK_CAPTURE(BM_CinematicAgainstSolid, Default, 0)->Apply(Setup);
+BENCHMARK_CAPTURE(BM_CinematicAgainstSolid, EveryEffect, efAll)->Apply(Setup);
+BENCHMARK_CAPTURE(BM_CinematicAgainstSolid, Vignette, efVignette)->Apply(Setup);
+BENCHMARK_CAPTURE(BM_CinematicAgainstSolid, Aberration, efAberration)->Apply(Setup);
+BENCHMARK_CAPTURE(BM_CinematicAgainstSolid, Fog, efFog)->Apply(Setup);
+BENCHMARK_CAPTURE(BM_CinematicAgainstSolid, Rim, efRim)->Apply(Setup);
+BENCHMARK_CAPTURE(BM_CinematicAgainstSolid, Tint, efTint)->Apply(Setup);
+BENCHMARK_CAPTURE(BM_CinematicAgainstSolid, Exposure, efExposure)->Apply(Setup);
 
 }  // namespace
 
