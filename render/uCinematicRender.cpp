@@ -459,6 +459,17 @@ void TCinematicRenderer::DrawRimLight()
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(-1, -1);
     glMatrixMode(GL_MODELVIEW);
+    // A corner's rim depends on its vertex alone: one colour per vertex, and the faces as
+    // the fans' triangles from vertex arrays.
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    struct TClientState {
+        ~TClientState()
+        {
+            glDisableClientState(GL_COLOR_ARRAY);
+            glDisableClientState(GL_VERTEX_ARRAY);
+        }
+    } clientState;
     for (const TFrameObject& f : Objects) {
         glLoadMatrixd(ModelView);
         TMatrix4 t;
@@ -467,6 +478,18 @@ void TCinematicRenderer::DrawRimLight()
         double m[16];
         glGetDoublev(GL_MODELVIEW_MATRIX, m);
         const auto& vs = f.Mesh->Vertices;
+        if (vs.empty())
+            continue;
+        RimColors.resize(vs.size() * 4);
+        for (size_t i = 0; i < vs.size(); ++i) {
+            const TVec3 n = Vec3Normalize(Mat3Apply(m, vs[i].Normal));
+            float* c = RimColors.data() + i * 4;
+            c[0] = color.X;
+            c[1] = color.Y;
+            c[2] = color.Z;
+            c[3] = RimAlpha(n, sunEye, Env->RimLightWrap, Env->RimPower, Env->RimStrength);
+        }
+        RimIndices.clear();
         for (const TMeshFace& face : f.Mesh->Faces) {
             if (face.Count < 3 || face.Count > 4)
                 continue;
@@ -476,17 +499,17 @@ void TCinematicRenderer::DrawRimLight()
                      size_t(face.Indices[size_t(k)]) < vs.size();
             if (!ok)
                 continue;
-            glBegin(GL_TRIANGLE_FAN);
-            for (int k = 0; k < face.Count; ++k) {
-                const TMeshVertex& v = vs[size_t(face.Indices[size_t(k)])];
-                const TVec3 n = Vec3Normalize(Mat3Apply(m, v.Normal));
-                const float a =
-                    RimAlpha(n, sunEye, Env->RimLightWrap, Env->RimPower, Env->RimStrength);
-                glColor4f(color.X, color.Y, color.Z, a);
-                glVertex3f(v.Position.X, v.Position.Y, v.Position.Z);
-            }
-            glEnd();
+            for (int k = 1; k + 1 < face.Count; ++k)
+                RimIndices.insert(RimIndices.end(),
+                                  {uint32_t(face.Indices[0]), uint32_t(face.Indices[size_t(k)]),
+                                   uint32_t(face.Indices[size_t(k + 1)])});
         }
+        if (RimIndices.empty())
+            continue;
+        glVertexPointer(3, GL_FLOAT, GLsizei(sizeof(TMeshVertex)), &vs[0].Position);
+        glColorPointer(4, GL_FLOAT, 0, RimColors.data());
+        glDrawElements(GL_TRIANGLES, GLsizei(RimIndices.size()), GL_UNSIGNED_INT,
+                       RimIndices.data());
     }
     glLoadMatrixd(ModelView);
     glPolygonOffset(0, 0);

@@ -88,4 +88,6 @@ private:
         bool operator==(const TVignetteKey&) const = default;
     } VignetteMade;
     std::vector<unsigned char> VignetteMask;
+    std::vector<float> RimColors;      // RGBA per vertex of the object being drawn
+    std::vector<uint32_t> RimIndices;  // its faces as triangles
 };

@@ -297,7 +297,17 @@ void TCinematicForm::GLPaint()
 {
     if (Destroying || !GLView)
         return;
-    RenderFrame();
+    // The view redraws every 16 ms: a failing frame is reported once, not at every tick,
+    // until a frame succeeds or the failure changes.
+    try {
+        RenderFrame();
+        LastPaintError.clear();
+    } catch (const std::exception& e) {
+        if (LastPaintError != e.what()) {
+            LastPaintError = e.what();
+            ShowErrorBox(this, LastPaintError);
+        }
+    }
 }
 
 void TCinematicForm::SaveViewportImage()

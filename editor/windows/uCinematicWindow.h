@@ -78,6 +78,7 @@ private:
     TCinematicRenderer Render;
     TGLView* GLView = nullptr;
     bool Destroying = false;
+    std::string LastPaintError;
 };
 
 // Closes the open cinematic window and shows a new one looking from Placement.

@@ -1,6 +1,7 @@
 // The cinematic window as a user drives it from the main window: exported images checked
 // against the sky, fog and vignette formulas, render sizes, the camera it shares with the
 // main view and the camera window, and a refused export that leaves no file.
+#include "base/uErrors.h"
 #include "document/uProjectDocument.h"
 #include "editor/windows/uCameraWindow.h"
 #include "editor/windows/uCinematicWindow.h"
@@ -330,4 +331,27 @@ TEST_F(CinematicWindowTest, ACameraWindowOutlivingItsCinematicWindowEditsNothing
     second->ReadCameraSettings(p);
     EXPECT_TRUE(SameVec(p.Position, before.Position));
     EXPECT_NE(Form->Camera.Position.X, -99.0f);
+}
+
+TEST_F(CinematicWindowTest, AFailingFrameIsReportedOnceNotAtEveryRedraw)
+{
+    TCinematicForm* f = OpenCinematic();
+    ASSERT_NE(f, nullptr);
+    TSceneObject* cube = Form->Scene().GetFirstObject();
+    ASSERT_NE(cube, nullptr);
+    cube->SetVisible(false);
+    f->Renderer().SceneRenderer().ContactColors =
+        [](TSceneObject&, const TMeshData&, const TMeshDrawOptions&, std::vector<TVec3>&) -> bool {
+        throw EGeneralError("drawing failed");
+    };
+    for (int i = 0; i < 3; ++i)
+        f->View()->grabFramebuffer();
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0], "drawing failed");
+    Errors.clear();
+    // The hidden cube is hidden again, and the next good frame draws.
+    EXPECT_FALSE(cube->GetVisible());
+    f->Renderer().SceneRenderer().ContactColors = nullptr;
+    f->View()->grabFramebuffer();
+    EXPECT_TRUE(Errors.empty());
 }
