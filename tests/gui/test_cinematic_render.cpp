@@ -10,6 +10,7 @@
 #include "scene/uSceneObject.h"
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
@@ -391,4 +392,47 @@ TEST_F(CinematicFrameTest, TintAndRimFollowTheAnimatedPlacement)
     EXPECT_GT(brighter, 50);  // a ring around the sphere's outline
     // Nothing was drawn where the authored placement would put it (off to the right).
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// Two views drawing one scene with their own draw contexts: each takes its mode, light
+// and texture binding from its own context, never from the main window's settings.
+TEST_F(CinematicFrameTest, EachRendererDrawsWithItsOwnDrawContext)
+{
+    TSceneObject* cube = Scene.AddPrimitive(ptCube);
+    cube->ApplyColorToVertices(Vec3(1, 0, 0));
+    cube->DisplayColor = Vec3(0, 0, 1);
+    cube->TexId = 3;
+    cube->Blend = vcbMultiply;
+    const int32_t mainMode = DisplayMode;
+    DisplayMode = dmWireframe;  // the main window's setting, which neither view reads
+    std::vector<int32_t> shadedBinds, solidBinds;
+    TSceneRenderer shaded, solid;
+    shaded.Draw.DisplayMode = dmShaded;
+    shaded.Draw.BindTexture = [&](int32_t id) { shadedBinds.push_back(id); };
+    solid.Draw.DisplayMode = dmSolid;
+    solid.Draw.BindTexture = [&](int32_t id) { solidBinds.push_back(id); };
+    Scene.SetContactLightingEnabled(false);
+    const auto draw = [&](TSceneRenderer& r) {
+        glViewport(0, 0, W, H);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_DEPTH_TEST);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(50, double(W) / H, 0.1, 100);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gluLookAt(0, 0.5, 4, 0, 0.5, 0, 0, 1, 0);
+        r.BeginPaint();
+        r.RenderDefault(Scene);
+        return Pixel(W / 2, H / 2);
+    };
+    const auto a = draw(shaded), b = draw(solid);
+    EXPECT_GT(a[0], 200);  // the vertex colour
+    EXPECT_LT(a[2], 50);
+    EXPECT_GT(b[2], 200);  // the display colour
+    EXPECT_LT(b[0], 50);
+    EXPECT_EQ(shadedBinds, (std::vector<int32_t>{3, 0}));
+    EXPECT_EQ(solidBinds, (std::vector<int32_t>{3, 0}));
+    EXPECT_EQ(DisplayMode, dmWireframe);
+    DisplayMode = mainMode;
 }
