@@ -87,6 +87,9 @@ public:
     // meshes share one. 0 before the first evaluation.
     uint64_t GetMeshSerial() const { return MeshSerial; }
     bool HasEvaluatedMesh() const { return EvaluatedMesh != nullptr; }
+    // The message of the last failed evaluation ("Array 2D: output exceeds limits ..."),
+    // empty after a successful one.
+    const std::string& GetEvaluationMessage() const { return EvaluationMessage; }
 
     // Stores the context and marks the mesh dirty unless frame, FPS and time are those
     // of the stored one (FPS within 1e-6, time within 1e-9).
@@ -96,7 +99,9 @@ public:
 
     // Base mesh.
     TMeshData* GetBaseMesh() const { return BaseMesh.get(); }
-    // Takes ownership (none is allowed) and marks the mesh dirty.
+    // Takes ownership (none is allowed), rebuilds the mesh's edge list from its faces and
+    // marks the mesh dirty. Whoever edits the faces of the base mesh in place afterwards
+    // rebuilds its edges before MarkMeshDirty.
     void SetBaseMesh(std::unique_ptr<TMeshData> Mesh);
     void RebuildPrimitiveMesh();
     // Only for a terrain object with a heightmap; otherwise nothing.
@@ -148,6 +153,7 @@ private:
     TModifierEvalBuffers EvalBuffers;
     bool MeshDirty = true;
     bool EvaluationFailed = false;  // the last run failed and nothing changed since
+    std::string EvaluationMessage;
     uint64_t MeshSerial = 0;
     TModifierEvalContext EvalContext;
     bool ContextSet = false;

@@ -38,6 +38,8 @@ public:
     virtual void SelectNode(uint32_t NodeId) = 0;
     // Frames the selected object in the Perspective view.
     virtual void FocusSelected() = 0;
+    // Ends the modelling mode (the tree's "Scene" item does); nothing when it is off.
+    virtual void LeaveModelingMode() = 0;
 
     // Executes Command through the history. An error is shown in the error box and the
     // result is False; HistoryChanged follows either way.
@@ -66,4 +68,24 @@ public:
     // Before a view that shows contact lighting: with Force the lighting is recomputed;
     // when it must be and the user declines, it stays off. True when it is on.
     virtual bool ConfirmContactAORecalc(bool Force) = 0;
+
+    // Texture objects live in the views' GL context: imports and deletes of the texture
+    // registry run between these two.
+    virtual void MakeTextureContextCurrent() {}
+    virtual void DoneTextureContext() {}
+};
+
+// Makes the texture context current for the lifetime of the scope.
+class TTextureContextScope {
+public:
+    explicit TTextureContextScope(TEditorContext& Context) : Context(Context)
+    {
+        Context.MakeTextureContextCurrent();
+    }
+    ~TTextureContextScope() { Context.DoneTextureContext(); }
+    TTextureContextScope(const TTextureContextScope&) = delete;
+    TTextureContextScope& operator=(const TTextureContextScope&) = delete;
+
+private:
+    TEditorContext& Context;
 };

@@ -57,16 +57,17 @@ TEST_F(MainMenuTest, InstalledToolWindowItemsShowInTheirPlacesAndOpenTheirWindow
               (std::vector<std::string>{"Shaded", "Wireframe", "Solid", "Cinematic", "-",
                                         "Cinematic Window...", "-", "Textures...", "-",
                                         "Environment...", "Refresh Contact AO", "-", "Camera...",
-                                        "-", "Toggle hierarchy tree"}));
+                                        "-", "Terrain Editor...", "-", "Toggle hierarchy tree"}));
     QMenu* tools = TopMenu(QStringLiteral("Tools"));
     ASSERT_NE(tools, nullptr);
     EXPECT_TRUE(tools->menuAction()->isVisible());
-    EXPECT_EQ(VisibleItems(tools), std::vector<std::string>{"Floor Plan Builder..."});
+    EXPECT_EQ(VisibleItems(tools),
+              (std::vector<std::string>{"Texture Ripper...", "Floor Plan Builder..."}));
     for (QAction* a : TopMenu(QStringLiteral("View"))->actions())
         if (a->text() == QStringLiteral("Camera..."))
             a->trigger();
     for (QAction* a : tools->actions())
-        if (a->isVisible())
+        if (a->text() == QStringLiteral("Floor Plan Builder..."))
             a->trigger();
     EXPECT_EQ(opened, (std::vector<int>{twiCamera, twiFloorPlanBuilder}));
 }
@@ -132,14 +133,17 @@ TEST_F(MainMenuTest, MenusHoldTheirItemsInOrder)
          {"Undo\tCtrl+Z", "Redo\tCtrl+Y", "-", "Delete selected", "Clear scene", "-", "Grid Size"}},
         {"View",
          {"Shaded", "Wireframe", "Solid", "Cinematic", "-", "Cinematic Window...", "-",
-          "Environment...", "Refresh Contact AO", "-", "Camera...", "-", "Toggle hierarchy tree"}},
+          "Textures...", "-", "Environment...", "Refresh Contact AO", "-", "Camera...", "-",
+          "Terrain Editor...", "-", "Toggle hierarchy tree"}},
         {"Help", {"Controls...", "-", "About..."}},
+        {"Tools", {"Texture Ripper..."}},
     };
     std::vector<std::string> titles;
     for (QAction* a : Form->menuBar()->actions())
         if (a->isVisible())
             titles.push_back(a->text().toStdString());
-    EXPECT_EQ(titles, (std::vector<std::string>{"File", "Create", "Mode", "Edit", "View", "Help"}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"File", "Create", "Mode", "Edit", "View", "Help",
+                                                "Tools"}));
     for (const TMenuCase& m : menus) {
         QMenu* menu = TopMenu(QString::fromLatin1(m.Title));
         ASSERT_NE(menu, nullptr) << m.Title;
@@ -310,7 +314,7 @@ TEST_F(MainMenuTest, ModeMenuAndToolButtonsSwitchTheTool)
         EXPECT_EQ(b->isChecked(), i == gmMove) << captions[i];
     }
     auto expectTool = [&](TGizmoMode tool) {
-        EXPECT_EQ(Form->CurrentTool, tool);
+        EXPECT_EQ(Form->ObjectTransform().Tool(), tool);
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(Form->ToolButtons[size_t(i)]->isChecked(), i == tool) << captions[i];
         EXPECT_EQ(Form->StatusPanels->PanelText(TStatusBar::spMode),

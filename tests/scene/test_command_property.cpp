@@ -19,6 +19,7 @@
 #include "scene/uHierarchyCommands.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
+#include "scene/uVertexPaintCommands.h"
 
 namespace {
 
@@ -85,6 +86,9 @@ std::string DumpScene(const TScene& Scene)
             const TMeshData* mesh = object->GetBaseMesh();
             Put(out, reinterpret_cast<intptr_t>(mesh));
             Put(out, mesh != nullptr ? static_cast<int64_t>(mesh->Vertices.size()) : -1);
+            if (mesh != nullptr)
+                for (const TMeshVertex& v : mesh->Vertices)
+                    Put(out, v.Color);
             Put(out, static_cast<int64_t>(object->GetModifiers().Count()));
         }
         // The links and the id lookup must agree with the tree.
@@ -371,10 +375,46 @@ private:
         }
     }
 
+    // Paint, fill or gradient on an object that exists, existed once or never did, with
+    // some indices outside its mesh. Old colours are the vertices' own, as the paint page
+    // takes them, so an undo restores every vertex exactly.
+    std::unique_ptr<TEditorCommand> RandomPaintCommand()
+    {
+        const uint32_t id = AnyId();
+        auto* object = dynamic_cast<TSceneObject*>(Scene.FindNodeById(id));
+        const TMeshData* mesh = object != nullptr ? object->GetBaseMesh() : nullptr;
+        const int vertexCount = mesh != nullptr ? static_cast<int>(mesh->Vertices.size()) : 8;
+        std::vector<int32_t> indices;
+        std::vector<TVec3> oldColors, newColors;
+        const int count = Int(1, 6);
+        for (int i = 0; i < count; ++i) {
+            const int32_t v = Int(0, 9) == 0 ? Int(-3, vertexCount + 3) : Int(0, vertexCount - 1);
+            indices.push_back(v);
+            const bool inside = mesh != nullptr && v >= 0 && v < vertexCount;
+            oldColors.push_back(inside ? mesh->Vertices[static_cast<size_t>(v)].Color
+                                       : RandomVec(0, 1));
+            newColors.push_back(RandomVec(0, 1));
+        }
+        switch (Int(0, 2)) {
+        case 0:
+            return std::make_unique<TVertexPaintCommand>(Scene, id, 0, indices, oldColors,
+                                                         newColors, "Paint");
+        case 1:
+            return std::make_unique<TVertexPaintFillCommand>(Scene, id, 0, indices, oldColors,
+                                                             RandomVec(0, 1));
+        default:
+            return std::make_unique<TVertexPaintGradientCommand>(
+                Scene, id, std::vector<int32_t>{Int(0, 5)}, oldColors, newColors, indices);
+        }
+    }
+
     void ExecuteRandomCommand()
     {
-        std::unique_ptr<TEditorCommand> command =
-            Int(0, 2) == 0 ? RandomAnimationCommand() : RandomHierarchyCommand();
+        std::unique_ptr<TEditorCommand> command;
+        if (Int(0, 5) == 0)
+            command = RandomPaintCommand();
+        else
+            command = Int(0, 2) == 0 ? RandomAnimationCommand() : RandomHierarchyCommand();
         const std::string before = Dump();
         if (command == nullptr) {
             ASSERT_TRUE(SameDump(Dump(), before));
