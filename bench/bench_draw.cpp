@@ -287,8 +287,7 @@ void BM_FourViewsAgainstFloor(benchmark::State& State, int32_t Mode)
     context.FPS = 30.0f;
     viewport.GridSize = [] { return 0.25f; };
     viewport.DrawScene = [&](int) { renderer.Render(*scene, context); };
-    const int32_t oldMode = DisplayMode;
-    DisplayMode = Mode;
+    renderer.Draw.DisplayMode = Mode;
     double views = 0, floor = 0, shared = 0;
     for (auto _ : State) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -304,7 +303,6 @@ void BM_FourViewsAgainstFloor(benchmark::State& State, int32_t Mode)
         floor += std::chrono::duration<double, std::milli>(t2 - t1).count();
         shared += std::chrono::duration<double, std::milli>(t3 - t2).count();
     }
-    DisplayMode = oldMode;
     const double n = double(State.iterations());
     State.counters["views_ms"] = views / n;
     State.counters["floor_ms"] = floor / n;

@@ -2,6 +2,7 @@
 
 #include "editor/api/uEditorShell.h"
 #include "editor/uTexturesWindow.h"
+#include "editor/windows/uInstallCinematicWindows.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/ui/uModifierEditorRegistry.h"
 #include "ripper/ui/uInstallTextureRipper.h"
@@ -18,6 +19,7 @@ void InstallSubsystemWindows(TEditorShell& Shell)
     // One line per subsystem, in this order: the editor's own tool windows (cinematic,
     // textures, environment, camera), the terrain editor, the floor-plan builder, the
     // texture ripper.
+    InstallCinematicWindows(Shell);
     InstallTexturesWindow(Shell);
     InstallTerrainWindows(Shell);
     InstallTextureRipper(Shell);

@@ -451,6 +451,13 @@ void TMainForm::PaintViewport()
     context.Time = double(context.Frame) / fps;
     context.Evaluation = &evaluation;
     SelectionColor = SelectionColorNow();
+    TSceneDrawContext& draw = SceneRenderer.Draw;
+    draw.DisplayMode = DisplayMode;
+    draw.GridSize = GridSize;
+    draw.SelectionColor = SelectionColor;
+    draw.LightDirection = SceneLightDirection;
+    if (!draw.BindTexture)
+        draw.BindTexture = [this](int32_t TexId) { TextureBindHook(TexId); };
 
     Viewport->DrawScene = [&](int) { SceneRenderer.Render(Scene(), context); };
     Viewport->DrawPerspectiveExtras = [&] { ViewInput->DrawOverlays(); };

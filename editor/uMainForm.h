@@ -156,7 +156,7 @@ public:
     void HelpMenuClick(int Tag);
     void ToggleTreeClick();
     void RefreshContactAOClick();
-    bool ConfirmContactAORecalc(bool Force);
+    bool ConfirmContactAORecalc(bool Force) override;
     TSceneObject* AddPrimitiveObject(TPrimitiveType Type);
     void ToolButtonClick(int Tag);
     void SubModeButtonClick(int Tag);

@@ -40,6 +40,8 @@ void TMainForm::ApplyCameraSettings(const TCameraPlacement& Placement)
     Scene().CameraPosition = Camera.Position;
     Scene().CameraYaw = Camera.Yaw;
     Scene().CameraPitch = Camera.Pitch;
+    if (PushCamera)
+        PushCamera();  // the cinematic camera follows
     if (GLView)
         GLView->update();
 }

@@ -17,10 +17,11 @@ bool FaceIsDrawable(const TMeshFace& f, size_t vertexCount)
     return true;
 }
 
-void CallHook(int32_t TexId)
+void CallHook(const TMeshDrawOptions& O, int32_t TexId)
 {
-    if (TextureBindHook)
-        TextureBindHook(TexId);
+    const std::function<void(int32_t)>& bind = O.BindTexture ? *O.BindTexture : TextureBindHook;
+    if (bind)
+        bind(TexId);
 }
 
 constexpr GLsizei VertexStride = GLsizei(sizeof(TMeshVertex));
@@ -85,7 +86,7 @@ TMeshDrawCache::TEntry& TMeshDrawCache::EntryFor(const TMeshData& Mesh)
 void TMeshDrawCache::DrawFaces(const TMeshData& Mesh, const TMeshDrawOptions& O)
 {
     if (Mesh.Faces.empty()) {
-        CallHook(0);
+        CallHook(O, 0);
         return;
     }
     TEntry& e = EntryFor(Mesh);
@@ -129,16 +130,16 @@ void TMeshDrawCache::DrawFaces(const TMeshData& Mesh, const TMeshDrawOptions& O)
 
     if (O.OverrideTexId) {
         // Every face carries the same id: one bind, then all runs.
-        CallHook(O.TexId);
+        CallHook(O, O.TexId);
         for (const TRun& r : e.Runs)
             drawRun(r, O.TexId);
     } else {
         for (const TRun& r : e.Runs) {
-            CallHook(r.TexId);
+            CallHook(O, r.TexId);
             drawRun(r, r.TexId);
         }
     }
-    CallHook(0);
+    CallHook(O, 0);
 
     // Leave the current colour as immediate drawing would: defined by the caller next.
     glDisableClientState(GL_COLOR_ARRAY);

@@ -10,6 +10,7 @@
 #include "base/uMesh.h"
 
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -19,6 +20,9 @@ struct TMeshDrawOptions {
     bool UniformColor = false;  // every vertex drawn in Color
     TVec3 Color{};
     const std::vector<TVec3>* VertexColors = nullptr;  // per-vertex colours, when given
+    // Binds a face's texture id (0 unbinds). Without one the drawing calls TextureBindHook;
+    // with an empty one it binds nothing.
+    const std::function<void(int32_t)>* BindTexture = nullptr;
 };
 
 class TMeshDrawCache {

@@ -19,7 +19,7 @@
 int32_t DisplayMode = dmWireframe;
 float GridSize = 0.25f;
 TVec3 SelectionColor{0.4f, 0.7f, 1.0f};
-TVec3 SceneLightDirection{0.4f, 0.9f, 0.6f};
+TVec3 SceneLightDirection = DefaultSceneLightDirection;
 
 namespace {
 
@@ -37,12 +37,11 @@ GLUquadric* GizmoQuadric()
 
 }  // namespace
 
-void EnableSceneLighting()
+void EnableSceneLighting(const TVec3& LightDirection)
 {
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
-    const GLfloat pos[4] = {SceneLightDirection.X, SceneLightDirection.Y, SceneLightDirection.Z,
-                            0.0f};
+    const GLfloat pos[4] = {LightDirection.X, LightDirection.Y, LightDirection.Z, 0.0f};
     const GLfloat ambient[4] = {0.35f, 0.35f, 0.4f, 1.0f};
     const GLfloat diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
     glLightfv(GL_LIGHT0, GL_POSITION, pos);
@@ -244,12 +243,13 @@ TMatrix4 WorldOf(const TSceneNode& Node, const TMatrix4& Parent,
     return world;
 }
 
-void DrawSelectionBox(float r)
+void DrawSelectionBox(float r, const TSceneDrawContext& Draw)
 {
     const GLboolean lit = glIsEnabled(GL_LIGHTING);
     DisableSceneLighting();
     glLineWidth(1.8f);
-    glColor3f(SelectionColor.X, SelectionColor.Y, SelectionColor.Z);
+    const TVec3& c = Draw.SelectionColor;
+    glColor3f(c.X, c.Y, c.Z);
     for (float x : {-r, r}) {
         glBegin(GL_LINE_LOOP);
         glVertex3f(x, -r, -r);
@@ -266,7 +266,7 @@ void DrawSelectionBox(float r)
         }
     glEnd();
     if (lit)
-        EnableSceneLighting();
+        EnableSceneLighting(Draw.LightDirection);
     glLineWidth(1.0f);
 }
 
@@ -296,6 +296,7 @@ void TSceneRenderer::SetEvaluationContextAll(TScene& Scene,
 void TSceneRenderer::Render(TScene& Scene, const TPropertyEvaluationContext& Context)
 {
     SetEvaluationContextAll(Scene, Context);
+    const int32_t DisplayMode = Draw.DisplayMode;
     if (DisplayMode == dmSolid || DisplayMode == dmCinematic)
         Scene.RefreshContactLighting();
     // Only for this render: the scene may be gone by the next call.
@@ -310,10 +311,10 @@ void TSceneRenderer::Render(TScene& Scene, const TPropertyEvaluationContext& Con
     if (DisplayMode == dmShaded || DisplayMode == dmCinematic) {
         DisableSceneLighting();
         if (DisplayMode == dmShaded) {
-            DrawGridPoints(1000.0f, GridSize);
+            DrawGridPoints(1000.0f, Draw.GridSize);
             DrawWorldAxes();
         } else {
-            EnableSceneLighting();
+            EnableSceneLighting(Draw.LightDirection);
         }
     }
     RenderObjectPass(Scene.GetRoot(), identity, Context);
@@ -347,7 +348,7 @@ void TSceneRenderer::RenderObjectPass(TSceneNode* Node, const TMatrix4& Parent,
     const TMatrix4 world = WorldOf(*Node, Parent, Context);
     if (auto* o = dynamic_cast<TSceneObject*>(Node); o && o->PrimType != ptSkybox) {
         TMatrixGuard m(world);
-        DrawObjectMesh(*o, DisplayMode == dmSolid || DisplayMode == dmCinematic);
+        DrawObjectMesh(*o, Draw.DisplayMode == dmSolid || Draw.DisplayMode == dmCinematic);
     }
     for (TSceneNode* child : Node->GetChildren())
         RenderObjectPass(child, world, Context);
@@ -358,7 +359,9 @@ void TSceneRenderer::DrawObjectMesh(TSceneObject& Object, bool UseContactCache)
     const TMeshData* mesh = Object.GetEvaluatedMesh();
     if (!mesh)
         return;
+    const int32_t DisplayMode = Draw.DisplayMode;
     TMeshDrawOptions o;
+    o.BindTexture = &Draw.BindTexture;
     if (Object.PrimType == ptSkybox) {
         glDisable(GL_DEPTH_TEST);
         DisableSceneLighting();
@@ -367,7 +370,7 @@ void TSceneRenderer::DrawObjectMesh(TSceneObject& Object, bool UseContactCache)
             o.TexId = Object.TexId;
         }
         Cache.DrawFaces(*mesh, o);
-        EnableSceneLighting();
+        EnableSceneLighting(Draw.LightDirection);
         glEnable(GL_DEPTH_TEST);
         return;
     }
@@ -387,6 +390,11 @@ void TSceneRenderer::DrawObjectMesh(TSceneObject& Object, bool UseContactCache)
         o.OverrideTexId = true;
         o.TexId = Object.TexId;
     }
+    if (!o.UniformColor && BaseColors) {
+        const std::vector<TVec3>* base = BaseColors(Object, *mesh);
+        if (base && base->size() == mesh->Vertices.size())
+            o.VertexColors = base;
+    }
     std::vector<TVec3> contact;
     const bool lit =
         UseContactCache && (ContactColors ? ContactColors(Object, *mesh, o, contact)
@@ -398,7 +406,7 @@ void TSceneRenderer::DrawObjectMesh(TSceneObject& Object, bool UseContactCache)
     }
     Cache.DrawFaces(*mesh, o);
     if (Object.Selected && DisplayMode < dmCinematic)
-        DrawSelectionBox(Object.GetBoundingRadius());
+        DrawSelectionBox(Object.GetBoundingRadius(), Draw);
 }
 
 bool ContactLitColors(const TContactLightingCache& Cache, const TSceneObject& Object,

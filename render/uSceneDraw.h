@@ -19,13 +19,29 @@ class TSceneObject;
 // Display modes.
 enum : int32_t { dmShaded = 0, dmWireframe = 1, dmSolid = 2, dmCinematic = 3 };
 
-// Module data shared by the main window, the object drawing and the cinematic render.
+// The scene light's direction at start.
+inline constexpr TVec3 DefaultSceneLightDirection{0.4f, 0.9f, 0.6f};
+
+// What a GL view draws the scene with. Each view owns one, so a second view (the
+// cinematic window) draws with its own mode, light and texture binding.
+struct TSceneDrawContext {
+    int32_t DisplayMode = dmWireframe;
+    float GridSize = 0.25f;                             // spacing of the Shaded mode's ground grid
+    TVec3 SelectionColor{1, 1, 1};                      // the selection box
+    TVec3 LightDirection = DefaultSceneLightDirection;  // towards the scene light
+    // Binds the texture of a face's texture id (0 unbinds); unset binds nothing.
+    std::function<void(int32_t)> BindTexture;
+};
+
+// The main window's view settings, which it copies into its views' draw context on every
+// paint; the drawing itself reads only its draw context.
 extern int32_t DisplayMode;        // 1 (Wireframe) at start
 extern float GridSize;             // 0.25 at start
 extern TVec3 SelectionColor;       // set every frame from the current tool
 extern TVec3 SceneLightDirection;  // (0.4, 0.9, 0.6) at start
 
-void EnableSceneLighting();
+// One directional light along LightDirection; colour material on front faces.
+void EnableSceneLighting(const TVec3& LightDirection = DefaultSceneLightDirection);
 void DisableSceneLighting();
 // Points at (x, 0, z) every max(Step, 0.5) units over +-min(Extent / 2, 25).
 void DrawGridPoints(float Extent, float Step);
@@ -45,9 +61,13 @@ bool ContactLitColors(const TContactLightingCache& Cache, const TSceneObject& Ob
                       const TMeshData& Mesh, const TMeshDrawOptions& Options,
                       std::vector<TVec3>& Colors);
 
-// Draws a scene; keeps the per-paint triangle lists of the meshes it draws.
+// Draws a scene with its draw context; keeps the per-paint triangle lists of the meshes
+// it draws.
 class TSceneRenderer {
 public:
+    // Set by the owning view before each render.
+    TSceneDrawContext Draw;
+
     // Call once per paint, before the first view.
     void BeginPaint() { Cache.BeginPaint(); }
     void Render(TScene& Scene, const TPropertyEvaluationContext& Context);
@@ -64,6 +84,9 @@ public:
     std::function<bool(TSceneObject&, const TMeshData&, const TMeshDrawOptions&,
                        std::vector<TVec3>&)>
         ContactColors;
+    // Colours to draw in place of an object's vertex colours in the Shaded and Cinematic
+    // modes (the cinematic tint), or none; used only when it has one per vertex.
+    std::function<const std::vector<TVec3>*(const TSceneObject&, const TMeshData&)> BaseColors;
 
 private:
     void RenderSkyboxPass(TSceneNode* Node, const TMatrix4& Parent,

@@ -22,10 +22,11 @@ declare -A below=(
   [floorplan/ui]="base image modifiers terrain scene floorplan document render editor/api"
   [ripper/ui]="base image modifiers terrain scene floorplan ripper document render editor/api"
   [editor/api]="base image modifiers terrain scene floorplan ripper document render"
-  [editor]="base image modifiers terrain scene floorplan ripper document render modifiers/ui terrain/ui floorplan/ui ripper/ui"
+  [editor/windows]="base image modifiers terrain scene floorplan ripper document render editor/api"
+  [editor]="base image modifiers terrain scene floorplan ripper document render editor/windows modifiers/ui terrain/ui floorplan/ui ripper/ui"
   # The viewport modes are part of the editor library, in a folder of their own.
-  [editor/modes]="base image modifiers terrain scene floorplan ripper document render editor editor/api modifiers/ui terrain/ui floorplan/ui ripper/ui"
-  [app]="base image modifiers terrain scene floorplan ripper document render editor modifiers/ui terrain/ui floorplan/ui ripper/ui"
+  [editor/modes]="base image modifiers terrain scene floorplan ripper document render editor editor/api editor/windows modifiers/ui terrain/ui floorplan/ui ripper/ui"
+  [app]="base image modifiers terrain scene floorplan ripper document render editor editor/windows modifiers/ui terrain/ui floorplan/ui ripper/ui"
 )
 
 check() {

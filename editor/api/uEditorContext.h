@@ -65,6 +65,9 @@ public:
     virtual void TerrainEdited() = 0;        // DocumentEdited
     virtual void FloorPlanChanged() = 0;     // DocumentEdited
     virtual void InvalidateContactLighting() = 0;
+    // Before a view that shows contact lighting: with Force the lighting is recomputed;
+    // when it must be and the user declines, it stays off. True when it is on.
+    virtual bool ConfirmContactAORecalc(bool Force) = 0;
 
     // Texture objects live in the views' GL context: imports and deletes of the texture
     // registry run between these two.

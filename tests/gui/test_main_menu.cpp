@@ -55,7 +55,8 @@ TEST_F(MainMenuTest, InstalledToolWindowItemsShowInTheirPlacesAndOpenTheirWindow
                                 [&] { opened.push_back(twiFloorPlanBuilder); });
     EXPECT_EQ(VisibleItems(TopMenu(QStringLiteral("View"))),
               (std::vector<std::string>{"Shaded", "Wireframe", "Solid", "Cinematic", "-",
-                                        "Textures...", "-", "Refresh Contact AO", "-", "Camera...",
+                                        "Cinematic Window...", "-", "Textures...", "-",
+                                        "Environment...", "Refresh Contact AO", "-", "Camera...",
                                         "-", "Terrain Editor...", "-", "Toggle hierarchy tree"}));
     QMenu* tools = TopMenu(QStringLiteral("Tools"));
     ASSERT_NE(tools, nullptr);
@@ -78,7 +79,7 @@ TEST_F(MainMenuTest, InstalledToolButtonsShowAndClick)
     ASSERT_NE(floorPlan, nullptr);
     ASSERT_NE(pushCam, nullptr);
     EXPECT_FALSE(floorPlan->isVisible());
-    EXPECT_FALSE(pushCam->isVisible());
+    EXPECT_TRUE(pushCam->isVisible());  // the cinematic window installed it
     int floorClicks = 0, pushes = 0;
     Form->InstallToolButton("Floor Plan", [&] { ++floorClicks; });
     Form->InstallPushCamera([&] { ++pushes; });
@@ -131,8 +132,9 @@ TEST_F(MainMenuTest, MenusHoldTheirItemsInOrder)
         {"Edit",
          {"Undo\tCtrl+Z", "Redo\tCtrl+Y", "-", "Delete selected", "Clear scene", "-", "Grid Size"}},
         {"View",
-         {"Shaded", "Wireframe", "Solid", "Cinematic", "-", "Textures...", "-",
-          "Refresh Contact AO", "-", "Terrain Editor...", "-", "Toggle hierarchy tree"}},
+         {"Shaded", "Wireframe", "Solid", "Cinematic", "-", "Cinematic Window...", "-",
+          "Textures...", "-", "Environment...", "Refresh Contact AO", "-", "Camera...", "-",
+          "Terrain Editor...", "-", "Toggle hierarchy tree"}},
         {"Help", {"Controls...", "-", "About..."}},
         {"Tools", {"Texture Ripper..."}},
     };
@@ -161,6 +163,13 @@ TEST_F(MainMenuTest, MenusHoldTheirItemsInOrder)
     };
     for (const auto& [item, key] : keys)
         EXPECT_EQ(MenuItem("File", item)->shortcut(), key) << item;
+    const std::pair<const char*, QKeySequence> viewKeys[] = {
+        {"Cinematic Window...", QKeySequence(Qt::Key_F12)},
+        {"Environment...", QKeySequence(Qt::Key_F8)},
+        {"Camera...", QKeySequence(Qt::Key_F10)},
+    };
+    for (const auto& [item, key] : viewKeys)
+        EXPECT_EQ(MenuItem("View", item)->shortcut(), key) << item;
     // Ctrl+Z and Ctrl+Y go through the window's key handling only: one press, one step.
     EXPECT_TRUE(MenuItem("Edit", "Undo\tCtrl+Z")->shortcut().isEmpty());
     EXPECT_TRUE(MenuItem("Edit", "Redo\tCtrl+Y")->shortcut().isEmpty());
