@@ -355,6 +355,7 @@ void TMainForm::CancelModalTransform()
         o->SetScaleY(s.AuthoredScale.Y);
         o->SetScaleZ(s.AuthoredScale.Z);
     }
+    Document().GetRecorder().ForgetUnchanged(Scene(), TransformStart.NodeId);
     EndModalTransform();
 }
 
