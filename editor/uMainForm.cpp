@@ -289,8 +289,11 @@ void TMainForm::SetStatusText(const std::string& Text)
 
 void TMainForm::SetPlaybackAccumulator(double Frame)
 {
-    if (FrameLoop)
-        FrameLoop->SetPlaybackAccumulator(Frame);
+    if (!FrameLoop)
+        return;
+    FrameLoop->SetPlaybackAccumulator(Frame);
+    // The next step counts from now, not from a tick before the jump or the start.
+    FrameLoop->Start();
 }
 
 void TMainForm::AddDefaultSceneContent()

@@ -155,7 +155,7 @@ public:
     void ToggleTreeClick();
     void RefreshContactAOClick();
     bool ConfirmContactAORecalc(bool Force);
-    TSceneObject* AddPrimitiveObject(TPrimitiveType Type);
+    TSceneObject* AddPrimitiveObject(TPrimitiveType Type) override;
     void ToolButtonClick(int Tag);
     void SetTool(TGizmoMode Tool);
 

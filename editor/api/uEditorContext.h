@@ -8,6 +8,7 @@
 #include "editor/api/uEditorSelection.h"
 #include "editor/api/uToolWindowGlue.h"
 #include "editor/api/uToolWindowHost.h"
+#include "scene/uSceneObject.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,7 @@
 
 class QWidget;
 class TEditorCommand;
+class TSceneObject;
 class TProjectDocument;
 class TTextureManager;
 
@@ -38,6 +40,8 @@ public:
     virtual void SelectNode(uint32_t NodeId) = 0;
     // Frames the selected object in the Perspective view.
     virtual void FocusSelected() = 0;
+    // A new primitive as Create makes it, selected (no undo); none when it failed.
+    virtual TSceneObject* AddPrimitiveObject(TPrimitiveType Type) = 0;
 
     // Executes Command through the history. An error is shown in the error box and the
     // result is False; HistoryChanged follows either way.
