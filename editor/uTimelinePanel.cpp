@@ -232,9 +232,14 @@ void TTimelinePanel::KeyTouchedProperties()
         Context.SetStatusText("No changed animatable properties to key");
         return;
     }
+    // The touches are used up either way: ones that changed nothing would otherwise make
+    // every later key fail the same way.
+    struct TClearRecorder {
+        TAnimationRecorder& Recorder;
+        ~TClearRecorder() { Recorder.Clear(); }
+    } clear{recorder};
     Context.Run(std::make_unique<TInsertOrUpdateTouchedKeysCommand>(
         document.AnimationCommandTarget(), document.GetProjectTime().GetCurrentFrame(), &recorder));
-    recorder.Clear();
     Context.Repaint();
 }
 

@@ -215,6 +215,18 @@ TEST_F(TimelineTest, BadInputIsRefusedAndTheErrorsAreTheProjectTimesOwn)
     Press("TimelineKey");
     EXPECT_EQ(Form->StatusPanels->PanelText(TStatusBar::spMode),
               "No changed animatable properties to key");
+    // Touched and put back by hand: the key command refuses, and the touch is gone after.
+    Type("PosYEdit", "3");
+    QTest::mouseClick(Control<QPushButton>("ApplyButton"), Qt::LeftButton);
+    Type("PosYEdit", "0.5");
+    QTest::mouseClick(Control<QPushButton>("ApplyButton"), Qt::LeftButton);
+    EXPECT_EQ(Touched(), "Touched: 1");
+    Press("TimelineKey");
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0], "No touched properties changed");
+    Errors.clear();
+    EXPECT_EQ(Touched(), "Touched: 0");
+    EXPECT_EQ(Form->Document().GetAnimation().ClipCount(), 0);
 }
 
 TEST_F(TimelineTest, LeavingARangeFieldUnchangedKeepsTouchedEditsAndPlayback)
