@@ -311,10 +311,16 @@ void TTimelinePanel::ProjectRangeChange()
         emit Context.Events().DocumentEdited();
     }
     time.SetRange(start, end);
-    time.SetFPS(fps);
-    time.Playing = false;
-    // The range and the frame rate are saved with the project.
+    // The range and the frame rate are saved with the project; a refused rate below
+    // leaves the new range standing.
     document.MarkChanged();
+    time.Playing = false;
+    try {
+        time.SetFPS(fps);
+    } catch (...) {
+        FrameChanged();  // the range took effect
+        throw;
+    }
     FrameChanged();
 }
 

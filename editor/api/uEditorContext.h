@@ -40,8 +40,9 @@ public:
     virtual void SelectNode(uint32_t NodeId) = 0;
     // Frames the selected object in the Perspective view.
     virtual void FocusSelected() = 0;
-    // A new primitive as Create makes it, selected (no undo); none when it failed.
-    virtual TSceneObject* AddPrimitiveObject(TPrimitiveType Type) = 0;
+    // A new primitive as Create makes it, selected (no undo); none when it failed or the
+    // context makes no objects.
+    virtual TSceneObject* AddPrimitiveObject(TPrimitiveType /*Type*/) { return nullptr; }
 
     // Executes Command through the history. An error is shown in the error box and the
     // result is False; HistoryChanged follows either way.
