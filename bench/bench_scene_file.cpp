@@ -15,6 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -180,6 +181,9 @@ void MeasureInChild(benchmark::State& State, const std::function<double()>& Load
     }
     const pid_t child = fork();
     if (child == 0) {
+        // Free memory inherited from earlier benchmarks goes back to the system first, so
+        // the load cannot reuse it unseen.
+        malloc_trim(0);
         double before = 0, peakBefore = 0, after = 0, peak = 0;
         ReadMemory(before, peakBefore);
         // The high-water mark starts from here: /proc/self/clear_refs with 5 resets it.

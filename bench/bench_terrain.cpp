@@ -1,11 +1,16 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
+#include "scene/uScene.h"
+#include "scene/uSceneObject.h"
 #include "terrain/uHeightmap.h"
 #include "terrain/uNoise.h"
+#include "terrain/uTerrainMesh.h"
 #include "terrain/uTerrainOps.h"
+#include "terrain/uTerrainPainting.h"
 
 #ifdef QUILL_HAVE_LIBNOISE
 #include <noise.h>
@@ -97,5 +102,99 @@ void BM_BrushDabRadius64(benchmark::State& State)
     }
 }
 BENCHMARK(BM_BrushDabRadius64)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
+
+// One brush stroke as the terrain window paints it on a 512 x 512 map: 20 dabs of the
+// default brush (a quarter of the map wide, 129 x 129) along a diagonal, each followed by
+// what brings the window and the scene up to date: the preview pixels of the dab and the
+// terrain mesh. "Region" updates only the dab's vertices (what the window does); "Full"
+// rebuilds the whole mesh after every dab, the peer it is measured against. The first
+// stroke on fresh buffers is reported apart as cold_ms_per_dab.
+constexpr int StrokeGrid = 512;
+constexpr int StrokeDabs = 20;
+
+template <bool Region>
+void BM_BrushStroke512(benchmark::State& State)
+{
+    using Clock = std::chrono::steady_clock;
+    THeightmap Map(StrokeGrid);
+    GenerateNoiseTerrain(&Map, FbmParams());
+    const std::vector<float> Start(Map.Data(), Map.Data() + Map.CellCount());
+    const TBrushKernel Kernel(BrushKernelSizeFor(StrokeGrid, 0.25f), 0.5f);
+    std::vector<uint32_t> Preview(PreviewPixels * PreviewPixels);
+    TMeshData Mesh;
+    std::vector<TGridCell> Dabs;
+    StrokeDabCells({40, 60}, {40 + 19 * 16, 60 + 19 * 16}, 4 * 16, Dabs);  // spacing 16: 20 dabs
+    Dabs.resize(StrokeDabs);
+
+    const auto Stroke = [&] {
+        for (const TGridCell& d : Dabs) {
+            ApplyBrush(&Map, d.X, d.Y, false, 0.6f, bmRaise, &Kernel);
+            const TGridRect Cells = DabCells(d, Kernel.GetRadius(), StrokeGrid);
+            RenderHeightPreview(Map, false, Cells, Preview.data(), PreviewPixels * 4);
+            if (!Region || !UpdateTerrainMeshRegion(Mesh, Map, 4.0f, 0.6f, Cells))
+                BuildTerrainMesh(&Mesh, &Map, 4.0f, 0.6f);
+        }
+    };
+    // The cold stroke: the mesh and the preview written for the first time.
+    const Clock::time_point ColdStart = Clock::now();
+    BuildTerrainMesh(&Mesh, &Map, 4.0f, 0.6f);
+    RenderHeightPreview(Map, false, TGridRect{0, 0, StrokeGrid - 1, StrokeGrid - 1}, Preview.data(),
+                        PreviewPixels * 4);
+    Stroke();
+    const double ColdMs =
+        std::chrono::duration<double, std::milli>(Clock::now() - ColdStart).count() / StrokeDabs;
+
+    double WarmMs = 0;
+    for (auto _ : State) {
+        State.PauseTiming();
+        std::copy(Start.begin(), Start.end(), Map.Data());
+        BuildTerrainMesh(&Mesh, &Map, 4.0f, 0.6f);
+        State.ResumeTiming();
+        const Clock::time_point T0 = Clock::now();
+        Stroke();
+        WarmMs += std::chrono::duration<double, std::milli>(Clock::now() - T0).count();
+        benchmark::DoNotOptimize(Mesh.Vertices.data());
+        benchmark::DoNotOptimize(Preview.data());
+    }
+    State.counters["ms_per_dab"] = WarmMs / (static_cast<double>(State.iterations()) * StrokeDabs);
+    State.counters["cold_ms_per_dab"] = ColdMs;
+}
+void BM_BrushStroke512Region(benchmark::State& State)
+{
+    BM_BrushStroke512<true>(State);
+}
+void BM_BrushStroke512Full(benchmark::State& State)
+{
+    BM_BrushStroke512<false>(State);
+}
+BENCHMARK(BM_BrushStroke512Region)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BrushStroke512Full)->Unit(benchmark::kMillisecond);
+
+// What one push of the stroke costs the scene on top of the mesh update: the terrain
+// object's mesh marked changed and evaluated again, as the next paint of the views does.
+// The window pushes at most every 45 ms while painting, so this is paid per push, not per
+// dab.
+void BM_TerrainObjectPush512(benchmark::State& State)
+{
+    TScene Scene;
+    TSceneObject* Object = Scene.AddPrimitive(ptTerrain);
+    auto Map = std::make_unique<THeightmap>(StrokeGrid);
+    GenerateNoiseTerrain(Map.get(), FbmParams());
+    Object->SetHeightmap(std::move(Map));
+    Object->RebuildTerrainMesh();
+    benchmark::DoNotOptimize(Object->GetEvaluatedMesh());
+    const TBrushKernel Kernel(BrushKernelSizeFor(StrokeGrid, 0.25f), 0.5f);
+    bool Invert = false;
+    for (auto _ : State) {
+        ApplyBrush(Object->GetHeightmap(), 200, 200, Invert, 0.6f, bmRaise, &Kernel);
+        Invert = !Invert;
+        UpdateTerrainMeshRegion(*Object->GetBaseMesh(), *Object->GetHeightmap(),
+                                Object->TerrainSize, Object->TerrainHeight,
+                                DabCells({200, 200}, Kernel.GetRadius(), StrokeGrid));
+        Object->MarkMeshDirty();
+        benchmark::DoNotOptimize(Object->GetEvaluatedMesh());
+    }
+}
+BENCHMARK(BM_TerrainObjectPush512)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -56,7 +56,7 @@ TEST_F(MainMenuTest, InstalledToolWindowItemsShowInTheirPlacesAndOpenTheirWindow
     EXPECT_EQ(VisibleItems(TopMenu(QStringLiteral("View"))),
               (std::vector<std::string>{"Shaded", "Wireframe", "Solid", "Cinematic", "-",
                                         "Textures...", "-", "Refresh Contact AO", "-", "Camera...",
-                                        "-", "Toggle hierarchy tree"}));
+                                        "-", "Terrain Editor...", "-", "Toggle hierarchy tree"}));
     QMenu* tools = TopMenu(QStringLiteral("Tools"));
     ASSERT_NE(tools, nullptr);
     EXPECT_TRUE(tools->menuAction()->isVisible());
@@ -131,7 +131,7 @@ TEST_F(MainMenuTest, MenusHoldTheirItemsInOrder)
          {"Undo\tCtrl+Z", "Redo\tCtrl+Y", "-", "Delete selected", "Clear scene", "-", "Grid Size"}},
         {"View",
          {"Shaded", "Wireframe", "Solid", "Cinematic", "-", "Refresh Contact AO", "-",
-          "Toggle hierarchy tree"}},
+          "Terrain Editor...", "-", "Toggle hierarchy tree"}},
         {"Help", {"Controls...", "-", "About..."}},
     };
     std::vector<std::string> titles;
