@@ -198,6 +198,16 @@ TEST_F(SceneTreeTest, CutAndPasteKeepsTheLocalPlacementAndRefusesAMoveIntoItself
     Tree->setCurrentItem(nullptr);
     Popup("Paste");
     EXPECT_EQ(Form->Scene().GetRoot()->GetChildren().back(), Cube);
+
+    // A cut node deleted before the paste: nothing moves, nothing is reported.
+    ClickItem(Item(Cube));
+    Popup("Cut");
+    Popup("Delete");
+    const size_t steps = Form->Document().GetHistory().UndoCount();
+    ClickItem(Item(group));
+    Popup("Paste");
+    EXPECT_EQ(Form->Document().GetHistory().UndoCount(), steps);
+    EXPECT_EQ(Shown.size(), 1u);
 }
 
 TEST_F(SceneTreeTest, HideShowDuplicateAndTheSceneItem)
