@@ -269,3 +269,21 @@ TEST_F(SceneTreeTest, ADoubleClickSelectsAndFramesTheObject)
     doubleClick(Item(sphere));
     EXPECT_TRUE(SameVec(Form->Camera.OrbitPivot, Vec3(4, 1, -2)));
 }
+
+TEST_F(SceneTreeTest, ANewProjectEmptiesTheTreeAndForgetsTheCutNode)
+{
+    ClickItem(Item(Cube));
+    Popup("Cut");
+    ASSERT_NE(Tree->CutNodeId(), 0u);
+    Form->Dialogs().AskYesNo = [](QWidget*, const std::string&, const std::string&) {
+        return true;
+    };
+    Form->FileNewClick();
+    ASSERT_EQ(Tree->topLevelItemCount(), 1);
+    EXPECT_EQ(Tree->topLevelItem(0)->text(0), "Scene");
+    EXPECT_EQ(Tree->topLevelItem(0)->childCount(), 0);
+    EXPECT_EQ(Tree->CutNodeId(), 0u);
+    auto* info = Form->findChild<QLabel*>(QStringLiteral("PropertiesInfo"));
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->text(), "Press Tab for modeling\n(select an object first)");
+}
