@@ -1,5 +1,7 @@
 #include "editor/uFileCommands.h"
 
+#include "editor/modes/uObjectTransformMode.h"
+
 #include "editor/uMainForm.h"
 #include "editor/uStatusBar.h"
 #include "render/uGLView.h"
@@ -44,7 +46,7 @@ void TMainForm::FileNewClick()
 {
     if (!EditorDialogs.AskYesNo(this, "New", "Clear the scene?"))
         return;
-    CancelModalTransform();
+    ObjectTransform().CancelModalTransform();
     WindowHost.CloseAll();
     Document().Clear();
     InvalidateContactLighting();
@@ -66,7 +68,7 @@ void TMainForm::FileOpenClick()
     if (Scene().NodeCount() > 0 &&
         !EditorDialogs.AskYesNo(this, "Open", "Load scene? Current unsaved changes will be lost."))
         return;
-    CancelModalTransform();
+    ObjectTransform().CancelModalTransform();
     WindowHost.CloseAll();
     try {
         TGLContextScope gl(GLView);
@@ -91,9 +93,9 @@ void TMainForm::FileOpenClick()
         Camera.OrbitPivot =
             Vec3Add(Camera.Position, Vec3Scale(Camera.CameraForward(), Camera.OrbitDistance));
     }
-    DocumentReplaced();
     SelectionState.RecentColors = Scene().Palette;
     SelectionState.RecentColorCount = Scene().PaletteCount;
+    DocumentReplaced();
     if (TSceneObject* first = Scene().GetFirstObject()) {
         SelectObject(first);
         if (restoreCamera) {
@@ -147,7 +149,7 @@ void TMainForm::FileQuitClick()
 // What follows a project replaced as a whole (New, Open).
 void TMainForm::DocumentReplaced()
 {
-    HoveredGizmoAxis = -1;
+    ObjectTransform().ClearHoveredAxis();
     if (FrameLoop)
         FrameLoop->SetPlaybackAccumulator(Document().GetProjectTime().GetCurrentFrame());
     RefreshTextureCombo();

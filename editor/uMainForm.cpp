@@ -1,11 +1,14 @@
 #include "editor/uMainForm.h"
 
+#include "editor/modes/uModelingMode.h"
+#include "editor/modes/uObjectTransformMode.h"
 #include "editor/uModifierPage.h"
 #include "editor/uPaintPage.h"
 #include "editor/uPropertiesPage.h"
 #include "editor/uSceneTreePanel.h"
 #include "editor/uStatusBar.h"
 #include "editor/uTimelinePanel.h"
+#include "editor/uViewportInput.h"
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"
 #include "render/uMeshDraw.h"
@@ -112,9 +115,7 @@ void TMainForm::FormCreate()
 
     // 7, 8. Camera, tool and view defaults.
     Camera.ResetToDefaults();
-    CurrentTool = gmMove;
     DisplayMode = dmWireframe;
-    HoveredGizmoAxis = -1;
     GridSize = 0.25f;
     Ortho = TOrthoViews{};
 
@@ -239,6 +240,8 @@ void TMainForm::ConnectOwnRefreshes()
     };
     connect(EditorEvents, &TEditorEvents::SceneChanged, this, refresh);
     connect(EditorEvents, &TEditorEvents::SelectionChanged, this, refresh);
+    connect(EditorEvents, &TEditorEvents::SelectionChanged, this,
+            [this] { RefreshModelingButtons(); });
     connect(EditorEvents, &TEditorEvents::HistoryChanged, this, refresh);
     connect(EditorEvents, &TEditorEvents::DocumentReplaced, this, refresh);
     connect(EditorEvents, &TEditorEvents::DocumentEdited, this, refresh);
@@ -327,9 +330,16 @@ void TMainForm::BuildPropertiesPanel(QWidget* Parent)
     PanelTabs = new QTabWidget(Parent);
     PanelTabs->setObjectName(QStringLiteral("PanelTabs"));
     PanelTabs->setFixedWidth(260);
-    PanelTabs->addTab(new TPropertiesPage(*this, PanelTabs), QStringLiteral("Properties"));
+    auto* properties = new TPropertiesPage(*this, PanelTabs);
+    PanelTabs->addTab(properties, QStringLiteral("Properties"));
     BuildModifierPanel();
-    PanelTabs->addTab(new TPaintPage(*this, PanelTabs), QStringLiteral("Paint"));
+    PaintPagePtr = new TPaintPage(*this, PanelTabs);
+    PanelTabs->addTab(PaintPagePtr, QStringLiteral("Paint"));
+    // The Properties page's colour and face UV buttons do the Paint page's edits.
+    connect(properties, &TPropertiesPage::PickColorClicked, PaintPagePtr,
+            [this] { RunGuarded(this, [&] { PaintPagePtr->PickColorClick(); }); });
+    connect(properties, &TPropertiesPage::FaceUVButtonClicked, PaintPagePtr,
+            [this](int Tag) { RunGuarded(this, [&] { PaintPagePtr->FaceUVButtonClick(Tag); }); });
 }
 
 void TMainForm::BuildModifierPanel()
@@ -342,6 +352,7 @@ void TMainForm::BuildGLView(QWidget* Parent)
     GLView = new TGLView(Parent);
     GLView->setObjectName(QStringLiteral("GLView"));
     Viewport = std::make_unique<TViewport>(Camera, Ortho);
+    ViewInput = std::make_unique<TViewportInput>(*this);
     Viewport->GridSize = [] { return GridSize; };
     Viewport->SelectionColor = [this] { return SelectionColorNow(); };
     Viewport->CursorInView = [this](int& x, int& y) {
@@ -355,18 +366,18 @@ void TMainForm::BuildGLView(QWidget* Parent)
     GLView->OnResize = [this] { GLResize(); };
     GLView->OnMouseDown = [this](QMouseEvent* e) {
         const QPoint p = e->position().toPoint();
-        GLMouseDown(e->button(), e->modifiers(), p.x(), p.y());
+        ViewInput->GLMouseDown(e->button(), e->modifiers(), p.x(), p.y());
     };
     GLView->OnMouseMove = [this](QMouseEvent* e) {
         const QPoint p = e->position().toPoint();
-        GLMouseMove(e->modifiers(), p.x(), p.y());
+        ViewInput->GLMouseMove(e->buttons(), e->modifiers(), p.x(), p.y());
     };
     GLView->OnMouseUp = [this](QMouseEvent* e) {
         const QPoint p = e->position().toPoint();
-        GLMouseUp(e->button(), e->modifiers(), p.x(), p.y());
+        ViewInput->GLMouseUp(e->button(), e->modifiers(), p.x(), p.y());
     };
     GLView->OnMouseWheel = [this](QWheelEvent* e) {
-        GLMouseWheel(e->angleDelta().y());
+        ViewInput->GLMouseWheel(e->angleDelta().y());
         e->accept();
     };
     const char* names[4] = {"Perspective", "Top", "Front", "Left"};
@@ -412,12 +423,8 @@ void TMainForm::UpdateStatusBar()
     if (!StatusPanels || !ProjectDocument)
         return;
     TStatusInputs in;
-    in.Tool = CurrentTool;
-    in.TransformActive = KeyTransformActive;
-    in.AxisCode = KeyTransformAxis;
-    in.TypedText = KeyTransformText;
-    in.ModelingOn = SelectionState.ModelingOn;
-    in.SubMode = SelectionState.ModelingSubMode;
+    ObjectTransform().FillStatus(in);
+    Modeling().FillStatus(in);
     in.NodeCount = Scene().NodeCount();
     if (TSceneObject* o = Scene().GetSelectedObject()) {
         in.HasSelectedObject = true;
@@ -429,7 +436,7 @@ void TMainForm::UpdateStatusBar()
 
 TVec3 TMainForm::SelectionColorNow() const
 {
-    return SelectionColorFor(CurrentTool, SelectionState.ModelingOn);
+    return SelectionColorFor(ViewInput->Transform().Tool(), SelectionState.ModelingOn);
 }
 
 void TMainForm::GLPaint()
@@ -455,9 +462,7 @@ void TMainForm::PaintViewport()
     SelectionColor = SelectionColorNow();
 
     Viewport->DrawScene = [&](int) { SceneRenderer.Render(Scene(), context); };
-    Viewport->DrawPerspectiveExtras = [&] {
-        DrawTransformGizmo(Scene().GetSelectedObject(), CurrentTool, HoveredGizmoAxis);
-    };
+    Viewport->DrawPerspectiveExtras = [&] { ViewInput->DrawOverlays(); };
     SceneRenderer.BeginPaint();
     struct TScissorOff {
         ~TScissorOff() { glDisable(GL_SCISSOR_TEST); }
@@ -485,7 +490,7 @@ void TMainForm::FocusSelected()
     TSceneObject* o = Scene().GetSelectedObject();
     if (!o)
         return;
-    CancelModalTransform();
+    ObjectTransform().CancelModalTransform();
     const float d = FramingDistance(o->GetBoundingRadius(), o->MaxScale());
     const TVec3 pivot = Document().GetEvaluatedWorldPosition(o->GetId());
     Camera.OrbitPivot = pivot;
@@ -563,7 +568,7 @@ bool TMainForm::eventFilter(QObject* Watched, QEvent* Event)
         return false;
     const QEvent::Type t = Event->type();
     if (t == QEvent::WindowDeactivate && Watched == this) {
-        ReleaseHeldInput();  // a key released elsewhere would stay held
+        ViewInput->ReleaseHeldInput();  // a key released elsewhere would stay held
         return false;
     }
     if (t != QEvent::KeyPress && t != QEvent::KeyRelease && t != QEvent::ShortcutOverride)
@@ -594,9 +599,9 @@ bool TMainForm::eventFilter(QObject* Watched, QEvent* Event)
     LastKeyTarget = Watched;
     bool consumed = false;
     if (t == QEvent::KeyPress) {
-        RunGuarded(this, [&] { consumed = FormKeyDown(k->key(), k->modifiers()); });
+        RunGuarded(this, [&] { consumed = ViewInput->FormKeyDown(k->key(), k->modifiers()); });
     } else if (!k->isAutoRepeat()) {
-        RunGuarded(this, [&] { FormKeyUp(k->key()); });
+        RunGuarded(this, [&] { ViewInput->FormKeyUp(k->key()); });
     }
     return consumed;
 }

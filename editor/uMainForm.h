@@ -9,8 +9,6 @@
 #include "editor/uFileCommands.h"
 #include "editor/uFrameLoop.h"
 #include "editor/uPicking.h"
-#include "editor/uTransformTool.h"
-#include "editor/uViewportInput.h"
 #include "render/uCamera.h"
 #include "render/uGizmoMode.h"
 #include "render/uSceneDraw.h"
@@ -35,6 +33,10 @@ class QTabWidget;
 class QTimer;
 class QTreeWidget;
 class TGLView;
+class TModelingMode;
+class TObjectTransformMode;
+class TPaintPage;
+class TViewportInput;
 class TSceneTreePanel;
 class TTimelinePanel;
 class TStatusBar;
@@ -90,12 +92,11 @@ public:
     std::unique_ptr<TFrameLoop> FrameLoop;
     TSceneRenderer SceneRenderer;
 
-    // Tools and modelling.
-    TGizmoMode CurrentTool = gmMove;
-    int HoveredGizmoAxis = -1;
-    bool KeyTransformActive = false;
-    int KeyTransformAxis = -1;
-    std::string KeyTransformText;
+    // The views' input and its modes (tools, transforms, modelling, paint picking).
+    TViewportInput& ViewportInput() { return *ViewInput; }
+    TObjectTransformMode& ObjectTransform();
+    TModelingMode& Modeling();
+    TPaintPage& PaintPage() { return *PaintPagePtr; }
     // Controls.
     QWidget* ToolBarPanel = nullptr;
     TSceneTreePanel* SceneTree = nullptr;
@@ -123,6 +124,7 @@ public:
     void GLResize();
     void PaintViewport();
     void FocusSelected() override;
+    void LeaveModelingMode() override;
     void ResetViewCursor();
     TVec3 SelectionColorNow() const;
     void TextureBindHook(int32_t TexId);
@@ -157,6 +159,8 @@ public:
     bool ConfirmContactAORecalc(bool Force);
     TSceneObject* AddPrimitiveObject(TPrimitiveType Type) override;
     void ToolButtonClick(int Tag);
+    void SubModeButtonClick(int Tag);
+    void SelectAllClick();
     void SetTool(TGizmoMode Tool);
 
     // Tool-window glue (uToolWindowGlue.cpp): what the main window hands the tool windows.
@@ -177,35 +181,11 @@ public:
     void SelectObject(TSceneNode* Node);
     std::vector<uint32_t> PickMenuIds;
 
-    // Transforms (uTransformTool.cpp); the tool itself is SetTool.
-    int HitTestGizmo(int X, int Y);
-    void BeginModalTransform(int AxisCode);
-    void InitTransformReference(int AxisCode);
-    void SwitchTransformAxis(int Axis);
-    void ApplyModalTransform();
-    void ConfirmModalTransform();
-    void CancelModalTransform();
-    float SnapToGrid(float Value) const;
-    TTransformStart TransformStart;
-
-    // Mouse and keys of the views (uViewportInput.cpp). The key handlers return True
-    // when the key is consumed.
-    void GLMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
-    void GLMouseMove(Qt::KeyboardModifiers Shift, int X, int Y);
-    void GLMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
-    void GLMouseWheel(int WheelDelta);
-    bool FormKeyDown(int Key, Qt::KeyboardModifiers Shift);
-    void FormKeyUp(int Key);
-    // Held keys, the Space latch and drags end when the window loses the keyboard.
-    void ReleaseHeldInput();
-    void TogglePlayback();
-    void KeyTouchedProperties();
-    TViewportInputState Input;
-
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
+    friend class TViewportInput;
     void FormCreate();
     void FormDestroy();
     void BuildToolBarPanel(QWidget* Parent);
@@ -224,11 +204,9 @@ private:
     void BuildTimelinePanel(QWidget* Parent);
     void AddDefaultSceneContent();
     bool TextEntryHasFocus() const;
-    TSceneObject* TransformObject();
-    void CaptureTransformStart(TSceneObject& Object);
-    void EndModalTransform();
-    void ClickSelect(int X, int Y);
-    void EndOrthoPan();
+    void BuildModelingButtons();
+    // The "Edit", "Vert", "Edge" and "Face" buttons show the modelling state.
+    void RefreshModelingButtons();
     // Key events travel up the widget chain, and the window's filter sees each step.
     const QEvent* LastKeyEvent = nullptr;
     QPointer<QObject> LastKeyTarget;
@@ -247,5 +225,9 @@ private:
     std::map<std::string, QToolButton*> InstalledButtons;
     std::function<void()> PushCamera;
     std::function<void(uint32_t)> ShowTerrainEditor;
+    std::unique_ptr<TViewportInput> ViewInput;
+    TPaintPage* PaintPagePtr = nullptr;  // a page of PanelTabs
+    QToolButton* EditButton = nullptr;
+    std::array<QToolButton*, 3> SubModeButtons{};  // Vert, Edge, Face
     bool Destroying = false;
 };

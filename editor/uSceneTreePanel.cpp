@@ -234,11 +234,7 @@ void TSceneTreePanel::TreeSelectionChange()
     TEditorSelection& selection = Context.Selection();
     if (node == Context.Document().GetScene().GetRoot()) {
         // "Scene": modelling ends, the pages show the scene, nothing stays selected.
-        if (selection.ModelingOn) {
-            selection.ModelingOn = false;
-            selection.ClearElements();
-            selection.ClearHover();
-        }
+        Context.LeaveModelingMode();
         selection.SceneRootSelected = true;
         Context.SelectNode(0);
         return;

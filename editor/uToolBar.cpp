@@ -1,6 +1,10 @@
 #include "editor/uToolBar.h"
 
 #include "editor/uMainForm.h"
+
+#include "editor/modes/uModelingMode.h"
+#include "editor/modes/uObjectTransformMode.h"
+#include "editor/uViewportInput.h"
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"
 
@@ -18,7 +22,6 @@ const TToolButtonSpec kToolButtons[4] = {
 
 void TMainForm::BuildToolButtons()
 {
-    // The modelling and tool-window buttons join these with their features.
     auto* tools = new QButtonGroup(ToolBarPanel);
     tools->setExclusive(true);
     for (size_t i = 0; i < ToolButtons.size(); ++i) {
@@ -30,12 +33,106 @@ void TMainForm::BuildToolButtons()
         b->setCheckable(true);
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
-        b->setChecked(spec.Tag == int(CurrentTool));
+        b->setChecked(spec.Tag == int(gmMove));
         tools->addButton(b, spec.Tag);
         const int tag = spec.Tag;
         connect(b, &QToolButton::clicked, this,
                 [this, tag] { RunGuarded(this, [&] { ToolButtonClick(tag); }); });
         ToolButtons[i] = b;
+    }
+    BuildModelingButtons();
+}
+
+// "Edit" toggles modelling; "Vert", "Edge" and "Face" choose what it picks; "All [A]"
+// selects every element of that kind.
+const TToolButtonSpec kModelingButtons[5] = {
+    {"Edit", 236, 54, 4}, {"Vert", 300, 46, 5},     {"Edge", 348, 46, 6},
+    {"Face", 396, 46, 7}, {"All [A]", 452, 60, -1},
+};
+
+void TMainForm::BuildModelingButtons()
+{
+    auto* subModes = new QButtonGroup(ToolBarPanel);
+    subModes->setExclusive(true);
+    for (const TToolButtonSpec& spec : kModelingButtons) {
+        auto* b = new QToolButton(ToolBarPanel);
+        const QString caption = QString::fromLatin1(spec.Caption);
+        b->setObjectName(QStringLiteral("ToolButton") +
+                         caption.left(caption.indexOf(QLatin1Char(' ')) < 0
+                                          ? caption.size()
+                                          : caption.indexOf(QLatin1Char(' '))));
+        b->setText(caption);
+        b->setGeometry(spec.Left, 3, spec.Width, 24);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        const int tag = spec.Tag;
+        if (tag == 4) {
+            b->setCheckable(true);
+            EditButton = b;
+            connect(b, &QToolButton::clicked, this,
+                    [this, tag] { RunGuarded(this, [&] { ToolButtonClick(tag); }); });
+        } else if (tag >= 5) {
+            b->setCheckable(true);
+            b->setChecked(tag == 7);
+            subModes->addButton(b, tag);
+            SubModeButtons[size_t(tag - 5)] = b;
+            connect(b, &QToolButton::clicked, this,
+                    [this, tag] { RunGuarded(this, [&] { SubModeButtonClick(tag); }); });
+        } else {
+            connect(b, &QToolButton::clicked, this,
+                    [this] { RunGuarded(this, [&] { SelectAllClick(); }); });
+        }
+    }
+}
+
+void TMainForm::RefreshModelingButtons()
+{
+    if (!EditButton || Destroying)
+        return;
+    const bool on = SelectionState.ModelingOn;
+    EditButton->setChecked(on);
+    // Red with white text while modelling; the normal face otherwise.
+    EditButton->setStyleSheet(on ? QStringLiteral("QToolButton { background: #ff0000; color: "
+                                                  "#ffffff; }")
+                                 : QString());
+    if (on)
+        for (size_t i = 0; i < SubModeButtons.size(); ++i)
+            if (SubModeButtons[i])
+                SubModeButtons[i]->setChecked(int(i) == SelectionState.ModelingSubMode);
+}
+
+TObjectTransformMode& TMainForm::ObjectTransform()
+{
+    return ViewInput->Transform();
+}
+
+TModelingMode& TMainForm::Modeling()
+{
+    return ViewInput->Modeling();
+}
+
+void TMainForm::LeaveModelingMode()
+{
+    if (SelectionState.ModelingOn)
+        Modeling().LeaveModelingMode();
+}
+
+void TMainForm::SubModeButtonClick(int Tag)
+{
+    int32_t kind = 0;
+    if (SelectionState.ModelingOn && TryGetMeshElementKind(Tag, kind))
+        Modeling().SetSubMode(kind);
+}
+
+void TMainForm::SelectAllClick()
+{
+    if (!SelectionState.ModelingOn)
+        return;
+    Modeling().ModelingSelectAll();
+    emit EditorEvents->SelectionChanged();
+    if (GLView) {
+        GLView->setFocus();
+        GLView->update();
     }
 }
 
@@ -80,16 +177,17 @@ void TMainForm::ToolButtonClick(int Tag)
 {
     if (Tag >= gmSelect && Tag <= gmRotate)
         SetTool(TGizmoMode(Tag));
+    else if (Tag == 4)
+        ViewInput->ToggleModeling();
+    RefreshModelingButtons();  // the button's down state follows the result
 }
 
 void TMainForm::SetTool(TGizmoMode Tool)
 {
-    CancelModalTransform();
-    CurrentTool = Tool;
+    ObjectTransform().SetTool(Tool);
     for (size_t i = 0; i < ToolButtons.size(); ++i)
         if (ToolButtons[i])
             ToolButtons[i]->setChecked(kToolButtons[i].Tag == int(Tool));
-    HoveredGizmoAxis = -1;
     SelectionState.ClearHover();
     UpdateStatusBar();
     ResetViewCursor();

@@ -3,8 +3,7 @@
 // typed number, constrained to an axis (0 X, 1 Y, 2 Z), all axes (-1) or a plane (-2 XZ,
 // -3 XY, -4 YZ). It writes the node directly while it runs, stays on confirmation and
 // puts back the node's own values on cancellation. The arithmetic is here as free
-// functions; the window's routines (SetTool, BeginModalTransform, ...) are in
-// uTransformTool.cpp.
+// functions; the mode that runs it is TObjectTransformMode (modes/uObjectTransformMode).
 #include "base/uMath.h"
 #include "render/uGizmoMode.h"
 

@@ -1,16 +1,21 @@
 #include "editor/uViewportInput.h"
 
 #include "base/uCommandHistory.h"
+#include "editor/modes/uModelingMode.h"
+#include "editor/modes/uObjectTransformMode.h"
+#include "editor/modes/uPaintPickMode.h"
 #include "editor/uMainForm.h"
+#include "editor/uPaintPage.h"
 #include "editor/uPicking.h"
 #include "editor/uStatusBar.h"
 #include "render/uGLView.h"
 #include "render/uSceneDraw.h"
 #include "scene/uAnimationCommands.h"
 #include "scene/uAnimationRecorder.h"
-#include "scene/uHierarchyCommands.h"
 #include "scene/uProjectTime.h"
 #include "scene/uSceneObject.h"
+
+#include <QTabWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -107,7 +112,7 @@ char TransformCharacterOf(int Key, Qt::KeyboardModifiers Modifiers)
 }
 
 // ---------------------------------------------------------------------------------------
-// Mouse.
+// The view's input and the modes it hands events to.
 
 namespace {
 
@@ -118,41 +123,49 @@ bool IsOrthoView(int View)
 
 }  // namespace
 
-void TMainForm::ClickSelect(int X, int Y)
+TViewportInput::TViewportInput(TMainForm& Form) : Form(Form)
 {
-    SelectObject(PickObjectAt(X, Y));
-    UpdateStatusBar();
-    if (GLView)
-        GLView->update();
+    TransformMode = std::make_unique<TObjectTransformMode>(*this);
+    ModelingMode = std::make_unique<TModelingMode>(*this, *TransformMode);
+    PaintMode = std::make_unique<TPaintPickMode>(*this, *ModelingMode);
 }
 
-void TMainForm::GLMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)
+TViewportInput::~TViewportInput() = default;
+
+std::array<TViewportMode*, 3> TViewportInput::ModeOrder() const
 {
-    Viewport->LastMouseX = X;
-    Viewport->LastMouseY = Y;
-    const int at = ViewAtPoint(X, Y, GLView->width(), GLView->height());
+    return {PaintMode.get(), ModelingMode.get(), TransformMode.get()};
+}
+
+void TViewportInput::GLMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)
+{
+    TViewport& viewport = *Form.Viewport;
+    TCamera& camera = Form.Camera;
+    viewport.LastMouseX = X;
+    viewport.LastMouseY = Y;
+    const int at = ViewAtPoint(X, Y, Form.GLView->width(), Form.GLView->height());
     const int view = at < 0 ? vkLeft : at;
-    Viewport->PressView = view;
+    viewport.PressView = view;
     const bool left = Button == Qt::LeftButton, right = Button == Qt::RightButton,
                middle = Button == Qt::MiddleButton;
     const bool shift = Shift & Qt::ShiftModifier, ctrl = Shift & Qt::ControlModifier,
                alt = Shift & Qt::AltModifier;
     const bool ortho = IsOrthoView(view);
 
-    // 1. Camera drags of the Perspective view.
+    // Camera drags of the Perspective view.
     if (view == vkPerspective && (middle || (left && (shift || ctrl || alt)))) {
         if (alt)
-            if (TSceneObject* o = PickObjectAt(X, Y)) {
-                Camera.OrbitPivot = Document().GetEvaluatedWorldPosition(o->GetId());
-                Camera.OrbitDistance =
-                    std::max(Vec3Length(Vec3Sub(Camera.OrbitPivot, Camera.Position)), 0.1f);
+            if (TSceneObject* o = Form.PickObjectAt(X, Y)) {
+                camera.OrbitPivot = Form.Document().GetEvaluatedWorldPosition(o->GetId());
+                camera.OrbitDistance =
+                    std::max(Vec3Length(Vec3Sub(camera.OrbitPivot, camera.Position)), 0.1f);
             }
-        Camera.DragMode = shift && ctrl ? 4 : shift ? 2 : ctrl ? 3 : 1;
+        camera.DragMode = shift && ctrl ? 4 : shift ? 2 : ctrl ? 3 : 1;
         Input.LastDragX = X;
         Input.LastDragY = Y;
         return;
     }
-    // 2. Alt + left pans an orthographic view, as the middle button does.
+    // Alt + left pans an orthographic view, as the middle button does.
     if (ortho && left && alt) {
         Input.OrthoPanActive = true;
         Input.AltPan = true;
@@ -160,17 +173,16 @@ void TMainForm::GLMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
         Input.LastDragY = Y;
         return;
     }
-    // 3. A right press only cancels a running transform.
-    if (right && KeyTransformActive) {
-        CancelModalTransform();
+    const TViewportMouse mouse{Button, Qt::MouseButtons(Button), Shift, X, Y, view};
+    // A running transform takes the right press (cancel) and the left press (confirm).
+    if (TransformMode->Running() && TransformMode->MouseDown(mouse))
         return;
-    }
-    // 4. The menu of everything under the cursor.
+    // The menu of everything under the cursor.
     if (right && view == vkPerspective) {
-        ShowPickMenu(X, Y);
+        Form.ShowPickMenu(X, Y);
         return;
     }
-    // 5, 6. Orthographic pan.
+    // Orthographic pan.
     if (ortho && (right || middle)) {
         Input.OrthoPanActive = true;
         Input.LastDragX = X;
@@ -179,155 +191,150 @@ void TMainForm::GLMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
     }
     if (!left)
         return;
-    // 7. A left press confirms a running transform.
-    if (KeyTransformActive) {
-        ConfirmModalTransform();
-        return;
-    }
-    // 8. Modelling clicks belong to the modelling mode.
-    if (view == vkPerspective && SelectionState.ModelingOn) {
-        GLView->setFocus();
-        GLView->update();
-        return;
-    }
-    // 9, 10. Selection clicks.
-    if (view == vkPerspective || !Scene().GetSelectedObject() || CurrentTool == gmSelect) {
-        ClickSelect(X, Y);
-        return;
-    }
-    // 11-14. A transform on the view's plane, or a rotation about the view's axis.
-    if (CurrentTool == gmMove || CurrentTool == gmScale) {
-        BeginModalTransform(view == vkTop ? -2 : view == vkFront ? -3 : -4);
-    } else if (CurrentTool == gmRotate) {
-        BeginModalTransform(view == vkTop ? 1 : view == vkFront ? 2 : 0);
-    }
+    for (TViewportMode* mode : ModeOrder())
+        if (mode->MouseDown(mouse))
+            return;
 }
 
-void TMainForm::GLMouseMove(Qt::KeyboardModifiers, int X, int Y)
+void TViewportInput::GLMouseMove(Qt::MouseButtons Held, Qt::KeyboardModifiers Shift, int X, int Y)
 {
-    Viewport->LastMouseX = X;
-    Viewport->LastMouseY = Y;
-    const int at = ViewAtPoint(X, Y, GLView->width(), GLView->height());
+    TViewport& viewport = *Form.Viewport;
+    TCamera& camera = Form.Camera;
+    viewport.LastMouseX = X;
+    viewport.LastMouseY = Y;
+    const int at = ViewAtPoint(X, Y, Form.GLView->width(), Form.GLView->height());
     if (at >= 0)
-        Viewport->HoverView = at;
+        viewport.HoverView = at;
     const int dx = X - Input.LastDragX, dy = Y - Input.LastDragY;
 
-    if (Viewport->PressView == vkPerspective && Camera.DragMode != 0) {
-        CameraDragStep(Camera, Camera.DragMode, dx, dy);
+    if (viewport.PressView == vkPerspective && camera.DragMode != 0) {
+        CameraDragStep(camera, camera.DragMode, dx, dy);
         Input.LastDragX = X;
         Input.LastDragY = Y;
-        GLView->update();
+        RepaintView();
         return;
     }
     if (Input.OrthoPanActive) {
-        OrthoPanStep(Ortho, Viewport->PressView, dx, dy);
+        OrthoPanStep(Form.Ortho, viewport.PressView, dx, dy);
         Input.LastDragX = X;
         Input.LastDragY = Y;
-        GLView->update();
+        RepaintView();
         return;
     }
-    if (KeyTransformActive) {
-        ApplyModalTransform();
+    const TViewportMouse mouse{Qt::NoButton, Held, Shift, X, Y, viewport.HoverView};
+    if (TransformMode->Running()) {
+        TransformMode->MouseMove(mouse);
         return;
     }
-    SelectionState.ClearHover();
-    if (SelectionState.ModelingOn)
-        HoveredGizmoAxis = -1;
-    else
-        HoveredGizmoAxis =
-            CurrentTool != gmSelect && Scene().GetSelectedObject() ? HitTestGizmo(X, Y) : -1;
-    ResetViewCursor();
-    GLView->update();  // the crosshair follows the mouse
+    if (!PaintMode->MouseMove(mouse)) {
+        if (!ModelingMode->MouseMove(mouse))
+            TransformMode->MouseMove(mouse);
+        ResetViewCursor();
+    }
+    RepaintView();  // the crosshair follows the mouse
 }
 
-void TMainForm::EndOrthoPan()
+void TViewportInput::EndOrthoPan()
 {
     Input.OrthoPanActive = false;
-    if (IsOrthoView(Viewport->PressView))
-        SnapOrthoCentre(Ortho, GridSize);
+    if (IsOrthoView(Form.Viewport->PressView))
+        SnapOrthoCentre(Form.Ortho, GridSize);
 }
 
-void TMainForm::GLMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers, int X, int Y)
+void TViewportInput::GLMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)
 {
-    Viewport->LastMouseX = X;
-    Viewport->LastMouseY = Y;
+    TViewport& viewport = *Form.Viewport;
+    TCamera& camera = Form.Camera;
+    viewport.LastMouseX = X;
+    viewport.LastMouseY = Y;
     if (Button == Qt::LeftButton) {
-        if (Camera.DragMode != 0 && Viewport->PressView == vkPerspective)
-            Camera.DragMode = 0;
+        if (camera.DragMode != 0 && viewport.PressView == vkPerspective)
+            camera.DragMode = 0;
         if (Input.AltPan) {
-            Camera.DragMode = 0;
+            camera.DragMode = 0;
             EndOrthoPan();
             Input.AltPan = false;
         }
-        if (KeyTransformActive) {
-            const bool plainClick = Viewport->PressView == vkPerspective &&
-                                    std::abs(X - TransformStart.MouseX) < 3 &&
-                                    std::abs(Y - TransformStart.MouseY) < 3;
-            if (plainClick) {
-                CancelModalTransform();
-                ClickSelect(X, Y);
-            } else {
-                ConfirmModalTransform();
-            }
-        }
+        const TViewportMouse mouse{Button, Qt::NoButton, Shift, X, Y, viewport.PressView};
+        for (TViewportMode* mode : ModeOrder())
+            if (mode->MouseUp(mouse))
+                break;
     } else if (Button == Qt::RightButton) {
         if (Input.OrthoPanActive)
             EndOrthoPan();
     } else if (Button == Qt::MiddleButton) {
-        Camera.DragMode = 0;
+        camera.DragMode = 0;
         if (Input.OrthoPanActive)
             EndOrthoPan();
     }
-    GLView->update();
+    RepaintView();
 }
 
-void TMainForm::GLMouseWheel(int WheelDelta)
+void TViewportInput::GLMouseWheel(int WheelDelta)
 {
-    WheelStep(Camera, Ortho, Viewport->HoverView, WheelDelta);
-    GLView->update();
+    WheelStep(Form.Camera, Form.Ortho, Form.Viewport->HoverView, WheelDelta);
+    RepaintView();
 }
 
-void TMainForm::ReleaseHeldInput()
+void TViewportInput::ReleaseHeldInput()
 {
-    Camera.HeldKeys.reset();
-    Camera.DragMode = 0;
+    Form.Camera.HeldKeys.reset();
+    Form.Camera.DragMode = 0;
     Input.SpaceLatch = false;
     Input.OrthoPanActive = false;
     Input.AltPan = false;
+    PaintMode->Cancel();
+}
+
+void TViewportInput::DrawOverlays()
+{
+    TransformMode->DrawOverlay();
+    ModelingMode->DrawOverlay();
+}
+
+void TViewportInput::ToggleModeling()
+{
+    TransformMode->CancelModalTransform();
+    if (ModelingMode->On())
+        ModelingMode->LeaveModelingMode();
+    else
+        ModelingMode->EnterModelingMode();
 }
 
 // ---------------------------------------------------------------------------------------
 // Keys.
 
-void TMainForm::TogglePlayback()
+void TViewportInput::TogglePlayback()
 {
-    TProjectTime& time = Document().GetProjectTime();
-    if (Document().GetRecorder().Count() > 0)
-        Document().RestoreRecordedValues();
+    TProjectDocument& document = Form.Document();
+    TProjectTime& time = document.GetProjectTime();
+    if (document.GetRecorder().Count() > 0)
+        document.RestoreRecordedValues();
     time.Playing = !time.Playing;
     if (time.Playing) {
         if (time.GetCurrentFrame() >= time.GetEndFrame())
             time.SetCurrentFrame(time.GetStartFrame());
-        FrameLoop->SetPlaybackAccumulator(double(time.GetCurrentFrame()));
-        FrameLoop->Start();
+        Form.FrameLoop->SetPlaybackAccumulator(double(time.GetCurrentFrame()));
+        Form.FrameLoop->Start();
     }
-    emit EditorEvents->FrameChanged();
+    emit Form.Events().FrameChanged();
 }
 
-void TMainForm::KeyTouchedProperties()
+void TViewportInput::KeyTouchedProperties()
 {
-    TAnimationRecorder& recorder = Document().GetRecorder();
+    TProjectDocument& document = Form.Document();
+    TAnimationRecorder& recorder = document.GetRecorder();
     if (recorder.Count() > 0) {
-        Run(std::make_unique<TInsertOrUpdateTouchedKeysCommand>(
-            Document().AnimationCommandTarget(), Document().GetProjectTime().GetCurrentFrame(),
+        Form.Run(std::make_unique<TInsertOrUpdateTouchedKeysCommand>(
+            document.AnimationCommandTarget(), document.GetProjectTime().GetCurrentFrame(),
             &recorder));
         recorder.Clear();
-    } else if (StatusPanels) {
-        StatusPanels->SetPanelText(TStatusBar::spMode, "No changed animatable properties to key");
+    } else {
+        Form.SetStatusText("No changed animatable properties to key");
     }
 }
 
-bool TMainForm::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
+bool TViewportInput::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
 {
     const bool ctrlOnly =
         (Shift & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier)) ==
@@ -335,134 +342,178 @@ bool TMainForm::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
     const bool undoKey = ctrlOnly && (Key == Qt::Key_Z || Key == Qt::Key_Y);
     const bool functionKey = Key >= Qt::Key_F1 && Key <= Qt::Key_F6;
     // A text field keeps every key but the function keys and the menu short-cuts.
-    const bool textFocus = TextEntryHasFocus();
-    if (textFocus && !functionKey && !undoKey)
+    if (Form.TextEntryHasFocus() && !functionKey && !undoKey)
         return false;
     // Ctrl+Z is undo, not a held Z: the camera does not sink while it is held.
     if (Key >= 0 && Key < 256 && !undoKey)
-        Camera.HeldKeys.set(size_t(Key));
+        Form.Camera.HeldKeys.set(size_t(Key));
 
     switch (Key) {
     case Qt::Key_F1:
-        SetTool(gmSelect);
+        Form.SetTool(gmSelect);
         return true;
     case Qt::Key_F2:
-        SetTool(gmMove);
+        Form.SetTool(gmMove);
         return true;
     case Qt::Key_F3:
-        SetTool(gmScale);
+        Form.SetTool(gmScale);
         return true;
     case Qt::Key_F4:
-        SetTool(gmRotate);
+        Form.SetTool(gmRotate);
         return true;
     case Qt::Key_F5:
-        // Modelling mode arrives with its own tools; until then F5 only ends a transform.
-        CancelModalTransform();
-        GLView->setFocus();
+        ToggleModeling();
+        FocusView();
         return true;
     case Qt::Key_F6:
-        if (PushCamera)
-            PushCamera();
+        if (Form.PushCamera)
+            Form.PushCamera();
         return true;
     default:
         break;
     }
     if (undoKey) {
         if (Key == Qt::Key_Z)
-            EditUndo();
+            Form.EditUndo();
         else
-            EditRedo();
+            Form.EditRedo();
         return true;
     }
-    if (SelectionState.ModelingOn) {
-        if (Key == Qt::Key_Escape) {
-            if (KeyTransformActive)
-                CancelModalTransform();
-            else {
-                SelectionState.ClearElements();
-            }
-            GLView->setFocus();
-            GLView->update();
-            return false;
-        }
-    }
-
-    if (KeyTransformActive) {
-        if (!Scene().GetSelectedObject()) {
-            CancelModalTransform();
-            return false;
-        }
-        if (Key == Qt::Key_X || Key == Qt::Key_Y || Key == Qt::Key_Z) {
-            SwitchTransformAxis(Key - Qt::Key_X);
-        } else if (Key == Qt::Key_Return || Key == Qt::Key_Enter || Key == Qt::Key_Execute) {
-            ConfirmModalTransform();
-        } else if (Key == Qt::Key_Escape) {
-            CancelModalTransform();
-        } else if (Key == Qt::Key_Backspace) {
-            if (!KeyTransformText.empty())
-                KeyTransformText.pop_back();
-            ApplyModalTransform();
-            UpdateStatusBar();
-        } else if (const char c = TransformCharacterOf(Key, Shift)) {
-            if (AppendTypedCharacter(KeyTransformText, c)) {
-                ApplyModalTransform();
-                UpdateStatusBar();
-            }
-        }
-        return false;
-    }
-
-    if (Key == Qt::Key_Escape) {
-        SelectObject(nullptr);
-        UpdateStatusBar();
-        GLView->update();
-        return true;
-    }
-    const bool dragging = Camera.DragMode != 0;
-    TSceneObject* selected = Scene().GetSelectedObject();
-    if (Key == Qt::Key_F && !dragging) {
-        FocusSelected();
-        return false;
-    }
-    if ((Key == Qt::Key_X || Key == Qt::Key_Y || Key == Qt::Key_Z) && !dragging && selected &&
-        CurrentTool != gmSelect) {
-        BeginModalTransform(Key - Qt::Key_X);
-        return false;
-    }
-    if (Key >= Qt::Key_0 && Key <= Qt::Key_9 && !(Shift & Qt::KeypadModifier) && !dragging &&
-        selected && CurrentTool == gmScale) {
-        BeginModalTransform(-1);
-        KeyTransformText = std::string(1, char('0' + (Key - Qt::Key_0)));
-        ApplyModalTransform();
-        UpdateStatusBar();
-        return false;
+    // The modelling keys go first, then the object keys.
+    for (TViewportMode* mode : {static_cast<TViewportMode*>(ModelingMode.get()),
+                                static_cast<TViewportMode*>(TransformMode.get())}) {
+        const TModeKey result = mode->KeyDown(Key, Shift);
+        if (result != TModeKey::NotMine)
+            return result == TModeKey::Consumed;
     }
     if (Key == Qt::Key_Space) {
         if (!Input.SpaceLatch) {
             Input.SpaceLatch = true;
-            if (Document().GetRecorder().Count() > 0)
+            if (Form.Document().GetRecorder().Count() > 0)
                 KeyTouchedProperties();
             else
                 TogglePlayback();
         }
         return true;
     }
-    if (Key == Qt::Key_H && selected && !dragging) {
-        selected->SetVisible(!selected->GetVisible());
-        emit EditorEvents->DocumentEdited();
-        return false;
-    }
-    if (Key == Qt::Key_D && selected && !dragging) {
-        Run(std::make_unique<TDuplicateSubtreeCommand>(Scene(), selected));
-        return false;
-    }
     return false;
 }
 
-void TMainForm::FormKeyUp(int Key)
+void TViewportInput::FormKeyUp(int Key)
 {
     if (Key >= 0 && Key < 256)
-        Camera.HeldKeys.reset(size_t(Key));
+        Form.Camera.HeldKeys.reset(size_t(Key));
     if (Key == Qt::Key_Space)
         Input.SpaceLatch = false;
+}
+
+// ---------------------------------------------------------------------------------------
+// The host.
+
+TEditorContext& TViewportInput::ModeContext()
+{
+    return Form;
+}
+
+bool TViewportInput::ProjectToScreen(const TVec3& Point, float& x, float& y) const
+{
+    return Form.ProjectToScreen(Point, x, y);
+}
+
+TScreenProjector TViewportInput::PerspectiveProjector(const TMatrix4& Model) const
+{
+    TScreenProjector p;
+    const TViewport& v = *Form.Viewport;
+    p.Matrix =
+        MultiplyColumnMajor(MultiplyGL(v.SavedProjection, v.SavedModelView), ColumnMajorOf(Model));
+    p.Viewport = v.SavedViewport;
+    p.DeviceHeight = Form.GLView ? Form.GLView->DeviceHeight() : 0;
+    p.Dpr = v.Dpr > 0 ? v.Dpr : 1.0;
+    return p;
+}
+
+bool TViewportInput::PerspectiveRay(int X, int Y, TVec3& Origin, TVec3& Direction) const
+{
+    const TViewport& v = *Form.Viewport;
+    if (!Form.GLView)
+        return false;
+    const double dpr = v.Dpr > 0 ? v.Dpr : 1.0;
+    const double wx = X * dpr, wy = Form.GLView->DeviceHeight() - Y * dpr;
+    TVec3 nearPoint, farPoint;
+    if (!UnProjectPoint(wx, wy, 0.0, v.SavedModelView, v.SavedProjection, v.SavedViewport,
+                        nearPoint) ||
+        !UnProjectPoint(wx, wy, 1.0, v.SavedModelView, v.SavedProjection, v.SavedViewport,
+                        farPoint))
+        return false;
+    Origin = nearPoint;
+    Direction = Vec3Normalize(Vec3Sub(farPoint, nearPoint));
+    return Vec3Length(Direction) > 0.5f;
+}
+
+TSceneObject* TViewportInput::PickObjectAt(int X, int Y)
+{
+    return Form.PickObjectAt(X, Y);
+}
+
+void TViewportInput::SelectObject(TSceneNode* Node)
+{
+    Form.SelectObject(Node);
+}
+
+void TViewportInput::UpdateStatusBar()
+{
+    Form.UpdateStatusBar();
+}
+
+void TViewportInput::FocusView()
+{
+    if (Form.GLView)
+        Form.GLView->setFocus();
+}
+
+void TViewportInput::RepaintView()
+{
+    if (Form.GLView)
+        Form.GLView->update();
+}
+
+void TViewportInput::ResetViewCursor()
+{
+    Form.ResetViewCursor();
+}
+
+int TViewportInput::ViewWidth() const
+{
+    return Form.GLView ? Form.GLView->width() : 1;
+}
+
+int TViewportInput::LastMouseX() const
+{
+    return Form.Viewport ? Form.Viewport->LastMouseX : 0;
+}
+
+int TViewportInput::LastMouseY() const
+{
+    return Form.Viewport ? Form.Viewport->LastMouseY : 0;
+}
+
+int TViewportInput::PressView() const
+{
+    return Form.Viewport ? Form.Viewport->PressView : 0;
+}
+
+bool TViewportInput::CameraDragging() const
+{
+    return Form.Camera.DragMode != 0;
+}
+
+TPaintPage* TViewportInput::PaintPage()
+{
+    return Form.PaintPagePtr;
+}
+
+bool TViewportInput::PaintPageActive() const
+{
+    return Form.PanelTabs && Form.PaintPagePtr &&
+           Form.PanelTabs->currentWidget() == Form.PaintPagePtr;
 }

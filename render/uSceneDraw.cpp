@@ -154,9 +154,15 @@ void DrawTransformGizmo(TSceneNode* Object, TGizmoMode Tool, int HoveredAxis)
 {
     if (!Object || Tool == gmSelect)
         return;
+    DrawTransformGizmoAt(MatTransformPoint(Vec3(0, 0, 0), Object->GetWorldMatrix()),
+                         NodeMaxScale(*Object) * 1.2f + 0.6f, Tool, HoveredAxis);
+}
+
+void DrawTransformGizmoAt(const TVec3& p, float L, TGizmoMode Tool, int HoveredAxis)
+{
+    if (Tool == gmSelect)
+        return;
     GLUquadric* quadric = GizmoQuadric();
-    const TVec3 p = MatTransformPoint(Vec3(0, 0, 0), Object->GetWorldMatrix());
-    const float L = NodeMaxScale(*Object) * 1.2f + 0.6f;
     glDisable(GL_DEPTH_TEST);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();

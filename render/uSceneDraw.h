@@ -33,6 +33,8 @@ void DrawWorldAxes();
 // Arrows (move, scale) or rings (rotate) at the object's world position; nothing for
 // gmSelect or no object. HoveredAxis -1 none, 0 X, 1 Y, 2 Z.
 void DrawTransformGizmo(TSceneNode* Object, TGizmoMode Tool, int HoveredAxis);
+// The same at a given world position with arms of the given length.
+void DrawTransformGizmoAt(const TVec3& Position, float Length, TGizmoMode Tool, int HoveredAxis);
 void DrawGizmoRing(int Axis, int Segments, float Radius);
 // Largest of the node's scale components.
 float NodeMaxScale(const TSceneNode& Node);

@@ -216,6 +216,10 @@ void TSceneObject::SetEvaluationContext(const TModifierEvalContext& Ctx)
 
 void TSceneObject::SetBaseMesh(std::unique_ptr<TMeshData> Mesh)
 {
+    // Deforming modifiers pass the source's edge list through, so the base mesh's list
+    // must match its faces whoever built it.
+    if (Mesh)
+        Mesh->RebuildEdges();
     BaseMesh = std::move(Mesh);
     MarkMeshDirty();
 }

@@ -96,7 +96,9 @@ public:
 
     // Base mesh.
     TMeshData* GetBaseMesh() const { return BaseMesh.get(); }
-    // Takes ownership (none is allowed) and marks the mesh dirty.
+    // Takes ownership (none is allowed), rebuilds the mesh's edge list from its faces and
+    // marks the mesh dirty. Whoever edits the faces of the base mesh in place afterwards
+    // rebuilds its edges before MarkMeshDirty.
     void SetBaseMesh(std::unique_ptr<TMeshData> Mesh);
     void RebuildPrimitiveMesh();
     // Only for a terrain object with a heightmap; otherwise nothing.

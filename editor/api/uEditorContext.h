@@ -43,6 +43,8 @@ public:
     // A new primitive as Create makes it, selected (no undo); none when it failed or the
     // context makes no objects.
     virtual TSceneObject* AddPrimitiveObject(TPrimitiveType /*Type*/) { return nullptr; }
+    // Ends the modelling mode (the tree's "Scene" item does); nothing when it is off.
+    virtual void LeaveModelingMode() = 0;
 
     // Executes Command through the history. An error is shown in the error box and the
     // result is False; HistoryChanged follows either way.

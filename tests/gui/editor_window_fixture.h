@@ -2,11 +2,14 @@
 // A shown, active main window with its frame timer stopped, painted once so the views'
 // matrices are known, and helpers that click, drag and type on its views as a user does.
 #include "document/uProjectDocument.h"
+#include "editor/modes/uModelingMode.h"
+#include "editor/modes/uObjectTransformMode.h"
 #include "editor/uInstallSubsystems.h"
 #include "editor/uMainForm.h"
 #include "editor/uSceneTreePanel.h"
 #include "editor/uStatusBar.h"
 #include "editor/uTimelinePanel.h"
+#include "editor/uViewportInput.h"
 #include "gl_test_support.h"
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"

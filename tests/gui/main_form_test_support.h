@@ -1,10 +1,13 @@
 #pragma once
 // A shown main window whose dialogs answer from a script, and the menu actions a user
 // would click.
+#include "editor/modes/uModelingMode.h"
+#include "editor/modes/uObjectTransformMode.h"
 #include "editor/uInstallSubsystems.h"
 #include "editor/uMainForm.h"
 #include "editor/uSceneTreePanel.h"
 #include "editor/uTimelinePanel.h"
+#include "editor/uViewportInput.h"
 #include "gl_test_support.h"
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"

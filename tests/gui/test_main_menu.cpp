@@ -302,7 +302,7 @@ TEST_F(MainMenuTest, ModeMenuAndToolButtonsSwitchTheTool)
         EXPECT_EQ(b->isChecked(), i == gmMove) << captions[i];
     }
     auto expectTool = [&](TGizmoMode tool) {
-        EXPECT_EQ(Form->CurrentTool, tool);
+        EXPECT_EQ(Form->ObjectTransform().Tool(), tool);
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(Form->ToolButtons[size_t(i)]->isChecked(), i == tool) << captions[i];
         EXPECT_EQ(Form->StatusPanels->PanelText(TStatusBar::spMode),

@@ -1,6 +1,7 @@
 // The main window as a user meets it: title, client size and panels, the status bar, the
 // frame loop on an injected clock, camera flight with held keys, the autosave file and
 // a clean exit.
+#include "editor/modes/uObjectTransformMode.h"
 #include "editor/uInstallSubsystems.h"
 #include "editor/uMainForm.h"
 #include "editor/uSceneTreePanel.h"
@@ -150,14 +151,12 @@ TEST_F(MainWindowTest, StatusBarShowsItsStartTextsThenRefreshesAboutOnceASecond)
     Form->UpdateStatusBar();
     EXPECT_EQ(Panel(0), "MODELING [Edges]  Tab=back  1/2/3=sub-mode");
     Form->Selection().ModelingOn = false;
-    Form->KeyTransformActive = true;
-    Form->CurrentTool = gmScale;
-    Form->KeyTransformAxis = -2;
-    Form->UpdateStatusBar();
+    Form->SetTool(gmScale);
+    Form->ObjectTransform().BeginModalTransform(-2);
+    ASSERT_TRUE(Form->ObjectTransform().Running());
     EXPECT_EQ(Panel(0), "Scale XZ: mouse   [Left/Enter = apply   Right/Esc = cancel]");
-    Form->KeyTransformAxis = 1;
-    Form->KeyTransformText = "2.5";
-    Form->UpdateStatusBar();
+    for (const int key : {Qt::Key_Y, Qt::Key_2, Qt::Key_Period, Qt::Key_5})
+        Form->ObjectTransform().KeyDown(key, {});
     EXPECT_EQ(Panel(0), "Scale Y: 2.5   [Left/Enter = apply   Right/Esc = cancel]");
 }
 

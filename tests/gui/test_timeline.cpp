@@ -255,10 +255,10 @@ TEST_F(TimelineTest, ATransformCancelledWithEscapeLeavesSpaceToPlay)
 {
     Key(Qt::Key_F2);
     Key(Qt::Key_X);
-    ASSERT_TRUE(Form->KeyTransformActive);
+    ASSERT_TRUE(Form->ObjectTransform().Running());
     QTest::keyClicks(View(), QStringLiteral("2"));
     Key(Qt::Key_Escape);
-    EXPECT_FALSE(Form->KeyTransformActive);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
     EXPECT_EQ(Form->Document().GetRecorder().Count(), 0);
     EXPECT_EQ(Touched(), "Touched: 0");
     Key(Qt::Key_Space);

@@ -51,10 +51,10 @@ TEST_F(TransformToolTest, EachToolAndAxisWithATypedValueConfirmsAndCancels)
         Key(r.ToolKey);
         for (bool confirm : {false, true}) {
             Key(r.AxisKey);
-            ASSERT_TRUE(Form->KeyTransformActive);
-            EXPECT_EQ(Form->KeyTransformAxis, r.AxisKey - Qt::Key_X);
+            ASSERT_TRUE(Form->ObjectTransform().Running());
+            EXPECT_EQ(Form->ObjectTransform().Axis(), r.AxisKey - Qt::Key_X);
             QTest::keyClicks(View(), QString::fromLatin1(r.Typed));
-            EXPECT_EQ(Form->KeyTransformText, r.Typed);
+            EXPECT_EQ(Form->ObjectTransform().TypedText(), r.Typed);
             EXPECT_NEAR(Cube->GetPosition().X, before.P.X + r.dP.X, 1e-5);
             EXPECT_NEAR(Cube->GetPosition().Y, before.P.Y + r.dP.Y, 1e-5);
             EXPECT_NEAR(Cube->GetPosition().Z, before.P.Z + r.dP.Z, 1e-5);
@@ -66,7 +66,7 @@ TEST_F(TransformToolTest, EachToolAndAxisWithATypedValueConfirmsAndCancels)
             EXPECT_NEAR(Cube->GetScale().Z, r.S.Z, 1e-6);
             EXPECT_NE(Form->StatusPanels->PanelText(0).indexOf(QString::fromLatin1(r.Typed)), -1);
             Key(confirm ? Qt::Key_Return : Qt::Key_Escape);
-            EXPECT_FALSE(Form->KeyTransformActive);
+            EXPECT_FALSE(Form->ObjectTransform().Running());
             if (!confirm)
                 ExpectSame(Of(Cube), before);
         }
@@ -96,23 +96,23 @@ TEST_F(TransformToolTest, TypingRulesAndKeysThatEndATransform)
     Key(Qt::Key_X);
     QTest::keyClicks(View(), QStringLiteral("12"));
     Key(Qt::Key_Backspace);
-    EXPECT_EQ(Form->KeyTransformText, "1");
+    EXPECT_EQ(Form->ObjectTransform().TypedText(), "1");
     EXPECT_FLOAT_EQ(Cube->GetPosition().X, start.X + 1);
     // The keypad's digits and decimal key type as well; the keypad comma is a point.
     Key(Qt::Key_Comma, Qt::KeypadModifier);
     Key(Qt::Key_5, Qt::KeypadModifier);
-    EXPECT_EQ(Form->KeyTransformText, "1.5");
+    EXPECT_EQ(Form->ObjectTransform().TypedText(), "1.5");
     EXPECT_FLOAT_EQ(Cube->GetPosition().X, start.X + 1.5f);
     // Key code Execute confirms, like Enter.
     Key(Qt::Key_Execute);
-    EXPECT_FALSE(Form->KeyTransformActive);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
     EXPECT_FLOAT_EQ(Cube->GetPosition().X, start.X + 1.5f);
 
     // A right click cancels a running transform and opens no menu.
     Key(Qt::Key_Z);
     QTest::keyClicks(View(), QStringLiteral("4"));
     Click(Qt::RightButton, PerspectivePixel(Cube->GetWorldPosition()));
-    EXPECT_FALSE(Form->KeyTransformActive);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
     EXPECT_FALSE(Form->PickMenu->isVisible());
     EXPECT_FLOAT_EQ(Cube->GetPosition().Z, start.Z);
 
@@ -146,14 +146,14 @@ TEST_F(TransformToolTest, MouseMoveAlongAnAxisSnapsAndSwitchingAxisKeepsTheOffse
     EXPECT_GT(std::fabs(reachedX), 0.2f);
     // Y keeps the X offset reached and measures from there.
     Key(Qt::Key_Y);
-    EXPECT_EQ(Form->KeyTransformAxis, 1);
+    EXPECT_EQ(Form->ObjectTransform().Axis(), 1);
     EXPECT_FLOAT_EQ(Cube->GetPosition().X, reachedX);
     MoveTo(start + QPoint(66, -40));
     EXPECT_FLOAT_EQ(Cube->GetPosition().X, reachedX);
     EXPECT_GT(Cube->GetPosition().Y, 0.5f);
     // A left press confirms.
     Press(Qt::LeftButton, start + QPoint(66, -40));
-    EXPECT_FALSE(Form->KeyTransformActive);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
     Release(Qt::LeftButton, start + QPoint(66, -40));
     EXPECT_FLOAT_EQ(Cube->GetPosition().X, reachedX);
 }
@@ -175,7 +175,7 @@ TEST_F(TransformToolTest, DragsInTheOrthographicViewsMoveScaleAndRotateOnTheirPl
         Key(r.ToolKey);
         const QPoint at = OrthoPixel(r.View, Cube->GetWorldPosition());
         Drag(Qt::LeftButton, at, at + r.Drag);
-        EXPECT_FALSE(Form->KeyTransformActive);  // confirmed on release
+        EXPECT_FALSE(Form->ObjectTransform().Running());  // confirmed on release
         const TState now = Of(Cube);
         const int fixedAxis = r.View == 1 ? 1 : r.View == 2 ? 2 : 0;  // the view's own axis
         const float P0[3] = {before.P.X, before.P.Y, before.P.Z},
@@ -222,16 +222,16 @@ TEST_F(TransformToolTest, APlainClickInPerspectiveDuringATransformCancelsAndSele
     Press(Qt::LeftButton, p);  // selects the sphere
     ASSERT_TRUE(other->Selected);
     Key(Qt::Key_X);  // a transform starts while the button is held
-    ASSERT_TRUE(Form->KeyTransformActive);
+    ASSERT_TRUE(Form->ObjectTransform().Running());
     MoveTo(p + QPoint(2, 1), Qt::LeftButton);
     Release(Qt::LeftButton, p + QPoint(2, 1));  // within 3 pixels: a plain click
-    EXPECT_FALSE(Form->KeyTransformActive);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
     EXPECT_TRUE(SameVec(other->GetPosition(), Vec3(3, 0.5f, -1)));
     EXPECT_TRUE(other->Selected);
     // Moved further, the release confirms.
     Key(Qt::Key_X);
     Press(Qt::LeftButton, p);
-    EXPECT_FALSE(Form->KeyTransformActive);  // a left press confirms
+    EXPECT_FALSE(Form->ObjectTransform().Running());  // a left press confirms
     Release(Qt::LeftButton, p);
 }
 
@@ -300,7 +300,7 @@ TEST_F(TransformToolTest, ATransformStaysWithItsObjectWhenTheSelectionChanges)
     Form->SelectObject(other);
     QTest::keyClicks(View(), QStringLiteral("1"));
     Key(Qt::Key_Escape);
-    EXPECT_FALSE(Form->KeyTransformActive);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
     ExpectSame(Of(other), otherBefore);
 }
 
@@ -312,17 +312,17 @@ TEST_F(TransformToolTest, TheStartIsRecordedForKeyingAndToolsAndFocusCancel)
     QTest::keyClicks(View(), QStringLiteral("2"));
     const TState before = {Vec3(0, 0.5f, 0), Vec3(0, 0, 0), Vec3(1, 1, 1)};
     Key(Qt::Key_F3);  // a tool change cancels
-    EXPECT_FALSE(Form->KeyTransformActive);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
     ExpectSame(Of(Cube), before);
     Key(Qt::Key_Y);
     QTest::keyClicks(View(), QStringLiteral("2"));
     Form->FocusSelected();  // framing cancels
-    EXPECT_FALSE(Form->KeyTransformActive);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
     ExpectSame(Of(Cube), before);
     Key(Qt::Key_Z);
     QTest::keyClicks(View(), QStringLiteral("2"));
     Key(Qt::Key_F5);
-    EXPECT_FALSE(Form->KeyTransformActive);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
     ExpectSame(Of(Cube), before);
 }
 
@@ -334,12 +334,12 @@ TEST_F(TransformToolTest, GizmoHoverAndGridSizes)
         const TVec3 tip = Vec3Add(Cube->GetWorldPosition(), Vec3Scale(AxisVector(a), L));
         const QPoint p = PerspectivePixel(tip);
         MoveTo(p + QPoint(3, 2));
-        EXPECT_EQ(Form->HoveredGizmoAxis, a);
+        EXPECT_EQ(Form->ObjectTransform().HoveredAxis(), a);
     }
     MoveTo(QPoint(2, 2));
-    EXPECT_EQ(Form->HoveredGizmoAxis, -1);
+    EXPECT_EQ(Form->ObjectTransform().HoveredAxis(), -1);
     Key(Qt::Key_F1);
-    EXPECT_EQ(Form->HitTestGizmo(2, 2), -1);
+    EXPECT_EQ(Form->ObjectTransform().HitTestGizmo(2, 2), -1);
 
     const float sizes[] = {10.0f, 1.0f, 0.5f, 0.25f, 0.1f};
     for (int tag = 0; tag < 5; ++tag) {

@@ -48,15 +48,14 @@ TEST_F(ViewportInputTest, KeyBindingTable)
     };
     auto& f = *this;
     const auto tool = [](TGizmoMode t) {
-        return [t](ViewportInputTest& x) { return x.Form->CurrentTool == t; };
+        return [t](ViewportInputTest& x) { return x.Form->ObjectTransform().Tool() == t; };
     };
     const auto none = [](ViewportInputTest&) {};
     const auto scaleTool = [](ViewportInputTest& x) { x.Form->SetTool(gmScale); };
     const auto moveX = [](ViewportInputTest& x) {
         x.Form->SetTool(gmMove);
-        x.Form->BeginModalTransform(0);
-        x.Form->KeyTransformText = "2";
-        x.Form->ApplyModalTransform();
+        x.Form->ObjectTransform().BeginModalTransform(0);
+        x.Form->ObjectTransform().KeyDown(Qt::Key_2, {});
     };
     const auto cubeAt = [](float X) {
         return [X](ViewportInputTest& x) { return x.Cube->GetPosition().X == X; };
@@ -66,13 +65,13 @@ TEST_F(ViewportInputTest, KeyBindingTable)
         {"F2 move tool", [](auto& x) { x.Form->SetTool(gmSelect); }, Qt::Key_F2, {}, tool(gmMove)},
         {"F3 scale tool", none, Qt::Key_F3, {}, tool(gmScale)},
         {"F4 rotate tool", none, Qt::Key_F4, {}, tool(gmRotate)},
-        {"F5 cancels a transform",
+        {"F5 cancels a transform and enters modelling",
          moveX,
          Qt::Key_F5,
          {},
          [](auto& x) {
-             return !x.Form->KeyTransformActive && x.Cube->GetPosition().X == 0 &&
-                    !x.Form->Selection().ModelingOn;
+             return !x.Form->ObjectTransform().Running() && x.Cube->GetPosition().X == 0 &&
+                    x.Form->Selection().ModelingOn;
          }},
         {"F6 is taken and harmless",
          none,
@@ -89,7 +88,8 @@ TEST_F(ViewportInputTest, KeyBindingTable)
          Qt::Key_Escape,
          {},
          [](auto& x) {
-             return !x.Form->KeyTransformActive && x.Cube->Selected && x.Cube->GetPosition().X == 0;
+             return !x.Form->ObjectTransform().Running() && x.Cube->Selected &&
+                    x.Cube->GetPosition().X == 0;
          }},
         {"Enter confirms", moveX, Qt::Key_Return, {}, cubeAt(2)},
         {"keypad Enter confirms", moveX, Qt::Key_Enter, {}, cubeAt(2)},
@@ -97,42 +97,52 @@ TEST_F(ViewportInputTest, KeyBindingTable)
          moveX,
          Qt::Key_Q,
          {},
-         [](auto& x) { return x.Form->KeyTransformActive && x.Cube->GetPosition().X == 2; }},
+         [](auto& x) {
+             return x.Form->ObjectTransform().Running() && x.Cube->GetPosition().X == 2;
+         }},
         {"X starts an X move",
          none,
          Qt::Key_X,
          {},
-         [](auto& x) { return x.Form->KeyTransformActive && x.Form->KeyTransformAxis == 0; }},
+         [](auto& x) {
+             return x.Form->ObjectTransform().Running() && x.Form->ObjectTransform().Axis() == 0;
+         }},
         {"Y starts a Y scale",
          scaleTool,
          Qt::Key_Y,
          {},
-         [](auto& x) { return x.Form->KeyTransformActive && x.Form->KeyTransformAxis == 1; }},
+         [](auto& x) {
+             return x.Form->ObjectTransform().Running() && x.Form->ObjectTransform().Axis() == 1;
+         }},
         {"Z starts a Z rotation",
          [](auto& x) { x.Form->SetTool(gmRotate); },
          Qt::Key_Z,
          {},
-         [](auto& x) { return x.Form->KeyTransformActive && x.Form->KeyTransformAxis == 2; }},
+         [](auto& x) {
+             return x.Form->ObjectTransform().Running() && x.Form->ObjectTransform().Axis() == 2;
+         }},
         {"X does nothing with the select tool",
          [](auto& x) { x.Form->SetTool(gmSelect); },
          Qt::Key_X,
          {},
-         [](auto& x) { return !x.Form->KeyTransformActive; }},
+         [](auto& x) { return !x.Form->ObjectTransform().Running(); }},
         {"X does nothing without a selection",
          [](auto& x) { x.Form->SelectObject(nullptr); },
          Qt::Key_X,
          {},
-         [](auto& x) { return !x.Form->KeyTransformActive; }},
+         [](auto& x) { return !x.Form->ObjectTransform().Running(); }},
         {"X does nothing during a camera drag",
          [](auto& x) { x.Form->Camera.DragMode = 1; },
          Qt::Key_X,
          {},
-         [](auto& x) { return !x.Form->KeyTransformActive; }},
+         [](auto& x) { return !x.Form->ObjectTransform().Running(); }},
         {"Y during a transform switches the axis",
          moveX,
          Qt::Key_Y,
          {},
-         [](auto& x) { return x.Form->KeyTransformAxis == 1 && x.Cube->GetPosition().X == 2; }},
+         [](auto& x) {
+             return x.Form->ObjectTransform().Axis() == 1 && x.Cube->GetPosition().X == 2;
+         }},
         {"a key with nothing selected ends a transform",
          [moveX](auto& x) {
              moveX(x);
@@ -140,21 +150,24 @@ TEST_F(ViewportInputTest, KeyBindingTable)
          },
          Qt::Key_5,
          {},
-         [](auto& x) { return !x.Form->KeyTransformActive && x.Cube->GetPosition().X == 0; }},
+         [](auto& x) {
+             return !x.Form->ObjectTransform().Running() && x.Cube->GetPosition().X == 0;
+         }},
         {"3 with the scale tool scales by 3",
          scaleTool,
          Qt::Key_3,
          {},
          [](auto& x) {
-             return x.Form->KeyTransformAxis == -1 && SameVec(x.Cube->GetScale(), Vec3(3, 3, 3));
+             return x.Form->ObjectTransform().Axis() == -1 &&
+                    SameVec(x.Cube->GetScale(), Vec3(3, 3, 3));
          }},
         {"keypad 3 starts nothing", scaleTool, Qt::Key_3, Qt::KeypadModifier,
-         [](auto& x) { return !x.Form->KeyTransformActive; }},
+         [](auto& x) { return !x.Form->ObjectTransform().Running(); }},
         {"a digit with the move tool starts nothing",
          none,
          Qt::Key_3,
          {},
-         [](auto& x) { return !x.Form->KeyTransformActive; }},
+         [](auto& x) { return !x.Form->ObjectTransform().Running(); }},
         {"F frames the selection",
          [](auto& x) { x.Form->Camera.Position = Vec3(50, 50, 50); },
          Qt::Key_F,
@@ -185,7 +198,7 @@ TEST_F(ViewportInputTest, KeyBindingTable)
          Qt::Key_Z, Qt::ControlModifier,
          [](auto& x) {
              return x.Form->Scene().NodeCount() == 2 && !x.Form->Camera.KeyHeld('Z') &&
-                    !x.Form->KeyTransformActive;
+                    !x.Form->ObjectTransform().Running();
          }},
         {"Ctrl+Y redoes once",
          [](auto& x) {
@@ -250,7 +263,7 @@ TEST_F(ViewportInputTest, HeldKeysFlyTheCameraAndAutoRepeatReleasesAreIgnored)
     EXPECT_FALSE(Form->Document().GetProjectTime().Playing);
     // Z starts a Z move and flies the camera down while held.
     QTest::keyPress(View(), Qt::Key_Z);
-    EXPECT_TRUE(Form->KeyTransformActive);
+    EXPECT_TRUE(Form->ObjectTransform().Running());
     EXPECT_TRUE(Form->Camera.KeyHeld('Z'));
     const float y = Form->Camera.Position.Y;
     Form->UpdateCameraMotion(0.5f);
@@ -267,20 +280,20 @@ TEST_F(ViewportInputTest, LosingTheKeyboardReleasesHeldKeysTheSpaceLatchAndDrags
     Press(Qt::MiddleButton, QPoint(W() / 4, H() / 4));
     EXPECT_TRUE(Form->Camera.KeyHeld('E'));
     EXPECT_EQ(Form->Camera.DragMode, 1);
-    EXPECT_TRUE(Form->Input.SpaceLatch);
+    EXPECT_TRUE(Form->ViewportInput().State().SpaceLatch);
     QEvent deactivate(QEvent::WindowDeactivate);
     QApplication::sendEvent(Form.get(), &deactivate);
     EXPECT_FALSE(Form->Camera.KeyHeld('E'));
     EXPECT_EQ(Form->Camera.DragMode, 0);
-    EXPECT_FALSE(Form->Input.SpaceLatch);
+    EXPECT_FALSE(Form->ViewportInput().State().SpaceLatch);
     const TVec3 p = Form->Camera.Position;
     Form->UpdateCameraMotion(0.5f);
     EXPECT_TRUE(SameVec(Form->Camera.Position, p));
     // An orthographic pan ends as well.
     Press(Qt::RightButton, QPoint(3 * W() / 4, H() / 4));
-    EXPECT_TRUE(Form->Input.OrthoPanActive);
+    EXPECT_TRUE(Form->ViewportInput().State().OrthoPanActive);
     QApplication::sendEvent(Form.get(), &deactivate);
-    EXPECT_FALSE(Form->Input.OrthoPanActive);
+    EXPECT_FALSE(Form->ViewportInput().State().OrthoPanActive);
 }
 
 TEST_F(ViewportInputTest, KeysTypedIntoATextFieldStayThere)
@@ -290,7 +303,7 @@ TEST_F(ViewportInputTest, KeysTypedIntoATextFieldStayThere)
     Form->SetTool(gmScale);
     QTest::keyClicks(edit, QStringLiteral("50dhxf"));
     EXPECT_EQ(edit->text(), QStringLiteral("50dhxf"));
-    EXPECT_FALSE(Form->KeyTransformActive);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
     EXPECT_TRUE(SameVec(Cube->GetScale(), Vec3(1, 1, 1)));
     EXPECT_EQ(Form->Scene().NodeCount(), 1);
     EXPECT_TRUE(Cube->GetVisible());
@@ -301,7 +314,7 @@ TEST_F(ViewportInputTest, KeysTypedIntoATextFieldStayThere)
     EXPECT_FALSE(Form->Document().GetProjectTime().Playing);
     // The function keys and the undo keys still act.
     Key(Qt::Key_F2, {}, edit);
-    EXPECT_EQ(Form->CurrentTool, gmMove);
+    EXPECT_EQ(Form->ObjectTransform().Tool(), gmMove);
     View()->setFocus();
     Key(Qt::Key_D);  // from the view
     ASSERT_EQ(Form->Scene().NodeCount(), 2);
@@ -380,8 +393,8 @@ TEST_F(ViewportInputTest, OrthographicPanZoomAndSnap)
         // Released, the centre lies on the grid.
         for (float v : {Form->Ortho.Centre.X, Form->Ortho.Centre.Y, Form->Ortho.Centre.Z})
             EXPECT_FLOAT_EQ(v, std::nearbyint(v / 0.25f) * 0.25f);
-        EXPECT_FALSE(Form->Input.OrthoPanActive);
-        EXPECT_FALSE(Form->Input.AltPan);
+        EXPECT_FALSE(Form->ViewportInput().State().OrthoPanActive);
+        EXPECT_FALSE(Form->ViewportInput().State().AltPan);
     }
     // A right press on an orthographic view opens no menu.
     EXPECT_FALSE(Form->PickMenu->isVisible());
@@ -416,8 +429,8 @@ TEST_F(ViewportInputTest, KeysOfOtherWindowsAreNotTheViewsKeys)
         Key(key, {}, field);
     EXPECT_TRUE(Cube->Selected);
     EXPECT_TRUE(Cube->GetVisible());
-    EXPECT_EQ(Form->CurrentTool, gmMove);
-    EXPECT_FALSE(Form->KeyTransformActive);
+    EXPECT_EQ(Form->ObjectTransform().Tool(), gmMove);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
     EXPECT_FALSE(Form->Document().GetProjectTime().Playing);
     delete tool;
 }

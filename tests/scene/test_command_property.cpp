@@ -26,6 +26,7 @@
 #include "scene/uHierarchyCommands.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
+#include "scene/uVertexPaintCommands.h"
 
 namespace {
 
@@ -218,8 +219,11 @@ class CommandPropertyRun {
 public:
     CommandPropertyRun(uint32_t Seed, int32_t Depth)
         : Random(Seed), Scene(Document.GetScene()), Animation(Document.GetAnimation()),
-          Target(Document.AnimationCommandTarget()), History(Depth)
+          Target(Document.AnimationCommandTarget()), OwnHistory(Depth),
+          History(Depth == Document.GetHistory().GetMaxDepth() ? Document.GetHistory() : OwnHistory)
     {
+        // Another depth: a history of its own, counted as the project counts its own.
+        OwnHistory.OnStep = [this] { Document.MarkChanged(); };
         BuildRandomScene();
         StartDump = Dump();
     }
@@ -410,8 +414,7 @@ private:
         }
         case 3:
             return std::make_unique<TRenameNodeCommand>(
-                Scene, "Renamed " + std::to_string(Int(0, 999)), AnyNode(true),
-                [this] { Document.MarkChanged(); });
+                Scene, "Renamed " + std::to_string(Int(0, 999)), AnyNode(true));
         default: {
             TSceneNodeIdArray ids;
             const int count = Int(1, 3);
@@ -482,10 +485,46 @@ private:
         }
     }
 
+    // Paint, fill or gradient on an object that exists, existed once or never did, with
+    // some indices outside its mesh. Old colours are the vertices' own, as the paint page
+    // takes them, so an undo restores every vertex exactly.
+    std::unique_ptr<TEditorCommand> RandomPaintCommand()
+    {
+        const uint32_t id = AnyId();
+        auto* object = dynamic_cast<TSceneObject*>(Scene.FindNodeById(id));
+        const TMeshData* mesh = object != nullptr ? object->GetBaseMesh() : nullptr;
+        const int vertexCount = mesh != nullptr ? static_cast<int>(mesh->Vertices.size()) : 8;
+        std::vector<int32_t> indices;
+        std::vector<TVec3> oldColors, newColors;
+        const int count = Int(1, 6);
+        for (int i = 0; i < count; ++i) {
+            const int32_t v = Int(0, 9) == 0 ? Int(-3, vertexCount + 3) : Int(0, vertexCount - 1);
+            indices.push_back(v);
+            const bool inside = mesh != nullptr && v >= 0 && v < vertexCount;
+            oldColors.push_back(inside ? mesh->Vertices[static_cast<size_t>(v)].Color
+                                       : RandomVec(0, 1));
+            newColors.push_back(RandomVec(0, 1));
+        }
+        switch (Int(0, 2)) {
+        case 0:
+            return std::make_unique<TVertexPaintCommand>(Scene, id, 0, indices, oldColors,
+                                                         newColors, "Paint");
+        case 1:
+            return std::make_unique<TVertexPaintFillCommand>(Scene, id, 0, indices, oldColors,
+                                                             RandomVec(0, 1));
+        default:
+            return std::make_unique<TVertexPaintGradientCommand>(
+                Scene, id, std::vector<int32_t>{Int(0, 5)}, oldColors, newColors, indices);
+        }
+    }
+
     void ExecuteRandomCommand()
     {
-        std::unique_ptr<TEditorCommand> command =
-            Int(0, 2) == 0 ? RandomAnimationCommand() : RandomHierarchyCommand();
+        std::unique_ptr<TEditorCommand> command;
+        if (Int(0, 5) == 0)
+            command = RandomPaintCommand();
+        else
+            command = Int(0, 2) == 0 ? RandomAnimationCommand() : RandomHierarchyCommand();
         const std::string before = Dump();
         if (command == nullptr) {
             ASSERT_TRUE(SameDump(Dump(), before));
@@ -553,7 +592,8 @@ private:
     TScene& Scene;
     TAnimationDocument& Animation;
     TAnimationCommandTarget Target;
-    TCommandHistory History;
+    TCommandHistory OwnHistory;
+    TCommandHistory& History;  // the project's own at its depth
     std::string StartDump;
     bool Trimmed = false;                // the history dropped its oldest commands
     std::vector<std::string> UndoDumps;  // the state before each command of the undo list
