@@ -191,3 +191,19 @@ TEST_F(PropertiesPageTest, EdgeViewsAndNoObject)
     EXPECT_EQ(Info(), "No object selected");
     EXPECT_FALSE(Control<QPushButton>("ApplyButton")->isVisible());
 }
+
+TEST_F(PropertiesPageTest, TheFaceUVButtonsEditTheSelectedFaces)
+{
+    const TMeshFace before = Mesh().Faces[0];
+    const TMeshFace other = Mesh().Faces[1];
+    Model(msFaces, {0});
+    auto* mirrorU = Control<QPushButton>("FaceUVButton1");
+    ASSERT_TRUE(mirrorU->isVisible());
+    EXPECT_EQ(mirrorU->text(), "MirU");
+    QTest::mouseClick(mirrorU, Qt::LeftButton);
+    for (int c = 0; c < before.Count; ++c) {
+        EXPECT_EQ(Mesh().Faces[0].UVs[size_t(c)].U, 1 - before.UVs[size_t(c)].U) << c;
+        EXPECT_EQ(Mesh().Faces[0].UVs[size_t(c)].V, before.UVs[size_t(c)].V) << c;
+    }
+    EXPECT_TRUE(Mesh().Faces[1] == other);
+}
