@@ -1,12 +1,19 @@
 // Texture ripper: rectifying a selection (every drag preview and every save) and
 // decoding a photograph (every load).
 #include "image/uImageCodecs.h"
+#include "ripper/uTextureRipperExport.h"
+#include "ripper/uTextureRipperModel.h"
 #include "ripper/uTextureRipperWarp.h"
 
 #include <benchmark/benchmark.h>
+#ifdef QUILL_HAVE_OPENCV
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#endif
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 namespace {
 
@@ -59,5 +66,138 @@ void BM_DecodeFile(benchmark::State& State, TImageFileKind Kind, const char* Ext
 }
 BENCHMARK_CAPTURE(BM_DecodeFile, png, TImageFileKind::Png, ".png")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DecodeFile, bmp, TImageFileKind::Bmp, ".bmp")->Unit(benchmark::kMillisecond);
+
+// A 4000 x 3000 photograph with a selection over most of it, as a user would drag it.
+const TRgbaImage& LargePhotograph()
+{
+    static const TRgbaImage photo = Photograph(4000, 3000);
+    return photo;
+}
+
+const TRipperQuad kLargeQuad = {MakeRipperPoint(420, 260), MakeRipperPoint(3610, 430),
+                                MakeRipperPoint(3790, 2770), MakeRipperPoint(230, 2580)};
+
+// From the Save & Import click to the written file: the full-size output (256 x 256, the
+// largest the window offers) rectified from the loaded photograph, then written under a
+// temporary name and moved into textures/ beside the project. The import that follows
+// needs a GL context and is not part of this figure.
+void BM_RipperSaveClickToFile(benchmark::State& State)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / "quill_bench_ripper_project";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string photoFile = (dir / "photo.bmp").string();
+    std::string message;
+    if (!WriteBmpFile(LargePhotograph(), photoFile, message)) {
+        State.SkipWithError(message.c_str());
+        return;
+    }
+    TTextureRipperSession session;
+    if (!session.LoadSourceImage(photoFile, message)) {
+        State.SkipWithError(message.c_str());
+        return;
+    }
+    for (int i = 0; i < 4; ++i) {
+        const TRipperPoint p = session.GetPoint(i);
+        session.MovePoint(i, kLargeQuad[size_t(i)].X - p.X, kLargeQuad[size_t(i)].Y - p.Y);
+    }
+    session.OutputSize = 256;
+    session.Bilinear = State.range(0) != 0;
+    const std::string project = (dir / "scene.qstn").string();
+    for (auto _ : State) {
+        auto image = session.BuildOutputImage(session.OutputSize, message);
+        TTextureFileResult r =
+            image ? WriteProjectTexture(*image, project, "texture") : TTextureFileResult{};
+        if (!r.Success) {
+            State.SkipWithError(message.empty() ? r.Message.c_str() : message.c_str());
+            break;
+        }
+        State.PauseTiming();
+        std::filesystem::remove(r.FilePath);
+        State.ResumeTiming();
+    }
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_RipperSaveClickToFile)
+    ->ArgNames({"bilinear"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Rectifying from the 4000 x 3000 photograph at N x N, beside OpenCV's warpPerspective on
+// one thread doing the same mapping (the output-to-source homography, replicated border).
+void BM_RectifyLarge(benchmark::State& State)
+{
+    const TRgbaImage& source = LargePhotograph();
+    const auto n = static_cast<std::int32_t>(State.range(0));
+    const bool bilinear = State.range(1) != 0;
+    std::string message;
+    for (auto _ : State) {
+        auto out = RectifyQuad(&source, kLargeQuad, n, bilinear, message);
+        benchmark::DoNotOptimize(out);
+    }
+    State.SetItemsProcessed(State.iterations() * n * n);
+}
+BENCHMARK(BM_RectifyLarge)
+    ->ArgNames({"n", "bilinear"})
+    ->ArgsProduct({{256, 1024}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
+// The same mapping sampled pixel by pixel through SampleNearest / SampleBilinear into a
+// cleared image, as the rectify did before it worked a row at a time.
+void BM_RectifyLargePerPixel(benchmark::State& State)
+{
+    const TRgbaImage& source = LargePhotograph();
+    const auto n = static_cast<std::int32_t>(State.range(0));
+    const bool bilinear = State.range(1) != 0;
+    double h[8];
+    SolveQuadHomography(kLargeQuad, n, h);
+    for (auto _ : State) {
+        auto out = std::make_unique<TRgbaImage>(n, n);
+        for (std::int32_t v = 0; v < n; ++v)
+            for (std::int32_t u = 0; u < n; ++u) {
+                const double w = h[6] * u + h[7] * v + 1.0;
+                const double x = (h[0] * u + h[1] * v + h[2]) / w;
+                const double y = (h[3] * u + h[4] * v + h[5]) / w;
+                out->Row(v)[u] =
+                    bilinear ? SampleBilinear(source, x, y) : SampleNearest(source, x, y);
+            }
+        benchmark::DoNotOptimize(out);
+    }
+    State.SetItemsProcessed(State.iterations() * n * n);
+}
+BENCHMARK(BM_RectifyLargePerPixel)
+    ->ArgNames({"n", "bilinear"})
+    ->ArgsProduct({{256, 1024}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+
+#ifdef QUILL_HAVE_OPENCV
+void BM_OpenCvWarpLarge(benchmark::State& State)
+{
+    cv::setNumThreads(1);
+    const TRgbaImage& source = LargePhotograph();
+    const auto n = static_cast<std::int32_t>(State.range(0));
+    const bool bilinear = State.range(1) != 0;
+    const cv::Mat src(source.Height(), source.Width(), CV_8UC4,
+                      const_cast<TRgbaPixel*>(source.Pixels().data()));
+    double h[8];
+    SolveQuadHomography(kLargeQuad, n, h);
+    const cv::Mat m =
+        (cv::Mat_<double>(3, 3) << h[0], h[1], h[2], h[3], h[4], h[5], h[6], h[7], 1.0);
+    const int flags = (bilinear ? cv::INTER_LINEAR : cv::INTER_NEAREST) | cv::WARP_INVERSE_MAP;
+    for (auto _ : State) {
+        // A new output each time, as the rectify above makes a new image.
+        cv::Mat dst;
+        cv::warpPerspective(src, dst, m, cv::Size(n, n), flags, cv::BORDER_REPLICATE);
+        benchmark::DoNotOptimize(dst.data);
+    }
+    State.SetItemsProcessed(State.iterations() * n * n);
+}
+BENCHMARK(BM_OpenCvWarpLarge)
+    ->ArgNames({"n", "bilinear"})
+    ->ArgsProduct({{256, 1024}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+#endif
 
 }  // namespace

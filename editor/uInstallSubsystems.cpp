@@ -1,12 +1,24 @@
 #include "editor/uInstallSubsystems.h"
 
 #include "editor/api/uEditorShell.h"
+#include "editor/uTexturesWindow.h"
+#include "modifiers/uModifierRegistry.h"
+#include "modifiers/ui/uModifierEditorRegistry.h"
+#include "ripper/ui/uInstallTextureRipper.h"
 #include "terrain/ui/uInstallTerrain.h"
 
 void InstallSubsystemWindows(TEditorShell& Shell)
 {
+    // The modifier types first, then the settings window of each type (the Modifiers page
+    // opens them); both only once per run.
+    if (ModifierDescriptorCount() == 0)
+        RegisterBuiltInModifiers();
+    RegisterBuiltInModifierEditors();
+
     // One line per subsystem, in this order: the editor's own tool windows (cinematic,
     // textures, environment, camera), the terrain editor, the floor-plan builder, the
     // texture ripper.
+    InstallTexturesWindow(Shell);
     InstallTerrainWindows(Shell);
+    InstallTextureRipper(Shell);
 }

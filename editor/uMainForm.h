@@ -170,6 +170,8 @@ public:
     void TerrainEdited() override;
     void FloorPlanChanged() override;
     void OpenTerrainEditor();
+    void MakeTextureContextCurrent() override;
+    void DoneTextureContext() override;
 
     // Picking and selection (uPicking.cpp). X, Y are logical pixels of the GL view.
     bool ProjectToScreen(const TVec3& Point, float& x, float& y) const;

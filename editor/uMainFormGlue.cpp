@@ -11,6 +11,18 @@ void TMainForm::RefreshTextureCombo()
     emit EditorEvents->TexturesChanged();
 }
 
+void TMainForm::MakeTextureContextCurrent()
+{
+    if (GLView)
+        GLView->makeCurrent();
+}
+
+void TMainForm::DoneTextureContext()
+{
+    if (GLView)
+        GLView->doneCurrent();
+}
+
 void TMainForm::ReadCameraSettings(TCameraPlacement& Placement) const
 {
     Placement.Position = Camera.Position;

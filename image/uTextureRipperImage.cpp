@@ -11,12 +11,25 @@ TRgbaImage::TRgbaImage(std::int32_t Width, std::int32_t Height)
     SetSize(Width, Height);
 }
 
-void TRgbaImage::SetSize(std::int32_t Width, std::int32_t Height)
+TRgbaImage::TRgbaImage(std::int32_t Width, std::int32_t Height, TUninitialized)
+{
+    CheckSize(Width, Height);
+    FPixels.resize(static_cast<std::size_t>(Width) * static_cast<std::size_t>(Height));
+    FWidth = Width;
+    FHeight = Height;
+}
+
+void TRgbaImage::CheckSize(std::int32_t Width, std::int32_t Height) const
 {
     if (Width < 0 || Height < 0)
         throw EArgumentOutOfRangeException("Image dimensions cannot be negative.");
     if (static_cast<std::int64_t>(Width) * static_cast<std::int64_t>(Height) > MaxPixelCount)
         throw EOutOfMemory("Image dimensions are too large.");
+}
+
+void TRgbaImage::SetSize(std::int32_t Width, std::int32_t Height)
+{
+    CheckSize(Width, Height);
     FPixels.resize(static_cast<std::size_t>(Width) * static_cast<std::size_t>(Height), 0);
     FWidth = Width;
     FHeight = Height;

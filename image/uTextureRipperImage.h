@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Red in bits 0-7, green 8-15, blue 16-23, alpha 24-31 (bytes R, G, B, A in memory on
@@ -44,14 +45,43 @@ constexpr std::uint8_t PixelAlpha(TRgbaPixel p)
     return static_cast<std::uint8_t>(p >> 24);
 }
 
+// Vector storage whose new entries are left uninitialised unless a value is given, so an
+// image whose every pixel is written next is not cleared first.
+template <class T>
+struct TNoInitAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = TNoInitAllocator<U>;
+    };
+    TNoInitAllocator() = default;
+    template <class U>
+    TNoInitAllocator(const TNoInitAllocator<U>&) noexcept
+    {
+    }
+    template <class U>
+    void construct(U* p) noexcept
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... A>
+    void construct(U* p, A&&... a)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
+
 class TRgbaImage {
 public:
+    struct TUninitialized {};
+
     // Most pixels any image may hold (Width * Height).
     static constexpr std::int64_t MaxPixelCount = 0x1FFFFFFF;
 
     TRgbaImage() = default;
     // All pixels 0 (transparent black).
     TRgbaImage(std::int32_t Width, std::int32_t Height);
+    // The pixels are left undefined, for an image every pixel of which is written next.
+    TRgbaImage(std::int32_t Width, std::int32_t Height, TUninitialized);
 
     // Raises EArgumentOutOfRangeException for a negative side and EOutOfMemory beyond
     // MaxPixelCount. Pixels keep their flat index; new entries are 0.
@@ -88,7 +118,8 @@ public:
 private:
     std::int32_t FWidth = 0;
     std::int32_t FHeight = 0;
-    std::vector<TRgbaPixel> FPixels;
+    void CheckSize(std::int32_t Width, std::int32_t Height) const;
+    std::vector<TRgbaPixel, TNoInitAllocator<TRgbaPixel>> FPixels;
 };
 
 // True for the extensions ".png", ".jpg", ".jpeg" and ".bmp" in any letter case.

@@ -3,6 +3,7 @@
 #include "base/uMesh.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierMeshQuality.h"
+#include "modifiers/uModifierParams.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierTopologyUtils.h"
 #include "modifiers/uModifierWave.h"
@@ -29,16 +30,6 @@ void SetWrapped(TModifier& Owner, float& Field, float Value)
 int32_t AxisOrY(int32_t Value)
 {
     return Value >= 0 && Value <= 2 ? Value : 1;
-}
-
-// Loads one float line through a setter, with the current value as the fallback.
-template <class TSetter>
-bool LoadFloat(const std::string& Line, const char* Key, float Current, TSetter&& Set)
-{
-    if (!StartsWithKey(Line, Key))
-        return false;
-    Set(KeyFloatValue(Line, Key, Current));
-    return true;
 }
 
 }  // namespace
@@ -111,18 +102,12 @@ std::unique_ptr<TModifier> TAnimatedNoiseModifier::Clone() const
 
 void TAnimatedNoiseModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("Strength=", Strength));
-    Lines.push_back(KeyFloatLine("Scale=", Scale));
-    Lines.push_back(KeyFloatLine("Speed=", Speed));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TAnimatedNoiseModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        LoadFloat(Line, "Strength=", Strength, [&](float v) { SetStrength(v); }) ||
-            LoadFloat(Line, "Scale=", Scale, [&](float v) { SetScale(v); }) ||
-            LoadFloat(Line, "Speed=", Speed, [&](float v) { SetSpeed(v); });
-    });
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 void TAnimatedNoiseModifier::SetStrength(float Value)
@@ -180,30 +165,12 @@ std::unique_ptr<TModifier> TAnimatedWaveModifier::Clone() const
 
 void TAnimatedWaveModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("Amplitude=", Amplitude));
-    Lines.push_back(KeyFloatLine("Wavelength=", Wavelength));
-    Lines.push_back(KeyFloatLine("PhaseDeg=", PhaseDeg));
-    Lines.push_back(KeyFloatLine("Decay=", Decay));
-    Lines.push_back(KeyIntLine("Axis=", Axis));
-    Lines.push_back(KeyFloatLine("DirectionDeg=", DirectionDeg));
-    Lines.push_back(KeyFloatLine("SpeedDegPerSecond=", SpeedDegPerSecond));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TAnimatedWaveModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "Axis=")) {
-            SetAxis(KeyIntValue(Line, "Axis=", Axis));
-            return;
-        }
-        LoadFloat(Line, "Amplitude=", Amplitude, [&](float v) { SetAmplitude(v); }) ||
-            LoadFloat(Line, "Wavelength=", Wavelength, [&](float v) { SetWavelength(v); }) ||
-            LoadFloat(Line, "PhaseDeg=", PhaseDeg, [&](float v) { SetPhaseDeg(v); }) ||
-            LoadFloat(Line, "Decay=", Decay, [&](float v) { SetDecay(v); }) ||
-            LoadFloat(Line, "DirectionDeg=", DirectionDeg, [&](float v) { SetDirectionDeg(v); }) ||
-            LoadFloat(Line, "SpeedDegPerSecond=", SpeedDegPerSecond,
-                      [&](float v) { SetSpeedDegPerSecond(v); });
-    });
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 void TAnimatedWaveModifier::SetAmplitude(float Value)
@@ -266,18 +233,12 @@ std::unique_ptr<TModifier> TPulseScaleModifier::Clone() const
 
 void TPulseScaleModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("Amplitude=", Amplitude));
-    Lines.push_back(KeyFloatLine("Frequency=", Frequency));
-    Lines.push_back(KeyFloatLine("PhaseDeg=", PhaseDeg));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TPulseScaleModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        LoadFloat(Line, "Amplitude=", Amplitude, [&](float v) { SetAmplitude(v); }) ||
-            LoadFloat(Line, "Frequency=", Frequency, [&](float v) { SetFrequency(v); }) ||
-            LoadFloat(Line, "PhaseDeg=", PhaseDeg, [&](float v) { SetPhaseDeg(v); });
-    });
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 void TPulseScaleModifier::SetAmplitude(float Value)
@@ -325,21 +286,12 @@ std::unique_ptr<TModifier> TSpinModifier::Clone() const
 
 void TSpinModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("SpeedDegPerSecond=", SpeedDegPerSecond));
-    Lines.push_back(KeyFloatLine("PhaseDeg=", PhaseDeg));
-    Lines.push_back(KeyIntLine("Axis=", Axis));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TSpinModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "Axis="))
-            SetAxis(KeyIntValue(Line, "Axis=", Axis));
-        else
-            LoadFloat(Line, "SpeedDegPerSecond=", SpeedDegPerSecond,
-                      [&](float v) { SetSpeedDegPerSecond(v); }) ||
-                LoadFloat(Line, "PhaseDeg=", PhaseDeg, [&](float v) { SetPhaseDeg(v); });
-    });
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 void TSpinModifier::SetSpeedDegPerSecond(float Value)
@@ -380,4 +332,88 @@ void RegisterAdvancedModifiers()
     RegisterModifier("optimize", "Optimize", "Mesh Quality", Make<TOptimizeModifier>);
     RegisterModifier("tessellate", "Tessellate", "Mesh Quality", Make<TTessellateModifier>);
     RegisterModifier("smooth", "Smooth", "Mesh Quality", Make<TSmoothModifier>);
+}
+
+// ---- parameter tables ----
+
+const TModifierParamTable* TAnimatedNoiseModifier::GetParamTable() const
+{
+    using M = TAnimatedNoiseModifier;
+    static const TModifierParamTable Table{{
+        WithCurrentFallback(FloatParam<M>(
+            "Strength=", "Strength", 1, [](const M& m) { return m.Strength; },
+            [](M& m, float v) { m.SetStrength(v); })),
+        WithCurrentFallback(FloatParam<M>(
+            "Scale=", "Scale", 2, [](const M& m) { return m.Scale; },
+            [](M& m, float v) { m.SetScale(v); })),
+        WithCurrentFallback(FloatParam<M>(
+            "Speed=", "Speed", 3, [](const M& m) { return m.Speed; },
+            [](M& m, float v) { m.SetSpeed(v); })),
+    }};
+    return &Table;
+}
+
+const TModifierParamTable* TAnimatedWaveModifier::GetParamTable() const
+{
+    using M = TAnimatedWaveModifier;
+    static const TModifierParamTable Table{{
+        WithCurrentFallback(FloatParam<M>(
+            "Amplitude=", "Amplitude", 1, [](const M& m) { return m.Amplitude; },
+            [](M& m, float v) { m.SetAmplitude(v); })),
+        WithCurrentFallback(FloatParam<M>(
+            "Wavelength=", "Wavelength", 2, [](const M& m) { return m.Wavelength; },
+            [](M& m, float v) { m.SetWavelength(v); })),
+        WithCurrentFallback(FloatParam<M>(
+            "PhaseDeg=", "Phase (deg)", 3, [](const M& m) { return m.PhaseDeg; },
+            [](M& m, float v) { m.SetPhaseDeg(v); })),
+        WithCurrentFallback(FloatParam<M>(
+            "Decay=", "Decay", 4, [](const M& m) { return m.Decay; },
+            [](M& m, float v) { m.SetDecay(v); })),
+        WithCurrentFallback(ChoiceParam<M>(
+            "Axis=", "Axis", 7, AxisChoiceItems(), [](const M& m) { return m.Axis; },
+            [](M& m, int32_t v) { m.SetAxis(v); })),
+        WithCurrentFallback(FloatParam<M>(
+            "DirectionDeg=", "Direction (deg)", 5, [](const M& m) { return m.DirectionDeg; },
+            [](M& m, float v) { m.SetDirectionDeg(v); })),
+        WithCurrentFallback(FloatParam<M>(
+            "SpeedDegPerSecond=", "Speed (deg/sec)", 6,
+            [](const M& m) { return m.SpeedDegPerSecond; },
+            [](M& m, float v) { m.SetSpeedDegPerSecond(v); })),
+    }};
+    return &Table;
+}
+
+const TModifierParamTable* TPulseScaleModifier::GetParamTable() const
+{
+    using M = TPulseScaleModifier;
+    static const TModifierParamTable Table{{
+        WithCurrentFallback(FloatParam<M>(
+            "Amplitude=", "Amplitude", 1, [](const M& m) { return m.Amplitude; },
+            [](M& m, float v) { m.SetAmplitude(v); })),
+        WithCurrentFallback(FloatParam<M>(
+            "Frequency=", "Frequency (Hz)", 2, [](const M& m) { return m.Frequency; },
+            [](M& m, float v) { m.SetFrequency(v); })),
+        WithCurrentFallback(FloatParam<M>(
+            "PhaseDeg=", "Phase (deg)", 3, [](const M& m) { return m.PhaseDeg; },
+            [](M& m, float v) { m.SetPhaseDeg(v); })),
+    }};
+    return &Table;
+}
+
+const TModifierParamTable* TSpinModifier::GetParamTable() const
+{
+    using M = TSpinModifier;
+    static const TModifierParamTable Table{{
+        WithCurrentFallback(FloatParam<M>(
+            "SpeedDegPerSecond=", "Speed (deg/sec)", 1,
+            [](const M& m) { return m.SpeedDegPerSecond; },
+            [](M& m, float v) { m.SetSpeedDegPerSecond(v); })),
+        WithCurrentFallback(FloatParam<M>(
+            "PhaseDeg=", "Phase (deg)", 2, [](const M& m) { return m.PhaseDeg; },
+            [](M& m, float v) { m.SetPhaseDeg(v); })),
+        WithCurrentFallback(ChoiceParam<M>(
+            "Axis=", "Axis", 3, AxisChoiceItems(), [](const M& m) { return m.Axis; },
+            [](M& m, int32_t v) { m.SetAxis(v); })),
+    }};
+    return &Table;
 }

@@ -45,6 +45,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
 
     float GetStrength() const { return Strength; }
     float GetScale() const { return Scale; }
@@ -71,6 +72,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
 
     float GetAmplitude() const { return Amplitude; }
     float GetWavelength() const { return Wavelength; }
@@ -110,6 +112,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
 
     float GetAmplitude() const { return Amplitude; }
     float GetFrequency() const { return Frequency; }
@@ -137,6 +140,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
 
     float GetSpeedDegPerSecond() const { return SpeedDegPerSecond; }
     float GetPhaseDeg() const { return PhaseDeg; }

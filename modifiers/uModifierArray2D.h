@@ -38,7 +38,8 @@ public:
     bool GetIncludeOriginal() const { return IncludeOriginal; }
     float GetStepY() const { return StepY; }
 
-    // Counts are kept within 1..1000; the other setters store what they get.
+    // Counts are kept within 1..1000; the float setters refuse NaN and infinities; the
+    // others store what they get.
     void SetCountX(int32_t Value);
     void SetCountY(int32_t Value);
     void SetOffsetX(float Value);

@@ -46,9 +46,13 @@ public:
     int32_t GetOrientation() const { return Orientation; }
     bool GetIncludeOriginal() const { return IncludeOriginal; }
     TVec3 GetCenter() const { return {CenterX, CenterY, CenterZ}; }
+    float GetCenterX() const { return CenterX; }
+    float GetCenterY() const { return CenterY; }
+    float GetCenterZ() const { return CenterZ; }
     float GetStepY() const { return StepY; }
 
-    // Count within 1..1000; a non-finite Radius becomes 5; the rest are stored as given.
+    // Count within 1..1000; a non-finite Radius becomes 5; other non-finite floats are
+    // refused.
     // An Axis outside 0..2 works as Y and an Orientation outside 0..4 as none.
     void SetCount(int32_t Value);
     void SetRadius(float Value);

@@ -114,7 +114,7 @@ void LoadClampedFloat(const std::string& Line, const char* Key, float& Field, fl
 
 void SetExactFloat(TModifier& Modifier, float& Field, float Value)
 {
-    if (SameExactly(Value, Field))
+    if (!std::isfinite(Value) || SameExactly(Value, Field))
         return;
     Field = Value;
     Modifier.Changed();

@@ -72,8 +72,8 @@ void SetClampedFloat(TModifier& Modifier, float& Field, float Value, float Repla
 void LoadClampedFloat(const std::string& Line, const char* Key, float& Field, float Replacement,
                       float Low, float High);
 
-// Exact-change setters: store and call Changed on Modifier only when the value differs
-// (for floats a NaN always counts as a change).
+// Exact-change setters: store and call Changed on Modifier only when the value differs.
+// SetExactFloat refuses a NaN or infinite value (nothing changes).
 void SetExactFloat(TModifier& Modifier, float& Field, float Value);
 void SetExactInt(TModifier& Modifier, int32_t& Field, int32_t Value);
 void SetExactBool(TModifier& Modifier, bool& Field, bool Value);

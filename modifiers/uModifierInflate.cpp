@@ -4,6 +4,8 @@
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierRegistry.h"
 
+#include <cmath>
+
 void TInflateModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
     ApplyVertexDeform(*this, Source, Dest);
@@ -43,7 +45,8 @@ bool TInflateModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertic
 
 void TInflateModifier::SetWidth(float Value)
 {
-    if (SameExactly(Value, Width))
+    // A NaN or infinite value is refused: nothing could be drawn with it.
+    if (!std::isfinite(Value) || SameExactly(Value, Width))
         return;
     Width = Value;
     Changed();

@@ -18,7 +18,7 @@ public:
                             int64_t& Edges) const override;
 
     float GetWidth() const { return Width; }
-    // Stored as given (exact change test).
+    // Exact change test; a NaN or infinite value is refused.
     void SetWidth(float Value);
 
 private:

@@ -1,6 +1,7 @@
 #include "modifiers/uModifierMeshQuality.h"
 
 #include "modifiers/uModifierModelingSurface.h"
+#include "modifiers/uModifierParams.h"
 #include "modifiers/uModifierTopologyUtils.h"
 
 #include <algorithm>
@@ -90,18 +91,12 @@ std::unique_ptr<TModifier> TSpherifyModifier::Clone() const
 
 void TSpherifyModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("Amount=", Amount));
-    Lines.push_back(KeyFloatLine("RadiusScale=", RadiusScale));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TSpherifyModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "Amount="))
-            SetAmount(KeyFloatValue(Line, "Amount=", Amount));
-        else if (StartsWithKey(Line, "RadiusScale="))
-            SetRadiusScale(KeyFloatValue(Line, "RadiusScale=", RadiusScale));
-    });
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 TModifierApplyInfo TSpherifyModifier::ApplyWithInfo(const TModifierEvalContext&,
@@ -202,30 +197,12 @@ std::unique_ptr<TModifier> TOptimizeModifier::Clone() const
 
 void TOptimizeModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("MinimumArea=", MinimumArea));
-    Lines.push_back(KeyBoolLine("RemoveDuplicateFaces=", RemoveDuplicateFaces));
-    Lines.push_back(KeyBoolLine("RemoveUnusedVertices=", RemoveUnusedVertices));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TOptimizeModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "MinimumArea=")) {
-            // Stored without the setter's change tolerance, so that a saved 0 (or any
-            // value within 1e-6 of the current one) comes back as it was written.
-            const float area = ClampedMinimumArea(KeyFloatValue(Line, "MinimumArea=", MinimumArea));
-            if (area != MinimumArea) {
-                MinimumArea = area;
-                Changed();
-            }
-        } else if (StartsWithKey(Line, "RemoveDuplicateFaces=")) {
-            SetRemoveDuplicateFaces(
-                KeyBoolValue(Line, "RemoveDuplicateFaces=", RemoveDuplicateFaces));
-        } else if (StartsWithKey(Line, "RemoveUnusedVertices=")) {
-            SetRemoveUnusedVertices(
-                KeyBoolValue(Line, "RemoveUnusedVertices=", RemoveUnusedVertices));
-        }
-    });
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 TModifierApplyInfo TOptimizeModifier::ApplyWithInfo(const TModifierEvalContext&,
@@ -280,18 +257,12 @@ std::unique_ptr<TModifier> TTessellateModifier::Clone() const
 
 void TTessellateModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyBoolLine("TriangulateQuads=", TriangulateQuads));
-    Lines.push_back(KeyBoolLine("AlternateDiagonal=", AlternateDiagonal));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TTessellateModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "TriangulateQuads="))
-            SetTriangulateQuads(KeyBoolValue(Line, "TriangulateQuads=", TriangulateQuads));
-        else if (StartsWithKey(Line, "AlternateDiagonal="))
-            SetAlternateDiagonal(KeyBoolValue(Line, "AlternateDiagonal=", AlternateDiagonal));
-    });
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 bool TTessellateModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices,
@@ -341,21 +312,12 @@ std::unique_ptr<TModifier> TSmoothModifier::Clone() const
 
 void TSmoothModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("Amount=", Amount));
-    Lines.push_back(KeyIntLine("Iterations=", Iterations));
-    Lines.push_back(KeyBoolLine("PreserveBoundary=", PreserveBoundary));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TSmoothModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "Amount="))
-            SetAmount(KeyFloatValue(Line, "Amount=", Amount));
-        else if (StartsWithKey(Line, "Iterations="))
-            SetIterations(KeyIntValue(Line, "Iterations=", Iterations));
-        else if (StartsWithKey(Line, "PreserveBoundary="))
-            SetPreserveBoundary(KeyBoolValue(Line, "PreserveBoundary=", PreserveBoundary));
-    });
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 TModifierApplyInfo TSmoothModifier::ApplyWithInfo(const TModifierEvalContext&,
@@ -378,4 +340,82 @@ void TSmoothModifier::SetIterations(int32_t Value)
 void TSmoothModifier::SetPreserveBoundary(bool Value)
 {
     ChangeBool(*this, PreserveBoundary, Value);
+}
+
+// ---- parameter tables ----
+
+const TModifierParamTable* TSpherifyModifier::GetParamTable() const
+{
+    using M = TSpherifyModifier;
+    static const TModifierParamTable Table{{
+        WithCurrentFallback(FloatParam<M>(
+            "Amount=", "Amount", 1, [](const M& m) { return m.Amount; },
+            [](M& m, float v) { m.SetAmount(v); })),
+        WithCurrentFallback(FloatParam<M>(
+            "RadiusScale=", "Radius Scale", 2, [](const M& m) { return m.RadiusScale; },
+            [](M& m, float v) { m.SetRadiusScale(v); })),
+    }};
+    return &Table;
+}
+
+const TModifierParamTable* TOptimizeModifier::GetParamTable() const
+{
+    using M = TOptimizeModifier;
+    static const TModifierParamTable Table{{
+        // Stored without the setter's change tolerance, so that a saved 0 (or any value
+        // within 1e-6 of the current one) comes back as it was written.
+        WithLoad<M>(WithCurrentFallback(FloatParam<M>(
+                        "MinimumArea=", "Minimum Area", 1, [](const M& m) { return m.MinimumArea; },
+                        [](M& m, float v) { m.SetMinimumArea(v); })),
+                    [](M& m, double v) {
+                        const float area = ClampedMinimumArea(float(v));
+                        if (area != m.MinimumArea) {
+                            m.MinimumArea = area;
+                            m.Changed();
+                        }
+                    }),
+        WithCurrentFallback(BoolParam<M>(
+            "RemoveDuplicateFaces=", "Remove Duplicate Faces", 2,
+            [](const M& m) { return m.RemoveDuplicateFaces; },
+            [](M& m, bool v) { m.SetRemoveDuplicateFaces(v); })),
+        WithCurrentFallback(BoolParam<M>(
+            "RemoveUnusedVertices=", "Remove Unused Vertices", 3,
+            [](const M& m) { return m.RemoveUnusedVertices; },
+            [](M& m, bool v) { m.SetRemoveUnusedVertices(v); })),
+    }};
+    return &Table;
+}
+
+const TModifierParamTable* TTessellateModifier::GetParamTable() const
+{
+    using M = TTessellateModifier;
+    static const TModifierParamTable Table{{
+        WithCurrentFallback(BoolParam<M>(
+            "TriangulateQuads=", "Triangulate Quads", 1,
+            [](const M& m) { return m.TriangulateQuads; },
+            [](M& m, bool v) { m.SetTriangulateQuads(v); })),
+        WithCurrentFallback(BoolParam<M>(
+            "AlternateDiagonal=", "Alternate Diagonal", 2,
+            [](const M& m) { return m.AlternateDiagonal; },
+            [](M& m, bool v) { m.SetAlternateDiagonal(v); })),
+    }};
+    return &Table;
+}
+
+const TModifierParamTable* TSmoothModifier::GetParamTable() const
+{
+    using M = TSmoothModifier;
+    static const TModifierParamTable Table{{
+        WithCurrentFallback(FloatParam<M>(
+            "Amount=", "Amount", 1, [](const M& m) { return m.Amount; },
+            [](M& m, float v) { m.SetAmount(v); })),
+        WithCurrentFallback(IntParam<M>(
+            "Iterations=", "Iterations", 2, [](const M& m) { return m.Iterations; },
+            [](M& m, int32_t v) { m.SetIterations(v); })),
+        WithCurrentFallback(BoolParam<M>(
+            "PreserveBoundary=", "Preserve Boundary", 3,
+            [](const M& m) { return m.PreserveBoundary; },
+            [](M& m, bool v) { m.SetPreserveBoundary(v); })),
+    }};
+    return &Table;
 }

@@ -16,6 +16,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
                                      TMeshData& Dest) override;
 
@@ -45,6 +46,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
                                      TMeshData& Dest) override;
 
@@ -71,6 +73,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
     bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
                             int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
@@ -96,6 +99,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
                                      TMeshData& Dest) override;
 

@@ -3,6 +3,7 @@
 #include "base/uMesh.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierModelingSurface.h"
+#include "modifiers/uModifierParams.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierTopologyUtils.h"
 
@@ -317,29 +318,12 @@ std::unique_ptr<TModifier> TMirrorModifier::Clone() const
 
 void TMirrorModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyIntLine("Axis=", Axis));
-    Lines.push_back(KeyFloatLine("Offset=", Offset));
-    Lines.push_back(KeyBoolLine("IncludeOriginal=", IncludeOriginal));
-    Lines.push_back(KeyBoolLine("MergeSeam=", MergeSeam));
-    Lines.push_back(KeyFloatLine("MergeThreshold=", MergeThreshold));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TMirrorModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    int32_t axis = Axis;
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "Axis="))
-            axis = KeyIntValue(Line, "Axis=", 0);
-        else if (StartsWithKey(Line, "Offset="))
-            SetOffset(KeyFloatValue(Line, "Offset=", 0));
-        else if (StartsWithKey(Line, "IncludeOriginal="))
-            SetIncludeOriginal(KeyBoolValue(Line, "IncludeOriginal=", true));
-        else if (StartsWithKey(Line, "MergeSeam="))
-            SetMergeSeam(KeyBoolValue(Line, "MergeSeam=", true));
-        else if (StartsWithKey(Line, "MergeThreshold="))
-            SetMergeThreshold(KeyFloatValue(Line, "MergeThreshold=", 0.0001f));
-    });
-    Axis = (axis >= 0 && axis <= 2) ? axis : 0;
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 bool TMirrorModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
@@ -450,30 +434,20 @@ float* Component(TVec3* Vectors, size_t Key)
     TVec3& v = Vectors[Key / 3];
     return Key % 3 == 0 ? &v.X : (Key % 3 == 1 ? &v.Y : &v.Z);
 }
+
+constexpr std::string_view kXFormCaptions[12] = {
+    "Translate X", "Translate Y", "Translate Z", "Rotate X", "Rotate Y", "Rotate Z",
+    "Scale X",     "Scale Y",     "Scale Z",     "Pivot X",  "Pivot Y",  "Pivot Z"};
 }  // namespace
 
 void TXFormModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    TVec3 values[4] = {Translation, Rotation, Scale, Pivot};
-    for (size_t k = 0; k < 12; ++k)
-        Lines.push_back(KeyFloatLine(kXFormKeys[k], *Component(values, k)));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TXFormModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    TVec3 values[4] = {Translation, Rotation, Scale, Pivot};
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        for (size_t k = 0; k < 12; ++k)
-            if (StartsWithKey(Line, kXFormKeys[k])) {
-                float* c = Component(values, k);
-                *c = KeyFloatValue(Line, kXFormKeys[k], *c);
-                break;
-            }
-    });
-    SetTranslation(values[0]);
-    SetRotation(values[1]);
-    SetScale(values[2]);
-    SetPivot(values[3]);
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 TModifierApplyInfo TXFormModifier::ApplyWithInfo(const TModifierEvalContext&,
@@ -564,15 +538,12 @@ std::unique_ptr<TModifier> TSubdivideModifier::Clone() const
 
 void TSubdivideModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyIntLine("Levels=", Levels));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TSubdivideModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "Levels="))
-            SetLevels(KeyIntValue(Line, "Levels=", 1));
-    });
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 bool TSubdivideModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices,
@@ -691,23 +662,12 @@ std::unique_ptr<TModifier> TShellModifier::Clone() const
 
 void TShellModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("Thickness=", Thickness));
-    Lines.push_back(KeyIntLine("Mode=", Mode));
-    Lines.push_back(KeyBoolLine("CapOpenings=", CapOpenings));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TShellModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    int32_t mode = Mode;
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "Thickness="))
-            SetThickness(KeyFloatValue(Line, "Thickness=", 0.1f));
-        else if (StartsWithKey(Line, "Mode="))
-            mode = KeyIntValue(Line, "Mode=", 0);
-        else if (StartsWithKey(Line, "CapOpenings="))
-            SetCapOpenings(KeyBoolValue(Line, "CapOpenings=", true));
-    });
-    Mode = (mode >= 0 && mode <= 2) ? mode : 0;
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 bool TShellModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
@@ -768,4 +728,133 @@ void RegisterModelingModifiers()
     RegisterModifier("normal", "Normal", "Topology", Make<TNormalModifier>);
     RegisterModifier("relax", "Relax", "Deform", Make<TRelaxModifier>);
     RegisterModifier("vertex_weld", "Vertex Weld", "Topology", Make<TVertexWeldModifier>);
+}
+
+// ---- parameter tables ----
+
+const TModifierParamTable* TMirrorModifier::GetParamTable() const
+{
+    using M = TMirrorModifier;
+    static const TModifierParamTable Table{{
+        // A file axis outside 0..2 loads as 0 (the setter clamps instead).
+        WithLoad<M>(WithFallback(ChoiceParam<M>(
+                                     "Axis=", "Axis", 1, AxisChoiceItems(),
+                                     [](const M& m) { return m.Axis; },
+                                     [](M& m, int32_t v) { m.SetAxis(v); }),
+                                 0),
+                    [](M& m, double v) { m.Axis = (v >= 0 && v <= 2) ? int32_t(v) : 0; }),
+        WithFallback(FloatParam<M>(
+                         "Offset=", "Plane Offset", 2, [](const M& m) { return m.Offset; },
+                         [](M& m, float v) { m.SetOffset(v); }),
+                     0),
+        WithFallback(BoolParam<M>(
+                         "IncludeOriginal=", "Include Original", 3,
+                         [](const M& m) { return m.IncludeOriginal; },
+                         [](M& m, bool v) { m.SetIncludeOriginal(v); }),
+                     1),
+        WithFallback(BoolParam<M>(
+                         "MergeSeam=", "Merge Seam", 4, [](const M& m) { return m.MergeSeam; },
+                         [](M& m, bool v) { m.SetMergeSeam(v); }),
+                     1),
+        WithFallback(FloatParam<M>(
+                         "MergeThreshold=", "Merge Threshold", 5,
+                         [](const M& m) { return m.MergeThreshold; },
+                         [](M& m, float v) { m.SetMergeThreshold(v); }),
+                     0.0001f),
+    }};
+    return &Table;
+}
+
+const TModifierParamTable* TXFormModifier::GetParamTable() const
+{
+    using M = TXFormModifier;
+    static const TModifierParamTable Table = [] {
+        TModifierParamTable t;
+        for (size_t k = 0; k < 12; ++k) {
+            TModifierParam p;
+            p.Key = kXFormKeys[k];
+            p.Caption = kXFormCaptions[k];
+            p.Kind = TParamKind::Float;
+            p.Row = static_cast<int32_t>(k) + 1;
+            p.FallbackIsCurrent = true;
+            p.Get = [k](const TModifier& m) {
+                const M& x = static_cast<const M&>(m);
+                TVec3 values[4] = {x.Translation, x.Rotation, x.Scale, x.Pivot};
+                return double(*Component(values, k));
+            };
+            // One component of the vector changes; the vector setter takes the whole.
+            p.Set = [k](TModifier& m, double v) {
+                M& x = static_cast<M&>(m);
+                TVec3 values[4] = {x.Translation, x.Rotation, x.Scale, x.Pivot};
+                *Component(values, k) = static_cast<float>(v);
+                switch (k / 3) {
+                case 0:
+                    x.SetTranslation(values[0]);
+                    break;
+                case 1:
+                    x.SetRotation(values[1]);
+                    break;
+                case 2:
+                    x.SetScale(values[2]);
+                    break;
+                default:
+                    x.SetPivot(values[3]);
+                    break;
+                }
+            };
+            // A file's components are gathered first; the vector setters run at the end.
+            p.Load = [k](TModifier& m, double v) {
+                M& x = static_cast<M&>(m);
+                TVec3* vectors[4] = {&x.Translation, &x.Rotation, &x.Scale, &x.Pivot};
+                TVec3& c = *vectors[k / 3];
+                (k % 3 == 0 ? c.X : (k % 3 == 1 ? c.Y : c.Z)) = static_cast<float>(v);
+            };
+            t.Params.push_back(std::move(p));
+        }
+        t.FinishLoad = [](TModifier& m) {
+            M& x = static_cast<M&>(m);
+            x.SetTranslation(x.Translation);
+            x.SetRotation(x.Rotation);
+            x.SetScale(x.Scale);
+            x.SetPivot(x.Pivot);
+        };
+        return t;
+    }();
+    return &Table;
+}
+
+const TModifierParamTable* TSubdivideModifier::GetParamTable() const
+{
+    using M = TSubdivideModifier;
+    static const TModifierParamTable Table{{
+        WithFallback(IntParam<M>(
+                         "Levels=", "Levels", 1, [](const M& m) { return m.Levels; },
+                         [](M& m, int32_t v) { m.SetLevels(v); }),
+                     1),
+    }};
+    return &Table;
+}
+
+const TModifierParamTable* TShellModifier::GetParamTable() const
+{
+    using M = TShellModifier;
+    static const TModifierParamTable Table{{
+        WithFallback(FloatParam<M>(
+                         "Thickness=", "Thickness", 1, [](const M& m) { return m.Thickness; },
+                         [](M& m, float v) { m.SetThickness(v); }),
+                     0.1f),
+        // A file mode outside 0..2 loads as 0 (the setter clamps instead).
+        WithLoad<M>(WithFallback(ChoiceParam<M>(
+                                     "Mode=", "Mode", 2, {"Centered", "Outward", "Inward"},
+                                     [](const M& m) { return m.Mode; },
+                                     [](M& m, int32_t v) { m.SetMode(v); }),
+                                 0),
+                    [](M& m, double v) { m.Mode = (v >= 0 && v <= 2) ? int32_t(v) : 0; }),
+        WithFallback(BoolParam<M>(
+                         "CapOpenings=", "Cap Openings", 3,
+                         [](const M& m) { return m.CapOpenings; },
+                         [](M& m, bool v) { m.SetCapOpenings(v); }),
+                     1),
+    }};
+    return &Table;
 }

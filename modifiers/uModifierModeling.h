@@ -65,6 +65,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
     bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
                             int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
@@ -101,6 +102,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
                                      TMeshData& Dest) override;
 
@@ -144,6 +146,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
     bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
                             int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
@@ -172,6 +175,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
     bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
                             int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,

@@ -1,5 +1,6 @@
 #include "modifiers/uModifierModelingSurface.h"
 
+#include "modifiers/uModifierParams.h"
 #include "modifiers/uModifierTopologyUtils.h"
 
 #include <algorithm>
@@ -185,35 +186,12 @@ std::unique_ptr<TModifier> TSliceModifier::Clone() const
 
 void TSliceModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyIntLine("Axis=", Axis));
-    Lines.push_back(KeyFloatLine("Offset=", Offset));
-    Lines.push_back(KeyBoolLine("KeepPositive=", KeepPositive));
-    Lines.push_back(KeyBoolLine("KeepNegative=", KeepNegative));
-    Lines.push_back(KeyFloatLine("Epsilon=", Epsilon));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TSliceModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    int32_t axis = Axis;
-    float offset = Offset, epsilon = Epsilon;
-    bool positive = KeepPositive, negative = KeepNegative;
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "Axis="))
-            axis = KeyIntValue(Line, "Axis=", 0);
-        else if (StartsWithKey(Line, "Offset="))
-            offset = KeyFloatValue(Line, "Offset=", 0);
-        else if (StartsWithKey(Line, "KeepPositive="))
-            positive = KeyBoolValue(Line, "KeepPositive=", true);
-        else if (StartsWithKey(Line, "KeepNegative="))
-            negative = KeyBoolValue(Line, "KeepNegative=", false);
-        else if (StartsWithKey(Line, "Epsilon="))
-            epsilon = KeyFloatValue(Line, "Epsilon=", 0.00001f);
-    });
-    Axis = (axis >= 0 && axis <= 2) ? axis : 0;
-    Offset = FiniteOrDefault(0, offset);
-    KeepPositive = positive || !negative;
-    KeepNegative = negative;
-    Epsilon = ClampedEpsilon(epsilon);
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 bool TSliceModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
@@ -307,15 +285,12 @@ std::unique_ptr<TModifier> TCapHolesModifier::Clone() const
 
 void TCapHolesModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyIntLine("TextureId=", TextureId));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TCapHolesModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "TextureId="))
-            SetTextureId(KeyIntValue(Line, "TextureId=", 0));
-    });
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 bool TCapHolesModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
@@ -424,21 +399,12 @@ std::unique_ptr<TModifier> TRelaxModifier::Clone() const
 
 void TRelaxModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("Amount=", Amount));
-    Lines.push_back(KeyIntLine("Iterations=", Iterations));
-    Lines.push_back(KeyBoolLine("PreserveBoundary=", PreserveBoundary));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TRelaxModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "Amount="))
-            SetAmount(KeyFloatValue(Line, "Amount=", 0.5f));
-        else if (StartsWithKey(Line, "Iterations="))
-            SetIterations(KeyIntValue(Line, "Iterations=", 1));
-        else if (StartsWithKey(Line, "PreserveBoundary="))
-            SetPreserveBoundary(KeyBoolValue(Line, "PreserveBoundary=", true));
-    });
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 TModifierApplyInfo TRelaxModifier::ApplyWithInfo(const TModifierEvalContext&,
@@ -480,24 +446,12 @@ std::unique_ptr<TModifier> TVertexWeldModifier::Clone() const
 
 void TVertexWeldModifier::SaveParams(std::vector<std::string>& Lines) const
 {
-    Lines.push_back(KeyFloatLine("Threshold=", Threshold));
-    Lines.push_back(KeyBoolLine("AveragePosition=", AveragePosition));
-    Lines.push_back(KeyBoolLine("AverageNormals=", AverageNormals));
-    Lines.push_back(KeyBoolLine("RemoveDegenerate=", RemoveDegenerate));
+    SaveParamsFromTable(*GetParamTable(), *this, Lines);
 }
 
 void TVertexWeldModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
-    ReadParamLines(Lines, Index, [&](const std::string& Line) {
-        if (StartsWithKey(Line, "Threshold="))
-            SetThreshold(KeyFloatValue(Line, "Threshold=", 0.001f));
-        else if (StartsWithKey(Line, "AveragePosition="))
-            SetAveragePosition(KeyBoolValue(Line, "AveragePosition=", true));
-        else if (StartsWithKey(Line, "AverageNormals="))
-            SetAverageNormals(KeyBoolValue(Line, "AverageNormals=", false));
-        else if (StartsWithKey(Line, "RemoveDegenerate="))
-            SetRemoveDegenerate(KeyBoolValue(Line, "RemoveDegenerate=", true));
-    });
+    LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
 bool TVertexWeldModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices,
@@ -535,4 +489,118 @@ void TVertexWeldModifier::SetAverageNormals(bool Value)
 void TVertexWeldModifier::SetRemoveDegenerate(bool Value)
 {
     ChangeBool(*this, RemoveDegenerate, Value);
+}
+
+// ---- parameter tables ----
+
+const TModifierParamTable* TSliceModifier::GetParamTable() const
+{
+    using M = TSliceModifier;
+    // A file's values are stored sanitised but without the setters' refusals; the kept
+    // sides are settled once both are read.
+    static const TModifierParamTable Table{
+        {
+            WithLoad<M>(WithFallback(ChoiceParam<M>(
+                                         "Axis=", "Axis", 1, AxisChoiceItems(),
+                                         [](const M& m) { return m.Axis; },
+                                         [](M& m, int32_t v) { m.SetAxis(v); }),
+                                     0),
+                        [](M& m, double v) { m.Axis = (v >= 0 && v <= 2) ? int32_t(v) : 0; }),
+            WithLoad<M>(
+                WithFallback(FloatParam<M>(
+                                 "Offset=", "Plane Offset", 2, [](const M& m) { return m.Offset; },
+                                 [](M& m, float v) { m.SetOffset(v); }),
+                             0),
+                [](M& m, double v) { m.Offset = FiniteOrDefault(0, float(v)); }),
+            WithLoad<M>(WithFallback(BoolParam<M>(
+                                         "KeepPositive=", "Keep Positive", 3,
+                                         [](const M& m) { return m.KeepPositive; },
+                                         [](M& m, bool v) { m.SetKeepPositive(v); }),
+                                     1),
+                        [](M& m, double v) { m.KeepPositive = v != 0; }),
+            WithLoad<M>(WithFallback(BoolParam<M>(
+                                         "KeepNegative=", "Keep Negative", 4,
+                                         [](const M& m) { return m.KeepNegative; },
+                                         [](M& m, bool v) { m.SetKeepNegative(v); }),
+                                     0),
+                        [](M& m, double v) { m.KeepNegative = v != 0; }),
+            WithLoad<M>(
+                WithFallback(FloatParam<M>(
+                                 "Epsilon=", "Epsilon", 5, [](const M& m) { return m.Epsilon; },
+                                 [](M& m, float v) { m.SetEpsilon(v); }),
+                             0.00001f),
+                [](M& m, double v) { m.Epsilon = ClampedEpsilon(float(v)); }),
+        },
+        [](TModifier& m) {
+            M& x = static_cast<M&>(m);
+            if (!x.KeepPositive && !x.KeepNegative)
+                x.KeepPositive = true;
+        }};
+    return &Table;
+}
+
+const TModifierParamTable* TCapHolesModifier::GetParamTable() const
+{
+    using M = TCapHolesModifier;
+    static const TModifierParamTable Table{{
+        WithFallback(IntParam<M>(
+                         "TextureId=", "Texture ID", 1, [](const M& m) { return m.TextureId; },
+                         [](M& m, int32_t v) { m.SetTextureId(v); }),
+                     0),
+    }};
+    return &Table;
+}
+
+const TModifierParamTable* TNormalModifier::GetParamTable() const
+{
+    static const TModifierParamTable Table;
+    return &Table;
+}
+
+const TModifierParamTable* TRelaxModifier::GetParamTable() const
+{
+    using M = TRelaxModifier;
+    static const TModifierParamTable Table{{
+        WithFallback(FloatParam<M>(
+                         "Amount=", "Amount", 1, [](const M& m) { return m.Amount; },
+                         [](M& m, float v) { m.SetAmount(v); }),
+                     0.5f),
+        WithFallback(IntParam<M>(
+                         "Iterations=", "Iterations", 2, [](const M& m) { return m.Iterations; },
+                         [](M& m, int32_t v) { m.SetIterations(v); }),
+                     1),
+        WithFallback(BoolParam<M>(
+                         "PreserveBoundary=", "Preserve Boundary", 3,
+                         [](const M& m) { return m.PreserveBoundary; },
+                         [](M& m, bool v) { m.SetPreserveBoundary(v); }),
+                     1),
+    }};
+    return &Table;
+}
+
+const TModifierParamTable* TVertexWeldModifier::GetParamTable() const
+{
+    using M = TVertexWeldModifier;
+    static const TModifierParamTable Table{{
+        WithFallback(FloatParam<M>(
+                         "Threshold=", "Threshold", 1, [](const M& m) { return m.Threshold; },
+                         [](M& m, float v) { m.SetThreshold(v); }),
+                     0.001f),
+        WithFallback(BoolParam<M>(
+                         "AveragePosition=", "Average Position", 2,
+                         [](const M& m) { return m.AveragePosition; },
+                         [](M& m, bool v) { m.SetAveragePosition(v); }),
+                     1),
+        WithFallback(BoolParam<M>(
+                         "AverageNormals=", "Average Normals", 3,
+                         [](const M& m) { return m.AverageNormals; },
+                         [](M& m, bool v) { m.SetAverageNormals(v); }),
+                     0),
+        WithFallback(BoolParam<M>(
+                         "RemoveDegenerate=", "Remove Degenerate", 4,
+                         [](const M& m) { return m.RemoveDegenerate; },
+                         [](M& m, bool v) { m.SetRemoveDegenerate(v); }),
+                     1),
+    }};
+    return &Table;
 }

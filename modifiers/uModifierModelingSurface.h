@@ -28,6 +28,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
     bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
                             int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
@@ -72,6 +73,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
     bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
                             int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
@@ -90,6 +92,7 @@ public:
     TNormalModifier() = default;
     std::string GetTypeId() const override { return "normal"; }
     std::string GetDisplayName() const override { return "Normal"; }
+    const TModifierParamTable* GetParamTable() const override;
     void Apply(const TMeshData& Source, TMeshData& Dest) override;
     std::unique_ptr<TModifier> Clone() const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
@@ -112,6 +115,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
                                      TMeshData& Dest) override;
 
@@ -138,6 +142,7 @@ public:
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
+    const TModifierParamTable* GetParamTable() const override;
     bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
                             int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,

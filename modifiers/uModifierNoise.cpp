@@ -81,7 +81,8 @@ bool TNoiseModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices
 
 void TNoiseModifier::SetStrength(float Value)
 {
-    if (SameExactly(Value, Strength))
+    // A NaN or infinite value is refused: nothing could be drawn with it.
+    if (!std::isfinite(Value) || SameExactly(Value, Strength))
         return;
     Strength = Value;
     Changed();
@@ -89,7 +90,8 @@ void TNoiseModifier::SetStrength(float Value)
 
 void TNoiseModifier::SetScale(float Value)
 {
-    if (SameExactly(Value, Scale))
+    // A NaN or infinite value is refused: nothing could be drawn with it.
+    if (!std::isfinite(Value) || SameExactly(Value, Scale))
         return;
     Scale = Value;
     Changed();

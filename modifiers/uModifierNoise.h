@@ -20,7 +20,7 @@ public:
 
     float GetStrength() const { return Strength; }
     float GetScale() const { return Scale; }
-    // Stored as given (exact change test).
+    // Exact change test; a NaN or infinite value is refused.
     void SetStrength(float Value);
     void SetScale(float Value);
 

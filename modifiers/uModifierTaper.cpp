@@ -5,6 +5,8 @@
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierVertexPass.h"
 
+#include <cmath>
+
 void TTaperModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
     ApplyVertexDeform(*this, Source, Dest);
@@ -58,7 +60,8 @@ bool TTaperModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices
 
 void TTaperModifier::SetAmount(float Value)
 {
-    if (SameExactly(Value, Amount))
+    // A NaN or infinite value is refused: nothing could be drawn with it.
+    if (!std::isfinite(Value) || SameExactly(Value, Amount))
         return;
     Amount = Value;
     Changed();

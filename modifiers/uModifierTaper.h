@@ -19,7 +19,7 @@ public:
                             int64_t& Edges) const override;
 
     float GetAmount() const { return Amount; }
-    // Stored as given (exact change test).
+    // Exact change test; a NaN or infinite value is refused.
     void SetAmount(float Value);
 
 private:

@@ -68,7 +68,8 @@ bool TTwistModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices
 
 void TTwistModifier::SetAngle(float Value)
 {
-    if (SameExactly(Value, Angle))
+    // A NaN or infinite value is refused: nothing could be drawn with it.
+    if (!std::isfinite(Value) || SameExactly(Value, Angle))
         return;
     Angle = Value;
     Changed();

@@ -19,7 +19,7 @@ public:
                             int64_t& Edges) const override;
 
     float GetAngle() const { return Angle; }
-    // Degrees; stored as given (exact change test).
+    // Degrees; exact change test; a NaN or infinite value is refused.
     void SetAngle(float Value);
 
 private:

@@ -12,6 +12,7 @@
 
 class TMeshData;
 struct TMeshVertex;
+struct TModifierParamTable;
 struct TModifierEvalContext;
 
 // Bits of TModifierApplyInfo::Flags: what a modifier changed in its output.
@@ -68,6 +69,11 @@ public:
     // KeepsTopology, and the evaluator then reports every flag, as ApplyWithInfo does.
     // The base copies.
     virtual void DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out);
+
+    // The table of the parameters when they are described by one (the modelling, animated
+    // and mesh-quality modifiers): SaveParams, LoadParams and the table-driven settings
+    // window all work from it. Null otherwise.
+    virtual const TModifierParamTable* GetParamTable() const { return nullptr; }
 
     // Enabled := Source's Enabled, without Changed. Nothing for no source.
     void CopyEnabledFrom(const TModifier* Source);

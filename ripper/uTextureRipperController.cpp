@@ -17,16 +17,27 @@ std::int32_t RoundToScreen(double v)
     return static_cast<std::int32_t>(std::clamp(v, lo, hi));
 }
 
-double DistanceToSegment(double px, double py, const TRipperScreenPoint& a,
-                         const TRipperScreenPoint& b)
+// Whether (px, py) lies within Limit of the segment a-b, decided exactly: every input
+// is a whole pixel, so the squared distances compare as integers and a point exactly
+// Limit away is inside whatever the segment's slope.
+bool WithinSegmentDistance(std::int64_t px, std::int64_t py, const TRipperScreenPoint& a,
+                           const TRipperScreenPoint& b, std::int64_t Limit)
 {
-    const double abx = b.X - a.X, aby = b.Y - a.Y;
-    const double len2 = abx * abx + aby * aby;
-    if (len2 <= 0.0)
-        return std::hypot(px - a.X, py - a.Y);
-    float t = static_cast<float>(((px - a.X) * abx + (py - a.Y) * aby) / len2);
-    t = std::clamp(t, 0.0f, 1.0f);
-    return std::hypot(px - (a.X + abx * t), py - (a.Y + aby * t));
+    using Wide = __int128;
+    const Wide abx = Wide(b.X) - a.X, aby = Wide(b.Y) - a.Y;
+    const Wide apx = Wide(px) - a.X, apy = Wide(py) - a.Y;
+    const Wide limit2 = Wide(Limit) * Limit;
+    const Wide len2 = abx * abx + aby * aby;
+    const Wide dot = apx * abx + apy * aby;
+    if (len2 == 0 || dot <= 0)
+        return apx * apx + apy * apy <= limit2;
+    if (dot >= len2) {
+        const Wide bpx = Wide(px) - b.X, bpy = Wide(py) - b.Y;
+        return bpx * bpx + bpy * bpy <= limit2;
+    }
+    // The perpendicular distance is |cross| / |ab|.
+    const Wide cross = apx * aby - apy * abx;
+    return cross * cross <= limit2 * len2;
 }
 
 }  // namespace
@@ -154,7 +165,8 @@ bool TTextureRipperController::HitTest(std::int32_t X, std::int32_t Y, TRipperHi
         }
     }
     for (std::int32_t i = 0; i < 4; ++i) {
-        if (DistanceToSegment(X, Y, quad[i], quad[(i + 1) % 4]) <= EdgeGrabDistance) {
+        if (WithinSegmentDistance(X, Y, quad[i], quad[(i + 1) % 4],
+                                  static_cast<std::int64_t>(EdgeGrabDistance))) {
             Hit = {TRipperHitKind::Edge, i};
             return true;
         }

@@ -1,10 +1,13 @@
 #include "ripper/uTextureRipperWarp.h"
 
+#include "ripper/uTextureRipperWarpRows.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
 #include <utility>
+#include <vector>
 
 double RoundHalfEven(double x)
 {
@@ -234,19 +237,49 @@ std::unique_ptr<TRgbaImage> RectifyQuad(const TRgbaImage* Source, const TRipperQ
         return nullptr;
     }
     try {
-        auto image = std::make_unique<TRgbaImage>(N, N);
+        // Every pixel is written below, so the image is not cleared first.
+        auto image = std::make_unique<TRgbaImage>(N, N, TRgbaImage::TUninitialized{});
+        const auto n = static_cast<std::size_t>(N);
+        // Two rows of coordinates: the one being sampled and the next, whose source lines
+        // are fetched while this row's end is sampled.
+        std::vector<double> columns(3 * n), coordinates(4 * n);
+        double* xs[2] = {coordinates.data(), coordinates.data() + n};
+        double* ys[2] = {coordinates.data() + 2 * n, coordinates.data() + 3 * n};
+        for (std::int32_t u = 0; u < N; ++u) {
+            columns[u] = h[0] * u;
+            columns[n + u] = h[3] * u;
+            columns[2 * n + u] = h[6] * u;
+        }
+        TRowCoordinates state = RectifyRowCoordinates(h, columns.data(), N, 0, xs[0], ys[0]);
         for (std::int32_t v = 0; v < N; ++v) {
+            const int cur = v & 1, next = cur ^ 1;
+            const bool hasNext = v + 1 < N;
+            const TRowCoordinates nextState =
+                hasNext ? RectifyRowCoordinates(h, columns.data(), N, v + 1, xs[next], ys[next])
+                        : TRowCoordinates::Ok;
             TRgbaPixel* row = image->Row(v);
-            for (std::int32_t u = 0; u < N; ++u) {
-                const double w = h[6] * u + h[7] * v + 1.0;
-                if (!(std::fabs(w) >= RipperPivotEpsilon)) {
-                    Message = "The perspective transform contains an invalid projection.";
-                    return nullptr;
-                }
-                const double x = (h[0] * u + h[1] * v + h[2]) / w;
-                const double y = (h[3] * u + h[4] * v + h[5]) / w;
-                row[u] = Bilinear ? SampleBilinear(*Source, x, y) : SampleNearest(*Source, x, y);
+            switch (state) {
+            case TRowCoordinates::InvalidProjection:
+                Message = "The perspective transform contains an invalid projection.";
+                return nullptr;
+            case TRowCoordinates::NotANumber:
+                for (std::int32_t u = 0; u < N; ++u)
+                    row[u] = Bilinear ? SampleBilinear(*Source, xs[cur][u], ys[cur][u])
+                                      : SampleNearest(*Source, xs[cur][u], ys[cur][u]);
+                break;
+            case TRowCoordinates::Ok: {
+                // Coordinates that are not numbers are never fetched ahead.
+                const bool ahead = hasNext && nextState == TRowCoordinates::Ok;
+                const double* nx = ahead ? xs[next] : nullptr;
+                const double* ny = ahead ? ys[next] : nullptr;
+                if (Bilinear)
+                    SampleRowBilinear(*Source, xs[cur], ys[cur], N, row, nx, ny);
+                else
+                    SampleRowNearest(*Source, xs[cur], ys[cur], N, row, nx, ny);
+                break;
             }
+            }
+            state = nextState;
         }
         return image;
     } catch (const std::bad_alloc&) {

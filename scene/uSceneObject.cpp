@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <random>
 #include <utility>
 
@@ -158,10 +159,15 @@ void TSceneObject::Evaluate()
             Input = CompositeMesh.get();
             Composite = true;
         }
-    } catch (...) {
+    } catch (const std::exception& e) {
         // Too large a composite: a failed evaluation like any other. Raising here would
         // reach the drawing and picking code on every repaint.
         EvaluationFailed = true;
+        EvaluationMessage = e.what();
+        return;
+    } catch (...) {
+        EvaluationFailed = true;
+        EvaluationMessage = "Unknown error";
         return;
     }
     if (!Input)
@@ -186,6 +192,7 @@ void TSceneObject::Evaluate()
         EvalBuffers = {};
         MeshSerial = ++LastMeshSerial;
         MeshDirty = false;
+        EvaluationMessage.clear();
         return;
     }
     if (TModifierEvaluator().Evaluate(Input, *Modifiers, Context, Result, &EvalBuffers) &&
@@ -195,10 +202,12 @@ void TSceneObject::Evaluate()
         EvaluatedMesh = std::move(Result.Mesh);
         MeshSerial = ++LastMeshSerial;
         MeshDirty = false;
+        EvaluationMessage.clear();
     } else {
-        // The last good mesh stays; the failure's message is not shown anywhere.
+        // The last good mesh stays; the modifier page shows the message.
         EvalBuffers.Mesh = std::move(Result.Mesh);
         EvaluationFailed = true;
+        EvaluationMessage = Result.Message;
     }
 }
 

@@ -87,6 +87,9 @@ public:
     // meshes share one. 0 before the first evaluation.
     uint64_t GetMeshSerial() const { return MeshSerial; }
     bool HasEvaluatedMesh() const { return EvaluatedMesh != nullptr; }
+    // The message of the last failed evaluation ("Array 2D: output exceeds limits ..."),
+    // empty after a successful one.
+    const std::string& GetEvaluationMessage() const { return EvaluationMessage; }
 
     // Stores the context and marks the mesh dirty unless frame, FPS and time are those
     // of the stored one (FPS within 1e-6, time within 1e-9).
@@ -150,6 +153,7 @@ private:
     TModifierEvalBuffers EvalBuffers;
     bool MeshDirty = true;
     bool EvaluationFailed = false;  // the last run failed and nothing changed since
+    std::string EvaluationMessage;
     uint64_t MeshSerial = 0;
     TModifierEvalContext EvalContext;
     bool ContextSet = false;

@@ -70,4 +70,24 @@ public:
     virtual void TerrainEdited() = 0;        // DocumentEdited
     virtual void FloorPlanChanged() = 0;     // DocumentEdited
     virtual void InvalidateContactLighting() = 0;
+
+    // Texture objects live in the views' GL context: imports and deletes of the texture
+    // registry run between these two.
+    virtual void MakeTextureContextCurrent() {}
+    virtual void DoneTextureContext() {}
+};
+
+// Makes the texture context current for the lifetime of the scope.
+class TTextureContextScope {
+public:
+    explicit TTextureContextScope(TEditorContext& Context) : Context(Context)
+    {
+        Context.MakeTextureContextCurrent();
+    }
+    ~TTextureContextScope() { Context.DoneTextureContext(); }
+    TTextureContextScope(const TTextureContextScope&) = delete;
+    TTextureContextScope& operator=(const TTextureContextScope&) = delete;
+
+private:
+    TEditorContext& Context;
 };

@@ -26,6 +26,9 @@ signals:
     void FrameChanged();
     // The texture registry changed (import, delete, New, Open).
     void TexturesChanged();
+    // A texture the ripper made was imported at this registry index (after
+    // TexturesChanged); the textures window selects it.
+    void TextureImported(int Index);
     // Something of the document changed without a command or a scene notification: a
     // property write, a modifier edit, a terrain sculpt, a floor-plan list edit. Pages
     // that show it refresh; the views repaint.

@@ -60,12 +60,13 @@ TEST_F(MainMenuTest, InstalledToolWindowItemsShowInTheirPlacesAndOpenTheirWindow
     QMenu* tools = TopMenu(QStringLiteral("Tools"));
     ASSERT_NE(tools, nullptr);
     EXPECT_TRUE(tools->menuAction()->isVisible());
-    EXPECT_EQ(VisibleItems(tools), std::vector<std::string>{"Floor Plan Builder..."});
+    EXPECT_EQ(VisibleItems(tools),
+              (std::vector<std::string>{"Texture Ripper...", "Floor Plan Builder..."}));
     for (QAction* a : TopMenu(QStringLiteral("View"))->actions())
         if (a->text() == QStringLiteral("Camera..."))
             a->trigger();
     for (QAction* a : tools->actions())
-        if (a->isVisible())
+        if (a->text() == QStringLiteral("Floor Plan Builder..."))
             a->trigger();
     EXPECT_EQ(opened, (std::vector<int>{twiCamera, twiFloorPlanBuilder}));
 }
@@ -130,15 +131,17 @@ TEST_F(MainMenuTest, MenusHoldTheirItemsInOrder)
         {"Edit",
          {"Undo\tCtrl+Z", "Redo\tCtrl+Y", "-", "Delete selected", "Clear scene", "-", "Grid Size"}},
         {"View",
-         {"Shaded", "Wireframe", "Solid", "Cinematic", "-", "Refresh Contact AO", "-",
-          "Terrain Editor...", "-", "Toggle hierarchy tree"}},
+         {"Shaded", "Wireframe", "Solid", "Cinematic", "-", "Textures...", "-",
+          "Refresh Contact AO", "-", "Terrain Editor...", "-", "Toggle hierarchy tree"}},
         {"Help", {"Controls...", "-", "About..."}},
+        {"Tools", {"Texture Ripper..."}},
     };
     std::vector<std::string> titles;
     for (QAction* a : Form->menuBar()->actions())
         if (a->isVisible())
             titles.push_back(a->text().toStdString());
-    EXPECT_EQ(titles, (std::vector<std::string>{"File", "Create", "Mode", "Edit", "View", "Help"}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"File", "Create", "Mode", "Edit", "View", "Help",
+                                                "Tools"}));
     for (const TMenuCase& m : menus) {
         QMenu* menu = TopMenu(QString::fromLatin1(m.Title));
         ASSERT_NE(menu, nullptr) << m.Title;

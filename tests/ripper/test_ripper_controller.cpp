@@ -159,8 +159,26 @@ TEST_F(RipperController, HitTestOrder)
         EXPECT_EQ(hit.Index, 0) << x;
     }
 
+    // A slanted edge from (20, 10) to (84, 58) (a 3-4-5 direction, length 80): presses
+    // exactly 8 pixels away on either side grab it, 9 pixels away do not. (60, 30) is the
+    // press a projection rounded to single precision measured as 8.000000000000057.
+    Controller.Session().MovePoint(0, 20 - Point(0).X, 10 - Point(0).Y);
+    Controller.Session().MovePoint(1, 84 - Point(1).X, 58 - Point(1).Y);
+    const TCase slanted[] = {
+        {60, 30, TRipperHitKind::Edge, 0},  {40, 15, TRipperHitKind::Edge, 0},
+        {40, 35, TRipperHitKind::Edge, 0},  {35, 10, TRipperHitKind::None, -1},
+        {55, 25, TRipperHitKind::None, -1},
+    };
+    for (const TCase& c : slanted) {
+        Controller.HitTest(c.X, c.Y, hit);
+        const bool edge = hit.Kind == TRipperHitKind::Edge && hit.Index == 0;
+        EXPECT_EQ(edge, c.Kind == TRipperHitKind::Edge) << c.X << ", " << c.Y;
+    }
+    Controller.Session().ResetQuad();
+    Controller.Session().MovePoint(1, 22 - 89, 0);
+    ASSERT_EQ(Point(1).X, 22);
+
     // Two corners within reach: the lower-numbered one wins.
-    Controller.Session().MovePoint(1, 22 - 74, 0);
     ASSERT_TRUE(Controller.HitTest(16, 10, hit));
     EXPECT_EQ(hit.Kind, TRipperHitKind::Corner);
     EXPECT_EQ(hit.Index, 0);

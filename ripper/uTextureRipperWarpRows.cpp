@@ -1,0 +1,385 @@
+#include "ripper/uTextureRipperWarpRows.h"
+
+#include "ripper/uTextureRipperWarp.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <immintrin.h>
+
+namespace {
+
+// Where a bilinear sample reads and with what weights, as SampleBilinear computes them:
+// the coordinate clamped in single precision, its floor, the next pixel within the
+// image, and the four products of the fractions.
+struct TBilinearTap {
+    const TRgbaPixel* Row0;
+    const TRgbaPixel* Row1;
+    std::int32_t X0, X1;
+    double W00, W10, W01, W11;
+};
+
+// Inlined into the AVX2 row as well (its target includes this one's).
+inline TBilinearTap BilinearTap(const TRgbaImage& Source, float MaxX, float MaxY, double X,
+                                double Y)
+{
+    float fxs = static_cast<float>(X);
+    if (fxs < 0.0f)
+        fxs = 0.0f;
+    if (fxs > MaxX)
+        fxs = MaxX;
+    float fys = static_cast<float>(Y);
+    if (fys < 0.0f)
+        fys = 0.0f;
+    if (fys > MaxY)
+        fys = MaxY;
+    const double cx = fxs, cy = fys;
+    // Both are at least 0, so truncation is the floor.
+    const auto x0 = static_cast<std::int32_t>(cx);
+    const auto y0 = static_cast<std::int32_t>(cy);
+    const double fx = cx - x0;
+    const double fy = cy - y0;
+    TBilinearTap t;
+    t.Row0 = Source.Row(y0);
+    t.Row1 = Source.Row(std::min(y0 + 1, Source.Height() - 1));
+    t.X0 = x0;
+    t.X1 = std::min(x0 + 1, Source.Width() - 1);
+    t.W00 = (1 - fx) * (1 - fy);
+    t.W10 = fx * (1 - fy);
+    t.W01 = (1 - fx) * fy;
+    t.W11 = fx * fy;
+    return t;
+}
+
+// Samples of a row fall on a diagonal through the photograph, so the processor cannot
+// guess the next lines: the ones a sample this many pixels ahead reads (in this row or,
+// near its end, the next) are asked for now.
+constexpr std::int32_t kPrefetchAhead = 64;
+
+struct TRowInput {
+    const double* X;
+    const double* Y;
+    const double* NextX;  // the next row's coordinates, or null
+    const double* NextY;
+    std::int32_t Count;
+};
+
+// Always inlined: as a call of its own, the compiler takes a function that only
+// prefetches for one without effects and drops the call.
+[[gnu::always_inline]] inline void PrefetchSample(const TRgbaImage& Source, double X, double Y,
+                                                  double MaxX, double MaxY, bool RowBelow)
+{
+    const auto x = static_cast<std::int32_t>(std::min(std::max(X, 0.0), MaxX));
+    const auto y = static_cast<std::int32_t>(std::min(std::max(Y, 0.0), MaxY));
+    const TRgbaPixel* p = Source.Row(y) + x;
+    __builtin_prefetch(p, 0, 3);
+    if (RowBelow && y < MaxY)
+        __builtin_prefetch(p + Source.Width(), 0, 3);
+}
+
+// RowBelow: a bilinear sample also reads the row below.
+[[gnu::always_inline]] inline void PrefetchAhead(const TRgbaImage& Source, const TRowInput& Row,
+                                                 std::int32_t i, double MaxX, double MaxY,
+                                                 bool RowBelow)
+{
+    if (i < Row.Count)
+        PrefetchSample(Source, Row.X[i], Row.Y[i], MaxX, MaxY, RowBelow);
+    else if (Row.NextX && i - Row.Count < Row.Count)
+        PrefetchSample(Source, Row.NextX[i - Row.Count], Row.NextY[i - Row.Count], MaxX, MaxY,
+                       RowBelow);
+}
+
+// The four channels of a pixel as doubles: red and green, blue and alpha.
+inline void Channels(TRgbaPixel p, __m128d& Low, __m128d& High)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i v = _mm_cvtsi32_si128(static_cast<int>(p));
+    v = _mm_unpacklo_epi16(_mm_unpacklo_epi8(v, zero), zero);
+    Low = _mm_cvtepi32_pd(v);
+    High = _mm_cvtepi32_pd(_mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
+}
+
+// ((c00 w00 + c10 w10) + c01 w01) + c11 w11 per channel, kept in 0..255 and rounded half
+// to even (the processor's default rounding of the conversion).
+void BilinearRowSse2(const TRgbaImage& Source, const TRowInput& Row, TRgbaPixel* Out)
+{
+    const auto maxX = static_cast<float>(Source.Width() - 1);
+    const auto maxY = static_cast<float>(Source.Height() - 1);
+    const __m128d zero = _mm_setzero_pd(), top = _mm_set1_pd(255.0);
+    for (std::int32_t u = 0; u < Row.Count; ++u) {
+        PrefetchAhead(Source, Row, u + kPrefetchAhead, maxX, maxY, true);
+        const TBilinearTap t = BilinearTap(Source, maxX, maxY, Row.X[u], Row.Y[u]);
+        __m128d lo, hi, clo, chi;
+        Channels(t.Row0[t.X0], clo, chi);
+        const __m128d w00 = _mm_set1_pd(t.W00), w10 = _mm_set1_pd(t.W10);
+        const __m128d w01 = _mm_set1_pd(t.W01), w11 = _mm_set1_pd(t.W11);
+        lo = _mm_mul_pd(clo, w00);
+        hi = _mm_mul_pd(chi, w00);
+        Channels(t.Row0[t.X1], clo, chi);
+        lo = _mm_add_pd(lo, _mm_mul_pd(clo, w10));
+        hi = _mm_add_pd(hi, _mm_mul_pd(chi, w10));
+        Channels(t.Row1[t.X0], clo, chi);
+        lo = _mm_add_pd(lo, _mm_mul_pd(clo, w01));
+        hi = _mm_add_pd(hi, _mm_mul_pd(chi, w01));
+        Channels(t.Row1[t.X1], clo, chi);
+        lo = _mm_add_pd(lo, _mm_mul_pd(clo, w11));
+        hi = _mm_add_pd(hi, _mm_mul_pd(chi, w11));
+        lo = _mm_min_pd(_mm_max_pd(lo, zero), top);
+        hi = _mm_min_pd(_mm_max_pd(hi, zero), top);
+        const __m128i r = _mm_unpacklo_epi64(_mm_cvtpd_epi32(lo), _mm_cvtpd_epi32(hi));
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(r, r), r);
+        Out[u] = static_cast<TRgbaPixel>(_mm_cvtsi128_si32(bytes));
+    }
+}
+
+// One channel of four pixels as doubles; Pick moves that channel's bytes into the low
+// byte of each lane.
+__attribute__((target("avx2"))) inline __m256d ChannelOf(__m128i Pixels, __m128i Pick)
+{
+    return _mm256_cvtepi32_pd(_mm_shuffle_epi8(Pixels, Pick));
+}
+
+__attribute__((target("avx2"))) inline __m256d Channel(__m128i Pixels, int Shift)
+{
+    const __m128i c = _mm_and_si128(_mm_srli_epi32(Pixels, Shift), _mm_set1_epi32(0xFF));
+    return _mm256_cvtepi32_pd(c);
+}
+
+// Four pixels at a time, each lane doing the scalar sampler's operations in its order
+// (the coordinate rounded to single precision and clamped, the floor, the four weights,
+// the sum of the products from c00 to c11); no fused multiply-add, so every product is
+// rounded before it is added.
+__attribute__((target("avx2"))) void BilinearRowAvx2(const TRgbaImage& Source, const TRowInput& Row,
+                                                     TRgbaPixel* Out)
+{
+    const auto maxX = static_cast<float>(Source.Width() - 1);
+    const auto maxY = static_cast<float>(Source.Height() - 1);
+    const __m128 zeroF = _mm_setzero_ps(), maxXF = _mm_set1_ps(maxX), maxYF = _mm_set1_ps(maxY);
+    const __m128i lastX = _mm_set1_epi32(Source.Width() - 1);
+    const __m128i lastY = _mm_set1_epi32(Source.Height() - 1);
+    const __m128i one = _mm_set1_epi32(1), width = _mm_set1_epi32(Source.Width());
+    const __m256d zero = _mm256_setzero_pd(), top = _mm256_set1_pd(255.0);
+    const __m256d unit = _mm256_set1_pd(1.0);
+    const __m128i pick[4] = {
+        _mm_setr_epi8(0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1),
+        _mm_setr_epi8(1, -1, -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1, -1),
+        _mm_setr_epi8(2, -1, -1, -1, 6, -1, -1, -1, 10, -1, -1, -1, 14, -1, -1, -1),
+        _mm_setr_epi8(3, -1, -1, -1, 7, -1, -1, -1, 11, -1, -1, -1, 15, -1, -1, -1)};
+    const __m128i interleave = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    const auto* base = reinterpret_cast<const int*>(Source.Pixels().data());
+    // Prefetching the line below the last row reads nothing: prefetches never fault, but
+    // they stay within the image all the same.
+    const std::int32_t lastRow = Source.Height() > 1 ? Source.Width() : 0;
+    const __m256d limitX = _mm256_set1_pd(Source.Width() - 1);
+    const __m256d limitY = _mm256_set1_pd(Source.Height() > 1 ? Source.Height() - 2 : 0);
+    std::int32_t u = 0;
+    for (; u + 4 <= Row.Count; u += 4) {
+        // The four samples ahead, in this row or the next.
+        const std::int32_t ahead = u + kPrefetchAhead;
+        const double* aheadX = nullptr;
+        const double* aheadY = nullptr;
+        if (ahead + 4 <= Row.Count) {
+            aheadX = Row.X + ahead;
+            aheadY = Row.Y + ahead;
+        } else if (Row.NextX && ahead >= Row.Count && ahead - Row.Count + 4 <= Row.Count) {
+            aheadX = Row.NextX + (ahead - Row.Count);
+            aheadY = Row.NextY + (ahead - Row.Count);
+        }
+        if (aheadX) {
+            // The lines of the four samples ahead, found four at a time.
+            const __m256d px = _mm256_loadu_pd(aheadX);
+            const __m256d py = _mm256_loadu_pd(aheadY);
+            const __m128i ix = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(px, zero), limitX));
+            const __m128i iy = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(py, zero), limitY));
+            alignas(16) std::int32_t at[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(at),
+                            _mm_add_epi32(_mm_mullo_epi32(iy, width), ix));
+            for (std::int32_t k = 0; k < 4; ++k) {
+                __builtin_prefetch(base + at[k], 0, 3);
+                __builtin_prefetch(base + at[k] + lastRow, 0, 3);
+            }
+        } else {
+            for (std::int32_t k = 0; k < 4; ++k)
+                PrefetchAhead(Source, Row, u + kPrefetchAhead + k, maxX, maxY, true);
+        }
+        const __m128 xf =
+            _mm_min_ps(_mm_max_ps(_mm256_cvtpd_ps(_mm256_loadu_pd(Row.X + u)), zeroF), maxXF);
+        const __m128 yf =
+            _mm_min_ps(_mm_max_ps(_mm256_cvtpd_ps(_mm256_loadu_pd(Row.Y + u)), zeroF), maxYF);
+        const __m256d cx = _mm256_cvtps_pd(xf), cy = _mm256_cvtps_pd(yf);
+        // Both are at least 0, so truncation is the floor.
+        const __m128i x0 = _mm256_cvttpd_epi32(cx), y0 = _mm256_cvttpd_epi32(cy);
+        const __m128i x1 = _mm_min_epi32(_mm_add_epi32(x0, one), lastX);
+        const __m128i y1 = _mm_min_epi32(_mm_add_epi32(y0, one), lastY);
+        const __m256d fx = _mm256_sub_pd(cx, _mm256_cvtepi32_pd(x0));
+        const __m256d fy = _mm256_sub_pd(cy, _mm256_cvtepi32_pd(y0));
+        const __m256d gx = _mm256_sub_pd(unit, fx), gy = _mm256_sub_pd(unit, fy);
+        const __m256d w00 = _mm256_mul_pd(gx, gy), w10 = _mm256_mul_pd(fx, gy);
+        const __m256d w01 = _mm256_mul_pd(gx, fy), w11 = _mm256_mul_pd(fx, fy);
+        const __m128i r0 = _mm_mullo_epi32(y0, width), r1 = _mm_mullo_epi32(y1, width);
+        const __m128i c00 = _mm_i32gather_epi32(base, _mm_add_epi32(r0, x0), 4);
+        const __m128i c10 = _mm_i32gather_epi32(base, _mm_add_epi32(r0, x1), 4);
+        const __m128i c01 = _mm_i32gather_epi32(base, _mm_add_epi32(r1, x0), 4);
+        const __m128i c11 = _mm_i32gather_epi32(base, _mm_add_epi32(r1, x1), 4);
+        // The sums lie in 0 .. 255 plus rounding (non-negative weights summing to 1), so
+        // the conversion needs no clamp: it rounds half to even into 0 .. 255.
+        __m128i channel[4];
+        for (int c = 0; c < 4; ++c) {
+            __m256d v = _mm256_mul_pd(ChannelOf(c00, pick[c]), w00);
+            v = _mm256_add_pd(v, _mm256_mul_pd(ChannelOf(c10, pick[c]), w10));
+            v = _mm256_add_pd(v, _mm256_mul_pd(ChannelOf(c01, pick[c]), w01));
+            v = _mm256_add_pd(v, _mm256_mul_pd(ChannelOf(c11, pick[c]), w11));
+            channel[c] = _mm256_cvtpd_epi32(v);
+        }
+        // r0..r3 g0..g3 b0..b3 a0..a3 as bytes, then back into pixel order.
+        const __m128i planes = _mm_packus_epi16(_mm_packs_epi32(channel[0], channel[1]),
+                                                _mm_packs_epi32(channel[2], channel[3]));
+        const __m128i result = _mm_shuffle_epi8(planes, interleave);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + u), result);
+    }
+    for (; u < Row.Count; ++u) {
+        const TBilinearTap t = BilinearTap(Source, maxX, maxY, Row.X[u], Row.Y[u]);
+        const TRgbaPixel c[4] = {t.Row0[t.X0], t.Row0[t.X1], t.Row1[t.X0], t.Row1[t.X1]};
+        const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
+        const __m256d w = _mm256_set_pd(t.W11, t.W01, t.W10, t.W00);
+        TRgbaPixel result = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            alignas(32) double products[4];
+            _mm256_store_pd(products, _mm256_mul_pd(Channel(px, shift), w));
+            double v = ((products[0] + products[1]) + products[2]) + products[3];
+            v = std::min(std::max(v, 0.0), 255.0);
+            result |= static_cast<TRgbaPixel>(_mm_cvtsd_si32(_mm_set_sd(v))) << shift;
+        }
+        Out[u] = result;
+    }
+}
+
+}  // namespace
+
+namespace {
+bool Avx2Allowed = true;
+}  // namespace
+
+bool RowKernelAvx2Available()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has && Avx2Allowed;
+}
+
+void AllowRowKernelAvx2(bool Allowed)
+{
+    Avx2Allowed = Allowed;
+}
+
+namespace {
+
+// w = (h6 u + h7 v) + 1, x = ((h0 u + h1 v) + h2) / w, y likewise, four columns at a time.
+__attribute__((target("avx2"))) TRowCoordinates
+RowCoordinatesAvx2(const double* H, const double* ColumnTerms, std::int32_t Count, std::int32_t v,
+                   double* X, double* Y)
+{
+    const double* hu0 = ColumnTerms;
+    const double* hu3 = ColumnTerms + Count;
+    const double* hu6 = ColumnTerms + 2 * static_cast<std::ptrdiff_t>(Count);
+    const __m256d rx = _mm256_set1_pd(H[1] * v), ry = _mm256_set1_pd(H[4] * v);
+    const __m256d rw = _mm256_set1_pd(H[7] * v), one = _mm256_set1_pd(1.0);
+    const __m256d h2 = _mm256_set1_pd(H[2]), h5 = _mm256_set1_pd(H[5]);
+    const __m256d eps = _mm256_set1_pd(RipperPivotEpsilon);
+    const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+    __m256d badW = _mm256_setzero_pd(), notANumber = _mm256_setzero_pd();
+    std::int32_t u = 0;
+    for (; u + 4 <= Count; u += 4) {
+        const __m256d w = _mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(hu6 + u), rw), one);
+        const __m256d x =
+            _mm256_div_pd(_mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(hu0 + u), rx), h2), w);
+        const __m256d y =
+            _mm256_div_pd(_mm256_add_pd(_mm256_add_pd(_mm256_loadu_pd(hu3 + u), ry), h5), w);
+        // Not (|w| >= eps): true for small w and for w that is not a number.
+        badW = _mm256_or_pd(badW, _mm256_cmp_pd(_mm256_and_pd(w, magnitude), eps, _CMP_NGE_UQ));
+        notANumber = _mm256_or_pd(notANumber, _mm256_cmp_pd(x, y, _CMP_UNORD_Q));
+        _mm256_storeu_pd(X + u, x);
+        _mm256_storeu_pd(Y + u, y);
+    }
+    bool bad = _mm256_movemask_pd(badW) != 0, nan = _mm256_movemask_pd(notANumber) != 0;
+    for (; u < Count; ++u) {
+        const double w = hu6[u] + H[7] * v + 1.0;
+        X[u] = (hu0[u] + H[1] * v + H[2]) / w;
+        Y[u] = (hu3[u] + H[4] * v + H[5]) / w;
+        bad = bad || !(std::fabs(w) >= RipperPivotEpsilon);
+        nan = nan || X[u] != X[u] || Y[u] != Y[u];
+    }
+    return bad   ? TRowCoordinates::InvalidProjection
+           : nan ? TRowCoordinates::NotANumber
+                 : TRowCoordinates::Ok;
+}
+
+TRowCoordinates RowCoordinatesScalar(const double* H, const double* ColumnTerms, std::int32_t Count,
+                                     std::int32_t v, double* X, double* Y)
+{
+    const double* hu0 = ColumnTerms;
+    const double* hu3 = ColumnTerms + Count;
+    const double* hu6 = ColumnTerms + 2 * static_cast<std::ptrdiff_t>(Count);
+    const double rx = H[1] * v, ry = H[4] * v, rw = H[7] * v;
+    int badW = 0, notANumber = 0;
+    for (std::int32_t u = 0; u < Count; ++u) {
+        const double w = hu6[u] + rw + 1.0;
+        const double x = (hu0[u] + rx + H[2]) / w;
+        const double y = (hu3[u] + ry + H[5]) / w;
+        badW |= !(std::fabs(w) >= RipperPivotEpsilon);
+        notANumber |= (x != x) | (y != y);
+        X[u] = x;
+        Y[u] = y;
+    }
+    return badW         ? TRowCoordinates::InvalidProjection
+           : notANumber ? TRowCoordinates::NotANumber
+                        : TRowCoordinates::Ok;
+}
+
+}  // namespace
+
+TRowCoordinates RectifyRowCoordinates(const double* H, const double* ColumnTerms,
+                                      std::int32_t Count, std::int32_t v, double* X, double* Y)
+{
+    if (RowKernelAvx2Available())
+        return RowCoordinatesAvx2(H, ColumnTerms, Count, v, X, Y);
+    return RowCoordinatesScalar(H, ColumnTerms, Count, v, X, Y);
+}
+
+void SampleRowNearest(const TRgbaImage& Source, const double* X, const double* Y,
+                      std::int32_t Count, TRgbaPixel* Out, const double* NextX, const double* NextY)
+{
+    // Clamping first and rounding second picks the same pixel as the other way round.
+    const TRowInput row{X, Y, NextX, NextY, Count};
+    const double maxX = Source.Width() - 1, maxY = Source.Height() - 1;
+    for (std::int32_t u = 0; u < Count; ++u) {
+        PrefetchAhead(Source, row, u + kPrefetchAhead, maxX, maxY, false);
+        const double x = std::min(std::max(X[u], 0.0), maxX);
+        const double y = std::min(std::max(Y[u], 0.0), maxY);
+        const int xi = _mm_cvtsd_si32(_mm_set_sd(x));
+        const int yi = _mm_cvtsd_si32(_mm_set_sd(y));
+        Out[u] = Source.Row(yi)[xi];
+    }
+}
+
+void SampleRowBilinear(const TRgbaImage& Source, const double* X, const double* Y,
+                       std::int32_t Count, TRgbaPixel* Out, const double* NextX,
+                       const double* NextY)
+{
+    const TRowInput row{X, Y, NextX, NextY, Count};
+    if (RowKernelAvx2Available())
+        BilinearRowAvx2(Source, row, Out);
+    else
+        BilinearRowSse2(Source, row, Out);
+}
+
+void SampleRowBilinearSse2(const TRgbaImage& Source, const double* X, const double* Y,
+                           std::int32_t Count, TRgbaPixel* Out)
+{
+    BilinearRowSse2(Source, TRowInput{X, Y, nullptr, nullptr, Count}, Out);
+}
+
+void SampleRowBilinearAvx2(const TRgbaImage& Source, const double* X, const double* Y,
+                           std::int32_t Count, TRgbaPixel* Out)
+{
+    BilinearRowAvx2(Source, TRowInput{X, Y, nullptr, nullptr, Count}, Out);
+}
