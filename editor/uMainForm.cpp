@@ -33,6 +33,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
@@ -202,6 +203,12 @@ void TMainForm::FormDestroy()
     if (FrameLoop)
         FrameLoop->Destroying = true;
     qApp->removeEventFilter(this);
+    // A field that loses the focus later, while the window's widgets are freed, would
+    // report an edit to a half-destroyed window: it loses it now, silently.
+    if (QWidget* focus = QApplication::focusWidget(); focus && focus->window() == this) {
+        const QSignalBlocker silent(focus);
+        focus->clearFocus();
+    }
 
     // Every tool window goes before the project it shows.
     WindowHost.CloseAll();
@@ -340,6 +347,10 @@ void TMainForm::BuildPropertiesPanel(QWidget* Parent)
             [this] { RunGuarded(this, [&] { PaintPagePtr->PickColorClick(); }); });
     connect(properties, &TPropertiesPage::FaceUVButtonClicked, PaintPagePtr,
             [this](int Tag) { RunGuarded(this, [&] { PaintPagePtr->FaceUVButtonClick(Tag); }); });
+    // "Refresh Stack" re-evaluates through the Modifiers page.
+    if (auto* modifiers = qobject_cast<TModifierPage*>(PanelTabs->widget(1)))
+        connect(properties, &TPropertiesPage::RefreshStackClicked, modifiers,
+                [this, modifiers] { RunGuarded(this, [&] { modifiers->RefreshStackClick(); }); });
 }
 
 void TMainForm::BuildModifierPanel()

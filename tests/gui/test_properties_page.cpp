@@ -207,3 +207,14 @@ TEST_F(PropertiesPageTest, TheFaceUVButtonsEditTheSelectedFaces)
     }
     EXPECT_TRUE(Mesh().Faces[1] == other);
 }
+
+TEST_F(PropertiesPageTest, RefreshStackReevaluatesTheSelectedObject)
+{
+    auto* refresh = Control<QPushButton>("RefreshStackButton");
+    ASSERT_TRUE(refresh->isVisible());
+    Cube->MarkMeshDirty();
+    QTest::mouseClick(refresh, Qt::LeftButton);
+    EXPECT_FALSE(Cube->IsMeshDirty());
+    Model(msVertices, {});
+    EXPECT_FALSE(refresh->isVisible());  // modelling has no stack to refresh
+}

@@ -276,3 +276,13 @@ TEST_F(TimelineTest, ATransformCancelledWithEscapeLeavesSpaceToPlay)
     EXPECT_NE(Form->Document().GetAnimation().FindClipByNode(Cube->GetId()), nullptr);
     EXPECT_TRUE(Errors.empty());
 }
+
+TEST_F(TimelineTest, ClosingTheWindowWhileAFieldIsBeingTypedInIsQuiet)
+{
+    QLineEdit* edit = Control("FrameEdit");
+    edit->setFocus();
+    QTest::keyClicks(edit, QStringLiteral("42"));
+    ASSERT_EQ(QApplication::focusWidget(), edit);
+    Form.reset();  // no edit reaches the window while it is freed
+    EXPECT_TRUE(Errors.empty());
+}
