@@ -68,3 +68,18 @@ void ReserveModifierId(uint32_t id)
 {
     ModifierIds.Reserve(id);
 }
+
+TDocumentIdCounters SnapshotDocumentIds()
+{
+    return {SceneNodeIds.Next(), FloorPlanIds.Next(), FloorIds.Next(), BuildingIds.Next(),
+            ModifierIds.Next()};
+}
+
+void RestoreDocumentIds(const TDocumentIdCounters& Counters)
+{
+    SceneNodeIds.Restore(Counters.SceneNode);
+    FloorPlanIds.Restore(Counters.FloorPlan);
+    FloorIds.Restore(Counters.Floor);
+    BuildingIds.Restore(Counters.Building);
+    ModifierIds.Restore(Counters.Modifier);
+}

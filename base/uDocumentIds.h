@@ -28,6 +28,19 @@ void ReserveBuildingId(uint32_t id);
 uint32_t AllocateModifierId();
 void ReserveModifierId(uint32_t id);
 
+// The next id of every kind at one moment. A load that is refused puts the counters back
+// where they were, so a file it did not take uses up no ids.
+struct TDocumentIdCounters {
+    uint32_t SceneNode = 1;
+    uint32_t FloorPlan = 1;
+    uint32_t Floor = 1;
+    uint32_t Building = 1;
+    uint32_t Modifier = 1;
+    friend bool operator==(const TDocumentIdCounters&, const TDocumentIdCounters&) = default;
+};
+TDocumentIdCounters SnapshotDocumentIds();
+void RestoreDocumentIds(const TDocumentIdCounters& Counters);
+
 // One counter: what the kinds above share.
 class TIdCounter {
 public:
@@ -35,6 +48,7 @@ public:
     uint32_t Allocate();
     void Reserve(uint32_t id);
     uint32_t Next() const { return NextId; }
+    void Restore(uint32_t Next) { NextId = Next; }
 
 private:
     const char* Message;

@@ -6,9 +6,11 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
+#include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -53,23 +55,94 @@ std::string FormatFileReals(std::initializer_list<float> Values)
     return s;
 }
 
+namespace {
+TFileFaultHook FaultHook;
+
+// Asks the test hook first; returns false with errno set when it fails the call.
+bool Allowed(TFileCall Call, const std::string& Path)
+{
+    if (!FaultHook)
+        return true;
+    const int err = FaultHook(Call, Path);
+    if (err == 0)
+        return true;
+    errno = err;
+    return false;
+}
+
+// A file-size limit would otherwise kill the editor in the middle of a save; ignored,
+// the write fails with EFBIG and the user keeps the session.
+void IgnoreFileSizeSignal()
+{
+    static const bool ignored = [] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        return true;
+    }();
+    (void)ignored;
+}
+
+bool WriteAll(int Fd, const char* Data, size_t Size, const std::string& Path)
+{
+    while (Size > 0) {
+        if (!Allowed(TFileCall::Write, Path))
+            return false;
+        const ssize_t n = ::write(Fd, Data, Size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        Data += n;
+        Size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+}  // namespace
+
+void SetFileFaultHook(TFileFaultHook Hook)
+{
+    FaultHook = std::move(Hook);
+}
+
 TTextFileWriter::TTextFileWriter(const std::string& FileName) : FileName(FileName)
 {
-    File = std::fopen(FileName.c_str(), "wb");
-    if (!File)
-        throw EInOutError("Cannot create file \"" + FileName + "\": " + SystemMessage(errno));
+    Open(O_WRONLY | O_CREAT | O_TRUNC, 0666);
+}
+
+TTextFileWriter::TTextFileWriter(const std::string& FileName, unsigned Mode) : FileName(FileName)
+{
+    Open(O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, Mode);
+}
+
+void TTextFileWriter::Open(int Flags, unsigned Mode)
+{
+    IgnoreFileSizeSignal();
+    if (!Allowed(TFileCall::Create, FileName) ||
+        (File = ::open(FileName.c_str(), Flags | O_CLOEXEC, static_cast<mode_t>(Mode))) < 0) {
+        const int err = errno;
+        File = -1;
+        throw EInOutError("Cannot create file \"" + FileName + "\": " + SystemMessage(err));
+    }
     Buffer.reserve(1 << 20);
 }
 
 TTextFileWriter::~TTextFileWriter()
 {
-    if (File)
-        std::fclose(File);
+    if (File >= 0)
+        ::close(File);
+}
+
+void TTextFileWriter::Fail(const char* What, int Error)
+{
+    if (File >= 0)
+        ::close(File);
+    File = -1;
+    throw EInOutError(std::string(What) + " file \"" + FileName + "\": " + SystemMessage(Error));
 }
 
 void TTextFileWriter::WriteLine(std::string_view Line)
 {
-    if (!File)
+    if (File < 0)
         throw EInOutError("File \"" + FileName + "\" is closed");
     Buffer.append(Line);
     Buffer.append("\r\n");
@@ -81,29 +154,215 @@ void TTextFileWriter::Flush()
 {
     if (Buffer.empty())
         return;
-    if (std::fwrite(Buffer.data(), 1, Buffer.size(), File) != Buffer.size())
-        throw EInOutError("Cannot write file \"" + FileName + "\": " + SystemMessage(errno));
+    if (!WriteAll(File, Buffer.data(), Buffer.size(), FileName))
+        Fail("Cannot write", errno);
     Buffer.clear();
 }
 
 void TTextFileWriter::Close()
 {
-    if (!File)
+    if (File < 0)
         return;
-    std::FILE* f = File;
-    try {
-        Flush();
-    } catch (...) {
-        File = nullptr;
-        std::fclose(f);
-        throw;
+    Flush();
+    if (!Allowed(TFileCall::Sync, FileName) || ::fsync(File) != 0)
+        Fail("Cannot write", errno);
+    const int fd = File;
+    File = -1;
+    // Each failure reports its own errno, read at once: nothing in between may change it.
+    if (!Allowed(TFileCall::Close, FileName)) {
+        const int err = errno;
+        ::close(fd);
+        throw EInOutError("Cannot close file \"" + FileName + "\": " + SystemMessage(err));
     }
-    File = nullptr;
-    const bool flushed = std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
+    if (::close(fd) != 0)
+        throw EInOutError("Cannot close file \"" + FileName + "\": " + SystemMessage(errno));
+}
+
+namespace {
+// The file a save writes: FileName, or the file a chain of symbolic links at FileName
+// ends in (which need not exist yet).
+std::string ResolveSaveTarget(const std::string& FileName)
+{
+    std::string path = FileName;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::string target(4096, '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<size_t>(n) >= target.size())
+            throw EInOutError("Cannot follow the link \"" + FileName +
+                              "\": " + SystemMessage(n < 0 ? errno : ENAMETOOLONG));
+        target.resize(static_cast<size_t>(n));
+        const std::filesystem::path t(target);
+        path = t.is_absolute() ? target : (std::filesystem::path(path).parent_path() / t).string();
+    }
+    throw EInOutError("Cannot follow the link \"" + FileName + "\": " + SystemMessage(ELOOP));
+}
+
+// 0 when nothing is at Path, else lstat's answer in St.
+bool Exists(const std::string& Path, struct stat& St)
+{
+    return ::lstat(Path.c_str(), &St) == 0;
+}
+
+bool DeleteFile(const std::string& Path)
+{
+    return Allowed(TFileCall::Delete, Path) && ::unlink(Path.c_str()) == 0;
+}
+
+// Copies the regular file From to To (which must not exist), synced; false with errno.
+bool CopyFile(const std::string& From, const std::string& To, mode_t Mode)
+{
+    if (!Allowed(TFileCall::Copy, To))
+        return false;
+    const int in = ::open(From.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    const int out = ::open(To.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, Mode);
+    if (out < 0) {
+        const int err = errno;
+        ::close(in);
+        errno = err;
+        return false;
+    }
+    std::vector<char> buffer(1 << 16);
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        if (!WriteAll(out, buffer.data(), static_cast<size_t>(n), To)) {
+            ok = false;
+            break;
+        }
+    }
+    ok = ok && ::fsync(out) == 0;
     const int err = errno;
-    if (std::fclose(f) != 0 || !flushed)
-        throw EInOutError("Cannot write file \"" + FileName +
-                          "\": " + SystemMessage(err ? err : errno));
+    ::close(in);
+    ok = ::close(out) == 0 && ok;
+    if (!ok) {
+        ::unlink(To.c_str());
+        errno = err ? err : EIO;
+    }
+    return ok;
+}
+
+void SyncFolderOf(const std::string& Path)
+{
+    if (!Allowed(TFileCall::SyncFolder, Path))
+        return;
+    const std::string folder = std::filesystem::path(Path).parent_path().string();
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+std::string WithReason(const std::string& Message, int Error)
+{
+    return Message + "\r\n" + SystemMessage(Error);
+}
+}  // namespace
+
+void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Messages,
+                        const std::function<void(TTextLineSink&)>& WriteLines)
+{
+    const std::string target = ResolveSaveTarget(FileName);
+    const std::string temp = target + ".tmp";
+    const std::string backup = target + ".bak";
+    const std::string quoted = "\"" + FileName + "\"";
+
+    struct stat old {};
+    const bool existed = Exists(target, old);
+    if (existed && S_ISDIR(old.st_mode))
+        throw EInOutError("Cannot save " + quoted + ": a folder has that name.");
+    if (existed && !S_ISREG(old.st_mode))
+        throw EInOutError("Cannot save " + quoted + ": it is not a regular file.");
+    if (existed &&
+        ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0))
+        throw EInOutError("Cannot save " + quoted + ": the file is read-only.");
+
+    struct stat st;
+    if (Exists(temp, st)) {
+        if (!S_ISREG(st.st_mode))
+            throw EInOutError("Cannot save " + quoted + ": \"" + temp +
+                              "\" is in the way and is not a regular file.");
+        if (!DeleteFile(temp))
+            throw EInOutError("Cannot delete the old temporary file \"" + temp +
+                              "\": " + SystemMessage(errno));
+    }
+
+    // 1. The new content, complete and on disk, under the temporary name.
+    const mode_t mode = existed ? (old.st_mode & 07777) : 0666;
+    {
+        TTextFileWriter writer(temp, mode);
+        try {
+            if (existed) {
+                // The bits asked for at creation pass through the umask; set them as they were.
+                ::fchmod(writer.Descriptor(), mode);
+                if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+                    (void)!::fchown(writer.Descriptor(), old.st_uid, old.st_gid);
+            }
+            WriteLines(writer);
+            writer.Close();
+        } catch (...) {
+            ::unlink(temp.c_str());
+            throw;
+        }
+    }
+
+    // 2. The old content kept under the backup name, without moving it away.
+    bool backedUp = false;
+    if (existed) {
+        int err = 0;
+        if (Exists(backup, st) && !S_ISREG(st.st_mode))
+            err = EISDIR;
+        else if (Exists(backup, st) && !DeleteFile(backup))
+            err = errno;
+        else if (!Allowed(TFileCall::Link, backup) || ::link(target.c_str(), backup.c_str()) != 0) {
+            err = errno;
+            // No hard links on this file system: a copy does the same job.
+            const bool noLinks = err == EPERM || err == EXDEV || err == EMLINK || err == ENOTSUP ||
+                                 err == EOPNOTSUPP || err == ENOSYS;
+            if (noLinks)
+                err = CopyFile(target, backup, mode) ? 0 : errno;
+        }
+        if (err != 0) {
+            ::unlink(temp.c_str());
+            if (err == EISDIR)
+                throw EGeneralError(Messages.BackupFailed + FileName + "\r\n\"" + backup +
+                                    "\" is in the way and is not a regular file.");
+            throw EGeneralError(WithReason(Messages.BackupFailed + FileName, err));
+        }
+        backedUp = true;
+    }
+
+    // 3. One atomic step: the name holds the old file until it holds the new one.
+    if (!Allowed(TFileCall::Rename, target) || ::rename(temp.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        if (backedUp)
+            ::unlink(backup.c_str());
+        throw EGeneralError(WithReason(Messages.ReplaceFailed + FileName, err));
+    }
+    SyncFolderOf(target);
+    // The save is complete; a backup that cannot be deleted is only left behind.
+    if (backedUp)
+        DeleteFile(backup);
+}
+
+bool TTextLineSource::ReadLineView(std::string_view& Line)
+{
+    const bool read = ReadLine(Scratch);
+    Line = Scratch;
+    return read;
 }
 
 TStringLineSource TStringLineSource::FromText(std::string_view Text)
@@ -133,49 +392,110 @@ bool TStringLineSource::ReadLine(std::string& Line)
     return true;
 }
 
+bool TStringLineSource::ReadLineView(std::string_view& Line)
+{
+    if (Next >= Lines.size()) {
+        Line = {};
+        return false;
+    }
+    Line = Lines[Next++];
+    return true;
+}
+
 TTextFileReader::TTextFileReader(const std::string& FileName) : FileName(FileName)
 {
-    Handle = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (Handle < 0)
-        throw EInOutError("Cannot open file \"" + FileName + "\": " + SystemMessage(errno));
-    try {
-        Buffer.resize(kBlockSize);
-        Fill();
-    } catch (...) {
-        ::close(Handle);
-        throw;
+    // Not blocking on a pipe's open: only regular files are read.
+    File = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (File < 0 || ::fstat(File, &st) != 0) {
+        const int err = errno;
+        if (File >= 0)
+            ::close(File);
+        File = -1;
+        throw EInOutError("Cannot open file \"" + FileName + "\": " + SystemMessage(err));
     }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(File);
+        File = -1;
+        throw EInOutError("Cannot open file \"" + FileName + "\": " +
+                          (S_ISDIR(st.st_mode) ? SystemMessage(EISDIR)
+                                               : std::string("it is not a regular file")));
+    }
+    ::fcntl(File, F_SETFL, ::fcntl(File, F_GETFL) & ~O_NONBLOCK);
+    FileSize = static_cast<uint64_t>(st.st_size);
+    Buffer.resize(kBlockSize);
 }
 
 TTextFileReader::~TTextFileReader()
 {
-    ::close(Handle);
+    if (File >= 0)
+        ::close(File);
 }
 
 bool TTextFileReader::Fill() const
 {
-    if (EndOfFile)
+    if (Eof)
         return false;
     if (Begin > 0) {
         std::memmove(Buffer.data(), Buffer.data() + Begin, End - Begin);
+        Consumed += Begin;
         End -= Begin;
         Begin = 0;
     }
-    if (Buffer.size() - End < kBlockSize / 2)
-        Buffer.resize(std::max(Buffer.size() * 2, End + kBlockSize));
+    if (End == Buffer.size())
+        Buffer.resize(Buffer.size() * 2);  // one line longer than the buffer
     for (;;) {
-        const ssize_t got = ::read(Handle, Buffer.data() + End, Buffer.size() - End);
-        if (got > 0) {
-            End += static_cast<size_t>(got);
-            return true;
-        }
-        if (got == 0) {
-            EndOfFile = true;
+        const ssize_t n = ::read(File, Buffer.data() + End, Buffer.size() - End);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw EInOutError("Cannot read file \"" + FileName + "\": " + SystemMessage(errno));
+        if (n == 0) {
+            Eof = true;
             return false;
         }
-        if (errno != EINTR)
-            throw EInOutError("Cannot read file \"" + FileName + "\": " + SystemMessage(errno));
+        End += static_cast<size_t>(n);
+        return true;
     }
+}
+
+bool TTextFileReader::ReadLineView(std::string_view& Line)
+{
+    size_t searched = 0;  // bytes after Begin known to hold no line end
+    for (;;) {
+        const char* first = Buffer.data() + Begin;
+        const size_t unread = End - Begin;
+        const void* nl = std::memchr(first + searched, '\n', unread - searched);
+        size_t len;
+        if (nl != nullptr) {
+            len = static_cast<size_t>(static_cast<const char*>(nl) - first);
+            Begin += len + 1;
+        } else {
+            searched = unread;
+            if (Fill())
+                continue;  // Fill may have moved the bytes: look again from the front
+            if (Begin >= End) {
+                Line = {};
+                return false;
+            }
+            // The last line, without a line end.
+            first = Buffer.data() + Begin;
+            len = End - Begin;
+            Begin = End;
+        }
+        if (len > 0 && first[len - 1] == '\r')
+            --len;
+        Line = std::string_view(first, len);
+        return true;
+    }
+}
+
+bool TTextFileReader::ReadLine(std::string& Line)
+{
+    std::string_view view;
+    const bool read = ReadLineView(view);
+    Line.assign(view);
+    return read;
 }
 
 bool TTextFileReader::AtEnd() const
@@ -183,29 +503,11 @@ bool TTextFileReader::AtEnd() const
     return Begin >= End && !Fill();
 }
 
-bool TTextFileReader::ReadLine(std::string& Line)
+std::optional<uint64_t> TTextFileReader::RemainingBytes() const
 {
-    size_t searched = Begin;  // bytes before this hold no line feed
-    for (;;) {
-        const void* lf = std::memchr(Buffer.data() + searched, '\n', End - searched);
-        if (lf || (EndOfFile && Begin < End)) {
-            const size_t end =
-                lf ? static_cast<size_t>(static_cast<const char*>(lf) - Buffer.data()) : End;
-            size_t len = end - Begin;
-            if (len > 0 && Buffer[Begin + len - 1] == '\r')
-                --len;
-            Line.assign(Buffer.data() + Begin, len);
-            Begin = lf ? end + 1 : End;
-            return true;
-        }
-        if (EndOfFile) {
-            Line.clear();
-            return false;
-        }
-        const size_t kept = End - Begin;
-        Fill();
-        searched = Begin + kept;
-    }
+    // A file that grows while it is read may hold more; never less than what is buffered.
+    const uint64_t done = Consumed + Begin;
+    return std::max<uint64_t>(done < FileSize ? FileSize - done : 0, End - Begin);
 }
 
 namespace {

@@ -4,6 +4,8 @@
 // full disk or a failed close raises EInOutError, never a silent truncation.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,23 +32,53 @@ public:
     std::vector<std::string> Lines;
 };
 
+// The file-system calls of the writer and the safe save. A hook set for tests is asked
+// before each one; a non-zero answer fails that call with that errno.
+enum class TFileCall { Create, Write, Sync, Close, Delete, Link, Copy, Rename, SyncFolder };
+using TFileFaultHook = std::function<int(TFileCall Call, const std::string& Path)>;
+void SetFileFaultHook(TFileFaultHook Hook);
+
 class TTextFileWriter : public TTextLineSink {
 public:
-    explicit TTextFileWriter(const std::string& FileName);  // creates or truncates
+    // Creates or truncates FileName.
+    explicit TTextFileWriter(const std::string& FileName);
+    // Creates FileName, which must not exist, with the permission bits Mode.
+    TTextFileWriter(const std::string& FileName, unsigned Mode);
     ~TTextFileWriter() override;  // closes without raising; call Close to see errors
     TTextFileWriter(const TTextFileWriter&) = delete;
     TTextFileWriter& operator=(const TTextFileWriter&) = delete;
 
     void WriteLine(std::string_view Line) override;
-    // Flushes, syncs to disk and closes; raises EInOutError on any failure.
+    // Writes what is buffered, syncs to disk and closes; raises EInOutError naming the
+    // call that failed and its reason.
     void Close();
+    int Descriptor() const { return File; }
 
 private:
+    void Open(int Flags, unsigned Mode);
     void Flush();
+    [[noreturn]] void Fail(const char* What, int Error);
     std::string FileName;
-    std::FILE* File = nullptr;
+    int File = -1;
     std::string Buffer;
 };
+
+// Replaces FileName with the lines WriteLines writes, so that the name holds the old or
+// the new content at every moment, crash included: the new text goes to FileName +
+// ".tmp" beside the file, synced; the old file is kept as FileName + ".bak" (a hard link,
+// or a copy where links are not possible); the temporary file is renamed over the old
+// one in one step; the backup is deleted. A symbolic link is written through to its
+// target and stays a link; the file keeps its permission bits. Only regular files are
+// ever replaced or deleted: a folder, a read-only file or anything else at one of the
+// three names refuses the save. On failure the old file is untouched, the temporary
+// file is gone and EInOutError or EGeneralError says why; the two messages below start
+// the errors of the backup and of the final rename (the name and the reason follow).
+struct TSafeSaveMessages {
+    std::string BackupFailed = "Unable to create backup: ";
+    std::string ReplaceFailed = "Unable to replace file: ";
+};
+void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Messages,
+                        const std::function<void(TTextLineSink&)>& WriteLines);
 
 // Hands out lines one at a time.
 class TTextLineSource {
@@ -54,7 +86,15 @@ public:
     virtual ~TTextLineSource() = default;
     // False at the end of the input (Line is then empty).
     virtual bool ReadLine(std::string& Line) = 0;
+    // The same without a copy: Line stays valid until the next read.
+    virtual bool ReadLineView(std::string_view& Line);
     virtual bool AtEnd() const = 0;
+    // An upper bound of the bytes still to come, when the source knows one: a reader can
+    // size an array by it without trusting a count it was given.
+    virtual std::optional<uint64_t> RemainingBytes() const { return std::nullopt; }
+
+private:
+    std::string Scratch;
 };
 
 class TStringLineSource : public TTextLineSource {
@@ -63,6 +103,7 @@ public:
     // Splits Text at LF, dropping a CR before each LF.
     static TStringLineSource FromText(std::string_view Text);
     bool ReadLine(std::string& Line) override;
+    bool ReadLineView(std::string_view& Line) override;
     bool AtEnd() const override { return Next >= Lines.size(); }
 
 private:
@@ -70,33 +111,32 @@ private:
     size_t Next = 0;
 };
 
-// Reads a file through a buffer of bounded size (it grows only for a longer line), so a
-// file of any size costs the lines it is parsed into and no copy of itself.
+// Reads the file through one buffer of bounded size (it grows only for a line longer
+// than itself), so reading costs no memory in proportion to the file.
 class TTextFileReader : public TTextLineSource {
 public:
-    // EInOutError when the file cannot be opened or its first block read.
-    explicit TTextFileReader(const std::string& FileName);
+    explicit TTextFileReader(const std::string& FileName);  // EInOutError when unreadable
     ~TTextFileReader() override;
     TTextFileReader(const TTextFileReader&) = delete;
     TTextFileReader& operator=(const TTextFileReader&) = delete;
 
-    // EInOutError when a later block cannot be read. Line keeps its capacity.
     bool ReadLine(std::string& Line) override;
+    bool ReadLineView(std::string_view& Line) override;
     bool AtEnd() const override;
+    std::optional<uint64_t> RemainingBytes() const override;
 
     static constexpr size_t kBlockSize = 1 << 20;
 
 private:
-    // Reads the next block behind what is left of the buffer; False at the end of the file.
+    // Moves what is unread to the front and reads more; false when nothing more came.
     bool Fill() const;
-
     std::string FileName;
-    int Handle = -1;
-    // The unread bytes are Buffer[Begin, End). Refilling moves them to the front; the
-    // reads happen from AtEnd too, which is why these are mutable.
+    int File = -1;
+    uint64_t FileSize = 0;
+    mutable uint64_t Consumed = 0;  // bytes of the file before Buffer[Begin]
     mutable std::vector<char> Buffer;
     mutable size_t Begin = 0, End = 0;
-    mutable bool EndOfFile = false;
+    mutable bool Eof = false;
 };
 
 // Splits at runs of characters with codes 0..32.

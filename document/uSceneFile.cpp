@@ -262,33 +262,13 @@ void WriteSceneFile(TScene& Scene, const std::string& FileName, const TAnimation
 void SaveSceneFileSafely(TScene& Scene, const std::string& FileName,
                          const TAnimationDocument* Animation, const TFloorPlanDocument* FloorPlans)
 {
-    const std::string temp = FileName + ".tmp";
-    const std::string backup = FileName + ".bak";
-    std::error_code ec;
-    fs::remove(temp, ec);
-    WriteSceneFile(Scene, temp, Animation, FloorPlans);
-
-    const bool existed = fs::exists(FileName, ec);
-    bool backedUp = false;
-    try {
-        if (existed) {
-            fs::remove(backup, ec);
-            fs::rename(FileName, backup, ec);
-            if (ec)
-                throw EGeneralError("Unable to create scene backup: " + FileName);
-            backedUp = true;
-        }
-        fs::rename(temp, FileName, ec);
-        if (ec)
-            throw EGeneralError("Unable to replace scene file: " + FileName);
-        if (backedUp)
-            fs::remove(backup, ec);
-    } catch (...) {
-        fs::remove(temp, ec);
-        if (backedUp && !fs::exists(FileName, ec))
-            fs::rename(backup, FileName, ec);
-        throw;
-    }
+    TSafeSaveMessages messages;
+    messages.BackupFailed = "Unable to create scene backup: ";
+    messages.ReplaceFailed = "Unable to replace scene file: ";
+    SaveTextFileSafely(FileName, messages, [&](TTextLineSink& File) {
+        // Texture paths are written relative to the folder the name is in.
+        WriteSceneLines(Scene, FileName, Animation, FloorPlans, File);
+    });
 }
 
 void SaveSceneToFile(TScene& Scene, const std::string& FileName,

@@ -18,8 +18,8 @@ constexpr const char* kSceneFileHeader = "#Quillstone";
 // Raises "Animation document is nil" without an animation document, else saves safely.
 void SaveSceneToFile(TScene& Scene, const std::string& FileName,
                      const TAnimationDocument* Animation, const TFloorPlanDocument* FloorPlans);
-// Writes FileName + ".tmp", moves the old file to FileName + ".bak", moves the new one
-// into place and deletes the backup; on failure the old file is put back.
+// Replaces the file so that its name always holds the old or the new scene
+// (SaveTextFileSafely): a failed save leaves the old file as it was.
 void SaveSceneFileSafely(TScene& Scene, const std::string& FileName,
                          const TAnimationDocument* Animation, const TFloorPlanDocument* FloorPlans);
 // Creates (or truncates) FileName and writes the whole file, synced to disk.

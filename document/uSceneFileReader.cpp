@@ -8,6 +8,7 @@
 #include "document/uSceneFile.h"
 #include "floorplan/uFloorPlanDocument.h"
 #include "floorplan/uFloorPlanFile.h"
+#include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierStack.h"
 #include "modifiers/uModifiers.h"
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <unordered_map>
 
 namespace fs = std::filesystem;
 
@@ -32,6 +34,27 @@ constexpr const char* kCrLf = "\r\n";
 // Reads a fresh vertex array no larger than this before any line proves it exists.
 constexpr int64_t kMaxReserve = 1000000;
 
+// What one read has built and reserved so far. Objects without a stored mesh get their
+// primitive built, so a short line can stand for a large mesh; the total of such built
+// geometry in one file is held to the evaluator's output limits.
+struct TReadState {
+    int64_t BuiltVertices = 0;
+    int64_t BuiltFaces = 0;
+    // Modifier ids are reserved once the nodes are read: creating a modifier takes a
+    // fresh id, which an early reservation near the top of the range would refuse.
+    uint32_t LargestModifierId = 0;
+};
+
+void CountBuiltGeometry(TReadState& State, int64_t Vertices, int64_t Faces)
+{
+    State.BuiltVertices += Vertices;
+    State.BuiltFaces += Faces;
+    if (State.BuiltVertices > kDefaultEvalLimit || State.BuiltFaces > kDefaultEvalLimit)
+        throw EGeneralError("Cannot open this scene: its objects without stored meshes would "
+                            "build more than " +
+                            std::to_string(kDefaultEvalLimit) + " vertices or faces.");
+}
+
 std::string Line(TTextLineSource& File)
 {
     std::string s;
@@ -40,16 +63,11 @@ std::string Line(TTextLineSource& File)
 }
 
 // A line that must exist: the file ending here is malformed.
-void ReadRequiredLine(TTextLineSource& File, std::string& Text)
-{
-    if (!File.ReadLine(Text))
-        throw EGeneralError("Malformed scene file: unexpected end of file.");
-}
-
 std::string RequiredLine(TTextLineSource& File)
 {
     std::string s;
-    ReadRequiredLine(File, s);
+    if (!File.ReadLine(s))
+        throw EGeneralError("Malformed scene file: unexpected end of file.");
     return s;
 }
 
@@ -72,8 +90,7 @@ float RealOrZero(std::string_view Text)
 
 // The id on an ID or PARENT line: 0 when not an integer; the sentinel and anything
 // outside 0..4294967294 is refused with Message (its %s the text).
-uint32_t ParseDocumentId(const std::string& Text, const std::string& Before,
-                         const std::string& After)
+uint32_t ParseDocumentId(std::string_view Text, const char* Before, const char* After)
 {
     const std::string_view trimmed = TrimBlanks(Text);
     int64_t v;
@@ -86,23 +103,57 @@ uint32_t ParseDocumentId(const std::string& Text, const std::string& Before,
             trimmed.size() > 1;
         if (!digits)
             return 0;
-        throw EGeneralError(Before + std::string(trimmed) + After);
+        throw EGeneralError(std::string(Before) + std::string(trimmed) + After);
     }
     if (v < 0 || v >= static_cast<int64_t>(kNoId))
-        throw EGeneralError(Before + std::string(trimmed) + After);
+        throw EGeneralError(std::string(Before) + std::string(trimmed) + After);
     return static_cast<uint32_t>(v);
 }
 
-bool TextIsOne(const std::string& Text)
+bool TextIsOne(std::string_view Text)
 {
     return TrimBlanks(Text) == "1";
 }
 
-TVec3 Vec3Of(const std::string& Text)
+// ParseVec3Text without copies.
+void ParseVec3View(std::string_view Text, float& X, float& Y, float& Z)
+{
+    std::string_view items[3];
+    size_t count = 0;
+    size_t i = 0;
+    while (i < Text.size() && count < 3) {
+        while (i < Text.size() && static_cast<unsigned char>(Text[i]) <= 32)
+            ++i;
+        if (i >= Text.size())
+            break;
+        if (Text[i] == '"') {
+            const size_t close = Text.find('"', i + 1);
+            const size_t end = close == std::string_view::npos ? Text.size() : close;
+            items[count++] = Text.substr(i + 1, end - i - 1);
+            i = close == std::string_view::npos ? Text.size() : close + 1;
+        } else {
+            const size_t start = i;
+            while (i < Text.size() && static_cast<unsigned char>(Text[i]) > 32)
+                ++i;
+            items[count++] = Text.substr(start, i - start);
+        }
+    }
+    auto value = [&](size_t k) { return k < count ? RealOrZero(TrimBlanks(items[k])) : 0.0f; };
+    X = value(0);
+    Y = value(1);
+    Z = value(2);
+}
+
+TVec3 Vec3Of(std::string_view Text)
 {
     TVec3 v;
-    ParseVec3Text(Text, v.X, v.Y, v.Z);
+    ParseVec3View(Text, v.X, v.Y, v.Z);
     return v;
+}
+
+std::string_view FromView(std::string_view Text, size_t OneBasedChar)
+{
+    return Text.size() >= OneBasedChar ? Text.substr(OneBasedChar - 1) : std::string_view();
 }
 
 void ApplyEnvironmentLines(TScene& Scene, const std::vector<std::string>& Lines)
@@ -203,7 +254,9 @@ void ReadTextures(TTextLineSource& File, const std::string& FileName)
             continue;
         const std::string full = ResolveTexturePath(FileName, path);
         std::error_code ec;
-        if (!path.empty() && fs::exists(full, ec))
+        // Only regular files: a name in the file must not make the load read a device or
+        // wait on a pipe.
+        if (!path.empty() && fs::is_regular_file(full, ec))
             textures->ImportFile(full);
         // An entry that cannot be imported keeps its place, so later texture ids and the
         // path written on the next save stay what they were.
@@ -239,16 +292,47 @@ void ReadPalette(TScene& Scene, const std::string& Header, TTextLineSource& File
     }
 }
 
-// One vertex or face line, strictly: too few numbers is an error.
+// The items of a line, split at runs of characters with codes 0..32, one at a time and
+// in place (the mesh lines are most of a file: no copy, no list).
+class TLineItems {
+public:
+    explicit TLineItems(std::string_view Text) : Text(Text) {}
+    // False when the line has no more items.
+    bool Next(std::string_view& Item)
+    {
+        while (Pos < Text.size() && static_cast<unsigned char>(Text[Pos]) <= 32)
+            ++Pos;
+        const size_t start = Pos;
+        while (Pos < Text.size() && static_cast<unsigned char>(Text[Pos]) > 32)
+            ++Pos;
+        Item = Text.substr(start, Pos - start);
+        return Pos > start;
+    }
+
+private:
+    std::string_view Text;
+    size_t Pos = 0;
+};
+
+// A line that must exist, as a view valid until the next read.
+std::string_view RequiredView(TTextLineSource& File)
+{
+    std::string_view line;
+    if (!File.ReadLineView(line))
+        throw EGeneralError("Malformed scene file: unexpected end of file.");
+    return line;
+}
+
+// One vertex or face line, strictly: too few numbers is an error; more are ignored.
 void ParseVertexLine(std::string_view Text, int64_t Index, TMeshVertex& V)
 {
-    std::string_view t[11];
+    TLineItems items(Text);
     float f[11];
-    bool ok = SplitBlanksInto(Text, t) == 11;
-    for (int i = 0; ok && i < 11; ++i)
-        ok = TryTextToFloat(t[i], f[i]);
-    if (!ok)
-        throw EGeneralError("Malformed scene file: bad vertex line " + std::to_string(Index) + ".");
+    std::string_view item;
+    for (float& value : f)
+        if (!items.Next(item) || !TryTextToFloat(item, value))
+            throw EGeneralError("Malformed scene file: bad vertex line " + std::to_string(Index) +
+                                ".");
     V.Position = {f[0], f[1], f[2]};
     V.Normal = {f[3], f[4], f[5]};
     V.Color = {f[6], f[7], f[8]};
@@ -257,35 +341,30 @@ void ParseVertexLine(std::string_view Text, int64_t Index, TMeshVertex& V)
 
 void ParseFaceLine(std::string_view Text, int64_t Index, int32_t Version, TMeshData& Mesh)
 {
-    // Count, four corners, texture id and four UV pairs at the most.
-    std::string_view t[14];
-    const size_t items = SplitBlanksInto(Text, t);
+    TLineItems items(Text);
+    std::string_view item;
     auto bad = [&] {
         return EGeneralError("Malformed scene file: bad face line " + std::to_string(Index) + ".");
     };
     int32_t c;
-    if (items == 0 || !TryTextToInt(t[0], c))
+    if (!items.Next(item) || !TryTextToInt(item, c))
         throw bad();
     if (c != 3 && c != 4)
         throw EGeneralError("Malformed scene file: face " + std::to_string(Index) + " has " +
                             std::to_string(c) + " corners.");
-    const size_t need =
-        1 + static_cast<size_t>(c) + 1 + (Version >= 3 ? 2 * static_cast<size_t>(c) : 0);
-    if (items < need)
-        throw bad();
     TMeshFace f;
     f.Count = c;
     f.Indices = {-1, -1, -1, -1};
     for (int k = 0; k < c; ++k)
-        if (!TryTextToInt(t[1 + k], f.Indices[k]))
+        if (!items.Next(item) || !TryTextToInt(item, f.Indices[k]))
             throw bad();
-    if (!TryTextToInt(t[1 + c], f.TexId))
+    if (!items.Next(item) || !TryTextToInt(item, f.TexId))
         throw bad();
     const int64_t v = static_cast<int64_t>(Mesh.Vertices.size());
     for (int k = 0; k < c; ++k) {
         if (Version >= 3) {
-            if (!TryTextToFloat(t[2 + c + 2 * k], f.UVs[k].U) ||
-                !TryTextToFloat(t[3 + c + 2 * k], f.UVs[k].V))
+            if (!items.Next(item) || !TryTextToFloat(item, f.UVs[k].U) || !items.Next(item) ||
+                !TryTextToFloat(item, f.UVs[k].V))
                 throw bad();
         } else if (f.Indices[k] >= 0 && f.Indices[k] < v) {
             f.UVs[k] = Mesh.Vertices[static_cast<size_t>(f.Indices[k])].UV;
@@ -294,8 +373,22 @@ void ParseFaceLine(std::string_view Text, int64_t Index, int32_t Version, TMeshD
     Mesh.Faces.push_back(f);
 }
 
-// Returns the first line after the mesh and modifier blocks.
-std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSceneObject& Object)
+// Room for Count items of at least MinLineBytes each, as far as the rest of the input
+// can hold them; the array then never grows past what the file really has.
+template <class T>
+void ReserveLines(std::vector<T>& Items, int64_t Count, const TTextLineSource& File,
+                  uint64_t MinLineBytes)
+{
+    uint64_t cap = static_cast<uint64_t>(kMaxReserve);
+    if (const auto rest = File.RemainingBytes())
+        cap = *rest / MinLineBytes + 1;
+    Items.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(Count), cap)));
+}
+
+// Reads the mesh block into StoredMesh (none when the block holds no vertices) and the
+// modifier block into Object's stack; returns the first line after them.
+std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSceneObject& Object,
+                                       TReadState& State, std::unique_ptr<TMeshData>& StoredMesh)
 {
     const std::string countLine = RequiredLine(File);
     const auto countTokens = SplitBlanks(countLine);
@@ -304,12 +397,11 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
         throw EGeneralError("Malformed scene file: bad vertex count \"" + countLine + "\".");
     if (v > 0) {
         auto mesh = std::make_unique<TMeshData>();
-        mesh->Vertices.reserve(static_cast<size_t>(std::min(v, kMaxReserve)));
-        std::string text;  // one buffer for every vertex and face line
+        // Eleven numbers and their blanks: at least 22 bytes a line.
+        ReserveLines(mesh->Vertices, v, File, 22);
         for (int64_t i = 0; i < v; ++i) {
             TMeshVertex vert;
-            ReadRequiredLine(File, text);
-            ParseVertexLine(text, i, vert);
+            ParseVertexLine(RequiredView(File), i, vert);
             mesh->Vertices.push_back(vert);
         }
         const std::string faceLine = RequiredLine(File);
@@ -317,17 +409,15 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
         int64_t f = 0;
         if (faceTokens.empty() || !TryTextToInt64(faceTokens[0], f) || f < 0)
             throw EGeneralError("Malformed scene file: bad face count \"" + faceLine + "\".");
-        mesh->Faces.reserve(static_cast<size_t>(std::min(f, kMaxReserve)));
-        for (int64_t i = 0; i < f; ++i) {
-            ReadRequiredLine(File, text);
-            ParseFaceLine(text, i, Scene.LoadVersion, *mesh);
-        }
+        // "3 0 1 2 0" and its line end: at least 10 bytes a line.
+        ReserveLines(mesh->Faces, f, File, 10);
+        for (int64_t i = 0; i < f; ++i)
+            ParseFaceLine(RequiredView(File), i, Scene.LoadVersion, *mesh);
         std::string message;
         if (!mesh->Validate(message))
             throw EGeneralError("Malformed scene file: " + message);
         mesh->RebuildEdges();
-        Object.SetBaseMesh(std::move(mesh));
-        Object.MarkMeshDirty();
+        StoredMesh = std::move(mesh);
     }
 
     std::string line = Line(File);
@@ -353,7 +443,7 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
                 } else {
                     typeId = From(header, 6);
                 }
-                const uint32_t id = ParseDocumentId(From(RequiredLine(File), 4), "Modifier id ",
+                const uint32_t id = ParseDocumentId(FromView(RequiredView(File), 4), "Modifier id ",
                                                     " exceeds the Win32 document id range.");
                 const std::string enabledLine = RequiredLine(File);
                 const bool enabled = enabledLine.size() >= 9 && enabledLine[8] == '1';
@@ -372,8 +462,7 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
                     modifier->LoadParams(params, index);
                 }
                 Object.AddModifier(std::move(modifier));
-                if (id != 0)
-                    ReserveModifierId(id);
+                State.LargestModifierId = std::max(State.LargestModifierId, id);
             }
         } catch (...) {
             stack.EndUpdate();
@@ -398,28 +487,161 @@ TVertexColorBlend BlendFromFile(int32_t Value)
     return static_cast<TVertexColorBlend>(Value);
 }
 
-void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count)
+constexpr TVec3 kNewObjectColor{0.7f, 0.7f, 0.75f};
+
+// A registered, unlinked object of the file with the defaults of a new primitive (its
+// name numbered like one) and no mesh yet. It takes the file's id, so reading allocates
+// no node id.
+TSceneObject* NewFileObject(TScene& Scene, TPrimitiveType Prim, uint32_t Id)
 {
-    struct TPendingLink {
-        TSceneNode* Node;
-        uint32_t ParentId;
-    };
-    std::vector<TPendingLink> links;
+    auto object = std::make_unique<TSceneObject>(Id);
+    object->PrimType = Prim;
+    object->Color = kNewObjectColor;
+    object->DisplayColor = RandomDisplayColor();
+    object->Name = PrimitiveTypeName(Prim) + " " + std::to_string(NextPrimitiveNumber());
+    TSceneObject* o = object.release();
+    Scene.RegisterNode(o);
+    return o;
+}
+
+// The object's base mesh: the stored one, or the primitive's own (coloured as a new
+// primitive is) when the file stores none; a terrain gets its heightmap back from a
+// stored grid, or the flat default beside any other stored mesh.
+void FinishObjectMesh(TSceneObject& Object, std::unique_ptr<TMeshData> StoredMesh,
+                      TReadState& State)
+{
+    if (!StoredMesh) {
+        const TVec3 color = Object.Color;
+        Object.Color = kNewObjectColor;
+        Object.RebuildPrimitiveMesh();
+        Object.Color = color;
+        const TMeshData* built = Object.GetBaseMesh();
+        CountBuiltGeometry(State, built ? static_cast<int64_t>(built->Vertices.size()) : 0,
+                           built ? static_cast<int64_t>(built->Faces.size()) : 0);
+        if (Object.PrimType == ptTerrain)
+            RebuildHeightmapFromTerrainMesh(Object);
+        return;
+    }
+    Object.SetBaseMesh(std::move(StoredMesh));
+    Object.MarkMeshDirty();
+    if (Object.PrimType != ptTerrain || RebuildHeightmapFromTerrainMesh(Object))
+        return;
+    // Not a terrain grid: the flat heightmap and sizes a new terrain primitive has.
+    constexpr int kResolution = 128;
+    CountBuiltGeometry(State, int64_t{kResolution} * kResolution, 0);
+    auto map = std::make_unique<THeightmap>(kResolution);
+    map->Flatten();
+    Object.SetHeightmap(std::move(map));
+    Object.TerrainSize = 4.0f;
+    Object.TerrainHeight = 0.6f;
+}
+
+struct TFileNode {
+    TSceneNode* Node;
+    uint32_t ParentId;
+    bool IsObject;
+};
+
+// Links the nodes read under their parents (the root for parent 0 or an id the file
+// does not hold). Objects under the root come first, then groups under the root, each
+// in file order; every other parent keeps its children in file order. A parent cycle
+// is refused naming the node whose link would close it first in file order. Linear in
+// the number of nodes, however deep the hierarchy.
+void LinkFileNodes(TScene& Scene, const std::vector<TFileNode>& Nodes)
+{
+    const size_t n = Nodes.size();
+    std::unordered_map<uint32_t, int64_t> indexOf;
+    indexOf.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        indexOf.emplace(Nodes[i].Node->GetId(), static_cast<int64_t>(i));
+    std::vector<int64_t> parent(n, -1);
+    for (size_t i = 0; i < n; ++i)
+        if (Nodes[i].ParentId != 0)
+            if (auto it = indexOf.find(Nodes[i].ParentId); it != indexOf.end())
+                parent[i] = it->second;
+
+    // Cycles: each node has one parent, so each node lies on at most one cycle. Linking
+    // in file order would meet a cycle at its last member; the first such member wins.
+    enum : uint8_t { kUnseen, kOnWalk, kDone };
+    std::vector<uint8_t> mark(n, kUnseen);
+    int64_t firstClosing = -1;
+    std::vector<int64_t> walk;
+    for (size_t start = 0; start < n; ++start) {
+        walk.clear();
+        int64_t k = static_cast<int64_t>(start);
+        while (k >= 0 && mark[k] == kUnseen) {
+            mark[k] = kOnWalk;
+            walk.push_back(k);
+            k = parent[k];
+        }
+        if (k >= 0 && mark[k] == kOnWalk) {
+            int64_t last = k;
+            for (int64_t c = parent[k]; c != k; c = parent[c])
+                last = std::max(last, c);
+            if (firstClosing < 0 || last < firstClosing)
+                firstClosing = last;
+        }
+        for (int64_t w : walk)
+            mark[w] = kDone;
+    }
+    if (firstClosing >= 0) {
+        const TSceneNode* node = Nodes[firstClosing].Node;
+        if (parent[firstClosing] == firstClosing)
+            throw EGeneralError("Self-parenting node \"" + node->Name + "\" in scene file.");
+        throw EGeneralError("Circular hierarchy in scene file at node \"" + node->Name + "\".");
+    }
+
+    // Depth below the root, then link the deepest first: each parent is still unlinked
+    // when its children join it, so no link walks a long chain of ancestors.
+    std::vector<int64_t> depth(n, 0);
+    int64_t deepest = 0;
+    for (size_t start = 0; start < n; ++start) {
+        walk.clear();
+        int64_t k = static_cast<int64_t>(start);
+        while (k >= 0 && depth[k] == 0) {
+            walk.push_back(k);
+            k = parent[k];
+        }
+        int64_t d = k >= 0 ? depth[k] : 0;
+        for (auto it = walk.rbegin(); it != walk.rend(); ++it)
+            depth[*it] = ++d;
+        deepest = std::max(deepest, d);
+    }
+    std::vector<std::vector<int64_t>> levels(static_cast<size_t>(deepest) + 1);
+    for (size_t i = 0; i < n; ++i)
+        if (depth[i] > 1 || Nodes[i].IsObject)
+            levels[static_cast<size_t>(depth[i])].push_back(static_cast<int64_t>(i));
+    for (size_t i = 0; i < n; ++i)
+        if (depth[i] == 1 && !Nodes[i].IsObject)
+            levels[1].push_back(static_cast<int64_t>(i));
+    TSceneNode* root = Scene.GetRoot();
+    for (size_t level = levels.size(); level-- > 1;)
+        for (int64_t i : levels[level]) {
+            TSceneNode* to = parent[i] >= 0 ? Nodes[parent[i]].Node : root;
+            Scene.LinkToParent(Nodes[i].Node, to, to->ChildCount());
+        }
+}
+
+void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count, TReadState& State)
+{
+    std::vector<TFileNode> nodes;
+    nodes.reserve(static_cast<size_t>(std::clamp(Count, 0, 1000000)));
     for (int32_t i = 0; i < Count; ++i) {
-        const std::string begin = RequiredLine(File);
-        if (begin.compare(0, 9, "BEGINNODE") != 0)
-            throw EGeneralError("Malformed scene file: expected BEGINNODE, got \"" + begin + "\".");
-        const uint32_t id = ParseDocumentId(From(RequiredLine(File), 4), "Node id ",
+        const std::string_view begin = RequiredView(File);
+        if (begin.substr(0, 9) != "BEGINNODE")
+            throw EGeneralError("Malformed scene file: expected BEGINNODE, got \"" +
+                                std::string(begin) + "\".");
+        const uint32_t id = ParseDocumentId(FromView(RequiredView(File), 4), "Node id ",
                                             " exceeds the Win32 document id range.");
-        const std::string type(TrimBlanks(From(RequiredLine(File), 6)));
-        const uint32_t parentId = ParseDocumentId(From(RequiredLine(File), 8), "Parent id ",
+        const std::string type(TrimBlanks(FromView(RequiredView(File), 6)));
+        const uint32_t parentId = ParseDocumentId(FromView(RequiredView(File), 8), "Parent id ",
                                                   " exceeds the Win32 document id range.");
-        const std::string name = From(RequiredLine(File), 6);
-        const TVec3 pos = Vec3Of(From(RequiredLine(File), 5));
-        const TVec3 rot = Vec3Of(From(RequiredLine(File), 5));
-        const TVec3 scl = Vec3Of(From(RequiredLine(File), 5));
-        const bool visible = TextIsOne(From(RequiredLine(File), 5));
-        const bool locked = TextIsOne(From(RequiredLine(File), 6));
+        const std::string name(FromView(RequiredView(File), 6));
+        const TVec3 pos = Vec3Of(FromView(RequiredView(File), 5));
+        const TVec3 rot = Vec3Of(FromView(RequiredView(File), 5));
+        const TVec3 scl = Vec3Of(FromView(RequiredView(File), 5));
+        const bool visible = TextIsOne(FromView(RequiredView(File), 5));
+        const bool locked = TextIsOne(FromView(RequiredView(File), 6));
 
         if (Scene.FindNodeById(id) || id == 0)
             throw EGeneralError("Duplicate node id " + std::to_string(id) + " in scene file.");
@@ -431,61 +653,40 @@ void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count)
             auto group = std::make_unique<TSceneGroup>(id);
             node = group.get();
             Scene.RegisterNode(group.release());
-            if (RequiredLine(File) != "ENDNODE")
+            if (RequiredView(File) != "ENDNODE")
                 throw EGeneralError("Malformed scene file: missing ENDNODE.");
         } else {
             const TPrimitiveType prim =
-                PrimitiveFromFile(IntOr(TrimBlanks(From(RequiredLine(File), 6)), 0));
-            TSceneObject* object = Scene.AddPrimitive(prim);
+                PrimitiveFromFile(IntOr(TrimBlanks(FromView(RequiredView(File), 6)), 0));
+            TSceneObject* object = NewFileObject(Scene, prim, id);
             node = object;
-            object->Color = Vec3Of(From(RequiredLine(File), 7));
-            object->TexId = IntOr(TrimBlanks(From(RequiredLine(File), 7)), 0);
-            object->Blend = BlendFromFile(IntOr(TrimBlanks(From(RequiredLine(File), 7)), 0));
-            object->Selected = TextIsOne(From(RequiredLine(File), 5));
-            if (ReadObjectMeshAndModifiers(Scene, File, *object) != "ENDNODE")
+            object->Color = Vec3Of(FromView(RequiredView(File), 7));
+            object->TexId = IntOr(TrimBlanks(FromView(RequiredView(File), 7)), 0);
+            object->Blend = BlendFromFile(IntOr(TrimBlanks(FromView(RequiredView(File), 7)), 0));
+            object->Selected = TextIsOne(FromView(RequiredView(File), 5));
+            std::unique_ptr<TMeshData> stored;
+            if (ReadObjectMeshAndModifiers(Scene, File, *object, State, stored) != "ENDNODE")
                 throw EGeneralError("Malformed scene file: missing ENDNODE.");
-            if (object->PrimType == ptTerrain)
-                RebuildHeightmapFromTerrainMesh(*object);
+            FinishObjectMesh(*object, std::move(stored), State);
         }
         node->Name = name;
         node->SetTransform(pos, rot, scl);
         node->SetVisible(visible);
         node->SetLocked(locked);
-        if (node->GetId() != id) {
-            Scene.UnregisterNode(node);
-            node->SetId(id);
-            Scene.RegisterNode(node);
-        }
         ReserveSceneNodeId(id);
-        links.push_back({node, parentId});
+        nodes.push_back({node, parentId, type == "object"});
     }
-
-    TSceneNode* root = Scene.GetRoot();
-    for (const TPendingLink& link : links) {
-        TSceneNode* parent = link.ParentId != 0 ? Scene.FindNodeById(link.ParentId) : nullptr;
-        if (!parent)
-            parent = root;
-        if (parent == link.Node)
-            throw EGeneralError("Self-parenting node \"" + link.Node->Name + "\" in scene file.");
-        if (parent != root && link.Node->IsAncestorOf(parent))
-            throw EGeneralError("Circular hierarchy in scene file at node \"" + link.Node->Name +
-                                "\".");
-        if (link.Node->GetParent() != parent) {
-            if (link.Node->GetParent())
-                Scene.UnlinkFromParent(link.Node);
-            Scene.LinkToParent(link.Node, parent, parent->ChildCount());
-        }
-        link.Node->MarkSubtreeWorldDirty();
-    }
+    LinkFileNodes(Scene, nodes);
 }
 
 // One object of the layout without a hierarchy; returns the line after it.
 std::string ReadLegacySceneObject(TScene& Scene, TTextLineSource& File,
-                                  const std::string& PendingLine)
+                                  const std::string& PendingLine, TReadState& State)
 {
     const std::string name = PendingLine.empty() ? RequiredLine(File) : PendingLine;
     const TPrimitiveType prim = PrimitiveFromFile(IntOr(TrimBlanks(RequiredLine(File)), 0));
-    TSceneObject* object = Scene.AddPrimitive(prim);
+    TSceneObject* object = NewFileObject(Scene, prim, kNoId);
+    Scene.LinkToParent(object, Scene.GetRoot(), Scene.GetRoot()->ChildCount());
     object->Name = name;
     object->SetPosition(Vec3Of(RequiredLine(File)));
     const TVec3 rot = Vec3Of(RequiredLine(File));
@@ -511,42 +712,16 @@ std::string ReadLegacySceneObject(TScene& Scene, TTextLineSource& File,
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         object->Selected = upper == "TRUE" || upper == "-1";
     }
-    std::string next = ReadObjectMeshAndModifiers(Scene, File, *object);
-    if (object->PrimType == ptTerrain)
-        RebuildHeightmapFromTerrainMesh(*object);
+    std::unique_ptr<TMeshData> stored;
+    std::string next = ReadObjectMeshAndModifiers(Scene, File, *object, State, stored);
+    FinishObjectMesh(*object, std::move(stored), State);
     return next;
 }
 }  // namespace
 
 void ParseVec3Text(const std::string& Text, float& X, float& Y, float& Z)
 {
-    std::vector<std::string> items;
-    size_t i = 0;
-    while (i < Text.size() && items.size() < 3) {
-        while (i < Text.size() && static_cast<unsigned char>(Text[i]) <= 32)
-            ++i;
-        if (i >= Text.size())
-            break;
-        std::string item;
-        if (Text[i] == '"') {
-            const size_t close = Text.find('"', i + 1);
-            const size_t end = close == std::string::npos ? Text.size() : close;
-            item = Text.substr(i + 1, end - i - 1);
-            i = close == std::string::npos ? Text.size() : close + 1;
-        } else {
-            const size_t start = i;
-            while (i < Text.size() && static_cast<unsigned char>(Text[i]) > 32)
-                ++i;
-            item = Text.substr(start, i - start);
-        }
-        items.push_back(item);
-    }
-    auto value = [&](size_t k) {
-        return k < items.size() ? RealOrZero(TrimBlanks(items[k])) : 0.0f;
-    };
-    X = value(0);
-    Y = value(1);
-    Z = value(2);
+    ParseVec3View(Text, X, Y, Z);
 }
 
 bool RebuildHeightmapFromTerrainMesh(TSceneObject& Object)
@@ -596,6 +771,7 @@ void ReadSceneLines(TScene& Scene, TTextLineSource& File, const std::string& Fil
                     TAnimationDocument* Animation, TFloorPlanDocument* FloorPlans)
 {
     Scene.Clear();
+    TReadState state;
     BeginInvariantDecimal();
     try {
         if (Line(File) != kSceneFileHeader)
@@ -657,18 +833,23 @@ void ReadSceneLines(TScene& Scene, TTextLineSource& File, const std::string& Fil
             line = Line(File);
         }
         if (line.compare(0, 5, "NODES") == 0) {
-            ReadSceneNodes(Scene, File, IntOr(TrimBlanks(From(line, 6)), 0));
+            ReadSceneNodes(Scene, File, IntOr(TrimBlanks(From(line, 6)), 0), state);
         } else {
             const int32_t count = line.empty() ? legacyCount : IntOr(TrimBlanks(line), 0);
             std::string pending;
             for (int32_t i = 0; i < count; ++i)
-                pending = ReadLegacySceneObject(Scene, File, pending);
+                pending = ReadLegacySceneObject(Scene, File, pending, state);
         }
+        // A build binding whose generated root is not in this file would take over a
+        // node the user later creates with that id.
+        if (FloorPlans)
+            DropBindingsWithoutNodes(*FloorPlans, Scene);
         if (Animation) {
             Animation->ClearClips();
             if (!File.AtEnd())
                 LoadAnimationSection(*Animation, File);
         }
+        ReserveModifierId(state.LargestModifierId);
     } catch (...) {
         EndInvariantDecimal();
         throw;
@@ -702,12 +883,16 @@ void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
     if (FloorPlans)
         stagingFloorPlans = std::make_unique<TFloorPlanDocument>();
 
+    // A refused file leaves the id counters as they were; an accepted one has moved them
+    // past its ids.
+    const TDocumentIdCounters ids = SnapshotDocumentIds();
     try {
         ReadSceneFile(*stagingScene, FileName, stagingAnimation.get(), stagingFloorPlans.get());
         std::string messages;
         if (!stagingScene->ValidateHierarchy(messages))
             throw EGeneralError(std::string("Invalid scene file:") + kCrLf + messages);
     } catch (...) {
+        RestoreDocumentIds(ids);
         CurrentTextureManager = remembered;
         stagingScene->Environment = nullptr;
         throw;

@@ -4,12 +4,14 @@
 
 #include "editor/uMainForm.h"
 #include "editor/uStatusBar.h"
+#include "render/uErrorBox.h"
 #include "render/uGLView.h"
 #include "scene/uAnimationDocument.h"
 #include "scene/uContactLighting.h"
 #include "scene/uProjectTime.h"
 #include "scene/uTextures.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 
 #include <cmath>
@@ -144,6 +146,38 @@ bool TMainForm::SaveProjectAs(bool AskForName)
 void TMainForm::FileQuitClick()
 {
     close();
+}
+
+bool TMainForm::QueryCloseProject()
+{
+    if (!Document().IsModified())
+        return true;
+    switch (EditorDialogs.AskSaveChanges(this, "Quit",
+                                         "The scene has unsaved changes. Save them before "
+                                         "quitting?")) {
+    case TSaveChangesAnswer::Discard:
+        return true;
+    case TSaveChangesAnswer::Cancel:
+        return false;
+    case TSaveChangesAnswer::Save:
+        break;
+    }
+    try {
+        // A cancelled file dialog keeps the editor open, as does a failed save.
+        return SaveProjectAs(FileName.empty());
+    } catch (const std::exception& e) {
+        ShowErrorBox(this, e.what());
+        return false;
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* Event)
+{
+    if (!QueryCloseProject()) {
+        Event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(Event);
 }
 
 // What follows a project replaced as a whole (New, Open).

@@ -185,6 +185,8 @@ public:
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
+    // Quit and the close box: unsaved work is saved, discarded or the close is cancelled.
+    void closeEvent(QCloseEvent* Event) override;
 
 private:
     friend class TViewportInput;
@@ -201,6 +203,8 @@ private:
     void BuildToolButtons();
     void BuildToolWindowButtons();
     bool SaveProjectAs(bool AskForName);
+    // True when the project may go: it is unmodified, or the user saved or discarded it.
+    bool QueryCloseProject();
     void DocumentReplaced();
     void ConnectOwnRefreshes();
     void BuildTimelinePanel(QWidget* Parent);

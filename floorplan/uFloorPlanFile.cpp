@@ -2,6 +2,7 @@
 
 #include "base/uErrors.h"
 #include "base/uNumberText.h"
+#include "scene/uScene.h"
 
 #include <memory>
 #include <vector>
@@ -332,4 +333,13 @@ bool ParseFloorSettingsLine(const std::string& Line, TFloorSettings& Settings)
         }
     }
     return true;
+}
+
+void DropBindingsWithoutNodes(TFloorPlanDocument& Document, const TScene& Scene)
+{
+    for (int i = Document.BindingCount() - 1; i >= 0; --i) {
+        const uint32_t root = Document.GetBinding(i)->RootNodeId;
+        if (root == 0 || !Scene.FindNodeById(root))
+            Document.DeleteBinding(root);
+    }
 }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+class TScene;
+
 // Writes the whole section, BEGIN_FLOOR_PLANS and END_FLOOR_PLANS included.
 void WriteFloorPlanSection(const TFloorPlanDocument& Document, TTextLineSink& Sink);
 
@@ -17,6 +19,10 @@ void WriteFloorPlanSection(const TFloorPlanDocument& Document, TTextLineSink& Si
 void LoadFloorPlanSection(TFloorPlanDocument& Document, TTextLineSource& Source);
 // Reads the section into Document (a fresh one), adding what it reads.
 void ReadFloorPlanSection(TFloorPlanDocument& Document, TTextLineSource& Source);
+
+// Deletes every build binding whose generated root node is not in Scene (a file's
+// bindings are only good for the nodes of that file).
+void DropBindingsWithoutNodes(TFloorPlanDocument& Document, const TScene& Scene);
 
 // Line routines of the reader.
 // Reads one line, which, trimmed, must be Keyword.

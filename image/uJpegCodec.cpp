@@ -33,6 +33,46 @@ void JpegErrorExit(j_common_ptr Info)
 
 void JpegOutputMessage(j_common_ptr) {}
 
+// Warnings that mean pixels were made up: the data ended early (a marker was met inside
+// the compressed data, typically the end marker right after a cut) and libjpeg filled
+// the rest with grey. Refused like a file that ends without the marker.
+void JpegEmitMessage(j_common_ptr Info, int Level)
+{
+    if (Level >= 0)
+        return;
+    const int code = Info->err->msg_code;
+    if (code == JWRN_HIT_MARKER || code == JWRN_JPEG_EOF) {
+        reinterpret_cast<TJpegError*>(Info->err)->Truncated = true;
+        Info->err->error_exit(Info);
+    }
+    ++Info->err->num_warnings;
+}
+
+// Each scan of a progressive file is a pass over every block of the image, and nothing
+// in the format bounds their number: a small file repeating one scan would take
+// minutes. Real encoders write about ten.
+constexpr int kMaxJpegScans = 100;
+
+struct TJpegProgress {
+    jpeg_progress_mgr Pub;
+    bool TooManyScans = false;
+};
+
+void JpegProgress(j_common_ptr Info)
+{
+    if (!Info->is_decompressor)
+        return;
+    auto* d = reinterpret_cast<j_decompress_ptr>(Info);
+    if (d->input_scan_number > kMaxJpegScans) {
+        reinterpret_cast<TJpegProgress*>(Info->progress)->TooManyScans = true;
+        auto* err = reinterpret_cast<TJpegError*>(Info->err);
+        std::snprintf(err->Message, sizeof err->Message,
+                      "The JPEG file has more than %d scans; it is refused as too slow to decode.",
+                      kMaxJpegScans);
+        std::longjmp(err->Jump, 1);
+    }
+}
+
 struct TJpegSource {
     jpeg_source_mgr Pub;
     TByteSource* Source = nullptr;
@@ -131,10 +171,14 @@ public:
         Info.err = jpeg_std_error(&Err.Pub);
         Err.Pub.error_exit = JpegErrorExit;
         Err.Pub.output_message = JpegOutputMessage;
+        Err.Pub.emit_message = JpegEmitMessage;
         if (setjmp(Err.Jump))
             return;  // creation failed: Created stays false
         jpeg_create_decompress(&Info);
         Created = true;
+        // After creation, which clears every field but the error manager.
+        Progress.Pub.progress_monitor = JpegProgress;
+        Info.progress = &Progress.Pub;
         Src.Source = &Source;
         Src.Pub.init_source = JpegInitSource;
         Src.Pub.fill_input_buffer = JpegFillInputBuffer;
@@ -156,6 +200,7 @@ public:
     jpeg_decompress_struct Info{};
     TJpegError Err{};
     TJpegSource Src{};
+    TJpegProgress Progress{};
     bool Created = false;
 };
 

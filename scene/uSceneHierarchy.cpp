@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "base/uErrors.h"
@@ -315,19 +316,26 @@ bool TScene::ValidateHierarchy(std::string& Messages)
     // parent cycle would never end it).
     if (Nodes.empty() || Nodes.front() != Root)
         report("Root must be the first registered node.");
+    // What each walk learns is kept, so every node is walked over once (a deep chain
+    // costs no more than a flat list).
+    std::unordered_map<const TSceneNode*, bool> reaches{{Root, true}};
+    std::vector<const TSceneNode*> path;
     for (TSceneNode* node : Nodes) {
         if (node == nullptr)
             continue;
         bool reachable = node == Root;
         if (!reachable) {
-            size_t steps = 0;
-            for (const TSceneNode* p = node->GetParent(); p != nullptr && steps <= Nodes.size();
-                 p = p->GetParent(), ++steps) {
-                if (p == Root) {
-                    reachable = true;
-                    break;
-                }
+            path.clear();
+            const TSceneNode* p = node;
+            auto known = reaches.find(p);
+            while (known == reaches.end() && p != nullptr && path.size() <= Nodes.size()) {
+                path.push_back(p);
+                p = p->GetParent();
+                known = p != nullptr ? reaches.find(p) : reaches.end();
             }
+            reachable = known != reaches.end() && known->second;
+            for (const TSceneNode* walked : path)
+                reaches.emplace(walked, reachable);
             if (!reachable) {
                 report("Node " + Quoted(node->Name) + " is not reachable from root.");
                 continue;

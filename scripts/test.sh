@@ -15,7 +15,8 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILL_BUILD_TESTS=O
   -DCMAKE_CXX_FLAGS_DEBUG="-g1" \
   -DCMAKE_CXX_FLAGS="-O1 -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
 cmake --build build-asan --parallel "$(nproc)"
-# Image decoders take untrusted files: a bounded libFuzzer run of each, before the tests.
+# Image decoders and the scene reader take untrusted files: a bounded libFuzzer run of
+# each, before the tests.
 scripts/fuzz.sh 30000
 # Mesa draws on the test's own thread: no rendering threads alive when LeakSanitizer
 # stops the process at exit.

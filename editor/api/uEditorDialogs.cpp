@@ -59,6 +59,14 @@ TEditorDialogs StandardEditorDialogs()
                                      QString::fromStdString(text),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
+    d.AskSaveChanges = [](QWidget* parent, const std::string& caption, const std::string& text) {
+        const auto answer = QMessageBox::question(
+            parent, QString::fromStdString(caption), QString::fromStdString(text),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+        return answer == QMessageBox::Save      ? TSaveChangesAnswer::Save
+               : answer == QMessageBox::Discard ? TSaveChangesAnswer::Discard
+                                                : TSaveChangesAnswer::Cancel;
+    };
     d.Inform = [](QWidget* parent, const std::string& caption, const std::string& text) {
         QMessageBox::information(parent, QString::fromStdString(caption),
                                  QString::fromStdString(text));

@@ -6,6 +6,8 @@
 
 class QWidget;
 
+enum class TSaveChangesAnswer { Save, Discard, Cancel };
+
 struct TEditorDialogs {
     // The chosen file name, or empty when the dialog was cancelled. Filters are written
     // "Name|*.ext|Other|*.*".
@@ -16,6 +18,10 @@ struct TEditorDialogs {
     // A Yes/No question; True for Yes.
     std::function<bool(QWidget* Parent, const std::string& Caption, const std::string& Text)>
         AskYesNo;
+    // Unsaved changes: save them, discard them, or cancel what was about to drop them.
+    std::function<TSaveChangesAnswer(QWidget* Parent, const std::string& Caption,
+                                     const std::string& Text)>
+        AskSaveChanges;
     std::function<void(QWidget* Parent, const std::string& Caption, const std::string& Text)>
         Inform;
     std::function<void(QWidget* Parent, const std::string& Caption, const std::string& Text)>

@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <random>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -105,6 +108,15 @@ TEST(TextFile, FailuresAreReported)
 {
     EXPECT_THROW(TTextFileWriter("/nonexistent-dir/x.qstn"), EInOutError);
     EXPECT_THROW(TTextFileReader("/nonexistent-dir/x.qstn"), EInOutError);
+    // Only regular files are read: a folder or a pipe is refused at once (no waiting for
+    // a writer that never comes).
+    const fs::path dir =
+        fs::temp_directory_path() / ("quill_text_file_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    EXPECT_THROW(TTextFileReader(dir.string()), EInOutError);
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    EXPECT_THROW(TTextFileReader((dir / "pipe").string()), EInOutError);
+    fs::remove_all(dir);
     if (fs::exists("/dev/full")) {
         TTextFileWriter w("/dev/full");
         w.WriteLine("data that cannot be stored");
@@ -120,4 +132,41 @@ TEST(TextFile, SplitBlanks)
     EXPECT_EQ(t[1], "bb");
     EXPECT_EQ(t[2], "c");
     EXPECT_TRUE(SplitBlanks("   ").empty());
+}
+
+// Lines come out the same however they fall across the reader's buffer: long lines,
+// CR LF or LF, a last line without its end, empty lines.
+TEST(TextFile, LinesAcrossTheReadBufferComeOutWhole)
+{
+    const fs::path file =
+        fs::temp_directory_path() / ("quill_text_lines_" + std::to_string(::getpid()));
+    std::vector<std::string> lines;
+    std::string text;
+    std::mt19937 random(3);
+    for (int i = 0; i < 3000; ++i) {
+        const size_t length = i == 1500 ? 700000 : random() % 400;  // one longer than the buffer
+        std::string line(length, static_cast<char>('a' + i % 26));
+        lines.push_back(line);
+        text += line + (i % 3 ? "\r\n" : "\n");
+    }
+    lines.push_back("last");
+    text += "last";
+    std::ofstream(file, std::ios::binary) << text;
+    TTextFileReader reader(file.string());
+    std::string_view view;
+    std::string copy;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_FALSE(reader.AtEnd()) << i;
+        if (i % 2) {
+            ASSERT_TRUE(reader.ReadLineView(view));
+            ASSERT_EQ(view, lines[i]) << i;
+        } else {
+            ASSERT_TRUE(reader.ReadLine(copy));
+            ASSERT_EQ(copy, lines[i]) << i;
+        }
+    }
+    EXPECT_TRUE(reader.AtEnd());
+    EXPECT_FALSE(reader.ReadLineView(view));
+    EXPECT_TRUE(view.empty());
+    fs::remove(file);
 }

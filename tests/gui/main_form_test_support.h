@@ -61,6 +61,15 @@ protected:
             YesNoAnswers.pop_front();
             return yes;
         };
+        d.AskSaveChanges = [this](QWidget*, const std::string& caption, const std::string& text) {
+            Calls.push_back({"asksave", caption, text});
+            // Unscripted, the work is dropped as the window closes (tests that close it).
+            if (SaveAnswers.empty())
+                return TSaveChangesAnswer::Discard;
+            const TSaveChangesAnswer a = SaveAnswers.front();
+            SaveAnswers.pop_front();
+            return a;
+        };
         d.Inform = [this](QWidget*, const std::string& caption, const std::string& text) {
             Calls.push_back({"inform", caption, text});
         };
@@ -138,7 +147,8 @@ protected:
     QTemporaryDir Folder;
     std::vector<std::string> Errors;
     std::vector<TDialogCall> Calls;
-    std::deque<std::string> FileAnswers;  // empty string = cancelled
-    std::deque<bool> YesNoAnswers;        // none left = No
+    std::deque<std::string> FileAnswers;         // empty string = cancelled
+    std::deque<bool> YesNoAnswers;               // none left = No
+    std::deque<TSaveChangesAnswer> SaveAnswers;  // none left = Discard
     std::unique_ptr<TMainForm> Form;
 };

@@ -259,3 +259,65 @@ TEST_F(FileCommandsTest, ARefusedFileLeavesTheOpenProjectAsItWas)
     EXPECT_EQ(Calls.back().Caption, "Open Error");
     EXPECT_EQ(NodeNames(), before);
 }
+
+TEST_F(FileCommandsTest, QuitWithUnsavedWorkAsksFirst)
+{
+    const QString file = Path("work.qstn");
+    FileAnswers = {file.toStdString()};
+    Click("File", "Save As...");
+    const std::vector<std::string> saved = NamesInFile(file);
+    Click("Create", "Sphere");
+    ASSERT_TRUE(Form->Document().IsModified());
+
+    // Cancel: the editor stays, with the work.
+    SaveAnswers = {TSaveChangesAnswer::Cancel};
+    Click("File", "Quit");
+    ASSERT_EQ(CallsOf("asksave"), 1u);
+    EXPECT_EQ(Calls.back().Caption, "Quit");
+    EXPECT_EQ(Calls.back().Text, "The scene has unsaved changes. Save them before quitting?");
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_TRUE(Form->Document().IsModified());
+
+    // The window's close box asks the same; a failed save keeps the editor open.
+    QFile::remove(file);
+    QDir().mkpath(file);  // a folder where the file was: the save is refused
+    SaveAnswers = {TSaveChangesAnswer::Save};
+    Form->close();
+    EXPECT_EQ(CallsOf("asksave"), 2u);
+    ASSERT_EQ(Errors.size(), 1u);
+    Errors.clear();
+    EXPECT_TRUE(Form->isVisible());
+    QDir().rmdir(file);
+
+    // Save: the work is in the file, then the window closes.
+    SaveAnswers = {TSaveChangesAnswer::Save};
+    Click("File", "Quit");
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_EQ(NamesInFile(file), NodeNames());
+    EXPECT_NE(NamesInFile(file), saved);
+}
+
+TEST_F(FileCommandsTest, QuitDiscardsOnlyWhenTold)
+{
+    // A project never saved: Save asks for a name, and cancelling that keeps the editor.
+    Click("Create", "Cube");
+    SaveAnswers = {TSaveChangesAnswer::Save};
+    FileAnswers = {""};
+    Click("File", "Quit");
+    EXPECT_EQ(CallsOf("save"), 1u);
+    EXPECT_TRUE(Form->isVisible());
+
+    SaveAnswers = {TSaveChangesAnswer::Discard};
+    Click("File", "Quit");
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_TRUE(QDir(Folder.path()).entryList(QDir::Files).isEmpty());
+
+    // Nothing unsaved: no question.
+    Form->show();
+    const QString file = Path("clean.qstn");
+    FileAnswers = {file.toStdString()};
+    Click("File", "Save As...");
+    Click("File", "Quit");
+    EXPECT_EQ(CallsOf("asksave"), 2u);
+    EXPECT_FALSE(Form->isVisible());
+}

@@ -269,6 +269,9 @@ TEST_F(MainWindowTest, ToolWindowsCloseBeforeTheProjectGoes)
 
 TEST_F(MainWindowTest, ClosesCleanly)
 {
+    Form->Dialogs().AskSaveChanges = [](QWidget*, const std::string&, const std::string&) {
+        return TSaveChangesAnswer::Discard;
+    };
     Form->close();
     QApplication::processEvents();
     Form.reset();  // the scene's last notifications reach no freed receiver

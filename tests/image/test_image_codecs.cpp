@@ -366,3 +366,86 @@ TEST(ImageMemory, DecodesFromMemoryWithLimitsOfTheCaller)
 }
 
 }  // namespace
+
+namespace {
+// A progressive JPEG of a busy pattern (so each scan carries data).
+TBytes EncodeProgressiveJpeg(std::uint32_t W, std::uint32_t H)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr jerr{};
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = W;
+    cinfo.image_height = H;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    TBytes row(static_cast<std::size_t>(W) * 3);
+    while (cinfo.next_scanline < H) {
+        for (std::uint32_t x = 0; x < W; ++x) {
+            row[x * 3] = static_cast<std::uint8_t>(x * 13 + cinfo.next_scanline * 7);
+            row[x * 3 + 1] = static_cast<std::uint8_t>((x ^ cinfo.next_scanline) * 5);
+            row[x * 3 + 2] = static_cast<std::uint8_t>(x * cinfo.next_scanline);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    TBytes out(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return out;
+}
+
+// Offset of the last marker Code (0xFF, Code) in Jpeg.
+std::size_t LastMarker(const TBytes& Jpeg, std::uint8_t Code)
+{
+    for (std::size_t i = Jpeg.size() - 1; i-- > 0;)
+        if (Jpeg[i] == 0xFF && Jpeg[i + 1] == Code)
+            return i;
+    return 0;
+}
+}  // namespace
+
+TEST_F(ImageFiles, JpegDataCutShortBeforeItsEndMarkerIsRefused)
+{
+    TBytes rgb;
+    for (int i = 0; i < 64 * 64; ++i)
+        rgb.insert(rgb.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 7), 3});
+    const TBytes baseline = EncodeJpeg(64, 64, false, rgb);
+    const TBytes progressive = EncodeProgressiveJpeg(64, 64);
+    LoadOk("whole.jpg", progressive);
+    for (const TBytes* whole : {&baseline, &progressive}) {
+        // The compressed data of the last scan stops half way; the end marker follows.
+        const std::size_t sos = LastMarker(*whole, 0xDA);
+        ASSERT_GT(sos, 0u);
+        TBytes cut(whole->begin(), whole->begin() + (sos + whole->size()) / 2);
+        cut.insert(cut.end(), {0xFF, 0xD9});
+        std::string message;
+        EXPECT_FALSE(LoadBytes("cut.jpg", cut, message));
+        EXPECT_EQ(message, DecodeFailedPrefix + "The JPEG file is truncated.");
+    }
+}
+
+TEST_F(ImageFiles, JpegWithEndlessScansIsRefusedQuickly)
+{
+    const TBytes progressive = EncodeProgressiveJpeg(256, 256);
+    // The last scan repeated, as a small hostile file does thousands of times.
+    const std::size_t sos = LastMarker(progressive, 0xDA);
+    const std::size_t eoi = LastMarker(progressive, 0xD9);
+    ASSERT_GT(eoi, sos);
+    TBytes looped(progressive.begin(), progressive.begin() + eoi);
+    for (int i = 0; i < 2000; ++i)
+        looped.insert(looped.end(), progressive.begin() + sos, progressive.begin() + eoi);
+    looped.insert(looped.end(), {0xFF, 0xD9});
+    std::string message;
+    EXPECT_FALSE(LoadBytes("loop.jpg", looped, message));
+    EXPECT_EQ(message, DecodeFailedPrefix + "The JPEG file has more than 100 scans; it is "
+                                            "refused as too slow to decode.");
+}

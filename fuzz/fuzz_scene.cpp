@@ -1,0 +1,153 @@
+// Feeds arbitrary bytes to the scene file reader through the project document's load,
+// as File > Open does, and checks what a load promises:
+// - a refused file leaves the project exactly as it was: the text it saves, its
+//   revisions, its history and the id counters;
+// - an accepted file saves, loads and saves again to the same text.
+// A broken promise aborts, which libFuzzer reports like a crash.
+#include "base/uCommandHistory.h"
+#include "base/uDocumentIds.h"
+#include "base/uTextFile.h"
+#include "document/uProjectDocument.h"
+#include "document/uSceneFile.h"
+#include "modifiers/uModifierRegistry.h"
+#include "modifiers/uModifiers.h"
+#include "scene/uHierarchyCommands.h"
+#include "scene/uSceneObject.h"
+#include "scene_fuzz_common.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+fs::path Folder;
+std::string InputFile, RoundTripFile;
+TDocumentIdCounters StartIds;
+std::unique_ptr<SceneFuzz::TNoGpu> Gpu;
+std::unique_ptr<TTextureManager> Textures;
+
+void Check(bool Condition, const char* What)
+{
+    if (!Condition) {
+        std::fprintf(stderr, "broken invariant: %s\n", What);
+        std::abort();
+    }
+}
+
+std::string SavedText(TProjectDocument& Doc, const std::string& FileName)
+{
+    std::string text;
+    struct TJoin : TTextLineSink {
+        std::string* Out;
+        void WriteLine(std::string_view Line) override
+        {
+            Out->append(Line);
+            Out->append("\r\n");
+        }
+    } sink;
+    sink.Out = &text;
+    WriteSceneLines(Doc.GetScene(), FileName, &Doc.GetAnimation(), &Doc.GetFloorPlans(), sink);
+    return text;
+}
+
+void WriteFile(const std::string& Path, const void* Data, size_t Size)
+{
+    std::ofstream out(Path, std::ios::binary | std::ios::trunc);
+    out.write(static_cast<const char*>(Data), static_cast<std::streamsize>(Size));
+    Check(static_cast<bool>(out), "the input file could not be written");
+}
+
+struct TState {
+    std::string Text;
+    int64_t Revision, SavedRevision;
+    size_t Undo, Redo;
+    TDocumentIdCounters Ids;
+    int32_t TextureCount;
+};
+
+TState StateOf(TProjectDocument& Doc)
+{
+    return {SavedText(Doc, InputFile),
+            Doc.GetRevision(),
+            Doc.GetSavedRevision(),
+            Doc.GetHistory().UndoCount(),
+            Doc.GetHistory().RedoCount(),
+            SnapshotDocumentIds(),
+            Textures->Count()};
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    RegisterBuiltInModifiers();
+    Folder = fs::temp_directory_path() / ("quill_fuzz_scene_" + std::to_string(::getpid()));
+    SceneFuzz::MakeTextureFolder(Folder);
+    InputFile = (Folder / "input.qstn").string();
+    RoundTripFile = (Folder / "again.qstn").string();
+    Gpu = std::make_unique<SceneFuzz::TNoGpu>();
+    Textures = std::make_unique<TTextureManager>(Gpu.get());
+    CurrentTextureManager = Textures.get();
+    StartIds = SnapshotDocumentIds();
+    std::atexit([] {
+        std::error_code ec;
+        fs::remove_all(Folder, ec);
+    });
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
+{
+    // Every input starts from the same counters, whatever the last one reserved.
+    RestoreDocumentIds(StartIds);
+    {
+        // A textured project with a modifier, an undoable command and unsaved changes.
+        Textures->Clear();
+        Textures->ImportFile((Folder / "textures" / "brick.png").string());
+    }
+    TProjectDocument doc;
+    TSceneObject* cube = doc.GetScene().AddPrimitive(ptCube);
+    cube->TexId = 1;
+    if (ModifierDescriptorCount() > 0)
+        cube->AddModifier(CreateModifierByIndex(0));
+    doc.GetHistory().Execute(
+        std::make_unique<TCreateGroupCommand>(doc.GetScene(), "Group", nullptr, 0));
+    doc.MarkSaved();
+    doc.MarkChanged();
+
+    WriteFile(InputFile, Data, Size);
+    const TState before = StateOf(doc);
+    bool accepted = true;
+    try {
+        doc.LoadFromFile(InputFile);
+    } catch (const std::exception&) {
+        accepted = false;
+    }
+    if (!accepted) {
+        const TState after = StateOf(doc);
+        Check(after.Text == before.Text, "a refused file changed the project");
+        Check(after.Revision == before.Revision && after.SavedRevision == before.SavedRevision,
+              "a refused file changed the revisions");
+        Check(after.Undo == before.Undo && after.Redo == before.Redo,
+              "a refused file changed the history");
+        Check(after.Ids == before.Ids, "a refused file moved the id counters");
+        Check(after.TextureCount == before.TextureCount, "a refused file changed the textures");
+        return 0;
+    }
+    Check(!doc.IsModified() && doc.GetHistory().UndoCount() == 0, "a loaded project is not fresh");
+    // Saved, loaded and saved again: the same text.
+    const std::string first = SavedText(doc, RoundTripFile);
+    WriteFile(RoundTripFile, first.data(), first.size());
+    TProjectDocument again;
+    try {
+        again.LoadFromFile(RoundTripFile);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "a saved file does not load: %s\n", e.what());
+        std::abort();
+    }
+    Check(SavedText(again, RoundTripFile) == first, "save, load, save changed the text");
+    return 0;
+}
