@@ -7,6 +7,20 @@ TCommandHistory::~TCommandHistory()
     Clear();
 }
 
+namespace {
+
+// Reports a step when it leaves, however the step ends.
+struct TStepReport {
+    const std::function<void()>& OnStep;
+    ~TStepReport()
+    {
+        if (OnStep)
+            OnStep();
+    }
+};
+
+}  // namespace
+
 void TCommandHistory::Execute(std::unique_ptr<TEditorCommand> Command)
 {
     if (!Command)
@@ -17,6 +31,8 @@ void TCommandHistory::Execute(std::unique_ptr<TEditorCommand> Command)
     if (UndoList.size() > depth)
         UndoList.erase(UndoList.begin(), UndoList.begin() + (UndoList.size() - depth));
     RedoList.clear();
+    if (OnStep)
+        OnStep();
 }
 
 bool TCommandHistory::Undo()
@@ -25,7 +41,8 @@ bool TCommandHistory::Undo()
         return false;
     std::unique_ptr<TEditorCommand> command = std::move(UndoList.back());
     UndoList.pop_back();
-    command->Undo();  // a throw drops the command from the history
+    const TStepReport report{OnStep};  // also when the undo fails half-way
+    command->Undo();                   // a throw drops the command from the history
     RedoList.push_back(std::move(command));
     return true;
 }
@@ -36,6 +53,7 @@ bool TCommandHistory::Redo()
         return false;
     std::unique_ptr<TEditorCommand> command = std::move(RedoList.back());
     RedoList.pop_back();
+    const TStepReport report{OnStep};
     command->Redo();
     UndoList.push_back(std::move(command));
     return true;

@@ -2,6 +2,7 @@
 // Undoable edits: every command does its work on the first Execute and records what
 // its Undo needs; the history owns the commands and bounds the undo depth.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,11 @@ public:
         return RedoList.empty() ? nullptr : RedoList.back().get();
     }
     int32_t GetMaxDepth() const { return MaxDepth; }
+
+    // Runs after every command executed, undone or redone (an undo or redo that raised
+    // included): the project counts each as a change, whether or not the command told
+    // the scene about it.
+    std::function<void()> OnStep;
 
 private:
     std::vector<std::unique_ptr<TEditorCommand>> UndoList;  // oldest first

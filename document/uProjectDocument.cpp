@@ -30,6 +30,7 @@ TProjectDocument::TProjectDocument()
     FloorPlanEditTarget =
         std::make_unique<TFloorPlanTarget>(*Scene, *FloorPlans, [this] { MarkChanged(); });
     History = std::make_unique<TCommandHistory>(kHistoryDepth);
+    History->OnStep = [this] { MarkChanged(); };
 }
 
 TProjectDocument::~TProjectDocument()

@@ -33,6 +33,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
@@ -202,6 +203,12 @@ void TMainForm::FormDestroy()
     if (FrameLoop)
         FrameLoop->Destroying = true;
     qApp->removeEventFilter(this);
+    // A field that loses the focus later, while the window's widgets are freed, would
+    // report an edit to a half-destroyed window: it loses it now, silently.
+    if (QWidget* focus = QApplication::focusWidget(); focus && focus->window() == this) {
+        const QSignalBlocker silent(focus);
+        focus->clearFocus();
+    }
 
     // Every tool window goes before the project it shows.
     WindowHost.CloseAll();
@@ -292,8 +299,11 @@ void TMainForm::SetStatusText(const std::string& Text)
 
 void TMainForm::SetPlaybackAccumulator(double Frame)
 {
-    if (FrameLoop)
-        FrameLoop->SetPlaybackAccumulator(Frame);
+    if (!FrameLoop)
+        return;
+    FrameLoop->SetPlaybackAccumulator(Frame);
+    // The next step counts from now, not from a tick before the jump or the start.
+    FrameLoop->Start();
 }
 
 void TMainForm::AddDefaultSceneContent()
@@ -327,10 +337,20 @@ void TMainForm::BuildPropertiesPanel(QWidget* Parent)
     PanelTabs = new QTabWidget(Parent);
     PanelTabs->setObjectName(QStringLiteral("PanelTabs"));
     PanelTabs->setFixedWidth(260);
-    PanelTabs->addTab(new TPropertiesPage(*this, PanelTabs), QStringLiteral("Properties"));
+    auto* properties = new TPropertiesPage(*this, PanelTabs);
+    PanelTabs->addTab(properties, QStringLiteral("Properties"));
     BuildModifierPanel();
     PaintPagePtr = new TPaintPage(*this, PanelTabs);
     PanelTabs->addTab(PaintPagePtr, QStringLiteral("Paint"));
+    // The Properties page's colour and face UV buttons do the Paint page's edits.
+    connect(properties, &TPropertiesPage::PickColorClicked, PaintPagePtr,
+            [this] { RunGuarded(this, [&] { PaintPagePtr->PickColorClick(); }); });
+    connect(properties, &TPropertiesPage::FaceUVButtonClicked, PaintPagePtr,
+            [this](int Tag) { RunGuarded(this, [&] { PaintPagePtr->FaceUVButtonClick(Tag); }); });
+    // "Refresh Stack" re-evaluates through the Modifiers page.
+    if (auto* modifiers = qobject_cast<TModifierPage*>(PanelTabs->widget(1)))
+        connect(properties, &TPropertiesPage::RefreshStackClicked, modifiers,
+                [this, modifiers] { RunGuarded(this, [&] { modifiers->RefreshStackClick(); }); });
 }
 
 void TMainForm::BuildModifierPanel()

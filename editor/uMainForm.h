@@ -157,7 +157,7 @@ public:
     void ToggleTreeClick();
     void RefreshContactAOClick();
     bool ConfirmContactAORecalc(bool Force) override;
-    TSceneObject* AddPrimitiveObject(TPrimitiveType Type);
+    TSceneObject* AddPrimitiveObject(TPrimitiveType Type) override;
     void ToolButtonClick(int Tag);
     void SubModeButtonClick(int Tag);
     void SelectAllClick();

@@ -301,7 +301,9 @@ void TDuplicateSubtreeCommand::Execute()
             copy->Selected = false;
             if (source != nullptr)
                 source->Selected = sourceSelected;
+            return;
         }
+        SourceWasSelected = sourceSelected;
         return;
     }
     if (CopyRootId != kNoId)
@@ -309,9 +311,11 @@ void TDuplicateSubtreeCommand::Execute()
     TSceneNode* source = Scene.FindNodeById(SourceId);
     if (source == nullptr || source == Scene.GetRoot() || FindParent(Scene, ParentId) == nullptr)
         return;
+    const bool sourceSelected = source->Selected;
     TSceneNode* copy = Scene.DuplicateSubtree(source);
     if (copy == nullptr)
         return;
+    SourceWasSelected = sourceSelected;
     CopyRootId = copy->GetId();
     RecordedIds = PreOrderIds(*copy);
 }
@@ -327,6 +331,9 @@ void TDuplicateSubtreeCommand::Undo()
     CopyParentId = copy->GetParent()->GetId();
     CopyIndex = copy->GetParent()->IndexOfChild(copy);
     ReportRemoving(Scene, *copy);
+    // The duplicate took the source's selection; it goes back before the scene reports.
+    if (TSceneNode* source = Scene.FindNodeById(SourceId))
+        source->Selected = SourceWasSelected;
     KeptCopy = Scene.DetachSubtree(copy);
 }
 
@@ -371,20 +378,28 @@ void TCreateGroupCommand::Undo()
 // --- Rename ---
 
 TRenameNodeCommand::TRenameNodeCommand(TScene& Scene, const std::string& NewName,
-                                       const TSceneNode* Node)
+                                       const TSceneNode* Node, std::function<void()> Changed)
     : Scene(Scene), NodeId(IdOf(Node)), OldName(Node != nullptr ? Node->Name : std::string()),
-      NewName(NewName)
+      NewName(NewName), Changed(std::move(Changed))
 {
+}
+
+void TRenameNodeCommand::WriteName(const std::string& Name)
+{
+    TSceneNode* node = Scene.FindNodeById(NodeId);
+    if (node == nullptr)
+        return;
+    node->Name = Name;
+    if (Changed)
+        Changed();
 }
 
 void TRenameNodeCommand::Execute()
 {
-    if (TSceneNode* node = Scene.FindNodeById(NodeId))
-        node->Name = NewName;
+    WriteName(NewName);
 }
 
 void TRenameNodeCommand::Undo()
 {
-    if (TSceneNode* node = Scene.FindNodeById(NodeId))
-        node->Name = OldName;
+    WriteName(OldName);
 }

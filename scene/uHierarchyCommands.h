@@ -10,6 +10,7 @@
 // meshes, modifiers), so that Undo of a delete and Redo of a duplicate or a new group
 // bring back the very nodes the scene had.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,8 @@ private:
     int32_t Index;
     TSceneNodeIdArray RecordedIds;
     uint32_t CopyRootId = kNoId;
+    // The source's selection before the copy took it.
+    bool SourceWasSelected = false;
     // Where the copy sat when it was taken out.
     uint32_t CopyParentId = 0;
     int32_t CopyIndex = 0;
@@ -134,15 +137,21 @@ private:
 
 class TRenameNodeCommand : public TEditorCommand {
 public:
-    TRenameNodeCommand(TScene& Scene, const std::string& NewName, const TSceneNode* Node);
+    // Changed (may be empty) runs after each write of the name: a rename sends no scene
+    // notification, so this is how the project learns that it has unsaved changes.
+    TRenameNodeCommand(TScene& Scene, const std::string& NewName, const TSceneNode* Node,
+                       std::function<void()> Changed = {});
     std::string GetDescription() const override { return "Rename"; }
     // Writes only the name: no notification, no check of the name.
     void Execute() override;
     void Undo() override;
 
 private:
+    void WriteName(const std::string& Name);
+
     TScene& Scene;
     uint32_t NodeId;
     std::string OldName;
     std::string NewName;
+    std::function<void()> Changed;
 };

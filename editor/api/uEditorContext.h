@@ -8,6 +8,7 @@
 #include "editor/api/uEditorSelection.h"
 #include "editor/api/uToolWindowGlue.h"
 #include "editor/api/uToolWindowHost.h"
+#include "scene/uSceneObject.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,7 @@
 
 class QWidget;
 class TEditorCommand;
+class TSceneObject;
 class TProjectDocument;
 class TTextureManager;
 
@@ -38,6 +40,9 @@ public:
     virtual void SelectNode(uint32_t NodeId) = 0;
     // Frames the selected object in the Perspective view.
     virtual void FocusSelected() = 0;
+    // A new primitive as Create makes it, selected (no undo); none when it failed or the
+    // context makes no objects.
+    virtual TSceneObject* AddPrimitiveObject(TPrimitiveType /*Type*/) { return nullptr; }
     // Ends the modelling mode (the tree's "Scene" item does); nothing when it is off.
     virtual void LeaveModelingMode() = 0;
 

@@ -1,6 +1,7 @@
 #include "editor/api/uEditorDialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 #include <vector>
@@ -73,6 +74,14 @@ TEditorDialogs StandardEditorDialogs()
     d.ShowError = [](QWidget* parent, const std::string& caption, const std::string& text) {
         QMessageBox::critical(parent, QString::fromStdString(caption),
                               QString::fromStdString(text));
+    };
+    d.InputBox = [](QWidget* parent, const std::string& caption, const std::string& prompt,
+                    const std::string& value) {
+        bool ok = false;
+        const QString text = QInputDialog::getText(
+            parent, QString::fromStdString(caption), QString::fromStdString(prompt),
+            QLineEdit::Normal, QString::fromStdString(value), &ok);
+        return ok ? text.toStdString() : value;
     };
     return d;
 }

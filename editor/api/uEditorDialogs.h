@@ -26,6 +26,10 @@ struct TEditorDialogs {
         Inform;
     std::function<void(QWidget* Parent, const std::string& Caption, const std::string& Text)>
         ShowError;
+    // A one-line text question; a cancelled box answers Default.
+    std::function<std::string(QWidget* Parent, const std::string& Caption,
+                              const std::string& Prompt, const std::string& Default)>
+        InputBox;
 };
 
 // File dialogs and message boxes of the toolkit.

@@ -11,6 +11,9 @@
 enum TModelingSubMode : int { msVertices = 0, msEdges = 1, msFaces = 2 };
 
 struct TEditorSelection {
+    // The hierarchy tree's "Scene" item was clicked last: the pages show the scene.
+    bool SceneRootSelected = false;
+
     // Modelling mode.
     bool ModelingOn = false;
     int ModelingSubMode = msVertices;

@@ -5,6 +5,7 @@
 #include "editor/uStatusBar.h"
 #include "editor/uViewportInput.h"
 #include "render/uSceneDraw.h"
+#include "scene/uAnimationRecorder.h"
 #include "scene/uHierarchyCommands.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
@@ -372,6 +373,8 @@ void TObjectTransformMode::CancelModalTransform()
         o->SetScaleY(Start.AuthoredScale.Y);
         o->SetScaleZ(Start.AuthoredScale.Z);
     }
+    Host.ModeContext().Document().GetRecorder().ForgetUnchanged(
+        Host.ModeContext().Document().GetScene(), Start.NodeId);
     EndModalTransform();
 }
 

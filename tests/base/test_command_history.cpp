@@ -94,3 +94,22 @@ TEST(CommandHistory, FailingCommandIsFreedAndRedoListSurvives)
     EXPECT_TRUE(h.Redo());
     EXPECT_EQ(log, "a");
 }
+
+TEST(CommandHistory, EveryStepIsReportedButNotARefusedCommandOrAnEmptyList)
+{
+    std::string log;
+    int steps = 0;
+    TCommandHistory h(1000);
+    h.OnStep = [&] { ++steps; };
+    h.Execute(std::make_unique<TLogCommand>(log, 'a'));
+    EXPECT_EQ(steps, 1);
+    EXPECT_THROW(h.Execute(std::make_unique<TLogCommand>(log, 'b', nullptr, true)),
+                 std::runtime_error);
+    EXPECT_EQ(steps, 1);
+    h.Undo();
+    h.Redo();
+    EXPECT_EQ(steps, 3);
+    h.Redo();  // nothing to redo
+    h.Clear();
+    EXPECT_EQ(steps, 3);
+}

@@ -1,7 +1,10 @@
-// Random hierarchy and animation commands against a random scene: every undo must bring
+// Random hierarchy and animation commands against a random project: every undo must bring
 // back exactly the state before its command, every redo exactly the state after it, and a
 // refused command must change nothing. States are compared through a canonical dump of
-// ids, names, parents, child order, transforms (bit patterns), project time and keys.
+// ids, names, parents, child order, selection and visibility flags, transforms (bit
+// patterns), object colours, texture ids, whole meshes, modifier stacks with their
+// parameters, project time and keys; every step that changes the dump must also raise the
+// project's revision, or the editor would not know the project needs saving.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -14,7 +17,11 @@
 
 #include "base/uCommandHistory.h"
 #include "base/uMesh.h"
+#include "document/uProjectDocument.h"
+#include "modifiers/uModifierNoise.h"
 #include "modifiers/uModifierStack.h"
+#include "modifiers/uModifierTaper.h"
+#include "modifiers/uModifierTwist.h"
 #include "scene/uAnimationCommands.h"
 #include "scene/uHierarchyCommands.h"
 #include "scene/uScene.h"
@@ -48,6 +55,12 @@ void Put(std::string& Out, const TVec3& V)
     Put(Out, V.Z);
 }
 
+void Put(std::string& Out, const TVec2& V)
+{
+    Put(Out, V.U);
+    Put(Out, V.V);
+}
+
 void Put(std::string& Out, const TPropertyValue& V)
 {
     Put(Out, static_cast<int64_t>(V.Kind));
@@ -55,6 +68,61 @@ void Put(std::string& Out, const TPropertyValue& V)
     Put(Out, static_cast<int64_t>(V.Int));
     Put(Out, static_cast<int64_t>(V.Bool));
     Put(Out, V.Vector);
+}
+
+void DumpMesh(std::string& Out, const TMeshData& Mesh)
+{
+    Put(Out, static_cast<int64_t>(Mesh.Vertices.size()));
+    for (const TMeshVertex& v : Mesh.Vertices) {
+        Put(Out, v.Position);
+        Put(Out, v.Normal);
+        Put(Out, v.Color);
+        Put(Out, v.UV);
+    }
+    Put(Out, static_cast<int64_t>(Mesh.Faces.size()));
+    for (const TMeshFace& f : Mesh.Faces) {
+        Put(Out, static_cast<int64_t>(f.Count));
+        Put(Out, static_cast<int64_t>(f.TexId));
+        for (size_t c = 0; c < 4; ++c) {
+            Put(Out, static_cast<int64_t>(f.Indices[c]));
+            Put(Out, f.UVs[c]);
+        }
+    }
+    Put(Out, static_cast<int64_t>(Mesh.Edges.size()));
+    for (const TMeshEdge& e : Mesh.Edges) {
+        Put(Out, static_cast<int64_t>(e.V0));
+        Put(Out, static_cast<int64_t>(e.V1));
+    }
+}
+
+// An object must come back with its own colours, mesh and modifiers, not a rebuilt or
+// default one.
+void DumpObject(std::string& Out, const TSceneObject& Object)
+{
+    Put(Out, static_cast<int64_t>(Object.PrimType));
+    Put(Out, Object.Color);
+    Put(Out, Object.DisplayColor);
+    Put(Out, static_cast<int64_t>(Object.TexId));
+    Put(Out, static_cast<int64_t>(Object.Blend));
+    Put(Out, Object.TerrainSize);
+    Put(Out, Object.TerrainHeight);
+    const TMeshData* mesh = Object.GetBaseMesh();
+    Put(Out, static_cast<int64_t>(reinterpret_cast<intptr_t>(mesh)));
+    if (mesh != nullptr)
+        DumpMesh(Out, *mesh);
+    const TModifierStack& stack = Object.GetModifiers();
+    Put(Out, static_cast<int64_t>(stack.Count()));
+    std::vector<std::string> lines;
+    for (int32_t i = 0; i < stack.Count(); ++i) {
+        const TModifier* modifier = stack.GetItem(i);
+        PutText(Out, modifier->GetTypeId());
+        Put(Out, static_cast<int64_t>(modifier->GetId()));
+        Put(Out, static_cast<int64_t>(modifier->GetEnabled()));
+        lines.clear();
+        modifier->SaveParams(lines);
+        for (const std::string& line : lines)
+            PutText(Out, line);
+    }
 }
 
 std::string DumpScene(const TScene& Scene)
@@ -80,17 +148,9 @@ std::string DumpScene(const TScene& Scene)
         Put(out, node->GetPosition());
         Put(out, node->GetRotation());
         Put(out, node->GetScale());
-        if (const auto* object = dynamic_cast<const TSceneObject*>(node)) {
-            // An object must come back with its own mesh and modifiers.
-            Put(out, static_cast<int64_t>(object->PrimType));
-            const TMeshData* mesh = object->GetBaseMesh();
-            Put(out, reinterpret_cast<intptr_t>(mesh));
-            Put(out, mesh != nullptr ? static_cast<int64_t>(mesh->Vertices.size()) : -1);
-            if (mesh != nullptr)
-                for (const TMeshVertex& v : mesh->Vertices)
-                    Put(out, v.Color);
-            Put(out, static_cast<int64_t>(object->GetModifiers().Count()));
-        }
+        Put(out, static_cast<int64_t>(node->Selected));
+        if (const auto* object = dynamic_cast<const TSceneObject*>(node))
+            DumpObject(out, *object);
         // The links and the id lookup must agree with the tree.
         if (Scene.FindNodeById(node->GetId()) != node)
             PutText(out, "LOOKUP MISMATCH");
@@ -157,11 +217,13 @@ std::string DumpAnimation(const TAnimationDocument& Animation)
 
 class CommandPropertyRun {
 public:
-    CommandPropertyRun(uint32_t Seed, int32_t Depth) : Random(Seed), History(Depth)
+    CommandPropertyRun(uint32_t Seed, int32_t Depth)
+        : Random(Seed), Scene(Document.GetScene()), Animation(Document.GetAnimation()),
+          Target(Document.AnimationCommandTarget()), OwnHistory(Depth),
+          History(Depth == Document.GetHistory().GetMaxDepth() ? Document.GetHistory() : OwnHistory)
     {
-        Target.Animation = &Animation;
-        Target.Scene = &Scene;
-        Target.MarkChanged = [this] { ++Revision; };
+        // Another depth: a history of its own, counted as the project counts its own.
+        OwnHistory.OnStep = [this] { Document.MarkChanged(); };
         BuildRandomScene();
         StartDump = Dump();
     }
@@ -257,6 +319,51 @@ private:
                           scale);
     }
 
+    // Colours, texture ids, an edited mesh and a stack of modifiers with random settings,
+    // so that a command that rebuilds, resets or drops any of them shows in the dump.
+    void RandomLook(TSceneObject& Object)
+    {
+        Object.Color = RandomVec(0, 1);
+        Object.DisplayColor = RandomVec(0, 1);
+        Object.TexId = Int(0, 3);
+        Object.Blend = static_cast<TVertexColorBlend>(Int(0, 2));
+        if (TMeshData* mesh = Object.GetBaseMesh()) {
+            for (TMeshVertex& v : mesh->Vertices) {
+                v.Color = RandomVec(0, 1);
+                if (Int(0, 3) == 0)
+                    v.Position = Vec3Add(v.Position, RandomVec(-0.2f, 0.2f));
+            }
+            for (TMeshFace& f : mesh->Faces)
+                f.TexId = Int(0, 4);
+            Object.MarkMeshDirty();
+        }
+        const int count = Int(0, 3);
+        for (int i = 0; i < count; ++i) {
+            switch (Int(0, 2)) {
+            case 0: {
+                auto twist = std::make_unique<TTwistModifier>();
+                twist->SetAngle(Real(-180, 180));
+                Object.AddModifier(std::move(twist));
+                break;
+            }
+            case 1: {
+                auto taper = std::make_unique<TTaperModifier>();
+                taper->SetAmount(Real(-1, 1));
+                taper->SetEnabled(Int(0, 1) == 1);
+                Object.AddModifier(std::move(taper));
+                break;
+            }
+            default: {
+                auto noise = std::make_unique<TNoiseModifier>();
+                noise->SetStrength(Real(0, 0.5f));
+                noise->SetScale(Real(0.5f, 3));
+                Object.AddModifier(std::move(noise));
+                break;
+            }
+            }
+        }
+    }
+
     void BuildRandomScene()
     {
         for (int i = 0; i < 30; ++i) {
@@ -277,9 +384,12 @@ private:
             if (Scene.CanReparent(object, parent))
                 Scene.ReparentNode(object, parent, Int(0, 3), true);
             RandomTransform(*object);
+            RandomLook(*object);
             SeenIds.push_back(object->GetId());
             SeenIdSet.insert(object->GetId());
         }
+        // One selected node, as the editor keeps it.
+        AnyNode(false)->Selected = true;
         for (int i = 0; i < 5; ++i) {
             TPropertyPath path = MakeNodePropertyPath(AnyNode(false)->GetId(), Int(1, 9));
             Animation.SetKey(path, Int(0, 100), MakeFloatPropertyValue(Real(-3, 3)),
@@ -421,6 +531,7 @@ private:
             return;
         }
         const std::string description = command->GetDescription();
+        const int64_t revision = Document.GetRevision();
         try {
             History.Execute(std::move(command));
         } catch (const EGeneralError&) {
@@ -430,6 +541,7 @@ private:
             return;
         }
         ++CommandsRun;
+        ASSERT_TRUE(Counted(before, revision)) << description << " left the revision as it was";
         for (TSceneNode* node : LiveNodes())
             if (SeenIdSet.insert(node->GetId()).second)
                 SeenIds.push_back(node->GetId());
@@ -441,13 +553,21 @@ private:
         RedoDumps.clear();
     }
 
+    // A step that changed the project must have raised its revision.
+    bool Counted(const std::string& DumpBefore, int64_t RevisionBefore) const
+    {
+        return Document.GetRevision() > RevisionBefore || Dump() == DumpBefore;
+    }
+
     void UndoChecked()
     {
         if (!History.CanUndo())
             return;
         const std::string description = History.NextUndo()->GetDescription();
         const std::string after = Dump();
+        const int64_t revision = Document.GetRevision();
         ASSERT_TRUE(History.Undo());
+        ASSERT_TRUE(Counted(after, revision)) << "undo of " << description << " was not counted";
         ASSERT_TRUE(SameDump(Dump(), UndoDumps.back())) << "undo of " << description;
         UndoDumps.pop_back();
         RedoDumps.push_back(after);
@@ -459,18 +579,21 @@ private:
             return;
         const std::string description = History.NextRedo()->GetDescription();
         const std::string before = Dump();
+        const int64_t revision = Document.GetRevision();
         ASSERT_TRUE(History.Redo());
+        ASSERT_TRUE(Counted(before, revision)) << "redo of " << description << " was not counted";
         ASSERT_TRUE(SameDump(Dump(), RedoDumps.back())) << "redo of " << description;
         RedoDumps.pop_back();
         UndoDumps.push_back(before);
     }
 
     std::mt19937 Random;
-    TScene Scene;
-    TAnimationDocument Animation;
+    TProjectDocument Document;
+    TScene& Scene;
+    TAnimationDocument& Animation;
     TAnimationCommandTarget Target;
-    int64_t Revision = 0;
-    TCommandHistory History;
+    TCommandHistory OwnHistory;
+    TCommandHistory& History;  // the project's own at its depth
     std::string StartDump;
     bool Trimmed = false;                // the history dropped its oldest commands
     std::vector<std::string> UndoDumps;  // the state before each command of the undo list

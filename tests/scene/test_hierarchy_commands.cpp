@@ -299,13 +299,16 @@ TEST_F(HierarchyCommandsFixture, RenameUndoesAndSendsNothing)
 {
     TSceneGroup* a = Group("A");
     Changes.clear();
-    Run(std::make_unique<TRenameNodeCommand>(Scene, "Renamed", a));
+    int counted = 0;
+    Run(std::make_unique<TRenameNodeCommand>(Scene, "Renamed", a, [&] { ++counted; }));
     EXPECT_EQ(a->Name, "Renamed");
     History.Undo();
     EXPECT_EQ(a->Name, "A");
     History.Redo();
     EXPECT_EQ(a->Name, "Renamed");
     EXPECT_TRUE(Changes.empty());
+    // No notification, but every write of the name counts as a change of the project.
+    EXPECT_EQ(counted, 3);
     // A missing node: nothing to rename.
     Run(std::make_unique<TRenameNodeCommand>(Scene, "X", nullptr));
     EXPECT_EQ(a->Name, "Renamed");

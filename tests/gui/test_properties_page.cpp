@@ -1,0 +1,220 @@
+// The Properties page driven as a user does: typed fields, Apply and the lists.
+#include "editor/uPropertiesPage.h"
+#include "editor_window_fixture.h"
+#include "scene/uAnimationRecorder.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace {
+
+class PropertiesPageTest : public EditorWindowTest {
+public:
+    void TearDown() override
+    {
+        QLocale::setDefault(QLocale::c());
+        EditorWindowTest::TearDown();
+    }
+    template <class W = QLineEdit>
+    W* Control(const char* Name) const
+    {
+        W* w = Form->findChild<W*>(QString::fromLatin1(Name));
+        EXPECT_NE(w, nullptr) << Name;
+        return w;
+    }
+    void Type(const char* Field, const QString& Text)
+    {
+        QLineEdit* edit = Control(Field);
+        edit->setFocus();
+        edit->selectAll();
+        if (Text.isEmpty())
+            QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, Text);
+    }
+    void Apply() { QTest::mouseClick(Control<QPushButton>("ApplyButton"), Qt::LeftButton); }
+    QString Info() const { return Control<QLabel>("PropertiesInfo")->text(); }
+    // Modelling on with these elements selected, as the modelling mode leaves it.
+    void Model(int SubMode, std::vector<int32_t> Elements)
+    {
+        TEditorSelection& s = Form->Selection();
+        s.ModelingOn = true;
+        s.ModelingSubMode = SubMode;
+        s.ClearElements();
+        (SubMode == msVertices ? s.SelectedVertices
+         : SubMode == msEdges  ? s.SelectedEdges
+                               : s.SelectedFaces) = Elements;
+        emit Form->Events().SelectionChanged();
+    }
+    // A user's choice in a list: the item becomes current and the list reports it.
+    void Choose(const char* Combo, int Index)
+    {
+        auto* combo = Control<QComboBox>(Combo);
+        combo->setCurrentIndex(Index);
+        emit combo->activated(Index);
+    }
+    TMeshData& Mesh() const { return *Cube->GetBaseMesh(); }
+};
+
+}  // namespace
+
+TEST_F(PropertiesPageTest, TheObjectViewShowsTheTransformAndApplyRefusesBadText)
+{
+    Cube->SetRotationY(12.345f);
+    emit Form->Events().DocumentEdited();
+    EXPECT_EQ(Info().toStdString(), Cube->Name);
+    EXPECT_EQ(Control("PosYEdit")->text(), "0.50");
+    EXPECT_EQ(Control("RotYEdit")->text(), "12.3");
+    EXPECT_EQ(Control("SclXEdit")->text(), "1.00");
+    EXPECT_TRUE(Control<QComboBox>("BlendCombo")->isVisible());
+    EXPECT_FALSE(Control("ColorREdit")->isVisible());
+
+    float z = 0.25f;
+    for (const char* bad : {"abc", "nan", "inf", "-inf", "1e39", "", "1,2,3", "2x"}) {
+        Type("PosXEdit", QString::fromLatin1(bad));
+        Type("PosZEdit", QString::number(z));
+        Apply();
+        EXPECT_EQ(Cube->GetPosition().X, 0.0f) << bad;
+        EXPECT_EQ(Cube->GetPosition().Z, z) << bad;
+        // The refresh shows the stored value again.
+        EXPECT_EQ(Control("PosXEdit")->text(), "0.00") << bad;
+        z += 0.25f;
+    }
+    // Fields left as shown are not written back rounded.
+    EXPECT_EQ(Cube->GetRotation().Y, 12.345f);
+    EXPECT_EQ(Cube->GetScale().X, 1.0f);
+    // Only the touched property is recorded for keying.
+    EXPECT_EQ(Form->Document().GetRecorder().Count(), 1);
+
+    // The blend list sets the mode and nothing else.
+    const TVec3 position = Cube->GetPosition();
+    Choose("BlendCombo", 2);
+    EXPECT_EQ(Cube->Blend, vcbTextureOnly);
+    EXPECT_TRUE(SameVec(Cube->GetPosition(), position));
+
+    // Nothing selected: the page says how to begin and offers no Apply.
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(Info(), "Press Tab for modeling\n(select an object first)");
+    EXPECT_FALSE(Control<QPushButton>("ApplyButton")->isVisible());
+}
+
+TEST_F(PropertiesPageTest, VertexColoursRoundTripInACommaLocaleAndClamp)
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    for (TMeshVertex& v : Mesh().Vertices)
+        v.Color = {0.85f, 0.55f, 0.3f};
+    Model(msVertices, {0});
+    EXPECT_EQ(Info(), "Vertex #0   Pos / Color");
+    EXPECT_EQ(Control("ColorREdit")->text(), "0,850");
+    EXPECT_TRUE(Form->PanelTabs->isTabVisible(2));  // the Paint page is offered
+    EXPECT_FALSE(Control<QComboBox>("BlendCombo")->isVisible());
+
+    // Apply without a change keeps the colour (it is read in the locale it is shown in).
+    Mesh().Vertices[0].Color = {0.1f, 0.2f, 0.3f};
+    Model(msVertices, {0});
+    Apply();
+    EXPECT_NEAR(Mesh().Vertices[0].Color.X, 0.1f, 1e-6f);
+    EXPECT_NEAR(Mesh().Vertices[0].Color.Y, 0.2f, 1e-6f);
+    // ... and reaches the vertices joined to vertex 0, and no other.
+    const std::vector<int32_t> joined = Mesh().GetVertexNeighbours(0);
+    for (size_t v = 1; v < Mesh().Vertices.size(); ++v) {
+        const bool near = std::find(joined.begin(), joined.end(), int32_t(v)) != joined.end();
+        EXPECT_EQ(Mesh().Vertices[v].Color.X == Mesh().Vertices[0].Color.X, near) << v;
+    }
+    // "." reads too; out-of-range channels clamp and text that is no number is 1.
+    Type("ColorREdit", "1.5");
+    Type("ColorGEdit", "-2");
+    Type("ColorBEdit", "x");
+    Apply();
+    EXPECT_TRUE(SameVec(Mesh().Vertices[0].Color, {1, 0, 1}));
+    Type("ColorREdit", "nan");
+    Type("ColorGEdit", "0,25");
+    Type("ColorBEdit", "inf");
+    Apply();
+    EXPECT_TRUE(SameVec(Mesh().Vertices[0].Color, {1, 0.25f, 1}));
+
+    Model(msVertices, {0, 1});
+    EXPECT_EQ(Info(), "2 vertices selected (apply to all + connected)");
+    EXPECT_EQ(Control("ColorREdit")->text(), "");
+}
+
+TEST_F(PropertiesPageTest, SeveralFacesKeepTheirTexturesUnlessATextureIsChosen)
+{
+    Mesh().Faces[0].TexId = 2;
+    Mesh().Faces[1].TexId = 3;
+    Model(msFaces, {0});
+    EXPECT_EQ(Info(), "Face #0   Color / TexID");
+    EXPECT_EQ(Control<QLabel>("FaceLabel")->text(), "TexID: 2");
+    EXPECT_EQ(Control<QComboBox>("FaceTextureCombo")->currentText(), "2");
+
+    Model(msFaces, {0, 1});
+    EXPECT_EQ(Info(), "2 faces selected (apply to all)");
+    EXPECT_EQ(Control<QComboBox>("FaceTextureCombo")->currentText(), "");
+    Type("ColorREdit", "0.5");
+    Type("ColorGEdit", "0.5");
+    Type("ColorBEdit", "0.5");
+    Apply();
+    EXPECT_EQ(Mesh().Faces[0].TexId, 2);
+    EXPECT_EQ(Mesh().Faces[1].TexId, 3);
+    EXPECT_EQ(Mesh().Vertices[size_t(Mesh().Faces[1].Indices[0])].Color.X, 0.5f);
+
+    // "0 = none" takes the textures off and leaves the colours.
+    Type("ColorREdit", "0.9");
+    Choose("FaceTextureCombo", 0);
+    EXPECT_EQ(Mesh().Faces[0].TexId, 0);
+    EXPECT_EQ(Mesh().Faces[1].TexId, 0);
+    EXPECT_EQ(Mesh().Vertices[size_t(Mesh().Faces[1].Indices[0])].Color.X, 0.5f);
+    EXPECT_EQ(Mesh().Faces[2].TexId, 0);
+}
+
+TEST_F(PropertiesPageTest, EdgeViewsAndNoObject)
+{
+    const TMeshEdge e = Mesh().Edges[2];
+    Model(msEdges, {2});
+    EXPECT_EQ(Info(), "Edge #2");
+    EXPECT_EQ(Control<QLabel>("EdgeLabel")->text(), QStringLiteral("V0: %1").arg(e.V0));
+    EXPECT_EQ(Control<QLabel>("EdgeLabel2")->text(), QStringLiteral("V1: %1").arg(e.V1));
+    EXPECT_FALSE(Control("PosXEdit")->isVisible());
+    Model(msEdges, {2, 3});
+    EXPECT_EQ(Info(), "2 edges selected (apply to endpoints)");
+    EXPECT_EQ(Control<QLabel>("EdgeLabel")->text(), "");
+    EXPECT_EQ(Control<QLabel>("EdgeLabel2")->text(), "");
+    // An index outside the mesh leaves the page as it was.
+    Model(msEdges, {99999});
+    EXPECT_EQ(Info(), "2 edges selected (apply to endpoints)");
+
+    Form->SelectNode(0);
+    Model(msEdges, {});
+    EXPECT_EQ(Info(), "No object selected");
+    EXPECT_FALSE(Control<QPushButton>("ApplyButton")->isVisible());
+}
+
+TEST_F(PropertiesPageTest, TheFaceUVButtonsEditTheSelectedFaces)
+{
+    const TMeshFace before = Mesh().Faces[0];
+    const TMeshFace other = Mesh().Faces[1];
+    Model(msFaces, {0});
+    auto* mirrorU = Control<QPushButton>("FaceUVButton1");
+    ASSERT_TRUE(mirrorU->isVisible());
+    EXPECT_EQ(mirrorU->text(), "MirU");
+    QTest::mouseClick(mirrorU, Qt::LeftButton);
+    for (int c = 0; c < before.Count; ++c) {
+        EXPECT_EQ(Mesh().Faces[0].UVs[size_t(c)].U, 1 - before.UVs[size_t(c)].U) << c;
+        EXPECT_EQ(Mesh().Faces[0].UVs[size_t(c)].V, before.UVs[size_t(c)].V) << c;
+    }
+    EXPECT_TRUE(Mesh().Faces[1] == other);
+}
+
+TEST_F(PropertiesPageTest, RefreshStackReevaluatesTheSelectedObject)
+{
+    auto* refresh = Control<QPushButton>("RefreshStackButton");
+    ASSERT_TRUE(refresh->isVisible());
+    Cube->MarkMeshDirty();
+    QTest::mouseClick(refresh, Qt::LeftButton);
+    EXPECT_FALSE(Cube->IsMeshDirty());
+    Model(msVertices, {});
+    EXPECT_FALSE(refresh->isVisible());  // modelling has no stack to refresh
+}
