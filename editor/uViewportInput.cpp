@@ -8,6 +8,7 @@
 #include "editor/uPaintPage.h"
 #include "editor/uPicking.h"
 #include "editor/uStatusBar.h"
+#include "editor/uTimelinePanel.h"
 #include "render/uGLView.h"
 #include "render/uSceneDraw.h"
 #include "scene/uAnimationCommands.h"
@@ -304,36 +305,6 @@ void TViewportInput::ToggleModeling()
 // ---------------------------------------------------------------------------------------
 // Keys.
 
-void TViewportInput::TogglePlayback()
-{
-    TProjectDocument& document = Form.Document();
-    TProjectTime& time = document.GetProjectTime();
-    if (document.GetRecorder().Count() > 0)
-        document.RestoreRecordedValues();
-    time.Playing = !time.Playing;
-    if (time.Playing) {
-        if (time.GetCurrentFrame() >= time.GetEndFrame())
-            time.SetCurrentFrame(time.GetStartFrame());
-        Form.FrameLoop->SetPlaybackAccumulator(double(time.GetCurrentFrame()));
-        Form.FrameLoop->Start();
-    }
-    emit Form.Events().FrameChanged();
-}
-
-void TViewportInput::KeyTouchedProperties()
-{
-    TProjectDocument& document = Form.Document();
-    TAnimationRecorder& recorder = document.GetRecorder();
-    if (recorder.Count() > 0) {
-        Form.Run(std::make_unique<TInsertOrUpdateTouchedKeysCommand>(
-            document.AnimationCommandTarget(), document.GetProjectTime().GetCurrentFrame(),
-            &recorder));
-        recorder.Clear();
-    } else {
-        Form.SetStatusText("No changed animatable properties to key");
-    }
-}
-
 bool TViewportInput::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
 {
     const bool ctrlOnly =
@@ -389,10 +360,11 @@ bool TViewportInput::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
     if (Key == Qt::Key_Space) {
         if (!Input.SpaceLatch) {
             Input.SpaceLatch = true;
+            // Space does what the timeline's Key and Play do.
             if (Form.Document().GetRecorder().Count() > 0)
-                KeyTouchedProperties();
+                Form.TimelinePanel->KeyTouchedProperties();
             else
-                TogglePlayback();
+                Form.TimelinePanel->TogglePlayback();
         }
         return true;
     }

@@ -55,8 +55,6 @@ public:
     void FormKeyUp(int Key);
     // Held keys, the Space latch and drags end when the window loses the keyboard.
     void ReleaseHeldInput();
-    void TogglePlayback();
-    void KeyTouchedProperties();
 
     // F5 and the "Edit" button: ends a running transform, then leaves or enters modelling.
     void ToggleModeling();
