@@ -94,7 +94,7 @@ void TFloorPlanForm::FloorButtonClick(int Tag)
         return;
     TFloorPlanDocument& plans = Plans();
     TBuildingDefinition* building = plans.DefaultBuilding();
-    const int row = FloorList->currentRow();
+    const int row = SelectedFloorRow();
     uint32_t keep = SelectedFloorId();
     switch (Tag) {
     case 1: {

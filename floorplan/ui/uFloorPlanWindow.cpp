@@ -56,6 +56,13 @@ QLineEdit* MakeEdit(QWidget* Parent, const char* Name, int Top, int Left = 120)
     return e;
 }
 
+// The selected row of a single-selection list, -1 for none.
+int SelectedRow(const QListWidget* List)
+{
+    const QList<QListWidgetItem*> items = List->selectedItems();
+    return items.isEmpty() ? -1 : List->row(items.front());
+}
+
 QWidget* FixedPanel(QWidget* Parent, int Width, int Height)
 {
     auto* p = new QWidget(Parent);
@@ -156,7 +163,10 @@ QWidget* TFloorPlanForm::BuildLeftPanel()
     PlanList = new QListWidget(p);
     PlanList->setObjectName(QStringLiteral("PlanList"));
     PlanList->setGeometry(8, 30, 190, 190);
-    connect(PlanList, &QListWidget::currentRowChanged, this, [this](int Row) {
+    // Selection, not the current row: a list taking the focus makes its first row current
+    // without selecting it, which must not switch the plan.
+    connect(PlanList, &QListWidget::itemSelectionChanged, this, [this] {
+        const int Row = SelectedRow(PlanList);
         if (Updating || Row < 0 || Row >= int(PlanIds.size()))
             return;
         RunGuarded(this, [&] { SelectPlan(PlanIds[Row]); });
@@ -180,7 +190,8 @@ QWidget* TFloorPlanForm::BuildLeftPanel()
     FloorList = new QListWidget(p);
     FloorList->setObjectName(QStringLiteral("FloorList"));
     FloorList->setGeometry(8, 332, 190, 192);
-    connect(FloorList, &QListWidget::currentRowChanged, this, [this](int Row) {
+    connect(FloorList, &QListWidget::itemSelectionChanged, this, [this] {
+        const int Row = SelectedRow(FloorList);
         if (Updating || Row < 0 || Row >= int(FloorIds.size()))
             return;
         RunGuarded(this, [&] {
@@ -303,10 +314,16 @@ TFloorPlan* TFloorPlanForm::FindCurrentPlan() const
     return CurrentPlan == kNoId ? nullptr : Plans().FindPlan(CurrentPlan);
 }
 
+int TFloorPlanForm::SelectedFloorRow() const
+{
+    const int row = SelectedRow(FloorList);
+    return row >= 0 && row < int(FloorIds.size()) ? row : -1;
+}
+
 uint32_t TFloorPlanForm::SelectedFloorId() const
 {
-    const int row = FloorList->currentRow();
-    return row >= 0 && row < int(FloorIds.size()) ? FloorIds[row] : kNoId;
+    const int row = SelectedFloorRow();
+    return row >= 0 ? FloorIds[row] : kNoId;
 }
 
 TFloorDefinition* TFloorPlanForm::SelectedFloor() const
@@ -317,7 +334,7 @@ TFloorDefinition* TFloorPlanForm::SelectedFloor() const
 
 const TFloorPlan* TFloorPlanForm::ReferencePlan()
 {
-    const int row = FloorList->currentRow();
+    const int row = SelectedRow(FloorList);
     if (row < 1 || Plans().BuildingCount() == 0)
         return nullptr;
     const TBuildingDefinition* building = Plans().GetBuilding(0);
@@ -430,7 +447,7 @@ void TFloorPlanForm::UpdateControlStates()
                                          : QStringLiteral("Build Plan"));
     const bool haveBuilding = Plans().BuildingCount() > 0;
     BuildButtons[1]->setEnabled(haveBuilding);
-    const int row = FloorList->currentRow();
+    const int row = SelectedRow(FloorList);
     const bool canRemove = haveBuilding && row >= 0;
     FloorButtons[0]->setEnabled(true);
     FloorButtons[1]->setEnabled(canRemove);

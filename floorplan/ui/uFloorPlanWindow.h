@@ -72,6 +72,7 @@ private:
     TFloorPlan* FindCurrentPlan() const;
     TFloorDefinition* SelectedFloor() const;
     uint32_t SelectedFloorId() const;
+    int SelectedFloorRow() const;
 
     void RefreshAll();
     void RefreshPlanList();
