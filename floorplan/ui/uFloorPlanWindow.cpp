@@ -290,7 +290,6 @@ QWidget* TFloorPlanForm::BuildBottomPanel()
         BuildButtons.push_back(button);
     }
     BuildButtons[0]->setObjectName(QStringLiteral("BuildPlanButton"));
-    BuildButtons[1]->setObjectName(QStringLiteral("BuildBuildingButton"));
     StatusLabel = new QLabel(p);
     StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
     StatusLabel->setGeometry(475, 11, 360, 20);

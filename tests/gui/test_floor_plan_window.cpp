@@ -342,3 +342,63 @@ TEST_F(FloorPlanWindowTest, ReopenedWindowFollowsTheChangedDocument)
     EXPECT_TRUE(open.isNull());
     EXPECT_EQ(FindFloorPlanWindow(*Form), nullptr);
 }
+
+TEST_F(FloorPlanWindowTest, FloorsStackIntoABuildingThatFollowsTheirOrder)
+{
+    TFloorPlanForm* w = Open();
+    ASSERT_NE(w, nullptr);
+    auto* floors = w->findChild<QListWidget*>(QStringLiteral("FloorList"));
+    auto* plans = w->findChild<QListWidget*>(QStringLiteral("PlanList"));
+    EXPECT_FALSE(Button(w, "Build / Update Building")->isEnabled());
+
+    // "+ Floor" on an empty project makes the plan it copies, then each floor its own plan.
+    ClickButton(w, "+ Floor");
+    ClickButton(w, "+ Floor");
+    ASSERT_EQ(floors->count(), 2);
+    EXPECT_EQ(plans->count(), 1);  // the source plan; the floors' plans are not templates
+    const TBuildingDefinition* building = Plans().GetBuilding(0);
+    EXPECT_EQ(building->Name(), "Building 1");
+    const uint32_t ground = building->GetFloor(0)->Id(), upper = building->GetFloor(1)->Id();
+    // The second copies the current plan, the first floor's.
+    EXPECT_EQ(Plans().FindPlan(building->GetFloor(1)->PlanId())->Name(),
+              "Plan 1 - Floor 1 - Floor 2");
+    EXPECT_EQ(floors->item(1)->text().toStdString(),
+              "Floor 2  [" + std::to_string(building->GetFloor(1)->PlanId()) + "]");
+    EXPECT_EQ(floors->currentRow(), 1);
+    EXPECT_EQ(w->CurrentPlanId(), building->GetFloor(1)->PlanId());
+
+    ClickButton(w, "Build / Update Building");
+    EXPECT_EQ(w->StatusText(), "Building built");
+    TSceneNode* root = RootChildNamed("Building 1");
+    ASSERT_NE(root, nullptr);
+    ASSERT_EQ(root->ChildCount(), 2);
+    EXPECT_EQ(root->GetChild(0)->Name, "Floor 1");
+    EXPECT_EQ(root->GetChild(1)->Name, "Floor 2");
+    EXPECT_EQ(root->GetChild(1)->GetPosition().Y, 3);
+    ExpectInTreeIfListed("Building 1");
+
+    // A floor's own settings: the building is rebuilt at once, and undo brings it back.
+    TypeInto(w, "HeightEdit", QStringLiteral("4"));
+    EXPECT_EQ(Plans().FindFloor(upper)->Settings().Height, 4);
+    EXPECT_EQ(Form->Document().GetHistory().NextUndo()->GetDescription(), "Edit floor settings");
+    // Moving the upper floor down restacks the generated floors without undo.
+    ClickButton(w, "Up");
+    EXPECT_EQ(Plans().GetBuilding(0)->GetFloor(0)->Id(), upper);
+    EXPECT_EQ(floors->currentRow(), 0);
+    root = RootChildNamed("Building 1");
+    ASSERT_NE(root, nullptr);
+    ASSERT_EQ(root->ChildCount(), 2);
+    EXPECT_EQ(root->GetChild(1)->GetPosition().Y, 4);  // above the 4 high floor now at the bottom
+    EXPECT_FALSE(Plans().IsBindingStale(
+        FindBuildingBinding(Form->Document().FloorPlanTarget(), Plans().GetBuilding(0)->Id())));
+
+    // With the second row selected the floor below is the reference outline.
+    floors->setCurrentRow(1);
+    EXPECT_EQ(w->CurrentPlanId(), Plans().FindFloor(ground)->PlanId());
+    ClickButton(w, "- Floor");
+    EXPECT_EQ(floors->count(), 1);
+    EXPECT_EQ(plans->count(), 2);  // the removed floor's plan is a template again
+    root = RootChildNamed("Building 1");
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->ChildCount(), 1);
+}
