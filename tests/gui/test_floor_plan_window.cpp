@@ -244,6 +244,8 @@ TEST_F(FloorPlanWindowTest, RefusalsKeepThePlanAndSayWhy)
     TypeInto(w, "TranslateXEdit", QStringLiteral("3e38"));
     ClickButton(w, "Apply translation");
     EXPECT_EQ(plan->GetPoint(1).X, 3e38f);
+    // Points that far away still draw, and a click still finds the near ones.
+    EXPECT_FALSE(w->Canvas().grab().isNull());
     TypeInto(w, "TranslateXEdit", QStringLiteral("3e38"));
     ClickButton(w, "Apply translation");
     EXPECT_EQ(w->StatusText(), "Translation values must be numeric");
