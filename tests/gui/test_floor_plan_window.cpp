@@ -403,4 +403,29 @@ TEST_F(FloorPlanWindowTest, FloorsStackIntoABuildingThatFollowsTheirOrder)
     root = RootChildNamed("Building 1");
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->ChildCount(), 1);
+
+    // Deleting every template leaves the plan list empty and nothing current.
+    while (plans->count() > 0) {
+        plans->setCurrentRow(0);
+        ClickButton(w, "Delete");
+    }
+    EXPECT_EQ(w->CurrentPlanId(), kNoId);
+    EXPECT_EQ(w->StatusText(), "Create a plan to begin drawing");
+    EXPECT_FALSE(Button(w, "Build Plan")->isEnabled());
+    QTest::mouseClick(&w->Canvas(), Qt::LeftButton, {}, QPoint(20, 20));  // does nothing
+    EXPECT_TRUE(Warnings.empty());
+}
+
+TEST_F(FloorPlanWindowTest, NumbersShowAndReadWithADotInACommaLocale)
+{
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    TFloorPlanForm* w = Open();
+    ASSERT_NE(w, nullptr);
+    ClickButton(w, "New");
+    EXPECT_EQ(EditText(w, "WallEdit"), "0.2");
+    TypeInto(w, "WallEdit", QStringLiteral("0.3"));
+    EXPECT_EQ(Plans().FindPlan(w->CurrentPlanId())->Settings().WallThickness, 0.3f);
+    EXPECT_EQ(EditText(w, "WallEdit"), "0.3");
+    QLocale::setDefault(saved);
 }
