@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 
@@ -16,10 +17,66 @@ std::string_view SkipPlus(std::string_view t)
     return t;
 }
 
+// Exact powers of ten a double holds.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common decimal forms ("-1.234567890E-01", "42", "0.5") with at most 15 significant
+// digits and a scale within 10^22: the digits are an exact integer and the power of ten
+// is exact, so one multiplication or division rounds exactly as from_chars does. False
+// for anything else, which from_chars then reads.
+bool FastDecimal(std::string_view t, double& value)
+{
+    size_t i = 0;
+    const bool negative = i < t.size() && t[i] == '-';
+    if (negative)
+        ++i;
+    uint64_t digits = 0;
+    int count = 0, scale = 0;
+    const size_t intStart = i;
+    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i, ++count)
+        digits = digits * 10 + uint64_t(t[i] - '0');
+    if (i == intStart)
+        return false;
+    if (i < t.size() && t[i] == '.') {
+        const size_t fracStart = ++i;
+        for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i, ++count, --scale)
+            digits = digits * 10 + uint64_t(t[i] - '0');
+        if (i == fracStart)
+            return false;
+    }
+    if (count > 15)
+        return false;
+    if (i < t.size() && (t[i] == 'E' || t[i] == 'e')) {
+        ++i;
+        bool expNegative = false;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+            expNegative = t[i++] == '-';
+        const size_t expStart = i;
+        int exponent = 0;
+        for (; i < t.size() && t[i] >= '0' && t[i] <= '9' && exponent < 1000; ++i)
+            exponent = exponent * 10 + (t[i] - '0');
+        if (i == expStart)
+            return false;
+        scale += expNegative ? -exponent : exponent;
+    }
+    if (i != t.size() || scale < -22 || scale > 22)
+        return false;
+    double v = static_cast<double>(digits);
+    v = scale < 0 ? v / kExactPowersOfTen[-scale] : v * kExactPowersOfTen[scale];
+    value = negative ? -v : v;
+    return true;
+}
+
 template <typename T>
 bool ParseWhole(std::string_view text, T& value)
 {
     text = TrimBlanks(text);
+    if constexpr (std::is_same_v<T, double>) {
+        if (FastDecimal(text, value))
+            return true;
+    }
     const bool hadPlus = !text.empty() && text.front() == '+';
     text = SkipPlus(text);
     if (text.empty() || (hadPlus && text.front() == '-'))

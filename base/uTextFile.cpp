@@ -2,12 +2,13 @@
 
 #include "base/uErrors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace {
@@ -132,47 +133,119 @@ bool TStringLineSource::ReadLine(std::string& Line)
     return true;
 }
 
-TTextFileReader::TTextFileReader(const std::string& FileName)
+TTextFileReader::TTextFileReader(const std::string& FileName) : FileName(FileName)
 {
-    std::ifstream in(FileName, std::ios::binary);
-    if (!in)
+    Handle = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Handle < 0)
         throw EInOutError("Cannot open file \"" + FileName + "\": " + SystemMessage(errno));
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad())
-        throw EInOutError("Cannot read file \"" + FileName + "\"");
-    Data = std::move(ss).str();
+    try {
+        Buffer.resize(kBlockSize);
+        Fill();
+    } catch (...) {
+        ::close(Handle);
+        throw;
+    }
+}
+
+TTextFileReader::~TTextFileReader()
+{
+    ::close(Handle);
+}
+
+bool TTextFileReader::Fill() const
+{
+    if (EndOfFile)
+        return false;
+    if (Begin > 0) {
+        std::memmove(Buffer.data(), Buffer.data() + Begin, End - Begin);
+        End -= Begin;
+        Begin = 0;
+    }
+    if (Buffer.size() - End < kBlockSize / 2)
+        Buffer.resize(std::max(Buffer.size() * 2, End + kBlockSize));
+    for (;;) {
+        const ssize_t got = ::read(Handle, Buffer.data() + End, Buffer.size() - End);
+        if (got > 0) {
+            End += static_cast<size_t>(got);
+            return true;
+        }
+        if (got == 0) {
+            EndOfFile = true;
+            return false;
+        }
+        if (errno != EINTR)
+            throw EInOutError("Cannot read file \"" + FileName + "\": " + SystemMessage(errno));
+    }
+}
+
+bool TTextFileReader::AtEnd() const
+{
+    return Begin >= End && !Fill();
 }
 
 bool TTextFileReader::ReadLine(std::string& Line)
 {
-    if (Pos >= Data.size()) {
-        Line.clear();
-        return false;
+    size_t searched = Begin;  // bytes before this hold no line feed
+    for (;;) {
+        const void* lf = std::memchr(Buffer.data() + searched, '\n', End - searched);
+        if (lf || (EndOfFile && Begin < End)) {
+            const size_t end =
+                lf ? static_cast<size_t>(static_cast<const char*>(lf) - Buffer.data()) : End;
+            size_t len = end - Begin;
+            if (len > 0 && Buffer[Begin + len - 1] == '\r')
+                --len;
+            Line.assign(Buffer.data() + Begin, len);
+            Begin = lf ? end + 1 : End;
+            return true;
+        }
+        if (EndOfFile) {
+            Line.clear();
+            return false;
+        }
+        const size_t kept = End - Begin;
+        Fill();
+        searched = Begin + kept;
     }
-    size_t end = Data.find('\n', Pos);
-    if (end == std::string::npos)
-        end = Data.size();
-    size_t len = end - Pos;
-    if (len > 0 && Data[Pos + len - 1] == '\r')
-        --len;
-    Line.assign(Data, Pos, len);
-    Pos = end + 1;
-    return true;
 }
 
-std::vector<std::string_view> SplitBlanks(std::string_view Text)
+namespace {
+
+// Calls Item(view) for each blank-separated item until it returns False.
+template <class TItem>
+void ForEachBlankItem(std::string_view Text, TItem&& Item)
 {
-    std::vector<std::string_view> out;
     size_t i = 0;
     while (i < Text.size()) {
         while (i < Text.size() && static_cast<unsigned char>(Text[i]) <= 32)
             ++i;
-        size_t start = i;
+        const size_t start = i;
         while (i < Text.size() && static_cast<unsigned char>(Text[i]) > 32)
             ++i;
-        if (i > start)
-            out.push_back(Text.substr(start, i - start));
+        if (i > start && !Item(Text.substr(start, i - start)))
+            return;
     }
+}
+
+}  // namespace
+
+std::vector<std::string_view> SplitBlanks(std::string_view Text)
+{
+    std::vector<std::string_view> out;
+    ForEachBlankItem(Text, [&](std::string_view Item) {
+        out.push_back(Item);
+        return true;
+    });
     return out;
+}
+
+size_t SplitBlanksInto(std::string_view Text, std::span<std::string_view> Out)
+{
+    size_t n = 0;
+    ForEachBlankItem(Text, [&](std::string_view Item) {
+        if (n == Out.size())
+            return false;
+        Out[n++] = Item;
+        return true;
+    });
+    return n;
 }

@@ -4,6 +4,7 @@
 // full disk or a failed close raises EInOutError, never a silent truncation.
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,16 +70,37 @@ private:
     size_t Next = 0;
 };
 
+// Reads a file through a buffer of bounded size (it grows only for a longer line), so a
+// file of any size costs the lines it is parsed into and no copy of itself.
 class TTextFileReader : public TTextLineSource {
 public:
-    explicit TTextFileReader(const std::string& FileName);  // EInOutError when unreadable
+    // EInOutError when the file cannot be opened or its first block read.
+    explicit TTextFileReader(const std::string& FileName);
+    ~TTextFileReader() override;
+    TTextFileReader(const TTextFileReader&) = delete;
+    TTextFileReader& operator=(const TTextFileReader&) = delete;
+
+    // EInOutError when a later block cannot be read. Line keeps its capacity.
     bool ReadLine(std::string& Line) override;
-    bool AtEnd() const override { return Pos >= Data.size(); }
+    bool AtEnd() const override;
+
+    static constexpr size_t kBlockSize = 1 << 20;
 
 private:
-    std::string Data;
-    size_t Pos = 0;
+    // Reads the next block behind what is left of the buffer; False at the end of the file.
+    bool Fill() const;
+
+    std::string FileName;
+    int Handle = -1;
+    // The unread bytes are Buffer[Begin, End). Refilling moves them to the front; the
+    // reads happen from AtEnd too, which is why these are mutable.
+    mutable std::vector<char> Buffer;
+    mutable size_t Begin = 0, End = 0;
+    mutable bool EndOfFile = false;
 };
 
 // Splits at runs of characters with codes 0..32.
 std::vector<std::string_view> SplitBlanks(std::string_view Text);
+// The same into Out, without allocating: the number of items stored, at most Out's size
+// (items beyond it are not looked for).
+size_t SplitBlanksInto(std::string_view Text, std::span<std::string_view> Out);

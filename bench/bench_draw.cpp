@@ -4,6 +4,7 @@
 // else. Run under an X server: xvfb-run -a build/bench/quill_bench_draw
 #include "base/uMesh.h"
 #include "render/uCamera.h"
+#include "render/uMeshDraw.h"
 #include "render/uMeshDrawCache.h"
 #include "render/uSceneDraw.h"
 #include "render/uViewport.h"
@@ -33,6 +34,10 @@ struct TBenchScene {
     int64_t Triangles = 0;
     // The floor's arrays: every triangle de-indexed, in world space.
     std::vector<float> Positions, Normals, Colors;
+    // The shared-vertex floor: each vertex once, in world space, and three indices per
+    // triangle, as the editor's drawing reads a mesh.
+    std::vector<float> SharedPositions, SharedNormals, SharedColors;
+    std::vector<uint32_t> SharedIndices;
 };
 
 // Spheres of about 10,000 triangles each in a square block around the origin.
@@ -64,6 +69,17 @@ TBenchScene MakeScene(int64_t Triangles)
                     s.Normals.insert(s.Normals.end(), {v.Normal.X, v.Normal.Y, v.Normal.Z});
                     s.Colors.insert(s.Colors.end(), {v.Color.X, v.Color.Y, v.Color.Z});
                 }
+        const uint32_t base = uint32_t(s.SharedPositions.size() / 3);
+        for (const TMeshVertex& v : m.Vertices) {
+            const TVec3 p = Vec3Add(v.Position, s.Offsets[k]);
+            s.SharedPositions.insert(s.SharedPositions.end(), {p.X, p.Y, p.Z});
+            s.SharedNormals.insert(s.SharedNormals.end(), {v.Normal.X, v.Normal.Y, v.Normal.Z});
+            s.SharedColors.insert(s.SharedColors.end(), {v.Color.X, v.Color.Y, v.Color.Z});
+        }
+        for (const TMeshFace& f : m.Faces)
+            for (int c = 1; c + 1 < f.Count; ++c)
+                for (int corner : {0, c, c + 1})
+                    s.SharedIndices.push_back(base + uint32_t(f.Indices[size_t(corner)]));
     }
     return s;
 }
@@ -166,7 +182,7 @@ void BM_FourViews(benchmark::State& State, int32_t Mode, bool Immediate)
                     saved.push_back(v.Color);
                     v.Color = o.Color;
                 }
-            m.DrawFaces();
+            DrawMeshFaces(m);
             for (size_t i = 0; i < saved.size(); ++i)
                 m.Vertices[i].Color = saved[i];
             glPopMatrix();
@@ -182,9 +198,10 @@ void BM_FourViews(benchmark::State& State, int32_t Mode, bool Immediate)
     State.SetItemsProcessed(State.iterations() * scene.Triangles * 4);
 }
 
-// The floor: the same triangles, once per view, from prepacked arrays.
+// The floor: the same triangles, once per view, from prepacked arrays; de-indexed with
+// glDrawArrays, or with shared vertices through glDrawElements.
 void DrawFloor(const TBenchScene& scene, const TCamera& camera, const TOrthoViews& ortho,
-               int32_t Mode, int Views)
+               int32_t Mode, int Views, bool Shared = false)
 {
     glViewport(0, 0, Width, Height);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -193,9 +210,9 @@ void DrawFloor(const TBenchScene& scene, const TCamera& camera, const TOrthoView
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, scene.Positions.data());
-    glNormalPointer(GL_FLOAT, 0, scene.Normals.data());
-    glColorPointer(3, GL_FLOAT, 0, scene.Colors.data());
+    glVertexPointer(3, GL_FLOAT, 0, Shared ? scene.SharedPositions.data() : scene.Positions.data());
+    glNormalPointer(GL_FLOAT, 0, Shared ? scene.SharedNormals.data() : scene.Normals.data());
+    glColorPointer(3, GL_FLOAT, 0, Shared ? scene.SharedColors.data() : scene.Colors.data());
     for (int v = 0; v < Views; ++v) {
         const TViewRect r = ViewRectOf(v, Width, Height);
         glViewport(r.X, r.Y, r.W, r.H);
@@ -205,7 +222,11 @@ void DrawFloor(const TBenchScene& scene, const TCamera& camera, const TOrthoView
         glLoadMatrixd(p.data());
         glMatrixMode(GL_MODELVIEW);
         glLoadMatrixd(mv.data());
-        glDrawArrays(GL_TRIANGLES, 0, GLsizei(scene.Positions.size() / 3));
+        if (Shared)
+            glDrawElements(GL_TRIANGLES, GLsizei(scene.SharedIndices.size()), GL_UNSIGNED_INT,
+                           scene.SharedIndices.data());
+        else
+            glDrawArrays(GL_TRIANGLES, 0, GLsizei(scene.Positions.size() / 3));
     }
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
@@ -268,7 +289,7 @@ void BM_FourViewsAgainstFloor(benchmark::State& State, int32_t Mode)
     viewport.DrawScene = [&](int) { renderer.Render(*scene, context); };
     const int32_t oldMode = DisplayMode;
     DisplayMode = Mode;
-    double views = 0, floor = 0;
+    double views = 0, floor = 0, shared = 0;
     for (auto _ : State) {
         const auto t0 = std::chrono::steady_clock::now();
         renderer.BeginPaint();
@@ -277,14 +298,19 @@ void BM_FourViewsAgainstFloor(benchmark::State& State, int32_t Mode)
         const auto t1 = std::chrono::steady_clock::now();
         DrawFloor(bench, camera, ortho, Mode, 4);
         const auto t2 = std::chrono::steady_clock::now();
+        DrawFloor(bench, camera, ortho, Mode, 4, true);
+        const auto t3 = std::chrono::steady_clock::now();
         views += std::chrono::duration<double, std::milli>(t1 - t0).count();
         floor += std::chrono::duration<double, std::milli>(t2 - t1).count();
+        shared += std::chrono::duration<double, std::milli>(t3 - t2).count();
     }
     DisplayMode = oldMode;
     const double n = double(State.iterations());
     State.counters["views_ms"] = views / n;
     State.counters["floor_ms"] = floor / n;
+    State.counters["shared_floor_ms"] = shared / n;
     State.counters["ratio"] = floor > 0 ? views / floor : 0.0;
+    State.counters["shared_ratio"] = shared > 0 ? views / shared : 0.0;
     State.counters["triangles"] = double(bench.Triangles);
 }
 

@@ -40,11 +40,16 @@ std::string Line(TTextLineSource& File)
 }
 
 // A line that must exist: the file ending here is malformed.
+void ReadRequiredLine(TTextLineSource& File, std::string& Text)
+{
+    if (!File.ReadLine(Text))
+        throw EGeneralError("Malformed scene file: unexpected end of file.");
+}
+
 std::string RequiredLine(TTextLineSource& File)
 {
     std::string s;
-    if (!File.ReadLine(s))
-        throw EGeneralError("Malformed scene file: unexpected end of file.");
+    ReadRequiredLine(File, s);
     return s;
 }
 
@@ -235,11 +240,11 @@ void ReadPalette(TScene& Scene, const std::string& Header, TTextLineSource& File
 }
 
 // One vertex or face line, strictly: too few numbers is an error.
-void ParseVertexLine(const std::string& Text, int64_t Index, TMeshVertex& V)
+void ParseVertexLine(std::string_view Text, int64_t Index, TMeshVertex& V)
 {
-    const auto t = SplitBlanks(Text);
+    std::string_view t[11];
     float f[11];
-    bool ok = t.size() >= 11;
+    bool ok = SplitBlanksInto(Text, t) == 11;
     for (int i = 0; ok && i < 11; ++i)
         ok = TryTextToFloat(t[i], f[i]);
     if (!ok)
@@ -250,21 +255,23 @@ void ParseVertexLine(const std::string& Text, int64_t Index, TMeshVertex& V)
     V.UV = {f[9], f[10]};
 }
 
-void ParseFaceLine(const std::string& Text, int64_t Index, int32_t Version, TMeshData& Mesh)
+void ParseFaceLine(std::string_view Text, int64_t Index, int32_t Version, TMeshData& Mesh)
 {
-    const auto t = SplitBlanks(Text);
+    // Count, four corners, texture id and four UV pairs at the most.
+    std::string_view t[14];
+    const size_t items = SplitBlanksInto(Text, t);
     auto bad = [&] {
         return EGeneralError("Malformed scene file: bad face line " + std::to_string(Index) + ".");
     };
     int32_t c;
-    if (t.empty() || !TryTextToInt(t[0], c))
+    if (items == 0 || !TryTextToInt(t[0], c))
         throw bad();
     if (c != 3 && c != 4)
         throw EGeneralError("Malformed scene file: face " + std::to_string(Index) + " has " +
                             std::to_string(c) + " corners.");
     const size_t need =
         1 + static_cast<size_t>(c) + 1 + (Version >= 3 ? 2 * static_cast<size_t>(c) : 0);
-    if (t.size() < need)
+    if (items < need)
         throw bad();
     TMeshFace f;
     f.Count = c;
@@ -298,9 +305,11 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
     if (v > 0) {
         auto mesh = std::make_unique<TMeshData>();
         mesh->Vertices.reserve(static_cast<size_t>(std::min(v, kMaxReserve)));
+        std::string text;  // one buffer for every vertex and face line
         for (int64_t i = 0; i < v; ++i) {
             TMeshVertex vert;
-            ParseVertexLine(RequiredLine(File), i, vert);
+            ReadRequiredLine(File, text);
+            ParseVertexLine(text, i, vert);
             mesh->Vertices.push_back(vert);
         }
         const std::string faceLine = RequiredLine(File);
@@ -309,8 +318,10 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
         if (faceTokens.empty() || !TryTextToInt64(faceTokens[0], f) || f < 0)
             throw EGeneralError("Malformed scene file: bad face count \"" + faceLine + "\".");
         mesh->Faces.reserve(static_cast<size_t>(std::min(f, kMaxReserve)));
-        for (int64_t i = 0; i < f; ++i)
-            ParseFaceLine(RequiredLine(File), i, Scene.LoadVersion, *mesh);
+        for (int64_t i = 0; i < f; ++i) {
+            ReadRequiredLine(File, text);
+            ParseFaceLine(text, i, Scene.LoadVersion, *mesh);
+        }
         std::string message;
         if (!mesh->Validate(message))
             throw EGeneralError("Malformed scene file: " + message);

@@ -5,6 +5,7 @@
 #include "modifiers/uModifierStack.h"
 #include "modifiers/uModifiers.h"
 
+#include <cassert>
 #include <cmath>
 #include <exception>
 #include <utility>
@@ -40,9 +41,11 @@ std::string OutputProblem(const TMeshData& Output, int64_t MaxVertices, int64_t 
         static_cast<int64_t>(Output.Faces.size()) > MaxFaces || !MeshPositionsFinite(&Output) ||
         !MeshFacesValid(&Output))
         return Generic;
-    std::string Message;
-    if (!Output.Validate(Message))
-        return Message.empty() ? Generic : Message;
+    // The two scans above cover everything Validate checks.
+    assert([&] {
+        std::string Message;
+        return Output.Validate(Message);
+    }());
     return {};
 }
 
@@ -60,9 +63,18 @@ void Fail(TModifierEvaluationResult& Result, int32_t Index, std::string TypeId, 
 
 }  // namespace
 
+// The index of the first enabled modifier at or after From, or Count when there is none.
+int32_t NextEnabled(const TModifierStack& Stack, int32_t From)
+{
+    while (From < Stack.Count() && !Stack.GetItem(From)->GetEnabled())
+        ++From;
+    return From;
+}
+
 bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack& Stack,
                                   const TModifierEvalContext& Context,
-                                  TModifierEvaluationResult& Result) const
+                                  TModifierEvaluationResult& Result,
+                                  TModifierEvalBuffers* Buffers) const
 {
     Result = TModifierEvaluationResult{};
     if (!Source)
@@ -71,22 +83,53 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
     const int64_t MaxVertices = EffectiveLimit(Ctx.MaxVertices);
     const int64_t MaxFaces = EffectiveLimit(Ctx.MaxFaces);
 
+    std::vector<TMeshVertex> Spare;  // the other vertex buffer of vertex-only steps
     std::unique_ptr<TMeshData> Current;
+    if (Buffers) {
+        Current = std::move(Buffers->Mesh);
+        Spare.swap(Buffers->Spare);
+    }
+    // The spare goes back to the caller on every way out.
+    struct TGiveBack {
+        TModifierEvalBuffers* Buffers;
+        std::vector<TMeshVertex>& Spare;
+        ~TGiveBack()
+        {
+            if (Buffers)
+                Buffers->Spare.swap(Spare);
+        }
+    } GiveBack{Buffers, Spare};
+
+    // The source is copied into the working mesh, whose vectors keep their capacity. When
+    // the first step only moves vertices, it reads the source's vertices directly instead.
+    const int32_t First = NextEnabled(Stack, 0);
+    bool FirstReadsSource = false;
     try {
-        Current = Source->Clone();
+        if (!Current)
+            Current = std::make_unique<TMeshData>();
+        FirstReadsSource = First < Stack.Count() && Stack.GetItem(First)->KeepsTopology();
+        if (FirstReadsSource)
+            Current->Vertices.resize(Source->Vertices.size());
+        else
+            Current->Vertices = Source->Vertices;
+        Current->Faces = Source->Faces;
+        Current->Edges = Source->Edges;
     } catch (...) {
         std::unique_ptr<TMeshData> None;
         Fail(Result, -1, {}, ExceptionText(std::current_exception()), None);
         return false;
     }
-
-    std::vector<TMeshVertex> Spare;  // the other vertex buffer of vertex-only steps
-    bool FacesChecked = false;       // Current's faces passed an output check
-    bool EdgesStale = false;         // Current's edge list is to be rebuilt at the end
-    for (int32_t i = 0; i < Stack.Count(); ++i) {
+    bool FacesChecked = false;  // Current's faces passed an output check
+    bool EdgesStale = false;    // Current's edge list is to be rebuilt at the end
+    for (int32_t i = First; i < Stack.Count(); i = NextEnabled(Stack, i + 1)) {
         TModifier& Modifier = *Stack.GetItem(i);
-        if (!Modifier.GetEnabled())
-            continue;
+        const bool ReadsSource = FirstReadsSource && i == First;
+        // Until the first step has written them, the working vertices are not the
+        // source's: a failure there hands back the source, the mesh before any step.
+        auto Rewind = [&] {
+            if (ReadsSource)
+                Current->Vertices = Source->Vertices;
+        };
         // Every part of a step is guarded, the estimate and the checks included: an
         // exception escaping here would reach the drawing code on every repaint.
         std::string Name, TypeId;
@@ -94,13 +137,14 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
             Name = Modifier.GetDisplayName();
             TypeId = Modifier.GetTypeId();
             int64_t PredictedVertices = -1, PredictedFaces = -1, PredictedEdges = -1;
-            if (Modifier.EstimateOutputSize(*Current, PredictedVertices, PredictedFaces,
-                                            PredictedEdges) &&
+            if (Modifier.EstimateOutputSize(ReadsSource ? *Source : *Current, PredictedVertices,
+                                            PredictedFaces, PredictedEdges) &&
                 (PredictedVertices > MaxVertices || PredictedFaces > MaxFaces)) {
                 std::string Message = Name + ": output exceeds limits (" +
                                       IntToText(PredictedVertices) + " verts/" +
                                       IntToText(PredictedFaces) + " faces; limit " +
                                       IntToText(MaxVertices) + "/" + IntToText(MaxFaces) + ")";
+                Rewind();
                 Fail(Result, i, TypeId, std::move(Message), Current);
                 return false;
             }
@@ -109,13 +153,20 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
                 // Only the vertices change: they go to the spare buffer, the faces and
                 // edges stay where they are, and the old vertices are kept until the
                 // output passes its check.
-                Spare.resize(Current->Vertices.size());
-                Modifier.DeformVertices(Current->Vertices, Spare);
-                std::swap(Current->Vertices, Spare);
+                if (ReadsSource) {
+                    Modifier.DeformVertices(Source->Vertices, Current->Vertices);
+                } else {
+                    Spare.resize(Current->Vertices.size());
+                    Modifier.DeformVertices(Current->Vertices, Spare);
+                    std::swap(Current->Vertices, Spare);
+                }
                 const std::string Problem =
                     OutputProblem(*Current, MaxVertices, MaxFaces, FacesChecked);
                 if (!Problem.empty()) {
-                    std::swap(Current->Vertices, Spare);
+                    if (ReadsSource)
+                        Rewind();
+                    else
+                        std::swap(Current->Vertices, Spare);
                     std::string Message = Name + ": " + Problem;
                     Fail(Result, i, TypeId, std::move(Message), Current);
                     return false;
@@ -141,6 +192,7 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
         } catch (...) {
             std::string Message =
                 (Name.empty() ? TypeId : Name) + ": " + ExceptionText(std::current_exception());
+            Rewind();
             Fail(Result, i, TypeId, std::move(Message), Current);
             return false;
         }

@@ -5,11 +5,13 @@
 // modifier. Nothing leaves Evaluate as an exception.
 #include "base/uMath.h"
 
+#include "base/uMesh.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
-class TMeshData;
 class TModifierStack;
 class TSceneObject;
 
@@ -42,12 +44,23 @@ struct TModifierEvaluationResult {
     int32_t Flags = 0;
 };
 
+// Memory one evaluation leaves for the next, so that evaluating the same object again
+// writes into pages it already has instead of fresh ones (the first write to a fresh page
+// costs far more than the deform pass itself).
+struct TModifierEvalBuffers {
+    std::unique_ptr<TMeshData> Mesh;  // taken as the working mesh when set
+    std::vector<TMeshVertex> Spare;   // the other vertex buffer of vertex-only steps
+};
+
 class TModifierEvaluator {
 public:
     // True exactly when every enabled modifier succeeded. Without a Source: False,
-    // Success False and no mesh. Source is never changed.
+    // Success False and no mesh. Source is never changed. With Buffers, the working mesh
+    // and the spare vertex buffer come from them and the spare goes back; the result's
+    // mesh is never one the caller still holds.
     bool Evaluate(const TMeshData* Source, const TModifierStack& Stack,
-                  const TModifierEvalContext& Context, TModifierEvaluationResult& Result) const;
+                  const TModifierEvalContext& Context, TModifierEvaluationResult& Result,
+                  TModifierEvalBuffers* Buffers = nullptr) const;
 };
 
 // Empties Dest and copies Source's vertices and faces (edges are not rebuilt). Nothing

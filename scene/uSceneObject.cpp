@@ -63,6 +63,14 @@ TVec3 RandomDisplayColor()
     return Result;
 }
 
+bool HasEnabledModifier(const TModifierStack& Stack)
+{
+    for (int32_t i = 0; i < Stack.Count(); ++i)
+        if (Stack.GetItem(i)->GetEnabled())
+            return true;
+    return false;
+}
+
 bool HasCompositeModifier(const TModifierStack* Stack)
 {
     if (!Stack)
@@ -172,12 +180,24 @@ void TSceneObject::Evaluate()
     Context.CompositeInput = Composite;
     Context.Owner = this;
 
-    if (TModifierEvaluator().Evaluate(Input, *Modifiers, Context, Result) && Result.Mesh) {
+    if (!Composite && !HasEnabledModifier(*Modifiers)) {
+        // Nothing to run: the base mesh is drawn as it is, with no copy of it kept.
+        EvaluatedMesh.reset();
+        EvalBuffers = {};
+        MeshSerial = ++LastMeshSerial;
+        MeshDirty = false;
+        return;
+    }
+    if (TModifierEvaluator().Evaluate(Input, *Modifiers, Context, Result, &EvalBuffers) &&
+        Result.Mesh) {
+        // The mesh replaced is the memory the next evaluation writes into.
+        EvalBuffers.Mesh = std::move(EvaluatedMesh);
         EvaluatedMesh = std::move(Result.Mesh);
         MeshSerial = ++LastMeshSerial;
         MeshDirty = false;
     } else {
         // The last good mesh stays; the failure's message is not shown anywhere.
+        EvalBuffers.Mesh = std::move(Result.Mesh);
         EvaluationFailed = true;
     }
 }

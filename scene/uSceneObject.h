@@ -84,7 +84,7 @@ public:
     void Evaluate();
     // Number of the mesh GetEvaluatedMesh returns when there is an evaluated one: taken
     // from a process-wide counter whenever a new evaluated mesh is stored, so no two
-    // meshes share one. 0 while there is none.
+    // meshes share one. 0 before the first evaluation.
     uint64_t GetMeshSerial() const { return MeshSerial; }
     bool HasEvaluatedMesh() const { return EvaluatedMesh != nullptr; }
 
@@ -145,6 +145,7 @@ private:
     void WireModifierStack();
 
     std::unique_ptr<TMeshData> EvaluatedMesh;
+    TModifierEvalBuffers EvalBuffers;
     bool MeshDirty = true;
     bool EvaluationFailed = false;  // the last run failed and nothing changed since
     uint64_t MeshSerial = 0;

@@ -1,10 +1,18 @@
 #include "base/uNumberText.h"
+#include "base/uTextFile.h"
 
+#include <gtest/gtest.h>
+
+#include <charconv>
 #include <clocale>
 #include <cmath>
-#include <gtest/gtest.h>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 TEST(NumberText, FloatToTextGeneralFormat)
 {
@@ -94,4 +102,53 @@ TEST(NumberText, InvariantScopeEndsAlsoWhenTheReadFails)
     } catch (const std::runtime_error&) {
     }
     EXPECT_EQ(InvariantDecimalDepth(), 0);
+}
+
+// The short path for common decimal forms must give exactly what from_chars gives, for
+// the file's own reals and for hand-typed numbers at the edges of that path.
+TEST(NumberText, DecimalReadingMatchesFromChars)
+{
+    std::vector<std::string> texts = {"0",
+                                      "-0",
+                                      "0.5",
+                                      "-0.0",
+                                      "1.",
+                                      ".5",
+                                      "1e22",
+                                      "1e23",
+                                      "1E-22",
+                                      "1e-23",
+                                      "5e-324",
+                                      "1e308",
+                                      "123456789012345",
+                                      "1234567890123456",
+                                      "9007199254740993",
+                                      "0.1",
+                                      "2.5E+00",
+                                      "-1.234567890E-01",
+                                      "1.0e",
+                                      "1.0E+",
+                                      "00012.50"};
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    for (int i = 0; i < 20000; ++i) {
+        const double value = mantissa(random) * std::pow(10.0, exponent(random));
+        texts.push_back(FormatFileReal(static_cast<float>(value)));
+        char buffer[40];
+        std::snprintf(buffer, sizeof buffer, "%.*g", 1 + i % 17, value);
+        texts.emplace_back(buffer);
+    }
+    for (const std::string& text : texts) {
+        const std::string_view t = TrimBlanks(text);
+        double expected = 0;
+        const auto r = std::from_chars(t.data(), t.data() + t.size(), expected);
+        const bool expectOk =
+            r.ec == std::errc() && r.ptr == t.data() + t.size() && std::isfinite(expected);
+        double got = 0;
+        ASSERT_EQ(TryTextToDouble(text, got), expectOk) << text;
+        if (expectOk) {
+            EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text;
+        }
+    }
 }

@@ -61,6 +61,46 @@ TEST(TextFile, WriterEndsLinesWithCrLfAndReaderAcceptsBoth)
     EXPECT_TRUE(s.AtEnd());
 }
 
+// The reader works through a bounded buffer: lines that straddle a block, a CR LF split
+// between two blocks, a line longer than a block and a last line without a line end all
+// come out as TStringLineSource splits the same text.
+TEST(TextFile, ReaderGivesTheSameLinesAcrossBlockBoundaries)
+{
+    const size_t block = TTextFileReader::kBlockSize;
+    const std::string text = std::string(block - 1, 'a') + "\r\n" + std::string(10, 'b') + "\n\n" +
+                             std::string(3 * block + 7, 'c') + "\r\n" +
+                             std::string(block - 20, 'd') + "\nlast";
+    const fs::path path = fs::temp_directory_path() / "quill_text_file_blocks.txt";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << text;
+    }
+    TTextFileReader file(path.string());
+    TStringLineSource expected = TStringLineSource::FromText(text);
+    std::string got, want;
+    int lines = 0;
+    while (expected.ReadLine(want)) {
+        ASSERT_FALSE(file.AtEnd());
+        ASSERT_TRUE(file.ReadLine(got));
+        EXPECT_EQ(got.size(), want.size()) << "line " << lines;
+        EXPECT_TRUE(got == want) << "line " << lines;
+        ++lines;
+    }
+    EXPECT_EQ(lines, 6);
+    EXPECT_TRUE(file.AtEnd());
+    EXPECT_FALSE(file.ReadLine(got));
+    EXPECT_TRUE(got.empty());
+    fs::remove(path);
+
+    // An empty file has no lines; a folder cannot be read.
+    {
+        std::ofstream out(path, std::ios::binary);
+    }
+    EXPECT_TRUE(TTextFileReader(path.string()).AtEnd());
+    fs::remove(path);
+    EXPECT_THROW(TTextFileReader(fs::temp_directory_path().string()), EInOutError);
+}
+
 TEST(TextFile, FailuresAreReported)
 {
     EXPECT_THROW(TTextFileWriter("/nonexistent-dir/x.qstn"), EInOutError);

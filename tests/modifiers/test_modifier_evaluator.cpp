@@ -255,6 +255,39 @@ TEST_F(ModifierEvaluator, VertexOnlyStepStillChecksTheSourceFacesAndBuildsMissin
     EXPECT_EQ(result.Mesh->Edges, edges);
 }
 
+// Buffers kept from an earlier run, even of another mesh, change nothing in the result,
+// and a first vertex-only step that fails midway hands back the untouched source.
+TEST_F(ModifierEvaluator, ReusedBuffersGiveTheSameResults)
+{
+    Add<TVertexAffineTestModifier>(2.0f, 0.0f);
+    Add<TCopiesTestModifier>(2);
+    Add<TVertexAffineTestModifier>(1.0f, 1.0f);
+    ASSERT_TRUE(Run());
+    const TMeshData expected = *result.Mesh;
+
+    TModifierEvalBuffers buffers;
+    buffers.Mesh = std::make_unique<TMeshData>();
+    buffers.Mesh->BuildSphere(8, 6, 3.0f);  // stale content of another shape
+    buffers.Spare.resize(1000);
+    const TMeshData source = cube;
+    for (int run = 0; run < 3; ++run) {
+        ASSERT_TRUE(TModifierEvaluator().Evaluate(&cube, stack, {}, result, &buffers));
+        EXPECT_EQ(result.Mesh->Vertices, expected.Vertices);
+        EXPECT_EQ(result.Mesh->Faces, expected.Faces);
+        EXPECT_EQ(result.Mesh->Edges, expected.Edges);
+        EXPECT_EQ(cube.Vertices, source.Vertices);
+        buffers.Mesh = std::move(result.Mesh);  // as an object hands back its old mesh
+    }
+
+    stack.Clear();
+    Add<TVertexAffineTestModifier>(3.0f, 1.0f).ThrowAt = 12;
+    EXPECT_FALSE(TModifierEvaluator().Evaluate(&cube, stack, {}, result, &buffers));
+    EXPECT_EQ(result.FailedIndex, 0);
+    ASSERT_TRUE(result.Mesh);
+    EXPECT_EQ(result.Mesh->Vertices, source.Vertices);
+    EXPECT_EQ(result.Mesh->Faces, source.Faces);
+}
+
 TEST(ModifierMeshChecks, FiniteAndValid)
 {
     EXPECT_FALSE(MeshPositionsFinite(nullptr));

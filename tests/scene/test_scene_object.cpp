@@ -43,9 +43,11 @@ TEST(SceneObject, EvaluatesLazilyAndOnlyAfterAChange)
     EXPECT_TRUE(cube->IsMeshDirty());
     EXPECT_FALSE(cube->HasEvaluatedMesh());
 
+    // Without modifiers the base mesh is drawn as it is: no copy of it is kept.
     const TMeshData* first = cube->GetEvaluatedMesh();
     ASSERT_TRUE(first);
-    EXPECT_NE(first, cube->GetBaseMesh());
+    EXPECT_EQ(first, cube->GetBaseMesh());
+    EXPECT_FALSE(cube->HasEvaluatedMesh());
     EXPECT_FALSE(cube->IsMeshDirty());
     const uint64_t serial = cube->GetMeshSerial();
     EXPECT_GT(serial, 0u);
@@ -57,6 +59,7 @@ TEST(SceneObject, EvaluatesLazilyAndOnlyAfterAChange)
     EXPECT_EQ(cube->AddModifier(std::move(owned)), 0);
     EXPECT_TRUE(cube->IsMeshDirty());
     EXPECT_FLOAT_EQ(MinX(*cube->GetEvaluatedMesh()), 1.5f);
+    EXPECT_TRUE(cube->HasEvaluatedMesh());
     EXPECT_GT(cube->GetMeshSerial(), serial);
 
     offset->SetOffset(3);  // a parameter change reaches the object through the stack
