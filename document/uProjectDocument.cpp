@@ -102,13 +102,10 @@ void TProjectDocument::LoadFromFile(const std::string& FileName)
 
 void TProjectDocument::SceneChanged(TScene& Sender, TSceneChangeKind Kind, uint32_t NodeId)
 {
-    if (Kind == sckNodeRemoved) {
-        for (int i = FloorPlans->BindingCount() - 1; i >= 0; --i) {
-            const uint32_t root = FloorPlans->GetBinding(i)->RootNodeId;
-            if (!Scene->FindNodeById(root))
-                FloorPlans->DeleteBinding(root);
-        }
-    }
+    (void)Sender;
+    (void)NodeId;
+    if (FloorPlanEditTarget)
+        FloorPlanEditTarget->SceneChanged(Kind);
     MarkChanged();
 }
 

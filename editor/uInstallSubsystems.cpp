@@ -3,6 +3,7 @@
 #include "editor/api/uEditorShell.h"
 #include "editor/uTexturesWindow.h"
 #include "editor/windows/uInstallCinematicWindows.h"
+#include "floorplan/ui/uFloorPlanInstall.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/ui/uModifierEditorRegistry.h"
 #include "ripper/ui/uInstallTextureRipper.h"
@@ -22,5 +23,6 @@ void InstallSubsystemWindows(TEditorShell& Shell)
     InstallCinematicWindows(Shell);
     InstallTexturesWindow(Shell);
     InstallTerrainWindows(Shell);
+    InstallFloorPlanWindows(Shell);
     InstallTextureRipper(Shell);
 }

@@ -108,6 +108,14 @@ bool FloorPlanSegmentsIntersect(const TFloorPlanPoint& a, const TFloorPlanPoint&
                                 const TFloorPlanPoint& c, const TFloorPlanPoint& d,
                                 long double CrossTol, long double BoxTol)
 {
+    // Both ways of meeting need the boxes to overlap (a crossing point lies in both, an
+    // endpoint on the other segment lies in its box grown by BoxTol): most pairs of a
+    // polygon's edges end here, before any cross product.
+    if (std::max(c.X, d.X) < std::min(a.X, b.X) - BoxTol ||
+        std::min(c.X, d.X) > std::max(a.X, b.X) + BoxTol ||
+        std::max(c.Z, d.Z) < std::min(a.Z, b.Z) - BoxTol ||
+        std::min(c.Z, d.Z) > std::max(a.Z, b.Z) + BoxTol)
+        return false;
     const long double d1 = FloorPlanCross(a, b, c);
     const long double d2 = FloorPlanCross(a, b, d);
     const long double d3 = FloorPlanCross(c, d, a);

@@ -153,6 +153,7 @@ bool IsValidBindingRoot(uint32_t RootNodeId)
 
 void TFloorPlanDocument::Clear()
 {
+    FSetAside.clear();
     FBindings.clear();
     FBuildings.clear();
     FPlans.clear();
@@ -316,6 +317,51 @@ void TFloorPlanDocument::DeleteBinding(uint32_t RootNodeId)
     const int i = IndexOfBinding(RootNodeId);
     if (i >= 0)
         FBindings.erase(FBindings.begin() + i);
+}
+
+namespace {
+// Generated roots leave for good far more often than they come back (every building update
+// replaces its floor groups): only the latest ones are kept.
+constexpr size_t kSetAsideLimit = 1024;
+}  // namespace
+
+void TFloorPlanDocument::SetAsideBindingsOfMissingRoots(
+    const std::function<bool(uint32_t)>& InScene)
+{
+    for (size_t i = 0; i < FBindings.size();) {
+        if (InScene(FBindings[i]->RootNodeId)) {
+            ++i;
+            continue;
+        }
+        FSetAside.push_back(std::move(FBindings[i]));
+        FBindings.erase(FBindings.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    if (FSetAside.size() > kSetAsideLimit)
+        FSetAside.erase(FSetAside.begin(),
+                        FSetAside.end() - static_cast<std::ptrdiff_t>(kSetAsideLimit));
+}
+
+void TFloorPlanDocument::RestoreBindingsOfReturnedRoots(
+    const std::function<bool(uint32_t)>& InScene)
+{
+    for (size_t i = 0; i < FSetAside.size();) {
+        const TFloorPlanBuildBinding& b = *FSetAside[i];
+        if (!InScene(b.RootNodeId)) {
+            ++i;
+            continue;
+        }
+        bool sourceExists;
+        if (b.FloorId != kNoId)
+            sourceExists = FindFloor(b.FloorId) != nullptr;
+        else if (b.BuildingId != kNoId)
+            sourceExists = FindBuilding(b.BuildingId) != nullptr;
+        else
+            sourceExists = FindPlan(b.PlanId) != nullptr;
+        if (sourceExists && !FindBinding(b.RootNodeId))
+            FBindings.push_back(std::move(FSetAside[i]));
+        // Back in the scene: bound again, or left unbound for good.
+        FSetAside.erase(FSetAside.begin() + static_cast<std::ptrdiff_t>(i));
+    }
 }
 
 bool TFloorPlanDocument::IsBindingStale(const TFloorPlanBuildBinding* b) const

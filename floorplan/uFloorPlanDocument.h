@@ -7,6 +7,7 @@
 #include "floorplan/uFloorPlan.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -138,6 +139,15 @@ public:
     void DeleteBinding(uint32_t RootNodeId);
     bool IsBindingStale(const TFloorPlanBuildBinding* Binding) const;
 
+    // A binding whose root left the scene is dropped but kept aside, so that the very root
+    // coming back (the undo of a delete brings back the same ids) is bound again, stale or
+    // current as it was. InScene tells whether a node id is in the scene.
+    void SetAsideBindingsOfMissingRoots(const std::function<bool(uint32_t)>& InScene);
+    // Binds again each root kept aside that is back in the scene and unbound, when the
+    // source it was built from still exists.
+    void RestoreBindingsOfReturnedRoots(const std::function<bool(uint32_t)>& InScene);
+    int SetAsideBindingCount() const { return static_cast<int>(FSetAside.size()); }
+
     // Settings of Plan (defaults without one), replaced by the floor's own when it
     // overrides them. Returns the floor, or nullptr.
     TFloorDefinition* GetEffectiveSettings(uint32_t FloorId, const TFloorPlan* Plan,
@@ -151,6 +161,7 @@ private:
     std::vector<std::unique_ptr<TFloorPlan>> FPlans;
     std::vector<std::unique_ptr<TBuildingDefinition>> FBuildings;
     std::vector<std::unique_ptr<TFloorPlanBuildBinding>> FBindings;
+    std::vector<std::unique_ptr<TFloorPlanBuildBinding>> FSetAside;  // oldest first
 };
 
 // Whether a root node id can carry a binding: never the scene root (0), never none.

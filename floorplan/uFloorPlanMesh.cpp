@@ -1,6 +1,7 @@
 #include "floorplan/uFloorPlanMesh.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 
 namespace {
@@ -116,8 +117,12 @@ void DeleteRingPoint(TFloorPlanPointArray& Ring, int Index)
         Ring.erase(Ring.begin() + Index);
 }
 
-void RemoveDegenerateRingPoints(TFloorPlanPointArray& Ring)
+namespace {
+
+// RemoveDegenerateRingPoints, keeping Indices (one per ring point) in step.
+void RemoveDegenerateTracked(TFloorPlanPointArray& Ring, TIntegerArray& Indices)
 {
+    assert(Indices.size() == Ring.size());
     const real extent = RingExtent(Ring);
     const real limit = extent * (extent * 1e-7L);
     int i = 0;
@@ -129,12 +134,21 @@ void RemoveDegenerateRingPoints(TFloorPlanPointArray& Ring)
         if (std::fabs(RingCross(prev, cur, next)) <= limit &&
             RingDistanceSq(prev, next) <= RingDistanceSq(prev, cur) + RingDistanceSq(cur, next)) {
             DeleteRingPoint(Ring, i);
+            Indices.erase(Indices.begin() + i);
             if (i >= static_cast<int>(Ring.size()))
                 i = 0;
         } else if (++i >= n) {
             break;
         }
     }
+}
+
+}  // namespace
+
+void RemoveDegenerateRingPoints(TFloorPlanPointArray& Ring)
+{
+    TIntegerArray indices(Ring.size(), 0);
+    RemoveDegenerateTracked(Ring, indices);
 }
 
 bool IsSimpleRing(const TFloorPlanPointArray& Ring)
@@ -161,26 +175,40 @@ bool IsSimpleRing(const TFloorPlanPointArray& Ring)
 
 // ---- preparation, inset, triangulation ----
 
-bool GetFloorPlanRing(const TFloorPlan* Plan, TFloorPlanPointArray& Ring, std::string& Message)
+bool GetFloorPlanRing(const TFloorPlan* Plan, TFloorPlanPointArray& Ring, std::string& Message,
+                      TIntegerArray* PlanIndices)
 {
     Ring.clear();
     Message.clear();
+    if (PlanIndices)
+        PlanIndices->clear();
     if (!Plan)
         return Fail(Message, "Floor plan is nil");
     if (!Plan->ValidatePolygon(Message))
         return false;
     Ring = Plan->GetOpenPoints();
-    RemoveDegenerateRingPoints(Ring);
-    if (RingDoubleArea(Ring) > 0)
+    TIntegerArray indices(Ring.size());
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = static_cast<int32_t>(i);
+    RemoveDegenerateTracked(Ring, indices);
+    if (RingDoubleArea(Ring) > 0) {
         ReverseRing(Ring);
+        std::reverse(indices.begin(), indices.end());
+    }
+    if (PlanIndices)
+        *PlanIndices = std::move(indices);
     if (Ring.size() < 3)
         return Fail(Message, "Floor-plan polygon has fewer than three usable points");
     return true;
 }
 
 bool InsetFloorPlanRing(const TFloorPlanPointArray& Ring, TFloorPlanPointArray& Inset,
-                        std::string& Message, float Distance)
+                        std::string& Message, float Distance, const TIntegerArray* PointNumbers)
 {
+    assert(!PointNumbers || PointNumbers->size() == Ring.size());
+    const auto number = [&](int i) {
+        return std::to_string(PointNumbers ? (*PointNumbers)[i] : i);
+    };
     Inset.clear();
     Message.clear();
     const int n = static_cast<int>(Ring.size());
@@ -212,7 +240,7 @@ bool InsetFloorPlanRing(const TFloorPlanPointArray& Ring, TFloorPlanPointArray& 
         const float a2z = Single(cur.Z + static_cast<real>(Distance) * n2z);
         const real d = static_cast<real>(e1x) * e2z - static_cast<real>(e1z) * e2x;
         if (std::fabs(d) <= 1e-7L)
-            return Fail(Message, "Inset is unstable at polygon point " + std::to_string(i));
+            return Fail(Message, "Inset is unstable at polygon point " + number(i));
         const real t =
             ((static_cast<real>(a2x) - a1x) * e2z - (static_cast<real>(a2z) - a1z) * e2x) / d;
         Inset[i] = MakeFloorPlanPoint(Single(a1x + t * e1x), Single(a1z + t * e1z));
@@ -226,8 +254,7 @@ bool InsetFloorPlanRing(const TFloorPlanPointArray& Ring, TFloorPlanPointArray& 
         return Fail(Message, "Inset does not produce a smaller ring");
     for (int i = 0; i < n; ++i) {
         if (!PointInRing(Inset[i], Ring, tol.Area, tol.Len))
-            return Fail(Message,
-                        "Inset leaves the outside footprint at point " + std::to_string(i));
+            return Fail(Message, "Inset leaves the outside footprint at point " + number(i));
         for (int j = 0; j < n; ++j)
             if (RingSegmentsIntersect(Inset[i], Inset[(i + 1) % n], Ring[j], Ring[(j + 1) % n],
                                       tol.Area, tol.Len))
@@ -318,14 +345,28 @@ TRingBounds RingBounds(const TFloorPlanPointArray& Ring)
     return b;
 }
 
+namespace {
+
+// (v - Min) / (Max - Min) in singles, or in extended precision when a single difference
+// would overflow.
+float PlanarCoordinate(float v, float Min, float Max)
+{
+    float e = Max - Min;
+    const float d = v - Min;
+    if (std::isfinite(e) && std::isfinite(d)) {
+        if (std::fabs(e) < 1e-12f)
+            e = 1;
+        return d / e;
+    }
+    const real el = static_cast<real>(Max) - Min;
+    return Single((static_cast<real>(v) - Min) / el);
+}
+
+}  // namespace
+
 TVec2 PlanarUV(const TFloorPlanPoint& p, float MinX, float MaxX, float MinZ, float MaxZ)
 {
-    float ex = MaxX - MinX, ez = MaxZ - MinZ;
-    if (std::fabs(ex) < 1e-12f)
-        ex = 1;
-    if (std::fabs(ez) < 1e-12f)
-        ez = 1;
-    return {(p.X - MinX) / ex, (p.Z - MinZ) / ez};
+    return {PlanarCoordinate(p.X, MinX, MaxX), PlanarCoordinate(p.Z, MinZ, MaxZ)};
 }
 
 void CumulativePerimeter(const TFloorPlanPointArray& Ring, TSingleArray& Cum, float& Total)
@@ -337,7 +378,20 @@ void CumulativePerimeter(const TFloorPlanPointArray& Ring, TSingleArray& Cum, fl
         Cum[k] = sum;
         sum += Single(std::sqrt(RingDistanceSq(Ring[k], Ring[(k + 1) % n])));
     }
-    Total = sum <= 1e-12f ? 1.0f : sum;
+    if (std::isfinite(sum)) {
+        Total = sum <= 1e-12f ? 1.0f : sum;
+        return;
+    }
+    // Edges near the single range: the same ratios, summed wide and scaled into range.
+    std::vector<real> wide(n);
+    real total = 0;
+    for (int k = 0; k < n; ++k) {
+        wide[k] = total;
+        total += std::sqrt(RingDistanceSq(Ring[k], Ring[(k + 1) % n]));
+    }
+    for (int k = 0; k < n; ++k)
+        Cum[k] = Single(wide[k] / total);
+    Total = 1;
 }
 
 int32_t AddPlanVertex(TMeshData& Mesh, const TFloorPlanPoint& PlanPoint, const TVec3& Normal,
@@ -382,21 +436,73 @@ const TVec3 kSlabColour{0.72f, 0.72f, 0.72f};
 const TVec3 kWallColour{0.82f, 0.82f, 0.82f};
 const TVec3 kRoofColour{0.68f, 0.68f, 0.68f};
 
+// The unit vector along (x, y, z), taken in extended precision so that components near
+// the single range do not overflow; zero for a zero vector.
+TVec3 WideNormalize(real x, real y, real z)
+{
+    const real len = std::sqrt(x * x + y * y + z * z);
+    if (!(len > 1e-9L))
+        return {0, 0, 0};
+    return Vec3(Single(x / len), Single(y / len), Single(z / len));
+}
+
 // Outward normal of the edge P -> Q of a prepared ring.
 TVec3 EdgeOutward(const TFloorPlanPoint& P, const TFloorPlanPoint& Q)
 {
-    return Vec3Normalize(Vec3(P.Z - Q.Z, 0, Q.X - P.X));
+    const TVec3 single = Vec3(P.Z - Q.Z, 0, Q.X - P.X);
+    if (std::isfinite(single.X) && std::isfinite(single.Z) &&
+        std::isfinite(single.X * single.X + single.Z * single.Z))
+        return Vec3Normalize(single);
+    return WideNormalize(static_cast<real>(P.Z) - Q.Z, 0, static_cast<real>(Q.X) - P.X);
+}
+
+// Normal of the triangle A, B, C by the right-hand rule.
+TVec3 TriangleNormal(const TVec3& A, const TVec3& B, const TVec3& C)
+{
+    const TVec3 single = Vec3Cross(Vec3Sub(B, A), Vec3Sub(C, A));
+    if (std::isfinite(single.X) && std::isfinite(single.Y) && std::isfinite(single.Z) &&
+        std::isfinite(Vec3Dot(single, single)))
+        return Vec3Normalize(single);
+    const real ux = static_cast<real>(B.X) - A.X, uy = static_cast<real>(B.Y) - A.Y,
+               uz = static_cast<real>(B.Z) - A.Z;
+    const real vx = static_cast<real>(C.X) - A.X, vy = static_cast<real>(C.Y) - A.Y,
+               vz = static_cast<real>(C.Z) - A.Z;
+    return WideNormalize(uy * vz - uz * vy, uz * vx - ux * vz, ux * vy - uy * vx);
+}
+
+// Every position, normal and UV finite: what a mesh needs to be drawn, picked and saved.
+bool MeshIsFinite(const TMeshData& Mesh)
+{
+    for (const TMeshVertex& v : Mesh.Vertices)
+        if (!std::isfinite(v.Position.X) || !std::isfinite(v.Position.Y) ||
+            !std::isfinite(v.Position.Z) || !std::isfinite(v.Normal.X) ||
+            !std::isfinite(v.Normal.Y) || !std::isfinite(v.Normal.Z) || !std::isfinite(v.UV.U) ||
+            !std::isfinite(v.UV.V))
+            return false;
+    return true;
+}
+
+// The common end of the three builders.
+bool FinishBuild(TMeshData& Mesh, std::string& Message)
+{
+    if (!MeshIsFinite(Mesh)) {
+        Mesh.Clear();
+        return Fail(Message, "Floor-plan geometry is too large to build");
+    }
+    Mesh.RebuildEdges();
+    return true;
 }
 
 // The common start of the three builders: clear, prepare the ring, check the settings.
 bool BeginBuild(TMeshData* Mesh, const TFloorPlan* Plan, const char* NilMessage,
-                TFloorPlanPointArray& Ring, std::string& Message)
+                TFloorPlanPointArray& Ring, std::string& Message,
+                TIntegerArray* PlanIndices = nullptr)
 {
     Message.clear();
     if (!Mesh)
         return Fail(Message, NilMessage);
     Mesh->Clear();
-    if (!GetFloorPlanRing(Plan, Ring, Message))
+    if (!GetFloorPlanRing(Plan, Ring, Message, PlanIndices))
         return false;
     return Plan->ValidateSettings(Message);
 }
@@ -443,18 +549,18 @@ bool BuildFloorPlanSlabMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string
         AddQuadOf(*Mesh, EdgeOutward(P, Q), kSlabColour,
                   {{At(P, 0), uvP}, {At(Q, 0), uvQ}, {At(Q, s), uvQ}, {At(P, s), uvP}});
     }
-    Mesh->RebuildEdges();
-    return true;
+    return FinishBuild(*Mesh, Message);
 }
 
 bool BuildFloorPlanWallMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string& Message)
 {
     TFloorPlanPointArray outer;
-    if (!BeginBuild(Mesh, Plan, "Wall destination mesh is nil", outer, Message))
+    TIntegerArray planIndices;
+    if (!BeginBuild(Mesh, Plan, "Wall destination mesh is nil", outer, Message, &planIndices))
         return false;
     const TFloorSettings& settings = Plan->Settings();
     TFloorPlanPointArray inner;
-    if (!InsetFloorPlanRing(outer, inner, Message, settings.WallThickness))
+    if (!InsetFloorPlanRing(outer, inner, Message, settings.WallThickness, &planIndices))
         return false;
     const float base = settings.SlabThickness, top = settings.Height;
     const int n = static_cast<int>(outer.size());
@@ -492,14 +598,14 @@ bool BuildFloorPlanWallMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string
                    {At(Ij, base), uv(Ij)},
                    {At(Oj, base), uv(Oj)}});
     }
-    Mesh->RebuildEdges();
-    return true;
+    return FinishBuild(*Mesh, Message);
 }
 
 bool BuildFloorPlanRoofMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string& Message)
 {
     TFloorPlanPointArray outer;
-    if (!BeginBuild(Mesh, Plan, "Roof destination mesh is nil", outer, Message))
+    TIntegerArray planIndices;
+    if (!BeginBuild(Mesh, Plan, "Roof destination mesh is nil", outer, Message, &planIndices))
         return false;
     const TFloorSettings& settings = Plan->Settings();
     if (settings.RoofType == rtNone)
@@ -513,14 +619,13 @@ bool BuildFloorPlanRoofMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string
     if (settings.RoofType == rtFlat) {
         AddRingTriangles(*Mesh, triangles, AddRingVertices(*Mesh, outer, kUp, base, kRoofColour, b),
                          false);
-        Mesh->RebuildEdges();
-        return true;
+        return FinishBuild(*Mesh, Message);
     }
     if (settings.RoofType != rtTruncatedPyramid)
         return Fail(Message, "Unknown floor-plan roof type");
 
     TFloorPlanPointArray inner;
-    if (!InsetFloorPlanRing(outer, inner, Message, settings.RoofInset))
+    if (!InsetFloorPlanRing(outer, inner, Message, settings.RoofInset, &planIndices))
         return false;
     const float top = settings.Height + settings.RoofRise;
     const int n = static_cast<int>(outer.size());
@@ -534,7 +639,7 @@ bool BuildFloorPlanRoofMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string
         const float u0 = cum[k] / total;
         const float u1 = j == 0 ? 1.0f : cum[j] / total;
         const TVec3 A = At(Ok, base), Bp = At(Oj, base), C = At(Ij, top);
-        const TVec3 slope = Vec3Normalize(Vec3Cross(Vec3Sub(Bp, A), Vec3Sub(C, A)));
+        const TVec3 slope = TriangleNormal(A, Bp, C);
         AddQuadOf(*Mesh, slope, kRoofColour,
                   {{A, {u0, 0}}, {Bp, {u1, 1}}, {C, {u1, 1}}, {At(Ik, top), {u0, 0}}});
     }
@@ -545,6 +650,5 @@ bool BuildFloorPlanRoofMesh(TMeshData* Mesh, const TFloorPlan* Plan, std::string
         return false;
     }
     AddRingTriangles(*Mesh, capTriangles, capIndices, false);
-    Mesh->RebuildEdges();
-    return true;
+    return FinishBuild(*Mesh, Message);
 }

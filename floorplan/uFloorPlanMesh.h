@@ -41,11 +41,15 @@ void DeleteRingPoint(TFloorPlanPointArray& Ring, int Index);
 void RemoveDegenerateRingPoints(TFloorPlanPointArray& Ring);
 bool IsSimpleRing(const TFloorPlanPointArray& Ring);
 
-// The validated open outline of Plan, cleaned and turned clockwise.
-bool GetFloorPlanRing(const TFloorPlan* Plan, TFloorPlanPointArray& Ring, std::string& Message);
-// Every edge moved inward by Distance; point i of Inset belongs to corner i of Ring.
+// The validated open outline of Plan, cleaned and turned clockwise. PlanIndices, when
+// given, receives the plan's own index of each ring point.
+bool GetFloorPlanRing(const TFloorPlan* Plan, TFloorPlanPointArray& Ring, std::string& Message,
+                      TIntegerArray* PlanIndices = nullptr);
+// Every edge moved inward by Distance; point i of Inset belongs to corner i of Ring. A
+// message names a point by PointNumbers[i] when given (the plan's numbering), else by i.
 bool InsetFloorPlanRing(const TFloorPlanPointArray& Ring, TFloorPlanPointArray& Inset,
-                        std::string& Message, float Distance);
+                        std::string& Message, float Distance,
+                        const TIntegerArray* PointNumbers = nullptr);
 // Three ring indices per triangle, in the ring's own winding.
 bool TriangulateFloorPlanRing(const TFloorPlanPointArray& Ring, TIntegerArray& Triangles,
                               std::string& Message);
@@ -55,10 +59,13 @@ struct TRingBounds {
     float MinX = 0, MaxX = 0, MinZ = 0, MaxZ = 0;
 };
 TRingBounds RingBounds(const TFloorPlanPointArray& Ring);
-// (p - Min) / (Max - Min) per axis; an extent below 1e-12 in magnitude counts as 1.
+// (p - Min) / (Max - Min) per axis; an extent below 1e-12 in magnitude counts as 1. A
+// difference past the single range is taken in extended precision, so the result stays
+// finite (0..1) for any finite outline.
 TVec2 PlanarUV(const TFloorPlanPoint& p, float MinX, float MaxX, float MinZ, float MaxZ);
 // Cum[k] = length of edges 0..k-1, summed in singles; Total is the whole perimeter
-// (1 when it is at most 1e-12).
+// (1 when it is at most 1e-12). Only the ratios Cum[k] / Total are meant: a perimeter past
+// the single range is summed in extended precision and scaled down, all by one factor.
 void CumulativePerimeter(const TFloorPlanPointArray& Ring, TSingleArray& Cum, float& Total);
 int32_t AddPlanVertex(TMeshData& Mesh, const TFloorPlanPoint& PlanPoint, const TVec3& Normal,
                       float Y, const TVec3& Colour, const TVec2& UV);

@@ -31,3 +31,12 @@ void TFloorPlanTarget::MarkChanged() const
     if (Changed)
         Changed();
 }
+
+void TFloorPlanTarget::SceneChanged(int Kind) const
+{
+    const auto inScene = [this](uint32_t Id) { return Scene->FindNodeById(Id) != nullptr; };
+    if (Kind == sckNodeRemoved)
+        FloorPlans->SetAsideBindingsOfMissingRoots(inScene);
+    else if (Kind == sckNodeAdded)
+        FloorPlans->RestoreBindingsOfReturnedRoots(inScene);
+}

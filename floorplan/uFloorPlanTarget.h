@@ -23,6 +23,9 @@ public:
     // The binding of the node or of its nearest bound ancestor.
     TFloorPlanBuildBinding* FindBindingForNode(uint32_t NodeId) const;
     void MarkChanged() const;
+    // Keeps the bindings in step with the scene after a change notification: a root that
+    // left is unbound (and kept aside), a root that came back is bound again.
+    void SceneChanged(int Kind) const;
 
 private:
     TScene* Scene;

@@ -10,6 +10,7 @@
 #include "base/uErrors.h"
 #include "document/uProjectDocument.h"
 #include "floorplan/uFloorPlanBuild.h"
+#include "scene/uHierarchyCommands.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 
@@ -379,3 +380,49 @@ TEST_F(FloorPlanCommandTest, EditOfAMissingSourceRaises)
 }
 
 }  // namespace
+
+TEST_F(FloorPlanCommandTest, UndoOfDeletingAGeneratedRootBindsItAgain)
+{
+    // A building (three bindings) and a plan build (one), each deleted and brought back.
+    TFloorPlan* a = AddRectangle("A");
+    TFloorPlan* b = AddRectangle("B");
+    TBuildingDefinition* building = Plans.AddBuilding("Tower");
+    building->AddFloor(a->Id(), "Ground");
+    History.Execute(
+        std::make_unique<TBuildBuildingCommand>(Doc.FloorPlanTarget(), building->Id(), 0));
+    TSceneNode* tower = Scene.GetRoot()->GetChild(0);
+    const uint32_t towerId = tower->GetId();
+    const uint32_t floorId = tower->GetChild(0)->GetId();
+    TSceneNode* planRoot = BuildPlan(b->Id());
+    const uint32_t planRootId = planRoot->GetId();
+    ASSERT_EQ(Plans.BindingCount(), 3);
+
+    History.Execute(std::make_unique<TDeleteSubtreeCommand>(Scene, tower));
+    History.Execute(std::make_unique<TDeleteSubtreeCommand>(Scene, planRoot));
+    EXPECT_EQ(Plans.BindingCount(), 0);
+
+    ASSERT_TRUE(History.Undo());
+    ASSERT_TRUE(History.Undo());
+    ASSERT_EQ(Plans.BindingCount(), 3);
+    EXPECT_EQ(Plans.FindBinding(planRootId)->PlanId, b->Id());
+    EXPECT_EQ(Plans.FindBinding(floorId)->FloorId, building->GetFloor(0)->Id());
+    EXPECT_EQ(Plans.FindBinding(towerId)->BuildingId, building->Id());
+    EXPECT_FALSE(Stale(Scene.FindNodeById(towerId)));
+    EXPECT_FALSE(Stale(Scene.FindNodeById(planRootId)));
+    // Bound again, an edit of the plan rebuilds the group instead of leaving it behind.
+    EditPlan(b, [](TFloorPlan& p) { p.MovePoint(1, {3, -1.5f}); });
+    EXPECT_EQ(SlabMaxX(Scene.FindNodeById(planRootId)), 3);
+
+    // Redo deletes again; a source that went meanwhile leaves the root unbound on undo.
+    ASSERT_TRUE(History.Undo());  // the edit
+    ASSERT_TRUE(History.Redo());
+    History.Execute(std::make_unique<TDeleteSubtreeCommand>(Scene, Scene.FindNodeById(planRootId)));
+    ASSERT_TRUE(Plans.DeletePlan(b->Id()));
+    ASSERT_TRUE(History.Undo());
+    EXPECT_NE(Scene.FindNodeById(planRootId), nullptr);
+    EXPECT_EQ(Plans.FindBinding(planRootId), nullptr);
+
+    // File > New forgets what was kept aside.
+    Doc.Clear();
+    EXPECT_EQ(Plans.SetAsideBindingCount(), 0);
+}

@@ -269,3 +269,79 @@ TEST(FloorPlanMesh, PerimeterAndPlanarHelpers)
     const TVec2 uv = PlanarUV({1, 5}, 0, 2, 5, 5);  // flat in Z: extent counts as 1
     EXPECT_EQ(uv, (TVec2{0.5f, 0}));
 }
+
+namespace {
+
+bool AllFinite(const TMeshData& mesh)
+{
+    for (const TMeshVertex& v : mesh.Vertices)
+        for (float f : {v.Position.X, v.Position.Y, v.Position.Z, v.Normal.X, v.Normal.Y,
+                        v.Normal.Z, v.UV.U, v.UV.V})
+            if (!std::isfinite(f))
+                return false;
+    return true;
+}
+
+}  // namespace
+
+TEST(FloorPlanMesh, OutlinesNearTheSingleRangeBuildFiniteMeshesOrAreRefused)
+{
+    struct Case {
+        const char* Name;
+        float Min, Max;   // the square's corners on both axes
+        float Thickness;  // walls and roof inset
+        bool MustBuild;
+    };
+    const Case cases[] = {
+        {"side 3e38 from the origin", 0, 3e38f, 1e37f, true},
+        {"side 3e38 about the origin", -1.5e38f, 1.5e38f, 1e37f, true},
+        {"side 6e38, past what a single difference holds", -3e38f, 3e38f, 1e37f, false},
+        {"thin walls vanish in the rounding", -1.5e38f, 1.5e38f, 0.2f, false},
+    };
+    for (const Case& c : cases)
+        for (TRoofType roof : {rtNone, rtFlat, rtTruncatedPyramid}) {
+            SCOPED_TRACE(std::string(c.Name) + ", roof " + std::to_string(roof));
+            TFloorSettings settings = DefaultFloorSettings();
+            settings.WallThickness = settings.RoofInset = c.Thickness;
+            settings.RoofType = roof;
+            TFloorPlan plan(1, "Huge");
+            // Counter-clockwise, as a user draws.
+            plan.SetPoints(
+                {{c.Min, c.Min}, {c.Max, c.Min}, {c.Max, c.Max}, {c.Min, c.Max}, {c.Min, c.Min}});
+            ASSERT_TRUE(plan.SetSettings(settings));
+            std::string message;
+            ASSERT_TRUE(plan.Validate(message)) << message;
+            for (auto build :
+                 {BuildFloorPlanSlabMesh, BuildFloorPlanWallMesh, BuildFloorPlanRoofMesh}) {
+                TMeshData mesh;
+                if (build(&mesh, &plan, message)) {
+                    EXPECT_TRUE(AllFinite(mesh));
+                    for (const TMeshVertex& v : mesh.Vertices) {
+                        EXPECT_GE(v.UV.U, 0);
+                        EXPECT_LE(v.UV.U, 1);
+                        EXPECT_NEAR(Vec3Length(v.Normal), 1, 1e-5);
+                    }
+                } else {
+                    EXPECT_FALSE(c.MustBuild) << message;
+                    EXPECT_FALSE(message.empty());
+                }
+            }
+        }
+}
+
+TEST(FloorPlanMesh, InsetFailureNamesThePointByThePlansOwnNumbering)
+{
+    // Counter-clockwise with a point on the straight bottom edge: the prepared ring runs the
+    // other way, but the message names plan point 1, the point the user put there.
+    TFloorSettings settings = DefaultFloorSettings();
+    settings.RoofType = rtTruncatedPyramid;
+    TFloorPlan plan(1, "P");
+    plan.SetPoints({{0, 0}, {2, 0}, {4, 0}, {4, 4}, {0, 4}, {0, 0}});
+    plan.SetSettings(settings);
+    TMeshData mesh;
+    std::string message;
+    EXPECT_FALSE(BuildFloorPlanWallMesh(&mesh, &plan, message));
+    EXPECT_EQ(message, "Inset is unstable at polygon point 1");
+    EXPECT_FALSE(BuildFloorPlanRoofMesh(&mesh, &plan, message));
+    EXPECT_EQ(message, "Inset is unstable at polygon point 1");
+}
