@@ -134,7 +134,7 @@ TEST_F(MainMenuTest, MenusHoldTheirItemsInOrder)
           "Textures...", "-", "Environment...", "Refresh Contact AO", "-", "Camera...", "-",
           "Terrain Editor...", "-", "Toggle hierarchy tree"}},
         {"Help", {"Controls...", "-", "About..."}},
-        {"Tools", {"Floor Plan Builder...", "Texture Ripper..."}},
+        {"Tools", {"Texture Ripper...", "Floor Plan Builder..."}},
     };
     std::vector<std::string> titles;
     for (QAction* a : Form->menuBar()->actions())
