@@ -5,6 +5,7 @@
 // each (cold: fresh buffers, first texture uploads) is reported apart from the rest.
 // Run under an X server: xvfb-run -a build/bench/quill_bench_cinematic
 #include "base/uMesh.h"
+#include "bench/uBenchGLTarget.h"
 #include "render/uCinematicRender.h"
 #include "render/uSceneDraw.h"
 #include "scene/uCinematicEnvironment.h"
@@ -17,6 +18,7 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -27,27 +29,7 @@ namespace {
 
 constexpr int Width = 1280, Height = 760;
 
-class TGLTarget {
-public:
-    TGLTarget()
-    {
-        QSurfaceFormat f;
-        f.setProfile(QSurfaceFormat::CompatibilityProfile);
-        f.setVersion(2, 1);
-        f.setDepthBufferSize(24);
-        Surface.setFormat(f);
-        Surface.create();
-        Context.setFormat(f);
-        Context.create();
-        Context.makeCurrent(&Surface);
-        Fbo = std::make_unique<QOpenGLFramebufferObject>(Width, Height,
-                                                         QOpenGLFramebufferObject::Depth);
-        Fbo->bind();
-    }
-    QOffscreenSurface Surface;
-    QOpenGLContext Context;
-    std::unique_ptr<QOpenGLFramebufferObject> Fbo;
-};
+using TGLTarget = TBenchGLTarget;
 TGLTarget* TheTarget = nullptr;
 
 // Spheres of about 10,000 triangles each on a square block, lit by an environment.
@@ -178,7 +160,7 @@ BENCHMARK_CAPTURE(BM_CinematicAgainstSolid, Exposure, efExposure)->Apply(Setup);
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
-    auto target = std::make_unique<TGLTarget>();
+    auto target = std::make_unique<TGLTarget>(Width, Height);
     TheTarget = target.get();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

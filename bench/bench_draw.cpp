@@ -3,6 +3,7 @@
 // drawn once per view from prepacked client-side arrays with glDrawArrays, and nothing
 // else. Run under an X server: xvfb-run -a build/bench/quill_bench_draw
 #include "base/uMesh.h"
+#include "bench/uBenchGLTarget.h"
 #include "render/uCamera.h"
 #include "render/uMeshDraw.h"
 #include "render/uMeshDrawCache.h"
@@ -16,6 +17,7 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -84,27 +86,7 @@ TBenchScene MakeScene(int64_t Triangles)
     return s;
 }
 
-class TGLTarget {
-public:
-    TGLTarget()
-    {
-        QSurfaceFormat f;
-        f.setProfile(QSurfaceFormat::CompatibilityProfile);
-        f.setVersion(2, 1);
-        f.setDepthBufferSize(24);
-        Surface.setFormat(f);
-        Surface.create();
-        Context.setFormat(f);
-        Context.create();
-        Context.makeCurrent(&Surface);
-        Fbo = std::make_unique<QOpenGLFramebufferObject>(Width, Height,
-                                                         QOpenGLFramebufferObject::Depth);
-        Fbo->bind();
-    }
-    QOffscreenSurface Surface;
-    QOpenGLContext Context;
-    std::unique_ptr<QOpenGLFramebufferObject> Fbo;
-};
+using TGLTarget = TBenchGLTarget;
 
 // Made in main, after the application object, and freed before it.
 TGLTarget* TheTarget = nullptr;
@@ -324,7 +306,7 @@ BENCHMARK_CAPTURE(BM_FloorArrays, Wireframe_OneView, dmWireframe, 1)->Apply(Size
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
-    auto target = std::make_unique<TGLTarget>();
+    auto target = std::make_unique<TGLTarget>(Width, Height);
     TheTarget = target.get();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
