@@ -158,7 +158,7 @@ __attribute__((target("avx2"))) void BilinearRowAvx2(const TRgbaImage& Source, c
     const __m128i lastX = _mm_set1_epi32(Source.Width() - 1);
     const __m128i lastY = _mm_set1_epi32(Source.Height() - 1);
     const __m128i one = _mm_set1_epi32(1), width = _mm_set1_epi32(Source.Width());
-    const __m256d zero = _mm256_setzero_pd(), top = _mm256_set1_pd(255.0);
+    const __m256d zero = _mm256_setzero_pd();
     const __m256d unit = _mm256_set1_pd(1.0);
     const __m128i pick[4] = {
         _mm_setr_epi8(0, -1, -1, -1, 4, -1, -1, -1, 8, -1, -1, -1, 12, -1, -1, -1),
