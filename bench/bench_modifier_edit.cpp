@@ -38,7 +38,7 @@ struct TEditBench {
     {
         Form = std::make_unique<TMainForm>();
         InstallSubsystemWindows(*Form);
-        Form->FrameTimer->stop();
+        Form->FrameTimer()->stop();
         Form->show();
         (void)QTest::qWaitForWindowExposed(Form.get());
         Object = Form->Scene().GetSelectedObject();
@@ -56,7 +56,7 @@ struct TEditBench {
         Draw();
         ColdMs = EditAndDraw();
     }
-    void Draw() { Form->GLView->grabFramebuffer(); }
+    void Draw() { Form->GLView()->grabFramebuffer(); }
     // Milliseconds from the typed value to the drawn frame (or, without Frame, to the
     // re-evaluated mesh the next frame draws).
     double EditAndDraw(bool Frame = true)

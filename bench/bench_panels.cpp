@@ -44,9 +44,9 @@ void BuildScene(TMainForm& form)
         }
     }
     scene.OnChange = std::move(onChange);
-    form.SceneTree->RebuildSceneTree();
-    for (int i = 0; i < form.SceneTree->topLevelItem(0)->childCount(); ++i)
-        form.SceneTree->topLevelItem(0)->child(i)->setExpanded(true);
+    form.SceneTree()->RebuildSceneTree();
+    for (int i = 0; i < form.SceneTree()->topLevelItem(0)->childCount(); ++i)
+        form.SceneTree()->topLevelItem(0)->child(i)->setExpanded(true);
 }
 
 double Milliseconds(std::chrono::steady_clock::duration d)
@@ -76,7 +76,7 @@ void TimeRuns(benchmark::State& State, F&& Run)
 
 void BM_TreeRebuild10k(benchmark::State& State)
 {
-    TimeRuns(State, [](int64_t) { Form->SceneTree->RebuildSceneTree(); });
+    TimeRuns(State, [](int64_t) { Form->SceneTree()->RebuildSceneTree(); });
 }
 BENCHMARK(BM_TreeRebuild10k)->UseManualTime()->Unit(benchmark::kMillisecond);
 
@@ -99,7 +99,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     auto form = std::make_unique<TMainForm>();
-    form->FrameTimer->stop();
+    form->FrameTimer()->stop();
     form->show();
     QApplication::processEvents();
     Form = form.get();

@@ -168,7 +168,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     auto form = std::make_unique<TMainForm>();
     InstallSubsystemWindows(*form);
-    form->FrameTimer->stop();  // no autosave and no view redraws while measuring
+    form->FrameTimer()->stop();  // no autosave and no view redraws while measuring
     form->show();
     TheForm = form.get();
     ReportColdMoves();

@@ -46,7 +46,7 @@ struct TGLContextScope {
 
 void TMainForm::FileNewClick()
 {
-    if (!EditorDialogs.AskYesNo(this, "New", "Clear the scene?"))
+    if (!FEditorDialogs.AskYesNo(this, "New", "Clear the scene?"))
         return;
     ObjectTransform().CancelModalTransform();
     WindowHost.CloseAll();
@@ -55,45 +55,45 @@ void TMainForm::FileNewClick()
     if (DisplayMode == dmSolid || DisplayMode == dmCinematic)
         ConfirmContactAORecalc(false);
     {
-        TGLContextScope gl(GLView);
+        TGLContextScope gl(FGLView);
         TextureRegistry->Clear();
     }
-    FileName.clear();
+    FFileName.clear();
     DocumentReplaced();
 }
 
 void TMainForm::FileOpenClick()
 {
-    const std::string name = EditorDialogs.OpenFileName(this, kOpenSceneFilter);
+    const std::string name = FEditorDialogs.OpenFileName(this, kOpenSceneFilter);
     if (name.empty())
         return;
     if (Scene().NodeCount() > 0 &&
-        !EditorDialogs.AskYesNo(this, "Open", "Load scene? Current unsaved changes will be lost."))
+        !FEditorDialogs.AskYesNo(this, "Open", "Load scene? Current unsaved changes will be lost."))
         return;
     ObjectTransform().CancelModalTransform();
     WindowHost.CloseAll();
     try {
-        TGLContextScope gl(GLView);
+        TGLContextScope gl(FGLView);
         Document().LoadFromFile(name);
     } catch (const std::exception& e) {
         // The load is all or nothing: the open project is as it was.
-        EditorDialogs.ShowError(this, "Open Error", std::string("Error loading: ") + e.what());
+        FEditorDialogs.ShowError(this, "Open Error", std::string("Error loading: ") + e.what());
         return;
     }
     InvalidateContactLighting();
     if (DisplayMode == dmSolid || DisplayMode == dmCinematic)
         ConfirmContactAORecalc(false);
-    FileName = name;
+    FFileName = name;
 
     const TScene& scene = Scene();
     const bool restoreCamera =
         scene.CameraPosition.X != 0 || scene.CameraPosition.Y != 0 || scene.CameraPosition.Z != 0;
     if (restoreCamera) {
-        Camera.Position = scene.CameraPosition;
-        Camera.Yaw = scene.CameraYaw;
-        Camera.Pitch = scene.CameraPitch;
-        Camera.OrbitPivot =
-            Vec3Add(Camera.Position, Vec3Scale(Camera.CameraForward(), Camera.OrbitDistance));
+        FCamera.Position = scene.CameraPosition;
+        FCamera.Yaw = scene.CameraYaw;
+        FCamera.Pitch = scene.CameraPitch;
+        FCamera.OrbitPivot =
+            Vec3Add(FCamera.Position, Vec3Scale(FCamera.CameraForward(), FCamera.OrbitDistance));
     }
     SelectionState.RecentColors = Scene().Palette;
     SelectionState.RecentColorCount = Scene().PaletteCount;
@@ -104,9 +104,9 @@ void TMainForm::FileOpenClick()
             // The stored camera stays where it was saved; orbiting turns about a point
             // ahead of it at the object's distance.
             const TVec3 at = Document().GetEvaluatedWorldPosition(first->GetId());
-            const float d = std::max(Vec3Length(Vec3Sub(at, Camera.Position)), 0.1f);
-            Camera.OrbitDistance = d;
-            Camera.OrbitPivot = Vec3Add(Camera.Position, Vec3Scale(Camera.CameraForward(), d));
+            const float d = std::max(Vec3Length(Vec3Sub(at, FCamera.Position)), 0.1f);
+            FCamera.OrbitDistance = d;
+            FCamera.OrbitPivot = Vec3Add(FCamera.Position, Vec3Scale(FCamera.CameraForward(), d));
         } else {
             FocusSelected();
         }
@@ -115,7 +115,7 @@ void TMainForm::FileOpenClick()
 
 void TMainForm::FileSaveClick()
 {
-    SaveProjectAs(FileName.empty());
+    SaveProjectAs(FFileName.empty());
 }
 
 void TMainForm::FileSaveAsClick()
@@ -126,20 +126,20 @@ void TMainForm::FileSaveAsClick()
 bool TMainForm::SaveProjectAs(bool AskForName)
 {
     if (AskForName) {
-        const std::string name = EditorDialogs.SaveFileName(this, kSaveSceneFilter, kSceneFileExt);
+        const std::string name = FEditorDialogs.SaveFileName(this, kSaveSceneFilter, kSceneFileExt);
         if (name.empty())
             return false;
-        FileName = name;
+        FFileName = name;
     }
-    Scene().CameraPosition = Camera.Position;
-    Scene().CameraYaw = Camera.Yaw;
-    Scene().CameraPitch = Camera.Pitch;
+    Scene().CameraPosition = FCamera.Position;
+    Scene().CameraYaw = FCamera.Yaw;
+    Scene().CameraPitch = FCamera.Pitch;
     // Errors go on to the default error box; the project then stays modified.
-    Document().SaveToFile(FileName, true);
-    if (StatusPanels)
-        StatusPanels->SetPanelText(
+    Document().SaveToFile(FFileName, true);
+    if (FStatusPanels)
+        FStatusPanels->SetPanelText(
             TStatusBar::spSelection,
-            "Saved: " + QFileInfo(QString::fromStdString(FileName)).fileName().toStdString());
+            "Saved: " + QFileInfo(QString::fromStdString(FFileName)).fileName().toStdString());
     return true;
 }
 
@@ -152,9 +152,9 @@ bool TMainForm::QueryCloseProject()
 {
     if (!Document().IsModified())
         return true;
-    switch (EditorDialogs.AskSaveChanges(this, "Quit",
-                                         "The scene has unsaved changes. Save them before "
-                                         "quitting?")) {
+    switch (FEditorDialogs.AskSaveChanges(this, "Quit",
+                                          "The scene has unsaved changes. Save them before "
+                                          "quitting?")) {
     case TSaveChangesAnswer::Discard:
         return true;
     case TSaveChangesAnswer::Cancel:
@@ -164,7 +164,7 @@ bool TMainForm::QueryCloseProject()
     }
     try {
         // A cancelled file dialog keeps the editor open, as does a failed save.
-        return SaveProjectAs(FileName.empty());
+        return SaveProjectAs(FFileName.empty());
     } catch (const std::exception& e) {
         ShowErrorBox(this, e.what());
         return false;
@@ -184,8 +184,8 @@ void TMainForm::closeEvent(QCloseEvent* Event)
 void TMainForm::DocumentReplaced()
 {
     ObjectTransform().ClearHoveredAxis();
-    if (FrameLoop)
-        FrameLoop->SetPlaybackAccumulator(Document().GetProjectTime().GetCurrentFrame());
+    if (FFrameLoop)
+        FFrameLoop->SetPlaybackAccumulator(Document().GetProjectTime().GetCurrentFrame());
     RefreshTextureCombo();
     emit EditorEvents->DocumentReplaced();
 }

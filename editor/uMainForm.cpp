@@ -115,10 +115,10 @@ void TMainForm::FormCreate()
     SelectionState.RecentColorCount = Scene().PaletteCount;
 
     // 7, 8. Camera, tool and view defaults.
-    Camera.ResetToDefaults();
+    FCamera.ResetToDefaults();
     DisplayMode = dmWireframe;
     GridSize = 0.25f;
-    Ortho = TOrthoViews{};
+    FOrtho = TOrthoViews{};
 
     // 9. A selected cube.
     AddDefaultSceneContent();
@@ -130,23 +130,23 @@ void TMainForm::FormCreate()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     BuildToolBarPanel(central);
-    column->addWidget(ToolBarPanel);
+    column->addWidget(FToolBarPanel);
     auto* row = new QHBoxLayout();
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     BuildTreePanel(central);
-    row->addWidget(SceneTree);
-    PickMenu = new QMenu(this);
+    row->addWidget(FSceneTree);
+    FPickMenu = new QMenu(this);
     BuildGLView(central);
-    row->addWidget(GLView, 1);
+    row->addWidget(FGLView, 1);
     BuildPropertiesPanel(central);
-    row->addWidget(PanelTabs);
+    row->addWidget(FPanelTabs);
     column->addLayout(row, 1);
     BuildMainMenu();
-    StatusPanels = new TStatusBar(this);
-    setStatusBar(StatusPanels);
+    FStatusPanels = new TStatusBar(this);
+    setStatusBar(FStatusPanels);
     BuildTimelinePanel(central);
-    column->addWidget(TimelinePanel);
+    column->addWidget(FTimelinePanel);
     setCentralWidget(central);
 
     // The client area (below the menu bar) is 1280 x 760, centred on the screen.
@@ -178,17 +178,17 @@ void TMainForm::FormCreate()
     hooks.AutosavePath = [this] { return AutosaveFilePath(Options.ProgramFolder); };
     hooks.SaveAutosave = [this](const std::string& path) { Document().SaveToFile(path, false); };
     hooks.Repaint = [this] {
-        if (GLView)
-            GLView->update();
+        if (FGLView)
+            FGLView->update();
     };
     hooks.ReportError = [this](const std::string& m) { ShowErrorBox(this, m); };
-    FrameLoop = std::make_unique<TFrameLoop>(Options.Clock, hooks);
-    FrameTimer = new QTimer(this);
-    FrameTimer->setTimerType(Qt::PreciseTimer);
-    FrameTimer->setInterval(16);
-    connect(FrameTimer, &QTimer::timeout, this, [this] { FrameTimerTick(); });
-    FrameLoop->Start();
-    FrameTimer->start();
+    FFrameLoop = std::make_unique<TFrameLoop>(Options.Clock, hooks);
+    FFrameTimer = new QTimer(this);
+    FFrameTimer->setTimerType(Qt::PreciseTimer);
+    FFrameTimer->setInterval(16);
+    connect(FFrameTimer, &QTimer::timeout, this, [this] { FrameTimerTick(); });
+    FFrameLoop->Start();
+    FFrameTimer->start();
 
     // 20. Framing of the cube; the tree and the timeline filled themselves when built.
     FocusSelected();
@@ -198,10 +198,10 @@ void TMainForm::FormDestroy()
 {
     Destroying = true;
     // The timer first: no tick may run into half-freed state.
-    if (FrameTimer)
-        FrameTimer->stop();
-    if (FrameLoop)
-        FrameLoop->Destroying = true;
+    if (FFrameTimer)
+        FFrameTimer->stop();
+    if (FFrameLoop)
+        FFrameLoop->Destroying = true;
     qApp->removeEventFilter(this);
     // A field that loses the focus later, while the window's widgets are freed, would
     // report an edit to a half-destroyed window: it loses it now, silently.
@@ -213,8 +213,8 @@ void TMainForm::FormDestroy()
     // Every tool window goes before the project it shows.
     WindowHost.CloseAll();
 
-    if (SceneTree)
-        SceneTree->clear();
+    if (FSceneTree)
+        FSceneTree->clear();
     SelectionState.ClearElements();
 
     // The scene sends its last notifications while it is freed; nothing of the window
@@ -225,15 +225,15 @@ void TMainForm::FormDestroy()
     }
 
     // GL objects (textures) are deleted with the view's context current.
-    if (GLView)
-        GLView->makeCurrent();
+    if (FGLView)
+        FGLView->makeCurrent();
     ProjectDocument.reset();
     if (CurrentTextureManager == TextureRegistry.get())
         CurrentTextureManager = nullptr;
     TextureRegistry.reset();
-    SceneRenderer.DrawCache().Clear();
-    if (GLView)
-        GLView->doneCurrent();
+    FSceneRenderer.DrawCache().Clear();
+    if (FGLView)
+        FGLView->doneCurrent();
     ::TextureBindHook = nullptr;
 }
 
@@ -287,23 +287,23 @@ bool TMainForm::Run(std::unique_ptr<TEditorCommand> Command)
 
 void TMainForm::Repaint()
 {
-    if (GLView)
-        GLView->update();
+    if (FGLView)
+        FGLView->update();
 }
 
 void TMainForm::SetStatusText(const std::string& Text)
 {
-    if (StatusPanels)
-        StatusPanels->SetPanelText(TStatusBar::spMode, Text);
+    if (FStatusPanels)
+        FStatusPanels->SetPanelText(TStatusBar::spMode, Text);
 }
 
 void TMainForm::SetPlaybackAccumulator(double Frame)
 {
-    if (!FrameLoop)
+    if (!FFrameLoop)
         return;
-    FrameLoop->SetPlaybackAccumulator(Frame);
+    FFrameLoop->SetPlaybackAccumulator(Frame);
     // The next step counts from now, not from a tick before the jump or the start.
-    FrameLoop->Start();
+    FFrameLoop->Start();
 }
 
 void TMainForm::AddDefaultSceneContent()
@@ -320,93 +320,93 @@ void TMainForm::AddDefaultSceneContent()
 
 void TMainForm::BuildToolBarPanel(QWidget* Parent)
 {
-    ToolBarPanel = new QWidget(Parent);
-    ToolBarPanel->setObjectName(QStringLiteral("ToolBarPanel"));
-    ToolBarPanel->setFixedHeight(30);
+    FToolBarPanel = new QWidget(Parent);
+    FToolBarPanel->setObjectName(QStringLiteral("ToolBarPanel"));
+    FToolBarPanel->setFixedHeight(30);
     BuildToolButtons();
     BuildToolWindowButtons();
 }
 
 void TMainForm::BuildTreePanel(QWidget* Parent)
 {
-    SceneTree = new TSceneTreePanel(*this, Parent);
+    FSceneTree = new TSceneTreePanel(*this, Parent);
 }
 
 void TMainForm::BuildPropertiesPanel(QWidget* Parent)
 {
-    PanelTabs = new QTabWidget(Parent);
-    PanelTabs->setObjectName(QStringLiteral("PanelTabs"));
-    PanelTabs->setFixedWidth(260);
-    auto* properties = new TPropertiesPage(*this, PanelTabs);
-    PanelTabs->addTab(properties, QStringLiteral("Properties"));
+    FPanelTabs = new QTabWidget(Parent);
+    FPanelTabs->setObjectName(QStringLiteral("PanelTabs"));
+    FPanelTabs->setFixedWidth(260);
+    auto* properties = new TPropertiesPage(*this, FPanelTabs);
+    FPanelTabs->addTab(properties, QStringLiteral("Properties"));
     BuildModifierPanel();
-    PaintPagePtr = new TPaintPage(*this, PanelTabs);
-    PanelTabs->addTab(PaintPagePtr, QStringLiteral("Paint"));
+    PaintPagePtr = new TPaintPage(*this, FPanelTabs);
+    FPanelTabs->addTab(PaintPagePtr, QStringLiteral("Paint"));
     // The Properties page's colour and face UV buttons do the Paint page's edits.
     connect(properties, &TPropertiesPage::PickColorClicked, PaintPagePtr,
             [this] { RunGuarded(this, [&] { PaintPagePtr->PickColorClick(); }); });
     connect(properties, &TPropertiesPage::FaceUVButtonClicked, PaintPagePtr,
             [this](int Tag) { RunGuarded(this, [&] { PaintPagePtr->FaceUVButtonClick(Tag); }); });
     // "Refresh Stack" re-evaluates through the Modifiers page.
-    if (auto* modifiers = qobject_cast<TModifierPage*>(PanelTabs->widget(1)))
+    if (auto* modifiers = qobject_cast<TModifierPage*>(FPanelTabs->widget(1)))
         connect(properties, &TPropertiesPage::RefreshStackClicked, modifiers,
                 [this, modifiers] { RunGuarded(this, [&] { modifiers->RefreshStackClick(); }); });
 }
 
 void TMainForm::BuildModifierPanel()
 {
-    PanelTabs->insertTab(1, new TModifierPage(*this, PanelTabs), QStringLiteral("Modifiers"));
+    FPanelTabs->insertTab(1, new TModifierPage(*this, FPanelTabs), QStringLiteral("Modifiers"));
 }
 
 void TMainForm::BuildGLView(QWidget* Parent)
 {
-    GLView = new TGLView(Parent);
-    GLView->setObjectName(QStringLiteral("GLView"));
-    Viewport = std::make_unique<TViewport>(Camera, Ortho);
+    FGLView = new TGLView(Parent);
+    FGLView->setObjectName(QStringLiteral("GLView"));
+    FViewport = std::make_unique<TViewport>(FCamera, FOrtho);
     ViewInput = std::make_unique<TViewportInput>(*this);
-    Viewport->GridSize = [] { return GridSize; };
-    Viewport->SelectionColor = [this] { return SelectionColorNow(); };
-    Viewport->CursorInView = [this](int& x, int& y) {
-        const QPoint p = GLView->mapFromGlobal(QCursor::pos());
+    FViewport->GridSize = [] { return GridSize; };
+    FViewport->SelectionColor = [this] { return SelectionColorNow(); };
+    FViewport->CursorInView = [this](int& x, int& y) {
+        const QPoint p = FGLView->mapFromGlobal(QCursor::pos());
         x = p.x();
         y = p.y();
-        return GLView->rect().contains(p);
+        return FGLView->rect().contains(p);
     };
-    GLView->OnInitialize = [] { glClearColor(0, 0, 0, 1); };
-    GLView->OnPaint = [this] { GLPaint(); };
-    GLView->OnResize = [this] { GLResize(); };
-    GLView->OnMouseDown = [this](QMouseEvent* e) {
+    FGLView->OnInitialize = [] { glClearColor(0, 0, 0, 1); };
+    FGLView->OnPaint = [this] { GLPaint(); };
+    FGLView->OnResize = [this] { GLResize(); };
+    FGLView->OnMouseDown = [this](QMouseEvent* e) {
         const QPoint p = e->position().toPoint();
         ViewInput->GLMouseDown(e->button(), e->modifiers(), p.x(), p.y());
     };
-    GLView->OnMouseMove = [this](QMouseEvent* e) {
+    FGLView->OnMouseMove = [this](QMouseEvent* e) {
         const QPoint p = e->position().toPoint();
         ViewInput->GLMouseMove(e->buttons(), e->modifiers(), p.x(), p.y());
     };
-    GLView->OnMouseUp = [this](QMouseEvent* e) {
+    FGLView->OnMouseUp = [this](QMouseEvent* e) {
         const QPoint p = e->position().toPoint();
         ViewInput->GLMouseUp(e->button(), e->modifiers(), p.x(), p.y());
     };
-    GLView->OnMouseWheel = [this](QWheelEvent* e) {
+    FGLView->OnMouseWheel = [this](QWheelEvent* e) {
         ViewInput->GLMouseWheel(e->angleDelta().y());
         e->accept();
     };
     const char* names[4] = {"Perspective", "Top", "Front", "Left"};
     for (int i = 0; i < 4; ++i) {
-        auto* l = new QLabel(QString::fromLatin1(names[i]), GLView);
+        auto* l = new QLabel(QString::fromLatin1(names[i]), FGLView);
         l->setObjectName(QStringLiteral("ViewLabel%1").arg(names[i]));
         l->setAttribute(Qt::WA_TransparentForMouseEvents);
         l->setAttribute(Qt::WA_TranslucentBackground);
         l->setStyleSheet(QStringLiteral("color: #707070; background: transparent;"));
         l->adjustSize();
-        ViewNameLabels[size_t(i)] = l;
+        FViewNameLabels[size_t(i)] = l;
     }
     ResetViewCursor();
 }
 
 void TMainForm::BuildTimelinePanel(QWidget* Parent)
 {
-    TimelinePanel = new TTimelinePanel(*this, Parent);
+    FTimelinePanel = new TTimelinePanel(*this, Parent);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -416,22 +416,22 @@ void TMainForm::FrameTimerTick()
 {
     if (Destroying)
         return;
-    FrameLoop->FrameTimerTick();  // guarded inside
+    FFrameLoop->FrameTimerTick();  // guarded inside
 }
 
 bool TMainForm::UpdateCameraMotion(float dt)
 {
-    return ::UpdateCameraMotion(Camera, dt);
+    return ::UpdateCameraMotion(FCamera, dt);
 }
 
 void TMainForm::AutosaveTick()
 {
-    RunGuarded(this, [&] { FrameLoop->AutosaveTick(Options.Clock()); });
+    RunGuarded(this, [&] { FFrameLoop->AutosaveTick(Options.Clock()); });
 }
 
 void TMainForm::UpdateStatusBar()
 {
-    if (!StatusPanels || !ProjectDocument)
+    if (!FStatusPanels || !ProjectDocument)
         return;
     TStatusInputs in;
     ObjectTransform().FillStatus(in);
@@ -441,8 +441,8 @@ void TMainForm::UpdateStatusBar()
         in.HasSelectedObject = true;
         in.SelectedName = o->Name;
     }
-    in.FramesPerSecond = FrameLoop ? FrameLoop->FramesPerSecond : 0.0f;
-    StatusPanels->UpdateStatusBar(in);
+    in.FramesPerSecond = FFrameLoop ? FFrameLoop->FramesPerSecond : 0.0f;
+    FStatusPanels->UpdateStatusBar(in);
 }
 
 TVec3 TMainForm::SelectionColorNow() const
@@ -452,13 +452,13 @@ TVec3 TMainForm::SelectionColorNow() const
 
 void TMainForm::GLPaint()
 {
-    if (GLView)
+    if (FGLView)
         PaintViewport();
 }
 
 void TMainForm::PaintViewport()
 {
-    if (!GLView || GLView->width() < 4 || !ProjectDocument)
+    if (!FGLView || FGLView->width() < 4 || !ProjectDocument)
         return;
     // The animation is evaluated once and shared by the four views.
     TAnimationEvaluation evaluation;
@@ -471,7 +471,7 @@ void TMainForm::PaintViewport()
     context.Time = double(context.Frame) / fps;
     context.Evaluation = &evaluation;
     SelectionColor = SelectionColorNow();
-    TSceneDrawContext& draw = SceneRenderer.Draw;
+    TSceneDrawContext& draw = FSceneRenderer.Draw;
     draw.DisplayMode = DisplayMode;
     draw.GridSize = GridSize;
     draw.SelectionColor = SelectionColor;
@@ -479,28 +479,28 @@ void TMainForm::PaintViewport()
     if (!draw.BindTexture)
         draw.BindTexture = [this](int32_t TexId) { TextureBindHook(TexId); };
 
-    Viewport->DrawScene = [&](int) { SceneRenderer.Render(Scene(), context); };
-    Viewport->DrawPerspectiveExtras = [&] { ViewInput->DrawOverlays(); };
-    SceneRenderer.BeginPaint();
+    FViewport->DrawScene = [&](int) { FSceneRenderer.Render(Scene(), context); };
+    FViewport->DrawPerspectiveExtras = [&] { ViewInput->DrawOverlays(); };
+    FSceneRenderer.BeginPaint();
     struct TScissorOff {
         ~TScissorOff() { glDisable(GL_SCISSOR_TEST); }
     } scissorOff;
-    Viewport->PaintViewport(GLView->DeviceWidth(), GLView->DeviceHeight(),
-                            GLView->devicePixelRatioF());
-    Viewport->DrawScene = nullptr;
-    Viewport->DrawPerspectiveExtras = nullptr;
+    FViewport->PaintViewport(FGLView->DeviceWidth(), FGLView->DeviceHeight(),
+                             FGLView->devicePixelRatioF());
+    FViewport->DrawScene = nullptr;
+    FViewport->DrawPerspectiveExtras = nullptr;
 }
 
 void TMainForm::GLResize()
 {
-    if (!GLView)
+    if (!FGLView)
         return;
-    const int hw = GLView->width() / 2, hh = GLView->height() / 2;
+    const int hw = FGLView->width() / 2, hh = FGLView->height() / 2;
     const QPoint at[4] = {{6, 4}, {hw + 6, 4}, {6, hh + 4}, {hw + 6, hh + 4}};
     for (int i = 0; i < 4; ++i)
-        if (ViewNameLabels[size_t(i)])
-            ViewNameLabels[size_t(i)]->move(at[i]);
-    GLView->update();
+        if (FViewNameLabels[size_t(i)])
+            FViewNameLabels[size_t(i)]->move(at[i]);
+    FGLView->update();
 }
 
 void TMainForm::FocusSelected()
@@ -511,24 +511,24 @@ void TMainForm::FocusSelected()
     ObjectTransform().CancelModalTransform();
     const float d = FramingDistance(o->GetBoundingRadius(), o->MaxScale());
     const TVec3 pivot = Document().GetEvaluatedWorldPosition(o->GetId());
-    Camera.OrbitPivot = pivot;
-    Camera.Position = Vec3Sub(pivot, Vec3Scale(Camera.CameraForward(), d));
-    Camera.OrbitDistance = d;
-    if (GLView)
-        GLView->update();
+    FCamera.OrbitPivot = pivot;
+    FCamera.Position = Vec3Sub(pivot, Vec3Scale(FCamera.CameraForward(), d));
+    FCamera.OrbitDistance = d;
+    if (FGLView)
+        FGLView->update();
 }
 
 void TMainForm::InvalidateContactLighting()
 {
     Scene().InvalidateContactLighting();
-    if (GLView)
-        GLView->update();
+    if (FGLView)
+        FGLView->update();
 }
 
 void TMainForm::ResetViewCursor()
 {
-    if (GLView)
-        GLView->setCursor(Qt::BlankCursor);
+    if (FGLView)
+        FGLView->setCursor(Qt::BlankCursor);
 }
 
 void TMainForm::TextureBindHook(int32_t TexId)

@@ -62,7 +62,7 @@ public:
     TScene& Scene() { return ProjectDocument->GetScene(); }
     TTextureManager& Textures() override { return *TextureRegistry; }
     TEditorEvents& Events() override { return *EditorEvents; }
-    TEditorDialogs& Dialogs() override { return EditorDialogs; }
+    TEditorDialogs& Dialogs() override { return FEditorDialogs; }
     TEditorSelection& Selection() override { return SelectionState; }
     TToolWindowHost& ToolWindows() override { return WindowHost; }
     QWidget* ParentWindow() override { return this; }
@@ -73,7 +73,7 @@ public:
     void Redo() override { EditRedo(); }
     void Repaint() override;
     void SetStatusText(const std::string& Text) override;
-    std::string ProjectFileName() const override { return FileName; }
+    std::string ProjectFileName() const override { return FFileName; }
     void SetPlaybackAccumulator(double Frame) override;
 
     // The shell the subsystems' windows install themselves through.
@@ -83,14 +83,14 @@ public:
     void InstallPushCamera(std::function<void()> Push) override;
     void InstallTerrainEditor(std::function<void(uint32_t NodeId)> Open) override;
 
-    std::string FileName;
-
     // The pieces of the editor.
-    TCamera Camera;
-    TOrthoViews Ortho;
-    std::unique_ptr<TViewport> Viewport;
-    std::unique_ptr<TFrameLoop> FrameLoop;
-    TSceneRenderer SceneRenderer;
+    TCamera& Camera() { return FCamera; }
+    const TCamera& Camera() const { return FCamera; }
+    TOrthoViews& Ortho() { return FOrtho; }
+    const TOrthoViews& Ortho() const { return FOrtho; }
+    TViewport* Viewport() const { return FViewport.get(); }
+    TFrameLoop* FrameLoop() const { return FFrameLoop.get(); }
+    TSceneRenderer& SceneRenderer() { return FSceneRenderer; }
 
     // The views' input and its modes (tools, transforms, modelling, paint picking).
     TViewportInput& ViewportInput() { return *ViewInput; }
@@ -98,15 +98,18 @@ public:
     TModelingMode& Modeling();
     TPaintPage& PaintPage() { return *PaintPagePtr; }
     // Controls.
-    QWidget* ToolBarPanel = nullptr;
-    TSceneTreePanel* SceneTree = nullptr;
-    QMenu* PickMenu = nullptr;
-    QTabWidget* PanelTabs = nullptr;
-    TGLView* GLView = nullptr;
-    std::array<QLabel*, 4> ViewNameLabels{};  // Perspective, Top, Front, Left
-    TStatusBar* StatusPanels = nullptr;
-    TTimelinePanel* TimelinePanel = nullptr;
-    QTimer* FrameTimer = nullptr;
+    QWidget* ToolBarPanel() const { return FToolBarPanel; }
+    TSceneTreePanel* SceneTree() const { return FSceneTree; }
+    QMenu* PickMenu() const { return FPickMenu; }
+    QTabWidget* PanelTabs() const { return FPanelTabs; }
+    TGLView* GLView() const { return FGLView; }
+    // Perspective, Top, Front, Left.
+    const std::array<QLabel*, 4>& ViewNameLabels() const { return FViewNameLabels; }
+    TStatusBar* StatusPanels() const { return FStatusPanels; }
+    TTimelinePanel* TimelinePanel() const { return FTimelinePanel; }
+    QTimer* FrameTimer() const { return FFrameTimer; }
+    // Select, Move, Scale, Rotate.
+    const std::array<QToolButton*, 4>& ToolButtons() const { return FToolButtons; }
 
     // The contact lighting the Solid and Cinematic modes draw with; kept until invalidated.
     TContactLightingCache& ContactCache() { return Scene().GetContactCache(); }
@@ -135,9 +138,6 @@ public:
     // Main menu, file commands and tool bar (uMainMenu.cpp, uFileCommands.cpp, uToolBar.cpp).
     // Menu items of one menu share one handler that dispatches on the item's Tag; the
     // keys that do the same (undo, redo, tools) call the same routines.
-    TEditorDialogs EditorDialogs = StandardEditorDialogs();
-    QAction* ToggleTreeAction = nullptr;
-    std::array<QToolButton*, 4> ToolButtons{};  // Select, Move, Scale, Rotate
     void FileNewClick();
     void FileOpenClick();
     void FileSaveClick();
@@ -181,7 +181,6 @@ public:
     void ShowPickMenu(int X, int Y);
     void PickMenuClick(int Index);
     void SelectObject(TSceneNode* Node);
-    std::vector<uint32_t> PickMenuIds;
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -218,6 +217,25 @@ private:
     QPointer<QObject> LastKeyTarget;
 
     TMainFormOptions Options;
+    std::string FFileName;
+    TCamera FCamera;
+    TOrthoViews FOrtho;
+    std::unique_ptr<TViewport> FViewport;
+    std::unique_ptr<TFrameLoop> FFrameLoop;
+    TSceneRenderer FSceneRenderer;
+    TEditorDialogs FEditorDialogs = StandardEditorDialogs();
+    QWidget* FToolBarPanel = nullptr;
+    TSceneTreePanel* FSceneTree = nullptr;
+    QMenu* FPickMenu = nullptr;
+    std::vector<uint32_t> FPickMenuIds;  // the node of each item of the pick menu
+    QTabWidget* FPanelTabs = nullptr;
+    TGLView* FGLView = nullptr;
+    std::array<QLabel*, 4> FViewNameLabels{};
+    TStatusBar* FStatusPanels = nullptr;
+    TTimelinePanel* FTimelinePanel = nullptr;
+    QTimer* FFrameTimer = nullptr;
+    QAction* FToggleTreeAction = nullptr;
+    std::array<QToolButton*, 4> FToolButtons{};
     std::unique_ptr<TTextureManager> TextureRegistry;
     std::unique_ptr<TProjectDocument> ProjectDocument;
     TEditorEvents* EditorEvents = nullptr;  // a child of the window

@@ -13,37 +13,37 @@ void TMainForm::RefreshTextureCombo()
 
 void TMainForm::MakeTextureContextCurrent()
 {
-    if (GLView)
-        GLView->makeCurrent();
+    if (FGLView)
+        FGLView->makeCurrent();
 }
 
 void TMainForm::DoneTextureContext()
 {
-    if (GLView)
-        GLView->doneCurrent();
+    if (FGLView)
+        FGLView->doneCurrent();
 }
 
 void TMainForm::ReadCameraSettings(TCameraPlacement& Placement) const
 {
-    Placement.Position = Camera.Position;
-    Placement.Yaw = Camera.Yaw;
-    Placement.Pitch = Camera.Pitch;
+    Placement.Position = FCamera.Position;
+    Placement.Yaw = FCamera.Yaw;
+    Placement.Pitch = FCamera.Pitch;
 }
 
 void TMainForm::ApplyCameraSettings(const TCameraPlacement& Placement)
 {
     // The orbit pivot and distance stay as they are.
-    Camera.Position = Placement.Position;
-    Camera.Yaw = Placement.Yaw;
-    Camera.Pitch =
+    FCamera.Position = Placement.Position;
+    FCamera.Yaw = Placement.Yaw;
+    FCamera.Pitch =
         std::isfinite(Placement.Pitch) ? std::clamp(Placement.Pitch, -89.0f, 89.0f) : 0.0f;
-    Scene().CameraPosition = Camera.Position;
-    Scene().CameraYaw = Camera.Yaw;
-    Scene().CameraPitch = Camera.Pitch;
+    Scene().CameraPosition = FCamera.Position;
+    Scene().CameraYaw = FCamera.Yaw;
+    Scene().CameraPitch = FCamera.Pitch;
     if (PushCamera)
         PushCamera();  // the cinematic camera follows
-    if (GLView)
-        GLView->update();
+    if (FGLView)
+        FGLView->update();
 }
 
 void TMainForm::TerrainEdited()
@@ -60,11 +60,11 @@ void TMainForm::OpenTerrainEditor()
 {
     TSceneObject* o = Scene().GetSelectedObject();
     if (!o) {
-        EditorDialogs.Inform(this, "Terrain Editor", "Select a terrain object first.");
+        FEditorDialogs.Inform(this, "Terrain Editor", "Select a terrain object first.");
         return;
     }
     if (o->PrimType != ptTerrain) {
-        EditorDialogs.Inform(this, "Terrain Editor", "The selected object is not a terrain.");
+        FEditorDialogs.Inform(this, "Terrain Editor", "The selected object is not a terrain.");
         return;
     }
     if (ShowTerrainEditor)

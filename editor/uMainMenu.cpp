@@ -162,10 +162,10 @@ void TMainForm::BuildMainMenu()
     toolSeparator(view, twiCamera);
     toolItem(view, "Terrain Editor...", twiTerrainEditor, QKeySequence(Qt::Key_F9));
     toolSeparator(view, twiTerrainEditor);
-    ToggleTreeAction = AddMenuItem(view, QStringLiteral("Toggle hierarchy tree"), 0,
-                                   [this](int) { ToggleTreeClick(); });
-    ToggleTreeAction->setCheckable(true);
-    ToggleTreeAction->setChecked(true);
+    FToggleTreeAction = AddMenuItem(view, QStringLiteral("Toggle hierarchy tree"), 0,
+                                    [this](int) { ToggleTreeClick(); });
+    FToggleTreeAction->setCheckable(true);
+    FToggleTreeAction->setChecked(true);
 
     QMenu* help = bar->addMenu(QStringLiteral("Help"));
     AddMenuItem(help, QStringLiteral("Controls..."), 0, [this](int tag) { HelpMenuClick(tag); });
@@ -223,11 +223,11 @@ TSceneObject* TMainForm::AddPrimitiveObject(TPrimitiveType Type)
         object->ApplyColorToVertices(object->Color);
         int32_t index = TextureRegistry->IndexOfName("skybox.bmp");
         if (index < 0) {
-            if (GLView)
-                GLView->makeCurrent();
+            if (FGLView)
+                FGLView->makeCurrent();
             index = TextureRegistry->ImportFile(Options.ProgramFolder + "/textures/skybox.bmp");
-            if (GLView)
-                GLView->doneCurrent();
+            if (FGLView)
+                FGLView->doneCurrent();
         }
         object->TexId = index + 1;  // a failed import leaves the skybox untextured
         RefreshTextureCombo();
@@ -317,8 +317,8 @@ void TMainForm::GridSizeClick(int Tag)
     if (size <= 0)
         return;
     GridSize = size;
-    if (GLView)
-        GLView->update();
+    if (FGLView)
+        FGLView->update();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -355,7 +355,7 @@ bool TMainForm::ConfirmContactAORecalc(bool Force)
         Scene().SetContactLightingEnabled(true);
         return true;
     }
-    const bool yes = EditorDialogs.AskYesNo(
+    const bool yes = FEditorDialogs.AskYesNo(
         this, "Contact AO",
         "Contact AO must be recalculated for this view. Recalculate now?\n\n"
         "Choose No to skip it for now. You can run Refresh Contact AO from the "
@@ -372,21 +372,21 @@ void TMainForm::RefreshContactAOClick()
 
 void TMainForm::ToggleTreeClick()
 {
-    if (!SceneTree)
+    if (!FSceneTree)
         return;
-    SceneTree->setVisible(SceneTree->isHidden());
-    if (ToggleTreeAction)
-        ToggleTreeAction->setChecked(!SceneTree->isHidden());
-    if (GLView) {
-        GLView->setFocus();
-        GLView->update();
+    FSceneTree->setVisible(FSceneTree->isHidden());
+    if (FToggleTreeAction)
+        FToggleTreeAction->setChecked(!FSceneTree->isHidden());
+    if (FGLView) {
+        FGLView->setFocus();
+        FGLView->update();
     }
 }
 
 void TMainForm::HelpMenuClick(int Tag)
 {
     if (Tag == 0)
-        EditorDialogs.Inform(this, "Controls", ControlsHelpText());
+        FEditorDialogs.Inform(this, "Controls", ControlsHelpText());
     else if (Tag == 1)
         ShowAboutBox();
 }

@@ -57,15 +57,15 @@ bool InvertGL(const TGLMatrix& M, TGLMatrix& Inv)
 }  // namespace
 
 bool UnProjectPoint(double WinX, double WinY, double WinZ, const TGLMatrix& ModelView,
-                    const TGLMatrix& Projection, const std::array<int, 4>& Viewport, TVec3& World)
+                    const TGLMatrix& Projection, const std::array<int, 4>& FViewport, TVec3& World)
 {
-    if (Viewport[2] <= 0 || Viewport[3] <= 0)
+    if (FViewport[2] <= 0 || FViewport[3] <= 0)
         return false;
     TGLMatrix inv;
     if (!InvertGL(MultiplyGL(Projection, ModelView), inv))
         return false;
-    const double in[4] = {2.0 * (WinX - Viewport[0]) / Viewport[2] - 1.0,
-                          2.0 * (WinY - Viewport[1]) / Viewport[3] - 1.0, 2.0 * WinZ - 1.0, 1.0};
+    const double in[4] = {2.0 * (WinX - FViewport[0]) / FViewport[2] - 1.0,
+                          2.0 * (WinY - FViewport[1]) / FViewport[3] - 1.0, 2.0 * WinZ - 1.0, 1.0};
     double out[4];
     for (int r = 0; r < 4; ++r) {
         out[r] = 0;
@@ -78,11 +78,11 @@ bool UnProjectPoint(double WinX, double WinY, double WinZ, const TGLMatrix& Mode
     return std::isfinite(World.X) && std::isfinite(World.Y) && std::isfinite(World.Z);
 }
 
-void OrthoScreenRay(int View, int X, int Y, int W, int H, const TOrthoViews& Ortho, TVec3& Origin,
+void OrthoScreenRay(int View, int X, int Y, int W, int H, const TOrthoViews& FOrtho, TVec3& Origin,
                     TVec3& Direction)
 {
-    const double s = 1.0 / double(Ortho.Zoom);
-    const TVec3 C = Ortho.Centre;
+    const double s = 1.0 / double(FOrtho.Zoom);
+    const TVec3 C = FOrtho.Centre;
     double cx = 0, cy = 0;
     switch (View) {
     case vkTop:
@@ -196,16 +196,16 @@ bool TMainForm::ProjectToScreen(const TVec3& Point, float& x, float& y) const
 {
     x = 0;
     y = 0;
-    if (!Viewport || !GLView)
+    if (!FViewport || !FGLView)
         return false;
-    const std::array<int, 4>& v = Viewport->SavedViewport;
+    const std::array<int, 4>& v = FViewport->SavedViewport;
     double wx = 0, wy = 0, wz = 0;
-    if (!ProjectPoint(Point, Viewport->SavedModelView, Viewport->SavedProjection,
+    if (!ProjectPoint(Point, FViewport->SavedModelView, FViewport->SavedProjection,
                       {v[0], v[1], v[2], v[3]}, wx, wy, wz))
         return false;
-    const double dpr = Viewport->Dpr > 0 ? Viewport->Dpr : 1.0;
+    const double dpr = FViewport->Dpr > 0 ? FViewport->Dpr : 1.0;
     x = float(wx / dpr);
-    y = float((GLView->DeviceHeight() - wy) / dpr);
+    y = float((FGLView->DeviceHeight() - wy) / dpr);
     return wz >= 0.0 && wz <= 1.0;
 }
 
@@ -213,20 +213,20 @@ void TMainForm::ScreenRay(int X, int Y, TVec3& Origin, TVec3& Direction) const
 {
     Origin = Vec3(0, 0, 0);
     Direction = Vec3(0, 0, 0);
-    if (!GLView || !Viewport)
+    if (!FGLView || !FViewport)
         return;
-    const int view = Viewport->PressView;
+    const int view = FViewport->PressView;
     if (view != vkPerspective) {
-        OrthoScreenRay(view, X, Y, GLView->width(), GLView->height(), Ortho, Origin, Direction);
+        OrthoScreenRay(view, X, Y, FGLView->width(), FGLView->height(), FOrtho, Origin, Direction);
         return;
     }
-    const double dpr = Viewport->Dpr > 0 ? Viewport->Dpr : 1.0;
-    const double wx = X * dpr, wy = GLView->DeviceHeight() - Y * dpr;
+    const double dpr = FViewport->Dpr > 0 ? FViewport->Dpr : 1.0;
+    const double wx = X * dpr, wy = FGLView->DeviceHeight() - Y * dpr;
     TVec3 nearPoint, farPoint;
-    if (!UnProjectPoint(wx, wy, 0.0, Viewport->SavedModelView, Viewport->SavedProjection,
-                        Viewport->SavedViewport, nearPoint) ||
-        !UnProjectPoint(wx, wy, 1.0, Viewport->SavedModelView, Viewport->SavedProjection,
-                        Viewport->SavedViewport, farPoint))
+    if (!UnProjectPoint(wx, wy, 0.0, FViewport->SavedModelView, FViewport->SavedProjection,
+                        FViewport->SavedViewport, nearPoint) ||
+        !UnProjectPoint(wx, wy, 1.0, FViewport->SavedModelView, FViewport->SavedProjection,
+                        FViewport->SavedViewport, farPoint))
         return;  // a zero direction hits nothing
     Origin = nearPoint;
     Direction = Vec3Normalize(Vec3Sub(farPoint, nearPoint));
@@ -252,14 +252,14 @@ TSceneObject* TMainForm::PickObjectAt(int X, int Y)
 void TMainForm::ShowPickMenu(int X, int Y)
 {
     const std::vector<TPickHit> hits = CollectPickHits(X, Y);
-    PickMenu->clear();
-    PickMenuIds.assign(hits.size(), 0);
+    FPickMenu->clear();
+    FPickMenuIds.assign(hits.size(), 0);
     for (size_t i = 0; i < hits.size(); ++i) {
         TSceneNode* node = Scene().FindNodeById(hits[i].NodeId);
         if (!node)
             continue;
-        PickMenuIds[i] = node->GetId();
-        QAction* item = PickMenu->addAction(QString::fromStdString(node->Name));
+        FPickMenuIds[i] = node->GetId();
+        QAction* item = FPickMenu->addAction(QString::fromStdString(node->Name));
         item->setData(int(i));
         item->setCheckable(true);
         item->setChecked(node->Selected);
@@ -267,21 +267,21 @@ void TMainForm::ShowPickMenu(int X, int Y)
         connect(item, &QAction::triggered, this,
                 [this, index] { RunGuarded(this, [&] { PickMenuClick(index); }); });
     }
-    if (!PickMenu->actions().isEmpty())
-        PickMenu->popup(GLView->mapToGlobal(QPoint(X, Y)));
+    if (!FPickMenu->actions().isEmpty())
+        FPickMenu->popup(FGLView->mapToGlobal(QPoint(X, Y)));
 }
 
 void TMainForm::PickMenuClick(int Index)
 {
-    if (Index < 0 || size_t(Index) >= PickMenuIds.size())
+    if (Index < 0 || size_t(Index) >= FPickMenuIds.size())
         return;
-    auto* object = dynamic_cast<TSceneObject*>(Scene().FindNodeById(PickMenuIds[size_t(Index)]));
+    auto* object = dynamic_cast<TSceneObject*>(Scene().FindNodeById(FPickMenuIds[size_t(Index)]));
     if (!object)
         return;  // deleted since the menu opened
     SelectObject(object);
     UpdateStatusBar();
-    GLView->setFocus();
-    GLView->update();
+    FGLView->setFocus();
+    FGLView->update();
 }
 
 void TMainForm::SelectObject(TSceneNode* Node)

@@ -22,11 +22,11 @@ const TToolButtonSpec kToolButtons[4] = {
 
 void TMainForm::BuildToolButtons()
 {
-    auto* tools = new QButtonGroup(ToolBarPanel);
+    auto* tools = new QButtonGroup(FToolBarPanel);
     tools->setExclusive(true);
-    for (size_t i = 0; i < ToolButtons.size(); ++i) {
+    for (size_t i = 0; i < FToolButtons.size(); ++i) {
         const TToolButtonSpec& spec = kToolButtons[i];
-        auto* b = new QToolButton(ToolBarPanel);
+        auto* b = new QToolButton(FToolBarPanel);
         b->setObjectName(QStringLiteral("ToolButton%1").arg(QString::fromLatin1(spec.Caption)));
         b->setText(QString::fromLatin1(spec.Caption));
         b->setGeometry(spec.Left, 3, spec.Width, 24);
@@ -38,7 +38,7 @@ void TMainForm::BuildToolButtons()
         const int tag = spec.Tag;
         connect(b, &QToolButton::clicked, this,
                 [this, tag] { RunGuarded(this, [&] { ToolButtonClick(tag); }); });
-        ToolButtons[i] = b;
+        FToolButtons[i] = b;
     }
     BuildModelingButtons();
 }
@@ -52,10 +52,10 @@ const TToolButtonSpec kModelingButtons[5] = {
 
 void TMainForm::BuildModelingButtons()
 {
-    auto* subModes = new QButtonGroup(ToolBarPanel);
+    auto* subModes = new QButtonGroup(FToolBarPanel);
     subModes->setExclusive(true);
     for (const TToolButtonSpec& spec : kModelingButtons) {
-        auto* b = new QToolButton(ToolBarPanel);
+        auto* b = new QToolButton(FToolBarPanel);
         const QString caption = QString::fromLatin1(spec.Caption);
         b->setObjectName(QStringLiteral("ToolButton") +
                          caption.left(caption.indexOf(QLatin1Char(' ')) < 0
@@ -130,9 +130,9 @@ void TMainForm::SelectAllClick()
         return;
     Modeling().ModelingSelectAll();
     emit EditorEvents->SelectionChanged();
-    if (GLView) {
-        GLView->setFocus();
-        GLView->update();
+    if (FGLView) {
+        FGLView->setFocus();
+        FGLView->update();
     }
 }
 
@@ -145,7 +145,7 @@ const TToolButtonSpec kToolWindowButtons[2] = {
 void TMainForm::BuildToolWindowButtons()
 {
     for (const TToolButtonSpec& spec : kToolWindowButtons) {
-        auto* b = new QToolButton(ToolBarPanel);
+        auto* b = new QToolButton(FToolBarPanel);
         b->setObjectName(QStringLiteral("ToolButton%1")
                              .arg(QString::fromLatin1(spec.Caption).remove(QLatin1Char(' '))));
         b->setText(QString::fromLatin1(spec.Caption));
@@ -185,12 +185,12 @@ void TMainForm::ToolButtonClick(int Tag)
 void TMainForm::SetTool(TGizmoMode Tool)
 {
     ObjectTransform().SetTool(Tool);
-    for (size_t i = 0; i < ToolButtons.size(); ++i)
-        if (ToolButtons[i])
-            ToolButtons[i]->setChecked(kToolButtons[i].Tag == int(Tool));
+    for (size_t i = 0; i < FToolButtons.size(); ++i)
+        if (FToolButtons[i])
+            FToolButtons[i]->setChecked(kToolButtons[i].Tag == int(Tool));
     SelectionState.ClearHover();
     UpdateStatusBar();
     ResetViewCursor();
-    if (GLView)
-        GLView->update();
+    if (FGLView)
+        FGLView->update();
 }

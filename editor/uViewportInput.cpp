@@ -140,11 +140,11 @@ std::array<TViewportMode*, 3> TViewportInput::ModeOrder() const
 
 void TViewportInput::GLMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)
 {
-    TViewport& viewport = *Form.Viewport;
-    TCamera& camera = Form.Camera;
+    TViewport& viewport = *Form.Viewport();
+    TCamera& camera = Form.Camera();
     viewport.LastMouseX = X;
     viewport.LastMouseY = Y;
-    const int at = ViewAtPoint(X, Y, Form.GLView->width(), Form.GLView->height());
+    const int at = ViewAtPoint(X, Y, Form.GLView()->width(), Form.GLView()->height());
     const int view = at < 0 ? vkLeft : at;
     viewport.PressView = view;
     const bool left = Button == Qt::LeftButton, right = Button == Qt::RightButton,
@@ -199,11 +199,11 @@ void TViewportInput::GLMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers S
 
 void TViewportInput::GLMouseMove(Qt::MouseButtons Held, Qt::KeyboardModifiers Shift, int X, int Y)
 {
-    TViewport& viewport = *Form.Viewport;
-    TCamera& camera = Form.Camera;
+    TViewport& viewport = *Form.Viewport();
+    TCamera& camera = Form.Camera();
     viewport.LastMouseX = X;
     viewport.LastMouseY = Y;
-    const int at = ViewAtPoint(X, Y, Form.GLView->width(), Form.GLView->height());
+    const int at = ViewAtPoint(X, Y, Form.GLView()->width(), Form.GLView()->height());
     if (at >= 0)
         viewport.HoverView = at;
     const int dx = X - Input.LastDragX, dy = Y - Input.LastDragY;
@@ -216,7 +216,7 @@ void TViewportInput::GLMouseMove(Qt::MouseButtons Held, Qt::KeyboardModifiers Sh
         return;
     }
     if (Input.OrthoPanActive) {
-        OrthoPanStep(Form.Ortho, viewport.PressView, dx, dy);
+        OrthoPanStep(Form.Ortho(), viewport.PressView, dx, dy);
         Input.LastDragX = X;
         Input.LastDragY = Y;
         RepaintView();
@@ -238,14 +238,14 @@ void TViewportInput::GLMouseMove(Qt::MouseButtons Held, Qt::KeyboardModifiers Sh
 void TViewportInput::EndOrthoPan()
 {
     Input.OrthoPanActive = false;
-    if (IsOrthoView(Form.Viewport->PressView))
-        SnapOrthoCentre(Form.Ortho, GridSize);
+    if (IsOrthoView(Form.Viewport()->PressView))
+        SnapOrthoCentre(Form.Ortho(), GridSize);
 }
 
 void TViewportInput::GLMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)
 {
-    TViewport& viewport = *Form.Viewport;
-    TCamera& camera = Form.Camera;
+    TViewport& viewport = *Form.Viewport();
+    TCamera& camera = Form.Camera();
     viewport.LastMouseX = X;
     viewport.LastMouseY = Y;
     if (Button == Qt::LeftButton) {
@@ -273,14 +273,14 @@ void TViewportInput::GLMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shi
 
 void TViewportInput::GLMouseWheel(int WheelDelta)
 {
-    WheelStep(Form.Camera, Form.Ortho, Form.Viewport->HoverView, WheelDelta);
+    WheelStep(Form.Camera(), Form.Ortho(), Form.Viewport()->HoverView, WheelDelta);
     RepaintView();
 }
 
 void TViewportInput::ReleaseHeldInput()
 {
-    Form.Camera.HeldKeys.reset();
-    Form.Camera.DragMode = 0;
+    Form.Camera().HeldKeys.reset();
+    Form.Camera().DragMode = 0;
     Input.SpaceLatch = false;
     Input.OrthoPanActive = false;
     Input.AltPan = false;
@@ -317,7 +317,7 @@ bool TViewportInput::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
         return false;
     // Ctrl+Z is undo, not a held Z: the camera does not sink while it is held.
     if (Key >= 0 && Key < 256 && !undoKey)
-        Form.Camera.HeldKeys.set(size_t(Key));
+        Form.Camera().HeldKeys.set(size_t(Key));
 
     switch (Key) {
     case Qt::Key_F1:
@@ -362,9 +362,9 @@ bool TViewportInput::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
             Input.SpaceLatch = true;
             // Space does what the timeline's Key and Play do.
             if (Form.Document().GetRecorder().Count() > 0)
-                Form.TimelinePanel->KeyTouchedProperties();
+                Form.TimelinePanel()->KeyTouchedProperties();
             else
-                Form.TimelinePanel->TogglePlayback();
+                Form.TimelinePanel()->TogglePlayback();
         }
         return true;
     }
@@ -374,7 +374,7 @@ bool TViewportInput::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
 void TViewportInput::FormKeyUp(int Key)
 {
     if (Key >= 0 && Key < 256)
-        Form.Camera.HeldKeys.reset(size_t(Key));
+        Form.Camera().HeldKeys.reset(size_t(Key));
     if (Key == Qt::Key_Space)
         Input.SpaceLatch = false;
 }
@@ -395,22 +395,22 @@ bool TViewportInput::ProjectToScreen(const TVec3& Point, float& x, float& y) con
 TScreenProjector TViewportInput::PerspectiveProjector(const TMatrix4& Model) const
 {
     TScreenProjector p;
-    const TViewport& v = *Form.Viewport;
+    const TViewport& v = *Form.Viewport();
     p.Matrix =
         MultiplyColumnMajor(MultiplyGL(v.SavedProjection, v.SavedModelView), ColumnMajorOf(Model));
     p.Viewport = v.SavedViewport;
-    p.DeviceHeight = Form.GLView ? Form.GLView->DeviceHeight() : 0;
+    p.DeviceHeight = Form.GLView() ? Form.GLView()->DeviceHeight() : 0;
     p.Dpr = v.Dpr > 0 ? v.Dpr : 1.0;
     return p;
 }
 
 bool TViewportInput::PerspectiveRay(int X, int Y, TVec3& Origin, TVec3& Direction) const
 {
-    const TViewport& v = *Form.Viewport;
-    if (!Form.GLView)
+    const TViewport& v = *Form.Viewport();
+    if (!Form.GLView())
         return false;
     const double dpr = v.Dpr > 0 ? v.Dpr : 1.0;
-    const double wx = X * dpr, wy = Form.GLView->DeviceHeight() - Y * dpr;
+    const double wx = X * dpr, wy = Form.GLView()->DeviceHeight() - Y * dpr;
     TVec3 nearPoint, farPoint;
     if (!UnProjectPoint(wx, wy, 0.0, v.SavedModelView, v.SavedProjection, v.SavedViewport,
                         nearPoint) ||
@@ -439,14 +439,14 @@ void TViewportInput::UpdateStatusBar()
 
 void TViewportInput::FocusView()
 {
-    if (Form.GLView)
-        Form.GLView->setFocus();
+    if (Form.GLView())
+        Form.GLView()->setFocus();
 }
 
 void TViewportInput::RepaintView()
 {
-    if (Form.GLView)
-        Form.GLView->update();
+    if (Form.GLView())
+        Form.GLView()->update();
 }
 
 void TViewportInput::ResetViewCursor()
@@ -456,27 +456,27 @@ void TViewportInput::ResetViewCursor()
 
 int TViewportInput::ViewWidth() const
 {
-    return Form.GLView ? Form.GLView->width() : 1;
+    return Form.GLView() ? Form.GLView()->width() : 1;
 }
 
 int TViewportInput::LastMouseX() const
 {
-    return Form.Viewport ? Form.Viewport->LastMouseX : 0;
+    return Form.Viewport() ? Form.Viewport()->LastMouseX : 0;
 }
 
 int TViewportInput::LastMouseY() const
 {
-    return Form.Viewport ? Form.Viewport->LastMouseY : 0;
+    return Form.Viewport() ? Form.Viewport()->LastMouseY : 0;
 }
 
 int TViewportInput::PressView() const
 {
-    return Form.Viewport ? Form.Viewport->PressView : 0;
+    return Form.Viewport() ? Form.Viewport()->PressView : 0;
 }
 
 bool TViewportInput::CameraDragging() const
 {
-    return Form.Camera.DragMode != 0;
+    return Form.Camera().DragMode != 0;
 }
 
 TPaintPage* TViewportInput::PaintPage()
@@ -486,6 +486,6 @@ TPaintPage* TViewportInput::PaintPage()
 
 bool TViewportInput::PaintPageActive() const
 {
-    return Form.PanelTabs && Form.PaintPagePtr &&
-           Form.PanelTabs->currentWidget() == Form.PaintPagePtr;
+    return Form.PanelTabs() && Form.PaintPagePtr &&
+           Form.PanelTabs()->currentWidget() == Form.PaintPagePtr;
 }

@@ -40,14 +40,14 @@ public:
         o.ProgramFolder = Folder.path().toStdString();
         Form = std::make_unique<TMainForm>(o);
         InstallSubsystemWindows(*Form);
-        Form->FrameTimer->stop();
+        Form->FrameTimer()->stop();
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
         Form->activateWindow();
         (void)QTest::qWaitForWindowActive(Form.get());
         Paint();
         PinLoadedLibraries();
-        Form->GLView->setFocus();
+        Form->GLView()->setFocus();
         Cube = Form->Scene().GetSelectedObject();
         ASSERT_NE(Cube, nullptr);
     }
@@ -58,10 +58,10 @@ public:
         EXPECT_TRUE(Errors.empty()) << Errors.front();
     }
     // Paints now, so the Perspective view's matrices follow the camera.
-    void Paint() { Form->GLView->grabFramebuffer(); }
-    QWidget* View() const { return Form->GLView; }
-    int W() const { return Form->GLView->width(); }
-    int H() const { return Form->GLView->height(); }
+    void Paint() { Form->GLView()->grabFramebuffer(); }
+    QWidget* View() const { return Form->GLView(); }
+    int W() const { return Form->GLView()->width(); }
+    int H() const { return Form->GLView()->height(); }
 
     // Where a world point shows in the Perspective view.
     QPoint PerspectivePixel(const TVec3& p)
@@ -73,8 +73,8 @@ public:
     // Where a world point shows in an orthographic view (1 Top, 2 Front, 3 Left).
     QPoint OrthoPixel(int View, const TVec3& p) const
     {
-        const TVec3 c = Form->Ortho.Centre;
-        const double z = Form->Ortho.Zoom, w = W(), h = H();
+        const TVec3 c = Form->Ortho().Centre;
+        const double z = Form->Ortho().Zoom, w = W(), h = H();
         switch (View) {
         case 1:
             return QPoint(int(std::lround(0.75 * w + (p.X - c.X) * z)),

@@ -43,7 +43,7 @@ protected:
         o.ProgramFolder = Folder.path().toStdString();
         Form = std::make_unique<TMainForm>(o);
         InstallSubsystemWindows(*Form);
-        Form->FrameTimer->stop();
+        Form->FrameTimer()->stop();
         TEditorDialogs& d = Form->Dialogs();
         d.OpenFileName = [this](QWidget*, const std::string& filter) {
             Calls.push_back({"open", "", filter});
@@ -78,7 +78,7 @@ protected:
         };
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-        Form->GLView->grabFramebuffer();
+        Form->GLView()->grabFramebuffer();
         PinLoadedLibraries();
     }
     void TearDown() override

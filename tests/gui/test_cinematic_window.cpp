@@ -244,9 +244,9 @@ TEST_F(CinematicWindowTest, RenderSizesSetTheViewAndCheckOnlyTheirItem)
 
 TEST_F(CinematicWindowTest, TheCinematicCameraFollowsTheMainViewOnOpenF6AndTheCameraWindow)
 {
-    Form->Camera.Position = Vec3(1, 2, 3);
-    Form->Camera.Yaw = 30;
-    Form->Camera.Pitch = -10;
+    Form->Camera().Position = Vec3(1, 2, 3);
+    Form->Camera().Yaw = 30;
+    Form->Camera().Pitch = -10;
     TCinematicForm* f = OpenCinematic();
     ASSERT_NE(f, nullptr);
     TCameraPlacement p;
@@ -255,9 +255,9 @@ TEST_F(CinematicWindowTest, TheCinematicCameraFollowsTheMainViewOnOpenF6AndTheCa
     EXPECT_EQ(p.Yaw, 30);
     EXPECT_EQ(p.Pitch, -10);
 
-    Form->Camera.Position = Vec3(-4, 5, 6);
+    Form->Camera().Position = Vec3(-4, 5, 6);
     Form->activateWindow();
-    QTest::keyClick(Form->GLView, Qt::Key_F6);
+    QTest::keyClick(Form->GLView(), Qt::Key_F6);
     f->ReadCameraSettings(p);
     EXPECT_TRUE(SameVec(p.Position, Vec3(-4, 5, 6)));
 
@@ -274,8 +274,8 @@ TEST_F(CinematicWindowTest, TheCinematicCameraFollowsTheMainViewOnOpenF6AndTheCa
     EXPECT_EQ(cam->ExposureEdit->text(), QLocale().toString(0.0, 'f', 2));
     cam->XEdit->setValue(7.5);
     cam->PitchEdit->setValue(90);
-    EXPECT_EQ(Form->Camera.Position.X, 7.5f);
-    EXPECT_EQ(Form->Camera.Pitch, 89.0f);
+    EXPECT_EQ(Form->Camera().Position.X, 7.5f);
+    EXPECT_EQ(Form->Camera().Pitch, 89.0f);
     EXPECT_EQ(cam->PitchEdit->value(), 89.0);
     EXPECT_EQ(Form->Scene().CameraPosition.X, 7.5f);
     f->ReadCameraSettings(p);
@@ -294,7 +294,7 @@ TEST_F(CinematicWindowTest, TheCinematicCameraFollowsTheMainViewOnOpenF6AndTheCa
     EXPECT_EQ(cam->FovEdit->value(), 120.0);
 
     // "Read Current Camera" hands the main camera back to itself and refreshes the edits.
-    Form->Camera.Position = Vec3(9, 8, 7);
+    Form->Camera().Position = Vec3(9, 8, 7);
     QTest::mouseClick(cam->findChild<QPushButton*>(QStringLiteral("ReadCurrentCamera")),
                       Qt::LeftButton);
     EXPECT_EQ(cam->XEdit->value(), 9.0);
@@ -318,7 +318,7 @@ TEST_F(CinematicWindowTest, ACameraWindowOutlivingItsCinematicWindowEditsNothing
     TCameraPlacement p;
     first->ReadCameraSettings(p);
     EXPECT_EQ(p.Position.Y, 42.0f);
-    EXPECT_NE(Form->Camera.Position.Y, 42.0f);
+    EXPECT_NE(Form->Camera().Position.Y, 42.0f);
 
     TCinematicForm* second = OpenCinematic();
     ASSERT_NE(second, nullptr);
@@ -330,7 +330,7 @@ TEST_F(CinematicWindowTest, ACameraWindowOutlivingItsCinematicWindowEditsNothing
                       Qt::LeftButton);
     second->ReadCameraSettings(p);
     EXPECT_TRUE(SameVec(p.Position, before.Position));
-    EXPECT_NE(Form->Camera.Position.X, -99.0f);
+    EXPECT_NE(Form->Camera().Position.X, -99.0f);
 }
 
 TEST_F(CinematicWindowTest, AFailingFrameIsReportedOnceNotAtEveryRedraw)

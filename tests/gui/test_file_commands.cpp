@@ -56,12 +56,12 @@ TEST_F(FileCommandsTest, SaveAsWritesTheSceneAndLaterSavesReuseTheName)
     ASSERT_EQ(CallsOf("save"), 1u);
     EXPECT_EQ(Calls.back().Caption, "qstn");
     EXPECT_EQ(Calls.back().Text, "Quillstone Scene|*.qstn");
-    EXPECT_EQ(Form->FileName, file.toStdString());
+    EXPECT_EQ(Form->ProjectFileName(), file.toStdString());
     EXPECT_FALSE(Form->Document().IsModified());
-    EXPECT_EQ(Form->StatusPanels->PanelText(TStatusBar::spSelection), "Saved: first.qstn");
+    EXPECT_EQ(Form->StatusPanels()->PanelText(TStatusBar::spSelection), "Saved: first.qstn");
     TVec3 camera{};
     EXPECT_EQ(NamesInFile(file, &camera), NodeNames());
-    ExpectVec(camera, Form->Camera.Position);
+    ExpectVec(camera, Form->Camera().Position);
 
     // Save on a named project asks for nothing and writes to the same file.
     Click("Create", "Cone");
@@ -78,7 +78,7 @@ TEST_F(FileCommandsTest, SaveOfANewProjectAsksOnceAndACancelChangesNothing)
     FileAnswers = {""};
     Click("File", "Save");
     EXPECT_EQ(CallsOf("save"), 1u);
-    EXPECT_TRUE(Form->FileName.empty());
+    EXPECT_TRUE(Form->ProjectFileName().empty());
     EXPECT_TRUE(QDir(Folder.path()).entryList(QDir::Files).isEmpty());
 
     const QString file = Path("named.qstn");
@@ -97,7 +97,7 @@ TEST_F(FileCommandsTest, SaveErrorReachesTheErrorBoxAndKeepsTheProjectModified)
     ASSERT_EQ(Errors.size(), 1u);
     Errors.clear();
     EXPECT_TRUE(Form->Document().IsModified());
-    EXPECT_EQ(Form->FileName, file);
+    EXPECT_EQ(Form->ProjectFileName(), file);
 }
 
 TEST_F(FileCommandsTest, NewAsksAndClearsTheProjectOnlyOnYes)
@@ -119,11 +119,11 @@ TEST_F(FileCommandsTest, NewAsksAndClearsTheProjectOnlyOnYes)
     YesNoAnswers = {true};
     Click("File", "New");
     EXPECT_TRUE(NodeNames().empty());
-    EXPECT_TRUE(Form->FileName.empty());
+    EXPECT_TRUE(Form->ProjectFileName().empty());
     EXPECT_FALSE(Form->Document().IsModified());
     EXPECT_FALSE(Form->Document().GetHistory().CanUndo());
     EXPECT_EQ(DisplayMode, 0);  // the display mode stays
-    EXPECT_EQ(Form->StatusPanels->PanelText(TStatusBar::spObjects), "Objects: 0");
+    EXPECT_EQ(Form->StatusPanels()->PanelText(TStatusBar::spObjects), "Objects: 0");
 
     // New asks even when nothing changed.
     Click("File", "New");
@@ -133,9 +133,9 @@ TEST_F(FileCommandsTest, NewAsksAndClearsTheProjectOnlyOnYes)
 TEST_F(FileCommandsTest, OpenLoadsTheSceneAndKeepsTheCameraItWasSavedWith)
 {
     Click("Create", "Sphere");
-    Form->Camera.Position = Vec3(6, 4, -3);
-    Form->Camera.Yaw = 130;
-    Form->Camera.Pitch = -35;
+    Form->Camera().Position = Vec3(6, 4, -3);
+    Form->Camera().Yaw = 130;
+    Form->Camera().Pitch = -35;
     const QString file = Path("camera.qstn");
     FileAnswers = {file.toStdString()};
     Click("File", "Save As...");
@@ -143,7 +143,7 @@ TEST_F(FileCommandsTest, OpenLoadsTheSceneAndKeepsTheCameraItWasSavedWith)
 
     YesNoAnswers = {true};
     Click("File", "New");
-    Form->Camera.ResetToDefaults();
+    Form->Camera().ResetToDefaults();
     Calls.clear();
 
     // An empty scene is replaced without a question.
@@ -153,39 +153,39 @@ TEST_F(FileCommandsTest, OpenLoadsTheSceneAndKeepsTheCameraItWasSavedWith)
     EXPECT_EQ(Calls[0].Kind, "open");
     EXPECT_EQ(Calls[0].Text, "Quillstone Scene|*.qstn|All files|*.*");
     EXPECT_EQ(NodeNames(), saved);
-    EXPECT_EQ(Form->FileName, file.toStdString());
+    EXPECT_EQ(Form->ProjectFileName(), file.toStdString());
     EXPECT_FALSE(Form->Document().IsModified());
 
     // The first object is selected, and the camera stays where the file put it.
     TSceneObject* first = Form->Scene().GetFirstObject();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(Form->Scene().GetSelectedObject(), first);
-    ExpectVec(Form->Camera.Position, Vec3(6, 4, -3));
-    EXPECT_FLOAT_EQ(Form->Camera.Yaw, 130);
-    EXPECT_FLOAT_EQ(Form->Camera.Pitch, -35);
+    ExpectVec(Form->Camera().Position, Vec3(6, 4, -3));
+    EXPECT_FLOAT_EQ(Form->Camera().Yaw, 130);
+    EXPECT_FLOAT_EQ(Form->Camera().Pitch, -35);
     // Orbiting turns about a point straight ahead, as far away as the object.
-    const TVec3 ahead = Vec3Add(
-        Form->Camera.Position, Vec3Scale(Form->Camera.CameraForward(), Form->Camera.OrbitDistance));
-    ExpectVec(Form->Camera.OrbitPivot, ahead);
-    EXPECT_NEAR(Form->Camera.OrbitDistance,
+    const TVec3 ahead = Vec3Add(Form->Camera().Position, Vec3Scale(Form->Camera().CameraForward(),
+                                                                   Form->Camera().OrbitDistance));
+    ExpectVec(Form->Camera().OrbitPivot, ahead);
+    EXPECT_NEAR(Form->Camera().OrbitDistance,
                 Vec3Length(Vec3Sub(first->GetPosition(), Vec3(6, 4, -3))), 1e-4);
 }
 
 TEST_F(FileCommandsTest, OpenWithTheCameraAtTheOriginFramesTheFirstObject)
 {
-    Form->Camera.Position = Vec3(0, 0, 0);
+    Form->Camera().Position = Vec3(0, 0, 0);
     const QString file = Path("origin.qstn");
     FileAnswers = {file.toStdString()};
     Click("File", "Save As...");
-    Form->Camera.ResetToDefaults();
+    Form->Camera().ResetToDefaults();
 
     YesNoAnswers = {true};
     FileAnswers = {file.toStdString()};
     Click("File", "Open...");
     TSceneObject* first = Form->Scene().GetFirstObject();
     ASSERT_NE(first, nullptr);
-    ExpectVec(Form->Camera.OrbitPivot, first->GetPosition());
-    EXPECT_GT(Vec3Length(Form->Camera.Position), 1.0f);
+    ExpectVec(Form->Camera().OrbitPivot, first->GetPosition());
+    EXPECT_GT(Vec3Length(Form->Camera().Position), 1.0f);
 }
 
 TEST_F(FileCommandsTest, OpenAsksOverAnyNodeAndACancelOrNoChangesNothing)
@@ -220,7 +220,7 @@ TEST_F(FileCommandsTest, ARefusedFileLeavesTheOpenProjectAsItWas)
     Click("Create", "Group");
     const std::vector<std::string> before = NodeNames();
     const size_t undoSteps = Form->Document().GetHistory().UndoCount();
-    const TVec3 camera = Form->Camera.Position;
+    const TVec3 camera = Form->Camera().Position;
 
     struct TCase {
         const char* Name;
@@ -246,10 +246,10 @@ TEST_F(FileCommandsTest, ARefusedFileLeavesTheOpenProjectAsItWas)
         EXPECT_EQ(Calls.back().Text.rfind("Error loading: ", 0), 0u) << Calls.back().Text;
         EXPECT_GT(Calls.back().Text.size(), std::string("Error loading: ").size());
         EXPECT_EQ(NodeNames(), before) << c.Name;
-        EXPECT_EQ(Form->FileName, good.toStdString());
+        EXPECT_EQ(Form->ProjectFileName(), good.toStdString());
         EXPECT_EQ(Form->Document().GetHistory().UndoCount(), undoSteps);
         EXPECT_TRUE(Form->Document().IsModified());
-        ExpectVec(Form->Camera.Position, camera);
+        ExpectVec(Form->Camera().Position, camera);
     }
     // A file that is not there is refused the same way.
     Calls.clear();

@@ -337,7 +337,7 @@ TEST_F(FloorPlanWindowTest, ReopenedWindowFollowsTheChangedDocument)
 
     // File > New closes it.
     QPointer<TFloorPlanForm> open = w;
-    Form->EditorDialogs.AskYesNo = [](QWidget*, const std::string&, const std::string&) {
+    Form->Dialogs().AskYesNo = [](QWidget*, const std::string&, const std::string&) {
         return true;
     };
     Form->FileNewClick();

@@ -25,7 +25,7 @@ namespace {
 
 class MainMenuTest : public MainFormFixture {
 protected:
-    QString Objects() const { return Form->StatusPanels->PanelText(TStatusBar::spObjects); }
+    QString Objects() const { return Form->StatusPanels()->PanelText(TStatusBar::spObjects); }
     int SelectedCount() const
     {
         int n = 0;
@@ -248,7 +248,7 @@ TEST_F(MainMenuTest, SkyboxTakesTheTextureBesideTheProgramOnce)
     for (TSceneNode* n : Form->Scene().GetNodes())
         if (auto* o = dynamic_cast<TSceneObject*>(n); o && o->PrimType == ptSkybox)
             EXPECT_EQ(o->TexId, 1);
-    Form->GLView->grabFramebuffer();  // draws textured without an error
+    Form->GLView()->grabFramebuffer();  // draws textured without an error
 }
 
 TEST_F(MainMenuTest, UndoAndRedoOfGroupsAndDeletes)
@@ -305,7 +305,7 @@ TEST_F(MainMenuTest, ModeMenuAndToolButtonsSwitchTheTool)
     const char* captions[4] = {"Select", "Move", "Scale", "Rotate"};
     const int lefts[4] = {4, 60, 116, 172};
     for (int i = 0; i < 4; ++i) {
-        QToolButton* b = Form->ToolButtons[size_t(i)];
+        QToolButton* b = Form->ToolButtons()[size_t(i)];
         ASSERT_NE(b, nullptr);
         EXPECT_EQ(b->text(), captions[i]);
         EXPECT_EQ(b->geometry(), QRect(lefts[i], 3, 54, 24)) << captions[i];
@@ -314,16 +314,16 @@ TEST_F(MainMenuTest, ModeMenuAndToolButtonsSwitchTheTool)
     auto expectTool = [&](TGizmoMode tool) {
         EXPECT_EQ(Form->ObjectTransform().Tool(), tool);
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(Form->ToolButtons[size_t(i)]->isChecked(), i == tool) << captions[i];
-        EXPECT_EQ(Form->StatusPanels->PanelText(TStatusBar::spMode),
+            EXPECT_EQ(Form->ToolButtons()[size_t(i)]->isChecked(), i == tool) << captions[i];
+        EXPECT_EQ(Form->StatusPanels()->PanelText(TStatusBar::spMode),
                   QStringLiteral("Mode: %1").arg(QString::fromLatin1(captions[tool])));
     };
     Click("Mode", "Scale");
     expectTool(gmScale);
-    QTest::mouseClick(Form->ToolButtons[gmRotate], Qt::LeftButton);
+    QTest::mouseClick(Form->ToolButtons()[gmRotate], Qt::LeftButton);
     expectTool(gmRotate);
     // A click on the button that is down keeps it down.
-    QTest::mouseClick(Form->ToolButtons[gmRotate], Qt::LeftButton);
+    QTest::mouseClick(Form->ToolButtons()[gmRotate], Qt::LeftButton);
     expectTool(gmRotate);
     Click("Mode", "Select");
     expectTool(gmSelect);
@@ -362,7 +362,7 @@ TEST_F(MainMenuTest, DisplayModesAskAboutStaleContactLighting)
                                  "now?\n\nChoose No to skip it for now. "
                                  "You can run Refresh Contact AO from the View menu later.");
     EXPECT_FALSE(Form->Scene().ContactLightingOn);
-    Form->GLView->grabFramebuffer();
+    Form->GLView()->grabFramebuffer();
     EXPECT_FALSE(Form->ContactCache().IsBuilt());
 
     // Solid again: the lighting is still stale, so it asks again; Yes builds it.
@@ -370,7 +370,7 @@ TEST_F(MainMenuTest, DisplayModesAskAboutStaleContactLighting)
     Click("View", "Solid");
     EXPECT_EQ(asked(), 2u);
     EXPECT_TRUE(Form->Scene().ContactLightingOn);
-    Form->GLView->grabFramebuffer();
+    Form->GLView()->grabFramebuffer();
     EXPECT_TRUE(Form->ContactCache().IsBuilt());
 
     // Fresh lighting: no question in the same mode; a change of mode asks.
@@ -383,12 +383,12 @@ TEST_F(MainMenuTest, DisplayModesAskAboutStaleContactLighting)
     EXPECT_FALSE(Form->ContactCache().IsBuilt());
 
     // Refresh Contact AO switches it on again and rebuilds at the next paint.
-    Form->GLView->grabFramebuffer();
+    Form->GLView()->grabFramebuffer();
     Form->Scene().SetContactLightingEnabled(false);
     Click("View", "Refresh Contact AO");
     EXPECT_TRUE(Form->Scene().ContactLightingOn);
     EXPECT_FALSE(Form->ContactCache().IsBuilt());
-    Form->GLView->grabFramebuffer();
+    Form->GLView()->grabFramebuffer();
     EXPECT_TRUE(Form->ContactCache().IsBuilt());
 
     Click("View", "Wireframe");
@@ -400,12 +400,12 @@ TEST_F(MainMenuTest, ToggleHierarchyTreeHidesAndShowsIt)
 {
     QAction* item = MenuItem("View", "Toggle hierarchy tree");
     Click("View", "Toggle hierarchy tree");
-    EXPECT_FALSE(Form->SceneTree->isVisible());
+    EXPECT_FALSE(Form->SceneTree()->isVisible());
     EXPECT_FALSE(item->isChecked());
     QApplication::processEvents();  // the layout gives the view the room
-    EXPECT_EQ(Form->GLView->geometry().left(), 0);
+    EXPECT_EQ(Form->GLView()->geometry().left(), 0);
     Click("View", "Toggle hierarchy tree");
-    EXPECT_TRUE(Form->SceneTree->isVisible());
+    EXPECT_TRUE(Form->SceneTree()->isVisible());
     EXPECT_TRUE(item->isChecked());
 }
 
@@ -452,8 +452,8 @@ TEST_F(MainMenuTest, QuitClosesTheWindow)
 
 TEST_F(MainMenuTest, CameraWindowSettingsClampThePitchAndGoIntoTheScene)
 {
-    const TVec3 pivot = Form->Camera.OrbitPivot;
-    const float distance = Form->Camera.OrbitDistance;
+    const TVec3 pivot = Form->Camera().OrbitPivot;
+    const float distance = Form->Camera().OrbitDistance;
     const std::pair<float, float> pitches[] = {{120, 89}, {-120, -89}, {30, 30}, {89, 89}};
     for (const auto& [given, kept] : pitches) {
         TCameraPlacement in;
@@ -470,8 +470,8 @@ TEST_F(MainMenuTest, CameraWindowSettingsClampThePitchAndGoIntoTheScene)
         EXPECT_FLOAT_EQ(Form->Scene().CameraYaw, 75);
         EXPECT_FLOAT_EQ(Form->Scene().CameraPosition.Y, 2);
         // The orbit stays about the same point.
-        EXPECT_FLOAT_EQ(Form->Camera.OrbitPivot.X, pivot.X);
-        EXPECT_FLOAT_EQ(Form->Camera.OrbitDistance, distance);
+        EXPECT_FLOAT_EQ(Form->Camera().OrbitPivot.X, pivot.X);
+        EXPECT_FLOAT_EQ(Form->Camera().OrbitDistance, distance);
     }
 }
 
@@ -479,7 +479,7 @@ TEST_F(MainMenuTest, FaceTextureListNamesEveryRegisteredTexture)
 {
     EXPECT_EQ(TextureComboItems(Form->Textures()), std::vector<std::string>{"0 = none"});
     const char* names[3] = {"brick.bmp", "grass.bmp", "sky.bmp"};
-    Form->GLView->makeCurrent();
+    Form->GLView()->makeCurrent();
     for (const char* name : names) {
         QImage image(4, 4, QImage::Format_RGB32);
         image.fill(Qt::gray);
@@ -487,7 +487,7 @@ TEST_F(MainMenuTest, FaceTextureListNamesEveryRegisteredTexture)
         ASSERT_TRUE(image.save(file, "BMP"));
         EXPECT_GE(Form->Textures().ImportFile(file.toStdString()), 0);
     }
-    Form->GLView->doneCurrent();
+    Form->GLView()->doneCurrent();
     EXPECT_EQ(TextureComboItems(Form->Textures()),
               (std::vector<std::string>{"0 = none", "1: brick.bmp", "2: grass.bmp", "3: sky.bmp"}));
 

@@ -51,10 +51,10 @@ protected:
         o.ProgramFolder = Folder.path().toStdString();
         Form = std::make_unique<TMainForm>(o);
         InstallSubsystemWindows(*Form);
-        Form->FrameTimer->stop();  // the test drives the ticks
+        Form->FrameTimer()->stop();  // the test drives the ticks
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-        Form->GLView->grabFramebuffer();  // the driver is loaded by now
+        Form->GLView()->grabFramebuffer();  // the driver is loaded by now
         PinLoadedLibraries();
     }
     void TearDown() override
@@ -68,7 +68,7 @@ protected:
         Now += ms;
         Form->FrameTimerTick();
     }
-    QString Panel(int i) const { return Form->StatusPanels->PanelText(i); }
+    QString Panel(int i) const { return Form->StatusPanels()->PanelText(i); }
 
     uint64_t Now = 1000;
     QTemporaryDir Folder;
@@ -86,42 +86,42 @@ TEST_F(MainWindowTest, WindowHasItsTitleClientSizeAndPanels)
     EXPECT_EQ(central->width(), 1280);
     EXPECT_EQ(central->height() + Form->statusBar()->height(), 760);
 
-    EXPECT_EQ(Form->ToolBarPanel->height(), 30);
-    EXPECT_EQ(Form->ToolBarPanel->geometry().top(), 0);
-    EXPECT_EQ(Form->ToolBarPanel->width(), 1280);
+    EXPECT_EQ(Form->ToolBarPanel()->height(), 30);
+    EXPECT_EQ(Form->ToolBarPanel()->geometry().top(), 0);
+    EXPECT_EQ(Form->ToolBarPanel()->width(), 1280);
 
-    EXPECT_EQ(Form->SceneTree->width(), 200);
-    EXPECT_EQ(Form->SceneTree->geometry().left(), 0);
-    EXPECT_EQ(Form->SceneTree->selectionMode(), QAbstractItemView::ExtendedSelection);
-    EXPECT_EQ(Form->SceneTree->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(Form->SceneTree()->width(), 200);
+    EXPECT_EQ(Form->SceneTree()->geometry().left(), 0);
+    EXPECT_EQ(Form->SceneTree()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(Form->SceneTree()->editTriggers(), QAbstractItemView::NoEditTriggers);
 
-    ASSERT_EQ(Form->PanelTabs->count(), 3);
-    EXPECT_EQ(Form->PanelTabs->tabText(0), "Properties");
-    EXPECT_EQ(Form->PanelTabs->tabText(1), "Modifiers");
-    EXPECT_EQ(Form->PanelTabs->tabText(2), "Paint");
-    EXPECT_EQ(Form->PanelTabs->width(), 260);
-    EXPECT_EQ(Form->PanelTabs->geometry().right(), 1279);
+    ASSERT_EQ(Form->PanelTabs()->count(), 3);
+    EXPECT_EQ(Form->PanelTabs()->tabText(0), "Properties");
+    EXPECT_EQ(Form->PanelTabs()->tabText(1), "Modifiers");
+    EXPECT_EQ(Form->PanelTabs()->tabText(2), "Paint");
+    EXPECT_EQ(Form->PanelTabs()->width(), 260);
+    EXPECT_EQ(Form->PanelTabs()->geometry().right(), 1279);
 
-    EXPECT_EQ(Form->TimelinePanel->height(), 84);
-    EXPECT_EQ(Form->TimelinePanel->geometry().bottom(), central->height() - 1);
+    EXPECT_EQ(Form->TimelinePanel()->height(), 84);
+    EXPECT_EQ(Form->TimelinePanel()->geometry().bottom(), central->height() - 1);
 
     // The GL view fills the rest.
-    const QRect gl = Form->GLView->geometry();
+    const QRect gl = Form->GLView()->geometry();
     EXPECT_EQ(gl.left(), 200);
     EXPECT_EQ(gl.width(), 1280 - 200 - 260);
     EXPECT_EQ(gl.top(), 30);
     EXPECT_EQ(gl.height(), central->height() - 30 - 84);
-    EXPECT_EQ(Form->GLView->format().profile(), QSurfaceFormat::CompatibilityProfile);
+    EXPECT_EQ(Form->GLView()->format().profile(), QSurfaceFormat::CompatibilityProfile);
 
     // The four view names sit 6 right of and 4 below their views' corners.
     const int hw = gl.width() / 2, hh = gl.height() / 2;
     const char* names[4] = {"Perspective", "Top", "Front", "Left"};
     const QPoint at[4] = {{6, 4}, {hw + 6, 4}, {6, hh + 4}, {hw + 6, hh + 4}};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(Form->ViewNameLabels[size_t(i)]->text(), names[i]);
-        EXPECT_EQ(Form->ViewNameLabels[size_t(i)]->pos(), at[i]) << names[i];
+        EXPECT_EQ(Form->ViewNameLabels()[size_t(i)]->text(), names[i]);
+        EXPECT_EQ(Form->ViewNameLabels()[size_t(i)]->pos(), at[i]) << names[i];
         EXPECT_TRUE(
-            Form->ViewNameLabels[size_t(i)]->testAttribute(Qt::WA_TransparentForMouseEvents));
+            Form->ViewNameLabels()[size_t(i)]->testAttribute(Qt::WA_TransparentForMouseEvents));
     }
 
     // Centred on the screen.
@@ -137,13 +137,13 @@ TEST_F(MainWindowTest, StatusBarShowsItsStartTextsThenRefreshesAboutOnceASecond)
     EXPECT_EQ(Panel(3), "FPS: -");
 
     Now = 5000;
-    Form->FrameLoop->Start();
+    Form->FrameLoop()->Start();
     for (int i = 0; i < 70; ++i)
         Tick(16);  // crosses a whole second
     EXPECT_EQ(Panel(0), "Mode: Move");
     EXPECT_EQ(Panel(1), QString("Objects: %1").arg(Form->Scene().NodeCount()));
     EXPECT_EQ(Panel(3), "FPS: 62");  // 1 / 0.016 = 62.5, averaged up from 0
-    EXPECT_GT(Form->FrameLoop->FrameCounter, 60);
+    EXPECT_GT(Form->FrameLoop()->FrameCounter, 60);
 
     // Other states of the mode panel.
     Form->Selection().ModelingOn = true;
@@ -182,19 +182,19 @@ TEST(StatusTexts, FrameRateRoundsHalvesToEven)
 
 TEST_F(MainWindowTest, HeldKeysFlyTheCamera)
 {
-    Form->FrameLoop->Start();
-    const float y0 = Form->Camera.Position.Y;
-    QTest::keyPress(Form->GLView, Qt::Key_E);
+    Form->FrameLoop()->Start();
+    const float y0 = Form->Camera().Position.Y;
+    QTest::keyPress(Form->GLView(), Qt::Key_E);
     for (int i = 0; i < 10; ++i)
         Tick(100);  // one second of flight up
-    QTest::keyRelease(Form->GLView, Qt::Key_E);
+    QTest::keyRelease(Form->GLView(), Qt::Key_E);
     Tick(100);
-    EXPECT_NEAR(Form->Camera.Position.Y - y0, 7.0f, 1e-3);
-    QTest::keyPress(Form->GLView, Qt::Key_Z);
+    EXPECT_NEAR(Form->Camera().Position.Y - y0, 7.0f, 1e-3);
+    QTest::keyPress(Form->GLView(), Qt::Key_Z);
     Tick(250);
     Tick(1000);  // a stall moves it a quarter second only
-    QTest::keyRelease(Form->GLView, Qt::Key_Z);
-    EXPECT_NEAR(Form->Camera.Position.Y - y0, 7.0f - 3.5f, 1e-3);
+    QTest::keyRelease(Form->GLView(), Qt::Key_Z);
+    EXPECT_NEAR(Form->Camera().Position.Y - y0, 7.0f - 3.5f, 1e-3);
 }
 
 TEST_F(MainWindowTest, PlaybackAdvancesTheProjectFrameOnTheTimer)
@@ -202,8 +202,8 @@ TEST_F(MainWindowTest, PlaybackAdvancesTheProjectFrameOnTheTimer)
     TProjectTime& t = Form->Document().GetProjectTime();
     t.SetLoop(true);
     t.Playing = true;
-    Form->FrameLoop->SetPlaybackAccumulator(t.GetCurrentFrame());
-    Form->FrameLoop->Start();
+    Form->FrameLoop()->SetPlaybackAccumulator(t.GetCurrentFrame());
+    Form->FrameLoop()->Start();
     for (int i = 0; i < 34; ++i)
         Tick(100);
     EXPECT_EQ(t.GetCurrentFrame(), 2);
@@ -212,20 +212,20 @@ TEST_F(MainWindowTest, PlaybackAdvancesTheProjectFrameOnTheTimer)
 
 TEST_F(MainWindowTest, ViewsPaintIntoTheGLView)
 {
-    const QImage frame = Form->GLView->grabFramebuffer();
+    const QImage frame = Form->GLView()->grabFramebuffer();
     ASSERT_FALSE(frame.isNull());
     if (qEnvironmentVariableIsSet("QUILL_DUMP_WINDOW")) {
         Form->grab().save(qEnvironmentVariable("QUILL_DUMP_WINDOW"));
         frame.save(qEnvironmentVariable("QUILL_DUMP_WINDOW") + ".gl.png");
     }
-    EXPECT_EQ(frame.width(), Form->GLView->DeviceWidth());
+    EXPECT_EQ(frame.width(), Form->GLView()->DeviceWidth());
 }
 
 TEST_F(MainWindowTest, AutosaveFileAppearsAfterThirtySecondsWhileTheSceneIsNotEmpty)
 {
     const QString path = QDir(Folder.path()).filePath("Quillstone.autosave.qstn");
     Now = 1000;
-    Form->FrameLoop->Start();
+    Form->FrameLoop()->Start();
     for (int i = 0; i < 100; ++i)
         Tick(250);  // 25 s
     EXPECT_FALSE(QFileInfo::exists(path));

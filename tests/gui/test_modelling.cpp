@@ -43,7 +43,7 @@ protected:
         Tri->SetPosition(Vec3(0, 0, 3));
         Form->SelectObject(Tri);
         // Face on, from in front.
-        TCamera& camera = Form->Camera;
+        TCamera& camera = Form->Camera();
         camera.Yaw = 0;
         camera.Pitch = 0;
         camera.OrbitPivot = Vec3(0, 0.6f, 3);
@@ -68,7 +68,7 @@ protected:
                 return int(e);
         return -1;
     }
-    void ShowPaintPage() { Form->PanelTabs->setCurrentWidget(&Form->PaintPage()); }
+    void ShowPaintPage() { Form->PanelTabs()->setCurrentWidget(&Form->PaintPage()); }
     void ChoosePaintTool(int Index)
     {
         auto* r = Form->findChild<QRadioButton*>(QStringLiteral("PaintTool%1").arg(Index));
@@ -89,7 +89,7 @@ TEST_F(ModellingTest, F5AndTheToolButtonsEnterAndLeave)
     Key(Qt::Key_Escape);  // nothing selected
     Key(Qt::Key_F5);
     EXPECT_FALSE(Sel().ModelingOn);
-    EXPECT_EQ(Form->StatusPanels->PanelText(0), "Select an object first, then press Tab");
+    EXPECT_EQ(Form->StatusPanels()->PanelText(0), "Select an object first, then press Tab");
 
     Form->SelectObject(Tri);
     Key(Qt::Key_F5);
@@ -97,7 +97,7 @@ TEST_F(ModellingTest, F5AndTheToolButtonsEnterAndLeave)
     EXPECT_EQ(Sel().ModelingSubMode, 2);
     EXPECT_TRUE(Button("ToolButtonEdit")->isChecked());
     EXPECT_TRUE(Button("ToolButtonFace")->isChecked());
-    EXPECT_EQ(Form->StatusPanels->PanelText(0), "MODELING [Faces]  Tab=back  1/2/3=sub-mode");
+    EXPECT_EQ(Form->StatusPanels()->PanelText(0), "MODELING [Faces]  Tab=back  1/2/3=sub-mode");
 
     QTest::mouseClick(Button("ToolButtonVert"), Qt::LeftButton);
     EXPECT_EQ(Sel().ModelingSubMode, 0);
@@ -183,8 +183,8 @@ TEST_F(ModellingTest, SelectAllEscapeAndTheOverlayOnScreen)
     Click(Qt::LeftButton, Corner(2));
     ASSERT_EQ(Sel().SelectedVertices, (std::vector<int32_t>{2}));
     MoveTo(QPoint(5, 5));  // the crosshair away from the point
-    const QImage image = Form->GLView->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
-    const double dpr = Form->GLView->devicePixelRatioF();
+    const QImage image = Form->GLView()->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    const double dpr = Form->GLView()->devicePixelRatioF();
     const QColor c = image.pixelColor(int(Corner(2).x() * dpr), int(Corner(2).y() * dpr));
     EXPECT_EQ(c, QColor(255, 230, 51)) << c.name().toStdString();
 
@@ -250,7 +250,7 @@ TEST_F(ModellingTest, PaintStrokeFillAndGradientAreUndoSteps)
     EXPECT_TRUE(SameVec(Mesh().Vertices[2].Color, Vec3(1, 1, 1)));
 
     // Off the Paint page a press selects again.
-    Form->PanelTabs->setCurrentIndex(0);
+    Form->PanelTabs()->setCurrentIndex(0);
     ChoosePaintTool(0);
     const size_t count = Form->Document().GetHistory().UndoCount();
     Click(Qt::LeftButton, inside);
@@ -335,7 +335,7 @@ TEST_F(ModellingTest, TheGizmoIsDrawnWhereTheAnimatedObjectIs)
                                            MakeFloatPropertyValue(4), MakeFloatPropertyValue(0), 0);
     ASSERT_FLOAT_EQ(Form->Document().GetEvaluatedWorldPosition(Cube->GetId()).X, 4.0f);
     ASSERT_FLOAT_EQ(Cube->GetPosition().X, 0.0f);
-    TCamera& camera = Form->Camera;
+    TCamera& camera = Form->Camera();
     camera.Yaw = 0;
     camera.Pitch = 0;
     camera.OrbitPivot = Vec3(2, 1, 0);
@@ -344,8 +344,8 @@ TEST_F(ModellingTest, TheGizmoIsDrawnWhereTheAnimatedObjectIs)
     Paint();
     MoveTo(QPoint(5, 5));
     const float L = NodeMaxScale(*Cube) * 1.2f + 0.6f;
-    const QImage image = Form->GLView->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
-    const double dpr = Form->GLView->devicePixelRatioF();
+    const QImage image = Form->GLView()->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    const double dpr = Form->GLView()->devicePixelRatioF();
     const auto at = [&](const TVec3& p) {
         const QPoint q = PerspectivePixel(p);
         return image.pixelColor(int(q.x() * dpr), int(q.y() * dpr));

@@ -80,7 +80,7 @@ protected:
     // The mesh the views draw, after a paint.
     TMeshShape Drawn()
     {
-        Form->GLView->grabFramebuffer();
+        Form->GLView()->grabFramebuffer();
         const TMeshData* m = Sphere->GetEvaluatedMesh();
         return m ? TMeshShape{m->Vertices, m->Faces} : TMeshShape{};
     }

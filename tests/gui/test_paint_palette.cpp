@@ -39,7 +39,7 @@ TEST_F(PaintPaletteTest, RecentColoursTravelWithTheSceneFile)
     // A press on a used swatch takes its colour.
     QWidget* swatch = Form->findChild<QWidget*>(QStringLiteral("RecentSwatch1"));
     ASSERT_NE(swatch, nullptr);
-    Form->PanelTabs->setCurrentWidget(&page);
+    Form->PanelTabs()->setCurrentWidget(&page);
     QTest::mouseClick(swatch, Qt::LeftButton);
     EXPECT_TRUE(Same(page.CurrentColor(), Vec3(1, 0, 0)));
     // An unused one does nothing.

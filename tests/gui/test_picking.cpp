@@ -25,7 +25,7 @@ TEST_F(PickingTest, AClickSelectsTheObjectInEachViewAndEmptySpaceDeselects)
         Click(Qt::LeftButton, PixelIn(view, sphereAt));
         EXPECT_TRUE(sphere->Selected);
         EXPECT_FALSE(Cube->Selected);
-        EXPECT_EQ(Form->StatusPanels->PanelText(2).toStdString().find(sphere->Name) !=
+        EXPECT_EQ(Form->StatusPanels()->PanelText(2).toStdString().find(sphere->Name) !=
                       std::string::npos,
                   true);
         Click(Qt::LeftButton, PixelIn(view, cubeAt));
@@ -40,7 +40,7 @@ TEST_F(PickingTest, AClickSelectsTheObjectInEachViewAndEmptySpaceDeselects)
 TEST_F(PickingTest, TheMenuListsOverlappingObjectsNearestFirstAndPicksOne)
 {
     // A second cube straight behind the first, seen from the camera.
-    const TVec3 eye = Form->Camera.Position, at = Cube->GetWorldPosition();
+    const TVec3 eye = Form->Camera().Position, at = Cube->GetWorldPosition();
     const TVec3 behind = Vec3Add(at, Vec3Scale(Vec3Normalize(Vec3Sub(at, eye)), 3.0f));
     TSceneObject* far = Form->Scene().AddPrimitive(ptCube);
     far->Name = "Far cube";
@@ -54,15 +54,15 @@ TEST_F(PickingTest, TheMenuListsOverlappingObjectsNearestFirstAndPicksOne)
     EXPECT_LT(hits[0].Distance, hits[1].Distance);
 
     Click(Qt::RightButton, p);
-    const QList<QAction*> items = Form->PickMenu->actions();
+    const QList<QAction*> items = Form->PickMenu()->actions();
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(items[0]->text().toStdString(), Cube->Name);
     EXPECT_TRUE(items[0]->isChecked());
     EXPECT_EQ(items[1]->text(), QStringLiteral("Far cube"));
     EXPECT_FALSE(items[1]->isChecked());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form->PickMenu));
-    QTest::mouseClick(Form->PickMenu, Qt::LeftButton, {},
-                      Form->PickMenu->actionGeometry(items[1]).center());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form->PickMenu()));
+    QTest::mouseClick(Form->PickMenu(), Qt::LeftButton, {},
+                      Form->PickMenu()->actionGeometry(items[1]).center());
     EXPECT_TRUE(far->Selected);
     EXPECT_FALSE(Cube->Selected);
 
@@ -72,7 +72,7 @@ TEST_F(PickingTest, TheMenuListsOverlappingObjectsNearestFirstAndPicksOne)
 
     // A node deleted while the menu is open is ignored.
     Click(Qt::RightButton, p);
-    Form->PickMenu->hide();
+    Form->PickMenu()->hide();
     Form->Scene().DeleteNode(far);
     Form->PickMenuClick(1);
     EXPECT_TRUE(Cube->Selected);
@@ -83,8 +83,8 @@ TEST_F(PickingTest, TheMenuListsOverlappingObjectsNearestFirstAndPicksOne)
 TEST_F(PickingTest, ARightClickOnNothingKeepsTheSelectionAndShowsNoMenu)
 {
     Click(Qt::RightButton, QPoint(3, 3));
-    EXPECT_TRUE(Form->PickMenu->actions().isEmpty());
-    EXPECT_FALSE(Form->PickMenu->isVisible());
+    EXPECT_TRUE(Form->PickMenu()->actions().isEmpty());
+    EXPECT_FALSE(Form->PickMenu()->isVisible());
     EXPECT_TRUE(Cube->Selected);
 }
 
@@ -129,18 +129,18 @@ TEST_F(PickingTest, OrthographicRaysAndProjectionWithoutAPaint)
     EXPECT_TRUE(SameVec(d, Vec3(1, 0, 0)));
 
     // Before the first paint the saved matrices are zero: nothing projects, nothing is hit.
-    Form->Viewport->SavedModelView = {};
-    Form->Viewport->SavedProjection = {};
-    Form->Viewport->SavedViewport = {};
+    Form->Viewport()->SavedModelView = {};
+    Form->Viewport()->SavedProjection = {};
+    Form->Viewport()->SavedViewport = {};
     float x = 7, y = 7;
     EXPECT_FALSE(Form->ProjectToScreen(Vec3(0, 0, 0), x, y));
     EXPECT_EQ(x, 0.0f);
     EXPECT_EQ(y, 0.0f);
-    Form->Viewport->PressView = vkPerspective;
+    Form->Viewport()->PressView = vkPerspective;
     EXPECT_TRUE(Form->CollectPickHits(100, 100).empty());
     // A point behind the camera does not project.
     Paint();
-    const TVec3 behind = Vec3Sub(Form->Camera.Position, Form->Camera.CameraForward());
+    const TVec3 behind = Vec3Sub(Form->Camera().Position, Form->Camera().CameraForward());
     EXPECT_FALSE(Form->ProjectToScreen(behind, x, y));
 }
 

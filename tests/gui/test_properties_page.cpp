@@ -109,7 +109,7 @@ TEST_F(PropertiesPageTest, VertexColoursRoundTripInACommaLocaleAndClamp)
     Model(msVertices, {0});
     EXPECT_EQ(Info(), "Vertex #0   Pos / Color");
     EXPECT_EQ(Control("ColorREdit")->text(), "0,850");
-    EXPECT_TRUE(Form->PanelTabs->isTabVisible(2));  // the Paint page is offered
+    EXPECT_TRUE(Form->PanelTabs()->isTabVisible(2));  // the Paint page is offered
     EXPECT_FALSE(Control<QComboBox>("BlendCombo")->isVisible());
 
     // Apply without a change keeps the colour (it is read in the locale it is shown in).

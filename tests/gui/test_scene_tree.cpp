@@ -15,7 +15,7 @@ public:
         EditorWindowTest::SetUp();
         if (HasFatalFailure())
             return;
-        Tree = Form->SceneTree;
+        Tree = Form->SceneTree();
         TEditorDialogs& d = Form->Dialogs();
         d.InputBox = [this](QWidget*, const std::string& caption, const std::string& prompt,
                             const std::string& value) {
@@ -234,7 +234,7 @@ TEST_F(SceneTreeTest, HideShowDuplicateAndTheSceneItem)
     ClickItem(Tree->topLevelItem(0));
     EXPECT_EQ(Form->Scene().GetSelectedObject(), nullptr);
     EXPECT_FALSE(Form->Selection().ModelingOn);
-    QTabWidget* tabs = Form->PanelTabs;
+    QTabWidget* tabs = Form->PanelTabs();
     EXPECT_EQ(tabs->currentIndex(), 0);
     EXPECT_FALSE(tabs->isTabVisible(1));
     EXPECT_FALSE(tabs->isTabVisible(2));
@@ -264,10 +264,10 @@ TEST_F(SceneTreeTest, ADoubleClickSelectsAndFramesTheObject)
     };
     doubleClick(Item(Cube));
     EXPECT_EQ(Form->Scene().GetSelectedObject(), Cube);
-    const TVec3 pivot = Form->Camera.OrbitPivot;
+    const TVec3 pivot = Form->Camera().OrbitPivot;
     EXPECT_TRUE(SameVec(pivot, Cube->GetWorldPosition()));
     doubleClick(Item(sphere));
-    EXPECT_TRUE(SameVec(Form->Camera.OrbitPivot, Vec3(4, 1, -2)));
+    EXPECT_TRUE(SameVec(Form->Camera().OrbitPivot, Vec3(4, 1, -2)));
 }
 
 TEST_F(SceneTreeTest, ANewProjectEmptiesTheTreeAndForgetsTheCutNode)

@@ -36,7 +36,7 @@ public:
         edit->selectAll();
         QTest::keyClicks(edit, Text);
         QTest::keyClick(edit, Qt::Key_Return);
-        Form->GLView->setFocus();
+        Form->GLView()->setFocus();
     }
     void Press(const char* Button)
     {
@@ -213,7 +213,7 @@ TEST_F(TimelineTest, BadInputIsRefusedAndTheErrorsAreTheProjectTimesOwn)
 
     // Nothing touched: Key says so in the status bar.
     Press("TimelineKey");
-    EXPECT_EQ(Form->StatusPanels->PanelText(TStatusBar::spMode),
+    EXPECT_EQ(Form->StatusPanels()->PanelText(TStatusBar::spMode),
               "No changed animatable properties to key");
     // Touched and put back by hand: the key command refuses, and the touch is gone after.
     Type("PosYEdit", "3");
@@ -238,7 +238,7 @@ TEST_F(TimelineTest, LeavingARangeFieldUnchangedKeepsTouchedEditsAndPlayback)
     for (const char* field : {"StartEdit", "EndEdit", "FpsEdit"}) {
         QLineEdit* edit = Control(field);
         edit->setFocus();
-        Form->GLView->setFocus();  // focus leaves: editingFinished
+        Form->GLView()->setFocus();  // focus leaves: editingFinished
         Type(field, edit->text());
     }
     EXPECT_EQ(Form->Document().GetRecorder().Count(), 1);

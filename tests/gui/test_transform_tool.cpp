@@ -64,7 +64,7 @@ TEST_F(TransformToolTest, EachToolAndAxisWithATypedValueConfirmsAndCancels)
             EXPECT_NEAR(Cube->GetScale().X, r.S.X, 1e-6);
             EXPECT_NEAR(Cube->GetScale().Y, r.S.Y, 1e-6);
             EXPECT_NEAR(Cube->GetScale().Z, r.S.Z, 1e-6);
-            EXPECT_NE(Form->StatusPanels->PanelText(0).indexOf(QString::fromLatin1(r.Typed)), -1);
+            EXPECT_NE(Form->StatusPanels()->PanelText(0).indexOf(QString::fromLatin1(r.Typed)), -1);
             Key(confirm ? Qt::Key_Return : Qt::Key_Escape);
             EXPECT_FALSE(Form->ObjectTransform().Running());
             if (!confirm)
@@ -113,7 +113,7 @@ TEST_F(TransformToolTest, TypingRulesAndKeysThatEndATransform)
     QTest::keyClicks(View(), QStringLiteral("4"));
     Click(Qt::RightButton, PerspectivePixel(Cube->GetWorldPosition()));
     EXPECT_FALSE(Form->ObjectTransform().Running());
-    EXPECT_FALSE(Form->PickMenu->isVisible());
+    EXPECT_FALSE(Form->PickMenu()->isVisible());
     EXPECT_FLOAT_EQ(Cube->GetPosition().Z, start.Z);
 
     // Scale tool: a digit starts a uniform scale at once; 0 gives the smallest factor.

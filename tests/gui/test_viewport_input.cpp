@@ -27,7 +27,7 @@ public:
     }
     QLineEdit* AddLineEdit()
     {
-        auto* edit = new QLineEdit(Form->TimelinePanel);
+        auto* edit = new QLineEdit(Form->TimelinePanel());
         edit->show();
         edit->setFocus();
         QApplication::processEvents();
@@ -132,7 +132,7 @@ TEST_F(ViewportInputTest, KeyBindingTable)
          {},
          [](auto& x) { return !x.Form->ObjectTransform().Running(); }},
         {"X does nothing during a camera drag",
-         [](auto& x) { x.Form->Camera.DragMode = 1; },
+         [](auto& x) { x.Form->Camera().DragMode = 1; },
          Qt::Key_X,
          {},
          [](auto& x) { return !x.Form->ObjectTransform().Running(); }},
@@ -169,11 +169,11 @@ TEST_F(ViewportInputTest, KeyBindingTable)
          {},
          [](auto& x) { return !x.Form->ObjectTransform().Running(); }},
         {"F frames the selection",
-         [](auto& x) { x.Form->Camera.Position = Vec3(50, 50, 50); },
+         [](auto& x) { x.Form->Camera().Position = Vec3(50, 50, 50); },
          Qt::Key_F,
          {},
          [](auto& x) {
-             return Vec3Length(Vec3Sub(x.Form->Camera.Position, x.Cube->GetWorldPosition())) < 10;
+             return Vec3Length(Vec3Sub(x.Form->Camera().Position, x.Cube->GetWorldPosition())) < 10;
          }},
         {"H hides", none, Qt::Key_H, {}, [](auto& x) { return !x.Cube->GetVisible(); }},
         {"Ctrl+H hides as H does", none, Qt::Key_H, Qt::ControlModifier,
@@ -197,7 +197,7 @@ TEST_F(ViewportInputTest, KeyBindingTable)
          },
          Qt::Key_Z, Qt::ControlModifier,
          [](auto& x) {
-             return x.Form->Scene().NodeCount() == 2 && !x.Form->Camera.KeyHeld('Z') &&
+             return x.Form->Scene().NodeCount() == 2 && !x.Form->Camera().KeyHeld('Z') &&
                     !x.Form->ObjectTransform().Running();
          }},
         {"Ctrl+Y redoes once",
@@ -264,12 +264,12 @@ TEST_F(ViewportInputTest, HeldKeysFlyTheCameraAndAutoRepeatReleasesAreIgnored)
     // Z starts a Z move and flies the camera down while held.
     QTest::keyPress(View(), Qt::Key_Z);
     EXPECT_TRUE(Form->ObjectTransform().Running());
-    EXPECT_TRUE(Form->Camera.KeyHeld('Z'));
-    const float y = Form->Camera.Position.Y;
+    EXPECT_TRUE(Form->Camera().KeyHeld('Z'));
+    const float y = Form->Camera().Position.Y;
     Form->UpdateCameraMotion(0.5f);
-    EXPECT_LT(Form->Camera.Position.Y, y);
+    EXPECT_LT(Form->Camera().Position.Y, y);
     QTest::keyRelease(View(), Qt::Key_Z);
-    EXPECT_FALSE(Form->Camera.KeyHeld('Z'));
+    EXPECT_FALSE(Form->Camera().KeyHeld('Z'));
     Key(Qt::Key_Escape);
 }
 
@@ -278,17 +278,17 @@ TEST_F(ViewportInputTest, LosingTheKeyboardReleasesHeldKeysTheSpaceLatchAndDrags
     QTest::keyPress(View(), Qt::Key_E);
     QTest::keyPress(View(), Qt::Key_Space);
     Press(Qt::MiddleButton, QPoint(W() / 4, H() / 4));
-    EXPECT_TRUE(Form->Camera.KeyHeld('E'));
-    EXPECT_EQ(Form->Camera.DragMode, 1);
+    EXPECT_TRUE(Form->Camera().KeyHeld('E'));
+    EXPECT_EQ(Form->Camera().DragMode, 1);
     EXPECT_TRUE(Form->ViewportInput().State().SpaceLatch);
     QEvent deactivate(QEvent::WindowDeactivate);
     QApplication::sendEvent(Form.get(), &deactivate);
-    EXPECT_FALSE(Form->Camera.KeyHeld('E'));
-    EXPECT_EQ(Form->Camera.DragMode, 0);
+    EXPECT_FALSE(Form->Camera().KeyHeld('E'));
+    EXPECT_EQ(Form->Camera().DragMode, 0);
     EXPECT_FALSE(Form->ViewportInput().State().SpaceLatch);
-    const TVec3 p = Form->Camera.Position;
+    const TVec3 p = Form->Camera().Position;
     Form->UpdateCameraMotion(0.5f);
-    EXPECT_TRUE(SameVec(Form->Camera.Position, p));
+    EXPECT_TRUE(SameVec(Form->Camera().Position, p));
     // An orthographic pan ends as well.
     Press(Qt::RightButton, QPoint(3 * W() / 4, H() / 4));
     EXPECT_TRUE(Form->ViewportInput().State().OrthoPanActive);
@@ -307,7 +307,7 @@ TEST_F(ViewportInputTest, KeysTypedIntoATextFieldStayThere)
     EXPECT_TRUE(SameVec(Cube->GetScale(), Vec3(1, 1, 1)));
     EXPECT_EQ(Form->Scene().NodeCount(), 1);
     EXPECT_TRUE(Cube->GetVisible());
-    EXPECT_FALSE(Form->Camera.KeyHeld('D'));
+    EXPECT_FALSE(Form->Camera().KeyHeld('D'));
     Key(Qt::Key_Escape, {}, edit);
     EXPECT_TRUE(Cube->Selected);
     Key(Qt::Key_Space, {}, edit);
@@ -329,41 +329,42 @@ TEST_F(ViewportInputTest, CameraDragsOfThePerspectiveView)
     const QPoint c(W() / 4, H() / 4);
     // Orbit: the pitch stops at 89 and -89 degrees however far the mouse goes.
     Drag(Qt::MiddleButton, c, c + QPoint(40, -2000));
-    EXPECT_FLOAT_EQ(Form->Camera.Pitch, 89.0f);
-    EXPECT_EQ(Form->Camera.DragMode, 0);
+    EXPECT_FLOAT_EQ(Form->Camera().Pitch, 89.0f);
+    EXPECT_EQ(Form->Camera().DragMode, 0);
     Drag(Qt::LeftButton, c, c + QPoint(0, 4000), Qt::AltModifier);
-    EXPECT_FLOAT_EQ(Form->Camera.Pitch, -89.0f);
+    EXPECT_FLOAT_EQ(Form->Camera().Pitch, -89.0f);
     // Alt picks the object under the cursor as the pivot.
-    Form->Camera.Pitch = -22;
-    Form->Camera.Yaw = 45;
+    Form->Camera().Pitch = -22;
+    Form->Camera().Yaw = 45;
     Form->FocusSelected();
     Paint();
-    Form->Camera.OrbitPivot = Vec3(9, 9, 9);
+    Form->Camera().OrbitPivot = Vec3(9, 9, 9);
     const QPoint onCube = PerspectivePixel(Cube->GetWorldPosition());
     Drag(Qt::LeftButton, onCube, onCube + QPoint(30, 0), Qt::AltModifier);
-    EXPECT_TRUE(SameVec(Form->Camera.OrbitPivot, Cube->GetWorldPosition()));
-    EXPECT_NEAR(Vec3Length(Vec3Sub(Form->Camera.Position, Form->Camera.OrbitPivot)),
-                Form->Camera.OrbitDistance, 1e-3);
+    EXPECT_TRUE(SameVec(Form->Camera().OrbitPivot, Cube->GetWorldPosition()));
+    EXPECT_NEAR(Vec3Length(Vec3Sub(Form->Camera().Position, Form->Camera().OrbitPivot)),
+                Form->Camera().OrbitDistance, 1e-3);
     // Dolly (Ctrl) stops 0.1 before the pivot.
     Drag(Qt::LeftButton, c, c + QPoint(0, -5000), Qt::ControlModifier);
-    EXPECT_NEAR(Form->Camera.OrbitDistance, 0.1f, 1e-3);
+    EXPECT_NEAR(Form->Camera().OrbitDistance, 0.1f, 1e-3);
     // Pan (Shift) moves camera and pivot together.
-    const TVec3 offset = Vec3Sub(Form->Camera.Position, Form->Camera.OrbitPivot);
-    const TVec3 pivot = Form->Camera.OrbitPivot;
+    const TVec3 offset = Vec3Sub(Form->Camera().Position, Form->Camera().OrbitPivot);
+    const TVec3 pivot = Form->Camera().OrbitPivot;
     Drag(Qt::LeftButton, c, c + QPoint(100, 0), Qt::ShiftModifier);
     EXPECT_NEAR(
-        Vec3Length(Vec3Sub(Vec3Sub(Form->Camera.Position, Form->Camera.OrbitPivot), offset)), 0,
+        Vec3Length(Vec3Sub(Vec3Sub(Form->Camera().Position, Form->Camera().OrbitPivot), offset)), 0,
         1e-4);
-    EXPECT_NEAR(Vec3Length(Vec3Sub(Form->Camera.OrbitPivot, pivot)), 0.25f, 1e-4);  // 100 x 0.0025
+    EXPECT_NEAR(Vec3Length(Vec3Sub(Form->Camera().OrbitPivot, pivot)), 0.25f,
+                1e-4);  // 100 x 0.0025
     // Fly (Shift+Ctrl) moves both along forward by 0.05 per pixel.
-    const TVec3 before = Form->Camera.Position;
+    const TVec3 before = Form->Camera().Position;
     Drag(Qt::LeftButton, c, c + QPoint(0, -20), Qt::ShiftModifier | Qt::ControlModifier);
-    EXPECT_NEAR(Vec3Dot(Vec3Sub(Form->Camera.Position, before), Form->Camera.CameraForward()), 1.0f,
-                1e-4);
+    EXPECT_NEAR(Vec3Dot(Vec3Sub(Form->Camera().Position, before), Form->Camera().CameraForward()),
+                1.0f, 1e-4);
     // The wheel moves the camera with no stop at the pivot.
-    const float d = Form->Camera.OrbitDistance;
+    const float d = Form->Camera().OrbitDistance;
     Wheel(c, 120);
-    EXPECT_NEAR(Form->Camera.OrbitDistance, std::fabs(d - 2.4f), 1e-3);
+    EXPECT_NEAR(Form->Camera().OrbitDistance, std::fabs(d - 2.4f), 1e-3);
 }
 
 TEST_F(ViewportInputTest, OrthographicPanZoomAndSnap)
@@ -381,31 +382,31 @@ TEST_F(ViewportInputTest, OrthographicPanZoomAndSnap)
                          {3, Qt::MiddleButton, {}}};
     for (const TRow& r : rows) {
         SCOPED_TRACE(r.View);
-        Form->Ortho.Centre = Vec3(0, 0, 0);
+        Form->Ortho().Centre = Vec3(0, 0, 0);
         const QPoint c = OrthoPixel(r.View, Vec3(0, 0, 0));
         // The content follows the mouse while dragging.
         Press(r.Button, c, r.Mods);
         MoveTo(c + QPoint(30, 10), r.Button, r.Mods);
-        const TVec3 world = Form->Ortho.Centre;
+        const TVec3 world = Form->Ortho().Centre;
         const QPoint origin = OrthoPixel(r.View, Vec3(0, 0, 0));
         EXPECT_EQ(origin, c + QPoint(30, 10)) << world.X << " " << world.Y << " " << world.Z;
         Release(r.Button, c + QPoint(30, 10), r.Mods);
         // Released, the centre lies on the grid.
-        for (float v : {Form->Ortho.Centre.X, Form->Ortho.Centre.Y, Form->Ortho.Centre.Z})
+        for (float v : {Form->Ortho().Centre.X, Form->Ortho().Centre.Y, Form->Ortho().Centre.Z})
             EXPECT_FLOAT_EQ(v, std::nearbyint(v / 0.25f) * 0.25f);
         EXPECT_FALSE(Form->ViewportInput().State().OrthoPanActive);
         EXPECT_FALSE(Form->ViewportInput().State().AltPan);
     }
     // A right press on an orthographic view opens no menu.
-    EXPECT_FALSE(Form->PickMenu->isVisible());
+    EXPECT_FALSE(Form->PickMenu()->isVisible());
     // Zoom stops at 1 pixel per unit.
     const QPoint top(3 * W() / 4, H() / 4);
     Wheel(top, 120);
-    EXPECT_FLOAT_EQ(Form->Ortho.Zoom, 22.4f);
+    EXPECT_FLOAT_EQ(Form->Ortho().Zoom, 22.4f);
     for (int i = 0; i < 20; ++i)
         Wheel(top, -120);
-    EXPECT_FLOAT_EQ(Form->Ortho.Zoom, 1.0f);
-    SnapOrthoCentre(Form->Ortho, 0.25f);
+    EXPECT_FLOAT_EQ(Form->Ortho().Zoom, 1.0f);
+    SnapOrthoCentre(Form->Ortho(), 0.25f);
     TOrthoViews o;
     o.Centre = Vec3(0.125f, 0.375f, -0.125f);  // halves go to even
     SnapOrthoCentre(o, 0.25f);

@@ -532,10 +532,10 @@ protected:
         o.ProgramFolder = "/nonexistent-folder-for-tests";
         Form = std::make_unique<TMainForm>(o);
         InstallSubsystemWindows(*Form);
-        Form->FrameTimer->stop();
+        Form->FrameTimer()->stop();
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-        Form->GLView->grabFramebuffer();  // the driver is loaded by now
+        Form->GLView()->grabFramebuffer();  // the driver is loaded by now
         PinLoadedLibraries();
     }
     void TearDown() override
@@ -547,7 +547,7 @@ protected:
     TShot Shoot()
     {
         TShot s;
-        s.Image = Form->GLView->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+        s.Image = Form->GLView()->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
         s.W = s.Image.width();
         s.H = s.Image.height();
         return s;
@@ -556,8 +556,8 @@ protected:
     // The orthographic zoom in device pixels per unit.
     TOrthoViews DeviceOrtho() const
     {
-        TOrthoViews o = Form->Ortho;
-        o.Zoom = float(o.Zoom * Form->GLView->devicePixelRatioF());
+        TOrthoViews o = Form->Ortho();
+        o.Zoom = float(o.Zoom * Form->GLView()->devicePixelRatioF());
         return o;
     }
     bool BoxInView(int View, const TShot& S, const TVec3& Lo, const TVec3& Hi, int& x0, int& y0,
@@ -565,7 +565,7 @@ protected:
     {
         const TViewRect r = ViewRectOf(View, S.W, S.H);
         TGLMatrix p, mv;
-        ViewMatrices(View, r.W, r.H, Form->Camera, DeviceOrtho(), p, mv);
+        ViewMatrices(View, r.W, r.H, Form->Camera(), DeviceOrtho(), p, mv);
         double minX = 1e9, minY = 1e9, maxX = -1e9, maxY = -1e9;
         for (int i = 0; i < 8; ++i) {
             const TVec3 c = Vec3(i & 1 ? Hi.X : Lo.X, i & 2 ? Hi.Y : Lo.Y, i & 4 ? Hi.Z : Lo.Z);
@@ -587,7 +587,7 @@ protected:
     {
         const TViewRect r = ViewRectOf(View, S.W, S.H);
         TGLMatrix p, mv;
-        ViewMatrices(View, r.W, r.H, Form->Camera, DeviceOrtho(), p, mv);
+        ViewMatrices(View, r.W, r.H, Form->Camera(), DeviceOrtho(), p, mv);
         double fx, fy, fz;
         if (!ProjectPoint(P, mv, p, r, fx, fy, fz))
             return false;
@@ -659,7 +659,7 @@ TEST_F(MainWindowViewsTest, EveryViewShowsGridAxesAndTheCubeInEveryDisplayMode)
             else
                 EXPECT_GT(hits, area / 3) << "filled cube, mode " << mode << ", view " << v;
 
-            const TViewSetup setup = ViewSetupOf(v, Form->Camera, Form->Ortho);
+            const TViewSetup setup = ViewSetupOf(v, Form->Camera(), Form->Ortho());
             int x, y;
             if (v != vkPerspective) {
                 // Dot grid on grid multiples, 3.25 units (off the ground grid) along the view's
@@ -706,10 +706,10 @@ TEST_F(MainWindowViewsTest, TheWindowStartsInWireframeWithTheCubeFramedAndSelect
     EXPECT_TRUE(cube->Selected);
     EXPECT_EQ(Form->Scene().NodeCount(), 1);
     // Framed: 0.87 x 1 x 4 units back along the view direction from (0, 0.5, 0).
-    const TVec3 toCube = Vec3Sub(Vec3(0, 0.5f, 0), Form->Camera.Position);
+    const TVec3 toCube = Vec3Sub(Vec3(0, 0.5f, 0), Form->Camera().Position);
     EXPECT_NEAR(Vec3Length(toCube), 3.48f, 1e-4);
-    EXPECT_NEAR(Vec3Dot(Vec3Normalize(toCube), Form->Camera.CameraForward()), 1.0f, 1e-5);
-    EXPECT_NEAR(Form->Camera.OrbitDistance, 3.48f, 1e-5);
+    EXPECT_NEAR(Vec3Dot(Vec3Normalize(toCube), Form->Camera().CameraForward()), 1.0f, 1e-5);
+    EXPECT_NEAR(Form->Camera().OrbitDistance, 3.48f, 1e-5);
 }
 
 // An error inside a paint reaches the error box once per paint; the GL state the scene
@@ -718,8 +718,8 @@ TEST_F(MainWindowViewsTest, TheWindowStartsInWireframeWithTheCubeFramedAndSelect
 TEST_F(MainWindowViewsTest, AFailedPaintReportsOnceAndTheNextPaintDrawsNormally)
 {
     int calls = 0;
-    Form->SceneRenderer.ContactColors = [&](TSceneObject&, const TMeshData&,
-                                            const TMeshDrawOptions&, std::vector<TVec3>&) -> bool {
+    Form->SceneRenderer().ContactColors =
+        [&](TSceneObject&, const TMeshData&, const TMeshDrawOptions&, std::vector<TVec3>&) -> bool {
         ++calls;
         throw EGeneralError("contact lighting failed");
     };
@@ -731,7 +731,7 @@ TEST_F(MainWindowViewsTest, AFailedPaintReportsOnceAndTheNextPaintDrawsNormally)
     EXPECT_EQ(Errors[0], "contact lighting failed");
     Errors.clear();
 
-    Form->GLView->makeCurrent();
+    Form->GLView()->makeCurrent();
     GLint depth = 0;
     glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
     EXPECT_EQ(depth, 1);
@@ -740,9 +740,9 @@ TEST_F(MainWindowViewsTest, AFailedPaintReportsOnceAndTheNextPaintDrawsNormally)
     GLint polygon[2] = {0, 0};
     glGetIntegerv(GL_POLYGON_MODE, polygon);
     EXPECT_EQ(polygon[0], GL_FILL);
-    Form->GLView->doneCurrent();
+    Form->GLView()->doneCurrent();
 
-    Form->SceneRenderer.ContactColors = nullptr;
+    Form->SceneRenderer().ContactColors = nullptr;
     DisplayMode = dmShaded;
     const TShot s = Shoot();
     int x0, y0, x1, y1;
