@@ -64,7 +64,7 @@ void TMainForm::FileNewClick()
 
 void TMainForm::FileOpenClick()
 {
-    const std::string name = FEditorDialogs.OpenFileName(this, kOpenSceneFilter);
+    const std::string name = FEditorDialogs.OpenFileName(this, kOpenSceneFilter, {});
     if (name.empty())
         return;
     if (Scene().NodeCount() > 0 &&

@@ -286,7 +286,7 @@ void TTexturesForm::AddTextureClick()
 {
     if (!Manager)
         return;
-    const std::string file = Context.Dialogs().OpenFileName(this, kAddTextureFilter);
+    const std::string file = Context.Dialogs().OpenFileName(this, kAddTextureFilter, {});
     if (file.empty())
         return;
     int32_t index = -1;

@@ -35,8 +35,10 @@ std::string QtFileFilter(const std::string& Filter)
 TEditorDialogs StandardEditorDialogs()
 {
     TEditorDialogs d;
-    d.OpenFileName = [](QWidget* parent, const std::string& filter) {
+    d.OpenFileName = [](QWidget* parent, const std::string& filter, const std::string& caption) {
         QFileDialog dialog(parent);
+        if (!caption.empty())
+            dialog.setWindowTitle(QString::fromStdString(caption));
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setNameFilter(QString::fromStdString(QtFileFilter(filter)));

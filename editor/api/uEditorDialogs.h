@@ -10,8 +10,10 @@ enum class TSaveChangesAnswer { Save, Discard, Cancel };
 
 struct TEditorDialogs {
     // The chosen file name, or empty when the dialog was cancelled. Filters are written
-    // "Name|*.ext|Other|*.*".
-    std::function<std::string(QWidget* Parent, const std::string& Filter)> OpenFileName;
+    // "Name|*.ext|Other|*.*"; an empty caption leaves the toolkit's own title.
+    std::function<std::string(QWidget* Parent, const std::string& Filter,
+                              const std::string& Caption)>
+        OpenFileName;
     std::function<std::string(QWidget* Parent, const std::string& Filter,
                               const std::string& DefaultExt)>
         SaveFileName;

@@ -300,7 +300,8 @@ void TTextureRipperForm::UpdateSaveButton()
 
 void TTextureRipperForm::OpenImageClick()
 {
-    const std::string name = Context.Dialogs().OpenFileName(this, kOpenImageFilter);
+    const std::string name =
+        Context.Dialogs().OpenFileName(this, kOpenImageFilter, "Open Source Image");
     if (!name.empty())
         LoadSourceFile(name);
 }

@@ -45,8 +45,8 @@ protected:
         InstallSubsystemWindows(*Form);
         Form->FrameTimer()->stop();
         TEditorDialogs& d = Form->Dialogs();
-        d.OpenFileName = [this](QWidget*, const std::string& filter) {
-            Calls.push_back({"open", "", filter});
+        d.OpenFileName = [this](QWidget*, const std::string& filter, const std::string& caption) {
+            Calls.push_back({"open", caption, filter});
             return Next(FileAnswers);
         };
         d.SaveFileName = [this](QWidget*, const std::string& filter, const std::string& ext) {

@@ -141,6 +141,10 @@ TEST_F(TextureRipperTest, CornersDraggedOntoAPhotographSaveThePatternAndImportIt
     EXPECT_EQ(Status(ripper), "Load an image to begin.");
 
     OpenPhoto(ripper, Path("photo.png"));
+    ASSERT_FALSE(Calls.empty());
+    EXPECT_EQ(Calls.back().Kind, "open");
+    EXPECT_EQ(Calls.back().Caption, "Open Source Image");
+    EXPECT_EQ(Calls.back().Text, "Images|*.png;*.jpg;*.jpeg;*.bmp|All files|*.*");
     EXPECT_EQ(Status(ripper), "Loaded: photo.png");
     EXPECT_FALSE(ripper->StatusIsError());
     Press(ripper, "ActualPixelsButton");
