@@ -1,0 +1,101 @@
+#include "modifiers/uModifierHelperThread.h"
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+class THelperThread {
+public:
+    ~THelperThread()
+    {
+        if (!Thread.joinable())
+            return;
+        Quit = true;
+        Posted.fetch_add(1);
+        Posted.notify_one();
+        Thread.join();
+    }
+
+    // False when the helper is taken or cannot run; the caller then does both parts.
+    bool TryRun(void (*Part)(void*, int32_t), void* Context)
+    {
+        // A flag, not a mutex: a part that itself asks for two parts (on the thread that
+        // holds the helper) just finds it taken.
+        if (Taken.exchange(true))
+            return false;
+        struct TRelease {
+            std::atomic<bool>& Flag;
+            ~TRelease() { Flag.store(false); }
+        } release{Taken};
+        if (!Start())
+            return false;
+        Function = Part;
+        Argument = Context;
+        const uint32_t ticket = Posted.fetch_add(1) + 1;
+        Posted.notify_one();
+        // The helper's part is waited for on every way out, so Context outlives it.
+        struct TJoin {
+            std::atomic<uint32_t>& Done;
+            uint32_t Ticket;
+            ~TJoin()
+            {
+                for (uint32_t done = Done.load(); done != Ticket; done = Done.load())
+                    Done.wait(done);
+            }
+        } join{Done, ticket};
+        Part(Context, 0);
+        return true;
+    }
+
+private:
+    bool Start()
+    {
+        if (Thread.joinable())
+            return true;
+        if (Failed || std::thread::hardware_concurrency() < 2)
+            return false;
+        try {
+            Thread = std::thread([this] { Loop(); });
+        } catch (...) {
+            Failed = true;
+            return false;
+        }
+        return true;
+    }
+
+    void Loop()
+    {
+        uint32_t seen = 0;
+        for (;;) {
+            Posted.wait(seen);
+            seen = Posted.load();
+            if (Quit)
+                return;
+            Function(Argument, 1);
+            Done.store(seen);
+            Done.notify_one();
+        }
+    }
+
+    std::atomic<bool> Taken{false};  // one caller at a time
+    std::thread Thread;
+    bool Failed = false;
+    // A part is handed over by raising Posted; the helper reports it by storing that value
+    // in Done. Function and Argument are written before the raise and read after it.
+    std::atomic<uint32_t> Posted{0}, Done{0};
+    std::atomic<bool> Quit{false};
+    void (*Function)(void*, int32_t) = nullptr;
+    void* Argument = nullptr;
+};
+
+}  // namespace
+
+void RunTwoParts(void (*Part)(void* Context, int32_t Index), void* Context)
+{
+    static THelperThread Helper;
+    if (Helper.TryRun(Part, Context))
+        return;
+    Part(Context, 0);
+    Part(Context, 1);
+}
