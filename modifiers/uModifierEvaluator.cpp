@@ -7,6 +7,7 @@
 #include "modifiers/uModifierVertexPass.h"
 #include "modifiers/uModifiers.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstring>
@@ -35,8 +36,10 @@ std::string ExceptionText(std::exception_ptr Error)
 // Why a step's output is refused, or empty when it is sound. Faces already checked and
 // unchanged since (a vertex-only step) need no second look; Positions, when given, is the
 // summary of the output's positions that the step's own pass made.
+// FacesValid, when given, is the result of MeshFacesValid for the output, found earlier.
 std::string OutputProblem(const TMeshData& Output, int64_t MaxVertices, int64_t MaxFaces,
-                          bool FacesChecked, const TPositionSummary* Positions = nullptr)
+                          bool FacesChecked, const TPositionSummary* Positions = nullptr,
+                          const bool* FacesValid = nullptr)
 {
     static const std::string Generic = "output contains invalid or non-finite mesh data";
     const auto finite = [&] {
@@ -46,7 +49,7 @@ std::string OutputProblem(const TMeshData& Output, int64_t MaxVertices, int64_t 
         return finite() ? std::string() : Generic;
     if (static_cast<int64_t>(Output.Vertices.size()) > MaxVertices ||
         static_cast<int64_t>(Output.Faces.size()) > MaxFaces || !finite() ||
-        !MeshFacesValid(&Output))
+        !(FacesValid ? *FacesValid : MeshFacesValid(&Output)))
         return Generic;
     // The two scans above cover everything Validate checks.
     assert([&] {
@@ -81,6 +84,54 @@ void AssignUnlessSame(std::vector<T>& Dest, const std::vector<T>& Source)
             return;
     }
     Dest = Source;
+}
+
+// Faces Begin..End: corner counts and the indices of the corners in use, without a
+// branch per face.
+bool FacesValid(const TMeshFace* Faces, size_t Begin, size_t End, int64_t VertexCount)
+{
+    // An index is in range exactly when it is below the count as an unsigned number.
+    const uint64_t limit = static_cast<uint64_t>(VertexCount);
+    bool valid = true;
+    for (size_t f = Begin; f < End; ++f) {
+        const TMeshFace& F = Faces[f];
+        const auto in = [&](int32_t I) {
+            return static_cast<uint64_t>(static_cast<int64_t>(I)) < limit;
+        };
+        const bool quad = F.Count == 4;
+        valid &= (F.Count == 3) | quad;
+        valid &=
+            in(F.Indices[0]) & in(F.Indices[1]) & in(F.Indices[2]) & (!quad | in(F.Indices[3]));
+    }
+    return valid;
+}
+
+// Dest = Source's faces, left alone when it already holds the same bytes; also whether
+// they are valid faces for VertexCount vertices, found in the same sweep (a chunk is
+// checked while it is in the cache from the comparison).
+bool AssignFacesCheckingThem(std::vector<TMeshFace>& Dest, const std::vector<TMeshFace>& Source,
+                             int64_t VertexCount)
+{
+    constexpr size_t kChunk = 512;
+    const size_t n = Source.size();
+    const bool sameSize = Dest.size() == n;
+    bool same[2] = {sameSize, sameSize}, valid[2] = {true, true};
+    const auto sweep = [&](size_t Begin, size_t End, int32_t Part) {
+        for (size_t c = Begin; c < End; c += kChunk) {
+            const size_t e = std::min(End, c + kChunk);
+            if (same[Part])
+                same[Part] = std::memcmp(Dest.data() + c, Source.data() + c,
+                                         (e - c) * sizeof(TMeshFace)) == 0;
+            valid[Part] = valid[Part] && FacesValid(Source.data(), c, e, VertexCount);
+        }
+    };
+    if (n < kHelperThreadMinimum)
+        sweep(0, n, 0);
+    else
+        InTwoParts([&](int32_t Part) { Part == 0 ? sweep(0, n / 2, 0) : sweep(n / 2, n, 1); });
+    if (!(same[0] && same[1]))
+        Dest = Source;
+    return valid[0] && valid[1];
 }
 
 // LastGood is taken only after the texts are built, so a failing allocation can never
@@ -138,6 +189,7 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
     // the first step only moves vertices, it reads the source's vertices directly instead.
     const int32_t First = NextEnabled(Stack, 0);
     bool FirstReadsSource = false;
+    bool SourceFacesValid = false;  // found while the faces are taken over, when FirstReadsSource
     try {
         if (!Current)
             Current = std::make_unique<TMeshData>();
@@ -149,7 +201,12 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
         // The element types have no padding, so equal bytes are equal elements.
         static_assert(sizeof(TMeshFace) == 14 * sizeof(int32_t) &&
                       sizeof(TMeshEdge) == 2 * sizeof(int32_t));
-        AssignUnlessSame(Current->Faces, Source->Faces);
+        if (FirstReadsSource) {
+            SourceFacesValid = AssignFacesCheckingThem(
+                Current->Faces, Source->Faces, static_cast<int64_t>(Source->Vertices.size()));
+        } else {
+            AssignUnlessSame(Current->Faces, Source->Faces);
+        }
         AssignUnlessSame(Current->Edges, Source->Edges);
     } catch (...) {
         std::unique_ptr<TMeshData> None;
@@ -208,7 +265,8 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
                 }
                 PositionsKnown = false;
                 const std::string Problem =
-                    OutputProblem(*Current, MaxVertices, MaxFaces, FacesChecked, &Written);
+                    OutputProblem(*Current, MaxVertices, MaxFaces, FacesChecked, &Written,
+                                  ReadsSource ? &SourceFacesValid : nullptr);
                 if (!Problem.empty()) {
                     if (ReadsSource)
                         Rewind();
@@ -276,30 +334,6 @@ bool MeshPositionsFinite(const TMeshData* Mesh)
         return false;
     return SummarisePositions(Mesh->Vertices).Finite;
 }
-
-namespace {
-
-// Faces Begin..End: corner counts and the indices of the corners in use, without a
-// branch per face.
-bool FacesValid(const TMeshFace* Faces, size_t Begin, size_t End, int64_t VertexCount)
-{
-    // An index is in range exactly when it is below the count as an unsigned number.
-    const uint64_t limit = static_cast<uint64_t>(VertexCount);
-    bool valid = true;
-    for (size_t f = Begin; f < End; ++f) {
-        const TMeshFace& F = Faces[f];
-        const auto in = [&](int32_t I) {
-            return static_cast<uint64_t>(static_cast<int64_t>(I)) < limit;
-        };
-        const bool quad = F.Count == 4;
-        valid &= (F.Count == 3) | quad;
-        valid &=
-            in(F.Indices[0]) & in(F.Indices[1]) & in(F.Indices[2]) & (!quad | in(F.Indices[3]));
-    }
-    return valid;
-}
-
-}  // namespace
 
 bool MeshFacesValid(const TMeshData* Mesh)
 {

@@ -1,9 +1,33 @@
 #include "modifiers/uModifierHelperThread.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
+
+// Returns once Value differs from Old. The passes of one evaluation follow each other
+// within microseconds, and waking a sleeping thread costs more than that (a system call
+// each way), so both sides first spin for a short while before they sleep.
+void SpinThenWait(const std::atomic<uint32_t>& Value, uint32_t Old)
+{
+    using TClock = std::chrono::steady_clock;
+    const TClock::time_point until = TClock::now() + std::chrono::microseconds(50);
+    for (int32_t i = 1;; ++i) {
+        if (Value.load() != Old)
+            return;
+#if defined(__SSE2__)
+        _mm_pause();
+#endif
+        if (i % 64 == 0 && TClock::now() > until)
+            break;
+    }
+    Value.wait(Old);
+}
 
 class THelperThread {
 public:
@@ -41,7 +65,7 @@ public:
             ~TJoin()
             {
                 for (uint32_t done = Done.load(); done != Ticket; done = Done.load())
-                    Done.wait(done);
+                    SpinThenWait(Done, done);
             }
         } join{Done, ticket};
         Part(Context, 0);
@@ -68,7 +92,7 @@ private:
     {
         uint32_t seen = 0;
         for (;;) {
-            Posted.wait(seen);
+            SpinThenWait(Posted, seen);
             seen = Posted.load();
             if (Quit)
                 return;

@@ -17,8 +17,10 @@
 #include <emmintrin.h>
 #endif
 
-// Each vertex pass is built twice on x86-64 with g++, for AVX2 and for the baseline, and
-// the loader picks the one the processor can run; flatten inlines the kernel into both.
+// Each vertex pass is built three times on x86-64 with g++, for AVX-512, AVX2 and the
+// baseline, and the loader picks the one the processor can run; flatten inlines the kernel
+// into each. Every file that includes this is built with -ffp-contract=off (the modifiers
+// library passes it on), so that all three round alike.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
 #define QUILL_VERTEX_PASS __attribute__((target_clones("avx512f", "avx2", "default"), flatten))
 #else
@@ -263,7 +265,12 @@ QUILL_VERTEX_PASS inline void SummaryRange(const TMeshVertex* Vertices, size_t B
     for (size_t first = Begin; first < End; first += kVertexBlock) {
         const int32_t count = static_cast<int32_t>(std::min<size_t>(kVertexBlock, End - first));
         const TMeshVertex* in = Vertices + first;
-        for (int32_t i = 0; i < count; ++i) {
+        int32_t i = 0;
+#if defined(__SSE2__)
+        for (; i + 4 <= count; i += 4)
+            GatherFour(in + i, b, i);
+#endif
+        for (; i < count; ++i) {
             b.PX[i] = in[i].Position.X;
             b.PY[i] = in[i].Position.Y;
             b.PZ[i] = in[i].Position.Z;

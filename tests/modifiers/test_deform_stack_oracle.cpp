@@ -6,7 +6,9 @@
 #include "base/uMesh.h"
 #include "modifiers/uModifierAxisFrame.h"
 #include "modifiers/uModifierBend.h"
+#include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierEvaluator.h"
+#include "modifiers/uModifierFastMath.h"
 #include "modifiers/uModifierInflate.h"
 #include "modifiers/uModifierNoise.h"
 #include "modifiers/uModifierSkew.h"
@@ -215,6 +217,12 @@ TEST(DeformStackOracle, ReusedBuffersFollowASourceEditedInPlace)
     EXPECT_FALSE(TModifierEvaluator().Evaluate(&source, stack, {}, result, &buffers));
     EXPECT_EQ(result.FailedIndex, 0);
     EXPECT_EQ(result.Message, "Twist: output contains invalid or non-finite mesh data");
+    // Again with working faces that already hold the same bad bytes.
+    buffers.Mesh = std::move(result.Mesh);
+    EXPECT_FALSE(TModifierEvaluator().Evaluate(&source, stack, {}, result, &buffers));
+    EXPECT_EQ(result.Message, "Twist: output contains invalid or non-finite mesh data");
+    ASSERT_TRUE(result.Mesh);
+    EXPECT_TRUE(SameBits(result.Mesh->Vertices, source.Vertices));
 }
 
 TEST(DeformStackOracle, SummaryMatchesPositionBoundsAndAPlainFiniteTest)
@@ -292,4 +300,85 @@ TEST(DeformStackOracle, SummaryMatchesPositionBoundsAndAPlainFiniteTest)
     }
     EXPECT_TRUE(SummarisePositions({}).Finite);
     EXPECT_FALSE(SummarisePositions({}).BoundsKnown);
+}
+
+// The passes run in whichever build (AVX-512, AVX2, baseline) the processor picks; each must
+// round exactly as the same formulas written out one vertex at a time in plain code.
+TEST(DeformStackOracle, PassesGiveTheBitsOfTheirFormulasOneVertexAtATime)
+{
+    struct TCase {
+        const char* Name;
+        std::function<std::unique_ptr<TModifier>()> Make;
+        std::function<void(std::vector<TMeshVertex>&)> Reference;
+    };
+    const float twistAngle = 90, taperAmount = 0.45f, noiseStrength = 0.2f, noiseScale = 0.7f;
+    const TCase cases[] = {
+        {"twist",
+         [&] {
+             auto m = std::make_unique<TTwistModifier>();
+             m->SetAngle(twistAngle);
+             return m;
+         },
+         [&](std::vector<TMeshVertex>& v) {
+             float minY, maxY;
+             ASSERT_TRUE(HeightRange(v, minY, maxY));
+             const float k = twistAngle * static_cast<float>(std::numbers::pi / 180.0);
+             const float invH = 1 / (maxY - minY);
+             for (TMeshVertex& x : v) {
+                 float s, c;
+                 FastSinCosNear(k * ((x.Position.Y - minY) * invH - 0.5f), s, c);
+                 const TVec3 p = x.Position, n = x.Normal;
+                 x.Position = {c * p.X - s * p.Z, p.Y, s * p.X + c * p.Z};
+                 x.Normal = {c * n.X - s * n.Z, n.Y, s * n.X + c * n.Z};
+             }
+         }},
+        {"taper",
+         [&] {
+             auto m = std::make_unique<TTaperModifier>();
+             m->SetAmount(taperAmount);
+             return m;
+         },
+         [&](std::vector<TMeshVertex>& v) {
+             float minY, maxY;
+             ASSERT_TRUE(HeightRange(v, minY, maxY));
+             const float invH = 1 / (maxY - minY);
+             for (TMeshVertex& x : v) {
+                 const float f = 1 - (x.Position.Y - minY) * invH * taperAmount;
+                 x.Position.X *= f;
+                 x.Position.Z *= f;
+             }
+         }},
+        {"noise",
+         [&] {
+             auto m = std::make_unique<TNoiseModifier>();
+             m->SetStrength(noiseStrength);
+             m->SetScale(noiseScale);
+             return m;
+         },
+         [&](std::vector<TMeshVertex>& v) {
+             const float f = 10 * noiseScale;
+             const float sideways = noiseStrength * 0.5f, upwards = noiseStrength * 0.3f;
+             for (size_t k = 0; k < v.size(); ++k) {
+                 const float i = static_cast<float>(k);
+                 TVec3& p = v[k].Position;
+                 float s, c;
+                 FastSinCosNear(p.Y * f + i * 0.7f, s, c);
+                 p.X += s * sideways;
+                 FastSinCosNear(p.X * f + i * 1.3f, s, c);
+                 p.Y += c * upwards;
+                 FastSinCosNear(p.Z * f + i * 0.9f, s, c);
+                 p.Z += s * sideways;
+             }
+         }},
+    };
+    // The long mesh is split over two threads; its noise angles stay in the near range.
+    for (const TMeshData& mesh : {Tube(12, 9, 0.5f, false), Tube(60, 400, -1.0f, false)})
+        for (const TCase& c : cases) {
+            SCOPED_TRACE(std::string(c.Name) + " " + std::to_string(mesh.Vertices.size()));
+            std::vector<TMeshVertex> expected = mesh.Vertices;
+            c.Reference(expected);
+            std::vector<TMeshVertex> out(mesh.Vertices.size());
+            c.Make()->DeformVertices(mesh.Vertices, out);
+            EXPECT_TRUE(SameBits(out, expected));
+        }
 }
