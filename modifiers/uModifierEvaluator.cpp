@@ -34,9 +34,9 @@ std::string ExceptionText(std::exception_ptr Error)
 }
 
 // Why a step's output is refused, or empty when it is sound. Faces already checked and
-// unchanged since (a vertex-only step) need no second look; Positions, when given, is the
-// summary of the output's positions that the step's own pass made.
-// FacesValid, when given, is the result of MeshFacesValid for the output, found earlier.
+// unchanged since (a vertex-only step) need no second look. Positions, when given, is the
+// summary the step's own pass made of the output's positions; FacesValid, when given, is
+// MeshFacesValid of the output, found earlier.
 std::string OutputProblem(const TMeshData& Output, int64_t MaxVertices, int64_t MaxFaces,
                           bool FacesChecked, const TPositionSummary* Positions = nullptr,
                           const bool* FacesValid = nullptr)
@@ -198,7 +198,8 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
             Current->Vertices.resize(Source->Vertices.size());
         else
             Current->Vertices = Source->Vertices;
-        // The element types have no padding, so equal bytes are equal elements.
+        // The element types have no padding: the same bytes are the same elements, down to
+        // the sign of a zero.
         static_assert(sizeof(TMeshFace) == 14 * sizeof(int32_t) &&
                       sizeof(TMeshEdge) == 2 * sizeof(int32_t));
         if (FirstReadsSource) {
