@@ -4,11 +4,27 @@
 #include <chrono>
 #include <thread>
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace {
+
+// The processors this process may run on (a process pinned to one gets no helper: the two
+// halves would take turns on it).
+int32_t ProcessorsToRunOn()
+{
+#if defined(__linux__)
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return CPU_COUNT(&set);
+#endif
+    return static_cast<int32_t>(std::thread::hardware_concurrency());
+}
 
 // Returns once Value differs from Old. The passes of one evaluation follow each other
 // within microseconds, and waking a sleeping thread costs more than that (a system call
@@ -77,7 +93,7 @@ private:
     {
         if (Thread.joinable())
             return true;
-        if (Failed || std::thread::hardware_concurrency() < 2)
+        if (Failed || ProcessorsToRunOn() < 2)
             return false;
         try {
             Thread = std::thread([this] { Loop(); });
