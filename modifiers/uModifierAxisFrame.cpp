@@ -40,10 +40,16 @@ void AxisDirectionFrame(int32_t Axis, float DirectionDeg, TVec3& A, TVec3& D, TV
 bool MeasureAxisFrame(std::span<const TMeshVertex> Vertices, const TAxisFrameRequest& Request,
                       TAxisFrame& Frame)
 {
+    return MeasureAxisFrame(Vertices, nullptr, Request, Frame);
+}
+
+bool MeasureAxisFrame(std::span<const TMeshVertex> Vertices, const TPositionSummary* Known,
+                      const TAxisFrameRequest& Request, TAxisFrame& Frame)
+{
     if (Vertices.empty())
         return false;
     TVec3 lo, hi;
-    PositionBounds(Vertices, lo, hi);
+    PositionBounds(Vertices, Known, lo, hi);
     Frame.Center = Vec3Scale(Vec3Add(lo, hi), 0.5f);
     const int32_t axis = std::clamp(Request.Axis, 0, 2);
     Frame.Axis = axis;

@@ -12,6 +12,7 @@
 #include <vector>
 
 struct TMeshVertex;
+struct TPositionSummary;
 
 constexpr int32_t kAxisX = 0;
 constexpr int32_t kAxisY = 1;
@@ -57,6 +58,9 @@ void AxisDirectionFrame(int32_t Axis, float DirectionDeg, TVec3& A, TVec3& D, TV
 // vertices, a mesh flat across the axis, or a limited range shorter than 1e-5.
 bool MeasureAxisFrame(std::span<const TMeshVertex> Vertices, const TAxisFrameRequest& Request,
                       TAxisFrame& Frame);
+// The same with the bounds taken from Known when it holds them (Known may be null).
+bool MeasureAxisFrame(std::span<const TMeshVertex> Vertices, const TPositionSummary* Known,
+                      const TAxisFrameRequest& Request, TAxisFrame& Frame);
 // The pivot's coordinate along the axis: the low end, the high end or (Center and any
 // other value) the middle of the limited range.
 float AxisFramePivot(const TAxisFrame& Frame, int32_t Pivot);

@@ -21,11 +21,25 @@ void TBendModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 
 void TBendModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
 {
+    Deform(In, nullptr, Out, nullptr);
+}
+
+void TBendModifier::DeformVerticesSummarised(std::span<const TMeshVertex> In,
+                                             const TPositionSummary* InSummary,
+                                             std::span<TMeshVertex> Out,
+                                             TPositionSummary& OutSummary)
+{
+    Deform(In, InSummary, Out, &OutSummary);
+}
+
+void TBendModifier::Deform(std::span<const TMeshVertex> In, const TPositionSummary* InSummary,
+                           std::span<TMeshVertex> Out, TPositionSummary* OutSummary)
+{
     TAxisFrameRequest request = FrameRequest();
     request.DirectionDeg = DirectionDeg;
     TAxisFrame frame;
-    if (!(std::fabs(AngleDeg) >= 1e-5f) || !MeasureAxisFrame(In, request, frame)) {
-        TModifier::DeformVertices(In, Out);
+    if (!(std::fabs(AngleDeg) >= 1e-5f) || !MeasureAxisFrame(In, InSummary, request, frame)) {
+        PassThrough(In, InSummary, Out, OutSummary);
         return;
     }
     const float lo = frame.Lo, hi = frame.Hi;
@@ -43,29 +57,32 @@ void TBendModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TM
                         cV = Component(frame.Center, v);
             const float dU = Component(frame.D, u), dV = Component(frame.D, v);
             const float eU = Component(frame.E, u), eV = Component(frame.E, v);
-            ForEachVertexBlock(In, Out, [&](TVertexBlock& block, int32_t n, size_t) {
-                const TBlockLanes L(block);
-                for (int32_t i = 0; i < n; ++i) {
-                    const float t = L.P[a][i] - cA, ru = L.P[u][i] - cU, rv = L.P[v][i] - cV;
-                    const float r = ru * dU + rv * dV, w = ru * eU + rv * eV;
-                    const float tc = std::min(std::max(t, lo), hi);
-                    float s, c;
-                    Trig.Get((tc - pivot) * K, s, c);
-                    // Beyond a limit the mesh continues along the arc's end tangent.
-                    const float excess = SelectFloat(std::fabs(t - tc) > 1e-6f, t - tc, 0.0f);
-                    const float t2 = pivot + s * invK - r * s + c * excess;
-                    const float r2 = (1 - c) * invK + r * c + s * excess;
-                    L.P[a][i] = cA + t2;
-                    L.P[u][i] = cU + (dU * r2 + eU * w);
-                    L.P[v][i] = cV + (dV * r2 + eV * w);
-                    const float nA = L.N[a][i], nu = L.N[u][i], nv = L.N[v][i];
-                    const float nD = nu * dU + nv * dV, nE = nu * eU + nv * eV;
-                    const float nA2 = c * nA - s * nD, nD2 = s * nA + c * nD;
-                    StoreNormal(
-                        block, i,
-                        NormalizeV(Placed<a, u, v>(nA2, dU * nD2 + eU * nE, dV * nD2 + eV * nE)));
-                }
-            });
+            ForEachVertexBlock(
+                In, Out,
+                [&](TVertexBlock& block, int32_t n, size_t) {
+                    const TBlockLanes L(block);
+                    for (int32_t i = 0; i < n; ++i) {
+                        const float t = L.P[a][i] - cA, ru = L.P[u][i] - cU, rv = L.P[v][i] - cV;
+                        const float r = ru * dU + rv * dV, w = ru * eU + rv * eV;
+                        const float tc = std::min(std::max(t, lo), hi);
+                        float s, c;
+                        Trig.Get((tc - pivot) * K, s, c);
+                        // Beyond a limit the mesh continues along the arc's end tangent.
+                        const float excess = SelectFloat(std::fabs(t - tc) > 1e-6f, t - tc, 0.0f);
+                        const float t2 = pivot + s * invK - r * s + c * excess;
+                        const float r2 = (1 - c) * invK + r * c + s * excess;
+                        L.P[a][i] = cA + t2;
+                        L.P[u][i] = cU + (dU * r2 + eU * w);
+                        L.P[v][i] = cV + (dV * r2 + eV * w);
+                        const float nA = L.N[a][i], nu = L.N[u][i], nv = L.N[v][i];
+                        const float nD = nu * dU + nv * dV, nE = nu * eU + nv * eV;
+                        const float nA2 = c * nA - s * nD, nD2 = s * nA + c * nD;
+                        StoreNormal(block, i,
+                                    NormalizeV(Placed<a, u, v>(nA2, dU * nD2 + eU * nE,
+                                                               dV * nD2 + eV * nE)));
+                    }
+                },
+                OutSummary);
         });
     });
 }

@@ -89,12 +89,27 @@ bool EstimateSameTopology(const TMeshData& Mesh, int64_t& Vertices, int64_t& Fac
 
 bool HeightRange(std::span<const TMeshVertex> Vertices, float& MinY, float& MaxY)
 {
+    return HeightRange(Vertices, nullptr, MinY, MaxY);
+}
+
+bool HeightRange(std::span<const TMeshVertex> Vertices, const TPositionSummary* Known, float& MinY,
+                 float& MaxY)
+{
     TVec3 lo, hi;
-    if (!PositionBounds(Vertices, lo, hi))
+    if (!PositionBounds(Vertices, Known, lo, hi))
         return false;
     MinY = lo.Y;
     MaxY = hi.Y;
     return true;
+}
+
+void PassThrough(std::span<const TMeshVertex> In, const TPositionSummary* InSummary,
+                 std::span<TMeshVertex> Out, TPositionSummary* OutSummary)
+{
+    if (In.data() != Out.data())
+        std::copy(In.begin(), In.begin() + std::min(In.size(), Out.size()), Out.begin());
+    if (OutSummary)
+        *OutSummary = InSummary && In.size() == Out.size() ? *InSummary : SummarisePositions(Out);
 }
 void SetClampedFloat(TModifier& Modifier, float& Field, float Value, float Replacement, float Low,
                      float High, float Epsilon)

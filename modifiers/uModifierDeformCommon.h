@@ -14,6 +14,7 @@
 class TMeshData;
 class TModifier;
 struct TMeshVertex;
+struct TPositionSummary;
 
 // Reduces by whole turns into -180..180: above 180 down to at most 180, below -180 up to
 // at least -180 (180 and -180 stay, 190 gives -170, 540 gives 180). Bounded time for any
@@ -35,6 +36,12 @@ int32_t ClampInt(int32_t Value, int32_t Low, int32_t High);
 // Lowest and highest Y over the vertices, measured from the first vertex; False for a
 // mesh without vertices.
 bool HeightRange(std::span<const TMeshVertex> Vertices, float& MinY, float& MaxY);
+// The same, taken from Known when it holds the bounds (Known may be null).
+bool HeightRange(std::span<const TMeshVertex> Vertices, const TPositionSummary* Known, float& MinY,
+                 float& MaxY);
+// Out = In, as the base DeformVertices does, and OutSummary (when given) = In's summary.
+void PassThrough(std::span<const TMeshVertex> In, const TPositionSummary* InSummary,
+                 std::span<TMeshVertex> Out, TPositionSummary* OutSummary);
 
 // Clears Dest and copies Source's vertices, faces and edges: the start of every Apply that
 // keeps the faces' corner pairs, whose edge list is then already the rebuilt one. Source's

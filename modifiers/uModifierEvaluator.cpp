@@ -2,11 +2,15 @@
 
 #include "base/uMesh.h"
 #include "base/uNumberText.h"
+#include "modifiers/uModifierHelperThread.h"
 #include "modifiers/uModifierStack.h"
+#include "modifiers/uModifierVertexPass.h"
 #include "modifiers/uModifiers.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <utility>
 #include <vector>
@@ -30,16 +34,22 @@ std::string ExceptionText(std::exception_ptr Error)
 }
 
 // Why a step's output is refused, or empty when it is sound. Faces already checked and
-// unchanged since (a vertex-only step) need no second look.
+// unchanged since (a vertex-only step) need no second look. Positions, when given, is the
+// summary the step's own pass made of the output's positions; FacesValid, when given, is
+// MeshFacesValid of the output, found earlier.
 std::string OutputProblem(const TMeshData& Output, int64_t MaxVertices, int64_t MaxFaces,
-                          bool FacesChecked)
+                          bool FacesChecked, const TPositionSummary* Positions = nullptr,
+                          const bool* FacesValid = nullptr)
 {
     static const std::string Generic = "output contains invalid or non-finite mesh data";
+    const auto finite = [&] {
+        return Positions ? Positions->Finite : MeshPositionsFinite(&Output);
+    };
     if (FacesChecked)
-        return MeshPositionsFinite(&Output) ? std::string() : Generic;
+        return finite() ? std::string() : Generic;
     if (static_cast<int64_t>(Output.Vertices.size()) > MaxVertices ||
-        static_cast<int64_t>(Output.Faces.size()) > MaxFaces || !MeshPositionsFinite(&Output) ||
-        !MeshFacesValid(&Output))
+        static_cast<int64_t>(Output.Faces.size()) > MaxFaces || !finite() ||
+        !(FacesValid ? *FacesValid : MeshFacesValid(&Output)))
         return Generic;
     // The two scans above cover everything Validate checks.
     assert([&] {
@@ -47,6 +57,81 @@ std::string OutputProblem(const TMeshData& Output, int64_t MaxVertices, int64_t 
         return Output.Validate(Message);
     }());
     return {};
+}
+
+// Dest = Source, left alone when it already holds the same bytes: a working mesh reused
+// for the same object mostly does, and comparing reads less memory than copying writes.
+template <class T>
+void AssignUnlessSame(std::vector<T>& Dest, const std::vector<T>& Source)
+{
+    if (Dest.size() == Source.size()) {
+        const auto* a = reinterpret_cast<const unsigned char*>(Dest.data());
+        const auto* b = reinterpret_cast<const unsigned char*>(Source.data());
+        const size_t bytes = Source.size() * sizeof(T);
+        bool same = true;
+        if (bytes < kHelperThreadMinimum * 16) {
+            same = bytes == 0 || std::memcmp(a, b, bytes) == 0;
+        } else {
+            bool halves[2] = {true, true};
+            const size_t middle = bytes / 2;
+            InTwoParts([&](int32_t Part) {
+                const size_t from = Part == 0 ? 0 : middle, to = Part == 0 ? middle : bytes;
+                halves[Part] = std::memcmp(a + from, b + from, to - from) == 0;
+            });
+            same = halves[0] && halves[1];
+        }
+        if (same)
+            return;
+    }
+    Dest = Source;
+}
+
+// Faces Begin..End: corner counts and the indices of the corners in use, without a
+// branch per face.
+bool FacesValid(const TMeshFace* Faces, size_t Begin, size_t End, int64_t VertexCount)
+{
+    // An index is in range exactly when it is below the count as an unsigned number.
+    const uint64_t limit = static_cast<uint64_t>(VertexCount);
+    bool valid = true;
+    for (size_t f = Begin; f < End; ++f) {
+        const TMeshFace& F = Faces[f];
+        const auto in = [&](int32_t I) {
+            return static_cast<uint64_t>(static_cast<int64_t>(I)) < limit;
+        };
+        const bool quad = F.Count == 4;
+        valid &= (F.Count == 3) | quad;
+        valid &=
+            in(F.Indices[0]) & in(F.Indices[1]) & in(F.Indices[2]) & (!quad | in(F.Indices[3]));
+    }
+    return valid;
+}
+
+// Dest = Source's faces, left alone when it already holds the same bytes; also whether
+// they are valid faces for VertexCount vertices, found in the same sweep (a chunk is
+// checked while it is in the cache from the comparison).
+bool AssignFacesCheckingThem(std::vector<TMeshFace>& Dest, const std::vector<TMeshFace>& Source,
+                             int64_t VertexCount)
+{
+    constexpr size_t kChunk = 512;
+    const size_t n = Source.size();
+    const bool sameSize = Dest.size() == n;
+    bool same[2] = {sameSize, sameSize}, valid[2] = {true, true};
+    const auto sweep = [&](size_t Begin, size_t End, int32_t Part) {
+        for (size_t c = Begin; c < End; c += kChunk) {
+            const size_t e = std::min(End, c + kChunk);
+            if (same[Part])
+                same[Part] = std::memcmp(Dest.data() + c, Source.data() + c,
+                                         (e - c) * sizeof(TMeshFace)) == 0;
+            valid[Part] = valid[Part] && FacesValid(Source.data(), c, e, VertexCount);
+        }
+    };
+    if (n < kHelperThreadMinimum)
+        sweep(0, n, 0);
+    else
+        InTwoParts([&](int32_t Part) { Part == 0 ? sweep(0, n / 2, 0) : sweep(n / 2, n, 1); });
+    if (!(same[0] && same[1]))
+        Dest = Source;
+    return valid[0] && valid[1];
 }
 
 // LastGood is taken only after the texts are built, so a failing allocation can never
@@ -104,6 +189,7 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
     // the first step only moves vertices, it reads the source's vertices directly instead.
     const int32_t First = NextEnabled(Stack, 0);
     bool FirstReadsSource = false;
+    bool SourceFacesValid = false;  // found while the faces are taken over, when FirstReadsSource
     try {
         if (!Current)
             Current = std::make_unique<TMeshData>();
@@ -112,15 +198,27 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
             Current->Vertices.resize(Source->Vertices.size());
         else
             Current->Vertices = Source->Vertices;
-        Current->Faces = Source->Faces;
-        Current->Edges = Source->Edges;
+        // The element types have no padding: the same bytes are the same elements, down to
+        // the sign of a zero.
+        static_assert(sizeof(TMeshFace) == 14 * sizeof(int32_t) &&
+                      sizeof(TMeshEdge) == 2 * sizeof(int32_t));
+        if (FirstReadsSource) {
+            SourceFacesValid = AssignFacesCheckingThem(
+                Current->Faces, Source->Faces, static_cast<int64_t>(Source->Vertices.size()));
+        } else {
+            AssignUnlessSame(Current->Faces, Source->Faces);
+        }
+        AssignUnlessSame(Current->Edges, Source->Edges);
     } catch (...) {
         std::unique_ptr<TMeshData> None;
         Fail(Result, -1, {}, ExceptionText(std::current_exception()), None);
         return false;
     }
     bool FacesChecked = false;  // Current's faces passed an output check
-    bool EdgesStale = false;    // Current's edge list is to be rebuilt at the end
+    // The summary of Current's positions, when the step before was a vertex pass.
+    TPositionSummary Positions;
+    bool PositionsKnown = false;
+    bool EdgesStale = false;  // Current's edge list is to be rebuilt at the end
     for (int32_t i = First; i < Stack.Count(); i = NextEnabled(Stack, i + 1)) {
         TModifier& Modifier = *Stack.GetItem(i);
         const bool ReadsSource = FirstReadsSource && i == First;
@@ -153,15 +251,23 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
                 // Only the vertices change: they go to the spare buffer, the faces and
                 // edges stay where they are, and the old vertices are kept until the
                 // output passes its check.
+                TPositionSummary Written;
                 if (ReadsSource) {
-                    Modifier.DeformVertices(Source->Vertices, Current->Vertices);
+                    // One sweep of the source's positions, in two halves, gives the bounds
+                    // a deformer measures with (when finite; it measures itself otherwise).
+                    const TPositionSummary SourcePositions = SummarisePositions(Source->Vertices);
+                    Modifier.DeformVerticesSummarised(Source->Vertices, &SourcePositions,
+                                                      Current->Vertices, Written);
                 } else {
                     Spare.resize(Current->Vertices.size());
-                    Modifier.DeformVertices(Current->Vertices, Spare);
+                    Modifier.DeformVerticesSummarised(
+                        Current->Vertices, PositionsKnown ? &Positions : nullptr, Spare, Written);
                     std::swap(Current->Vertices, Spare);
                 }
+                PositionsKnown = false;
                 const std::string Problem =
-                    OutputProblem(*Current, MaxVertices, MaxFaces, FacesChecked);
+                    OutputProblem(*Current, MaxVertices, MaxFaces, FacesChecked, &Written,
+                                  ReadsSource ? &SourceFacesValid : nullptr);
                 if (!Problem.empty()) {
                     if (ReadsSource)
                         Rewind();
@@ -172,11 +278,14 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
                     return false;
                 }
                 FacesChecked = true;
+                Positions = Written;
+                PositionsKnown = true;
                 Result.Flags |= kApplyAll;
                 // An edge list never built is built at the end, as a full Apply would.
                 EdgesStale = EdgesStale || (Current->Edges.empty() && !Current->Faces.empty());
                 continue;
             }
+            PositionsKnown = false;
             auto Output = std::make_unique<TMeshData>();
             const TModifierApplyInfo Info = Modifier.ApplyWithInfo(Ctx, *Current, *Output);
             const std::string Problem = OutputProblem(*Output, MaxVertices, MaxFaces, false);
@@ -224,11 +333,7 @@ bool MeshPositionsFinite(const TMeshData* Mesh)
 {
     if (!Mesh)
         return false;
-    for (const TMeshVertex& V : Mesh->Vertices)
-        if (!std::isfinite(V.Position.X) || !std::isfinite(V.Position.Y) ||
-            !std::isfinite(V.Position.Z))
-            return false;
-    return true;
+    return SummarisePositions(Mesh->Vertices).Finite;
 }
 
 bool MeshFacesValid(const TMeshData* Mesh)
@@ -236,13 +341,14 @@ bool MeshFacesValid(const TMeshData* Mesh)
     if (!Mesh)
         return false;
     const int64_t VertexCount = static_cast<int64_t>(Mesh->Vertices.size());
-    for (const TMeshFace& F : Mesh->Faces) {
-        if (F.Count < 3 || F.Count > 4)
-            return false;
-        for (int32_t k = 0; k < F.Count; ++k)
-            if (F.Indices[static_cast<size_t>(k)] < 0 ||
-                F.Indices[static_cast<size_t>(k)] >= VertexCount)
-                return false;
-    }
-    return true;
+    const TMeshFace* faces = Mesh->Faces.data();
+    const size_t n = Mesh->Faces.size();
+    if (n < kHelperThreadMinimum)
+        return FacesValid(faces, 0, n, VertexCount);
+    bool halves[2] = {true, true};
+    InTwoParts([&](int32_t Part) {
+        halves[Part] = Part == 0 ? FacesValid(faces, 0, n / 2, VertexCount)
+                                 : FacesValid(faces, n / 2, n, VertexCount);
+    });
+    return halves[0] && halves[1];
 }

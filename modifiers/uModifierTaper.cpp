@@ -14,22 +14,39 @@ void TTaperModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 
 void TTaperModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
 {
+    Deform(In, nullptr, Out, nullptr);
+}
+
+void TTaperModifier::DeformVerticesSummarised(std::span<const TMeshVertex> In,
+                                              const TPositionSummary* InSummary,
+                                              std::span<TMeshVertex> Out,
+                                              TPositionSummary& OutSummary)
+{
+    Deform(In, InSummary, Out, &OutSummary);
+}
+
+void TTaperModifier::Deform(std::span<const TMeshVertex> In, const TPositionSummary* InSummary,
+                            std::span<TMeshVertex> Out, TPositionSummary* OutSummary)
+{
     float minY = 0, maxY = 0;
-    if (Amount == 0 || !HeightRange(In, minY, maxY)) {
-        TModifier::DeformVertices(In, Out);
+    if (Amount == 0 || !HeightRange(In, InSummary, minY, maxY)) {
+        PassThrough(In, InSummary, Out, OutSummary);
         return;
     }
     // A flat (or unmeasurable) mesh is measured over a minimal height.
     const float h = maxY - minY;
     const float H = h > 0.001f ? h : 0.001f;
     const float invH = 1 / H;
-    ForEachVertexBlock(In, Out, [&](TVertexBlock& b, int32_t n, size_t) {
-        for (int32_t i = 0; i < n; ++i) {
-            const float f = 1 - (b.PY[i] - minY) * invH * Amount;
-            b.PX[i] *= f;
-            b.PZ[i] *= f;
-        }
-    });
+    ForEachVertexBlock(
+        In, Out,
+        [&](TVertexBlock& b, int32_t n, size_t) {
+            for (int32_t i = 0; i < n; ++i) {
+                const float f = 1 - (b.PY[i] - minY) * invH * Amount;
+                b.PX[i] *= f;
+                b.PZ[i] *= f;
+            }
+        },
+        OutSummary);
 }
 
 std::unique_ptr<TModifier> TTaperModifier::Clone() const

@@ -15,9 +15,23 @@ void TTwistModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 
 void TTwistModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out)
 {
+    Deform(In, nullptr, Out, nullptr);
+}
+
+void TTwistModifier::DeformVerticesSummarised(std::span<const TMeshVertex> In,
+                                              const TPositionSummary* InSummary,
+                                              std::span<TMeshVertex> Out,
+                                              TPositionSummary& OutSummary)
+{
+    Deform(In, InSummary, Out, &OutSummary);
+}
+
+void TTwistModifier::Deform(std::span<const TMeshVertex> In, const TPositionSummary* InSummary,
+                            std::span<TMeshVertex> Out, TPositionSummary* OutSummary)
+{
     float minY = 0, maxY = 0;
-    if (Angle == 0 || !HeightRange(In, minY, maxY) || !(maxY - minY >= 0.001f)) {
-        TModifier::DeformVertices(In, Out);
+    if (Angle == 0 || !HeightRange(In, InSummary, minY, maxY) || !(maxY - minY >= 0.001f)) {
+        PassThrough(In, InSummary, Out, OutSummary);
         return;
     }
     const float h = maxY - minY;
@@ -25,18 +39,21 @@ void TTwistModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<T
     const float invH = 1 / h;
     // The angles lie within +-k/2 (with a margin for rounding).
     WithSinCosFor(std::fabs(k) * 0.51f, [&](auto Trig) {
-        ForEachVertexBlock(In, Out, [&](TVertexBlock& b, int32_t n, size_t) {
-            for (int32_t i = 0; i < n; ++i) {
-                float s, c;
-                Trig.Get(k * ((b.PY[i] - minY) * invH - 0.5f), s, c);
-                const float x = b.PX[i], z = b.PZ[i];
-                b.PX[i] = c * x - s * z;
-                b.PZ[i] = s * x + c * z;
-                const float nx = b.NX[i], nz = b.NZ[i];
-                b.NX[i] = c * nx - s * nz;
-                b.NZ[i] = s * nx + c * nz;
-            }
-        });
+        ForEachVertexBlock(
+            In, Out,
+            [&](TVertexBlock& b, int32_t n, size_t) {
+                for (int32_t i = 0; i < n; ++i) {
+                    float s, c;
+                    Trig.Get(k * ((b.PY[i] - minY) * invH - 0.5f), s, c);
+                    const float x = b.PX[i], z = b.PZ[i];
+                    b.PX[i] = c * x - s * z;
+                    b.PZ[i] = s * x + c * z;
+                    const float nx = b.NX[i], nz = b.NZ[i];
+                    b.NX[i] = c * nx - s * nz;
+                    b.NZ[i] = s * nx + c * nz;
+                }
+            },
+            OutSummary);
     });
 }
 

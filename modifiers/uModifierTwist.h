@@ -12,6 +12,9 @@ public:
     void Apply(const TMeshData& Source, TMeshData& Dest) override;
     bool KeepsTopology() const override { return true; }
     void DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out) override;
+    void DeformVerticesSummarised(std::span<const TMeshVertex> In,
+                                  const TPositionSummary* InSummary, std::span<TMeshVertex> Out,
+                                  TPositionSummary& OutSummary) override;
     std::unique_ptr<TModifier> Clone() const override;
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
@@ -23,6 +26,8 @@ public:
     void SetAngle(float Value);
 
 private:
+    void Deform(std::span<const TMeshVertex> In, const TPositionSummary* InSummary,
+                std::span<TMeshVertex> Out, TPositionSummary* OutSummary);
     float Angle = 0;
 };
 

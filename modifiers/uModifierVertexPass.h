@@ -5,6 +5,7 @@
 // the axis-aligned frames the kernels measure with.
 #include "base/uMesh.h"
 #include "modifiers/uModifierFastMath.h"
+#include "modifiers/uModifierHelperThread.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -16,15 +17,25 @@
 #include <emmintrin.h>
 #endif
 
-// Each vertex pass is built twice on x86-64 with g++, for AVX2 and for the baseline, and
-// the loader picks the one the processor can run; flatten inlines the kernel into both.
+// Each vertex pass is built three times on x86-64 with g++, for AVX-512, AVX2 and the
+// baseline, and the loader picks the one the processor can run; flatten inlines the kernel
+// into each. Every file that includes this is built with -ffp-contract=off (the modifiers
+// library passes it on), so that all three round alike.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-#define QUILL_VERTEX_PASS __attribute__((target_clones("avx2", "default"), flatten))
+#define QUILL_VERTEX_PASS __attribute__((target_clones("avx512f", "avx2", "default"), flatten))
 #else
 #define QUILL_VERTEX_PASS __attribute__((flatten))
 #endif
 
 constexpr int32_t kVertexBlock = 256;
+
+// What a pass found out about the positions it wrote, handed on so that neither the
+// evaluator's finite check nor the next deformer's bounds need another sweep.
+struct TPositionSummary {
+    bool Finite = false;       // no position component is NaN or infinite
+    bool BoundsKnown = false;  // Lo and Hi are exactly what PositionBounds gives
+    TVec3 Lo, Hi;
+};
 
 // One block of positions and normals, a coordinate to an array.
 struct TVertexBlock {
@@ -116,23 +127,117 @@ inline void ScatterFour(const TVertexBlock& B, int32_t I, const TMeshVertex* In,
 }
 #endif
 
+// Eight lanes of a summary: per-lane bounds, the OR of x - x (0 for a finite x, a NaN's
+// bits otherwise) and which signs of zero were seen, since a bound of 0 takes the sign of
+// the first zero in vertex order, which lanes do not keep.
+using TLaneF = float __attribute__((vector_size(32)));
+using TLaneU = uint32_t __attribute__((vector_size(32)));
+
+struct TSummaryLanes {
+    TLaneF Lo[3], Hi[3];
+    TLaneU Bad{}, NegZero[3]{}, PosZero[3]{};
+    TSummaryLanes()
+    {
+        for (int32_t c = 0; c < 3; ++c) {
+            Lo[c] = TLaneF{} + __builtin_huge_valf();
+            Hi[c] = TLaneF{} - __builtin_huge_valf();
+        }
+    }
+    void Add(int32_t C, const TLaneF& X)
+    {
+        Lo[C] = X < Lo[C] ? X : Lo[C];
+        Hi[C] = X > Hi[C] ? X : Hi[C];
+        const TLaneU bits = (TLaneU)X;
+        Bad |= (TLaneU)(X - X);
+        NegZero[C] |= (TLaneU)(bits == 0x80000000u);
+        PosZero[C] |= (TLaneU)(bits == 0u);
+    }
+    // Block lanes 0..N-1 of one coordinate array.
+    void AddArray(int32_t C, const float* A, int32_t N)
+    {
+        int32_t i = 0;
+        for (; i + 8 <= N; i += 8) {
+            TLaneF x;
+            __builtin_memcpy(&x, A + i, sizeof x);
+            Add(C, x);
+        }
+        if (i < N) {
+            // The tail repeats the block's last value, which changes no result.
+            TLaneF x;
+            for (int32_t l = 0; l < 8; ++l)
+                x[l] = A[std::min(i + l, N - 1)];
+            Add(C, x);
+        }
+    }
+    void AddBlock(const TVertexBlock& B, int32_t N)
+    {
+        AddArray(0, B.PX, N);
+        AddArray(1, B.PY, N);
+        AddArray(2, B.PZ, N);
+    }
+    void Merge(const TSummaryLanes& O)
+    {
+        for (int32_t c = 0; c < 3; ++c) {
+            Lo[c] = O.Lo[c] < Lo[c] ? O.Lo[c] : Lo[c];
+            Hi[c] = O.Hi[c] > Hi[c] ? O.Hi[c] : Hi[c];
+            NegZero[c] |= O.NegZero[c];
+            PosZero[c] |= O.PosZero[c];
+        }
+        Bad |= O.Bad;
+    }
+    // Count is the number of vertices added.
+    TPositionSummary Finish(size_t Count) const
+    {
+        TPositionSummary s;
+        uint32_t bad = 0;
+        for (int32_t l = 0; l < 8; ++l)
+            bad |= Bad[l];
+        s.Finite = bad == 0;
+        if (Count == 0 || !s.Finite)
+            return s;
+        float lo[3], hi[3];
+        bool known = true;
+        for (int32_t c = 0; c < 3; ++c) {
+            lo[c] = Lo[c][0];
+            hi[c] = Hi[c][0];
+            uint32_t neg = 0, pos = 0;
+            for (int32_t l = 0; l < 8; ++l) {
+                lo[c] = Lo[c][l] < lo[c] ? Lo[c][l] : lo[c];
+                hi[c] = Hi[c][l] > hi[c] ? Hi[c][l] : hi[c];
+                neg |= NegZero[c][l];
+                pos |= PosZero[c][l];
+            }
+            if (lo[c] == 0 || hi[c] == 0) {
+                if (neg && pos)
+                    known = false;  // the order of the zeros decides: left to a sweep
+                else {
+                    const float zero = neg ? -0.0f : 0.0f;
+                    lo[c] = lo[c] == 0 ? zero : lo[c];
+                    hi[c] = hi[c] == 0 ? zero : hi[c];
+                }
+            }
+        }
+        s.BoundsKnown = known;
+        s.Lo = {lo[0], lo[1], lo[2]};
+        s.Hi = {hi[0], hi[1], hi[2]};
+        return s;
+    }
+};
+
 }  // namespace vertexpass_detail
 
-// Runs Kernel(Block, Count, First) over In in blocks of up to kVertexBlock vertices (First
-// is the index of the block's first vertex) and writes Out: In's colours and UVs with the
-// kernel's positions and normals. In and Out have one length and may be the same array
-// (but must not overlap otherwise).
+namespace vertexpass_detail {
+
+// The blocks of vertices Begin..End (Begin a multiple of kVertexBlock).
 template <class TKernel>
-QUILL_VERTEX_PASS void ForEachVertexBlock(std::span<const TMeshVertex> In,
-                                          std::span<TMeshVertex> Out, TKernel&& Kernel)
+QUILL_VERTEX_PASS void VertexBlockRange(const TMeshVertex* In, TMeshVertex* Out, size_t Begin,
+                                        size_t End, TKernel& Kernel, TSummaryLanes* Lanes)
 {
-    using namespace vertexpass_detail;
     TVertexBlock b;
-    const size_t n = std::min(In.size(), Out.size());
-    for (size_t first = 0; first < n; first += kVertexBlock) {
-        const int32_t count = static_cast<int32_t>(std::min<size_t>(kVertexBlock, n - first));
-        const TMeshVertex* in = In.data() + first;
-        TMeshVertex* out = Out.data() + first;
+    for (size_t first = Begin; first < End; first += kVertexBlock) {
+        const int32_t count = static_cast<int32_t>(std::min<size_t>(kVertexBlock, End - first));
+        const TMeshVertex* in = In + first;
+        TMeshVertex* out = Out + first;
         int32_t i = 0;
 #if defined(__SSE2__)
         for (; i + 4 <= count; i += 4)
@@ -141,6 +246,8 @@ QUILL_VERTEX_PASS void ForEachVertexBlock(std::span<const TMeshVertex> In,
         for (; i < count; ++i)
             GatherOne(in[i], b, i);
         Kernel(b, count, first);
+        if (Lanes)
+            Lanes->AddBlock(b, count);
         i = 0;
 #if defined(__SSE2__)
         for (; i + 4 <= count; i += 4)
@@ -149,6 +256,82 @@ QUILL_VERTEX_PASS void ForEachVertexBlock(std::span<const TMeshVertex> In,
         for (; i < count; ++i)
             ScatterOne(b, i, in[i], out[i]);
     }
+}
+
+QUILL_VERTEX_PASS inline void SummaryRange(const TMeshVertex* Vertices, size_t Begin, size_t End,
+                                           TSummaryLanes& Lanes)
+{
+    TVertexBlock b;
+    for (size_t first = Begin; first < End; first += kVertexBlock) {
+        const int32_t count = static_cast<int32_t>(std::min<size_t>(kVertexBlock, End - first));
+        const TMeshVertex* in = Vertices + first;
+        int32_t i = 0;
+#if defined(__SSE2__)
+        for (; i + 4 <= count; i += 4)
+            GatherFour(in + i, b, i);
+#endif
+        for (; i < count; ++i) {
+            b.PX[i] = in[i].Position.X;
+            b.PY[i] = in[i].Position.Y;
+            b.PZ[i] = in[i].Position.Z;
+        }
+        Lanes.AddBlock(b, count);
+    }
+}
+
+// Body(Begin, End, Part) over 0..Count in one part, or in two (split at a block boundary,
+// so that every block is the one a single pass would have) on two threads.
+template <class TBody>
+void InBlockParts(size_t Count, TBody&& Body)
+{
+    if (Count < kHelperThreadMinimum) {
+        Body(size_t{0}, Count, 0);
+        return;
+    }
+    const size_t middle = (Count / 2 + kVertexBlock - 1) / kVertexBlock * kVertexBlock;
+    InTwoParts([&](int32_t Part) {
+        if (Part == 0)
+            Body(size_t{0}, middle, 0);
+        else
+            Body(middle, Count, 1);
+    });
+}
+
+}  // namespace vertexpass_detail
+
+// Runs Kernel(Block, Count, First) over In in blocks of up to kVertexBlock vertices (First
+// is the index of the block's first vertex) and writes Out: In's colours and UVs with the
+// kernel's positions and normals. In and Out have one length and may be the same array
+// (but must not overlap otherwise). A long array is done in two halves on two threads, so
+// Kernel is called concurrently and must only write the block it is given. With a
+// Summary, also fills it in for the positions written.
+template <class TKernel>
+void ForEachVertexBlock(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out,
+                        TKernel&& Kernel, TPositionSummary* Summary = nullptr)
+{
+    using namespace vertexpass_detail;
+    const size_t n = std::min(In.size(), Out.size());
+    TSummaryLanes lanes[2];
+    InBlockParts(n, [&](size_t Begin, size_t End, int32_t Part) {
+        VertexBlockRange(In.data(), Out.data(), Begin, End, Kernel,
+                         Summary ? &lanes[Part] : nullptr);
+    });
+    if (Summary) {
+        lanes[0].Merge(lanes[1]);
+        *Summary = lanes[0].Finish(n);
+    }
+}
+
+// The summary of a vertex array's positions, in one sweep.
+inline TPositionSummary SummarisePositions(std::span<const TMeshVertex> Vertices)
+{
+    using namespace vertexpass_detail;
+    TSummaryLanes lanes[2];
+    InBlockParts(Vertices.size(), [&](size_t Begin, size_t End, int32_t Part) {
+        SummaryRange(Vertices.data(), Begin, End, lanes[Part]);
+    });
+    lanes[0].Merge(lanes[1]);
+    return lanes[0].Finish(Vertices.size());
 }
 
 // Per-component lowest and highest position, from the first vertex on, as a loop of
@@ -181,6 +364,18 @@ inline bool PositionBounds(std::span<const TMeshVertex> Vertices, TVec3& Lo, TVe
     }
 #endif
     return true;
+}
+
+// PositionBounds, taken from Known when it holds them.
+inline bool PositionBounds(std::span<const TMeshVertex> Vertices, const TPositionSummary* Known,
+                           TVec3& Lo, TVec3& Hi)
+{
+    if (Known && Known->BoundsKnown && !Vertices.empty()) {
+        Lo = Known->Lo;
+        Hi = Known->Hi;
+        return true;
+    }
+    return PositionBounds(Vertices, Lo, Hi);
 }
 
 // ---- axis-aligned frames ----

@@ -3,6 +3,7 @@
 #include "base/uDocumentIds.h"
 #include "base/uMesh.h"
 #include "base/uNumberText.h"
+#include "modifiers/uModifierVertexPass.h"
 
 #include <algorithm>
 
@@ -36,6 +37,13 @@ void TModifier::DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshV
 {
     if (In.data() != Out.data())
         std::copy(In.begin(), In.begin() + std::min(In.size(), Out.size()), Out.begin());
+}
+
+void TModifier::DeformVerticesSummarised(std::span<const TMeshVertex> In, const TPositionSummary*,
+                                         std::span<TMeshVertex> Out, TPositionSummary& OutSummary)
+{
+    DeformVertices(In, Out);
+    OutSummary = SummarisePositions(Out);
 }
 
 void TModifier::CopyEnabledFrom(const TModifier* Source)

@@ -14,6 +14,7 @@ class TMeshData;
 struct TMeshVertex;
 struct TModifierParamTable;
 struct TModifierEvalContext;
+struct TPositionSummary;
 
 // Bits of TModifierApplyInfo::Flags: what a modifier changed in its output.
 constexpr int32_t kApplyPositions = 1;
@@ -69,6 +70,12 @@ public:
     // KeepsTopology, and the evaluator then reports every flag, as ApplyWithInfo does.
     // The base copies.
     virtual void DeformVertices(std::span<const TMeshVertex> In, std::span<TMeshVertex> Out);
+    // DeformVertices as the evaluator runs it: InSummary (null when unknown) describes In's
+    // positions and OutSummary is filled in for Out's. The base runs DeformVertices, then
+    // sweeps Out.
+    virtual void DeformVerticesSummarised(std::span<const TMeshVertex> In,
+                                          const TPositionSummary* InSummary,
+                                          std::span<TMeshVertex> Out, TPositionSummary& OutSummary);
 
     // The table of the parameters when they are described by one (the modelling, animated
     // and mesh-quality modifiers): SaveParams, LoadParams and the table-driven settings

@@ -79,7 +79,7 @@ TEST(VertexPassMath, ExtremeArgumentsGiveBoundedFiniteResults)
 
 TEST(VertexPassBlocks, EveryVertexIsVisitedOnceAndItsColourAndUVKept)
 {
-    for (size_t count : {0u, 1u, 3u, 4u, 5u, 255u, 256u, 257u, 1029u})
+    for (size_t count : {0u, 1u, 3u, 4u, 5u, 255u, 256u, 257u, 1029u, 16384u, 40037u})
         for (bool inPlace : {false, true}) {
             std::vector<TMeshVertex> in(count), out(count);
             for (size_t i = 0; i < count; ++i) {
