@@ -1,6 +1,7 @@
 #include "base/uMesh.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -118,49 +119,112 @@ void ForEachCornerPair(const std::vector<TMeshFace>& Faces, size_t n, TVisit&& V
     }
 }
 
-// Sorts edges of one lower corner by their upper corner; the common short lists by
-// compare-exchange without branches.
-void SortByUpperCorner(TMeshEdge* e, uint32_t count)
+// 32-bit slots laid over an edge array, two to an edge: the rebuild keeps its bucketed
+// upper corners in the memory that then becomes the edge list.
+class TEdgeSlots {
+public:
+    explicit TEdgeSlots(TMeshEdge* Edges) : E(Edges) {}
+    int32_t& operator[](size_t i) const
+    {
+        TMeshEdge& e = E[i / 2];
+        return i % 2 ? e.V1 : e.V0;
+    }
+
+private:
+    TMeshEdge* E;
+};
+
+// Writes each pair's upper corner into its lower corner's bucket. End[v] is the end of v's
+// bucket on entry and its start on return (filling counts down).
+void BucketUpperCorners(const std::vector<TMeshFace>& Faces, size_t n, TEdgeSlots Slots,
+                        uint32_t* End)
 {
-    auto order = [e](uint32_t a, uint32_t b) {
-        const int32_t lo = std::min(e[a].V1, e[b].V1), hi = std::max(e[a].V1, e[b].V1);
-        e[a].V1 = lo;
-        e[b].V1 = hi;
+    ForEachCornerPair(
+        Faces, n, [&](uint32_t lo, uint32_t hi) { Slots[--End[lo]] = static_cast<int32_t>(hi); });
+}
+
+// Sorts a short list and drops its repeats in place; returns how many remain. The common
+// lists of a mesh (up to four) by compare-exchange without branches.
+uint32_t SortUnique(int32_t* a, uint32_t count)
+{
+    auto order = [a](uint32_t i, uint32_t j) {
+        const int32_t lo = std::min(a[i], a[j]), hi = std::max(a[i], a[j]);
+        a[i] = lo;
+        a[j] = hi;
     };
     switch (count) {
     case 0:
     case 1:
-        return;
+        return count;
     case 2:
         order(0, 1);
-        return;
+        break;
     case 3:
         order(0, 1);
         order(1, 2);
         order(0, 1);
-        return;
+        break;
     case 4:
         order(0, 1);
         order(2, 3);
         order(0, 2);
         order(1, 3);
         order(1, 2);
-        return;
+        break;
     default:
-        std::sort(e, e + count, [](const TMeshEdge& a, const TMeshEdge& b) { return a.V1 < b.V1; });
+        std::sort(a, a + count);
     }
+    uint32_t kept = 1;
+    for (uint32_t i = 1; i < count; ++i) {
+        a[kept] = a[i];
+        kept += a[i] != a[kept - 1];
+    }
+    return kept;
+}
+
+// Sorts each bucket (Start[v] .. Start[v + 1]) and drops its repeats, compacting the
+// survivors toward the front, writing never overtaking reading. With Kept, Kept[v] becomes
+// the number kept for v (Kept may be Start: each entry is read before it is replaced).
+// Returns the total kept.
+size_t CompactBuckets(TEdgeSlots Slots, const uint32_t* Start, size_t n, uint32_t* Kept,
+                      std::vector<int32_t>& Scratch)
+{
+    constexpr uint32_t kShort = 16;
+    int32_t local[kShort];
+    size_t write = 0;
+    for (size_t v = 0; v < n; ++v) {
+        const uint32_t begin = Start[v], count = Start[v + 1] - begin;
+        int32_t* a = local;
+        if (count > kShort) {
+            Scratch.resize(count);
+            a = Scratch.data();
+        }
+        for (uint32_t i = 0; i < count; ++i)
+            a[i] = Slots[begin + i];
+        const uint32_t kept = SortUnique(a, count);
+        for (uint32_t i = 0; i < kept; ++i)
+            Slots[write + i] = a[i];
+        write += kept;
+        if (Kept)
+            Kept[v] = kept;
+    }
+    return write;
 }
 
 }  // namespace
 
 void TMeshData::RebuildEdges()
 {
+    // The old list's storage is kept only when it is exactly the size needed.
     Edges.clear();
     const size_t n = Vertices.size();
-    if (n == 0 || Faces.empty())
+    if (n == 0 || Faces.empty()) {
+        Edges.shrink_to_fit();
         return;
+    }
     if (Faces.size() >= (size_t{1} << 30) || n >= std::numeric_limits<uint32_t>::max()) {
         // Beyond 32-bit offsets: one sort of the pairs packed as (lo, hi) keys.
+        std::vector<TMeshEdge>().swap(Edges);
         std::vector<uint64_t> keys;
         ForEachCornerPair(Faces, n,
                           [&](uint64_t lo, uint64_t hi) { keys.push_back(lo << 32 | hi); });
@@ -172,40 +236,56 @@ void TMeshData::RebuildEdges()
                 {static_cast<int32_t>(key >> 32), static_cast<int32_t>(key & 0xFFFFFFFFu)});
         return;
     }
-    // Counting sort by the lower corner, straight into the edge array (no second buffer):
-    // every pair goes into its lower corner's bucket (a handful of entries on a mesh).
-    // Linear in vertices plus corners.
+    // Counting sort of the pairs' upper corners by lower corner, each bucket then sorted
+    // and its repeats dropped; linear in vertices plus corners. The edge list is allocated
+    // once at its exact size and the buckets are built inside it, four bytes a pair (a
+    // closed mesh has two pairs an edge, so they fit): a first pass over a temporary array
+    // of the same size counts the distinct edges. The peak is then about the edge list
+    // plus a word a vertex, never a pair list beside the edge list.
     std::vector<uint32_t> start(n + 1, 0);
     ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t) { ++start[lo]; });
     uint32_t total = 0;
     for (size_t v = 0; v < n; ++v)
-        start[v] = total += start[v];  // the end of each bucket; filling counts it down
+        start[v] = total += start[v];  // the end of each bucket
     start[n] = total;
-    Edges.resize(total);
-    TMeshEdge* edges = Edges.data();
-    ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t hi) {
-        edges[--start[lo]] = {static_cast<int32_t>(lo), static_cast<int32_t>(hi)};
-    });
-    // Each bucket's repeats dropped (a mark per upper corner, no branch to mispredict),
-    // then its few survivors sorted; all compacted in place, writing never overtaking
-    // reading.
-    std::vector<uint32_t> seenBy(n, 0);  // the lower corner + 1 that last listed the vertex
-    size_t write = 0;
-    for (size_t v = 0; v < n; ++v) {
-        TMeshEdge* out = edges + write;
-        const uint32_t tag = static_cast<uint32_t>(v) + 1;
-        uint32_t kept = 0;
-        for (uint32_t i = start[v]; i < start[v + 1]; ++i) {
-            const int32_t upper = edges[i].V1;
-            const bool fresh = seenBy[static_cast<size_t>(upper)] != tag;
-            seenBy[static_cast<size_t>(upper)] = tag;
-            out[kept] = edges[i];
-            kept += fresh;
-        }
-        SortByUpperCorner(out, kept);
-        write += kept;
+    if (total == 0) {
+        Edges.shrink_to_fit();
+        return;
     }
-    Edges.resize(write);
+    const size_t pairSlots = (size_t{total} + 1) / 2;
+    std::vector<int32_t> scratch;  // for a bucket longer than sixteen corners
+    size_t distinct = 0;
+    {
+        std::vector<TMeshEdge> counting(pairSlots);
+        BucketUpperCorners(Faces, n, TEdgeSlots(counting.data()), start.data());
+        distinct = CompactBuckets(TEdgeSlots(counting.data()), start.data(), n, nullptr, scratch);
+    }
+    for (size_t v = 0; v < n; ++v)
+        start[v] = start[v + 1];  // bucket starts back to ends
+    // More pairs than two an edge (edges of three or more faces) need room beyond the
+    // list, given back at the end.
+    const size_t size = std::max(distinct, pairSlots);
+    if (Edges.capacity() != size)
+        std::vector<TMeshEdge>().swap(Edges);
+    Edges.resize(size);
+    const TEdgeSlots slots(Edges.data());
+    BucketUpperCorners(Faces, n, slots, start.data());
+    [[maybe_unused]] const size_t again =
+        CompactBuckets(slots, start.data(), n, start.data(), scratch);
+    assert(again == distinct);
+    // Upper corner w becomes edge w, from the back: edge w covers slots 2w and 2w + 1, past
+    // every slot still to be read.
+    size_t w = distinct;
+    for (size_t v = n; v-- > 0;)
+        for (uint32_t k = start[v]; k > 0; --k) {
+            --w;
+            const int32_t upper = slots[w];
+            Edges[w] = {static_cast<int32_t>(v), upper};
+        }
+    assert(w == 0);
+    Edges.resize(distinct);
+    if (Edges.capacity() > distinct)
+        Edges.shrink_to_fit();
 }
 
 bool TMeshData::Validate(std::string& Message) const
