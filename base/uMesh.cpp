@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numbers>
+#include <type_traits>
 
 namespace {
 
@@ -120,18 +122,22 @@ void ForEachCornerPair(const std::vector<TMeshFace>& Faces, size_t n, TVisit&& V
 }
 
 // 32-bit slots laid over an edge array, two to an edge: the rebuild keeps its bucketed
-// upper corners in the memory that then becomes the edge list.
+// upper corners in the memory that then becomes the edge list. Reached through the
+// bytes, which any trivially copyable object may be.
+static_assert(std::is_trivially_copyable_v<TMeshEdge> && sizeof(TMeshEdge) == 8);
 class TEdgeSlots {
 public:
-    explicit TEdgeSlots(TMeshEdge* Edges) : E(Edges) {}
-    int32_t& operator[](size_t i) const
+    explicit TEdgeSlots(TMeshEdge* Edges) : Bytes(reinterpret_cast<unsigned char*>(Edges)) {}
+    int32_t Get(size_t i) const
     {
-        TMeshEdge& e = E[i / 2];
-        return i % 2 ? e.V1 : e.V0;
+        int32_t v;
+        std::memcpy(&v, Bytes + 4 * i, 4);
+        return v;
     }
+    void Set(size_t i, int32_t v) const { std::memcpy(Bytes + 4 * i, &v, 4); }
 
 private:
-    TMeshEdge* E;
+    unsigned char* Bytes;
 };
 
 // Writes each pair's upper corner into its lower corner's bucket. End[v] is the end of v's
@@ -139,8 +145,9 @@ private:
 void BucketUpperCorners(const std::vector<TMeshFace>& Faces, size_t n, TEdgeSlots Slots,
                         uint32_t* End)
 {
-    ForEachCornerPair(
-        Faces, n, [&](uint32_t lo, uint32_t hi) { Slots[--End[lo]] = static_cast<int32_t>(hi); });
+    ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t hi) {
+        Slots.Set(--End[lo], static_cast<int32_t>(hi));
+    });
 }
 
 // Sorts a short list and drops its repeats in place; returns how many remain. The common
@@ -182,10 +189,10 @@ uint32_t SortUnique(int32_t* a, uint32_t count)
     return kept;
 }
 
-// Sorts each bucket (Start[v] .. Start[v + 1]) and drops its repeats, compacting the
-// survivors toward the front, writing never overtaking reading. With Kept, Kept[v] becomes
-// the number kept for v (Kept may be Start: each entry is read before it is replaced).
-// Returns the total kept.
+// Sorts each bucket (Start[v] .. Start[v + 1]) and drops its repeats; returns the total
+// kept. With Kept, the survivors are compacted toward the front, writing never overtaking
+// reading, and Kept[v] becomes the number kept for v (Kept may be Start: each entry is
+// read before it is replaced); without, the buckets are only counted.
 size_t CompactBuckets(TEdgeSlots Slots, const uint32_t* Start, size_t n, uint32_t* Kept,
                       std::vector<int32_t>& Scratch)
 {
@@ -200,13 +207,14 @@ size_t CompactBuckets(TEdgeSlots Slots, const uint32_t* Start, size_t n, uint32_
             a = Scratch.data();
         }
         for (uint32_t i = 0; i < count; ++i)
-            a[i] = Slots[begin + i];
+            a[i] = Slots.Get(begin + i);
         const uint32_t kept = SortUnique(a, count);
-        for (uint32_t i = 0; i < kept; ++i)
-            Slots[write + i] = a[i];
-        write += kept;
-        if (Kept)
+        if (Kept) {
+            for (uint32_t i = 0; i < kept; ++i)
+                Slots.Set(write + i, a[i]);
             Kept[v] = kept;
+        }
+        write += kept;
     }
     return write;
 }
@@ -239,9 +247,10 @@ void TMeshData::RebuildEdges()
     // Counting sort of the pairs' upper corners by lower corner, each bucket then sorted
     // and its repeats dropped; linear in vertices plus corners. The edge list is allocated
     // once at its exact size and the buckets are built inside it, four bytes a pair (a
-    // closed mesh has two pairs an edge, so they fit): a first pass over a temporary array
-    // of the same size counts the distinct edges. The peak is then about the edge list
-    // plus a word a vertex, never a pair list beside the edge list.
+    // closed mesh has two pairs an edge, so they fit): a first pass over an array of the
+    // same size (the old list's storage when it is large enough) counts the distinct
+    // edges. The peak is then about the edge list plus a word a vertex, never a pair list
+    // beside the edge list.
     std::vector<uint32_t> start(n + 1, 0);
     ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t) { ++start[lo]; });
     uint32_t total = 0;
@@ -256,9 +265,13 @@ void TMeshData::RebuildEdges()
     std::vector<int32_t> scratch;  // for a bucket longer than sixteen corners
     size_t distinct = 0;
     {
-        std::vector<TMeshEdge> counting(pairSlots);
-        BucketUpperCorners(Faces, n, TEdgeSlots(counting.data()), start.data());
-        distinct = CompactBuckets(TEdgeSlots(counting.data()), start.data(), n, nullptr, scratch);
+        std::vector<TMeshEdge> counting;
+        if (Edges.capacity() < pairSlots)
+            std::vector<TMeshEdge>().swap(Edges);
+        std::vector<TMeshEdge>& room = Edges.capacity() >= pairSlots ? Edges : counting;
+        room.resize(pairSlots);
+        BucketUpperCorners(Faces, n, TEdgeSlots(room.data()), start.data());
+        distinct = CompactBuckets(TEdgeSlots(room.data()), start.data(), n, nullptr, scratch);
     }
     for (size_t v = 0; v < n; ++v)
         start[v] = start[v + 1];  // bucket starts back to ends
@@ -279,7 +292,7 @@ void TMeshData::RebuildEdges()
     for (size_t v = n; v-- > 0;)
         for (uint32_t k = start[v]; k > 0; --k) {
             --w;
-            const int32_t upper = slots[w];
+            const int32_t upper = slots.Get(w);
             Edges[w] = {static_cast<int32_t>(v), upper};
         }
     assert(w == 0);
