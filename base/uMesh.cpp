@@ -181,10 +181,15 @@ uint32_t SortUnique(int32_t* a, uint32_t count)
     default:
         std::sort(a, a + count);
     }
+    // Sorted: a value is new when it differs from the one before (kept in a register, so
+    // that no load waits on the store before it).
     uint32_t kept = 1;
+    int32_t previous = a[0];
     for (uint32_t i = 1; i < count; ++i) {
-        a[kept] = a[i];
-        kept += a[i] != a[kept - 1];
+        const int32_t x = a[i];
+        a[kept] = x;
+        kept += x != previous;
+        previous = x;
     }
     return kept;
 }
@@ -223,11 +228,9 @@ size_t CompactBuckets(TEdgeSlots Slots, const uint32_t* Start, size_t n, uint32_
 
 void TMeshData::RebuildEdges()
 {
-    // The old list's storage is kept only when it is exactly the size needed.
-    Edges.clear();
     const size_t n = Vertices.size();
     if (n == 0 || Faces.empty()) {
-        Edges.shrink_to_fit();
+        std::vector<TMeshEdge>().swap(Edges);
         return;
     }
     if (Faces.size() >= (size_t{1} << 30) || n >= std::numeric_limits<uint32_t>::max()) {
@@ -245,49 +248,57 @@ void TMeshData::RebuildEdges()
         return;
     }
     // Counting sort of the pairs' upper corners by lower corner, each bucket then sorted
-    // and its repeats dropped; linear in vertices plus corners. The edge list is allocated
-    // once at its exact size and the buckets are built inside it, four bytes a pair (a
-    // closed mesh has two pairs an edge, so they fit): a first pass over an array of the
-    // same size (the old list's storage when it is large enough) counts the distinct
-    // edges. The peak is then about the edge list plus a word a vertex, never a pair list
-    // beside the edge list.
+    // and its repeats dropped; linear in vertices plus corners. The buckets are built
+    // inside the edge list itself, four bytes a pair, then widened into edges from the
+    // back: no pair list beside the list, the peak is the list plus a word a vertex. A
+    // closed mesh has two pairs an edge, so its pairs fill half the list's slots; an open
+    // one has more edges than half its pairs, by half its boundary, which the room
+    // reserved past them holds (untouched until used). Only a mesh with far more boundary
+    // (separate faces) is built a second time into a list of the exact size counted.
     std::vector<uint32_t> start(n + 1, 0);
-    ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t) { ++start[lo]; });
-    uint32_t total = 0;
-    for (size_t v = 0; v < n; ++v)
-        start[v] = total += start[v];  // the end of each bucket
-    start[n] = total;
+    auto countBuckets = [&] {
+        std::fill(start.begin(), start.end(), 0u);
+        ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t) { ++start[lo]; });
+        uint32_t total = 0;
+        for (size_t v = 0; v < n; ++v)
+            start[v] = total += start[v];  // the end of each bucket
+        start[n] = total;
+        return total;
+    };
+    const uint32_t total = countBuckets();
     if (total == 0) {
-        Edges.shrink_to_fit();
+        std::vector<TMeshEdge>().swap(Edges);
         return;
     }
     const size_t pairSlots = (size_t{total} + 1) / 2;
+    auto slack = [](size_t Size) { return Size + Size / 8 + 8; };
     std::vector<int32_t> scratch;  // for a bucket longer than sixteen corners
-    size_t distinct = 0;
-    {
-        std::vector<TMeshEdge> counting;
-        if (Edges.capacity() < pairSlots)
-            std::vector<TMeshEdge>().swap(Edges);
-        std::vector<TMeshEdge>& room = Edges.capacity() >= pairSlots ? Edges : counting;
-        room.resize(pairSlots);
-        BucketUpperCorners(Faces, n, TEdgeSlots(room.data()), start.data());
-        distinct = CompactBuckets(TEdgeSlots(room.data()), start.data(), n, nullptr, scratch);
-    }
-    for (size_t v = 0; v < n; ++v)
-        start[v] = start[v + 1];  // bucket starts back to ends
-    // More pairs than two an edge (edges of three or more faces) need room beyond the
-    // list, given back at the end.
-    const size_t size = std::max(distinct, pairSlots);
-    if (Edges.capacity() != size)
+    // Fills the buckets into Edges (at least pairSlots long) and compacts them: start then
+    // holds the number of edges of each lower corner. Returns the number of edges.
+    auto buildBuckets = [&] {
+        const TEdgeSlots slots(Edges.data());
+        BucketUpperCorners(Faces, n, slots, start.data());
+        return CompactBuckets(slots, start.data(), n, start.data(), scratch);
+    };
+    // The old list's storage serves when it is large enough and not far too large.
+    if (Edges.capacity() < pairSlots || Edges.capacity() > slack(pairSlots)) {
         std::vector<TMeshEdge>().swap(Edges);
-    Edges.resize(size);
-    const TEdgeSlots slots(Edges.data());
-    BucketUpperCorners(Faces, n, slots, start.data());
-    [[maybe_unused]] const size_t again =
-        CompactBuckets(slots, start.data(), n, start.data(), scratch);
-    assert(again == distinct);
+        Edges.reserve(slack(pairSlots));
+    }
+    Edges.resize(pairSlots);
+    size_t distinct = buildBuckets();
+    if (distinct > Edges.capacity()) {
+        countBuckets();
+        std::vector<TMeshEdge>().swap(Edges);
+        Edges.resize(distinct);
+        [[maybe_unused]] const size_t again = buildBuckets();
+        assert(again == distinct);
+    }
+    // The slots past the first `distinct` hold nothing still to be read.
+    Edges.resize(distinct);
     // Upper corner w becomes edge w, from the back: edge w covers slots 2w and 2w + 1, past
     // every slot still to be read.
+    const TEdgeSlots slots(Edges.data());
     size_t w = distinct;
     for (size_t v = n; v-- > 0;)
         for (uint32_t k = start[v]; k > 0; --k) {
@@ -296,8 +307,8 @@ void TMeshData::RebuildEdges()
             Edges[w] = {static_cast<int32_t>(v), upper};
         }
     assert(w == 0);
-    Edges.resize(distinct);
-    if (Edges.capacity() > distinct)
+    // Edges of three or more faces leave much of the room unused.
+    if (Edges.capacity() > slack(distinct))
         Edges.shrink_to_fit();
 }
 
