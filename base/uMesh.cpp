@@ -1,9 +1,12 @@
 #include "base/uMesh.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numbers>
+#include <type_traits>
 
 namespace {
 
@@ -118,49 +121,121 @@ void ForEachCornerPair(const std::vector<TMeshFace>& Faces, size_t n, TVisit&& V
     }
 }
 
-// Sorts edges of one lower corner by their upper corner; the common short lists by
-// compare-exchange without branches.
-void SortByUpperCorner(TMeshEdge* e, uint32_t count)
+// 32-bit slots laid over an edge array, two to an edge: the rebuild keeps its bucketed
+// upper corners in the memory that then becomes the edge list. Reached through the
+// bytes, which any trivially copyable object may be.
+static_assert(std::is_trivially_copyable_v<TMeshEdge> && sizeof(TMeshEdge) == 8);
+class TEdgeSlots {
+public:
+    explicit TEdgeSlots(TMeshEdge* Edges) : Bytes(reinterpret_cast<unsigned char*>(Edges)) {}
+    int32_t Get(size_t i) const
+    {
+        int32_t v;
+        std::memcpy(&v, Bytes + 4 * i, 4);
+        return v;
+    }
+    void Set(size_t i, int32_t v) const { std::memcpy(Bytes + 4 * i, &v, 4); }
+
+private:
+    unsigned char* Bytes;
+};
+
+// Writes each pair's upper corner into its lower corner's bucket. End[v] is the end of v's
+// bucket on entry and its start on return (filling counts down).
+void BucketUpperCorners(const std::vector<TMeshFace>& Faces, size_t n, TEdgeSlots Slots,
+                        uint32_t* End)
 {
-    auto order = [e](uint32_t a, uint32_t b) {
-        const int32_t lo = std::min(e[a].V1, e[b].V1), hi = std::max(e[a].V1, e[b].V1);
-        e[a].V1 = lo;
-        e[b].V1 = hi;
+    ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t hi) {
+        Slots.Set(--End[lo], static_cast<int32_t>(hi));
+    });
+}
+
+// Sorts a short list and drops its repeats in place; returns how many remain. The common
+// lists of a mesh (up to four) by compare-exchange without branches.
+uint32_t SortUnique(int32_t* a, uint32_t count)
+{
+    auto order = [a](uint32_t i, uint32_t j) {
+        const int32_t lo = std::min(a[i], a[j]), hi = std::max(a[i], a[j]);
+        a[i] = lo;
+        a[j] = hi;
     };
     switch (count) {
     case 0:
     case 1:
-        return;
+        return count;
     case 2:
         order(0, 1);
-        return;
+        break;
     case 3:
         order(0, 1);
         order(1, 2);
         order(0, 1);
-        return;
+        break;
     case 4:
         order(0, 1);
         order(2, 3);
         order(0, 2);
         order(1, 3);
         order(1, 2);
-        return;
+        break;
     default:
-        std::sort(e, e + count, [](const TMeshEdge& a, const TMeshEdge& b) { return a.V1 < b.V1; });
+        std::sort(a, a + count);
     }
+    // Sorted: a value is new when it differs from the one before (kept in a register, so
+    // that no load waits on the store before it).
+    uint32_t kept = 1;
+    int32_t previous = a[0];
+    for (uint32_t i = 1; i < count; ++i) {
+        const int32_t x = a[i];
+        a[kept] = x;
+        kept += x != previous;
+        previous = x;
+    }
+    return kept;
+}
+
+// Sorts each bucket (Start[v] .. Start[v + 1]) and drops its repeats; returns the total
+// kept. With Kept, the survivors are compacted toward the front, writing never overtaking
+// reading, and Kept[v] becomes the number kept for v (Kept may be Start: each entry is
+// read before it is replaced); without, the buckets are only counted.
+size_t CompactBuckets(TEdgeSlots Slots, const uint32_t* Start, size_t n, uint32_t* Kept,
+                      std::vector<int32_t>& Scratch)
+{
+    constexpr uint32_t kShort = 16;
+    int32_t local[kShort];
+    size_t write = 0;
+    for (size_t v = 0; v < n; ++v) {
+        const uint32_t begin = Start[v], count = Start[v + 1] - begin;
+        int32_t* a = local;
+        if (count > kShort) {
+            Scratch.resize(count);
+            a = Scratch.data();
+        }
+        for (uint32_t i = 0; i < count; ++i)
+            a[i] = Slots.Get(begin + i);
+        const uint32_t kept = SortUnique(a, count);
+        if (Kept) {
+            for (uint32_t i = 0; i < kept; ++i)
+                Slots.Set(write + i, a[i]);
+            Kept[v] = kept;
+        }
+        write += kept;
+    }
+    return write;
 }
 
 }  // namespace
 
 void TMeshData::RebuildEdges()
 {
-    Edges.clear();
     const size_t n = Vertices.size();
-    if (n == 0 || Faces.empty())
+    if (n == 0 || Faces.empty()) {
+        std::vector<TMeshEdge>().swap(Edges);
         return;
+    }
     if (Faces.size() >= (size_t{1} << 30) || n >= std::numeric_limits<uint32_t>::max()) {
         // Beyond 32-bit offsets: one sort of the pairs packed as (lo, hi) keys.
+        std::vector<TMeshEdge>().swap(Edges);
         std::vector<uint64_t> keys;
         ForEachCornerPair(Faces, n,
                           [&](uint64_t lo, uint64_t hi) { keys.push_back(lo << 32 | hi); });
@@ -172,40 +247,69 @@ void TMeshData::RebuildEdges()
                 {static_cast<int32_t>(key >> 32), static_cast<int32_t>(key & 0xFFFFFFFFu)});
         return;
     }
-    // Counting sort by the lower corner, straight into the edge array (no second buffer):
-    // every pair goes into its lower corner's bucket (a handful of entries on a mesh).
-    // Linear in vertices plus corners.
+    // Counting sort of the pairs' upper corners by lower corner, each bucket then sorted
+    // and its repeats dropped; linear in vertices plus corners. The buckets are built
+    // inside the edge list itself, four bytes a pair, then widened into edges from the
+    // back: no pair list beside the list, the peak is the list plus a word a vertex. A
+    // closed mesh has two pairs an edge, so its pairs fill half the list's slots; an open
+    // one has more edges than half its pairs, by half its boundary, which the room
+    // reserved past them holds (untouched until used). Only a mesh with far more boundary
+    // (separate faces) is built a second time into a list of the exact size counted.
     std::vector<uint32_t> start(n + 1, 0);
-    ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t) { ++start[lo]; });
-    uint32_t total = 0;
-    for (size_t v = 0; v < n; ++v)
-        start[v] = total += start[v];  // the end of each bucket; filling counts it down
-    start[n] = total;
-    Edges.resize(total);
-    TMeshEdge* edges = Edges.data();
-    ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t hi) {
-        edges[--start[lo]] = {static_cast<int32_t>(lo), static_cast<int32_t>(hi)};
-    });
-    // Each bucket's repeats dropped (a mark per upper corner, no branch to mispredict),
-    // then its few survivors sorted; all compacted in place, writing never overtaking
-    // reading.
-    std::vector<uint32_t> seenBy(n, 0);  // the lower corner + 1 that last listed the vertex
-    size_t write = 0;
-    for (size_t v = 0; v < n; ++v) {
-        TMeshEdge* out = edges + write;
-        const uint32_t tag = static_cast<uint32_t>(v) + 1;
-        uint32_t kept = 0;
-        for (uint32_t i = start[v]; i < start[v + 1]; ++i) {
-            const int32_t upper = edges[i].V1;
-            const bool fresh = seenBy[static_cast<size_t>(upper)] != tag;
-            seenBy[static_cast<size_t>(upper)] = tag;
-            out[kept] = edges[i];
-            kept += fresh;
-        }
-        SortByUpperCorner(out, kept);
-        write += kept;
+    auto countBuckets = [&] {
+        std::fill(start.begin(), start.end(), 0u);
+        ForEachCornerPair(Faces, n, [&](uint32_t lo, uint32_t) { ++start[lo]; });
+        uint32_t total = 0;
+        for (size_t v = 0; v < n; ++v)
+            start[v] = total += start[v];  // the end of each bucket
+        start[n] = total;
+        return total;
+    };
+    const uint32_t total = countBuckets();
+    if (total == 0) {
+        std::vector<TMeshEdge>().swap(Edges);
+        return;
     }
-    Edges.resize(write);
+    const size_t pairSlots = (size_t{total} + 1) / 2;
+    auto slack = [](size_t Size) { return Size + Size / 8 + 8; };
+    std::vector<int32_t> scratch;  // for a bucket longer than sixteen corners
+    // Fills the buckets into Edges (at least pairSlots long) and compacts them: start then
+    // holds the number of edges of each lower corner. Returns the number of edges.
+    auto buildBuckets = [&] {
+        const TEdgeSlots slots(Edges.data());
+        BucketUpperCorners(Faces, n, slots, start.data());
+        return CompactBuckets(slots, start.data(), n, start.data(), scratch);
+    };
+    // The old list's storage serves when it is large enough and not far too large.
+    if (Edges.capacity() < pairSlots || Edges.capacity() > slack(pairSlots)) {
+        std::vector<TMeshEdge>().swap(Edges);
+        Edges.reserve(slack(pairSlots));
+    }
+    Edges.resize(pairSlots);
+    size_t distinct = buildBuckets();
+    if (distinct > Edges.capacity()) {
+        countBuckets();
+        std::vector<TMeshEdge>().swap(Edges);
+        Edges.resize(distinct);
+        [[maybe_unused]] const size_t again = buildBuckets();
+        assert(again == distinct);
+    }
+    // The slots past the first `distinct` hold nothing still to be read.
+    Edges.resize(distinct);
+    // Upper corner w becomes edge w, from the back: edge w covers slots 2w and 2w + 1, past
+    // every slot still to be read.
+    const TEdgeSlots slots(Edges.data());
+    size_t w = distinct;
+    for (size_t v = n; v-- > 0;)
+        for (uint32_t k = start[v]; k > 0; --k) {
+            --w;
+            const int32_t upper = slots.Get(w);
+            Edges[w] = {static_cast<int32_t>(v), upper};
+        }
+    assert(w == 0);
+    // Edges of three or more faces leave much of the room unused.
+    if (Edges.capacity() > slack(distinct))
+        Edges.shrink_to_fit();
 }
 
 bool TMeshData::Validate(std::string& Message) const

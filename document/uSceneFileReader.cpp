@@ -385,8 +385,9 @@ void ReserveLines(std::vector<T>& Items, int64_t Count, const TTextLineSource& F
     Items.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(Count), cap)));
 }
 
-// Reads the mesh block into StoredMesh (none when the block holds no vertices) and the
-// modifier block into Object's stack; returns the first line after them.
+// Reads the mesh block into StoredMesh (none when the block holds no vertices; its edges
+// are built once, when the object takes it) and the modifier block into Object's stack;
+// returns the first line after them.
 std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSceneObject& Object,
                                        TReadState& State, std::unique_ptr<TMeshData>& StoredMesh)
 {
@@ -416,7 +417,6 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
         std::string message;
         if (!mesh->Validate(message))
             throw EGeneralError("Malformed scene file: " + message);
-        mesh->RebuildEdges();
         StoredMesh = std::move(mesh);
     }
 
