@@ -484,6 +484,122 @@ RowCoordinatesAvx512(const double* H, const double* ColumnTerms, std::int32_t Co
                  : TRowCoordinates::Ok;
 }
 
+// Clamping first and rounding second picks the same pixel as the other way round; the
+// conversion rounds half to even, as RoundHalfEven does.
+inline TRgbaPixel NearestPixel(const TRgbaImage& Source, double MaxX, double MaxY, double X,
+                               double Y)
+{
+    const double x = std::min(std::max(X, 0.0), MaxX);
+    const double y = std::min(std::max(Y, 0.0), MaxY);
+    const int xi = _mm_cvtsd_si32(_mm_set_sd(x));
+    const int yi = _mm_cvtsd_si32(_mm_set_sd(y));
+    return Source.Row(yi)[xi];
+}
+
+void NearestRowScalar(const TRgbaImage& Source, const TRowInput& Row, TRgbaPixel* Out)
+{
+    const double maxX = Source.Width() - 1, maxY = Source.Height() - 1;
+    for (std::int32_t u = 0; u < Row.Count; ++u) {
+        PrefetchAhead(Source, Row, u + kPrefetchAhead, maxX, maxY, false);
+        Out[u] = NearestPixel(Source, maxX, maxY, Row.X[u], Row.Y[u]);
+    }
+}
+
+// The coordinates of Lanes samples ahead, in this row or the next; null when they straddle
+// the end of the row.
+inline void BlockAhead(const TRowInput& Row, std::int32_t Ahead, std::int32_t Lanes,
+                       const double*& X, const double*& Y)
+{
+    X = Y = nullptr;
+    if (Ahead + Lanes <= Row.Count) {
+        X = Row.X + Ahead;
+        Y = Row.Y + Ahead;
+    } else if (Row.NextX && Ahead >= Row.Count && Ahead - Row.Count + Lanes <= Row.Count) {
+        X = Row.NextX + (Ahead - Row.Count);
+        Y = Row.NextY + (Ahead - Row.Count);
+    }
+}
+
+// Where four nearest samples read: y * width + x of the clamped, rounded coordinates.
+__attribute__((target("avx2"))) inline __m128i NearestAt4(const double* X, const double* Y,
+                                                          __m256d MaxX, __m256d MaxY, __m128i Width)
+{
+    const __m256d zero = _mm256_setzero_pd();
+    const __m128i x =
+        _mm256_cvtpd_epi32(_mm256_min_pd(_mm256_max_pd(_mm256_loadu_pd(X), zero), MaxX));
+    const __m128i y =
+        _mm256_cvtpd_epi32(_mm256_min_pd(_mm256_max_pd(_mm256_loadu_pd(Y), zero), MaxY));
+    return _mm_add_epi32(_mm_mullo_epi32(y, Width), x);
+}
+
+__attribute__((target("avx2"))) void NearestRowAvx2(const TRgbaImage& Source, const TRowInput& Row,
+                                                    TRgbaPixel* Out)
+{
+    const double maxX = Source.Width() - 1, maxY = Source.Height() - 1;
+    const __m256d maxXV = _mm256_set1_pd(maxX), maxYV = _mm256_set1_pd(maxY);
+    const __m128i width = _mm_set1_epi32(Source.Width());
+    const auto* pixels = reinterpret_cast<const int*>(Source.Pixels().data());
+    std::int32_t u = 0;
+    for (; u + 4 <= Row.Count; u += 4) {
+        const double *aheadX, *aheadY;
+        BlockAhead(Row, u + kPrefetchAhead, 4, aheadX, aheadY);
+        if (aheadX) {
+            alignas(16) std::int32_t at[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(at),
+                            NearestAt4(aheadX, aheadY, maxXV, maxYV, width));
+            for (std::int32_t k = 0; k < 4; ++k)
+                __builtin_prefetch(pixels + at[k], 0, 3);
+        } else {
+            for (std::int32_t k = 0; k < 4; ++k)
+                PrefetchAhead(Source, Row, u + kPrefetchAhead + k, maxX, maxY, false);
+        }
+        const __m128i at = NearestAt4(Row.X + u, Row.Y + u, maxXV, maxYV, width);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + u), _mm_i32gather_epi32(pixels, at, 4));
+    }
+    for (; u < Row.Count; ++u)
+        Out[u] = NearestPixel(Source, maxX, maxY, Row.X[u], Row.Y[u]);
+}
+
+__attribute__((target("avx512f,avx512vl"))) inline __m256i
+NearestAt8(const double* X, const double* Y, __m512d MaxX, __m512d MaxY, __m256i Width)
+{
+    const __m512d zero = _mm512_setzero_pd();
+    const __m256i x =
+        _mm512_cvtpd_epi32(_mm512_min_pd(_mm512_max_pd(_mm512_loadu_pd(X), zero), MaxX));
+    const __m256i y =
+        _mm512_cvtpd_epi32(_mm512_min_pd(_mm512_max_pd(_mm512_loadu_pd(Y), zero), MaxY));
+    return _mm256_add_epi32(_mm256_mullo_epi32(y, Width), x);
+}
+
+__attribute__((target("avx512f,avx512vl"))) void
+NearestRowAvx512(const TRgbaImage& Source, const TRowInput& Row, TRgbaPixel* Out)
+{
+    const double maxX = Source.Width() - 1, maxY = Source.Height() - 1;
+    const __m512d maxXV = _mm512_set1_pd(maxX), maxYV = _mm512_set1_pd(maxY);
+    const __m256i width = _mm256_set1_epi32(Source.Width());
+    const auto* pixels = reinterpret_cast<const int*>(Source.Pixels().data());
+    std::int32_t u = 0;
+    for (; u + 8 <= Row.Count; u += 8) {
+        const double *aheadX, *aheadY;
+        BlockAhead(Row, u + kPrefetchAhead, 8, aheadX, aheadY);
+        if (aheadX) {
+            alignas(32) std::int32_t at[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(at),
+                               NearestAt8(aheadX, aheadY, maxXV, maxYV, width));
+            for (std::int32_t k = 0; k < 8; ++k)
+                __builtin_prefetch(pixels + at[k], 0, 3);
+        } else {
+            for (std::int32_t k = 0; k < 8; ++k)
+                PrefetchAhead(Source, Row, u + kPrefetchAhead + k, maxX, maxY, false);
+        }
+        const __m256i at = NearestAt8(Row.X + u, Row.Y + u, maxXV, maxYV, width);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out + u),
+                            _mm256_i32gather_epi32(pixels, at, 4));
+    }
+    for (; u < Row.Count; ++u)
+        Out[u] = NearestPixel(Source, maxX, maxY, Row.X[u], Row.Y[u]);
+}
+
 TRowCoordinates RowCoordinatesScalar(const double* H, const double* ColumnTerms, std::int32_t Count,
                                      std::int32_t v, double* X, double* Y)
 {
@@ -521,17 +637,13 @@ TRowCoordinates RectifyRowCoordinates(const double* H, const double* ColumnTerms
 void SampleRowNearest(const TRgbaImage& Source, const double* X, const double* Y,
                       std::int32_t Count, TRgbaPixel* Out, const double* NextX, const double* NextY)
 {
-    // Clamping first and rounding second picks the same pixel as the other way round.
     const TRowInput row{X, Y, NextX, NextY, Count};
-    const double maxX = Source.Width() - 1, maxY = Source.Height() - 1;
-    for (std::int32_t u = 0; u < Count; ++u) {
-        PrefetchAhead(Source, row, u + kPrefetchAhead, maxX, maxY, false);
-        const double x = std::min(std::max(X[u], 0.0), maxX);
-        const double y = std::min(std::max(Y[u], 0.0), maxY);
-        const int xi = _mm_cvtsd_si32(_mm_set_sd(x));
-        const int yi = _mm_cvtsd_si32(_mm_set_sd(y));
-        Out[u] = Source.Row(yi)[xi];
-    }
+    if (RowKernelAvx512Available())
+        NearestRowAvx512(Source, row, Out);
+    else if (RowKernelAvx2Available())
+        NearestRowAvx2(Source, row, Out);
+    else
+        NearestRowScalar(Source, row, Out);
 }
 
 void SampleRowBilinear(const TRgbaImage& Source, const double* X, const double* Y,
