@@ -242,20 +242,23 @@ std::unique_ptr<TRgbaImage> RectifyQuad(const TRgbaImage* Source, const TRipperQ
         const auto n = static_cast<std::size_t>(N);
         // Two rows of coordinates: the one being sampled and the next, whose source lines
         // are fetched while this row's end is sampled.
-        std::vector<double> columns(3 * n), coordinates(4 * n);
-        double* xs[2] = {coordinates.data(), coordinates.data() + n};
-        double* ys[2] = {coordinates.data() + 2 * n, coordinates.data() + 3 * n};
+        // Every entry is written before it is read: no clearing here either.
+        const std::unique_ptr<double[]> buffer(new double[7 * n]);
+        double* columns = buffer.get();
+        double* coordinates = columns + 3 * n;
+        double* xs[2] = {coordinates, coordinates + n};
+        double* ys[2] = {coordinates + 2 * n, coordinates + 3 * n};
         for (std::int32_t u = 0; u < N; ++u) {
             columns[u] = h[0] * u;
             columns[n + u] = h[3] * u;
             columns[2 * n + u] = h[6] * u;
         }
-        TRowCoordinates state = RectifyRowCoordinates(h, columns.data(), N, 0, xs[0], ys[0]);
+        TRowCoordinates state = RectifyRowCoordinates(h, columns, N, 0, xs[0], ys[0]);
         for (std::int32_t v = 0; v < N; ++v) {
             const int cur = v & 1, next = cur ^ 1;
             const bool hasNext = v + 1 < N;
             const TRowCoordinates nextState =
-                hasNext ? RectifyRowCoordinates(h, columns.data(), N, v + 1, xs[next], ys[next])
+                hasNext ? RectifyRowCoordinates(h, columns, N, v + 1, xs[next], ys[next])
                         : TRowCoordinates::Ok;
             TRgbaPixel* row = image->Row(v);
             switch (state) {

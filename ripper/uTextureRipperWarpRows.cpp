@@ -254,21 +254,153 @@ __attribute__((target("avx2"))) void BilinearRowAvx2(const TRgbaImage& Source, c
     }
 }
 
+// The scalar tap and sum of one pixel, for the ends of rows and the blocks that touch the
+// last column. The file is built without contraction, so no product is fused into a sum.
+inline TRgbaPixel BilinearPixel(const TRgbaImage& Source, float MaxX, float MaxY, double X,
+                                double Y)
+{
+    const TBilinearTap t = BilinearTap(Source, MaxX, MaxY, X, Y);
+    const TRgbaPixel c00 = t.Row0[t.X0], c10 = t.Row0[t.X1];
+    const TRgbaPixel c01 = t.Row1[t.X0], c11 = t.Row1[t.X1];
+    TRgbaPixel result = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const auto channel = [shift](TRgbaPixel p) {
+            return static_cast<double>((p >> shift) & 0xFFu);
+        };
+        double v = channel(c00) * t.W00 + channel(c10) * t.W10 + channel(c01) * t.W01 +
+                   channel(c11) * t.W11;
+        v = std::min(std::max(v, 0.0), 255.0);
+        result |= static_cast<TRgbaPixel>(_mm_cvtsd_si32(_mm_set_sd(v))) << shift;
+    }
+    return result;
+}
+
+// One channel of eight 64-bit lanes as doubles; Pick moves that channel's byte of the
+// lane's left or right pixel into the lane's low byte and clears the rest.
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl"))) inline __m512d
+PairChannel(__m512i Pairs, __m512i Pick)
+{
+    return _mm512_cvtepi64_pd(_mm512_shuffle_epi8(Pairs, Pick));
+}
+
+// Eight pixels at a time, each lane doing the scalar sampler's operations in its order,
+// as the AVX2 row does. A sample's two pixels on a line are next to each other, so each
+// line is one 64-bit gather; only on the last column is the right neighbour the pixel
+// itself, and a block with a sample there goes through the scalar tap.
+__attribute__((target("avx512f,avx512bw,avx512dq,avx512vl"))) void
+BilinearRowAvx512(const TRgbaImage& Source, const TRowInput& Row, TRgbaPixel* Out)
+{
+    const auto maxX = static_cast<float>(Source.Width() - 1);
+    const auto maxY = static_cast<float>(Source.Height() - 1);
+    const __m256 zeroF = _mm256_setzero_ps();
+    const __m256 maxXF = _mm256_set1_ps(maxX), maxYF = _mm256_set1_ps(maxY);
+    const __m256i lastX = _mm256_set1_epi32(Source.Width() - 1);
+    const __m256i lastY = _mm256_set1_epi32(Source.Height() - 1);
+    const __m256i one = _mm256_set1_epi32(1), width = _mm256_set1_epi32(Source.Width());
+    const __m512d zero = _mm512_setzero_pd(), unit = _mm512_set1_pd(1.0);
+    // pick[c] moves channel c of the left pixel of each 64-bit lane into the lane's low
+    // byte and clears the rest; pick[4 + c] does the same for the right pixel.
+    __m512i pick[8];
+    for (int k = 0; k < 8; ++k) {
+        const auto low = static_cast<long long>(0xFFFFFFFFFFFFFF00ull | unsigned(k));
+        const auto high = static_cast<long long>(0xFFFFFFFFFFFFFF00ull | unsigned(8 + k));
+        pick[k] = _mm512_set4_epi64(high, low, high, low);
+    }
+    const TRgbaPixel* pixels = Source.Pixels().data();
+    // Prefetching the line below the last row reads nothing: prefetches never fault, but
+    // they stay within the image all the same.
+    const std::int32_t lastRow = Source.Height() > 1 ? Source.Width() : 0;
+    const __m512d limitX = _mm512_set1_pd(Source.Width() - 1);
+    const __m512d limitY = _mm512_set1_pd(Source.Height() > 1 ? Source.Height() - 2 : 0);
+    std::int32_t u = 0;
+    for (; u + 8 <= Row.Count; u += 8) {
+        // The eight samples ahead, in this row or the next.
+        const std::int32_t ahead = u + kPrefetchAhead;
+        const double* aheadX = nullptr;
+        const double* aheadY = nullptr;
+        if (ahead + 8 <= Row.Count) {
+            aheadX = Row.X + ahead;
+            aheadY = Row.Y + ahead;
+        } else if (Row.NextX && ahead >= Row.Count && ahead - Row.Count + 8 <= Row.Count) {
+            aheadX = Row.NextX + (ahead - Row.Count);
+            aheadY = Row.NextY + (ahead - Row.Count);
+        }
+        if (aheadX) {
+            const __m512d px = _mm512_loadu_pd(aheadX);
+            const __m512d py = _mm512_loadu_pd(aheadY);
+            const __m256i ix = _mm512_cvttpd_epi32(_mm512_min_pd(_mm512_max_pd(px, zero), limitX));
+            const __m256i iy = _mm512_cvttpd_epi32(_mm512_min_pd(_mm512_max_pd(py, zero), limitY));
+            alignas(32) std::int32_t at[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(at),
+                               _mm256_add_epi32(_mm256_mullo_epi32(iy, width), ix));
+            for (std::int32_t k = 0; k < 8; ++k) {
+                __builtin_prefetch(pixels + at[k], 0, 3);
+                __builtin_prefetch(pixels + at[k] + lastRow, 0, 3);
+            }
+        } else {
+            for (std::int32_t k = 0; k < 8; ++k)
+                PrefetchAhead(Source, Row, ahead + k, maxX, maxY, true);
+        }
+        const __m256 xf =
+            _mm256_min_ps(_mm256_max_ps(_mm512_cvtpd_ps(_mm512_loadu_pd(Row.X + u)), zeroF), maxXF);
+        const __m256 yf =
+            _mm256_min_ps(_mm256_max_ps(_mm512_cvtpd_ps(_mm512_loadu_pd(Row.Y + u)), zeroF), maxYF);
+        const __m512d cx = _mm512_cvtps_pd(xf), cy = _mm512_cvtps_pd(yf);
+        // Both are at least 0, so truncation is the floor.
+        const __m256i x0 = _mm512_cvttpd_epi32(cx), y0 = _mm512_cvttpd_epi32(cy);
+        if (_mm256_cmpeq_epi32_mask(x0, lastX) != 0) {
+            for (std::int32_t k = 0; k < 8; ++k)
+                Out[u + k] = BilinearPixel(Source, maxX, maxY, Row.X[u + k], Row.Y[u + k]);
+            continue;
+        }
+        const __m256i y1 = _mm256_min_epi32(_mm256_add_epi32(y0, one), lastY);
+        const __m512d fx = _mm512_sub_pd(cx, _mm512_cvtepi32_pd(x0));
+        const __m512d fy = _mm512_sub_pd(cy, _mm512_cvtepi32_pd(y0));
+        const __m512d gx = _mm512_sub_pd(unit, fx), gy = _mm512_sub_pd(unit, fy);
+        const __m512d w00 = _mm512_mul_pd(gx, gy), w10 = _mm512_mul_pd(fx, gy);
+        const __m512d w01 = _mm512_mul_pd(gx, fy), w11 = _mm512_mul_pd(fx, fy);
+        const __m256i at0 = _mm256_add_epi32(_mm256_mullo_epi32(y0, width), x0);
+        const __m256i at1 = _mm256_add_epi32(_mm256_mullo_epi32(y1, width), x0);
+        const __m512i top = _mm512_i32gather_epi64(at0, pixels, 4);
+        const __m512i bottom = _mm512_i32gather_epi64(at1, pixels, 4);
+        // As in the AVX2 row, the sums need no clamp before the rounding conversion.
+        __m256i result = _mm256_setzero_si256();
+        for (int c = 0; c < 4; ++c) {
+            __m512d v = _mm512_mul_pd(PairChannel(top, pick[c]), w00);
+            v = _mm512_add_pd(v, _mm512_mul_pd(PairChannel(top, pick[4 + c]), w10));
+            v = _mm512_add_pd(v, _mm512_mul_pd(PairChannel(bottom, pick[c]), w01));
+            v = _mm512_add_pd(v, _mm512_mul_pd(PairChannel(bottom, pick[4 + c]), w11));
+            result = _mm256_or_si256(result, _mm256_slli_epi32(_mm512_cvtpd_epi32(v), 8 * c));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out + u), result);
+    }
+    for (; u < Row.Count; ++u)
+        Out[u] = BilinearPixel(Source, maxX, maxY, Row.X[u], Row.Y[u]);
+}
+
 }  // namespace
 
 namespace {
-bool Avx2Allowed = true;
+TRowKernelWidth WidestAllowed = TRowKernelWidth::Avx512;
 }  // namespace
 
 bool RowKernelAvx2Available()
 {
     static const bool has = __builtin_cpu_supports("avx2");
-    return has && Avx2Allowed;
+    return has && WidestAllowed >= TRowKernelWidth::Avx2;
 }
 
-void AllowRowKernelAvx2(bool Allowed)
+bool RowKernelAvx512Available()
 {
-    Avx2Allowed = Allowed;
+    static const bool has =
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
+    return has && WidestAllowed >= TRowKernelWidth::Avx512;
+}
+
+void LimitRowKernelWidth(TRowKernelWidth Widest)
+{
+    WidestAllowed = Widest;
 }
 
 namespace {
@@ -313,6 +445,161 @@ RowCoordinatesAvx2(const double* H, const double* ColumnTerms, std::int32_t Coun
                  : TRowCoordinates::Ok;
 }
 
+// The same, eight columns at a time.
+__attribute__((target("avx512f,avx512dq,avx512vl"))) TRowCoordinates
+RowCoordinatesAvx512(const double* H, const double* ColumnTerms, std::int32_t Count, std::int32_t v,
+                     double* X, double* Y)
+{
+    const double* hu0 = ColumnTerms;
+    const double* hu3 = ColumnTerms + Count;
+    const double* hu6 = ColumnTerms + 2 * static_cast<std::ptrdiff_t>(Count);
+    const __m512d rx = _mm512_set1_pd(H[1] * v), ry = _mm512_set1_pd(H[4] * v);
+    const __m512d rw = _mm512_set1_pd(H[7] * v), one = _mm512_set1_pd(1.0);
+    const __m512d h2 = _mm512_set1_pd(H[2]), h5 = _mm512_set1_pd(H[5]);
+    const __m512d eps = _mm512_set1_pd(RipperPivotEpsilon);
+    __mmask8 badW = 0, notANumber = 0;
+    std::int32_t u = 0;
+    for (; u + 8 <= Count; u += 8) {
+        const __m512d w = _mm512_add_pd(_mm512_add_pd(_mm512_loadu_pd(hu6 + u), rw), one);
+        const __m512d x =
+            _mm512_div_pd(_mm512_add_pd(_mm512_add_pd(_mm512_loadu_pd(hu0 + u), rx), h2), w);
+        const __m512d y =
+            _mm512_div_pd(_mm512_add_pd(_mm512_add_pd(_mm512_loadu_pd(hu3 + u), ry), h5), w);
+        // Not (|w| >= eps): true for small w and for w that is not a number.
+        badW |= _mm512_cmp_pd_mask(_mm512_abs_pd(w), eps, _CMP_NGE_UQ);
+        notANumber |= _mm512_cmp_pd_mask(x, y, _CMP_UNORD_Q);
+        _mm512_storeu_pd(X + u, x);
+        _mm512_storeu_pd(Y + u, y);
+    }
+    bool bad = badW != 0, nan = notANumber != 0;
+    for (; u < Count; ++u) {
+        const double w = hu6[u] + H[7] * v + 1.0;
+        X[u] = (hu0[u] + H[1] * v + H[2]) / w;
+        Y[u] = (hu3[u] + H[4] * v + H[5]) / w;
+        bad = bad || !(std::fabs(w) >= RipperPivotEpsilon);
+        nan = nan || X[u] != X[u] || Y[u] != Y[u];
+    }
+    return bad   ? TRowCoordinates::InvalidProjection
+           : nan ? TRowCoordinates::NotANumber
+                 : TRowCoordinates::Ok;
+}
+
+// Clamping first and rounding second picks the same pixel as the other way round; the
+// conversion rounds half to even, as RoundHalfEven does.
+inline TRgbaPixel NearestPixel(const TRgbaImage& Source, double MaxX, double MaxY, double X,
+                               double Y)
+{
+    const double x = std::min(std::max(X, 0.0), MaxX);
+    const double y = std::min(std::max(Y, 0.0), MaxY);
+    const int xi = _mm_cvtsd_si32(_mm_set_sd(x));
+    const int yi = _mm_cvtsd_si32(_mm_set_sd(y));
+    return Source.Row(yi)[xi];
+}
+
+void NearestRowScalar(const TRgbaImage& Source, const TRowInput& Row, TRgbaPixel* Out)
+{
+    const double maxX = Source.Width() - 1, maxY = Source.Height() - 1;
+    for (std::int32_t u = 0; u < Row.Count; ++u) {
+        PrefetchAhead(Source, Row, u + kPrefetchAhead, maxX, maxY, false);
+        Out[u] = NearestPixel(Source, maxX, maxY, Row.X[u], Row.Y[u]);
+    }
+}
+
+// The coordinates of Lanes samples ahead, in this row or the next; null when they straddle
+// the end of the row.
+inline void BlockAhead(const TRowInput& Row, std::int32_t Ahead, std::int32_t Lanes,
+                       const double*& X, const double*& Y)
+{
+    X = Y = nullptr;
+    if (Ahead + Lanes <= Row.Count) {
+        X = Row.X + Ahead;
+        Y = Row.Y + Ahead;
+    } else if (Row.NextX && Ahead >= Row.Count && Ahead - Row.Count + Lanes <= Row.Count) {
+        X = Row.NextX + (Ahead - Row.Count);
+        Y = Row.NextY + (Ahead - Row.Count);
+    }
+}
+
+// Where four nearest samples read: y * width + x of the clamped, rounded coordinates.
+__attribute__((target("avx2"))) inline __m128i NearestAt4(const double* X, const double* Y,
+                                                          __m256d MaxX, __m256d MaxY, __m128i Width)
+{
+    const __m256d zero = _mm256_setzero_pd();
+    const __m128i x =
+        _mm256_cvtpd_epi32(_mm256_min_pd(_mm256_max_pd(_mm256_loadu_pd(X), zero), MaxX));
+    const __m128i y =
+        _mm256_cvtpd_epi32(_mm256_min_pd(_mm256_max_pd(_mm256_loadu_pd(Y), zero), MaxY));
+    return _mm_add_epi32(_mm_mullo_epi32(y, Width), x);
+}
+
+__attribute__((target("avx2"))) void NearestRowAvx2(const TRgbaImage& Source, const TRowInput& Row,
+                                                    TRgbaPixel* Out)
+{
+    const double maxX = Source.Width() - 1, maxY = Source.Height() - 1;
+    const __m256d maxXV = _mm256_set1_pd(maxX), maxYV = _mm256_set1_pd(maxY);
+    const __m128i width = _mm_set1_epi32(Source.Width());
+    const auto* pixels = reinterpret_cast<const int*>(Source.Pixels().data());
+    std::int32_t u = 0;
+    for (; u + 4 <= Row.Count; u += 4) {
+        const double *aheadX, *aheadY;
+        BlockAhead(Row, u + kPrefetchAhead, 4, aheadX, aheadY);
+        if (aheadX) {
+            alignas(16) std::int32_t at[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(at),
+                            NearestAt4(aheadX, aheadY, maxXV, maxYV, width));
+            for (std::int32_t k = 0; k < 4; ++k)
+                __builtin_prefetch(pixels + at[k], 0, 3);
+        } else {
+            for (std::int32_t k = 0; k < 4; ++k)
+                PrefetchAhead(Source, Row, u + kPrefetchAhead + k, maxX, maxY, false);
+        }
+        const __m128i at = NearestAt4(Row.X + u, Row.Y + u, maxXV, maxYV, width);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + u), _mm_i32gather_epi32(pixels, at, 4));
+    }
+    for (; u < Row.Count; ++u)
+        Out[u] = NearestPixel(Source, maxX, maxY, Row.X[u], Row.Y[u]);
+}
+
+__attribute__((target("avx512f,avx512vl"))) inline __m256i
+NearestAt8(const double* X, const double* Y, __m512d MaxX, __m512d MaxY, __m256i Width)
+{
+    const __m512d zero = _mm512_setzero_pd();
+    const __m256i x =
+        _mm512_cvtpd_epi32(_mm512_min_pd(_mm512_max_pd(_mm512_loadu_pd(X), zero), MaxX));
+    const __m256i y =
+        _mm512_cvtpd_epi32(_mm512_min_pd(_mm512_max_pd(_mm512_loadu_pd(Y), zero), MaxY));
+    return _mm256_add_epi32(_mm256_mullo_epi32(y, Width), x);
+}
+
+__attribute__((target("avx512f,avx512vl"))) void
+NearestRowAvx512(const TRgbaImage& Source, const TRowInput& Row, TRgbaPixel* Out)
+{
+    const double maxX = Source.Width() - 1, maxY = Source.Height() - 1;
+    const __m512d maxXV = _mm512_set1_pd(maxX), maxYV = _mm512_set1_pd(maxY);
+    const __m256i width = _mm256_set1_epi32(Source.Width());
+    const auto* pixels = reinterpret_cast<const int*>(Source.Pixels().data());
+    std::int32_t u = 0;
+    for (; u + 8 <= Row.Count; u += 8) {
+        const double *aheadX, *aheadY;
+        BlockAhead(Row, u + kPrefetchAhead, 8, aheadX, aheadY);
+        if (aheadX) {
+            alignas(32) std::int32_t at[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(at),
+                               NearestAt8(aheadX, aheadY, maxXV, maxYV, width));
+            for (std::int32_t k = 0; k < 8; ++k)
+                __builtin_prefetch(pixels + at[k], 0, 3);
+        } else {
+            for (std::int32_t k = 0; k < 8; ++k)
+                PrefetchAhead(Source, Row, u + kPrefetchAhead + k, maxX, maxY, false);
+        }
+        const __m256i at = NearestAt8(Row.X + u, Row.Y + u, maxXV, maxYV, width);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out + u),
+                            _mm256_i32gather_epi32(pixels, at, 4));
+    }
+    for (; u < Row.Count; ++u)
+        Out[u] = NearestPixel(Source, maxX, maxY, Row.X[u], Row.Y[u]);
+}
+
 TRowCoordinates RowCoordinatesScalar(const double* H, const double* ColumnTerms, std::int32_t Count,
                                      std::int32_t v, double* X, double* Y)
 {
@@ -340,6 +627,8 @@ TRowCoordinates RowCoordinatesScalar(const double* H, const double* ColumnTerms,
 TRowCoordinates RectifyRowCoordinates(const double* H, const double* ColumnTerms,
                                       std::int32_t Count, std::int32_t v, double* X, double* Y)
 {
+    if (RowKernelAvx512Available())
+        return RowCoordinatesAvx512(H, ColumnTerms, Count, v, X, Y);
     if (RowKernelAvx2Available())
         return RowCoordinatesAvx2(H, ColumnTerms, Count, v, X, Y);
     return RowCoordinatesScalar(H, ColumnTerms, Count, v, X, Y);
@@ -348,17 +637,13 @@ TRowCoordinates RectifyRowCoordinates(const double* H, const double* ColumnTerms
 void SampleRowNearest(const TRgbaImage& Source, const double* X, const double* Y,
                       std::int32_t Count, TRgbaPixel* Out, const double* NextX, const double* NextY)
 {
-    // Clamping first and rounding second picks the same pixel as the other way round.
     const TRowInput row{X, Y, NextX, NextY, Count};
-    const double maxX = Source.Width() - 1, maxY = Source.Height() - 1;
-    for (std::int32_t u = 0; u < Count; ++u) {
-        PrefetchAhead(Source, row, u + kPrefetchAhead, maxX, maxY, false);
-        const double x = std::min(std::max(X[u], 0.0), maxX);
-        const double y = std::min(std::max(Y[u], 0.0), maxY);
-        const int xi = _mm_cvtsd_si32(_mm_set_sd(x));
-        const int yi = _mm_cvtsd_si32(_mm_set_sd(y));
-        Out[u] = Source.Row(yi)[xi];
-    }
+    if (RowKernelAvx512Available())
+        NearestRowAvx512(Source, row, Out);
+    else if (RowKernelAvx2Available())
+        NearestRowAvx2(Source, row, Out);
+    else
+        NearestRowScalar(Source, row, Out);
 }
 
 void SampleRowBilinear(const TRgbaImage& Source, const double* X, const double* Y,
@@ -366,7 +651,9 @@ void SampleRowBilinear(const TRgbaImage& Source, const double* X, const double* 
                        const double* NextY)
 {
     const TRowInput row{X, Y, NextX, NextY, Count};
-    if (RowKernelAvx2Available())
+    if (RowKernelAvx512Available())
+        BilinearRowAvx512(Source, row, Out);
+    else if (RowKernelAvx2Available())
         BilinearRowAvx2(Source, row, Out);
     else
         BilinearRowSse2(Source, row, Out);
@@ -382,4 +669,10 @@ void SampleRowBilinearAvx2(const TRgbaImage& Source, const double* X, const doub
                            std::int32_t Count, TRgbaPixel* Out)
 {
     BilinearRowAvx2(Source, TRowInput{X, Y, nullptr, nullptr, Count}, Out);
+}
+
+void SampleRowBilinearAvx512(const TRgbaImage& Source, const double* X, const double* Y,
+                             std::int32_t Count, TRgbaPixel* Out)
+{
+    BilinearRowAvx512(Source, TRowInput{X, Y, nullptr, nullptr, Count}, Out);
 }

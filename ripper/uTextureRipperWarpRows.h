@@ -25,12 +25,17 @@ void SampleRowBilinear(const TRgbaImage& Source, const double* X, const double* 
                        std::int32_t Count, TRgbaPixel* Out, const double* NextX = nullptr,
                        const double* NextY = nullptr);
 
-// The two widths SampleRowBilinear chooses between at run time, for tests; the second
-// needs a processor with AVX2 (RowKernelAvx2Available).
+// The widths SampleRowBilinear chooses between at run time, for tests; the AVX2 one
+// needs RowKernelAvx2Available, the AVX-512 one RowKernelAvx512Available.
 void SampleRowBilinearSse2(const TRgbaImage& Source, const double* X, const double* Y,
                            std::int32_t Count, TRgbaPixel* Out);
 void SampleRowBilinearAvx2(const TRgbaImage& Source, const double* X, const double* Y,
                            std::int32_t Count, TRgbaPixel* Out);
+void SampleRowBilinearAvx512(const TRgbaImage& Source, const double* X, const double* Y,
+                             std::int32_t Count, TRgbaPixel* Out);
 bool RowKernelAvx2Available();
-// Tests turn the AVX2 kernels off to run the others on any processor.
-void AllowRowKernelAvx2(bool Allowed);
+bool RowKernelAvx512Available();
+
+enum class TRowKernelWidth { Sse2, Avx2, Avx512 };
+// Tests narrow the kernels to run the others on any processor.
+void LimitRowKernelWidth(TRowKernelWidth Widest);

@@ -1,5 +1,5 @@
 // The row kernels of the rectify against the per-pixel samplers they stand in for: the
-// same coordinates must give the same pixels, bit for bit, in both SIMD widths.
+// same coordinates must give the same pixels, bit for bit, in every SIMD width.
 #include "ripper/uTextureRipperWarp.h"
 #include "ripper/uTextureRipperWarpRows.h"
 
@@ -60,29 +60,45 @@ TEST(RipperRowKernels, SameAsThePerPixelSamplers)
         const TRgbaImage image = RandomImage(w, h, rng);
         const std::size_t n = 4003;  // not a multiple of the SIMD width
         const std::vector<double> xs = Coordinates(w, n, rng), ys = Coordinates(h, n, rng);
-        std::vector<TRgbaPixel> nearest(n), sse2(n), avx2(n);
-        SampleRowNearest(image, xs.data(), ys.data(), std::int32_t(n), nearest.data());
+        std::vector<TRgbaPixel> sse2(n), avx2(n), avx512(n);
+        // The nearest row has no entry per width: it is narrowed to each in turn.
+        const TRowKernelWidth widths[] = {TRowKernelWidth::Sse2, TRowKernelWidth::Avx2,
+                                          TRowKernelWidth::Avx512};
+        std::vector<std::vector<TRgbaPixel>> nearest;
+        for (const TRowKernelWidth width : widths) {
+            LimitRowKernelWidth(width);
+            nearest.emplace_back(n);
+            SampleRowNearest(image, xs.data(), ys.data(), std::int32_t(n), nearest.back().data());
+        }
+        LimitRowKernelWidth(TRowKernelWidth::Avx512);
         SampleRowBilinearSse2(image, xs.data(), ys.data(), std::int32_t(n), sse2.data());
         if (RowKernelAvx2Available())
             SampleRowBilinearAvx2(image, xs.data(), ys.data(), std::int32_t(n), avx2.data());
+        if (RowKernelAvx512Available())
+            SampleRowBilinearAvx512(image, xs.data(), ys.data(), std::int32_t(n), avx512.data());
         for (std::size_t i = 0; i < n; ++i) {
-            ASSERT_EQ(nearest[i], SampleNearest(image, xs[i], ys[i]))
-                << w << "x" << h << " at " << xs[i] << ", " << ys[i];
+            for (std::size_t k = 0; k < nearest.size(); ++k) {
+                ASSERT_EQ(nearest[k][i], SampleNearest(image, xs[i], ys[i]))
+                    << w << "x" << h << " at " << xs[i] << ", " << ys[i] << " width " << k;
+            }
             const TRgbaPixel expected = SampleBilinear(image, xs[i], ys[i]);
             ASSERT_EQ(sse2[i], expected) << w << "x" << h << " at " << xs[i] << ", " << ys[i];
             if (RowKernelAvx2Available()) {
                 ASSERT_EQ(avx2[i], expected) << w << "x" << h << " at " << xs[i] << ", " << ys[i];
+            }
+            if (RowKernelAvx512Available()) {
+                ASSERT_EQ(avx512[i], expected) << w << "x" << h << " at " << xs[i] << ", " << ys[i];
             }
         }
     }
 }
 
 // The rectify of random quads over random photographs against the per-pixel loop, with
-// the kernels of either width.
-class RipperRectifyKernels : public ::testing::TestWithParam<bool> {
+// the kernels of each width.
+class RipperRectifyKernels : public ::testing::TestWithParam<TRowKernelWidth> {
 protected:
-    void SetUp() override { AllowRowKernelAvx2(GetParam()); }
-    void TearDown() override { AllowRowKernelAvx2(true); }
+    void SetUp() override { LimitRowKernelWidth(GetParam()); }
+    void TearDown() override { LimitRowKernelWidth(TRowKernelWidth::Avx512); }
 };
 
 TEST_P(RipperRectifyKernels, RectifyMatchesThePerPixelLoop)
@@ -121,6 +137,8 @@ TEST_P(RipperRectifyKernels, RectifyMatchesThePerPixelLoop)
     EXPECT_GT(compared, 70);
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, RipperRectifyKernels, ::testing::Values(false, true));
+INSTANTIATE_TEST_SUITE_P(Widths, RipperRectifyKernels,
+                         ::testing::Values(TRowKernelWidth::Sse2, TRowKernelWidth::Avx2,
+                                           TRowKernelWidth::Avx512));
 
 }  // namespace
