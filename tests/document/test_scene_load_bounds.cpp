@@ -81,8 +81,9 @@ std::string LoadError(TProjectDocument& Document, const std::string& Path)
 
 std::string AnyModifierType()
 {
-    if (ModifierDescriptorCount() == 0)
-        RegisterBuiltInModifiers();
+    // Other tests leave test types, or none, registered.
+    ClearModifierRegistry();
+    RegisterBuiltInModifiers();
     return ModifierDescriptorCount() > 0 ? GetModifierDescriptor(0).TypeId : std::string();
 }
 }  // namespace

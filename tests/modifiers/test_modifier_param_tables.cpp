@@ -22,8 +22,9 @@ class ModifierParamTables : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (ModifierDescriptorCount() == 0)
-            RegisterBuiltInModifiers();
+        // Other tests leave test types, or none, registered.
+        ClearModifierRegistry();
+        RegisterBuiltInModifiers();
     }
 };
 
