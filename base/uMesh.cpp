@@ -1,4 +1,5 @@
 #include "base/uMesh.h"
+#include "base/uHugePages.h"
 
 #include <algorithm>
 #include <cassert>
@@ -284,6 +285,7 @@ void TMeshData::RebuildEdges()
     if (Edges.capacity() < pairSlots || Edges.capacity() > slack(pairSlots)) {
         std::vector<TMeshEdge>().swap(Edges);
         Edges.reserve(slack(pairSlots));
+        AdviseHugePages(Edges.data(), Edges.capacity() * sizeof(TMeshEdge));
     }
     Edges.resize(pairSlots);
     size_t distinct = buildBuckets();

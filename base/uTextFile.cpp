@@ -3,10 +3,12 @@
 #include "base/uErrors.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -20,19 +22,113 @@ std::string SystemMessage(int err)
 }
 }  // namespace
 
+namespace {
+// Writes |Value| (finite, non-zero) as d.dddddddddE+dd, rounded as the exact binary value
+// to ten digits, ties to even, as the library's scientific formatting does; false when
+// the value is out of the range the 128-bit arithmetic below covers exactly.
+bool ExactScientific10(float Value, char* Out)
+{
+    using u128 = unsigned __int128;
+    uint32_t bits;
+    std::memcpy(&bits, &Value, sizeof bits);
+    const int biased = int((bits >> 23) & 0xFF);
+    if (biased == 0 || biased == 0xFF)
+        return false;  // subnormals and non-finite values take the library's path
+    const uint64_t m = (bits & 0x7FFFFF) | 0x800000;
+    const int e = biased - 150;  // |Value| = m * 2^e
+    static constexpr auto kPow10 = [] {
+        std::array<u128, 39> p{};
+        p[0] = 1;
+        for (size_t i = 1; i < p.size(); ++i)
+            p[i] = p[i - 1] * 10;
+        return p;
+    }();
+    constexpr uint64_t kLow = 1000000000ull, kHigh = 10000000000ull;
+    int k = int(std::floor(std::log10(std::fabs(double(Value)))));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int p = 9 - k;  // N = |Value| * 10^p, wanted in [1e9, 1e10)
+        u128 whole, rest, half;
+        bool exactHalfUnit = false;
+        if (p >= 0) {
+            if (p > 27 || e < -120)
+                return false;
+            const u128 scaled = u128(m) * kPow10[size_t(p)];  // < 2^114
+            if (e >= 0) {
+                if (e > 13)
+                    return false;
+                whole = scaled << e;
+                rest = 0;
+                half = 1;
+            } else {
+                whole = scaled >> -e;
+                rest = scaled & ((u128(1) << -e) - 1);
+                half = u128(1) << (-e - 1);
+                exactHalfUnit = true;
+            }
+        } else {
+            if (-p > 38 || e < 0 || e + 24 > 127)
+                return false;
+            const u128 integer = u128(m) << e;
+            const u128 divisor = kPow10[size_t(-p)];
+            whole = integer / divisor;
+            rest = integer % divisor;
+            half = divisor / 2;  // divisor is even
+            exactHalfUnit = true;
+        }
+        if (whole >= kHigh) {
+            ++k;
+            continue;
+        }
+        if (whole < kLow) {
+            --k;
+            continue;
+        }
+        uint64_t n = uint64_t(whole);
+        if (exactHalfUnit && (rest > half || (rest == half && (n & 1))))
+            ++n;
+        int exponent = k;
+        if (n == kHigh) {
+            n = kLow;
+            ++exponent;
+        }
+        char digits[10];
+        for (int i = 9; i >= 0; --i) {
+            digits[i] = char('0' + n % 10);
+            n /= 10;
+        }
+        Out[0] = digits[0];
+        Out[1] = '.';
+        std::memcpy(Out + 2, digits + 1, 9);
+        Out[11] = 'E';
+        Out[12] = exponent < 0 ? '-' : '+';
+        const int a = exponent < 0 ? -exponent : exponent;
+        Out[13] = char('0' + a / 10);
+        Out[14] = char('0' + a % 10);
+        return true;
+    }
+    return false;
+}
+}  // namespace
+
 void AppendFileReal(std::string& Out, float Value)
 {
     if (!std::isfinite(Value) || Value == 0)
         Value = 0;
     char buf[32];
-    auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(Value),
-                           std::chars_format::scientific, 9);
-    // to_chars writes "1.000000000e+00"; float exponents always fit two digits.
-    std::string_view s(buf, static_cast<size_t>(r.ptr - buf));
-    if (s.front() != '-')
-        Out += ' ';
-    for (char c : s)
-        Out += c == 'e' ? 'E' : c;
+    size_t n = 0;
+    if (Value != 0 && ExactScientific10(Value, buf + 1)) {
+        buf[0] = Value < 0 ? '-' : ' ';
+        n = 16;
+    } else {
+        // to_chars writes "1.000000000e+00"; float exponents always fit two digits.
+        const bool negative = std::signbit(Value);
+        buf[0] = ' ';
+        auto r = std::to_chars(buf + (negative ? 0 : 1), buf + sizeof buf,
+                               static_cast<double>(Value), std::chars_format::scientific, 9);
+        n = static_cast<size_t>(r.ptr - buf);
+        std::replace(buf, buf + n, 'e', 'E');
+    }
+    Out.append(buf, n);
 }
 
 std::string FormatFileReal(float Value)

@@ -2,6 +2,7 @@
 
 #include "base/uDocumentIds.h"
 #include "base/uErrors.h"
+#include "base/uHugePages.h"
 #include "base/uMesh.h"
 #include "base/uNumberText.h"
 #include "base/uTextFile.h"
@@ -383,6 +384,7 @@ void ReserveLines(std::vector<T>& Items, int64_t Count, const TTextLineSource& F
     if (const auto rest = File.RemainingBytes())
         cap = *rest / MinLineBytes + 1;
     Items.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(Count), cap)));
+    AdviseHugePages(Items.data(), Items.capacity() * sizeof(T));
 }
 
 // Reads the mesh block into StoredMesh (none when the block holds no vertices; its edges

@@ -1,14 +1,18 @@
 #include "base/uErrors.h"
 #include "base/uTextFile.h"
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
 #include <sstream>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -27,6 +31,53 @@ TEST(TextFile, SixteenCharacterReals)
         EXPECT_EQ(FormatFileReal(c.value).size(), 16u);
     }
     EXPECT_EQ(FormatFileReals({1, 2, -3}), " 1.000000000E+00  2.000000000E+00 -3.000000000E+00");
+}
+
+// The writer's own digit generation against the library's scientific formatting of the
+// float's double, over every exponent, values next to rounding ties and decade edges, and a
+// random sample of bit patterns.
+TEST(TextFile, RealsMatchTheLibrarysScientificFormatting)
+{
+    auto library = [](float v) {
+        char buf[40];
+        const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<double>(v),
+                                     std::chars_format::scientific, 9);
+        std::string s(buf, r.ptr);
+        for (char& c : s)
+            c = c == 'e' ? 'E' : c;
+        return s.front() == '-' ? s : " " + s;
+    };
+    std::vector<float> values;
+    for (uint32_t exponent = 1; exponent < 255; ++exponent)
+        for (uint32_t mantissa : {0u, 1u, 0x400000u, 0x7FFFFFu, 0x123456u})
+            for (uint32_t sign : {0u, 1u}) {
+                const uint32_t bits = sign << 31 | exponent << 23 | mantissa;
+                float v;
+                std::memcpy(&v, &bits, sizeof v);
+                values.push_back(v);
+            }
+    for (double decade = 1e-38; decade < 3e38; decade *= 10)
+        for (float v = std::nextafter(static_cast<float>(decade), 0.0f), i = 0; i < 3;
+             ++i, v = std::nextafter(v, INFINITY))
+            values.push_back(v);
+    // Exact halves at the tenth digit: 2^-k has a five at its end.
+    for (int k = 1; k < 60; ++k)
+        values.push_back(std::ldexp(1.0f, -k) * 3);
+    values.insert(values.end(), {1e-45f, 1.17549435e-38f, 9999999999.0f, 0.99999999995f,
+                                 123456789.0f, 16777216.0f, 1e10f, 3.4028235e38f});
+    std::mt19937 random(7);
+    for (int i = 0; i < 200000; ++i) {
+        const uint32_t bits = static_cast<uint32_t>(random());
+        float v;
+        std::memcpy(&v, &bits, sizeof v);
+        if (std::isfinite(v))
+            values.push_back(v);
+    }
+    for (float v : values) {
+        const std::string text = FormatFileReal(v);
+        ASSERT_EQ(text, v == 0 ? std::string(" 0.000000000E+00") : library(v))
+            << std::hexfloat << v;
+    }
 }
 
 TEST(TextFile, WriterEndsLinesWithCrLfAndReaderAcceptsBoth)
