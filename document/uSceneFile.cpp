@@ -98,6 +98,13 @@ void WritePalette(const TScene& Scene, TTextLineSink& File)
         File.WriteLine(PaletteNumber(c.X) + " " + PaletteNumber(c.Y) + " " + PaletteNumber(c.Z));
 }
 
+void AppendInt(std::string& Out, int64_t Value)
+{
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, Value);
+    Out.append(buf, r.ptr);
+}
+
 void WriteMesh(TTextLineSink& File, const TMeshData* Mesh)
 {
     if (!Mesh || Mesh->Vertices.empty()) {
@@ -123,10 +130,14 @@ void WriteMesh(TTextLineSink& File, const TMeshData* Mesh)
     for (const TMeshFace& f : Mesh->Faces) {
         // A face never has more than four corners; a bad count is written as read back.
         const int count = f.Count < 0 ? 0 : (f.Count > 4 ? 4 : f.Count);
-        line = IntToText(count);
-        for (int k = 0; k < count; ++k)
-            line += " " + IntToText(f.Indices[k]);
-        line += " " + IntToText(f.TexId);
+        line.clear();
+        AppendInt(line, count);
+        for (int k = 0; k < count; ++k) {
+            line += ' ';
+            AppendInt(line, f.Indices[k]);
+        }
+        line += ' ';
+        AppendInt(line, f.TexId);
         for (int k = 0; k < count; ++k) {
             line += ' ';
             AppendFileReal(line, f.UVs[k].U);
