@@ -44,12 +44,20 @@ bool ExactScientific10(float Value, char* Out)
         return p;
     }();
     constexpr uint64_t kLow = 1000000000ull, kHigh = 10000000000ull;
-    int k = int(std::floor(std::log10(std::fabs(double(Value)))));
+    // floor(log10 |Value|), or one below it: 78913 / 2^18 is just under log10(2).
+    int k = ((biased - 127) * 78913) >> 18;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int p = 9 - k;  // N = |Value| * 10^p, wanted in [1e9, 1e10)
         u128 whole, rest, half;
         bool exactHalfUnit = false;
-        if (p >= 0) {
+        if (p >= 0 && p <= 12 && e < 0 && e > -64) {
+            // Most values of a mesh: m * 10^p stays below 2^64.
+            const uint64_t scaled = m * static_cast<uint64_t>(kPow10[size_t(p)]);
+            whole = scaled >> -e;
+            rest = scaled & ((uint64_t{1} << -e) - 1);
+            half = uint64_t{1} << (-e - 1);
+            exactHalfUnit = true;
+        } else if (p >= 0) {
             if (p > 27 || e < -120)
                 return false;
             const u128 scaled = u128(m) * kPow10[size_t(p)];  // < 2^114
