@@ -89,6 +89,26 @@ struct TRowInput {
                        RowBelow);
 }
 
+// The coordinates of the Lanes samples kPrefetchAhead after sample U, in this row or the
+// next; false where they straddle the two rows (those are prefetched one at a time).
+[[gnu::always_inline]] inline bool SamplesAhead(const TRowInput& Row, std::int32_t U,
+                                                std::int32_t Lanes, const double*& X,
+                                                const double*& Y)
+{
+    const std::int32_t ahead = U + kPrefetchAhead;
+    if (ahead + Lanes <= Row.Count) {
+        X = Row.X + ahead;
+        Y = Row.Y + ahead;
+        return true;
+    }
+    if (Row.NextX && ahead >= Row.Count && ahead - Row.Count + Lanes <= Row.Count) {
+        X = Row.NextX + (ahead - Row.Count);
+        Y = Row.NextY + (ahead - Row.Count);
+        return true;
+    }
+    return false;
+}
+
 // The four channels of a pixel as doubles: red and green, blue and alpha.
 inline void Channels(TRgbaPixel p, __m128d& Low, __m128d& High)
 {
@@ -174,18 +194,9 @@ __attribute__((target("avx2"))) void BilinearRowAvx2(const TRgbaImage& Source, c
     const __m256d limitY = _mm256_set1_pd(Source.Height() > 1 ? Source.Height() - 2 : 0);
     std::int32_t u = 0;
     for (; u + 4 <= Row.Count; u += 4) {
-        // The four samples ahead, in this row or the next.
-        const std::int32_t ahead = u + kPrefetchAhead;
         const double* aheadX = nullptr;
         const double* aheadY = nullptr;
-        if (ahead + 4 <= Row.Count) {
-            aheadX = Row.X + ahead;
-            aheadY = Row.Y + ahead;
-        } else if (Row.NextX && ahead >= Row.Count && ahead - Row.Count + 4 <= Row.Count) {
-            aheadX = Row.NextX + (ahead - Row.Count);
-            aheadY = Row.NextY + (ahead - Row.Count);
-        }
-        if (aheadX) {
+        if (SamplesAhead(Row, u, 4, aheadX, aheadY)) {
             // The lines of the four samples ahead, found four at a time.
             const __m256d px = _mm256_loadu_pd(aheadX);
             const __m256d py = _mm256_loadu_pd(aheadY);
@@ -314,18 +325,9 @@ BilinearRowAvx512(const TRgbaImage& Source, const TRowInput& Row, TRgbaPixel* Ou
     const __m512d limitY = _mm512_set1_pd(Source.Height() > 1 ? Source.Height() - 2 : 0);
     std::int32_t u = 0;
     for (; u + 8 <= Row.Count; u += 8) {
-        // The eight samples ahead, in this row or the next.
-        const std::int32_t ahead = u + kPrefetchAhead;
         const double* aheadX = nullptr;
         const double* aheadY = nullptr;
-        if (ahead + 8 <= Row.Count) {
-            aheadX = Row.X + ahead;
-            aheadY = Row.Y + ahead;
-        } else if (Row.NextX && ahead >= Row.Count && ahead - Row.Count + 8 <= Row.Count) {
-            aheadX = Row.NextX + (ahead - Row.Count);
-            aheadY = Row.NextY + (ahead - Row.Count);
-        }
-        if (aheadX) {
+        if (SamplesAhead(Row, u, 8, aheadX, aheadY)) {
             const __m512d px = _mm512_loadu_pd(aheadX);
             const __m512d py = _mm512_loadu_pd(aheadY);
             const __m256i ix = _mm512_cvttpd_epi32(_mm512_min_pd(_mm512_max_pd(px, zero), limitX));
@@ -339,7 +341,7 @@ BilinearRowAvx512(const TRgbaImage& Source, const TRowInput& Row, TRgbaPixel* Ou
             }
         } else {
             for (std::int32_t k = 0; k < 8; ++k)
-                PrefetchAhead(Source, Row, ahead + k, maxX, maxY, true);
+                PrefetchAhead(Source, Row, u + kPrefetchAhead + k, maxX, maxY, true);
         }
         const __m256 xf =
             _mm256_min_ps(_mm256_max_ps(_mm512_cvtpd_ps(_mm512_loadu_pd(Row.X + u)), zeroF), maxXF);
