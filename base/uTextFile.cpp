@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 std::string SystemMessage(int err)
@@ -99,14 +100,24 @@ bool ExactScientific10(float Value, char* Out)
             n = kLow;
             ++exponent;
         }
-        char digits[10];
-        for (int i = 9; i >= 0; --i) {
-            digits[i] = char('0' + n % 10);
-            n /= 10;
-        }
-        Out[0] = digits[0];
+        // Two digits at a time: five short dependency chains instead of ten.
+        static constexpr auto kPairs = [] {
+            std::array<char, 200> t{};
+            for (int i = 0; i < 100; ++i) {
+                t[size_t(2 * i)] = char('0' + i / 10);
+                t[size_t(2 * i + 1)] = char('0' + i % 10);
+            }
+            return t;
+        }();
+        // Written straight into place: reading back bytes stored one by one stalls.
+        const uint32_t upper = uint32_t(n / 100000), lower = uint32_t(n % 100000);
+        Out[0] = char('0' + upper / 10000);
         Out[1] = '.';
-        std::memcpy(Out + 2, digits + 1, 9);
+        std::memcpy(Out + 2, &kPairs[size_t(2 * (upper / 100 % 100))], 2);
+        std::memcpy(Out + 4, &kPairs[size_t(2 * (upper % 100))], 2);
+        Out[6] = char('0' + lower / 10000);
+        std::memcpy(Out + 7, &kPairs[size_t(2 * (lower / 100 % 100))], 2);
+        std::memcpy(Out + 9, &kPairs[size_t(2 * (lower % 100))], 2);
         Out[11] = 'E';
         Out[12] = exponent < 0 ? '-' : '+';
         const int a = exponent < 0 ? -exponent : exponent;
@@ -122,20 +133,25 @@ void AppendFileReal(std::string& Out, float Value)
 {
     if (!std::isfinite(Value) || Value == 0)
         Value = 0;
-    char buf[32];
-    size_t n = 0;
-    if (Value != 0 && ExactScientific10(Value, buf + 1)) {
-        buf[0] = Value < 0 ? '-' : ' ';
-        n = 16;
-    } else {
-        // to_chars writes "1.000000000e+00"; float exponents always fit two digits.
-        const bool negative = std::signbit(Value);
-        buf[0] = ' ';
-        auto r = std::to_chars(buf + (negative ? 0 : 1), buf + sizeof buf,
-                               static_cast<double>(Value), std::chars_format::scientific, 9);
-        n = static_cast<size_t>(r.ptr - buf);
-        std::replace(buf, buf + n, 'e', 'E');
+    if (Value != 0) {
+        const size_t at = Out.size();
+        Out.resize(at + 16);
+        char* text = Out.data() + at;
+        if (ExactScientific10(Value, text + 1)) {
+            text[0] = Value < 0 ? '-' : ' ';
+            return;
+        }
+        Out.resize(at);
     }
+    // Zero, subnormals and extreme exponents: to_chars writes "1.000000000e-40"; float
+    // exponents always fit two digits.
+    char buf[32];
+    buf[0] = ' ';
+    const bool negative = std::signbit(Value);
+    const auto r = std::to_chars(buf + (negative ? 0 : 1), buf + sizeof buf,
+                                 static_cast<double>(Value), std::chars_format::scientific, 9);
+    const size_t n = static_cast<size_t>(r.ptr - buf);
+    std::replace(buf, buf + n, 'e', 'E');
     Out.append(buf, n);
 }
 
