@@ -127,25 +127,6 @@ BENCHMARK(BM_RipperSaveClickToFile)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond);
 
-// Rectifying from the 4000 x 3000 photograph at N x N, beside OpenCV's warpPerspective on
-// one thread doing the same mapping (the output-to-source homography, replicated border).
-void BM_RectifyLarge(benchmark::State& State)
-{
-    const TRgbaImage& source = LargePhotograph();
-    const auto n = static_cast<std::int32_t>(State.range(0));
-    const bool bilinear = State.range(1) != 0;
-    std::string message;
-    for (auto _ : State) {
-        auto out = RectifyQuad(&source, kLargeQuad, n, bilinear, message);
-        benchmark::DoNotOptimize(out);
-    }
-    State.SetItemsProcessed(State.iterations() * n * n);
-}
-BENCHMARK(BM_RectifyLarge)
-    ->ArgNames({"n", "bilinear"})
-    ->ArgsProduct({{256, 1024}, {0, 1}})
-    ->Unit(benchmark::kMillisecond);
-
 // Writes over more memory than the last-level cache holds, so the next rectify finds
 // neither the photograph's lines nor its output's in any cache.
 void EvictCaches()
@@ -156,28 +137,60 @@ void EvictCaches()
     benchmark::ClobberMemory();
 }
 
-// The first rectify after the caches were flushed, as after loading a photograph or
-// working elsewhere; OpenCV's figure below is taken the same way.
-void BM_RectifyLargeCold(benchmark::State& State)
+// Runs Warp once per iteration; Cold flushes the caches before each run, outside the time.
+template <class F>
+void TimeWarps(benchmark::State& State, bool Cold, F Warp)
+{
+    for (auto _ : State) {
+        if (Cold) {
+            State.PauseTiming();
+            EvictCaches();
+            State.ResumeTiming();
+        }
+        Warp();
+    }
+    const auto n = State.range(0);
+    State.SetItemsProcessed(State.iterations() * n * n);
+}
+
+void LargeSizes(benchmark::internal::Benchmark* B)
+{
+    B->ArgNames({"n", "bilinear"})->ArgsProduct({{256, 1024}, {0, 1}});
+    B->Unit(benchmark::kMillisecond);
+}
+
+// Cold runs a fixed number of times: each flush takes longer than the rectify.
+void LargeSizesCold(benchmark::internal::Benchmark* B)
+{
+    LargeSizes(B);
+    B->Iterations(40);
+}
+
+// Rectifying from the 4000 x 3000 photograph at N x N, beside OpenCV's warpPerspective on
+// one thread doing the same mapping (the output-to-source homography, replicated border).
+// Cold: the first rectify after the caches were flushed, as after loading a photograph or
+// working elsewhere; OpenCV's figure is taken the same way.
+void RectifyLarge(benchmark::State& State, bool Cold)
 {
     const TRgbaImage& source = LargePhotograph();
     const auto n = static_cast<std::int32_t>(State.range(0));
     const bool bilinear = State.range(1) != 0;
     std::string message;
-    for (auto _ : State) {
-        State.PauseTiming();
-        EvictCaches();
-        State.ResumeTiming();
+    TimeWarps(State, Cold, [&] {
         auto out = RectifyQuad(&source, kLargeQuad, n, bilinear, message);
         benchmark::DoNotOptimize(out);
-    }
-    State.SetItemsProcessed(State.iterations() * n * n);
+    });
 }
-BENCHMARK(BM_RectifyLargeCold)
-    ->ArgNames({"n", "bilinear"})
-    ->ArgsProduct({{256, 1024}, {0, 1}})
-    ->Iterations(40)  // each flush takes longer than the rectify
-    ->Unit(benchmark::kMillisecond);
+void BM_RectifyLarge(benchmark::State& State)
+{
+    RectifyLarge(State, false);
+}
+void BM_RectifyLargeCold(benchmark::State& State)
+{
+    RectifyLarge(State, true);
+}
+BENCHMARK(BM_RectifyLarge)->Apply(LargeSizes);
+BENCHMARK(BM_RectifyLargeCold)->Apply(LargeSizesCold);
 
 // The same mapping sampled pixel by pixel through SampleNearest / SampleBilinear into a
 // cleared image, as the rectify did before it worked a row at a time.
@@ -202,66 +215,39 @@ void BM_RectifyLargePerPixel(benchmark::State& State)
     }
     State.SetItemsProcessed(State.iterations() * n * n);
 }
-BENCHMARK(BM_RectifyLargePerPixel)
-    ->ArgNames({"n", "bilinear"})
-    ->ArgsProduct({{256, 1024}, {0, 1}})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RectifyLargePerPixel)->Apply(LargeSizes);
 
 #ifdef QUILL_HAVE_OPENCV
+void OpenCvWarpLarge(benchmark::State& State, bool Cold)
+{
+    cv::setNumThreads(1);
+    const TRgbaImage& source = LargePhotograph();
+    const auto n = static_cast<std::int32_t>(State.range(0));
+    const bool bilinear = State.range(1) != 0;
+    const cv::Mat src(source.Height(), source.Width(), CV_8UC4,
+                      const_cast<TRgbaPixel*>(source.Pixels().data()));
+    double h[8];
+    SolveQuadHomography(kLargeQuad, n, h);
+    const cv::Mat m =
+        (cv::Mat_<double>(3, 3) << h[0], h[1], h[2], h[3], h[4], h[5], h[6], h[7], 1.0);
+    const int flags = (bilinear ? cv::INTER_LINEAR : cv::INTER_NEAREST) | cv::WARP_INVERSE_MAP;
+    TimeWarps(State, Cold, [&] {
+        // A new output each time, as the rectify makes a new image.
+        cv::Mat dst;
+        cv::warpPerspective(src, dst, m, cv::Size(n, n), flags, cv::BORDER_REPLICATE);
+        benchmark::DoNotOptimize(dst.data);
+    });
+}
 void BM_OpenCvWarpLarge(benchmark::State& State)
 {
-    cv::setNumThreads(1);
-    const TRgbaImage& source = LargePhotograph();
-    const auto n = static_cast<std::int32_t>(State.range(0));
-    const bool bilinear = State.range(1) != 0;
-    const cv::Mat src(source.Height(), source.Width(), CV_8UC4,
-                      const_cast<TRgbaPixel*>(source.Pixels().data()));
-    double h[8];
-    SolveQuadHomography(kLargeQuad, n, h);
-    const cv::Mat m =
-        (cv::Mat_<double>(3, 3) << h[0], h[1], h[2], h[3], h[4], h[5], h[6], h[7], 1.0);
-    const int flags = (bilinear ? cv::INTER_LINEAR : cv::INTER_NEAREST) | cv::WARP_INVERSE_MAP;
-    for (auto _ : State) {
-        // A new output each time, as the rectify above makes a new image.
-        cv::Mat dst;
-        cv::warpPerspective(src, dst, m, cv::Size(n, n), flags, cv::BORDER_REPLICATE);
-        benchmark::DoNotOptimize(dst.data);
-    }
-    State.SetItemsProcessed(State.iterations() * n * n);
+    OpenCvWarpLarge(State, false);
 }
-BENCHMARK(BM_OpenCvWarpLarge)
-    ->ArgNames({"n", "bilinear"})
-    ->ArgsProduct({{256, 1024}, {0, 1}})
-    ->Unit(benchmark::kMillisecond);
-
 void BM_OpenCvWarpLargeCold(benchmark::State& State)
 {
-    cv::setNumThreads(1);
-    const TRgbaImage& source = LargePhotograph();
-    const auto n = static_cast<std::int32_t>(State.range(0));
-    const bool bilinear = State.range(1) != 0;
-    const cv::Mat src(source.Height(), source.Width(), CV_8UC4,
-                      const_cast<TRgbaPixel*>(source.Pixels().data()));
-    double h[8];
-    SolveQuadHomography(kLargeQuad, n, h);
-    const cv::Mat m =
-        (cv::Mat_<double>(3, 3) << h[0], h[1], h[2], h[3], h[4], h[5], h[6], h[7], 1.0);
-    const int flags = (bilinear ? cv::INTER_LINEAR : cv::INTER_NEAREST) | cv::WARP_INVERSE_MAP;
-    for (auto _ : State) {
-        State.PauseTiming();
-        EvictCaches();
-        State.ResumeTiming();
-        cv::Mat dst;
-        cv::warpPerspective(src, dst, m, cv::Size(n, n), flags, cv::BORDER_REPLICATE);
-        benchmark::DoNotOptimize(dst.data);
-    }
-    State.SetItemsProcessed(State.iterations() * n * n);
+    OpenCvWarpLarge(State, true);
 }
-BENCHMARK(BM_OpenCvWarpLargeCold)
-    ->ArgNames({"n", "bilinear"})
-    ->ArgsProduct({{256, 1024}, {0, 1}})
-    ->Iterations(40)  // each flush takes longer than the rectify
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenCvWarpLarge)->Apply(LargeSizes);
+BENCHMARK(BM_OpenCvWarpLargeCold)->Apply(LargeSizesCold);
 #endif
 
 }  // namespace
