@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSlider>
 
 #include <algorithm>
@@ -108,11 +109,7 @@ void TCameraForm::UpdateControls()
     TCinematicEnvironment* env = Callbacks.Environment ? Callbacks.Environment() : nullptr;
     if (!env)
         return;
-    Updating = true;
-    struct TEnd {
-        bool& Flag;
-        ~TEnd() { Flag = false; }
-    } end{Updating};
+    const QScopedValueRollback<bool> updating(Updating, true);
     FovBar->setValue(RoundHalfEven(env->FieldOfView));
     FovEdit->setValue(env->FieldOfView);
     ExposureBar->setValue(RoundHalfEven(100.0 * env->Exposure));
@@ -137,11 +134,7 @@ void TCameraForm::LensControlChange(QObject* Sender)
         return;
     {
         // The partner control shows the value as the setter stored it.
-        Updating = true;
-        struct TEnd {
-            bool& Flag;
-            ~TEnd() { Flag = false; }
-        } end{Updating};
+        const QScopedValueRollback<bool> updating(Updating, true);
         if (Sender == FovBar) {
             env->SetFieldOfView(float(FovBar->value()));
             FovEdit->setValue(env->FieldOfView);
@@ -175,11 +168,7 @@ void TCameraForm::ApplyCameraEdits()
     p.Yaw = float(YawEdit->value());
     p.Pitch = std::clamp(float(PitchEdit->value()), -89.0f, 89.0f);
     {
-        Updating = true;
-        struct TEnd {
-            bool& Flag;
-            ~TEnd() { Flag = false; }
-        } end{Updating};
+        const QScopedValueRollback<bool> updating(Updating, true);
         PitchEdit->setValue(p.Pitch);
     }
     if (Callbacks.ApplyCamera)

@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -327,11 +328,7 @@ void TEnvironmentForm::LoadControls()
     TCinematicEnvironment* env = Callbacks.Environment ? Callbacks.Environment() : nullptr;
     if (!env)
         return;
-    Updating = true;
-    struct TEnd {
-        bool& Flag;
-        ~TEnd() { Flag = false; }
-    } end{Updating};
+    const QScopedValueRollback<bool> updating(Updating, true);
     for (QCheckBox* c : Checks)
         for (const TCheckRow& row : kChecks)
             if (c->objectName() == QLatin1String(row.Name))
