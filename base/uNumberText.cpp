@@ -1,9 +1,11 @@
 #include "base/uNumberText.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -22,29 +24,64 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+// Eight ASCII digits at P (little-endian load), or false when any of them is not a digit.
+bool EightDigits(const char* P, uint32_t& Value)
+{
+    if constexpr (std::endian::native != std::endian::little)
+        return false;
+    uint64_t v;
+    std::memcpy(&v, P, sizeof v);
+    // Each byte 0x30..0x39: its high nibble is 3, and adding 6 does not carry into it.
+    if (((v & 0xF0F0F0F0F0F0F0F0u) | (((v + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4)) !=
+        0x3333333333333333u)
+        return false;
+    v -= 0x3030303030303030u;
+    v = v * 10 + (v >> 8);  // pairs of digits in every other byte
+    v = (((v & 0x000000FF000000FFu) * 0x000F424000000064u) +
+         (((v >> 16) & 0x000000FF000000FFu) * 0x0000271000000001u)) >>
+        32;
+    Value = static_cast<uint32_t>(v);
+    return true;
+}
+
+// Digits from t[i] on, added to Digits; Count counts them. Eight at a time where the
+// text has that many.
+[[gnu::always_inline]] inline void ScanDigits(std::string_view t, size_t& i, uint64_t& Digits,
+                                              int& Count)
+{
+    uint32_t eight;
+    while (i + 8 <= t.size() && EightDigits(t.data() + i, eight)) {
+        Digits = Digits * 100000000u + eight;
+        i += 8;
+        Count += 8;
+    }
+    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i, ++Count)
+        Digits = Digits * 10 + uint64_t(t[i] - '0');
+}
+
 // The common decimal forms ("-1.234567890E-01", "42", "0.5") with at most 15 significant
-// digits and a scale within 10^22: the digits are an exact integer and the power of ten
+// digits and a scale within 10^22, read from t[i] on to the first character that cannot
+// continue them (i is left there): the digits are an exact integer and the power of ten
 // is exact, so one multiplication or division rounds exactly as from_chars does. False
 // for anything else, which from_chars then reads.
-bool FastDecimal(std::string_view t, double& value)
+[[gnu::always_inline]] inline bool ScanDecimal(std::string_view t, size_t& i, double& value)
 {
-    size_t i = 0;
     const bool negative = i < t.size() && t[i] == '-';
     if (negative)
         ++i;
     uint64_t digits = 0;
     int count = 0, scale = 0;
     const size_t intStart = i;
-    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i, ++count)
-        digits = digits * 10 + uint64_t(t[i] - '0');
+    ScanDigits(t, i, digits, count);
     if (i == intStart)
         return false;
     if (i < t.size() && t[i] == '.') {
         const size_t fracStart = ++i;
-        for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i, ++count, --scale)
-            digits = digits * 10 + uint64_t(t[i] - '0');
+        const int intCount = count;
+        ScanDigits(t, i, digits, count);
         if (i == fracStart)
             return false;
+        scale = intCount - count;
     }
     if (count > 15)
         return false;
@@ -61,12 +98,40 @@ bool FastDecimal(std::string_view t, double& value)
             return false;
         scale += expNegative ? -exponent : exponent;
     }
-    if (i != t.size() || scale < -22 || scale > 22)
+    if (scale < -22 || scale > 22)
         return false;
     double v = static_cast<double>(digits);
     v = scale < 0 ? v / kExactPowersOfTen[-scale] : v * kExactPowersOfTen[scale];
     value = negative ? -v : v;
     return true;
+}
+
+bool FastDecimal(std::string_view t, double& value)
+{
+    size_t i = 0;
+    return ScanDecimal(t, i, value) && i == t.size();
+}
+
+bool IsBlank(char c)
+{
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+// Moves Pos over blanks to the next item of Line; false when none is left.
+bool SkipToItem(std::string_view Line, size_t& Pos)
+{
+    while (Pos < Line.size() && IsBlank(Line[Pos]))
+        ++Pos;
+    return Pos < Line.size();
+}
+
+// The item starting at Pos, to the next blank; Pos moves past it.
+std::string_view TakeItem(std::string_view Line, size_t& Pos)
+{
+    const size_t start = Pos;
+    while (Pos < Line.size() && !IsBlank(Line[Pos]))
+        ++Pos;
+    return Line.substr(start, Pos - start);
 }
 
 template <typename T>
@@ -166,6 +231,43 @@ bool TryTextToFloat(std::string_view Text, float& Value)
         return false;
     Value = static_cast<float>(d);
     return true;
+}
+
+bool NextLineFloat(std::string_view Line, size_t& Pos, float& Value)
+{
+    if (!SkipToItem(Line, Pos))
+        return false;
+    // The file's own reals end at a blank or the line's end; anything else is read whole.
+    size_t end = Pos;
+    double d;
+    if (ScanDecimal(Line, end, d) && (end == Line.size() || IsBlank(Line[end]))) {
+        Pos = end;
+        // At most 15 digits within 10^22: always inside single range.
+        Value = static_cast<float>(d);
+        return true;
+    }
+    return TryTextToFloat(TakeItem(Line, Pos), Value);
+}
+
+bool NextLineInt(std::string_view Line, size_t& Pos, int32_t& Value)
+{
+    if (!SkipToItem(Line, Pos))
+        return false;
+    // Up to nine digits cannot overflow; longer or other items are read whole.
+    size_t i = Pos;
+    const bool negative = Line[i] == '-';
+    if (negative)
+        ++i;
+    const size_t first = i;
+    int32_t v = 0;
+    for (; i < Line.size() && i - first < 9 && Line[i] >= '0' && Line[i] <= '9'; ++i)
+        v = v * 10 + (Line[i] - '0');
+    if (i > first && (i == Line.size() || IsBlank(Line[i]))) {
+        Pos = i;
+        Value = negative ? -v : v;
+        return true;
+    }
+    return TryTextToInt(TakeItem(Line, Pos), Value);
 }
 
 bool TryTextToDouble(std::string_view Text, double& Value)

@@ -2,6 +2,7 @@
 // Number text of every file and parameter line: "." as decimal separator whatever the
 // user's locale. Conversions use std::to_chars / std::from_chars, which never consult
 // the C locale, so they are safe under Qt (which sets the locale from the environment).
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,6 +23,12 @@ bool TryTextToInt(std::string_view Text, int32_t& Value);
 bool TryTextToInt64(std::string_view Text, int64_t& Value);
 bool TryTextToUInt32(std::string_view Text, uint32_t& Value);
 bool TryTextToUInt64(std::string_view Text, uint64_t& Value);
+
+// The next item of a line (the run of characters above code 32 after any at Pos), read
+// as TryTextToFloat / TryTextToInt read it; Pos moves past it. False when the line has no
+// item left or the item is not such a number. Mesh lines are read this way, in one pass.
+bool NextLineFloat(std::string_view Line, size_t& Pos, float& Value);
+bool NextLineInt(std::string_view Line, size_t& Pos, int32_t& Value);
 
 std::string IntToText(int64_t Value);
 std::string UIntToText(uint64_t Value);

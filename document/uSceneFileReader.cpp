@@ -293,28 +293,6 @@ void ReadPalette(TScene& Scene, const std::string& Header, TTextLineSource& File
     }
 }
 
-// The items of a line, split at runs of characters with codes 0..32, one at a time and
-// in place (the mesh lines are most of a file: no copy, no list).
-class TLineItems {
-public:
-    explicit TLineItems(std::string_view Text) : Text(Text) {}
-    // False when the line has no more items.
-    bool Next(std::string_view& Item)
-    {
-        while (Pos < Text.size() && static_cast<unsigned char>(Text[Pos]) <= 32)
-            ++Pos;
-        const size_t start = Pos;
-        while (Pos < Text.size() && static_cast<unsigned char>(Text[Pos]) > 32)
-            ++Pos;
-        Item = Text.substr(start, Pos - start);
-        return Pos > start;
-    }
-
-private:
-    std::string_view Text;
-    size_t Pos = 0;
-};
-
 // A line that must exist, as a view valid until the next read.
 std::string_view RequiredView(TTextLineSource& File)
 {
@@ -327,11 +305,10 @@ std::string_view RequiredView(TTextLineSource& File)
 // One vertex or face line, strictly: too few numbers is an error; more are ignored.
 void ParseVertexLine(std::string_view Text, int64_t Index, TMeshVertex& V)
 {
-    TLineItems items(Text);
+    size_t pos = 0;
     float f[11];
-    std::string_view item;
     for (float& value : f)
-        if (!items.Next(item) || !TryTextToFloat(item, value))
+        if (!NextLineFloat(Text, pos, value))
             throw EGeneralError("Malformed scene file: bad vertex line " + std::to_string(Index) +
                                 ".");
     V.Position = {f[0], f[1], f[2]};
@@ -342,13 +319,12 @@ void ParseVertexLine(std::string_view Text, int64_t Index, TMeshVertex& V)
 
 void ParseFaceLine(std::string_view Text, int64_t Index, int32_t Version, TMeshData& Mesh)
 {
-    TLineItems items(Text);
-    std::string_view item;
+    size_t pos = 0;
     auto bad = [&] {
         return EGeneralError("Malformed scene file: bad face line " + std::to_string(Index) + ".");
     };
     int32_t c;
-    if (!items.Next(item) || !TryTextToInt(item, c))
+    if (!NextLineInt(Text, pos, c))
         throw bad();
     if (c != 3 && c != 4)
         throw EGeneralError("Malformed scene file: face " + std::to_string(Index) + " has " +
@@ -357,15 +333,14 @@ void ParseFaceLine(std::string_view Text, int64_t Index, int32_t Version, TMeshD
     f.Count = c;
     f.Indices = {-1, -1, -1, -1};
     for (int k = 0; k < c; ++k)
-        if (!items.Next(item) || !TryTextToInt(item, f.Indices[k]))
+        if (!NextLineInt(Text, pos, f.Indices[k]))
             throw bad();
-    if (!items.Next(item) || !TryTextToInt(item, f.TexId))
+    if (!NextLineInt(Text, pos, f.TexId))
         throw bad();
     const int64_t v = static_cast<int64_t>(Mesh.Vertices.size());
     for (int k = 0; k < c; ++k) {
         if (Version >= 3) {
-            if (!items.Next(item) || !TryTextToFloat(item, f.UVs[k].U) || !items.Next(item) ||
-                !TryTextToFloat(item, f.UVs[k].V))
+            if (!NextLineFloat(Text, pos, f.UVs[k].U) || !NextLineFloat(Text, pos, f.UVs[k].V))
                 throw bad();
         } else if (f.Indices[k] >= 0 && f.Indices[k] < v) {
             f.UVs[k] = Mesh.Vertices[static_cast<size_t>(f.Indices[k])].UV;

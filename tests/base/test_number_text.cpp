@@ -152,3 +152,72 @@ TEST(NumberText, DecimalReadingMatchesFromChars)
         }
     }
 }
+
+// Mesh lines are read item by item in one pass; each item must read exactly as the
+// whole-token readers read it, blanks of every kind between, and a bad item must fail.
+TEST(NumberText, LineItemsReadAsTheirTokens)
+{
+    std::vector<std::string> items = {"0",
+                                      "-0",
+                                      "+5",
+                                      "0.5",
+                                      "1.",
+                                      ".5",
+                                      "-",
+                                      "x",
+                                      "1.5x",
+                                      "1e22",
+                                      "1e23",
+                                      "1E-22",
+                                      "3e38",
+                                      "4e38",
+                                      "-1e39",
+                                      "5e-324",
+                                      "2147483647",
+                                      "2147483648",
+                                      "-2147483648",
+                                      "000000000012",
+                                      "123456789",
+                                      "1234567890",
+                                      "12345678.9",
+                                      "1.0e",
+                                      "00012.50",
+                                      "1.234567890123456789",
+                                      "9.999999776E-03",
+                                      "-1.234567890E-01",
+                                      "0.000000000E+00"};
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-40, 40);
+    for (int i = 0; i < 5000; ++i)
+        items.push_back(FormatFileReal(
+            static_cast<float>(mantissa(random) * std::pow(10.0, exponent(random)))));
+    const char* blanks[] = {" ", "  ", "\t", " \r", "\x01"};
+    for (size_t n = 0; n < items.size(); ++n) {
+        // Each item at the start, inside and at the end of a line, beside its neighbours.
+        const std::string& item = items[n];
+        const std::string& other = items[(n * 7 + 3) % items.size()];
+        const std::string blank = blanks[n % std::size(blanks)];
+        const std::string line = blank + item + blank + other + " " + item;
+        const std::vector<std::string_view> tokens = SplitBlanks(line);
+        size_t floatPos = 0, intPos = 0;
+        for (const std::string_view token : tokens) {
+            float expectedFloat = 0, gotFloat = 0;
+            const bool floatOk = TryTextToFloat(token, expectedFloat);
+            ASSERT_EQ(NextLineFloat(line, floatPos, gotFloat), floatOk) << line;
+            if (floatOk) {
+                EXPECT_EQ(std::memcmp(&gotFloat, &expectedFloat, sizeof gotFloat), 0) << token;
+            }
+            int32_t expectedInt = 0, gotInt = 0;
+            const bool intOk = TryTextToInt(token, expectedInt);
+            ASSERT_EQ(NextLineInt(line, intPos, gotInt), intOk) << line;
+            if (intOk) {
+                EXPECT_EQ(gotInt, expectedInt) << token;
+            }
+        }
+        float f = 0;
+        int32_t k = 0;
+        EXPECT_FALSE(NextLineFloat(line, floatPos, f)) << line;
+        EXPECT_FALSE(NextLineInt(line, intPos, k)) << line;
+    }
+}
