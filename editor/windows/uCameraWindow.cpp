@@ -8,6 +8,7 @@
 #include <QDoubleSpinBox>
 #include <QFont>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QSlider>
@@ -21,6 +22,33 @@ int RoundHalfEven(double v)
 {
     return int(std::nearbyint(v));
 }
+
+// A spin edit for a value stored as a float: it shows at least its decimals and as many more
+// as the stored value needs, so typing 1.234 into a two-decimal edit keeps 1.234 and the edit
+// shows what was stored.
+class TFloatSpinBox : public QDoubleSpinBox {
+public:
+    TFloatSpinBox(int ShownDecimals, QWidget* Parent)
+        : QDoubleSpinBox(Parent), ShownDecimals(ShownDecimals)
+    {
+        setDecimals(kHeldDecimals);
+    }
+
+    QString textFromValue(double Value) const override
+    {
+        QLocale shown = locale();
+        shown.setNumberOptions(QLocale::OmitGroupSeparator);
+        const float stored = float(Value);
+        for (int d = ShownDecimals; d < kHeldDecimals; ++d)
+            if (float(QString::number(Value, 'f', d).toDouble()) == stored)
+                return shown.toString(Value, 'f', d);
+        return shown.toString(Value, 'f', kHeldDecimals);
+    }
+
+private:
+    static constexpr int kHeldDecimals = 6;
+    int ShownDecimals;
+};
 
 }  // namespace
 
@@ -58,9 +86,10 @@ void TCameraForm::FormCreate()
     };
     const auto spin = [&](const char* name, int top, int left, int width, double lo, double hi,
                           double step, int decimals) {
-        auto* e = new QDoubleSpinBox(this);
+        auto* e = decimals > 0 ? new TFloatSpinBox(decimals, this) : new QDoubleSpinBox(this);
         e->setObjectName(QString::fromLatin1(name));
-        e->setDecimals(decimals);
+        if (decimals == 0)
+            e->setDecimals(0);
         e->setRange(lo, hi);
         e->setSingleStep(step);
         e->setGeometry(left, top, width, e->sizeHint().height());
