@@ -23,31 +23,22 @@ int RoundHalfEven(double v)
     return int(std::nearbyint(v));
 }
 
-// A spin edit for a value stored as a float: it shows at least its decimals and as many more
-// as the stored value needs, so typing 1.234 into a two-decimal edit keeps 1.234 and the edit
-// shows what was stored.
-class TFloatSpinBox : public QDoubleSpinBox {
+// The exposure edit: it shows two decimals, but takes up to four when typed and then shows
+// them, so typing 1.234 keeps 1.234 and the edit shows the value the lens stores.
+class TExposureSpinBox : public QDoubleSpinBox {
 public:
-    TFloatSpinBox(int ShownDecimals, QWidget* Parent)
-        : QDoubleSpinBox(Parent), ShownDecimals(ShownDecimals)
-    {
-        setDecimals(kHeldDecimals);
-    }
+    explicit TExposureSpinBox(QWidget* Parent) : QDoubleSpinBox(Parent) { setDecimals(4); }
 
     QString textFromValue(double Value) const override
     {
         QLocale shown = locale();
         shown.setNumberOptions(QLocale::OmitGroupSeparator);
-        const float stored = float(Value);
-        for (int d = ShownDecimals; d < kHeldDecimals; ++d)
-            if (float(QString::number(Value, 'f', d).toDouble()) == stored)
+        for (int d = 2; d < decimals(); ++d)
+            if (QString::number(Value, 'f', d).toDouble() ==
+                QString::number(Value, 'f', decimals()).toDouble())
                 return shown.toString(Value, 'f', d);
-        return shown.toString(Value, 'f', kHeldDecimals);
+        return shown.toString(Value, 'f', decimals());
     }
-
-private:
-    static constexpr int kHeldDecimals = 6;
-    int ShownDecimals;
 };
 
 }  // namespace
@@ -86,10 +77,9 @@ void TCameraForm::FormCreate()
     };
     const auto spin = [&](const char* name, int top, int left, int width, double lo, double hi,
                           double step, int decimals) {
-        auto* e = decimals > 0 ? new TFloatSpinBox(decimals, this) : new QDoubleSpinBox(this);
+        auto* e = new QDoubleSpinBox(this);
         e->setObjectName(QString::fromLatin1(name));
-        if (decimals == 0)
-            e->setDecimals(0);
+        e->setDecimals(decimals);
         e->setRange(lo, hi);
         e->setSingleStep(step);
         e->setGeometry(left, top, width, e->sizeHint().height());
@@ -102,7 +92,11 @@ void TCameraForm::FormCreate()
     label("Exposure:", 92, 12);
     ExposureBar = slider("ExposureBar", 112, -200, 200);
     ExposureBar->setValue(0);
-    ExposureEdit = spin("ExposureEdit", 144, 12, 100, -2, 2, 0.05, 2);
+    ExposureEdit = new TExposureSpinBox(this);
+    ExposureEdit->setObjectName(QStringLiteral("ExposureEdit"));
+    ExposureEdit->setRange(-2, 2);
+    ExposureEdit->setSingleStep(0.05);
+    ExposureEdit->setGeometry(12, 144, 100, ExposureEdit->sizeHint().height());
     for (QDoubleSpinBox* e : {FovEdit, ExposureEdit})
         connect(e, &QDoubleSpinBox::valueChanged, this,
                 [this, e] { RunGuarded(this, [&] { LensControlChange(e); }); });
