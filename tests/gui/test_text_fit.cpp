@@ -268,7 +268,11 @@ TEST_F(TextFitTest, TheMainWindowAndItsPagesHoldTheirText)
     QTest::mouseClick(edit, Qt::LeftButton);
     tabs->setCurrentWidget(&Form->PaintPage());
     ASSERT_EQ(tabs->currentWidget(), &Form->PaintPage());
-    Check(Form.get(), QStringLiteral("Main window, Paint"));
+    // The Properties page shows its colour and face rows in modelling mode.
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        Check(Form.get(), QStringLiteral("Main window, modelling, ") + tabs->tabText(i));
+    }
     ExpectNoFaults();
 }
 
