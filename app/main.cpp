@@ -1,4 +1,5 @@
 // Program entry: the application object and the main window, then the message loop.
+#include "editor/uApplicationFont.h"
 #include "editor/uInstallSubsystems.h"
 #include "editor/uMainForm.h"
 #include "render/uErrorBox.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillstone"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillstone"));
+    ApplyApplicationFont();
 
     std::unique_ptr<TMainForm> form;
     RunGuarded(nullptr, [&] {

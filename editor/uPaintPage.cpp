@@ -200,7 +200,7 @@ void TPaintPage::Build()
     }
     HexEdit = new QLineEdit(this);
     HexEdit->setObjectName(QStringLiteral("PaintHex"));
-    HexEdit->setGeometry(150, 205, 70, 20);
+    HexEdit->setGeometry(160, 205, 70, 20);  // clear of its "Hex:" caption
     connect(HexEdit, &QLineEdit::textEdited, this,
             [this] { RunGuarded(this, [&] { HexColorEditChange(); }); });
 

@@ -100,7 +100,7 @@ void TPropertiesPage::BuildPropertiesPanel()
     const char* axisColors[3] = {"rgb(192, 0, 0)", "rgb(0, 160, 0)", "rgb(32, 80, 192)"};
     const char* axes[3] = {"X", "Y", "Z"};
     const int axisLeft[3] = {48, 124, 200}, editLeft[3] = {62, 138, 214},
-              editWidth[3] = {56, 56, 50};
+              editWidth[3] = {56, 56, 40};  // the Z edit ends inside the page
     for (size_t r = 0; r < 3; ++r) {
         const int top = rowTops[r];
         RowLabels[r][0] = Label(QString::fromLatin1(rowCaptions[r]), 8, top, "rgb(128, 128, 128)");

@@ -7,6 +7,7 @@ packages=(g++ cmake ninja-build pkg-config
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   libpng-dev libjpeg-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation2 fonts-dejavu-core
   xvfb xauth "$@")
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,7 @@
 #include <QDoubleSpinBox>
 #include <QFont>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QSlider>
@@ -21,6 +22,24 @@ int RoundHalfEven(double v)
 {
     return int(std::nearbyint(v));
 }
+
+// The exposure edit: it shows two decimals, but takes up to four when typed and then shows
+// them, so typing 1.234 keeps 1.234 and the edit shows the value the lens stores.
+class TExposureSpinBox : public QDoubleSpinBox {
+public:
+    explicit TExposureSpinBox(QWidget* Parent) : QDoubleSpinBox(Parent) { setDecimals(4); }
+
+    QString textFromValue(double Value) const override
+    {
+        QLocale shown = locale();
+        shown.setNumberOptions(QLocale::OmitGroupSeparator);
+        for (int d = 2; d < decimals(); ++d)
+            if (QString::number(Value, 'f', d).toDouble() ==
+                QString::number(Value, 'f', decimals()).toDouble())
+                return shown.toString(Value, 'f', d);
+        return shown.toString(Value, 'f', decimals());
+    }
+};
 
 }  // namespace
 
@@ -73,7 +92,11 @@ void TCameraForm::FormCreate()
     label("Exposure:", 92, 12);
     ExposureBar = slider("ExposureBar", 112, -200, 200);
     ExposureBar->setValue(0);
-    ExposureEdit = spin("ExposureEdit", 144, 12, 100, -2, 2, 0.05, 2);
+    ExposureEdit = new TExposureSpinBox(this);
+    ExposureEdit->setObjectName(QStringLiteral("ExposureEdit"));
+    ExposureEdit->setRange(-2, 2);
+    ExposureEdit->setSingleStep(0.05);
+    ExposureEdit->setGeometry(12, 144, 100, ExposureEdit->sizeHint().height());
     for (QDoubleSpinBox* e : {FovEdit, ExposureEdit})
         connect(e, &QDoubleSpinBox::valueChanged, this,
                 [this, e] { RunGuarded(this, [&] { LensControlChange(e); }); });

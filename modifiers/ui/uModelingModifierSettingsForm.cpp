@@ -7,7 +7,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QLocale>
 
 #include <algorithm>
 
@@ -15,7 +14,7 @@ namespace {
 
 QString FloatRowText(double Value)
 {
-    return QLocale().toString(Value, 'f', 4);
+    return SettingsLocale().toString(Value, 'f', 4);
 }
 
 QString ObjectNameOf(const TModifierParam& Param)

@@ -20,16 +20,25 @@ namespace {
 const char* const kAppliedText = "appliedText";
 }  // namespace
 
+QLocale SettingsLocale()
+{
+    // The user's decimal separator, but no thousands groups: 3600 is "3600.00".
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
 QString SettingsFixedText(double Value, int Decimals)
 {
     const double rounded = QString::number(Value, 'g', 6).toDouble();
-    return QLocale().toString(rounded, 'f', Decimals);
+    return SettingsLocale().toString(rounded, 'f', Decimals);
 }
 
 QString SettingsPictureText(double Value)
 {
-    QString text = QLocale().toString(Value, 'f', 2);
-    const QString point = QLocale().decimalPoint();
+    const QLocale locale = SettingsLocale();
+    QString text = locale.toString(Value, 'f', 2);
+    const QString point = locale.decimalPoint();
     if (text.contains(point)) {
         while (text.endsWith(QLatin1Char('0')))
             text.chop(1);

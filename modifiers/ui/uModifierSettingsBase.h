@@ -5,6 +5,7 @@
 // build their controls in BuildControls and push each change through the modifier's setter.
 #include "base/uDocumentIds.h"
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -21,6 +22,8 @@ class TScene;
 class TSceneObject;
 
 // Number text of the settings windows, in the user's locale both ways.
+// The user's locale without thousands groups: text a field shows reads back as typed.
+QLocale SettingsLocale();
 // Fixed-point text with Decimals after rounding to 6 significant digits.
 QString SettingsFixedText(double Value, int Decimals);
 // At most two decimals, none for a whole value ("0.##").

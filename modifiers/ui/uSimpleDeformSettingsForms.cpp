@@ -76,10 +76,13 @@ bool TPushSettingsForm::BuildControls()
         return false;
     AddEnabledCheck();
     AddLabel(QStringLiteral("Amount:"), 8, 39);
-    AddFloatEdit(60, 36, 80, SettingsFixedText(m->GetAmount(), 3), std::nullopt, [this](float v) {
-        if (auto* p = ModifierAs<TPushModifier>())
-            p->SetAmount(v);
-    })->setObjectName(QStringLiteral("Amount"));
+    QLineEdit* amount = AddFloatEdit(60, 36, 80, SettingsFixedText(m->GetAmount(), 3), std::nullopt,
+                                     [this](float v) {
+                                         if (auto* p = ModifierAs<TPushModifier>())
+                                             p->SetAmount(v);
+                                     });
+    amount->setObjectName(QStringLiteral("Amount"));
+    amount->resize(80, 20);  // the window ends 20 pixels below the edit's top
     resize(260, 56);
     return true;
 }

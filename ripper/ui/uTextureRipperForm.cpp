@@ -178,7 +178,7 @@ QWidget* TTextureRipperForm::BuildSidePanel()
             this, [this] { TransformClick(0); });
     connect(MakeButton(side, "Flip H", "FlipHButton", {105, 265, 62, 26}), &QPushButton::clicked,
             this, [this] { TransformClick(1); });
-    connect(MakeButton(side, "Flip V", "FlipVButton", {172, 265, 62, 26}), &QPushButton::clicked,
+    connect(MakeButton(side, "Flip V", "FlipVButton", {172, 265, 56, 26}), &QPushButton::clicked,
             this, [this] { TransformClick(2); });
 
     MakeLabel(side, "Project target", 10, 310);

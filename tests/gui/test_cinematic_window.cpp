@@ -286,8 +286,8 @@ TEST_F(CinematicWindowTest, TheCinematicCameraFollowsTheMainViewOnOpenF6AndTheCa
     cam->ExposureBar->setValue(150);
     EXPECT_FLOAT_EQ(Env().Exposure, 1.5f);
     EXPECT_EQ(cam->ExposureEdit->value(), 1.5);
-    cam->ExposureEdit->setValue(1.234);  // two decimals: the edit holds 1.23
-    EXPECT_FLOAT_EQ(Env().Exposure, 1.23f);
+    cam->ExposureEdit->setValue(1.234);  // more decimals than shown are kept
+    EXPECT_FLOAT_EQ(Env().Exposure, 1.234f);
     EXPECT_EQ(cam->ExposureBar->value(), 123);
     cam->FovBar->setValue(120);
     EXPECT_EQ(Env().FieldOfView, 120.0f);

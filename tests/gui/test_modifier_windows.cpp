@@ -678,3 +678,48 @@ TEST_F(ModifierWindowsTest, NumbersAreShownAndReadInTheUsersLocale)
     Type(threshold, QStringLiteral("0,25"));
     EXPECT_EQ(mirror->GetMergeThreshold(), 0.25f);
 }
+
+// Large values in every number format of the settings windows: plain fixed-point text with
+// the locale's decimal separator and no thousands groups, so that the text reads back as the
+// value. Each value is typed, then the window is opened anew to show what was stored.
+TEST_F(ModifierWindowsTest, NumbersShowNoThousandsGroupsInAnyLocale)
+{
+    struct TCase {
+        const char* TypeId;
+        const char* Control;
+        const char* Typed;  // with "."
+        const char* Shown;  // with "."
+    };
+    const TCase cases[] = {
+        {"bend", "AngleDeg", "3600", "3600.00"},             // 2 decimals
+        {"noise", "Strength", "1234.5", "1234.500"},         // 3 decimals
+        {"animated_uv", "Offset", "-1500.25", "-1500.250"},  // 3 decimals
+        {"inflate", "Width", "2500", "2500.0000"},           // 4 decimals
+        {"xform", "TranslationX", "12345.5", "12345.5000"},  // the table window
+        {"array_2d", "OffsetX", "1234.5", "1234.5"},         // the "0.##" picture
+    };
+    const QLocale locales[] = {QLocale::c(), QLocale(QLocale::German, QLocale::Germany)};
+    for (const QLocale& locale : locales) {
+        QLocale::setDefault(locale);
+        const QChar point = locale.decimalPoint().at(0);
+        for (const TCase& c : cases) {
+            SCOPED_TRACE(std::string(c.TypeId) + " " + locale.name().toStdString());
+            Page->ClearStackClick();
+            ASSERT_NE(AddThroughPage(c.TypeId), nullptr);
+            TModifierSettingsForm* w = DoubleClickRow(0);
+            ASSERT_NE(w, nullptr);
+            auto* edit = w->findChild<QLineEdit*>(QString::fromLatin1(c.Control));
+            ASSERT_NE(edit, nullptr);
+            Type(edit, QString::fromLatin1(c.Typed).replace(QLatin1Char('.'), point));
+            w->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            w = DoubleClickRow(0);
+            ASSERT_NE(w, nullptr);
+            edit = w->findChild<QLineEdit*>(QString::fromLatin1(c.Control));
+            ASSERT_NE(edit, nullptr);
+            EXPECT_EQ(edit->text(), QString::fromLatin1(c.Shown).replace(QLatin1Char('.'), point));
+            w->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
+}
