@@ -532,6 +532,8 @@ TEST_F(ModifierWindowsTest, HandBuiltWindowsRefuseNonNumbersAsTheirFieldsSay)
     EXPECT_EQ(array->GetCountX(), 15);
     QTest::keyClicks(countX, QStringLiteral("0"));
     EXPECT_EQ(array->GetCountX(), 100);
+    // The field keeps what was typed.
+    EXPECT_EQ(countX->text(), QStringLiteral("150"));
 }
 
 TEST_F(ModifierWindowsTest, AnOutputPastTheLimitsShowsTheMessageAndKeepsTheLastGoodMesh)
