@@ -181,7 +181,7 @@ void TPaintPage::Build()
         ToolGroup->addButton(r, i);
     }
     // Every change of the choice, by mouse, keyboard or an assistive tool's toggle; the
-    // page's own updates are silent.
+    // page's own updates are silent. Choosing the chosen tool again would change nothing.
     connect(ToolGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         if (checked)
             RunGuarded(this, [&] { PaintModeClick(id); });

@@ -1,10 +1,9 @@
 // The window's checkable controls worked through the accessibility interface, as a screen
 // reader or switch access works them: each activation runs the control's handler, and the
 // control shows the editor's state afterwards.
+#include "accessibility_support.h"
 #include "editor_window_fixture.h"
 
-#include <QAccessible>
-#include <QAccessibleActionInterface>
 #include <QCheckBox>
 #include <QRadioButton>
 #include <QToolButton>
@@ -20,18 +19,7 @@ protected:
         EXPECT_NE(w, nullptr) << Name;
         return w;
     }
-    // The control's own action, as an assistive tool calls it.
-    static void Act(QWidget* W)
-    {
-        const QString Action = QAccessibleActionInterface::toggleAction();
-        ASSERT_NE(W, nullptr);
-        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(W);
-        ASSERT_NE(i, nullptr);
-        QAccessibleActionInterface* a = i->actionInterface();
-        ASSERT_NE(a, nullptr);
-        ASSERT_TRUE(a->actionNames().contains(Action)) << Action.toStdString();
-        a->doAction(Action);
-    }
+    static void Act(QWidget* W) { AccessibleToggle(W); }
     bool Checked(const char* Name) const { return Control(Name)->isChecked(); }
     TEditorSelection& Sel() const { return Form->Selection(); }
 };
