@@ -351,6 +351,8 @@ void TMainForm::BuildPropertiesPanel(QWidget* Parent)
     if (auto* modifiers = qobject_cast<TModifierPage*>(FPanelTabs->widget(1)))
         connect(properties, &TPropertiesPage::RefreshStackClicked, modifiers,
                 [this, modifiers] { RunGuarded(this, [&] { modifiers->RefreshStackClick(); }); });
+    // Which pages are offered is known only once all three are in the page control.
+    properties->UpdatePropertiesPanel();
 }
 
 void TMainForm::BuildModifierPanel()

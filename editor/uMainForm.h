@@ -212,6 +212,8 @@ private:
     void BuildModelingButtons();
     // The "Edit", "Vert", "Edge" and "Face" buttons show the modelling state.
     void RefreshModelingButtons();
+    // Runs a checkable tool-bar button's handler on each activation, however it comes.
+    void ConnectToolBarButton(QToolButton* Button, std::function<void()> Handler);
     // Key events travel up the widget chain, and the window's filter sees each step.
     const QEvent* LastKeyEvent = nullptr;
     QPointer<QObject> LastKeyTarget;
@@ -253,5 +255,6 @@ private:
     TPaintPage* PaintPagePtr = nullptr;  // a page of PanelTabs
     QToolButton* EditButton = nullptr;
     std::array<QToolButton*, 3> SubModeButtons{};  // Vert, Edge, Face
+    int SubModeShown = 2;  // the sub-mode button shown down (Faces at start)
     bool Destroying = false;
 };

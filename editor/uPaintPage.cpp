@@ -180,8 +180,12 @@ void TPaintPage::Build()
         r->setChecked(i == 0);
         ToolGroup->addButton(r, i);
     }
-    connect(ToolGroup, &QButtonGroup::idClicked, this,
-            [this](int id) { RunGuarded(this, [&] { PaintModeClick(id); }); });
+    // Every change of the choice, by mouse, keyboard or an assistive tool's toggle; the
+    // page's own updates are silent. Choosing the chosen tool again would change nothing.
+    connect(ToolGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            RunGuarded(this, [&] { PaintModeClick(id); });
+    });
 
     AddLabel(this, "Current Color:", 8, 122, true);
     Wheel = new TColorWheel(*this, this);
@@ -195,14 +199,14 @@ void TPaintPage::Build()
         e->setGeometry(150, 139 + 22 * i, 45, 20);
         // Only the user's typing counts; the page's own writes do not.
         connect(e, &QLineEdit::textEdited, this,
-                [this] { RunGuarded(this, [&] { ColorChannelEditChange(); }); });
+                [this, e] { FieldTyped(e, &TPaintPage::ColorChannelEditChange); });
         ChannelEdits[size_t(i)] = e;
     }
     HexEdit = new QLineEdit(this);
     HexEdit->setObjectName(QStringLiteral("PaintHex"));
     HexEdit->setGeometry(160, 205, 70, 20);  // clear of its "Hex:" caption
     connect(HexEdit, &QLineEdit::textEdited, this,
-            [this] { RunGuarded(this, [&] { HexColorEditChange(); }); });
+            [this] { FieldTyped(HexEdit, &TPaintPage::HexColorEditChange); });
 
     AddLabel(this, "Palette (8 recent):", 8, 238, true);
     auto* palette = new QWidget(this);
@@ -262,6 +266,26 @@ void TPaintPage::SetCurrentColor(const TVec3& Color)
 // ---------------------------------------------------------------------------------------
 // Refresh and the page's own controls.
 
+void TPaintPage::FieldTyped(QLineEdit* Field, void (TPaintPage::*Handler)())
+{
+    TypedField = Field;
+    InTypedHandler = true;
+    RunGuarded(this, [&] { (this->*Handler)(); });
+    InTypedHandler = false;
+    TypedColor = Current;
+}
+
+bool TPaintPage::KeepsTypedText(const QLineEdit* Field) const
+{
+    if (Field != TypedField)
+        return false;
+    if (InTypedHandler)
+        return true;
+    // setText clears the modified flag, so a modified field holds the user's own text.
+    return Field->hasFocus() && Field->isModified() && Current.X == TypedColor.X &&
+           Current.Y == TypedColor.Y && Current.Z == TypedColor.Z;
+}
+
 void TPaintPage::UpdatePaintPanel()
 {
     if (!Wheel)
@@ -278,8 +302,10 @@ void TPaintPage::UpdatePaintPanel()
     Wheel->update();
     const float channels[3] = {Current.X, Current.Y, Current.Z};
     for (int i = 0; i < 3; ++i)
-        ChannelEdits[size_t(i)]->setText(QString::fromStdString(Fixed3(channels[i])));
-    HexEdit->setText(QString::fromStdString(ColorToHexText(Current)));
+        if (!KeepsTypedText(ChannelEdits[size_t(i)]))
+            ChannelEdits[size_t(i)]->setText(QString::fromStdString(Fixed3(channels[i])));
+    if (!KeepsTypedText(HexEdit))
+        HexEdit->setText(QString::fromStdString(ColorToHexText(Current)));
     for (int k = 0; k < 8; ++k)
         RecentSwatches[size_t(k)]->SetColors(k < s.RecentColorCount
                                                  ? ToQColor(s.RecentColors[size_t(k)])
@@ -298,8 +324,10 @@ void TPaintPage::UpdatePaintPanel()
     RotationLabel->setText(QStringLiteral("%1 deg").arg(int(std::nearbyint(Rotation))));
     GradientButton->setEnabled(gradient && !s.SelectedFaces.empty());
     if (QAbstractButton* b = ToolGroup->button(std::clamp(s.PaintMode, 0, 2)))
-        if (!b->isChecked())
+        if (!b->isChecked()) {
+            const QSignalBlocker quiet(ToolGroup);
             b->setChecked(true);
+        }
 }
 
 void TPaintPage::PaintModeClick(int Index)

@@ -74,6 +74,11 @@ private:
     TSceneObject* PaintObject() const;  // the selected object, when it has a base mesh
     // The current colour becomes Color, and the active main colour with it.
     void SetCurrentColor(const TVec3& Color);
+    // Runs the change handler of a field the user typed into.
+    void FieldTyped(QLineEdit* Field, void (TPaintPage::*Handler)());
+    // A refresh leaves the text of the field being typed in as the user left it, while
+    // the colour is still the one that text gave.
+    bool KeepsTypedText(const QLineEdit* Field) const;
 
     TEditorContext& Context;
     std::array<TVec3, 4> Main{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}}};
@@ -90,4 +95,8 @@ private:
     QSlider* RotationSlider = nullptr;
     QLabel* RotationLabel = nullptr;
     QPushButton* GradientButton = nullptr;
+    // The field the user typed into last, and the colour its text gave.
+    const QLineEdit* TypedField = nullptr;
+    TVec3 TypedColor{};
+    bool InTypedHandler = false;
 };

@@ -190,18 +190,18 @@ void TPropertiesPage::UpdatePanelTabs()
         return;
     const bool root = SceneRootSelected();
     const bool modeling = Context.Selection().ModelingOn;
-    int paint = -1;
+    // Read before any tab is hidden: hiding the current tab moves the page control on to
+    // the next one it shows.
+    const bool paintActive = tabs->tabText(tabs->currentIndex()) == QStringLiteral("Paint");
+    if (root || (!modeling && paintActive))
+        tabs->setCurrentWidget(this);
     for (int i = 0; i < tabs->count(); ++i) {
         const QString text = tabs->tabText(i);
         if (text == QStringLiteral("Modifiers"))
             tabs->setTabVisible(i, !root);
-        else if (text == QStringLiteral("Paint")) {
+        else if (text == QStringLiteral("Paint"))
             tabs->setTabVisible(i, modeling && !root);
-            paint = i;
-        }
     }
-    if (root || (!modeling && paint >= 0 && tabs->currentIndex() == paint))
-        tabs->setCurrentWidget(const_cast<TPropertiesPage*>(this));
 }
 
 void TPropertiesPage::SetTransformRowsVisible(bool Visible)

@@ -115,7 +115,9 @@ void TTimelinePanel::BuildTimelinePanel()
     LoopProjectCheck = new QCheckBox(QStringLiteral("Loop project timeline"), this);
     LoopProjectCheck->setObjectName(QStringLiteral("LoopProjectCheck"));
     LoopProjectCheck->setGeometry(960, 4, 170, 24);
-    connect(LoopProjectCheck, &QCheckBox::clicked, this,
+    // toggled, not clicked: an assistive tool's toggle sends no click. The panel's own
+    // updates run while Updating, and Handle ignores them.
+    connect(LoopProjectCheck, &QCheckBox::toggled, this,
             [this] { Handle([&] { LoopProjectClick(); }); });
 
     CreateLabel("Selected clip", 4, 62, 92, 16);
@@ -129,7 +131,7 @@ void TTimelinePanel::BuildTimelinePanel()
     ClipLoopCheck = new QCheckBox(QStringLiteral("Loop selected clip"), this);
     ClipLoopCheck->setObjectName(QStringLiteral("ClipLoopCheck"));
     ClipLoopCheck->setGeometry(228, 58, 160, 24);
-    connect(ClipLoopCheck, &QCheckBox::clicked, this, [this] { Handle([&] { ClipLoopClick(); }); });
+    connect(ClipLoopCheck, &QCheckBox::toggled, this, [this] { Handle([&] { ClipLoopClick(); }); });
     TouchedLabel = CreateLabel("", 400, 62, 280, 18);
     TouchedLabel->setObjectName(QStringLiteral("TouchedLabel"));
 }
@@ -232,14 +234,20 @@ void TTimelinePanel::KeyTouchedProperties()
         Context.SetStatusText("No changed animatable properties to key");
         return;
     }
-    // The touches are used up either way: ones that changed nothing would otherwise make
-    // every later key fail the same way.
-    struct TClearRecorder {
-        TAnimationRecorder& Recorder;
-        ~TClearRecorder() { Recorder.Clear(); }
-    } clear{recorder};
-    Context.Run(std::make_unique<TInsertOrUpdateTouchedKeysCommand>(
-        document.AnimationCommandTarget(), document.GetProjectTime().GetCurrentFrame(), &recorder));
+    {
+        // The touches are used up either way: ones that changed nothing would otherwise
+        // make every later key fail the same way.
+        struct TClearRecorder {
+            TAnimationRecorder& Recorder;
+            ~TClearRecorder() { Recorder.Clear(); }
+        } clear{recorder};
+        Context.Run(std::make_unique<TInsertOrUpdateTouchedKeysCommand>(
+            document.AnimationCommandTarget(), document.GetProjectTime().GetCurrentFrame(),
+            &recorder));
+    }
+    // The history's refresh ran before the touches were used up; the Space key comes
+    // here without the button's refresh.
+    UpdateTimelineUI();
     Context.Repaint();
 }
 

@@ -8,7 +8,7 @@
 #include "render/uErrorBox.h"
 #include "render/uGLView.h"
 
-#include <QButtonGroup>
+#include <QSignalBlocker>
 #include <QToolButton>
 
 #include <cassert>
@@ -20,10 +20,41 @@ const TToolButtonSpec kToolButtons[4] = {
     {"Rotate", 172, 54, 3},
 };
 
+namespace {
+
+// Sets a button's down state without it reporting an activation.
+void SetDown(QAbstractButton* Button, bool Down)
+{
+    if (Button == nullptr)
+        return;
+    const QSignalBlocker quiet(Button);
+    Button->setChecked(Down);
+}
+
+void ShowTool(const std::array<QToolButton*, 4>& Buttons, TGizmoMode Tool)
+{
+    for (size_t i = 0; i < Buttons.size(); ++i)
+        SetDown(Buttons[i], kToolButtons[i].Tag == int(Tool));
+}
+
+}  // namespace
+
+// The checkable buttons are in no exclusive group, so every activation toggles them, even
+// of the button that is down: a click by mouse or keyboard, and an assistive tool's toggle
+// or press. Each toggle runs the handler, and the buttons then show the editor's state.
+void TMainForm::ConnectToolBarButton(QToolButton* Button, std::function<void()> Handler)
+{
+    connect(Button, &QToolButton::toggled, this, [this, Handler = std::move(Handler)] {
+        RunGuarded(this, Handler);
+        if (Destroying)
+            return;
+        ShowTool(FToolButtons, ObjectTransform().Tool());
+        RefreshModelingButtons();
+    });
+}
+
 void TMainForm::BuildToolButtons()
 {
-    auto* tools = new QButtonGroup(FToolBarPanel);
-    tools->setExclusive(true);
     for (size_t i = 0; i < FToolButtons.size(); ++i) {
         const TToolButtonSpec& spec = kToolButtons[i];
         auto* b = new QToolButton(FToolBarPanel);
@@ -34,10 +65,8 @@ void TMainForm::BuildToolButtons()
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
         b->setChecked(spec.Tag == int(gmMove));
-        tools->addButton(b, spec.Tag);
         const int tag = spec.Tag;
-        connect(b, &QToolButton::clicked, this,
-                [this, tag] { RunGuarded(this, [&] { ToolButtonClick(tag); }); });
+        ConnectToolBarButton(b, [this, tag] { ToolButtonClick(tag); });
         FToolButtons[i] = b;
     }
     BuildModelingButtons();
@@ -52,8 +81,6 @@ const TToolButtonSpec kModelingButtons[5] = {
 
 void TMainForm::BuildModelingButtons()
 {
-    auto* subModes = new QButtonGroup(FToolBarPanel);
-    subModes->setExclusive(true);
     for (const TToolButtonSpec& spec : kModelingButtons) {
         auto* b = new QToolButton(FToolBarPanel);
         const QString caption = QString::fromLatin1(spec.Caption);
@@ -69,15 +96,12 @@ void TMainForm::BuildModelingButtons()
         if (tag == 4) {
             b->setCheckable(true);
             EditButton = b;
-            connect(b, &QToolButton::clicked, this,
-                    [this, tag] { RunGuarded(this, [&] { ToolButtonClick(tag); }); });
+            ConnectToolBarButton(b, [this, tag] { ToolButtonClick(tag); });
         } else if (tag >= 5) {
             b->setCheckable(true);
             b->setChecked(tag == 7);
-            subModes->addButton(b, tag);
             SubModeButtons[size_t(tag - 5)] = b;
-            connect(b, &QToolButton::clicked, this,
-                    [this, tag] { RunGuarded(this, [&] { SubModeButtonClick(tag); }); });
+            ConnectToolBarButton(b, [this, tag] { SubModeButtonClick(tag); });
         } else {
             connect(b, &QToolButton::clicked, this,
                     [this] { RunGuarded(this, [&] { SelectAllClick(); }); });
@@ -90,15 +114,15 @@ void TMainForm::RefreshModelingButtons()
     if (!EditButton || Destroying)
         return;
     const bool on = SelectionState.ModelingOn;
-    EditButton->setChecked(on);
+    SetDown(EditButton, on);
     // Red with white text while modelling; the normal face otherwise.
     EditButton->setStyleSheet(on ? QStringLiteral("QToolButton { background: #ff0000; color: "
                                                   "#ffffff; }")
                                  : QString());
     if (on)
-        for (size_t i = 0; i < SubModeButtons.size(); ++i)
-            if (SubModeButtons[i])
-                SubModeButtons[i]->setChecked(int(i) == SelectionState.ModelingSubMode);
+        SubModeShown = SelectionState.ModelingSubMode;
+    for (size_t i = 0; i < SubModeButtons.size(); ++i)
+        SetDown(SubModeButtons[i], int(i) == SubModeShown);
 }
 
 TObjectTransformMode& TMainForm::ObjectTransform()
@@ -120,8 +144,13 @@ void TMainForm::LeaveModelingMode()
 void TMainForm::SubModeButtonClick(int Tag)
 {
     int32_t kind = 0;
-    if (SelectionState.ModelingOn && TryGetMeshElementKind(Tag, kind))
+    if (!TryGetMeshElementKind(Tag, kind))
+        return;
+    if (SelectionState.ModelingOn)
         Modeling().SetSubMode(kind);
+    else
+        SubModeShown = kind;  // outside modelling only the buttons' look changes
+    RefreshModelingButtons();
 }
 
 void TMainForm::SelectAllClick()
@@ -185,9 +214,7 @@ void TMainForm::ToolButtonClick(int Tag)
 void TMainForm::SetTool(TGizmoMode Tool)
 {
     ObjectTransform().SetTool(Tool);
-    for (size_t i = 0; i < FToolButtons.size(); ++i)
-        if (FToolButtons[i])
-            FToolButtons[i]->setChecked(kToolButtons[i].Tag == int(Tool));
+    ShowTool(FToolButtons, Tool);
     SelectionState.ClearHover();
     UpdateStatusBar();
     ResetViewCursor();

@@ -190,7 +190,9 @@ void TCameraForm::ApplyCameraEdits()
     p.Position = Vec3(float(XEdit->value()), float(YEdit->value()), float(ZEdit->value()));
     p.Yaw = float(YawEdit->value());
     p.Pitch = std::clamp(float(PitchEdit->value()), -89.0f, 89.0f);
-    {
+    // Only a pitch the clamp changed is written back: rewriting the field at each
+    // keystroke would throw away what is being typed ("-12." would become "-12.0").
+    if (const double typed = PitchEdit->value(); std::clamp(typed, -89.0, 89.0) != typed) {
         const QScopedValueRollback<bool> updating(Updating, true);
         PitchEdit->setValue(p.Pitch);
     }

@@ -131,7 +131,8 @@ QCheckBox* TModifierSettingsForm::AddCheck(const QString& Caption, int X, int Y,
     box->setGeometry(X, Y, W, box->sizeHint().height());
     box->setChecked(Checked);
     box->setObjectName(Caption);
-    connect(box, &QCheckBox::clicked, this, [this, Click](bool on) {
+    // toggled, not clicked: an assistive tool's toggle sends no click.
+    connect(box, &QCheckBox::toggled, this, [this, Click](bool on) {
         if (!Updating)
             ApplyEdit([&] { Click(on); });
     });

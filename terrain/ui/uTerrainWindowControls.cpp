@@ -145,6 +145,12 @@ void TTerrainForm::BuildControls()
     connect(ApplyButton, &QPushButton::clicked, this, [this] { ApplyClick(); });
     connect(CloseButton, &QPushButton::clicked, this, [this] { CloseClick(); });
     connect(ContourCheck, &QCheckBox::toggled, this, [this] { ContourDisplayClick(); });
+    // Each change of the choice, however it is made (an assistive tool only toggles), and
+    // a click on the item already chosen; the handler does nothing for the current grid.
+    connect(ResolutionGroup, &QButtonGroup::idToggled, this, [this](int Index, bool Checked) {
+        if (Checked)
+            GridResolutionClick(Index);
+    });
     connect(ResolutionGroup, &QButtonGroup::idClicked, this,
             [this](int Index) { GridResolutionClick(Index); });
     connect(NoiseBar, &QSlider::valueChanged, this, [this] { NoiseScaleChange(); });

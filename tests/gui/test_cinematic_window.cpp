@@ -281,6 +281,15 @@ TEST_F(CinematicWindowTest, TheCinematicCameraFollowsTheMainViewOnOpenF6AndTheCa
     f->ReadCameraSettings(p);
     EXPECT_EQ(p.Position.X, 7.5f);
     EXPECT_EQ(p.Pitch, 89.0f);
+    // Each keystroke applies, and the field being typed in keeps what was typed.
+    for (QDoubleSpinBox* edit : {cam->PitchEdit, cam->YEdit}) {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("-12.5"));
+        EXPECT_EQ(edit->value(), -12.5) << edit->objectName().toStdString();
+    }
+    EXPECT_EQ(Form->Camera().Pitch, -12.5f);
+    EXPECT_EQ(Form->Camera().Position.Y, -12.5f);
 
     // The lens: track bar and spin edit are partners through the clamping setters.
     cam->ExposureBar->setValue(150);

@@ -401,3 +401,51 @@ TEST_F(ModellingTest, AParentedObjectIsPickedByItsOwnTransform)
 }
 
 }  // namespace
+
+namespace {
+
+// Each keystroke in a channel applies; the refresh that follows leaves the text being
+// typed as it is, and the other fields show the colour.
+TEST_F(ModellingTest, ChannelAndHexFieldsCanBeTypedInto)
+{
+    Key(Qt::Key_F5);
+    ASSERT_TRUE(Sel().ModelingOn);
+    ShowPaintPage();
+    TPaintPage& page = Form->PaintPage();
+    auto* green = Form->findChild<QLineEdit*>(QStringLiteral("PaintChannelG"));
+    auto* red = Form->findChild<QLineEdit*>(QStringLiteral("PaintChannelR"));
+    auto* hex = Form->findChild<QLineEdit*>(QStringLiteral("PaintHex"));
+    ASSERT_TRUE(green && red && hex);
+    green->setFocus();
+    green->selectAll();
+    QTest::keyClicks(green, QStringLiteral("0.25"));
+    EXPECT_EQ(green->text(), "0.25");
+    EXPECT_TRUE(SameVec(page.CurrentColor(), Vec3(1, 0.25f, 0)));
+    EXPECT_EQ(red->text(), "1.000");
+    EXPECT_EQ(hex->text(), "#ff4000");
+    // A refresh from elsewhere while the colour is still the typed one keeps the text.
+    emit Form->Events().SelectionChanged();
+    EXPECT_EQ(green->text(), "0.25");
+    // Backspace and retyping go on from what is shown.
+    QTest::keyClick(green, Qt::Key_Backspace);
+    QTest::keyClicks(green, QStringLiteral("75"));
+    EXPECT_EQ(green->text(), "0.275");
+    EXPECT_FLOAT_EQ(page.CurrentColor().Y, 0.275f);
+    // A colour from elsewhere is shown in every field.
+    QTest::mouseClick(Form->findChild<QWidget*>(QStringLiteral("ColorWheel")), Qt::LeftButton, {},
+                      QPoint(60, 60));
+    EXPECT_EQ(green->text(), "1.000");
+
+    hex->setFocus();
+    hex->selectAll();
+    QTest::keyClicks(hex, QStringLiteral("#00FF80"));
+    EXPECT_EQ(hex->text(), "#00FF80");
+    EXPECT_EQ(green->text(), "1.000");
+    EXPECT_EQ(red->text(), "0.000");
+    // Once the typing is over, the next refresh writes the page's own form.
+    green->setFocus();
+    emit Form->Events().SelectionChanged();
+    EXPECT_EQ(hex->text(), "#00ff80");
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 // the drawn mesh, the stack is reordered and switched off from the page, windows of a
 // deleted object close and windows of a deleted modifier do nothing, and New and Open
 // close every window.
+#include "accessibility_support.h"
 #include "base/uMesh.h"
 #include "document/uProjectDocument.h"
 #include "editor/uModifierPage.h"
@@ -532,6 +533,14 @@ TEST_F(ModifierWindowsTest, HandBuiltWindowsRefuseNonNumbersAsTheirFieldsSay)
     EXPECT_EQ(array->GetCountX(), 15);
     QTest::keyClicks(countX, QStringLiteral("0"));
     EXPECT_EQ(array->GetCountX(), 100);
+    // The field keeps what was typed.
+    EXPECT_EQ(countX->text(), QStringLiteral("150"));
+    // A check box toggled by an assistive tool applies as a click does.
+    auto* center = a->findChild<QCheckBox*>(QStringLiteral("Center Array"));
+    const bool centered = array->GetCentered();
+    AccessibleToggle(center);
+    EXPECT_EQ(array->GetCentered(), !centered);
+    EXPECT_EQ(center->isChecked(), !centered);
 }
 
 TEST_F(ModifierWindowsTest, AnOutputPastTheLimitsShowsTheMessageAndKeepsTheLastGoodMesh)

@@ -218,3 +218,48 @@ TEST_F(PropertiesPageTest, RefreshStackReevaluatesTheSelectedObject)
     Model(msVertices, {});
     EXPECT_FALSE(refresh->isVisible());  // modelling has no stack to refresh
 }
+
+// The pages a fresh window offers, and the page that shows when modelling ends.
+TEST_F(PropertiesPageTest, PaintIsOfferedOnlyWhileModelling)
+{
+    QTabWidget* tabs = Form->PanelTabs();
+    ASSERT_EQ(tabs->count(), 3);
+    ASSERT_EQ(tabs->tabText(2), "Paint");
+    EXPECT_FALSE(Form->Selection().ModelingOn);
+    EXPECT_TRUE(tabs->isTabVisible(0));
+    EXPECT_TRUE(tabs->isTabVisible(1));
+    EXPECT_FALSE(tabs->isTabVisible(2));
+
+    Key(Qt::Key_F5);
+    ASSERT_TRUE(Form->Selection().ModelingOn);
+    EXPECT_TRUE(tabs->isTabVisible(2));
+    tabs->setCurrentIndex(2);
+    Key(Qt::Key_F5);
+    ASSERT_FALSE(Form->Selection().ModelingOn);
+    EXPECT_FALSE(tabs->isTabVisible(2));
+    EXPECT_EQ(tabs->currentIndex(), 0);
+
+    // Another page than Paint stays where it is.
+    Key(Qt::Key_F5);
+    tabs->setCurrentIndex(1);
+    Key(Qt::Key_F5);
+    EXPECT_EQ(tabs->currentIndex(), 1);
+}
+
+// Apply gives the keyboard back to the view, so the next Space keys what Apply touched.
+TEST_F(PropertiesPageTest, SpaceRightAfterApplyKeysTheTouchedProperties)
+{
+    auto* touched = Control<QLabel>("TouchedLabel");
+    Type("PosXEdit", "3");
+    Apply();
+    EXPECT_EQ(Cube->GetPosition().X, 3.0f);
+    EXPECT_EQ(touched->text(), "Touched: 1");
+    // Space goes where the keyboard is, as a user's key does.
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, Qt::Key_Space);
+    EXPECT_EQ(Form->Document().GetRecorder().Count(), 0);
+    EXPECT_EQ(touched->text(), "Touched: 0");
+    EXPECT_FALSE(Form->Document().GetProjectTime().Playing);
+    EXPECT_EQ(Form->Document().GetHistory().NextUndo() != nullptr, true);
+}

@@ -1,6 +1,7 @@
 // The terrain editor as a user drives it: opened from the menus, regenerated, painted with
 // the mouse on its preview, undone and redone, closed with its object or the project, and
 // its sculpt kept through a save and an open.
+#include "accessibility_support.h"
 #include "main_form_test_support.h"
 
 #include "scene/uHierarchyCommands.h"
@@ -281,6 +282,9 @@ TEST_F(TerrainWindowTest, UndoAndRedoStepThroughTheEdits)
     EXPECT_TRUE(Radio("GridResolution", "64")->isChecked());
     Choose("GridResolution", "64");
     EXPECT_EQ(Map().GetResolution(), 64);
+    // An assistive tool's toggle chooses as a click does.
+    AccessibleToggle(Radio("GridResolution", "32"));
+    EXPECT_EQ(Map().GetResolution(), 32);
 }
 
 TEST_F(TerrainWindowTest, ClosesWhenItsObjectGoesAndOnNewAndOpen)
