@@ -100,10 +100,7 @@ private:
     int64_t BeforeSeen = 0;
 
     float* Row() const { return W + static_cast<size_t>(y) * n; }
-    float& At(int x, int Yy) const
-    {
-        return W[static_cast<size_t>(x) + static_cast<size_t>(Yy) * n];
-    }
+    float& At(int x, int Yy) const { return W[static_cast<size_t>(x) + static_cast<size_t>(Yy) * n]; }
 
     float ColumnMin(int x, int From, int To) const
     {
@@ -227,6 +224,7 @@ void ErodeTerrain(THeightmap* Map, int Iterations, int Radius, float Amount)
     Run.Amount = Amount;
     Run.Rows = static_cast<int64_t>(Iterations) * Run.n;
     Run.Workers = Run.n >= MinParallelResolution ? std::min(UsableCpus(), MaxWorkers) : 1;
+    if (getenv("ERODE_W")) Run.Workers = atoi(getenv("ERODE_W"));
     Run.Progress = std::make_unique<TProgress[]>(static_cast<size_t>(Run.Workers));
 
     std::vector<std::unique_ptr<TRowWorker>> Workers;

@@ -136,18 +136,27 @@ void TTerrainForm::ThrottledApply()
     if (LastApplyTick != 0 && now - LastApplyTick < kStrokePushInterval)
         return;
     LastApplyTick = now;
+    PushPainted(false);
+}
+
+void TTerrainForm::PushPainted(bool Recolour)
+{
     TSceneObject* object = TerrainObject();
     const THeightmap* map = Heightmap();
     if (!object || !map)
         return;
     // Only the painted cells change: their vertices are brought up to date in place,
-    // unless the mesh is not the map's grid any more.
+    // unless the mesh is not the map's grid any more. Faces and edges of the grid stay
+    // as a rebuild would make them.
     TMeshData* mesh = object->GetBaseMesh();
     if (mesh && UpdateTerrainMeshRegion(*mesh, *map, object->TerrainSize, object->TerrainHeight,
-                                        PendingCells))
+                                        PendingCells)) {
+        if (Recolour)
+            object->ApplyColorToVertices(object->Color);  // as a rebuild does
         object->MarkMeshDirty();
-    else
+    } else {
         object->RebuildTerrainMesh();
+    }
     PendingCells = TGridRect{};
     Unpushed = false;
     Context.TerrainEdited();
@@ -397,7 +406,9 @@ void TTerrainForm::PreviewMouseUp()
     if (!Painting)
         return;
     Painting = StrokeStarted = false;
-    Guarded([&] { ApplyToScene(); });
+    // The end of the stroke leaves the mesh as a rebuild from the map would, but only
+    // the cells painted since the last push are worked on again.
+    Guarded([&] { PushPainted(true); });
 }
 
 void TTerrainForm::StrokeBrush(TGridCell From, TGridCell To, bool Ctrl)

@@ -244,6 +244,36 @@ TEST_F(TerrainWindowTest, TheMeshFollowsWhileTheStrokeIsUnderWay)
     EXPECT_EQ(MeshHeights(*Terrain), BuiltHeights());
 }
 
+// Letting go of the button brings over only the cells painted since the last push, yet
+// leaves the mesh as a rebuild from the map does: heights, normals, the object's colour
+// on every vertex (a vertex coloured by hand gets it back), faces and edges.
+TEST_F(TerrainWindowTest, TheReleasedStrokeLeavesTheMeshAsARebuildWould)
+{
+    Choose("GridResolution", "512");
+    ASSERT_EQ(Map().GetResolution(), 512);
+    Terrain->GetBaseMesh()->Vertices[5].Color = TVec3{0.9f, 0.1f, 0.2f};
+    QWidget* preview = Window->Preview();
+    QTest::mousePress(preview, Qt::LeftButton, {}, Window->Preview()->CellToPoint({100, 100}));
+    for (int i = 1; i <= 32; ++i) {
+        Clock += 10;  // a push every fifth move; the last two wait for the release
+        const QPointF at(Window->Preview()->CellToPoint({100 + 8 * i, 100 + 5 * i}));
+        QMouseEvent move(QEvent::MouseMove, at, preview->mapToGlobal(at), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QApplication::sendEvent(preview, &move);
+    }
+    EXPECT_NE(MeshHeights(*Terrain), BuiltHeights()) << "the last moves are not pushed yet";
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, Window->Preview()->CellToPoint({356, 260}));
+
+    TMeshData rebuilt;
+    BuildTerrainMesh(&rebuilt, &Map(), Terrain->TerrainSize, Terrain->TerrainHeight);
+    for (TMeshVertex& v : rebuilt.Vertices)
+        v.Color = Terrain->Color;
+    const TMeshData& mesh = *Terrain->GetBaseMesh();
+    EXPECT_TRUE(mesh.Vertices == rebuilt.Vertices);
+    EXPECT_TRUE(mesh.Faces == rebuilt.Faces);
+    EXPECT_TRUE(mesh.Edges == rebuilt.Edges);
+}
+
 TEST_F(TerrainWindowTest, UndoAndRedoStepThroughTheEdits)
 {
     EXPECT_FALSE(Button("Undo")->isEnabled());
