@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -136,5 +137,49 @@ INSTANTIATE_TEST_SUITE_P(Table, TErosionOracle, testing::ValuesIn(ErosionCases()
                                     std::to_string(c.Radius) + "_" + SurfaceName(c.Surface) + "_" +
                                     std::to_string(Info.index);
                          });
+
+// Told how far it is, the erosion gives the same map; stopped, it leaves the map as it
+// was before it started, normalisation included, on one worker and on several.
+TEST(TerrainErosionProgress, ReportsEveryIterationAndAStopLeavesTheMapAsItWas)
+{
+    for (const int n : {16, 128}) {
+        SCOPED_TRACE(n);
+        THeightmap Map(n);
+        FillSurface(Map, TSurface::Random, 77);
+        for (int i = 0; i < Map.CellCount(); ++i)
+            Map.Data()[i] = Map.Data()[i] * 3.0f - 1.0f;  // not normalised yet
+        Map.UpdateMinMax();
+        const std::vector<float> Start(Map.Data(), Map.Data() + Map.CellCount());
+
+        std::vector<int> Seen;
+        THeightmap Plain(n);
+        std::copy(Start.begin(), Start.end(), Plain.Data());
+        EXPECT_TRUE(ErodeTerrain(&Map, 6, 3, 0.4f, [&](int Done, int Total) {
+            EXPECT_EQ(Total, 6);
+            Seen.push_back(Done);
+            return true;
+        }));
+        ReferenceErodeTerrain(&Plain, 6, 3, 0.4f);
+        EXPECT_EQ(Seen, (std::vector<int>{1, 2, 3, 4, 5}));
+        EXPECT_EQ(std::memcmp(Map.Data(), Plain.Data(), sizeof(float) * Start.size()), 0);
+
+        std::copy(Start.begin(), Start.end(), Map.Data());
+        Map.UpdateMinMax();
+        const float Min = Map.GetMinHeight(), Max = Map.GetMaxHeight();
+        EXPECT_FALSE(ErodeTerrain(&Map, 6, 3, 0.4f, [](int Done, int) { return Done < 2; }));
+        EXPECT_EQ(std::memcmp(Map.Data(), Start.data(), sizeof(float) * Start.size()), 0);
+        EXPECT_EQ(Map.GetMinHeight(), Min);
+        EXPECT_EQ(Map.GetMaxHeight(), Max);
+
+        EXPECT_THROW(ErodeTerrain(&Map, 6, 3, 0.4f,
+                                  [](int Done, int) -> bool {
+                                      if (Done == 3)
+                                          throw std::runtime_error("stop");
+                                      return true;
+                                  }),
+                     std::runtime_error);
+        EXPECT_EQ(std::memcmp(Map.Data(), Start.data(), sizeof(float) * Start.size()), 0);
+    }
+}
 
 }  // namespace
