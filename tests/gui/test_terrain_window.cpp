@@ -19,9 +19,11 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTimer>
 
 #include <vector>
 
@@ -272,6 +274,45 @@ TEST_F(TerrainWindowTest, TheReleasedStrokeLeavesTheMeshAsARebuildWould)
     EXPECT_TRUE(mesh.Vertices == rebuilt.Vertices);
     EXPECT_TRUE(mesh.Faces == rebuilt.Faces);
     EXPECT_TRUE(mesh.Edges == rebuilt.Edges);
+}
+
+// A long erosion shows its progress; Cancel leaves the map, the mesh and the undo steps
+// as they were.
+TEST_F(TerrainWindowTest, ACancelledErosionLeavesTheMapAsItWas)
+{
+    Choose("GridResolution", "512");
+    ASSERT_EQ(Map().GetResolution(), 512);
+    Press("Undo");
+    Press("Redo");  // one step each way, to see that neither is touched
+    const std::vector<float> before = HeightsOf(Map());
+    const std::vector<float> meshBefore = MeshHeights(*Terrain);
+    Bar("ErosionRadius")->setValue(6);
+
+    bool sawProgress = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QProgressDialog*>(w);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            sawProgress = true;
+            for (QPushButton* b : dialog->findChildren<QPushButton*>())
+                if (b->text() == "Cancel")
+                    QTest::mouseClick(b, Qt::LeftButton);
+        }
+    });
+    poll.start(20);
+    Press("Erode (global)");
+    poll.stop();
+
+    EXPECT_TRUE(sawProgress);
+    EXPECT_EQ(HeightsOf(Map()), before);
+    EXPECT_EQ(MeshHeights(*Terrain), meshBefore);
+    EXPECT_TRUE(Button("Undo")->isEnabled());
+    EXPECT_FALSE(Button("Redo")->isEnabled());
+    Press("Undo");
+    EXPECT_TRUE(Button("Redo")->isEnabled());
+    EXPECT_EQ(Map().GetResolution(), 128) << "the step before is still the resample";
 }
 
 TEST_F(TerrainWindowTest, UndoAndRedoStepThroughTheEdits)
