@@ -76,6 +76,8 @@ struct TErosionRun {
     std::atomic<bool> Stop{false};
 };
 
+// Up to this radius a cell's window is searched whole.
+constexpr int DirectRadius = 2;
 // Columns filled ahead at a time: a vectorised pass over the window's rows.
 constexpr int FillChunk = 32;
 
@@ -246,6 +248,13 @@ private:
         Filled = 0;
         std::atomic<int64_t>& Done = Run.Progress[Index].Done;
         for (int x = 0; x < n; ++x) {
+            if constexpr (R <= DirectRadius) {
+                if (!WaitForRowBefore(std::min(n, x + 2 * R + 1)))
+                    return;
+                ErodeCellDirect(x);
+                Done.store(RowStart + x + 1, std::memory_order_release);
+                continue;
+            }
             // Filling column x + R waits for the row before to be 2R + 1 columns ahead
             // of x: no cell that this one may touch is still to be worked on there.
             if (Filled < std::min(n, x + R + 1)) {
@@ -257,6 +266,31 @@ private:
             ErodeCell(x);
             Done.store(RowStart + x + 1, std::memory_order_release);
         }
+    }
+
+    // Small windows are cheaper to search whole than to keep minima for.
+    void ErodeCellDirect(int x)
+    {
+        float* const H = RowAt(y);
+        const float c = H[x];
+        const int Left = std::max(x - R, 0), Right = std::min(x + R, n - 1);
+        float Best = 0.0f;
+        float* Target = nullptr;
+        for (int r = Top; r <= Bottom; ++r) {
+            float* const Row = RowAt(r);
+            for (int Col = Left; Col <= Right; ++Col) {
+                const float d = c - Row[Col];
+                if (d > Best && (r != y || Col != x)) {
+                    Best = d;
+                    Target = Row + Col;
+                }
+            }
+        }
+        if (!Target)
+            return;
+        const float Move = std::min(Best * 0.5f * Amount, c * 0.5f);
+        H[x] -= Move;
+        *Target += Move;
     }
 
     void ErodeCell(int x)
