@@ -9,8 +9,6 @@
 namespace {
 
 constexpr int MaxSmoothRadius = 6;
-constexpr int MaxErodeRadius = 6;
-constexpr int MaxErodeIterations = 4000;
 constexpr float RaiseStep = 0.08f;
 constexpr float SmoothFactor = 0.5f;
 constexpr float ErodeFactor = 0.6f;
@@ -48,49 +46,6 @@ struct TNeighbourhood {
                 Values[r * 3 + c] = H[Index(Cols[c], Rows[r], n)];
     }
 };
-
-// One erosion step at a cell: finds the neighbour with the strictly greatest
-// positive drop (first in scan order on ties) and moves material down to it.
-template <bool Checked>
-inline void ErodeCell(float* W, int x, int y, int n, int Radius, const std::vector<int>& Offsets,
-                      float Amount)
-{
-    const size_t Here = Index(x, y, n);
-    const float c = W[Here];
-    float Best = 0.0f;
-    ptrdiff_t Target = -1;
-    if constexpr (Checked) {
-        for (int dy = -Radius; dy <= Radius; ++dy) {
-            const int ny = y + dy;
-            if (ny < 0 || ny >= n)
-                continue;
-            for (int dx = -Radius; dx <= Radius; ++dx) {
-                const int nx = x + dx;
-                if ((dx == 0 && dy == 0) || nx < 0 || nx >= n)
-                    continue;
-                const size_t Other = Index(nx, ny, n);
-                const float d = c - W[Other];
-                if (d > Best) {
-                    Best = d;
-                    Target = static_cast<ptrdiff_t>(Other);
-                }
-            }
-        }
-    } else {
-        for (const int Off : Offsets) {
-            const float d = c - W[Here + Off];
-            if (d > Best) {
-                Best = d;
-                Target = static_cast<ptrdiff_t>(Here) + Off;
-            }
-        }
-    }
-    if (Target < 0)
-        return;
-    const float Move = std::min(Best * 0.5f * Amount, c * 0.5f);
-    W[Here] -= Move;
-    W[Target] += Move;
-}
 
 }  // namespace
 
@@ -171,38 +126,6 @@ void ApplyEdgeShape(THeightmap* Map, float Falloff)
         }
     }
     Map->SetMinMax(0.0f, 1.0f);
-}
-
-void ErodeTerrain(THeightmap* Map, int Iterations, int Radius, float Amount)
-{
-    if (!Map || Iterations <= 0 || !(Amount > 0.0f))
-        return;
-    Amount = std::min(Amount, 1.0f);
-    Radius = std::clamp(Radius, 1, MaxErodeRadius);
-    Iterations = std::min(Iterations, MaxErodeIterations);
-    Map->Normalize(0.0f, 1.0f);
-
-    // The grid is worked on in place: every move is seen by the cells visited after it.
-    const int n = Map->GetResolution();
-    float* W = Map->Data();
-    std::vector<int> Offsets;  // neighbour offsets in scan order, centre left out
-    for (int dy = -Radius; dy <= Radius; ++dy)
-        for (int dx = -Radius; dx <= Radius; ++dx)
-            if (dx != 0 || dy != 0)
-                Offsets.push_back(dy * n + dx);
-
-    for (int it = 0; it < Iterations; ++it) {
-        for (int y = 0; y < n; ++y) {
-            const bool RowInside = y >= Radius && y < n - Radius;
-            for (int x = 0; x < n; ++x) {
-                if (RowInside && x >= Radius && x < n - Radius)
-                    ErodeCell<false>(W, x, y, n, Radius, Offsets, Amount);
-                else
-                    ErodeCell<true>(W, x, y, n, Radius, Offsets, Amount);
-            }
-        }
-    }
-    Map->Normalize(0.0f, 1.0f);
 }
 
 void ApplyBrush(THeightmap* Map, int CellX, int CellY, bool Invert, float Strength, int Mode,

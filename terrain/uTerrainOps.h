@@ -7,6 +7,7 @@
 
 #include "terrain/uHeightmap.h"
 #include "terrain/uNoise.h"
+#include "terrain/uTerrainErosion.h"
 
 // Brush modes of ApplyBrush.
 enum TBrushMode : int { bmRaise = 0, bmLower = 1, bmSmooth = 2, bmErode = 3 };
@@ -36,8 +37,6 @@ void LowerTerrain(THeightmap* Map, float Amount);
 void SmoothTerrain(THeightmap* Map, int Radius);
 // Normalises to 0..1, then fades the heights out towards a circular coast.
 void ApplyEdgeShape(THeightmap* Map, float Falloff);
-// Thermal erosion, in place and in scan order; normalised before and after.
-void ErodeTerrain(THeightmap* Map, int Iterations, int Radius, float Amount);
 // One dab centred on a cell. Mode is a TBrushMode; any other value is an EArgumentError.
 void ApplyBrush(THeightmap* Map, int CellX, int CellY, bool Invert, float Strength, int Mode,
                 const TBrushKernel* Kernel);

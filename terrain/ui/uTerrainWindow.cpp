@@ -13,6 +13,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
 
@@ -24,6 +25,9 @@ namespace {
 
 // Mesh pushes while a stroke is under way are at least this far apart.
 constexpr uint64_t kStrokePushInterval = 45;
+constexpr int kErodeIterations = 200;
+// Erosions shorter than this finish before their progress dialog would show.
+constexpr int kErodeProgressDelay = 300;
 constexpr int kMaxSeed = 2147483646;
 
 uint64_t SteadyMilliseconds()
@@ -136,18 +140,27 @@ void TTerrainForm::ThrottledApply()
     if (LastApplyTick != 0 && now - LastApplyTick < kStrokePushInterval)
         return;
     LastApplyTick = now;
+    PushPainted(false);
+}
+
+void TTerrainForm::PushPainted(bool Recolour)
+{
     TSceneObject* object = TerrainObject();
     const THeightmap* map = Heightmap();
     if (!object || !map)
         return;
     // Only the painted cells change: their vertices are brought up to date in place,
-    // unless the mesh is not the map's grid any more.
+    // unless the mesh is not the map's grid any more. Faces and edges of the grid stay
+    // as a rebuild would make them.
     TMeshData* mesh = object->GetBaseMesh();
     if (mesh && UpdateTerrainMeshRegion(*mesh, *map, object->TerrainSize, object->TerrainHeight,
-                                        PendingCells))
+                                        PendingCells)) {
+        if (Recolour)
+            object->ApplyColorToVertices(object->Color);  // as a rebuild does
         object->MarkMeshDirty();
-    else
+    } else {
         object->RebuildTerrainMesh();
+    }
     PendingCells = TGridRect{};
     Unpushed = false;
     Context.TerrainEdited();
@@ -253,12 +266,29 @@ void TTerrainForm::ErodeGlobalClick()
         THeightmap* map = Heightmap();
         if (!map)
             return;
-        map->BeginEdit();
+        // A copy is eroded, so that Cancel leaves the map and its undo steps untouched.
+        // The dialog holds every window meanwhile: nothing else can change the scene.
+        std::unique_ptr<THeightmap> eroded = map->Clone();
+        QProgressDialog progress("Eroding the terrain...", "Cancel", 0, kErodeIterations, this);
+        progress.setWindowTitle("Terrain Editor");
+        progress.setWindowModality(Qt::ApplicationModal);
+        progress.setMinimumDuration(kErodeProgressDelay);
+        bool done = false;
         {
             TBusyCursor busy;
-            ErodeTerrain(map, 200, ErosionRadiusBar->value(),
-                         static_cast<float>(ErosionAmountBar->value()) / 100.0f);
+            done = ErodeTerrain(eroded.get(), kErodeIterations, ErosionRadiusBar->value(),
+                                static_cast<float>(ErosionAmountBar->value()) / 100.0f,
+                                [&progress](int Done, int) {
+                                    progress.setValue(Done);
+                                    return !progress.wasCanceled();
+                                });
         }
+        progress.reset();
+        if (!done)
+            return;
+        map->BeginEdit();
+        std::copy(eroded->Data(), eroded->Data() + eroded->CellCount(), map->Data());
+        map->SetMinMax(eroded->GetMinHeight(), eroded->GetMaxHeight());
         Finish();
     });
 }
@@ -397,7 +427,9 @@ void TTerrainForm::PreviewMouseUp()
     if (!Painting)
         return;
     Painting = StrokeStarted = false;
-    Guarded([&] { ApplyToScene(); });
+    // The end of the stroke leaves the mesh as a rebuild from the map would, but only
+    // the cells painted since the last push are worked on again.
+    Guarded([&] { PushPainted(true); });
 }
 
 void TTerrainForm::StrokeBrush(TGridCell From, TGridCell To, bool Ctrl)

@@ -91,6 +91,9 @@ private:
     void ApplyToScene();
     // The cells painted since the last push into the mesh, at most every 45 ms.
     void ThrottledApply();
+    // The cells painted since the last push into the mesh (with the object's colour over
+    // every vertex when Recolour), then the main window told.
+    void PushPainted(bool Recolour);
     void StrokeBrush(TGridCell From, TGridCell To, bool Ctrl);
     void ApplyBrushAt(TGridCell Cell, bool Ctrl);
     void Guarded(const std::function<void()>& Body);

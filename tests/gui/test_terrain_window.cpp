@@ -20,9 +20,11 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTimer>
 
 #include <vector>
 
@@ -243,6 +245,75 @@ TEST_F(TerrainWindowTest, TheMeshFollowsWhileTheStrokeIsUnderWay)
     EXPECT_EQ(MeshHeights(*Terrain), BuiltHeights());
     QTest::mouseRelease(preview, Qt::LeftButton, {}, Window->Preview()->CellToPoint({90, 90}));
     EXPECT_EQ(MeshHeights(*Terrain), BuiltHeights());
+}
+
+// Letting go of the button brings over only the cells painted since the last push, yet
+// leaves the mesh as a rebuild from the map does: heights, normals, the object's colour
+// on every vertex (a vertex coloured by hand gets it back), faces and edges.
+TEST_F(TerrainWindowTest, TheReleasedStrokeLeavesTheMeshAsARebuildWould)
+{
+    Choose("GridResolution", "512");
+    ASSERT_EQ(Map().GetResolution(), 512);
+    Terrain->GetBaseMesh()->Vertices[5].Color = TVec3{0.9f, 0.1f, 0.2f};
+    QWidget* preview = Window->Preview();
+    QTest::mousePress(preview, Qt::LeftButton, {}, Window->Preview()->CellToPoint({100, 100}));
+    for (int i = 1; i <= 32; ++i) {
+        Clock += 10;  // a push every fifth move; the last two wait for the release
+        const QPointF at(Window->Preview()->CellToPoint({100 + 8 * i, 100 + 5 * i}));
+        QMouseEvent move(QEvent::MouseMove, at, preview->mapToGlobal(at), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QApplication::sendEvent(preview, &move);
+    }
+    EXPECT_NE(MeshHeights(*Terrain), BuiltHeights()) << "the last moves are not pushed yet";
+    QTest::mouseRelease(preview, Qt::LeftButton, {}, Window->Preview()->CellToPoint({356, 260}));
+
+    TMeshData rebuilt;
+    BuildTerrainMesh(&rebuilt, &Map(), Terrain->TerrainSize, Terrain->TerrainHeight);
+    for (TMeshVertex& v : rebuilt.Vertices)
+        v.Color = Terrain->Color;
+    const TMeshData& mesh = *Terrain->GetBaseMesh();
+    EXPECT_TRUE(mesh.Vertices == rebuilt.Vertices);
+    EXPECT_TRUE(mesh.Faces == rebuilt.Faces);
+    EXPECT_TRUE(mesh.Edges == rebuilt.Edges);
+}
+
+// A long erosion shows its progress; Cancel leaves the map, the mesh and the undo steps
+// as they were.
+TEST_F(TerrainWindowTest, ACancelledErosionLeavesTheMapAsItWas)
+{
+    Choose("GridResolution", "512");
+    ASSERT_EQ(Map().GetResolution(), 512);
+    Press("Undo");
+    Press("Redo");  // one step each way, to see that neither is touched
+    const std::vector<float> before = HeightsOf(Map());
+    const std::vector<float> meshBefore = MeshHeights(*Terrain);
+    Bar("ErosionRadius")->setValue(6);
+
+    bool sawProgress = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QProgressDialog*>(w);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            sawProgress = true;
+            for (QPushButton* b : dialog->findChildren<QPushButton*>())
+                if (b->text() == "Cancel")
+                    QTest::mouseClick(b, Qt::LeftButton);
+        }
+    });
+    poll.start(20);
+    Press("Erode (global)");
+    poll.stop();
+
+    EXPECT_TRUE(sawProgress);
+    EXPECT_EQ(HeightsOf(Map()), before);
+    EXPECT_EQ(MeshHeights(*Terrain), meshBefore);
+    EXPECT_TRUE(Button("Undo")->isEnabled());
+    EXPECT_FALSE(Button("Redo")->isEnabled());
+    Press("Undo");
+    EXPECT_TRUE(Button("Redo")->isEnabled());
+    EXPECT_EQ(Map().GetResolution(), 128) << "the step before is still the resample";
 }
 
 TEST_F(TerrainWindowTest, UndoAndRedoStepThroughTheEdits)
