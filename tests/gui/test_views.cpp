@@ -775,6 +775,21 @@ TEST_F(MainWindowViewsTest, TheViewNameLabelsLieBeneathTheGLView)
         EXPECT_TRUE(gl->geometry().contains(l->geometry())) << l->text().toStdString();
     }
 
+    // They follow the view when it moves: with the tree hidden it starts at the left edge.
+    const auto expectAtCorners = [&] {
+        const int hw = gl->width() / 2, hh = gl->height() / 2;
+        const QPoint at[4] = {{6, 4}, {hw + 6, 4}, {6, hh + 4}, {hw + 6, hh + 4}};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(Form->ViewNameLabels()[size_t(i)]->pos(), gl->pos() + at[i]) << i;
+    };
+    expectAtCorners();
+    Form->ToggleTreeClick();
+    QTRY_COMPARE(gl->x(), 0);
+    expectAtCorners();
+    Form->ToggleTreeClick();
+    QTRY_COMPARE(gl->x(), 200);
+    expectAtCorners();
+
     // The screen read back over the view, with the labels and without them; the view's
     // corner on the screen, however large the window is.
     Form->move(Form->pos() - gl->mapToGlobal(QPoint(0, 0)) + QPoint(8, 8));
