@@ -202,6 +202,9 @@ void TMainForm::FormDestroy()
         FFrameTimer->stop();
     if (FFrameLoop)
         FFrameLoop->Destroying = true;
+    // Widgets freed under the cursor send the view a leave after the window's members went.
+    if (FGLView)
+        FGLView->OnMouseLeave = nullptr;
     qApp->removeEventFilter(this);
     // A field that loses the focus later, while the window's widgets are freed, would
     // report an edit to a half-destroyed window: it loses it now, silently.
@@ -266,6 +269,17 @@ uint32_t TMainForm::SelectedNodeId() const
         return 0;
     const TSceneObject* o = ProjectDocument->GetScene().GetSelectedObject();
     return o ? o->GetId() : 0;
+}
+
+uint32_t TMainForm::SelectedHierarchyNodeId() const
+{
+    if (!ProjectDocument)
+        return 0;
+    const TScene& scene = ProjectDocument->GetScene();
+    for (const TSceneNode* n : scene.GetNodes())
+        if (n->Selected && n != scene.GetRoot())
+            return n->GetId();
+    return 0;
 }
 
 void TMainForm::SelectNode(uint32_t NodeId)
@@ -393,16 +407,21 @@ void TMainForm::BuildGLView(QWidget* Parent)
         ViewInput->GLMouseWheel(e->angleDelta().y());
         e->accept();
     };
+    FGLView->OnMouseLeave = [this] { ViewInput->ForgetHover(); };
+    // The names are the window's, beneath the GL view: the view covers them, and its own
+    // stroke-font names are the ones that show.
     const char* names[4] = {"Perspective", "Top", "Front", "Left"};
     for (int i = 0; i < 4; ++i) {
-        auto* l = new QLabel(QString::fromLatin1(names[i]), FGLView);
+        auto* l = new QLabel(QString::fromLatin1(names[i]), Parent);
         l->setObjectName(QStringLiteral("ViewLabel%1").arg(names[i]));
         l->setAttribute(Qt::WA_TransparentForMouseEvents);
         l->setAttribute(Qt::WA_TranslucentBackground);
         l->setStyleSheet(QStringLiteral("color: #707070; background: transparent;"));
         l->adjustSize();
+        l->stackUnder(FGLView);
         FViewNameLabels[size_t(i)] = l;
     }
+    FGLView->OnMove = [this] { PlaceViewNameLabels(); };
     ResetViewCursor();
 }
 
@@ -497,12 +516,20 @@ void TMainForm::GLResize()
 {
     if (!FGLView)
         return;
+    PlaceViewNameLabels();
+    FGLView->update();
+}
+
+void TMainForm::PlaceViewNameLabels()
+{
+    if (!FGLView)
+        return;
     const int hw = FGLView->width() / 2, hh = FGLView->height() / 2;
+    const QPoint corner = FGLView->pos();
     const QPoint at[4] = {{6, 4}, {hw + 6, 4}, {6, hh + 4}, {hw + 6, hh + 4}};
     for (int i = 0; i < 4; ++i)
         if (FViewNameLabels[size_t(i)])
-            FViewNameLabels[size_t(i)]->move(at[i]);
-    FGLView->update();
+            FViewNameLabels[size_t(i)]->move(corner + at[i]);
 }
 
 void TMainForm::FocusSelected()

@@ -67,6 +67,7 @@ public:
     TToolWindowHost& ToolWindows() override { return WindowHost; }
     QWidget* ParentWindow() override { return this; }
     uint32_t SelectedNodeId() const override;
+    uint32_t SelectedHierarchyNodeId() const override;
     void SelectNode(uint32_t NodeId) override;
     bool Run(std::unique_ptr<TEditorCommand> Command) override;
     void Undo() override { EditUndo(); }
@@ -125,6 +126,8 @@ public:
     void AutosaveTick();
     void GLPaint();
     void GLResize();
+    // The view-name labels to the corners of the views, in the GL view's parent.
+    void PlaceViewNameLabels();
     void PaintViewport();
     void FocusSelected() override;
     void LeaveModelingMode() override;

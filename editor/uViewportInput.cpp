@@ -285,6 +285,20 @@ void TViewportInput::ReleaseHeldInput()
     Input.OrthoPanActive = false;
     Input.AltPan = false;
     PaintMode->Cancel();
+    ForgetHover();
+}
+
+void TViewportInput::ForgetHover()
+{
+    TEditorSelection& s = Form.Selection();
+    const int32_t hoveredFace = s.HoveredFace;
+    TransformMode->ClearHoveredAxis();
+    s.ClearHover();
+    // The gradient's usable colour slots follow the face under the cursor.
+    if (s.PaintMode == kPaintModeGradient && hoveredFace != -1)
+        if (TPaintPage* page = PaintPage())
+            page->UpdatePaintPanel();
+    RepaintView();
 }
 
 void TViewportInput::DrawOverlays()

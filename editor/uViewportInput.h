@@ -55,6 +55,9 @@ public:
     void FormKeyUp(int Key);
     // Held keys, the Space latch and drags end when the window loses the keyboard.
     void ReleaseHeldInput();
+    // The cursor left the view, or the window lost the focus: nothing is hovered, and the
+    // views are drawn again, as the crosshair they draw follows the system cursor.
+    void ForgetHover();
 
     // F5 and the "Edit" button: ends a running transform, then leaves or enters modelling.
     void ToggleModeling();

@@ -3,6 +3,7 @@
 #include "render/uErrorBox.h"
 
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -65,6 +66,15 @@ void TGLView::resizeGL(int, int)
     });
 }
 
+void TGLView::moveEvent(QMoveEvent* e)
+{
+    QOpenGLWidget::moveEvent(e);
+    RunGuarded(this, [&] {
+        if (OnMove)
+            OnMove();
+    });
+}
+
 void TGLView::mousePressEvent(QMouseEvent* e)
 {
     RunGuarded(this, [&] {
@@ -94,5 +104,14 @@ void TGLView::wheelEvent(QWheelEvent* e)
     RunGuarded(this, [&] {
         if (OnMouseWheel)
             OnMouseWheel(e);
+    });
+}
+
+void TGLView::leaveEvent(QEvent* e)
+{
+    QOpenGLWidget::leaveEvent(e);
+    RunGuarded(this, [&] {
+        if (OnMouseLeave)
+            OnMouseLeave();
     });
 }

@@ -7,6 +7,7 @@
 #include <functional>
 
 class QMouseEvent;
+class QMoveEvent;
 class QWheelEvent;
 
 class TGLView : public QOpenGLWidget {
@@ -20,8 +21,10 @@ public:
     std::function<void()> OnInitialize;  // context current
     std::function<void()> OnPaint;       // context current
     std::function<void()> OnResize;
+    std::function<void()> OnMove;  // the view moved within its parent
     std::function<void(QMouseEvent*)> OnMouseDown, OnMouseMove, OnMouseUp;
     std::function<void(QWheelEvent*)> OnMouseWheel;
+    std::function<void()> OnMouseLeave;  // the cursor left the view
 
     // Size of the GL drawable in device pixels.
     int DeviceWidth() const;
@@ -31,10 +34,12 @@ protected:
     void initializeGL() override;
     void paintGL() override;
     void resizeGL(int w, int h) override;
+    void moveEvent(QMoveEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
+    void leaveEvent(QEvent* e) override;
 
 private:
     bool InPaint = false;

@@ -34,8 +34,11 @@ public:
     // The parent of dialogs and tool windows.
     virtual QWidget* ParentWindow() = 0;
 
-    // The selected node's id, 0 when none is selected.
+    // The selected object's id, 0 when none is selected (a selected group counts as none:
+    // the pages and the timeline work on objects).
     virtual uint32_t SelectedNodeId() const = 0;
+    // The selected node of either kind, a group or an object, 0 when none is selected.
+    virtual uint32_t SelectedHierarchyNodeId() const = 0;
     // Exactly this node is selected afterwards (0 deselects); SelectionChanged follows.
     virtual void SelectNode(uint32_t NodeId) = 0;
     // Frames the selected object in the Perspective view.

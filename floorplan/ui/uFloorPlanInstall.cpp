@@ -7,7 +7,9 @@
 void InstallFloorPlanWindows(TEditorShell& Shell)
 {
     TEditorContext& context = Shell.Context();
-    const auto open = [&context] { ShowFloorPlanWindow(context, context.SelectedNodeId()); };
+    const auto open = [&context] {
+        ShowFloorPlanWindow(context, context.SelectedHierarchyNodeId());
+    };
     Shell.InstallToolWindowItem(twiFloorPlanBuilder, open);
     Shell.InstallToolButton("Floor Plan", open);
 }

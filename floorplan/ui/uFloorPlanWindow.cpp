@@ -104,8 +104,9 @@ TFloorPlanForm::TFloorPlanForm(TEditorContext& Context, uint32_t NodeId, QWidget
     TEditorEvents& events = Context.Events();
     connect(&events, &TEditorEvents::SceneChanged, this,
             [this](int Kind, uint32_t Id) { RunGuarded(this, [&] { SceneChanged(Kind, Id); }); });
-    connect(&events, &TEditorEvents::SelectionChanged, this,
-            [this] { RunGuarded(this, [&] { SetSelectedNode(this->Context.SelectedNodeId()); }); });
+    connect(&events, &TEditorEvents::SelectionChanged, this, [this] {
+        RunGuarded(this, [&] { SetSelectedNode(this->Context.SelectedHierarchyNodeId()); });
+    });
     connect(&events, &TEditorEvents::HistoryChanged, this,
             [this] { RunGuarded(this, [&] { RefreshAll(); }); });
     // A new project: what this window holds ids of is gone.
@@ -164,13 +165,16 @@ QWidget* TFloorPlanForm::BuildLeftPanel()
     PlanList->setObjectName(QStringLiteral("PlanList"));
     PlanList->setGeometry(8, 30, 190, 190);
     // Selection, not the current row: a list taking the focus makes its first row current
-    // without selecting it, which must not switch the plan.
-    connect(PlanList, &QListWidget::itemSelectionChanged, this, [this] {
+    // without selecting it, which must not switch the plan. A click on the row that is
+    // still selected changes no selection, yet it chooses that row's plan all the same.
+    const auto planRowChosen = [this] {
         const int Row = SelectedRow(PlanList);
         if (Updating || Row < 0 || Row >= int(PlanIds.size()))
             return;
         RunGuarded(this, [&] { SelectPlan(PlanIds[Row]); });
-    });
+    };
+    connect(PlanList, &QListWidget::itemSelectionChanged, this, planRowChosen);
+    connect(PlanList, &QListWidget::itemClicked, this, planRowChosen);
     const struct {
         const char* Caption;
         int Left, Top, Width;
@@ -190,7 +194,7 @@ QWidget* TFloorPlanForm::BuildLeftPanel()
     FloorList = new QListWidget(p);
     FloorList->setObjectName(QStringLiteral("FloorList"));
     FloorList->setGeometry(8, 332, 190, 192);
-    connect(FloorList, &QListWidget::itemSelectionChanged, this, [this] {
+    const auto floorRowChosen = [this] {
         const int Row = SelectedRow(FloorList);
         if (Updating || Row < 0 || Row >= int(FloorIds.size()))
             return;
@@ -201,7 +205,9 @@ QWidget* TFloorPlanForm::BuildLeftPanel()
             else
                 RefreshAll();
         });
-    });
+    };
+    connect(FloorList, &QListWidget::itemSelectionChanged, this, floorRowChosen);
+    connect(FloorList, &QListWidget::itemClicked, this, floorRowChosen);
     const struct {
         const char* Caption;
         int Left, Width;

@@ -429,3 +429,103 @@ TEST_F(FloorPlanWindowTest, NumbersShowAndReadWithADotInACommaLocale)
     EXPECT_EQ(EditText(w, "WallEdit"), "0.3");
     QLocale::setDefault(saved);
 }
+
+// A click on a row makes its plan current even when that row is still highlighted from
+// before: the other list's plan must not stay current under the canvas and the edits.
+TEST_F(FloorPlanWindowTest, AClickOnAStillHighlightedRowMakesItsPlanCurrent)
+{
+    TFloorPlanForm* w = Open();
+    ASSERT_NE(w, nullptr);
+    auto* floors = w->findChild<QListWidget*>(QStringLiteral("FloorList"));
+    auto* plans = w->findChild<QListWidget*>(QStringLiteral("PlanList"));
+    ClickButton(w, "New");
+    const uint32_t templatePlan = w->CurrentPlanId();
+    ClickButton(w, "+ Floor");
+    const uint32_t floorPlan = Plans().GetBuilding(0)->GetFloor(0)->PlanId();
+    ASSERT_NE(floorPlan, templatePlan);
+    ASSERT_EQ(plans->count(), 1);
+    ASSERT_EQ(floors->count(), 1);
+    const auto clickRow = [](QListWidget* list, int row) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+    };
+
+    // Back and forth between the lists; each row keeps its highlight throughout.
+    const struct {
+        QListWidget* List;
+        uint32_t Plan;
+    } clicks[] = {
+        {plans, templatePlan}, {floors, floorPlan}, {plans, templatePlan}, {floors, floorPlan}};
+    for (const auto& c : clicks) {
+        clickRow(c.List, 0);
+        EXPECT_EQ(plans->currentRow(), 0);
+        EXPECT_EQ(floors->currentRow(), 0);
+        EXPECT_EQ(w->CurrentPlanId(), c.Plan) << c.List->objectName().toStdString();
+    }
+
+    // The edits follow: "Clear polygon" clears the floor's plan, not the template.
+    ClickButton(w, "Clear polygon");
+    EXPECT_EQ(Plans().FindPlan(floorPlan)->PointCount(), 0);
+    EXPECT_EQ(Plans().FindPlan(templatePlan)->PointCount(), 4);
+}
+
+// A generated group clicked in the hierarchy reaches the window, as its objects do:
+// "Update Selected" brings that build up to date, and the window opens on its plan.
+TEST_F(FloorPlanWindowTest, AGeneratedGroupSelectedInTheTreeCanBeUpdated)
+{
+    TFloorPlanForm* w = Open();
+    ASSERT_NE(w, nullptr);
+    ClickButton(w, "New");
+    const uint32_t planId = w->CurrentPlanId();
+    ClickButton(w, "Build Plan");
+    ClickButton(w, "+ Floor");
+    ClickButton(w, "Build / Update Building");
+    const uint32_t storeyPlan = Plans().GetBuilding(0)->GetFloor(0)->PlanId();
+    TSceneTreePanel* tree = Form->SceneTree();
+    const auto clickInTree = [&](const TSceneNode* node) {
+        ASSERT_NE(node, nullptr);
+        QTreeWidgetItem* item = tree->ItemOfNode(node->GetId());
+        ASSERT_NE(item, nullptr);
+        tree->scrollToItem(item);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(item).center());
+    };
+    const auto planGroup = [&] { return RootChildNamed("Floor - Plan 1"); };
+    const auto buildingGroup = [&] { return RootChildNamed("Building 1"); };
+    const auto storeyGroup = [&]() -> TSceneNode* {
+        TSceneNode* b = buildingGroup();
+        return b && b->ChildCount() > 0 ? b->GetChild(0) : nullptr;
+    };
+
+    // The plan's group, the building's group and the storey's group within it. The plan
+    // moves behind the window's back, so the build is stale until the update.
+    const struct {
+        std::function<TSceneNode*()> Group, Storey;
+        uint32_t Plan;
+        const char* Label;
+    } cases[] = {{planGroup, planGroup, planId, "plan group"},
+                 {buildingGroup, storeyGroup, storeyPlan, "building group"},
+                 {storeyGroup, storeyGroup, storeyPlan, "storey group"}};
+    float x = 2;
+    for (const auto& c : cases) {
+        clickInTree(Form->Scene().GetRoot());  // "Scene": nothing bound is selected
+        EXPECT_FALSE(Button(w, "Update Selected")->isEnabled()) << c.Label;
+        clickInTree(c.Group());
+        ASSERT_TRUE(c.Group()->Selected) << c.Label;
+        ASSERT_TRUE(Button(w, "Update Selected")->isEnabled()) << c.Label;
+        x += 1;
+        ASSERT_TRUE(Plans().FindPlan(c.Plan)->MovePoint(1, {x, -1.5f})) << c.Label;
+        ClickButton(w, "Update Selected");
+        EXPECT_EQ(w->StatusText(), "Selected build updated") << c.Label;
+        ASSERT_NE(c.Storey(), nullptr) << c.Label;
+        EXPECT_EQ(MaxX(c.Storey(), "Slab"), x) << c.Label;
+    }
+
+    // Opened with a group selected, the window works on that group's plan.
+    clickInTree(planGroup());
+    w = Open();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->CurrentPlanId(), planId);
+    EXPECT_TRUE(Button(w, "Update Selected")->isEnabled());
+}

@@ -119,7 +119,10 @@ TEST_F(MainWindowTest, WindowHasItsTitleClientSizeAndPanels)
     const QPoint at[4] = {{6, 4}, {hw + 6, 4}, {6, hh + 4}, {hw + 6, hh + 4}};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(Form->ViewNameLabels()[size_t(i)]->text(), names[i]);
-        EXPECT_EQ(Form->ViewNameLabels()[size_t(i)]->pos(), at[i]) << names[i];
+        const QLabel* l = Form->ViewNameLabels()[size_t(i)];
+        EXPECT_EQ(l->mapTo(Form.get(), QPoint(0, 0)),
+                  Form->GLView()->mapTo(Form.get(), QPoint(0, 0)) + at[i])
+            << names[i];
         EXPECT_TRUE(
             Form->ViewNameLabels()[size_t(i)]->testAttribute(Qt::WA_TransparentForMouseEvents));
     }

@@ -353,4 +353,59 @@ TEST_F(TransformToolTest, GizmoHoverAndGridSizes)
     EXPECT_EQ(SnapValueToGrid(0.3f, 0.0f), 0.3f);
 }
 
+// The hover highlight shows what is under the cursor: when the mouse leaves the view or
+// the window loses the focus, the gizmo's handle and the modelling element are no longer
+// highlighted, and the views are drawn again to show it.
+TEST_F(TransformToolTest, TheHoverGoesWhenTheMouseLeavesTheViewOrTheWindowLosesFocus)
+{
+    Paint();
+    int paints = 0;
+    TGLView* gl = Form->GLView();
+    const std::function<void()> paint = gl->OnPaint;
+    gl->OnPaint = [&] {
+        ++paints;
+        paint();
+    };
+    const TVec3 tip = Vec3Add(Cube->GetWorldPosition(), Vec3Scale(AxisVector(0), 1.8f));
+    const TVec3 corner = Vec3Add(Cube->GetWorldPosition(), Vec3(0.5f, 0.5f, 0.5f));
+    TEditorSelection& s = Form->Selection();
+    const struct {
+        const char* Label;
+        std::function<void()> Away;
+    } ways[] = {
+        {"leave",
+         [&] {
+             QEvent leave(QEvent::Leave);
+             QApplication::sendEvent(View(), &leave);
+         }},
+        {"deactivate",
+         [&] {
+             QEvent deactivate(QEvent::WindowDeactivate);
+             QApplication::sendEvent(Form.get(), &deactivate);
+         }},
+    };
+    for (const auto& w : ways) {
+        Form->LeaveModelingMode();
+        MoveTo(PerspectivePixel(tip));
+        ASSERT_EQ(Form->ObjectTransform().HoveredAxis(), 0) << w.Label;
+        QApplication::processEvents();
+        int before = paints;
+        w.Away();
+        EXPECT_EQ(Form->ObjectTransform().HoveredAxis(), -1) << w.Label;
+        QTRY_VERIFY2(paints > before, w.Label);
+
+        Key(Qt::Key_F5);
+        ASSERT_TRUE(s.ModelingOn);
+        Form->SubModeButtonClick(5);  // vertices
+        MoveTo(PerspectivePixel(corner));
+        ASSERT_GE(s.HoveredVertex, 0) << w.Label;
+        QApplication::processEvents();
+        before = paints;
+        w.Away();
+        EXPECT_EQ(s.HoveredVertex, -1) << w.Label;
+        QTRY_VERIFY2(paints > before, w.Label);
+    }
+    gl->OnPaint = paint;
+}
+
 }  // namespace

@@ -7,8 +7,10 @@
 #include "scene/uAnimationRecorder.h"
 #include "scene/uProjectTime.h"
 
+#include <QCursor>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScreen>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -437,3 +439,52 @@ TEST_F(ViewportInputTest, KeysOfOtherWindowsAreNotTheViewsKeys)
 }
 
 }  // namespace
+
+// The views are drawn when something they show changes. The crosshair follows the system
+// cursor, so the cursor leaving the view, to another control or out of the window, is
+// such a change: the screen must not keep the crosshair where the mouse left.
+TEST_F(ViewportInputTest, TheCrosshairGoesWhenTheMouseLeavesTheView)
+{
+    const QColor cross = QColor::fromRgbF(0.4f, 0.7f, 1.0f);  // the Move tool's colour
+    // Crosshair pixels on row y of the Perspective view, as the screen shows them.
+    const auto crossPixelsOnRow = [&](int y) {
+        QTest::qWait(200);
+        const QPoint at = View()->mapToGlobal(QPoint(0, y));
+        const QImage row = View()
+                               ->screen()
+                               ->grabWindow(0, at.x(), at.y(), W() / 2, 1)
+                               .toImage()
+                               .convertToFormat(QImage::Format_RGB32);
+        int n = 0;
+        for (int x = 0; x < row.width(); ++x) {
+            const QColor c = row.pixelColor(x, 0);
+            n += std::abs(c.red() - cross.red()) <= 8 && std::abs(c.green() - cross.green()) <= 8 &&
+                         std::abs(c.blue() - cross.blue()) <= 8
+                     ? 1
+                     : 0;
+        }
+        return n;
+    };
+    const QPoint inView(W() / 8, H() / 8);  // upper left of the Perspective view, off the cube
+    struct TCase {
+        const char* Label;
+        std::function<QPoint()> Destination;  // global
+    };
+    const TCase cases[] = {
+        {"to the tree",
+         [&] { return Form->SceneTree()->mapToGlobal(Form->SceneTree()->rect().center()); }},
+        {"out of the window", [&] { return View()->screen()->geometry().bottomRight(); }},
+    };
+    // The selected cube's outline has the same colour: what the row shows without the
+    // crosshair is counted first.
+    QCursor::setPos(View()->screen()->geometry().bottomRight());
+    View()->update();
+    const int withoutCrosshair = crossPixelsOnRow(inView.y());
+    for (const TCase& c : cases) {
+        QCursor::setPos(View()->mapToGlobal(inView));
+        QTRY_COMPARE(Form->Viewport()->LastMouseY, inView.y());
+        EXPECT_GT(crossPixelsOnRow(inView.y()), withoutCrosshair + W() / 4) << c.Label;
+        QCursor::setPos(c.Destination());
+        EXPECT_EQ(crossPixelsOnRow(inView.y()), withoutCrosshair) << c.Label;
+    }
+}

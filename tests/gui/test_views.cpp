@@ -487,6 +487,9 @@ TEST_F(GLViewTest, FourViewsShowGridTripodsAndTheCubeWhereTheCameraPutsThem)
 #include "scene/uContactLighting.h"
 #include "scene/uSceneObject.h"
 
+#include <QCursor>
+#include <QLabel>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -754,4 +757,74 @@ TEST_F(MainWindowViewsTest, AFailedPaintReportsOnceAndTheNextPaintDrawsNormally)
     EXPECT_GT(s.Count(x0, y0, x1, y1, [&](TRgb p) { return Near(p, orange); }),
               (x1 - x0) * (y1 - y0) / 2);
     DisplayMode = dmWireframe;
+}
+
+// The view names are drawn once, by the stroke font: the labels of the names lie beneath
+// the GL view, which covers them, so the screen shows the same whether they are there or
+// not.
+TEST_F(MainWindowViewsTest, TheViewNameLabelsLieBeneathTheGLView)
+{
+    QWidget* gl = Form->GLView();
+    QWidget* parent = gl->parentWidget();
+    const QObjectList& siblings = parent->children();
+    for (QLabel* l : Form->ViewNameLabels()) {
+        ASSERT_NE(l, nullptr);
+        EXPECT_EQ(l->parentWidget(), parent) << l->text().toStdString();
+        EXPECT_LT(siblings.indexOf(l), siblings.indexOf(gl)) << l->text().toStdString();
+        EXPECT_TRUE(l->isVisible()) << l->text().toStdString();
+        EXPECT_TRUE(gl->geometry().contains(l->geometry())) << l->text().toStdString();
+    }
+
+    // They follow the view when it moves: with the tree hidden it starts at the left edge.
+    const auto expectAtCorners = [&] {
+        const int hw = gl->width() / 2, hh = gl->height() / 2;
+        const QPoint at[4] = {{6, 4}, {hw + 6, 4}, {6, hh + 4}, {hw + 6, hh + 4}};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(Form->ViewNameLabels()[size_t(i)]->pos(), gl->pos() + at[i]) << i;
+    };
+    expectAtCorners();
+    Form->ToggleTreeClick();
+    QTRY_COMPARE(gl->x(), 0);
+    expectAtCorners();
+    Form->ToggleTreeClick();
+    QTRY_COMPARE(gl->x(), 200);
+    expectAtCorners();
+
+    // The screen read back over the view, with the labels and without them; the view's
+    // corner on the screen, however large the window is.
+    Form->move(Form->pos() - gl->mapToGlobal(QPoint(0, 0)) + QPoint(8, 8));
+    QTRY_COMPARE(gl->mapToGlobal(QPoint(0, 0)), QPoint(8, 8));
+    QCursor::setPos(Form->screen()->geometry().bottomRight());  // no crosshair
+    const auto onScreen = [&] {
+        gl->update();
+        QTest::qWait(200);
+        const QPoint at = gl->mapToGlobal(QPoint(0, 0));
+        return Form->screen()
+            ->grabWindow(0, at.x(), at.y(), gl->width(), gl->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage with = onScreen();
+    const double dpr = gl->devicePixelRatioF();
+    ASSERT_GE(with.width(), 110 * dpr);
+    for (QLabel* l : Form->ViewNameLabels())
+        l->hide();
+    const QImage without = onScreen();
+    for (QLabel* l : Form->ViewNameLabels())
+        l->show();
+    ASSERT_EQ(with.size(), without.size());
+    int differing = 0;
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x)
+            differing += with.pixel(x, y) != without.pixel(x, y) ? 1 : 0;
+    EXPECT_EQ(differing, 0);
+    // The stroke-font name is there: "PERSPECTIVE" in its grey near the top-left corner.
+    const TRgb name = ToRgb(Vec3(0.6f, 0.62f, 0.66f));
+    int strokes = 0;
+    for (int y = 0; y < 24 * dpr; ++y)
+        for (int x = 0; x < 110 * dpr; ++x) {
+            const QRgb p = with.pixel(x, y);
+            strokes += Near({qRed(p), qGreen(p), qBlue(p)}, name, 40) ? 1 : 0;
+        }
+    EXPECT_GT(strokes, 20);
 }
