@@ -12,9 +12,9 @@ class TScene;
 struct TEvaluationBudget {
     int64_t MaxVertices = 1000000;
     int64_t MaxFaces = 1000000;
-    // Elements visited by all stacks together (see TStackEstimate::Work): about a second
-    // of evaluation on one core.
-    int64_t MaxWork = 400000000;
+    // The work of all stacks together (see TStackEstimate::Work): a second or two of
+    // evaluation on one core.
+    int64_t MaxWork = 250000000;
 };
 
 // Estimates every object's stack from its input's counts, children before parents (a

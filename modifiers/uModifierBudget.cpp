@@ -13,6 +13,10 @@
 
 namespace {
 
+// An element built by a step (allocated, written, indexed and checked) costs about as
+// much as this many neighbour visits of a smoothing pass.
+constexpr int64_t kBuiltElementWork = 32;
+
 int64_t Sat(int64_t Value)
 {
     return std::clamp<int64_t>(Value, 0, kCountCeiling);
@@ -56,7 +60,9 @@ TMeshCounts Subdivided(TMeshCounts C, int32_t Levels, int64_t& Work)
         next.Triangles = Mul(C.Triangles, 4);
         next.Quads = Mul(C.Quads, 4);
         C = next;
-        Work = Add(Work, Add(Add(C.Vertices, C.Faces), C.Edges));
+        // Every pass but the last builds a mesh of its own; the last builds the output.
+        if (level + 1 < Levels)
+            Work = Add(Work, Mul(kBuiltElementWork, Add(Add(C.Vertices, C.Faces), C.Edges)));
     }
     return C;
 }
@@ -131,7 +137,7 @@ TMeshCounts EstimateModifierOutput(const TModifier& Modifier, const TMeshCounts&
     }
     // Optimize and vertex weld only drop elements: the input's counts bound them.
     const int64_t copied = Add(Add(Input.Vertices, Input.Faces), Add(out.Vertices, out.Faces));
-    Work = Add(Work, Add(Add(copied, out.Edges), Add(extra, 1)));
+    Work = Add(Work, Add(Mul(kBuiltElementWork, Add(copied, out.Edges)), Add(extra, 1)));
     return out;
 }
 
@@ -141,7 +147,7 @@ TStackEstimate EstimateStack(const TMeshCounts& Input, const TModifierStack& Sta
     e.Output = Input;
     e.PeakVertices = Input.Vertices;
     e.PeakFaces = Input.Faces;
-    e.Work = Add(Input.Vertices, Input.Faces);  // the copy of the source
+    e.Work = Mul(kBuiltElementWork, Add(Input.Vertices, Input.Faces));  // the source's copy
     for (int32_t i = 0; i < Stack.Count(); ++i) {
         const TModifier* modifier = Stack.GetItem(i);
         if (!modifier->GetEnabled())

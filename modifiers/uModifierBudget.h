@@ -27,8 +27,9 @@ struct TStackEstimate {
     TMeshCounts Output;
     int64_t PeakVertices = 0;
     int64_t PeakFaces = 0;
-    // Elements visited, roughly: each step copies and checks its input and output once,
-    // iterative steps once per iteration.
+    // Work in neighbour visits of a smoothing pass: each step copies and checks its input
+    // and builds its output (an element built weighs as much as 32 visits), iterative
+    // steps visit every vertex's neighbours once per iteration.
     int64_t Work = 0;
 };
 
