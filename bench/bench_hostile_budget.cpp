@@ -35,13 +35,18 @@ namespace {
 
 fs::path Folder()
 {
-    static const fs::path dir = [] {
-        fs::path d =
+    // Removed when the program ends (not by the children, which leave with _exit).
+    static const struct TFolder {
+        fs::path Path =
             fs::temp_directory_path() / ("quill_bench_hostile_" + std::to_string(getpid()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
+        TFolder() { fs::create_directories(Path); }
+        ~TFolder()
+        {
+            std::error_code ec;
+            fs::remove_all(Path, ec);
+        }
+    } folder;
+    return folder.Path;
 }
 
 std::string Header(const std::string& Textures, int Nodes)
@@ -86,7 +91,8 @@ void PutChunk(std::ofstream& Out, const char* Type, const uint8_t* Data, size_t 
     PutBE32(head, static_cast<uint32_t>(Size));
     head.insert(head.end(), Type, Type + 4);
     uLong crc = crc32(0, head.data() + 4, 4);
-    crc = crc32(crc, Data, static_cast<uInt>(Size));
+    if (Size > 0)
+        crc = crc32(crc, Data, static_cast<uInt>(Size));
     std::vector<uint8_t> tail;
     PutBE32(tail, static_cast<uint32_t>(crc));
     Out.write(reinterpret_cast<const char*>(head.data()), 8);
@@ -252,7 +258,12 @@ bool LoadInChild(const std::string& Path, double& Seconds, double& PeakMb, std::
                     object->GetEvaluatedMesh();
             seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            notes = doc.GetLoadNotes().substr(0, 60);
+            int loaded = 0;
+            for (int32_t i = 0; i < registry.Count(); ++i)
+                loaded += registry.GetTexture(i).GLName != 0 ? 1 : 0;
+            notes = " textures " + std::to_string(loaded) + "/" + std::to_string(registry.Count()) +
+                    ", decoded " + std::to_string(gpu.Kept.size()) + "; " +
+                    doc.GetLoadNotes().substr(0, 40);
         } catch (const std::exception& e) {
             notes = std::string("refused: ") + e.what();
             seconds =
