@@ -19,14 +19,6 @@ TMeshCounts Sum(const TMeshCounts& A, const TMeshCounts& B)
             add(A.Quads, B.Quads), add(A.Edges, B.Edges)};
 }
 
-bool HasEnabledModifier(const TModifierStack& Stack)
-{
-    for (int32_t i = 0; i < Stack.Count(); ++i)
-        if (Stack.GetItem(i)->GetEnabled())
-            return true;
-    return false;
-}
-
 }  // namespace
 
 std::vector<std::string> HoldStacksPastBudget(TScene& Scene, const TEvaluationBudget& Budget)

@@ -47,6 +47,8 @@ int32_t NextPrimitiveNumber();
 // Three pseudo-random values in [0, 1), drawn X, Y, Z, from the module's generator.
 TVec3 RandomDisplayColor();
 
+// True when the stack holds an enabled modifier.
+bool HasEnabledModifier(const TModifierStack& Stack);
 // True when the stack holds an enabled modifier that works on the composite of the
 // owner's descendants; False for no stack.
 bool HasCompositeModifier(const TModifierStack* Stack);

@@ -88,12 +88,14 @@ std::string Header(const std::string& Textures, int Nodes)
 }
 
 // An object of primitive Prim with no stored mesh and the given modifier blocks.
-std::string Object(uint64_t Id, int Prim, const std::string& Modifiers = {}, int ModifierCount = 0)
+std::string Object(uint64_t Id, int Prim, const std::string& Modifiers = {}, int ModifierCount = 0,
+                   uint64_t Parent = 0)
 {
-    std::string s =
-        "BEGINNODE\r\nID " + std::to_string(Id) + "\r\nTYPE object\r\nPARENT 0\r\nNAME O" +
-        std::to_string(Id) + "\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nPRIM " +
-        std::to_string(Prim) + "\r\nCOLOR 1 0 0\r\nTEXID 0\r\nBLEND 0\r\nSEL 0\r\n0\r\n";
+    std::string s = "BEGINNODE\r\nID " + std::to_string(Id) + "\r\nTYPE object\r\nPARENT " +
+                    std::to_string(Parent) + "\r\nNAME O" + std::to_string(Id) +
+                    "\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nPRIM " +
+                    std::to_string(Prim) +
+                    "\r\nCOLOR 1 0 0\r\nTEXID 0\r\nBLEND 0\r\nSEL 0\r\n0\r\n";
     if (ModifierCount > 0)
         s += "MODS " + std::to_string(ModifierCount) + "\r\n" + Modifiers;
     return s + "ENDNODE\r\n";
@@ -183,6 +185,13 @@ TEST_F(LoadBudgetTest, RepeatedCostlyStacksAreHeldAtTheirFullSize)
         {"row3", SubdividedSpheres(40, 8), 40, 2},
         // One sphere: its 3000 smoothing passes of 100 iterations are the cost.
         {"row4", SlowSmoothing(3000, 100), 1, 0},
+        // An array over a child's array: the owner repeats the child's output, not its own
+        // cube, 1600 times.
+        {"composite",
+         Header("NOTEX\r\n", 2) +
+             Object(10, ptCube, Modifier("array_2d", "CountX=40\r\nCountY=40\r\n"), 1) +
+             Object(11, ptCube, Modifier("array_2d", "CountX=40\r\nCountY=40\r\n"), 1, 10),
+         2, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
