@@ -76,8 +76,10 @@ void PngSetTransforms(png_structp Png, png_infop Info, TPngHeader& Header)
     // The data inflated: a filter byte and the packed samples per row (and per pass).
     const std::uint64_t rawRow =
         (static_cast<std::uint64_t>(Header.Width) * png_get_channels(Png, Info) * bitDepth + 7) / 8;
-    Header.InflatedBytes = static_cast<std::uint64_t>(Header.Height) * (rawRow + 1) *
-                           (interlace != PNG_INTERLACE_NONE ? 2 : 1);
+    // Interlaced, each of the seven passes adds at most a filter byte and a partly used
+    // byte to a row.
+    Header.InflatedBytes = static_cast<std::uint64_t>(Header.Height) *
+                           (rawRow + (interlace != PNG_INTERLACE_NONE ? 15 : 1));
     // Dropping the low byte keeps the high byte exactly (no rounding).
     png_set_strip_16(Png);
     png_set_packing(Png);

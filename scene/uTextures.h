@@ -56,7 +56,7 @@ constexpr uint64_t kMaxTextureBytes = 268435456;
 // pixels decoded (each scan is a pass over the image).
 struct TTextureLoadBudget {
     uint64_t MaxPixels = kMaxTextureBytes / 4;
-    uint64_t MaxInflatedBytes = 2 * kMaxTextureBytes;
+    uint64_t MaxInflatedBytes = 2 * kMaxTextureBytes + kMaxTextureBytes / 8;  // 16-bit RGBA
     uint64_t MaxScanPixels = uint64_t{16} * (kMaxTextureBytes / 4);
 };
 
