@@ -90,7 +90,9 @@ void TProjectDocument::LoadFromFile(const std::string& FileName)
 {
     auto animation = std::make_unique<TAnimationDocument>();
     auto floorPlans = std::make_unique<TFloorPlanDocument>();
-    LoadSceneFromFile(*Scene, FileName, animation.get(), floorPlans.get());
+    std::string notes;
+    LoadSceneFromFile(*Scene, FileName, animation.get(), floorPlans.get(), &notes);
+    LoadNotes = std::move(notes);
     Animation->Assign(animation.get());
     FloorPlans->Assign(floorPlans.get());
     FloorPlans->SplitSharedPlans();

@@ -59,6 +59,9 @@ public:
     void SaveToFile(const std::string& FileName, bool MarkAsSaved);
     // Replaces the project with the file's contents only when the whole file is valid.
     void LoadFromFile(const std::string& FileName);
+    // What the user should be told about the file last opened (stacks held, textures
+    // left out for the load's budget); empty when nothing.
+    const std::string& GetLoadNotes() const { return LoadNotes; }
 
     TSceneNode* FindNode(uint32_t NodeId) const;
     // The build binding of the node or of its nearest ancestor that has one.
@@ -100,6 +103,7 @@ private:
     TSceneChangeListenerId SceneListener = 0;
     int64_t Revision = 0;
     int64_t SavedRevision = 0;
+    std::string LoadNotes;
 };
 
 // The document the cinematic window works on.

@@ -6,6 +6,7 @@
 #include "base/uMesh.h"
 #include "base/uNumberText.h"
 #include "base/uTextFile.h"
+#include "document/uLoadBudget.h"
 #include "document/uSceneFile.h"
 #include "floorplan/uFloorPlanDocument.h"
 #include "floorplan/uFloorPlanFile.h"
@@ -258,7 +259,7 @@ void ReadTextures(TTextLineSource& File, const std::string& FileName)
         // Only regular files: a name in the file must not make the load read a device or
         // wait on a pipe.
         if (!path.empty() && fs::is_regular_file(full, ec))
-            textures->ImportFile(full);
+            textures->ImportForLoad(full);
         // An entry that cannot be imported keeps its place, so later texture ids and the
         // path written on the next save stay what they were.
         if (textures->Count() < i + 1)
@@ -842,12 +843,16 @@ void ReadSceneFile(TScene& Scene, const std::string& FileName, TAnimationDocumen
 }
 
 void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
-                                TAnimationDocument* Animation, TFloorPlanDocument* FloorPlans)
+                                TAnimationDocument* Animation, TFloorPlanDocument* FloorPlans,
+                                std::string* Notes)
 {
+    if (Notes)
+        Notes->clear();
     TTextureManager* remembered = CurrentTextureManager;
     std::unique_ptr<TTextureManager> stagingTextures;
     if (remembered) {
         stagingTextures = std::make_unique<TTextureManager>(remembered->GetGpu());
+        stagingTextures->SetLoadBudget(remembered->GetLoadBudget());
         CurrentTextureManager = stagingTextures.get();
     }
     auto stagingEnvironment = std::make_unique<TCinematicEnvironment>();
@@ -868,6 +873,16 @@ void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
         std::string messages;
         if (!stagingScene->ValidateHierarchy(messages))
             throw EGeneralError(std::string("Invalid scene file:") + kCrLf + messages);
+        // Before anything is evaluated: the first drawing would evaluate every stack.
+        const std::string held =
+            HeldStacksNote(HoldStacksPastBudget(*stagingScene, TEvaluationBudget{}));
+        if (Notes) {
+            const std::string textures =
+                stagingTextures ? stagingTextures->LoadBudgetNote() : std::string();
+            for (const std::string* note : {&held, &textures})
+                if (!note->empty())
+                    *Notes += (Notes->empty() ? "" : "\n\n") + *note;
+        }
     } catch (...) {
         RestoreDocumentIds(ids);
         CurrentTextureManager = remembered;
@@ -892,9 +907,9 @@ void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
 }
 
 void LoadSceneFromFile(TScene& Scene, const std::string& FileName, TAnimationDocument* Animation,
-                       TFloorPlanDocument* FloorPlans)
+                       TFloorPlanDocument* FloorPlans, std::string* Notes)
 {
     if (!Animation)
         throw EGeneralError("Animation document is nil");
-    LoadSceneFileTransactional(Scene, FileName, Animation, FloorPlans);
+    LoadSceneFileTransactional(Scene, FileName, Animation, FloorPlans, Notes);
 }

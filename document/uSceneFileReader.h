@@ -12,11 +12,14 @@ class TScene;
 class TSceneObject;
 class TTextLineSource;
 
-// Raises "Animation document is nil" without an animation document.
+// Raises "Animation document is nil" without an animation document. Notes, when given,
+// receives what the user should know about an accepted file (stacks left unevaluated,
+// textures left out for the load's budget), one paragraph each; empty when nothing.
 void LoadSceneFromFile(TScene& Scene, const std::string& FileName, TAnimationDocument* Animation,
-                       TFloorPlanDocument* FloorPlans);
+                       TFloorPlanDocument* FloorPlans, std::string* Notes = nullptr);
 void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
-                                TAnimationDocument* Animation, TFloorPlanDocument* FloorPlans);
+                                TAnimationDocument* Animation, TFloorPlanDocument* FloorPlans,
+                                std::string* Notes = nullptr);
 // Reads the whole file into Scene (emptied first) and the given documents.
 void ReadSceneFile(TScene& Scene, const std::string& FileName, TAnimationDocument* Animation,
                    TFloorPlanDocument* FloorPlans);

@@ -98,6 +98,8 @@ void TMainForm::FileOpenClick()
     SelectionState.RecentColors = Scene().Palette;
     SelectionState.RecentColorCount = Scene().PaletteCount;
     DocumentReplaced();
+    if (!Document().GetLoadNotes().empty())
+        FEditorDialogs.Inform(this, "Open", Document().GetLoadNotes());
     if (TSceneObject* first = Scene().GetFirstObject()) {
         SelectObject(first);
         if (restoreCamera) {

@@ -2,6 +2,8 @@
 
 #include "image/uImageCodecsInternal.h"
 
+#include "base/uHugePages.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -134,7 +136,14 @@ std::unique_ptr<TRgbaImage> AllocateDecodedImage(std::int32_t Width, std::int32_
                                                  TImageDecodeResult& Result)
 {
     try {
-        return std::make_unique<TRgbaImage>(Width, Height);
+        // Zeroed after the advice, so that a large image faults in huge pages rather than
+        // one small page at a time.
+        auto image = std::make_unique<TRgbaImage>(Width, Height, TRgbaImage::TUninitialized{});
+        const std::span<TRgbaPixel> pixels = image->Pixels();
+        AdviseHugePages(pixels.data(), pixels.size_bytes());
+        if (!pixels.empty())
+            std::memset(pixels.data(), 0, pixels.size_bytes());
+        return image;
     } catch (const std::bad_alloc&) {
     } catch (const EOutOfMemory&) {
     }

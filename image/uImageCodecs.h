@@ -19,6 +19,11 @@ TImageFileKind ImageFileKindFromName(const std::string& FileName);
 struct TImageSizeLimits {
     std::int64_t MaxSide = 16384;        // pixels per side
     std::uint64_t MaxBytes = 268435456;  // Width * Height * 4
+    // The work a decode may do, for callers that share one budget over many files:
+    // PNG image data inflated, and JPEG scans times pixels (each progressive scan is a
+    // pass over the image). A file past either is refused as TooLarge, OverBudget set.
+    std::uint64_t MaxInflatedBytes = UINT64_MAX;
+    std::uint64_t MaxScanPixels = UINT64_MAX;
 };
 
 enum class TImageDecodeStatus {
@@ -33,6 +38,10 @@ struct TImageDecodeResult {
     TImageDecodeStatus Status = TImageDecodeStatus::DecodeFailed;
     std::string Message;
     std::unique_ptr<TRgbaImage> Image;  // only with Ok
+    // The work the decode did or was refused for (see TImageSizeLimits).
+    std::uint64_t InflatedBytes = 0;
+    std::uint64_t ScanPixels = 0;
+    bool OverBudget = false;
 };
 
 // The size check every decoder applies to the header, in the loader's order: no usable

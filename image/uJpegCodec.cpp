@@ -7,7 +7,9 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -56,6 +58,10 @@ constexpr int kMaxJpegScans = 100;
 struct TJpegProgress {
     jpeg_progress_mgr Pub;
     bool TooManyScans = false;
+    // Scans times pixels allowed, and the image's pixels (0 until the header is read).
+    std::uint64_t MaxScanPixels = UINT64_MAX;
+    std::uint64_t Pixels = 0;
+    bool OverBudget = false;
 };
 
 void JpegProgress(j_common_ptr Info)
@@ -69,6 +75,16 @@ void JpegProgress(j_common_ptr Info)
         std::snprintf(err->Message, sizeof err->Message,
                       "The JPEG file has more than %d scans; it is refused as too slow to decode.",
                       kMaxJpegScans);
+        std::longjmp(err->Jump, 1);
+    }
+    auto* progress = reinterpret_cast<TJpegProgress*>(Info->progress);
+    if (progress->Pixels > 0 && d->input_scan_number > 0 &&
+        static_cast<std::uint64_t>(d->input_scan_number) >
+            progress->MaxScanPixels / progress->Pixels) {
+        progress->OverBudget = true;
+        auto* err = reinterpret_cast<TJpegError*>(Info->err);
+        std::snprintf(err->Message, sizeof err->Message, "%s",
+                      "The JPEG file's scans are past the budget of the load.");
         std::longjmp(err->Jump, 1);
     }
 }
@@ -223,6 +239,16 @@ TImageDecodeResult DecodeJpeg(TByteSource& Source, const TImageSizeLimits& Limit
     if (sizeStatus != TImageDecodeStatus::Ok)
         return WithStatus(sizeStatus);
 
+    const std::uint64_t pixels =
+        static_cast<std::uint64_t>(reader->Info.image_width) * reader->Info.image_height;
+    if (pixels > Limits.MaxScanPixels) {
+        TImageDecodeResult over = WithStatus(TImageDecodeStatus::TooLarge);
+        over.OverBudget = true;
+        over.ScanPixels = pixels;
+        return over;
+    }
+    reader->Progress.Pixels = pixels;
+    reader->Progress.MaxScanPixels = Limits.MaxScanPixels;
     TImageDecodeResult result;
     auto image = AllocateDecodedImage(static_cast<std::int32_t>(reader->Info.image_width),
                                       static_cast<std::int32_t>(reader->Info.image_height), result);
@@ -232,8 +258,17 @@ TImageDecodeResult DecodeJpeg(TByteSource& Source, const TImageSizeLimits& Limit
     if (reader->Info.out_color_space == JCS_CMYK)
         cmykRow.resize(static_cast<std::size_t>(reader->Info.image_width) * 4);
     if (!JpegReadRows(reader->Info, reader->Err, *image,
-                      cmykRow.empty() ? nullptr : cmykRow.data()))
+                      cmykRow.empty() ? nullptr : cmykRow.data())) {
+        if (reader->Progress.OverBudget) {
+            TImageDecodeResult over = WithStatus(TImageDecodeStatus::TooLarge);
+            over.OverBudget = true;
+            over.ScanPixels = pixels * static_cast<std::uint64_t>(reader->Info.input_scan_number);
+            return over;
+        }
         return Failed(reader->Err.Message);
+    }
+    result.ScanPixels =
+        pixels * static_cast<std::uint64_t>(std::max(reader->Info.input_scan_number, 1));
     RgbaBytesToPixels(image->Pixels().data(), image->Pixels().size());
     result.Status = TImageDecodeStatus::Ok;
     result.Image = std::move(image);

@@ -8,6 +8,8 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace ImageCodecDetail {
@@ -62,17 +64,22 @@ struct TPngHeader {
     png_uint_32 Width = 0;
     png_uint_32 Height = 0;
     std::size_t RowBytes = 0;
+    std::uint64_t InflatedBytes = 0;
 };
 
-// Reads the chunks up to the image data and sets up the expansion to 8-bit RGBA.
-bool PngReadHeader(png_structp Png, png_infop Info, TPngHeader& Header)
+// Sets up the expansion to 8-bit RGBA once the chunks before the image data are read.
+void PngSetTransforms(png_structp Png, png_infop Info, TPngHeader& Header)
 {
-    if (setjmp(png_jmpbuf(Png)))
-        return false;
-    png_read_info(Png, Info);
     int bitDepth = 0, colorType = 0, interlace = 0;
     png_get_IHDR(Png, Info, &Header.Width, &Header.Height, &bitDepth, &colorType, &interlace,
                  nullptr, nullptr);
+    // The data inflated: a filter byte and the packed samples per row (and per pass).
+    const std::uint64_t rawRow =
+        (static_cast<std::uint64_t>(Header.Width) * png_get_channels(Png, Info) * bitDepth + 7) / 8;
+    // Interlaced, each of the seven passes adds at most a filter byte and a partly used
+    // byte to a row.
+    Header.InflatedBytes = static_cast<std::uint64_t>(Header.Height) *
+                           (rawRow + (interlace != PNG_INTERLACE_NONE ? 15 : 1));
     // Dropping the low byte keeps the high byte exactly (no rounding).
     png_set_strip_16(Png);
     png_set_packing(Png);
@@ -89,14 +96,71 @@ bool PngReadHeader(png_structp Png, png_infop Info, TPngHeader& Header)
     png_set_interlace_handling(Png);
     png_read_update_info(Png, Info);
     Header.RowBytes = png_get_rowbytes(Png, Info);
-    return true;
 }
 
-bool PngReadRows(png_structp Png, png_bytepp Rows)
+// The image is read progressively, fed from the file a block at a time: libpng then
+// inflates only what the image's rows need and skips any data past them, where the
+// sequential reader would inflate a stream of any length to its end.
+struct TPngProgress {
+    const TImageSizeLimits* Limits = nullptr;
+    TImageDecodeResult* Result = nullptr;
+    TPngHeader Header;
+    std::unique_ptr<TRgbaImage>* Image = nullptr;
+    bool Refused = false;  // Result's status says why
+    bool Ended = false;
+    png_uint_32 LastRows = 0;  // rows delivered in the last pass (all rows when not interlaced)
+    int Passes = 1;
+};
+
+void PngInfoReady(png_structp Png, png_infop Info)
+{
+    auto* p = static_cast<TPngProgress*>(png_get_progressive_ptr(Png));
+    PngSetTransforms(Png, Info, p->Header);
+    int interlace = png_get_interlace_type(Png, Info);
+    p->Passes = interlace != PNG_INTERLACE_NONE ? 7 : 1;
+    const TImageDecodeStatus size = CheckImageSize(p->Header.Width, p->Header.Height, *p->Limits);
+    if (size != TImageDecodeStatus::Ok) {
+        *p->Result = WithStatus(size);
+    } else if (p->Header.InflatedBytes > p->Limits->MaxInflatedBytes) {
+        *p->Result = WithStatus(TImageDecodeStatus::TooLarge);
+        p->Result->OverBudget = true;
+        p->Result->InflatedBytes = p->Header.InflatedBytes;
+    } else if (p->Header.RowBytes != static_cast<std::size_t>(p->Header.Width) * 4) {
+        *p->Result = Failed("The PNG pixel format is not supported.");
+    } else {
+        *p->Image = AllocateDecodedImage(static_cast<std::int32_t>(p->Header.Width),
+                                         static_cast<std::int32_t>(p->Header.Height), *p->Result);
+        if (*p->Image)
+            return;
+    }
+    p->Refused = true;
+    png_error(Png, "refused");
+}
+
+void PngRowReady(png_structp Png, png_bytep NewRow, png_uint_32 RowNumber, int Pass)
+{
+    auto* p = static_cast<TPngProgress*>(png_get_progressive_ptr(Png));
+    if (RowNumber >= p->Header.Height)
+        return;
+    if (NewRow)
+        png_progressive_combine_row(
+            Png,
+            reinterpret_cast<png_bytep>((*p->Image)->Row(static_cast<std::int32_t>(RowNumber))),
+            NewRow);
+    if (Pass == p->Passes - 1 || p->Passes == 1)
+        p->LastRows = RowNumber + 1;
+}
+
+void PngEnded(png_structp Png, png_infop)
+{
+    static_cast<TPngProgress*>(png_get_progressive_ptr(Png))->Ended = true;
+}
+
+bool PngFeed(png_structp Png, png_infop Info, png_bytep Data, std::size_t Length)
 {
     if (setjmp(png_jmpbuf(Png)))
         return false;
-    png_read_image(Png, Rows);
+    png_process_data(Png, Info, Data, Length);
     return true;
 }
 
@@ -179,35 +243,44 @@ TImageDecodeResult DecodePng(TByteSource& Source, const TImageSizeLimits& Limits
     TPngReader reader(io);
     if (!reader.Png || !reader.Info)
         return WithStatus(TImageDecodeStatus::OutOfMemory);
-    png_set_sig_bytes(reader.Png, 8);
-
-    TPngHeader header;
-    if (!PngReadHeader(reader.Png, reader.Info, header))
-        return Failed(io.Error);
-    const TImageDecodeStatus sizeStatus = CheckImageSize(header.Width, header.Height, Limits);
-    if (sizeStatus != TImageDecodeStatus::Ok)
-        return WithStatus(sizeStatus);
-    if (header.RowBytes != static_cast<std::size_t>(header.Width) * 4)
-        return Failed("The PNG pixel format is not supported.");
-
     TImageDecodeResult result;
-    auto image = AllocateDecodedImage(static_cast<std::int32_t>(header.Width),
-                                      static_cast<std::int32_t>(header.Height), result);
-    if (!image)
-        return result;
-    std::vector<png_bytep> rows;
+    std::unique_ptr<TRgbaImage> image;
+    TPngProgress progress;
+    progress.Limits = &Limits;
+    progress.Result = &result;
+    progress.Image = &image;
+    png_set_progressive_read_fn(reader.Png, &progress, PngInfoReady, PngRowReady, PngEnded);
+    // The signature and the bytes read ahead go first, as read.
+    png_byte start[8 + sizeof io.Prefix];
+    std::memcpy(start, signature, 8);
+    std::memcpy(start + 8, io.Prefix, io.PrefixLength);
+    bool fed = PngFeed(reader.Png, reader.Info, start, 8 + io.PrefixLength);
+    std::vector<png_byte> block;
     try {
-        rows.resize(header.Height);
+        block.resize(65536);
     } catch (const std::bad_alloc&) {
         return WithStatus(TImageDecodeStatus::OutOfMemory);
     }
-    for (png_uint_32 y = 0; y < header.Height; ++y)
-        rows[y] = reinterpret_cast<png_bytep>(image->Row(static_cast<std::int32_t>(y)));
-    if (!PngReadRows(reader.Png, rows.data()))
+    while (fed && !progress.Ended) {
+        const std::size_t n = Source.Read(block.data(), block.size());
+        if (n == 0)
+            break;
+        fed = PngFeed(reader.Png, reader.Info, block.data(), n);
+    }
+    if (progress.Refused)
+        return result;
+    if (!fed)
         return Failed(io.Error);
+    // An interlaced image of one row or column has no rows in the last pass: its end is
+    // the end of the file's chunks.
+    const bool complete =
+        progress.LastRows >= progress.Header.Height || (progress.Passes > 1 && progress.Ended);
+    if (!image || !complete)
+        return Failed("The PNG file is truncated.");
     RgbaBytesToPixels(image->Pixels().data(), image->Pixels().size());
     result.Status = TImageDecodeStatus::Ok;
     result.Image = std::move(image);
+    result.InflatedBytes = progress.Header.InflatedBytes;
     return result;
 }
 

@@ -112,13 +112,25 @@ void TSceneObject::WireModifierStack()
 void TSceneObject::SetMeshDirty()
 {
     MeshDirty = true;
-    EvaluationFailed = false;
+    EvaluationFailed = EvaluationHeld;
 }
 
 void TSceneObject::MarkMeshDirty()
 {
+    EvaluationHeld = false;
     SetMeshDirty();
     NotifyAncestorsOfChange();
+}
+
+void TSceneObject::HoldEvaluation(const std::string& Message)
+{
+    EvaluationHeld = true;
+    EvaluationFailed = true;
+    MeshDirty = true;
+    EvaluationMessage = Message;
+    // Whatever was evaluated before no longer matches the stack it is held for.
+    EvaluatedMesh.reset();
+    EvalBuffers = {};
 }
 
 void TSceneObject::DoTransformChanged()
@@ -220,7 +232,9 @@ void TSceneObject::SetEvaluationContext(const TModifierEvalContext& Ctx)
         return;
     EvalContext = Ctx;
     ContextSet = true;
-    MarkMeshDirty();
+    // A new frame re-runs the same stack: a held one stays held.
+    SetMeshDirty();
+    NotifyAncestorsOfChange();
 }
 
 void TSceneObject::SetBaseMesh(std::unique_ptr<TMeshData> Mesh)

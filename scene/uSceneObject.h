@@ -47,6 +47,8 @@ int32_t NextPrimitiveNumber();
 // Three pseudo-random values in [0, 1), drawn X, Y, Z, from the module's generator.
 TVec3 RandomDisplayColor();
 
+// True when the stack holds an enabled modifier.
+bool HasEnabledModifier(const TModifierStack& Stack);
 // True when the stack holds an enabled modifier that works on the composite of the
 // owner's descendants; False for no stack.
 bool HasCompositeModifier(const TModifierStack* Stack);
@@ -90,6 +92,11 @@ public:
     // The message of the last failed evaluation ("Array 2D: output exceeds limits ..."),
     // empty after a successful one.
     const std::string& GetEvaluationMessage() const { return EvaluationMessage; }
+    // Leaves the stack unevaluated, with Message, until the object's modifiers or base
+    // mesh change (a new frame or a moved descendant does not release it); the base mesh
+    // is drawn meanwhile. Opening a file holds the stacks past its budget.
+    void HoldEvaluation(const std::string& Message);
+    bool IsEvaluationHeld() const { return EvaluationHeld; }
 
     // Stores the context and marks the mesh dirty unless frame, FPS and time are those
     // of the stored one (FPS within 1e-6, time within 1e-9).
@@ -153,6 +160,7 @@ private:
     TModifierEvalBuffers EvalBuffers;
     bool MeshDirty = true;
     bool EvaluationFailed = false;  // the last run failed and nothing changed since
+    bool EvaluationHeld = false;    // not to be run until the stack or base mesh changes
     std::string EvaluationMessage;
     uint64_t MeshSerial = 0;
     TModifierEvalContext EvalContext;

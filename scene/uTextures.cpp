@@ -114,6 +114,94 @@ int32_t TTextureManager::ImportFile(const std::string& FileName)
     return Count() - 1;
 }
 
+int32_t TTextureManager::ImportForLoad(const std::string& FileName)
+{
+    const std::string full = ExpandTexturePath(FileName);
+    std::error_code ec;
+    // One file under several names (a relative and an absolute path, a link) is still
+    // one file.
+    std::string identity = std::filesystem::canonical(full, ec).string();
+    if (ec)
+        identity = full;
+    if (auto it = LoadImported.find(identity); it != LoadImported.end()) {
+        auto rec = std::make_unique<TTextureRec>(*Items[static_cast<size_t>(it->second)]);
+        rec->Path = full;
+        rec->Name = std::filesystem::path(full).filename().string();
+        if (rec->GLName != 0)
+            ++SharedNames[rec->GLName];
+        Items.push_back(std::move(rec));
+        return Count() - 1;
+    }
+    LoadImported.emplace(identity, Count());
+
+    const TImageFileKind kind = ImageFileKindFromName(full);
+    if (kind == TImageFileKind::Unknown || !std::filesystem::is_regular_file(full, ec) ||
+        Gpu == nullptr)
+        return AddPlaceholder(full);
+    const auto left = [](uint64_t Max, uint64_t Spent) { return Max > Spent ? Max - Spent : 0; };
+    TImageSizeLimits limits;
+    limits.MaxSide = INT32_MAX;
+    const uint64_t pixelsLeft = left(LoadBudget.MaxPixels, LoadPixels);
+    limits.MaxBytes = std::min<uint64_t>(kMaxTextureBytes, pixelsLeft * 4);
+    limits.MaxInflatedBytes = left(LoadBudget.MaxInflatedBytes, LoadInflated);
+    limits.MaxScanPixels = left(LoadBudget.MaxScanPixels, LoadScanPixels);
+    TImageDecodeResult decoded = DecodeImageFile(full, kind, limits);
+    LoadInflated += decoded.InflatedBytes;
+    LoadScanPixels += decoded.ScanPixels;
+    const bool overBudget = decoded.OverBudget || (decoded.Status == TImageDecodeStatus::TooLarge &&
+                                                   limits.MaxBytes < kMaxTextureBytes);
+    if (decoded.Status != TImageDecodeStatus::Ok || !decoded.Image) {
+        if (overBudget)
+            LoadSkipped.push_back(std::filesystem::path(full).filename().string());
+        return AddPlaceholder(full);
+    }
+    const int32_t width = decoded.Image->Width(), height = decoded.Image->Height();
+    LoadPixels += static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    std::string message;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(decoded.Image->Pixels().data());
+    const uint32_t name = Gpu->CreateTexture(bytes, width, height, message);
+    decoded.Image.reset();
+    if (name == 0)
+        return AddPlaceholder(full);
+    auto rec = std::make_unique<TTextureRec>();
+    rec->Name = std::filesystem::path(full).filename().string();
+    rec->Path = full;
+    rec->GLName = name;
+    rec->Width = width;
+    rec->Height = height;
+    Items.push_back(std::move(rec));
+    return Count() - 1;
+}
+
+std::string TTextureManager::LoadBudgetNote() const
+{
+    if (LoadSkipped.empty())
+        return {};
+    std::string note = "Some textures were not loaded: together the scene's textures would "
+                       "take more than " +
+                       std::to_string(LoadBudget.MaxPixels * 4 / 1048576) +
+                       " MB of pixels or too long to decode. They keep their places and "
+                       "paths:";
+    constexpr size_t kListed = 10;
+    for (size_t i = 0; i < LoadSkipped.size() && i < kListed; ++i)
+        note += (i == 0 ? " " : ", ") + LoadSkipped[i].substr(0, 80);
+    if (LoadSkipped.size() > kListed)
+        note += " and " + std::to_string(LoadSkipped.size() - kListed) + " more";
+    return note + ".";
+}
+
+void TTextureManager::Release(uint32_t GLName)
+{
+    if (GLName == 0 || Gpu == nullptr)
+        return;
+    if (auto it = SharedNames.find(GLName); it != SharedNames.end()) {
+        if (--it->second == 0)
+            SharedNames.erase(it);
+        return;
+    }
+    Gpu->DeleteTexture(GLName);
+}
+
 int32_t TTextureManager::AddPlaceholder(const std::string& Path)
 {
     auto rec = std::make_unique<TTextureRec>();
@@ -136,8 +224,7 @@ void TTextureManager::ImportOrReplace(const std::string& FileName, TTextureImpor
     } else {
         std::unique_ptr<TTextureRec> old = std::move(Items[index]);
         Items[index] = std::move(rec);
-        if (old->GLName != 0 && Gpu != nullptr)
-            Gpu->DeleteTexture(old->GLName);
+        Release(old->GLName);
         Result.Replaced = true;
     }
     Result.Index = index;
@@ -168,15 +255,21 @@ void TTextureManager::Delete(int32_t Index)
 {
     if (Index < 0 || Index >= Count())
         return;
-    if (Items[Index]->GLName != 0 && Gpu != nullptr)
-        Gpu->DeleteTexture(Items[Index]->GLName);
+    Release(Items[Index]->GLName);
     Items.erase(Items.begin() + Index);
+    LoadImported.clear();  // indices have moved
 }
 
 void TTextureManager::Clear()
 {
     for (int32_t i = Count() - 1; i >= 0; --i)
         Delete(i);
+    // A new load starts with the whole budget.
+    LoadPixels = 0;
+    LoadInflated = 0;
+    LoadScanPixels = 0;
+    LoadImported.clear();
+    LoadSkipped.clear();
 }
 
 void TTextureManager::SwapContents(TTextureManager* Other)
@@ -184,6 +277,7 @@ void TTextureManager::SwapContents(TTextureManager* Other)
     if (Other == nullptr || Other == this)
         return;
     Items.swap(Other->Items);
+    SharedNames.swap(Other->SharedNames);
     std::swap(Gpu, Other->Gpu);  // entries stay with the backend that made them
 }
 

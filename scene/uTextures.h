@@ -6,8 +6,10 @@
 // The registry itself does no GL work: texture objects are made, bound and freed through
 // a TTextureGpu, which the GL layer implements (uTextureUpload) and tests can replace.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TRgbaImage;
@@ -49,6 +51,15 @@ struct TTextureImportResult {
 // Largest pixel block a texture may need: 256 MiB of RGBA.
 constexpr uint64_t kMaxTextureBytes = 268435456;
 
+// What the textures of one opened file may cost together: decoded pixels (held by the
+// texture objects afterwards), image data inflated, and progressive JPEG scans times
+// pixels decoded (each scan is a pass over the image).
+struct TTextureLoadBudget {
+    uint64_t MaxPixels = kMaxTextureBytes / 4;
+    uint64_t MaxInflatedBytes = 2 * kMaxTextureBytes + kMaxTextureBytes / 8;  // 16-bit RGBA
+    uint64_t MaxScanPixels = uint64_t{16} * (kMaxTextureBytes / 4);
+};
+
 class TTextureManager {
 public:
     explicit TTextureManager(TTextureGpu* Gpu = DefaultTextureGpu);
@@ -65,6 +76,16 @@ public:
                      std::string& Message);
     // Appends the file; its index, or -1 when it could not be loaded.
     int32_t ImportFile(const std::string& FileName);
+    // Appends an entry for a file named by the scene file being read, within the budget
+    // of the load (spent since the last Clear): a file imported earlier in the load is
+    // shared, not decoded again; one that cannot be imported, or would pass the budget,
+    // becomes a placeholder. Always the new entry's index.
+    int32_t ImportForLoad(const std::string& FileName);
+    void SetLoadBudget(const TTextureLoadBudget& Budget) { LoadBudget = Budget; }
+    const TTextureLoadBudget& GetLoadBudget() const { return LoadBudget; }
+    // The files left out for the budget since the last Clear, as a note for the user;
+    // empty when none.
+    std::string LoadBudgetNote() const;
     // Replaces the entry with the same path in place (keeping its id), else appends.
     void ImportOrReplace(const std::string& FileName, TTextureImportResult& Result);
 
@@ -89,8 +110,21 @@ public:
     void Unbind();
 
 private:
+    void Release(uint32_t GLName);
+
     TTextureGpu* Gpu;
     std::vector<std::unique_ptr<TTextureRec>> Items;
+    // Entries that share a texture object (one file named twice in a scene file): how
+    // many hold each name beyond the first.
+    std::map<uint32_t, int32_t> SharedNames;
+    // The load in progress: what its textures have cost, the file identities imported
+    // (to the index of their first entry), and the files left out.
+    TTextureLoadBudget LoadBudget;
+    uint64_t LoadPixels = 0;
+    uint64_t LoadInflated = 0;
+    uint64_t LoadScanPixels = 0;
+    std::unordered_map<std::string, int32_t> LoadImported;
+    std::vector<std::string> LoadSkipped;
 };
 
 // The registry the scene file reader and writer use.

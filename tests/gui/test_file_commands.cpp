@@ -6,6 +6,7 @@
 #include "document/uProjectDocument.h"
 #include "editor/uStatusBar.h"
 #include "main_form_test_support.h"
+#include "modifiers/uModifierStack.h"
 #include "scene/uSceneObject.h"
 
 #include <QFile>
@@ -320,4 +321,35 @@ TEST_F(FileCommandsTest, QuitDiscardsOnlyWhenTold)
     Click("File", "Quit");
     EXPECT_EQ(CallsOf("asksave"), 2u);
     EXPECT_FALSE(Form->isVisible());
+}
+
+TEST_F(FileCommandsTest, AFileWhoseStacksPassTheBudgetOpensAndSaysWhatWasLeftOut)
+{
+    // One sphere smoothed 3000 times over: its stack is held, the rest of the file loads.
+    std::string text = "#Quillstone\r\nVERSION 8\r\nNOENV\r\nNOTEX\r\nNODES 1\r\n"
+                       "BEGINNODE\r\nID 7\r\nTYPE object\r\nPARENT 0\r\nNAME Ball\r\n"
+                       "POS 0 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nPRIM 1\r\n"
+                       "COLOR 1 0 0\r\nTEXID 0\r\nBLEND 0\r\nSEL 0\r\n0\r\nMODS 3001\r\n"
+                       "BEGINMOD subdivide 1\r\nID 0\r\nENABLED 1\r\nLevels=4\r\nENDMOD\r\n";
+    for (int i = 0; i < 3000; ++i)
+        text += "BEGINMOD smooth 1\r\nID 0\r\nENABLED 1\r\nIterations=100\r\nENDMOD\r\n";
+    text += "ENDNODE\r\n";
+    QFile f(Path("smooth.qstn"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray::fromStdString(text));
+    f.close();
+    Calls.clear();
+    FileAnswers = {f.fileName().toStdString()};
+    YesNoAnswers = {true};
+    Click("File", "Open...");
+    ASSERT_FALSE(Calls.empty());
+    EXPECT_EQ(Calls.back().Kind, "inform");
+    EXPECT_EQ(Calls.back().Caption, "Open");
+    EXPECT_NE(Calls.back().Text.find("Ball"), std::string::npos) << Calls.back().Text;
+    EXPECT_EQ(Form->ProjectFileName(), f.fileName().toStdString());
+    auto* ball = dynamic_cast<TSceneObject*>(Form->Scene().GetFirstObject());
+    ASSERT_NE(ball, nullptr);
+    EXPECT_EQ(ball->GetModifiers().Count(), 3001);
+    EXPECT_TRUE(ball->IsEvaluationHeld());
+    EXPECT_EQ(ball->GetEvaluatedMesh(), ball->GetBaseMesh());
 }

@@ -449,3 +449,69 @@ TEST_F(ImageFiles, JpegWithEndlessScansIsRefusedQuickly)
     EXPECT_EQ(message, DecodeFailedPrefix + "The JPEG file has more than 100 scans; it is "
                                             "refused as too slow to decode.");
 }
+
+TEST_F(ImageFiles, InterlacedPngOfOneRowOrColumnDecodes)
+{
+    // Some interlace passes of such images hold no pixels at all.
+    const struct {
+        int W, H;
+    } sizes[] = {{1, 1}, {1, 5}, {5, 1}, {2, 3}, {3, 9}};
+    for (const auto& s : sizes) {
+        SCOPED_TRACE(std::to_string(s.W) + " x " + std::to_string(s.H));
+        std::vector<TBytes> rows;
+        for (int y = 0; y < s.H; ++y) {
+            TBytes r;
+            for (int x = 0; x < s.W; ++x)
+                r.insert(r.end(),
+                         {static_cast<std::uint8_t>(x * 40), static_cast<std::uint8_t>(y * 20), 9});
+            rows.push_back(r);
+        }
+        auto image =
+            LoadOk("i.png", EncodePngRaw(s.W, s.H, 8, PNG_COLOR_TYPE_RGB, rows, {}, {}, true));
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->GetPixel(s.W - 1, s.H - 1),
+                  MakeRgbaPixel((s.W - 1) * 40, (s.H - 1) * 20, 9, 255));
+    }
+}
+
+TEST_F(ImageFiles, DecodeWorkIsReportedAndBoundedByTheCaller)
+{
+    const TRgbaImage pattern = PatternImage(6, 4, true);
+    TScratchDir dir;
+    std::string message;
+    ASSERT_TRUE(TRgbaImage::SaveToPngFile(&pattern, dir.File("w.png"), message));
+    const TBytes png = ReadBytes(dir.File("w.png"));
+    const TBytes jpeg = EncodeProgressiveJpeg(32, 16);
+    const struct {
+        const char* Name;
+        const TBytes* Bytes;
+        TImageFileKind Kind;
+        std::uint64_t TImageDecodeResult::*Spent;
+        std::uint64_t TImageSizeLimits::*Limit;
+    } cases[] = {
+        {"png", &png, TImageFileKind::Png, &TImageDecodeResult::InflatedBytes,
+         &TImageSizeLimits::MaxInflatedBytes},
+        {"jpeg", &jpeg, TImageFileKind::Jpeg, &TImageDecodeResult::ScanPixels,
+         &TImageSizeLimits::MaxScanPixels},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TImageDecodeResult r = DecodeImageMemory(c.Bytes->data(), c.Bytes->size(), c.Kind, {});
+        ASSERT_EQ(r.Status, TImageDecodeStatus::Ok) << r.Message;
+        const std::uint64_t spent = r.*c.Spent;
+        EXPECT_GT(spent, 0u);
+        TImageSizeLimits limits;
+        limits.*c.Limit = spent;
+        r = DecodeImageMemory(c.Bytes->data(), c.Bytes->size(), c.Kind, limits);
+        EXPECT_EQ(r.Status, TImageDecodeStatus::Ok) << r.Message;
+        limits.*c.Limit = spent - 1;
+        r = DecodeImageMemory(c.Bytes->data(), c.Bytes->size(), c.Kind, limits);
+        EXPECT_EQ(r.Status, TImageDecodeStatus::TooLarge);
+        EXPECT_TRUE(r.OverBudget);
+        EXPECT_FALSE(r.Image);
+    }
+    // A progressive JPEG's work counts every scan.
+    TImageDecodeResult r = DecodeImageMemory(jpeg.data(), jpeg.size(), TImageFileKind::Jpeg, {});
+    EXPECT_EQ(r.ScanPixels % (32 * 16), 0u);
+    EXPECT_GT(r.ScanPixels / (32 * 16), 5u);
+}

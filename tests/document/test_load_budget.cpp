@@ -1,0 +1,504 @@
+// Opening crafted files that repeat a costly entry: one budget for the whole file, both for
+// the modifier stacks the first drawing would evaluate and for the textures it imports.
+#include "base/uDocumentIds.h"
+#include "base/uMesh.h"
+#include "document/uLoadBudget.h"
+#include "document/uProjectDocument.h"
+#include "image/uImageCodecs.h"
+#include "modifiers/uModifierBudget.h"
+#include "modifiers/uModifierModeling.h"
+#include "modifiers/uModifierRegistry.h"
+#include "modifiers/uModifierStack.h"
+#include "modifiers/uModifiers.h"
+#include "scene/uSceneObject.h"
+#include "scene/uTextures.h"
+
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Counts the texture objects made and keeps none of the pixels.
+class TCountingGpu : public TTextureGpu {
+public:
+    uint32_t CreateTexture(const uint8_t*, int32_t, int32_t, std::string&) override
+    {
+        ++Created;
+        return Next++;
+    }
+    void DeleteTexture(uint32_t Name) override { Deleted.push_back(Name); }
+    void BindTexture(uint32_t) override {}
+    int Created = 0;
+    uint32_t Next = 1;
+    std::vector<uint32_t> Deleted;
+};
+
+class LoadBudgetTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearModifierRegistry();
+        RegisterBuiltInModifiers();
+        Ids = SnapshotDocumentIds();
+        Dir = fs::temp_directory_path() /
+              ("quill_load_budget_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+        Registry = std::make_unique<TTextureManager>(&Gpu);
+        Saved = CurrentTextureManager;
+        CurrentTextureManager = Registry.get();
+    }
+    void TearDown() override
+    {
+        CurrentTextureManager = Saved;
+        Registry.reset();
+        RestoreDocumentIds(Ids);
+        fs::remove_all(Dir);
+    }
+    std::string Write(const std::string& Name, const std::string& Text) const
+    {
+        const std::string path = (Dir / Name).string();
+        std::ofstream(path, std::ios::binary) << Text;
+        return path;
+    }
+    std::string PathOf(const std::string& Name) const { return (Dir / Name).string(); }
+
+    TDocumentIdCounters Ids;
+    fs::path Dir;
+    TCountingGpu Gpu;
+    std::unique_ptr<TTextureManager> Registry;
+    TTextureManager* Saved = nullptr;
+};
+
+std::string Header(const std::string& Textures, int Nodes)
+{
+    return "#Quillstone\r\nVERSION 8\r\nNOENV\r\n" + Textures + "NODES " + std::to_string(Nodes) +
+           "\r\n";
+}
+
+// An object of primitive Prim with no stored mesh and the given modifier blocks.
+std::string Object(uint64_t Id, int Prim, const std::string& Modifiers = {}, int ModifierCount = 0,
+                   uint64_t Parent = 0)
+{
+    std::string s = "BEGINNODE\r\nID " + std::to_string(Id) + "\r\nTYPE object\r\nPARENT " +
+                    std::to_string(Parent) + "\r\nNAME O" + std::to_string(Id) +
+                    "\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nPRIM " +
+                    std::to_string(Prim) +
+                    "\r\nCOLOR 1 0 0\r\nTEXID 0\r\nBLEND 0\r\nSEL 0\r\n0\r\n";
+    if (ModifierCount > 0)
+        s += "MODS " + std::to_string(ModifierCount) + "\r\n" + Modifiers;
+    return s + "ENDNODE\r\n";
+}
+
+std::string Modifier(const std::string& Type, const std::string& Params)
+{
+    return "BEGINMOD " + Type + " 1\r\nID 0\r\nENABLED 1\r\n" + Params + "ENDMOD\r\n";
+}
+
+std::string ArrayOfCubes(int Objects, int Side)
+{
+    std::string body;
+    const std::string grid =
+        Modifier("array_2d",
+                 "CountX=" + std::to_string(Side) + "\r\nCountY=" + std::to_string(Side) + "\r\n");
+    for (int i = 0; i < Objects; ++i)
+        body += Object(10 + i, ptCube, grid, 1);
+    return Header("NOTEX\r\n", Objects) + body;
+}
+
+std::string SubdividedSpheres(int Objects, int Levels)
+{
+    std::string body;
+    const std::string subdivide =
+        Modifier("subdivide", "Levels=" + std::to_string(Levels) + "\r\n");
+    for (int i = 0; i < Objects; ++i)
+        body += Object(10 + i, ptSphere, subdivide, 1);
+    return Header("NOTEX\r\n", Objects) + body;
+}
+
+std::string SlowSmoothing(int Smooths, int Iterations)
+{
+    std::string mods = Modifier("subdivide", "Levels=4\r\n");
+    const std::string smooth =
+        Modifier("smooth", "Iterations=" + std::to_string(Iterations) + "\r\n");
+    for (int i = 0; i < Smooths; ++i)
+        mods += smooth;
+    return Header("NOTEX\r\n", 1) + Object(10, ptSphere, mods, Smooths + 1);
+}
+
+std::vector<TSceneObject*> Objects(TScene& Scene)
+{
+    std::vector<TSceneObject*> out;
+    for (TSceneNode* node : Scene.GetNodes())
+        if (auto* object = dynamic_cast<TSceneObject*>(node))
+            out.push_back(object);
+    return out;
+}
+
+int HeldCount(TScene& Scene)
+{
+    int held = 0;
+    for (TSceneObject* object : Objects(Scene))
+        held += object->IsEvaluationHeld() ? 1 : 0;
+    return held;
+}
+
+// What every object shows once drawn, summed.
+void EvaluateAll(TScene& Scene, int64_t& Vertices, int64_t& Faces)
+{
+    Vertices = Faces = 0;
+    for (TSceneObject* object : Objects(Scene)) {
+        const TMeshData* mesh = object->GetEvaluatedMesh();
+        if (object->HasEvaluatedMesh()) {
+            Vertices += static_cast<int64_t>(mesh->Vertices.size());
+            Faces += static_cast<int64_t>(mesh->Faces.size());
+        }
+    }
+}
+
+}  // namespace
+
+// The crafted files at their full sizes: refusing their stacks costs an estimate, not an
+// evaluation, so they are cheap to open.
+TEST_F(LoadBudgetTest, RepeatedCostlyStacksAreHeldAtTheirFullSize)
+{
+    const struct {
+        const char* Name;
+        std::string Text;
+        int Objects;
+        int Admitted;
+    } cases[] = {
+        // 200 cubes of 24 vertices, each arrayed 200 x 200: 960,000 vertices apiece.
+        {"row2", ArrayOfCubes(200, 200), 200, 1},
+        // 40 spheres subdivided (the level is held to 5): 393,216 faces apiece.
+        {"row3", SubdividedSpheres(40, 8), 40, 2},
+        // One sphere: its 3000 smoothing passes of 100 iterations are the cost.
+        {"row4", SlowSmoothing(3000, 100), 1, 0},
+        // An array over a child's array: the owner repeats the child's output, not its own
+        // cube, 1600 times.
+        {"composite",
+         Header("NOTEX\r\n", 2) +
+             Object(10, ptCube, Modifier("array_2d", "CountX=40\r\nCountY=40\r\n"), 1) +
+             Object(11, ptCube, Modifier("array_2d", "CountX=40\r\nCountY=40\r\n"), 1, 10),
+         2, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TProjectDocument doc;
+        doc.LoadFromFile(Write(std::string(c.Name) + ".qstn", c.Text));
+        ASSERT_EQ(static_cast<int>(Objects(doc.GetScene()).size()), c.Objects);
+        EXPECT_EQ(HeldCount(doc.GetScene()), c.Objects - c.Admitted);
+        EXPECT_NE(doc.GetLoadNotes().find("not applied"), std::string::npos) << doc.GetLoadNotes();
+        for (TSceneObject* object : Objects(doc.GetScene())) {
+            if (!object->IsEvaluationHeld())
+                continue;
+            // Drawn as its base mesh, with the reason on the modifier page; the stack is kept.
+            EXPECT_EQ(object->GetEvaluatedMesh(), object->GetBaseMesh());
+            EXPECT_FALSE(object->HasEvaluatedMesh());
+            EXPECT_NE(object->GetEvaluationMessage().find("Not evaluated on opening"),
+                      std::string::npos);
+            EXPECT_GT(object->GetModifiers().Count(), 0);
+        }
+    }
+}
+
+// Smaller stacks under a smaller budget: what is evaluated afterwards stays within it.
+TEST_F(LoadBudgetTest, EvaluatedOutputOfTheWholeSceneStaysWithinTheBudget)
+{
+    const struct {
+        const char* Name;
+        std::string Text;
+    } cases[] = {
+        {"arrays", ArrayOfCubes(30, 6)},        // 864 vertices apiece
+        {"spheres", SubdividedSpheres(12, 2)},  // 6144 faces apiece
+    };
+    TEvaluationBudget budget;
+    budget.MaxVertices = 10000;
+    budget.MaxFaces = 20000;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TProjectDocument doc;
+        doc.LoadFromFile(Write(std::string(c.Name) + ".qstn", c.Text));
+        // The default budget is far away; hold again under the small one.
+        for (TSceneObject* object : Objects(doc.GetScene()))
+            object->MarkMeshDirty();
+        HoldStacksPastBudget(doc.GetScene(), budget);
+        int64_t vertices = 0, faces = 0;
+        EvaluateAll(doc.GetScene(), vertices, faces);
+        EXPECT_LE(vertices, budget.MaxVertices);
+        EXPECT_LE(faces, budget.MaxFaces);
+        EXPECT_GT(vertices, 0);
+    }
+}
+
+TEST_F(LoadBudgetTest, AHeldStackWaitsForAChangeOfItsOwnModifiers)
+{
+    TProjectDocument doc;
+    doc.LoadFromFile(Write("spheres.qstn", SubdividedSpheres(4, 5)));
+    std::vector<TSceneObject*> objects = Objects(doc.GetScene());
+    ASSERT_EQ(HeldCount(doc.GetScene()), 2);
+    TSceneObject* held = nullptr;
+    for (TSceneObject* object : objects)
+        if (object->IsEvaluationHeld())
+            held = object;
+    ASSERT_NE(held, nullptr);
+    // A new frame, or a move, does not release it.
+    TModifierEvalContext context;
+    context.Frame = 3;
+    context.FPS = 30;
+    context.Time = 0.1;
+    held->SetEvaluationContext(context);
+    held->SetPosition({1, 2, 3});
+    EXPECT_EQ(held->GetEvaluatedMesh(), held->GetBaseMesh());
+    EXPECT_TRUE(held->IsEvaluationHeld());
+    // The user lowering the level does.
+    auto* subdivide = dynamic_cast<TSubdivideModifier*>(held->GetModifiers().GetItem(0));
+    ASSERT_NE(subdivide, nullptr);
+    subdivide->SetLevels(1);
+    EXPECT_FALSE(held->IsEvaluationHeld());
+    held->Evaluate();
+    ASSERT_TRUE(held->HasEvaluatedMesh()) << held->GetEvaluationMessage();
+    EXPECT_EQ(held->GetEvaluatedMesh()->Faces.size(), held->GetBaseMesh()->Faces.size() * 4);
+}
+
+TEST_F(LoadBudgetTest, StackEstimatesBoundWhatTheStacksBuild)
+{
+    TMeshData cube;
+    cube.BuildCube();
+    cube.RebuildEdges();
+    TMeshData sphere;
+    sphere.BuildSphere(24, 16, 0.5f);
+    sphere.RebuildEdges();
+    const struct {
+        const char* Type;
+        std::vector<std::string> Params;
+    } cases[] = {
+        {"array_2d", {"CountX=3", "CountY=4"}},
+        {"array_circular", {"Count=5"}},
+        {"mirror", {}},
+        {"subdivide", {"Levels=2"}},
+        {"shell", {}},
+        {"slice", {}},
+        {"cap_holes", {}},
+        {"tessellate", {}},
+        {"vertex_weld", {}},
+        {"optimize", {}},
+        {"smooth", {"Iterations=5"}},
+        {"twist", {}},
+    };
+    for (const TMeshData* source : {&cube, &sphere})
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.Type);
+            std::unique_ptr<TModifier> m = CreateModifierByTypeId(c.Type);
+            ASSERT_NE(m, nullptr);
+            std::vector<std::string> lines = c.Params;
+            lines.push_back("ENDMOD");
+            int32_t index = 0;
+            m->LoadParams(lines, index);
+            int64_t work = 0;
+            const TMeshCounts bound = EstimateModifierOutput(*m, CountMesh(*source), work);
+            TMeshData out;
+            m->Apply(*source, out);
+            EXPECT_LE(static_cast<int64_t>(out.Vertices.size()), bound.Vertices);
+            EXPECT_LE(static_cast<int64_t>(out.Faces.size()), bound.Faces);
+            EXPECT_LE(static_cast<int64_t>(out.Edges.size()), bound.Edges);
+            EXPECT_GT(work, 0);
+        }
+}
+
+namespace {
+
+void PutBE32(std::vector<uint8_t>& Out, uint32_t V)
+{
+    for (int s = 24; s >= 0; s -= 8)
+        Out.push_back(static_cast<uint8_t>(V >> s));
+}
+
+void PutChunk(std::vector<uint8_t>& Out, const char* Type, const std::vector<uint8_t>& Data)
+{
+    PutBE32(Out, static_cast<uint32_t>(Data.size()));
+    std::vector<uint8_t> body(Type, Type + 4);
+    body.insert(body.end(), Data.begin(), Data.end());
+    Out.insert(Out.end(), body.begin(), body.end());
+    PutBE32(Out, static_cast<uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
+}
+
+// An 8-bit RGBA PNG whose image data is Inflated bytes of zeros, deflated: exactly the
+// image's rows when Inflated is 0, else far more than its rows need.
+void WritePng(const fs::path& P, uint32_t Width, uint32_t Height, uint64_t Inflated = 0)
+{
+    std::vector<uint8_t> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> ihdr;
+    PutBE32(ihdr, Width);
+    PutBE32(ihdr, Height);
+    ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
+    PutChunk(out, "IHDR", ihdr);
+    const uint64_t total = Inflated > 0 ? Inflated : uint64_t{Height} * (1 + uint64_t{Width} * 4);
+    z_stream z{};
+    deflateInit(&z, 9);
+    std::vector<uint8_t> zeros(1 << 20, 0), compressed, buffer(1 << 16);
+    for (uint64_t done = 0; done < total;) {
+        const uint64_t n = std::min<uint64_t>(zeros.size(), total - done);
+        done += n;
+        z.next_in = zeros.data();
+        z.avail_in = static_cast<uInt>(n);
+        const int flush = done == total ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            z.next_out = buffer.data();
+            z.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&z, flush);
+            compressed.insert(compressed.end(), buffer.data(),
+                              buffer.data() + (buffer.size() - z.avail_out));
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    PutChunk(out, "IDAT", compressed);
+    PutChunk(out, "IEND", {});
+    std::ofstream(P, std::ios::binary)
+        .write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
+}
+
+// A grey progressive JPEG of Scans scans (at most 127): the DC scan, then spectral bands
+// of one AC coefficient at a time, then refinements of them.
+void WriteProgressiveJpeg(const fs::path& P, int Width, int Height, int Scans)
+{
+    std::vector<jpeg_scan_info> script;
+    script.push_back({1, {0}, 0, 0, 0, 0});
+    for (int k = 1; k <= 63 && static_cast<int>(script.size()) < Scans; ++k)
+        script.push_back({1, {0}, k, k, 0, 1});
+    for (int k = 1; k <= 63 && static_cast<int>(script.size()) < Scans; ++k)
+        script.push_back({1, {0}, k, k, 1, 0});
+    FILE* f = std::fopen(P.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, f);
+    c.image_width = static_cast<JDIMENSION>(Width);
+    c.image_height = static_cast<JDIMENSION>(Height);
+    c.input_components = 1;
+    c.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&c);
+    c.scan_info = script.data();
+    c.num_scans = static_cast<int>(script.size());
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uint8_t> row(static_cast<size_t>(Width));
+    while (c.next_scanline < c.image_height) {
+        for (int x = 0; x < Width; ++x)
+            row[static_cast<size_t>(x)] = static_cast<uint8_t>((x * 7 + c.next_scanline * 3) & 255);
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::fclose(f);
+}
+
+std::string TexturesNaming(const std::vector<std::string>& Names)
+{
+    std::string s = "TEX\r\n" + std::to_string(Names.size()) + "\r\n";
+    for (size_t i = 0; i < Names.size(); ++i)
+        s += std::to_string(i) + " " + Names[i] + "\r\n";
+    return s;
+}
+
+}  // namespace
+
+// Rows 5 and 7: one file named by many entries is decoded once; its entries share one
+// texture object, which goes with the last of them.
+TEST_F(LoadBudgetTest, AFileNamedByManyEntriesIsImportedOnce)
+{
+    WritePng(Dir / "big.png", 256, 256);
+    WriteProgressiveJpeg(Dir / "scans.jpg", 64, 48, 100);
+    const struct {
+        const char* Name;
+        std::string File;
+        int Entries;
+    } cases[] = {{"png", "big.png", 10}, {"jpeg", "scans.jpg", 20}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Gpu = TCountingGpu{};
+        TProjectDocument doc;
+        std::vector<std::string> names(static_cast<size_t>(c.Entries), c.File);
+        names[1] = "./" + c.File;  // another spelling of the same file
+        names[2] = PathOf(c.File);
+        doc.LoadFromFile(Write("scene.qstn", Header(TexturesNaming(names), 0)));
+        ASSERT_EQ(Registry->Count(), c.Entries);
+        EXPECT_EQ(Gpu.Created, 1);
+        for (int i = 0; i < c.Entries; ++i)
+            EXPECT_EQ(Registry->GetTexture(i).GLName, Registry->GetTexture(0).GLName);
+        EXPECT_GT(Registry->GetTexture(c.Entries - 1).Width, 0);
+        EXPECT_TRUE(doc.GetLoadNotes().empty()) << doc.GetLoadNotes();
+        for (int i = c.Entries - 1; i > 0; --i)
+            Registry->Delete(i);
+        EXPECT_TRUE(Gpu.Deleted.empty());
+        Registry->Delete(0);
+        EXPECT_EQ(Gpu.Deleted.size(), 1u);
+    }
+}
+
+// Rows 5 to 7 with distinct files: decoded pixels, inflated data and scans add up over the
+// entries, and what passes the budget keeps its place as a placeholder, named in a note.
+TEST_F(LoadBudgetTest, TexturesOfOneFileShareOneBudget)
+{
+    const struct {
+        const char* Name;
+        TTextureLoadBudget Budget;
+        int Entries;
+        int Loaded;
+    } cases[] = {
+        {"pixels", {64 * 64 * 3, UINT64_MAX, UINT64_MAX}, 5, 3},
+        {"inflated", {UINT64_MAX, (1 + 64 * 4) * 64 * 2 + 10, UINT64_MAX}, 5, 2},
+        {"scans", {UINT64_MAX, UINT64_MAX, 64 * 64 * 100 * 2}, 5, 2},
+    };
+    for (int i = 0; i < 5; ++i) {
+        WritePng(Dir / ("p" + std::to_string(i) + ".png"), 64, 64);
+        WriteProgressiveJpeg(Dir / ("j" + std::to_string(i) + ".jpg"), 64, 64, 100);
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Gpu = TCountingGpu{};
+        Registry->SetLoadBudget(c.Budget);
+        std::vector<std::string> names;
+        for (int i = 0; i < c.Entries; ++i)
+            names.push_back((std::string(c.Name) == "scans" ? "j" : "p") + std::to_string(i) +
+                            (std::string(c.Name) == "scans" ? ".jpg" : ".png"));
+        TProjectDocument doc;
+        doc.LoadFromFile(Write("scene.qstn", Header(TexturesNaming(names), 0)));
+        ASSERT_EQ(Registry->Count(), c.Entries);
+        EXPECT_EQ(Gpu.Created, c.Loaded);
+        for (int i = 0; i < c.Entries; ++i) {
+            EXPECT_EQ(Registry->GetTexture(i).GLName != 0, i < c.Loaded) << i;
+            EXPECT_EQ(Registry->GetTexture(i).Name, names[static_cast<size_t>(i)]);
+        }
+        EXPECT_NE(doc.GetLoadNotes().find(names.back()), std::string::npos) << doc.GetLoadNotes();
+    }
+}
+
+// Row 6: image data that inflates far past the image's one row is not inflated past it.
+TEST_F(LoadBudgetTest, PngDataPastTheImageIsNotInflated)
+{
+    WritePng(Dir / "bomb.png", 1, 1, uint64_t{256} << 20);
+    TImageDecodeResult r = DecodeImageFile(PathOf("bomb.png"), TImageFileKind::Png, {});
+    ASSERT_EQ(r.Status, TImageDecodeStatus::Ok) << r.Message;
+    EXPECT_EQ(r.Image->Width(), 1);
+    EXPECT_LE(r.InflatedBytes, 16u);
+    // Named by 50 entries of a scene file, it is still decoded once.
+    TProjectDocument doc;
+    doc.LoadFromFile(
+        Write("scene.qstn", Header(TexturesNaming(std::vector<std::string>(50, "bomb.png")), 0)));
+    EXPECT_EQ(Registry->Count(), 50);
+    EXPECT_EQ(Gpu.Created, 1);
+}
