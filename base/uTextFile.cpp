@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -389,7 +390,86 @@ std::string WithReason(const std::string& Message, int Error)
 {
     return Message + "\r\n" + SystemMessage(Error);
 }
+
+// Whether a file is at Target (its lstat in Old); raises when the save may not replace it.
+bool CheckSaveTarget(const std::string& Target, const std::string& Quoted, struct stat& Old)
+{
+    const bool existed = Exists(Target, Old);
+    if (existed && S_ISDIR(Old.st_mode))
+        throw EInOutError("Cannot save " + Quoted + ": a folder has that name.");
+    if (existed && !S_ISREG(Old.st_mode))
+        throw EInOutError("Cannot save " + Quoted + ": it is not a regular file.");
+    if (existed &&
+        ((Old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(Target.c_str(), W_OK) != 0))
+        throw EInOutError("Cannot save " + Quoted + ": the file is read-only.");
+    return existed;
+}
+
+// Creates a new file beside Target, named Target + "." + six letters or digits + ".tmp",
+// exclusively: another name is drawn while one is taken. Returns the name; Fd is open.
+std::string CreateUniqueFileBeside(const std::string& Target, mode_t Mode, int& Fd)
+{
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = Target + ".";
+        for (int i = 0; i < 6; ++i)
+            name += kLetters[random() % (sizeof kLetters - 1)];
+        name += ".tmp";
+        if (!Allowed(TFileCall::Create, name)) {
+            Fd = -1;
+        } else {
+            Fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, Mode);
+            if (Fd >= 0)
+                return name;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    throw EInOutError("Cannot create a temporary file beside \"" + Target +
+                      "\": " + SystemMessage(errno));
+}
 }  // namespace
+
+void SaveFileSafely(const std::string& FileName,
+                    const std::function<void(const std::string& TemporaryFile)>& Write)
+{
+    const std::string target = ResolveSaveTarget(FileName);
+    const std::string quoted = "\"" + FileName + "\"";
+    struct stat old {};
+    const bool existed = CheckSaveTarget(target, quoted, old);
+    const mode_t mode = existed ? (old.st_mode & 07777) : 0666;
+    int fd = -1;
+    const std::string temp = CreateUniqueFileBeside(target, mode, fd);
+    try {
+        if (existed) {
+            ::fchmod(fd, mode);
+            if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+                (void)!::fchown(fd, old.st_uid, old.st_gid);
+        }
+        ::close(fd);
+        fd = -1;
+        Write(temp);
+        // The content on disk before the name points at it.
+        const int sync = ::open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const bool synced = sync >= 0 && Allowed(TFileCall::Sync, temp) && ::fsync(sync) == 0;
+        const int err = errno;
+        if (sync >= 0)
+            ::close(sync);
+        if (!synced)
+            throw EInOutError("Cannot write file \"" + temp + "\": " + SystemMessage(err));
+        if (!Allowed(TFileCall::Rename, target) || ::rename(temp.c_str(), target.c_str()) != 0) {
+            const int renameError = errno;
+            throw EInOutError(WithReason("Unable to replace file: " + FileName, renameError));
+        }
+    } catch (...) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(temp.c_str());
+        throw;
+    }
+    SyncFolderOf(target);
+}
 
 void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Messages,
                         const std::function<void(TTextLineSink&)>& WriteLines)
@@ -400,14 +480,7 @@ void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Me
     const std::string quoted = "\"" + FileName + "\"";
 
     struct stat old {};
-    const bool existed = Exists(target, old);
-    if (existed && S_ISDIR(old.st_mode))
-        throw EInOutError("Cannot save " + quoted + ": a folder has that name.");
-    if (existed && !S_ISREG(old.st_mode))
-        throw EInOutError("Cannot save " + quoted + ": it is not a regular file.");
-    if (existed &&
-        ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0))
-        throw EInOutError("Cannot save " + quoted + ": the file is read-only.");
+    const bool existed = CheckSaveTarget(target, quoted, old);
 
     struct stat st;
     if (Exists(temp, st)) {

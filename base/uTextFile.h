@@ -80,6 +80,15 @@ struct TSafeSaveMessages {
 void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Messages,
                         const std::function<void(TTextLineSink&)>& WriteLines);
 
+// Replaces FileName with a file that Write writes at the path it is given (a new, empty
+// file beside FileName), in one rename once that file is complete and on disk. The
+// temporary name is FileName, a dot, six random letters or digits and ".tmp", created
+// exclusively, so no other file is ever replaced or deleted. Links, permission bits and
+// what may be replaced as above. When Write or a file-system call raises, FileName is
+// untouched, the temporary file is gone and the error goes on.
+void SaveFileSafely(const std::string& FileName,
+                    const std::function<void(const std::string& TemporaryFile)>& Write);
+
 // Hands out lines one at a time.
 class TTextLineSource {
 public:

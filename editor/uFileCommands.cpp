@@ -138,6 +138,8 @@ bool TMainForm::SaveProjectAs(bool AskForName)
     Scene().CameraPitch = FCamera.Pitch;
     // Errors go on to the default error box; the project then stays modified.
     Document().SaveToFile(FFileName, true);
+    if (FFrameLoop)
+        FFrameLoop->ProjectWritten();
     if (FStatusPanels)
         FStatusPanels->SetPanelText(
             TStatusBar::spSelection,
@@ -190,4 +192,6 @@ void TMainForm::DocumentReplaced()
         FFrameLoop->SetPlaybackAccumulator(Document().GetProjectTime().GetCurrentFrame());
     RefreshTextureCombo();
     emit EditorEvents->DocumentReplaced();
+    if (FFrameLoop)
+        FFrameLoop->ProjectWritten();
 }

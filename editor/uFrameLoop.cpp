@@ -191,11 +191,30 @@ void TFrameLoop::AutosaveTick(uint64_t Now)
     if (Now - LastAutosave < AutosaveIntervalMs)
         return;  // unsigned difference
     LastAutosave = Now;
+    // A large project takes a second or more to write: an unchanged one is not written
+    // again every 30 s.
+    const std::optional<TChangeStamp> stamp = CurrentStamp();
+    if (stamp && stamp == WrittenStamp)
+        return;
     try {
         const std::string path = Hooks.AutosavePath ? Hooks.AutosavePath() : std::string();
-        if (!path.empty() && Hooks.SaveAutosave)
+        if (!path.empty() && Hooks.SaveAutosave) {
             Hooks.SaveAutosave(path);
+            WrittenStamp = stamp;
+        }
     } catch (...) {
         // An autosave that fails is dropped without a message; the next try is 30 s later.
     }
+}
+
+std::optional<TFrameLoop::TChangeStamp> TFrameLoop::CurrentStamp() const
+{
+    if (!Hooks.ProjectRevision)
+        return std::nullopt;
+    return TChangeStamp{Hooks.ProjectRevision(), EditsBesideRevision};
+}
+
+void TFrameLoop::ProjectWritten()
+{
+    WrittenStamp = CurrentStamp();
 }

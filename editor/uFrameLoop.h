@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 // Playback state that one tick reads and writes (a view of the project time).
@@ -58,6 +59,7 @@ public:
         std::function<void()> FrameChanged;
         std::function<void()> UpdateStatusBar;
         std::function<bool()> SceneHasNodes;                   // besides the root
+        std::function<int64_t()> ProjectRevision;              // unset: every autosave writes
         std::function<void(const std::string&)> SaveAutosave;  // may throw; errors dropped
         std::function<std::string()> AutosavePath;
         std::function<void()> Repaint;  // after a tick that moved the camera or the frame
@@ -72,6 +74,13 @@ public:
     // own message loop) is skipped.
     void FrameTimerTick();
     void AutosaveTick(uint64_t Now);
+    // The autosave writes only a project that changed since the last autosave, open or
+    // save. The document's revision tells, together with a count of the edits that
+    // leave the revision as it is (modifier settings, terrain, environment, textures):
+    // ProjectEdited counts one such edit; ProjectWritten says that the project as it
+    // stands is in a file (opened, saved, or new).
+    void ProjectEdited() { ++EditsBesideRevision; }
+    void ProjectWritten();
 
     // Sets the accumulator to a frame (when playback starts or the frame is set by hand).
     void SetPlaybackAccumulator(double Frames) { PlaybackAccumulator = Frames; }
@@ -84,8 +93,16 @@ public:
     float FramesPerSecond = 0.0f;
 
 private:
+    struct TChangeStamp {
+        int64_t Revision = 0;
+        uint64_t OtherEdits = 0;
+        bool operator==(const TChangeStamp&) const = default;
+    };
+    std::optional<TChangeStamp> CurrentStamp() const;
     void Tick();
     TClock Clock;
     THooks Hooks;
     bool InTick = false;
+    uint64_t EditsBesideRevision = 0;
+    std::optional<TChangeStamp> WrittenStamp;  // none until a first autosave, open or save
 };

@@ -175,6 +175,7 @@ void TMainForm::FormCreate()
     hooks.FrameChanged = [this] { Repaint(); };
     hooks.UpdateStatusBar = [this] { UpdateStatusBar(); };
     hooks.SceneHasNodes = [this] { return Scene().NodeCount() > 0; };
+    hooks.ProjectRevision = [this] { return Document().GetRevision(); };
     hooks.AutosavePath = [this] { return AutosaveFilePath(Options.ProgramFolder); };
     hooks.SaveAutosave = [this](const std::string& path) { Document().SaveToFile(path, false); };
     hooks.Repaint = [this] {
@@ -187,6 +188,12 @@ void TMainForm::FormCreate()
     FFrameTimer->setTimerType(Qt::PreciseTimer);
     FFrameTimer->setInterval(16);
     connect(FFrameTimer, &QTimer::timeout, this, [this] { FrameTimerTick(); });
+    for (auto edited : {&TEditorEvents::DocumentEdited, &TEditorEvents::EnvironmentChanged,
+                        &TEditorEvents::TexturesChanged})
+        connect(EditorEvents, edited, this, [this] {
+            if (!Destroying && FFrameLoop)
+                FFrameLoop->ProjectEdited();
+        });
     FFrameLoop->Start();
     FFrameTimer->start();
 

@@ -327,7 +327,7 @@ void TSceneTreePanel::Paste(TSceneNode* Target)
     try {
         document.GetHistory().Execute(std::move(command));
     } catch (const std::exception& e) {
-        Context.Dialogs().ShowError(Context.ParentWindow(), "Paste", e.what());
+        Context.Dialogs().Warn(Context.ParentWindow(), "Paste", e.what());
         return;
     }
     emit Context.Events().HistoryChanged();

@@ -163,6 +163,11 @@ void TTexturesForm::FormCreate()
     ScrollBox->setWidgetResizable(false);
     CellHost = new QWidget();
     ScrollBox->setWidget(CellHost);
+    // The columns follow the scroll box's client width. The window's own resize comes
+    // before its layout has sized the scroll box (on the first show the client area is
+    // still the toolkit's default of about 100 pixels), so the cells are laid out when
+    // the client area itself changes size, scroll bars coming and going included.
+    ScrollBox->viewport()->installEventFilter(this);
     auto* box = new QVBoxLayout();
     box->setContentsMargins(4, 4, 4, 4);
     box->addWidget(ScrollBox);
@@ -254,10 +259,11 @@ void TTexturesForm::LayoutCells()
     CellHost->resize(width, bottom + 8);
 }
 
-void TTexturesForm::resizeEvent(QResizeEvent* Event)
+bool TTexturesForm::eventFilter(QObject* Watched, QEvent* Event)
 {
-    QWidget::resizeEvent(Event);
-    LayoutCells();
+    if (ScrollBox && Watched == ScrollBox->viewport() && Event->type() == QEvent::Resize)
+        LayoutCells();
+    return QWidget::eventFilter(Watched, Event);
 }
 
 void TTexturesForm::SelectTexture(int32_t Index)

@@ -68,7 +68,7 @@ public:
     QString CountText() const;
 
 protected:
-    void resizeEvent(QResizeEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     void FormCreate();

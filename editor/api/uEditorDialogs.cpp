@@ -6,6 +6,37 @@
 
 #include <vector>
 
+namespace {
+
+// "PNG Image (*.png)" without its " (*.png)": names may show their patterns already.
+std::string WithoutShownPatterns(const std::string& Name)
+{
+    if (Name.size() < 2 || Name.back() != ')')
+        return Name;
+    const size_t open = Name.rfind('(');
+    if (open == std::string::npos)
+        return Name;
+    const std::string inside = Name.substr(open + 1, Name.size() - open - 2);
+    bool patterns = inside.find('*') != std::string::npos;
+    size_t start = 0;
+    while (patterns && start < inside.size()) {
+        size_t end = inside.find_first_of(" ;", start);
+        if (end == std::string::npos)
+            end = inside.size();
+        if (end > start && inside.substr(start, end - start).find('*') == std::string::npos)
+            patterns = false;
+        start = end + 1;
+    }
+    if (!patterns)
+        return Name;
+    size_t cut = open;
+    while (cut > 0 && Name[cut - 1] == ' ')
+        --cut;
+    return Name.substr(0, cut);
+}
+
+}  // namespace
+
 std::string QtFileFilter(const std::string& Filter)
 {
     std::vector<std::string> parts;
@@ -27,7 +58,7 @@ std::string QtFileFilter(const std::string& Filter)
             patterns = "*";
         if (!result.empty())
             result += ";;";
-        result += parts[i] + " (" + patterns + ")";
+        result += WithoutShownPatterns(parts[i]) + " (" + patterns + ")";
     }
     return result;
 }
@@ -76,6 +107,9 @@ TEditorDialogs StandardEditorDialogs()
     d.ShowError = [](QWidget* parent, const std::string& caption, const std::string& text) {
         QMessageBox::critical(parent, QString::fromStdString(caption),
                               QString::fromStdString(text));
+    };
+    d.Warn = [](QWidget* parent, const std::string& caption, const std::string& text) {
+        QMessageBox::warning(parent, QString::fromStdString(caption), QString::fromStdString(text));
     };
     d.InputBox = [](QWidget* parent, const std::string& caption, const std::string& prompt,
                     const std::string& value) {

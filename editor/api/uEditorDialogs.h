@@ -28,6 +28,8 @@ struct TEditorDialogs {
         Inform;
     std::function<void(QWidget* Parent, const std::string& Caption, const std::string& Text)>
         ShowError;
+    // A refused request the user can mend (a warning, not an error).
+    std::function<void(QWidget* Parent, const std::string& Caption, const std::string& Text)> Warn;
     // A one-line text question; a cancelled box answers Default.
     std::function<std::string(QWidget* Parent, const std::string& Caption,
                               const std::string& Prompt, const std::string& Default)>
@@ -37,5 +39,6 @@ struct TEditorDialogs {
 // File dialogs and message boxes of the toolkit.
 TEditorDialogs StandardEditorDialogs();
 
-// "Name|*.a|All|*.*" as a Qt filter: "Name (*.a);;All (*)".
+// "Name|*.a|All|*.*" as a Qt filter: "Name (*.a);;All (*)". A name that shows its
+// patterns already ("Name (*.a)|*.a") shows them once.
 std::string QtFileFilter(const std::string& Filter);

@@ -1,6 +1,7 @@
 #include "editor/windows/uCinematicWindow.h"
 
 #include "base/uErrors.h"
+#include "base/uTextFile.h"
 #include "document/uProjectDocument.h"
 #include "editor/api/uEditorContext.h"
 #include "editor/windows/uCameraWindow.h"
@@ -27,7 +28,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <vector>
 
@@ -65,19 +65,16 @@ void WriteCinematicImage(const TRgbaImage& Image, const std::string& FileName)
     if (!png && ext != ".bmp")
         throw EGeneralError("Cannot save \"" + FileName +
                             "\": images are saved as PNG (.png) or BMP (.bmp)");
-    const std::string temporary = FileName + ".part";
-    std::string message;
-    const bool written =
-        png ? WritePngFile(Image, temporary, message) : WriteBmpFile(Image, temporary, message);
-    if (!written) {
-        std::remove(temporary.c_str());
-        throw EGeneralError("Could not save the image \"" + FileName + "\": " + message);
-    }
-    std::error_code error;
-    fs::rename(temporary, FileName, error);
-    if (error) {
-        std::remove(temporary.c_str());
-        throw EGeneralError("Could not save the image \"" + FileName + "\": " + error.message());
+    try {
+        SaveFileSafely(FileName, [&](const std::string& temporary) {
+            std::string message;
+            const bool written = png ? WritePngFile(Image, temporary, message)
+                                     : WriteBmpFile(Image, temporary, message);
+            if (!written)
+                throw EGeneralError(message);
+        });
+    } catch (const std::exception& e) {
+        throw EGeneralError("Could not save the image \"" + FileName + "\": " + e.what());
     }
 }
 

@@ -29,8 +29,9 @@ std::string DefaultCinematicImageName(const QDateTime& Now);
 // The image of W x H RGBA rows read back from GL (bottom row first), upright and opaque.
 TRgbaImage ImageFromGLRows(const unsigned char* Rows, int W, int H);
 // Writes Image as PNG or BMP by the extension of FileName (any letter case) through a
-// temporary file beside it, so a failed write leaves neither a partial file nor a damaged
-// older one. Raises EGeneralError with the reason.
+// temporary file of its own beside it (SaveFileSafely), so a failed write leaves neither
+// a partial file nor a damaged older one, and no other file is touched. Raises
+// EGeneralError with the reason.
 void WriteCinematicImage(const TRgbaImage& Image, const std::string& FileName);
 
 class TCinematicForm : public QMainWindow {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
@@ -220,4 +221,62 @@ TEST(TextFile, LinesAcrossTheReadBufferComeOutWhole)
     EXPECT_FALSE(reader.ReadLineView(view));
     EXPECT_TRUE(view.empty());
     fs::remove(file);
+}
+
+// A file written by another writer replaces its target through a temporary file of its
+// own: other files beside it are never replaced or deleted, a failed write leaves the
+// old file and no temporary file, links are written through.
+TEST(TextFile, SaveFileSafelyTouchesNoOtherFile)
+{
+    const fs::path dir =
+        fs::temp_directory_path() / ("quill_save_safely_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const auto write = [](const fs::path& p, const std::string& text) {
+        std::ofstream(p, std::ios::binary) << text;
+    };
+    const auto read = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const fs::path target = dir / "shot.png";
+    const std::vector<std::string> others = {"shot.png.part", "shot.png.tmp", "shot.png.bak"};
+    for (const std::string& o : others)
+        write(dir / o, "user's " + o);
+
+    std::vector<std::string> temporaries;
+    const auto writer = [&](const std::string& text) {
+        return [&, text](const std::string& temporary) {
+            temporaries.push_back(temporary);
+            EXPECT_EQ(fs::path(temporary).parent_path(), dir);
+            EXPECT_TRUE(fs::is_regular_file(temporary));
+            EXPECT_EQ(fs::file_size(temporary), 0u);
+            write(temporary, text);
+        };
+    };
+    SaveFileSafely(target.string(), writer("first"));
+    SaveFileSafely(target.string(), writer("second"));
+    EXPECT_EQ(read(target), "second");
+    EXPECT_EQ(temporaries.size(), 2u);
+    for (const std::string& o : others)
+        EXPECT_EQ(read(dir / o), "user's " + o);
+
+    // A writer that fails: the old content stays, its temporary file goes.
+    EXPECT_THROW(SaveFileSafely(target.string(),
+                                [](const std::string&) { throw EGeneralError("disk full"); }),
+                 EGeneralError);
+    EXPECT_EQ(read(target), "second");
+    size_t files = 0;
+    for (const auto& e : fs::directory_iterator(dir))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, others.size() + 1);
+
+    // Through a link to the file, which stays a link; a folder at the name is refused.
+    fs::create_symlink("shot.png", dir / "link.png");
+    SaveFileSafely((dir / "link.png").string(), writer("third"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+    EXPECT_EQ(read(target), "third");
+    fs::create_directory(dir / "folder.png");
+    EXPECT_THROW(SaveFileSafely((dir / "folder.png").string(), writer("x")), EInOutError);
+    fs::remove_all(dir);
 }

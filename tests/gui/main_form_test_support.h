@@ -27,7 +27,7 @@
 
 // What a dialog was asked, in order.
 struct TDialogCall {
-    std::string Kind;  // "open", "save", "ask", "inform", "error"
+    std::string Kind;  // "open", "save", "ask", "inform", "error", "warn"
     std::string Caption;
     std::string Text;
 };
@@ -39,7 +39,7 @@ protected:
         ASSERT_TRUE(Folder.isValid());
         SetErrorBoxHandler([this](QWidget*, const std::string& m) { Errors.push_back(m); });
         TMainFormOptions o;
-        o.Clock = [] { return uint64_t(1000); };
+        o.Clock = [this] { return Now; };
         o.ProgramFolder = Folder.path().toStdString();
         Form = std::make_unique<TMainForm>(o);
         InstallSubsystemWindows(*Form);
@@ -75,6 +75,9 @@ protected:
         };
         d.ShowError = [this](QWidget*, const std::string& caption, const std::string& text) {
             Calls.push_back({"error", caption, text});
+        };
+        d.Warn = [this](QWidget*, const std::string& caption, const std::string& text) {
+            Calls.push_back({"warn", caption, text});
         };
         Form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
@@ -150,5 +153,6 @@ protected:
     std::deque<std::string> FileAnswers;         // empty string = cancelled
     std::deque<bool> YesNoAnswers;               // none left = No
     std::deque<TSaveChangesAnswer> SaveAnswers;  // none left = Discard
+    uint64_t Now = 1000;                         // the frame loop's clock, in ms
     std::unique_ptr<TMainForm> Form;
 };

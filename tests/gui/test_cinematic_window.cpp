@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QSlider>
 
@@ -183,6 +184,73 @@ TEST_F(CinematicWindowTest, ABmpNameInCapitalsWritesABmpAndAnUnknownExtensionIsR
     EXPECT_NE(Errors[0].find("shot.tga"), std::string::npos);
     Errors.clear();
     EXPECT_FALSE(QFile::exists(Path("shot.tga")));
+}
+
+TEST_F(CinematicWindowTest, ExportLeavesOtherFilesBesideTheImageAlone)
+{
+    TCinematicForm* f = OpenCinematic();
+    ASSERT_NE(f, nullptr);
+    WindowItem(*f, "View", "320 x 200")->trigger();
+    // Files of the user's whose names the exporter might pick for its own use.
+    const QStringList others = {"shot.png.part", "shot.png.tmp", "shot.png.bak", "shot.png~"};
+    for (const QString& name : others) {
+        QFile other(Path(name.toLatin1().constData()));
+        ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+        other.write("keep me " + name.toLatin1());
+    }
+    for (int round = 0; round < 2; ++round) {  // a new file, then over the old one
+        SaveAs(*f, Path("shot.png").toStdString());
+        ASSERT_TRUE(Errors.empty()) << Errors.front();
+        TImageDecodeResult r = DecodeImageFile(Path("shot.png").toStdString(), TImageFileKind::Png,
+                                               TImageSizeLimits{});
+        ASSERT_EQ(r.Status, TImageDecodeStatus::Ok) << r.Message;
+        EXPECT_EQ(r.Image->Width(), 320);
+    }
+    for (const QString& name : others) {
+        QFile other(Path(name.toLatin1().constData()));
+        ASSERT_TRUE(other.open(QIODevice::ReadOnly)) << name.toStdString();
+        EXPECT_EQ(other.readAll(), "keep me " + name.toLatin1());
+    }
+    // Nothing else is left behind.
+    EXPECT_EQ(QDir(Folder.path()).entryList(QDir::Files | QDir::Hidden).size(), others.size() + 1);
+}
+
+TEST_F(CinematicWindowTest, TheSaveDialogListsEachFileTypeOnce)
+{
+    TCinematicForm* f = OpenCinematic();
+    ASSERT_NE(f, nullptr);
+    QStringList filters;
+    QString title;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            filters = dialog->nameFilters();
+            title = dialog->windowTitle();
+            dialog->reject();
+        }
+    });
+    watcher.start(20);
+    WindowItem(*f, "File", "Save Viewport As Image...")->trigger();  // the window's own dialog
+    watcher.stop();
+    EXPECT_EQ(title, "Save Cinematic Viewport as Image");
+    EXPECT_EQ(filters, QStringList({"PNG Image (*.png)", "Bitmap (*.bmp)"}));
+    EXPECT_TRUE(Errors.empty());
+
+    // The other dialogs' filters, which name their types without the patterns.
+    struct TCase {
+        const char* Filter;
+        const char* Qt;
+    };
+    for (const TCase& c : {
+             TCase{"PNG Image (*.png)|*.png|Bitmap (*.bmp)|*.bmp",
+                   "PNG Image (*.png);;Bitmap (*.bmp)"},
+             TCase{"Images|*.png;*.jpg;*.bmp|All files|*.*",
+                   "Images (*.png *.jpg *.bmp);;All files (*)"},
+             TCase{"Quillstone Scene|*.qstn", "Quillstone Scene (*.qstn)"},
+             TCase{"Pictures (*.png *.jpg)|*.png;*.jpg", "Pictures (*.png *.jpg)"},
+             TCase{"Old scenes (version 1)|*.qsc", "Old scenes (version 1) (*.qsc)"},
+         })
+        EXPECT_EQ(QtFileFilter(c.Filter), c.Qt) << c.Filter;
 }
 
 TEST_F(CinematicWindowTest, ExportToAnUnwritableFolderIsRefusedWithAMessageAndLeavesNoFile)

@@ -29,6 +29,15 @@ protected:
             *Camera = doc.GetScene().CameraPosition;
         return names;
     }
+    // Runs the frame loop for Ms milliseconds of its clock, a tick every 250 ms.
+    void RunFrameLoop(uint64_t Ms)
+    {
+        for (uint64_t t = 0; t < Ms; t += 250) {
+            Now += 250;
+            Form->FrameLoop()->FrameTimerTick();
+        }
+    }
+    QString AutosaveFile() const { return Path("Quillstone.autosave.qstn"); }
     size_t CallsOf(const std::string& Kind) const
     {
         size_t n = 0;
@@ -352,4 +361,47 @@ TEST_F(FileCommandsTest, AFileWhoseStacksPassTheBudgetOpensAndSaysWhatWasLeftOut
     EXPECT_EQ(ball->GetModifiers().Count(), 3001);
     EXPECT_TRUE(ball->IsEvaluationHeld());
     EXPECT_EQ(ball->GetEvaluatedMesh(), ball->GetBaseMesh());
+}
+
+TEST_F(FileCommandsTest, AutosaveWritesOnlyAProjectChangedSinceTheLastAutosaveOpenOrSave)
+{
+    Form->FrameLoop()->Start();
+    Click("Create", "Sphere");
+    const QString file = Path("work.qstn");
+    FileAnswers = {file.toStdString()};
+    Click("File", "Save As...");
+
+    // Saved and untouched: a minute of ticks writes no autosave.
+    RunFrameLoop(61000);
+    EXPECT_FALSE(QFileInfo::exists(AutosaveFile()));
+
+    // An edit is autosaved at the next 30 s check, once.
+    Click("Create", "Cone");
+    RunFrameLoop(31000);
+    ASSERT_TRUE(QFileInfo::exists(AutosaveFile()));
+    EXPECT_EQ(NamesInFile(AutosaveFile()), NodeNames());
+    EXPECT_TRUE(Form->Document().IsModified());  // an autosave is no save
+    ASSERT_TRUE(QFile::remove(AutosaveFile()));
+    RunFrameLoop(61000);
+    EXPECT_FALSE(QFileInfo::exists(AutosaveFile()));
+
+    // An edit that leaves the revision alone, as a modifier settings window's.
+    emit Form->Events().DocumentEdited();
+    RunFrameLoop(31000);
+    ASSERT_TRUE(QFileInfo::exists(AutosaveFile()));
+    ASSERT_TRUE(QFile::remove(AutosaveFile()));
+
+    // Saved, then opened: nothing to autosave until the next edit.
+    Click("File", "Save");
+    RunFrameLoop(61000);
+    EXPECT_FALSE(QFileInfo::exists(AutosaveFile()));
+    YesNoAnswers = {true};
+    FileAnswers = {file.toStdString()};
+    Click("File", "Open...");
+    ASSERT_EQ(NodeNames().size(), 3u);
+    RunFrameLoop(61000);
+    EXPECT_FALSE(QFileInfo::exists(AutosaveFile()));
+    Click("Create", "Cube");
+    RunFrameLoop(31000);
+    EXPECT_TRUE(QFileInfo::exists(AutosaveFile()));
 }

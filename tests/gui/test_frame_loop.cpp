@@ -23,6 +23,7 @@ struct TLoopRig {
     uint64_t Now = 0;
     TPlaybackState Time;
     bool SceneHasNodes = true;
+    int64_t Revision = 0;
     std::vector<std::string> Saved;
     std::vector<std::string> Errors;
     int StatusRefreshes = 0, FrameChanges = 0, TimelineUpdates = 0, Repaints = 0;
@@ -46,6 +47,7 @@ struct TLoopRig {
         h.FrameChanged = [this] { ++FrameChanges; };
         h.UpdateStatusBar = [this] { ++StatusRefreshes; };
         h.SceneHasNodes = [this] { return SceneHasNodes; };
+        h.ProjectRevision = [this] { return Revision; };
         h.AutosavePath = [] { return std::string("/autosave/Quillstone.autosave.qstn"); };
         h.SaveAutosave = [this](const std::string& p) {
             if (FailSave)
@@ -214,11 +216,13 @@ TEST(FrameLoop, AutosavesEveryThirtySecondsOnlyWhileTheSceneIsNotEmpty)
     rig.Run(16, 16);
     ASSERT_EQ(rig.Saved.size(), 1u);
     EXPECT_EQ(rig.Saved[0], "/autosave/Quillstone.autosave.qstn");
+    ++rig.Revision;  // an edit
     rig.Run(16, 29900);
     EXPECT_EQ(rig.Saved.size(), 1u);
     rig.Run(16, 200);
     EXPECT_EQ(rig.Saved.size(), 2u);
 
+    ++rig.Revision;
     rig.SceneHasNodes = false;  // only the root: never
     rig.Run(16, 61000);
     EXPECT_EQ(rig.Saved.size(), 2u);
@@ -235,6 +239,62 @@ TEST(FrameLoop, AutosavesEveryThirtySecondsOnlyWhileTheSceneIsNotEmpty)
     rig.Run(16, 1200);
     EXPECT_EQ(rig.Saved.size(), 3u);
     EXPECT_GE(rig.Loop->LastAutosave - failedAt, AutosaveIntervalMs);
+}
+
+TEST(FrameLoop, AnUnchangedProjectIsNotAutosavedAgain)
+{
+    TLoopRig rig;
+    rig.Now = 45000;
+    rig.Loop->Start();
+    rig.Run(16, 16);  // the project as it started
+    ASSERT_EQ(rig.Saved.size(), 1u);
+    const uint64_t firstAt = rig.Loop->LastAutosave;
+
+    // Untouched for five minutes: nothing written, the 30 s checks go on.
+    rig.Run(16, 300000);
+    EXPECT_EQ(rig.Saved.size(), 1u);
+    EXPECT_GE(rig.Loop->LastAutosave, firstAt + 9 * AutosaveIntervalMs);
+
+    // An edit 10 s after a check is written at the next check, not at once.
+    const uint64_t checkedAt = rig.Loop->LastAutosave;
+    rig.Run(16, 10000);
+    ++rig.Revision;
+    rig.Run(16, 16);
+    EXPECT_EQ(rig.Saved.size(), 1u);
+    while (rig.Now < checkedAt + AutosaveIntervalMs + 16)
+        rig.Run(16, 16);
+    EXPECT_EQ(rig.Saved.size(), 2u);
+    rig.Run(16, 61000);
+    EXPECT_EQ(rig.Saved.size(), 2u);
+
+    // Edits that leave the revision alone count too.
+    rig.Loop->ProjectEdited();
+    rig.Run(16, 30016);
+    EXPECT_EQ(rig.Saved.size(), 3u);
+
+    // An edit then a save or an open: the file holds it, nothing to autosave.
+    ++rig.Revision;
+    rig.Loop->ProjectEdited();
+    rig.Loop->ProjectWritten();
+    rig.Run(16, 61000);
+    EXPECT_EQ(rig.Saved.size(), 3u);
+    // An open resets the revision; the next edit is still seen.
+    rig.Revision = 0;
+    rig.Loop->ProjectWritten();
+    rig.Run(16, 31000);
+    EXPECT_EQ(rig.Saved.size(), 3u);
+    rig.Revision = 1;
+    rig.Run(16, 31000);
+    EXPECT_EQ(rig.Saved.size(), 4u);
+
+    // A failed autosave is tried again at the next check although nothing changed since.
+    ++rig.Revision;
+    rig.FailSave = true;
+    rig.Run(16, 31000);
+    rig.FailSave = false;
+    EXPECT_EQ(rig.Saved.size(), 4u);
+    rig.Run(16, 31000);
+    EXPECT_EQ(rig.Saved.size(), 5u);
 }
 
 TEST(FrameLoop, EarlyUptimeWaitsForThirtySeconds)

@@ -4,6 +4,7 @@
 #include "scene/uAnimationRecorder.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QTabWidget>
 
 namespace {
@@ -23,7 +24,10 @@ public:
             return Answer.empty() ? value : Answer;
         };
         d.ShowError = [this](QWidget*, const std::string& caption, const std::string& text) {
-            Shown.push_back(caption + "|" + text);
+            Shown.push_back("error|" + caption + "|" + text);
+        };
+        d.Warn = [this](QWidget*, const std::string& caption, const std::string& text) {
+            Shown.push_back("warning|" + caption + "|" + text);
         };
     }
 
@@ -183,7 +187,7 @@ TEST_F(SceneTreeTest, CutAndPasteKeepsTheLocalPlacementAndRefusesAMoveIntoItself
     const size_t undoSteps = Form->Document().GetHistory().UndoCount();
     Popup("Paste");
     ASSERT_EQ(Shown.size(), 1u);
-    EXPECT_EQ(Shown[0], "Paste|Invalid hierarchy operation.");
+    EXPECT_EQ(Shown[0], "warning|Paste|Invalid hierarchy operation.");
     EXPECT_EQ(group->GetParent(), Form->Scene().GetRoot());
     EXPECT_EQ(Form->Document().GetHistory().UndoCount(), undoSteps);
 
@@ -208,6 +212,50 @@ TEST_F(SceneTreeTest, CutAndPasteKeepsTheLocalPlacementAndRefusesAMoveIntoItself
     Popup("Paste");
     EXPECT_EQ(Form->Document().GetHistory().UndoCount(), steps);
     EXPECT_EQ(Shown.size(), 1u);
+}
+
+TEST_F(SceneTreeTest, ARefusedPasteShowsTheToolkitsWarningBox)
+{
+    // The toolkit's own boxes, as the user sees them.
+    const TEditorDialogs standard = StandardEditorDialogs();
+    Form->Dialogs().Warn = standard.Warn;
+    Form->Dialogs().ShowError = standard.ShowError;
+    ClickItem(Tree->topLevelItem(0));
+    Popup("Add Group");
+    TSceneNode* group = Named("Group");
+    ASSERT_NE(group, nullptr);
+    ClickItem(Item(Cube));
+    Popup("Cut");
+    ClickItem(Item(group));
+    Popup("Paste");  // the cube into the group
+    ASSERT_EQ(Cube->GetParent(), group);
+    ClickItem(Item(group));
+    Popup("Cut");
+    ClickItem(Item(Cube));
+
+    struct TSeen {
+        QMessageBox::Icon Icon = QMessageBox::NoIcon;
+        QString Title, Text;
+        int Boxes = 0;
+    } seen;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++seen.Boxes;
+            seen.Icon = box->icon();
+            seen.Title = box->windowTitle();
+            seen.Text = box->text();
+            box->accept();
+        }
+    });
+    watcher.start(20);
+    Popup("Paste");  // the group into its own child
+    watcher.stop();
+    EXPECT_EQ(seen.Boxes, 1);
+    EXPECT_EQ(seen.Icon, QMessageBox::Warning);
+    EXPECT_EQ(seen.Title, "Paste");
+    EXPECT_EQ(seen.Text, "Invalid hierarchy operation.");
+    EXPECT_EQ(group->GetParent(), Form->Scene().GetRoot());
 }
 
 TEST_F(SceneTreeTest, HideShowDuplicateAndTheSceneItem)

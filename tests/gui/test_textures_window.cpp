@@ -143,4 +143,47 @@ TEST_F(TexturesWindowTest, ListsAddsAndDeletes)
     EXPECT_EQ(Form->findChildren<TTexturesForm*>().size(), 1);
 }
 
+TEST_F(TexturesWindowTest, OpensWithAsManyColumnsAsItsWidthHolds)
+{
+    Form->MakeTextureContextCurrent();
+    for (int i = 0; i < 7; ++i)
+        Form->Textures().ImportFile(
+            WriteImage(QStringLiteral("t%1.png").arg(i).toLatin1().constData(), 8, 8,
+                       MakeRgbaPixel(40 * i, 0, 0, 255)));
+    Form->DoneTextureContext();
+
+    // F7, as a user opens it.
+    Form->activateWindow();
+    (void)QTest::qWaitForWindowActive(Form.get());
+    QTest::keyClick(Form.get(), Qt::Key_F7);
+    auto* window = Form->findChild<TTexturesForm*>("TexturesForm");
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    auto* box = window->findChild<QScrollArea*>("TextureScrollBox");
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(window->CellCount(), 7);
+
+    // Every cell where the grid puts it for the client width the window shows, and at
+    // least three columns in 540 pixels.
+    const auto expectGrid = [&](int Columns) {
+        const int width = box->viewport()->width();
+        EXPECT_EQ(box->widget()->width(), width);
+        for (int i = 0; i < window->CellCount(); ++i)
+            EXPECT_EQ(window->Cell(i)->pos(), TextureCellPosition(i, width)) << i;
+        int columns = 1;
+        while (columns < window->CellCount() && window->Cell(columns)->y() == window->Cell(0)->y())
+            ++columns;
+        EXPECT_EQ(columns, Columns) << "client width " << width;
+    };
+    expectGrid(3);
+
+    // A narrower and a wider window lay the cells out again.
+    window->resize(220, 480);
+    QTest::qWait(20);
+    expectGrid(1);
+    window->resize(900, 480);
+    QTest::qWait(20);
+    expectGrid(5);
+}
+
 }  // namespace
