@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -224,12 +225,15 @@ void SetFileFaultHook(TFileFaultHook Hook)
     FaultHook = std::move(Hook);
 }
 
-TTextFileWriter::TTextFileWriter(const std::string& FileName) : FileName(FileName)
+TTextFileWriter::TTextFileWriter(const std::string& FileName)
+    : FileName(FileName), ReportedName(FileName)
 {
     Open(O_WRONLY | O_CREAT | O_TRUNC, 0666);
 }
 
-TTextFileWriter::TTextFileWriter(const std::string& FileName, unsigned Mode) : FileName(FileName)
+TTextFileWriter::TTextFileWriter(const std::string& FileName, unsigned Mode,
+                                 const std::string& ReportedName)
+    : FileName(FileName), ReportedName(ReportedName.empty() ? FileName : ReportedName)
 {
     Open(O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, Mode);
 }
@@ -241,7 +245,9 @@ void TTextFileWriter::Open(int Flags, unsigned Mode)
         (File = ::open(FileName.c_str(), Flags | O_CLOEXEC, static_cast<mode_t>(Mode))) < 0) {
         const int err = errno;
         File = -1;
-        throw EInOutError("Cannot create file \"" + FileName + "\": " + SystemMessage(err));
+        EInOutError error("Cannot create file \"" + ReportedName + "\": " + SystemMessage(err));
+        errno = err;  // the caller may tell a read-only folder by it
+        throw error;
     }
     Buffer.reserve(1 << 20);
 }
@@ -257,13 +263,14 @@ void TTextFileWriter::Fail(const char* What, int Error)
     if (File >= 0)
         ::close(File);
     File = -1;
-    throw EInOutError(std::string(What) + " file \"" + FileName + "\": " + SystemMessage(Error));
+    throw EInOutError(std::string(What) + " file \"" + ReportedName +
+                      "\": " + SystemMessage(Error));
 }
 
 void TTextFileWriter::WriteLine(std::string_view Line)
 {
     if (File < 0)
-        throw EInOutError("File \"" + FileName + "\" is closed");
+        throw EInOutError("File \"" + ReportedName + "\" is closed");
     Buffer.append(Line);
     Buffer.append("\r\n");
     if (Buffer.size() >= (1 << 20))
@@ -292,10 +299,10 @@ void TTextFileWriter::Close()
     if (!Allowed(TFileCall::Close, FileName)) {
         const int err = errno;
         ::close(fd);
-        throw EInOutError("Cannot close file \"" + FileName + "\": " + SystemMessage(err));
+        throw EInOutError("Cannot close file \"" + ReportedName + "\": " + SystemMessage(err));
     }
     if (::close(fd) != 0)
-        throw EInOutError("Cannot close file \"" + FileName + "\": " + SystemMessage(errno));
+        throw EInOutError("Cannot close file \"" + ReportedName + "\": " + SystemMessage(errno));
 }
 
 namespace {
@@ -372,13 +379,18 @@ bool CopyFile(const std::string& From, const std::string& To, mode_t Mode)
     return ok;
 }
 
+std::string FolderOf(const std::string& Path)
+{
+    const std::string folder = std::filesystem::path(Path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
 void SyncFolderOf(const std::string& Path)
 {
     if (!Allowed(TFileCall::SyncFolder, Path))
         return;
-    const std::string folder = std::filesystem::path(Path).parent_path().string();
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string folder = FolderOf(Path);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
     ::fsync(fd);
@@ -408,6 +420,15 @@ void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Me
     if (existed &&
         ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0))
         throw EInOutError("Cannot save " + quoted + ": the file is read-only.");
+    // The new file is made beside the old one: a folder that takes no new files makes
+    // the file read-only for a save, whatever its own permission bits say.
+    const std::string folder = FolderOf(target);
+    const auto readOnlyFolder = [&](int Error) {
+        return EInOutError("Cannot save " + quoted + ": the file is read-only: its folder \"" +
+                           folder + "\" does not allow changes (" + SystemMessage(Error) + ").");
+    };
+    if (::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
+        throw readOnlyFolder(errno);
 
     struct stat st;
     if (Exists(temp, st)) {
@@ -422,7 +443,16 @@ void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Me
     // 1. The new content, complete and on disk, under the temporary name.
     const mode_t mode = existed ? (old.st_mode & 07777) : 0666;
     {
-        TTextFileWriter writer(temp, mode);
+        std::optional<TTextFileWriter> created;
+        try {
+            created.emplace(temp, mode, FileName);
+        } catch (const EInOutError&) {
+            const int err = errno;
+            if (err == EACCES || err == EPERM || err == EROFS)
+                throw readOnlyFolder(err);
+            throw;
+        }
+        TTextFileWriter& writer = *created;
         try {
             if (existed) {
                 // The bits asked for at creation pass through the umask; set them as they were.
@@ -522,7 +552,15 @@ bool TStringLineSource::ReadLineView(std::string_view& Line)
     return true;
 }
 
-TTextFileReader::TTextFileReader(const std::string& FileName) : FileName(FileName)
+std::string TextExcerpt(std::string_view Text, size_t MaxChars)
+{
+    if (Text.size() <= MaxChars)
+        return std::string(Text);
+    return std::string(Text.substr(0, MaxChars)) + "...";
+}
+
+TTextFileReader::TTextFileReader(const std::string& FileName, size_t MaxLineBytes)
+    : FileName(FileName), MaxLineBytes(MaxLineBytes)
 {
     // Not blocking on a pipe's open: only regular files are read.
     File = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -543,7 +581,8 @@ TTextFileReader::TTextFileReader(const std::string& FileName) : FileName(FileNam
     }
     ::fcntl(File, F_SETFL, ::fcntl(File, F_GETFL) & ~O_NONBLOCK);
     FileSize = static_cast<uint64_t>(st.st_size);
-    Buffer.resize(kBlockSize);
+    // Room for the longest line and its line end: the buffer never grows.
+    Buffer.resize(std::max(kBlockSize, MaxLineBytes + 2));
 }
 
 TTextFileReader::~TTextFileReader()
@@ -562,8 +601,7 @@ bool TTextFileReader::Fill() const
         End -= Begin;
         Begin = 0;
     }
-    if (End == Buffer.size())
-        Buffer.resize(Buffer.size() * 2);  // one line longer than the buffer
+    assert(End < Buffer.size());
     for (;;) {
         const ssize_t n = ::read(File, Buffer.data() + End, Buffer.size() - End);
         if (n < 0 && errno == EINTR)
@@ -579,6 +617,13 @@ bool TTextFileReader::Fill() const
     }
 }
 
+void TTextFileReader::LineTooLong() const
+{
+    throw EInOutError("Cannot read file \"" + FileName + "\": line " +
+                      std::to_string(LinesRead + 1) + " is longer than " +
+                      std::to_string(MaxLineBytes) + " characters.");
+}
+
 bool TTextFileReader::ReadLineView(std::string_view& Line)
 {
     size_t searched = 0;  // bytes after Begin known to hold no line end
@@ -589,9 +634,15 @@ bool TTextFileReader::ReadLineView(std::string_view& Line)
         size_t len;
         if (nl != nullptr) {
             len = static_cast<size_t>(static_cast<const char*>(nl) - first);
+            // A CR before the line end is not part of the line.
+            if (len > MaxLineBytes + (len > 0 && first[len - 1] == '\r'))
+                LineTooLong();
             Begin += len + 1;
         } else {
             searched = unread;
+            // MaxLineBytes and a CR, with no line end yet: too long, whatever follows.
+            if (unread > MaxLineBytes + 1)
+                LineTooLong();
             if (Fill())
                 continue;  // Fill may have moved the bytes: look again from the front
             if (Begin >= End) {
@@ -601,10 +652,13 @@ bool TTextFileReader::ReadLineView(std::string_view& Line)
             // The last line, without a line end.
             first = Buffer.data() + Begin;
             len = End - Begin;
+            if (len > MaxLineBytes + (first[len - 1] == '\r'))
+                LineTooLong();
             Begin = End;
         }
         if (len > 0 && first[len - 1] == '\r')
             --len;
+        ++LinesRead;
         Line = std::string_view(first, len);
         return true;
     }

@@ -31,7 +31,7 @@ public:
 
     // Raises EArgumentError for nullptr.
     void Assign(const TFloorDefinition* Source);
-    // Carries the source's id; a fresh floor id is drawn on the way and discarded.
+    // Carries the source's id; draws none.
     std::unique_ptr<TFloorDefinition> Clone() const;
 
 private:
@@ -125,6 +125,15 @@ public:
     bool IsPlanInUse(uint32_t PlanId) const;
     // False when there is no such plan or a floor uses it; else also drops its bindings.
     bool DeletePlan(uint32_t PlanId);
+
+    // Appends what the file reader read and checked: plan ids unique in the document and
+    // not none, building ids unique, at most one binding per root. Plan ids are reserved.
+    // One pass, however many there are.
+    void AppendLoaded(std::vector<std::unique_ptr<TFloorPlan>> Plans,
+                      std::vector<std::unique_ptr<TBuildingDefinition>> Buildings,
+                      std::vector<std::unique_ptr<TFloorPlanBuildBinding>> Bindings);
+    // Deletes, in one pass, every binding whose root Drop names.
+    void DeleteBindingsIf(const std::function<bool(uint32_t RootNodeId)>& Drop);
 
     TBuildingDefinition* AddBuilding(const std::string& Name);
     // A building that keeps its own id (the file reader). False, and the building is
