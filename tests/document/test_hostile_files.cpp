@@ -203,10 +203,10 @@ TEST_F(HostileFileTest, ManyFloorPlansLoadAndADuplicateIdIsRefused)
     WriteManyFloorPlans(file, kPlans, false);
     ASSERT_NO_THROW(Doc.LoadFromFile(file));
     const TFloorPlanDocument& plans = Doc.GetFloorPlans();
-    ASSERT_EQ(plans.PlanCount(), kPlans);
+    // Two floors shared plan 1: each got a copy of its own, appended.
+    ASSERT_EQ(plans.PlanCount(), kPlans + 2);
     EXPECT_EQ(plans.GetPlan(kPlans - 1)->Id(), static_cast<uint32_t>(kPlans));
     EXPECT_EQ(plans.BuildingCount(), 1);
-    // Two floors shared one plan: each got its own.
     EXPECT_EQ(plans.GetBuilding(0)->GetFloor(0)->PlanId(), kPlans + 1u);
     EXPECT_EQ(plans.GetBuilding(0)->GetFloor(1)->PlanId(), kPlans + 2u);
     EXPECT_EQ(Doc.GetFloorPlans().AddPlan("")->Id(), kPlans + 3u);
