@@ -150,8 +150,8 @@ void TProjectDocument::LoadFromFile(const std::string& FileName)
         RestoreDocumentIds(before);
         throw;
     }
-    Animation->Assign(animation.get());
-    FloorPlans->Assign(floorPlans.get());
+    Animation->TakeFrom(*animation);
+    FloorPlans->TakeFrom(*floorPlans);
     // Splitting may make plans: from counters past every id the file holds.
     StartIdsFromContents();
     FloorPlans->SplitSharedPlans();

@@ -957,9 +957,9 @@ void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
         Scene.Environment->Assign(stagingEnvironment.get());
     Scene.SwapContents(*stagingScene);
     if (Animation)
-        Animation->Assign(stagingAnimation.get());
+        Animation->TakeFrom(*stagingAnimation);
     if (FloorPlans)
-        FloorPlans->Assign(stagingFloorPlans.get());
+        FloorPlans->TakeFrom(*stagingFloorPlans);
     stagingScene->Environment = nullptr;
     // The staging objects now hold the old contents and are freed here: registry first.
     stagingTextures.reset();

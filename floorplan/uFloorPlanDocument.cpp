@@ -177,6 +177,16 @@ void TFloorPlanDocument::Assign(const TFloorPlanDocument* Source)
         FBindings.push_back(binding->Clone());
 }
 
+void TFloorPlanDocument::TakeFrom(TFloorPlanDocument& Source)
+{
+    if (&Source == this)
+        return;
+    Clear();
+    FPlans.swap(Source.FPlans);
+    FBuildings.swap(Source.FBuildings);
+    FBindings.swap(Source.FBindings);
+}
+
 int TFloorPlanDocument::IndexOfPlan(uint32_t Id) const
 {
     for (int i = 0; i < PlanCount(); ++i)

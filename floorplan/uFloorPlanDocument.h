@@ -100,6 +100,9 @@ public:
     void Clear();
     // Raises EArgumentError for nullptr; assigning the document to itself does nothing.
     void Assign(const TFloorPlanDocument* Source);
+    // What Assign does, moving Source's contents instead of copying them (Source is left
+    // empty): for a staging document that is dropped next.
+    void TakeFrom(TFloorPlanDocument& Source);
 
     TFloorPlan* GetPlan(int Index) const { return FPlans.at(Index).get(); }
     int PlanCount() const { return static_cast<int>(FPlans.size()); }

@@ -277,7 +277,7 @@ void LoadFloorPlanSection(TFloorPlanDocument& Document, TTextLineSource& Source)
     TInvariantDecimalScope invariant;
     TFloorPlanDocument fresh;
     ReadFloorPlanSection(fresh, Source);
-    Document.Assign(&fresh);
+    Document.TakeFrom(fresh);
 }
 
 void ReadFloorPlanSection(TFloorPlanDocument& Document, TTextLineSource& Source)

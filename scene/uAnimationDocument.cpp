@@ -151,16 +151,30 @@ std::unique_ptr<TAnimationDocument> TAnimationDocument::Clone() const
     return copy;
 }
 
-void TAnimationDocument::Assign(const TAnimationDocument* Other)
+void TAnimationDocument::TakeFrom(TAnimationDocument& Other)
 {
-    if (Other == nullptr || Other == this)
+    if (&Other == this)
         return;
-    const TProjectTime& time = Other->ProjectTime;
+    TakeProjectTime(Other);
+    Clips.swap(Other.Clips);
+    ClipByNode.swap(Other.ClipByNode);
+}
+
+void TAnimationDocument::TakeProjectTime(const TAnimationDocument& Other)
+{
+    const TProjectTime& time = Other.ProjectTime;
     ProjectTime.SetRange(time.GetStartFrame(), time.GetEndFrame());
     ProjectTime.SetFPS(time.GetFPS());
     ProjectTime.SetLoop(time.GetLoopTimeline());
     ProjectTime.SetCurrentFrame(time.GetCurrentFrame());
     ProjectTime.Playing = false;
+}
+
+void TAnimationDocument::Assign(const TAnimationDocument* Other)
+{
+    if (Other == nullptr || Other == this)
+        return;
+    TakeProjectTime(*Other);
     ClearClips();
     Clips.reserve(Other->Clips.size());
     for (const auto& clip : Other->Clips) {
@@ -313,7 +327,18 @@ bool NextLine(TTextLineSource& File, std::string& Line, std::string_view& Trimme
     if (!File.ReadLine(Line))
         return false;
     Trimmed = TrimBlanks(Line);
-    Tokens = SplitBlanks(Trimmed);
+    // Into the same list every line: a section of many lines allocates nothing per line.
+    Tokens.clear();
+    size_t i = 0;
+    while (i < Trimmed.size()) {
+        while (i < Trimmed.size() && static_cast<unsigned char>(Trimmed[i]) <= 32)
+            ++i;
+        const size_t start = i;
+        while (i < Trimmed.size() && static_cast<unsigned char>(Trimmed[i]) > 32)
+            ++i;
+        if (i > start)
+            Tokens.push_back(Trimmed.substr(start, i - start));
+    }
     return true;
 }
 
@@ -444,5 +469,5 @@ void LoadAnimationSection(TAnimationDocument& Document, TTextLineSource& File)
     TInvariantDecimalScope invariant;
     TAnimationDocument staging;
     ReadAnimationSection(staging, File);
-    Document.Assign(&staging);
+    Document.TakeFrom(staging);
 }
