@@ -581,8 +581,10 @@ TTextFileReader::TTextFileReader(const std::string& FileName, size_t MaxLineByte
     }
     ::fcntl(File, F_SETFL, ::fcntl(File, F_GETFL) & ~O_NONBLOCK);
     FileSize = static_cast<uint64_t>(st.st_size);
-    // Room for the longest line and its line end: the buffer never grows.
-    Buffer.resize(std::max(kBlockSize, MaxLineBytes + 2));
+    // A small file gets a small buffer (a load of a few lines must not pay for a large
+    // one); it grows only for a line longer than itself, to the longest line and its end.
+    Buffer.resize(static_cast<size_t>(
+        std::clamp<uint64_t>(FileSize + 2, 4096, std::max(kBlockSize, MaxLineBytes + 2))));
 }
 
 TTextFileReader::~TTextFileReader()
@@ -601,7 +603,11 @@ bool TTextFileReader::Fill() const
         End -= Begin;
         Begin = 0;
     }
-    assert(End < Buffer.size());
+    if (End == Buffer.size()) {
+        // One line longer than the buffer, still within the bound (the caller checked).
+        assert(Buffer.size() < MaxLineBytes + 2);
+        Buffer.resize(std::min(Buffer.size() * 2, MaxLineBytes + 2));
+    }
     for (;;) {
         const ssize_t n = ::read(File, Buffer.data() + End, Buffer.size() - End);
         if (n < 0 && errno == EINTR)

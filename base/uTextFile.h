@@ -123,9 +123,10 @@ constexpr size_t kMaxTextLineBytes = 1 << 20;
 // carries more than a short excerpt of a file.
 std::string TextExcerpt(std::string_view Text, size_t MaxChars = 80);
 
-// Reads the file through one buffer of bounded size, so reading costs no memory in
-// proportion to the file. A line longer than MaxLineBytes is refused as soon as it is
-// seen, naming its line number, before the rest of it is read.
+// Reads the file through one buffer of bounded size (at most the block size or the
+// longest line), so reading costs no memory in proportion to the file. A line longer than
+// MaxLineBytes is refused as soon as it is seen, naming its line number, before the rest of it is
+// read.
 class TTextFileReader : public TTextLineSource {
 public:
     // EInOutError when unreadable.

@@ -671,7 +671,8 @@ void LinkFileNodes(TScene& Scene, const std::vector<TFileNode>& Nodes)
 void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count, TReadState& State)
 {
     std::vector<TFileNode> nodes;
-    nodes.reserve(static_cast<size_t>(std::clamp(Count, 0, 1000000)));
+    // A node block is a dozen lines: the rest of the file bounds what a count can reserve.
+    ReserveLines(nodes, std::max(Count, 0), File, 64);
     for (int32_t i = 0; i < Count; ++i) {
         const std::string_view begin = RequiredView(File);
         if (begin.substr(0, 9) != "BEGINNODE")
