@@ -152,9 +152,14 @@ void TProjectDocument::LoadFromFile(const std::string& FileName)
     }
     Animation->TakeFrom(*animation);
     FloorPlans->TakeFrom(*floorPlans);
-    // Splitting may make plans: from counters past every id the file holds.
+    // Splitting may make plans: from counters past every id the file holds. A file whose
+    // plan ids reach the top of the range leaves no id for a copy; its plans stay shared
+    // rather than the open failing after the project was replaced.
     StartIdsFromContents();
-    FloorPlans->SplitSharedPlans();
+    try {
+        FloorPlans->SplitSharedPlans();
+    } catch (const EGeneralError&) {
+    }
     Recorder->Clear();
     History->Clear();
     Revision = 0;

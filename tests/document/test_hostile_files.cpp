@@ -270,3 +270,24 @@ TEST_F(HostileFileTest, OpenStartsPastIdsTheProjectOnlyRefersTo)
     ASSERT_NO_THROW(Doc.LoadFromFile(Path("refs.qstn")));
     EXPECT_EQ(Doc.GetScene().AddPrimitive(ptCube)->GetId(), 401u);
 }
+
+// Floors sharing a plan get copies on load; with the plan ids used up there is no id for
+// a copy, and the file still opens whole, its plans left shared.
+TEST_F(HostileFileTest, SharedPlansWithoutFreeIdsStaySharedAndTheFileOpens)
+{
+    std::ofstream(Path("shared.qstn"), std::ios::binary)
+        << kHead
+        << "BEGIN_FLOOR_PLANS\r\nPLANS 1\r\nBEGIN_PLAN\r\nID 4294967294\r\nNAME P\r\nREV 1\r\n"
+           "POINTS 0\r\nSETTINGS 3 0.2 0.2 1 1 0.5\r\nEND_PLAN\r\nBUILDINGS 1\r\n"
+           "BEGIN_BUILDING\r\nID 1\r\nNAME B\r\nFLOORS 2\r\nBEGIN_FLOOR\r\nID 1\r\nNAME F1\r\n"
+           "PLAN 4294967294\r\nEND_FLOOR\r\nBEGIN_FLOOR\r\nID 2\r\nNAME F2\r\n"
+           "PLAN 4294967294\r\nEND_FLOOR\r\nEND_BUILDING\r\nBINDINGS 0\r\nEND_FLOOR_PLANS\r\n"
+           "NODES 1\r\n"
+        << GroupBlock(3, "Kept");
+    Doc.MarkChanged();
+    ASSERT_NO_THROW(Doc.LoadFromFile(Path("shared.qstn")));
+    EXPECT_FALSE(Doc.IsModified());
+    EXPECT_NE(Doc.GetScene().FindNodeById(3), nullptr);
+    ASSERT_EQ(Doc.GetFloorPlans().PlanCount(), 1);
+    EXPECT_EQ(Doc.GetFloorPlans().GetBuilding(0)->GetFloor(1)->PlanId(), 4294967294u);
+}
