@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -225,12 +226,15 @@ void SetFileFaultHook(TFileFaultHook Hook)
     FaultHook = std::move(Hook);
 }
 
-TTextFileWriter::TTextFileWriter(const std::string& FileName) : FileName(FileName)
+TTextFileWriter::TTextFileWriter(const std::string& FileName)
+    : FileName(FileName), ReportedName(FileName)
 {
     Open(O_WRONLY | O_CREAT | O_TRUNC, 0666);
 }
 
-TTextFileWriter::TTextFileWriter(const std::string& FileName, unsigned Mode) : FileName(FileName)
+TTextFileWriter::TTextFileWriter(const std::string& FileName, unsigned Mode,
+                                 const std::string& ReportedName)
+    : FileName(FileName), ReportedName(ReportedName.empty() ? FileName : ReportedName)
 {
     Open(O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, Mode);
 }
@@ -242,7 +246,9 @@ void TTextFileWriter::Open(int Flags, unsigned Mode)
         (File = ::open(FileName.c_str(), Flags | O_CLOEXEC, static_cast<mode_t>(Mode))) < 0) {
         const int err = errno;
         File = -1;
-        throw EInOutError("Cannot create file \"" + FileName + "\": " + SystemMessage(err));
+        EInOutError error("Cannot create file \"" + ReportedName + "\": " + SystemMessage(err));
+        errno = err;  // the caller may tell a read-only folder by it
+        throw error;
     }
     Buffer.reserve(1 << 20);
 }
@@ -258,13 +264,14 @@ void TTextFileWriter::Fail(const char* What, int Error)
     if (File >= 0)
         ::close(File);
     File = -1;
-    throw EInOutError(std::string(What) + " file \"" + FileName + "\": " + SystemMessage(Error));
+    throw EInOutError(std::string(What) + " file \"" + ReportedName +
+                      "\": " + SystemMessage(Error));
 }
 
 void TTextFileWriter::WriteLine(std::string_view Line)
 {
     if (File < 0)
-        throw EInOutError("File \"" + FileName + "\" is closed");
+        throw EInOutError("File \"" + ReportedName + "\" is closed");
     Buffer.append(Line);
     Buffer.append("\r\n");
     if (Buffer.size() >= (1 << 20))
@@ -293,10 +300,10 @@ void TTextFileWriter::Close()
     if (!Allowed(TFileCall::Close, FileName)) {
         const int err = errno;
         ::close(fd);
-        throw EInOutError("Cannot close file \"" + FileName + "\": " + SystemMessage(err));
+        throw EInOutError("Cannot close file \"" + ReportedName + "\": " + SystemMessage(err));
     }
     if (::close(fd) != 0)
-        throw EInOutError("Cannot close file \"" + FileName + "\": " + SystemMessage(errno));
+        throw EInOutError("Cannot close file \"" + ReportedName + "\": " + SystemMessage(errno));
 }
 
 namespace {
@@ -373,13 +380,18 @@ bool CopyFile(const std::string& From, const std::string& To, mode_t Mode)
     return ok;
 }
 
+std::string FolderOf(const std::string& Path)
+{
+    const std::string folder = std::filesystem::path(Path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
 void SyncFolderOf(const std::string& Path)
 {
     if (!Allowed(TFileCall::SyncFolder, Path))
         return;
-    const std::string folder = std::filesystem::path(Path).parent_path().string();
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string folder = FolderOf(Path);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
     ::fsync(fd);
@@ -392,6 +404,12 @@ std::string WithReason(const std::string& Message, int Error)
 }
 
 // Whether a file is at Target (its lstat in Old); raises when the save may not replace it.
+EInOutError ReadOnlyFolderError(const std::string& Quoted, const std::string& Folder, int Error)
+{
+    return EInOutError("Cannot save " + Quoted + ": the file is read-only: its folder \"" + Folder +
+                       "\" does not allow changes (" + SystemMessage(Error) + ").");
+}
+
 bool CheckSaveTarget(const std::string& Target, const std::string& Quoted, struct stat& Old)
 {
     const bool existed = Exists(Target, Old);
@@ -402,6 +420,11 @@ bool CheckSaveTarget(const std::string& Target, const std::string& Quoted, struc
     if (existed &&
         ((Old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(Target.c_str(), W_OK) != 0))
         throw EInOutError("Cannot save " + Quoted + ": the file is read-only.");
+    // The new file is made beside the old one: a folder that takes no new files makes
+    // the file read-only for a save, whatever its own permission bits say.
+    const std::string folder = FolderOf(Target);
+    if (::access(folder.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
+        throw ReadOnlyFolderError(Quoted, folder, errno);
     return existed;
 }
 
@@ -457,7 +480,7 @@ void SaveFileSafely(const std::string& FileName,
         if (sync >= 0)
             ::close(sync);
         if (!synced)
-            throw EInOutError("Cannot write file \"" + temp + "\": " + SystemMessage(err));
+            throw EInOutError("Cannot write file \"" + FileName + "\": " + SystemMessage(err));
         if (!Allowed(TFileCall::Rename, target) || ::rename(temp.c_str(), target.c_str()) != 0) {
             const int renameError = errno;
             throw EInOutError(WithReason("Unable to replace file: " + FileName, renameError));
@@ -481,6 +504,9 @@ void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Me
 
     struct stat old {};
     const bool existed = CheckSaveTarget(target, quoted, old);
+    const auto readOnlyFolder = [&](int Error) {
+        return ReadOnlyFolderError(quoted, FolderOf(target), Error);
+    };
 
     struct stat st;
     if (Exists(temp, st)) {
@@ -495,7 +521,16 @@ void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Me
     // 1. The new content, complete and on disk, under the temporary name.
     const mode_t mode = existed ? (old.st_mode & 07777) : 0666;
     {
-        TTextFileWriter writer(temp, mode);
+        std::optional<TTextFileWriter> created;
+        try {
+            created.emplace(temp, mode, FileName);
+        } catch (const EInOutError&) {
+            const int err = errno;
+            if (err == EACCES || err == EPERM || err == EROFS)
+                throw readOnlyFolder(err);
+            throw;
+        }
+        TTextFileWriter& writer = *created;
         try {
             if (existed) {
                 // The bits asked for at creation pass through the umask; set them as they were.
@@ -595,7 +630,15 @@ bool TStringLineSource::ReadLineView(std::string_view& Line)
     return true;
 }
 
-TTextFileReader::TTextFileReader(const std::string& FileName) : FileName(FileName)
+std::string TextExcerpt(std::string_view Text, size_t MaxChars)
+{
+    if (Text.size() <= MaxChars)
+        return std::string(Text);
+    return std::string(Text.substr(0, MaxChars)) + "...";
+}
+
+TTextFileReader::TTextFileReader(const std::string& FileName, size_t MaxLineBytes)
+    : FileName(FileName), MaxLineBytes(MaxLineBytes)
 {
     // Not blocking on a pipe's open: only regular files are read.
     File = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -616,7 +659,10 @@ TTextFileReader::TTextFileReader(const std::string& FileName) : FileName(FileNam
     }
     ::fcntl(File, F_SETFL, ::fcntl(File, F_GETFL) & ~O_NONBLOCK);
     FileSize = static_cast<uint64_t>(st.st_size);
-    Buffer.resize(kBlockSize);
+    // A small file gets a small buffer (a load of a few lines must not pay for a large
+    // one); it grows only for a line longer than itself, to the longest line and its end.
+    Buffer.resize(static_cast<size_t>(
+        std::clamp<uint64_t>(FileSize + 2, 4096, std::max(kBlockSize, MaxLineBytes + 2))));
 }
 
 TTextFileReader::~TTextFileReader()
@@ -635,8 +681,11 @@ bool TTextFileReader::Fill() const
         End -= Begin;
         Begin = 0;
     }
-    if (End == Buffer.size())
-        Buffer.resize(Buffer.size() * 2);  // one line longer than the buffer
+    if (End == Buffer.size()) {
+        // One line longer than the buffer, still within the bound (the caller checked).
+        assert(Buffer.size() < MaxLineBytes + 2);
+        Buffer.resize(std::min(Buffer.size() * 2, MaxLineBytes + 2));
+    }
     for (;;) {
         const ssize_t n = ::read(File, Buffer.data() + End, Buffer.size() - End);
         if (n < 0 && errno == EINTR)
@@ -652,6 +701,13 @@ bool TTextFileReader::Fill() const
     }
 }
 
+void TTextFileReader::LineTooLong() const
+{
+    throw EInOutError("Cannot read file \"" + FileName + "\": line " +
+                      std::to_string(LinesRead + 1) + " is longer than " +
+                      std::to_string(MaxLineBytes) + " characters.");
+}
+
 bool TTextFileReader::ReadLineView(std::string_view& Line)
 {
     size_t searched = 0;  // bytes after Begin known to hold no line end
@@ -662,9 +718,15 @@ bool TTextFileReader::ReadLineView(std::string_view& Line)
         size_t len;
         if (nl != nullptr) {
             len = static_cast<size_t>(static_cast<const char*>(nl) - first);
+            // A CR before the line end is not part of the line.
+            if (len > MaxLineBytes + (len > 0 && first[len - 1] == '\r'))
+                LineTooLong();
             Begin += len + 1;
         } else {
             searched = unread;
+            // MaxLineBytes and a CR, with no line end yet: too long, whatever follows.
+            if (unread > MaxLineBytes + 1)
+                LineTooLong();
             if (Fill())
                 continue;  // Fill may have moved the bytes: look again from the front
             if (Begin >= End) {
@@ -674,10 +736,13 @@ bool TTextFileReader::ReadLineView(std::string_view& Line)
             // The last line, without a line end.
             first = Buffer.data() + Begin;
             len = End - Begin;
+            if (len > MaxLineBytes + (first[len - 1] == '\r'))
+                LineTooLong();
             Begin = End;
         }
         if (len > 0 && first[len - 1] == '\r')
             --len;
+        ++LinesRead;
         Line = std::string_view(first, len);
         return true;
     }

@@ -42,8 +42,10 @@ class TTextFileWriter : public TTextLineSink {
 public:
     // Creates or truncates FileName.
     explicit TTextFileWriter(const std::string& FileName);
-    // Creates FileName, which must not exist, with the permission bits Mode.
-    TTextFileWriter(const std::string& FileName, unsigned Mode);
+    // Creates FileName, which must not exist, with the permission bits Mode. Errors name
+    // ReportedName (the file the user knows) when it is given.
+    TTextFileWriter(const std::string& FileName, unsigned Mode,
+                    const std::string& ReportedName = {});
     ~TTextFileWriter() override;  // closes without raising; call Close to see errors
     TTextFileWriter(const TTextFileWriter&) = delete;
     TTextFileWriter& operator=(const TTextFileWriter&) = delete;
@@ -59,6 +61,7 @@ private:
     void Flush();
     [[noreturn]] void Fail(const char* What, int Error);
     std::string FileName;
+    std::string ReportedName;  // the name errors give
     int File = -1;
     std::string Buffer;
 };
@@ -120,11 +123,23 @@ private:
     size_t Next = 0;
 };
 
-// Reads the file through one buffer of bounded size (it grows only for a line longer
-// than itself), so reading costs no memory in proportion to the file.
+// The longest line a reader takes. A scene file's longest lines are its names and paths;
+// everything else (mesh, modifier, animation and floor-plan lines) stays below a few
+// hundred characters. A longer line is not one this program wrote.
+constexpr size_t kMaxTextLineBytes = 1 << 20;
+
+// At most MaxChars characters of Text for a message, "..." marking a cut: an error never
+// carries more than a short excerpt of a file.
+std::string TextExcerpt(std::string_view Text, size_t MaxChars = 80);
+
+// Reads the file through one buffer of bounded size (at most the block size or the
+// longest line), so reading costs no memory in proportion to the file. A line longer than
+// MaxLineBytes is refused as soon as it is seen, naming its line number, before the rest of it is
+// read.
 class TTextFileReader : public TTextLineSource {
 public:
-    explicit TTextFileReader(const std::string& FileName);  // EInOutError when unreadable
+    // EInOutError when unreadable.
+    explicit TTextFileReader(const std::string& FileName, size_t MaxLineBytes = kMaxTextLineBytes);
     ~TTextFileReader() override;
     TTextFileReader(const TTextFileReader&) = delete;
     TTextFileReader& operator=(const TTextFileReader&) = delete;
@@ -139,7 +154,10 @@ public:
 private:
     // Moves what is unread to the front and reads more; false when nothing more came.
     bool Fill() const;
+    [[noreturn]] void LineTooLong() const;
     std::string FileName;
+    size_t MaxLineBytes;
+    int64_t LinesRead = 0;
     int File = -1;
     uint64_t FileSize = 0;
     mutable uint64_t Consumed = 0;  // bytes of the file before Buffer[Begin]

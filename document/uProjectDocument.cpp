@@ -1,13 +1,17 @@
 #include "document/uProjectDocument.h"
 
 #include "base/uCommandHistory.h"
+#include "base/uDocumentIds.h"
 #include "base/uErrors.h"
 #include "document/uSceneFile.h"
 #include "document/uSceneFileReader.h"
 #include "floorplan/uFloorPlanDocument.h"
+#include "modifiers/uModifierStack.h"
+#include "modifiers/uModifiers.h"
 #include "scene/uAnimationDocument.h"
 #include "scene/uAnimationRecorder.h"
 #include "scene/uCinematicEnvironment.h"
+#include "scene/uSceneObject.h"
 
 TProjectDocument* CurrentProjectDocument = nullptr;
 
@@ -77,6 +81,52 @@ void TProjectDocument::Clear()
     History->Clear();
     Revision = 0;
     SavedRevision = 0;
+    StartIdsFromContents();
+}
+
+void TProjectDocument::StartIdsFromContents()
+{
+    // Past every id the project holds or refers to: its nodes, modifiers, plans, floors
+    // and buildings, and the ids its clips, floors and bindings name (a clip or binding
+    // may name a node that is not there; a new node must not take that id).
+    TDocumentIdCounters largest{0, 0, 0, 0, 0};
+    auto note = [](uint32_t& Largest, uint32_t Id) {
+        if (Id != kNoId && Id > Largest)
+            Largest = Id;
+    };
+    for (const TSceneNode* node : Scene->GetNodes()) {
+        if (node == nullptr)
+            continue;
+        note(largest.SceneNode, node->GetId());
+        if (const auto* object = dynamic_cast<const TSceneObject*>(node)) {
+            const TModifierStack& stack = object->GetModifiers();
+            for (int32_t i = 0; i < stack.Count(); ++i)
+                note(largest.Modifier, stack.GetItem(i)->GetId());
+        }
+    }
+    for (int i = 0; i < Animation->ClipCount(); ++i)
+        note(largest.SceneNode, Animation->GetClip(i)->GetNodeId());
+    for (int i = 0; i < FloorPlans->PlanCount(); ++i)
+        note(largest.FloorPlan, FloorPlans->GetPlan(i)->Id());
+    for (int i = 0; i < FloorPlans->BuildingCount(); ++i) {
+        const TBuildingDefinition* building = FloorPlans->GetBuilding(i);
+        note(largest.Building, building->Id());
+        for (int f = 0; f < building->FloorCount(); ++f) {
+            note(largest.Floor, building->GetFloor(f)->Id());
+            note(largest.FloorPlan, building->GetFloor(f)->PlanId());
+        }
+    }
+    for (int i = 0; i < FloorPlans->BindingCount(); ++i) {
+        const TFloorPlanBuildBinding* binding = FloorPlans->GetBinding(i);
+        note(largest.SceneNode, binding->RootNodeId);
+        note(largest.FloorPlan, binding->PlanId);
+        note(largest.Floor, binding->FloorId);
+        note(largest.Building, binding->BuildingId);
+    }
+    // The largest possible id leaves its counter used up: that project can make no more
+    // of that kind, the next one starts afresh.
+    RestoreDocumentIds({largest.SceneNode + 1, largest.FloorPlan + 1, largest.Floor + 1,
+                        largest.Building + 1, largest.Modifier + 1});
 }
 
 void TProjectDocument::SaveToFile(const std::string& FileName, bool MarkAsSaved)
@@ -90,12 +140,28 @@ void TProjectDocument::LoadFromFile(const std::string& FileName)
 {
     auto animation = std::make_unique<TAnimationDocument>();
     auto floorPlans = std::make_unique<TFloorPlanDocument>();
+    // The file's ids are its own: it is read with the counters at their start, so ids the
+    // open project used up cannot refuse it. A refused file puts them back as they were.
+    const TDocumentIdCounters before = SnapshotDocumentIds();
+    RestoreDocumentIds({});
     std::string notes;
-    LoadSceneFromFile(*Scene, FileName, animation.get(), floorPlans.get(), &notes);
+    try {
+        LoadSceneFromFile(*Scene, FileName, animation.get(), floorPlans.get(), &notes);
+    } catch (...) {
+        RestoreDocumentIds(before);
+        throw;
+    }
     LoadNotes = std::move(notes);
-    Animation->Assign(animation.get());
-    FloorPlans->Assign(floorPlans.get());
-    FloorPlans->SplitSharedPlans();
+    Animation->TakeFrom(*animation);
+    FloorPlans->TakeFrom(*floorPlans);
+    // Splitting may make plans: from counters past every id the file holds. A file whose
+    // plan ids reach the top of the range leaves no id for a copy; its plans stay shared
+    // rather than the open failing after the project was replaced.
+    StartIdsFromContents();
+    try {
+        FloorPlans->SplitSharedPlans();
+    } catch (const EGeneralError&) {
+    }
     Recorder->Clear();
     History->Clear();
     Revision = 0;

@@ -54,6 +54,9 @@ public:
     void MarkSaved() { SavedRevision = Revision; }
 
     // File > New: everything back to an empty project, history and revisions included.
+    // New and Open start the id counters afresh from the project's own largest ids, so
+    // ids one file used up are not lost to the rest of the session; within one project
+    // a counter never moves back.
     void Clear();
     // MarkAsSaved False (the autosave) leaves the modified state as it is.
     void SaveToFile(const std::string& FileName, bool MarkAsSaved);
@@ -91,6 +94,7 @@ public:
     TPropertyEvaluationContext CurrentContext(const TAnimationEvaluation* Evaluation) const;
 
 private:
+    void StartIdsFromContents();
     void SceneChanged(TScene& Sender, TSceneChangeKind Kind, uint32_t NodeId);
 
     std::unique_ptr<TScene> Scene;

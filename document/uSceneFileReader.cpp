@@ -36,6 +36,13 @@ constexpr const char* kCrLf = "\r\n";
 // Reads a fresh vertex array no larger than this before any line proves it exists.
 constexpr int64_t kMaxReserve = 1000000;
 
+// The environment block's lines that carry values (23 from version 5 on).
+constexpr size_t kEnvironmentLines = 23;
+
+// More parameter lines than any modifier writes; a block with more is not one this
+// program wrote, and holding them all would cost memory in proportion to the file.
+constexpr size_t kMaxModifierParamLines = 1024;
+
 // What one read has built and reserved so far. Objects without a stored mesh get their
 // primitive built, so a short line can stand for a large mesh; the total of such built
 // geometry in one file is held to the evaluator's output limits.
@@ -105,10 +112,10 @@ uint32_t ParseDocumentId(std::string_view Text, const char* Before, const char* 
             trimmed.size() > 1;
         if (!digits)
             return 0;
-        throw EGeneralError(std::string(Before) + std::string(trimmed) + After);
+        throw EGeneralError(std::string(Before) + TextExcerpt(trimmed) + After);
     }
     if (v < 0 || v >= static_cast<int64_t>(kNoId))
-        throw EGeneralError(std::string(Before) + std::string(trimmed) + After);
+        throw EGeneralError(std::string(Before) + TextExcerpt(trimmed) + After);
     return static_cast<uint32_t>(v);
 }
 
@@ -224,6 +231,32 @@ void ApplyEnvironmentLines(TScene& Scene, const std::vector<std::string>& Lines)
     Scene.CameraPitch = yawPitch.Y;
 }
 
+// The first few lines of a validation report, each cut short: a file of many nodes
+// with long names would otherwise make a message of megabytes.
+std::string FirstMessages(const std::string& Report)
+{
+    constexpr size_t kLines = 10;
+    std::string out;
+    size_t shown = 0, total = 0, pos = 0;
+    while (pos < Report.size()) {
+        size_t end = Report.find(kCrLf, pos);
+        if (end == std::string::npos)
+            end = Report.size();
+        if (end > pos) {
+            ++total;
+            if (shown < kLines) {
+                if (shown++ > 0)
+                    out += kCrLf;
+                out += TextExcerpt(std::string_view(Report).substr(pos, end - pos), 160);
+            }
+        }
+        pos = end + 2;
+    }
+    if (total > shown)
+        out += kCrLf + ("... and " + std::to_string(total - shown) + " more.");
+    return out;
+}
+
 std::string ResolveTexturePath(const std::string& SceneFile, std::string Path)
 {
     std::replace(Path.begin(), Path.end(), '\\', '/');
@@ -240,7 +273,8 @@ void ReadTextures(TTextLineSource& File, const std::string& FileName)
     const auto tokens = SplitBlanks(countLine);
     int32_t n = 0;
     if (tokens.empty() || !TryTextToInt(tokens[0], n))
-        throw EGeneralError("Malformed scene file: bad texture count \"" + countLine + "\".");
+        throw EGeneralError("Malformed scene file: bad texture count \"" + TextExcerpt(countLine) +
+                            "\".");
     TTextureManager* textures = CurrentTextureManager;
     if (textures)
         textures->Clear();
@@ -373,7 +407,8 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
     const auto countTokens = SplitBlanks(countLine);
     int64_t v = 0;
     if (countTokens.empty() || !TryTextToInt64(countTokens[0], v))
-        throw EGeneralError("Malformed scene file: bad vertex count \"" + countLine + "\".");
+        throw EGeneralError("Malformed scene file: bad vertex count \"" + TextExcerpt(countLine) +
+                            "\".");
     if (v > 0) {
         auto mesh = std::make_unique<TMeshData>();
         // Eleven numbers and their blanks: at least 22 bytes a line.
@@ -387,7 +422,8 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
         const auto faceTokens = SplitBlanks(faceLine);
         int64_t f = 0;
         if (faceTokens.empty() || !TryTextToInt64(faceTokens[0], f) || f < 0)
-            throw EGeneralError("Malformed scene file: bad face count \"" + faceLine + "\".");
+            throw EGeneralError("Malformed scene file: bad face count \"" + TextExcerpt(faceLine) +
+                                "\".");
         // "3 0 1 2 0" and its line end: at least 10 bytes a line.
         ReserveLines(mesh->Faces, f, File, 10);
         for (int64_t i = 0; i < f; ++i)
@@ -427,8 +463,14 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
                 const bool enabled = enabledLine.size() >= 9 && enabledLine[8] == '1';
                 std::vector<std::string> params;
                 std::string p;
-                while (File.ReadLine(p) && p != "ENDMOD")
+                while (File.ReadLine(p) && p != "ENDMOD") {
+                    if (params.size() == kMaxModifierParamLines)
+                        throw EGeneralError("Malformed scene file: modifier \"" +
+                                            TextExcerpt(typeId) + "\" has more than " +
+                                            std::to_string(kMaxModifierParamLines) +
+                                            " parameter lines.");
                     params.push_back(p);
+                }
                 std::unique_ptr<TModifier> modifier = CreateModifierByTypeId(typeId);
                 if (!modifier)
                     continue;  // a type this build does not know is skipped
@@ -565,8 +607,10 @@ void LinkFileNodes(TScene& Scene, const std::vector<TFileNode>& Nodes)
     if (firstClosing >= 0) {
         const TSceneNode* node = Nodes[firstClosing].Node;
         if (parent[firstClosing] == firstClosing)
-            throw EGeneralError("Self-parenting node \"" + node->Name + "\" in scene file.");
-        throw EGeneralError("Circular hierarchy in scene file at node \"" + node->Name + "\".");
+            throw EGeneralError("Self-parenting node \"" + TextExcerpt(node->Name) +
+                                "\" in scene file.");
+        throw EGeneralError("Circular hierarchy in scene file at node \"" +
+                            TextExcerpt(node->Name) + "\".");
     }
 
     // Depth below the root, then link the deepest first: each parent is still unlinked
@@ -603,12 +647,13 @@ void LinkFileNodes(TScene& Scene, const std::vector<TFileNode>& Nodes)
 void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count, TReadState& State)
 {
     std::vector<TFileNode> nodes;
-    nodes.reserve(static_cast<size_t>(std::clamp(Count, 0, 1000000)));
+    // A node block is a dozen lines: the rest of the file bounds what a count can reserve.
+    ReserveLines(nodes, std::max(Count, 0), File, 64);
     for (int32_t i = 0; i < Count; ++i) {
         const std::string_view begin = RequiredView(File);
         if (begin.substr(0, 9) != "BEGINNODE")
             throw EGeneralError("Malformed scene file: expected BEGINNODE, got \"" +
-                                std::string(begin) + "\".");
+                                TextExcerpt(begin) + "\".");
         const uint32_t id = ParseDocumentId(FromView(RequiredView(File), 4), "Node id ",
                                             " exceeds the Win32 document id range.");
         const std::string type(TrimBlanks(FromView(RequiredView(File), 6)));
@@ -624,7 +669,8 @@ void ReadSceneNodes(TScene& Scene, TTextLineSource& File, int32_t Count, TReadSt
         if (Scene.FindNodeById(id) || id == 0)
             throw EGeneralError("Duplicate node id " + std::to_string(id) + " in scene file.");
         if (type != "group" && type != "object")
-            throw EGeneralError("Unsupported node type \"" + type + "\" in scene file.");
+            throw EGeneralError("Unsupported node type \"" + TextExcerpt(type) +
+                                "\" in scene file.");
 
         TSceneNode* node;
         if (type == "group") {
@@ -773,6 +819,8 @@ void ReadSceneLines(TScene& Scene, TTextLineSource& File, const std::string& Fil
             line = Line(File);
         }
         if (line == "ENV") {
+            // Only the block's first lines are applied; a block of any length costs no
+            // more than they do.
             std::vector<std::string> env;
             line.clear();
             std::string next;
@@ -781,7 +829,8 @@ void ReadSceneLines(TScene& Scene, TTextLineSource& File, const std::string& Fil
                     line = next;
                     break;
                 }
-                env.push_back(next);
+                if (env.size() < kEnvironmentLines)
+                    env.push_back(next);
             }
             ApplyEnvironmentLines(Scene, env);
         } else if (line == "NOENV") {
@@ -872,7 +921,8 @@ void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
         ReadSceneFile(*stagingScene, FileName, stagingAnimation.get(), stagingFloorPlans.get());
         std::string messages;
         if (!stagingScene->ValidateHierarchy(messages))
-            throw EGeneralError(std::string("Invalid scene file:") + kCrLf + messages);
+            throw EGeneralError(std::string("Invalid scene file:") + kCrLf +
+                                FirstMessages(messages));
         // Before anything is evaluated: the first drawing would evaluate every stack.
         const std::string held =
             HeldStacksNote(HoldStacksPastBudget(*stagingScene, TEvaluationBudget{}));
@@ -898,9 +948,9 @@ void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
         Scene.Environment->Assign(stagingEnvironment.get());
     Scene.SwapContents(*stagingScene);
     if (Animation)
-        Animation->Assign(stagingAnimation.get());
+        Animation->TakeFrom(*stagingAnimation);
     if (FloorPlans)
-        FloorPlans->Assign(stagingFloorPlans.get());
+        FloorPlans->TakeFrom(*stagingFloorPlans);
     stagingScene->Environment = nullptr;
     // The staging objects now hold the old contents and are freed here: registry first.
     stagingTextures.reset();

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
+#include <unordered_map>
 
 // ---- floors ----
 
@@ -40,9 +42,9 @@ void TFloorDefinition::Assign(const TFloorDefinition* Source)
 
 std::unique_ptr<TFloorDefinition> TFloorDefinition::Clone() const
 {
-    auto copy = std::make_unique<TFloorDefinition>(0, "");
-    copy->Assign(this);
-    return copy;
+    // A copy draws no id: a document whose ids reach the top of the range must still copy
+    // (every load copies its floor plans).
+    return std::make_unique<TFloorDefinition>(*this);
 }
 
 // ---- buildings ----
@@ -115,7 +117,8 @@ void TBuildingDefinition::Assign(const TBuildingDefinition* Source)
 
 std::unique_ptr<TBuildingDefinition> TBuildingDefinition::Clone() const
 {
-    auto copy = std::make_unique<TBuildingDefinition>(0, "");
+    // Made with this building's id, which is reserved already: no id is drawn.
+    auto copy = std::make_unique<TBuildingDefinition>(FId, "");
     copy->Assign(this);
     return copy;
 }
@@ -172,6 +175,16 @@ void TFloorPlanDocument::Assign(const TFloorPlanDocument* Source)
         FBuildings.push_back(building->Clone());
     for (const auto& binding : Source->FBindings)
         FBindings.push_back(binding->Clone());
+}
+
+void TFloorPlanDocument::TakeFrom(TFloorPlanDocument& Source)
+{
+    if (&Source == this)
+        return;
+    Clear();
+    FPlans.swap(Source.FPlans);
+    FBuildings.swap(Source.FBuildings);
+    FBindings.swap(Source.FBindings);
 }
 
 int TFloorPlanDocument::IndexOfPlan(uint32_t Id) const
@@ -247,6 +260,31 @@ bool TFloorPlanDocument::AddLoadedPlan(std::unique_ptr<TFloorPlan> Plan)
     ReserveFloorPlanId(Plan->Id());
     FPlans.push_back(std::move(Plan));
     return true;
+}
+
+void TFloorPlanDocument::AppendLoaded(std::vector<std::unique_ptr<TFloorPlan>> Plans,
+                                      std::vector<std::unique_ptr<TBuildingDefinition>> Buildings,
+                                      std::vector<std::unique_ptr<TFloorPlanBuildBinding>> Bindings)
+{
+    FPlans.reserve(FPlans.size() + Plans.size());
+    for (auto& plan : Plans) {
+        assert(plan && plan->Id() != kNoId);
+        ReserveFloorPlanId(plan->Id());
+        FPlans.push_back(std::move(plan));
+    }
+    FBuildings.reserve(FBuildings.size() + Buildings.size());
+    for (auto& building : Buildings)
+        FBuildings.push_back(std::move(building));
+    FBindings.reserve(FBindings.size() + Bindings.size());
+    for (auto& binding : Bindings)
+        FBindings.push_back(std::move(binding));
+}
+
+void TFloorPlanDocument::DeleteBindingsIf(const std::function<bool(uint32_t)>& Drop)
+{
+    std::erase_if(FBindings, [&](const std::unique_ptr<TFloorPlanBuildBinding>& b) {
+        return Drop(b->RootNodeId);
+    });
 }
 
 bool TFloorPlanDocument::IsPlanInUse(uint32_t PlanId) const
@@ -429,6 +467,20 @@ bool TFloorPlanDocument::SplitSharedPlans()
 {
     // Which bindings were current before: only those are re-stamped, so output built
     // from an older source keeps showing as stale.
+    // The floors of each plan, buildings in order and floors in order, in one pass (a
+    // loaded file may hold any number of plans and floors). A split gives floors fresh
+    // plan ids, which no plan present at the start has, so the lists stay right.
+    std::unordered_map<uint32_t, std::vector<TFloorDefinition*>> usersOf;
+    bool anyShared = false;
+    for (const auto& building : FBuildings)
+        for (int i = 0; i < building->FloorCount(); ++i) {
+            auto& users = usersOf[building->GetFloor(i)->PlanId()];
+            users.push_back(building->GetFloor(i));
+            anyShared = anyShared || users.size() > 1;
+        }
+    if (!anyShared)
+        return false;
+
     std::vector<bool> wasCurrent;
     wasCurrent.reserve(FBindings.size());
     for (const auto& binding : FBindings)
@@ -438,13 +490,11 @@ bool TFloorPlanDocument::SplitSharedPlans()
     const int planCount = PlanCount();
     for (int p = 0; p < planCount; ++p) {
         TFloorPlan* shared = FPlans[p].get();
-        std::vector<TFloorDefinition*> users;
-        for (const auto& building : FBuildings)
-            for (int i = 0; i < building->FloorCount(); ++i)
-                if (building->GetFloor(i)->PlanId() == shared->Id())
-                    users.push_back(building->GetFloor(i));
-        if (users.size() < 2)
+        const auto found = usersOf.find(shared->Id());
+        if (found == usersOf.end() || found->second.size() < 2)
             continue;
+        const std::vector<TFloorDefinition*> users = std::move(found->second);
+        usersOf.erase(found);
         for (TFloorDefinition* floor : users) {
             const std::string name = shared->Name() + " - " + floor->Name();
             TFloorPlan* copy = AddPlan(name);

@@ -31,7 +31,7 @@ public:
 
     // Raises EArgumentError for nullptr.
     void Assign(const TFloorDefinition* Source);
-    // Carries the source's id; a fresh floor id is drawn on the way and discarded.
+    // Carries the source's id; draws none.
     std::unique_ptr<TFloorDefinition> Clone() const;
 
 private:
@@ -100,6 +100,9 @@ public:
     void Clear();
     // Raises EArgumentError for nullptr; assigning the document to itself does nothing.
     void Assign(const TFloorPlanDocument* Source);
+    // What Assign does, moving Source's contents instead of copying them (Source is left
+    // empty): for a staging document that is dropped next.
+    void TakeFrom(TFloorPlanDocument& Source);
 
     TFloorPlan* GetPlan(int Index) const { return FPlans.at(Index).get(); }
     int PlanCount() const { return static_cast<int>(FPlans.size()); }
@@ -125,6 +128,15 @@ public:
     bool IsPlanInUse(uint32_t PlanId) const;
     // False when there is no such plan or a floor uses it; else also drops its bindings.
     bool DeletePlan(uint32_t PlanId);
+
+    // Appends what the file reader read and checked: plan ids unique in the document and
+    // not none, building ids unique, at most one binding per root. Plan ids are reserved.
+    // One pass, however many there are.
+    void AppendLoaded(std::vector<std::unique_ptr<TFloorPlan>> Plans,
+                      std::vector<std::unique_ptr<TBuildingDefinition>> Buildings,
+                      std::vector<std::unique_ptr<TFloorPlanBuildBinding>> Bindings);
+    // Deletes, in one pass, every binding whose root Drop names.
+    void DeleteBindingsIf(const std::function<bool(uint32_t RootNodeId)>& Drop);
 
     TBuildingDefinition* AddBuilding(const std::string& Name);
     // A building that keeps its own id (the file reader). False, and the building is

@@ -5,6 +5,7 @@
 #include "scene/uScene.h"
 
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -14,10 +15,20 @@ namespace {
     throw EConvertError(Message);
 }
 
+// The line quoted as read, cut short: an error never carries more than an excerpt.
 std::string ExpectedGot(const std::string& Keyword, const std::string& Line)
 {
-    return "Expected " + Keyword + ", got \"" + Line + "\"";
+    return "Expected " + Keyword + ", got \"" + TextExcerpt(Line) + "\"";
 }
+
+// What the section has read so far, kept aside until it is whole, with the ids it has
+// seen: the duplicate tests stay constant-time however many entries a file holds.
+struct TSectionRead {
+    std::vector<std::unique_ptr<TFloorPlan>> Plans;
+    std::vector<std::unique_ptr<TBuildingDefinition>> Buildings;
+    std::vector<std::unique_ptr<TFloorPlanBuildBinding>> Bindings;
+    std::unordered_set<uint32_t> PlanIds, BuildingIds, BindingRoots;
+};
 
 // One line, with any CR of a CR LF ending removed; "" past the end.
 bool NextLine(TTextLineSource& Source, std::string& Line)
@@ -117,7 +128,7 @@ uint32_t ReadId(TTextLineSource& Source, const char* RangeMessage, bool NoneAllo
     return static_cast<uint32_t>(id);
 }
 
-void ReadPlan(TFloorPlanDocument& Document, TTextLineSource& Source)
+void ReadPlan(TSectionRead& Read, TTextLineSource& Source)
 {
     ExpectKeywordLine(Source, "BEGIN_PLAN");
     // Id none passes here and is refused as a duplicate by AddLoadedPlan below.
@@ -147,8 +158,9 @@ void ReadPlan(TFloorPlanDocument& Document, TTextLineSource& Source)
     plan->SetSettings(settings);
     plan->SetRevision(static_cast<int64_t>(revision));
     ExpectKeywordLine(Source, "END_PLAN");
-    if (!Document.AddLoadedPlan(std::move(plan)))
+    if (id == kNoId || !Read.PlanIds.insert(id).second)
         Fail("Duplicate floor-plan id");
+    Read.Plans.push_back(std::move(plan));
 }
 
 std::unique_ptr<TFloorDefinition> ReadFloor(TTextLineSource& Source)
@@ -180,7 +192,7 @@ std::unique_ptr<TFloorDefinition> ReadFloor(TTextLineSource& Source)
     return floor;
 }
 
-void ReadBuilding(TFloorPlanDocument& Document, TTextLineSource& Source)
+void ReadBuilding(TSectionRead& Read, TTextLineSource& Source)
 {
     ExpectKeywordLine(Source, "BEGIN_BUILDING");
     const uint32_t id = ReadId(Source, "Building id out of range", false);
@@ -189,11 +201,12 @@ void ReadBuilding(TFloorPlanDocument& Document, TTextLineSource& Source)
     for (int32_t i = 0; i < floors; ++i)
         building->AppendFloor(ReadFloor(Source));
     ExpectKeywordLine(Source, "END_BUILDING");
-    if (!Document.AddLoadedBuilding(std::move(building)))
+    if (!Read.BuildingIds.insert(building->Id()).second)
         Fail("Duplicate building id");
+    Read.Buildings.push_back(std::move(building));
 }
 
-void ReadBinding(TFloorPlanDocument& Document, TTextLineSource& Source)
+void ReadBinding(TSectionRead& Read, TTextLineSource& Source)
 {
     ExpectKeywordLine(Source, "BEGIN_BINDING");
     // A root that does not name a generated node (the scene root 0, none, a value past
@@ -202,16 +215,17 @@ void ReadBinding(TFloorPlanDocument& Document, TTextLineSource& Source)
     const uint64_t root = ParseKeywordInt64(NextLine(Source), "ROOT ", 0);
     if (root > 0xFFFFFFFFull || !IsValidBindingRoot(static_cast<uint32_t>(root)))
         Fail("Invalid floor-plan binding root");
-    TFloorPlanBuildBinding b;
+    auto binding = std::make_unique<TFloorPlanBuildBinding>();
+    TFloorPlanBuildBinding& b = *binding;
     b.RootNodeId = static_cast<uint32_t>(root);
     b.PlanId = static_cast<uint32_t>(ParseKeywordInt64(NextLine(Source), "PLAN ", 0));
     b.FloorId = static_cast<uint32_t>(ParseKeywordInt64(NextLine(Source), "FLOOR ", 0));
     b.BuildingId = static_cast<uint32_t>(ParseKeywordInt64(NextLine(Source), "BUILDING ", 0));
     b.SourceHash = ParseKeywordInt64(NextLine(Source), "REV ", 0);
     ExpectKeywordLine(Source, "END_BINDING");
-    if (Document.FindBinding(b.RootNodeId))
+    if (!Read.BindingRoots.insert(b.RootNodeId).second)
         Fail("Duplicate floor-plan binding");
-    Document.SetBinding(b.RootNodeId, b.PlanId, b.FloorId, b.BuildingId, b.SourceHash);
+    Read.Bindings.push_back(std::move(binding));
 }
 
 // Splits at runs of blanks; a double-quoted field may hold blanks.
@@ -263,25 +277,34 @@ void LoadFloorPlanSection(TFloorPlanDocument& Document, TTextLineSource& Source)
     TInvariantDecimalScope invariant;
     TFloorPlanDocument fresh;
     ReadFloorPlanSection(fresh, Source);
-    Document.Assign(&fresh);
+    Document.TakeFrom(fresh);
 }
 
 void ReadFloorPlanSection(TFloorPlanDocument& Document, TTextLineSource& Source)
 {
     TInvariantDecimalScope invariant;
+    TSectionRead read;
+    for (int i = 0; i < Document.PlanCount(); ++i)
+        read.PlanIds.insert(Document.GetPlan(i)->Id());
+    for (int i = 0; i < Document.BuildingCount(); ++i)
+        read.BuildingIds.insert(Document.GetBuilding(i)->Id());
+    for (int i = 0; i < Document.BindingCount(); ++i)
+        read.BindingRoots.insert(Document.GetBinding(i)->RootNodeId);
     std::string line;
     if (!NextLine(Source, line))
         Fail("Missing floor-plan count");
     const int32_t plans = ParseKeywordInt(line, "PLANS ", 0);
     for (int32_t i = 0; i < plans; ++i)
-        ReadPlan(Document, Source);
+        ReadPlan(read, Source);
     const int32_t buildings = ParseKeywordInt(NextLine(Source), "BUILDINGS ", 0);
     for (int32_t i = 0; i < buildings; ++i)
-        ReadBuilding(Document, Source);
+        ReadBuilding(read, Source);
     const int32_t bindings = ParseKeywordInt(NextLine(Source), "BINDINGS ", 0);
     for (int32_t i = 0; i < bindings; ++i)
-        ReadBinding(Document, Source);
+        ReadBinding(read, Source);
     ExpectKeywordLine(Source, "END_FLOOR_PLANS");
+    Document.AppendLoaded(std::move(read.Plans), std::move(read.Buildings),
+                          std::move(read.Bindings));
 }
 
 void ExpectKeywordLine(TTextLineSource& Source, const std::string& Keyword)
@@ -337,9 +360,6 @@ bool ParseFloorSettingsLine(const std::string& Line, TFloorSettings& Settings)
 
 void DropBindingsWithoutNodes(TFloorPlanDocument& Document, const TScene& Scene)
 {
-    for (int i = Document.BindingCount() - 1; i >= 0; --i) {
-        const uint32_t root = Document.GetBinding(i)->RootNodeId;
-        if (root == 0 || !Scene.FindNodeById(root))
-            Document.DeleteBinding(root);
-    }
+    Document.DeleteBindingsIf(
+        [&](uint32_t Root) { return Root == 0 || Scene.FindNodeById(Root) == nullptr; });
 }

@@ -1,9 +1,11 @@
 // Feeds arbitrary bytes to the scene file reader through the project document's load,
 // as File > Open does, and checks what a load promises:
 // - a refused file leaves the project exactly as it was: the text it saves, its
-//   revisions, its history and the id counters;
+//   revisions, its history, its textures and the id counters;
 // - an accepted file saves, loads and saves again to the same text.
-// A broken promise aborts, which libFuzzer reports like a crash.
+// A broken promise aborts, which libFuzzer reports like a crash. Every input starts from
+// the same project and counters, so the state a refused file must leave is taken once
+// and each refusal is checked against it with one save of the small project.
 #include "base/uCommandHistory.h"
 #include "base/uDocumentIds.h"
 #include "base/uTextFile.h"
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -69,6 +72,8 @@ struct TState {
     int32_t TextureCount;
 };
 
+std::optional<TState> StartState;  // of the project every input starts from
+
 TState StateOf(TProjectDocument& Doc)
 {
     return {SavedText(Doc, InputFile),
@@ -99,27 +104,41 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
+namespace {
+// The project an input is opened over. A refused input leaves it as it was (that is what
+// is checked), so it is made again only after an accepted input replaced it.
+std::unique_ptr<TProjectDocument> Project;
+
+void MakeProject()
 {
-    // Every input starts from the same counters, whatever the last one reserved.
+    // The same counters every time, whatever the last input reserved.
     RestoreDocumentIds(StartIds);
-    {
-        // A textured project with a modifier, an undoable command and unsaved changes.
-        Textures->Clear();
-        Textures->ImportFile((Folder / "textures" / "brick.png").string());
-    }
-    TProjectDocument doc;
-    TSceneObject* cube = doc.GetScene().AddPrimitive(ptCube);
+    Project.reset();
+    // A textured project with a modifier, an undoable command and unsaved changes.
+    Textures->Clear();
+    Textures->ImportFile((Folder / "textures" / "brick.png").string());
+    Project = std::make_unique<TProjectDocument>();
+    TSceneObject* cube = Project->GetScene().AddPrimitive(ptCube);
+    cube->Name = "Cube";  // not numbered: the same project every time
     cube->TexId = 1;
     if (ModifierDescriptorCount() > 0)
         cube->AddModifier(CreateModifierByIndex(0));
-    doc.GetHistory().Execute(
-        std::make_unique<TCreateGroupCommand>(doc.GetScene(), "Group", nullptr, 0));
-    doc.MarkSaved();
-    doc.MarkChanged();
+    Project->GetHistory().Execute(
+        std::make_unique<TCreateGroupCommand>(Project->GetScene(), "Group", nullptr, 0));
+    Project->MarkSaved();
+    Project->MarkChanged();
+    if (!StartState)
+        StartState = StateOf(*Project);
+}
+}  // namespace
 
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
+{
+    if (!Project)
+        MakeProject();
+    TProjectDocument& doc = *Project;
     WriteFile(InputFile, Data, Size);
-    const TState before = StateOf(doc);
+    const TState& before = *StartState;
     bool accepted = true;
     try {
         doc.LoadFromFile(InputFile);
@@ -137,6 +156,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
         Check(after.TextureCount == before.TextureCount, "a refused file changed the textures");
         return 0;
     }
+    // The next input starts from the project again.
+    const std::unique_ptr<TProjectDocument> loaded = std::move(Project);
     Check(!doc.IsModified() && doc.GetHistory().UndoCount() == 0, "a loaded project is not fresh");
     // Saved, loaded and saved again: the same text.
     const std::string first = SavedText(doc, RoundTripFile);

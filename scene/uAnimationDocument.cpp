@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <set>
 #include <string>
+#include <tuple>
 
 #include "base/uErrors.h"
 #include "base/uNumberText.h"
@@ -149,16 +151,30 @@ std::unique_ptr<TAnimationDocument> TAnimationDocument::Clone() const
     return copy;
 }
 
-void TAnimationDocument::Assign(const TAnimationDocument* Other)
+void TAnimationDocument::TakeFrom(TAnimationDocument& Other)
 {
-    if (Other == nullptr || Other == this)
+    if (&Other == this)
         return;
-    const TProjectTime& time = Other->ProjectTime;
+    TakeProjectTime(Other);
+    Clips.swap(Other.Clips);
+    ClipByNode.swap(Other.ClipByNode);
+}
+
+void TAnimationDocument::TakeProjectTime(const TAnimationDocument& Other)
+{
+    const TProjectTime& time = Other.ProjectTime;
     ProjectTime.SetRange(time.GetStartFrame(), time.GetEndFrame());
     ProjectTime.SetFPS(time.GetFPS());
     ProjectTime.SetLoop(time.GetLoopTimeline());
     ProjectTime.SetCurrentFrame(time.GetCurrentFrame());
     ProjectTime.Playing = false;
+}
+
+void TAnimationDocument::Assign(const TAnimationDocument* Other)
+{
+    if (Other == nullptr || Other == this)
+        return;
+    TakeProjectTime(*Other);
     ClearClips();
     Clips.reserve(Other->Clips.size());
     for (const auto& clip : Other->Clips) {
@@ -254,7 +270,7 @@ int32_t IntToken(const TTokens& Tokens, size_t Index)
         Fail("Missing integer in animation data");
     int32_t value;
     if (!TryTextToInt(Tokens[Index], value))
-        Fail("Invalid integer in animation data: " + std::string(Tokens[Index]));
+        Fail("Invalid integer in animation data: " + TextExcerpt(Tokens[Index]));
     return value;
 }
 
@@ -265,7 +281,7 @@ uint32_t UnsignedToken(const TTokens& Tokens, size_t Index)
         Fail("Missing integer in animation data");
     uint32_t value;
     if (!TryTextToUInt32(Tokens[Index], value))
-        Fail("Invalid integer in animation data: " + std::string(Tokens[Index]));
+        Fail("Invalid integer in animation data: " + TextExcerpt(Tokens[Index]));
     return value;
 }
 
@@ -275,7 +291,7 @@ float FloatToken(const TTokens& Tokens, size_t Index)
         Fail("Missing float in animation data");
     float value;
     if (!TryTextToFloat(Tokens[Index], value))  // refuses "nan", "inf" and overflow
-        Fail("Invalid float in animation data: " + std::string(Tokens[Index]));
+        Fail("Invalid float in animation data: " + TextExcerpt(Tokens[Index]));
     return value;
 }
 
@@ -311,7 +327,18 @@ bool NextLine(TTextLineSource& File, std::string& Line, std::string_view& Trimme
     if (!File.ReadLine(Line))
         return false;
     Trimmed = TrimBlanks(Line);
-    Tokens = SplitBlanks(Trimmed);
+    // Into the same list every line: a section of many lines allocates nothing per line.
+    Tokens.clear();
+    size_t i = 0;
+    while (i < Trimmed.size()) {
+        while (i < Trimmed.size() && static_cast<unsigned char>(Trimmed[i]) <= 32)
+            ++i;
+        const size_t start = i;
+        while (i < Trimmed.size() && static_cast<unsigned char>(Trimmed[i]) > 32)
+            ++i;
+        if (i > start)
+            Tokens.push_back(Trimmed.substr(start, i - start));
+    }
     return true;
 }
 
@@ -335,7 +362,11 @@ void ReadProjectTime(TProjectTime& Time, const TTokens& Tokens)
         Time.SetLoop(IntToken(Tokens, 5) != 0);
 }
 
-void ReadTrack(TAnimationClip& Clip, const TTokens& Header, TTextLineSource& File)
+// The tracks of one clip read so far, by property: a file may hold any number of them.
+using TTrackTargets = std::set<std::tuple<int32_t, uint32_t, int32_t>>;
+
+void ReadTrack(TAnimationClip& Clip, const TTokens& Header, TTextLineSource& File,
+               TTrackTargets& Targets)
 {
     if (Header.size() < 5 || Header[0] != "TRACK")
         Fail("Malformed animation track header");
@@ -352,20 +383,24 @@ void ReadTrack(TAnimationClip& Clip, const TTokens& Header, TTextLineSource& Fil
     const auto valueKind = static_cast<TPropertyValueKind>(kind);
     const TPropertyValue rest = ReadValue(Header, 5, valueKind);
     // A second track for one property would hide the first one's keys.
-    if (Clip.Tracks.FindByTarget(path) != nullptr)
+    if (!Targets.emplace(path.ComponentKind, path.ComponentId, path.PropertyId).second)
         Fail("Duplicate animation track for property " + std::to_string(path.PropertyId) +
              " of node " + std::to_string(path.NodeId));
     auto owned = std::make_unique<TAnimationTrack>(path, valueKind, rest);
     TAnimationTrack* track = owned.get();
     Clip.Tracks.Add(std::move(owned));
 
+    // Keys in file order, sorted once at the end: a file's keys may come in any order.
+    std::vector<TAnimationKey> keys;
     std::string line;
     std::string_view trimmed;
     TTokens tokens;
     for (;;) {
         RequireLine(File, line, trimmed, tokens);
-        if (trimmed == "ENDTRACK")
+        if (trimmed == "ENDTRACK") {
+            track->SetKeys(std::move(keys));
             return;
+        }
         if (!tokens.empty() && tokens[0] == "CLIP")
             Fail("Animation clip was not closed");
         if (tokens.size() < 3 || tokens[0] != "KEY")
@@ -374,7 +409,7 @@ void ReadTrack(TAnimationClip& Clip, const TTokens& Header, TTextLineSource& Fil
         const int32_t interpolation = IntToken(tokens, 2);
         if (interpolation != 0 && interpolation != 1)
             Fail("Invalid animation interpolation mode");
-        track->SetKey(frame, ReadValue(tokens, 3, valueKind), interpolation);
+        keys.push_back({frame, ReadValue(tokens, 3, valueKind), interpolation});
     }
 }
 
@@ -391,6 +426,7 @@ void ReadClip(TAnimationDocument& Document, const TTokens& Header, TTextLineSour
         Fail("Invalid animation playback mode");
     clip->PlaybackMode = static_cast<TClipPlaybackMode>(mode);
 
+    TTrackTargets targets;
     std::string line;
     std::string_view trimmed;
     TTokens tokens;
@@ -402,7 +438,7 @@ void ReadClip(TAnimationDocument& Document, const TTokens& Header, TTextLineSour
             continue;
         if (tokens[0] == "CLIP")
             Fail("Animation clip was not closed");
-        ReadTrack(*clip, tokens, File);
+        ReadTrack(*clip, tokens, File, targets);
     }
 }
 
@@ -433,5 +469,5 @@ void LoadAnimationSection(TAnimationDocument& Document, TTextLineSource& File)
     TInvariantDecimalScope invariant;
     TAnimationDocument staging;
     ReadAnimationSection(staging, File);
-    Document.Assign(&staging);
+    Document.TakeFrom(staging);
 }

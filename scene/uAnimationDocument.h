@@ -49,8 +49,12 @@ public:
     std::unique_ptr<TAnimationDocument> Clone() const;
     // Takes Other's project time (Playing cleared) and deep copies of its clips.
     void Assign(const TAnimationDocument* Other);
+    // What Assign does, moving the clips instead of copying them: Other is left with this
+    // document's former clips (a staging document that is dropped next).
+    void TakeFrom(TAnimationDocument& Other);
 
 private:
+    void TakeProjectTime(const TAnimationDocument& Other);
     std::vector<std::unique_ptr<TAnimationClip>> Clips;
     std::unordered_map<uint32_t, TAnimationClip*> ClipByNode;  // looked up every frame
 };

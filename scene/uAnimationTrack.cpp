@@ -1,5 +1,6 @@
 #include "scene/uAnimationTrack.h"
 
+#include <algorithm>
 #include <string>
 
 #include "base/uErrors.h"
@@ -31,6 +32,28 @@ void TAnimationTrack::SetKey(const TAnimationKey& Key)
 void TAnimationTrack::SetKey(int32_t Frame, const TPropertyValue& Value, int32_t Interpolation)
 {
     SetKey(TAnimationKey{Frame, Value, Interpolation});
+}
+
+void TAnimationTrack::SetKeys(std::vector<TAnimationKey> NewKeys)
+{
+    for (const TAnimationKey& key : NewKeys) {
+        if (key.Value.Kind != ValueKind)
+            throw EArgumentError("Animation key value kind does not match track kind");
+        if (!PropertyValueIsFinite(key.Value))
+            throw EArgumentError("Animation key value must be finite");
+    }
+    // Stable: keys at one frame keep their order, and the last of each run is kept.
+    std::stable_sort(
+        NewKeys.begin(), NewKeys.end(),
+        [](const TAnimationKey& A, const TAnimationKey& B) { return A.Frame < B.Frame; });
+    size_t kept = 0;
+    for (size_t i = 0; i < NewKeys.size(); ++i) {
+        if (i + 1 < NewKeys.size() && NewKeys[i + 1].Frame == NewKeys[i].Frame)
+            continue;
+        NewKeys[kept++] = NewKeys[i];
+    }
+    NewKeys.resize(kept);
+    Keys = std::move(NewKeys);
 }
 
 int TAnimationTrack::FindKeyIndex(int32_t Frame) const

@@ -27,6 +27,10 @@ public:
     // value's kind is not the track's, or it holds a non-finite float.
     void SetKey(const TAnimationKey& Key);
     void SetKey(int32_t Frame, const TPropertyValue& Value, int32_t Interpolation);
+    // Replaces every key with Keys in one pass, as SetKey of each in turn would leave them:
+    // sorted by frame, and of keys at one frame the last wins. The same errors as SetKey,
+    // before anything changes.
+    void SetKeys(std::vector<TAnimationKey> Keys);
     int FindKeyIndex(int32_t Frame) const;
     // First index whose key frame is not below Frame; KeyCount when there is none.
     int LowerBoundFrame(int32_t Frame) const;

@@ -101,33 +101,64 @@ bool PropertyValueIsFinite(const TPropertyValue& Value)
     }
 }
 
+size_t TAnimationEvaluation::TPathHash::operator()(const TPropertyPath& Path) const noexcept
+{
+    const uint64_t a = (uint64_t{Path.NodeId} << 32) | static_cast<uint32_t>(Path.PropertyId);
+    const uint64_t b =
+        (uint64_t{static_cast<uint32_t>(Path.ComponentKind)} << 32) | Path.ComponentId;
+    return static_cast<size_t>((a * 0x9E3779B97F4A7C15ull) ^ (b * 0xC2B2AE3D27D4EB4Full));
+}
+
 int TAnimationEvaluation::IndexOf(const TPropertyPath& Path) const
 {
+    if (!Index.empty()) {
+        const auto it = Index.find(Path);
+        return it == Index.end() ? -1 : it->second;
+    }
     for (size_t i = 0; i < Entries.size(); ++i)
         if (PropertyPathsEqual(Entries[i].Path, Path))
             return static_cast<int>(i);
     return -1;
 }
 
+void TAnimationEvaluation::RebuildIndex()
+{
+    Index.clear();
+    if (Entries.size() < kIndexFrom)
+        return;
+    Index.reserve(Entries.size());
+    for (size_t i = 0; i < Entries.size(); ++i)
+        Index.emplace(Entries[i].Path, static_cast<int>(i));
+}
+
 void TAnimationEvaluation::Clear()
 {
     Entries.clear();
+    Index.clear();
 }
 
 void TAnimationEvaluation::SetValue(const TPropertyPath& Path, const TPropertyValue& Value)
 {
     const int i = IndexOf(Path);
-    if (i >= 0)
+    if (i >= 0) {
         Entries[static_cast<size_t>(i)].Value = Value;
-    else
-        Entries.push_back({Path, Value});
+        return;
+    }
+    Entries.push_back({Path, Value});
+    if (!Index.empty())
+        Index.emplace(Path, static_cast<int>(Entries.size() - 1));
+    else if (Entries.size() == kIndexFrom)
+        RebuildIndex();
 }
 
 void TAnimationEvaluation::Remove(const TPropertyPath& Path)
 {
     const int i = IndexOf(Path);
-    if (i >= 0)
-        Entries.erase(Entries.begin() + i);
+    if (i < 0)
+        return;
+    Entries.erase(Entries.begin() + i);
+    if (!Index.empty())
+        RebuildIndex();
 }
 
 bool TAnimationEvaluation::TryGetValue(const TPropertyPath& Path, TPropertyValue& Value) const

@@ -1,7 +1,9 @@
 #pragma once
 // Addresses and typed values of the animatable properties of the document, the set of
 // values one frame of animation produces, and the transforms seen through that set.
+#include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "base/uMath.h"
@@ -66,9 +68,11 @@ struct TPropertyEvaluationEntry {
 };
 
 // Path -> value overrides of one frame, at most one entry per path, in the order the
-// paths were first set. Looked up linearly: it holds the animated properties of a frame.
+// paths were first set. A few entries are looked up linearly; past that a hash index
+// keeps a frame of many animated properties (a file may hold any number) linear.
 class TAnimationEvaluation {
 public:
+    // Read freely; changed only through the members below, which keep the index.
     std::vector<TPropertyEvaluationEntry> Entries;
 
     int IndexOf(const TPropertyPath& Path) const;
@@ -77,6 +81,20 @@ public:
     void Remove(const TPropertyPath& Path);
     // False with an all-zero value when the path has no entry.
     bool TryGetValue(const TPropertyPath& Path, TPropertyValue& Value) const;
+
+private:
+    struct TPathHash {
+        std::size_t operator()(const TPropertyPath& Path) const noexcept;
+    };
+    struct TPathEqual {
+        bool operator()(const TPropertyPath& A, const TPropertyPath& B) const noexcept
+        {
+            return PropertyPathsEqual(A, B);
+        }
+    };
+    void RebuildIndex();
+    static constexpr std::size_t kIndexFrom = 32;
+    std::unordered_map<TPropertyPath, int, TPathHash, TPathEqual> Index;  // empty below kIndexFrom
 };
 
 // What drawing and picking pass around. All zero (no evaluation) means the authored

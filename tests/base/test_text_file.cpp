@@ -123,7 +123,7 @@ TEST(TextFile, ReaderGivesTheSameLinesAcrossBlockBoundaries)
 {
     const size_t block = TTextFileReader::kBlockSize;
     const std::string text = std::string(block - 1, 'a') + "\r\n" + std::string(10, 'b') + "\n\n" +
-                             std::string(3 * block + 7, 'c') + "\r\n" +
+                             std::string(kMaxTextLineBytes, 'c') + "\r\n" +
                              std::string(block - 20, 'd') + "\nlast";
     const fs::path path = fs::temp_directory_path() / "quill_text_file_blocks.txt";
     {
@@ -154,6 +154,42 @@ TEST(TextFile, ReaderGivesTheSameLinesAcrossBlockBoundaries)
     EXPECT_TRUE(TTextFileReader(path.string()).AtEnd());
     fs::remove(path);
     EXPECT_THROW(TTextFileReader(fs::temp_directory_path().string()), EInOutError);
+}
+
+// A line longer than the reader's bound is refused with its number as soon as the bound
+// is passed; one of exactly the bound is read, with or without its line end.
+TEST(TextFile, ALineLongerThanTheBoundIsRefusedWithItsNumber)
+{
+    const fs::path path = fs::temp_directory_path() / "quill_text_file_bound.txt";
+    const struct {
+        std::string text;
+        int lines;  // read before the refusal, or all of them when it is -1
+    } cases[] = {
+        {"ok\r\n" + std::string(100, 'x') + "\r\n" + std::string(100, 'y'), -1},
+        {"ok\r\n" + std::string(101, 'x') + "\r\nmore\r\n", 1},
+        {"ok\n" + std::string(101, 'x') + "\n", 1},
+        {"ok\r\nok\r\n" + std::string(101, 'x'), 2},
+        {std::string(5000, 'z'), 0},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(path, std::ios::binary) << c.text;
+        TTextFileReader file(path.string(), 100);
+        std::string line;
+        int read = 0;
+        try {
+            while (file.ReadLine(line))
+                ++read;
+            EXPECT_EQ(c.lines, -1) << "no refusal";
+            EXPECT_EQ(read, 3);
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(read, c.lines);
+            EXPECT_NE(std::string(e.what()).find("line " + std::to_string(c.lines + 1) +
+                                                 " is longer than 100 characters"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    fs::remove(path);
 }
 
 TEST(TextFile, FailuresAreReported)

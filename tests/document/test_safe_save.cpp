@@ -242,3 +242,39 @@ TEST_F(SafeSaveTest, AFileSizeLimitFailsTheSaveInsteadOfEndingTheEditor)
     EXPECT_FALSE(fs::exists(Path + ".tmp"));
     EXPECT_TRUE(Doc.IsModified());
 }
+
+// The user knows the file by its name: a folder that takes no new file reports the file
+// as read-only, and a full disk names the file being saved, not its temporary copy.
+TEST_F(SafeSaveTest, AReadOnlyFolderAndAFullDiskNameTheUsersFile)
+{
+    const struct {
+        TFileCall call;
+        int reason;
+        std::string says;
+    } cases[] = {
+        {TFileCall::Create, EACCES, "the file is read-only"},
+        {TFileCall::Create, EROFS, "the file is read-only"},
+        {TFileCall::Write, ENOSPC, std::strerror(ENOSPC)},
+        {TFileCall::Sync, EDQUOT, std::strerror(EDQUOT)},
+    };
+    for (const auto& c : cases) {
+        SetFileFaultHook(
+            [&](TFileCall Call, const std::string&) { return Call == c.call ? c.reason : 0; });
+        const std::string error = FailedSave(Path);
+        SetFileFaultHook(nullptr);
+        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        EXPECT_NE(error.find("\"" + Path + "\""), std::string::npos) << error;
+        EXPECT_EQ(error.find(".tmp"), std::string::npos) << error;
+        EXPECT_EQ(Read(Path), Old);
+        EXPECT_FALSE(fs::exists(Path + ".tmp"));
+    }
+    // A folder without write permission, for a user it applies to.
+    if (::geteuid() != 0) {
+        fs::permissions(Dir, fs::perms::owner_read | fs::perms::owner_exec);
+        const std::string error = FailedSave(Path);
+        fs::permissions(Dir, fs::perms::owner_all);
+        EXPECT_NE(error.find("the file is read-only"), std::string::npos) << error;
+        EXPECT_EQ(Read(Path), Old);
+    }
+    EXPECT_TRUE(Doc.IsModified());
+}

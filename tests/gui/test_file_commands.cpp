@@ -3,11 +3,14 @@
 // leaves the open project as it was, and an opened scene keeps the camera it was saved
 // with.
 #include "base/uCommandHistory.h"
+#include "base/uDocumentIds.h"
 #include "document/uProjectDocument.h"
 #include "editor/uStatusBar.h"
 #include "main_form_test_support.h"
+#include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierStack.h"
 #include "scene/uSceneObject.h"
+#include "tests/document/hostile_scene_files.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -404,4 +407,45 @@ TEST_F(FileCommandsTest, AutosaveWritesOnlyAProjectChangedSinceTheLastAutosaveOp
     Click("Create", "Cube");
     RunFrameLoop(31000);
     EXPECT_TRUE(QFileInfo::exists(AutosaveFile()));
+}
+
+// A file whose ids reach the top of the range leaves that project unable to make more
+// nodes, but File > New and File > Open start afresh: the next project makes its own.
+TEST_F(FileCommandsTest, TopOfRangeIdsOfOneFileDoNotOutliveItsProject)
+{
+    const TDocumentIdCounters ids = SnapshotDocumentIds();
+    const std::string top = Path("top.qstn").toStdString();
+    HostileFiles::WriteTopIds(top, GetModifierDescriptor(0).TypeId);
+    FileAnswers = {top};
+    YesNoAnswers = {true};
+    Click("File", "Open...");
+    ASSERT_NE(Form->Document().GetScene().FindNodeById(4294967294u), nullptr);
+
+    YesNoAnswers = {true};
+    Click("File", "New");
+    Calls.clear();
+    Click("Create", "Cube");
+    EXPECT_TRUE(Calls.empty()) << Calls.back().Text;
+    ASSERT_EQ(Form->Document().GetScene().NodeCount(), 1);
+    EXPECT_EQ(Form->Document().GetScene().GetNodes()[1]->GetId(), 1u);
+
+    // Open of another file after the top-of-range one: new nodes follow its own ids.
+    FileAnswers = {top};
+    YesNoAnswers = {true};
+    Click("File", "Open...");
+    const QString small = Path("small.qstn");
+    {
+        QFile f(small);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#Quillstone\r\nVERSION 8\r\nNOENV\r\nNOTEX\r\nNODES 1\r\n");
+        f.write(HostileFiles::GroupBlock(40, "Forty").c_str());
+    }
+    FileAnswers = {small.toStdString()};
+    YesNoAnswers = {true};
+    Click("File", "Open...");
+    Calls.clear();
+    Click("Create", "Cube");
+    EXPECT_TRUE(Calls.empty()) << Calls.back().Text;
+    EXPECT_NE(Form->Document().GetScene().FindNodeById(41), nullptr);
+    RestoreDocumentIds(ids);
 }
