@@ -13,9 +13,9 @@
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 #include "scene/uTextures.h"
+#include "tests/image/crafted_image_files.h"
 
 #include <benchmark/benchmark.h>
-#include <jpeglib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -133,41 +133,6 @@ void WritePng(const fs::path& P, uint32_t Width, uint32_t Height, uint64_t Infla
     PutChunk(out, "IEND", nullptr, 0);
 }
 
-// A grey progressive JPEG of 100 scans.
-void WriteJpeg(const fs::path& P, int Side)
-{
-    std::vector<jpeg_scan_info> script;
-    script.push_back({1, {0}, 0, 0, 0, 0});
-    for (int k = 1; k <= 63; ++k)
-        script.push_back({1, {0}, k, k, 0, 1});
-    for (int k = 1; script.size() < 100; ++k)
-        script.push_back({1, {0}, k, k, 1, 0});
-    FILE* f = std::fopen(P.c_str(), "wb");
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = static_cast<JDIMENSION>(Side);
-    c.image_height = static_cast<JDIMENSION>(Side);
-    c.input_components = 1;
-    c.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&c);
-    c.scan_info = script.data();
-    c.num_scans = static_cast<int>(script.size());
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(static_cast<size_t>(Side));
-    while (c.next_scanline < c.image_height) {
-        for (int x = 0; x < Side; ++x)
-            row[static_cast<size_t>(x)] = static_cast<uint8_t>((x * 7 + c.next_scanline * 3) & 255);
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::fclose(f);
-}
-
 // The crafted file of a row of the report (0: the floor, one plain cube).
 std::string FileOfRow(int Row)
 {
@@ -208,7 +173,7 @@ std::string FileOfRow(int Row)
         text = Header(Textures("bomb" + std::to_string(Row) + ".png", 10), 0);
         break;
     case 7:  // 20 entries naming one JPEG of 100 scans
-        WriteJpeg(Folder() / "scans.jpg", 2048);
+        WriteProgressiveJpeg((Folder() / "scans.jpg").string(), 2048, 2048, 100);
         text = Header(Textures("scans.jpg", 20), 0);
         break;
     default:

@@ -12,9 +12,9 @@
 #include "modifiers/uModifiers.h"
 #include "scene/uSceneObject.h"
 #include "scene/uTextures.h"
+#include "tests/image/crafted_image_files.h"
 
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -319,21 +319,6 @@ TEST_F(LoadBudgetTest, StackEstimatesBoundWhatTheStacksBuild)
 
 namespace {
 
-void PutBE32(std::vector<uint8_t>& Out, uint32_t V)
-{
-    for (int s = 24; s >= 0; s -= 8)
-        Out.push_back(static_cast<uint8_t>(V >> s));
-}
-
-void PutChunk(std::vector<uint8_t>& Out, const char* Type, const std::vector<uint8_t>& Data)
-{
-    PutBE32(Out, static_cast<uint32_t>(Data.size()));
-    std::vector<uint8_t> body(Type, Type + 4);
-    body.insert(body.end(), Data.begin(), Data.end());
-    Out.insert(Out.end(), body.begin(), body.end());
-    PutBE32(Out, static_cast<uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
-}
-
 // An 8-bit RGBA PNG whose image data is Inflated bytes of zeros, deflated: exactly the
 // image's rows when Inflated is 0, else far more than its rows need.
 void WritePng(const fs::path& P, uint32_t Width, uint32_t Height, uint64_t Inflated = 0)
@@ -343,7 +328,7 @@ void WritePng(const fs::path& P, uint32_t Width, uint32_t Height, uint64_t Infla
     PutBE32(ihdr, Width);
     PutBE32(ihdr, Height);
     ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
-    PutChunk(out, "IHDR", ihdr);
+    PutPngChunk(out, "IHDR", ihdr);
     const uint64_t total = Inflated > 0 ? Inflated : uint64_t{Height} * (1 + uint64_t{Width} * 4);
     z_stream z{};
     deflateInit(&z, 9);
@@ -363,47 +348,10 @@ void WritePng(const fs::path& P, uint32_t Width, uint32_t Height, uint64_t Infla
         } while (z.avail_out == 0);
     }
     deflateEnd(&z);
-    PutChunk(out, "IDAT", compressed);
-    PutChunk(out, "IEND", {});
+    PutPngChunk(out, "IDAT", compressed);
+    PutPngChunk(out, "IEND", {});
     std::ofstream(P, std::ios::binary)
         .write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-}
-
-// A grey progressive JPEG of Scans scans (at most 127): the DC scan, then spectral bands
-// of one AC coefficient at a time, then refinements of them.
-void WriteProgressiveJpeg(const fs::path& P, int Width, int Height, int Scans)
-{
-    std::vector<jpeg_scan_info> script;
-    script.push_back({1, {0}, 0, 0, 0, 0});
-    for (int k = 1; k <= 63 && static_cast<int>(script.size()) < Scans; ++k)
-        script.push_back({1, {0}, k, k, 0, 1});
-    for (int k = 1; k <= 63 && static_cast<int>(script.size()) < Scans; ++k)
-        script.push_back({1, {0}, k, k, 1, 0});
-    FILE* f = std::fopen(P.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = static_cast<JDIMENSION>(Width);
-    c.image_height = static_cast<JDIMENSION>(Height);
-    c.input_components = 1;
-    c.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&c);
-    c.scan_info = script.data();
-    c.num_scans = static_cast<int>(script.size());
-    jpeg_start_compress(&c, TRUE);
-    std::vector<uint8_t> row(static_cast<size_t>(Width));
-    while (c.next_scanline < c.image_height) {
-        for (int x = 0; x < Width; ++x)
-            row[static_cast<size_t>(x)] = static_cast<uint8_t>((x * 7 + c.next_scanline * 3) & 255);
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::fclose(f);
 }
 
 std::string TexturesNaming(const std::vector<std::string>& Names)
@@ -421,7 +369,7 @@ std::string TexturesNaming(const std::vector<std::string>& Names)
 TEST_F(LoadBudgetTest, AFileNamedByManyEntriesIsImportedOnce)
 {
     WritePng(Dir / "big.png", 256, 256);
-    WriteProgressiveJpeg(Dir / "scans.jpg", 64, 48, 100);
+    ASSERT_TRUE(WriteProgressiveJpeg((Dir / "scans.jpg").string(), 64, 48, 100));
     const struct {
         const char* Name;
         std::string File;
@@ -465,7 +413,8 @@ TEST_F(LoadBudgetTest, TexturesOfOneFileShareOneBudget)
     };
     for (int i = 0; i < 5; ++i) {
         WritePng(Dir / ("p" + std::to_string(i) + ".png"), 64, 64);
-        WriteProgressiveJpeg(Dir / ("j" + std::to_string(i) + ".jpg"), 64, 64, 100);
+        ASSERT_TRUE(
+            WriteProgressiveJpeg((Dir / ("j" + std::to_string(i) + ".jpg")).string(), 64, 64, 100));
     }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);

@@ -1,4 +1,5 @@
 #include "scene/uTextures.h"
+#include "tests/image/crafted_image_files.h"
 
 #include <gtest/gtest.h>
 #include <jpeglib.h>
@@ -58,21 +59,6 @@ void WriteBytes(const fs::path& p, const std::vector<uint8_t>& bytes)
             static_cast<std::streamsize>(bytes.size()));
 }
 
-void PutBE32(std::vector<uint8_t>& out, uint32_t v)
-{
-    for (int s = 24; s >= 0; s -= 8)
-        out.push_back(static_cast<uint8_t>(v >> s));
-}
-
-void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data)
-{
-    PutBE32(out, static_cast<uint32_t>(data.size()));
-    std::vector<uint8_t> body(type, type + 4);
-    body.insert(body.end(), data.begin(), data.end());
-    out.insert(out.end(), body.begin(), body.end());
-    PutBE32(out, static_cast<uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
-}
-
 // An 8-bit RGBA PNG of the given size whose pixels are all zero, deflated row by row so
 // that even a large image costs little memory to write. With Valid false the image data
 // is left out: only the header claims the size.
@@ -83,7 +69,7 @@ void WriteBlankPng(const fs::path& p, uint32_t Width, uint32_t Height, bool Vali
     PutBE32(ihdr, Width);
     PutBE32(ihdr, Height);
     ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
-    PutChunk(out, "IHDR", ihdr);
+    PutPngChunk(out, "IHDR", ihdr);
     if (Valid) {
         z_stream z{};
         deflateInit(&z, 1);
@@ -102,9 +88,9 @@ void WriteBlankPng(const fs::path& p, uint32_t Width, uint32_t Height, bool Vali
             } while (z.avail_out == 0 || (flush == Z_FINISH && z.avail_in > 0));
         }
         deflateEnd(&z);
-        PutChunk(out, "IDAT", compressed);
+        PutPngChunk(out, "IDAT", compressed);
     }
-    PutChunk(out, "IEND", {});
+    PutPngChunk(out, "IEND", {});
     WriteBytes(p, out);
 }
 
