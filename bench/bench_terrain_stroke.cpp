@@ -10,6 +10,7 @@
 // beside two floors measured in the same run:
 //   plain redraw      one redraw of the four views with nothing changed, to idle
 //   mesh redraw       one redraw after the terrain's mesh was marked changed, to idle
+//   without terrain   one redraw with the terrain hidden: the views' own cost
 // Each figure is the median of several strokes. Run under an X server, pinned to two cores:
 //   LIBGL_ALWAYS_SOFTWARE=1 taskset -c 0,1 xvfb-run -a build-bench/bench/quill_bench_terrain_stroke
 #include "editor/uInstallSubsystems.h"
@@ -157,6 +158,16 @@ double MeshRedraw(TMainForm& Form, TSceneObject& Terrain)
     return MillisecondsSince(t0);
 }
 
+double RedrawWithoutTerrain(TMainForm& Form, TSceneObject& Terrain)
+{
+    Terrain.SetVisible(false);
+    const double ms = PlainRedraw(Form);
+    Terrain.SetVisible(true);
+    Form.GLView()->update();
+    RunUntilIdle(Form);
+    return ms;
+}
+
 double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -192,8 +203,9 @@ int main(int argc, char** argv)
                 terrain->GetHeightmap()->GetResolution(), terrain->GetHeightmap()->GetResolution(),
                 terrain->GetBaseMesh()->Vertices.size(), kMoves, kMoveIntervalMs);
 
-    std::vector<double> plain, meshRedraw, release, after, afterLetGo, stroke;
+    std::vector<double> bare, plain, meshRedraw, release, after, afterLetGo, stroke;
     for (int run = 0; run < kRuns; ++run) {
+        bare.push_back(RedrawWithoutTerrain(*form, *terrain));
         plain.push_back(PlainRedraw(*form));
         meshRedraw.push_back(MeshRedraw(*form, *terrain));
         const TStrokeTimes t = Stroke(*form, *window, run);
@@ -210,6 +222,7 @@ int main(int argc, char** argv)
     std::printf("median of %d: after release %.1f ms, after letting go %.1f ms (release handler "
                 "%.2f ms, stroke %.1f ms)\n",
                 kRuns, Median(after), Median(afterLetGo), Median(release), Median(stroke));
+    std::printf("redraw without the terrain %.1f ms\n", Median(bare));
     std::printf("floors: plain redraw %.1f ms, mesh redraw %.1f ms; after release / plain redraw "
                 "= %.2f, after release / mesh redraw = %.2f\n",
                 floor, Median(meshRedraw), Median(after) / floor,
