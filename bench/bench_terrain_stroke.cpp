@@ -11,11 +11,13 @@
 //   plain redraw      one redraw of the four views with nothing changed, to idle
 //   mesh redraw       one redraw after the terrain's mesh was marked changed, to idle
 //   without terrain   one redraw with the terrain hidden: the views' own cost
+// The views show the default display, Wireframe; "--shaded" runs it in Shaded (filled faces).
 // Each figure is the median of several strokes. Run under an X server, pinned to two cores:
 //   LIBGL_ALWAYS_SOFTWARE=1 taskset -c 0,1 xvfb-run -a build-bench/bench/quill_bench_terrain_stroke
 #include "editor/uInstallSubsystems.h"
 #include "editor/uMainForm.h"
 #include "render/uGLView.h"
+#include "render/uSceneDraw.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 #include "terrain/uHeightmap.h"
@@ -33,6 +35,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -185,6 +188,9 @@ int main(int argc, char** argv)
     auto form = std::make_unique<TMainForm>();
     InstallSubsystemWindows(*form);
     form->FrameTimer()->stop();  // no autosave while measuring
+    const bool shaded = argc > 1 && std::strcmp(argv[1], "--shaded") == 0;
+    if (shaded)
+        form->ViewMenuClick(dmShaded);
     form->resize(1280, 900);
     form->show();
     RunUntilIdle(*form);
@@ -199,9 +205,10 @@ int main(int argc, char** argv)
     window->GridResolutionClick(5);  // 512 x 512
     window->show();
     RunUntilIdle(*form);
-    std::printf("terrain %d x %d, %zu vertices; stroke of %d moves %d ms apart\n",
-                terrain->GetHeightmap()->GetResolution(), terrain->GetHeightmap()->GetResolution(),
-                terrain->GetBaseMesh()->Vertices.size(), kMoves, kMoveIntervalMs);
+    std::printf("%s views; terrain %d x %d, %zu vertices; stroke of %d moves %d ms apart\n",
+                shaded ? "Shaded" : "Wireframe", terrain->GetHeightmap()->GetResolution(),
+                terrain->GetHeightmap()->GetResolution(), terrain->GetBaseMesh()->Vertices.size(),
+                kMoves, kMoveIntervalMs);
 
     std::vector<double> bare, plain, meshRedraw, release, after, afterLetGo, stroke;
     for (int run = 0; run < kRuns; ++run) {
