@@ -428,8 +428,22 @@ void TTerrainForm::PreviewMouseUp()
         return;
     Painting = StrokeStarted = false;
     // The end of the stroke leaves the mesh as a rebuild from the map would, but only
-    // the cells painted since the last push are worked on again.
-    Guarded([&] { PushPainted(true); });
+    // the cells painted since the last push are worked on again. When the last push
+    // already left it so, nothing changes and the views are not drawn again for it.
+    Guarded([&] {
+        if (Unpushed || !MeshShowsObjectColour())
+            PushPainted(true);
+    });
+}
+
+bool TTerrainForm::MeshShowsObjectColour() const
+{
+    const TSceneObject* object = TerrainObject();
+    const TMeshData* mesh = object ? object->GetBaseMesh() : nullptr;
+    if (!mesh)
+        return false;
+    return std::all_of(mesh->Vertices.begin(), mesh->Vertices.end(),
+                       [&](const TMeshVertex& v) { return v.Color == object->Color; });
 }
 
 void TTerrainForm::StrokeBrush(TGridCell From, TGridCell To, bool Ctrl)

@@ -94,6 +94,8 @@ private:
     // The cells painted since the last push into the mesh (with the object's colour over
     // every vertex when Recolour), then the main window told.
     void PushPainted(bool Recolour);
+    // Whether every vertex of the mesh has the object's colour, as a rebuild leaves it.
+    bool MeshShowsObjectColour() const;
     void StrokeBrush(TGridCell From, TGridCell To, bool Ctrl);
     void ApplyBrushAt(TGridCell Cell, bool Ctrl);
     void Guarded(const std::function<void()>& Body);

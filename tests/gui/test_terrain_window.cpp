@@ -277,6 +277,54 @@ TEST_F(TerrainWindowTest, TheReleasedStrokeLeavesTheMeshAsARebuildWould)
     EXPECT_TRUE(mesh.Edges == rebuilt.Edges);
 }
 
+// Letting go pushes, and so redraws the views, only when the mesh still differs from a
+// rebuild: cells painted since the last push, or vertices coloured by hand.
+TEST_F(TerrainWindowTest, TheReleaseRedrawsOnlyWhenTheMeshStillDiffers)
+{
+    struct TCase {
+        const char* Name;
+        bool CellsLeft, HandColoured;
+        int Pushes;
+    } cases[] = {
+        {"everything pushed", false, false, 0},
+        {"cells left", true, false, 1},
+        {"a vertex coloured by hand", false, true, 1},
+    };
+    QWidget* preview = Window->Preview();
+    const auto moveTo = [&](TGridCell c) {
+        const QPointF at(Window->Preview()->CellToPoint(c));
+        QMouseEvent move(QEvent::MouseMove, at, preview->mapToGlobal(at), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QApplication::sendEvent(preview, &move);
+    };
+    int edits = 0;
+    QObject::connect(&Form->Events(), &TEditorEvents::DocumentEdited, Window,
+                     [&edits] { ++edits; });
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Clock += 100;
+        QTest::mousePress(preview, Qt::LeftButton, {}, Window->Preview()->CellToPoint({30, 30}));
+        Clock += 50;
+        moveTo({60, 30});  // pushed
+        if (c.CellsLeft) {
+            Clock += 10;
+            moveTo({70, 30});  // waits for the release
+        }
+        if (c.HandColoured)
+            Terrain->GetBaseMesh()->Vertices[5].Color = TVec3{0.9f, 0.1f, 0.2f};
+        edits = 0;
+        const TGridCell last = c.CellsLeft ? TGridCell{70, 30} : TGridCell{60, 30};
+        QTest::mouseRelease(preview, Qt::LeftButton, {}, Window->Preview()->CellToPoint(last));
+        EXPECT_EQ(edits, c.Pushes);
+
+        TMeshData rebuilt;
+        BuildTerrainMesh(&rebuilt, &Map(), Terrain->TerrainSize, Terrain->TerrainHeight);
+        for (TMeshVertex& v : rebuilt.Vertices)
+            v.Color = Terrain->Color;
+        EXPECT_TRUE(Terrain->GetBaseMesh()->Vertices == rebuilt.Vertices);
+    }
+}
+
 // A long erosion shows its progress; Cancel leaves the map, the mesh and the undo steps
 // as they were.
 TEST_F(TerrainWindowTest, ACancelledErosionLeavesTheMapAsItWas)
