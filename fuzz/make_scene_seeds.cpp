@@ -38,6 +38,17 @@ void DropMesh(TSceneObject* Object)
     Object->SetBaseMesh(std::make_unique<TMeshData>());
 }
 
+// A terrain stored with an 8 x 8 grid.
+void SmallTerrain(TSceneObject* Object)
+{
+    auto map = std::make_unique<THeightmap>(8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            map->Put(x, y, (x * y) / 49.0f);
+    Object->SetHeightmap(std::move(map));
+    Object->RebuildTerrainMesh();
+}
+
 void NodeKinds()
 {
     TProjectDocument doc;
@@ -52,7 +63,9 @@ void NodeKinds()
         o->TexId = prim % 2;
         o->Blend = static_cast<TVertexColorBlend>(prim % 3);
         o->SetVisible(prim != 3);
-        if (prim != ptPlane)
+        if (prim == ptTerrain)
+            SmallTerrain(o);  // the default grid is 128 x 128: slow for every mutation
+        else if (prim != ptPlane)
             DropMesh(o);
         if (prim % 3 == 1)
             scene.ReparentNode(o, prim % 2 ? inner : group, 0, true);
@@ -118,13 +131,7 @@ void Animation()
 void SculptedTerrain()
 {
     TProjectDocument doc;
-    TSceneObject* o = doc.GetScene().AddPrimitive(ptTerrain);
-    auto map = std::make_unique<THeightmap>(8);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            map->Put(x, y, (x * y) / 49.0f);
-    o->SetHeightmap(std::move(map));
-    o->RebuildTerrainMesh();
+    SmallTerrain(doc.GetScene().AddPrimitive(ptTerrain));
     Save(doc, "terrain");
 }
 

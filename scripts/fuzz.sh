@@ -4,13 +4,13 @@
 # decoders, and the scene file reader (which also checks that a refused file leaves the
 # project as it was and that an accepted one saves, loads and saves to the same text).
 # Usage: scripts/fuzz.sh [runs-per-decoder] [runs-of-the-scene-reader]
-#   (defaults 20000 and 30000; 0 runs until stopped)
+#   (defaults 20000 and 100000; 0 runs until stopped)
 # Longer runs: scripts/fuzz.sh 0, or build-fuzz/fuzz/fuzz_scene build-fuzz/corpus/scene
 # -max_total_time=3600. Crashing inputs are written to build-fuzz/crashes/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs="${1:-20000}"
-scene_runs="${2:-30000}"
+scene_runs="${2:-100000}"
 scripts/deps.sh clang libclang-rt-14-dev
 # Everything in this build is instrumented, so the fuzzer sees coverage in the model
 # libraries the scene reader calls.
