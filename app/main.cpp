@@ -3,6 +3,7 @@
 #include "editor/uInstallSubsystems.h"
 #include "editor/uMainForm.h"
 #include "render/uErrorBox.h"
+#include "render/uGLDriverPin.h"
 #include "render/uGLView.h"
 
 #include <QApplication>
@@ -30,6 +31,7 @@ int main(int argc, char** argv)
     if (!form)
         return 1;
     const int result = app.exec();
+    KeepGLDriverMappedForLeakCheck();
     form.reset();
     return result;
 }
