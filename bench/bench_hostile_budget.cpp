@@ -19,7 +19,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -79,60 +78,6 @@ std::string Textures(const std::string& Name, int Entries)
     return s;
 }
 
-void PutBE32(std::vector<uint8_t>& Out, uint32_t V)
-{
-    for (int s = 24; s >= 0; s -= 8)
-        Out.push_back(static_cast<uint8_t>(V >> s));
-}
-
-void PutChunk(std::ofstream& Out, const char* Type, const uint8_t* Data, size_t Size)
-{
-    std::vector<uint8_t> head;
-    PutBE32(head, static_cast<uint32_t>(Size));
-    head.insert(head.end(), Type, Type + 4);
-    uLong crc = crc32(0, head.data() + 4, 4);
-    if (Size > 0)
-        crc = crc32(crc, Data, static_cast<uInt>(Size));
-    std::vector<uint8_t> tail;
-    PutBE32(tail, static_cast<uint32_t>(crc));
-    Out.write(reinterpret_cast<const char*>(head.data()), 8);
-    Out.write(reinterpret_cast<const char*>(Data), static_cast<std::streamsize>(Size));
-    Out.write(reinterpret_cast<const char*>(tail.data()), 4);
-}
-
-// An RGBA PNG whose image data is Inflated bytes of zeros (its rows exactly when 0).
-void WritePng(const fs::path& P, uint32_t Width, uint32_t Height, uint64_t Inflated)
-{
-    std::ofstream out(P, std::ios::binary);
-    const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    out.write(reinterpret_cast<const char*>(signature), 8);
-    std::vector<uint8_t> ihdr;
-    PutBE32(ihdr, Width);
-    PutBE32(ihdr, Height);
-    ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
-    PutChunk(out, "IHDR", ihdr.data(), ihdr.size());
-    const uint64_t total = Inflated > 0 ? Inflated : uint64_t{Height} * (1 + uint64_t{Width} * 4);
-    z_stream z{};
-    deflateInit(&z, 9);
-    std::vector<uint8_t> zeros(1 << 22, 0), buffer(1 << 20);
-    for (uint64_t done = 0; done < total;) {
-        const uint64_t n = std::min<uint64_t>(zeros.size(), total - done);
-        done += n;
-        z.next_in = zeros.data();
-        z.avail_in = static_cast<uInt>(n);
-        const int flush = done == total ? Z_FINISH : Z_NO_FLUSH;
-        do {
-            z.next_out = buffer.data();
-            z.avail_out = static_cast<uInt>(buffer.size());
-            deflate(&z, flush);
-            if (buffer.size() > z.avail_out)
-                PutChunk(out, "IDAT", buffer.data(), buffer.size() - z.avail_out);
-        } while (z.avail_out == 0);
-    }
-    deflateEnd(&z);
-    PutChunk(out, "IEND", nullptr, 0);
-}
-
 // The crafted file of a row of the report (0: the floor, one plain cube).
 std::string FileOfRow(int Row)
 {
@@ -163,13 +108,13 @@ std::string FileOfRow(int Row)
         break;
     }
     case 5:  // 10 entries naming one 8192 x 8192 PNG
-        WritePng(Folder() / "big.png", 8192, 8192, 0);
+        WriteZeroPng((Folder() / "big.png").string(), 8192, 8192);
         text = Header(Textures("big.png", 10), 0);
         break;
     case 6:  // entries naming a 1 x 1 PNG whose data inflates to 1 GiB
     case 61:
-        WritePng(Folder() / ("bomb" + std::to_string(Row) + ".png"), 1, 1,
-                 Row == 6 ? uint64_t{1} << 30 : uint64_t{4} << 30);
+        WriteZeroPng((Folder() / ("bomb" + std::to_string(Row) + ".png")).string(), 1, 1,
+                     Row == 6 ? uint64_t{1} << 30 : uint64_t{4} << 30);
         text = Header(Textures("bomb" + std::to_string(Row) + ".png", 10), 0);
         break;
     case 7:  // 20 entries naming one JPEG of 100 scans

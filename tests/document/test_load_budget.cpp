@@ -16,7 +16,6 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -319,41 +318,6 @@ TEST_F(LoadBudgetTest, StackEstimatesBoundWhatTheStacksBuild)
 
 namespace {
 
-// An 8-bit RGBA PNG whose image data is Inflated bytes of zeros, deflated: exactly the
-// image's rows when Inflated is 0, else far more than its rows need.
-void WritePng(const fs::path& P, uint32_t Width, uint32_t Height, uint64_t Inflated = 0)
-{
-    std::vector<uint8_t> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<uint8_t> ihdr;
-    PutBE32(ihdr, Width);
-    PutBE32(ihdr, Height);
-    ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
-    PutPngChunk(out, "IHDR", ihdr);
-    const uint64_t total = Inflated > 0 ? Inflated : uint64_t{Height} * (1 + uint64_t{Width} * 4);
-    z_stream z{};
-    deflateInit(&z, 9);
-    std::vector<uint8_t> zeros(1 << 20, 0), compressed, buffer(1 << 16);
-    for (uint64_t done = 0; done < total;) {
-        const uint64_t n = std::min<uint64_t>(zeros.size(), total - done);
-        done += n;
-        z.next_in = zeros.data();
-        z.avail_in = static_cast<uInt>(n);
-        const int flush = done == total ? Z_FINISH : Z_NO_FLUSH;
-        do {
-            z.next_out = buffer.data();
-            z.avail_out = static_cast<uInt>(buffer.size());
-            deflate(&z, flush);
-            compressed.insert(compressed.end(), buffer.data(),
-                              buffer.data() + (buffer.size() - z.avail_out));
-        } while (z.avail_out == 0);
-    }
-    deflateEnd(&z);
-    PutPngChunk(out, "IDAT", compressed);
-    PutPngChunk(out, "IEND", {});
-    std::ofstream(P, std::ios::binary)
-        .write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-}
-
 std::string TexturesNaming(const std::vector<std::string>& Names)
 {
     std::string s = "TEX\r\n" + std::to_string(Names.size()) + "\r\n";
@@ -368,7 +332,7 @@ std::string TexturesNaming(const std::vector<std::string>& Names)
 // texture object, which goes with the last of them.
 TEST_F(LoadBudgetTest, AFileNamedByManyEntriesIsImportedOnce)
 {
-    WritePng(Dir / "big.png", 256, 256);
+    WriteZeroPng((Dir / "big.png").string(), 256, 256);
     ASSERT_TRUE(WriteProgressiveJpeg((Dir / "scans.jpg").string(), 64, 48, 100));
     const struct {
         const char* Name;
@@ -412,7 +376,7 @@ TEST_F(LoadBudgetTest, TexturesOfOneFileShareOneBudget)
         {"scans", {UINT64_MAX, UINT64_MAX, 64 * 64 * 100 * 2}, 5, 2},
     };
     for (int i = 0; i < 5; ++i) {
-        WritePng(Dir / ("p" + std::to_string(i) + ".png"), 64, 64);
+        WriteZeroPng((Dir / ("p" + std::to_string(i) + ".png")).string(), 64, 64);
         ASSERT_TRUE(
             WriteProgressiveJpeg((Dir / ("j" + std::to_string(i) + ".jpg")).string(), 64, 64, 100));
     }
@@ -439,7 +403,7 @@ TEST_F(LoadBudgetTest, TexturesOfOneFileShareOneBudget)
 // Row 6: image data that inflates far past the image's one row is not inflated past it.
 TEST_F(LoadBudgetTest, PngDataPastTheImageIsNotInflated)
 {
-    WritePng(Dir / "bomb.png", 1, 1, uint64_t{256} << 20);
+    WriteZeroPng((Dir / "bomb.png").string(), 1, 1, uint64_t{256} << 20);
     TImageDecodeResult r = DecodeImageFile(PathOf("bomb.png"), TImageFileKind::Png, {});
     ASSERT_EQ(r.Status, TImageDecodeStatus::Ok) << r.Message;
     EXPECT_EQ(r.Image->Width(), 1);

@@ -1,17 +1,13 @@
 // The program's own start and quit, as the entry point runs them, with damaged files
 // opened in between: run under LeakSanitizer, the process must exit with nothing leaked.
 #include "editor/api/uEditorDialogs.h"
-#include "editor/uApplicationFont.h"
-#include "editor/uInstallSubsystems.h"
+#include "editor/uEditorStart.h"
 #include "editor/uMainForm.h"
-#include "render/uErrorBox.h"
 #include "render/uGLDriverPin.h"
-#include "render/uGLView.h"
 #include "tests/document/hostile_scene_files.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QSurfaceFormat>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -40,10 +36,8 @@ void WriteText(const std::string& Path, const std::string& Text)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QSurfaceFormat::setDefaultFormat(TGLView::EditorSurfaceFormat());
+    PrepareEditorApplication();
     QApplication app(argc, argv);
-    ApplyApplicationFont();
 
     QTemporaryDir dir;
     const std::string folder = dir.path().toStdString();
@@ -53,12 +47,7 @@ int main(int argc, char** argv)
     WriteText(files[1],
               "#Quillstone\r\nVERSION 8\r\nNOENV\r\nTEX\r\n1\r\n0 broken.png\r\nNODES 0\r\n");
 
-    std::unique_ptr<TMainForm> form;
-    RunGuarded(nullptr, [&] {
-        form = std::make_unique<TMainForm>();
-        InstallSubsystemWindows(*form);
-        form->show();
-    });
+    std::unique_ptr<TMainForm> form = OpenEditorWindow();
     if (!form)
         return 1;
     size_t next = 0;

@@ -4,8 +4,10 @@
 #include <jpeglib.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,58 @@ inline void PutPngChunk(std::vector<uint8_t>& Out, const char* Type,
     body.insert(body.end(), Data.begin(), Data.end());
     Out.insert(Out.end(), body.begin(), body.end());
     PutBE32(Out, static_cast<uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
+}
+
+// Writes a PNG chunk to a stream, its data read from where it lies.
+inline void WritePngChunk(std::ofstream& Out, const char* Type, const uint8_t* Data, size_t Size)
+{
+    std::vector<uint8_t> head;
+    PutBE32(head, static_cast<uint32_t>(Size));
+    head.insert(head.end(), Type, Type + 4);
+    uLong crc = crc32(0, head.data() + 4, 4);
+    if (Size > 0)
+        crc = crc32(crc, Data, static_cast<uInt>(Size));
+    std::vector<uint8_t> tail;
+    PutBE32(tail, static_cast<uint32_t>(crc));
+    Out.write(reinterpret_cast<const char*>(head.data()), 8);
+    Out.write(reinterpret_cast<const char*>(Data), static_cast<std::streamsize>(Size));
+    Out.write(reinterpret_cast<const char*>(tail.data()), 4);
+}
+
+// An 8-bit RGBA PNG whose image data is Inflated bytes of zeros, deflated and streamed
+// to the file: exactly the image's rows when Inflated is 0, else as much as asked (a
+// small file that inflates to gigabytes).
+inline void WriteZeroPng(const std::string& Path, uint32_t Width, uint32_t Height,
+                         uint64_t Inflated = 0)
+{
+    std::ofstream out(Path, std::ios::binary);
+    const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    out.write(reinterpret_cast<const char*>(signature), 8);
+    std::vector<uint8_t> ihdr;
+    PutBE32(ihdr, Width);
+    PutBE32(ihdr, Height);
+    ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
+    WritePngChunk(out, "IHDR", ihdr.data(), ihdr.size());
+    const uint64_t total = Inflated > 0 ? Inflated : uint64_t{Height} * (1 + uint64_t{Width} * 4);
+    z_stream z{};
+    deflateInit(&z, 9);
+    std::vector<uint8_t> zeros(1 << 22, 0), buffer(1 << 20);
+    for (uint64_t done = 0; done < total;) {
+        const uint64_t n = std::min<uint64_t>(zeros.size(), total - done);
+        done += n;
+        z.next_in = zeros.data();
+        z.avail_in = static_cast<uInt>(n);
+        const int flush = done == total ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            z.next_out = buffer.data();
+            z.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&z, flush);
+            if (buffer.size() > z.avail_out)
+                WritePngChunk(out, "IDAT", buffer.data(), buffer.size() - z.avail_out);
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    WritePngChunk(out, "IEND", nullptr, 0);
 }
 
 // A grey progressive JPEG with many scans: the DC scan, then spectral bands of one AC
