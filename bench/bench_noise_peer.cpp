@@ -11,6 +11,7 @@
 // samples of a map.
 #ifdef QUILL_HAVE_LIBNOISE
 
+#include "bench/uPairedTiming.h"
 #include "terrain/uNoise.h"
 
 #include <benchmark/benchmark.h>
@@ -57,13 +58,6 @@ void Fill(const TGrid& G, std::vector<float>& Out, Sample&& Value)
     }
 }
 
-double ThreadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
 enum TOurs { oFbm2D, oFbm3D };
 
 void BM_FbmAgainstLibnoise(benchmark::State& State, TOurs Ours, TGrid Grid)
@@ -78,41 +72,25 @@ void BM_FbmAgainstLibnoise(benchmark::State& State, TOurs Ours, TGrid Grid)
     perlin.SetSeed(kSeed);
     std::vector<float> values(size_t(Grid.Side) * size_t(Grid.Side) * size_t(Grid.Depth));
 
-    using clock = std::chrono::steady_clock;
-    double ours = 0, peer = 0, oursCpu = 0, peerCpu = 0;
-    bool oursFirst = true;
-    for (auto _ : State) {
-        for (int turn = 0; turn < 2; ++turn) {
-            const auto t0 = clock::now();
-            const double c0 = ThreadCpuMs();
-            if ((turn == 0) == oursFirst) {
-                if (Ours == oFbm2D)
-                    Fill(Grid, values, [&](float X, float Y, float) {
-                        return gen.Fbm2D(X, Y, kOctaves, kLacunarity, kPersistence);
-                    });
-                else
-                    Fill(Grid, values, [&](float X, float Y, float Z) {
-                        return gen.Fbm3D(X, Y, Z, kOctaves, kLacunarity, kPersistence);
-                    });
-                benchmark::DoNotOptimize(values.data());
-                ours += std::chrono::duration<double, std::milli>(clock::now() - t0).count();
-                oursCpu += ThreadCpuMs() - c0;
-            } else {
-                Fill(Grid, values, [&](float X, float Y, float Z) {
-                    return static_cast<float>(perlin.GetValue(X, Y, Z));
+    TimeAgainstPeer(
+        State, CLOCK_THREAD_CPUTIME_ID,
+        [&] {
+            if (Ours == oFbm2D)
+                Fill(Grid, values, [&](float X, float Y, float) {
+                    return gen.Fbm2D(X, Y, kOctaves, kLacunarity, kPersistence);
                 });
-                benchmark::DoNotOptimize(values.data());
-                peer += std::chrono::duration<double, std::milli>(clock::now() - t0).count();
-                peerCpu += ThreadCpuMs() - c0;
-            }
-        }
-        oursFirst = !oursFirst;
-    }
-    const double n = double(std::max<int64_t>(State.iterations(), 1));
-    State.counters["ours_ms"] = ours / n;
-    State.counters["peer_ms"] = peer / n;
-    State.counters["ratio"] = peer > 0 ? ours / peer : 0.0;
-    State.counters["cpu_ratio"] = peerCpu > 0 ? oursCpu / peerCpu : 0.0;
+            else
+                Fill(Grid, values, [&](float X, float Y, float Z) {
+                    return gen.Fbm3D(X, Y, Z, kOctaves, kLacunarity, kPersistence);
+                });
+            benchmark::DoNotOptimize(values.data());
+        },
+        [&] {
+            Fill(Grid, values, [&](float X, float Y, float Z) {
+                return static_cast<float>(perlin.GetValue(X, Y, Z));
+            });
+            benchmark::DoNotOptimize(values.data());
+        });
     State.counters["samples"] = double(values.size());
 }
 

@@ -25,6 +25,7 @@
 // scripts/bench.sh runs the load benchmarks in both modes. "huge_mb" (in the memory
 // benchmarks) is how much of the loaded data sat on huge pages.
 #include "base/uMesh.h"
+#include "bench/uPairedTiming.h"
 #include "document/uProjectDocument.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
@@ -211,15 +212,6 @@ void BM_TinyObjLoad(benchmark::State& State)
     CountFile(State, path);
 }
 
-// Milliseconds of processor time this process has used, on every thread: on a busy
-// machine it tells the work of a load apart from the time it waited for a processor.
-double ProcessCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
 // Both loads in turn, the first of them alternating; times are milliseconds a load, wall
 // clock ("ratio") and processor time ("cpu_ratio").
 void BM_SceneLoadAgainstTinyObj(benchmark::State& State)
@@ -227,36 +219,17 @@ void BM_SceneLoadAgainstTinyObj(benchmark::State& State)
     const std::string& scenePath = SceneFile(State.range(0));
     const std::string& objPath = ObjFile(State.range(0));
     const TPageMode mode(State);
-    using clock = std::chrono::steady_clock;
-    double ours = 0, peer = 0, oursCpu = 0, peerCpu = 0;
-    bool oursFirst = true;
-    for (auto _ : State) {
-        for (int turn = 0; turn < 2; ++turn) {
-            const auto t0 = clock::now();
-            const double c0 = ProcessCpuMs();
-            const bool isOurs = (turn == 0) == oursFirst;
-            if (isOurs) {
-                TProjectDocument doc;
-                doc.LoadFromFile(scenePath);
-                benchmark::DoNotOptimize(doc.GetScene());
-            } else if (!LoadObj(objPath)) {
+    TimeAgainstPeer(
+        State, CLOCK_PROCESS_CPUTIME_ID,
+        [&] {
+            TProjectDocument doc;
+            doc.LoadFromFile(scenePath);
+            benchmark::DoNotOptimize(doc.GetScene());
+        },
+        [&] {
+            if (!LoadObj(objPath))
                 State.SkipWithError("tinyobjloader refused the file");
-            }
-            const double wall =
-                std::chrono::duration<double, std::milli>(clock::now() - t0).count();
-            const double cpu = ProcessCpuMs() - c0;
-            (isOurs ? ours : peer) += wall;
-            (isOurs ? oursCpu : peerCpu) += cpu;
-        }
-        oursFirst = !oursFirst;
-    }
-    const double n = double(std::max<int64_t>(State.iterations(), 1));
-    State.counters["ours_ms"] = ours / n;
-    State.counters["peer_ms"] = peer / n;
-    State.counters["ratio"] = peer > 0 ? ours / peer : 0.0;
-    State.counters["ours_cpu_ms"] = oursCpu / n;
-    State.counters["peer_cpu_ms"] = peerCpu / n;
-    State.counters["cpu_ratio"] = peerCpu > 0 ? oursCpu / peerCpu : 0.0;
+        });
     State.counters["vertices"] = double(State.range(0));
 }
 #endif
