@@ -141,6 +141,11 @@ TMeshCounts EstimateModifierOutput(const TModifier& Modifier, const TMeshCounts&
     return out;
 }
 
+TMeshCounts EstimateModifierStep(const TModifier& Modifier, const TMeshData& Input, int64_t& Work)
+{
+    return EstimateModifierOutput(Modifier, CountMesh(Input), Work);
+}
+
 TStackEstimate EstimateStack(const TMeshCounts& Input, const TModifierStack& Stack)
 {
     TStackEstimate e;

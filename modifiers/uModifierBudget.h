@@ -40,5 +40,9 @@ TMeshCounts CountMesh(const TMeshData& Mesh);
 // One enabled modifier run on a mesh of Input counts: bounds of its output, plus its work.
 TMeshCounts EstimateModifierOutput(const TModifier& Modifier, const TMeshCounts& Input,
                                    int64_t& Work);
+// One enabled modifier run on this very mesh: bounds of its output, plus its work. Where a
+// kernel's cost depends on the mesh's shape and not only on its counts, it is counted
+// from the mesh itself.
+TMeshCounts EstimateModifierStep(const TModifier& Modifier, const TMeshData& Input, int64_t& Work);
 // Every enabled modifier of Stack in order, starting from Input.
 TStackEstimate EstimateStack(const TMeshCounts& Input, const TModifierStack& Stack);
