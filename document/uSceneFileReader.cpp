@@ -20,6 +20,7 @@
 #include "scene/uSceneObject.h"
 #include "scene/uTextures.h"
 #include "terrain/uHeightmap.h"
+#include "terrain/uTerrainMesh.h"
 
 #include <algorithm>
 #include <cmath>
@@ -280,18 +281,27 @@ void ReadTextures(TTextLineSource& File, const std::string& FileName)
         textures->Clear();
     for (int32_t i = 0; i < n; ++i) {
         const std::string entry = RequiredLine(File);
-        // Skip the leading position number; the rest of the line is the path.
-        std::string_view rest = TrimBlanks(entry);
+        // Skip the leading position number and the one blank the writer puts after it;
+        // the rest of the line is the path as written, since a file name may start or end
+        // with a blank. A hand-written line with more blanks is read trimmed.
         size_t k = 0;
-        while (k < rest.size() && static_cast<unsigned char>(rest[k]) > 32)
+        while (k < entry.size() && static_cast<unsigned char>(entry[k]) <= 32)
             ++k;
-        const std::string path(TrimBlanks(rest.substr(k)));
+        while (k < entry.size() && static_cast<unsigned char>(entry[k]) > 32)
+            ++k;
+        if (k < entry.size() && entry[k] == ' ')
+            ++k;
+        const std::string path = entry.substr(k);
         if (!textures)
             continue;
-        const std::string full = ResolveTexturePath(FileName, path);
+        std::string full = ResolveTexturePath(FileName, path);
         std::error_code ec;
         // Only regular files: a name in the file must not make the load read a device or
         // wait on a pipe.
+        const std::string trimmed(TrimBlanks(path));
+        if (!fs::is_regular_file(full, ec) && trimmed != path && !trimmed.empty() &&
+            fs::is_regular_file(ResolveTexturePath(FileName, trimmed), ec))
+            full = ResolveTexturePath(FileName, trimmed);
         if (!path.empty() && fs::is_regular_file(full, ec))
             textures->ImportForLoad(full);
         // An entry that cannot be imported keeps its place, so later texture ids and the
@@ -552,8 +562,8 @@ void FinishObjectMesh(TSceneObject& Object, std::unique_ptr<TMeshData> StoredMes
     auto map = std::make_unique<THeightmap>(kResolution);
     map->Flatten();
     Object.SetHeightmap(std::move(map));
-    Object.TerrainSize = 4.0f;
-    Object.TerrainHeight = 0.6f;
+    Object.TerrainSize = kDefaultTerrainSize;
+    Object.TerrainHeight = kDefaultTerrainHeight;
 }
 
 struct TFileNode {
@@ -762,31 +772,43 @@ bool RebuildHeightmapFromTerrainMesh(TSceneObject& Object)
         mesh->Faces.size() != static_cast<size_t>(n - 1) * static_cast<size_t>(n - 1))
         return false;
     // The builder lays vertex (x, y) at index y * n + x on a square of side Size centred on
-    // the origin; check that, and read the height scale from the heights' spread.
+    // the origin; check that. A grid the default size makes exactly keeps that size.
     const float minX = mesh->Vertices.front().Position.X;
     const float maxX = mesh->Vertices[static_cast<size_t>(n - 1)].Position.X;
-    const float size = maxX - minX;
-    if (!(size > 0) || !std::isfinite(size))
+    const float measured = maxX - minX;
+    if (!(measured > 0) || !std::isfinite(measured))
         return false;
-    const float spacing = size / static_cast<float>(n - 1);
+    const float spacing = measured / static_cast<float>(n - 1);
+    bool defaultGrid = true;
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n; ++x) {
             const TVec3& p = mesh->Vertices[static_cast<size_t>(y) * n + x].Position;
             if (std::fabs(p.X - (minX + spacing * x)) > spacing * 0.01f ||
                 std::fabs(p.Z - (minX + spacing * y)) > spacing * 0.01f || !std::isfinite(p.Y))
                 return false;
+            defaultGrid = defaultGrid && p.X == TerrainGridCoordinate(x, n, kDefaultTerrainSize) &&
+                          p.Z == TerrainGridCoordinate(y, n, kDefaultTerrainSize);
         }
-    float top = 0;
-    for (const TMeshVertex& v : mesh->Vertices)
-        top = std::max(top, std::fabs(v.Position.Y));
-    // Heights are kept in 0..1 where the terrain tools expect them; the scale follows.
-    const float scale = top > 0 ? top : (Object.TerrainHeight > 0 ? Object.TerrainHeight : 0.6f);
+    // The default height scale, when it gives back every stored height bit for bit: then
+    // the heights are the very ones the terrain had, whatever range its edits took them
+    // to. Otherwise the mesh was made at another scale; the heights then span -1..1.
+    std::vector<float> heights(count);
+    float scale = kDefaultTerrainHeight;
+    for (size_t i = 0; i < count; ++i)
+        if (!TerrainHeightFromY(mesh->Vertices[i].Position.Y, kDefaultTerrainHeight, heights[i])) {
+            float top = 0;
+            for (const TMeshVertex& v : mesh->Vertices)
+                top = std::max(top, std::fabs(v.Position.Y));
+            scale = top;
+            for (size_t k = 0; k < count; ++k)
+                heights[k] = mesh->Vertices[k].Position.Y / scale;
+            break;
+        }
     auto map = std::make_unique<THeightmap>(n);
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x)
-            map->Put(x, y, mesh->Vertices[static_cast<size_t>(y) * n + x].Position.Y / scale);
+    std::copy(heights.begin(), heights.end(), map->Data());
+    map->UpdateMinMax();
     Object.SetHeightmap(std::move(map));
-    Object.TerrainSize = size;
+    Object.TerrainSize = defaultGrid ? kDefaultTerrainSize : measured;
     Object.TerrainHeight = scale;
     return true;
 }

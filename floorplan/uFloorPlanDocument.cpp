@@ -137,7 +137,9 @@ uint64_t HashMix64(uint64_t h, uint64_t v)
 
 uint64_t HashMixSingle(uint64_t h, float f)
 {
-    return HashMix64(h, std::bit_cast<uint32_t>(f));
+    // -0 hashes as 0: the file writes both as 0, and a binding must not go stale over a
+    // sign nothing else tells apart.
+    return HashMix64(h, std::bit_cast<uint32_t>(f == 0.0f ? 0.0f : f));
 }
 
 namespace {

@@ -86,7 +86,7 @@ struct TFloorPlanBuildBinding {
 
 // One FNV-style step over a whole 64-bit word.
 uint64_t HashMix64(uint64_t h, uint64_t v);
-// Mixes the bit pattern of a single, zero-extended.
+// Mixes the bit pattern of a single, zero-extended (-0 as 0).
 uint64_t HashMixSingle(uint64_t h, float f);
 constexpr uint64_t kFloorPlanHashSeed = 0x14650FB0739D0383ull;
 

@@ -34,8 +34,6 @@ bool IsCompositeTypeId(const std::string& TypeId)
                        [&](const char* Id) { return TypeId == Id; });
 }
 
-constexpr float kDefaultTerrainSize = 4.0f;
-constexpr float kDefaultTerrainHeight = 0.6f;
 constexpr int kDefaultTerrainResolution = 128;
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "terrain/uTerrainMesh.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -35,6 +36,26 @@ TGridRect TGridRect::ClippedTo(int n) const
 {
     TGridRect R{std::max(X0, 0), std::max(Y0, 0), std::min(X1, n - 1), std::min(Y1, n - 1)};
     return R.Empty() ? TGridRect{} : R;
+}
+
+float TerrainGridCoordinate(int x, int n, float Size)
+{
+    const float Spacing = n < 2 ? Size : Size / static_cast<float>(n - 1);
+    return -Size * 0.5f + static_cast<float>(x) * Spacing;
+}
+
+bool TerrainHeightFromY(float Y, float HeightScale, float& Height)
+{
+    const float h = Y / HeightScale;
+    if (!std::isfinite(h))
+        return false;
+    // The quotient is nearly always the answer; its neighbours cover the rest.
+    for (const float c : {h, std::nextafter(h, -INFINITY), std::nextafter(h, INFINITY)})
+        if (HeightScale * c == Y) {
+            Height = c;
+            return true;
+        }
+    return false;
 }
 
 void BuildTerrainMesh(TMeshData* Mesh, const THeightmap* Map, float Size, float HeightScale)

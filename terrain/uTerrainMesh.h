@@ -18,6 +18,17 @@ struct TGridRect {
     TGridRect ClippedTo(int n) const;
 };
 
+// The size and height scale a new terrain object is built with.
+constexpr float kDefaultTerrainSize = 4.0f;
+constexpr float kDefaultTerrainHeight = 0.6f;
+
+// The builder's X (or Z) of grid column x of n on a grid Size wide.
+float TerrainGridCoordinate(int x, int n, float Size);
+
+// Undoes the builder's HeightScale * height: a height the builder turns into exactly Y,
+// bit for bit. False when there is none (Y was not made at this scale).
+bool TerrainHeightFromY(float Y, float HeightScale, float& Height);
+
 // Replaces Mesh with the grid of Map, Size wide along X and Z, heights scaled
 // by HeightScale. Does nothing when either is missing.
 void BuildTerrainMesh(TMeshData* Mesh, const THeightmap* Map, float Size, float HeightScale);

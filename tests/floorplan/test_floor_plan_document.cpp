@@ -258,6 +258,29 @@ TEST(FloorPlanHash, ChangesWithTheSourceOnly)
     EXPECT_NE(doc.FloorSourceHash(again->Id()), withPlan);
 }
 
+TEST(FloorPlanHash, ANegativeZeroSettingHashesAsZero)
+{
+    // The file writes -0 as 0: a floor whose typed value kept the sign must hash the same
+    // after reopening, or every binding of it turns stale with nothing changed.
+    TFloorPlanDocument doc;
+    TFloorPlan* plan = doc.AddPlan("");
+    SetSquare(plan);
+    TFloorDefinition* floor = doc.AddBuilding("")->AddFloor(plan->Id(), "");
+    floor->SetOverrideSettings(true);
+    TFloorSettings s = DefaultFloorSettings();
+    s.RoofType = rtFlat;
+    s.RoofInset = 0.0f;
+    s.RoofRise = 0.0f;
+    floor->SetSettings(s);
+    const uint64_t positive = doc.FloorSourceHash(floor->Id());
+    s.RoofInset = -0.0f;
+    s.RoofRise = -0.0f;
+    floor->SetSettings(s);
+    EXPECT_EQ(doc.FloorSourceHash(floor->Id()), positive);
+    EXPECT_EQ(HashMixSingle(kFloorPlanHashSeed, -0.0f), HashMixSingle(kFloorPlanHashSeed, 0.0f));
+    EXPECT_NE(HashMixSingle(kFloorPlanHashSeed, 1.0f), HashMixSingle(kFloorPlanHashSeed, -1.0f));
+}
+
 TEST(FloorPlanHash, StalenessOfTheThreeKinds)
 {
     TFloorPlanDocument doc;
