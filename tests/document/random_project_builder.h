@@ -584,7 +584,7 @@ private:
             break;
         }
         default:
-            time.SetFPS(static_cast<float>(Int(1, 60)));
+            time.SetFPS(Chance(0.5) ? static_cast<float>(Int(1, 60)) : Real(1, 120));
             time.SetLoop(Chance(0.5));
             break;
         }
@@ -614,8 +614,8 @@ private:
         s.RoofType = static_cast<TRoofType>(Int(0, 2));
         // The plan window keeps the sign of a typed "-0".
         const bool pyramid = s.RoofType == rtTruncatedPyramid;
-        s.RoofRise = pyramid ? Real(0.5f, 2) : Chance(0.3) ? -0.0f : Typed(0, 2);
-        s.RoofInset = pyramid ? Real(0.1f, 0.5f) : Chance(0.3) ? -0.0f : Typed(0, 0.5f);
+        s.RoofRise = pyramid ? Real(0.5f, 2) : Chance(0.5) ? -0.0f : Typed(0, 2);
+        s.RoofInset = pyramid ? Real(0.1f, 0.5f) : Chance(0.5) ? -0.0f : Typed(0, 0.5f);
         return s;
     }
     TFloorPlan* AnyPlan()
@@ -629,7 +629,9 @@ private:
     {
         TFloorPlanDocument& plans = Doc.GetFloorPlans();
         TFloorPlanTarget* target = Doc.FloorPlanTarget();
-        switch (Int(0, 4)) {
+        // Floors come up twice as often as plans: builds need them.
+        static const int cases[] = {0, 1, 2, 2, 3, 3, 4};
+        switch (cases[Pick(std::size(cases))]) {
         case 0: {
             TFloorPlan* plan = plans.AddPlan(Chance(0.5) ? "" : Name());
             plan->SetPoints(Outline());
