@@ -53,6 +53,7 @@
 #include "terrain/uNoise.h"
 #include "terrain/uTerrainOps.h"
 
+#include <bit>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -119,10 +120,15 @@ private:
     int Int(int Lo, int Hi) { return std::uniform_int_distribution<int>(Lo, Hi)(Random); }
     bool Chance(double P) { return std::bernoulli_distribution(P)(Random); }
     float Real(float Lo, float Hi) { return std::uniform_real_distribution<float>(Lo, Hi)(Random); }
-    // A number as typed: sometimes round, sometimes with every digit, sometimes "-0".
+    // A number as typed: sometimes round, sometimes with every digit, sometimes "-0", "1e-40"
+    // (below the normal floats) or "1e-30".
     float Typed(float Lo, float Hi)
     {
-        switch (Int(0, 5)) {
+        switch (Int(0, 7)) {
+        case 6:
+            return std::bit_cast<float>(uint32_t(Int(1, 0x7fffff)));
+        case 7:
+            return Real(-1, 1) * 1e-30f;
         case 0:
             return static_cast<float>(Int(static_cast<int>(Lo), static_cast<int>(Hi)));
         case 1:
@@ -138,6 +144,16 @@ private:
                                              "x\ty",   "",       "  ",     "Cube 3", "42",
                                              "a/b\\c", "NAME x", "#"};
         std::string s;
+        if (Chance(0.3)) {
+            // Pasted text: any byte but a line break.
+            for (int n = Int(0, 12); n > 0; --n) {
+                char c = char(Int(1, 255));
+                if (c == '\r' || c == '\n')
+                    c = 'x';
+                s += c;
+            }
+            return s;
+        }
         for (int n = Int(1, 3); n > 0; --n)
             s += pieces[Pick(std::size(pieces))];
         return s;
@@ -363,10 +379,12 @@ private:
                     break;
                 case TParamKind::Integer:
                     // Near the default: counts and levels stay small.
-                    p.Set(Modifier, v + Int(-1, 1));
+                    p.Set(Modifier, v + Int(-2, 2));
                     break;
                 case TParamKind::Float:
-                    p.Set(Modifier, Chance(0.3) ? -0.0 : v + Real(-1, 1));
+                    p.Set(Modifier, Chance(0.3)   ? -0.0
+                                    : Chance(0.3) ? Typed(-1000, 1000)
+                                                  : v + Real(-1, 1));
                     break;
                 }
             }
@@ -655,36 +673,14 @@ private:
                                                         after.get()));
             break;
         }
-        case 2: {
-            // Add floor: a copy of a plan with the floor's own settings.
-            const TFloorPlan* source = AnyPlan();
-            if (!source)
-                return;
-            TBuildingDefinition* building = plans.DefaultBuilding();
-            const std::string name =
-                source->Name() + " - Floor " + std::to_string(building->FloorCount() + 1);
-            TFloorPlan* plan = plans.AddPlan(name);
-            const uint32_t id = plan->Id();
-            plan->Assign(source);
-            plan->SetId(id);
-            plan->SetName(name);
-            TFloorDefinition* floor = building->AddFloor(id, "");
-            floor->SetOverrideSettings(true);
-            floor->SetSettings(plan->Settings());
+        case 2:
+            AddFloor();
             break;
-        }
         case 3: {
             if (plans.BuildingCount() == 0 || plans.GetBuilding(0)->FloorCount() == 0)
                 return;
             TBuildingDefinition* building = plans.GetBuilding(0);
-            TFloorDefinition* floor = building->GetFloor(Int(0, building->FloorCount() - 1));
-            const std::unique_ptr<TFloorDefinition> before = floor->Clone();
-            floor->SetSettings(Settings());
-            floor->SetOverrideSettings(true);
-            const std::unique_ptr<TFloorDefinition> after = floor->Clone();
-            floor->Assign(before.get());
-            Run(std::make_unique<TEditFloorSettingsCommand>(target, floor->Id(), before.get(),
-                                                            after.get()));
+            EditFloorSettings(*building->GetFloor(Int(0, building->FloorCount() - 1)));
             break;
         }
         default:
@@ -693,6 +689,44 @@ private:
             break;
         }
         target->MarkChanged();
+    }
+
+    // Add floor: a copy of the plan (a new default one when there is none) with the floor's
+    // own settings, which the user often types at once.
+    void AddFloor()
+    {
+        TFloorPlanDocument& plans = Doc.GetFloorPlans();
+        const TFloorPlan* source = AnyPlan();
+        if (!source) {
+            TFloorPlan* fresh = plans.AddPlan("Plan " + std::to_string(plans.PlanCount() + 1));
+            fresh->SetPoints(Outline());
+            source = fresh;
+        }
+        TBuildingDefinition* building = plans.DefaultBuilding();
+        const std::string name =
+            source->Name() + " - Floor " + std::to_string(building->FloorCount() + 1);
+        TFloorPlan* plan = plans.AddPlan(name);
+        const uint32_t id = plan->Id();
+        plan->Assign(source);
+        plan->SetId(id);
+        plan->SetName(name);
+        TFloorDefinition* floor = building->AddFloor(id, "");
+        floor->SetOverrideSettings(true);
+        floor->SetSettings(plan->Settings());
+        if (Chance(0.6))
+            EditFloorSettings(*floor);
+    }
+
+    // Settings typed for a floor, committed as one command.
+    void EditFloorSettings(TFloorDefinition& Floor)
+    {
+        const std::unique_ptr<TFloorDefinition> before = Floor.Clone();
+        Floor.SetSettings(Settings());
+        Floor.SetOverrideSettings(true);
+        const std::unique_ptr<TFloorDefinition> after = Floor.Clone();
+        Floor.Assign(before.get());
+        Run(std::make_unique<TEditFloorSettingsCommand>(Doc.FloorPlanTarget(), Floor.Id(),
+                                                        before.get(), after.get()));
     }
 
     void Build()
@@ -776,8 +810,10 @@ private:
             Textures.Delete(Int(0, Textures.Count() - 1));
             return;
         }
-        static const char* const names[] = {"brick.png",  " lead.png",  "trail .png",
-                                            "trail.png ", "sp ace.png", "sub/stone.png"};
+        static const char* const names[] = {
+            "brick.png",     " lead.png", "trail .png",    "trail.png ", "sp ace.png",
+            "sub/stone.png", "t\tab.png", "\xc3\x84x.png", "#h.png",     "q\"uote.png",
+            "pc%d.png",      "  two.png", " sp/ in.png",   "x.PNG"};
         const std::filesystem::path path = Folder / names[Pick(std::size(names))];
         std::filesystem::create_directories(path.parent_path());
         std::string message;
