@@ -14,26 +14,8 @@
 #include "floorplan/uFloorPlanDocument.h"
 #include "image/uImageCodecs.h"
 #include "image/uTextureRipperImage.h"
-#include "modifiers/uModifierAdvanced.h"
-#include "modifiers/uModifierAnimatedUV.h"
-#include "modifiers/uModifierArray2D.h"
-#include "modifiers/uModifierArrayCircular.h"
-#include "modifiers/uModifierBend.h"
-#include "modifiers/uModifierInflate.h"
-#include "modifiers/uModifierNoise.h"
-#include "modifiers/uModifierParams.h"
-#include "modifiers/uModifierPush.h"
 #include "modifiers/uModifierRegistry.h"
-#include "modifiers/uModifierReverseNormals.h"
-#include "modifiers/uModifierRipple.h"
-#include "modifiers/uModifierSkew.h"
-#include "modifiers/uModifierSqueeze.h"
 #include "modifiers/uModifierStack.h"
-#include "modifiers/uModifierStretch.h"
-#include "modifiers/uModifierTaper.h"
-#include "modifiers/uModifierTwist.h"
-#include "modifiers/uModifierUpdateUVs.h"
-#include "modifiers/uModifierWave.h"
 #include "modifiers/uModifiers.h"
 #include "scene/uAnimationClip.h"
 #include "scene/uAnimationCommands.h"
@@ -52,25 +34,26 @@
 #include "terrain/uHeightmap.h"
 #include "terrain/uNoise.h"
 #include "terrain/uTerrainOps.h"
+#include "tests/document/random_modifier_settings.h"
+#include "tests/document/random_values.h"
 
 #include <bit>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
-class TRandomProjectBuilder {
+class TRandomProjectBuilder : private TRandomValues {
 public:
     // Textures are written into TextureFolder and imported into Textures (the current
     // registry). Every modifier type seen gets its parameters set; ModifierTypesUsed
     // collects the type ids, so a test can check that each type was reached.
     TRandomProjectBuilder(TProjectDocument& Document, TTextureManager& Textures,
                           std::filesystem::path TextureFolder, uint32_t Seed)
-        : Doc(Document), Textures(Textures), Folder(std::move(TextureFolder)), Seed(Seed),
-          Random(Seed)
+        : TRandomValues(Seed), Doc(Document), Textures(Textures), Folder(std::move(TextureFolder)),
+          Seed(Seed)
     {
     }
 
@@ -86,6 +69,8 @@ public:
     }
 
     std::vector<std::string> ModifierTypesUsed;
+    // Types met that have neither a parameter table nor setters the builder knows.
+    std::vector<std::string> UnknownTypes;
 
 private:
     using TAction = void (TRandomProjectBuilder::*)();
@@ -105,58 +90,11 @@ private:
             &TRandomProjectBuilder::KeyAnimation,  &TRandomProjectBuilder::ClipSettings,
             &TRandomProjectBuilder::FloorPlans,    &TRandomProjectBuilder::FloorPlans,
             &TRandomProjectBuilder::FloorPlans,    &TRandomProjectBuilder::FloorPlans,
-            &TRandomProjectBuilder::Build,         &TRandomProjectBuilder::Build,
+            &TRandomProjectBuilder::BuildFloors,   &TRandomProjectBuilder::BuildFloors,
             &TRandomProjectBuilder::Terrain,       &TRandomProjectBuilder::ImportTexture,
             &TRandomProjectBuilder::Environment,   &TRandomProjectBuilder::UndoRedo,
         };
         (this->*actions[Pick(std::size(actions))])();
-    }
-
-    // ---- random values ----
-    size_t Pick(size_t Count)
-    {
-        return std::uniform_int_distribution<size_t>(0, Count - 1)(Random);
-    }
-    int Int(int Lo, int Hi) { return std::uniform_int_distribution<int>(Lo, Hi)(Random); }
-    bool Chance(double P) { return std::bernoulli_distribution(P)(Random); }
-    float Real(float Lo, float Hi) { return std::uniform_real_distribution<float>(Lo, Hi)(Random); }
-    // A number as typed: sometimes round, sometimes with every digit, sometimes "-0", "1e-40"
-    // (below the normal floats) or "1e-30".
-    float Typed(float Lo, float Hi)
-    {
-        switch (Int(0, 7)) {
-        case 6:
-            return std::bit_cast<float>(uint32_t(Int(1, 0x7fffff)));
-        case 7:
-            return Real(-1, 1) * 1e-30f;
-        case 0:
-            return static_cast<float>(Int(static_cast<int>(Lo), static_cast<int>(Hi)));
-        case 1:
-            return Lo <= 0 && Hi >= 0 ? -0.0f : Lo;
-        default:
-            return Real(Lo, Hi);
-        }
-    }
-    TVec3 Colour() { return Vec3(Real(0, 1), Real(0, 1), Real(0, 1)); }
-    std::string Name()
-    {
-        static const char* const pieces[] = {"Wall",   " lead",  "trail ", "Ä",      "\"q\"",
-                                             "x\ty",   "",       "  ",     "Cube 3", "42",
-                                             "a/b\\c", "NAME x", "#"};
-        std::string s;
-        if (Chance(0.3)) {
-            // Pasted text: any byte but a line break.
-            for (int n = Int(0, 12); n > 0; --n) {
-                char c = char(Int(1, 255));
-                if (c == '\r' || c == '\n')
-                    c = 'x';
-                s += c;
-            }
-            return s;
-        }
-        for (int n = Int(1, 3); n > 0; --n)
-            s += pieces[Pick(std::size(pieces))];
-        return s;
     }
 
     // ---- the scene ----
@@ -336,6 +274,12 @@ private:
         object->AddModifier(std::move(modifier));
     }
 
+    void SetParameters(TModifier& Modifier)
+    {
+        if (!TRandomModifierSettings(*this).SetParameters(Modifier))
+            UnknownTypes.push_back(Modifier.GetTypeId());
+    }
+
     void EditModifiers()
     {
         TSceneObject* object = AnyObject();
@@ -362,132 +306,6 @@ private:
             break;
         }
     }
-
-    void SetParameters(TModifier& Modifier)
-    {
-        if (const TModifierParamTable* table = Modifier.GetParamTable()) {
-            for (const TModifierParam& p : table->Params) {
-                if (Chance(0.4))
-                    continue;
-                const double v = p.Get(Modifier);
-                switch (p.Kind) {
-                case TParamKind::Boolean:
-                    p.Set(Modifier, Chance(0.5));
-                    break;
-                case TParamKind::Choice:
-                    p.Set(Modifier, static_cast<double>(Pick(p.Items.size())));
-                    break;
-                case TParamKind::Integer:
-                    // Near the default: counts and levels stay small.
-                    p.Set(Modifier, v + Int(-2, 2));
-                    break;
-                case TParamKind::Float:
-                    p.Set(Modifier, Chance(0.3)   ? -0.0
-                                    : Chance(0.3) ? Typed(-1000, 1000)
-                                                  : v + Real(-1, 1));
-                    break;
-                }
-            }
-            return;
-        }
-        SetOwnParameters(Modifier);
-    }
-
-    void SetAxisFrame(TAxisDeformerModifier& M)
-    {
-        M.SetAxis(Int(0, 2));
-        M.SetLimitsEnabled(Chance(0.5));
-        M.SetLowerLimit(Real(0, 0.5f));
-        M.SetUpperLimit(Real(0.5f, 1));
-    }
-    void SetDirected(TDirectedAxisDeformerModifier& M)
-    {
-        SetAxisFrame(M);
-        M.SetDirectionDeg(Typed(-180, 180));
-        M.SetPivot(Int(0, 2));
-    }
-    void SetWaveShape(TWaveShapeModifier& M)
-    {
-        M.SetAmplitude(Typed(-1, 1));
-        M.SetWavelength(Real(0.1f, 3));
-        M.SetPhaseDeg(Typed(-360, 360));
-        M.SetDecay(Real(0, 2));
-        M.SetAxis(Int(0, 2));
-    }
-
-    // The types whose settings windows call the modifier's own setters.
-    void SetOwnParameters(TModifier& Modifier)
-    {
-        if (auto* m = dynamic_cast<TTwistModifier*>(&Modifier)) {
-            m->SetAngle(Typed(-360, 360));
-        } else if (auto* m = dynamic_cast<TNoiseModifier*>(&Modifier)) {
-            m->SetStrength(Typed(0, 2));
-            m->SetScale(Real(0.1f, 4));
-        } else if (auto* m = dynamic_cast<TTaperModifier*>(&Modifier)) {
-            m->SetAmount(Typed(-2, 2));
-        } else if (auto* m = dynamic_cast<TInflateModifier*>(&Modifier)) {
-            m->SetWidth(Typed(-1, 1));
-        } else if (auto* m = dynamic_cast<TBendModifier*>(&Modifier)) {
-            m->SetAngleDeg(Typed(-360, 360));
-            SetDirected(*m);
-        } else if (auto* m = dynamic_cast<TSkewModifier*>(&Modifier)) {
-            m->SetAmount(Typed(-2, 2));
-            SetDirected(*m);
-        } else if (auto* m = dynamic_cast<TStretchModifier*>(&Modifier)) {
-            m->SetAmount(Typed(-1, 1));
-            m->SetAmplify(Typed(-1, 1));
-            SetAxisFrame(*m);
-        } else if (auto* m = dynamic_cast<TSqueezeModifier*>(&Modifier)) {
-            m->SetAxialAmount(Typed(-1, 1));
-            m->SetRadialAmount(Typed(-1, 1));
-            SetAxisFrame(*m);
-        } else if (auto* m = dynamic_cast<TWaveModifier*>(&Modifier)) {
-            m->SetDirectionDeg(Typed(-180, 180));
-            SetWaveShape(*m);
-        } else if (auto* m = dynamic_cast<TRippleModifier*>(&Modifier)) {
-            m->SetCenterU(Real(-1, 1));
-            m->SetCenterV(Real(-1, 1));
-            SetWaveShape(*m);
-        } else if (auto* m = dynamic_cast<TPushModifier*>(&Modifier)) {
-            m->SetAmount(Typed(-1, 1));
-        } else if (auto* m = dynamic_cast<TReverseNormalsModifier*>(&Modifier)) {
-            m->SetReverseWinding(Chance(0.5));
-            m->SetReverseNormals(Chance(0.5));
-        } else if (auto* m = dynamic_cast<TUnscaleUVsModifier*>(&Modifier)) {
-            m->SetObjectScale(Real(0.25f, 4), Real(0.25f, 4), Real(0.25f, 4));
-        } else if (auto* m = dynamic_cast<TAnimatedUVModifier*>(&Modifier)) {
-            m->SetAxis(Int(0, 1));
-            m->SetOffset(Typed(-1, 1));
-        } else if (auto* m = dynamic_cast<TArray2DModifier*>(&Modifier)) {
-            m->SetCountX(Int(1, 3));
-            m->SetCountY(Int(1, 3));
-            m->SetOffsetX(Typed(-3, 3));
-            m->SetOffsetY(Typed(-3, 3));
-            m->SetPlane(Int(0, 2));
-            m->SetCentered(Chance(0.5));
-            m->SetIncludeOriginal(Chance(0.5));
-            m->SetStepY(Typed(-1, 1));
-        } else if (auto* m = dynamic_cast<TArrayCircularModifier*>(&Modifier)) {
-            m->SetCount(Int(1, 5));
-            m->SetRadius(Real(0.5f, 4));
-            m->SetStartAngle(Typed(-180, 180));
-            m->SetTotalAngle(Typed(0, 360));
-            m->SetCloseCircle(Chance(0.5));
-            m->SetAxis(Int(0, 2));
-            m->SetOrientation(Int(0, 2));
-            m->SetIncludeOriginal(Chance(0.5));
-            m->SetCenterX(Typed(-2, 2));
-            m->SetCenterY(Typed(-2, 2));
-            m->SetCenterZ(Typed(-2, 2));
-            m->SetStepY(Typed(-1, 1));
-        } else {
-            UnknownTypes.push_back(Modifier.GetTypeId());
-        }
-    }
-
-public:
-    // Types met that have neither a parameter table nor setters this builder knows.
-    std::vector<std::string> UnknownTypes;
 
 private:
     // Vertex paint in the three ways the paint page offers.
@@ -729,7 +547,7 @@ private:
                                                         before.get(), after.get()));
     }
 
-    void Build()
+    void BuildFloors()
     {
         TFloorPlanDocument& plans = Doc.GetFloorPlans();
         TFloorPlanTarget* target = Doc.FloorPlanTarget();
@@ -895,5 +713,4 @@ private:
     std::filesystem::path Folder;
     uint32_t Seed;
     uint32_t ModifiersAdded = 0;
-    std::mt19937 Random;
 };
