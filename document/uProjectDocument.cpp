@@ -211,7 +211,13 @@ void TProjectDocument::SetPropertyValue(const TPropertyPath& Path, const TProper
         // A write the node will refuse (wrong kind) records nothing: the setter below raises.
         Recorder->RecordTouch(Path, old);
     }
-    node->SetPropertyValue(Path.PropertyId, Value, WriteMode);
+    try {
+        node->SetPropertyValue(Path.PropertyId, Value, WriteMode);
+    } catch (...) {
+        // A refused value (one that would leave a world matrix non-finite) leaves no touch.
+        Recorder->ForgetUnchanged(*Scene, Path.NodeId);
+        throw;
+    }
     if (WriteMode != pwmSilent && WriteMode != pwmEvaluation)
         MarkChanged();
 }

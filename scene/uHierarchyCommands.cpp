@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "base/uErrors.h"
+#include "base/uTextFile.h"
 
 namespace {
 constexpr const char* kCannotRestore = "Unable to restore hierarchy state.";
@@ -396,6 +397,8 @@ void TRenameNodeCommand::WriteName(const std::string& Name)
 
 void TRenameNodeCommand::Execute()
 {
+    // A name far longer than anyone types (a paste gone wrong) could not be read back.
+    CheckNameLength(NewName);
     WriteName(NewName);
 }
 

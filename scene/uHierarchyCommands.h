@@ -142,7 +142,7 @@ public:
     TRenameNodeCommand(TScene& Scene, const std::string& NewName, const TSceneNode* Node,
                        std::function<void()> Changed = {});
     std::string GetDescription() const override { return "Rename"; }
-    // Writes only the name: no notification, no check of the name.
+    // Writes only the name: no notification. A name over kMaxNameChars is refused.
     void Execute() override;
     void Undo() override;
 
