@@ -239,8 +239,14 @@ void TProjectDocument::RestoreRecordedValues()
     for (int i = Recorder->Count() - 1; i >= 0; --i) {
         const TRecordedProperty& item = Recorder->GetItem(i);
         TSceneNode* node = FindNode(item.Path.NodeId);
-        if (node && item.Path.ComponentKind == 0)
+        if (!node || item.Path.ComponentKind != 0)
+            continue;
+        try {
             node->SetPropertyValue(item.Path.PropertyId, item.Value, pwmRestore);
+        } catch (const EGeneralError&) {
+            // A node moved below it since the touch would leave the float range with the old
+            // value: the node keeps the value it has.
+        }
     }
     Recorder->Clear();
 }

@@ -339,3 +339,27 @@ TEST(ModifierIdsFromAFile, ZeroAndRepeatedIdsGetFreshOnesPastTheLargest)
     fs::remove_all(dir);
     RestoreDocumentIds(ids);
 }
+
+// Throwing away touched values puts back what was there, except a value that would now
+// overflow a world matrix below it (a node moved there since): that node keeps its value.
+TEST_F(HugeTransformTest, RestoringTouchedValuesNeverOverflowsAWorldMatrix)
+{
+    TScene& scene = Doc.GetScene();
+    Doc.SetPropertyValue(MakeNodePropertyPath(Outer->GetId(), kNodePropertyPositionX),
+                         MakeFloatPropertyValue(0), pwmUserEdit);
+    Doc.SetPropertyValue(MakeNodePropertyPath(Outer->GetId(), kNodePropertyScaleX),
+                         MakeFloatPropertyValue(1), pwmUserEdit);
+    Loose->SetScaleX(1);
+    scene.ReparentNode(Loose, Outer, 0, true);
+    ASSERT_EQ(Doc.GetRecorder().Count(), 2);
+    EXPECT_NO_THROW(Doc.RestoreRecordedValues());
+    EXPECT_EQ(Doc.GetRecorder().Count(), 0);
+    EXPECT_EQ(Outer->GetPosition().X, 0.0f);
+    EXPECT_EQ(Outer->GetScale().X, 1.0f);
+    EXPECT_TRUE(WorldFinite(*scene.GetRoot()));
+    // With nothing moved below it, a touched value goes back.
+    Doc.SetPropertyValue(MakeNodePropertyPath(Outer->GetId(), kNodePropertyScaleX),
+                         MakeFloatPropertyValue(0.5f), pwmUserEdit);
+    Doc.RestoreRecordedValues();
+    EXPECT_EQ(Outer->GetScale().X, 1.0f);
+}
