@@ -93,6 +93,8 @@ public:
     void CheckWorldFinite(const std::string& Refused);
 
     // Generic access by node property id (1-9 position, rotation, scale X/Y/Z; 10 Visible).
+    // A transform value that would leave a world matrix in the subtree non-finite is refused
+    // ("Unable to set Position X: the world matrix of "%s" would not be finite.").
     void GetPropertyValue(int32_t PropertyId, TPropertyValue& Value) const;
     void SetPropertyValue(int32_t PropertyId, const TPropertyValue& Value, int32_t WriteMode);
 
