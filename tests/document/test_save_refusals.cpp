@@ -8,6 +8,7 @@
 #include "base/uTextFile.h"
 #include "document/uProjectDocument.h"
 #include "document/uSceneFile.h"
+#include "floorplan/uFloorPlanBuild.h"
 #include "floorplan/uFloorPlanDocument.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierStack.h"
@@ -362,4 +363,34 @@ TEST_F(HugeTransformTest, RestoringTouchedValuesNeverOverflowsAWorldMatrix)
                          MakeFloatPropertyValue(0.5f), pwmUserEdit);
     Doc.RestoreRecordedValues();
     EXPECT_EQ(Outer->GetScale().X, 1.0f);
+}
+
+// Every floor height is finite, but floors stacked past the float range would place a
+// floor group where no file can hold it: the build is refused and the scene left alone.
+TEST(FloorPlanBuildRange, FloorsStackedPastTheFloatRangeAreNotBuilt)
+{
+    TProjectDocument doc;
+    TFloorPlanDocument& plans = doc.GetFloorPlans();
+    TFloorPlan* plan = plans.AddPlan("A");
+    plan->SetPoints({{-2, -1}, {2, -1}, {2, 1}, {-2, 1}, {-2, -1}});
+    TBuildingDefinition* building = plans.AddBuilding("Tower");
+    TFloorSettings tall = DefaultFloorSettings();
+    tall.Height = 2e38f;
+    for (int i = 0; i < 3; ++i) {
+        TFloorDefinition* floor = building->AddFloor(plan->Id(), "");
+        floor->SetOverrideSettings(true);
+        ASSERT_TRUE(floor->SetSettings(tall));
+    }
+    TSceneGroup* group = nullptr;
+    std::string message;
+    EXPECT_FALSE(
+        BuildBuildingGroup(doc.FloorPlanTarget(), building->Id(), nullptr, group, message));
+    EXPECT_EQ(message, "Floor 3 stands too high: its elevation is beyond the float range");
+    EXPECT_EQ(group, nullptr);
+    EXPECT_EQ(doc.GetScene().NodeCount(), 0);
+    // Two such floors stand.
+    building->DeleteFloor(2);
+    EXPECT_TRUE(BuildBuildingGroup(doc.FloorPlanTarget(), building->Id(), nullptr, group, message))
+        << message;
+    EXPECT_TRUE(WorldFinite(*doc.GetScene().GetRoot()));
 }
