@@ -394,3 +394,40 @@ TEST(FloorPlanBuildRange, FloorsStackedPastTheFloatRangeAreNotBuilt)
         << message;
     EXPECT_TRUE(WorldFinite(*doc.GetScene().GetRoot()));
 }
+
+// A transform is not a step of the history, so a parent may have moved far since a step
+// was taken: undoing a delete then brings the subtree back under the root, and a
+// reparent's redo that would overflow is refused, changing nothing.
+TEST_F(HugeTransformTest, UndoAndRedoNeverBringANodePastTheFloatRange)
+{
+    TScene& scene = Doc.GetScene();
+    Outer->SetTransform({0, 0, 0}, {0, 0, 0}, {1, 1, 1});
+    Inner->SetPosition({3e38f, 0, 0});
+    const uint32_t innerId = Inner->GetId();
+    TDeleteSubtreeCommand remove(scene, Inner);
+    remove.Execute();
+    Outer->SetPosition({3e38f, 0, 0});
+    remove.Undo();
+    TSceneNode* back = scene.FindNodeById(innerId);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->GetParent(), scene.GetRoot());
+    EXPECT_EQ(back->GetPosition().X, 3e38f);
+    EXPECT_TRUE(WorldFinite(*scene.GetRoot()));
+
+    Outer->SetPosition({0, 0, 0});
+    TReparentNodesCommand move(scene, true, 0, Outer->GetId(), {Loose->GetId()});
+    Loose->SetScaleX(1);
+    move.Execute();
+    ASSERT_EQ(Loose->GetParent(), Outer);
+    move.Undo();
+    ASSERT_EQ(Loose->GetParent(), scene.GetRoot());
+    const int index = scene.GetRoot()->IndexOfChild(Loose);
+    Outer->SetPosition({3e38f, 0, 0});
+    EXPECT_EQ(ErrorOf([&] { move.Redo(); }),
+              "Unable to restore hierarchy state: the world matrix of \"Loose\" would not be "
+              "finite.");
+    EXPECT_EQ(Loose->GetParent(), scene.GetRoot());
+    EXPECT_EQ(scene.GetRoot()->IndexOfChild(Loose), index);
+    EXPECT_EQ(Loose->GetPosition().X, 3e38f);
+    EXPECT_TRUE(WorldFinite(*scene.GetRoot()));
+}
