@@ -630,6 +630,29 @@ bool TStringLineSource::ReadLineView(std::string_view& Line)
     return true;
 }
 
+size_t Utf8CharCount(std::string_view Text)
+{
+    return static_cast<size_t>(std::count_if(Text.begin(), Text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+bool NameTooLong(std::string_view Name)
+{
+    return Name.size() > kMaxNameChars && Utf8CharCount(Name) > kMaxNameChars;
+}
+
+std::string NameTooLongMessage()
+{
+    return "A name can have at most " + std::to_string(kMaxNameChars) + " characters.";
+}
+
+void CheckNameLength(std::string_view Name)
+{
+    if (NameTooLong(Name))
+        throw EGeneralError(NameTooLongMessage());
+}
+
 std::string TextExcerpt(std::string_view Text, size_t MaxChars)
 {
     if (Text.size() <= MaxChars)

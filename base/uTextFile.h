@@ -128,6 +128,17 @@ private:
 // hundred characters. A longer line is not one this program wrote.
 constexpr size_t kMaxTextLineBytes = 1 << 20;
 
+// The longest name a user can give a node or a plan, in characters. Four bytes a
+// character at most keeps every such name far inside a line the reader takes.
+constexpr size_t kMaxNameChars = 65536;
+// UTF-8 characters of Text (bytes that do not continue a sequence).
+size_t Utf8CharCount(std::string_view Text);
+bool NameTooLong(std::string_view Name);
+// "A name can have at most 65536 characters."
+std::string NameTooLongMessage();
+// Raises EGeneralError with that message for a name over the limit.
+void CheckNameLength(std::string_view Name);
+
 // At most MaxChars characters of Text for a message, "..." marking a cut: an error never
 // carries more than a short excerpt of a file.
 std::string TextExcerpt(std::string_view Text, size_t MaxChars = 80);

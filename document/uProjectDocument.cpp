@@ -211,7 +211,13 @@ void TProjectDocument::SetPropertyValue(const TPropertyPath& Path, const TProper
         // A write the node will refuse (wrong kind) records nothing: the setter below raises.
         Recorder->RecordTouch(Path, old);
     }
-    node->SetPropertyValue(Path.PropertyId, Value, WriteMode);
+    try {
+        node->SetPropertyValue(Path.PropertyId, Value, WriteMode);
+    } catch (...) {
+        // A refused value (one that would leave a world matrix non-finite) leaves no touch.
+        Recorder->ForgetUnchanged(*Scene, Path.NodeId);
+        throw;
+    }
     if (WriteMode != pwmSilent && WriteMode != pwmEvaluation)
         MarkChanged();
 }
@@ -233,8 +239,14 @@ void TProjectDocument::RestoreRecordedValues()
     for (int i = Recorder->Count() - 1; i >= 0; --i) {
         const TRecordedProperty& item = Recorder->GetItem(i);
         TSceneNode* node = FindNode(item.Path.NodeId);
-        if (node && item.Path.ComponentKind == 0)
+        if (!node || item.Path.ComponentKind != 0)
+            continue;
+        try {
             node->SetPropertyValue(item.Path.PropertyId, item.Value, pwmRestore);
+        } catch (const EGeneralError&) {
+            // A node moved below it since the touch would leave the float range with the old
+            // value: the node keeps the value it has.
+        }
     }
     Recorder->Clear();
 }

@@ -21,6 +21,28 @@
 namespace fs = std::filesystem;
 
 namespace {
+constexpr const char* kCannotSave = "Cannot save the scene: the file would not open again.";
+
+// The last guard of a save: a line longer than the reader takes fails the write, so the
+// temporary file is dropped and the old file stays.
+class TLineLimitSink : public TTextLineSink {
+public:
+    explicit TLineLimitSink(TTextLineSink& Target) : Target(Target) {}
+    void WriteLine(std::string_view Line) override
+    {
+        ++Lines;
+        if (Line.size() > kMaxTextLineBytes)
+            throw EGeneralError(std::string(kCannotSave) + "\r\nLine " + std::to_string(Lines) +
+                                " would be longer than " + std::to_string(kMaxTextLineBytes) +
+                                " characters: \"" + TextExcerpt(Line) + "\".");
+        Target.WriteLine(Line);
+    }
+
+private:
+    TTextLineSink& Target;
+    int64_t Lines = 0;
+};
+
 std::string Bool(bool b)
 {
     return b ? "1" : "0";
@@ -270,15 +292,35 @@ void WriteSceneFile(TScene& Scene, const std::string& FileName, const TAnimation
     file.Close();
 }
 
+std::string SceneReadBackProblem(TScene& Scene, const TFloorPlanDocument* FloorPlans)
+{
+    std::string messages;
+    if (!Scene.ValidateHierarchy(messages))
+        return TextExcerpt(std::string_view(messages).substr(0, messages.find("\r\n")), 200);
+    for (const TSceneNode* node : Scene.GetNodes())
+        if (node != nullptr && node != Scene.GetRoot() &&
+            std::string_view("NAME ").size() + node->Name.size() > kMaxTextLineBytes)
+            return "The name of node \"" + TextExcerpt(SingleLineText(node->Name)) +
+                   "\" is too long.";
+    if (FloorPlans)
+        return FloorPlanSectionProblem(*FloorPlans);
+    return {};
+}
+
 void SaveSceneFileSafely(TScene& Scene, const std::string& FileName,
                          const TAnimationDocument* Animation, const TFloorPlanDocument* FloorPlans)
 {
+    // Before the old file is touched: what the reader would refuse is not written.
+    const std::string problem = SceneReadBackProblem(Scene, FloorPlans);
+    if (!problem.empty())
+        throw EGeneralError(std::string(kCannotSave) + "\r\n" + problem);
     TSafeSaveMessages messages;
     messages.BackupFailed = "Unable to create scene backup: ";
     messages.ReplaceFailed = "Unable to replace scene file: ";
     SaveTextFileSafely(FileName, messages, [&](TTextLineSink& File) {
         // Texture paths are written relative to the folder the name is in.
-        WriteSceneLines(Scene, FileName, Animation, FloorPlans, File);
+        TLineLimitSink checked(File);
+        WriteSceneLines(Scene, FileName, Animation, FloorPlans, checked);
     });
 }
 

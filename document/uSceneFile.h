@@ -18,8 +18,16 @@ constexpr const char* kSceneFileHeader = "#Quillstone";
 // Raises "Animation document is nil" without an animation document, else saves safely.
 void SaveSceneToFile(TScene& Scene, const std::string& FileName,
                      const TAnimationDocument* Animation, const TFloorPlanDocument* FloorPlans);
+// What the reader would refuse in the file written from Scene and FloorPlans, found by the
+// reader's own checks on the model: the hierarchy's validation (a non-finite world
+// matrix), a name longer than a line the reader takes, floor-plan settings the section
+// reader does not parse. Empty when the file would open; otherwise the first problem,
+// naming the node or plan.
+std::string SceneReadBackProblem(TScene& Scene, const TFloorPlanDocument* FloorPlans);
 // Replaces the file so that its name always holds the old or the new scene
-// (SaveTextFileSafely): a failed save leaves the old file as it was.
+// (SaveTextFileSafely): a failed save leaves the old file as it was. A scene with a
+// problem above is refused before anything is written: "Cannot save the scene: the file
+// would not open again." and the problem on the next line.
 void SaveSceneFileSafely(TScene& Scene, const std::string& FileName,
                          const TAnimationDocument* Animation, const TFloorPlanDocument* FloorPlans);
 // Creates (or truncates) FileName and writes the whole file, synced to disk.

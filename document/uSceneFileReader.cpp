@@ -28,6 +28,8 @@
 #include <limits>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -53,6 +55,11 @@ struct TReadState {
     // Modifier ids are reserved once the nodes are read: creating a modifier takes a
     // fresh id, which an early reservation near the top of the range would refuse.
     uint32_t LargestModifierId = 0;
+    // Ids the file's modifiers hold so far, and the modifiers that hold none of their own
+    // (ID 0, or an id an earlier modifier of the file has): they get fresh ids past the
+    // file's largest once every id is known, so no two modifiers share one.
+    std::unordered_set<uint32_t> ModifierIds;
+    std::vector<TModifier*> WithoutOwnId;
 };
 
 void CountBuiltGeometry(TReadState& State, int64_t Vertices, int64_t Faces)
@@ -484,8 +491,10 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
                 std::unique_ptr<TModifier> modifier = CreateModifierByTypeId(typeId);
                 if (!modifier)
                     continue;  // a type this build does not know is skipped
-                if (id != 0)
+                if (id != 0 && State.ModifierIds.insert(id).second)
                     modifier->SetId(id);
+                else
+                    State.WithoutOwnId.push_back(modifier.get());
                 modifier->SetEnabled(enabled);
                 if (!params.empty()) {
                     int32_t index = 0;
@@ -501,6 +510,25 @@ std::string ReadObjectMeshAndModifiers(TScene& Scene, TTextLineSource& File, TSc
         stack.EndUpdate();
     }
     return Line(File);
+}
+
+// Ids past the file's largest; a file that holds the top of the range takes the lowest
+// ids it does not hold instead.
+void GiveFreshModifierIds(TReadState& State)
+{
+    uint32_t next = State.LargestModifierId;
+    uint32_t low = 0;
+    for (TModifier* modifier : State.WithoutOwnId) {
+        if (next < kNoId - 1) {
+            modifier->SetId(++next);
+            continue;
+        }
+        do
+            ++low;
+        while (State.ModifierIds.contains(low));
+        modifier->SetId(low);
+    }
+    ReserveModifierId(next);
 }
 
 TPrimitiveType PrimitiveFromFile(int32_t Value)
@@ -899,6 +927,7 @@ void ReadSceneLines(TScene& Scene, TTextLineSource& File, const std::string& Fil
                 LoadAnimationSection(*Animation, File);
         }
         ReserveModifierId(state.LargestModifierId);
+        GiveFreshModifierIds(state);
     } catch (...) {
         EndInvariantDecimal();
         throw;

@@ -473,14 +473,21 @@ void TPropertiesPage::ApplyTransform(TSceneObject& Object, QObject* Sender)
     // Node properties 1..9: position, rotation and scale X, Y, Z. A field left as the page
     // showed it is not written, so that Apply never rounds a value it did not change to
     // the two places shown; a field that does not convert is left out as well.
-    for (size_t r = 0; r < 3; ++r)
-        for (size_t a = 0; a < 3; ++a) {
-            const QString text = TransformEdits[r][a]->text();
-            float value = 0;
-            if (text == ShownTransform[r][a] || !ParseUserFloat(text, value))
-                continue;
-            SetSelectedObjectProperty(static_cast<int32_t>(r * 3 + a + 1), pwmUserEdit, value);
-        }
+    // A value that would leave a world matrix non-finite is refused with its message; the
+    // page then shows what the object holds.
+    try {
+        for (size_t r = 0; r < 3; ++r)
+            for (size_t a = 0; a < 3; ++a) {
+                const QString text = TransformEdits[r][a]->text();
+                float value = 0;
+                if (text == ShownTransform[r][a] || !ParseUserFloat(text, value))
+                    continue;
+                SetSelectedObjectProperty(static_cast<int32_t>(r * 3 + a + 1), pwmUserEdit, value);
+            }
+    } catch (...) {
+        emit Context.Events().DocumentEdited();
+        throw;
+    }
     emit Context.Events().DocumentEdited();
 }
 

@@ -22,6 +22,11 @@ bool FloorSettingsFinite(const TFloorSettings& s)
            IsFiniteSingle(s.RoofInset);
 }
 
+bool FloorSettingsStorable(const TFloorSettings& s)
+{
+    return FloorSettingsFinite(s) && s.RoofType >= rtNone && s.RoofType <= rtTruncatedPyramid;
+}
+
 bool ValidateFloorSettings(const TFloorSettings& s, std::string& Message)
 {
     Message.clear();
@@ -163,7 +168,7 @@ void TFloorPlan::SetName(const std::string& Name)
 
 bool TFloorPlan::SetSettings(const TFloorSettings& Settings)
 {
-    if (!FloorSettingsFinite(Settings))
+    if (!FloorSettingsStorable(Settings))
         return false;
     if (Settings == FSettings)
         return true;

@@ -35,6 +35,9 @@ struct TFloorSettings {
 TFloorSettings DefaultFloorSettings();
 // True when every float field is finite.
 bool FloorSettingsFinite(const TFloorSettings& Settings);
+// Finite, with one of the three roof types: what the setters take (the scene file holds
+// nothing else).
+bool FloorSettingsStorable(const TFloorSettings& Settings);
 // The settings checks of a plan, first failure wins; Message is '' on success.
 bool ValidateFloorSettings(const TFloorSettings& Settings, std::string& Message);
 
@@ -49,8 +52,8 @@ public:
 
     void SetId(uint32_t Id);
     void SetName(const std::string& Name);
-    // Refuses (false, nothing changed) settings holding a non-finite value: such a plan
-    // could be neither built nor saved and read back.
+    // Refuses (false, nothing changed) settings holding a non-finite value or an unknown
+    // roof type: such a plan could be neither built nor saved and read back.
     bool SetSettings(const TFloorSettings& Settings);
     void SetRevision(int64_t Revision);
 

@@ -1,6 +1,7 @@
 #include "floorplan/uFloorPlanBuild.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "floorplan/uFloorPlanMesh.h"
@@ -125,6 +126,11 @@ bool PrepareBuilding(const TFloorPlanTarget& Project, const TBuildingDefinition&
         }
         if (!PrepareFloor(&Project, plan, floor->Id(), Floors[i], Message))
             return false;
+        // Each height is finite, their sum need not be: a floor group placed past the float
+        // range could not be saved.
+        if (!std::isfinite(FloorElevation(&doc, &Building, i)))
+            return Fail(Message, "Floor " + std::to_string(i + 1) +
+                                     " stands too high: its elevation is beyond the float range");
     }
     return true;
 }

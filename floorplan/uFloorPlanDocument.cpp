@@ -21,7 +21,7 @@ TFloorDefinition::TFloorDefinition(uint32_t Id, std::string Name) : FName(std::m
 
 bool TFloorDefinition::SetSettings(const TFloorSettings& Settings)
 {
-    if (!FloorSettingsFinite(Settings))
+    if (!FloorSettingsStorable(Settings))
         return false;
     FSettings = Settings;
     return true;

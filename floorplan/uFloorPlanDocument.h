@@ -26,7 +26,7 @@ public:
     void SetName(const std::string& Name) { FName = Name; }
     void SetPlanId(uint32_t PlanId) { FPlanId = PlanId; }
     void SetOverrideSettings(bool Override) { FOverrideSettings = Override; }
-    // Refuses (false, nothing changed) settings holding a non-finite value.
+    // Refuses (false, nothing changed) a non-finite value or an unknown roof type.
     bool SetSettings(const TFloorSettings& Settings);
 
     // Raises EArgumentError for nullptr.

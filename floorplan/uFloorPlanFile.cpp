@@ -65,12 +65,28 @@ std::string NameOf(const std::string& Line)
     return Line.size() > 5 ? Line.substr(5) : std::string();
 }
 
+std::string SettingsLine(const TFloorSettings& s)
+{
+    // FloatToText writes a non-finite value as 0, so only the roof type can fail to read.
+    return "SETTINGS " + FloatToText(s.Height) + " " + FloatToText(s.WallThickness) + " " +
+           FloatToText(s.SlabThickness) + " " + IntToText(s.RoofType) + " " +
+           FloatToText(s.RoofRise) + " " + FloatToText(s.RoofInset);
+}
+
 void WriteSettings(TTextLineSink& Sink, const TFloorSettings& s)
 {
-    // FloatToText writes a non-finite value as 0, so the line always reads back.
-    Sink.WriteLine("SETTINGS " + FloatToText(s.Height) + " " + FloatToText(s.WallThickness) + " " +
-                   FloatToText(s.SlabThickness) + " " + IntToText(s.RoofType) + " " +
-                   FloatToText(s.RoofRise) + " " + FloatToText(s.RoofInset));
+    Sink.WriteLine(SettingsLine(s));
+}
+
+bool SettingsReadBack(const TFloorSettings& s)
+{
+    TFloorSettings read;
+    return ParseFloorSettingsLine(SettingsLine(s), read);
+}
+
+bool NameLineReadsBack(const std::string& Name)
+{
+    return std::string_view("NAME ").size() + OneLine(Name).size() <= kMaxTextLineBytes;
 }
 
 void WritePlan(TTextLineSink& Sink, const TFloorPlan& Plan)
@@ -356,6 +372,34 @@ bool ParseFloorSettingsLine(const std::string& Line, TFloorSettings& Settings)
         }
     }
     return true;
+}
+
+std::string FloorPlanSectionProblem(const TFloorPlanDocument& Document)
+{
+    const auto quoted = [](const std::string& Name) {
+        return "\"" + TextExcerpt(OneLine(Name)) + "\"";
+    };
+    for (int i = 0; i < Document.PlanCount(); ++i) {
+        const TFloorPlan& plan = *Document.GetPlan(i);
+        if (!NameLineReadsBack(plan.Name()))
+            return "The name of floor plan " + quoted(plan.Name()) + " is too long.";
+        if (!SettingsReadBack(plan.Settings()))
+            return "Invalid floor-plan settings in floor plan " + quoted(plan.Name()) + ".";
+    }
+    for (int i = 0; i < Document.BuildingCount(); ++i) {
+        const TBuildingDefinition& building = *Document.GetBuilding(i);
+        if (!NameLineReadsBack(building.Name()))
+            return "The name of building " + quoted(building.Name()) + " is too long.";
+        for (int f = 0; f < building.FloorCount(); ++f) {
+            const TFloorDefinition& floor = *building.GetFloor(f);
+            if (!NameLineReadsBack(floor.Name()))
+                return "The name of floor " + quoted(floor.Name()) + " is too long.";
+            if (floor.OverrideSettings() && !SettingsReadBack(floor.Settings()))
+                return "Invalid floor settings in floor " + quoted(floor.Name()) + " of building " +
+                       quoted(building.Name()) + ".";
+        }
+    }
+    return {};
 }
 
 void DropBindingsWithoutNodes(TFloorPlanDocument& Document, const TScene& Scene)

@@ -20,6 +20,12 @@ void LoadFloorPlanSection(TFloorPlanDocument& Document, TTextLineSource& Source)
 // Reads the section into Document (a fresh one), adding what it reads.
 void ReadFloorPlanSection(TFloorPlanDocument& Document, TTextLineSource& Source);
 
+// What ReadFloorPlanSection would refuse in the section written from Document: a NAME
+// line longer than a reader takes, or a SETTINGS line it does not parse (a roof type
+// outside 0..2). Empty when the section reads back; otherwise the problem, naming the
+// plan, building or floor.
+std::string FloorPlanSectionProblem(const TFloorPlanDocument& Document);
+
 // Deletes every build binding whose generated root node is not in Scene (a file's
 // bindings are only good for the nodes of that file).
 void DropBindingsWithoutNodes(TFloorPlanDocument& Document, const TScene& Scene);

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "base/uErrors.h"
+#include "base/uTextFile.h"
 
 namespace {
 constexpr const char* kCannotRestore = "Unable to restore hierarchy state.";
@@ -96,6 +97,9 @@ void RestorePlaces(TScene& Scene, const std::vector<TNodePlacement>& Places)
     if (links.empty())
         return;
     const std::vector<TLink> before = CurrentLinks(links);
+    std::vector<TNodePlacement> transforms;
+    for (const TLink& link : links)
+        transforms.push_back(PlacementOf(*link.Node));
     if (!LinkAll(Scene, links)) {
         LinkAll(Scene, before);
         throw ESceneHierarchyError(kCannotRestore);
@@ -104,6 +108,18 @@ void RestorePlaces(TScene& Scene, const std::vector<TNodePlacement>& Places)
         links[i].Node->SetTransform(used[i]->Position, used[i]->Rotation, used[i]->Scale);
         links[i].Node->MarkSubtreeWorldDirty();
     }
+    // A parent moved since (a transform is not a step of the history) may put a restored
+    // node past the float range: then nothing is restored.
+    for (const TLink& link : links)
+        if (const TSceneNode* bad = link.Node->FindNonFiniteWorld()) {
+            const std::string name = bad->Name;
+            LinkAll(Scene, before);
+            for (size_t i = 0; i < links.size(); ++i)
+                links[i].Node->SetTransform(transforms[i].Position, transforms[i].Rotation,
+                                            transforms[i].Scale);
+            throw ESceneHierarchyError("Unable to restore hierarchy state: the world matrix of \"" +
+                                       TextExcerpt(name) + "\" would not be finite.");
+        }
     for (const TLink& link : links)
         Scene.NotifyChange(sckHierarchyChanged, link.Node->GetId());
 }
@@ -269,8 +285,19 @@ void TDeleteSubtreeCommand::Undo()
     if (Snapshot == nullptr)
         return;
     TSceneNode* parent = FindParent(Scene, ParentId);
-    if (parent == nullptr || !Scene.InsertSubtree(Snapshot, parent, Index))
+    if (parent == nullptr || !Scene.InsertSubtree(Snapshot, parent, Index)) {
         Scene.InsertSubtree(Snapshot, Scene.GetRoot(), Index);
+        return;
+    }
+    // Its parent moved since (a transform is not a step of the history) so far that the
+    // subtree would leave the float range there: it comes back under the root instead, as
+    // when its parent is gone, rather than be lost or make the project unsaveable.
+    TSceneNode* node = Scene.FindNodeById(NodeId);
+    if (node != nullptr && node->FindNonFiniteWorld() != nullptr) {
+        Scene.LinkToParent(node, Scene.GetRoot(), Index);
+        node->MarkSubtreeWorldDirty();
+        Scene.NotifyChange(sckHierarchyChanged, node->GetId());
+    }
 }
 
 // --- Duplicate ---
@@ -396,6 +423,8 @@ void TRenameNodeCommand::WriteName(const std::string& Name)
 
 void TRenameNodeCommand::Execute()
 {
+    // A name far longer than anyone types (a paste gone wrong) could not be read back.
+    CheckNameLength(NewName);
     WriteName(NewName);
 }
 

@@ -40,7 +40,8 @@ public:
     // Later runs put them back where the first run left them.
     void Execute() override;
     // ESceneHierarchyError "Unable to restore hierarchy state." when the scene refuses a
-    // link; nothing has changed then.
+    // link, or that text with the node whose world matrix would not be finite (a parent
+    // moved since); nothing has changed then. Later runs of Execute likewise.
     void Undo() override;
 
     const TSceneNodeIdArray& GetNodeIds() const { return NodeIds; }
@@ -64,8 +65,9 @@ public:
     std::string GetDescription() const override { return "Delete"; }
     // Takes the subtree out of the scene and keeps it.
     void Execute() override;
-    // Links the kept subtree back under its parent (the root when the parent is gone) at
-    // its old index; the scene owns it again.
+    // Links the kept subtree back under its parent (the root when the parent is gone, or
+    // has moved so far that a world matrix in the subtree would not be finite there) at its
+    // old index; the scene owns it again.
     void Undo() override;
 
     // True while the command holds the deleted subtree.
@@ -142,7 +144,7 @@ public:
     TRenameNodeCommand(TScene& Scene, const std::string& NewName, const TSceneNode* Node,
                        std::function<void()> Changed = {});
     std::string GetDescription() const override { return "Rename"; }
-    // Writes only the name: no notification, no check of the name.
+    // Writes only the name: no notification. A name over kMaxNameChars is refused.
     void Execute() override;
     void Undo() override;
 

@@ -119,7 +119,9 @@ public:
     void RemoveChangeListener(TSceneChangeListenerId Id);
 
     // Hierarchy operations (uSceneHierarchy.cpp). The raising ones raise
-    // ESceneHierarchyError and leave the hierarchy as it was.
+    // ESceneHierarchyError and leave the hierarchy as it was. A reparent that would leave a
+    // world matrix in a moved subtree non-finite is refused ("Unable to move "%s": the
+    // world matrix of "%s" would not be finite.").
     bool CanReparent(const TSceneNode* Node, const TSceneNode* NewParent) const;
     void ReparentNode(TSceneNode* Node, TSceneNode* NewParent, int Index, bool KeepLocal);
     void ReparentNodes(const std::vector<TSceneNode*>& MovedNodes, TSceneNode* NewParent, int Index,

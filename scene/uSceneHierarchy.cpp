@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "base/uErrors.h"
+#include "base/uTextFile.h"
 #include "scene/uScene.h"
 
 namespace {
@@ -85,6 +86,16 @@ std::string FreeCopyName(const std::string& Source, const std::unordered_set<std
     }
 }
 
+// A move that would leave a world matrix below it non-finite makes a scene that no file
+// can hold: it is refused like the other impossible moves.
+void CheckWorldStaysFinite(TSceneNode& Node)
+{
+    if (const TSceneNode* bad = Node.FindNonFiniteWorld())
+        throw ESceneHierarchyError("Unable to move \"" + TextExcerpt(Node.Name) +
+                                   "\": the world matrix of \"" + TextExcerpt(bad->Name) +
+                                   "\" would not be finite.");
+}
+
 std::string Quoted(const std::string& Name)
 {
     return "\"" + Name + "\"";
@@ -118,6 +129,8 @@ void TScene::ReparentNode(TSceneNode* Node, TSceneNode* NewParent, int Index, bo
     TMatrix4 world{};
     if (!KeepLocal)
         world = Node->GetWorldMatrix();
+    const TVec3 position = Node->GetPosition(), rotation = Node->GetRotation(),
+                scale = Node->GetScale();
 
     LinkToParent(Node, NewParent, Index);
     if (!KeepLocal) {
@@ -132,6 +145,17 @@ void TScene::ReparentNode(TSceneNode* Node, TSceneNode* NewParent, int Index, bo
         Node->SetTransform(local.Position, local.Rotation, local.Scale);
     }
     Node->MarkSubtreeWorldDirty();
+    try {
+        CheckWorldStaysFinite(*Node);
+    } catch (...) {
+        if (oldParent != nullptr)
+            LinkToParent(Node, oldParent, oldIndex);
+        else
+            UnlinkFromParent(Node);
+        Node->SetTransform(position, rotation, scale);
+        Node->MarkSubtreeWorldDirty();
+        throw;
+    }
     NotifyChange(sckHierarchyChanged, Node->GetId());
 }
 
@@ -175,6 +199,7 @@ void TScene::ReparentNodes(const std::vector<TSceneNode*>& MovedNodes, TSceneNod
             }
             ++at;
             r.Node->MarkSubtreeWorldDirty();
+            CheckWorldStaysFinite(*r.Node);
         }
     } catch (...) {
         // Put every node that left its old parent back. Siblings of one old parent go
@@ -343,9 +368,8 @@ bool TScene::ValidateHierarchy(std::string& Messages)
         }
         if (Root->GetParent() != nullptr)
             continue;
-        for (float element : node->GetWorldMatrix())
-            if (!std::isfinite(element))
-                report("Non-finite world matrix for " + Quoted(node->Name) + ".");
+        for (int i = node->NonFiniteWorldElements(); i > 0; --i)
+            report("Non-finite world matrix for " + Quoted(node->Name) + ".");
     }
     return ok;
 }

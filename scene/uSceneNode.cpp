@@ -1,5 +1,7 @@
 #include "scene/uSceneNode.h"
 
+#include "base/uTextFile.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -205,6 +207,35 @@ TVec3 TSceneNode::GetWorldPosition()
     return MatTransformPoint(TVec3{0, 0, 0}, GetWorldMatrix());
 }
 
+int TSceneNode::NonFiniteWorldElements()
+{
+    int count = 0;
+    for (float element : GetWorldMatrix())
+        if (!std::isfinite(element))
+            ++count;
+    return count;
+}
+
+TSceneNode* TSceneNode::FindNonFiniteWorld()
+{
+    std::vector<TSceneNode*> stack{this};
+    while (!stack.empty()) {
+        TSceneNode* node = stack.back();
+        stack.pop_back();
+        if (node->NonFiniteWorldElements() > 0)
+            return node;
+        stack.insert(stack.end(), node->Children.rbegin(), node->Children.rend());
+    }
+    return nullptr;
+}
+
+void TSceneNode::CheckWorldFinite(const std::string& Refused)
+{
+    if (const TSceneNode* bad = FindNonFiniteWorld())
+        throw EGeneralError(Refused + ": the world matrix of \"" + TextExcerpt(bad->Name) +
+                            "\" would not be finite.");
+}
+
 void TSceneNode::GetPropertyValue(int32_t PropertyId, TPropertyValue& Value) const
 {
     switch (PropertyId) {
@@ -264,6 +295,15 @@ void TSceneNode::SetPropertyValue(int32_t PropertyId, const TPropertyValue& Valu
         throw EGeneralError(std::string(name) + " requires a finite value");
     float* const fields[9] = {&Position.X, &Position.Y, &Position.Z, &Rotation.X, &Rotation.Y,
                               &Rotation.Z, &Scale.X,    &Scale.Y,    &Scale.Z};
-    *fields[PropertyId - 1] = Value.Float;
+    float& field = *fields[PropertyId - 1];
+    const float old = field;
+    field = Value.Float;
     TransformChanged();
+    try {
+        CheckWorldFinite(std::string("Unable to set ") + name);
+    } catch (...) {
+        field = old;
+        TransformChanged();
+        throw;
+    }
 }

@@ -82,8 +82,19 @@ public:
     // The all-zero matrix when the world matrix is singular.
     const TMatrix4& GetInverseWorldMatrix();
     TVec3 GetWorldPosition();
+    // Elements of the world matrix that are not-a-number or infinite. The scene file
+    // reader refuses a hierarchy holding any (TScene::ValidateHierarchy).
+    int NonFiniteWorldElements();
+    // The first node of this subtree, in pre-order, with such an element; none when every
+    // world matrix in it is finite.
+    TSceneNode* FindNonFiniteWorld();
+    // Raises EGeneralError naming that node when the subtree has one: what every edit of
+    // a transform or a parent checks before it stands.
+    void CheckWorldFinite(const std::string& Refused);
 
     // Generic access by node property id (1-9 position, rotation, scale X/Y/Z; 10 Visible).
+    // A transform value that would leave a world matrix in the subtree non-finite is refused
+    // ("Unable to set Position X: the world matrix of "%s" would not be finite.").
     void GetPropertyValue(int32_t PropertyId, TPropertyValue& Value) const;
     void SetPropertyValue(int32_t PropertyId, const TPropertyValue& Value, int32_t WriteMode);
 

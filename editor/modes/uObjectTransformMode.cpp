@@ -342,6 +342,14 @@ void TObjectTransformMode::ApplyModalTransform()
         o->SetScaleY(*out.Scale[1]);
     if (out.Scale[2])
         o->SetScaleZ(*out.Scale[2]);
+    // A step that would leave a world matrix non-finite refuses the whole transform: the
+    // object goes back to where it started and the message says why.
+    try {
+        o->CheckWorldFinite("Unable to apply the transform");
+    } catch (...) {
+        CancelModalTransform();
+        throw;
+    }
     Host.RepaintView();
 }
 

@@ -3,6 +3,7 @@
 #include "floorplan/ui/uFloorPlanWindow.h"
 
 #include "base/uErrors.h"
+#include "base/uTextFile.h"
 #include "document/uProjectDocument.h"
 #include "editor/api/uEditorContext.h"
 #include "floorplan/uFloorPlanBuild.h"
@@ -61,6 +62,10 @@ void TFloorPlanForm::PlanButtonClick(int Tag)
         std::string name;
         if (!AskPlanName(current->Name(), name) || name.empty())
             return;
+        if (NameTooLong(name)) {
+            Warn("Rename plan", NameTooLongMessage());
+            return;
+        }
         // The box may have run events: look the plan up again.
         current = FindCurrentPlan();
         if (!current)

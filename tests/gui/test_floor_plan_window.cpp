@@ -1,6 +1,7 @@
 // The floor-plan builder as a user drives it: drawing on the canvas, building, editing a
 // built plan, undo and redo from the main window, the refusals, and the window following
 // the document across a close and a reopen.
+#include "base/uTextFile.h"
 #include "editor_window_fixture.h"
 #include "floorplan/uFloorPlanBuild.h"
 #include "floorplan/uFloorPlanDocument.h"
@@ -528,4 +529,30 @@ TEST_F(FloorPlanWindowTest, AGeneratedGroupSelectedInTheTreeCanBeUpdated)
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->CurrentPlanId(), planId);
     EXPECT_TRUE(Button(w, "Update Selected")->isEnabled());
+}
+
+// A plan name over the limit is refused at the rename with its message; one at the limit
+// is taken.
+TEST_F(FloorPlanWindowTest, RenameRefusesANameOverTheLimit)
+{
+    TFloorPlanForm* w = Open();
+    ASSERT_NE(w, nullptr);
+    ClickButton(w, "New");
+    const TFloorPlan* plan = Plans().FindPlan(w->CurrentPlanId());
+    ASSERT_NE(plan, nullptr);
+    std::string answer(kMaxNameChars + 1, 'p');
+    w->AskPlanName = [&](const std::string&, std::string& Name) {
+        Name = answer;
+        return true;
+    };
+    const int64_t revision = plan->Revision();
+    ClickButton(w, "Rename");
+    EXPECT_EQ(plan->Name(), "Plan 1");
+    EXPECT_EQ(plan->Revision(), revision);
+    ASSERT_EQ(Warnings.size(), 1u);
+    EXPECT_EQ(Warnings[0], "Rename plan: A name can have at most 65536 characters.");
+    answer.pop_back();
+    ClickButton(w, "Rename");
+    EXPECT_EQ(plan->Name(), answer);
+    EXPECT_EQ(Warnings.size(), 1u);
 }

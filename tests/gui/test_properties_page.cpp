@@ -263,3 +263,41 @@ TEST_F(PropertiesPageTest, SpaceRightAfterApplyKeysTheTouchedProperties)
     EXPECT_FALSE(Form->Document().GetProjectTime().Playing);
     EXPECT_EQ(Form->Document().GetHistory().NextUndo() != nullptr, true);
 }
+
+// A typed value that would leave a world matrix non-finite (a cube inside a group at
+// X = 3e38 with scale 1e20) is refused with its message: the cube keeps its transform,
+// the page shows it again and nothing is recorded for keying.
+TEST_F(PropertiesPageTest, ATypedValueThatWouldOverflowAWorldMatrixIsRefused)
+{
+    TScene& scene = Form->Scene();
+    TSceneGroup* far = scene.CreateGroup("Far", nullptr, 0);
+    far->SetTransform({3e38f, 0, 0}, {0, 0, 0}, {1e20f, 1, 1});
+    scene.ReparentNode(Cube, far, 0, true);
+    Form->SelectNode(Cube->GetId());
+    const TVec3 position = Cube->GetPosition(), scale = Cube->GetScale();
+    const struct {
+        const char* Field;
+        const char* Typed;
+        const char* Property;
+        const char* Shown;
+    } rows[] = {{"PosXEdit", "3e38", "Position X", "0.00"},
+                {"SclXEdit", "1e20", "Scale X", "1.00"}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.Field);
+        Type(r.Field, QString::fromLatin1(r.Typed));
+        Apply();
+        ASSERT_EQ(Errors.size(), 1u);
+        EXPECT_EQ(Errors[0], std::string("Unable to set ") + r.Property +
+                                 ": the world matrix of \"" + Cube->Name +
+                                 "\" would not be finite.");
+        Errors.clear();
+        EXPECT_TRUE(SameVec(Cube->GetPosition(), position));
+        EXPECT_TRUE(SameVec(Cube->GetScale(), scale));
+        EXPECT_EQ(Control(r.Field)->text(), r.Shown);
+    }
+    EXPECT_EQ(Form->Document().GetRecorder().Count(), 0);
+    // A value that keeps every matrix finite is taken.
+    Type("PosXEdit", QStringLiteral("-1"));
+    Apply();
+    EXPECT_EQ(Cube->GetPosition().X, -1.0f);
+}

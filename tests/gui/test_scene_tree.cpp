@@ -1,4 +1,5 @@
 // The hierarchy tree driven as a user does: clicks, double clicks and its popup menu.
+#include "base/uTextFile.h"
 #include "editor/uPropertiesPage.h"
 #include "editor_window_fixture.h"
 #include "scene/uAnimationRecorder.h"
@@ -334,4 +335,41 @@ TEST_F(SceneTreeTest, ANewProjectEmptiesTheTreeAndForgetsTheCutNode)
     auto* info = Form->findChild<QLabel*>(QStringLiteral("PropertiesInfo"));
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->text(), "Press Tab for modeling\n(select an object first)");
+}
+
+// A rename longer than the name limit (a paste gone wrong in the box) is refused with its
+// message and leaves no undo step; a paste that would put a node past the float range
+// under its new parent is refused and leaves the node where it was.
+TEST_F(SceneTreeTest, RenameOverTheNameLimitAndAPasteThatWouldOverflowAreRefused)
+{
+    ClickItem(Item(Cube));
+    const std::string before = Cube->Name;
+    const size_t steps = Form->Document().GetHistory().UndoCount();
+    Answer = std::string(kMaxNameChars + 1, 'x');
+    Popup("Rename");
+    EXPECT_EQ(Cube->Name, before);
+    EXPECT_EQ(Item(Cube)->text(0).toStdString(), before);
+    EXPECT_EQ(Form->Document().GetHistory().UndoCount(), steps);
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0], "A name can have at most 65536 characters.");
+    Errors.clear();
+    Answer.pop_back();
+    Popup("Rename");
+    EXPECT_EQ(Cube->Name, Answer);
+
+    TScene& scene = Form->Scene();
+    TSceneGroup* far = scene.CreateGroup("Far", nullptr, 0);
+    far->SetPosition({3e38f, 0, 0});
+    Cube->Name = "Crate";
+    Cube->SetPosition({3e38f, 0, 0});
+    ClickItem(Item(Cube));
+    Popup("Cut");
+    ClickItem(Item(far));
+    Popup("Paste");
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0], "warning|Paste|Unable to move \"Crate\": the world matrix of \"Crate\" "
+                        "would not be finite.");
+    EXPECT_EQ(Cube->GetParent(), scene.GetRoot());
+    EXPECT_EQ(Cube->GetPosition().X, 3e38f);
+    EXPECT_EQ(Item(Cube)->parent(), Tree->topLevelItem(0));
 }

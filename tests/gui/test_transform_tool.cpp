@@ -409,3 +409,52 @@ TEST_F(TransformToolTest, TheHoverGoesWhenTheMouseLeavesTheViewOrTheWindowLosesF
 }
 
 }  // namespace
+
+// A typed scale or a drag that would leave a world matrix non-finite (the cube inside a
+// group scaled 1e20) refuses the whole transform: the cube is back where it started, the
+// transform ends, and the message names the cube.
+TEST_F(TransformToolTest, ATransformThatWouldOverflowAWorldMatrixIsRefused)
+{
+    TScene& scene = Form->Scene();
+    TSceneGroup* big = scene.CreateGroup("Big", nullptr, 0);
+    big->SetScaleX(1e20f);
+    scene.ReparentNode(Cube, big, 0, true);
+    Form->SelectNode(Cube->GetId());
+    const std::string message = "Unable to apply the transform: the world matrix of \"" +
+                                Cube->Name + "\" would not be finite.";
+    const TState before = Of(Cube);
+
+    // Typed digit by digit: a scale of 1e18 is taken, 1e19 is not.
+    Key(Qt::Key_F3);
+    Key(Qt::Key_X);
+    QTest::keyClicks(View(), QStringLiteral("1000000000000000000"));
+    ASSERT_TRUE(Form->ObjectTransform().Running());
+    EXPECT_EQ(Cube->GetScale().X, 1e18f);
+    EXPECT_TRUE(Errors.empty());
+    QTest::keyClicks(View(), QStringLiteral("0"));
+    EXPECT_FALSE(Form->ObjectTransform().Running());
+    ExpectSame(Of(Cube), before);
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0], message);
+    Errors.clear();
+    EXPECT_EQ(Form->Document().GetRecorder().Count(), 0);
+
+    // A drag in the Front view that more than doubles a scale of 2e18.
+    Cube->SetScaleX(2e18f);
+    const TState start = Of(Cube);
+    const QPoint at = OrthoPixel(2, Cube->GetWorldPosition());
+    Press(Qt::LeftButton, at);
+    ASSERT_TRUE(Form->ObjectTransform().Running());
+    MoveTo(at + QPoint(W() / 3, 0), Qt::LeftButton);
+    EXPECT_FALSE(Form->ObjectTransform().Running());
+    ExpectSame(Of(Cube), start);
+    Release(Qt::LeftButton, at + QPoint(W() / 3, 0));
+    ExpectSame(Of(Cube), start);
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0], message);
+    Errors.clear();
+    // A small drag stays in range and is taken.
+    Drag(Qt::LeftButton, at, at + QPoint(10, 0));
+    EXPECT_GT(Cube->GetScale().X, 2e18f);
+    EXPECT_TRUE(Errors.empty());
+}
