@@ -12,7 +12,6 @@
 #include <functional>
 #include <limits>
 #include <memory>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -363,14 +362,15 @@ void RunWorkers(TErosionRun& Run, const TErosionThreadStart& StartThread)
     std::vector<std::thread> Threads;
     Threads.reserve(static_cast<size_t>(Run.Workers - 1));
     for (int i = 1; i < Run.Workers; ++i) {
-        std::function<void()> Body = [&Workers, &Go, i] {
-            Go.wait(false, std::memory_order_acquire);
-            Workers[static_cast<size_t>(i)]->Work();
-        };
         try {
+            std::function<void()> Body = [&Workers, &Go, i] {
+                Go.wait(false, std::memory_order_acquire);
+                Workers[static_cast<size_t>(i)]->Work();
+            };
             Threads.push_back(StartThread ? StartThread(std::move(Body))
                                           : std::thread(std::move(Body)));
-        } catch (const std::system_error&) {
+        } catch (...) {
+            // A process or thread limit (std::system_error), or no memory for one more.
             break;
         }
     }
