@@ -471,9 +471,10 @@ TNewFile TNewFile::Beside(const std::string& Target, unsigned Mode)
     return file;
 }
 
+// Leaves Fd -1 and the name empty (nothing to delete: the name may be another's file)
+// when the file cannot be created.
 void TNewFile::Create(const std::string& Name, unsigned Mode)
 {
-    FileName = Name;
     if (!Allowed(TFileCall::Create, Name))
         return;
     Fd = ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
@@ -490,6 +491,8 @@ void TNewFile::Create(const std::string& Name, unsigned Mode)
         Fd = -1;
         errno = err;
     }
+    if (Fd >= 0)
+        FileName = Name;
 }
 
 TNewFile::TNewFile(TNewFile&& Other) noexcept

@@ -388,3 +388,29 @@ TEST(TextFile, SavesWriteThroughTheDescriptorNotTheTemporaryName)
     }
     fs::remove_all(dir);
 }
+
+// A temporary name someone else takes first is another's file: the save draws other names,
+// and when every one is taken it gives up without deleting any of them.
+TEST(TextFile, TemporaryNamesTakenByOthersAreLeftAlone)
+{
+    const fs::path dir =
+        fs::temp_directory_path() / ("quill_save_taken_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::vector<std::string> taken;
+    SetFileFaultHook([&](TFileCall Call, const std::string& Path) {
+        if (Call == TFileCall::Create) {
+            taken.push_back(Path);
+            std::ofstream(Path, std::ios::binary) << "theirs";
+        }
+        return 0;
+    });
+    EXPECT_THROW(SaveFileSafely((dir / "shot.png").string(), [](int) {}), EInOutError);
+    EXPECT_THROW(TNewFile((dir / "named.tmp").string(), 0666), EInOutError);
+    SetFileFaultHook(nullptr);
+    ASSERT_GT(taken.size(), 1u);
+    for (const std::string& t : taken)
+        EXPECT_EQ(ReadAll(t), "theirs") << t;
+    EXPECT_FALSE(fs::exists(dir / "shot.png"));
+    fs::remove_all(dir);
+}
