@@ -524,10 +524,9 @@ void TNewFile::Finish(const std::string& ReportedName)
                           "\": " + SystemMessage(synced ? errno : err));
 }
 
-void TNewFile::CheckName(const std::string& ReportedName) const
+bool TNewFile::HasItsName() const
 {
-    if (!IsSameFile(FileName, static_cast<dev_t>(Device), static_cast<ino_t>(Inode)))
-        throw TemporaryReplacedError(ReportedName, FileName);
+    return IsSameFile(FileName, static_cast<dev_t>(Device), static_cast<ino_t>(Inode));
 }
 
 void SaveFileSafely(const std::string& FileName,
@@ -547,7 +546,8 @@ void SaveFileSafely(const std::string& FileName,
     Write(temp.Descriptor());
     // The content on disk before the name points at it.
     temp.Finish(FileName);
-    temp.CheckName(FileName);
+    if (!temp.HasItsName())
+        throw TemporaryReplacedError(FileName, temp.Name());
     if (!Allowed(TFileCall::Rename, target) || ::rename(temp.Name().c_str(), target.c_str()) != 0) {
         const int renameError = errno;
         throw EInOutError(WithReason("Unable to replace file: " + FileName, renameError));

@@ -113,8 +113,8 @@ public:
     const std::string& Name() const { return FileName; }
     // Syncs and closes; raises EInOutError naming ReportedName.
     void Finish(const std::string& ReportedName);
-    // Raises EInOutError, naming ReportedName, when the name no longer is this file.
-    void CheckName(const std::string& ReportedName) const;
+    // Whether the name still is this file (and not, say, a link put in its place).
+    bool HasItsName() const;
     // The file has been moved to its final name: not deleted at destruction.
     void Keep() { Kept = true; }
 

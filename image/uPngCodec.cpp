@@ -108,8 +108,8 @@ struct TPngProgress {
     std::unique_ptr<TRgbaImage>* Image = nullptr;
     bool Refused = false;  // Result's status says why
     bool Ended = false;
-    png_uint_32 LastRows =
-        0;  // rows handed over in the last pass (the only pass when not interlaced)
+    // Rows handed over in the last pass (the only pass when not interlaced).
+    png_uint_32 LastRows = 0;
     int Passes = 1;
 };
 

@@ -188,13 +188,7 @@ TTextureFileResult WriteProjectTexture(const TRgbaImage& Image, const std::strin
         r.Message = std::string("The PNG could not be saved: ") + e.what();
         return r;
     }
-    try {
-        temp->CheckName(r.FilePath);
-    } catch (const std::exception&) {
-        r.Message = "The generated PNG could not be moved into the project texture directory.";
-        return r;
-    }
-    if (!MoveWithoutReplacing(tempName, r.FilePath)) {
+    if (!temp->HasItsName() || !MoveWithoutReplacing(tempName, r.FilePath)) {
         r.Message = "The generated PNG could not be moved into the project texture directory.";
         return r;
     }
