@@ -428,69 +428,131 @@ bool CheckSaveTarget(const std::string& Target, const std::string& Quoted, struc
     return existed;
 }
 
-// Creates a new file beside Target, named Target + "." + six letters or digits + ".tmp",
-// exclusively: another name is drawn while one is taken. Returns the name; Fd is open.
-std::string CreateUniqueFileBeside(const std::string& Target, mode_t Mode, int& Fd)
+// Whether Path is, without following a link, the regular file Device and Inode name.
+bool IsSameFile(const std::string& Path, dev_t Device, ino_t Inode)
+{
+    struct stat st;
+    return ::lstat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == Device &&
+           st.st_ino == Inode;
+}
+
+EInOutError TemporaryReplacedError(const std::string& FileName, const std::string& Temporary)
+{
+    return EInOutError("Cannot save \"" + FileName + "\": its temporary file \"" + Temporary +
+                       "\" was replaced by another file.");
+}
+
+}  // namespace
+
+TNewFile::TNewFile(const std::string& FileName, unsigned Mode)
+{
+    Create(FileName, Mode);
+    if (Fd < 0)
+        throw EInOutError("Cannot create file \"" + FileName + "\": " + SystemMessage(errno));
+}
+
+TNewFile TNewFile::Beside(const std::string& Target, unsigned Mode)
 {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     static std::mt19937_64 random{std::random_device{}()};
+    TNewFile file;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = Target + ".";
         for (int i = 0; i < 6; ++i)
             name += kLetters[random() % (sizeof kLetters - 1)];
         name += ".tmp";
-        if (!Allowed(TFileCall::Create, name)) {
-            Fd = -1;
-        } else {
-            Fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, Mode);
-            if (Fd >= 0)
-                return name;
-        }
-        if (errno != EEXIST)
+        file.Create(name, Mode);
+        if (file.Fd >= 0 || errno != EEXIST)
             break;
     }
-    throw EInOutError("Cannot create a temporary file beside \"" + Target +
-                      "\": " + SystemMessage(errno));
+    if (file.Fd < 0)
+        throw EInOutError("Cannot create a temporary file beside \"" + Target +
+                          "\": " + SystemMessage(errno));
+    return file;
 }
-}  // namespace
+
+// Leaves Fd -1 and the name empty (nothing to delete: the name may be another's file)
+// when the file cannot be created.
+void TNewFile::Create(const std::string& Name, unsigned Mode)
+{
+    if (!Allowed(TFileCall::Create, Name))
+        return;
+    Fd = ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                static_cast<mode_t>(Mode));
+    struct stat st;
+    if (Fd >= 0 && ::fstat(Fd, &st) == 0) {
+        Device = st.st_dev;
+        Inode = st.st_ino;
+    }
+    if (Fd >= 0 && !Allowed(TFileCall::WriteNew, Name)) {
+        const int err = errno;
+        ::close(Fd);
+        ::unlink(Name.c_str());
+        Fd = -1;
+        errno = err;
+    }
+    if (Fd >= 0)
+        FileName = Name;
+}
+
+TNewFile::TNewFile(TNewFile&& Other) noexcept
+    : FileName(std::move(Other.FileName)), Fd(Other.Fd), Device(Other.Device), Inode(Other.Inode),
+      Kept(Other.Kept)
+{
+    Other.Fd = -1;
+    Other.Kept = true;
+}
+
+TNewFile::~TNewFile()
+{
+    if (Fd >= 0)
+        ::close(Fd);
+    // Whatever now has the name goes with it: a file, or a link put in its place.
+    if (!Kept && !FileName.empty())
+        ::unlink(FileName.c_str());
+}
+
+void TNewFile::Finish(const std::string& ReportedName)
+{
+    const int fd = Fd;
+    Fd = -1;
+    const bool synced = Allowed(TFileCall::Sync, FileName) && ::fsync(fd) == 0;
+    const int err = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!synced || !closed)
+        throw EInOutError("Cannot write file \"" + ReportedName +
+                          "\": " + SystemMessage(synced ? errno : err));
+}
+
+bool TNewFile::HasItsName() const
+{
+    return IsSameFile(FileName, static_cast<dev_t>(Device), static_cast<ino_t>(Inode));
+}
 
 void SaveFileSafely(const std::string& FileName,
-                    const std::function<void(const std::string& TemporaryFile)>& Write)
+                    const std::function<void(int TemporaryFile)>& Write)
 {
     const std::string target = ResolveSaveTarget(FileName);
     const std::string quoted = "\"" + FileName + "\"";
     struct stat old {};
     const bool existed = CheckSaveTarget(target, quoted, old);
     const mode_t mode = existed ? (old.st_mode & 07777) : 0666;
-    int fd = -1;
-    const std::string temp = CreateUniqueFileBeside(target, mode, fd);
-    try {
-        if (existed) {
-            ::fchmod(fd, mode);
-            if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
-                (void)!::fchown(fd, old.st_uid, old.st_gid);
-        }
-        ::close(fd);
-        fd = -1;
-        Write(temp);
-        // The content on disk before the name points at it.
-        const int sync = ::open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        const bool synced = sync >= 0 && Allowed(TFileCall::Sync, temp) && ::fsync(sync) == 0;
-        const int err = errno;
-        if (sync >= 0)
-            ::close(sync);
-        if (!synced)
-            throw EInOutError("Cannot write file \"" + FileName + "\": " + SystemMessage(err));
-        if (!Allowed(TFileCall::Rename, target) || ::rename(temp.c_str(), target.c_str()) != 0) {
-            const int renameError = errno;
-            throw EInOutError(WithReason("Unable to replace file: " + FileName, renameError));
-        }
-    } catch (...) {
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(temp.c_str());
-        throw;
+    TNewFile temp = TNewFile::Beside(target, mode);
+    if (existed) {
+        ::fchmod(temp.Descriptor(), mode);
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+            (void)!::fchown(temp.Descriptor(), old.st_uid, old.st_gid);
     }
+    Write(temp.Descriptor());
+    // The content on disk before the name points at it.
+    temp.Finish(FileName);
+    if (!temp.HasItsName())
+        throw TemporaryReplacedError(FileName, temp.Name());
+    if (!Allowed(TFileCall::Rename, target) || ::rename(temp.Name().c_str(), target.c_str()) != 0) {
+        const int renameError = errno;
+        throw EInOutError(WithReason("Unable to replace file: " + FileName, renameError));
+    }
+    temp.Keep();
     SyncFolderOf(target);
 }
 
@@ -518,7 +580,10 @@ void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Me
                               "\": " + SystemMessage(errno));
     }
 
-    // 1. The new content, complete and on disk, under the temporary name.
+    // 1. The new content, complete and on disk, under the temporary name. It is written
+    // through the descriptor that created it; the name is only renamed, once it is
+    // known to be the same file.
+    struct stat written {};
     const mode_t mode = existed ? (old.st_mode & 07777) : 0666;
     {
         std::optional<TTextFileWriter> created;
@@ -531,6 +596,7 @@ void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Me
             throw;
         }
         TTextFileWriter& writer = *created;
+        ::fstat(writer.Descriptor(), &written);
         try {
             if (existed) {
                 // The bits asked for at creation pass through the umask; set them as they were.
@@ -573,6 +639,12 @@ void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Me
     }
 
     // 3. One atomic step: the name holds the old file until it holds the new one.
+    if (!IsSameFile(temp, written.st_dev, written.st_ino)) {
+        ::unlink(temp.c_str());
+        if (backedUp)
+            ::unlink(backup.c_str());
+        throw TemporaryReplacedError(FileName, temp);
+    }
     if (!Allowed(TFileCall::Rename, target) || ::rename(temp.c_str(), target.c_str()) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());

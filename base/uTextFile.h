@@ -34,7 +34,19 @@ public:
 
 // The file-system calls of the writer and the safe save. A hook set for tests is asked
 // before each one; a non-zero answer fails that call with that errno.
-enum class TFileCall { Create, Write, Sync, Close, Delete, Link, Copy, Rename, SyncFolder };
+// WriteNew is asked when a new file has been created and before anything is written to it.
+enum class TFileCall {
+    Create,
+    Write,
+    Sync,
+    Close,
+    Delete,
+    Link,
+    Copy,
+    Rename,
+    SyncFolder,
+    WriteNew
+};
 using TFileFaultHook = std::function<int(TFileCall Call, const std::string& Path)>;
 void SetFileFaultHook(TFileFaultHook Hook);
 
@@ -83,14 +95,46 @@ struct TSafeSaveMessages {
 void SaveTextFileSafely(const std::string& FileName, const TSafeSaveMessages& Messages,
                         const std::function<void(TTextLineSink&)>& WriteLines);
 
-// Replaces FileName with a file that Write writes at the path it is given (a new, empty
-// file beside FileName), in one rename once that file is complete and on disk. The
-// temporary name is FileName, a dot, six random letters or digits and ".tmp", created
-// exclusively, so no other file is ever replaced or deleted. Links, permission bits and
-// what may be replaced as above. When Write or a file-system call raises, FileName is
-// untouched, the temporary file is gone and the error goes on.
+// A file that did not exist, created exclusively and never through a link (O_EXCL,
+// O_NOFOLLOW), to be written through its descriptor only: its name may be swapped for
+// a link by someone else meanwhile, so the name is only used to move or delete it.
+class TNewFile {
+public:
+    // Creates FileName, which must not exist; raises EInOutError.
+    TNewFile(const std::string& FileName, unsigned Mode);
+    // Creates Target, a dot, six random letters or digits and ".tmp"; another name is
+    // drawn while one is taken.
+    static TNewFile Beside(const std::string& Target, unsigned Mode);
+    TNewFile(TNewFile&& Other) noexcept;
+    TNewFile& operator=(TNewFile&&) = delete;
+    TNewFile(const TNewFile&) = delete;
+    ~TNewFile();  // closes, and deletes the file unless it was kept
+    int Descriptor() const { return Fd; }
+    const std::string& Name() const { return FileName; }
+    // Syncs and closes; raises EInOutError naming ReportedName.
+    void Finish(const std::string& ReportedName);
+    // Whether the name still is this file (and not, say, a link put in its place).
+    bool HasItsName() const;
+    // The file has been moved to its final name: not deleted at destruction.
+    void Keep() { Kept = true; }
+
+private:
+    TNewFile() = default;
+    void Create(const std::string& Name, unsigned Mode);
+    std::string FileName;
+    int Fd = -1;
+    unsigned long long Device = 0, Inode = 0;
+    bool Kept = false;
+};
+
+// Replaces FileName with a file that Write writes through the descriptor it is given
+// (of a new, empty file beside FileName, see TNewFile::Beside; Write leaves it open), in
+// one rename once that file is complete and on disk. No other file is ever replaced or
+// deleted. Links, permission bits and what may be replaced as above. When Write or a
+// file-system call raises, FileName is untouched, the temporary file is gone and the
+// error goes on.
 void SaveFileSafely(const std::string& FileName,
-                    const std::function<void(const std::string& TemporaryFile)>& Write);
+                    const std::function<void(int TemporaryFile)>& Write);
 
 // Hands out lines one at a time.
 class TTextLineSource {

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <new>
 
+#include <unistd.h>
+
 namespace ImageCodecDetail {
 
 std::size_t TMemorySource::Read(void* Buffer, std::size_t Count)
@@ -77,11 +79,23 @@ TFileSink::TFileSink(const std::string& FileName) : FFileName(FileName)
         FError = "The file could not be created: " + std::string(std::strerror(errno));
 }
 
+TFileSink::TFileSink(int Fd)
+{
+    const int own = ::dup(Fd);
+    FFile = own >= 0 ? ::fdopen(own, "wb") : nullptr;
+    if (!FFile) {
+        FError = "The file could not be written: " + std::string(std::strerror(errno));
+        if (own >= 0)
+            ::close(own);
+    }
+}
+
 TFileSink::~TFileSink()
 {
     if (!FFinished && FFile) {
         std::fclose(FFile);
-        std::remove(FFileName.c_str());
+        if (!FFileName.empty())
+            std::remove(FFileName.c_str());
     }
 }
 
@@ -126,7 +140,8 @@ bool TFileSink::Finish()
     FFile = nullptr;
     FFinished = true;
     if (!written || !closed) {
-        std::remove(FFileName.c_str());
+        if (!FFileName.empty())
+            std::remove(FFileName.c_str());
         return false;
     }
     return true;
@@ -243,8 +258,8 @@ TImageDecodeResult DecodeImageMemory(const void* Data, std::size_t Size, TImageF
     return DecodeFrom(source, Kind, Limits);
 }
 
-static bool WriteImageFile(const TRgbaImage& Image, const std::string& FileName,
-                           std::string& Message,
+template <typename TTarget>
+static bool WriteImageFile(const TRgbaImage& Image, const TTarget& Target, std::string& Message,
                            bool (*Encode)(const TRgbaImage&, TFileSink&, std::string&))
 {
     Message.clear();
@@ -252,7 +267,7 @@ static bool WriteImageFile(const TRgbaImage& Image, const std::string& FileName,
         Message = "The image has no pixels to save.";
         return false;
     }
-    TFileSink sink(FileName);
+    TFileSink sink(Target);
     if (!sink.IsOpen()) {
         Message = sink.Error();
         return false;
@@ -277,4 +292,14 @@ bool WritePngFile(const TRgbaImage& Image, const std::string& FileName, std::str
 bool WriteBmpFile(const TRgbaImage& Image, const std::string& FileName, std::string& Message)
 {
     return WriteImageFile(Image, FileName, Message, EncodeBmp);
+}
+
+bool WritePngToDescriptor(const TRgbaImage& Image, int Fd, std::string& Message)
+{
+    return WriteImageFile(Image, Fd, Message, EncodePng);
+}
+
+bool WriteBmpToDescriptor(const TRgbaImage& Image, int Fd, std::string& Message)
+{
+    return WriteImageFile(Image, Fd, Message, EncodeBmp);
 }

@@ -61,3 +61,7 @@ TImageDecodeResult DecodeImageMemory(const void* Data, std::size_t Size, TImageF
 // a failure no partial file is left behind.
 bool WritePngFile(const TRgbaImage& Image, const std::string& FileName, std::string& Message);
 bool WriteBmpFile(const TRgbaImage& Image, const std::string& FileName, std::string& Message);
+// The same through a descriptor of a new, empty file the caller created and keeps open
+// (nothing is synced, and the file is not deleted on failure).
+bool WritePngToDescriptor(const TRgbaImage& Image, int Fd, std::string& Message);
+bool WriteBmpToDescriptor(const TRgbaImage& Image, int Fd, std::string& Message);

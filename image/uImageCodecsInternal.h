@@ -64,6 +64,9 @@ private:
 class TFileSink {
 public:
     explicit TFileSink(const std::string& FileName);
+    // Writes through a descriptor the caller opened and keeps (a duplicate is closed by
+    // Finish); the file is the caller's to delete.
+    explicit TFileSink(int Fd);
     ~TFileSink();
     TFileSink(const TFileSink&) = delete;
     TFileSink& operator=(const TFileSink&) = delete;

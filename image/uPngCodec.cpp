@@ -108,7 +108,8 @@ struct TPngProgress {
     std::unique_ptr<TRgbaImage>* Image = nullptr;
     bool Refused = false;  // Result's status says why
     bool Ended = false;
-    png_uint_32 LastRows = 0;  // rows delivered in the last pass (all rows when not interlaced)
+    // Rows handed over in the last pass (the only pass when not interlaced).
+    png_uint_32 LastRows = 0;
     int Passes = 1;
 };
 
@@ -147,7 +148,7 @@ void PngRowReady(png_structp Png, png_bytep NewRow, png_uint_32 RowNumber, int P
             Png,
             reinterpret_cast<png_bytep>((*p->Image)->Row(static_cast<std::int32_t>(RowNumber))),
             NewRow);
-    if (Pass == p->Passes - 1 || p->Passes == 1)
+    if (Pass == p->Passes - 1)
         p->LastRows = RowNumber + 1;
 }
 
@@ -271,11 +272,11 @@ TImageDecodeResult DecodePng(TByteSource& Source, const TImageSizeLimits& Limits
         return result;
     if (!fed)
         return Failed(io.Error);
-    // An interlaced image of one row or column has no rows in the last pass: its end is
-    // the end of the file's chunks.
-    const bool complete =
-        progress.LastRows >= progress.Header.Height || (progress.Passes > 1 && progress.Ended);
-    if (!image || !complete)
+    // With the interlace handling libpng hands over every row of the image in each pass,
+    // the rows a pass does not hold without data, so the last pass ends at the last row
+    // whatever the size. The file's end (IEND) says nothing: the compressed data may stop
+    // before the last pass and libpng only warns.
+    if (!image || progress.LastRows < progress.Header.Height)
         return Failed("The PNG file is truncated.");
     RgbaBytesToPixels(image->Pixels().data(), image->Pixels().size());
     result.Status = TImageDecodeStatus::Ok;

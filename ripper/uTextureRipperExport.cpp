@@ -1,8 +1,13 @@
 #include "ripper/uTextureRipperExport.h"
 
+#include "base/uErrors.h"
+#include "base/uTextFile.h"
+#include "image/uImageCodecs.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include <fcntl.h>
@@ -167,19 +172,27 @@ TTextureFileResult WriteProjectTexture(const TRgbaImage& Image, const std::strin
         return r;
     }
     r.FilePath = UniqueTexturePath(folder, name);
-    const std::string temp = r.FilePath + ".tmp";
-    fs::remove(temp, ec);
-    std::string message;
-    if (!TRgbaImage::SaveToPngFile(&Image, temp, message)) {
-        fs::remove(temp, ec);
-        r.Message = "The PNG could not be saved: " + message;
+    // A stale temporary file of a crashed save goes (a link there goes itself, its target
+    // stays); the new one is created exclusively and written through its descriptor
+    // only, so a link put at its name meanwhile is never written through.
+    const std::string tempName = r.FilePath + ".tmp";
+    fs::remove(tempName, ec);
+    std::optional<TNewFile> temp;
+    try {
+        temp.emplace(tempName, 0666);
+        std::string message;
+        if (!WritePngToDescriptor(Image, temp->Descriptor(), message))
+            throw EGeneralError(message);
+        temp->Finish(tempName);
+    } catch (const std::exception& e) {
+        r.Message = std::string("The PNG could not be saved: ") + e.what();
         return r;
     }
-    if (!MoveWithoutReplacing(temp, r.FilePath)) {
-        fs::remove(temp, ec);
+    if (!temp->HasItsName() || !MoveWithoutReplacing(tempName, r.FilePath)) {
         r.Message = "The generated PNG could not be moved into the project texture directory.";
         return r;
     }
+    temp->Keep();
     const fs::path projectFolder = fs::path(folder).parent_path();
     r.RelativePath = fs::path(r.FilePath).lexically_relative(projectFolder).string();
     r.Success = true;

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <thread>
@@ -350,14 +351,32 @@ private:
 };
 
 template <int R>
-void RunWorkers(TErosionRun& Run)
+void RunWorkers(TErosionRun& Run, const TErosionThreadStart& StartThread)
 {
     std::vector<std::unique_ptr<TRowWorker<R>>> Workers;
     for (int i = 0; i < Run.Workers; ++i)
         Workers.push_back(std::make_unique<TRowWorker<R>>(Run, i));
+    // Rows are dealt out by the number of workers, so the helpers wait until it is known
+    // how many of them started; the run then goes on with those (or on this thread alone).
+    std::atomic<bool> Go{false};
     std::vector<std::thread> Threads;
-    for (int i = 1; i < Run.Workers; ++i)
-        Threads.emplace_back([&Workers, i] { Workers[static_cast<size_t>(i)]->Work(); });
+    Threads.reserve(static_cast<size_t>(Run.Workers - 1));
+    for (int i = 1; i < Run.Workers; ++i) {
+        try {
+            std::function<void()> Body = [&Workers, &Go, i] {
+                Go.wait(false, std::memory_order_acquire);
+                Workers[static_cast<size_t>(i)]->Work();
+            };
+            Threads.push_back(StartThread ? StartThread(std::move(Body))
+                                          : std::thread(std::move(Body)));
+        } catch (...) {
+            // A process or thread limit (std::system_error), or no memory for one more.
+            break;
+        }
+    }
+    Run.Workers = static_cast<int>(Threads.size()) + 1;
+    Go.store(true, std::memory_order_release);
+    Go.notify_all();
     // A progress callback that throws stops the others before the error goes on.
     std::exception_ptr Error;
     try {
@@ -375,7 +394,7 @@ void RunWorkers(TErosionRun& Run)
 }  // namespace
 
 bool ErodeTerrain(THeightmap* Map, int Iterations, int Radius, float Amount,
-                  const TErosionProgress& Progress)
+                  const TErosionProgress& Progress, const TErosionThreadStart& StartThread)
 {
     if (!Map || Iterations <= 0 || !(Amount > 0.0f))
         return true;
@@ -406,22 +425,22 @@ bool ErodeTerrain(THeightmap* Map, int Iterations, int Radius, float Amount,
     try {
         switch (Radius) {
         case 1:
-            RunWorkers<1>(Run);
+            RunWorkers<1>(Run, StartThread);
             break;
         case 2:
-            RunWorkers<2>(Run);
+            RunWorkers<2>(Run, StartThread);
             break;
         case 3:
-            RunWorkers<3>(Run);
+            RunWorkers<3>(Run, StartThread);
             break;
         case 4:
-            RunWorkers<4>(Run);
+            RunWorkers<4>(Run, StartThread);
             break;
         case 5:
-            RunWorkers<5>(Run);
+            RunWorkers<5>(Run, StartThread);
             break;
         default:
-            RunWorkers<6>(Run);
+            RunWorkers<6>(Run, StartThread);
             break;
         }
     } catch (...) {

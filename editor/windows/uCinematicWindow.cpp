@@ -66,10 +66,10 @@ void WriteCinematicImage(const TRgbaImage& Image, const std::string& FileName)
         throw EGeneralError("Cannot save \"" + FileName +
                             "\": images are saved as PNG (.png) or BMP (.bmp)");
     try {
-        SaveFileSafely(FileName, [&](const std::string& temporary) {
+        SaveFileSafely(FileName, [&](int temporary) {
             std::string message;
-            const bool written = png ? WritePngFile(Image, temporary, message)
-                                     : WriteBmpFile(Image, temporary, message);
+            const bool written = png ? WritePngToDescriptor(Image, temporary, message)
+                                     : WriteBmpToDescriptor(Image, temporary, message);
             if (!written)
                 throw EGeneralError(message);
         });

@@ -282,12 +282,16 @@ TEST(TextFile, SaveFileSafelyTouchesNoOtherFile)
 
     std::vector<std::string> temporaries;
     const auto writer = [&](const std::string& text) {
-        return [&, text](const std::string& temporary) {
-            temporaries.push_back(temporary);
-            EXPECT_EQ(fs::path(temporary).parent_path(), dir);
-            EXPECT_TRUE(fs::is_regular_file(temporary));
-            EXPECT_EQ(fs::file_size(temporary), 0u);
-            write(temporary, text);
+        return [&, text](int temporary) {
+            struct stat st {};
+            ASSERT_EQ(::fstat(temporary, &st), 0);
+            EXPECT_TRUE(S_ISREG(st.st_mode));
+            EXPECT_EQ(st.st_size, 0);
+            for (const auto& e : fs::directory_iterator(dir))
+                if (e.path().extension() == ".tmp" && e.path().filename() != "shot.png.tmp")
+                    temporaries.push_back(e.path().string());
+            ASSERT_EQ(::write(temporary, text.data(), text.size()),
+                      static_cast<ssize_t>(text.size()));
         };
     };
     SaveFileSafely(target.string(), writer("first"));
@@ -298,8 +302,7 @@ TEST(TextFile, SaveFileSafelyTouchesNoOtherFile)
         EXPECT_EQ(read(dir / o), "user's " + o);
 
     // A writer that fails: the old content stays, its temporary file goes.
-    EXPECT_THROW(SaveFileSafely(target.string(),
-                                [](const std::string&) { throw EGeneralError("disk full"); }),
+    EXPECT_THROW(SaveFileSafely(target.string(), [](int) { throw EGeneralError("disk full"); }),
                  EGeneralError);
     EXPECT_EQ(read(target), "second");
     size_t files = 0;
@@ -314,5 +317,100 @@ TEST(TextFile, SaveFileSafelyTouchesNoOtherFile)
     EXPECT_EQ(read(target), "third");
     fs::create_directory(dir / "folder.png");
     EXPECT_THROW(SaveFileSafely((dir / "folder.png").string(), writer("x")), EInOutError);
+    fs::remove_all(dir);
+}
+
+namespace {
+
+// Puts a link to Victim in place of the first new file a save creates, once it exists and
+// before anything is written to it, as another program racing the save could.
+class TLinkSwap {
+public:
+    explicit TLinkSwap(const fs::path& Victim, TFileCall At = TFileCall::WriteNew)
+    {
+        SetFileFaultHook([this, Victim, At](TFileCall Call, const std::string& Path) {
+            if (Call == At && Swapped.empty()) {
+                Swapped = Path;
+                fs::remove(Path);
+                fs::create_symlink(Victim, Path);
+            }
+            return 0;
+        });
+    }
+    ~TLinkSwap() { SetFileFaultHook(nullptr); }
+    std::string Swapped;
+};
+
+std::string ReadAll(const fs::path& Path)
+{
+    std::ifstream in(Path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+// The temporary file of a save is written through the descriptor that created it: a link
+// swapped in at its name before the write is not followed, and not moved into place.
+TEST(TextFile, SavesWriteThroughTheDescriptorNotTheTemporaryName)
+{
+    const fs::path dir =
+        fs::temp_directory_path() / ("quill_save_swap_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path victim = dir / "victim.txt";
+    const fs::path target = dir / "shot.png";
+    for (const bool text : {false, true}) {
+        SCOPED_TRACE(text ? "text save" : "save through a writer");
+        std::ofstream(victim, std::ios::binary) << "not yours";
+        std::ofstream(target, std::ios::binary) << "old";
+        std::string error;
+        {
+            // The text save writes its own lines; its first write is the seam.
+            TLinkSwap swap(victim, text ? TFileCall::Write : TFileCall::WriteNew);
+            try {
+                if (text)
+                    SaveTextFileSafely(target.string(), {},
+                                       [](TTextLineSink& Sink) { Sink.WriteLine("new"); });
+                else
+                    SaveFileSafely(target.string(),
+                                   [](int Fd) { ASSERT_EQ(::write(Fd, "new", 3), 3); });
+            } catch (const std::exception& e) {
+                error = e.what();
+            }
+            EXPECT_FALSE(swap.Swapped.empty());
+        }
+        EXPECT_EQ(ReadAll(victim), "not yours");
+        EXPECT_FALSE(fs::is_symlink(target));
+        EXPECT_EQ(ReadAll(target), "old");
+        EXPECT_NE(error.find("was replaced by another file"), std::string::npos) << error;
+        for (const auto& e : fs::directory_iterator(dir))
+            EXPECT_FALSE(fs::is_symlink(e.symlink_status())) << e.path();
+    }
+    fs::remove_all(dir);
+}
+
+// A temporary name someone else takes first is another's file: the save draws other names,
+// and when every one is taken it gives up without deleting any of them.
+TEST(TextFile, TemporaryNamesTakenByOthersAreLeftAlone)
+{
+    const fs::path dir =
+        fs::temp_directory_path() / ("quill_save_taken_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::vector<std::string> taken;
+    SetFileFaultHook([&](TFileCall Call, const std::string& Path) {
+        if (Call == TFileCall::Create) {
+            taken.push_back(Path);
+            std::ofstream(Path, std::ios::binary) << "theirs";
+        }
+        return 0;
+    });
+    EXPECT_THROW(SaveFileSafely((dir / "shot.png").string(), [](int) {}), EInOutError);
+    EXPECT_THROW(TNewFile((dir / "named.tmp").string(), 0666), EInOutError);
+    SetFileFaultHook(nullptr);
+    ASSERT_GT(taken.size(), 1u);
+    for (const std::string& t : taken)
+        EXPECT_EQ(ReadAll(t), "theirs") << t;
+    EXPECT_FALSE(fs::exists(dir / "shot.png"));
     fs::remove_all(dir);
 }

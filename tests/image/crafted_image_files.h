@@ -81,6 +81,41 @@ inline void WriteZeroPng(const std::string& Path, uint32_t Width, uint32_t Heigh
     WritePngChunk(out, "IEND", nullptr, 0);
 }
 
+// An 8-bit RGBA Adam7-interlaced PNG whose image data holds only the first Passes of the
+// seven passes (0: none), every pixel grey: a complete compressed stream that ends there,
+// then IEND, as a cut or damaged file can be. With Passes 7 the image is whole.
+inline std::vector<uint8_t> InterlacedPngOfPasses(uint32_t Width, uint32_t Height, int Passes)
+{
+    static const uint32_t kAdam7[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                          {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    std::vector<uint8_t> raw;
+    for (int p = 0; p < Passes && p < 7; ++p) {
+        const auto [x0, y0, dx, dy] = kAdam7[p];
+        const uint32_t cols = Width > x0 ? (Width - x0 + dx - 1) / dx : 0;
+        const uint32_t rows = Height > y0 ? (Height - y0 + dy - 1) / dy : 0;
+        if (cols == 0)
+            continue;
+        for (uint32_t r = 0; r < rows; ++r) {
+            raw.push_back(0);  // no filter
+            raw.insert(raw.end(), size_t{cols} * 4, 0x80);
+        }
+    }
+    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+    std::vector<uint8_t> packed(packedSize);
+    compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9);
+    packed.resize(packedSize);
+
+    std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> ihdr;
+    PutBE32(ihdr, Width);
+    PutBE32(ihdr, Height);
+    ihdr.insert(ihdr.end(), {8, 6, 0, 0, 1});
+    PutPngChunk(out, "IHDR", ihdr);
+    PutPngChunk(out, "IDAT", packed);
+    PutPngChunk(out, "IEND", {});
+    return out;
+}
+
 // A grey progressive JPEG with many scans: the DC scan, then spectral bands of one AC
 // coefficient at a time, then refinements of them (at most 127 scans).
 inline bool WriteProgressiveJpeg(const std::string& Path, int Width, int Height, int Scans)

@@ -1,5 +1,6 @@
 #include "image/uImageCodecs.h"
 #include "image/uTextureRipperImage.h"
+#include "tests/image/crafted_image_files.h"
 #include "tests/ripper/ripper_test_files.h"
 
 #include <gtest/gtest.h>
@@ -471,6 +472,49 @@ TEST_F(ImageFiles, InterlacedPngOfOneRowOrColumnDecodes)
         ASSERT_TRUE(image);
         EXPECT_EQ(image->GetPixel(s.W - 1, s.H - 1),
                   MakeRgbaPixel((s.W - 1) * 40, (s.H - 1) * 20, 9, 255));
+    }
+}
+
+// An interlaced PNG whose compressed data ends before its last pass (after the first, after
+// six of seven, or with none), IEND following, is refused as truncated, as a cut
+// non-interlaced one is, whatever the size; the image whose later passes hold no pixel
+// at all is whole.
+TEST_F(ImageFiles, InterlacedPngEndingBeforeItsLastPassIsRefused)
+{
+    const auto passesWithPixels = [](uint32_t W, uint32_t H) {
+        static const uint32_t kStart[7][2] = {{0, 0}, {4, 0}, {0, 4}, {2, 0},
+                                              {0, 2}, {1, 0}, {0, 1}};
+        int last = 0;
+        for (int p = 0; p < 7; ++p)
+            if (W > kStart[p][0] && H > kStart[p][1])
+                last = p + 1;
+        return last;
+    };
+    // Every shape up to two blocks of eight, so that each pass is empty for some.
+    const uint32_t sides[] = {1, 2, 3, 4, 5, 7, 8, 9, 16};
+    for (const uint32_t w : sides) {
+        for (const uint32_t h : sides) {
+            for (const int passes : {0, 1, 2, 6, 7}) {
+                SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) + ", " +
+                             std::to_string(passes) + " passes");
+                const TBytes png = InterlacedPngOfPasses(w, h, passes);
+                const TImageDecodeResult r =
+                    DecodeImageMemory(png.data(), png.size(), TImageFileKind::Png, {});
+                std::string message;
+                const auto image = LoadBytes("cut.png", png, message);
+                if (passes >= passesWithPixels(w, h)) {
+                    EXPECT_EQ(r.Status, TImageDecodeStatus::Ok) << r.Message;
+                    ASSERT_TRUE(image) << message;
+                    EXPECT_EQ(image->GetPixel(static_cast<int>(w) - 1, static_cast<int>(h) - 1),
+                              MakeRgbaPixel(0x80, 0x80, 0x80, 0x80));
+                } else {
+                    EXPECT_EQ(r.Status, TImageDecodeStatus::DecodeFailed);
+                    EXPECT_EQ(r.Message, "The PNG file is truncated.");
+                    EXPECT_FALSE(image);
+                    EXPECT_EQ(message, DecodeFailedPrefix + "The PNG file is truncated.");
+                }
+            }
+        }
     }
 }
 

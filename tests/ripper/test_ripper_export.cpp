@@ -1,9 +1,11 @@
+#include "base/uTextFile.h"
 #include "ripper/uTextureRipperExport.h"
 #include "tests/ripper/ripper_test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,4 +109,32 @@ TEST(RipperExport, RefusesWithTheReason)
         EXPECT_TRUE(fs::is_empty(locked.File("textures")));
         ::chmod(locked.File("textures").c_str(), 0755);
     }
+}
+
+// The PNG goes to the temporary file through the descriptor that created it: a link put at
+// its name before the write is neither written through nor moved into the folder.
+TEST(RipperExport, ALinkSwappedInForTheTemporaryFileIsNotWrittenThrough)
+{
+    TScratchDir dir;
+    const std::string victim = dir.File("victim.txt");
+    std::ofstream(victim, std::ios::binary) << "not yours";
+    std::string swapped;
+    SetFileFaultHook([&](TFileCall Call, const std::string& Path) {
+        if (Call == TFileCall::WriteNew && swapped.empty()) {
+            swapped = Path;
+            fs::remove(Path);
+            fs::create_symlink(victim, Path);
+        }
+        return 0;
+    });
+    const TTextureFileResult r =
+        WriteProjectTexture(PatternImage(8, 8, true), dir.File("scene.qstn"), "brick");
+    SetFileFaultHook(nullptr);
+    EXPECT_EQ(swapped, dir.File("textures/brick.png.tmp"));
+    EXPECT_FALSE(r.Success);
+    EXPECT_EQ(r.Message,
+              "The generated PNG could not be moved into the project texture directory.");
+    std::ifstream in(victim, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not yours");
+    EXPECT_TRUE(fs::is_empty(dir.File("textures")));
 }

@@ -196,6 +196,10 @@ TEST_F(TextureFixture, LoadFailuresNameTheirCauseAndLeaveTheRegistryAlone)
     fs::copy_file(Dir / "a.png", Dir / "noextension");
     WriteBytes(Dir / "broken.png", {0x89, 'P', 'N', 'G', 1, 2, 3});
     fs::create_directories(Dir / "folder.png");
+    // Interlaced, its data ending before the last pass (or holding none), IEND after it.
+    for (const int passes : {0, 1, 6})
+        WriteBytes(Dir / ("cut" + std::to_string(passes) + ".png"),
+                   InterlacedPngOfPasses(16, 16, passes));
     const struct {
         std::string File;
         std::string Message;
@@ -206,6 +210,9 @@ TEST_F(TextureFixture, LoadFailuresNameTheirCauseAndLeaveTheRegistryAlone)
         {PathOf("picture.gif"), "The texture image could not be decoded."},
         {PathOf("noextension"), "The texture image could not be decoded."},
         {PathOf("broken.png"), "The texture image could not be decoded."},
+        {PathOf("cut0.png"), "The texture image could not be decoded."},
+        {PathOf("cut1.png"), "The texture image could not be decoded."},
+        {PathOf("cut6.png"), "The texture image could not be decoded."},
     };
     TTextureManager registry(&Gpu);
     registry.ImportFile(PathOf("a.png"));
@@ -226,6 +233,15 @@ TEST_F(TextureFixture, LoadFailuresNameTheirCauseAndLeaveTheRegistryAlone)
     }
     EXPECT_EQ(registry.Count(), 1);
     EXPECT_EQ(Gpu.Live.size(), 1u);  // no texture object was made for a failed load
+
+    // A scene's load keeps a place for each, with no texture behind it.
+    for (const int passes : {0, 1, 6}) {
+        const int32_t index =
+            registry.ImportForLoad(PathOf("cut" + std::to_string(passes) + ".png"));
+        ASSERT_GE(index, 0);
+        EXPECT_EQ(registry.GetTexture(index).GLName, 0u);
+    }
+    EXPECT_EQ(Gpu.Live.size(), 1u);
 }
 
 TEST_F(TextureFixture, FailedUploadIsAFailure)

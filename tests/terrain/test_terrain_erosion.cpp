@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "terrain/uHeightmap.h"
@@ -179,6 +182,35 @@ TEST(TerrainErosionProgress, ReportsEveryIterationAndAStopLeavesTheMapAsItWas)
                                   }),
                      std::runtime_error);
         EXPECT_EQ(std::memcmp(Map.Data(), Start.data(), sizeof(float) * Start.size()), 0);
+    }
+}
+
+// A process or thread limit refuses a worker thread: the erosion goes on with the
+// workers that did start, or on the calling thread alone, and gives the plain scan's map.
+TEST(TerrainErosionThreads, AWorkerThatCannotStartLeavesTheSameResult)
+{
+    for (const int Radius : {2, 5}) {
+        for (int Refused = 0; Refused < 3; ++Refused) {
+            SCOPED_TRACE("radius " + std::to_string(Radius) + ", start " + std::to_string(Refused) +
+                         " refused");
+            THeightmap Map(128);
+            FillSurface(Map, TSurface::Noise, 31);
+            THeightmap Plain(128);
+            std::copy(Map.Data(), Map.Data() + Map.CellCount(), Plain.Data());
+
+            int Starts = 0;
+            const TErosionThreadStart Start = [&](std::function<void()> Body) {
+                if (Starts++ == Refused)
+                    throw std::system_error(
+                        std::make_error_code(std::errc::resource_unavailable_try_again),
+                        "thread limit");
+                return std::thread(std::move(Body));
+            };
+            EXPECT_TRUE(ErodeTerrain(&Map, 5, Radius, 0.6f, {}, Start));
+            ReferenceErodeTerrain(&Plain, 5, Radius, 0.6f);
+            EXPECT_EQ(std::memcmp(Map.Data(), Plain.Data(), sizeof(float) * Map.CellCount()), 0);
+            EXPECT_EQ(Map.GetMaxHeight(), Plain.GetMaxHeight());
+        }
     }
 }
 
