@@ -10,11 +10,13 @@
 #include "scene/uSceneObject.h"
 #include "scene/uTextures.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include <vector>
@@ -183,6 +185,35 @@ bool TPropertiesPage::SceneRootSelected() const
     return Context.Selection().SceneRootSelected && Context.SelectedNodeId() == 0;
 }
 
+void TPropertiesPage::SetSidePages(QWidget* Modifiers, QWidget* Paint)
+{
+    SidePages = {{{this, QStringLiteral("Properties")},
+                  {Modifiers, QStringLiteral("Modifiers")},
+                  {Paint, QStringLiteral("Paint")}}};
+}
+
+void TPropertiesPage::OfferPage(QTabWidget& Tabs, size_t Page, bool Offered)
+{
+    // A page not offered is taken out of the page control, not hidden: a hidden tab is
+    // still a tab to assistive tools, and pressing it there shows its page.
+    QWidget* page = SidePages[Page].Page;
+    if (page == nullptr || (Tabs.indexOf(page) >= 0) == Offered)
+        return;
+    if (Offered) {
+        int place = 0;  // after the offered pages before it
+        for (size_t i = 0; i < Page; ++i)
+            if (SidePages[i].Page != nullptr && Tabs.indexOf(SidePages[i].Page) >= 0)
+                ++place;
+        Tabs.insertTab(place, page, SidePages[Page].Caption);
+    } else {
+        Tabs.removeTab(Tabs.indexOf(page));
+    }
+    // The tab bar's accessible interface keeps the child it gave out for each index and
+    // would go on serving a removed tab; the next query makes it afresh.
+    if (QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(Tabs.tabBar()))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(bar));
+}
+
 void TPropertiesPage::UpdatePanelTabs()
 {
     QTabWidget* tabs = PageControl();
@@ -190,18 +221,12 @@ void TPropertiesPage::UpdatePanelTabs()
         return;
     const bool root = SceneRootSelected();
     const bool modeling = Context.Selection().ModelingOn;
-    // Read before any tab is hidden: hiding the current tab moves the page control on to
-    // the next one it shows.
-    const bool paintActive = tabs->tabText(tabs->currentIndex()) == QStringLiteral("Paint");
-    if (root || (!modeling && paintActive))
+    QWidget* paint = SidePages[2].Page;
+    // Before the Paint page is taken out: the page control would move on to the next page.
+    if (root || (!modeling && paint != nullptr && tabs->currentWidget() == paint))
         tabs->setCurrentWidget(this);
-    for (int i = 0; i < tabs->count(); ++i) {
-        const QString text = tabs->tabText(i);
-        if (text == QStringLiteral("Modifiers"))
-            tabs->setTabVisible(i, !root);
-        else if (text == QStringLiteral("Paint"))
-            tabs->setTabVisible(i, modeling && !root);
-    }
+    OfferPage(*tabs, 1, !root);
+    OfferPage(*tabs, 2, modeling && !root);
 }
 
 void TPropertiesPage::SetTransformRowsVisible(bool Visible)

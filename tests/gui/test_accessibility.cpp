@@ -1,12 +1,16 @@
-// The window's checkable controls worked through the accessibility interface, as a screen
-// reader or switch access works them: each activation runs the control's handler, and the
-// control shows the editor's state afterwards.
+// The window's controls worked through the accessibility interface, as a screen reader or
+// switch access works them: each activation runs the control's handler, and the control
+// shows the editor's state afterwards; what the window does not offer is not offered there.
 #include "accessibility_support.h"
+#include "editor/uSceneTreePanel.h"
 #include "editor_window_fixture.h"
 
 #include <QCheckBox>
 #include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QToolButton>
+#include <QTreeWidgetItem>
 
 namespace {
 
@@ -101,6 +105,116 @@ TEST_F(AccessibilityTest, ThePaintToolsAndTheTimelineChecks)
     EXPECT_EQ(loop->isChecked(), !looped);
     Act(loop);
     EXPECT_EQ(Form->Document().GetProjectTime().GetLoopTimeline(), looped);
+}
+
+// The side panel's tabs as a screen reader finds them: the pages offered and no other, each
+// showing and enabled, and its Press shows that page and marks its tab.
+TEST_F(AccessibilityTest, TheSidePanelOffersItsTabsAndNoHiddenOne)
+{
+    QTabWidget* tabs = Form->PanelTabs();
+    const auto selectRoot = [&] {
+        TSceneTreePanel* tree = Form->SceneTree();
+        QTreeWidgetItem* root = tree->topLevelItem(0);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(root).center());
+    };
+    const auto selectCube = [&] {
+        TSceneTreePanel* tree = Form->SceneTree();
+        QTreeWidgetItem* item = tree->ItemOfNode(Cube->GetId());
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(item).center());
+    };
+    const auto modelling = [&] { Key(Qt::Key_F5); };
+    const struct {
+        const char* What;
+        std::function<void()> Do;
+        QStringList Offered;
+        const char* Current;  // the page shown before the tabs are pressed
+    } cases[] = {
+        {"object mode", [] {}, {"Properties", "Modifiers"}, "Properties"},
+        {"modelling", modelling, {"Properties", "Modifiers", "Paint"}, "Modifiers"},
+        // Paint was pressed last.
+        {"modelling left from Paint", modelling, {"Properties", "Modifiers"}, "Properties"},
+        {"scene root", selectRoot, {"Properties"}, "Properties"},
+        {"object again", selectCube, {"Properties", "Modifiers"}, "Properties"},
+        {"modelling again", modelling, {"Properties", "Modifiers", "Paint"}, "Modifiers"},
+    };
+    const QString press = QAccessibleActionInterface::pressAction();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        c.Do();
+        EXPECT_EQ(tabs->tabText(tabs->currentIndex()), c.Current);
+        // As a screen reader asks, afresh after each change.
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(tabs->tabBar());
+        ASSERT_NE(bar, nullptr);
+        QStringList names;
+        for (int i = 0; i < bar->childCount(); ++i) {
+            QAccessibleInterface* tab = bar->child(i);
+            ASSERT_NE(tab, nullptr);
+            if (tab->role() != QAccessible::PageTab && tab->object() != nullptr)
+                continue;  // the scroll buttons
+            const QString name = tab->text(QAccessible::Name);
+            names << name;
+            EXPECT_FALSE(tab->state().invisible) << name.toStdString();
+            EXPECT_FALSE(tab->state().disabled) << name.toStdString();
+            QAccessibleActionInterface* action = tab->actionInterface();
+            ASSERT_NE(action, nullptr);
+            ASSERT_TRUE(action->actionNames().contains(press));
+            action->doAction(press);
+            EXPECT_EQ(tabs->currentIndex(), i) << name.toStdString();
+            EXPECT_EQ(tabs->tabText(tabs->currentIndex()), name);
+            EXPECT_TRUE(tabs->currentWidget()->isVisible()) << name.toStdString();
+        }
+        EXPECT_EQ(names, c.Offered);
+        // The page control's pages are the offered ones too.
+        ASSERT_EQ(tabs->count(), c.Offered.size());
+        for (int i = 0; i < tabs->count(); ++i)
+            EXPECT_EQ(tabs->tabText(i), c.Offered[i]);
+    }
+}
+
+// What the accessibility interface presents as showing, in every window of the editor
+// that is open: a widget that is not hidden, or a part of one with a place on the screen.
+QStringList HiddenButShowing(QAccessibleInterface* Node, const QString& Path)
+{
+    QStringList found;
+    if (Node == nullptr || !Node->isValid())
+        return found;
+    const QAccessible::State state = Node->state();
+    if (state.invisible || state.offscreen)
+        return found;
+    const QString here = Path + QLatin1Char('/') + Node->text(QAccessible::Name);
+    auto* widget = qobject_cast<QWidget*>(Node->object());
+    if ((widget != nullptr && !widget->isVisible()) ||
+        (widget == nullptr && Node->rect().isEmpty()))
+        found << here;
+    for (int i = 0; i < Node->childCount(); ++i)
+        found << HiddenButShowing(Node->child(i), here);
+    return found;
+}
+
+TEST_F(AccessibilityTest, NothingHiddenIsPresentedAsShowing)
+{
+    const auto check = [&](const char* What) {
+        SCOPED_TRACE(What);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible()) {
+                const QStringList found =
+                    HiddenButShowing(QAccessible::queryAccessibleInterface(w), w->objectName());
+                EXPECT_TRUE(found.isEmpty()) << found.join(QLatin1Char('\n')).toStdString();
+            }
+    };
+    check("object mode");
+    Key(Qt::Key_F5);
+    for (const char* b : {"ToolButtonVert", "ToolButtonEdge", "ToolButtonFace"}) {
+        Act(Control(b));
+        check(b);
+    }
+    Key(Qt::Key_F5);
+    TSceneTreePanel* tree = Form->SceneTree();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(tree->topLevelItem(0)).center());
+    check("scene root");
 }
 
 }  // namespace
