@@ -4,8 +4,13 @@
 #include "accessibility_support.h"
 #include "editor/uSceneTreePanel.h"
 #include "editor_window_fixture.h"
+#include "main_form_test_support.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -193,6 +198,29 @@ QStringList HiddenButShowing(QAccessibleInterface* Node, const QString& Path)
     return found;
 }
 
+// The controls a window has hidden (not those of a page not shown) that assistive tools can
+// still work: enabled, with an action. Taking the focus is no work; a tab bar's own scroll
+// buttons are left to it.
+QStringList HiddenButWorkable(QAccessibleInterface* Node, const QString& Path)
+{
+    QStringList found;
+    if (Node == nullptr || !Node->isValid())
+        return found;
+    const QString here = Path + QLatin1Char('/') + Node->text(QAccessible::Name);
+    auto* widget = qobject_cast<QWidget*>(Node->object());
+    QStringList actions;
+    if (Node->actionInterface() != nullptr)
+        actions = Node->actionInterface()->actionNames();
+    actions.removeAll(QAccessibleActionInterface::setFocusAction());
+    if (widget != nullptr && widget->isHidden() && widget->isEnabled() && !actions.isEmpty() &&
+        qobject_cast<QTabBar*>(widget->parentWidget()) == nullptr)
+        found << here + QLatin1Char(' ') + widget->metaObject()->className() + QLatin1Char(' ') +
+                     actions.join(QLatin1Char(','));
+    for (int i = 0; i < Node->childCount(); ++i)
+        found << HiddenButWorkable(Node->child(i), here);
+    return found;
+}
+
 TEST_F(AccessibilityTest, NothingHiddenIsPresentedAsShowing)
 {
     const auto check = [&](const char* What) {
@@ -202,6 +230,9 @@ TEST_F(AccessibilityTest, NothingHiddenIsPresentedAsShowing)
                 const QStringList found =
                     HiddenButShowing(QAccessible::queryAccessibleInterface(w), w->objectName());
                 EXPECT_TRUE(found.isEmpty()) << found.join(QLatin1Char('\n')).toStdString();
+                const QStringList workable =
+                    HiddenButWorkable(QAccessible::queryAccessibleInterface(w), w->objectName());
+                EXPECT_TRUE(workable.isEmpty()) << workable.join(QLatin1Char('\n')).toStdString();
             }
     };
     check("object mode");
@@ -215,6 +246,83 @@ TEST_F(AccessibilityTest, NothingHiddenIsPresentedAsShowing)
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                       tree->visualItemRect(tree->topLevelItem(0)).center());
     check("scene root");
+}
+
+// A list of the Properties page hidden by the view drops down for assistive tools all the
+// same (the toolkit's doing); a choice made in it applies nothing.
+TEST_F(AccessibilityTest, AHiddenListOfThePropertiesPageAppliesNothing)
+{
+    const auto choose = [&](const char* Name) {
+        auto* combo = Form->findChild<QComboBox*>(QString::fromLatin1(Name));
+        ASSERT_NE(combo, nullptr);
+        ASSERT_TRUE(combo->isHidden());
+        QAccessibleInterface* i = QAccessible::queryAccessibleInterface(combo);
+        ASSERT_NE(i, nullptr);
+        if (QAccessibleActionInterface* a = i->actionInterface())
+            a->doAction(QAccessibleActionInterface::pressAction());
+        if (combo->view()->isVisible()) {
+            QTest::keyClick(combo->view(), Qt::Key_End);
+            QTest::keyClick(combo->view(), Qt::Key_Return);
+        }
+        combo->hidePopup();
+    };
+    const auto type = [&](const char* Name, const char* Text) {
+        auto* edit = Form->findChild<QLineEdit*>(QString::fromLatin1(Name));
+        ASSERT_NE(edit, nullptr);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(Text));
+    };
+    // Object mode: the face texture list is hidden; a typed position is not applied by it.
+    type("PosXEdit", "3");
+    choose("FaceTextureCombo");
+    EXPECT_EQ(Cube->GetPosition().X, 0.0f);
+    // Modelling, vertices: the blend list is hidden; a typed colour is not applied by it.
+    Key(Qt::Key_F5);
+    Act(Control("ToolButtonVert"));
+    Sel().SelectedVertices = {0};
+    emit Form->Events().SelectionChanged();
+    const TVec3 before = Cube->GetBaseMesh()->Vertices[0].Color;
+    const TVertexColorBlend blend = Cube->Blend;
+    type("ColorREdit", "0.25");
+    choose("BlendCombo");
+    EXPECT_EQ(Cube->GetBaseMesh()->Vertices[0].Color.X, before.X);
+    EXPECT_EQ(Cube->Blend, blend);
+}
+
+// The tool windows, opened from the menus with the dialogs answered by the test.
+using ToolWindowAccessibilityTest = MainFormFixture;
+
+TEST_F(ToolWindowAccessibilityTest, NothingHiddenIsPresentedAsShowing)
+{
+    Click("Create", "Cube");
+    const struct {
+        const char* Menu;
+        const char* Item;
+    } windows[] = {
+        {"View", "Cinematic Window..."}, {"View", "Environment..."},
+        {"View", "Camera..."},           {"View", "Textures..."},
+        {"Tools", "Texture Ripper..."},  {"Tools", "Floor Plan Builder..."},
+        {"Create", "Terrain"},  // opens its editor
+    };
+    for (const auto& w : windows) {
+        SCOPED_TRACE(w.Item);
+        Click(w.Menu, w.Item);
+        std::vector<QPointer<QWidget>> opened;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible() && top != Form.get())
+                opened.emplace_back(top);
+        ASSERT_FALSE(opened.empty());
+        for (const QPointer<QWidget>& top : opened)
+            if (top != nullptr && QTest::qWaitForWindowExposed(top)) {
+                const QStringList found =
+                    HiddenButShowing(QAccessible::queryAccessibleInterface(top), top->objectName());
+                EXPECT_TRUE(found.isEmpty()) << found.join(QLatin1Char('\n')).toStdString();
+            }
+        for (const QPointer<QWidget>& top : opened)
+            if (top != nullptr)
+                top->close();
+    }
 }
 
 }  // namespace
