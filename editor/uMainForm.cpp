@@ -369,10 +369,12 @@ void TMainForm::BuildPropertiesPanel(QWidget* Parent)
     connect(properties, &TPropertiesPage::FaceUVButtonClicked, PaintPagePtr,
             [this](int Tag) { RunGuarded(this, [&] { PaintPagePtr->FaceUVButtonClick(Tag); }); });
     // "Refresh Stack" re-evaluates through the Modifiers page.
-    if (auto* modifiers = qobject_cast<TModifierPage*>(FPanelTabs->widget(1)))
-        connect(properties, &TPropertiesPage::RefreshStackClicked, modifiers,
-                [this, modifiers] { RunGuarded(this, [&] { modifiers->RefreshStackClick(); }); });
+    auto* modifiers = qobject_cast<TModifierPage*>(FPanelTabs->widget(1));
+    assert(modifiers != nullptr);
+    connect(properties, &TPropertiesPage::RefreshStackClicked, modifiers,
+            [this, modifiers] { RunGuarded(this, [&] { modifiers->RefreshStackClick(); }); });
     // Which pages are offered is known only once all three are in the page control.
+    properties->SetSidePages(modifiers, PaintPagePtr);
     properties->UpdatePropertiesPanel();
 }
 

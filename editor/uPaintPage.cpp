@@ -207,6 +207,9 @@ void TPaintPage::Build()
     HexEdit->setGeometry(160, 205, 70, 20);  // clear of its "Hex:" caption
     connect(HexEdit, &QLineEdit::textEdited, this,
             [this] { FieldTyped(HexEdit, &TPaintPage::HexColorEditChange); });
+    // Once the user leaves a field or presses Enter in it, it shows the colour in effect.
+    for (QLineEdit* e : {ChannelEdits[0], ChannelEdits[1], ChannelEdits[2], HexEdit})
+        connect(e, &QLineEdit::editingFinished, this, [this] { FieldLeft(); });
 
     AddLabel(this, "Palette (8 recent):", 8, 238, true);
     auto* palette = new QWidget(this);
@@ -273,6 +276,12 @@ void TPaintPage::FieldTyped(QLineEdit* Field, void (TPaintPage::*Handler)())
     RunGuarded(this, [&] { (this->*Handler)(); });
     InTypedHandler = false;
     TypedColor = Current;
+}
+
+void TPaintPage::FieldLeft()
+{
+    TypedField = nullptr;
+    UpdatePaintPanel();
 }
 
 bool TPaintPage::KeepsTypedText(const QLineEdit* Field) const

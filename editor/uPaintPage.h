@@ -76,6 +76,8 @@ private:
     void SetCurrentColor(const TVec3& Color);
     // Runs the change handler of a field the user typed into.
     void FieldTyped(QLineEdit* Field, void (TPaintPage::*Handler)());
+    // The user left a field or pressed Enter in it: it shows the colour in effect again.
+    void FieldLeft();
     // A refresh leaves the text of the field being typed in as the user left it, while
     // the colour is still the one that text gave.
     bool KeepsTypedText(const QLineEdit* Field) const;

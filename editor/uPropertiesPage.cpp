@@ -10,11 +10,13 @@
 #include "scene/uSceneObject.h"
 #include "scene/uTextures.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include <vector>
@@ -30,11 +32,19 @@ void SetInfo(QLabel* Info, const QString& Text, int Height, bool Wrap)
     Info->setText(Text);
 }
 
+// A control a view hides is disabled with it: assistive tools still list a hidden control
+// and could otherwise press it.
+void Show(QWidget* W, bool Visible)
+{
+    W->setVisible(Visible);
+    W->setEnabled(Visible);
+}
+
 template <class W>
 void ShowAll(std::initializer_list<W*> Widgets, bool Visible)
 {
     for (W* w : Widgets)
-        w->setVisible(Visible);
+        Show(w, Visible);
 }
 
 bool IndexInside(int32_t Index, size_t Count)
@@ -183,6 +193,35 @@ bool TPropertiesPage::SceneRootSelected() const
     return Context.Selection().SceneRootSelected && Context.SelectedNodeId() == 0;
 }
 
+void TPropertiesPage::SetSidePages(QWidget* Modifiers, QWidget* Paint)
+{
+    SidePages = {{{this, QStringLiteral("Properties")},
+                  {Modifiers, QStringLiteral("Modifiers")},
+                  {Paint, QStringLiteral("Paint")}}};
+}
+
+void TPropertiesPage::OfferPage(QTabWidget& Tabs, size_t Page, bool Offered)
+{
+    // A page not offered is taken out of the page control, not hidden: a hidden tab is
+    // still a tab to assistive tools, and pressing it there shows its page.
+    QWidget* page = SidePages[Page].Page;
+    if (page == nullptr || (Tabs.indexOf(page) >= 0) == Offered)
+        return;
+    if (Offered) {
+        int place = 0;  // after the offered pages before it
+        for (size_t i = 0; i < Page; ++i)
+            if (SidePages[i].Page != nullptr && Tabs.indexOf(SidePages[i].Page) >= 0)
+                ++place;
+        Tabs.insertTab(place, page, SidePages[Page].Caption);
+    } else {
+        Tabs.removeTab(Tabs.indexOf(page));
+    }
+    // The tab bar's accessible interface keeps the child it gave out for each index and
+    // would go on serving a removed tab; the next query makes it afresh.
+    if (QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(Tabs.tabBar()))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(bar));
+}
+
 void TPropertiesPage::UpdatePanelTabs()
 {
     QTabWidget* tabs = PageControl();
@@ -190,30 +229,24 @@ void TPropertiesPage::UpdatePanelTabs()
         return;
     const bool root = SceneRootSelected();
     const bool modeling = Context.Selection().ModelingOn;
-    // Read before any tab is hidden: hiding the current tab moves the page control on to
-    // the next one it shows.
-    const bool paintActive = tabs->tabText(tabs->currentIndex()) == QStringLiteral("Paint");
-    if (root || (!modeling && paintActive))
+    QWidget* paint = SidePages[2].Page;
+    // Before the Paint page is taken out: the page control would move on to the next page.
+    if (root || (!modeling && paint != nullptr && tabs->currentWidget() == paint))
         tabs->setCurrentWidget(this);
-    for (int i = 0; i < tabs->count(); ++i) {
-        const QString text = tabs->tabText(i);
-        if (text == QStringLiteral("Modifiers"))
-            tabs->setTabVisible(i, !root);
-        else if (text == QStringLiteral("Paint"))
-            tabs->setTabVisible(i, modeling && !root);
-    }
+    OfferPage(*tabs, 1, !root);
+    OfferPage(*tabs, 2, modeling && !root);
 }
 
 void TPropertiesPage::SetTransformRowsVisible(bool Visible)
 {
     for (auto& row : RowLabels)
         for (QLabel* l : row)
-            l->setVisible(Visible);
+            Show(l, Visible);
     for (auto& row : TransformEdits)
         for (QLineEdit* e : row)
-            e->setVisible(Visible);
-    BlendLabel->setVisible(Visible);
-    BlendCombo->setVisible(Visible);
+            Show(e, Visible);
+    Show(BlendLabel, Visible);
+    Show(BlendCombo, Visible);
 }
 
 void TPropertiesPage::SetColourEdits(const float* Rgb)
@@ -237,14 +270,14 @@ void TPropertiesPage::UpdatePropertiesPanel()
     TScene& scene = Context.Document().GetScene();
     TSceneObject* object = scene.GetSelectedObject();
     const bool modeling = Context.Selection().ModelingOn;
-    RefreshStackButton->setVisible(!modeling);
+    Show(RefreshStackButton, !modeling);
     if (modeling) {
         ShowModelingView(object);
         return;
     }
     ShowAll<QWidget>({FaceLabel, FaceTextureCombo}, false);
     for (QPushButton* b : FaceUVButtons)
-        b->setVisible(false);
+        Show(b, false);
     ShowAll<QWidget>({EdgeLabel, EdgeLabel2, PickColorButton}, false);
     if (SceneRootSelected()) {
         SetTransformRowsVisible(false);
@@ -257,7 +290,7 @@ void TPropertiesPage::UpdatePropertiesPanel()
     if (object == nullptr) {
         SetInfo(InfoLabel, QStringLiteral("Press Tab for modeling\n(select an object first)"), 32,
                 true);
-        ApplyButton->setVisible(false);
+        Show(ApplyButton, false);
         SetTransformRowsVisible(false);
         return;
     }
@@ -268,7 +301,7 @@ void TPropertiesPage::ShowObjectView(TSceneObject& Object)
 {
     SetInfo(InfoLabel, QString::fromStdString(Object.Name), 16, false);
     SetTransformRowsVisible(true);
-    ApplyButton->setVisible(true);
+    Show(ApplyButton, true);
     ShowAll<QWidget>({VertexLabel, ColorLabel, ColorEdits[0], ColorEdits[1], ColorEdits[2]}, false);
     if (BlendCombo->count() == 0)
         BlendCombo->addItems({QStringLiteral("Multiply"), QStringLiteral("Vertex Only"),
@@ -287,8 +320,8 @@ void TPropertiesPage::ShowObjectView(TSceneObject& Object)
 
 void TPropertiesPage::ShowModelingView(TSceneObject* Object)
 {
-    BlendLabel->setVisible(false);
-    BlendCombo->setVisible(false);
+    Show(BlendLabel, false);
+    Show(BlendCombo, false);
     const TEditorSelection& selection = Context.Selection();
     if (Object == nullptr) {
         SetInfo(InfoLabel, QStringLiteral("No object selected"), 16, true);
@@ -298,7 +331,7 @@ void TPropertiesPage::ShowModelingView(TSceneObject* Object)
                           EdgeLabel2},
                          false);
         for (QPushButton* b : FaceUVButtons)
-            b->setVisible(false);
+            Show(b, false);
         return;
     }
     ShowAll<QWidget>({VertexLabel, ColorLabel, ColorEdits[0], ColorEdits[1], ColorEdits[2],
@@ -307,10 +340,10 @@ void TPropertiesPage::ShowModelingView(TSceneObject* Object)
     static const TMeshData empty;
     const TMeshData& mesh = Object->GetBaseMesh() != nullptr ? *Object->GetBaseMesh() : empty;
     const auto showFace = [&](bool Visible) {
-        FaceLabel->setVisible(Visible);
-        FaceTextureCombo->setVisible(Visible);
+        Show(FaceLabel, Visible);
+        Show(FaceTextureCombo, Visible);
         for (QPushButton* b : FaceUVButtons)
-            b->setVisible(Visible);
+            Show(b, Visible);
     };
     const auto colourOf = [&](int32_t Vertex) {
         if (!IndexInside(Vertex, mesh.Vertices.size())) {
@@ -324,10 +357,10 @@ void TPropertiesPage::ShowModelingView(TSceneObject* Object)
     switch (selection.ModelingSubMode) {
     case msEdges: {
         SetTransformRowsVisible(false);
-        BlendLabel->setVisible(false);
-        BlendCombo->setVisible(false);
-        EdgeLabel->setVisible(true);
-        EdgeLabel2->setVisible(true);
+        Show(BlendLabel, false);
+        Show(BlendCombo, false);
+        Show(EdgeLabel, true);
+        Show(EdgeLabel2, true);
         showFace(false);
         const auto& edges = selection.SelectedEdges;
         if (edges.size() == 1) {
@@ -353,11 +386,11 @@ void TPropertiesPage::ShowModelingView(TSceneObject* Object)
     }
     case msFaces: {
         SetTransformRowsVisible(false);
-        BlendLabel->setVisible(false);
-        BlendCombo->setVisible(false);
+        Show(BlendLabel, false);
+        Show(BlendCombo, false);
         showFace(true);
-        EdgeLabel->setVisible(false);
-        EdgeLabel2->setVisible(false);
+        Show(EdgeLabel, false);
+        Show(EdgeLabel2, false);
         const auto& faces = selection.SelectedFaces;
         if (faces.size() == 1) {
             const int32_t f = faces.front();
@@ -382,11 +415,11 @@ void TPropertiesPage::ShowModelingView(TSceneObject* Object)
     }
     default: {
         SetTransformRowsVisible(true);
-        BlendLabel->setVisible(false);
-        BlendCombo->setVisible(false);
+        Show(BlendLabel, false);
+        Show(BlendCombo, false);
         showFace(false);
-        EdgeLabel->setVisible(false);
-        EdgeLabel2->setVisible(false);
+        Show(EdgeLabel, false);
+        Show(EdgeLabel2, false);
         const auto& vertices = selection.SelectedVertices;
         if (vertices.size() == 1) {
             const int32_t i = vertices.front();
@@ -445,6 +478,9 @@ void TPropertiesPage::FocusView()
 void TPropertiesPage::ApplyPropertiesClick(QObject* Sender)
 {
     if (Updating)
+        return;
+    // A list the view has hidden can still drop down for assistive tools: it does nothing.
+    if (auto* control = qobject_cast<QWidget*>(Sender); control != nullptr && !control->isEnabled())
         return;
     TSceneObject* object = Context.Document().GetScene().GetSelectedObject();
     if (object == nullptr)

@@ -4,6 +4,7 @@
 // modelling mode the selected vertices, edges or faces of the object's base mesh (their
 // colour and the faces' texture id). Transform edits go through the project's property
 // write so that they are recorded for keying; none of the edits is a command.
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -23,6 +24,9 @@ class TPropertiesPage : public QWidget {
 public:
     TPropertiesPage(TEditorContext& Context, QWidget* Parent);
 
+    // The side panel's other pages, in their order after this one; until they are known
+    // every page stays in the page control.
+    void SetSidePages(QWidget* Modifiers, QWidget* Paint);
     // Which pages of the side panel are offered; the page control is this page's.
     void UpdatePanelTabs();
     void UpdatePropertiesPanel();
@@ -46,6 +50,7 @@ private:
     QLabel* Label(const QString& Caption, int Left, int Top, const char* Color = nullptr);
     QLineEdit* Edit(const char* Name, int Left, int Top, int Width);
     QTabWidget* PageControl() const;
+    void OfferPage(QTabWidget& Tabs, size_t Page, bool Offered);
     bool SceneRootSelected() const;
     void ShowModelingView(TSceneObject* Object);
     void ShowObjectView(TSceneObject& Object);
@@ -55,6 +60,12 @@ private:
     void FocusView();
 
     TEditorContext& Context;
+    // The side panel's pages in order (this one, "Modifiers", "Paint") with their captions.
+    struct TSidePage {
+        QPointer<QWidget> Page;
+        QString Caption;
+    };
+    std::array<TSidePage, 3> SidePages{};
     // Set while the page fills its own controls; the change handlers then do nothing.
     bool Updating = false;
     QLabel* InfoLabel = nullptr;

@@ -87,3 +87,38 @@ TEST_F(CameraWindowTest, TypedPositionsShowNoThousandsGroups)
     EXPECT_EQ(Form->Camera().Pitch, 89.0f);
     EXPECT_EQ(Cam->PitchEdit->text(), QStringLiteral("89.0"));
 }
+
+// The camera fields keep what is being typed, and once left by Tab or Enter show the value in
+// effect in their own form: the pitch as the camera clamps it.
+TEST_F(CameraWindowTest, ALeftCameraFieldShowsTheValueInEffect)
+{
+    QLocale::setDefault(QLocale::c());
+    Cam->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Cam));
+    const struct {
+        QDoubleSpinBox* Edit;
+        const char* Typed;
+        Qt::Key Leave;
+        const char* Shown;
+        float Pitch;
+    } cases[] = {
+        {Cam->PitchEdit, "-12", Qt::Key_Tab, "-12.0", -12.0f},
+        {Cam->PitchEdit, "-89.5", Qt::Key_Return, "-89.0", -89.0f},
+        {Cam->PitchEdit, "30.", Qt::Key_Enter, "30.0", 30.0f},
+        {Cam->PitchEdit, "-", Qt::Key_Tab, "30.0", 30.0f},  // no number: the pitch stays
+        {Cam->YawEdit, "7", Qt::Key_Tab, "7.0", 30.0f},
+        {Cam->XEdit, "1.5", Qt::Key_Return, "1.50", 30.0f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Edit->objectName().toStdString() + " " + c.Typed);
+        c.Edit->setLocale(QLocale::c());
+        c.Edit->setFocus();
+        ASSERT_TRUE(c.Edit->hasFocus());
+        c.Edit->selectAll();
+        QTest::keyClicks(c.Edit, QString::fromLatin1(c.Typed));
+        QTest::keyClick(c.Edit, c.Leave);
+        EXPECT_EQ(c.Edit->hasFocus(), c.Leave != Qt::Key_Tab);
+        EXPECT_EQ(c.Edit->text(), QString::fromLatin1(c.Shown));
+        EXPECT_EQ(Form->Camera().Pitch, c.Pitch);
+    }
+}

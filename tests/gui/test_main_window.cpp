@@ -95,10 +95,10 @@ TEST_F(MainWindowTest, WindowHasItsTitleClientSizeAndPanels)
     EXPECT_EQ(Form->SceneTree()->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(Form->SceneTree()->editTriggers(), QAbstractItemView::NoEditTriggers);
 
-    ASSERT_EQ(Form->PanelTabs()->count(), 3);
+    // "Paint" joins them in modelling mode only.
+    ASSERT_EQ(Form->PanelTabs()->count(), 2);
     EXPECT_EQ(Form->PanelTabs()->tabText(0), "Properties");
     EXPECT_EQ(Form->PanelTabs()->tabText(1), "Modifiers");
-    EXPECT_EQ(Form->PanelTabs()->tabText(2), "Paint");
     EXPECT_EQ(Form->PanelTabs()->width(), 260);
     EXPECT_EQ(Form->PanelTabs()->geometry().right(), 1279);
 
