@@ -247,6 +247,18 @@ TWeldGrid::TCrowd TWeldGrid::MakeCrowd(std::vector<uint32_t> Slots) const
         }
     }
     crowd.Start.push_back(static_cast<uint32_t>(keyed.size()));
+    crowd.Bounds.resize(crowd.Keys.size());
+    for (size_t k = 0; k < crowd.Keys.size(); ++k) {
+        TBox& box = crowd.Bounds[k];
+        for (uint32_t s = crowd.Start[k]; s < crowd.Start[k + 1]; ++s) {
+            const TWeldPoint& p = Points[crowd.Slots[s]];
+            const float c[3] = {p.X, p.Y, p.Z};
+            for (int a = 0; a < 3; ++a) {
+                box.Low[a] = s == crowd.Start[k] ? c[a] : std::min(box.Low[a], c[a]);
+                box.High[a] = s == crowd.Start[k] ? c[a] : std::max(box.High[a], c[a]);
+            }
+        }
+    }
     return crowd;
 }
 
@@ -255,6 +267,21 @@ int32_t TWeldGrid::FindFineCell(const TCrowd& Crowd, const TFineKey& Key) const
     const auto it = std::lower_bound(Crowd.Keys.begin(), Crowd.Keys.end(), Key);
     return it != Crowd.Keys.end() && *it == Key ? static_cast<int32_t>(it - Crowd.Keys.begin())
                                                 : -1;
+}
+
+// No pair of the two boxes' points passes the distance test: they are further apart than
+// a little past the reach, which covers the test's rounding (the grid's cells rely on the
+// same).
+bool TWeldGrid::OutOfReach(const TBox& A, const TBox& B) const
+{
+    const double limit = kReachInCells / InverseCell;
+    double gap2 = 0;
+    for (int k = 0; k < 3; ++k) {
+        const double gap = std::max({0.0, static_cast<double>(B.Low[k]) - A.High[k],
+                                     static_cast<double>(A.Low[k]) - B.High[k]});
+        gap2 += gap * gap;
+    }
+    return gap2 > limit * limit;
 }
 
 // Each fine cell joins as one set; fine cells up to two apart on each axis (a pair within
@@ -275,8 +302,9 @@ void TWeldGrid::JoinCrowd(TCrowd& Crowd, std::vector<int32_t>& Parent) const
                     if (dx == 0 && (dy < 0 || (dy == 0 && dz <= 0)))
                         continue;  // each pair of fine cells once
                     const int32_t j = FindFineCell(Crowd, {key.X + dx, key.Y + dy, key.Z + dz});
-                    if (j < 0 || LowestRoot(Parent, index(Crowd.Start[k])) ==
-                                     LowestRoot(Parent, index(Crowd.Start[j])))
+                    if (j < 0 || OutOfReach(Crowd.Bounds[k], Crowd.Bounds[j]) ||
+                        LowestRoot(Parent, index(Crowd.Start[k])) ==
+                            LowestRoot(Parent, index(Crowd.Start[j])))
                         continue;
                     bool joined = false;
                     for (uint32_t a = Crowd.Start[k]; a < Crowd.Start[k + 1] && !joined; ++a)
@@ -307,6 +335,7 @@ void TWeldGrid::JoinPointToCrowd(uint32_t A, const TCrowd& Crowd,
     const double reach = kReachInCells * kFinePerCell + 0x1p-10;
     int64_t low[3], high[3];
     const float c[3] = {a.X, a.Y, a.Z};
+    const TBox own{{a.X, a.Y, a.Z}, {a.X, a.Y, a.Z}};
     for (int k = 0; k < 3; ++k) {
         const double u = c[k] * scale;
         low[k] = high[k] = FineCoordinate(u);
@@ -319,7 +348,8 @@ void TWeldGrid::JoinPointToCrowd(uint32_t A, const TCrowd& Crowd,
         for (int64_t y = low[1]; y <= high[1]; ++y)
             for (int64_t z = low[2]; z <= high[2]; ++z) {
                 const int32_t j = FindFineCell(Crowd, {x, y, z});
-                if (j < 0 || LowestRoot(Parent, a.Index) == root(Crowd.Start[j]))
+                if (j < 0 || OutOfReach(own, Crowd.Bounds[j]) ||
+                    LowestRoot(Parent, a.Index) == root(Crowd.Start[j]))
                     continue;
                 for (uint32_t b = Crowd.Start[j]; b < Crowd.Start[j + 1]; ++b)
                     if (DistanceSquared(a, Points[Crowd.Slots[b]]) <= T2) {

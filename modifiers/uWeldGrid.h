@@ -68,10 +68,14 @@ private:
         int64_t X, Y, Z;
         auto operator<=>(const TFineKey&) const = default;
     };
+    struct TBox {
+        float Low[3], High[3];
+    };
     struct TCrowd {
         std::vector<TFineKey> Keys;   // ascending
         std::vector<uint32_t> Start;  // fine cell k holds Slots[Start[k] .. Start[k + 1])
         std::vector<uint32_t> Slots;  // into Points
+        std::vector<TBox> Bounds;     // of each fine cell's points
         bool Joined = false;          // all in one set once the cell's own pairs are done
     };
     int Shift() const { return 31 - Bits; }
@@ -82,6 +86,7 @@ private:
     void JoinCrowd(TCrowd& Crowd, std::vector<int32_t>& Parent) const;
     void JoinPointToCrowd(uint32_t A, const TCrowd& Crowd, std::vector<int32_t>& Parent) const;
     int32_t FindFineCell(const TCrowd& Crowd, const TFineKey& Key) const;
+    bool OutOfReach(const TBox& A, const TBox& B) const;
     uint32_t HashOf(const TVec3& P) const;
     void SortByBucket(const std::vector<TMeshVertex>& Vertices, TUnfilled<int32_t>& PointOf);
     void IndexBuckets();
