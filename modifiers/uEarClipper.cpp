@@ -122,40 +122,20 @@ TEarClipper::TEarClipper(std::vector<TVec2> Points_)
         Build(0, n, -1);
 }
 
-// Boxes split at the median of their wider side. A box with a coordinate that is not
-// finite is made infinite on that side, so that no test ever rules it out.
+// Boxes split at the median of their wider side.
 int32_t TEarClipper::Build(int32_t Begin, int32_t End, int32_t Parent)
 {
     const int32_t index = static_cast<int32_t>(Nodes.size());
     TNode node{};
-    constexpr float inf = std::numeric_limits<float>::infinity();
-    node.X0 = node.Y0 = inf;
-    node.X1 = node.Y1 = -inf;
-    bool finiteU = true, finiteV = true;
-    for (int32_t i = Begin; i < End; ++i) {
-        const TVec2& p = Points[Order[i]];
-        finiteU = finiteU && std::isfinite(p.U);
-        finiteV = finiteV && std::isfinite(p.V);
-        node.X0 = std::min(node.X0, p.U);
-        node.X1 = std::max(node.X1, p.U);
-        node.Y0 = std::min(node.Y0, p.V);
-        node.Y1 = std::max(node.Y1, p.V);
-    }
-    if (!finiteU) {
-        node.X0 = -inf;
-        node.X1 = inf;
-    }
-    if (!finiteV) {
-        node.Y0 = -inf;
-        node.Y1 = inf;
-    }
     node.Live = End - Begin;
     node.Parent = Parent;
     node.Left = node.Right = -1;
     node.Begin = Begin;
     node.End = End;
+    Refit(node);
     Nodes.push_back(node);
-    if (End - Begin <= kLeafSize || !finiteU || !finiteV) {
+    const bool finite = std::isfinite(node.X1 - node.X0) && std::isfinite(node.Y1 - node.Y0);
+    if (End - Begin <= kLeafSize || !finite) {
         for (int32_t i = Begin; i < End; ++i)
             LeafOf[Order[i]] = index;
         return index;
@@ -173,12 +153,47 @@ int32_t TEarClipper::Build(int32_t Begin, int32_t End, int32_t Parent)
     return index;
 }
 
+// The bounds of a node's remaining points: a leaf's from its points, a branch's from its
+// children's. A coordinate that is not finite makes that side infinite, so that no test
+// ever rules the box out.
+void TEarClipper::Refit(TNode& Node) const
+{
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    float x0 = inf, x1 = -inf, y0 = inf, y1 = -inf;
+    bool finiteU = true, finiteV = true;
+    auto take = [&](float u0, float u1, float v0, float v1) {
+        finiteU = finiteU && std::isfinite(u0) && std::isfinite(u1);
+        finiteV = finiteV && std::isfinite(v0) && std::isfinite(v1);
+        x0 = std::min(x0, u0);
+        x1 = std::max(x1, u1);
+        y0 = std::min(y0, v0);
+        y1 = std::max(y1, v1);
+    };
+    if (Node.Left < 0) {
+        for (int32_t i = Node.Begin; i < Node.End; ++i)
+            if (!Clipped[Order[i]]) {
+                const TVec2& p = Points[Order[i]];
+                take(p.U, p.U, p.V, p.V);
+            }
+    } else {
+        for (const int32_t child : {Node.Left, Node.Right})
+            if (Nodes[child].Live > 0)
+                take(Nodes[child].X0, Nodes[child].X1, Nodes[child].Y0, Nodes[child].Y1);
+    }
+    Node.X0 = finiteU ? x0 : -inf;
+    Node.X1 = finiteU ? x1 : inf;
+    Node.Y0 = finiteV ? y0 : -inf;
+    Node.Y1 = finiteV ? y1 : inf;
+}
+
 void TEarClipper::Remove(int32_t Corner)
 {
     Clipped[Corner] = true;
     Ears.Clear(Corner);
-    for (int32_t node = LeafOf[Corner]; node >= 0; node = Nodes[node].Parent)
+    for (int32_t node = LeafOf[Corner]; node >= 0; node = Nodes[node].Parent) {
         --Nodes[node].Live;
+        Refit(Nodes[node]);
+    }
     const int32_t prev = PrevOf[Corner], next = NextOf[Corner];
     NextOf[prev] = next;
     PrevOf[next] = prev;

@@ -33,7 +33,7 @@ private:
     };
 
     struct TNode {
-        float X0, X1, Y0, Y1;  // bounds of every point below, removed ones too
+        float X0, X1, Y0, Y1;  // bounds of the points below not yet clipped
         int32_t Live;          // points below not yet clipped
         int32_t Parent;
         int32_t Left, Right;  // children, -1 for a leaf
@@ -41,6 +41,7 @@ private:
     };
 
     int32_t Build(int32_t Begin, int32_t End, int32_t Parent);
+    void Refit(TNode& Node) const;
     void Remove(int32_t Corner);
     void Examine(int32_t Corner);
     int32_t FindInside(int32_t Prev, int32_t Corner, int32_t Next) const;

@@ -52,6 +52,23 @@ uint32_t PositionHash(const TVec3& p)
     return static_cast<uint32_t>(h >> 40);
 }
 
+// A position's bits, as a key of the table of a crowded bucket's distinct positions.
+struct TPositionKey {
+    uint32_t Bits[3];
+    explicit TPositionKey(const TWeldPoint& P) { std::memcpy(Bits, &P.X, sizeof(Bits)); }
+    bool operator==(const TPositionKey& Other) const
+    {
+        return std::memcmp(Bits, Other.Bits, sizeof(Bits)) == 0;
+    }
+    struct THash {
+        size_t operator()(const TPositionKey& K) const
+        {
+            return (K.Bits[0] * 0x9E3779B97F4A7C15ull) ^ (K.Bits[1] * 0xC2B2AE3D27D4EB4Full) ^
+                   (K.Bits[2] * 0x165667B19E3779F9ull);
+        }
+    };
+};
+
 bool SamePosition(const TWeldPoint& a, const TWeldPoint& b)
 {
     return std::memcmp(&a.X, &b.X, 3 * sizeof(float)) == 0;
@@ -424,6 +441,7 @@ void TWeldGrid::SortByBucket(const std::vector<TMeshVertex>& Vertices, TUnfilled
     }
 
     std::vector<TWeldPoint> slice;
+    std::unordered_map<TPositionKey, uint32_t, TPositionKey::THash> seen;
     std::vector<uint32_t> count((size_t{1} << lowBits) + 1);
     const uint32_t mask = (uint32_t{1} << lowBits) - 1;
     auto bucket = [&](const TWeldPoint& p) { return p.Hash >> Shift(); };
@@ -440,14 +458,24 @@ void TWeldGrid::SortByBucket(const std::vector<TMeshVertex>& Vertices, TUnfilled
             count[d] += count[d - 1];
         for (uint32_t j = begin; j < end; ++j)
             slice[count[bucket(Points[j]) & mask]++] = Points[j];
-        // Distinct positions of each bucket, written back in place (kept <= begin).
+        // Distinct positions of each bucket, written back in place (kept <= begin). A
+        // crowded bucket looks its positions up in a table rather than among all before.
         for (size_t from = 0, to = 0; from < slice.size(); from = to) {
             const size_t first = kept;
-            for (to = from; to < slice.size() && bucket(slice[to]) == bucket(slice[from]); ++to) {
-                const TWeldPoint& p = slice[to];
+            for (to = from; to < slice.size() && bucket(slice[to]) == bucket(slice[from]);)
+                ++to;
+            if (to - from > kCrowded)
+                seen.clear();
+            for (size_t i = from; i < to; ++i) {
+                const TWeldPoint& p = slice[i];
                 size_t q = first;
-                while (q < kept && !SamePosition(Points[q], p))
-                    ++q;
+                if (to - from > kCrowded) {
+                    q = seen.try_emplace(TPositionKey{p}, static_cast<uint32_t>(kept))
+                            .first->second;
+                } else {
+                    while (q < kept && !SamePosition(Points[q], p))
+                        ++q;
+                }
                 if (q == kept)
                     Points[kept++] = p;
                 PointOf[static_cast<size_t>(p.Index)] = Points[q].Index;
