@@ -119,6 +119,28 @@ TPlanar WithSidePoints(std::mt19937& Random, TPlanar Points, int Count)
     return Points;
 }
 
+// A long slanted side made of points a float step or two off the line, closed by a corner:
+// the containment test's products round by more than their difference there.
+TPlanar SlantedChain(std::mt19937& Random, int Count, float Length, float Slope)
+{
+    std::uniform_real_distribution<float> unit(0, 1);
+    std::vector<float> along(Count);
+    for (float& t : along)
+        t = unit(Random);
+    std::sort(along.begin(), along.end());
+    TPlanar out;
+    for (float t : along) {
+        float v = t * Length * Slope;
+        for (int step = static_cast<int>(Random() % 5) - 2; step != 0; step += step < 0 ? 1 : -1)
+            v = std::nextafter(v, step < 0 ? -1e30f : 1e30f);
+        out.push_back({t * Length, v});
+    }
+    out.push_back({Length, Length * Slope});
+    out.push_back({Length * 0.5f, Length * Slope + Length * 0.01f});
+    out.push_back({0, 0});
+    return out;
+}
+
 TPlanar Transformed(TPlanar Points, float Scale, float Offset, bool Reverse)
 {
     for (TVec2& p : Points)
@@ -158,6 +180,24 @@ TEST(CapHolesOracle, TriangulateLoopMatchesThePlainScan)
          [](std::mt19937& r, int k) {
              const float scale = k % 3 == 0 ? 4e-4f : k % 3 == 1 ? 1e4f : 1;
              return Transformed(Star(r, 6 + 6 * k, 0.2f), scale, k % 4 == 0 ? 1e5f : 0, true);
+         }},
+        {"random loops far from the origin", 60,
+         [](std::mt19937& r, int k) {
+             const float offsets[] = {3e5f, 1e6f, 4e6f, 1.6e7f};
+             TPlanar p = RandomPoints(r, 6 + 2 * k, 4 + static_cast<float>(k % 7), false);
+             return Transformed(p, 1, offsets[k % 4], k % 2 == 0);
+         }},
+        {"thin fans far from the origin", 30,
+         [](std::mt19937&, int k) {
+             return Strip(8 + 6 * k, 1, 0.25f, 2e5f * static_cast<float>(1 + k % 5));
+         }},
+        {"chains a float step off a slanted side", 60,
+         [](std::mt19937& r, int k) {
+             return SlantedChain(r, 10 + 3 * k,
+                                 k % 3 == 0   ? 50.0f
+                                 : k % 3 == 1 ? 400.0f
+                                              : 3000.0f,
+                                 0.5f + 0.25f * static_cast<float>(k % 4));
          }},
         {"nearly collinear loops", 30,
          [](std::mt19937& r, int k) {
