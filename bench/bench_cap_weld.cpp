@@ -122,6 +122,32 @@ void BM_VertexWeldWideThreshold(benchmark::State& State)
 }
 BENCHMARK(BM_VertexWeldWideThreshold)->Arg(4)->Arg(5)->Iterations(4)->Unit(benchmark::kMillisecond);
 
+// Two dense sheets a hair further apart than the threshold: crowded cells whose fine
+// cells across the gap hold no pair within reach.
+void BM_VertexWeldSheetsJustApart(benchmark::State& State)
+{
+    static const TMeshData source = [] {
+        TMeshData m;
+        constexpr int side = 300;
+        constexpr float t = 0.05f;
+        for (int sheet = 0; sheet < 2; ++sheet)
+            for (int i = 0; i < side; ++i)
+                for (int j = 0; j < side; ++j) {
+                    TMeshVertex v;
+                    v.Position = {t / 20 * static_cast<float>(i),
+                                  1.0001f * t * static_cast<float>(sheet),
+                                  t / 20 * static_cast<float>(j)};
+                    m.AddVertex(v);
+                }
+        return m;
+    }();
+    TVertexWeldModifier weld;
+    weld.SetThreshold(0.05f);
+    TimeColdAndWarm(State, [&] { benchmark::DoNotOptimize(Applied(weld, source)); });
+    State.counters["vertices"] = static_cast<double>(source.Vertices.size());
+}
+BENCHMARK(BM_VertexWeldSheetsJustApart)->Iterations(4)->Unit(benchmark::kMillisecond);
+
 // Every pair compared: the weld's oracle.
 void BM_VertexWeldWideThresholdEveryPair(benchmark::State& State)
 {

@@ -115,6 +115,7 @@ TWeldGrid::TWeldGrid(const std::vector<TMeshVertex>& Vertices, float Threshold,
     if (T2 < std::numeric_limits<float>::min())
         reach = std::max(reach, std::sqrt(static_cast<double>(T2) +
                                           4.0 * std::numeric_limits<float>::denorm_min()));
+    Reach = reach;
     InverseCell = kReachInCells / (1.01 * reach);
     // About two buckets per vertex, so that most look-ups of an empty cell find an empty
     // bucket.
@@ -286,12 +287,13 @@ int32_t TWeldGrid::FindFineCell(const TCrowd& Crowd, const TFineKey& Key) const
                                                 : -1;
 }
 
-// No pair of the two boxes' points passes the distance test: they are further apart than
-// a little past the reach, which covers the test's rounding (the grid's cells rely on the
-// same).
+// No pair of the two boxes' points passes the distance test. Where fine cells are used the
+// square of the threshold is a normal float: a float sum of squares at most that square is
+// of a distance within a few units in the last place of the threshold, far inside the
+// margin here.
 bool TWeldGrid::OutOfReach(const TBox& A, const TBox& B) const
 {
-    const double limit = kReachInCells / InverseCell;
+    const double limit = Reach * (1 + 0x1p-16);
     double gap2 = 0;
     for (int k = 0; k < 3; ++k) {
         const double gap = std::max({0.0, static_cast<double>(B.Low[k]) - A.High[k],

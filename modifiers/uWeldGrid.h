@@ -97,6 +97,7 @@ private:
     static constexpr double kFinePerCell = 15;  // sqrt(3) * 8.08 / 15 < 0.94 reach across
     static constexpr uint32_t kCrowded = 32;
     float T2;
+    double Reach;  // the threshold, or a little more where its square is subnormal
     double InverseCell;
     int Bits = 6;
     int32_t Count = 0;

@@ -207,6 +207,13 @@ TEST(WeldVertices, CrowdedCellsMatchEveryPairCompared)
              for (int i = 0; i < 600; ++i)
                  add(m, across(r), across(r), i % 2 ? 0 : 1.02f * t);
          }},
+        {"slabs a hair past the threshold", 0.1f,
+         [&](std::mt19937& r, float t, TMeshData& m) {
+             std::uniform_real_distribution<float> across(0, 3 * t);
+             const float gaps[] = {1.000001f * t, 1.00001f * t, 1.0001f * t, t};
+             for (int i = 0; i < 800; ++i)
+                 add(m, across(r), across(r), i % 2 ? 0 : gaps[(i / 2) % 4] + 2 * t * (i % 8 / 2));
+         }},
         {"a lattice spaced at the threshold", 0.1f,
          [&](std::mt19937&, float t, TMeshData& m) {
              for (int i = 0; i < 9; ++i)
