@@ -2,9 +2,11 @@
 // the one long boundary loop of a welded row of planes, and the vertex weld of a
 // subdivided sphere with a threshold wider than the sphere, where every vertex shares one
 // grid cell. Each is timed on its first run (cold) and on the runs after (warm), beside the
-// plain routine the tests keep as the oracle where that finishes in seconds.
+// plain routine the tests keep as the oracle where that finishes in seconds. The work the
+// load budget's step estimate counts for the same input is reported beside.
 #include "base/uMesh.h"
 #include "modifiers/uModifierArray2D.h"
+#include "modifiers/uModifierBudget.h"
 #include "modifiers/uModifierModeling.h"
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierTopologyUtils.h"
@@ -93,6 +95,9 @@ void BM_CapHolesWeldedRow(benchmark::State& State)
     TCapHolesModifier cap;
     TimeColdAndWarm(State, [&] { benchmark::DoNotOptimize(Applied(cap, source)); });
     State.counters["loop"] = static_cast<double>(longest);
+    int64_t work = 0;
+    EstimateModifierStep(cap, source, work);
+    State.counters["estimated_work"] = static_cast<double>(work);
 }
 BENCHMARK(BM_CapHolesWeldedRow)->Arg(32)->Arg(160)->Iterations(4)->Unit(benchmark::kMillisecond);
 
@@ -143,6 +148,9 @@ void BM_VertexWeldWideThreshold(benchmark::State& State)
     weld.SetThreshold(1000);
     TimeColdAndWarm(State, [&] { benchmark::DoNotOptimize(Applied(weld, source)); });
     State.counters["vertices"] = static_cast<double>(source.Vertices.size());
+    int64_t work = 0;
+    EstimateModifierStep(weld, source, work);
+    State.counters["estimated_work"] = static_cast<double>(work);
 }
 BENCHMARK(BM_VertexWeldWideThreshold)->Arg(4)->Arg(5)->Iterations(4)->Unit(benchmark::kMillisecond);
 
