@@ -7,6 +7,7 @@
 #include "modifiers/uModifierModeling.h"
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierStack.h"
+#include "modifiers/uModifierTopologyUtils.h"
 #include "modifiers/uModifiers.h"
 
 #include <algorithm>
@@ -71,6 +72,45 @@ TMeshCounts Subdivided(TMeshCounts C, int32_t Levels, int64_t& Work)
 int64_t IterationWork(const TMeshCounts& C, int32_t Iterations)
 {
     return Mul(std::max(Iterations, 0), Add(C.Vertices, Mul(C.Edges, 2)));
+}
+
+// The ear clipping of a loop of n points: a tree of boxes over them, and for each corner
+// looked at (each once, then the two beside each clipped one) a descent of that tree.
+constexpr int64_t kEarWorkPerLevel = 16;
+// The weld's grid: a point's cell, its copy test and the look-ups of the cells its reach
+// crosses.
+constexpr int64_t kWeldPointWork = 16;
+
+int64_t Levels(int64_t Count)
+{
+    int64_t levels = 1;
+    while (levels < 62 && (int64_t{1} << levels) < Count)
+        ++levels;
+    return levels;
+}
+
+// From the mesh's own boundary loops: the caps are exactly the loops' triangles, and the
+// clipping costs by each loop's length.
+TMeshCounts CapHolesStep(const TMeshData& Mesh, const TMeshCounts& Input, int64_t& Work)
+{
+    TIntegerArrayList loops;
+    int64_t caps = 0, diagonals = 0, clipping = 0;
+    if (FindBoundaryLoops(Mesh, loops))
+        for (const TIntegerArray& loop : loops) {
+            const int64_t n = static_cast<int64_t>(loop.size());
+            caps = Add(caps, n - 2);
+            diagonals = Add(diagonals, n - 3);
+            clipping = Add(clipping, Mul(Mul(n, Levels(n)), kEarWorkPerLevel));
+        }
+    TMeshCounts out = Input;
+    out.Faces = Add(Input.Faces, caps);
+    out.Triangles = Add(Input.Triangles, caps);
+    out.Edges = Add(Input.Edges, diagonals);
+    // Copies of the input, the boundary search (an edge list) and the caps built.
+    const int64_t built = Add(Add(Mul(Input.Vertices, 2), Mul(Input.Faces, 2)),
+                              Add(Mul(Input.Edges, 2), Mul(caps, 2)));
+    Work = Add(Work, Add(Add(Mul(kBuiltElementWork, built), clipping), 1));
+    return out;
 }
 
 }  // namespace
@@ -143,7 +183,13 @@ TMeshCounts EstimateModifierOutput(const TModifier& Modifier, const TMeshCounts&
 
 TMeshCounts EstimateModifierStep(const TModifier& Modifier, const TMeshData& Input, int64_t& Work)
 {
-    return EstimateModifierOutput(Modifier, CountMesh(Input), Work);
+    const TMeshCounts input = CountMesh(Input);
+    if (dynamic_cast<const TCapHolesModifier*>(&Modifier))
+        return CapHolesStep(Input, input, Work);
+    TMeshCounts out = EstimateModifierOutput(Modifier, input, Work);
+    if (dynamic_cast<const TVertexWeldModifier*>(&Modifier))
+        Work = Add(Work, Mul(kWeldPointWork, input.Vertices));
+    return out;
 }
 
 TStackEstimate EstimateStack(const TMeshCounts& Input, const TModifierStack& Stack)

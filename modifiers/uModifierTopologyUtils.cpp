@@ -1,5 +1,6 @@
 #include "modifiers/uModifierTopologyUtils.h"
 
+#include "modifiers/uEarClipper.h"
 #include "modifiers/uWeldGrid.h"
 
 #include <algorithm>
@@ -441,36 +442,15 @@ bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop, TIntegerA
     if (PolygonArea2D(points, static_cast<int32_t>(count) - 1) < 0)
         std::reverse(work.begin(), work.end());
 
-    while (work.size() > 3) {
-        const size_t m = work.size();
-        size_t ear = m;
-        for (size_t pos = 0; pos < m && ear == m; ++pos) {
-            const size_t prev = (pos + m - 1) % m;
-            const size_t next = (pos + 1) % m;
-            const TVec2& a = points[work[prev]];
-            const TVec2& b = points[work[pos]];
-            const TVec2& c = points[work[next]];
-            if (!(Cross2D(a, b, c) > 1e-7f))
-                continue;
-            bool empty = true;
-            for (size_t other = 0; other < m && empty; ++other) {
-                if (other == prev || other == pos || other == next)
-                    continue;
-                empty = !PointInTriangle2D(points[work[other]], a, b, c);
-            }
-            if (empty)
-                ear = pos;
-        }
-        if (ear == m)
-            return false;
-        Triangles.push_back(Loop[work[(ear + m - 1) % m]]);
-        Triangles.push_back(Loop[work[ear]]);
-        Triangles.push_back(Loop[work[(ear + 1) % m]]);
-        work.erase(work.begin() + static_cast<std::ptrdiff_t>(ear));
-    }
-    for (int32_t position : work)
-        Triangles.push_back(Loop[position]);
-    return true;
+    std::vector<TVec2> ordered(count);
+    for (size_t i = 0; i < count; ++i)
+        ordered[i] = points[work[i]];
+    std::vector<int32_t> corners;
+    const bool done = TEarClipper(std::move(ordered)).Run(corners);
+    Triangles.reserve(corners.size());
+    for (int32_t corner : corners)
+        Triangles.push_back(Loop[work[corner]]);
+    return done;
 }
 
 int32_t UnionFindRoot(std::vector<int32_t>& Parent, int32_t I)

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -49,6 +51,23 @@ uint32_t PositionHash(const TVec3& p)
         (x * 0x9E3779B97F4A7C15ull) ^ (y * 0xC2B2AE3D27D4EB4Full) ^ (z * 0x165667B19E3779F9ull);
     return static_cast<uint32_t>(h >> 40);
 }
+
+// A position's bits, as a key of the table of a crowded bucket's distinct positions.
+struct TPositionKey {
+    uint32_t Bits[3];
+    explicit TPositionKey(const TWeldPoint& P) { std::memcpy(Bits, &P.X, sizeof(Bits)); }
+    bool operator==(const TPositionKey& Other) const
+    {
+        return std::memcmp(Bits, Other.Bits, sizeof(Bits)) == 0;
+    }
+    struct THash {
+        size_t operator()(const TPositionKey& K) const
+        {
+            return (K.Bits[0] * 0x9E3779B97F4A7C15ull) ^ (K.Bits[1] * 0xC2B2AE3D27D4EB4Full) ^
+                   (K.Bits[2] * 0x165667B19E3779F9ull);
+        }
+    };
+};
 
 bool SamePosition(const TWeldPoint& a, const TWeldPoint& b)
 {
@@ -96,6 +115,7 @@ TWeldGrid::TWeldGrid(const std::vector<TMeshVertex>& Vertices, float Threshold,
     if (T2 < std::numeric_limits<float>::min())
         reach = std::max(reach, std::sqrt(static_cast<double>(T2) +
                                           4.0 * std::numeric_limits<float>::denorm_min()));
+    Reach = reach;
     InverseCell = kReachInCells / (1.01 * reach);
     // About two buckets per vertex, so that most look-ups of an empty cell find an empty
     // bucket.
@@ -110,17 +130,51 @@ std::vector<int32_t> TWeldGrid::JoinClosePoints() const
     std::vector<int32_t> parent(static_cast<size_t>(Count));
     for (size_t p = 0; p < parent.size(); ++p)
         parent[p] = static_cast<int32_t>(p);
+    // An infinite square passes every distance of finite points, overflowed ones too.
+    if (std::isinf(T2)) {
+        for (size_t s = 1; s < Points.size(); ++s)
+            JoinLowest(parent, Points[0].Index, Points[s].Index);
+        return parent;
+    }
     auto join = [&](const TWeldPoint& a, const TWeldPoint& b) {
         if (DistanceSquared(a, b) <= T2)
             JoinLowest(parent, a.Index, b.Index);
     };
 
-    // Points of one cell: within a bucket, the points of equal hash.
-    for (size_t r = 0; r + 1 < BucketStart.size(); ++r)
-        for (uint32_t a = BucketStart[r]; a + 1 < BucketStart[r + 1]; ++a)
-            for (uint32_t b = a + 1; b < BucketStart[r + 1]; ++b)
-                if (Points[b].Hash == Points[a].Hash)
-                    join(Points[a], Points[b]);
+    // Points of one cell: within a bucket, the points of equal hash. A crowded cell is
+    // joined through its fine cells.
+    std::vector<TCrowd> crowds;
+    std::unordered_map<uint32_t, uint32_t> crowdOf;  // hash to crowd
+    std::vector<uint32_t> slots;
+    for (size_t r = 0; r + 1 < BucketStart.size(); ++r) {
+        const uint32_t begin = BucketStart[r], end = BucketStart[r + 1];
+        if (end - begin <= kCrowded || !FineCellsJoin()) {
+            for (uint32_t a = begin; a + 1 < end; ++a)
+                for (uint32_t b = a + 1; b < end; ++b)
+                    if (Points[b].Hash == Points[a].Hash)
+                        join(Points[a], Points[b]);
+            continue;
+        }
+        slots.resize(end - begin);
+        for (uint32_t a = begin; a < end; ++a)
+            slots[a - begin] = a;
+        std::stable_sort(slots.begin(), slots.end(),
+                         [&](uint32_t a, uint32_t b) { return Points[a].Hash < Points[b].Hash; });
+        for (size_t from = 0, to = 0; from < slots.size(); from = to) {
+            for (to = from;
+                 to < slots.size() && Points[slots[to]].Hash == Points[slots[from]].Hash;)
+                ++to;
+            if (to - from > kCrowded) {
+                crowdOf[Points[slots[from]].Hash] = static_cast<uint32_t>(crowds.size());
+                crowds.push_back(MakeCrowd({slots.begin() + from, slots.begin() + to}));
+                JoinCrowd(crowds.back(), parent);
+                continue;
+            }
+            for (size_t a = from; a + 1 < to; ++a)
+                for (size_t b = a + 1; b < to; ++b)
+                    join(Points[slots[a]], Points[slots[b]]);
+        }
+    }
 
     // Points of neighbouring cells. A pair across cells is taken from the cell of the lower
     // hash only: each point's box reaches the other's cell. The neighbours are the
@@ -150,13 +204,178 @@ std::vector<int32_t> TWeldGrid::JoinClosePoints() const
         }
         for (size_t k = 0; k < count; ++k) {
             uint32_t from, to;
-            if (Find(batch[k].Hash >> Shift(), from, to))
-                for (uint32_t b = from; b < to; ++b)
-                    if (Points[b].Hash == batch[k].Hash)
-                        join(Points[batch[k].Point], Points[b]);
+            if (!Find(batch[k].Hash >> Shift(), from, to))
+                continue;
+            if (!crowds.empty()) {
+                const auto crowd = crowdOf.find(batch[k].Hash);
+                if (crowd != crowdOf.end()) {
+                    JoinPointToCrowd(batch[k].Point, crowds[crowd->second], parent);
+                    continue;
+                }
+            }
+            for (uint32_t b = from; b < to; ++b)
+                if (Points[b].Hash == batch[k].Hash)
+                    join(Points[batch[k].Point], Points[b]);
         }
     }
     return parent;
+}
+
+// Points of one fine cell are within the threshold of each other in the float test when
+// the square of the threshold is a normal float, far from the rounding of tiny squares
+// (thresholds a modifier can hold always are).
+bool TWeldGrid::FineCellsJoin() const
+{
+    return T2 >= 0x1p-100f && std::isfinite(T2);
+}
+
+// The fine cell along one axis of a coordinate scaled to fine cells. Past 2^50 fine cells
+// a float step spans far more than a cell, so the coordinate itself serves as the key: only
+// equal coordinates share it, and no other coordinate comes within reach.
+int64_t TWeldGrid::FineCoordinate(double Scaled) const
+{
+    if (std::fabs(Scaled) < 0x1p50)
+        return CellCoordinate(Scaled);
+    const float value = static_cast<float>(Scaled / (InverseCell * kFinePerCell));
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    const int64_t key = (int64_t{1} << 60) + bits;
+    return value > 0 ? key : -key;
+}
+
+TWeldGrid::TFineKey TWeldGrid::FineKeyOf(const TWeldPoint& P) const
+{
+    const double scale = InverseCell * kFinePerCell;
+    return {FineCoordinate(P.X * scale), FineCoordinate(P.Y * scale), FineCoordinate(P.Z * scale)};
+}
+
+TWeldGrid::TCrowd TWeldGrid::MakeCrowd(std::vector<uint32_t> Slots) const
+{
+    TCrowd crowd;
+    std::vector<std::pair<TFineKey, uint32_t>> keyed(Slots.size());
+    for (size_t i = 0; i < Slots.size(); ++i)
+        keyed[i] = {FineKeyOf(Points[Slots[i]]), Slots[i]};
+    std::sort(keyed.begin(), keyed.end());
+    crowd.Slots.resize(keyed.size());
+    for (size_t i = 0; i < keyed.size(); ++i) {
+        crowd.Slots[i] = keyed[i].second;
+        if (i == 0 || keyed[i].first != keyed[i - 1].first) {
+            crowd.Keys.push_back(keyed[i].first);
+            crowd.Start.push_back(static_cast<uint32_t>(i));
+        }
+    }
+    crowd.Start.push_back(static_cast<uint32_t>(keyed.size()));
+    crowd.Bounds.resize(crowd.Keys.size());
+    for (size_t k = 0; k < crowd.Keys.size(); ++k) {
+        TBox& box = crowd.Bounds[k];
+        for (uint32_t s = crowd.Start[k]; s < crowd.Start[k + 1]; ++s) {
+            const TWeldPoint& p = Points[crowd.Slots[s]];
+            const float c[3] = {p.X, p.Y, p.Z};
+            for (int a = 0; a < 3; ++a) {
+                box.Low[a] = s == crowd.Start[k] ? c[a] : std::min(box.Low[a], c[a]);
+                box.High[a] = s == crowd.Start[k] ? c[a] : std::max(box.High[a], c[a]);
+            }
+        }
+    }
+    return crowd;
+}
+
+int32_t TWeldGrid::FindFineCell(const TCrowd& Crowd, const TFineKey& Key) const
+{
+    const auto it = std::lower_bound(Crowd.Keys.begin(), Crowd.Keys.end(), Key);
+    return it != Crowd.Keys.end() && *it == Key ? static_cast<int32_t>(it - Crowd.Keys.begin())
+                                                : -1;
+}
+
+// No pair of the two boxes' points passes the distance test. Where fine cells are used the
+// square of the threshold is a normal float: a float sum of squares at most that square is
+// of a distance within a few units in the last place of the threshold, far inside the
+// margin here.
+bool TWeldGrid::OutOfReach(const TBox& A, const TBox& B) const
+{
+    const double limit = Reach * (1 + 0x1p-16);
+    double gap2 = 0;
+    for (int k = 0; k < 3; ++k) {
+        const double gap = std::max({0.0, static_cast<double>(B.Low[k]) - A.High[k],
+                                     static_cast<double>(A.Low[k]) - B.High[k]});
+        gap2 += gap * gap;
+    }
+    return gap2 > limit * limit;
+}
+
+// Each fine cell joins as one set; fine cells up to two apart on each axis (a pair within
+// reach is never further apart) are tested pair by pair until one pair joins them, unless
+// they are joined already.
+void TWeldGrid::JoinCrowd(TCrowd& Crowd, std::vector<int32_t>& Parent) const
+{
+    auto index = [&](uint32_t slot) { return Points[Crowd.Slots[slot]].Index; };
+    const size_t cells = Crowd.Keys.size();
+    for (size_t k = 0; k < cells; ++k)
+        for (uint32_t s = Crowd.Start[k] + 1; s < Crowd.Start[k + 1]; ++s)
+            JoinLowest(Parent, index(Crowd.Start[k]), index(s));
+    for (size_t k = 0; k < cells; ++k) {
+        const TFineKey& key = Crowd.Keys[k];
+        for (int64_t dx = 0; dx <= 2; ++dx)
+            for (int64_t dy = -2; dy <= 2; ++dy)
+                for (int64_t dz = -2; dz <= 2; ++dz) {
+                    if (dx == 0 && (dy < 0 || (dy == 0 && dz <= 0)))
+                        continue;  // each pair of fine cells once
+                    const int32_t j = FindFineCell(Crowd, {key.X + dx, key.Y + dy, key.Z + dz});
+                    if (j < 0 || OutOfReach(Crowd.Bounds[k], Crowd.Bounds[j]) ||
+                        LowestRoot(Parent, index(Crowd.Start[k])) ==
+                            LowestRoot(Parent, index(Crowd.Start[j])))
+                        continue;
+                    bool joined = false;
+                    for (uint32_t a = Crowd.Start[k]; a < Crowd.Start[k + 1] && !joined; ++a)
+                        for (uint32_t b = Crowd.Start[j]; b < Crowd.Start[j + 1] && !joined; ++b)
+                            if (DistanceSquared(Points[Crowd.Slots[a]], Points[Crowd.Slots[b]]) <=
+                                T2) {
+                                JoinLowest(Parent, index(a), index(b));
+                                joined = true;
+                            }
+                }
+    }
+    const int32_t root = LowestRoot(Parent, index(0));
+    Crowd.Joined = true;
+    for (size_t k = 1; k < cells && Crowd.Joined; ++k)
+        Crowd.Joined = LowestRoot(Parent, index(Crowd.Start[k])) == root;
+}
+
+// A point of a neighbouring cell against the fine cells of a crowded one that its box of
+// half-width reach (1.875 fine cells, a little more for rounding) touches.
+void TWeldGrid::JoinPointToCrowd(uint32_t A, const TCrowd& Crowd,
+                                 std::vector<int32_t>& Parent) const
+{
+    const TWeldPoint& a = Points[A];
+    auto root = [&](uint32_t slot) { return LowestRoot(Parent, Points[Crowd.Slots[slot]].Index); };
+    if (Crowd.Joined && LowestRoot(Parent, a.Index) == root(0))
+        return;
+    const double scale = InverseCell * kFinePerCell;
+    const double reach = kReachInCells * kFinePerCell + 0x1p-10;
+    int64_t low[3], high[3];
+    const float c[3] = {a.X, a.Y, a.Z};
+    const TBox own{{a.X, a.Y, a.Z}, {a.X, a.Y, a.Z}};
+    for (int k = 0; k < 3; ++k) {
+        const double u = c[k] * scale;
+        low[k] = high[k] = FineCoordinate(u);
+        if (std::fabs(u) < 0x1p49) {
+            low[k] = CellCoordinate(u - reach);
+            high[k] = CellCoordinate(u + reach);
+        }
+    }
+    for (int64_t x = low[0]; x <= high[0]; ++x)
+        for (int64_t y = low[1]; y <= high[1]; ++y)
+            for (int64_t z = low[2]; z <= high[2]; ++z) {
+                const int32_t j = FindFineCell(Crowd, {x, y, z});
+                if (j < 0 || OutOfReach(own, Crowd.Bounds[j]) ||
+                    LowestRoot(Parent, a.Index) == root(Crowd.Start[j]))
+                    continue;
+                for (uint32_t b = Crowd.Start[j]; b < Crowd.Start[j + 1]; ++b)
+                    if (DistanceSquared(a, Points[Crowd.Slots[b]]) <= T2) {
+                        JoinLowest(Parent, a.Index, Points[Crowd.Slots[b]].Index);
+                        break;
+                    }
+            }
 }
 
 uint32_t TWeldGrid::HashOf(const TVec3& p) const
@@ -224,6 +443,7 @@ void TWeldGrid::SortByBucket(const std::vector<TMeshVertex>& Vertices, TUnfilled
     }
 
     std::vector<TWeldPoint> slice;
+    std::unordered_map<TPositionKey, uint32_t, TPositionKey::THash> seen;
     std::vector<uint32_t> count((size_t{1} << lowBits) + 1);
     const uint32_t mask = (uint32_t{1} << lowBits) - 1;
     auto bucket = [&](const TWeldPoint& p) { return p.Hash >> Shift(); };
@@ -240,14 +460,24 @@ void TWeldGrid::SortByBucket(const std::vector<TMeshVertex>& Vertices, TUnfilled
             count[d] += count[d - 1];
         for (uint32_t j = begin; j < end; ++j)
             slice[count[bucket(Points[j]) & mask]++] = Points[j];
-        // Distinct positions of each bucket, written back in place (kept <= begin).
+        // Distinct positions of each bucket, written back in place (kept <= begin). A
+        // crowded bucket looks its positions up in a table rather than among all before.
         for (size_t from = 0, to = 0; from < slice.size(); from = to) {
             const size_t first = kept;
-            for (to = from; to < slice.size() && bucket(slice[to]) == bucket(slice[from]); ++to) {
-                const TWeldPoint& p = slice[to];
+            for (to = from; to < slice.size() && bucket(slice[to]) == bucket(slice[from]);)
+                ++to;
+            if (to - from > kCrowded)
+                seen.clear();
+            for (size_t i = from; i < to; ++i) {
+                const TWeldPoint& p = slice[i];
                 size_t q = first;
-                while (q < kept && !SamePosition(Points[q], p))
-                    ++q;
+                if (to - from > kCrowded) {
+                    q = seen.try_emplace(TPositionKey{p}, static_cast<uint32_t>(kept))
+                            .first->second;
+                } else {
+                    while (q < kept && !SamePosition(Points[q], p))
+                        ++q;
+                }
                 if (q == kept)
                     Points[kept++] = p;
                 PointOf[static_cast<size_t>(p.Index)] = Points[q].Index;

@@ -40,7 +40,9 @@ struct TWeldPoint {
 // The distinct positions grouped into buckets by the top bits of their cell's hash. A cell
 // is eight times the reach (a little past the threshold) wide: the box of half-width reach
 // around a point touches at most two cells per axis, and most points need no cell but
-// their own.
+// their own. A cell crowded with points (a threshold as wide as the mesh) is split into
+// fine cells a fifteenth as wide, whose points are all within the threshold of each other:
+// they join without a test, and a pair of fine cells already joined needs none.
 class TWeldGrid {
 public:
     // PointOf receives each vertex's point; points are numbered in the order of their first
@@ -61,7 +63,30 @@ private:
         uint32_t Before = 0;
     };
 
+    // The points of one crowded cell (of one hash) grouped by fine cell.
+    struct TFineKey {
+        int64_t X, Y, Z;
+        auto operator<=>(const TFineKey&) const = default;
+    };
+    struct TBox {
+        float Low[3], High[3];
+    };
+    struct TCrowd {
+        std::vector<TFineKey> Keys;   // ascending
+        std::vector<uint32_t> Start;  // fine cell k holds Slots[Start[k] .. Start[k + 1])
+        std::vector<uint32_t> Slots;  // into Points
+        std::vector<TBox> Bounds;     // of each fine cell's points
+        bool Joined = false;          // all in one set once the cell's own pairs are done
+    };
     int Shift() const { return 31 - Bits; }
+    bool FineCellsJoin() const;
+    int64_t FineCoordinate(double Scaled) const;
+    TFineKey FineKeyOf(const TWeldPoint& P) const;
+    TCrowd MakeCrowd(std::vector<uint32_t> Slots) const;
+    void JoinCrowd(TCrowd& Crowd, std::vector<int32_t>& Parent) const;
+    void JoinPointToCrowd(uint32_t A, const TCrowd& Crowd, std::vector<int32_t>& Parent) const;
+    int32_t FindFineCell(const TCrowd& Crowd, const TFineKey& Key) const;
+    bool OutOfReach(const TBox& A, const TBox& B) const;
     uint32_t HashOf(const TVec3& P) const;
     void SortByBucket(const std::vector<TMeshVertex>& Vertices, TUnfilled<int32_t>& PointOf);
     void IndexBuckets();
@@ -69,7 +94,10 @@ private:
     unsigned SidesOf(const TWeldPoint& P, int64_t* Cell, int64_t* Step) const;
 
     static constexpr double kReachInCells = 0.125;
+    static constexpr double kFinePerCell = 15;  // sqrt(3) * 8.08 / 15 < 0.94 reach across
+    static constexpr uint32_t kCrowded = 32;
     float T2;
+    double Reach;  // the threshold, or a little more where its square is subnormal
     double InverseCell;
     int Bits = 6;
     int32_t Count = 0;

@@ -3,18 +3,23 @@
 // that join far ends, points just too far, signed zeros, non-finite positions and broken
 // faces. Every field of the result must match bit for bit.
 #include "modifiers/uModifierTopologyUtils.h"
+#include "tests/modifiers/uVertexWeldReference.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace {
+
+using vertex_weld_reference::ReferenceClusters;
+using vertex_weld_reference::ReferenceWeld;
 
 TMeshVertex At(const TVec3& Position)
 {
@@ -26,112 +31,6 @@ TMeshVertex At(const TVec3& Position)
 bool SameVertex(const TMeshVertex& a, const TMeshVertex& b)
 {
     return std::memcmp(&a, &b, sizeof(TMeshVertex)) == 0;
-}
-
-// The cluster of every vertex: connected groups of pairs within the threshold, numbered
-// in the order of their lowest vertex.
-std::vector<int32_t> ReferenceClusters(const TMeshData& Mesh, float Threshold)
-{
-    const int32_t n = static_cast<int32_t>(Mesh.Vertices.size());
-    const float t2 = Threshold * Threshold;
-    std::vector<int32_t> parent(n), rank(n, 0);
-    for (int32_t i = 0; i < n; ++i)
-        parent[i] = i;
-    for (int32_t i = 0; i < n; ++i)
-        for (int32_t j = 0; j < i; ++j) {
-            const TVec3& a = Mesh.Vertices[i].Position;
-            const TVec3& b = Mesh.Vertices[j].Position;
-            const float x = a.X - b.X, y = a.Y - b.Y, z = a.Z - b.Z;
-            if (x * x + y * y + z * z <= t2)
-                UnionFindUnion(parent, rank, i, j);
-        }
-    std::vector<int32_t> number(n, -1), cluster(n);
-    int32_t clusters = 0;
-    for (int32_t i = 0; i < n; ++i) {
-        int32_t& k = number[UnionFindRoot(parent, i)];
-        if (k < 0)
-            k = clusters++;
-        cluster[i] = k;
-    }
-    return cluster;
-}
-
-TVec3 Mean(const double* Sum, double Count)
-{
-    return {static_cast<float>(Sum[0] / Count), static_cast<float>(Sum[1] / Count),
-            static_cast<float>(Sum[2] / Count)};
-}
-
-TMeshData ReferenceWeld(const TMeshData& Mesh, const std::vector<int32_t>& Cluster,
-                        bool AveragePositions, bool AverageNormals, bool RemoveDegenerate)
-{
-    const size_t n = Mesh.Vertices.size();
-    const int32_t clusters = n == 0 ? 0 : *std::max_element(Cluster.begin(), Cluster.end()) + 1;
-    struct TSums {
-        double P[3] = {0, 0, 0}, N[3] = {0, 0, 0}, C[3] = {0, 0, 0}, UV[2] = {0, 0};
-        int32_t Count = 0;
-    };
-    std::vector<TSums> sums(clusters);
-    TMeshData out;
-    for (size_t i = 0; i < n; ++i) {
-        const TMeshVertex& v = Mesh.Vertices[i];
-        if (Cluster[i] == static_cast<int32_t>(out.Vertices.size()))
-            out.Vertices.push_back(v);
-        TSums& s = sums[Cluster[i]];
-        const float* fields[3] = {&v.Position.X, &v.Normal.X, &v.Color.X};
-        double* targets[3] = {s.P, s.N, s.C};
-        for (int f = 0; f < 3; ++f)
-            for (int c = 0; c < 3; ++c)
-                targets[f][c] += fields[f][c];
-        s.UV[0] += v.UV.U;
-        s.UV[1] += v.UV.V;
-        ++s.Count;
-    }
-    for (int32_t k = 0; k < clusters; ++k) {
-        TMeshVertex& v = out.Vertices[k];
-        const TSums& s = sums[k];
-        if (AveragePositions)
-            v.Position = Mean(s.P, s.Count);
-        v.Color = Mean(s.C, s.Count);
-        v.UV = {static_cast<float>(s.UV[0] / s.Count), static_cast<float>(s.UV[1] / s.Count)};
-        const TVec3 normal = Mean(s.N, 1);
-        if (AverageNormals && Vec3Length(normal) > 1e-9f)
-            v.Normal = Vec3Normalize(normal);
-    }
-    for (const TMeshFace& f : Mesh.Faces) {
-        const int32_t corners = std::clamp(f.Count, 0, 4);
-        auto valid = [&](int32_t index) { return index >= 0 && static_cast<size_t>(index) < n; };
-        TMeshFace g = f;
-        if (!RemoveDegenerate) {
-            for (int32_t k = 0; k < corners; ++k)
-                if (valid(f.Indices[k]))
-                    g.Indices[k] = Cluster[f.Indices[k]];
-            if (g.Count == 3)
-                g.Indices[3] = -1;
-            out.Faces.push_back(g);
-            continue;
-        }
-        g.Indices = {-1, -1, -1, -1};
-        g.UVs = {};
-        int32_t kept = 0;
-        for (int32_t k = 0; k < corners; ++k) {
-            if (!valid(f.Indices[k]))
-                continue;
-            const int32_t index = Cluster[f.Indices[k]];
-            if (std::find(g.Indices.begin(), g.Indices.begin() + kept, index) !=
-                g.Indices.begin() + kept)
-                continue;
-            g.Indices[kept] = index;
-            g.UVs[kept] = f.UVs[k];
-            ++kept;
-        }
-        if (kept >= 3) {
-            g.Count = kept;
-            out.Faces.push_back(g);
-        }
-    }
-    out.RebuildEdges();
-    return out;
 }
 
 struct TClusteredCase {
@@ -233,6 +132,11 @@ TEST(WeldVertices, MatchesEveryPairComparedOnClusteredMeshes)
         {"far from the origin: copies only", 4, 1500, 1e-6f, 4096, 2},
         {"huge coordinates", 5, 800, 1e-3f, 3e30f, 1e30f},
         {"tiny threshold, tiny coordinates", 6, 800, 1e-21f, 0, 1e-19f},
+        {"every vertex in one cell: a threshold past the cloud", 7, 1500, 1000, 0, 1},
+        {"crowded cells: a threshold a third of the cloud", 8, 1500, 0.3f, 0, 1},
+        {"crowded cells far from the origin", 9, 1500, 0.05f, 4096, 0.1f},
+        {"a threshold whose square overflows", 10, 800, 1e20f, 0, 1e25f},
+        {"a huge threshold with a finite square", 11, 800, 1e19f, 0, 1e20f},
     };
     for (const TClusteredCase& c : cases) {
         const TMeshData source = ClusteredMesh(c);
@@ -282,6 +186,102 @@ TEST(WeldVertices, ManyCopiesOfOnePointAndLongChains)
         tiny.AddVertex(At(TVec3{1.02e-22f * static_cast<float>(i), 0, 0}));
     WeldVertices(tiny, 1e-22f, false, false, false);
     EXPECT_EQ(tiny.Vertices.size(), 1u);
+}
+
+// Crowded cells built to make the fine cells work: slabs of points just too far apart to
+// join, lattices spaced at the threshold exactly, copies, and a cloud with one coordinate
+// so large that a float step spans many cells.
+struct TCrowdCase {
+    const char* Name;
+    float Threshold;
+    std::function<void(std::mt19937&, float, TMeshData&)> Fill;
+};
+
+TEST(WeldVertices, CrowdedCellsMatchEveryPairCompared)
+{
+    auto add = [](TMeshData& m, float x, float y, float z) { m.AddVertex(At(TVec3{x, y, z})); };
+    const TCrowdCase cases[] = {
+        {"two slabs just past the threshold", 0.1f,
+         [&](std::mt19937& r, float t, TMeshData& m) {
+             std::uniform_real_distribution<float> across(0, 3 * t);
+             for (int i = 0; i < 600; ++i)
+                 add(m, across(r), across(r), i % 2 ? 0 : 1.02f * t);
+         }},
+        {"slabs a hair past the threshold", 0.1f,
+         [&](std::mt19937& r, float t, TMeshData& m) {
+             std::uniform_real_distribution<float> across(0, 3 * t);
+             const float gaps[] = {1.000001f * t, 1.00001f * t, 1.0001f * t, t};
+             for (int i = 0; i < 800; ++i)
+                 add(m, across(r), across(r), i % 2 ? 0 : gaps[(i / 2) % 4] + 2 * t * (i % 8 / 2));
+         }},
+        {"a lattice spaced at the threshold", 0.1f,
+         [&](std::mt19937&, float t, TMeshData& m) {
+             for (int i = 0; i < 9; ++i)
+                 for (int j = 0; j < 9; ++j)
+                     for (int k = 0; k < 9; ++k)
+                         add(m, t * static_cast<float>(i), t * static_cast<float>(j),
+                             t * static_cast<float>(k));
+         }},
+        {"a lattice a hair past the threshold, far out", 0.01f,
+         [&](std::mt19937&, float t, TMeshData& m) {
+             for (int i = 0; i < 12; ++i)
+                 for (int j = 0; j < 12; ++j)
+                     for (int k = 0; k < 6; ++k)
+                         add(m, 100 + 1.0000001f * t * static_cast<float>(i),
+                             100 + t * static_cast<float>(j), 100 + t * static_cast<float>(k));
+         }},
+        {"copies and near copies in one cell", 1.0f,
+         [&](std::mt19937& r, float t, TMeshData& m) {
+             std::uniform_real_distribution<float> unit(-1, 1);
+             for (int i = 0; i < 800; ++i) {
+                 const float x = static_cast<float>(r() % 5) * 0.6f * t;
+                 add(m, x, i % 3 ? 0 : 0.01f * unit(r), 0);
+             }
+         }},
+        {"a shell of points, every pair within a wide threshold", 1000.0f,
+         [&](std::mt19937& r, float, TMeshData& m) {
+             std::normal_distribution<float> normal(0, 1);
+             for (int i = 0; i < 1500; ++i) {
+                 const TVec3 d = Vec3Normalize(TVec3{normal(r), normal(r), normal(r)});
+                 add(m, d.X, d.Y, d.Z);
+             }
+         }},
+        {"a shell with a threshold of a fifth of its radius", 0.2f,
+         [&](std::mt19937& r, float, TMeshData& m) {
+             std::normal_distribution<float> normal(0, 1);
+             for (int i = 0; i < 1500; ++i) {
+                 const TVec3 d = Vec3Normalize(TVec3{normal(r), normal(r), normal(r)});
+                 add(m, d.X, d.Y, d.Z);
+             }
+         }},
+        {"one huge coordinate, small others", 0.05f,
+         [&](std::mt19937& r, float, TMeshData& m) {
+             std::uniform_real_distribution<float> unit(0, 0.2f);
+             for (int i = 0; i < 800; ++i)
+                 add(m, i % 4 ? 3e30f : 3.0000002e30f, unit(r), unit(r));
+         }},
+    };
+    for (const TCrowdCase& c : cases) {
+        std::mt19937 random(11);
+        TMeshData source;
+        c.Fill(random, c.Threshold, source);
+        for (size_t i = 0; i + 2 < source.Vertices.size(); i += 3)
+            source.AddTriangle(static_cast<int32_t>(i), static_cast<int32_t>(i + 1),
+                               static_cast<int32_t>(i + 2));
+        source.RebuildEdges();
+        for (int flags : {0, 5}) {
+            const std::string label = std::string(c.Name) + " flags " + std::to_string(flags);
+            const TMeshData expected = vertex_weld_reference::ReferenceWeldVertices(
+                source, c.Threshold, flags & 1, flags & 2, flags & 4);
+            TMeshData welded = source;
+            WeldVertices(welded, c.Threshold, flags & 1, flags & 2, flags & 4);
+            ASSERT_EQ(welded.Vertices.size(), expected.Vertices.size()) << label;
+            for (size_t k = 0; k < expected.Vertices.size(); ++k)
+                ASSERT_TRUE(SameVertex(welded.Vertices[k], expected.Vertices[k]))
+                    << label << " vertex " << k;
+            ASSERT_EQ(welded.Faces, expected.Faces) << label;
+        }
+    }
 }
 
 }  // namespace

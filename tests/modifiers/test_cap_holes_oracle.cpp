@@ -1,0 +1,270 @@
+// The loop triangulation against the plain scan it replaced (first ear from the start of
+// the working order, every remaining point tested): the same triangles in the same order
+// and the same result on random and adversarial loops: concave stars, combs, long strips
+// of collinear points, self-crossing loops, repeated points, points on the tolerance's
+// edge, loops far from the origin and in each dominant plane.
+#include "modifiers/uModifierModelingSurface.h"
+#include "modifiers/uModifierTopologyUtils.h"
+#include "tests/modifiers/uCapHolesReference.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using TPlanar = std::vector<TVec2>;
+
+// The loop's points placed in 3D so that Axis is the dropped one, with a little depth.
+TMeshData LoopMesh(const TPlanar& Points, int Axis, float Depth, std::mt19937& Random)
+{
+    std::uniform_real_distribution<float> wobble(-Depth, Depth);
+    TMeshData m;
+    for (const TVec2& p : Points) {
+        TMeshVertex v;
+        const float d = wobble(Random);
+        v.Position = Axis == 0   ? TVec3{d, p.U, p.V}
+                     : Axis == 1 ? TVec3{p.U, d, p.V}
+                                 : TVec3{p.U, p.V, d};
+        m.AddVertex(v);
+    }
+    return m;
+}
+
+TPlanar Star(std::mt19937& Random, int Count, float Inner)
+{
+    std::uniform_real_distribution<float> unit(0, 1);
+    std::vector<float> angles(Count);
+    for (float& a : angles)
+        a = 2 * std::numbers::pi_v<float> * unit(Random);
+    std::sort(angles.begin(), angles.end());
+    TPlanar out;
+    for (float a : angles) {
+        const float r = Inner + (1 - Inner) * unit(Random);
+        out.push_back({r * std::cos(a), r * std::sin(a)});
+    }
+    return out;
+}
+
+// Teeth along the bottom of a box: half the corners reflex.
+TPlanar Comb(int Teeth, float Depth)
+{
+    TPlanar out;
+    for (int i = 0; i < Teeth; ++i) {
+        out.push_back({static_cast<float>(2 * i), 0});
+        out.push_back({static_cast<float>(2 * i + 1), Depth});
+    }
+    out.push_back({static_cast<float>(2 * Teeth), 0});
+    out.push_back({static_cast<float>(2 * Teeth), 3});
+    out.push_back({0, 3});
+    return out;
+}
+
+// The outline of a strip of Length unit squares and Width rows: every point but the
+// corners on a straight side, as a welded row of planes leaves it.
+TPlanar Strip(int Length, int Width, float Scale, float Offset)
+{
+    TPlanar out;
+    auto at = [&](int x, int y) {
+        out.push_back(
+            {Offset + Scale * static_cast<float>(x), Offset + Scale * static_cast<float>(y)});
+    };
+    for (int x = 0; x < Length; ++x)
+        at(x, 0);
+    for (int y = 0; y < Width; ++y)
+        at(Length, y);
+    for (int x = Length; x > 0; --x)
+        at(x, Width);
+    for (int y = Width; y > 0; --y)
+        at(0, y);
+    return out;
+}
+
+TPlanar RandomPoints(std::mt19937& Random, int Count, float Extent, bool Grid)
+{
+    std::uniform_real_distribution<float> unit(-1, 1);
+    std::uniform_int_distribution<int> cell(-4, 4);
+    TPlanar out;
+    for (int i = 0; i < Count; ++i)
+        out.push_back(
+            Grid ? TVec2{static_cast<float>(cell(Random)), static_cast<float>(cell(Random))}
+                 : TVec2{Extent * unit(Random), Extent * unit(Random)});
+    return out;
+}
+
+// Copies of earlier points spliced in, and runs of points along a side.
+TPlanar WithRepeats(std::mt19937& Random, TPlanar Points, int Copies)
+{
+    for (int i = 0; i < Copies && !Points.empty(); ++i) {
+        const TVec2 p = Points[Random() % Points.size()];
+        Points.insert(Points.begin() + static_cast<std::ptrdiff_t>(Random() % Points.size()), p);
+    }
+    return Points;
+}
+
+TPlanar WithSidePoints(std::mt19937& Random, TPlanar Points, int Count)
+{
+    for (int i = 0; i < Count && Points.size() > 1; ++i) {
+        const size_t k = Random() % Points.size();
+        const TVec2 a = Points[k], b = Points[(k + 1) % Points.size()];
+        const float t = static_cast<float>(Random() % 7 + 1) / 8;
+        Points.insert(Points.begin() + static_cast<std::ptrdiff_t>(k + 1),
+                      TVec2{a.U + (b.U - a.U) * t, a.V + (b.V - a.V) * t});
+    }
+    return Points;
+}
+
+// A long slanted side made of points a float step or two off the line, closed by a corner:
+// the containment test's products round by more than their difference there.
+TPlanar SlantedChain(std::mt19937& Random, int Count, float Length, float Slope)
+{
+    std::uniform_real_distribution<float> unit(0, 1);
+    std::vector<float> along(Count);
+    for (float& t : along)
+        t = unit(Random);
+    std::sort(along.begin(), along.end());
+    TPlanar out;
+    for (float t : along) {
+        float v = t * Length * Slope;
+        for (int step = static_cast<int>(Random() % 5) - 2; step != 0; step += step < 0 ? 1 : -1)
+            v = std::nextafter(v, step < 0 ? -1e30f : 1e30f);
+        out.push_back({t * Length, v});
+    }
+    out.push_back({Length, Length * Slope});
+    out.push_back({Length * 0.5f, Length * Slope + Length * 0.01f});
+    out.push_back({0, 0});
+    return out;
+}
+
+TPlanar Transformed(TPlanar Points, float Scale, float Offset, bool Reverse)
+{
+    for (TVec2& p : Points)
+        p = {Offset + Scale * p.U, Offset + Scale * p.V};
+    if (Reverse)
+        std::reverse(Points.begin(), Points.end());
+    return Points;
+}
+
+struct TLoopCase {
+    const char* Name;
+    int Rounds;
+    std::function<TPlanar(std::mt19937&, int)> Make;  // round number
+};
+
+TEST(CapHolesOracle, TriangulateLoopMatchesThePlainScan)
+{
+    const TLoopCase cases[] = {
+        {"concave stars", 40,
+         [](std::mt19937& r, int k) { return Star(r, 5 + k * 4, 0.1f + 0.02f * (k % 10)); }},
+        {"stars with repeated and side points", 30,
+         [](std::mt19937& r, int k) {
+             return WithSidePoints(r, WithRepeats(r, Star(r, 8 + k * 3, 0.3f), k % 6), k % 9);
+         }},
+        {"combs", 12, [](std::mt19937&, int k) { return Comb(3 + 5 * k, k % 2 ? 2.5f : 0.2f); }},
+        {"strips of collinear points", 12,
+         [](std::mt19937&, int k) { return Strip(4 + 12 * k, 1 + k % 3, 1, 0); }},
+        {"strips far from the origin", 8,
+         [](std::mt19937&, int k) { return Strip(10 + 20 * k, 1, 1, 16384); }},
+        {"strips at the tolerance's scale", 8,
+         [](std::mt19937&, int k) { return Strip(6 + 8 * k, 1 + k % 2, 3e-4f, 0); }},
+        {"self-crossing random loops", 40,
+         [](std::mt19937& r, int k) { return RandomPoints(r, 4 + k * 2, 1, false); }},
+        {"random loops on a small grid", 40,
+         [](std::mt19937& r, int k) { return RandomPoints(r, 4 + k * 2, 1, true); }},
+        {"tiny and huge stars, clockwise", 24,
+         [](std::mt19937& r, int k) {
+             const float scale = k % 3 == 0 ? 4e-4f : k % 3 == 1 ? 1e4f : 1;
+             return Transformed(Star(r, 6 + 6 * k, 0.2f), scale, k % 4 == 0 ? 1e5f : 0, true);
+         }},
+        {"random loops far from the origin", 60,
+         [](std::mt19937& r, int k) {
+             const float offsets[] = {3e5f, 1e6f, 4e6f, 1.6e7f};
+             TPlanar p = RandomPoints(r, 6 + 2 * k, 4 + static_cast<float>(k % 7), false);
+             return Transformed(p, 1, offsets[k % 4], k % 2 == 0);
+         }},
+        {"thin fans far from the origin", 30,
+         [](std::mt19937&, int k) {
+             return Strip(8 + 6 * k, 1, 0.25f, 2e5f * static_cast<float>(1 + k % 5));
+         }},
+        {"chains a float step off a slanted side", 60,
+         [](std::mt19937& r, int k) {
+             return SlantedChain(r, 10 + 3 * k,
+                                 k % 3 == 0   ? 50.0f
+                                 : k % 3 == 1 ? 400.0f
+                                              : 3000.0f,
+                                 0.5f + 0.25f * static_cast<float>(k % 4));
+         }},
+        {"nearly collinear loops", 30,
+         [](std::mt19937& r, int k) {
+             TPlanar p = RandomPoints(r, 5 + 3 * k, 10, false);
+             for (TVec2& q : p)
+                 q.V *= k % 2 ? 1e-6f : 1e-3f;
+             return p;
+         }},
+    };
+    for (const TLoopCase& c : cases) {
+        std::mt19937 random(7);
+        for (int round = 0; round < c.Rounds; ++round) {
+            const TPlanar points = c.Make(random, round);
+            const int axis = round % 3;
+            const TMeshData mesh = LoopMesh(points, axis, round % 2 ? 0.25f : 0, random);
+            TIntegerArray loop(points.size());
+            for (size_t i = 0; i < loop.size(); ++i)
+                loop[i] = static_cast<int32_t>(i);
+            if (round % 5 == 4)  // a start in the middle
+                std::rotate(loop.begin(),
+                            loop.begin() + static_cast<std::ptrdiff_t>(loop.size() / 2),
+                            loop.end());
+            TIntegerArray expected, actual;
+            const bool expectedDone = cap_holes_reference::TriangulateLoop(mesh, loop, expected);
+            const bool actualDone = TriangulateLoop(mesh, loop, actual);
+            const std::string label = std::string(c.Name) + " round " + std::to_string(round);
+            ASSERT_EQ(actualDone, expectedDone) << label;
+            ASSERT_EQ(actual, expected) << label;
+        }
+    }
+}
+
+TEST(CapHolesOracle, StripOfWeldedPlanesCapsAsThePlainScanDoes)
+{
+    // A strip of quads, welded: one boundary loop that is nearly all collinear points, the
+    // shape that made the plain scan slow. The whole modifier's output is compared.
+    TMeshData strip;
+    constexpr int length = 120;
+    for (int x = 0; x <= length; ++x)
+        for (int y = 0; y <= 1; ++y) {
+            TMeshVertex v;
+            v.Position = {static_cast<float>(x), 0, static_cast<float>(y)};
+            strip.AddVertex(v);
+        }
+    for (int x = 0; x < length; ++x)
+        strip.AddQuad(2 * x, 2 * x + 1, 2 * x + 3, 2 * x + 2);
+    strip.RebuildEdges();
+    TIntegerArrayList loops;
+    ASSERT_TRUE(FindBoundaryLoops(strip, loops));
+    ASSERT_EQ(loops.size(), 1u);
+    std::reverse(loops[0].begin(), loops[0].end());
+    TIntegerArray expected;
+    ASSERT_TRUE(cap_holes_reference::TriangulateLoop(strip, loops[0], expected));
+
+    TCapHolesModifier cap;
+    TMeshData capped;
+    cap.Apply(strip, capped);
+    ASSERT_EQ(capped.Faces.size(), strip.Faces.size() + expected.size() / 3);
+    for (size_t t = 0; t < expected.size() / 3; ++t) {
+        const TMeshFace& f = capped.Faces[strip.Faces.size() + t];
+        // Each cap keeps the triangle's first corner; the other two may swap to face along
+        // the loop's normal.
+        EXPECT_EQ(f.Indices[0], expected[3 * t]) << t;
+        EXPECT_TRUE((f.Indices[1] == expected[3 * t + 1] && f.Indices[2] == expected[3 * t + 2]) ||
+                    (f.Indices[1] == expected[3 * t + 2] && f.Indices[2] == expected[3 * t + 1]))
+            << t;
+    }
+}
+
+}  // namespace
