@@ -156,7 +156,7 @@ const TMeshData* TSceneObject::GetEvaluatedMesh()
     return EvaluatedMesh ? EvaluatedMesh.get() : BaseMesh.get();
 }
 
-void TSceneObject::Evaluate()
+void TSceneObject::Evaluate(const TModifierStepGate* Gate)
 {
     if (!MeshDirty || EvaluationFailed)
         return;
@@ -207,7 +207,7 @@ void TSceneObject::Evaluate()
         EvaluationMessage.clear();
         return;
     }
-    if (TModifierEvaluator().Evaluate(Input, *Modifiers, Context, Result, &EvalBuffers) &&
+    if (TModifierEvaluator().Evaluate(Input, *Modifiers, Context, Result, &EvalBuffers, Gate) &&
         Result.Mesh) {
         // The mesh replaced is the memory the next evaluation writes into.
         EvalBuffers.Mesh = std::move(EvaluatedMesh);

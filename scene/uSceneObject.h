@@ -82,8 +82,9 @@ public:
     const TMeshData* GetEvaluatedMesh();
     // Re-runs the stack when the mesh is dirty. A failed run keeps the last good mesh and
     // leaves the mesh dirty, but is not repeated until something marks it dirty again:
-    // the same input would fail the same way.
-    void Evaluate();
+    // the same input would fail the same way. With a Gate, each step is run only when the
+    // gate admits it (see TModifierEvaluator).
+    void Evaluate(const TModifierStepGate* Gate = nullptr);
     // Number of the mesh GetEvaluatedMesh returns when there is an evaluated one: taken
     // from a process-wide counter whenever a new evaluated mesh is stored, so no two
     // meshes share one. 0 before the first evaluation.

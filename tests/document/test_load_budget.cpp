@@ -232,7 +232,7 @@ TEST_F(LoadBudgetTest, EvaluatedOutputOfTheWholeSceneStaysWithinTheBudget)
         // The default budget is far away; hold again under the small one.
         for (TSceneObject* object : Objects(doc.GetScene()))
             object->MarkMeshDirty();
-        HoldStacksPastBudget(doc.GetScene(), budget);
+        EvaluateWithinBudget(doc.GetScene(), budget);
         int64_t vertices = 0, faces = 0;
         EvaluateAll(doc.GetScene(), vertices, faces);
         EXPECT_LE(vertices, budget.MaxVertices);
