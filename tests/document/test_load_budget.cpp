@@ -10,6 +10,7 @@
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierStack.h"
 #include "modifiers/uModifiers.h"
+#include "scene/uProjectTime.h"
 #include "scene/uSceneObject.h"
 #include "scene/uTextures.h"
 #include "tests/image/crafted_image_files.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -414,4 +416,233 @@ TEST_F(LoadBudgetTest, PngDataPastTheImageIsNotInflated)
         Write("scene.qstn", Header(TexturesNaming(std::vector<std::string>(50, "bomb.png")), 0)));
     EXPECT_EQ(Registry->Count(), 50);
     EXPECT_EQ(Gpu.Created, 1);
+}
+
+namespace {
+
+// Row 1: a torus sliced with the defaults, then subdivided Levels times.
+std::string SlicedTorus(int Levels, const std::string& Tail = {})
+{
+    const std::string mods =
+        Modifier("slice", "") + Modifier("subdivide", "Levels=" + std::to_string(Levels) + "\r\n");
+    return Header("NOTEX\r\n", 1) + Object(10, ptTorus, mods, 2) + Tail;
+}
+
+// What the object's stack really builds, step by step: the largest counts met.
+void RealPeak(TSceneObject& Object, int64_t& Vertices, int64_t& Faces)
+{
+    Vertices = Faces = 0;
+    TMeshData mesh = *Object.GetBaseMesh();
+    const TModifierStack& stack = Object.GetModifiers();
+    for (int32_t i = 0; i < stack.Count(); ++i) {
+        TMeshData out;
+        stack.GetItem(i)->Apply(mesh, out);
+        mesh = std::move(out);
+        Vertices = std::max<int64_t>(Vertices, static_cast<int64_t>(mesh.Vertices.size()));
+        Faces = std::max<int64_t>(Faces, static_cast<int64_t>(mesh.Faces.size()));
+    }
+}
+
+}  // namespace
+
+// Row 1 at its size: the slice's loose bound compounded through five subdivisions came to
+// about 1.9 M vertices; each step estimated from the mesh it really receives fits.
+TEST_F(LoadBudgetTest, ASlicedTorusSubdividedFiveTimesOpensWhole)
+{
+    TProjectDocument doc;
+    doc.LoadFromFile(Write("torus.qstn", SlicedTorus(5)));
+    std::vector<TSceneObject*> objects = Objects(doc.GetScene());
+    ASSERT_EQ(objects.size(), 1u);
+    TSceneObject* torus = objects[0];
+    EXPECT_FALSE(torus->IsEvaluationHeld()) << torus->GetEvaluationMessage();
+    EXPECT_TRUE(doc.GetLoadNotes().empty()) << doc.GetLoadNotes();
+    ASSERT_TRUE(torus->HasEvaluatedMesh());
+    EXPECT_GT(torus->GetEvaluatedMesh()->Vertices.size(), 150000u);
+    EXPECT_LT(torus->GetEvaluatedMesh()->Vertices.size(), 300000u);
+}
+
+// The same stack at a small size, under a budget of exactly what it builds.
+TEST_F(LoadBudgetTest, AStackIsAdmittedUnderABudgetOfWhatItReallyBuilds)
+{
+    TProjectDocument doc;
+    doc.LoadFromFile(Write("torus.qstn", SlicedTorus(2)));
+    TSceneObject* torus = Objects(doc.GetScene()).at(0);
+    TEvaluationBudget budget;
+    RealPeak(*torus, budget.MaxVertices, budget.MaxFaces);
+    torus->MarkMeshDirty();
+    EXPECT_TRUE(EvaluateWithinBudget(doc.GetScene(), budget).empty());
+    EXPECT_FALSE(torus->IsEvaluationHeld()) << torus->GetEvaluationMessage();
+    ASSERT_TRUE(torus->HasEvaluatedMesh());
+    EXPECT_EQ(static_cast<int64_t>(torus->GetEvaluatedMesh()->Faces.size()), budget.MaxFaces);
+}
+
+// Holding still holds: a stack whose next step, estimated from the mesh it receives,
+// would pass what the scene has left or the work bound stops there and shows its stored
+// mesh, named in the note.
+TEST_F(LoadBudgetTest, AStackWhoseNextRealStepPassesTheBudgetIsHeld)
+{
+    const std::string sphere2 = Object(10, ptSphere, Modifier("subdivide", "Levels=2\r\n"), 1);
+    const struct {
+        const char* Name;
+        std::string Text;
+        TEvaluationBudget Budget;
+        std::vector<std::string> Held;
+        const char* Step;  // the modifier named in the held object's message
+    } cases[] = {
+        // 1536 faces after one level, 6144 after two.
+        {"its own step",
+         Header("NOTEX\r\n", 1) + sphere2,
+         {100000, 5000, 250000000},
+         {"O10"},
+         "Subdivide"},
+        // The subdivision fits; the array of its output does not.
+        {"a later step",
+         Header("NOTEX\r\n", 1) + Object(10, ptSphere,
+                                         Modifier("subdivide", "Levels=1\r\n") +
+                                             Modifier("array_2d", "CountX=4\r\nCountY=4\r\n"),
+                                         2),
+         {100000, 20000, 250000000},
+         {"O10"},
+         "Array"},
+        // Each fits alone; the second not in what the first left.
+        {"the scene's sum",
+         Header("NOTEX\r\n", 2) + sphere2 +
+             Object(11, ptSphere, Modifier("subdivide", "Levels=2\r\n"), 1),
+         {100000, 10000, 250000000},
+         {"O11"},
+         "Subdivide"},
+        // The smoothing passes are the cost.
+        {"work",
+         Header("NOTEX\r\n", 1) + Object(10, ptSphere,
+                                         Modifier("subdivide", "Levels=1\r\n") +
+                                             Modifier("smooth", "Iterations=1000\r\n"),
+                                         2),
+         {100000, 100000, 1000000},
+         {"O10"},
+         "Smooth"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TProjectDocument doc;
+        doc.LoadFromFile(Write("scene.qstn", c.Text));
+        for (TSceneObject* object : Objects(doc.GetScene()))
+            object->MarkMeshDirty();
+        EXPECT_EQ(EvaluateWithinBudget(doc.GetScene(), c.Budget), c.Held);
+        for (TSceneObject* object : Objects(doc.GetScene())) {
+            if (!object->IsEvaluationHeld())
+                continue;
+            EXPECT_FALSE(object->HasEvaluatedMesh());
+            EXPECT_NE(object->GetEvaluationMessage().find(c.Step), std::string::npos)
+                << object->GetEvaluationMessage();
+        }
+    }
+}
+
+// The meshes built while opening are those the first drawing keeps: it gives every object
+// the context of the project's frame, which must not make them dirty again.
+TEST_F(LoadBudgetTest, TheEvaluationDoneOnOpeningIsTheOneTheFirstFrameKeeps)
+{
+    TProjectDocument doc;
+    doc.LoadFromFile(
+        Write("torus.qstn",
+              SlicedTorus(1, "BEGIN_ANIMATION\r\nPROJECT 0 100 7 24 0\r\nEND_ANIMATION\r\n")));
+    TSceneObject* torus = Objects(doc.GetScene()).at(0);
+    ASSERT_TRUE(torus->HasEvaluatedMesh());
+    const uint64_t serial = torus->GetMeshSerial();
+    const TProjectTime& time = doc.GetProjectTime();
+    ASSERT_EQ(time.GetCurrentFrame(), 7);
+    TModifierEvalContext context;
+    context.Frame = time.GetCurrentFrame();
+    context.FPS = time.GetFPS();
+    context.Time = double(context.Frame) / double(context.FPS);
+    torus->SetEvaluationContext(context);
+    EXPECT_FALSE(torus->IsMeshDirty());
+    torus->GetEvaluatedMesh();
+    EXPECT_EQ(torus->GetMeshSerial(), serial);
+}
+
+namespace {
+
+// A copy of a PNG without its last Bytes bytes.
+void WriteCutPng(const std::string& Path, uint32_t Side, uint64_t Bytes)
+{
+    WriteZeroPng(Path, Side, Side);
+    fs::resize_file(Path, fs::file_size(Path) - Bytes);
+}
+
+}  // namespace
+
+// Row 4 at a small size: a PNG whose end is cut off fails after inflating most of its rows.
+// That work is charged, so a second image that would have fitted beside nothing no longer
+// fits; the failed file, named 16 times, is decoded once.
+TEST_F(LoadBudgetTest, ADecodeThatFailsPartWayIsChargedWhatItDid)
+{
+    WriteCutPng(PathOf("cut.png"), 512, 64);
+    WriteZeroPng(PathOf("good.png"), 512, 512);
+    TImageDecodeResult cut = DecodeImageFile(PathOf("cut.png"), TImageFileKind::Png, {});
+    const uint64_t whole = 512 * (1 + 512 * 4);
+    ASSERT_EQ(cut.Status, TImageDecodeStatus::DecodeFailed);
+    EXPECT_GT(cut.InflatedBytes, whole / 2);
+    EXPECT_LT(cut.InflatedBytes, whole);
+    EXPECT_GT(cut.DecodedPixels, 0u);
+    // Refused before its data: nothing done, nothing charged.
+    TImageSizeLimits tight;
+    tight.MaxInflatedBytes = whole - 1;
+    TImageDecodeResult refused = DecodeImageFile(PathOf("good.png"), TImageFileKind::Png, tight);
+    EXPECT_EQ(refused.Status, TImageDecodeStatus::TooLarge);
+    EXPECT_TRUE(refused.OverBudget);
+    EXPECT_EQ(refused.InflatedBytes, 0u);
+
+    Registry->SetLoadBudget({UINT64_MAX, whole + 10, UINT64_MAX});
+    std::vector<std::string> names(16, "cut.png");
+    names.push_back("good.png");
+    TProjectDocument doc;
+    doc.LoadFromFile(Write("scene.qstn", Header(TexturesNaming(names), 0)));
+    ASSERT_EQ(Registry->Count(), 17);
+    EXPECT_EQ(Gpu.Created, 0);
+    EXPECT_NE(doc.GetLoadNotes().find("good.png"), std::string::npos) << doc.GetLoadNotes();
+    // Only the first entry decoded it: no later one was refused for the budget.
+    EXPECT_EQ(doc.GetLoadNotes().find("cut.png"), std::string::npos) << doc.GetLoadNotes();
+}
+
+// Row 5: a file past what is left is refused before decoding and charged nothing, so the
+// one after it, which fits, loads.
+TEST_F(LoadBudgetTest, AFileRefusedBeforeDecodingLeavesTheBudgetToTheNext)
+{
+    WriteZeroPng(PathOf("a.png"), 64, 64);
+    WriteZeroPng(PathOf("b.png"), 64, 64);
+    WriteZeroPng(PathOf("big.png"), 256, 256);
+    ASSERT_TRUE(WriteProgressiveJpeg(PathOf("a.jpg"), 64, 64, 10));
+    ASSERT_TRUE(WriteProgressiveJpeg(PathOf("b.jpg"), 64, 64, 10));
+    ASSERT_TRUE(WriteProgressiveJpeg(PathOf("big.jpg"), 256, 256, 10));
+    const TImageDecodeResult png = DecodeImageFile(PathOf("a.png"), TImageFileKind::Png, {});
+    const TImageDecodeResult jpeg = DecodeImageFile(PathOf("a.jpg"), TImageFileKind::Jpeg, {});
+    ASSERT_EQ(png.Status, TImageDecodeStatus::Ok);
+    ASSERT_EQ(jpeg.Status, TImageDecodeStatus::Ok);
+    ASSERT_LT(jpeg.ScanPixels, 256u * 256u);  // one scan of big.jpg passes what b.jpg needs
+    const struct {
+        const char* Name;
+        TTextureLoadBudget Budget;
+        const char* Extension;
+    } cases[] = {
+        {"pixels", {2 * 64 * 64 + 10, UINT64_MAX, UINT64_MAX}, ".png"},
+        {"inflated", {UINT64_MAX, 2 * png.InflatedBytes + 10, UINT64_MAX}, ".png"},
+        {"scans", {UINT64_MAX, UINT64_MAX, 2 * jpeg.ScanPixels + 10}, ".jpg"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Gpu = TCountingGpu{};
+        Registry->SetLoadBudget(c.Budget);
+        const std::vector<std::string> names = {std::string("a") + c.Extension,
+                                                std::string("big") + c.Extension,
+                                                std::string("b") + c.Extension};
+        TProjectDocument doc;
+        doc.LoadFromFile(Write("scene.qstn", Header(TexturesNaming(names), 0)));
+        ASSERT_EQ(Registry->Count(), 3);
+        EXPECT_NE(Registry->GetTexture(0).GLName, 0u);
+        EXPECT_EQ(Registry->GetTexture(1).GLName, 0u);
+        EXPECT_NE(Registry->GetTexture(2).GLName, 0u);
+        EXPECT_NE(doc.GetLoadNotes().find(names[1]), std::string::npos) << doc.GetLoadNotes();
+        EXPECT_EQ(doc.GetLoadNotes().find(names[2]), std::string::npos) << doc.GetLoadNotes();
+    }
 }
