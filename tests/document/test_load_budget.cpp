@@ -13,6 +13,7 @@
 #include "scene/uProjectTime.h"
 #include "scene/uSceneObject.h"
 #include "scene/uTextures.h"
+#include "tests/document/hostile_scene_files.h"
 #include "tests/image/crafted_image_files.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace HostileFiles;
 
 namespace {
 
@@ -82,60 +84,35 @@ protected:
     TTextureManager* Saved = nullptr;
 };
 
-std::string Header(const std::string& Textures, int Nodes)
-{
-    return "#Quillstone\r\nVERSION 8\r\nNOENV\r\n" + Textures + "NODES " + std::to_string(Nodes) +
-           "\r\n";
-}
-
-// An object of primitive Prim with no stored mesh and the given modifier blocks.
-std::string Object(uint64_t Id, int Prim, const std::string& Modifiers = {}, int ModifierCount = 0,
-                   uint64_t Parent = 0)
-{
-    std::string s = "BEGINNODE\r\nID " + std::to_string(Id) + "\r\nTYPE object\r\nPARENT " +
-                    std::to_string(Parent) + "\r\nNAME O" + std::to_string(Id) +
-                    "\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nPRIM " +
-                    std::to_string(Prim) +
-                    "\r\nCOLOR 1 0 0\r\nTEXID 0\r\nBLEND 0\r\nSEL 0\r\n0\r\n";
-    if (ModifierCount > 0)
-        s += "MODS " + std::to_string(ModifierCount) + "\r\n" + Modifiers;
-    return s + "ENDNODE\r\n";
-}
-
-std::string Modifier(const std::string& Type, const std::string& Params)
-{
-    return "BEGINMOD " + Type + " 1\r\nID 0\r\nENABLED 1\r\n" + Params + "ENDMOD\r\n";
-}
-
 std::string ArrayOfCubes(int Objects, int Side)
 {
     std::string body;
     const std::string grid =
-        Modifier("array_2d",
-                 "CountX=" + std::to_string(Side) + "\r\nCountY=" + std::to_string(Side) + "\r\n");
+        ModifierBlock("array_2d", "CountX=" + std::to_string(Side) +
+                                      "\r\nCountY=" + std::to_string(Side) + "\r\n");
     for (int i = 0; i < Objects; ++i)
-        body += Object(10 + i, ptCube, grid, 1);
-    return Header("NOTEX\r\n", Objects) + body;
+        body += ObjectBlock(10 + i, ptCube, grid, 1);
+    return SceneHead("NOTEX\r\n", Objects) + body;
 }
 
 std::string SubdividedSpheres(int Objects, int Levels)
 {
     std::string body;
     const std::string subdivide =
-        Modifier("subdivide", "Levels=" + std::to_string(Levels) + "\r\n");
+        ModifierBlock("subdivide", "Levels=" + std::to_string(Levels) + "\r\n");
     for (int i = 0; i < Objects; ++i)
-        body += Object(10 + i, ptSphere, subdivide, 1);
-    return Header("NOTEX\r\n", Objects) + body;
+        body += ObjectBlock(10 + i, ptSphere, subdivide, 1);
+    return SceneHead("NOTEX\r\n", Objects) + body;
 }
 
 std::string SlowSmoothing(int Smooths, int Iterations)
 {
-    std::string mods = Modifier("subdivide", "Levels=4\r\n");
+    std::string mods = ModifierBlock("subdivide", "Levels=4\r\n");
     const std::string smooth =
-        Modifier("smooth", "Iterations=" + std::to_string(Iterations) + "\r\n");
+        ModifierBlock("smooth", "Iterations=" + std::to_string(Iterations) + "\r\n");
     for (int i = 0; i < Smooths; ++i)
         mods += smooth;
-    return Header("NOTEX\r\n", 1) + Object(10, ptSphere, mods, Smooths + 1);
+    return SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, ptSphere, mods, Smooths + 1);
 }
 
 std::vector<TSceneObject*> Objects(TScene& Scene)
@@ -189,9 +166,10 @@ TEST_F(LoadBudgetTest, RepeatedCostlyStacksAreHeldAtTheirFullSize)
         // An array over a child's array: the owner repeats the child's output, not its own
         // cube, 1600 times.
         {"composite",
-         Header("NOTEX\r\n", 2) +
-             Object(10, ptCube, Modifier("array_2d", "CountX=40\r\nCountY=40\r\n"), 1) +
-             Object(11, ptCube, Modifier("array_2d", "CountX=40\r\nCountY=40\r\n"), 1, 10),
+         SceneHead("NOTEX\r\n", 2) +
+             ObjectBlock(10, ptCube, ModifierBlock("array_2d", "CountX=40\r\nCountY=40\r\n"), 1) +
+             ObjectBlock(11, ptCube, ModifierBlock("array_2d", "CountX=40\r\nCountY=40\r\n"), 1,
+                         10),
          2, 1},
     };
     for (const auto& c : cases) {
@@ -318,18 +296,6 @@ TEST_F(LoadBudgetTest, StackEstimatesBoundWhatTheStacksBuild)
         }
 }
 
-namespace {
-
-std::string TexturesNaming(const std::vector<std::string>& Names)
-{
-    std::string s = "TEX\r\n" + std::to_string(Names.size()) + "\r\n";
-    for (size_t i = 0; i < Names.size(); ++i)
-        s += std::to_string(i) + " " + Names[i] + "\r\n";
-    return s;
-}
-
-}  // namespace
-
 // Rows 5 and 7: one file named by many entries is decoded once; its entries share one
 // texture object, which goes with the last of them.
 TEST_F(LoadBudgetTest, AFileNamedByManyEntriesIsImportedOnce)
@@ -348,7 +314,7 @@ TEST_F(LoadBudgetTest, AFileNamedByManyEntriesIsImportedOnce)
         std::vector<std::string> names(static_cast<size_t>(c.Entries), c.File);
         names[1] = "./" + c.File;  // another spelling of the same file
         names[2] = PathOf(c.File);
-        doc.LoadFromFile(Write("scene.qstn", Header(TexturesNaming(names), 0)));
+        doc.LoadFromFile(Write("scene.qstn", SceneHead(TextureLines(names), 0)));
         ASSERT_EQ(Registry->Count(), c.Entries);
         EXPECT_EQ(Gpu.Created, 1);
         for (int i = 0; i < c.Entries; ++i)
@@ -391,7 +357,7 @@ TEST_F(LoadBudgetTest, TexturesOfOneFileShareOneBudget)
             names.push_back((std::string(c.Name) == "scans" ? "j" : "p") + std::to_string(i) +
                             (std::string(c.Name) == "scans" ? ".jpg" : ".png"));
         TProjectDocument doc;
-        doc.LoadFromFile(Write("scene.qstn", Header(TexturesNaming(names), 0)));
+        doc.LoadFromFile(Write("scene.qstn", SceneHead(TextureLines(names), 0)));
         ASSERT_EQ(Registry->Count(), c.Entries);
         EXPECT_EQ(Gpu.Created, c.Loaded);
         for (int i = 0; i < c.Entries; ++i) {
@@ -413,20 +379,12 @@ TEST_F(LoadBudgetTest, PngDataPastTheImageIsNotInflated)
     // Named by 50 entries of a scene file, it is still decoded once.
     TProjectDocument doc;
     doc.LoadFromFile(
-        Write("scene.qstn", Header(TexturesNaming(std::vector<std::string>(50, "bomb.png")), 0)));
+        Write("scene.qstn", SceneHead(TextureLines(std::vector<std::string>(50, "bomb.png")), 0)));
     EXPECT_EQ(Registry->Count(), 50);
     EXPECT_EQ(Gpu.Created, 1);
 }
 
 namespace {
-
-// Row 1: a torus sliced with the defaults, then subdivided Levels times.
-std::string SlicedTorus(int Levels, const std::string& Tail = {})
-{
-    const std::string mods =
-        Modifier("slice", "") + Modifier("subdivide", "Levels=" + std::to_string(Levels) + "\r\n");
-    return Header("NOTEX\r\n", 1) + Object(10, ptTorus, mods, 2) + Tail;
-}
 
 // What the object's stack really builds, step by step: the largest counts met.
 void RealPeak(TSceneObject& Object, int64_t& Vertices, int64_t& Faces)
@@ -481,7 +439,8 @@ TEST_F(LoadBudgetTest, AStackIsAdmittedUnderABudgetOfWhatItReallyBuilds)
 // mesh, named in the note.
 TEST_F(LoadBudgetTest, AStackWhoseNextRealStepPassesTheBudgetIsHeld)
 {
-    const std::string sphere2 = Object(10, ptSphere, Modifier("subdivide", "Levels=2\r\n"), 1);
+    const std::string sphere2 =
+        ObjectBlock(10, ptSphere, ModifierBlock("subdivide", "Levels=2\r\n"), 1);
     const struct {
         const char* Name;
         std::string Text;
@@ -491,32 +450,33 @@ TEST_F(LoadBudgetTest, AStackWhoseNextRealStepPassesTheBudgetIsHeld)
     } cases[] = {
         // 1536 faces after one level, 6144 after two.
         {"its own step",
-         Header("NOTEX\r\n", 1) + sphere2,
+         SceneHead("NOTEX\r\n", 1) + sphere2,
          {100000, 5000, 250000000},
          {"O10"},
          "Subdivide"},
         // The subdivision fits; the array of its output does not.
         {"a later step",
-         Header("NOTEX\r\n", 1) + Object(10, ptSphere,
-                                         Modifier("subdivide", "Levels=1\r\n") +
-                                             Modifier("array_2d", "CountX=4\r\nCountY=4\r\n"),
-                                         2),
+         SceneHead("NOTEX\r\n", 1) +
+             ObjectBlock(10, ptSphere,
+                         ModifierBlock("subdivide", "Levels=1\r\n") +
+                             ModifierBlock("array_2d", "CountX=4\r\nCountY=4\r\n"),
+                         2),
          {100000, 20000, 250000000},
          {"O10"},
          "Array"},
         // Each fits alone; the second not in what the first left.
         {"the scene's sum",
-         Header("NOTEX\r\n", 2) + sphere2 +
-             Object(11, ptSphere, Modifier("subdivide", "Levels=2\r\n"), 1),
+         SceneHead("NOTEX\r\n", 2) + sphere2 +
+             ObjectBlock(11, ptSphere, ModifierBlock("subdivide", "Levels=2\r\n"), 1),
          {100000, 10000, 250000000},
          {"O11"},
          "Subdivide"},
         // The smoothing passes are the cost.
         {"work",
-         Header("NOTEX\r\n", 1) + Object(10, ptSphere,
-                                         Modifier("subdivide", "Levels=1\r\n") +
-                                             Modifier("smooth", "Iterations=1000\r\n"),
-                                         2),
+         SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, ptSphere,
+                                                 ModifierBlock("subdivide", "Levels=1\r\n") +
+                                                     ModifierBlock("smooth", "Iterations=1000\r\n"),
+                                                 2),
          {100000, 100000, 1000000},
          {"O10"},
          "Smooth"},
@@ -597,7 +557,7 @@ TEST_F(LoadBudgetTest, ADecodeThatFailsPartWayIsChargedWhatItDid)
     std::vector<std::string> names(16, "cut.png");
     names.push_back("good.png");
     TProjectDocument doc;
-    doc.LoadFromFile(Write("scene.qstn", Header(TexturesNaming(names), 0)));
+    doc.LoadFromFile(Write("scene.qstn", SceneHead(TextureLines(names), 0)));
     ASSERT_EQ(Registry->Count(), 17);
     EXPECT_EQ(Gpu.Created, 0);
     EXPECT_NE(doc.GetLoadNotes().find("good.png"), std::string::npos) << doc.GetLoadNotes();
@@ -637,12 +597,40 @@ TEST_F(LoadBudgetTest, AFileRefusedBeforeDecodingLeavesTheBudgetToTheNext)
                                                 std::string("big") + c.Extension,
                                                 std::string("b") + c.Extension};
         TProjectDocument doc;
-        doc.LoadFromFile(Write("scene.qstn", Header(TexturesNaming(names), 0)));
+        doc.LoadFromFile(Write("scene.qstn", SceneHead(TextureLines(names), 0)));
         ASSERT_EQ(Registry->Count(), 3);
         EXPECT_NE(Registry->GetTexture(0).GLName, 0u);
         EXPECT_EQ(Registry->GetTexture(1).GLName, 0u);
         EXPECT_NE(Registry->GetTexture(2).GLName, 0u);
         EXPECT_NE(doc.GetLoadNotes().find(names[1]), std::string::npos) << doc.GetLoadNotes();
         EXPECT_EQ(doc.GetLoadNotes().find(names[2]), std::string::npos) << doc.GetLoadNotes();
+    }
+}
+
+// Rows 2 and 3 at small sizes: a long boundary loop capped and a weld whose threshold
+// reaches every vertex are admitted and evaluated on opening.
+TEST_F(LoadBudgetTest, CapsOfLongLoopsAndWideWeldsOpenWhole)
+{
+    const struct {
+        const char* Name;
+        std::string Text;
+        size_t Vertices, Faces;
+    } cases[] = {
+        // 1000 welded quads and their one loop of 2002 corners closed by 2000 triangles.
+        {"capped strip", CappedLongStrip(1), 2002, 3000},
+        // Every vertex welded into one: no face is left.
+        {"welded sphere", WeldedSphere(2, "1000"), 1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TProjectDocument doc;
+        doc.LoadFromFile(Write("scene.qstn", c.Text));
+        TSceneObject* object = Objects(doc.GetScene()).at(0);
+        EXPECT_FALSE(object->IsEvaluationHeld()) << object->GetEvaluationMessage();
+        ASSERT_TRUE(object->HasEvaluatedMesh()) << object->GetEvaluationMessage();
+        EXPECT_FALSE(object->IsMeshDirty());
+        EXPECT_EQ(object->GetEvaluatedMesh()->Vertices.size(), c.Vertices);
+        EXPECT_EQ(object->GetEvaluatedMesh()->Faces.size(), c.Faces);
+        EXPECT_TRUE(doc.GetLoadNotes().empty()) << doc.GetLoadNotes();
     }
 }
