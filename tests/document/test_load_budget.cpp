@@ -147,8 +147,8 @@ void EvaluateAll(TScene& Scene, int64_t& Vertices, int64_t& Faces)
 
 }  // namespace
 
-// The crafted files at their full sizes: refusing their stacks costs an estimate, not an
-// evaluation, so they are cheap to open.
+// The crafted files at their full sizes: the stacks that fit are evaluated on opening, the
+// first step past what is left is refused by its estimate before it runs.
 TEST_F(LoadBudgetTest, RepeatedCostlyStacksAreHeldAtTheirFullSize)
 {
     const struct {
@@ -502,23 +502,35 @@ TEST_F(LoadBudgetTest, AStackWhoseNextRealStepPassesTheBudgetIsHeld)
 // the context of the project's frame, which must not make them dirty again.
 TEST_F(LoadBudgetTest, TheEvaluationDoneOnOpeningIsTheOneTheFirstFrameKeeps)
 {
+    // A composite owner arraying its child's output, and the child's own stack.
+    const std::string text =
+        SceneHead("NOTEX\r\n", 2) +
+        ObjectBlock(10, ptCube, ModifierBlock("array_2d", "CountX=3\r\nCountY=2\r\n"), 1) +
+        ObjectBlock(11, ptTorus, ModifierBlock("subdivide", "Levels=1\r\n"), 1, 10) +
+        "BEGIN_ANIMATION\r\nPROJECT 0 100 7 24 0\r\nEND_ANIMATION\r\n";
     TProjectDocument doc;
-    doc.LoadFromFile(
-        Write("torus.qstn",
-              SlicedTorus(1, "BEGIN_ANIMATION\r\nPROJECT 0 100 7 24 0\r\nEND_ANIMATION\r\n")));
-    TSceneObject* torus = Objects(doc.GetScene()).at(0);
-    ASSERT_TRUE(torus->HasEvaluatedMesh());
-    const uint64_t serial = torus->GetMeshSerial();
+    doc.LoadFromFile(Write("scene.qstn", text));
     const TProjectTime& time = doc.GetProjectTime();
     ASSERT_EQ(time.GetCurrentFrame(), 7);
+    std::vector<uint64_t> serials;
+    for (TSceneObject* object : Objects(doc.GetScene())) {
+        ASSERT_TRUE(object->HasEvaluatedMesh()) << object->Name;
+        serials.push_back(object->GetMeshSerial());
+    }
+    // As the drawing does: parents first, each object the context of the project's frame.
     TModifierEvalContext context;
     context.Frame = time.GetCurrentFrame();
     context.FPS = time.GetFPS();
     context.Time = double(context.Frame) / double(context.FPS);
-    torus->SetEvaluationContext(context);
-    EXPECT_FALSE(torus->IsMeshDirty());
-    torus->GetEvaluatedMesh();
-    EXPECT_EQ(torus->GetMeshSerial(), serial);
+    for (TSceneObject* object : Objects(doc.GetScene()))
+        object->SetEvaluationContext(context);
+    std::vector<uint64_t> after;
+    for (TSceneObject* object : Objects(doc.GetScene())) {
+        EXPECT_FALSE(object->IsMeshDirty()) << object->Name;
+        object->GetEvaluatedMesh();
+        after.push_back(object->GetMeshSerial());
+    }
+    EXPECT_EQ(after, serials);
 }
 
 namespace {
