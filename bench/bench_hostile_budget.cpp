@@ -77,6 +77,7 @@ constexpr TRow kRows[] = {
     {3613, "36/3 sphere, subdivide 5, weld 1000"},
     {3604, "36/4 16 TEX of one cut 16384x4096 PNG"},
     {3605, "36/5 TEX a, big past the budget, b"},
+    {3606, "30,000 objects nested in one chain"},
 };
 
 const char* LabelOf(int Row)
@@ -152,6 +153,11 @@ std::string FileOfRow(int Row)
         WriteZeroPng(image("big16k.png"), 16384, 4096);
         WriteZeroPng(image("b.png"), 4096, 4096);
         text = SceneHead(TextureLines({"a.png", "big16k.png", "b.png"}), 0);
+        break;
+    case 3606:  // every object evaluated on opening, none telling all its ancestors
+        for (int i = 1; i <= 30000; ++i)
+            text += ObjectBlock(i, 0, {}, 0, i - 1);
+        text = SceneHead("NOTEX\r\n", 30000) + text;
         break;
     default:
         text = SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, 0);

@@ -67,10 +67,11 @@ std::vector<std::string> EvaluateWithinBudget(TScene& Scene, const TEvaluationBu
         return true;
     };
     for (TSceneObject* object : ObjectsChildrenFirst(Scene)) {
-        if (Time)
-            object->SetEvaluationContext(FrameContext(*Time, object));
         refused.clear();
-        object->Evaluate(&gate);
+        if (Time)
+            object->EvaluateInContext(FrameContext(*Time, object), &gate);
+        else
+            object->Evaluate(&gate);
         if (!refused.empty()) {
             object->HoldEvaluation(
                 "Not evaluated on opening: with the rest of the scene its modifier \"" +

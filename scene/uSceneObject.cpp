@@ -223,18 +223,30 @@ void TSceneObject::Evaluate(const TModifierStepGate* Gate)
     }
 }
 
-void TSceneObject::SetEvaluationContext(const TModifierEvalContext& Ctx)
+bool TSceneObject::StoreContext(const TModifierEvalContext& Ctx)
 {
     // A NaN difference counts as equal.
     if (ContextSet && Ctx.Frame == EvalContext.Frame &&
         !(std::fabs(EvalContext.FPS - Ctx.FPS) > 1e-6) &&
         !(std::fabs(EvalContext.Time - Ctx.Time) > 1e-9))
-        return;
+        return false;
     EvalContext = Ctx;
     ContextSet = true;
     // A new frame re-runs the same stack: a held one stays held.
     SetMeshDirty();
-    NotifyAncestorsOfChange();
+    return true;
+}
+
+void TSceneObject::SetEvaluationContext(const TModifierEvalContext& Ctx)
+{
+    if (StoreContext(Ctx))
+        NotifyAncestorsOfChange();
+}
+
+void TSceneObject::EvaluateInContext(const TModifierEvalContext& Ctx, const TModifierStepGate* Gate)
+{
+    StoreContext(Ctx);
+    Evaluate(Gate);
 }
 
 void TSceneObject::SetBaseMesh(std::unique_ptr<TMeshData> Mesh)
