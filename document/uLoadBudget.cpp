@@ -2,79 +2,89 @@
 
 #include "base/uMesh.h"
 #include "modifiers/uModifierBudget.h"
-#include "modifiers/uModifierStack.h"
+#include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifiers.h"
+#include "scene/uProjectTime.h"
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace {
 
-TMeshCounts Sum(const TMeshCounts& A, const TMeshCounts& B)
+// The context the first drawing gives every object at that frame: an evaluation for any
+// other context would be thrown away by it.
+TModifierEvalContext FrameContext(const TProjectTime& Time, TSceneObject* Owner)
 {
-    const auto add = [](int64_t X, int64_t Y) { return std::min(X + Y, kCountCeiling); };
-    return {add(A.Vertices, B.Vertices), add(A.Faces, B.Faces), add(A.Triangles, B.Triangles),
-            add(A.Quads, B.Quads), add(A.Edges, B.Edges)};
+    TModifierEvalContext c;
+    c.Frame = Time.GetCurrentFrame();
+    c.FPS = Time.GetFPS();
+    c.Time = c.FPS > 0 ? static_cast<double>(c.Frame) / c.FPS : 0.0;
+    c.MaxVertices = kDefaultEvalLimit;
+    c.MaxFaces = kDefaultEvalLimit;
+    c.Weight = 1.0f;
+    c.Owner = Owner;
+    return c;
+}
+
+// The scene's objects, every one after its descendants.
+std::vector<TSceneObject*> ObjectsChildrenFirst(TScene& Scene)
+{
+    std::vector<TSceneObject*> order;
+    std::vector<std::pair<TSceneNode*, size_t>> path{{Scene.GetRoot(), 0}};
+    while (!path.empty()) {
+        auto& [node, next] = path.back();
+        if (next < node->GetChildren().size()) {
+            TSceneNode* child = node->GetChildren()[next++];
+            path.emplace_back(child, 0);
+            continue;
+        }
+        if (auto* object = dynamic_cast<TSceneObject*>(node))
+            order.push_back(object);
+        path.pop_back();
+    }
+    return order;
 }
 
 }  // namespace
 
-std::vector<std::string> HoldStacksPastBudget(TScene& Scene, const TEvaluationBudget& Budget)
+std::vector<std::string> EvaluateWithinBudget(TScene& Scene, const TEvaluationBudget& Budget,
+                                              const TProjectTime* Time)
 {
     std::vector<std::string> held;
+    // What the objects evaluated so far really show, and the work admitted so far.
     int64_t vertices = 0, faces = 0, work = 0;
-    // Post-order without recursion: Below[n] is the sum of what every descendant of n
-    // shows, which is what a composite owner gathers.
-    struct TFrame {
-        TSceneNode* Node;
-        size_t Next;
-        TMeshCounts Below;
+    std::string refused;  // the step the gate stopped, for the object being evaluated
+    const TModifierStepGate gate = [&](const TModifier& Modifier, const TMeshData& Input) {
+        int64_t stepWork = 0;
+        const TMeshCounts out = EstimateModifierStep(Modifier, Input, stepWork);
+        if (out.Vertices > Budget.MaxVertices - vertices || out.Faces > Budget.MaxFaces - faces ||
+            stepWork > Budget.MaxWork - work) {
+            refused = Modifier.GetDisplayName();
+            return false;
+        }
+        work += stepWork;
+        return true;
     };
-    std::vector<TFrame> stack;
-    stack.push_back({Scene.GetRoot(), 0, {}});
-    while (!stack.empty()) {
-        TFrame& top = stack.back();
-        if (top.Next < top.Node->GetChildren().size()) {
-            TSceneNode* child = top.Node->GetChildren()[top.Next++];
-            stack.push_back({child, 0, {}});
-            continue;
+    for (TSceneObject* object : ObjectsChildrenFirst(Scene)) {
+        refused.clear();
+        if (Time)
+            object->EvaluateInContext(FrameContext(*Time, object), &gate);
+        else
+            object->Evaluate(&gate);
+        if (!refused.empty()) {
+            object->HoldEvaluation(
+                "Not evaluated on opening: with the rest of the scene its modifier \"" +
+                refused.substr(0, 80) + "\" would build more than " +
+                std::to_string(Budget.MaxVertices) + " vertices or " +
+                std::to_string(Budget.MaxFaces) +
+                " faces, or take too long. Change a modifier to evaluate it.");
+            held.push_back(object->Name);
         }
-        TFrame done = std::move(stack.back());
-        stack.pop_back();
-        TMeshCounts shown;
-        if (auto* object = dynamic_cast<TSceneObject*>(done.Node)) {
-            const TMeshData* base = object->GetBaseMesh();
-            const TMeshCounts own = base ? CountMesh(*base) : TMeshCounts{};
-            shown = own;
-            const TModifierStack& modifiers = object->GetModifiers();
-            const bool composite = object->ChildCount() > 0 && HasCompositeModifier(&modifiers) &&
-                                   (done.Below.Vertices > 0 || done.Below.Faces > 0);
-            if ((base || composite) && HasEnabledModifier(modifiers)) {
-                const TStackEstimate e = EstimateStack(composite ? done.Below : own, modifiers);
-                const bool fits =
-                    e.PeakVertices <= Budget.MaxVertices && e.PeakFaces <= Budget.MaxFaces &&
-                    e.Output.Vertices <= Budget.MaxVertices - vertices &&
-                    e.Output.Faces <= Budget.MaxFaces - faces && e.Work <= Budget.MaxWork - work;
-                if (fits) {
-                    vertices += e.Output.Vertices;
-                    faces += e.Output.Faces;
-                    work += e.Work;
-                    shown = e.Output;
-                } else {
-                    object->HoldEvaluation(
-                        "Not evaluated on opening: with the rest of the scene its modifiers "
-                        "would build more than " +
-                        std::to_string(Budget.MaxVertices) + " vertices or " +
-                        std::to_string(Budget.MaxFaces) +
-                        " faces, or take too long. Change a modifier to evaluate it.");
-                    held.push_back(object->Name);
-                }
-            }
+        if (const TMeshData* shown = object->GetEvaluatedMesh()) {
+            vertices += static_cast<int64_t>(shown->Vertices.size());
+            faces += static_cast<int64_t>(shown->Faces.size());
         }
-        if (!stack.empty())
-            stack.back().Below = Sum(stack.back().Below, Sum(shown, done.Below));
     }
     return held;
 }

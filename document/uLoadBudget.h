@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class TProjectTime;
 class TScene;
 
 struct TEvaluationBudget {
@@ -17,10 +18,15 @@ struct TEvaluationBudget {
     int64_t MaxWork = 250000000;
 };
 
-// Estimates every object's stack from its input's counts, children before parents (a
-// composite's input is its descendants' output), and holds each stack that does not fit
-// in what the objects before it left. Returns the names of the held objects.
-std::vector<std::string> HoldStacksPastBudget(TScene& Scene, const TEvaluationBudget& Budget);
+// Evaluates every object's stack, children before parents (a composite's input is its
+// descendants' output), one step at a time: a step runs when the estimate of its output
+// from the mesh it really receives fits in what the scene has left (the limits less what
+// the objects evaluated before really built), and its work in what is left of the work
+// bound. A stack whose next step does not fit is held. With a Time, the stacks are
+// evaluated for its current frame, as the first drawing would, so that drawing keeps
+// these meshes. Returns the names of the held objects.
+std::vector<std::string> EvaluateWithinBudget(TScene& Scene, const TEvaluationBudget& Budget,
+                                              const TProjectTime* Time = nullptr);
 
 // The note shown after opening a file with held stacks; empty for none.
 std::string HeldStacksNote(const std::vector<std::string>& Names);

@@ -974,9 +974,10 @@ void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
         if (!stagingScene->ValidateHierarchy(messages))
             throw EGeneralError(std::string("Invalid scene file:") + kCrLf +
                                 FirstMessages(messages));
-        // Before anything is evaluated: the first drawing would evaluate every stack.
-        const std::string held =
-            HeldStacksNote(HoldStacksPastBudget(*stagingScene, TEvaluationBudget{}));
+        // Evaluated here, within the budget, for the frame the first drawing shows.
+        const std::string held = HeldStacksNote(
+            EvaluateWithinBudget(*stagingScene, TEvaluationBudget{},
+                                 stagingAnimation ? &stagingAnimation->ProjectTime : nullptr));
         if (Notes) {
             const std::string textures =
                 stagingTextures ? stagingTextures->LoadBudgetNote() : std::string();

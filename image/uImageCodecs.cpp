@@ -234,8 +234,13 @@ static TImageDecodeResult DecodeFrom(TByteSource& Source, TImageFileKind Kind,
         return DecodePng(Source, Limits);
     case TImageFileKind::Jpeg:
         return DecodeJpeg(Source, Limits);
-    case TImageFileKind::Bmp:
-        return DecodeBmp(Source, Limits);
+    case TImageFileKind::Bmp: {
+        TImageDecodeResult result = DecodeBmp(Source, Limits);
+        if (result.Image)
+            result.DecodedPixels = static_cast<std::uint64_t>(result.Image->Width()) *
+                                   static_cast<std::uint64_t>(result.Image->Height());
+        return result;
+    }
     case TImageFileKind::Unknown:
         break;
     }

@@ -38,9 +38,12 @@ struct TImageDecodeResult {
     TImageDecodeStatus Status = TImageDecodeStatus::DecodeFailed;
     std::string Message;
     std::unique_ptr<TRgbaImage> Image;  // only with Ok
-    // The work the decode did or was refused for (see TImageSizeLimits).
+    // The work the decode did (see TImageSizeLimits), also when it failed part-way; a
+    // file refused before decoding did none. DecodedPixels: pixels written, all of them
+    // with Ok.
     std::uint64_t InflatedBytes = 0;
     std::uint64_t ScanPixels = 0;
+    std::uint64_t DecodedPixels = 0;
     bool OverBudget = false;
 };
 

@@ -242,9 +242,9 @@ TImageDecodeResult DecodeJpeg(TByteSource& Source, const TImageSizeLimits& Limit
     const std::uint64_t pixels =
         static_cast<std::uint64_t>(reader->Info.image_width) * reader->Info.image_height;
     if (pixels > Limits.MaxScanPixels) {
+        // Refused before any scan is decoded: it cost nothing.
         TImageDecodeResult over = WithStatus(TImageDecodeStatus::TooLarge);
         over.OverBudget = true;
-        over.ScanPixels = pixels;
         return over;
     }
     reader->Progress.Pixels = pixels;
@@ -257,18 +257,25 @@ TImageDecodeResult DecodeJpeg(TByteSource& Source, const TImageSizeLimits& Limit
     std::vector<JSAMPLE> cmykRow;
     if (reader->Info.out_color_space == JCS_CMYK)
         cmykRow.resize(static_cast<std::size_t>(reader->Info.image_width) * 4);
-    if (!JpegReadRows(reader->Info, reader->Err, *image,
-                      cmykRow.empty() ? nullptr : cmykRow.data())) {
-        if (reader->Progress.OverBudget) {
-            TImageDecodeResult over = WithStatus(TImageDecodeStatus::TooLarge);
-            over.OverBudget = true;
-            over.ScanPixels = pixels * static_cast<std::uint64_t>(reader->Info.input_scan_number);
-            return over;
-        }
-        return Failed(reader->Err.Message);
+    const bool read =
+        JpegReadRows(reader->Info, reader->Err, *image, cmykRow.empty() ? nullptr : cmykRow.data());
+    // The scans before the one being read were passes over the whole image; the rows
+    // written so far are what the last one gave.
+    const std::uint64_t rows = reader->Info.output_scanline;
+    const std::uint64_t scansDone =
+        static_cast<std::uint64_t>(std::max(reader->Info.input_scan_number - 1, 0));
+    const std::uint64_t width = reader->Info.image_width;
+    if (!read) {
+        TImageDecodeResult failed = reader->Progress.OverBudget
+                                        ? WithStatus(TImageDecodeStatus::TooLarge)
+                                        : Failed(reader->Err.Message);
+        failed.OverBudget = reader->Progress.OverBudget;
+        failed.ScanPixels = pixels * scansDone + rows * width;
+        failed.DecodedPixels = rows * width;
+        return failed;
     }
-    result.ScanPixels =
-        pixels * static_cast<std::uint64_t>(std::max(reader->Info.input_scan_number, 1));
+    result.ScanPixels = pixels * scansDone + rows * width;
+    result.DecodedPixels = pixels;
     RgbaBytesToPixels(image->Pixels().data(), image->Pixels().size());
     result.Status = TImageDecodeStatus::Ok;
     result.Image = std::move(image);

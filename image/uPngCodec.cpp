@@ -64,7 +64,8 @@ struct TPngHeader {
     png_uint_32 Width = 0;
     png_uint_32 Height = 0;
     std::size_t RowBytes = 0;
-    std::uint64_t InflatedBytes = 0;
+    std::uint64_t InflatedBytes = 0;  // all of the image's rows
+    std::uint64_t BitsPerPixel = 0;   // as stored
 };
 
 // Sets up the expansion to 8-bit RGBA once the chunks before the image data are read.
@@ -74,8 +75,8 @@ void PngSetTransforms(png_structp Png, png_infop Info, TPngHeader& Header)
     png_get_IHDR(Png, Info, &Header.Width, &Header.Height, &bitDepth, &colorType, &interlace,
                  nullptr, nullptr);
     // The data inflated: a filter byte and the packed samples per row (and per pass).
-    const std::uint64_t rawRow =
-        (static_cast<std::uint64_t>(Header.Width) * png_get_channels(Png, Info) * bitDepth + 7) / 8;
+    Header.BitsPerPixel = static_cast<std::uint64_t>(png_get_channels(Png, Info)) * bitDepth;
+    const std::uint64_t rawRow = (Header.Width * Header.BitsPerPixel + 7) / 8;
     // Interlaced, each of the seven passes adds at most a filter byte and a partly used
     // byte to a row.
     Header.InflatedBytes = static_cast<std::uint64_t>(Header.Height) *
@@ -111,6 +112,7 @@ struct TPngProgress {
     // Rows handed over in the last pass (the only pass when not interlaced).
     png_uint_32 LastRows = 0;
     int Passes = 1;
+    std::uint64_t Inflated = 0;  // the rows delivered so far, as stored with their filter bytes
 };
 
 void PngInfoReady(png_structp Png, png_infop Info)
@@ -123,9 +125,9 @@ void PngInfoReady(png_structp Png, png_infop Info)
     if (size != TImageDecodeStatus::Ok) {
         *p->Result = WithStatus(size);
     } else if (p->Header.InflatedBytes > p->Limits->MaxInflatedBytes) {
+        // Refused before any image data is inflated: it cost nothing.
         *p->Result = WithStatus(TImageDecodeStatus::TooLarge);
         p->Result->OverBudget = true;
-        p->Result->InflatedBytes = p->Header.InflatedBytes;
     } else if (p->Header.RowBytes != static_cast<std::size_t>(p->Header.Width) * 4) {
         *p->Result = Failed("The PNG pixel format is not supported.");
     } else {
@@ -143,6 +145,11 @@ void PngRowReady(png_structp Png, png_bytep NewRow, png_uint_32 RowNumber, int P
     auto* p = static_cast<TPngProgress*>(png_get_progressive_ptr(Png));
     if (RowNumber >= p->Header.Height)
         return;
+    if (NewRow) {
+        const std::uint64_t columns =
+            p->Passes > 1 ? PNG_PASS_COLS(p->Header.Width, Pass) : p->Header.Width;
+        p->Inflated += (columns * p->Header.BitsPerPixel + 7) / 8 + 1;
+    }
     if (NewRow)
         png_progressive_combine_row(
             Png,
@@ -270,18 +277,24 @@ TImageDecodeResult DecodePng(TByteSource& Source, const TImageSizeLimits& Limits
     }
     if (progress.Refused)
         return result;
-    if (!fed)
-        return Failed(io.Error);
     // With the interlace handling libpng hands over every row of the image in each pass,
     // the rows a pass does not hold without data, so the last pass ends at the last row
     // whatever the size. The file's end (IEND) says nothing: the compressed data may stop
     // before the last pass and libpng only warns.
-    if (!image || progress.LastRows < progress.Header.Height)
-        return Failed("The PNG file is truncated.");
+    if (!fed || !image || progress.LastRows < progress.Header.Height) {
+        // What was inflated and decoded before the fault is still work done.
+        result = Failed(!fed ? std::string(io.Error) : "The PNG file is truncated.");
+        result.InflatedBytes = progress.Inflated;
+        result.DecodedPixels =
+            static_cast<std::uint64_t>(progress.LastRows) * progress.Header.Width;
+        return result;
+    }
     RgbaBytesToPixels(image->Pixels().data(), image->Pixels().size());
     result.Status = TImageDecodeStatus::Ok;
     result.Image = std::move(image);
-    result.InflatedBytes = progress.Header.InflatedBytes;
+    result.InflatedBytes = progress.Header.InflatedBytes;  // what the limit was checked against
+    result.DecodedPixels =
+        static_cast<std::uint64_t>(progress.Header.Width) * progress.Header.Height;
     return result;
 }
 

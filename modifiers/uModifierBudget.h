@@ -1,8 +1,8 @@
 #pragma once
-// Upper bounds of what a modifier stack will build and how much work it will do, worked
-// out from the counts of its input mesh and the modifiers' parameters alone, without
-// running anything. Opening a file adds these up over its objects before any of them is
-// evaluated, so a small file cannot ask for gigabytes or minutes.
+// Upper bounds of what a modifier step or stack will build and how much work it will do,
+// worked out from its input mesh and the modifiers' parameters, without running anything.
+// Opening a file admits each step from the mesh it really receives, so a small file
+// cannot ask for gigabytes or minutes.
 #include <cstdint>
 
 class TMeshData;

@@ -158,8 +158,8 @@ int32_t NextEnabled(const TModifierStack& Stack, int32_t From)
 
 bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack& Stack,
                                   const TModifierEvalContext& Context,
-                                  TModifierEvaluationResult& Result,
-                                  TModifierEvalBuffers* Buffers) const
+                                  TModifierEvaluationResult& Result, TModifierEvalBuffers* Buffers,
+                                  const TModifierStepGate* Gate) const
 {
     Result = TModifierEvaluationResult{};
     if (!Source)
@@ -234,6 +234,13 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
         try {
             Name = Modifier.GetDisplayName();
             TypeId = Modifier.GetTypeId();
+            if (Gate && *Gate && !(*Gate)(Modifier, ReadsSource ? *Source : *Current)) {
+                std::string Message = Name + ": not run, past the caller's budget";
+                Rewind();
+                Fail(Result, i, TypeId, std::move(Message), Current);
+                Result.Refused = true;
+                return false;
+            }
             int64_t PredictedVertices = -1, PredictedFaces = -1, PredictedEdges = -1;
             if (Modifier.EstimateOutputSize(ReadsSource ? *Source : *Current, PredictedVertices,
                                             PredictedFaces, PredictedEdges) &&

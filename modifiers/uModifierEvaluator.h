@@ -8,10 +8,12 @@
 #include "base/uMesh.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class TModifier;
 class TModifierStack;
 class TSceneObject;
 
@@ -42,7 +44,13 @@ struct TModifierEvaluationResult {
     std::string Message;
     // OR of the apply flags of every modifier that ran successfully.
     int32_t Flags = 0;
+    // The run stopped because the caller's gate refused the step at FailedIndex.
+    bool Refused = false;
 };
+
+// Asked before each enabled step with the mesh that step would receive; False stops the
+// run there without running the step (a caller that admits work as it really grows).
+using TModifierStepGate = std::function<bool(const TModifier& Modifier, const TMeshData& Input)>;
 
 // Memory one evaluation leaves for the next, so that evaluating the same object again
 // writes into pages it already has instead of fresh ones (the first write to a fresh page
@@ -57,10 +65,12 @@ public:
     // True exactly when every enabled modifier succeeded. Without a Source: False,
     // Success False and no mesh. Source is never changed. With Buffers, the working mesh
     // and the spare vertex buffer come from them and the spare goes back; the result's
-    // mesh is never one the caller still holds.
+    // mesh is never one the caller still holds. With a Gate, a step it refuses fails the
+    // run like a step over the limits, with Refused set.
     bool Evaluate(const TMeshData* Source, const TModifierStack& Stack,
                   const TModifierEvalContext& Context, TModifierEvaluationResult& Result,
-                  TModifierEvalBuffers* Buffers = nullptr) const;
+                  TModifierEvalBuffers* Buffers = nullptr,
+                  const TModifierStepGate* Gate = nullptr) const;
 };
 
 // Empties Dest and copies Source's vertices and faces (edges are not rebuilt). Nothing

@@ -154,7 +154,7 @@ const TMeshData* TSceneObject::GetEvaluatedMesh()
     return EvaluatedMesh ? EvaluatedMesh.get() : BaseMesh.get();
 }
 
-void TSceneObject::Evaluate()
+void TSceneObject::Evaluate(const TModifierStepGate* Gate)
 {
     if (!MeshDirty || EvaluationFailed)
         return;
@@ -205,7 +205,7 @@ void TSceneObject::Evaluate()
         EvaluationMessage.clear();
         return;
     }
-    if (TModifierEvaluator().Evaluate(Input, *Modifiers, Context, Result, &EvalBuffers) &&
+    if (TModifierEvaluator().Evaluate(Input, *Modifiers, Context, Result, &EvalBuffers, Gate) &&
         Result.Mesh) {
         // The mesh replaced is the memory the next evaluation writes into.
         EvalBuffers.Mesh = std::move(EvaluatedMesh);
@@ -221,18 +221,30 @@ void TSceneObject::Evaluate()
     }
 }
 
-void TSceneObject::SetEvaluationContext(const TModifierEvalContext& Ctx)
+bool TSceneObject::StoreContext(const TModifierEvalContext& Ctx)
 {
     // A NaN difference counts as equal.
     if (ContextSet && Ctx.Frame == EvalContext.Frame &&
         !(std::fabs(EvalContext.FPS - Ctx.FPS) > 1e-6) &&
         !(std::fabs(EvalContext.Time - Ctx.Time) > 1e-9))
-        return;
+        return false;
     EvalContext = Ctx;
     ContextSet = true;
     // A new frame re-runs the same stack: a held one stays held.
     SetMeshDirty();
-    NotifyAncestorsOfChange();
+    return true;
+}
+
+void TSceneObject::SetEvaluationContext(const TModifierEvalContext& Ctx)
+{
+    if (StoreContext(Ctx))
+        NotifyAncestorsOfChange();
+}
+
+void TSceneObject::EvaluateInContext(const TModifierEvalContext& Ctx, const TModifierStepGate* Gate)
+{
+    StoreContext(Ctx);
+    Evaluate(Gate);
 }
 
 void TSceneObject::SetBaseMesh(std::unique_ptr<TMeshData> Mesh)

@@ -82,8 +82,9 @@ public:
     const TMeshData* GetEvaluatedMesh();
     // Re-runs the stack when the mesh is dirty. A failed run keeps the last good mesh and
     // leaves the mesh dirty, but is not repeated until something marks it dirty again:
-    // the same input would fail the same way.
-    void Evaluate();
+    // the same input would fail the same way. With a Gate, each step is run only when the
+    // gate admits it (see TModifierEvaluator).
+    void Evaluate(const TModifierStepGate* Gate = nullptr);
     // Number of the mesh GetEvaluatedMesh returns when there is an evaluated one: taken
     // from a process-wide counter whenever a new evaluated mesh is stored, so no two
     // meshes share one. 0 before the first evaluation.
@@ -101,6 +102,10 @@ public:
     // Stores the context and marks the mesh dirty unless frame, FPS and time are those
     // of the stored one (FPS within 1e-6, time within 1e-9).
     void SetEvaluationContext(const TModifierEvalContext& Ctx);
+    // Stores the context as SetEvaluationContext does and evaluates, without telling the
+    // composite owners above: for a caller that evaluates every object after its
+    // descendants (telling each object's ancestors would cost objects x depth).
+    void EvaluateInContext(const TModifierEvalContext& Ctx, const TModifierStepGate* Gate);
     const TModifierEvalContext& GetEvalContext() const { return EvalContext; }
     bool IsContextSet() const { return ContextSet; }
 
@@ -154,6 +159,8 @@ protected:
 
 private:
     void SetMeshDirty();
+    // True when Ctx differs from the stored context and was stored, marking the mesh dirty.
+    bool StoreContext(const TModifierEvalContext& Ctx);
     void WireModifierStack();
 
     std::unique_ptr<TMeshData> EvaluatedMesh;

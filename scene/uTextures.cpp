@@ -146,8 +146,10 @@ int32_t TTextureManager::ImportForLoad(const std::string& FileName)
     limits.MaxInflatedBytes = left(LoadBudget.MaxInflatedBytes, LoadInflated);
     limits.MaxScanPixels = left(LoadBudget.MaxScanPixels, LoadScanPixels);
     TImageDecodeResult decoded = DecodeImageFile(full, kind, limits);
+    // What the decode really did, also when it failed part-way; a refusal did nothing.
     LoadInflated += decoded.InflatedBytes;
     LoadScanPixels += decoded.ScanPixels;
+    LoadPixels += decoded.DecodedPixels;
     const bool overBudget = decoded.OverBudget || (decoded.Status == TImageDecodeStatus::TooLarge &&
                                                    limits.MaxBytes < kMaxTextureBytes);
     if (decoded.Status != TImageDecodeStatus::Ok || !decoded.Image) {
@@ -156,7 +158,6 @@ int32_t TTextureManager::ImportForLoad(const std::string& FileName)
         return AddPlaceholder(full);
     }
     const int32_t width = decoded.Image->Width(), height = decoded.Image->Height();
-    LoadPixels += static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     std::string message;
     const auto* bytes = reinterpret_cast<const uint8_t*>(decoded.Image->Pixels().data());
     const uint32_t name = Gpu->CreateTexture(bytes, width, height, message);

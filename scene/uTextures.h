@@ -77,9 +77,10 @@ public:
     // Appends the file; its index, or -1 when it could not be loaded.
     int32_t ImportFile(const std::string& FileName);
     // Appends an entry for a file named by the scene file being read, within the budget
-    // of the load (spent since the last Clear): a file imported earlier in the load is
-    // shared, not decoded again; one that cannot be imported, or would pass the budget,
-    // becomes a placeholder. Always the new entry's index.
+    // of the load (spent since the last Clear): a file met earlier in the load is shared,
+    // not decoded again; one that cannot be imported, or would pass the budget, becomes a
+    // placeholder. A decode charges the budget what it did, also when it failed part-way;
+    // a refusal before decoding charges nothing. Always the new entry's index.
     int32_t ImportForLoad(const std::string& FileName);
     void SetLoadBudget(const TTextureLoadBudget& Budget) { LoadBudget = Budget; }
     const TTextureLoadBudget& GetLoadBudget() const { return LoadBudget; }
@@ -117,8 +118,9 @@ private:
     // Entries that share a texture object (one file named twice in a scene file): how
     // many hold each name beyond the first.
     std::map<uint32_t, int32_t> SharedNames;
-    // The load in progress: what its textures have cost, the file identities imported
-    // (to the index of their first entry), and the files left out.
+    // The load in progress: what its textures have cost, the file identities met (to the
+    // index of their first entry, loaded or a placeholder: a file that failed is not
+    // decoded again), and the files left out.
     TTextureLoadBudget LoadBudget;
     uint64_t LoadPixels = 0;
     uint64_t LoadInflated = 0;

@@ -1,9 +1,10 @@
 #pragma once
 // Writers of crafted scene files, each repeating one entry or stretching one line, shared
-// by the tests (small sizes) and bench_hostile_reader (the sizes a crafted file uses).
+// by the tests (small sizes) and the hostile benchmarks (the sizes a crafted file uses).
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace HostileFiles {
 
@@ -88,6 +89,74 @@ inline void WriteTopIds(const std::string& Path, const std::string& ModifierType
            "ROT 0 0 0\r\nSCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nPRIM 0\r\nCOLOR 1 1 1\r\nTEXID 0\r\n"
            "BLEND 0\r\nSEL 0\r\n0\r\nMODS 1\r\nBEGINMOD "
         << ModifierType << " 1\r\nID 4294967294\r\nENABLED 1\r\nENDMOD\r\nENDNODE\r\n";
+}
+
+// Scene files put together from blocks.
+inline std::string SceneHead(const std::string& Textures, int Nodes)
+{
+    return "#Quillstone\r\nVERSION 8\r\nNOENV\r\n" + Textures + "NODES " + std::to_string(Nodes) +
+           "\r\n";
+}
+
+// An object of primitive Prim (0 cube, 1 sphere, 4 torus, 5 plane) with no stored mesh and
+// the given modifier blocks.
+inline std::string ObjectBlock(uint64_t Id, int Prim, const std::string& Modifiers = {},
+                               int ModifierCount = 0, uint64_t Parent = 0)
+{
+    std::string s = "BEGINNODE\r\nID " + std::to_string(Id) + "\r\nTYPE object\r\nPARENT " +
+                    std::to_string(Parent) + "\r\nNAME O" + std::to_string(Id) +
+                    "\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nPRIM " +
+                    std::to_string(Prim) +
+                    "\r\nCOLOR 1 0 0\r\nTEXID 0\r\nBLEND 0\r\nSEL 0\r\n0\r\n";
+    if (ModifierCount > 0)
+        s += "MODS " + std::to_string(ModifierCount) + "\r\n" + Modifiers;
+    return s + "ENDNODE\r\n";
+}
+
+// Params: "Key=value\r\n" lines.
+inline std::string ModifierBlock(const std::string& Type, const std::string& Params)
+{
+    return "BEGINMOD " + Type + " 1\r\nID 0\r\nENABLED 1\r\n" + Params + "ENDMOD\r\n";
+}
+
+inline std::string TextureLines(const std::vector<std::string>& Names)
+{
+    std::string s = "TEX\r\n" + std::to_string(Names.size()) + "\r\n";
+    for (size_t i = 0; i < Names.size(); ++i)
+        s += std::to_string(i) + " " + Names[i] + "\r\n";
+    return s;
+}
+
+// A torus sliced with the defaults, then subdivided Levels times (at 5, about 197,000
+// vertices); Tail follows the node.
+inline std::string SlicedTorus(int Levels, const std::string& Tail = {})
+{
+    const std::string mods =
+        ModifierBlock("slice", "") +
+        ModifierBlock("subdivide", "Levels=" + std::to_string(Levels) + "\r\n");
+    return SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, 4, mods, 2) + Tail;
+}
+
+// A plane arrayed into a welded strip of 1000, the strip arrayed Copies times end to end
+// and welded again: one boundary loop of about 2000 x Copies edges, then capped.
+inline std::string CappedLongStrip(int Copies)
+{
+    const std::string mods =
+        ModifierBlock("array_2d", "CountX=1000\r\nCountY=1\r\nOffsetX=0.5\r\n") +
+        ModifierBlock("vertex_weld", "") +
+        ModifierBlock("array_2d",
+                      "CountX=" + std::to_string(Copies) + "\r\nCountY=1\r\nOffsetX=500\r\n") +
+        ModifierBlock("vertex_weld", "") + ModifierBlock("cap_holes", "");
+    return SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, 5, mods, 5);
+}
+
+// A sphere subdivided Levels times and welded with a threshold that reaches every vertex.
+inline std::string WeldedSphere(int Levels, const std::string& Threshold)
+{
+    const std::string mods =
+        ModifierBlock("subdivide", "Levels=" + std::to_string(Levels) + "\r\n") +
+        ModifierBlock("vertex_weld", "Threshold=" + Threshold + "\r\n");
+    return SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, 1, mods, 2);
 }
 
 }  // namespace HostileFiles

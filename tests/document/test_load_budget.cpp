@@ -10,13 +10,16 @@
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierStack.h"
 #include "modifiers/uModifiers.h"
+#include "scene/uProjectTime.h"
 #include "scene/uSceneObject.h"
 #include "scene/uTextures.h"
+#include "tests/document/hostile_scene_files.h"
 #include "tests/image/crafted_image_files.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +27,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace HostileFiles;
 
 namespace {
 
@@ -80,60 +84,35 @@ protected:
     TTextureManager* Saved = nullptr;
 };
 
-std::string Header(const std::string& Textures, int Nodes)
-{
-    return "#Quillstone\r\nVERSION 8\r\nNOENV\r\n" + Textures + "NODES " + std::to_string(Nodes) +
-           "\r\n";
-}
-
-// An object of primitive Prim with no stored mesh and the given modifier blocks.
-std::string Object(uint64_t Id, int Prim, const std::string& Modifiers = {}, int ModifierCount = 0,
-                   uint64_t Parent = 0)
-{
-    std::string s = "BEGINNODE\r\nID " + std::to_string(Id) + "\r\nTYPE object\r\nPARENT " +
-                    std::to_string(Parent) + "\r\nNAME O" + std::to_string(Id) +
-                    "\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nPRIM " +
-                    std::to_string(Prim) +
-                    "\r\nCOLOR 1 0 0\r\nTEXID 0\r\nBLEND 0\r\nSEL 0\r\n0\r\n";
-    if (ModifierCount > 0)
-        s += "MODS " + std::to_string(ModifierCount) + "\r\n" + Modifiers;
-    return s + "ENDNODE\r\n";
-}
-
-std::string Modifier(const std::string& Type, const std::string& Params)
-{
-    return "BEGINMOD " + Type + " 1\r\nID 0\r\nENABLED 1\r\n" + Params + "ENDMOD\r\n";
-}
-
 std::string ArrayOfCubes(int Objects, int Side)
 {
     std::string body;
     const std::string grid =
-        Modifier("array_2d",
-                 "CountX=" + std::to_string(Side) + "\r\nCountY=" + std::to_string(Side) + "\r\n");
+        ModifierBlock("array_2d", "CountX=" + std::to_string(Side) +
+                                      "\r\nCountY=" + std::to_string(Side) + "\r\n");
     for (int i = 0; i < Objects; ++i)
-        body += Object(10 + i, ptCube, grid, 1);
-    return Header("NOTEX\r\n", Objects) + body;
+        body += ObjectBlock(10 + i, ptCube, grid, 1);
+    return SceneHead("NOTEX\r\n", Objects) + body;
 }
 
 std::string SubdividedSpheres(int Objects, int Levels)
 {
     std::string body;
     const std::string subdivide =
-        Modifier("subdivide", "Levels=" + std::to_string(Levels) + "\r\n");
+        ModifierBlock("subdivide", "Levels=" + std::to_string(Levels) + "\r\n");
     for (int i = 0; i < Objects; ++i)
-        body += Object(10 + i, ptSphere, subdivide, 1);
-    return Header("NOTEX\r\n", Objects) + body;
+        body += ObjectBlock(10 + i, ptSphere, subdivide, 1);
+    return SceneHead("NOTEX\r\n", Objects) + body;
 }
 
 std::string SlowSmoothing(int Smooths, int Iterations)
 {
-    std::string mods = Modifier("subdivide", "Levels=4\r\n");
+    std::string mods = ModifierBlock("subdivide", "Levels=4\r\n");
     const std::string smooth =
-        Modifier("smooth", "Iterations=" + std::to_string(Iterations) + "\r\n");
+        ModifierBlock("smooth", "Iterations=" + std::to_string(Iterations) + "\r\n");
     for (int i = 0; i < Smooths; ++i)
         mods += smooth;
-    return Header("NOTEX\r\n", 1) + Object(10, ptSphere, mods, Smooths + 1);
+    return SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, ptSphere, mods, Smooths + 1);
 }
 
 std::vector<TSceneObject*> Objects(TScene& Scene)
@@ -168,8 +147,8 @@ void EvaluateAll(TScene& Scene, int64_t& Vertices, int64_t& Faces)
 
 }  // namespace
 
-// The crafted files at their full sizes: refusing their stacks costs an estimate, not an
-// evaluation, so they are cheap to open.
+// The crafted files at their full sizes: the stacks that fit are evaluated on opening, the
+// first step past what is left is refused by its estimate before it runs.
 TEST_F(LoadBudgetTest, RepeatedCostlyStacksAreHeldAtTheirFullSize)
 {
     const struct {
@@ -187,9 +166,10 @@ TEST_F(LoadBudgetTest, RepeatedCostlyStacksAreHeldAtTheirFullSize)
         // An array over a child's array: the owner repeats the child's output, not its own
         // cube, 1600 times.
         {"composite",
-         Header("NOTEX\r\n", 2) +
-             Object(10, ptCube, Modifier("array_2d", "CountX=40\r\nCountY=40\r\n"), 1) +
-             Object(11, ptCube, Modifier("array_2d", "CountX=40\r\nCountY=40\r\n"), 1, 10),
+         SceneHead("NOTEX\r\n", 2) +
+             ObjectBlock(10, ptCube, ModifierBlock("array_2d", "CountX=40\r\nCountY=40\r\n"), 1) +
+             ObjectBlock(11, ptCube, ModifierBlock("array_2d", "CountX=40\r\nCountY=40\r\n"), 1,
+                         10),
          2, 1},
     };
     for (const auto& c : cases) {
@@ -232,7 +212,7 @@ TEST_F(LoadBudgetTest, EvaluatedOutputOfTheWholeSceneStaysWithinTheBudget)
         // The default budget is far away; hold again under the small one.
         for (TSceneObject* object : Objects(doc.GetScene()))
             object->MarkMeshDirty();
-        HoldStacksPastBudget(doc.GetScene(), budget);
+        EvaluateWithinBudget(doc.GetScene(), budget);
         int64_t vertices = 0, faces = 0;
         EvaluateAll(doc.GetScene(), vertices, faces);
         EXPECT_LE(vertices, budget.MaxVertices);
@@ -316,18 +296,6 @@ TEST_F(LoadBudgetTest, StackEstimatesBoundWhatTheStacksBuild)
         }
 }
 
-namespace {
-
-std::string TexturesNaming(const std::vector<std::string>& Names)
-{
-    std::string s = "TEX\r\n" + std::to_string(Names.size()) + "\r\n";
-    for (size_t i = 0; i < Names.size(); ++i)
-        s += std::to_string(i) + " " + Names[i] + "\r\n";
-    return s;
-}
-
-}  // namespace
-
 // Rows 5 and 7: one file named by many entries is decoded once; its entries share one
 // texture object, which goes with the last of them.
 TEST_F(LoadBudgetTest, AFileNamedByManyEntriesIsImportedOnce)
@@ -346,7 +314,7 @@ TEST_F(LoadBudgetTest, AFileNamedByManyEntriesIsImportedOnce)
         std::vector<std::string> names(static_cast<size_t>(c.Entries), c.File);
         names[1] = "./" + c.File;  // another spelling of the same file
         names[2] = PathOf(c.File);
-        doc.LoadFromFile(Write("scene.qstn", Header(TexturesNaming(names), 0)));
+        doc.LoadFromFile(Write("scene.qstn", SceneHead(TextureLines(names), 0)));
         ASSERT_EQ(Registry->Count(), c.Entries);
         EXPECT_EQ(Gpu.Created, 1);
         for (int i = 0; i < c.Entries; ++i)
@@ -389,7 +357,7 @@ TEST_F(LoadBudgetTest, TexturesOfOneFileShareOneBudget)
             names.push_back((std::string(c.Name) == "scans" ? "j" : "p") + std::to_string(i) +
                             (std::string(c.Name) == "scans" ? ".jpg" : ".png"));
         TProjectDocument doc;
-        doc.LoadFromFile(Write("scene.qstn", Header(TexturesNaming(names), 0)));
+        doc.LoadFromFile(Write("scene.qstn", SceneHead(TextureLines(names), 0)));
         ASSERT_EQ(Registry->Count(), c.Entries);
         EXPECT_EQ(Gpu.Created, c.Loaded);
         for (int i = 0; i < c.Entries; ++i) {
@@ -411,7 +379,270 @@ TEST_F(LoadBudgetTest, PngDataPastTheImageIsNotInflated)
     // Named by 50 entries of a scene file, it is still decoded once.
     TProjectDocument doc;
     doc.LoadFromFile(
-        Write("scene.qstn", Header(TexturesNaming(std::vector<std::string>(50, "bomb.png")), 0)));
+        Write("scene.qstn", SceneHead(TextureLines(std::vector<std::string>(50, "bomb.png")), 0)));
     EXPECT_EQ(Registry->Count(), 50);
     EXPECT_EQ(Gpu.Created, 1);
+}
+
+namespace {
+
+// What the object's stack really builds, step by step: the largest counts met.
+void RealPeak(TSceneObject& Object, int64_t& Vertices, int64_t& Faces)
+{
+    Vertices = Faces = 0;
+    TMeshData mesh = *Object.GetBaseMesh();
+    const TModifierStack& stack = Object.GetModifiers();
+    for (int32_t i = 0; i < stack.Count(); ++i) {
+        TMeshData out;
+        stack.GetItem(i)->Apply(mesh, out);
+        mesh = std::move(out);
+        Vertices = std::max<int64_t>(Vertices, static_cast<int64_t>(mesh.Vertices.size()));
+        Faces = std::max<int64_t>(Faces, static_cast<int64_t>(mesh.Faces.size()));
+    }
+}
+
+}  // namespace
+
+// Row 1 at its size: the slice's loose bound compounded through five subdivisions came to
+// about 1.9 M vertices; each step estimated from the mesh it really receives fits.
+TEST_F(LoadBudgetTest, ASlicedTorusSubdividedFiveTimesOpensWhole)
+{
+    TProjectDocument doc;
+    doc.LoadFromFile(Write("torus.qstn", SlicedTorus(5)));
+    std::vector<TSceneObject*> objects = Objects(doc.GetScene());
+    ASSERT_EQ(objects.size(), 1u);
+    TSceneObject* torus = objects[0];
+    EXPECT_FALSE(torus->IsEvaluationHeld()) << torus->GetEvaluationMessage();
+    EXPECT_TRUE(doc.GetLoadNotes().empty()) << doc.GetLoadNotes();
+    ASSERT_TRUE(torus->HasEvaluatedMesh());
+    EXPECT_GT(torus->GetEvaluatedMesh()->Vertices.size(), 150000u);
+    EXPECT_LT(torus->GetEvaluatedMesh()->Vertices.size(), 300000u);
+}
+
+// The same stack at a small size, under a budget of exactly what it builds.
+TEST_F(LoadBudgetTest, AStackIsAdmittedUnderABudgetOfWhatItReallyBuilds)
+{
+    TProjectDocument doc;
+    doc.LoadFromFile(Write("torus.qstn", SlicedTorus(2)));
+    TSceneObject* torus = Objects(doc.GetScene()).at(0);
+    TEvaluationBudget budget;
+    RealPeak(*torus, budget.MaxVertices, budget.MaxFaces);
+    torus->MarkMeshDirty();
+    EXPECT_TRUE(EvaluateWithinBudget(doc.GetScene(), budget).empty());
+    EXPECT_FALSE(torus->IsEvaluationHeld()) << torus->GetEvaluationMessage();
+    ASSERT_TRUE(torus->HasEvaluatedMesh());
+    EXPECT_EQ(static_cast<int64_t>(torus->GetEvaluatedMesh()->Faces.size()), budget.MaxFaces);
+}
+
+// Holding still holds: a stack whose next step, estimated from the mesh it receives,
+// would pass what the scene has left or the work bound stops there and shows its stored
+// mesh, named in the note.
+TEST_F(LoadBudgetTest, AStackWhoseNextRealStepPassesTheBudgetIsHeld)
+{
+    const std::string sphere2 =
+        ObjectBlock(10, ptSphere, ModifierBlock("subdivide", "Levels=2\r\n"), 1);
+    const struct {
+        const char* Name;
+        std::string Text;
+        TEvaluationBudget Budget;
+        std::vector<std::string> Held;
+        const char* Step;  // the modifier named in the held object's message
+    } cases[] = {
+        // 1536 faces after one level, 6144 after two.
+        {"its own step",
+         SceneHead("NOTEX\r\n", 1) + sphere2,
+         {100000, 5000, 250000000},
+         {"O10"},
+         "Subdivide"},
+        // The subdivision fits; the array of its output does not.
+        {"a later step",
+         SceneHead("NOTEX\r\n", 1) +
+             ObjectBlock(10, ptSphere,
+                         ModifierBlock("subdivide", "Levels=1\r\n") +
+                             ModifierBlock("array_2d", "CountX=4\r\nCountY=4\r\n"),
+                         2),
+         {100000, 20000, 250000000},
+         {"O10"},
+         "Array"},
+        // Each fits alone; the second not in what the first left.
+        {"the scene's sum",
+         SceneHead("NOTEX\r\n", 2) + sphere2 +
+             ObjectBlock(11, ptSphere, ModifierBlock("subdivide", "Levels=2\r\n"), 1),
+         {100000, 10000, 250000000},
+         {"O11"},
+         "Subdivide"},
+        // The smoothing passes are the cost.
+        {"work",
+         SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, ptSphere,
+                                                 ModifierBlock("subdivide", "Levels=1\r\n") +
+                                                     ModifierBlock("smooth", "Iterations=1000\r\n"),
+                                                 2),
+         {100000, 100000, 1000000},
+         {"O10"},
+         "Smooth"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TProjectDocument doc;
+        doc.LoadFromFile(Write("scene.qstn", c.Text));
+        for (TSceneObject* object : Objects(doc.GetScene()))
+            object->MarkMeshDirty();
+        EXPECT_EQ(EvaluateWithinBudget(doc.GetScene(), c.Budget), c.Held);
+        for (TSceneObject* object : Objects(doc.GetScene())) {
+            if (!object->IsEvaluationHeld())
+                continue;
+            EXPECT_FALSE(object->HasEvaluatedMesh());
+            EXPECT_NE(object->GetEvaluationMessage().find(c.Step), std::string::npos)
+                << object->GetEvaluationMessage();
+        }
+    }
+}
+
+// The meshes built while opening are those the first drawing keeps: it gives every object
+// the context of the project's frame, which must not make them dirty again.
+TEST_F(LoadBudgetTest, TheEvaluationDoneOnOpeningIsTheOneTheFirstFrameKeeps)
+{
+    // A composite owner arraying its child's output, and the child's own stack.
+    const std::string text =
+        SceneHead("NOTEX\r\n", 2) +
+        ObjectBlock(10, ptCube, ModifierBlock("array_2d", "CountX=3\r\nCountY=2\r\n"), 1) +
+        ObjectBlock(11, ptTorus, ModifierBlock("subdivide", "Levels=1\r\n"), 1, 10) +
+        "BEGIN_ANIMATION\r\nPROJECT 0 100 7 24 0\r\nEND_ANIMATION\r\n";
+    TProjectDocument doc;
+    doc.LoadFromFile(Write("scene.qstn", text));
+    const TProjectTime& time = doc.GetProjectTime();
+    ASSERT_EQ(time.GetCurrentFrame(), 7);
+    std::vector<uint64_t> serials;
+    for (TSceneObject* object : Objects(doc.GetScene())) {
+        ASSERT_TRUE(object->HasEvaluatedMesh()) << object->Name;
+        serials.push_back(object->GetMeshSerial());
+    }
+    // As the drawing does: parents first, each object the context of the project's frame.
+    TModifierEvalContext context;
+    context.Frame = time.GetCurrentFrame();
+    context.FPS = time.GetFPS();
+    context.Time = double(context.Frame) / double(context.FPS);
+    for (TSceneObject* object : Objects(doc.GetScene()))
+        object->SetEvaluationContext(context);
+    std::vector<uint64_t> after;
+    for (TSceneObject* object : Objects(doc.GetScene())) {
+        EXPECT_FALSE(object->IsMeshDirty()) << object->Name;
+        object->GetEvaluatedMesh();
+        after.push_back(object->GetMeshSerial());
+    }
+    EXPECT_EQ(after, serials);
+}
+
+namespace {
+
+// A copy of a PNG without its last Bytes bytes.
+void WriteCutPng(const std::string& Path, uint32_t Side, uint64_t Bytes)
+{
+    WriteZeroPng(Path, Side, Side);
+    fs::resize_file(Path, fs::file_size(Path) - Bytes);
+}
+
+}  // namespace
+
+// Row 4 at a small size: a PNG whose end is cut off fails after inflating most of its rows.
+// That work is charged, so a second image that would have fitted beside nothing no longer
+// fits; the failed file, named 16 times, is decoded once.
+TEST_F(LoadBudgetTest, ADecodeThatFailsPartWayIsChargedWhatItDid)
+{
+    WriteCutPng(PathOf("cut.png"), 512, 64);
+    WriteZeroPng(PathOf("good.png"), 512, 512);
+    TImageDecodeResult cut = DecodeImageFile(PathOf("cut.png"), TImageFileKind::Png, {});
+    const uint64_t whole = 512 * (1 + 512 * 4);
+    ASSERT_EQ(cut.Status, TImageDecodeStatus::DecodeFailed);
+    EXPECT_GT(cut.InflatedBytes, whole / 2);
+    EXPECT_LT(cut.InflatedBytes, whole);
+    EXPECT_GT(cut.DecodedPixels, 0u);
+    // Refused before its data: nothing done, nothing charged.
+    TImageSizeLimits tight;
+    tight.MaxInflatedBytes = whole - 1;
+    TImageDecodeResult refused = DecodeImageFile(PathOf("good.png"), TImageFileKind::Png, tight);
+    EXPECT_EQ(refused.Status, TImageDecodeStatus::TooLarge);
+    EXPECT_TRUE(refused.OverBudget);
+    EXPECT_EQ(refused.InflatedBytes, 0u);
+
+    Registry->SetLoadBudget({UINT64_MAX, whole + 10, UINT64_MAX});
+    std::vector<std::string> names(16, "cut.png");
+    names.push_back("good.png");
+    TProjectDocument doc;
+    doc.LoadFromFile(Write("scene.qstn", SceneHead(TextureLines(names), 0)));
+    ASSERT_EQ(Registry->Count(), 17);
+    EXPECT_EQ(Gpu.Created, 0);
+    EXPECT_NE(doc.GetLoadNotes().find("good.png"), std::string::npos) << doc.GetLoadNotes();
+    // Only the first entry decoded it: no later one was refused for the budget.
+    EXPECT_EQ(doc.GetLoadNotes().find("cut.png"), std::string::npos) << doc.GetLoadNotes();
+}
+
+// Row 5: a file past what is left is refused before decoding and charged nothing, so the
+// one after it, which fits, loads.
+TEST_F(LoadBudgetTest, AFileRefusedBeforeDecodingLeavesTheBudgetToTheNext)
+{
+    WriteZeroPng(PathOf("a.png"), 64, 64);
+    WriteZeroPng(PathOf("b.png"), 64, 64);
+    WriteZeroPng(PathOf("big.png"), 256, 256);
+    ASSERT_TRUE(WriteProgressiveJpeg(PathOf("a.jpg"), 64, 64, 10));
+    ASSERT_TRUE(WriteProgressiveJpeg(PathOf("b.jpg"), 64, 64, 10));
+    ASSERT_TRUE(WriteProgressiveJpeg(PathOf("big.jpg"), 256, 256, 10));
+    const TImageDecodeResult png = DecodeImageFile(PathOf("a.png"), TImageFileKind::Png, {});
+    const TImageDecodeResult jpeg = DecodeImageFile(PathOf("a.jpg"), TImageFileKind::Jpeg, {});
+    ASSERT_EQ(png.Status, TImageDecodeStatus::Ok);
+    ASSERT_EQ(jpeg.Status, TImageDecodeStatus::Ok);
+    ASSERT_LT(jpeg.ScanPixels, 256u * 256u);  // one scan of big.jpg passes what b.jpg needs
+    const struct {
+        const char* Name;
+        TTextureLoadBudget Budget;
+        const char* Extension;
+    } cases[] = {
+        {"pixels", {2 * 64 * 64 + 10, UINT64_MAX, UINT64_MAX}, ".png"},
+        {"inflated", {UINT64_MAX, 2 * png.InflatedBytes + 10, UINT64_MAX}, ".png"},
+        {"scans", {UINT64_MAX, UINT64_MAX, 2 * jpeg.ScanPixels + 10}, ".jpg"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Gpu = TCountingGpu{};
+        Registry->SetLoadBudget(c.Budget);
+        const std::vector<std::string> names = {std::string("a") + c.Extension,
+                                                std::string("big") + c.Extension,
+                                                std::string("b") + c.Extension};
+        TProjectDocument doc;
+        doc.LoadFromFile(Write("scene.qstn", SceneHead(TextureLines(names), 0)));
+        ASSERT_EQ(Registry->Count(), 3);
+        EXPECT_NE(Registry->GetTexture(0).GLName, 0u);
+        EXPECT_EQ(Registry->GetTexture(1).GLName, 0u);
+        EXPECT_NE(Registry->GetTexture(2).GLName, 0u);
+        EXPECT_NE(doc.GetLoadNotes().find(names[1]), std::string::npos) << doc.GetLoadNotes();
+        EXPECT_EQ(doc.GetLoadNotes().find(names[2]), std::string::npos) << doc.GetLoadNotes();
+    }
+}
+
+// Rows 2 and 3 at small sizes: a long boundary loop capped and a weld whose threshold
+// reaches every vertex are admitted and evaluated on opening.
+TEST_F(LoadBudgetTest, CapsOfLongLoopsAndWideWeldsOpenWhole)
+{
+    const struct {
+        const char* Name;
+        std::string Text;
+        size_t Vertices, Faces;
+    } cases[] = {
+        // 1000 welded quads and their one loop of 2002 corners closed by 2000 triangles.
+        {"capped strip", CappedLongStrip(1), 2002, 3000},
+        // Every vertex welded into one: no face is left.
+        {"welded sphere", WeldedSphere(2, "1000"), 1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TProjectDocument doc;
+        doc.LoadFromFile(Write("scene.qstn", c.Text));
+        TSceneObject* object = Objects(doc.GetScene()).at(0);
+        EXPECT_FALSE(object->IsEvaluationHeld()) << object->GetEvaluationMessage();
+        ASSERT_TRUE(object->HasEvaluatedMesh()) << object->GetEvaluationMessage();
+        EXPECT_FALSE(object->IsMeshDirty());
+        EXPECT_EQ(object->GetEvaluatedMesh()->Vertices.size(), c.Vertices);
+        EXPECT_EQ(object->GetEvaluatedMesh()->Faces.size(), c.Faces);
+        EXPECT_TRUE(doc.GetLoadNotes().empty()) << doc.GetLoadNotes();
+    }
 }
