@@ -13,9 +13,9 @@ class TScene;
 struct TEvaluationBudget {
     int64_t MaxVertices = 1000000;
     int64_t MaxFaces = 1000000;
-    // The work of all stacks together (see TStackEstimate::Work): a second or two of
-    // evaluation on one core.
-    int64_t MaxWork = 250000000;
+    // The work of all stacks together (see TStackEstimate::Work): about a second of
+    // evaluation on one core, whichever kernels do it.
+    int64_t MaxWork = 500000000;
 };
 
 // Evaluates every object's stack, children before parents (a composite's input is its
