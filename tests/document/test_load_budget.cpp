@@ -14,6 +14,7 @@
 #include "scene/uSceneObject.h"
 #include "scene/uTextures.h"
 #include "tests/document/hostile_scene_files.h"
+#include "tests/document/project_file_fixture.h"
 #include "tests/image/crafted_image_files.h"
 
 #include <gtest/gtest.h>
@@ -31,57 +32,15 @@ using namespace HostileFiles;
 
 namespace {
 
-// Counts the texture objects made and keeps none of the pixels.
-class TCountingGpu : public TTextureGpu {
-public:
-    uint32_t CreateTexture(const uint8_t*, int32_t, int32_t, std::string&) override
-    {
-        ++Created;
-        return Next++;
-    }
-    void DeleteTexture(uint32_t Name) override { Deleted.push_back(Name); }
-    void BindTexture(uint32_t) override {}
-    int Created = 0;
-    uint32_t Next = 1;
-    std::vector<uint32_t> Deleted;
-};
-
-class LoadBudgetTest : public ::testing::Test {
+class LoadBudgetTest : public TProjectFileFixture {
 protected:
-    void SetUp() override
-    {
-        ClearModifierRegistry();
-        RegisterBuiltInModifiers();
-        Ids = SnapshotDocumentIds();
-        Dir = fs::temp_directory_path() /
-              ("quill_load_budget_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(Dir);
-        fs::create_directories(Dir);
-        Registry = std::make_unique<TTextureManager>(&Gpu);
-        Saved = CurrentTextureManager;
-        CurrentTextureManager = Registry.get();
-    }
-    void TearDown() override
-    {
-        CurrentTextureManager = Saved;
-        Registry.reset();
-        RestoreDocumentIds(Ids);
-        fs::remove_all(Dir);
-    }
+    LoadBudgetTest() : TProjectFileFixture("quill_load_budget_") {}
     std::string Write(const std::string& Name, const std::string& Text) const
     {
-        const std::string path = (Dir / Name).string();
+        const std::string path = PathOf(Name);
         std::ofstream(path, std::ios::binary) << Text;
         return path;
     }
-    std::string PathOf(const std::string& Name) const { return (Dir / Name).string(); }
-
-    TDocumentIdCounters Ids;
-    fs::path Dir;
-    TCountingGpu Gpu;
-    std::unique_ptr<TTextureManager> Registry;
-    TTextureManager* Saved = nullptr;
 };
 
 std::string ArrayOfCubes(int Objects, int Side)

@@ -13,6 +13,7 @@
 #include "terrain/uNoise.h"
 #include "terrain/uTerrainMesh.h"
 #include "terrain/uTerrainOps.h"
+#include "tests/document/project_file_fixture.h"
 
 #include <bit>
 #include <cmath>
@@ -26,39 +27,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TNamingGpu : public TTextureGpu {
-public:
-    uint32_t CreateTexture(const uint8_t*, int32_t, int32_t, std::string&) override
-    {
-        return Next++;
-    }
-    void DeleteTexture(uint32_t) override {}
-    void BindTexture(uint32_t) override {}
-    uint32_t Next = 1;
-};
-
-class ReopenExact : public ::testing::Test {
+class ReopenExact : public TProjectFileFixture {
 protected:
-    void SetUp() override
-    {
-        Ids = SnapshotDocumentIds();
-        Dir = fs::temp_directory_path() /
-              ("quill_reopen_exact_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(Dir);
-        fs::create_directories(Dir);
-        Registry = std::make_unique<TTextureManager>(&Gpu);
-        Saved = CurrentTextureManager;
-        CurrentTextureManager = Registry.get();
-    }
-    void TearDown() override
-    {
-        CurrentTextureManager = Saved;
-        Registry.reset();
-        RestoreDocumentIds(Ids);
-        fs::remove_all(Dir);
-    }
-    std::string PathOf(const std::string& Name) const { return (Dir / Name).string(); }
+    ReopenExact() : TProjectFileFixture("quill_reopen_exact_") {}
 
     // Saves Doc and opens the file into Into.
     void Reopen(TProjectDocument& Doc, TProjectDocument& Into)
@@ -67,12 +38,6 @@ protected:
         Doc.SaveToFile(path, true);
         Into.LoadFromFile(path);
     }
-
-    TDocumentIdCounters Ids;
-    fs::path Dir;
-    TNamingGpu Gpu;
-    std::unique_ptr<TTextureManager> Registry;
-    TTextureManager* Saved = nullptr;
 };
 
 TSceneObject* ObjectOf(const TProjectDocument& Doc, uint32_t Id)

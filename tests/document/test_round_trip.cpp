@@ -2,6 +2,7 @@
 // commands are saved, opened into a fresh project and saved again. The two files must be
 // byte for byte the same, and the reopened project must equal the one saved, except for
 // the normalisations the file format prescribes (listed below with the rule behind each).
+#include "tests/document/project_file_fixture.h"
 #include "tests/document/random_project_builder.h"
 
 #include "base/uDocumentIds.h"
@@ -40,17 +41,6 @@ namespace {
 // - Palette colours are written with six decimals.
 // - A texture's OpenGL object is made anew; its name, path and size come back.
 // - The animation's playback state is not stored.
-
-class TNamingGpu : public TTextureGpu {
-public:
-    uint32_t CreateTexture(const uint8_t*, int32_t, int32_t, std::string&) override
-    {
-        return Next++;
-    }
-    void DeleteTexture(uint32_t) override {}
-    void BindTexture(uint32_t) override {}
-    uint32_t Next = 1;
-};
 
 // A real as written: ten significant digits, -0 as 0.
 std::string Real(float Value)
@@ -351,34 +341,9 @@ std::vector<std::string> SplitLines(const std::string& Text)
     return lines;
 }
 
-class RoundTrip : public ::testing::Test {
+class RoundTrip : public TProjectFileFixture {
 protected:
-    void SetUp() override
-    {
-        ClearModifierRegistry();
-        RegisterBuiltInModifiers();
-        Ids = SnapshotDocumentIds();
-        Dir = fs::temp_directory_path() / ("quill_round_trip_" + std::to_string(::getpid()));
-        fs::remove_all(Dir);
-        fs::create_directories(Dir);
-        Registry = std::make_unique<TTextureManager>(&Gpu);
-        Saved = CurrentTextureManager;
-        CurrentTextureManager = Registry.get();
-    }
-    void TearDown() override
-    {
-        CurrentTextureManager = Saved;
-        Registry.reset();
-        RestoreDocumentIds(Ids);
-        if (!HasFailure())
-            fs::remove_all(Dir);
-    }
-
-    TDocumentIdCounters Ids;
-    fs::path Dir;
-    TNamingGpu Gpu;
-    std::unique_ptr<TTextureManager> Registry;
-    TTextureManager* Saved = nullptr;
+    RoundTrip() : TProjectFileFixture("quill_round_trip_", true) {}
 };
 
 }  // namespace
