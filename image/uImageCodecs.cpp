@@ -253,12 +253,22 @@ TImageDecodeResult DecodeImageFile(const std::string& FileName, TImageFileKind K
     TFileSource source(FileName);
     if (!source.IsOpen())
         return Failed("The file could not be opened: " + source.OpenError());
+    if (Kind == TImageFileKind::Png) {
+        TFileSource chunks(FileName);
+        if (chunks.IsOpen() && PngChunkRunsPastEnd(chunks))
+            return Failed("The PNG file is truncated.");
+    }
     return DecodeFrom(source, Kind, Limits);
 }
 
 TImageDecodeResult DecodeImageMemory(const void* Data, std::size_t Size, TImageFileKind Kind,
                                      const TImageSizeLimits& Limits)
 {
+    if (Kind == TImageFileKind::Png) {
+        TMemorySource chunks(Data, Size);
+        if (PngChunkRunsPastEnd(chunks))
+            return Failed("The PNG file is truncated.");
+    }
     TMemorySource source(Data, Size);
     return DecodeFrom(source, Kind, Limits);
 }

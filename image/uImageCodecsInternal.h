@@ -104,6 +104,10 @@ inline void RgbaBytesToPixels(TRgbaPixel* Row, std::size_t Count)
 }
 
 TImageDecodeResult DecodePng(TByteSource& Source, const TImageSizeLimits& Limits);
+// Walks a PNG's chunk headers without reading their data: true when a chunk claims more
+// bytes than the file has left, as in a file whose end was cut off. Such a file is refused
+// before anything is inflated.
+bool PngChunkRunsPastEnd(TByteSource& Source);
 TImageDecodeResult DecodeJpeg(TByteSource& Source, const TImageSizeLimits& Limits);
 TImageDecodeResult DecodeBmp(TByteSource& Source, const TImageSizeLimits& Limits);
 bool EncodePng(const TRgbaImage& Image, TFileSink& Sink, std::string& Message);

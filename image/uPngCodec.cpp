@@ -227,6 +227,24 @@ public:
 
 }  // namespace
 
+bool PngChunkRunsPastEnd(TByteSource& Source)
+{
+    png_byte signature[8];
+    if (Source.Read(signature, 8) != 8)
+        return false;
+    for (;;) {
+        png_byte head[8];
+        // A file that stops at a chunk's start, or without IEND, is left to the decoder,
+        // which says what is missing.
+        if (Source.Read(head, 8) != 8 || std::memcmp(head + 4, "IEND", 4) == 0)
+            return false;
+        const std::uint64_t length =
+            (std::uint64_t{head[0]} << 24) | (head[1] << 16) | (head[2] << 8) | head[3];
+        if (!Source.Skip(length + 4))  // the data and its CRC
+            return true;
+    }
+}
+
 TImageDecodeResult DecodePng(TByteSource& Source, const TImageSizeLimits& Limits)
 {
     png_byte signature[8] = {};

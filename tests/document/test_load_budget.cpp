@@ -503,19 +503,27 @@ void WriteCutPng(const std::string& Path, uint32_t Side, uint64_t Bytes)
 
 }  // namespace
 
-// Row 4 at a small size: a PNG whose end is cut off fails after inflating most of its rows.
-// That work is charged, so a second image that would have fitted beside nothing no longer
-// fits; the failed file, named 16 times, is decoded once.
+// Row 4 at a small size. A PNG whose end is cut off claims more bytes than it has: it is
+// refused before anything is inflated, and charged nothing. One whose data, whole as
+// chunks, stops after three quarters of its rows fails after inflating them, and that work
+// is charged, so a second image that would have fitted beside nothing no longer fits. A
+// failed file named 16 times is decoded once.
 TEST_F(LoadBudgetTest, ADecodeThatFailsPartWayIsChargedWhatItDid)
 {
-    WriteCutPng(PathOf("cut.png"), 512, 64);
-    WriteZeroPng(PathOf("good.png"), 512, 512);
-    TImageDecodeResult cut = DecodeImageFile(PathOf("cut.png"), TImageFileKind::Png, {});
     const uint64_t whole = 512 * (1 + 512 * 4);
-    ASSERT_EQ(cut.Status, TImageDecodeStatus::DecodeFailed);
-    EXPECT_GT(cut.InflatedBytes, whole / 2);
-    EXPECT_LT(cut.InflatedBytes, whole);
-    EXPECT_GT(cut.DecodedPixels, 0u);
+    WriteCutPng(PathOf("cut.png"), 512, 64);
+    WriteZeroPng(PathOf("short.png"), 512, 512, whole / 4 * 3);
+    WriteZeroPng(PathOf("good.png"), 512, 512);
+    const TImageDecodeResult cut = DecodeImageFile(PathOf("cut.png"), TImageFileKind::Png, {});
+    EXPECT_EQ(cut.Status, TImageDecodeStatus::DecodeFailed);
+    EXPECT_EQ(cut.Message, "The PNG file is truncated.");
+    EXPECT_EQ(cut.InflatedBytes, 0u);
+    EXPECT_EQ(cut.DecodedPixels, 0u);
+    const TImageDecodeResult part = DecodeImageFile(PathOf("short.png"), TImageFileKind::Png, {});
+    ASSERT_EQ(part.Status, TImageDecodeStatus::DecodeFailed);
+    EXPECT_GT(part.InflatedBytes, whole / 2);
+    EXPECT_LT(part.InflatedBytes, whole);
+    EXPECT_GT(part.DecodedPixels, 0u);
     // Refused before its data: nothing done, nothing charged.
     TImageSizeLimits tight;
     tight.MaxInflatedBytes = whole - 1;
@@ -524,16 +532,23 @@ TEST_F(LoadBudgetTest, ADecodeThatFailsPartWayIsChargedWhatItDid)
     EXPECT_TRUE(refused.OverBudget);
     EXPECT_EQ(refused.InflatedBytes, 0u);
 
-    Registry->SetLoadBudget({UINT64_MAX, whole + 10, UINT64_MAX});
-    std::vector<std::string> names(16, "cut.png");
-    names.push_back("good.png");
-    TProjectDocument doc;
-    doc.LoadFromFile(Write("scene.qstn", SceneHead(TextureLines(names), 0)));
-    ASSERT_EQ(Registry->Count(), 17);
-    EXPECT_EQ(Gpu.Created, 0);
-    EXPECT_NE(doc.GetLoadNotes().find("good.png"), std::string::npos) << doc.GetLoadNotes();
-    // Only the first entry decoded it: no later one was refused for the budget.
-    EXPECT_EQ(doc.GetLoadNotes().find("cut.png"), std::string::npos) << doc.GetLoadNotes();
+    for (const char* failing : {"short.png", "cut.png"}) {
+        SCOPED_TRACE(failing);
+        Registry->Clear();
+        Registry->SetLoadBudget({UINT64_MAX, whole + 10, UINT64_MAX});
+        std::vector<std::string> names(16, failing);
+        names.push_back("good.png");
+        TProjectDocument doc;
+        doc.LoadFromFile(Write("scene.qstn", SceneHead(TextureLines(names), 0)));
+        ASSERT_EQ(Registry->Count(), 17);
+        const bool charged = std::string(failing) == "short.png";
+        EXPECT_EQ(Gpu.Created, charged ? 0 : 1);
+        Gpu.Created = 0;
+        EXPECT_EQ(doc.GetLoadNotes().find("good.png") != std::string::npos, charged)
+            << doc.GetLoadNotes();
+        // Only the first entry decoded it: no later one was refused for the budget.
+        EXPECT_EQ(doc.GetLoadNotes().find(failing), std::string::npos) << doc.GetLoadNotes();
+    }
 }
 
 // Row 5: a file past what is left is refused before decoding and charged nothing, so the
