@@ -47,6 +47,25 @@ void ForEachItem(const QTreeWidget& Tree, F&& Visit)
     }
 }
 
+// Frees every item of the tree. An item frees its children from its own destructor, one
+// nested call per level, so a deep tree is taken apart first: out of the view, then each
+// item's children taken from it deepest first (each then holds none, so taking them is
+// cheap), and every item freed alone.
+void DeleteAllItems(QTreeWidget& Tree)
+{
+    std::vector<QTreeWidgetItem*> items;
+    while (Tree.topLevelItemCount() > 0)
+        items.push_back(Tree.takeTopLevelItem(Tree.topLevelItemCount() - 1));
+    // Breadth first, so every item comes after its ancestors.
+    for (size_t i = 0; i < items.size(); ++i)
+        for (int c = 0; c < items[i]->childCount(); ++c)
+            items.push_back(items[i]->child(c));
+    for (auto it = items.rbegin(); it != items.rend(); ++it)
+        (*it)->takeChildren();
+    for (QTreeWidgetItem* item : items)
+        delete item;
+}
+
 }  // namespace
 
 TSceneTreePanel::TSceneTreePanel(TEditorContext& Context, QWidget* Parent)
@@ -89,6 +108,12 @@ TSceneTreePanel::TSceneTreePanel(TEditorContext& Context, QWidget* Parent)
     // Hide and show are edits without a command or a notification.
     connect(&events, &TEditorEvents::DocumentEdited, this, [this] { RefreshItemTexts(); });
     RebuildSceneTree();
+}
+
+TSceneTreePanel::~TSceneTreePanel()
+{
+    const QSignalBlocker blocker(this);
+    DeleteAllItems(*this);
 }
 
 void TSceneTreePanel::BuildPopupMenu()
@@ -135,6 +160,7 @@ void TSceneTreePanel::RebuildSceneTree()
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);
     const QSignalBlocker blocker(this);
+    DeleteAllItems(*this);
     clear();
     TScene& scene = Context.Document().GetScene();
     auto* root = new QTreeWidgetItem(QStringList(QStringLiteral("Scene")));

@@ -28,6 +28,8 @@ public:
     };
 
     TSceneTreePanel(TEditorContext& Context, QWidget* Parent);
+    // Takes a deep tree of items apart without recursion.
+    ~TSceneTreePanel() override;
 
     // Rebuilds every item from the scene; expanded and selected items stay so by id.
     void RebuildSceneTree();

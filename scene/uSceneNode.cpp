@@ -18,6 +18,33 @@ bool SameFloat(float A, float B)
 
 }  // namespace
 
+int TSceneNode::NoticeBatchDepth = 0;
+uint64_t TSceneNode::NoticeSerial[TSceneNode::kNoticeKinds] = {0, 0};
+
+TSceneNoticeBatch::TSceneNoticeBatch()
+{
+    if (TSceneNode::NoticeBatchDepth++ == 0)
+        TSceneNode::ForgetAncestorNotices();
+}
+
+TSceneNoticeBatch::~TSceneNoticeBatch()
+{
+    --TSceneNode::NoticeBatchDepth;
+}
+
+void TSceneNode::ForgetAncestorNotices()
+{
+    for (uint64_t& serial : NoticeSerial)
+        ++serial;
+}
+
+void TSceneNode::ForgetMovedNotices()
+{
+    // A link change notifies the new ancestors of descendant changes itself, but not of
+    // moved objects.
+    ++NoticeSerial[anObjectMoved];
+}
+
 TSceneNode::TSceneNode(uint32_t NewId) : Id(NewId == kNoId ? AllocateSceneNodeId() : NewId) {}
 
 TSceneNode::~TSceneNode() = default;
@@ -44,6 +71,7 @@ void TSceneNode::RemoveChild(TSceneNode* Child)
     Child->NotifyAncestorsOfChange();
     Children.erase(Children.begin() + index);
     Child->Parent = nullptr;
+    ForgetMovedNotices();
     // Its world matrix no longer includes the old parent's.
     Child->MarkSubtreeWorldDirty();
 }
@@ -61,6 +89,7 @@ int TSceneNode::InsertChild(TSceneNode* Child, int Index)
     Index = std::clamp(Index, 0, ChildCount());
     Children.insert(Children.begin() + Index, Child);
     Child->Parent = this;
+    ForgetMovedNotices();
     Child->MarkSubtreeWorldDirty();
     Child->NotifyAncestorsOfChange();
     return Index;
@@ -156,8 +185,7 @@ void TSceneNode::MarkSubtreeWorldDirty()
 
 void TSceneNode::NotifyAncestorsOfChange()
 {
-    for (TSceneNode* n = Parent; n != nullptr; n = n->Parent)
-        n->DoDescendantChanged();
+    NotifyAncestors(anDescendantChanged, [](TSceneNode& n) { n.DoDescendantChanged(); });
 }
 
 const TMatrix4& TSceneNode::GetLocalMatrix()

@@ -155,6 +155,8 @@ protected:
 private:
     void SetMeshDirty();
     void WireModifierStack();
+    void EvaluateCompositeOwnersBelow();
+    void RunStack();
 
     std::unique_ptr<TMeshData> EvaluatedMesh;
     TModifierEvalBuffers EvalBuffers;

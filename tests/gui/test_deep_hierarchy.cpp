@@ -1,0 +1,141 @@
+// A file whose hierarchy is one long chain (objects or groups nested one in the other)
+// goes through the editor as a user takes it: open, a drawn frame, a click into the view,
+// the tree, delete with undo and redo, duplicate, save, and a new project. Deep enough
+// that any walk recursing once per level exhausts the stack.
+#include "base/uCommandHistory.h"
+#include "document/uProjectDocument.h"
+#include "main_form_test_support.h"
+#include "scene/uSceneObject.h"
+#include "tests/document/hostile_scene_files.h"
+
+namespace {
+
+class DeepHierarchyTest : public MainFormFixture {
+protected:
+    void Open(const QString& File)
+    {
+        FileAnswers = {File.toStdString()};
+        YesNoAnswers = {true};
+        Click("File", "Open...");
+    }
+    void Draw() { Form->GLView()->grabFramebuffer(); }
+    TSceneNode* Node(uint32_t Id) const { return Form->Scene().FindNodeById(Id); }
+    // Levels below the root, walking up from Node.
+    static int DepthOf(const TSceneNode* Node)
+    {
+        int depth = 0;
+        for (const TSceneNode* n = Node; n->GetParent() != nullptr; n = n->GetParent())
+            ++depth;
+        return depth;
+    }
+    void TreePopup(const char* Caption)
+    {
+        for (QAction* a : Form->SceneTree()->PopupMenu()->actions())
+            if (a->text() == QString::fromLatin1(Caption)) {
+                a->trigger();
+                return;
+            }
+        FAIL() << "no popup item " << Caption;
+    }
+};
+
+struct TChainCase {
+    const char* Name;
+    int Depth;
+    bool Objects;
+};
+
+// Deep enough to overflow a walk that recurses per level in this build, small enough to
+// run in a few seconds with the sanitizers.
+const TChainCase kChains[] = {{"objects", 20000, true}, {"groups", 40000, false}};
+
+}  // namespace
+
+TEST_F(DeepHierarchyTest, AChainOpensDrawsTakesAClickSavesAndMakesWayForANewProject)
+{
+    for (const TChainCase& c : kChains) {
+        SCOPED_TRACE(c.Name);
+        const QString file = Path("chain.qstn");
+        HostileFiles::WriteDeepChain(file.toStdString(), c.Depth, c.Objects);
+        Open(file);
+        ASSERT_EQ(Form->ProjectFileName(), file.toStdString());
+        ASSERT_EQ(Form->Scene().NodeCount(), c.Depth);
+        ASSERT_EQ(DepthOf(Node(static_cast<uint32_t>(c.Depth))), c.Depth);
+
+        Draw();
+        QTest::mouseClick(Form->GLView(), Qt::LeftButton, {},
+                          QPoint(Form->GLView()->width() / 2, Form->GLView()->height() / 2));
+        Form->FrameLoop()->FrameTimerTick();
+        Draw();
+        // The tree holds every level, the deepest under all the others.
+        QTreeWidgetItem* deepest = Form->SceneTree()->ItemOfNode(static_cast<uint32_t>(c.Depth));
+        ASSERT_NE(deepest, nullptr);
+        int levels = 0;
+        for (QTreeWidgetItem* i = deepest; i->parent() != nullptr; i = i->parent())
+            ++levels;
+        EXPECT_EQ(levels, c.Depth);
+
+        const QString saved = Path("saved.qstn");
+        FileAnswers = {saved.toStdString()};
+        Click("File", "Save As...");
+        TProjectDocument reread;
+        reread.LoadFromFile(saved.toStdString());
+        EXPECT_EQ(reread.GetScene().NodeCount(), c.Depth);
+        const TSceneNode* last = reread.GetScene().FindNodeById(static_cast<uint32_t>(c.Depth));
+        ASSERT_NE(last, nullptr);
+        EXPECT_EQ(DepthOf(last), c.Depth);
+
+        YesNoAnswers = {true};
+        Click("File", "New");
+        EXPECT_EQ(Form->Scene().NodeCount(), 0);
+        Draw();
+    }
+}
+
+TEST_F(DeepHierarchyTest, DeleteUndoRedoAndDuplicateOfAChainFromTheTree)
+{
+    const TChainCase& c = kChains[0];
+    const QString file = Path("chain.qstn");
+    HostileFiles::WriteDeepChain(file.toStdString(), c.Depth, c.Objects);
+    Open(file);
+    ASSERT_EQ(Form->Scene().NodeCount(), c.Depth);
+    Draw();
+
+    // The chain's top selected in the tree, then deleted with everything below it.
+    TSceneTreePanel* tree = Form->SceneTree();
+    QTreeWidgetItem* top = tree->ItemOfNode(1);
+    ASSERT_NE(top, nullptr);
+    tree->scrollToItem(top);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(top).center());
+    ASSERT_TRUE(Node(1)->Selected);
+    TreePopup("Delete");
+    EXPECT_EQ(Form->Scene().NodeCount(), 0);
+    Draw();
+
+    Click("Edit", "Undo\tCtrl+Z");
+    ASSERT_EQ(Form->Scene().NodeCount(), c.Depth);
+    EXPECT_EQ(DepthOf(Node(static_cast<uint32_t>(c.Depth))), c.Depth);
+    Draw();
+    Click("Edit", "Redo\tCtrl+Y");
+    EXPECT_EQ(Form->Scene().NodeCount(), 0);
+    Click("Edit", "Undo\tCtrl+Z");
+    ASSERT_EQ(Form->Scene().NodeCount(), c.Depth);
+
+    // A duplicate copies the whole chain beside it.
+    top = tree->ItemOfNode(1);
+    ASSERT_NE(top, nullptr);
+    tree->scrollToItem(top);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(top).center());
+    TreePopup("Duplicate");
+    ASSERT_EQ(Form->Scene().NodeCount(), 2 * c.Depth);
+    const TSceneNode* copy = Form->Scene().GetRoot()->GetChild(1);
+    int depth = 1;
+    for (const TSceneNode* n = copy; n->ChildCount() > 0; n = n->GetChild(0))
+        ++depth;
+    EXPECT_EQ(depth, c.Depth);
+    Draw();
+    Click("Edit", "Undo\tCtrl+Z");
+    EXPECT_EQ(Form->Scene().NodeCount(), c.Depth);
+    Click("Edit", "Clear scene");
+    Draw();
+}
