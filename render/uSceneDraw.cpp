@@ -328,6 +328,16 @@ void TSceneRenderer::RenderDefault(TScene& Scene)
 void TSceneRenderer::RenderSkyboxPass(TSceneNode* Root, const TMatrix4& Parent,
                                       const TPropertyEvaluationContext& Context)
 {
+    // Most scenes have no skybox: that is found out without working out every node's
+    // world matrix, which a large tree pays for in each view.
+    bool found = false;
+    WalkSubtreePreOrder(Root, 0, [&](TSceneNode& n, int, int&) {
+        const auto* o = dynamic_cast<const TSceneObject*>(&n);
+        found = found || (n.GetVisible() && o != nullptr && o->PrimType == ptSkybox);
+        return !found && n.GetVisible();
+    });
+    if (!found)
+        return;
     WalkSubtreePreOrder(Root, Parent, [&](TSceneNode& n, const TMatrix4& parent, TMatrix4& world) {
         if (!n.GetVisible())
             return false;  // a hidden node hides its subtree

@@ -78,7 +78,9 @@ void TSceneNode::RemoveChild(TSceneNode* Child)
 
 int TSceneNode::InsertChild(TSceneNode* Child, int Index)
 {
-    if (Child == nullptr || Child->IsAncestorOf(this))
+    // A node without children is the ancestor of itself only: copies and loaded nodes
+    // linked from the top down need no walk up a long chain.
+    if (Child == nullptr || Child == this || (Child->ChildCount() > 0 && Child->IsAncestorOf(this)))
         return -1;
     if (Child->Parent == this) {
         Child->NotifyAncestorsOfChange();
