@@ -9,6 +9,7 @@
 
 #include <QMenu>
 
+#include <cstdint>
 #include <memory>
 #include <unordered_set>
 #include <utility>
@@ -17,6 +18,8 @@
 namespace {
 
 constexpr int NodeIdRole = Qt::UserRole;
+// The deepest the items nest (see RebuildSceneTree).
+constexpr int kMaxItemNesting = 1000;
 
 uint32_t ItemNodeId(const QTreeWidgetItem* Item)
 {
@@ -166,27 +169,54 @@ void TSceneTreePanel::RebuildSceneTree()
     auto* root = new QTreeWidgetItem(QStringList(QStringLiteral("Scene")));
     root->setData(0, NodeIdRole, 0u);
     std::vector<QTreeWidgetItem*> marked;  // items to expand or select once in the tree
-    std::vector<std::pair<const TSceneNode*, QTreeWidgetItem*>> stack;
-    stack.reserve(64);
-    stack.emplace_back(scene.GetRoot(), root);
+    const auto makeItem = [&](const TSceneNode& Node) {
+        auto* item = new QTreeWidgetItem(QStringList(ItemText(Node)));
+        const uint32_t id = Node.GetId();
+        item->setData(0, NodeIdRole, id);
+        if (expanded.count(id) != 0 || selected.count(id) != 0)
+            marked.push_back(item);
+        return item;
+    };
+    // The view lays out an expanded item's rows from inside the layout of its parent's,
+    // one nested call per level: items nest kMaxItemNesting levels deep at most, and
+    // what lies deeper is listed under its ancestor at that depth, in pre-order.
+    constexpr size_t kNoAnchor = SIZE_MAX;
+    std::vector<std::pair<QTreeWidgetItem*, QList<QTreeWidgetItem*>>> anchors;
+    struct TPending {
+        const TSceneNode* Node;
+        QTreeWidgetItem* Item;  // none yet for an item listed under an anchor
+        int Depth;              // levels below the scene root
+        size_t Anchor;
+    };
+    std::vector<TPending> stack{{scene.GetRoot(), root, 0, kNoAnchor}};
     while (!stack.empty()) {
-        const auto [node, item] = stack.back();
+        TPending top = stack.back();
         stack.pop_back();
-        const auto& children = node->GetChildren();
-        QList<QTreeWidgetItem*> childItems;
-        childItems.reserve(static_cast<qsizetype>(children.size()));
-        for (const TSceneNode* child : children) {
-            auto* childItem = new QTreeWidgetItem(QStringList(ItemText(*child)));
-            const uint32_t id = child->GetId();
-            childItem->setData(0, NodeIdRole, id);
-            if (expanded.count(id) != 0 || selected.count(id) != 0)
-                marked.push_back(childItem);
-            childItems.push_back(childItem);
+        const auto& children = top.Node->GetChildren();
+        if (top.Item == nullptr) {
+            top.Item = makeItem(*top.Node);
+            anchors[top.Anchor].second.push_back(top.Item);
         }
-        item->addChildren(childItems);
-        for (qsizetype i = childItems.size() - 1; i >= 0; --i)
-            stack.emplace_back(children[static_cast<size_t>(i)], childItems[i]);
+        if (top.Depth < kMaxItemNesting) {
+            QList<QTreeWidgetItem*> childItems;
+            childItems.reserve(static_cast<qsizetype>(children.size()));
+            for (const TSceneNode* child : children)
+                childItems.push_back(makeItem(*child));
+            top.Item->addChildren(childItems);
+            for (qsizetype i = childItems.size() - 1; i >= 0; --i)
+                stack.push_back(
+                    {children[static_cast<size_t>(i)], childItems[i], top.Depth + 1, kNoAnchor});
+            continue;
+        }
+        if (top.Anchor == kNoAnchor && !children.empty()) {
+            top.Anchor = anchors.size();
+            anchors.push_back({top.Item, {}});
+        }
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.push_back({*it, nullptr, top.Depth + 1, top.Anchor});
     }
+    for (auto& [anchor, items] : anchors)
+        anchor->addChildren(items);
     addTopLevelItem(root);
     root->setExpanded(true);
     if (selected.count(0) != 0)

@@ -47,6 +47,7 @@ struct TChainCase {
 
 // Deep enough to overflow a walk that recurses per level in this build, small enough to
 // run in a few seconds with the sanitizers.
+constexpr int kNestedLevels = 1000;
 const TChainCase kChains[] = {{"objects", 20000, true}, {"groups", 40000, false}};
 
 }  // namespace
@@ -65,13 +66,27 @@ TEST_F(DeepHierarchyTest, AChainOpensDrawsTakesAClickSavesAndMakesWayForANewProj
         Draw();
         QTest::mouseClick(Form->GLView(), Qt::LeftButton, {},
                           QPoint(Form->GLView()->width() / 2, Form->GLView()->height() / 2));
-        // The tree holds every level, the deepest under all the others.
-        QTreeWidgetItem* deepest = Form->SceneTree()->ItemOfNode(static_cast<uint32_t>(c.Depth));
+        // The tree nests the first thousand levels (the view lays out expanded items one
+        // nested call per level) and lists the deeper ones in order under the thousandth.
+        TSceneTreePanel* tree = Form->SceneTree();
+        QTreeWidgetItem* deepest = tree->ItemOfNode(static_cast<uint32_t>(c.Depth));
         ASSERT_NE(deepest, nullptr);
         int levels = 0;
         for (QTreeWidgetItem* i = deepest; i->parent() != nullptr; i = i->parent())
             ++levels;
-        EXPECT_EQ(levels, c.Depth);
+        EXPECT_EQ(levels, kNestedLevels + 1);
+        QTreeWidgetItem* anchor = tree->ItemOfNode(kNestedLevels);
+        ASSERT_NE(anchor, nullptr);
+        ASSERT_EQ(anchor->childCount(), c.Depth - kNestedLevels);
+        for (int i : {0, 1, c.Depth - kNestedLevels - 1})
+            EXPECT_EQ(tree->TreeNodeToSceneNode(anchor->child(i)),
+                      Node(static_cast<uint32_t>(kNestedLevels + 1 + i)));
+        // Every item expanded at once from the top, as the "*" key does.
+        QTreeWidgetItem* top = tree->ItemOfNode(1);
+        tree->setCurrentItem(top);
+        QTest::keyClick(tree, Qt::Key_Asterisk);
+        EXPECT_TRUE(anchor->isExpanded());
+        EXPECT_FALSE(tree->visualItemRect(top).isEmpty());
 
         // Saved in pre-order: node i + 1 under node i all the way down.
         const QString saved = Path("saved.qstn");
