@@ -56,6 +56,10 @@ void ForEachItem(const QTreeWidget& Tree, F&& Visit)
 // cheap), and every item freed alone.
 void DeleteAllItems(QTreeWidget& Tree)
 {
+    // The view keeps a model index for every expanded and selected item, and taking
+    // items out walks each of them up to the top: let go of them first.
+    Tree.collapseAll();
+    Tree.clearSelection();
     std::vector<QTreeWidgetItem*> items;
     while (Tree.topLevelItemCount() > 0)
         items.push_back(Tree.takeTopLevelItem(Tree.topLevelItemCount() - 1));
@@ -110,6 +114,10 @@ TSceneTreePanel::TSceneTreePanel(TEditorContext& Context, QWidget* Parent)
     });
     // Hide and show are edits without a command or a notification.
     connect(&events, &TEditorEvents::DocumentEdited, this, [this] { RefreshItemTexts(); });
+    connect(this, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* Item) { ExpandedIds.insert(ItemNodeId(Item)); });
+    connect(this, &QTreeWidget::itemCollapsed, this,
+            [this](QTreeWidgetItem* Item) { ExpandedIds.erase(ItemNodeId(Item)); });
     RebuildSceneTree();
 }
 
@@ -144,16 +152,15 @@ void TSceneTreePanel::BuildPopupMenu()
 
 void TSceneTreePanel::RebuildSceneTree()
 {
-    // 1. What is expanded and selected now, by id.
-    std::unordered_set<uint32_t> expanded, selected;
+    // 1. What is expanded and selected now, by id. Asking every item whether it is
+    // expanded would look each up among its siblings, too slow for a long list of them.
+    const std::unordered_set<uint32_t> expanded = std::move(ExpandedIds);
+    ExpandedIds.clear();
+    std::unordered_set<uint32_t> selected;
+    for (const QTreeWidgetItem* item : selectedItems())
+        selected.insert(ItemNodeId(item));
     uint32_t currentId = 0;
     bool hasCurrent = false;
-    ForEachItem(*this, [&](QTreeWidgetItem& item) {
-        if (item.isExpanded())
-            expanded.insert(ItemNodeId(&item));
-        if (item.isSelected())
-            selected.insert(ItemNodeId(&item));
-    });
     if (QTreeWidgetItem* current = currentItem()) {
         currentId = ItemNodeId(current);
         hasCurrent = true;
@@ -173,8 +180,12 @@ void TSceneTreePanel::RebuildSceneTree()
         auto* item = new QTreeWidgetItem(QStringList(ItemText(Node)));
         const uint32_t id = Node.GetId();
         item->setData(0, NodeIdRole, id);
-        if (expanded.count(id) != 0 || selected.count(id) != 0)
+        if (expanded.count(id) != 0) {
+            ExpandedIds.insert(id);
             marked.push_back(item);
+        } else if (selected.count(id) != 0) {
+            marked.push_back(item);
+        }
         return item;
     };
     // The view lays out an expanded item's rows from inside the layout of its parent's,
@@ -219,12 +230,14 @@ void TSceneTreePanel::RebuildSceneTree()
         anchor->addChildren(items);
     addTopLevelItem(root);
     root->setExpanded(true);
+    ExpandedIds.insert(0);
     if (selected.count(0) != 0)
         root->setSelected(true);
     QTreeWidgetItem* current = hasCurrent && currentId == 0 ? root : nullptr;
     for (QTreeWidgetItem* item : marked) {
         const uint32_t id = ItemNodeId(item);
-        if (expanded.count(id) != 0)
+        // A leaf shows nothing expanded, and expanding it costs a search of the view's rows.
+        if (expanded.count(id) != 0 && item->childCount() > 0)
             item->setExpanded(true);
         if (selected.count(id) != 0)
             item->setSelected(true);
