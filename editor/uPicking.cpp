@@ -127,6 +127,31 @@ void SortPickHits(std::vector<TPickHit>& Hits)
     }
 }
 
+namespace {
+// The hit of the ray on Object (drawn with World), when there is one.
+void AddPickHit(TSceneObject& Object, const TMatrix4& World, const TVec3& Origin,
+                const TVec3& Direction, std::vector<TPickHit>& Hits)
+{
+    TMatrix4 inverse;
+    if (!MatInverse(World, inverse))
+        return;
+    const TVec3 localOrigin = MatTransformPoint(Origin, inverse);
+    const TVec3 localDirection = Vec3Normalize(MatTransformVector(Direction, inverse));
+    float distance = 0;
+    TVec3 hit, normal;
+    const TMeshData* evaluated = Object.GetEvaluatedMesh();
+    bool found =
+        evaluated && evaluated->RayPick(localOrigin, localDirection, distance, hit, normal);
+    const TMeshData* base = Object.GetBaseMesh();
+    if (!found && base && base != evaluated)
+        found = base->RayPick(localOrigin, localDirection, distance, hit, normal);
+    if (!found)
+        return;
+    const TVec3 worldHit = MatTransformPoint(hit, World);
+    Hits.push_back({Object.GetId(), Vec3Dot(Vec3Sub(worldHit, Origin), Direction)});
+}
+}  // namespace
+
 std::vector<TPickHit> CollectPickHitsAlongRay(TProjectDocument& Document, const TVec3& Origin,
                                               const TVec3& Direction)
 {
@@ -138,38 +163,20 @@ std::vector<TPickHit> CollectPickHitsAlongRay(TProjectDocument& Document, const 
     TPropertyEvaluationContext context = Document.CurrentContext(&evaluation);
     TSceneRenderer::SetEvaluationContextAll(scene, context);
 
-    std::vector<TSceneNode*> stack{scene.GetRoot()};
-    while (!stack.empty()) {
-        TSceneNode* node = stack.back();
-        stack.pop_back();
-        if (!node || !node->GetVisible())
-            continue;  // hides the whole subtree
-        const auto& children = node->GetChildren();
-        for (auto it = children.rbegin(); it != children.rend(); ++it)
-            stack.push_back(*it);
-
-        auto* object = dynamic_cast<TSceneObject*>(node);
-        if (!object || object->PrimType == ptSkybox)
-            continue;
-        TMatrix4 world, inverse;
-        Document.GetWorldMatrixInContext(object->GetId(), context, world);
-        if (!MatInverse(world, inverse))
-            continue;
-        const TVec3 localOrigin = MatTransformPoint(Origin, inverse);
-        const TVec3 localDirection = Vec3Normalize(MatTransformVector(Direction, inverse));
-        float distance = 0;
-        TVec3 hit, normal;
-        const TMeshData* evaluated = object->GetEvaluatedMesh();
-        bool found =
-            evaluated && evaluated->RayPick(localOrigin, localDirection, distance, hit, normal);
-        const TMeshData* base = object->GetBaseMesh();
-        if (!found && base && base != evaluated)
-            found = base->RayPick(localOrigin, localDirection, distance, hit, normal);
-        if (!found)
-            continue;
-        const TVec3 worldHit = MatTransformPoint(hit, world);
-        hits.push_back({object->GetId(), Vec3Dot(Vec3Sub(worldHit, Origin), Direction)});
-    }
+    // Each world matrix from its parent's, as the views draw them: no walk to the root
+    // per object.
+    WalkSubtreePreOrder(scene.GetRoot(), MatIdentity(),
+                        [&](TSceneNode& node, const TMatrix4& parent, TMatrix4& world) {
+                            if (!node.GetVisible())
+                                return false;  // hides the whole subtree
+                            TMatrix4 local;
+                            ComputeEvaluatedLocalMatrix(node, context, local);
+                            MatMultiply(parent, local, world);
+                            if (auto* object = dynamic_cast<TSceneObject*>(&node);
+                                object && object->PrimType != ptSkybox)
+                                AddPickHit(*object, world, Origin, Direction, hits);
+                            return true;
+                        });
     SortPickHits(hits);
     return hits;
 }

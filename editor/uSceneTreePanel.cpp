@@ -9,6 +9,7 @@
 
 #include <QMenu>
 
+#include <cstdint>
 #include <memory>
 #include <unordered_set>
 #include <utility>
@@ -17,6 +18,8 @@
 namespace {
 
 constexpr int NodeIdRole = Qt::UserRole;
+// The deepest the items nest (see RebuildSceneTree).
+constexpr int kMaxItemNesting = 1000;
 
 uint32_t ItemNodeId(const QTreeWidgetItem* Item)
 {
@@ -45,6 +48,29 @@ void ForEachItem(const QTreeWidget& Tree, F&& Visit)
         for (int i = item->childCount() - 1; i >= 0; --i)
             stack.push_back(item->child(i));
     }
+}
+
+// Frees every item of the tree. An item frees its children from its own destructor, one
+// nested call per level, so a deep tree is taken apart first: out of the view, then each
+// item's children taken from it deepest first (each then holds none, so taking them is
+// cheap), and every item freed alone.
+void DeleteAllItems(QTreeWidget& Tree)
+{
+    // The view keeps a model index for every expanded and selected item, and taking
+    // items out walks each of them up to the top: let go of them first.
+    Tree.collapseAll();
+    Tree.clearSelection();
+    std::vector<QTreeWidgetItem*> items;
+    while (Tree.topLevelItemCount() > 0)
+        items.push_back(Tree.takeTopLevelItem(Tree.topLevelItemCount() - 1));
+    // Breadth first, so every item comes after its ancestors.
+    for (size_t i = 0; i < items.size(); ++i)
+        for (int c = 0; c < items[i]->childCount(); ++c)
+            items.push_back(items[i]->child(c));
+    for (auto it = items.rbegin(); it != items.rend(); ++it)
+        (*it)->takeChildren();
+    for (QTreeWidgetItem* item : items)
+        delete item;
 }
 
 }  // namespace
@@ -88,7 +114,17 @@ TSceneTreePanel::TSceneTreePanel(TEditorContext& Context, QWidget* Parent)
     });
     // Hide and show are edits without a command or a notification.
     connect(&events, &TEditorEvents::DocumentEdited, this, [this] { RefreshItemTexts(); });
+    connect(this, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* Item) { ExpandedIds.insert(ItemNodeId(Item)); });
+    connect(this, &QTreeWidget::itemCollapsed, this,
+            [this](QTreeWidgetItem* Item) { ExpandedIds.erase(ItemNodeId(Item)); });
     RebuildSceneTree();
+}
+
+TSceneTreePanel::~TSceneTreePanel()
+{
+    const QSignalBlocker blocker(this);
+    DeleteAllItems(*this);
 }
 
 void TSceneTreePanel::BuildPopupMenu()
@@ -116,16 +152,15 @@ void TSceneTreePanel::BuildPopupMenu()
 
 void TSceneTreePanel::RebuildSceneTree()
 {
-    // 1. What is expanded and selected now, by id.
-    std::unordered_set<uint32_t> expanded, selected;
+    // 1. What is expanded and selected now, by id. Asking every item whether it is
+    // expanded would look each up among its siblings, too slow for a long list of them.
+    const std::unordered_set<uint32_t> expanded = std::move(ExpandedIds);
+    ExpandedIds.clear();
+    std::unordered_set<uint32_t> selected;
+    for (const QTreeWidgetItem* item : selectedItems())
+        selected.insert(ItemNodeId(item));
     uint32_t currentId = 0;
     bool hasCurrent = false;
-    ForEachItem(*this, [&](QTreeWidgetItem& item) {
-        if (item.isExpanded())
-            expanded.insert(ItemNodeId(&item));
-        if (item.isSelected())
-            selected.insert(ItemNodeId(&item));
-    });
     if (QTreeWidgetItem* current = currentItem()) {
         currentId = ItemNodeId(current);
         hasCurrent = true;
@@ -135,40 +170,74 @@ void TSceneTreePanel::RebuildSceneTree()
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);
     const QSignalBlocker blocker(this);
+    DeleteAllItems(*this);
     clear();
     TScene& scene = Context.Document().GetScene();
     auto* root = new QTreeWidgetItem(QStringList(QStringLiteral("Scene")));
     root->setData(0, NodeIdRole, 0u);
     std::vector<QTreeWidgetItem*> marked;  // items to expand or select once in the tree
-    std::vector<std::pair<const TSceneNode*, QTreeWidgetItem*>> stack;
-    stack.reserve(64);
-    stack.emplace_back(scene.GetRoot(), root);
-    while (!stack.empty()) {
-        const auto [node, item] = stack.back();
-        stack.pop_back();
-        const auto& children = node->GetChildren();
-        QList<QTreeWidgetItem*> childItems;
-        childItems.reserve(static_cast<qsizetype>(children.size()));
-        for (const TSceneNode* child : children) {
-            auto* childItem = new QTreeWidgetItem(QStringList(ItemText(*child)));
-            const uint32_t id = child->GetId();
-            childItem->setData(0, NodeIdRole, id);
-            if (expanded.count(id) != 0 || selected.count(id) != 0)
-                marked.push_back(childItem);
-            childItems.push_back(childItem);
+    const auto makeItem = [&](const TSceneNode& Node) {
+        auto* item = new QTreeWidgetItem(QStringList(ItemText(Node)));
+        const uint32_t id = Node.GetId();
+        item->setData(0, NodeIdRole, id);
+        if (expanded.count(id) != 0) {
+            ExpandedIds.insert(id);
+            marked.push_back(item);
+        } else if (selected.count(id) != 0) {
+            marked.push_back(item);
         }
-        item->addChildren(childItems);
-        for (qsizetype i = childItems.size() - 1; i >= 0; --i)
-            stack.emplace_back(children[static_cast<size_t>(i)], childItems[i]);
+        return item;
+    };
+    // The view lays out an expanded item's rows from inside the layout of its parent's,
+    // one nested call per level: items nest kMaxItemNesting levels deep at most, and
+    // what lies deeper is listed under its ancestor at that depth, in pre-order.
+    constexpr size_t kNoAnchor = SIZE_MAX;
+    std::vector<std::pair<QTreeWidgetItem*, QList<QTreeWidgetItem*>>> anchors;
+    struct TPending {
+        const TSceneNode* Node;
+        QTreeWidgetItem* Item;  // none yet for an item listed under an anchor
+        int Depth;              // levels below the scene root
+        size_t Anchor;
+    };
+    std::vector<TPending> stack{{scene.GetRoot(), root, 0, kNoAnchor}};
+    while (!stack.empty()) {
+        TPending top = stack.back();
+        stack.pop_back();
+        const auto& children = top.Node->GetChildren();
+        if (top.Item == nullptr) {
+            top.Item = makeItem(*top.Node);
+            anchors[top.Anchor].second.push_back(top.Item);
+        }
+        if (top.Depth < kMaxItemNesting) {
+            QList<QTreeWidgetItem*> childItems;
+            childItems.reserve(static_cast<qsizetype>(children.size()));
+            for (const TSceneNode* child : children)
+                childItems.push_back(makeItem(*child));
+            top.Item->addChildren(childItems);
+            for (qsizetype i = childItems.size() - 1; i >= 0; --i)
+                stack.push_back(
+                    {children[static_cast<size_t>(i)], childItems[i], top.Depth + 1, kNoAnchor});
+            continue;
+        }
+        if (top.Anchor == kNoAnchor && !children.empty()) {
+            top.Anchor = anchors.size();
+            anchors.push_back({top.Item, {}});
+        }
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.push_back({*it, nullptr, top.Depth + 1, top.Anchor});
     }
+    for (auto& [anchor, items] : anchors)
+        anchor->addChildren(items);
     addTopLevelItem(root);
     root->setExpanded(true);
+    ExpandedIds.insert(0);
     if (selected.count(0) != 0)
         root->setSelected(true);
     QTreeWidgetItem* current = hasCurrent && currentId == 0 ? root : nullptr;
     for (QTreeWidgetItem* item : marked) {
         const uint32_t id = ItemNodeId(item);
-        if (expanded.count(id) != 0)
+        // A leaf shows nothing expanded, and expanding it costs a search of the view's rows.
+        if (expanded.count(id) != 0 && item->childCount() > 0)
             item->setExpanded(true);
         if (selected.count(id) != 0)
             item->setSelected(true);

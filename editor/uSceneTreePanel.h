@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 
 #include <cstdint>
+#include <unordered_set>
 
 class QMenu;
 class TEditorContext;
@@ -28,6 +29,8 @@ public:
     };
 
     TSceneTreePanel(TEditorContext& Context, QWidget* Parent);
+    // Takes a deep tree of items apart without recursion.
+    ~TSceneTreePanel() override;
 
     // Rebuilds every item from the scene; expanded and selected items stay so by id.
     void RebuildSceneTree();
@@ -58,4 +61,6 @@ private:
     TEditorContext& Context;
     QMenu* Popup = nullptr;
     uint32_t CutNode = 0;
+    // The nodes whose items are expanded, kept as the user expands and collapses them.
+    std::unordered_set<uint32_t> ExpandedIds;
 };

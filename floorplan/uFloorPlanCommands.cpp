@@ -26,9 +26,11 @@ bool SamePlanState(const TFloorPlan& a, const TFloorPlan& b)
 
 void CollectSubtree(const TSceneNode* Node, std::vector<const TSceneNode*>& Out)
 {
-    Out.push_back(Node);
-    for (const TSceneNode* child : Node->GetChildren())
-        CollectSubtree(child, Out);
+    // Users may put anything, however deep, under a generated group.
+    WalkSubtreePreOrder(Node, 0, [&](const TSceneNode& n, int, int&) {
+        Out.push_back(&n);
+        return true;
+    });
 }
 
 }  // namespace

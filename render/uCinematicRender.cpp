@@ -191,20 +191,19 @@ void TCinematicRenderer::CollectFrameObjects(TScene& scene,
                                              const TPropertyEvaluationContext& Context)
 {
     // The objects the scene drawing shows, with the matrices it draws them with.
-    std::function<void(TSceneNode*, const TMatrix4&)> walk = [&](TSceneNode* n,
-                                                                 const TMatrix4& parent) {
-        if (!n || !n->GetVisible())
-            return;
-        TMatrix4 local, world;
-        ComputeEvaluatedLocalMatrix(*n, Context, local);
-        MatMultiply(parent, local, world);
-        if (auto* o = dynamic_cast<TSceneObject*>(n); o && o->PrimType != ptSkybox)
-            if (const TMeshData* mesh = o->GetEvaluatedMesh())
-                Objects.push_back({o, mesh, world});
-        for (TSceneNode* child : n->GetChildren())
-            walk(child, world);
-    };
-    walk(scene.GetRoot(), MatIdentity());
+    WalkSubtreePreOrder(scene.GetRoot(), MatIdentity(),
+                        [&](TSceneNode& n, const TMatrix4& parent, TMatrix4& world) {
+                            if (!n.GetVisible())
+                                return false;
+                            TMatrix4 local;
+                            ComputeEvaluatedLocalMatrix(n, Context, local);
+                            MatMultiply(parent, local, world);
+                            if (auto* o = dynamic_cast<TSceneObject*>(&n);
+                                o && o->PrimType != ptSkybox)
+                                if (const TMeshData* mesh = o->GetEvaluatedMesh())
+                                    Objects.push_back({o, mesh, world});
+                            return true;
+                        });
 }
 
 void TCinematicRenderer::BeginScreenPass() const

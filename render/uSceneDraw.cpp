@@ -275,8 +275,10 @@ void DrawSelectionBox(float r, const TSceneDrawContext& Draw)
 void TSceneRenderer::SetEvaluationContextAll(TScene& Scene,
                                              const TPropertyEvaluationContext& Context)
 {
-    std::function<void(TSceneNode*)> walk = [&](TSceneNode* n) {
-        if (auto* o = dynamic_cast<TSceneObject*>(n)) {
+    // Every object of a deep tree may take a new context: each tells its ancestors once.
+    TSceneNoticeBatch batch;
+    WalkSubtreePreOrder(Scene.GetRoot(), 0, [&](TSceneNode& n, int, int&) {
+        if (auto* o = dynamic_cast<TSceneObject*>(&n)) {
             TModifierEvalContext c;
             c.Frame = Context.Frame;
             c.FPS = Context.FPS;
@@ -287,10 +289,8 @@ void TSceneRenderer::SetEvaluationContextAll(TScene& Scene,
             c.Owner = o;
             o->SetEvaluationContext(c);
         }
-        for (TSceneNode* child : n->GetChildren())
-            walk(child);
-    };
-    walk(Scene.GetRoot());
+        return true;
+    });
 }
 
 void TSceneRenderer::Render(TScene& Scene, const TPropertyEvaluationContext& Context)
@@ -325,33 +325,46 @@ void TSceneRenderer::RenderDefault(TScene& Scene)
     Render(Scene, TPropertyEvaluationContext{});
 }
 
-void TSceneRenderer::RenderSkyboxPass(TSceneNode* Node, const TMatrix4& Parent,
+void TSceneRenderer::RenderSkyboxPass(TSceneNode* Root, const TMatrix4& Parent,
                                       const TPropertyEvaluationContext& Context)
 {
-    if (!Node || !Node->GetVisible())
-        return;  // a hidden node hides its subtree
-    const TMatrix4 world = WorldOf(*Node, Parent, Context);
-    if (auto* o = dynamic_cast<TSceneObject*>(Node); o && o->PrimType == ptSkybox) {
-        TMatrixGuard m(world);
-        DrawObjectMesh(*o, false);
-        glClear(GL_DEPTH_BUFFER_BIT);  // a skybox never hides what follows
-    }
-    for (TSceneNode* child : Node->GetChildren())
-        RenderSkyboxPass(child, world, Context);
+    // Most scenes have no skybox: that is found out without working out every node's
+    // world matrix, which a large tree pays for in each view.
+    bool found = false;
+    WalkSubtreePreOrder(Root, 0, [&](TSceneNode& n, int, int&) {
+        const auto* o = dynamic_cast<const TSceneObject*>(&n);
+        found = found || (n.GetVisible() && o != nullptr && o->PrimType == ptSkybox);
+        return !found && n.GetVisible();
+    });
+    if (!found)
+        return;
+    WalkSubtreePreOrder(Root, Parent, [&](TSceneNode& n, const TMatrix4& parent, TMatrix4& world) {
+        if (!n.GetVisible())
+            return false;  // a hidden node hides its subtree
+        world = WorldOf(n, parent, Context);
+        if (auto* o = dynamic_cast<TSceneObject*>(&n); o && o->PrimType == ptSkybox) {
+            TMatrixGuard m(world);
+            DrawObjectMesh(*o, false);
+            glClear(GL_DEPTH_BUFFER_BIT);  // a skybox never hides what follows
+        }
+        return true;
+    });
 }
 
-void TSceneRenderer::RenderObjectPass(TSceneNode* Node, const TMatrix4& Parent,
+void TSceneRenderer::RenderObjectPass(TSceneNode* Root, const TMatrix4& Parent,
                                       const TPropertyEvaluationContext& Context)
 {
-    if (!Node || !Node->GetVisible())
-        return;
-    const TMatrix4 world = WorldOf(*Node, Parent, Context);
-    if (auto* o = dynamic_cast<TSceneObject*>(Node); o && o->PrimType != ptSkybox) {
-        TMatrixGuard m(world);
-        DrawObjectMesh(*o, Draw.DisplayMode == dmSolid || Draw.DisplayMode == dmCinematic);
-    }
-    for (TSceneNode* child : Node->GetChildren())
-        RenderObjectPass(child, world, Context);
+    const bool contact = Draw.DisplayMode == dmSolid || Draw.DisplayMode == dmCinematic;
+    WalkSubtreePreOrder(Root, Parent, [&](TSceneNode& n, const TMatrix4& parent, TMatrix4& world) {
+        if (!n.GetVisible())
+            return false;
+        world = WorldOf(n, parent, Context);
+        if (auto* o = dynamic_cast<TSceneObject*>(&n); o && o->PrimType != ptSkybox) {
+            TMatrixGuard m(world);
+            DrawObjectMesh(*o, contact);
+        }
+        return true;
+    });
 }
 
 void TSceneRenderer::DrawObjectMesh(TSceneObject& Object, bool UseContactCache)

@@ -89,9 +89,9 @@ public:
     std::function<const std::vector<TVec3>*(const TSceneObject&, const TMeshData&)> BaseColors;
 
 private:
-    void RenderSkyboxPass(TSceneNode* Node, const TMatrix4& Parent,
+    void RenderSkyboxPass(TSceneNode* Root, const TMatrix4& Parent,
                           const TPropertyEvaluationContext& Context);
-    void RenderObjectPass(TSceneNode* Node, const TMatrix4& Parent,
+    void RenderObjectPass(TSceneNode* Root, const TMatrix4& Parent,
                           const TPropertyEvaluationContext& Context);
     TMeshDrawCache Cache;
     const TContactLightingCache* ContactCache = nullptr;  // of the scene Render is drawing

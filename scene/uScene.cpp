@@ -262,7 +262,9 @@ void TScene::DeleteSubtreeKeepingHoles(TSceneNode* Node)
     if (OnNodeRemoving)
         OnNodeRemoving(*this, *Node);
     // The explicit stack does what the recursion "unlink, report, delete the children
-    // from the last to the first, unregister, free" does, without its depth limit.
+    // from the last to the first, unregister, free" does, without its depth limit; in one
+    // batch, unlinking each node does not tell every ancestor inside the subtree again.
+    TSceneNoticeBatch batch;
     std::vector<TSceneNode*> stack{Node};
     while (!stack.empty()) {
         TSceneNode* top = stack.back();
@@ -435,7 +437,9 @@ TDetachedSubtree TScene::CloneSubtree(const TSceneNode* Node) const
     if (Node == nullptr)
         return nullptr;
     TDetachedSubtree result(CloneOneNode(*Node));
-    // Depth first, children in order: ids are handed out in pre-order.
+    // Depth first, children in order: ids are handed out in pre-order. Each link tells
+    // the copies above once per batch, not every copy up to the top.
+    TSceneNoticeBatch batch;
     struct TFrame {
         const TSceneNode* Source;
         TSceneNode* Copy;

@@ -20,6 +20,33 @@ bool SameFloat(float A, float B)
 
 }  // namespace
 
+int TSceneNode::NoticeBatchDepth = 0;
+uint64_t TSceneNode::NoticeSerial[TSceneNode::kNoticeKinds] = {0, 0};
+
+TSceneNoticeBatch::TSceneNoticeBatch()
+{
+    if (TSceneNode::NoticeBatchDepth++ == 0)
+        TSceneNode::ForgetAncestorNotices();
+}
+
+TSceneNoticeBatch::~TSceneNoticeBatch()
+{
+    --TSceneNode::NoticeBatchDepth;
+}
+
+void TSceneNode::ForgetAncestorNotices()
+{
+    for (uint64_t& serial : NoticeSerial)
+        ++serial;
+}
+
+void TSceneNode::ForgetMovedNotices()
+{
+    // A link change notifies the new ancestors of descendant changes itself, but not of
+    // moved objects.
+    ++NoticeSerial[anObjectMoved];
+}
+
 TSceneNode::TSceneNode(uint32_t NewId) : Id(NewId == kNoId ? AllocateSceneNodeId() : NewId) {}
 
 TSceneNode::~TSceneNode() = default;
@@ -46,13 +73,16 @@ void TSceneNode::RemoveChild(TSceneNode* Child)
     Child->NotifyAncestorsOfChange();
     Children.erase(Children.begin() + index);
     Child->Parent = nullptr;
+    ForgetMovedNotices();
     // Its world matrix no longer includes the old parent's.
     Child->MarkSubtreeWorldDirty();
 }
 
 int TSceneNode::InsertChild(TSceneNode* Child, int Index)
 {
-    if (Child == nullptr || Child->IsAncestorOf(this))
+    // A node without children is the ancestor of itself only: copies and loaded nodes
+    // linked from the top down need no walk up a long chain.
+    if (Child == nullptr || Child == this || (Child->ChildCount() > 0 && Child->IsAncestorOf(this)))
         return -1;
     if (Child->Parent == this) {
         Child->NotifyAncestorsOfChange();
@@ -63,6 +93,7 @@ int TSceneNode::InsertChild(TSceneNode* Child, int Index)
     Index = std::clamp(Index, 0, ChildCount());
     Children.insert(Children.begin() + Index, Child);
     Child->Parent = this;
+    ForgetMovedNotices();
     Child->MarkSubtreeWorldDirty();
     Child->NotifyAncestorsOfChange();
     return Index;
@@ -158,8 +189,7 @@ void TSceneNode::MarkSubtreeWorldDirty()
 
 void TSceneNode::NotifyAncestorsOfChange()
 {
-    for (TSceneNode* n = Parent; n != nullptr; n = n->Parent)
-        n->DoDescendantChanged();
+    NotifyAncestors(anDescendantChanged, [](TSceneNode& n) { n.DoDescendantChanged(); });
 }
 
 const TMatrix4& TSceneNode::GetLocalMatrix()

@@ -5,6 +5,7 @@
 // matrices are cached and recomputed on request after a change.
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "base/uDocumentIds.h"
@@ -74,7 +75,8 @@ public:
     void TransformChanged();
     void MarkSubtreeWorldDirty();
     // Tells every ancestor that something below it changed (moved, linked or unlinked),
-    // so that nodes whose content depends on their descendants can refresh it.
+    // so that nodes whose content depends on their descendants can refresh it. Inside a
+    // TSceneNoticeBatch each ancestor hears it once per batch (see there).
     void NotifyAncestorsOfChange();
 
     const TMatrix4& GetLocalMatrix();
@@ -104,8 +106,27 @@ protected:
     // Runs on every ancestor of a node whose transform or links changed.
     virtual void DoDescendantChanged() {}
 
+    // The kinds of notice an ancestor walk delivers; each keeps its own batch marks.
+    enum TAncestorNotice : int { anDescendantChanged = 0, anObjectMoved = 1 };
+    // Calls Notice on every ancestor, the parent first. Inside a TSceneNoticeBatch the
+    // walk ends at an ancestor that heard the same kind of notice earlier in the batch:
+    // it and everything above it have heard it already.
+    template <typename F>
+    void NotifyAncestors(TAncestorNotice Kind, F&& Notice);
+    // Whatever an ancestor did on hearing a notice has been undone somewhere (a mesh was
+    // evaluated): the walks of the open batch must reach the root again.
+    static void ForgetAncestorNotices();
+
 private:
+    friend class TSceneNoticeBatch;
+    static constexpr int kNoticeKinds = 2;
+    // Inside a batch; the batch's number for each kind of notice.
+    static int NoticeBatchDepth;
+    static uint64_t NoticeSerial[kNoticeKinds];
+
     void StoreComponent(float& Field, float Value);
+    // A link changed: the ancestors of this subtree are not the ones that heard notices.
+    static void ForgetMovedNotices();
 
     uint32_t Id;
     TSceneNode* Parent = nullptr;
@@ -121,7 +142,63 @@ private:
     bool InverseDirty = true;
     bool Visible = true;
     bool Locked = false;
+    // The batch number of each kind of notice this node and all its ancestors last heard.
+    uint64_t NoticeHeard[kNoticeKinds] = {0, 0};
 };
+
+// While one is alive, change notices walk up the tree only as far as the first ancestor
+// that heard the same kind in this batch, so a pass that changes many nodes of a deep
+// tree costs a constant per node instead of a walk to the root each. A mesh evaluated
+// meanwhile makes the walks go to the root again, so nothing is missed. Nests.
+class TSceneNoticeBatch {
+public:
+    TSceneNoticeBatch();
+    ~TSceneNoticeBatch();
+    TSceneNoticeBatch(const TSceneNoticeBatch&) = delete;
+    TSceneNoticeBatch& operator=(const TSceneNoticeBatch&) = delete;
+};
+
+template <typename F>
+void TSceneNode::NotifyAncestors(TAncestorNotice Kind, F&& Notice)
+{
+    if (NoticeBatchDepth == 0) {
+        for (TSceneNode* n = Parent; n != nullptr; n = n->Parent)
+            Notice(*n);
+        return;
+    }
+    const uint64_t batch = NoticeSerial[Kind];
+    TSceneNode* n = Parent;
+    for (; n != nullptr && n->NoticeHeard[Kind] != batch; n = n->Parent)
+        Notice(*n);
+    // Everything walked over, and everything above where the walk stopped, has heard it.
+    for (TSceneNode* m = Parent; m != n; m = m->Parent)
+        m->NoticeHeard[Kind] = batch;
+}
+
+// The subtree of Root (Root included) in pre-order, a node before its children and
+// children in order, without recursion. Visit(Node, FromParent, ToChildren) returns False
+// to skip the node's subtree; otherwise ToChildren is what its children get as FromParent
+// (a world matrix, say).
+template <typename TCarried, typename TNode, typename F>
+void WalkSubtreePreOrder(TNode* Root, const TCarried& RootCarried, F&& Visit)
+{
+    using TBase = std::conditional_t<std::is_const_v<TNode>, const TSceneNode, TSceneNode>;
+    struct TPending {
+        TBase* Node;
+        TCarried FromParent;
+    };
+    std::vector<TPending> pending{{Root, RootCarried}};
+    while (!pending.empty()) {
+        TPending top = std::move(pending.back());
+        pending.pop_back();
+        TCarried toChildren = top.FromParent;
+        if (!Visit(*top.Node, top.FromParent, toChildren))
+            continue;
+        const auto& children = top.Node->GetChildren();
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            pending.push_back({*it, toChildren});
+    }
+}
 
 // A group: a node with nothing else. The scene root is one.
 class TSceneGroup : public TSceneNode {

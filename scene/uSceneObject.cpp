@@ -135,9 +135,10 @@ void TSceneObject::DoTransformChanged()
 {
     // Every object above holds this transform in its composite. The own mesh does not
     // depend on the own transform.
-    for (TSceneNode* Node = GetParent(); Node; Node = Node->GetParent())
-        if (auto* Object = dynamic_cast<TSceneObject*>(Node))
+    NotifyAncestors(anObjectMoved, [](TSceneNode& Node) {
+        if (auto* Object = dynamic_cast<TSceneObject*>(&Node))
             Object->SetMeshDirty();
+    });
 }
 
 void TSceneObject::DoDescendantChanged()
@@ -158,6 +159,44 @@ void TSceneObject::Evaluate(const TModifierStepGate* Gate)
 {
     if (!MeshDirty || EvaluationFailed)
         return;
+    if (ChildCount() > 0 && HasCompositeModifier(Modifiers.get()))
+        EvaluateCompositeOwnersBelow();
+    RunStack();
+    // Ancestors that heard of this mesh's changes may have to hear of the next ones.
+    ForgetAncestorNotices();
+}
+
+void TSceneObject::EvaluateCompositeOwnersBelow()
+{
+    // Gathering a composite asks every descendant for its evaluated mesh, and one that
+    // owns a composite too would gather its own descendants inside that request: one
+    // nested call per level of a deep tree. Settled deepest first, they answer from what
+    // they hold. Inside the pass the owners below have already been settled.
+    static bool Running = false;
+    if (Running)
+        return;
+    Running = true;
+    struct TReset {
+        ~TReset() { Running = false; }
+    } reset;
+    std::vector<std::pair<TSceneNode*, size_t>> Stack{{this, 0}};
+    while (!Stack.empty()) {
+        auto& [Node, Next] = Stack.back();
+        if (Next < Node->GetChildren().size()) {
+            TSceneNode* Child = Node->GetChildren()[Next++];
+            Stack.emplace_back(Child, 0);
+            continue;
+        }
+        auto* Object = dynamic_cast<TSceneObject*>(Node);
+        Stack.pop_back();
+        if (Object != nullptr && Object != this && Object->ChildCount() > 0 &&
+            HasCompositeModifier(Object->Modifiers.get()))
+            Object->Evaluate();
+    }
+}
+
+void TSceneObject::RunStack()
+{
     const TMeshData* Input = BaseMesh.get();
     bool Composite = false;
     std::unique_ptr<TMeshData> CompositeMesh;
@@ -180,8 +219,11 @@ void TSceneObject::Evaluate(const TModifierStepGate* Gate)
         EvaluationMessage = "Unknown error";
         return;
     }
-    if (!Input)
+    if (!Input) {
+        // Nothing to evaluate until a mesh or a child arrives, which marks it dirty again.
+        EvaluationFailed = true;
         return;
+    }
 
     TModifierEvalContext Context;
     if (ContextSet) {

@@ -162,6 +162,8 @@ private:
     // True when Ctx differs from the stored context and was stored, marking the mesh dirty.
     bool StoreContext(const TModifierEvalContext& Ctx);
     void WireModifierStack();
+    void EvaluateCompositeOwnersBelow();
+    void RunStack();
 
     std::unique_ptr<TMeshData> EvaluatedMesh;
     TModifierEvalBuffers EvalBuffers;

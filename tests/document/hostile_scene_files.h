@@ -159,4 +159,22 @@ inline std::string WeldedSphere(int Levels, const std::string& Threshold)
     return SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, 1, mods, 2);
 }
 
+// A chain of Depth nodes, each the only child of the one before: groups, or plane objects
+// (a small mesh, so the depth and not the drawing is what costs). Ids 1..Depth, node i
+// the parent of node i + 1; the deepest node is selected.
+inline void WriteDeepChain(const std::string& Path, int Depth, bool Objects)
+{
+    std::ofstream out(Path, std::ios::binary);
+    out << kHead << "NODES " << Depth << "\r\n";
+    for (int i = 1; i <= Depth; ++i) {
+        out << "BEGINNODE\r\nID " << i << "\r\nTYPE " << (Objects ? "object" : "group")
+            << "\r\nPARENT " << i - 1 << "\r\nNAME N" << i
+            << "\r\nPOS 0.01 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\n";
+        if (Objects)
+            out << "PRIM 5\r\nCOLOR 1 1 1\r\nTEXID 0\r\nBLEND 0\r\nSEL " << (i == Depth ? 1 : 0)
+                << "\r\n0\r\n";
+        out << "ENDNODE\r\n";
+    }
+}
+
 }  // namespace HostileFiles

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -216,6 +217,43 @@ TEST(SceneNode, DeepChainWorldMatrix)
         chain.push_back(std::move(node));
     }
     EXPECT_NEAR(chain.front()->GetWorldPosition().X, 50.0f, 0.05f);
+}
+
+TEST(SceneNode, InABatchEachAncestorHearsOfChangesBelowItOnce)
+{
+    // A chain linked from the top down: outside a batch every link would tell every
+    // ancestor, N * N / 2 notices in all.
+    constexpr int kDepth = 20000;
+    std::vector<std::unique_ptr<TProbeNode>> chain;
+    chain.push_back(std::make_unique<TProbeNode>(0));
+    {
+        TSceneNoticeBatch batch;
+        for (int i = 1; i <= kDepth; ++i) {
+            chain.push_back(std::make_unique<TProbeNode>(static_cast<uint32_t>(i)));
+            chain[i - 1]->InsertChild(chain[i].get(), 0);
+        }
+        // Unlinking and linking again, and a nested batch, tell nobody twice either.
+        chain[kDepth - 1]->RemoveChild(chain[kDepth].get());
+        TSceneNoticeBatch nested;
+        chain[kDepth - 1]->InsertChild(chain[kDepth].get(), 0);
+    }
+    for (int i = 0; i < kDepth; ++i)
+        ASSERT_EQ(chain[i]->DescendantHooks, 1) << "node " << i;
+    EXPECT_EQ(chain[kDepth]->DescendantHooks, 0);
+
+    // The next batch tells everyone again; without one every ancestor hears every notice.
+    {
+        TSceneNoticeBatch batch;
+        chain[kDepth]->NotifyAncestorsOfChange();
+        chain[kDepth / 2]->NotifyAncestorsOfChange();
+    }
+    chain[3]->NotifyAncestorsOfChange();
+    chain[3]->NotifyAncestorsOfChange();
+    EXPECT_EQ(chain[kDepth - 1]->DescendantHooks, 2);
+    EXPECT_EQ(chain[kDepth / 2]->DescendantHooks, 2);
+    EXPECT_EQ(chain[4]->DescendantHooks, 2);
+    EXPECT_EQ(chain[2]->DescendantHooks, 4);
+    EXPECT_EQ(chain[0]->DescendantHooks, 4);
 }
 
 TEST(SceneNode, SingularWorldGivesZeroInverse)

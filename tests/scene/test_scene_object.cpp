@@ -5,6 +5,7 @@
 #include "modifiers/uModifierStack.h"
 #include "terrain/uHeightmap.h"
 #include "tests/modifiers/uTestModifiers.h"
+#include "tests/scene/small_stack.h"
 
 #include <gtest/gtest.h>
 
@@ -325,6 +326,57 @@ TEST_F(Composite, ANestedCompositeOwnerContributesItsResultAndItsDescendantsAgai
     plane->AddModifier(std::move(m));
     // plane's evaluated mesh is the cube at plane space; then the cube again below it.
     EXPECT_EQ(OwnerVertexCount(), 24u + 24u);
+}
+
+TEST_F(Composite, InABatchEveryChangeStillReachesTheAncestorsThatNeedIt)
+{
+    TSceneNoticeBatch batch;
+    grandchild->MarkMeshDirty();
+    EXPECT_TRUE(owner->IsMeshDirty());
+    // Evaluated in between, the owner hears the next change although the group between
+    // them heard one before in this batch.
+    owner->GetEvaluatedMesh();
+    ASSERT_FALSE(owner->IsMeshDirty());
+    grandchild->MarkMeshDirty();
+    EXPECT_TRUE(owner->IsMeshDirty());
+
+    // A moved object tells its ancestors of now, whatever those it had before heard.
+    grandchild->SetPosition(Vec3(3, 0, 0));
+    ASSERT_FALSE(plane->IsMeshDirty());
+    plane->InsertChild(group.get(), 0);
+    EXPECT_FALSE(plane->IsMeshDirty());  // no composite of its own
+    grandchild->SetPosition(Vec3(4, 0, 0));
+    EXPECT_TRUE(plane->IsMeshDirty());
+}
+
+TEST(SceneObject, ADeepChainOfCompositeOwnersEvaluatesWithoutNestingPerLevel)
+{
+    // Each owner's composite holds the one below it (empty meshes, so that the composites
+    // stay small); the top one also holds a plane. Every owner gathers all below it, so
+    // the work grows with the square of the depth: a small stack keeps the depth small.
+    constexpr int kDepth = 1000;
+    std::vector<std::unique_ptr<TSceneObject>> chain;
+    {
+        TSceneNoticeBatch batch;
+        for (int i = 0; i < kDepth; ++i) {
+            auto owner = std::make_unique<TSceneObject>();
+            owner->SetBaseMesh(std::make_unique<TMeshData>());
+            owner->AddModifier(CompositeModifier(1, 0));
+            if (!chain.empty())
+                chain.back()->InsertChild(owner.get(), 0);
+            chain.push_back(std::move(owner));
+        }
+    }
+    auto plane = MakePrimitive(ptPlane, Vec3(2, 0, 0));
+    chain.front()->InsertChild(plane.get(), 1);
+    RunOnSmallStack([&] {
+        const TMeshData* top = chain.front()->GetEvaluatedMesh();
+        ASSERT_NE(top, nullptr);
+        EXPECT_EQ(top->Vertices.size(), 4u);
+        EXPECT_FLOAT_EQ(MinX(*top), 1.75f);
+    });
+    for (const auto& owner : chain)
+        ASSERT_FALSE(owner->IsMeshDirty());
 }
 
 TEST_F(Composite, TooLargeACompositeIsAFailedEvaluationNotAnError)
