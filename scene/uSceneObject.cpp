@@ -161,7 +161,7 @@ void TSceneObject::Evaluate(const TModifierStepGate* Gate)
         return;
     if (ChildCount() > 0 && HasCompositeModifier(Modifiers.get()))
         EvaluateCompositeOwnersBelow();
-    RunStack();
+    RunStack(Gate);
     // Ancestors that heard of this mesh's changes may have to hear of the next ones.
     ForgetAncestorNotices();
 }
@@ -195,7 +195,7 @@ void TSceneObject::EvaluateCompositeOwnersBelow()
     }
 }
 
-void TSceneObject::RunStack()
+void TSceneObject::RunStack(const TModifierStepGate* Gate)
 {
     const TMeshData* Input = BaseMesh.get();
     bool Composite = false;

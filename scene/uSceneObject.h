@@ -163,7 +163,7 @@ private:
     bool StoreContext(const TModifierEvalContext& Ctx);
     void WireModifierStack();
     void EvaluateCompositeOwnersBelow();
-    void RunStack();
+    void RunStack(const TModifierStepGate* Gate);
 
     std::unique_ptr<TMeshData> EvaluatedMesh;
     TModifierEvalBuffers EvalBuffers;
