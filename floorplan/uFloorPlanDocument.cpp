@@ -326,6 +326,28 @@ bool TFloorPlanDocument::AddLoadedBuilding(std::unique_ptr<TBuildingDefinition> 
     return true;
 }
 
+TFloorDefinition* TFloorPlanDocument::AddFloorCopyOf(const TFloorPlan* Source,
+                                                     const TFloorPlanPointArray& Outline)
+{
+    if (!Source) {
+        TFloorPlan* fresh = AddPlan("Plan " + std::to_string(PlanCount() + 1));
+        fresh->SetPoints(Outline);
+        Source = fresh;
+    }
+    TBuildingDefinition* building = DefaultBuilding();
+    const std::string name =
+        Source->Name() + " - Floor " + std::to_string(building->FloorCount() + 1);
+    TFloorPlan* plan = AddPlan(name);
+    const uint32_t id = plan->Id();
+    plan->Assign(Source);
+    plan->SetId(id);
+    plan->SetName(name);
+    TFloorDefinition* floor = building->AddFloor(id, "");
+    floor->SetOverrideSettings(true);
+    floor->SetSettings(plan->Settings());
+    return floor;
+}
+
 TBuildingDefinition* TFloorPlanDocument::DefaultBuilding()
 {
     if (!FBuildings.empty())

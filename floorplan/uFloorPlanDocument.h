@@ -143,6 +143,10 @@ public:
     // dropped, for nullptr or an id already present.
     bool AddLoadedBuilding(std::unique_ptr<TBuildingDefinition> Building);
     TBuildingDefinition* DefaultBuilding();
+    // "Add floor": a copy of Source named "<source> - Floor <n>" stacked on the default
+    // building, with the plan's settings as the floor's own. Without a Source, a new plan
+    // "Plan <n>" of Outline is made first and copied.
+    TFloorDefinition* AddFloorCopyOf(const TFloorPlan* Source, const TFloorPlanPointArray& Outline);
 
     // Updates the root's binding or appends one. The scene root (0) and none can never
     // be a generated root: such a call is refused with nullptr.

@@ -100,6 +100,27 @@ void SmoothTerrain(THeightmap* Map, int Radius)
     BoxBlurPass(Scratch.data(), Map->Data(), n, Radius, true);
 }
 
+void ApplyWholeMapEdit(THeightmap* Map, TWholeMapEdit Edit)
+{
+    if (!Map)
+        return;
+    switch (Edit) {
+    case TWholeMapEdit::Raise:
+        RaiseTerrain(Map, 0.05f);
+        break;
+    case TWholeMapEdit::Lower:
+        LowerTerrain(Map, 0.05f);
+        break;
+    case TWholeMapEdit::Smooth:
+        SmoothTerrain(Map, 1);
+        break;
+    case TWholeMapEdit::RoundEdges:
+        ApplyEdgeShape(Map, 0.2f);
+        break;
+    }
+    Map->Clamp(0.0f, 1.0f);
+}
+
 void ApplyEdgeShape(THeightmap* Map, float Falloff)
 {
     if (!Map || std::isnan(Falloff))

@@ -37,6 +37,10 @@ void LowerTerrain(THeightmap* Map, float Amount);
 void SmoothTerrain(THeightmap* Map, int Radius);
 // Normalises to 0..1, then fades the heights out towards a circular coast.
 void ApplyEdgeShape(THeightmap* Map, float Falloff);
+// The terrain window's whole-map buttons: raise or lower by 0.05, smooth with radius 1,
+// round the edges with falloff 0.2; the heights are then clamped to 0..1.
+enum class TWholeMapEdit { Raise, Lower, Smooth, RoundEdges };
+void ApplyWholeMapEdit(THeightmap* Map, TWholeMapEdit Edit);
 // One dab centred on a cell. Mode is a TBrushMode; any other value is an EArgumentError.
 void ApplyBrush(THeightmap* Map, int CellX, int CellY, bool Invert, float Strength, int Mode,
                 const TBrushKernel* Kernel);

@@ -106,22 +106,8 @@ void TFloorPlanForm::FloorButtonClick(int Tag)
         const TFloorPlan* source = FindCurrentPlan();
         if (!source && plans.PlanCount() > 0)
             source = plans.GetPlan(0);
-        if (!source) {
-            TFloorPlan* fresh = plans.AddPlan("Plan " + std::to_string(plans.PlanCount() + 1));
-            fresh->SetPoints(kDefaultPlanRectangle);
-            source = fresh;
-        }
-        const std::string name =
-            source->Name() + " - Floor " + std::to_string(building->FloorCount() + 1);
-        TFloorPlan* plan = plans.AddPlan(name);
-        const uint32_t id = plan->Id();
-        plan->Assign(source);
-        plan->SetId(id);
-        plan->SetName(name);
-        TFloorDefinition* floor = building->AddFloor(id, "");
-        floor->SetOverrideSettings(true);
-        floor->SetSettings(plan->Settings());
-        CurrentPlan = id;
+        TFloorDefinition* floor = plans.AddFloorCopyOf(source, kDefaultPlanRectangle);
+        CurrentPlan = floor->PlanId();
         PlanCanvas->SelectedPoint = -1;
         keep = floor->Id();
         break;

@@ -241,21 +241,9 @@ void TTerrainForm::WholeMapButtonClick(int Tag)
         if (!map)
             return;
         map->BeginEdit();
-        switch (Tag) {
-        case 0:
-            RaiseTerrain(map, 0.05f);
-            break;
-        case 1:
-            LowerTerrain(map, 0.05f);
-            break;
-        case 2:
-            SmoothTerrain(map, 1);
-            break;
-        default:
-            ApplyEdgeShape(map, 0.2f);
-            break;
-        }
-        map->Clamp(0.0f, 1.0f);
+        // Tags 0..2 raise, lower and smooth; the last button rounds the edges.
+        ApplyWholeMapEdit(map, Tag >= 0 && Tag < 3 ? static_cast<TWholeMapEdit>(Tag)
+                                                   : TWholeMapEdit::RoundEdges);
         Finish();
     });
 }

@@ -515,22 +515,7 @@ private:
     {
         TFloorPlanDocument& plans = Doc.GetFloorPlans();
         const TFloorPlan* source = AnyPlan();
-        if (!source) {
-            TFloorPlan* fresh = plans.AddPlan("Plan " + std::to_string(plans.PlanCount() + 1));
-            fresh->SetPoints(Outline());
-            source = fresh;
-        }
-        TBuildingDefinition* building = plans.DefaultBuilding();
-        const std::string name =
-            source->Name() + " - Floor " + std::to_string(building->FloorCount() + 1);
-        TFloorPlan* plan = plans.AddPlan(name);
-        const uint32_t id = plan->Id();
-        plan->Assign(source);
-        plan->SetId(id);
-        plan->SetName(name);
-        TFloorDefinition* floor = building->AddFloor(id, "");
-        floor->SetOverrideSettings(true);
-        floor->SetSettings(plan->Settings());
+        TFloorDefinition* floor = plans.AddFloorCopyOf(source, Outline());
         if (Chance(0.6))
             EditFloorSettings(*floor);
     }
@@ -587,22 +572,8 @@ private:
             break;
         }
         case 2:
-            // Raise All, Lower All, Smooth All, Round Edges, clamped as the window does.
-            switch (Int(0, 3)) {
-            case 0:
-                RaiseTerrain(map, 0.05f);
-                break;
-            case 1:
-                LowerTerrain(map, 0.05f);
-                break;
-            case 2:
-                SmoothTerrain(map, 1);
-                break;
-            default:
-                ApplyEdgeShape(map, 0.2f);
-                break;
-            }
-            map->Clamp(0.0f, 1.0f);
+            // Raise All, Lower All, Smooth All, Round Edges.
+            ApplyWholeMapEdit(map, static_cast<TWholeMapEdit>(Int(0, 3)));
             break;
         case 3:
             map->Flatten();
