@@ -28,7 +28,10 @@ if [[ ! -s "$work/display" ]]; then
   echo "Xvfb did not start within 60 s" >&2
   exit 1
 fi
-DISPLAY=":$(head -n 1 "$work/display")" "$@" &
+# Qt's own dialogs keep their history in the user's configuration: the tests' go to a
+# folder of their own.
+mkdir -p "$work/config"
+DISPLAY=":$(head -n 1 "$work/display")" XDG_CONFIG_HOME="$work/config" "$@" &
 child=$!
 wait "$child"
 status=$?
