@@ -10,6 +10,7 @@
 #include "scene/uScene.h"
 #include "scene/uSceneObject.h"
 #include "tests/document/hostile_scene_files.h"
+#include "tests/document/project_file_fixture.h"
 #include "tests/scene/small_stack.h"
 
 #include <filesystem>
@@ -21,26 +22,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class DeepHierarchyWalksTest : public ::testing::Test {
+class DeepHierarchyWalksTest : public TProjectFileFixture {
 protected:
-    void SetUp() override
-    {
-        Ids = SnapshotDocumentIds();
-        Dir = fs::temp_directory_path() /
-              ("quill_deep_walks_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(Dir);
-        fs::create_directories(Dir);
-    }
-    void TearDown() override
-    {
-        RestoreDocumentIds(Ids);
-        fs::remove_all(Dir);
-    }
-    std::string Path(const std::string& Name) const { return (Dir / Name).string(); }
-
-    TDocumentIdCounters Ids;
-    fs::path Dir;
+    DeepHierarchyWalksTest() : TProjectFileFixture("quill_deep_walks_") {}
+    std::string Path(const std::string& Name) const { return PathOf(Name); }
 };
 
 // Levels below the root.

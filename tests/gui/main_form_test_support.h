@@ -25,6 +25,18 @@
 #include <string>
 #include <vector>
 
+// The menu items that open the tool windows (creating a terrain opens its editor).
+struct TToolWindowMenuItem {
+    const char* Menu;
+    const char* Item;
+};
+inline constexpr TToolWindowMenuItem kToolWindowMenuItems[] = {
+    {"View", "Cinematic Window..."}, {"View", "Environment..."},
+    {"View", "Camera..."},           {"View", "Textures..."},
+    {"Tools", "Texture Ripper..."},  {"Tools", "Floor Plan Builder..."},
+    {"Create", "Terrain"},
+};
+
 // What a dialog was asked, in order.
 struct TDialogCall {
     std::string Kind;  // "open", "save", "ask", "inform", "error", "warn"

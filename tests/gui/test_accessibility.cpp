@@ -296,16 +296,7 @@ using ToolWindowAccessibilityTest = MainFormFixture;
 TEST_F(ToolWindowAccessibilityTest, NothingHiddenIsPresentedAsShowing)
 {
     Click("Create", "Cube");
-    const struct {
-        const char* Menu;
-        const char* Item;
-    } windows[] = {
-        {"View", "Cinematic Window..."}, {"View", "Environment..."},
-        {"View", "Camera..."},           {"View", "Textures..."},
-        {"Tools", "Texture Ripper..."},  {"Tools", "Floor Plan Builder..."},
-        {"Create", "Terrain"},  // opens its editor
-    };
-    for (const auto& w : windows) {
+    for (const TToolWindowMenuItem& w : kToolWindowMenuItems) {
         SCOPED_TRACE(w.Item);
         Click(w.Menu, w.Item);
         std::vector<QPointer<QWidget>> opened;

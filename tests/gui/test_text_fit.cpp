@@ -34,6 +34,8 @@
 #include <QTextDocument>
 #include <QToolButton>
 
+#include <string_view>
+
 namespace {
 
 // The controls a user reads or works: captions, edits, lists, buttons. Parts of composite
@@ -303,18 +305,11 @@ TEST_F(TextFitTest, EveryModifierSettingsWindowHoldsItsText)
 TEST_F(TextFitTest, EveryToolWindowHoldsItsText)
 {
     Click("Create", "Cube");
-    const struct {
-        const char* Menu;
-        const char* Item;
-    } windows[] = {
-        {"View", "Cinematic Window..."}, {"View", "Environment..."},
-        {"View", "Camera..."},           {"View", "Textures..."},
-        {"Tools", "Texture Ripper..."},  {"Tools", "Floor Plan Builder..."},
-    };
-    for (const auto& w : windows)
-        CheckOpened(QString::fromLatin1(w.Item), [&] { Click(w.Menu, w.Item); });
-    // Creating a terrain opens its editor.
-    CheckOpened(QStringLiteral("Terrain Editor"), [&] { Click("Create", "Terrain"); });
+    for (const TToolWindowMenuItem& w : kToolWindowMenuItems) {
+        const bool terrain = std::string_view(w.Item) == "Terrain";
+        CheckOpened(terrain ? QStringLiteral("Terrain Editor") : QString::fromLatin1(w.Item),
+                    [&] { Click(w.Menu, w.Item); });
+    }
     TAboutForm about;
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
