@@ -31,18 +31,9 @@ TModifierEvalContext FrameContext(const TProjectTime& Time, TSceneObject* Owner)
 std::vector<TSceneObject*> ObjectsChildrenFirst(TScene& Scene)
 {
     std::vector<TSceneObject*> order;
-    std::vector<std::pair<TSceneNode*, size_t>> path{{Scene.GetRoot(), 0}};
-    while (!path.empty()) {
-        auto& [node, next] = path.back();
-        if (next < node->GetChildren().size()) {
-            TSceneNode* child = node->GetChildren()[next++];
-            path.emplace_back(child, 0);
-            continue;
-        }
+    for (TSceneNode* node : SubtreePostOrder(Scene.GetRoot()))
         if (auto* object = dynamic_cast<TSceneObject*>(node))
             order.push_back(object);
-        path.pop_back();
-    }
     return order;
 }
 

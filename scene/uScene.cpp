@@ -161,19 +161,7 @@ void TScene::UnregisterSubtree(TSceneNode* Node)
         return;
     // Post-order: each child's subtree in order, then the node. (Reversing the pre-order
     // would visit the children last to first.)
-    std::vector<TSceneNode*> post;
-    std::vector<std::pair<TSceneNode*, size_t>> stack{{Node, 0}};
-    while (!stack.empty()) {
-        auto& [n, next] = stack.back();
-        if (next < n->GetChildren().size()) {
-            TSceneNode* child = n->GetChildren()[next++];
-            stack.emplace_back(child, 0);
-        } else {
-            post.push_back(n);
-            stack.pop_back();
-        }
-    }
-    for (TSceneNode* n : post)
+    for (TSceneNode* n : SubtreePostOrder(Node))
         UnregisterKeepingHole(n);
     CompactRegistry();
 }

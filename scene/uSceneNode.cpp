@@ -47,6 +47,25 @@ void TSceneNode::ForgetMovedNotices()
     ++NoticeSerial[anObjectMoved];
 }
 
+std::vector<TSceneNode*> SubtreePostOrder(TSceneNode* Root)
+{
+    std::vector<TSceneNode*> order;
+    if (Root == nullptr)
+        return order;
+    std::vector<std::pair<TSceneNode*, size_t>> path{{Root, 0}};
+    while (!path.empty()) {
+        auto& [node, next] = path.back();
+        if (next < node->GetChildren().size()) {
+            TSceneNode* child = node->GetChildren()[next++];
+            path.emplace_back(child, 0);
+            continue;
+        }
+        order.push_back(node);
+        path.pop_back();
+    }
+    return order;
+}
+
 TSceneNode::TSceneNode(uint32_t NewId) : Id(NewId == kNoId ? AllocateSceneNodeId() : NewId) {}
 
 TSceneNode::~TSceneNode() = default;

@@ -175,6 +175,10 @@ void TSceneNode::NotifyAncestors(TAncestorNotice Kind, F&& Notice)
         m->NoticeHeard[Kind] = batch;
 }
 
+// The subtree of Root (Root included) in post-order: each child's subtree in order, then
+// the node. Without recursion.
+std::vector<TSceneNode*> SubtreePostOrder(TSceneNode* Root);
+
 // The subtree of Root (Root included) in pre-order, a node before its children and
 // children in order, without recursion. Visit(Node, FromParent, ToChildren) returns False
 // to skip the node's subtree; otherwise ToChildren is what its children get as FromParent

@@ -179,16 +179,8 @@ void TSceneObject::EvaluateCompositeOwnersBelow()
     struct TReset {
         ~TReset() { Running = false; }
     } reset;
-    std::vector<std::pair<TSceneNode*, size_t>> Stack{{this, 0}};
-    while (!Stack.empty()) {
-        auto& [Node, Next] = Stack.back();
-        if (Next < Node->GetChildren().size()) {
-            TSceneNode* Child = Node->GetChildren()[Next++];
-            Stack.emplace_back(Child, 0);
-            continue;
-        }
+    for (TSceneNode* Node : SubtreePostOrder(this)) {
         auto* Object = dynamic_cast<TSceneObject*>(Node);
-        Stack.pop_back();
         if (Object != nullptr && Object != this && Object->ChildCount() > 0 &&
             HasCompositeModifier(Object->Modifiers.get()))
             Object->Evaluate();
