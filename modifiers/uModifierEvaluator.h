@@ -6,6 +6,7 @@
 #include "base/uMath.h"
 
 #include "base/uMesh.h"
+#include "base/uWorkMeter.h"
 
 #include <cstdint>
 #include <functional>
@@ -31,6 +32,9 @@ struct TModifierEvalContext {
     float Weight = 1.0f;
     bool CompositeInput = false;  // the source is the composite of the owner's descendants
     TSceneObject* Owner = nullptr;
+    // Counts the work of the run and stops it past its bound (opening a file); none while
+    // editing. Not the scene object's to keep: it stores its context without one.
+    TWorkMeter* Meter = nullptr;
 };
 
 struct TModifierEvaluationResult {
