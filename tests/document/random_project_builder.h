@@ -14,6 +14,10 @@
 #include "floorplan/uFloorPlanDocument.h"
 #include "image/uImageCodecs.h"
 #include "image/uTextureRipperImage.h"
+#include "modifiers/uModifierArray2D.h"
+#include "modifiers/uModifierArrayCircular.h"
+#include "modifiers/uModifierEvaluator.h"
+#include "modifiers/uModifierParams.h"
 #include "modifiers/uModifierRegistry.h"
 #include "modifiers/uModifierStack.h"
 #include "modifiers/uModifiers.h"
@@ -37,13 +41,67 @@
 #include "tests/document/random_modifier_settings.h"
 #include "tests/document/random_values.h"
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// Gives every object the evaluation context the viewport's drawing gives it for the
+// project's current frame, so that what is evaluated next is what the user sees.
+inline void ShowCurrentFrame(TProjectDocument& Doc)
+{
+    const TPropertyEvaluationContext frame = Doc.CurrentContext(nullptr);
+    for (TSceneNode* node : Doc.GetScene().GetNodes())
+        if (auto* object = dynamic_cast<TSceneObject*>(node)) {
+            TModifierEvalContext c;
+            c.Frame = frame.Frame;
+            c.FPS = frame.FPS;
+            c.Time = frame.Time;
+            c.MaxVertices = kDefaultEvalLimit;
+            c.MaxFaces = kDefaultEvalLimit;
+            c.Weight = 1.0f;
+            c.Owner = object;
+            object->SetEvaluationContext(c);
+        }
+}
+
+// What the viewport shows of the scene at the current frame: every object evaluated by
+// the editor, and whether each one succeeded.
+struct TSceneLook {
+    int64_t Vertices = 0;  // all objects' evaluated meshes together
+    int64_t Faces = 0;
+    int64_t LargestObject = 0;  // the most vertices or faces of one object
+    std::string Failed;         // the first object that did not evaluate, with its message
+};
+
+inline TSceneLook LookAtScene(TProjectDocument& Doc)
+{
+    ShowCurrentFrame(Doc);
+    TSceneLook look;
+    for (TSceneNode* node : Doc.GetScene().GetNodes()) {
+        auto* object = dynamic_cast<TSceneObject*>(node);
+        if (!object)
+            continue;
+        const TMeshData* mesh = object->GetEvaluatedMesh();
+        if ((object->IsMeshDirty() || !object->GetEvaluationMessage().empty()) &&
+            look.Failed.empty())
+            look.Failed = "\"" + object->Name + "\": " + object->GetEvaluationMessage();
+        if (!mesh)
+            continue;
+        const auto v = static_cast<int64_t>(mesh->Vertices.size());
+        const auto f = static_cast<int64_t>(mesh->Faces.size());
+        look.Vertices += v;
+        look.Faces += f;
+        look.LargestObject = std::max({look.LargestObject, v, f});
+    }
+    return look;
+}
 
 class TRandomProjectBuilder : private TRandomValues {
 public:
@@ -67,6 +125,32 @@ public:
             }
         }
     }
+
+    // A project of big stacks: Build(LightActions), then HeavyActions steps that subdivide,
+    // shell, slice and cap, array and weld, smooth, and make objects whose stack takes
+    // their descendants' composite. The user looks at the scene after each step (the
+    // editor evaluates it at the current frame) and takes the step back when an object
+    // no longer evaluates or the scene shows more than RoomVertices or RoomFaces.
+    void BuildHeavy(int LightActions, int HeavyActions, int64_t RoomVertices, int64_t RoomFaces)
+    {
+        Build(LightActions);
+        Room = {RoomVertices, RoomFaces};
+        MendFailures();
+        for (int i = 0; i < HeavyActions; ++i) {
+            THeavyStep step;
+            try {
+                RandomHeavyAction(step);
+            } catch (const std::exception&) {
+            }
+            const TSceneLook look = LookAtScene(Doc);
+            if (!look.Failed.empty() || look.Vertices > Room.Vertices || look.Faces > Room.Faces) {
+                TakeBack(step);
+                ++StepsTakenBack;
+            }
+        }
+    }
+
+    int StepsTakenBack = 0;
 
     std::vector<std::string> ModifierTypesUsed;
     // Types met that have neither a parameter table nor setters the builder knows.
@@ -678,6 +762,421 @@ private:
         else
             history.Redo();
     }
+
+    // ---- big stacks ----
+    // What one heavy step changed, so that the user can take it back.
+    struct THeavyStep {
+        std::vector<std::pair<uint32_t, uint32_t>> Modifiers;  // (object id, modifier id) added
+        size_t Commands = 0;                                   // commands run, undone last first
+        std::vector<uint32_t> NewObjects;                      // made by the step, deleted last
+        std::function<void()> Restore;                         // parameters typed back
+    };
+    struct TRoom {
+        int64_t Vertices = 0;
+        int64_t Faces = 0;
+    };
+
+    void RandomHeavyAction(THeavyStep& Step)
+    {
+        using THeavy = void (TRandomProjectBuilder::*)(THeavyStep&);
+        static const THeavy actions[] = {
+            &TRandomProjectBuilder::SubdivideAndShell, &TRandomProjectBuilder::SliceAndCap,
+            &TRandomProjectBuilder::ArrayAndWeld,      &TRandomProjectBuilder::CircleAndWeld,
+            &TRandomProjectBuilder::SmoothSurface,     &TRandomProjectBuilder::MirrorAndWeld,
+            &TRandomProjectBuilder::DetailedTerrain,   &TRandomProjectBuilder::CompositeOwner,
+            &TRandomProjectBuilder::CompositeOwner,    &TRandomProjectBuilder::Retune,
+            &TRandomProjectBuilder::MoveSomething,
+        };
+        (this->*actions[Pick(std::size(actions))])(Step);
+    }
+
+    static bool Failed(TSceneObject& Object)
+    {
+        Object.GetEvaluatedMesh();
+        return Object.IsMeshDirty() || !Object.GetEvaluationMessage().empty();
+    }
+
+    // An object that does not evaluate loses its stack, or goes when it still fails.
+    void MendFailures()
+    {
+        ShowCurrentFrame(Doc);
+        std::vector<uint32_t> ids;
+        for (TSceneNode* node : Nodes())
+            ids.push_back(node->GetId());
+        for (uint32_t id : ids) {
+            auto* object = dynamic_cast<TSceneObject*>(Doc.GetScene().FindNodeById(id));
+            if (!object || !Failed(*object))
+                continue;
+            object->ClearModifiers();
+            if (Failed(*object)) {
+                try {
+                    Run(std::make_unique<TDeleteSubtreeCommand>(Doc.GetScene(), object));
+                } catch (const std::exception&) {
+                }
+            }
+            Doc.MarkChanged();
+        }
+    }
+
+    void TakeBack(THeavyStep& Step)
+    {
+        TScene& scene = Doc.GetScene();
+        if (Step.Restore)
+            Step.Restore();
+        for (auto it = Step.Modifiers.rbegin(); it != Step.Modifiers.rend(); ++it)
+            if (auto* object = dynamic_cast<TSceneObject*>(scene.FindNodeById(it->first)))
+                if (TModifier* modifier = object->GetModifiers().FindById(it->second))
+                    object->RemoveModifier(modifier);
+        for (size_t i = 0; i < Step.Commands; ++i) {
+            try {
+                Doc.GetHistory().Undo();
+            } catch (const std::exception&) {
+            }
+        }
+        for (uint32_t id : Step.NewObjects)
+            if (TSceneNode* node = scene.FindNodeById(id)) {
+                try {
+                    Run(std::make_unique<TDeleteSubtreeCommand>(scene, node));
+                } catch (const std::exception&) {
+                }
+            }
+        Doc.MarkChanged();
+    }
+
+    // The size a user aims one big stack at: from a few thousand elements to most of
+    // what one object may hold.
+    int64_t Target()
+    {
+        const double most =
+            std::clamp<double>(static_cast<double>(Room.Vertices) / 3, 2000, 700000);
+        return static_cast<int64_t>(std::exp(Real(7.6f, static_cast<float>(std::log(most)))));
+    }
+
+    // The most subdivision levels (at least 1 while one level stays within an object's
+    // limit) that keep Faces x Factor within Target.
+    static int Levels(int64_t Faces, int64_t Target, int64_t Factor)
+    {
+        int levels = 0;
+        int64_t out = Faces * Factor * 4;
+        while (levels < 5 && out <= Target) {
+            ++levels;
+            out *= 4;
+        }
+        return levels == 0 && Faces * 4 <= kDefaultEvalLimit ? 1 : levels;
+    }
+
+    // What the object shows now (at least 1 face).
+    static int64_t ShownFaces(TSceneObject& Object)
+    {
+        const TMeshData* mesh = Object.GetEvaluatedMesh();
+        return mesh ? std::max<int64_t>(1, static_cast<int64_t>(mesh->Faces.size())) : 1;
+    }
+
+    // Mostly a new primitive from the Create menu, sometimes an object already there.
+    TSceneObject* HeavyObject(THeavyStep& Step, std::initializer_list<TPrimitiveType> Kinds)
+    {
+        if (Chance(0.25))
+            if (TSceneObject* object = AnyObject(); object && object->GetModifiers().Count() < 4)
+                return object;
+        const TPrimitiveType type = Kinds.begin()[Pick(Kinds.size())];
+        TSceneObject* object = Doc.GetScene().AddPrimitive(type);
+        object->SetPosition(Vec3(Typed(-20, 20), Real(0, 2), Typed(-20, 20)));
+        object->Color = Colour();
+        object->ApplyColorToVertices(object->Color);
+        Step.NewObjects.push_back(object->GetId());
+        Doc.MarkChanged();
+        return object;
+    }
+
+    // The modifier page's menu: the type appended to the object's stack.
+    TModifier* Add(THeavyStep& Step, TSceneObject& Object, const char* Type)
+    {
+        std::unique_ptr<TModifier> modifier = CreateModifierByTypeId(Type);
+        if (!modifier) {
+            UnknownTypes.push_back(Type);
+            return nullptr;
+        }
+        TModifier* added = modifier.get();
+        ModifierTypesUsed.push_back(Type);
+        Object.AddModifier(std::move(modifier));
+        Step.Modifiers.emplace_back(Object.GetId(), added->GetId());
+        Doc.MarkChanged();
+        return added;
+    }
+
+    // A value typed into the settings window's row whose file key is Key.
+    void Type(TModifier* Modifier, std::string_view Key, double Value)
+    {
+        if (!Modifier)
+            return;
+        if (const TModifierParamTable* table = Modifier->GetParamTable())
+            for (const TModifierParam& p : table->Params)
+                if (p.Key == Key) {
+                    p.Set(*Modifier, Value);
+                    return;
+                }
+        UnknownTypes.push_back(Modifier->GetTypeId() + " " + std::string(Key));
+    }
+
+    void Subdivide(THeavyStep& Step, TSceneObject& Object, int Levels)
+    {
+        Type(Add(Step, Object, "subdivide"), "Levels=", Levels);
+    }
+    void Shell(THeavyStep& Step, TSceneObject& Object)
+    {
+        TModifier* shell = Add(Step, Object, "shell");
+        Type(shell, "Thickness=", Chance(0.8) ? Real(0.005f, 0.2f) : Typed(-1, 1));
+        Type(shell, "Mode=", Int(0, 2));
+        Type(shell, "CapOpenings=", Chance(0.5));
+    }
+    void Weld(THeavyStep& Step, TSceneObject& Object)
+    {
+        TModifier* weld = Add(Step, Object, "vertex_weld");
+        Type(weld, "Threshold=", Chance(0.5) ? Real(1e-4f, 1e-2f) : Real(0.01f, 0.2f));
+        Type(weld, "AveragePosition=", Chance(0.5));
+        Type(weld, "AverageNormals=", Chance(0.5));
+        Type(weld, "RemoveDegenerate=", Chance(0.7));
+    }
+    void Smooth(THeavyStep& Step, TSceneObject& Object)
+    {
+        // Smooth and Relax share their rows.
+        TModifier* smooth = Add(Step, Object, Chance(0.6) ? "smooth" : "relax");
+        Type(smooth, "Amount=", Real(0, 1));
+        Type(smooth, "Iterations=", Int(1, 10));
+        Type(smooth, "PreserveBoundary=", Chance(0.5));
+    }
+    // A grid of copies: unit primitives side by side (their welds join them), spread
+    // apart, or crowded into a small space.
+    void Grid(TModifier* Modifier, int64_t Copies, float Size)
+    {
+        auto* array = dynamic_cast<TArray2DModifier*>(Modifier);
+        if (!array)
+            return;
+        const double side = std::sqrt(static_cast<double>(std::max<int64_t>(1, Copies)));
+        const int x = std::clamp(static_cast<int>(side * Real(0.5f, 2)), 1, 1000);
+        const int y = std::clamp(static_cast<int>(Copies / x), 1, 1000);
+        array->SetCountX(x);
+        array->SetCountY(y);
+        const int spacing = Int(0, 9);
+        const float offset = spacing < 6   ? Size
+                             : spacing < 9 ? Size * Real(0.3f, 3)
+                                           : Real(1e-4f, 1e-2f);
+        array->SetOffsetX(offset);
+        array->SetOffsetY(Chance(0.8) ? offset : Size * Real(0.3f, 3));
+        array->SetPlane(Int(0, 2));
+        array->SetCentered(Chance(0.5));
+        array->SetIncludeOriginal(Chance(0.7));
+        array->SetStepY(Chance(0.7) ? 0.0f : Real(-0.5f, 0.5f));
+    }
+    void Circle(TModifier* Modifier, int64_t Copies)
+    {
+        auto* circle = dynamic_cast<TArrayCircularModifier*>(Modifier);
+        if (!circle)
+            return;
+        circle->SetCount(static_cast<int32_t>(std::clamp<int64_t>(Copies, 2, 1000)));
+        circle->SetRadius(Real(0.2f, 4));
+        circle->SetStartAngle(Typed(-180, 180));
+        circle->SetTotalAngle(Chance(0.6) ? 360.0f : Typed(0, 360));
+        circle->SetCloseCircle(Chance(0.5));
+        circle->SetAxis(Int(0, 2));
+        circle->SetOrientation(Int(0, 2));
+        circle->SetIncludeOriginal(Chance(0.5));
+        circle->SetStepY(Chance(0.7) ? 0.0f : Real(-0.5f, 0.5f));
+    }
+
+    void SubdivideAndShell(THeavyStep& Step)
+    {
+        TSceneObject& object =
+            *HeavyObject(Step, {ptSphere, ptTorus, ptCube, ptCylinder, ptCone, ptPlane});
+        const int64_t faces = ShownFaces(object), target = Target();
+        const bool shellFirst = Chance(0.3);
+        if (shellFirst)
+            Shell(Step, object);
+        Subdivide(Step, object, Levels(faces, target, 2));
+        if (!shellFirst)
+            Shell(Step, object);
+    }
+
+    void SliceAndCap(THeavyStep& Step)
+    {
+        TSceneObject& object = *HeavyObject(Step, {ptSphere, ptTorus, ptCylinder, ptCube, ptCone});
+        Subdivide(Step, object, Levels(ShownFaces(object), Target(), 1));
+        if (Chance(0.5))
+            Weld(Step, object);
+        TModifier* slice = Add(Step, object, "slice");
+        Type(slice, "Axis=", Int(0, 2));
+        Type(slice, "Offset=", Chance(0.8) ? Real(-0.3f, 0.3f) : Typed(-1, 1));
+        Type(slice, "KeepPositive=", Chance(0.7));
+        Type(slice, "KeepNegative=", Chance(0.5));
+        Type(Add(Step, object, "cap_holes"), "TextureId=", Int(0, Textures.Count()));
+        if (Chance(0.3))
+            Shell(Step, object);
+    }
+
+    void ArrayAndWeld(THeavyStep& Step)
+    {
+        TSceneObject& object = *HeavyObject(Step, {ptCube, ptPlane, ptCylinder, ptSphere});
+        const int64_t faces = ShownFaces(object), target = Target();
+        Grid(Add(Step, object, "array_2d"), target / faces, 1.0f);
+        Weld(Step, object);
+        if (Chance(0.3))
+            Subdivide(Step, object, 1);
+    }
+
+    void CircleAndWeld(THeavyStep& Step)
+    {
+        TSceneObject& object = *HeavyObject(Step, {ptCube, ptTorus, ptCylinder, ptCone});
+        const int64_t faces = ShownFaces(object);
+        const bool subdivided = Chance(0.5);
+        if (subdivided)
+            Subdivide(Step, object, Int(1, 2));
+        Circle(Add(Step, object, "array_circular"),
+               std::min<int64_t>(Target() / (faces * (subdivided ? 16 : 1)), Int(2, 200)));
+        Weld(Step, object);
+    }
+
+    void SmoothSurface(THeavyStep& Step)
+    {
+        TSceneObject& object =
+            *HeavyObject(Step, {ptSphere, ptTorus, ptCube, ptCylinder, ptCone, ptPlane});
+        Subdivide(Step, object, Levels(ShownFaces(object), Target(), 1));
+        Smooth(Step, object);
+        if (Chance(0.3))
+            Add(Step, object, "normal");
+    }
+
+    void MirrorAndWeld(THeavyStep& Step)
+    {
+        TSceneObject& object = *HeavyObject(Step, {ptSphere, ptCube, ptCone, ptTorus});
+        const int64_t faces = ShownFaces(object);
+        TModifier* mirror = Add(Step, object, "mirror");
+        Type(mirror, "Axis=", Int(0, 2));
+        Type(mirror, "Offset=", Real(-0.5f, 0.5f));
+        Type(mirror, "IncludeOriginal=", Chance(0.8));
+        Type(mirror, "MergeSeam=", Chance(0.7));
+        Type(mirror, "MergeThreshold=", Real(1e-4f, 1e-2f));
+        Subdivide(Step, object, Levels(faces, Target(), 2));
+        if (Chance(0.5))
+            Weld(Step, object);
+    }
+
+    // The terrain window at a finer grid, then a smoother surface.
+    void DetailedTerrain(THeavyStep& Step)
+    {
+        TSceneObject* object = Doc.GetScene().AddPrimitive(ptTerrain);
+        Step.NewObjects.push_back(object->GetId());
+        object->Color = Vec3(0.45f, 0.4f, 0.32f);
+        object->ApplyColorToVertices(object->Color);
+        THeightmap* map = object->GetHeightmap();
+        map->Resample(Chance(0.6) ? 64 : 128);
+        TNoiseParams params;
+        InitDefaultNoiseParams(params);
+        params.Seed = Int(0, 100000);
+        params.Algorithm = Int(0, 2);
+        GenerateNoiseTerrain(map, params);
+        object->RebuildTerrainMesh();
+        Doc.MarkChanged();
+        if (Chance(0.8))
+            Subdivide(Step, *object, std::min(2, Levels(ShownFaces(*object), Target(), 1)));
+        if (Chance(0.5))
+            Smooth(Step, *object);
+    }
+
+    // Faces the object's descendants show: what a composite of them gathers.
+    static int64_t DescendantFaces(TSceneNode& Node)
+    {
+        int64_t faces = 0;
+        for (TSceneNode* node : SubtreePostOrder(&Node))
+            if (auto* object = dynamic_cast<TSceneObject*>(node); object && node != &Node)
+                if (const TMeshData* mesh = object->GetEvaluatedMesh())
+                    faces += static_cast<int64_t>(mesh->Faces.size());
+        return std::max<int64_t>(1, faces);
+    }
+
+    // A new object made the parent of some nodes, with a modifier that works on the
+    // composite of its descendants: an array of them, or a deformer over them.
+    void CompositeOwner(THeavyStep& Step)
+    {
+        std::vector<uint32_t> children;
+        for (int n = Int(1, 3); n > 0; --n)
+            if (TSceneNode* node = AnyNode(); node && std::find(children.begin(), children.end(),
+                                                                node->GetId()) == children.end())
+                children.push_back(node->GetId());
+        if (children.empty())
+            return;
+        TScene& scene = Doc.GetScene();
+        TSceneObject* owner = scene.AddPrimitive(Chance(0.5) ? ptCube : ptPlane);
+        owner->SetPosition(Vec3(Typed(-20, 20), Real(0, 2), Typed(-20, 20)));
+        Step.NewObjects.push_back(owner->GetId());
+        Doc.MarkChanged();
+        Run(std::make_unique<TReparentNodesCommand>(scene, Chance(0.5), 0, owner->GetId(),
+                                                    children));
+        ++Step.Commands;
+        static const char* const kinds[] = {"array_2d", "array_circular", "stretch",
+                                            "skew",     "squeeze",        "push",
+                                            "bend",     "wave",           "ripple"};
+        const char* kind = kinds[Pick(std::size(kinds))];
+        const int64_t copies = Target() / DescendantFaces(*owner);
+        TModifier* modifier = Add(Step, *owner, kind);
+        if (std::string_view(kind) == "array_2d")
+            Grid(modifier, std::min<int64_t>(copies, 64), Real(1, 6));
+        else if (std::string_view(kind) == "array_circular")
+            Circle(modifier, std::min<int64_t>(copies, 24));
+        else if (modifier)
+            SetParameters(*modifier);
+        if (Chance(0.3))
+            Weld(Step, *owner);
+        if (Chance(0.2))
+            if (TModifier* more = Add(Step, *owner, kinds[2 + Pick(std::size(kinds) - 2)]))
+                SetParameters(*more);
+    }
+
+    // A level, a count or the enabled box changed on a stack already there.
+    void Retune(THeavyStep& Step)
+    {
+        TSceneObject* object = AnyObject();
+        if (!object || object->GetModifiers().Count() == 0)
+            return;
+        TModifierStack& stack = object->GetModifiers();
+        TModifier* modifier = stack.GetItem(static_cast<int32_t>(Pick(stack.Count())));
+        const uint32_t objectId = object->GetId(), modifierId = modifier->GetId();
+        const auto find = [this, objectId, modifierId]() -> TModifier* {
+            auto* o = dynamic_cast<TSceneObject*>(Doc.GetScene().FindNodeById(objectId));
+            return o ? o->GetModifiers().FindById(modifierId) : nullptr;
+        };
+        if (modifier->GetTypeId() == "subdivide" || modifier->GetTypeId() == "smooth") {
+            const std::string_view key =
+                modifier->GetTypeId() == "subdivide" ? "Levels=" : "Iterations=";
+            double old = 0;
+            for (const TModifierParam& p : modifier->GetParamTable()->Params)
+                if (p.Key == key)
+                    old = p.Get(*modifier);
+            Type(modifier, key, old + (Chance(0.5) ? 1 : -1));
+            Step.Restore = [this, find, key, old] {
+                if (TModifier* m = find())
+                    Type(m, key, old);
+            };
+        } else if (auto* array = dynamic_cast<TArray2DModifier*>(modifier)) {
+            const int32_t x = array->GetCountX();
+            array->SetCountX(std::max(1, static_cast<int>(x * Real(0.5f, 2))));
+            Step.Restore = [find, x] {
+                if (auto* a = dynamic_cast<TArray2DModifier*>(find()))
+                    a->SetCountX(x);
+            };
+        } else {
+            modifier->SetEnabled(!modifier->GetEnabled());
+            Step.Restore = [find] {
+                if (TModifier* m = find())
+                    m->SetEnabled(!m->GetEnabled());
+            };
+        }
+        Doc.MarkChanged();
+    }
+
+    // Composite owners follow their descendants' moves.
+    void MoveSomething(THeavyStep&) { TypeTransform(); }
+
+    TRoom Room;
 
     TProjectDocument& Doc;
     TTextureManager& Textures;
