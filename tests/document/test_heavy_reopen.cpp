@@ -14,6 +14,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -60,8 +61,9 @@ std::string MeshDifference(const TMeshData& Editor, const TMeshData& Opened)
             return SameBits(A.X, B.X) && SameBits(A.Y, B.Y) && SameBits(A.Z, B.Z);
     };
     const auto text = [](const TVec3& V) {
-        return "(" + std::to_string(V.X) + ", " + std::to_string(V.Y) + ", " + std::to_string(V.Z) +
-               ")";
+        char buffer[80];
+        std::snprintf(buffer, sizeof buffer, "(%.9g, %.9g, %.9g)", V.X, V.Y, V.Z);
+        return std::string(buffer);
     };
     for (size_t i = 0; i < Editor.Vertices.size(); ++i) {
         const TMeshVertex& a = Editor.Vertices[i];
