@@ -1,6 +1,7 @@
 #include "modifiers/uModifierModeling.h"
 
 #include "base/uMesh.h"
+#include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierParams.h"
@@ -448,6 +449,12 @@ void TXFormModifier::SaveParams(std::vector<std::string>& Lines) const
 void TXFormModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
     LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
+}
+
+bool TXFormModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                        int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
 }
 
 TModifierApplyInfo TXFormModifier::ApplyWithInfo(const TModifierEvalContext&,

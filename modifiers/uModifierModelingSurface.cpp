@@ -1,5 +1,7 @@
 #include "modifiers/uModifierModelingSurface.h"
 
+#include "modifiers/uModifierDeformCommon.h"
+#include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierParams.h"
 #include "modifiers/uModifierTopologyUtils.h"
 
@@ -334,6 +336,12 @@ std::unique_ptr<TModifier> TNormalModifier::Clone() const
     return copy;
 }
 
+bool TNormalModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                         int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
+}
+
 TModifierApplyInfo TNormalModifier::ApplyWithInfo(const TModifierEvalContext&,
                                                   const TMeshData& Source, TMeshData& Dest)
 {
@@ -343,40 +351,43 @@ TModifierApplyInfo TNormalModifier::ApplyWithInfo(const TModifierEvalContext&,
 
 // ---- relax ----
 
-void RelaxMeshPositions(TMeshData& Mesh, float Amount, int32_t Iterations, bool PreserveBoundary)
+void RelaxMeshPositions(TMeshData& Mesh, float Amount, int32_t Iterations, bool PreserveBoundary,
+                        TWorkMeter* Meter)
 {
     if (Iterations <= 0 || Amount == 0)
         return;
     const size_t n = Mesh.Vertices.size();
-    TIntegerArrayList neighbours;
+    std::vector<int32_t> start, flat;
     std::vector<bool> boundary(n, false);
-    BuildVertexNeighbours(Mesh, neighbours, boundary);
+    BuildVertexNeighbourTable(Mesh, start, flat, boundary);
 
-    // Flat neighbour lists of the vertices that move; the others stay where they are.
-    std::vector<int32_t> moving, start{0}, flat;
+    // The vertices that move; the others stay where they are.
+    std::vector<int32_t> moving;
+    int64_t visits = 0;
     for (size_t i = 0; i < n; ++i) {
-        if (neighbours[i].empty() || (PreserveBoundary && boundary[i]))
+        if (start[i] == start[i + 1] || (PreserveBoundary && boundary[i]))
             continue;
         moving.push_back(static_cast<int32_t>(i));
-        flat.insert(flat.end(), neighbours[i].begin(), neighbours[i].end());
-        start.push_back(static_cast<int32_t>(flat.size()));
+        visits += start[i + 1] - start[i];
     }
+    const int64_t passWork = RelaxPassWork(static_cast<int64_t>(moving.size()), visits);
     std::vector<TVec3> current(n), next(n);
     for (size_t i = 0; i < n; ++i)
         current[i] = Mesh.Vertices[i].Position;
     next = current;
     for (int32_t pass = 0; pass < Iterations; ++pass) {
-        for (size_t m = 0; m < moving.size(); ++m) {
+        ChargeWork(Meter, passWork);
+        for (const int32_t v : moving) {
             TVec3 sum{0, 0, 0};
-            for (int32_t k = start[m]; k < start[m + 1]; ++k)
+            for (int32_t k = start[v]; k < start[v + 1]; ++k)
                 sum = Vec3Add(sum, current[flat[k]]);
-            const TVec3& p = current[moving[m]];
+            const TVec3& p = current[v];
             const TVec3 average =
-                Vec3Scale(sum, 1.0f / static_cast<float>(start[m + 1] - start[m]));
-            next[moving[m]] = Vec3Add(p, Vec3Scale(Vec3Sub(average, p), Amount));
+                Vec3Scale(sum, 1.0f / static_cast<float>(start[v + 1] - start[v]));
+            next[v] = Vec3Add(p, Vec3Scale(Vec3Sub(average, p), Amount));
         }
-        for (int32_t i : moving)
-            current[i] = next[i];
+        for (const int32_t v : moving)
+            current[v] = next[v];
     }
     for (size_t i = 0; i < n; ++i)
         Mesh.Vertices[i].Position = current[i];
@@ -384,10 +395,21 @@ void RelaxMeshPositions(TMeshData& Mesh, float Amount, int32_t Iterations, bool 
     Mesh.RebuildEdges();
 }
 
+int64_t RelaxPassWork(int64_t Moving, int64_t Visits)
+{
+    return WorkProduct(Moving, kRelaxVertexWork) + WorkProduct(Visits, kRelaxVisitWork);
+}
+
 void TRelaxModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
     CopyMeshData(Source, Dest);
     RelaxMeshPositions(Dest, Amount, Iterations, PreserveBoundary);
+}
+
+bool TRelaxModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                        int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
 }
 
 std::unique_ptr<TModifier> TRelaxModifier::Clone() const
@@ -407,10 +429,11 @@ void TRelaxModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& 
     LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
-TModifierApplyInfo TRelaxModifier::ApplyWithInfo(const TModifierEvalContext&,
+TModifierApplyInfo TRelaxModifier::ApplyWithInfo(const TModifierEvalContext& Context,
                                                  const TMeshData& Source, TMeshData& Dest)
 {
-    Apply(Source, Dest);
+    CopyMeshData(Source, Dest);
+    RelaxMeshPositions(Dest, Amount, Iterations, PreserveBoundary, Context.Meter);
     return SetApplyInfo(37);
 }
 

@@ -2,6 +2,7 @@
 // Modelling modifiers that cut, close, re-shade, relax and weld a surface: slice, cap
 // holes, normal, relax and vertex weld.
 #include "base/uMesh.h"
+#include "base/uWorkMeter.h"
 #include "modifiers/uModifierModeling.h"
 
 #include <cstdint>
@@ -95,6 +96,8 @@ public:
     const TModifierParamTable* GetParamTable() const override;
     void Apply(const TMeshData& Source, TMeshData& Dest) override;
     std::unique_ptr<TModifier> Clone() const override;
+    bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                            int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
                                      TMeshData& Dest) override;
 };
@@ -102,8 +105,15 @@ public:
 // Iterations passes that move each vertex by Amount toward the mean of its neighbours'
 // positions of the previous pass (border vertices stay when PreserveBoundary), then the
 // normals are recomputed and the edges rebuilt. Nothing for Amount exactly 0 or no
-// iteration.
-void RelaxMeshPositions(TMeshData& Mesh, float Amount, int32_t Iterations, bool PreserveBoundary);
+// iteration. Each pass is charged to Meter before it runs.
+void RelaxMeshPositions(TMeshData& Mesh, float Amount, int32_t Iterations, bool PreserveBoundary,
+                        TWorkMeter* Meter = nullptr);
+// Work units of one pass that moves Moving vertices over Visits neighbour entries in all.
+// A neighbour visit reads a position that is mostly near in memory; a moving vertex
+// divides, blends and writes back.
+constexpr int64_t kRelaxVisitWork = 1;
+constexpr int64_t kRelaxVertexWork = 4;
+int64_t RelaxPassWork(int64_t Moving, int64_t Visits);
 
 // Pulls vertices toward the average of their neighbours.
 class TRelaxModifier : public TModifier {
@@ -116,6 +126,8 @@ public:
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
     const TModifierParamTable* GetParamTable() const override;
+    bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                            int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
                                      TMeshData& Dest) override;
 
