@@ -18,6 +18,16 @@ struct TSlicePoint {
 };
 using TSlicePointArray = std::vector<TSlicePoint>;
 
+// One corner of a face clipped by the slice: the face's corner From itself (To = -1), or
+// the cut at T along the face's side from corner From to corner To. Key names the output
+// vertex it shares with every other corner of the same source vertex or source edge.
+struct TSliceCorner {
+    uint64_t Key = 0;
+    int32_t From = 0;
+    int32_t To = -1;
+    double T = 0;
+};
+
 // Cuts the mesh with the plane coordinate = Offset on Axis and keeps one or both sides;
 // the halves share the cut vertices. The cut is not capped.
 class TSliceModifier : public TModifier {
@@ -55,7 +65,13 @@ public:
 
 private:
     double Distance(const TSlicePoint& P) const;
+    double DistanceOf(const TVec3& P) const;
+    bool InsideAt(double D, bool Positive) const;
     bool Inside(const TSlicePoint& P, bool Positive) const;
+    // Side(Face, Corners) for each kept side of each readable face, in the order Apply
+    // builds them, with the face clipped to that side (repeated corners dropped).
+    template <class TSide>
+    void ForEachClippedSide(const TMeshData& Source, TSide&& Side) const;
 
     int32_t Axis = 0;
     float Offset = 0;
