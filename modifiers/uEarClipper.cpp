@@ -33,15 +33,30 @@ double Largest(double A, double B)
     return std::max(std::fabs(A), std::fabs(B));
 }
 
+// Below this every float difference and product of Cross2D stays finite, with room for
+// their rounding. Past it a product may round to infinity, and the difference of two
+// infinities is NaN, which the containment test counts as inside.
+constexpr double kFiniteInFloat = 0x1p126;
+
 // Bounds of the float Cross2D(P, A, B) over every P of the box: its exact range widened by
 // the rounding of the float evaluation (within 4 units in the last place of the larger
-// product, taken 16 here) and of this one.
+// product, taken 16 here) and of this one. Where the float evaluation could overflow for a
+// point of the box the range is everything, so that the box is never ruled out.
 void SideRange(const TSide& s, double U0, double U1, double V0, double V1, double& Low,
                double& High)
 {
+    const double au = Largest(s.AU - U0, s.AU - U1), bv = Largest(s.BV - V0, s.BV - V1);
+    const double av = Largest(s.AV - V0, s.AV - V1), bu = Largest(s.BU - U0, s.BU - U1);
+    const double first = au * bv, second = av * bu;
+    const bool finite = au < kFiniteInFloat && bv < kFiniteInFloat && av < kFiniteInFloat &&
+                        bu < kFiniteInFloat && first < kFiniteInFloat && second < kFiniteInFloat;
+    if (!finite) {
+        Low = -std::numeric_limits<double>::infinity();
+        High = std::numeric_limits<double>::infinity();
+        return;
+    }
     const double x0 = s.X * U0, x1 = s.X * U1, y0 = s.Y * V0, y1 = s.Y * V1;
-    const double products = Largest(s.AU - U0, s.AU - U1) * Largest(s.BV - V0, s.BV - V1) +
-                            Largest(s.AV - V0, s.AV - V1) * Largest(s.BU - U0, s.BU - U1);
+    const double products = first + second;
     const double terms = std::fabs(s.AU * s.BV) + std::fabs(s.AV * s.BU) +
                          std::fabs(s.X) * Largest(U0, U1) + std::fabs(s.Y) * Largest(V0, V1);
     const double slack = 0x1p-20 * products + 0x1p-40 * terms + 1e-30;

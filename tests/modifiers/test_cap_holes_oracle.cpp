@@ -150,6 +150,19 @@ TPlanar Transformed(TPlanar Points, float Scale, float Offset, bool Reverse)
     return Points;
 }
 
+// A loop whose coordinates differ by about 1.8e19: the containment test's float products
+// round to infinity there, and an infinity less an infinity counts a point as inside.
+TPlanar FarLoop(int Rotation, bool Reverse)
+{
+    TPlanar out = {{9.6e18f, 9e18f},      {1e19f, 9.7e18f},    {9.5e18f, 1.16e19f},
+                   {-4.9e18f, -1.41e19f}, {2e17f, -1.38e19f},  {1.2e18f, -5.1e18f},
+                   {2.3e18f, -3.1e18f},   {4.2e18f, -2.1e18f}, {4.1e18f, -1.2e18f}};
+    std::rotate(out.begin(), out.begin() + Rotation % static_cast<int>(out.size()), out.end());
+    if (Reverse)
+        std::reverse(out.begin(), out.end());
+    return out;
+}
+
 struct TLoopCase {
     const char* Name;
     int Rounds;
@@ -198,6 +211,23 @@ TEST(CapHolesOracle, TriangulateLoopMatchesThePlainScan)
                                  : k % 3 == 1 ? 400.0f
                                               : 3000.0f,
                                  0.5f + 0.25f * static_cast<float>(k % 4));
+         }},
+        {"a loop whose float products overflow, each start and both ways", 18,
+         [](std::mt19937&, int k) { return FarLoop(k % 9, k >= 9); }},
+        {"random loops scaled to where the float products overflow", 80,
+         [](std::mt19937& r, int k) {
+             const float extents[] = {4e18f, 9e18f, 1.3e19f, 1.9e19f, 4e19f};
+             TPlanar p = RandomPoints(r, 4 + k % 40, extents[k % 5], false);
+             return Transformed(p, 1, k % 3 == 0 ? 5e18f : 0, k % 2 == 0);
+         }},
+        {"stars and combs scaled to where the float products overflow", 40,
+         [](std::mt19937& r, int k) {
+             const float scale = k % 4 == 0   ? 3e18f
+                                 : k % 4 == 1 ? 1e19f
+                                 : k % 4 == 2 ? 2e19f
+                                              : 7e18f;
+             TPlanar p = k % 2 ? Star(r, 6 + 3 * k, 0.2f) : Comb(3 + k, 0.5f);
+             return Transformed(p, k % 2 ? scale : scale / 40, 0, k % 3 == 0);
          }},
         {"nearly collinear loops", 30,
          [](std::mt19937& r, int k) {
