@@ -2,7 +2,11 @@
 // the working order, every remaining point tested): the same triangles in the same order
 // and the same result on random and adversarial loops: concave stars, combs, long strips
 // of collinear points, self-crossing loops, repeated points, points on the tolerance's
-// edge, loops far from the origin and in each dominant plane.
+// edge, loops far from the origin, loops whose float products overflow and in each dominant
+// plane. Then the clipping's charges to a work meter: they follow the work done, and a
+// bound stops the run soon after it is passed.
+#include "base/uWorkMeter.h"
+#include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierTopologyUtils.h"
 #include "tests/modifiers/uCapHolesReference.h"
@@ -11,6 +15,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <string>
@@ -295,6 +300,85 @@ TEST(CapHolesOracle, StripOfWeldedPlanesCapsAsThePlainScanDoes)
                     (f.Indices[1] == expected[3 * t + 2] && f.Indices[2] == expected[3 * t + 1]))
             << t;
     }
+}
+
+// An open tube of Segments quads around the Y axis: two round loops to cap.
+TMeshData OpenTube(int Segments, float Radius)
+{
+    TMeshData tube;
+    for (int i = 0; i < Segments; ++i)
+        for (int y = 0; y <= 1; ++y) {
+            const double a = 2 * std::numbers::pi * i / Segments;
+            TMeshVertex v;
+            v.Position = {static_cast<float>(Radius * std::cos(a)), static_cast<float>(y),
+                          static_cast<float>(Radius * std::sin(a))};
+            tube.AddVertex(v);
+        }
+    for (int i = 0; i < Segments; ++i) {
+        const int j = (i + 1) % Segments;
+        tube.AddQuad(2 * i, 2 * j, 2 * j + 1, 2 * i + 1);
+    }
+    tube.RebuildEdges();
+    return tube;
+}
+
+// Caps Source through the evaluation's entry with a meter of the given bound; the units it
+// charged.
+int64_t MeteredCap(const TMeshData& Source, TMeshData& Capped,
+                   int64_t Bound = std::numeric_limits<int64_t>::max())
+{
+    TWorkMeter meter(Bound);
+    TModifierEvalContext context;
+    context.Meter = &meter;
+    TCapHolesModifier cap;
+    cap.ApplyWithInfo(context, Source, Capped);
+    return meter.Used();
+}
+
+// Two tubes of one size cost the same to copy and to cap, but at a radius of 1e19 no box
+// of points can be ruled out of an ear's triangle, so every corner's test visits more of
+// the loop: the charge follows that work, not the mesh's size.
+TEST(CapHolesMeter, ChargesTheClippingsWorkAsItIsDone)
+{
+    struct TCharge {
+        int Segments;
+        float Radius;
+        int64_t Units = 0;
+    };
+    TCharge charges[] = {{800, 1000}, {1600, 1000}, {800, 1e19f}, {1600, 1e19f}};
+    for (TCharge& c : charges) {
+        const std::string label = std::to_string(c.Segments) + " at " + std::to_string(c.Radius);
+        const TMeshData tube = OpenTube(c.Segments, c.Radius);
+        TMeshData metered, plain;
+        c.Units = MeteredCap(tube, metered);
+        TCapHolesModifier().Apply(tube, plain);
+        ASSERT_EQ(metered.Faces.size(), tube.Faces.size() + 2 * (c.Segments - 2)) << label;
+        ASSERT_EQ(metered.Faces.size(), plain.Faces.size()) << label;
+        for (size_t f = 0; f < plain.Faces.size(); ++f)
+            ASSERT_EQ(metered.Faces[f].Indices, plain.Faces[f].Indices) << label << " " << f;
+    }
+    EXPECT_GT(charges[0].Units, 0);
+    EXPECT_GT(charges[2].Units, 2 * charges[0].Units);
+    EXPECT_GT(charges[3].Units, 2 * charges[1].Units);
+    // Where nothing is ruled out the work grows with the square of the loop.
+    EXPECT_GT(charges[3].Units, 3 * charges[2].Units);
+}
+
+TEST(CapHolesMeter, StopsSoonAfterTheBoundIsPassed)
+{
+    const TMeshData tube = OpenTube(1000, 1e19f);
+    TMeshData capped;
+    const int64_t whole = MeteredCap(tube, capped);
+    const int64_t bound = whole / 4;
+    TWorkMeter meter(bound);
+    TModifierEvalContext context;
+    context.Meter = &meter;
+    TCapHolesModifier cap;
+    EXPECT_THROW(cap.ApplyWithInfo(context, tube, capped), EWorkLimitReached);
+    EXPECT_GT(meter.Used(), bound);
+    EXPECT_LT(meter.Used(), whole / 2);  // charged as it went, not after the loop
+    // Exactly the whole charge is enough.
+    EXPECT_EQ(MeteredCap(tube, capped, whole), whole);
 }
 
 }  // namespace
