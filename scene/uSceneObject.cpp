@@ -169,7 +169,9 @@ TBoundedEvaluation TSceneObject::EvaluateBounded(const TEvaluationBounds* Bounds
 {
     if (!MeshDirty || EvaluationFailed)
         return {};
-    if (ChildCount() > 0 && HasCompositeModifier(Modifiers.get()))
+    // Within bounds the caller has settled the descendants already (children first): a
+    // walk of the whole subtree per owner would cost owners x depth on a deep chain.
+    if (!Bounds && ChildCount() > 0 && HasCompositeModifier(Modifiers.get()))
         EvaluateCompositeOwnersBelow();
     const TBoundedEvaluation Outcome = RunStack(Bounds);
     // Ancestors that heard of this mesh's changes may have to hear of the next ones.
