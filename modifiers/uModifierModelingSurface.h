@@ -2,6 +2,7 @@
 // Modelling modifiers that cut, close, re-shade, relax and weld a surface: slice, cap
 // holes, normal, relax and vertex weld.
 #include "base/uMesh.h"
+#include "base/uWorkMeter.h"
 #include "modifiers/uModifierModeling.h"
 
 #include <cstdint>
@@ -83,6 +84,8 @@ public:
     void SetTextureId(int32_t Value);  // negative becomes 0
 
 private:
+    void Cap(const TMeshData& Source, TMeshData& Dest, TWorkMeter* Meter) const;
+
     int32_t TextureId = 0;
 };
 
