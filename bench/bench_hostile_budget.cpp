@@ -56,7 +56,8 @@ fs::path Folder()
 
 // The crafted files: the rows of issue 32 (stacks and textures repeated over a file) and
 // of issue 36 (honest stacks the old estimate held, kernels slower than linear, damaged
-// and oversized images). Row 0 is the floor, one plain cube.
+// and oversized images); then honest scenes within the scene's room and a chain of
+// composites nested deep. Row 0 is the floor, one plain cube.
 struct TRow {
     int Id;
     const char* Label;
@@ -78,6 +79,10 @@ constexpr TRow kRows[] = {
     {3604, "36/4 16 TEX of one cut 16384x4096 PNG"},
     {3605, "36/5 TEX a, big past the budget, b"},
     {3606, "30,000 objects nested in one chain"},
+    {4201, "sphere, subdivide 5, shell 0.05"},
+    {4211, "3 spheres, subdivide 4, shell 0.05"},
+    {4202, "2 terrains 512, torus, 4 spheres subdivided 4"},
+    {4204, "250 cubes nested, each stretched"},
 };
 
 const char* LabelOf(int Row)
@@ -158,6 +163,16 @@ std::string FileOfRow(int Row)
         for (int i = 1; i <= 30000; ++i)
             text += ObjectBlock(i, 0, {}, 0, i - 1);
         text = SceneHead("NOTEX\r\n", 30000) + text;
+        break;
+    case 4201:
+    case 4211:
+        text = Row == 4201 ? ShelledSpheres(1, 5, "0.05") : ShelledSpheres(3, 4, "0.05");
+        break;
+    case 4202:
+        text = OrdinaryScene(512, 4, 4);
+        break;
+    case 4204:
+        text = NestedStretchedCubes(250);
         break;
     default:
         text = SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, 0);
