@@ -1,5 +1,7 @@
 #include "modifiers/uModifierMeshQuality.h"
 
+#include "modifiers/uModifierDeformCommon.h"
+#include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierParams.h"
 #include "modifiers/uModifierTopologyUtils.h"
@@ -97,6 +99,12 @@ void TSpherifyModifier::SaveParams(std::vector<std::string>& Lines) const
 void TSpherifyModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
     LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
+}
+
+bool TSpherifyModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                           int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
 }
 
 TModifierApplyInfo TSpherifyModifier::ApplyWithInfo(const TModifierEvalContext&,
@@ -203,6 +211,16 @@ void TOptimizeModifier::SaveParams(std::vector<std::string>& Lines) const
 void TOptimizeModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
     LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
+}
+
+bool TOptimizeModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                           int64_t& Edges) const
+{
+    // Only drops: the source's counts are reached when nothing goes.
+    Vertices = static_cast<int64_t>(Mesh.Vertices.size());
+    Faces = static_cast<int64_t>(Mesh.Faces.size());
+    Edges = -1;
+    return true;
 }
 
 TModifierApplyInfo TOptimizeModifier::ApplyWithInfo(const TModifierEvalContext&,
@@ -320,10 +338,17 @@ void TSmoothModifier::LoadParams(const std::vector<std::string>& Lines, int32_t&
     LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
-TModifierApplyInfo TSmoothModifier::ApplyWithInfo(const TModifierEvalContext&,
+bool TSmoothModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                         int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
+}
+
+TModifierApplyInfo TSmoothModifier::ApplyWithInfo(const TModifierEvalContext& Context,
                                                   const TMeshData& Source, TMeshData& Dest)
 {
-    Apply(Source, Dest);
+    CopyMeshData(Source, Dest);
+    RelaxMeshPositions(Dest, Amount, Iterations, PreserveBoundary, Context.Meter);
     return SetApplyInfo(37);
 }
 

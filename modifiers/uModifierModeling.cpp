@@ -1,6 +1,7 @@
 #include "modifiers/uModifierModeling.h"
 
 #include "base/uMesh.h"
+#include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierParams.h"
@@ -450,6 +451,12 @@ void TXFormModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& 
     LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
+bool TXFormModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                        int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
+}
+
 TModifierApplyInfo TXFormModifier::ApplyWithInfo(const TModifierEvalContext&,
                                                  const TMeshData& Source, TMeshData& Dest)
 {
@@ -549,11 +556,11 @@ void TSubdivideModifier::LoadParams(const std::vector<std::string>& Lines, int32
 bool TSubdivideModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices,
                                             int64_t& Faces, int64_t& Edges) const
 {
-    TTopologyEdgeArray list;
-    BuildEdgeList(Mesh, list);
+    // The first pass makes a midpoint for every edge of the table it builds; a face it
+    // drops (a degenerate side) is still counted, so the prediction is then a bound.
     int64_t v = static_cast<int64_t>(Mesh.Vertices.size());
     int64_t f = static_cast<int64_t>(Mesh.Faces.size());
-    int64_t e = static_cast<int64_t>(list.size());
+    int64_t e = static_cast<int64_t>(TEdgeTable(Mesh).Ends.size());
     int64_t q = std::count_if(Mesh.Faces.begin(), Mesh.Faces.end(),
                               [](const TMeshFace& face) { return face.Count == 4; });
     int64_t t = f - q;

@@ -331,17 +331,40 @@ void AddUniqueInt(TIntegerArray& List, int32_t Value)
         List.push_back(Value);
 }
 
-void BuildVertexNeighbours(const TMeshData& Mesh, TIntegerArrayList& Neighbours,
-                           std::vector<bool>& IsBoundary)
+void BuildVertexNeighbourTable(const TMeshData& Mesh, std::vector<int32_t>& Start,
+                               std::vector<int32_t>& Flat, std::vector<bool>& IsBoundary)
 {
     const size_t n = Mesh.Vertices.size();
-    Neighbours.assign(n, TIntegerArray{});
     std::fill(IsBoundary.begin(), IsBoundary.end(), false);
     TTopologyEdgeArray edges;
     BuildEdgeList(Mesh, edges);  // a bad face only shortens the list; the faces follow
+    // The faces before the first one of a bad corner count gave the edge list all their
+    // sides, so only the faces from there on can add a neighbour.
+    const auto firstBad = std::find_if(Mesh.Faces.begin(), Mesh.Faces.end(),
+                                       [](const TMeshFace& f) { return !HasValidCount(f); });
+    const auto eachLateSide = [&](auto&& Side) {
+        for (auto it = firstBad; it != Mesh.Faces.end(); ++it) {
+            const TMeshFace& f = *it;
+            if (!HasValidCount(f))
+                continue;
+            for (int32_t k = 0; k < f.Count; ++k) {
+                const int32_t a = f.Indices[k];
+                const int32_t b = f.Indices[(k + 1) % f.Count];
+                // A repeated corner does not make a vertex its own neighbour.
+                if (ValidIndex(a, n) && ValidIndex(b, n) && a != b)
+                    Side(a, b);
+            }
+        }
+    };
+
+    // Every neighbour as it is met (edges first, then the late faces' sides), grouped by
+    // vertex in that order; then each group keeps the first meeting of each neighbour.
+    // Linear, where looking each one up in its list would cost the square of a vertex's
+    // valence (a fan of a million triangles).
+    Start.assign(n + 1, 0);
     for (const TTopologyEdge& e : edges) {
-        AddUniqueInt(Neighbours[e.V0], e.V1);
-        AddUniqueInt(Neighbours[e.V1], e.V0);
+        ++Start[static_cast<size_t>(e.V0) + 1];
+        ++Start[static_cast<size_t>(e.V1) + 1];
         if (e.FaceCount == 1) {
             if (static_cast<size_t>(e.V0) < IsBoundary.size())
                 IsBoundary[e.V0] = true;
@@ -349,19 +372,49 @@ void BuildVertexNeighbours(const TMeshData& Mesh, TIntegerArrayList& Neighbours,
                 IsBoundary[e.V1] = true;
         }
     }
-    for (const TMeshFace& f : Mesh.Faces) {
-        if (!HasValidCount(f))
-            continue;
-        for (int32_t k = 0; k < f.Count; ++k) {
-            const int32_t a = f.Indices[k];
-            const int32_t b = f.Indices[(k + 1) % f.Count];
-            // A repeated corner does not make a vertex its own neighbour.
-            if (!ValidIndex(a, n) || !ValidIndex(b, n) || a == b)
-                continue;
-            AddUniqueInt(Neighbours[a], b);
-            AddUniqueInt(Neighbours[b], a);
-        }
+    eachLateSide([&](int32_t a, int32_t b) {
+        ++Start[static_cast<size_t>(a) + 1];
+        ++Start[static_cast<size_t>(b) + 1];
+    });
+    for (size_t v = 0; v < n; ++v)
+        Start[v + 1] += Start[v];
+    Flat.resize(static_cast<size_t>(Start[n]));
+    std::vector<int32_t> next(Start.begin(), Start.end() - 1);
+    for (const TTopologyEdge& e : edges) {
+        Flat[static_cast<size_t>(next[e.V0]++)] = e.V1;
+        Flat[static_cast<size_t>(next[e.V1]++)] = e.V0;
     }
+    eachLateSide([&](int32_t a, int32_t b) {
+        Flat[static_cast<size_t>(next[a]++)] = b;
+        Flat[static_cast<size_t>(next[b]++)] = a;
+    });
+    std::vector<int32_t>& seenBy = next;  // the vertex whose group last met each vertex
+    std::fill(seenBy.begin(), seenBy.end(), -1);
+    size_t kept = 0, begin = 0;
+    for (size_t v = 0; v < n; ++v) {
+        const size_t end = static_cast<size_t>(Start[v + 1]);
+        Start[v] = static_cast<int32_t>(kept);
+        for (size_t k = begin; k < end; ++k) {
+            const int32_t w = Flat[k];
+            if (seenBy[w] == static_cast<int32_t>(v))
+                continue;
+            seenBy[w] = static_cast<int32_t>(v);
+            Flat[kept++] = w;
+        }
+        begin = end;
+    }
+    Start[n] = static_cast<int32_t>(kept);
+    Flat.resize(kept);
+}
+
+void BuildVertexNeighbours(const TMeshData& Mesh, TIntegerArrayList& Neighbours,
+                           std::vector<bool>& IsBoundary)
+{
+    std::vector<int32_t> start, flat;
+    BuildVertexNeighbourTable(Mesh, start, flat, IsBoundary);
+    Neighbours.assign(Mesh.Vertices.size(), TIntegerArray{});
+    for (size_t v = 0; v < Neighbours.size(); ++v)
+        Neighbours[v].assign(flat.begin() + start[v], flat.begin() + start[v + 1]);
 }
 
 void ProjectToPlane(const TVec3& P, int32_t Axis, TVec2& Q)

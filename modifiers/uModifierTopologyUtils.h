@@ -69,6 +69,10 @@ void AddUniqueInt(TIntegerArray& List, int32_t Value);
 // gave it: it is cleared and then marks the ends of open edges that fall inside it.
 void BuildVertexNeighbours(const TMeshData& Mesh, TIntegerArrayList& Neighbours,
                            std::vector<bool>& IsBoundary);
+// The same lists end to end: vertex v's neighbours are Flat[Start[v]] up to
+// Flat[Start[v + 1]], in the same order. Linear in the mesh, whatever the valences.
+void BuildVertexNeighbourTable(const TMeshData& Mesh, std::vector<int32_t>& Start,
+                               std::vector<int32_t>& Flat, std::vector<bool>& IsBoundary);
 
 // Axis 0 drops X, axis 1 drops Y, any other value drops Z.
 void ProjectToPlane(const TVec3& P, int32_t Axis, TVec2& Q);
