@@ -295,6 +295,11 @@ void TTexturesForm::AddTextureClick()
     const std::string file = Context.Dialogs().OpenFileName(this, kAddTextureFilter, {});
     if (file.empty())
         return;
+    // Refused with a word, unlike a file that does not load: the name is fine on disk.
+    if (const std::string problem = TexturePathProblem(ExpandTexturePath(file)); !problem.empty()) {
+        Context.Dialogs().Warn(this, "Textures", problem);
+        return;
+    }
     int32_t index = -1;
     {
         TTextureContextScope gl(Context);

@@ -71,7 +71,8 @@ public:
     // Raises EArgumentOutOfRangeException outside the list.
     const TTextureRec& GetTexture(int32_t Index) const;
 
-    // A new entry for the file, or none with Message set. The registry is not changed.
+    // A new entry for the file, or none with Message set (TexturePathProblem's for a path
+    // the scene file cannot store). The registry is not changed.
     bool LoadTexture(const std::string& FileName, std::unique_ptr<TTextureRec>& Rec,
                      std::string& Message);
     // Appends the file; its index, or -1 when it could not be loaded.
@@ -128,6 +129,11 @@ private:
     std::unordered_map<std::string, int32_t> LoadImported;
     std::vector<std::string> LoadSkipped;
 };
+
+// Why a texture file cannot be imported for its path alone, or empty: the scene file keeps
+// each path on one line, so a path holding a line break (CR or LF) could not be read back
+// as itself. The message names the path, each break shown as <CR> or <LF>.
+std::string TexturePathProblem(const std::string& Path);
 
 // The registry the scene file reader and writer use.
 extern TTextureManager* CurrentTextureManager;

@@ -143,6 +143,49 @@ TEST_F(TexturesWindowTest, ListsAddsAndDeletes)
     EXPECT_EQ(Form->findChildren<TTexturesForm*>().size(), 1);
 }
 
+// A file whose name holds a line break loads, but its path could not be read back from the
+// scene file as itself: the window refuses it with a warning naming it, and saving and
+// reopening the project brings back only what was imported.
+TEST_F(TexturesWindowTest, ANameWithALineBreakIsRefusedWithAWarningNamingIt)
+{
+    TTexturesForm* window = OpenWindow();
+    ASSERT_NE(window, nullptr);
+    const std::string brick = WriteImage("brick.png", 4, 4, MakeRgbaPixel(200, 80, 40, 255));
+    for (const char* name : {"new\nline.png", "cr\r.png", "new line.png"}) {
+        FileAnswers.push_back(WriteImage(name, 4, 4, MakeRgbaPixel(0, 0, 200, 255)));
+        Calls.clear();
+        Press(window, "AddTextureButton");
+    }
+    EXPECT_EQ(Form->Textures().Count(), 1);
+    ASSERT_EQ(window->CellCount(), 1);
+    EXPECT_EQ(window->Cell(0)->NameLabel->text(), "new line.png");
+    FileAnswers.push_back(brick);
+    Press(window, "AddTextureButton");
+    ASSERT_EQ(Form->Textures().Count(), 2);
+
+    Calls.clear();
+    FileAnswers.push_back(Path("new\nline.png").toStdString());
+    Press(window, "AddTextureButton");
+    ASSERT_EQ(Calls.size(), 2u);
+    EXPECT_EQ(Calls[1].Kind, "warn");
+    EXPECT_EQ(Calls[1].Caption, "Textures");
+    EXPECT_EQ(Calls[1].Text,
+              "Cannot import \"" + Path("new<LF>line.png").toStdString() +
+                  "\": a texture's path is kept on one line of the scene file, so it cannot "
+                  "hold a line break.");
+    EXPECT_EQ(Form->Textures().Count(), 2);
+
+    const std::string scene = Path("scene.qstn").toStdString();
+    Form->Document().SaveToFile(scene, true);
+    FileAnswers.push_back(scene);
+    Click("File", "Open...");
+    ASSERT_EQ(Form->Textures().Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NE(Form->Textures().GetTexture(i).GLName, 0u) << i;
+        EXPECT_EQ(Form->Textures().GetTexture(i).Name, i == 0 ? "new line.png" : "brick.png");
+    }
+}
+
 TEST_F(TexturesWindowTest, OpensWithAsManyColumnsAsItsWidthHolds)
 {
     Form->MakeTextureContextCurrent();
