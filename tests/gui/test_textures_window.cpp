@@ -6,6 +6,8 @@
 #include "image/uTextureRipperImage.h"
 #include "scene/uTextures.h"
 
+#include <QFile>
+#include <QImageWriter>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -77,6 +79,32 @@ TEST_F(TexturesWindowTest, ThumbnailsAreSmallAndRefuseWhatTheRegistryWould)
     std::ofstream(Path("junk.png").toStdString()) << "not a picture";
     EXPECT_TRUE(LoadTextureThumbnail(Path("junk.png").toStdString()).isNull());
     EXPECT_TRUE(LoadTextureThumbnail(Path("missing.png").toStdString()).isNull());
+
+    // A progressive JPEG cut after its first scan, or only a JPEG's start, then gigabytes of
+    // zeros (a sparse file): no picture is made up of them, and no more is read than the
+    // image could need.
+    QImage photo(64, 64, QImage::Format_RGB32);
+    photo.fill(QColor(0, 0, 255));
+    QImageWriter writer(Path("whole.jpg"), "jpeg");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(photo));
+    ASSERT_FALSE(LoadTextureThumbnail(Path("whole.jpg").toStdString()).isNull());
+    QFile whole(Path("whole.jpg"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    const qsizetype firstScan = bytes.indexOf("\xFF\xDA");
+    const qsizetype secondScan = bytes.indexOf("\xFF\xDA", firstScan + 2);
+    ASSERT_GT(secondScan, firstScan);
+    for (const auto& [name, head] :
+         {std::pair{"cut.jpg", bytes.left(secondScan)}, {"start.jpg", bytes.left(2)}}) {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(head);
+        if (!file.resize(qint64{8} << 30))
+            GTEST_SKIP() << "no sparse files of 8 GiB here";
+        file.close();
+        EXPECT_TRUE(LoadTextureThumbnail(Path(name).toStdString()).isNull()) << name;
+    }
 }
 
 TEST_F(TexturesWindowTest, ListsAddsAndDeletes)
