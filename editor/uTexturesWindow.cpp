@@ -50,7 +50,9 @@ QImage LoadTextureThumbnail(const std::string& FileName)
     const TImageFileKind kind = ImageFileKindFromName(FileName);
     if (kind == TImageFileKind::Unknown || !QFileInfo(QString::fromStdString(FileName)).isFile())
         return {};
-    TImageDecodeResult r = DecodeImageFile(FileName, kind, TextureLimits());
+    TImageSizeLimits limits = TextureLimits();
+    limits.ReduceToSide = kThumbnailSide;
+    TImageDecodeResult r = DecodeImageFile(FileName, kind, limits);
     if (r.Status != TImageDecodeStatus::Ok || !r.Image)
         return {};
     const TRgbaImage& image = *r.Image;
