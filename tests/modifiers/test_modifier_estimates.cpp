@@ -117,7 +117,7 @@ TEST_F(ModifierEstimates, NeverBelowTheOutputAndExactWhereClaimed)
     const std::vector<TSample> samples = Samples();
     ASSERT_GT(ModifierDescriptorCount(), 30);
     for (int32_t index = 0; index < ModifierDescriptorCount(); ++index) {
-        for (int trial = 0; trial < 6; ++trial) {
+        for (int trial = 0; trial < 12; ++trial) {
             std::unique_ptr<TModifier> modifier = CreateModifierByIndex(index);
             ASSERT_TRUE(modifier);
             const std::string type = modifier->GetTypeId();
