@@ -99,6 +99,20 @@ private:
     std::vector<int32_t> Values;
 };
 
+// The edge of each side of Face, in corner order; False for a face a pass drops: a corner
+// count other than 3 or 4, or a side that is no edge (a repeated or missing corner).
+bool SideEdges(const TEdgeTable& Edges, const TMeshFace& Face, int32_t (&Edge)[4])
+{
+    if (Face.Count != 3 && Face.Count != 4)
+        return false;
+    for (int32_t k = 0; k < Face.Count; ++k) {
+        Edge[k] = Edges.Find(Face.Indices[k], Face.Indices[(k + 1) % Face.Count]);
+        if (Edge[k] < 0)
+            return false;
+    }
+    return true;
+}
+
 TMeshVertex QuadCentreVertex(const TMeshVertex& A, const TMeshVertex& B, const TMeshVertex& C,
                              const TMeshVertex& D)
 {
@@ -136,17 +150,11 @@ void SubdivideFaces(const TMeshData& Source, TMeshData& Dest)
         Dest.Vertices.push_back(m);
     }
     for (const TMeshFace& f : Source.Faces) {
-        if (f.Count != 3 && f.Count != 4)
-            continue;
         int32_t mid[4];
-        bool whole = true;
-        for (int32_t k = 0; k < f.Count && whole; ++k) {
-            const int32_t e = edges.Find(f.Indices[k], f.Indices[(k + 1) % f.Count]);
-            whole = e >= 0;
-            mid[k] = base + e;
-        }
-        if (!whole)
-            continue;  // a degenerate side: the face is dropped
+        if (!SideEdges(edges, f, mid))
+            continue;  // a bad corner count or a degenerate side: the face is dropped
+        for (int32_t k = 0; k < f.Count; ++k)
+            mid[k] += base;
         const auto& i = f.Indices;
         const auto& uv = f.UVs;
         if (f.Count == 3) {
@@ -556,20 +564,40 @@ void TSubdivideModifier::LoadParams(const std::vector<std::string>& Lines, int32
 bool TSubdivideModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices,
                                             int64_t& Faces, int64_t& Edges) const
 {
-    // The first pass makes a midpoint for every edge of the table it builds; a face it
-    // drops (a degenerate side) is still counted, so the prediction is then a bound.
+    // The first pass makes a midpoint for every edge of its table and splits the faces it
+    // keeps, halving the edges they use; from then on every face is kept. Exact unless a
+    // kept face meets one edge twice or shares two with another face (then fewer edges
+    // and vertices: a bound).
+    const TEdgeTable table(Mesh);
     int64_t v = static_cast<int64_t>(Mesh.Vertices.size());
     int64_t f = static_cast<int64_t>(Mesh.Faces.size());
-    int64_t e = static_cast<int64_t>(TEdgeTable(Mesh).Ends.size());
-    int64_t q = std::count_if(Mesh.Faces.begin(), Mesh.Faces.end(),
-                              [](const TMeshFace& face) { return face.Count == 4; });
-    int64_t t = f - q;
-    for (int32_t level = 0; level < Levels; ++level) {
+    int64_t e = static_cast<int64_t>(table.Ends.size());
+    if (Levels > 0) {
+        int64_t t = 0, q = 0, used = 0;
+        std::vector<bool> isUsed(table.Ends.size(), false);
+        for (const TMeshFace& face : Mesh.Faces) {
+            int32_t sides[4];
+            if (!SideEdges(table, face, sides))
+                continue;
+            ++(face.Count == 4 ? q : t);
+            for (int32_t k = 0; k < face.Count; ++k)
+                if (!isUsed[sides[k]]) {
+                    isUsed[sides[k]] = true;
+                    ++used;
+                }
+        }
         v = v + e + q;
-        f = 4 * f;
-        e = 2 * e + 3 * t + 4 * q;
+        f = 4 * (t + q);
+        e = 2 * used + 3 * t + 4 * q;
         t = 4 * t;
         q = 4 * q;
+        for (int32_t level = 1; level < Levels; ++level) {
+            v = v + e + q;
+            f = 4 * f;
+            e = 2 * e + 3 * t + 4 * q;
+            t = 4 * t;
+            q = 4 * q;
+        }
     }
     Vertices = ClampCountToInt(v);
     Faces = ClampCountToInt(f);
