@@ -287,3 +287,44 @@ BENCHMARK(BM_HostileOpen)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+namespace {
+
+// A stored quad arrayed 1000 x Copies and welded so that its corners' crowded patches are
+// in reach of each other while no pair is within the threshold.
+void BM_HostileOpenCrowdedWeld(benchmark::State& State)
+{
+    if (ModifierDescriptorCount() == 0)
+        RegisterBuiltInModifiers();
+    const int copies = static_cast<int>(State.range(0));
+    const std::string path =
+        (Folder() / ("crowded_weld_" + std::to_string(copies) + ".qstn")).string();
+    const std::string text = CrowdedWeldQuad(1000, copies);
+    std::ofstream(path, std::ios::binary) << text;
+    const std::string floor = FileOfRow(0);
+    double seconds = 0, peak = 0, floorSeconds = 0, floorPeak = 0;
+    std::string notes, floorNotes;
+    for (auto _ : State) {
+        if (!LoadInChild(floor, floorSeconds, floorPeak, floorNotes) ||
+            !LoadInChild(path, seconds, peak, notes)) {
+            State.SkipWithError("the child process failed");
+            return;
+        }
+        State.SetIterationTime(seconds);
+    }
+    State.counters["seconds"] = seconds;
+    State.counters["peak_mb"] = peak;
+    State.counters["floor_s"] = floorSeconds;
+    State.counters["floor_mb"] = floorPeak;
+    State.counters["bytes"] = static_cast<double>(text.size());
+    State.SetLabel("42/3 quad 1000x" + std::to_string(copies) + ", crowded weld:" + notes);
+}
+
+}  // namespace
+
+BENCHMARK(BM_HostileOpenCrowdedWeld)
+    ->Arg(50)
+    ->Arg(100)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);

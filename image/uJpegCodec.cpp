@@ -20,6 +20,7 @@ struct TJpegError {
     jpeg_error_mgr Pub;
     std::jmp_buf Jump;
     bool Truncated = false;
+    bool TooLong = false;  // past the bytes a scan and the markers before it may take
     char Message[JMSG_LENGTH_MAX] = {};
 };
 
@@ -28,6 +29,9 @@ void JpegErrorExit(j_common_ptr Info)
     auto* err = reinterpret_cast<TJpegError*>(Info->err);
     if (err->Truncated)
         std::snprintf(err->Message, sizeof err->Message, "%s", "The JPEG file is truncated.");
+    else if (err->TooLong)
+        std::snprintf(err->Message, sizeof err->Message, "%s",
+                      "The JPEG file holds more than its image could need.");
     else
         (*Info->err->format_message)(Info, err->Message);
     std::longjmp(err->Jump, 1);
@@ -92,6 +96,10 @@ void JpegProgress(j_common_ptr Info)
 struct TJpegSource {
     jpeg_source_mgr Pub;
     TByteSource* Source = nullptr;
+    // The scan being read (0 before the first) and the bytes handed over since it began.
+    int Scan = 0;
+    std::uint64_t ScanBytes = 0;
+    std::uint64_t MaxScanBytes = kJpegMarkerBytes;
     JOCTET Buffer[65536];
 };
 
@@ -101,12 +109,21 @@ void JpegTermSource(j_decompress_ptr) {}
 boolean JpegFillInputBuffer(j_decompress_ptr Info)
 {
     auto* src = reinterpret_cast<TJpegSource*>(Info->src);
+    if (Info->input_scan_number != src->Scan) {
+        src->Scan = Info->input_scan_number;
+        src->ScanBytes = 0;
+    }
+    if (src->ScanBytes >= src->MaxScanBytes) {
+        reinterpret_cast<TJpegError*>(Info->err)->TooLong = true;
+        ERREXIT(Info, JERR_INPUT_EOF);
+    }
     const std::size_t n = src->Source->Read(src->Buffer, sizeof src->Buffer);
     if (n == 0) {
         // Unlike the stdio source, a file that ends early is an error, not a grey tail.
         reinterpret_cast<TJpegError*>(Info->err)->Truncated = true;
         ERREXIT(Info, JERR_INPUT_EOF);
     }
+    src->ScanBytes += n;
     src->Pub.next_input_byte = src->Buffer;
     src->Pub.bytes_in_buffer = n;
     return TRUE;
@@ -249,6 +266,10 @@ TImageDecodeResult DecodeJpeg(TByteSource& Source, const TImageSizeLimits& Limit
     }
     reader->Progress.Pixels = pixels;
     reader->Progress.MaxScanPixels = Limits.MaxScanPixels;
+    // Within the size check, the product fits.
+    reader->Src.MaxScanBytes =
+        kJpegMarkerBytes + kJpegBytesPerSample * pixels *
+                               static_cast<std::uint64_t>(std::max(reader->Info.num_components, 1));
     TImageDecodeResult result;
     auto image = AllocateDecodedImage(static_cast<std::int32_t>(reader->Info.image_width),
                                       static_cast<std::int32_t>(reader->Info.image_height), result);

@@ -341,6 +341,13 @@ void TSliceModifier::SetEpsilon(float Value)
 
 void TCapHolesModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
+    Cap(Source, Dest, nullptr);
+}
+
+// Finding and walking the loops is linear in the boundary; only the clipping can do more
+// work than its input and output, and it charges the meter as it goes.
+void TCapHolesModifier::Cap(const TMeshData& Source, TMeshData& Dest, TWorkMeter* Meter) const
+{
     CopyMeshData(Source, Dest);
     TIntegerArrayList loops;
     if (!FindBoundaryLoops(Source, loops))
@@ -349,7 +356,7 @@ void TCapHolesModifier::Apply(const TMeshData& Source, TMeshData& Dest)
     for (TIntegerArray& loop : loops) {
         std::reverse(loop.begin(), loop.end());
         TIntegerArray triangles;
-        if (!TriangulateLoop(Source, loop, triangles))
+        if (!TriangulateLoop(Source, loop, triangles, Meter))
             continue;
         // The loop's Newell normal: it follows the loop's turning as a whole, where the
         // first three vertices would point the wrong way at a concave start.
@@ -404,10 +411,10 @@ bool TCapHolesModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Verti
     return true;
 }
 
-TModifierApplyInfo TCapHolesModifier::ApplyWithInfo(const TModifierEvalContext&,
+TModifierApplyInfo TCapHolesModifier::ApplyWithInfo(const TModifierEvalContext& Context,
                                                     const TMeshData& Source, TMeshData& Dest)
 {
-    Apply(Source, Dest);
+    Cap(Source, Dest, Context.Meter);
     return SetApplyInfo(38);
 }
 

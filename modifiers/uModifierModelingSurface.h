@@ -100,6 +100,8 @@ public:
     void SetTextureId(int32_t Value);  // negative becomes 0
 
 private:
+    void Cap(const TMeshData& Source, TMeshData& Dest, TWorkMeter* Meter) const;
+
     int32_t TextureId = 0;
 };
 

@@ -456,7 +456,8 @@ bool PointInTriangle2D(const TVec2& P, const TVec2& A, const TVec2& B, const TVe
     return !(hasNegative && hasPositive);
 }
 
-bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop, TIntegerArray& Triangles)
+bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop, TIntegerArray& Triangles,
+                     TWorkMeter* Meter)
 {
     Triangles.clear();
     const size_t count = Loop.size();
@@ -499,7 +500,7 @@ bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop, TIntegerA
     for (size_t i = 0; i < count; ++i)
         ordered[i] = points[work[i]];
     std::vector<int32_t> corners;
-    const bool done = TEarClipper(std::move(ordered)).Run(corners);
+    const bool done = TEarClipper(std::move(ordered), Meter).Run(corners);
     Triangles.reserve(corners.size());
     for (int32_t corner : corners)
         Triangles.push_back(Loop[work[corner]]);

@@ -5,6 +5,7 @@
 // Results that depend on order (edge order, loop chaining, ear order, weld clusters) are
 // deterministic for a given mesh.
 #include "base/uMesh.h"
+#include "base/uWorkMeter.h"
 
 #include <cstdint>
 #include <string>
@@ -83,8 +84,9 @@ bool PointInTriangle2D(const TVec2& P, const TVec2& A, const TVec2& B, const TVe
 // Ear clipping on the loop's dominant plane; Triangles receives three vertex indices per
 // triangle, each triangle counter-clockwise in that plane. False for fewer than three
 // entries, a bad index, a degenerate loop or when no ear is left (the triangles emitted so
-// far stay).
-bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop, TIntegerArray& Triangles);
+// far stay). The clipping's work is charged to Meter as it goes.
+bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop, TIntegerArray& Triangles,
+                     TWorkMeter* Meter = nullptr);
 
 // Root of I, halving the path on the way.
 int32_t UnionFindRoot(std::vector<int32_t>& Parent, int32_t I);
