@@ -31,26 +31,14 @@ void ShiftCorners(TMeshFace& Face, int32_t Offset, size_t VertexCount)
         Face.Indices[k] = ValidIndex(Face.Indices[k], VertexCount) ? Face.Indices[k] + Offset : -1;
 }
 
-uint64_t SideKey(int32_t A, int32_t B)
-{
-    return static_cast<uint64_t>(static_cast<uint32_t>(std::min(A, B))) << 32 |
-           static_cast<uint32_t>(std::max(A, B));
-}
-
 // The unique edges of a mesh in the order of their first use (as BuildEdgeList finds
-// them, stopping at the first face of a bad corner count), with a hashed look-up: an
-// open-addressed table of side keys, so that a pass over a million faces allocates nothing
-// per edge.
+// them, stopping at the first face of a bad corner count), with their numbers by their
+// ends.
 class TEdgeTable {
 public:
-    explicit TEdgeTable(const TMeshData& Mesh)
+    explicit TEdgeTable(const TMeshData& Mesh) : Index(2 * Mesh.Faces.size())
     {
         const size_t n = Mesh.Vertices.size();
-        size_t capacity = 16;
-        while (capacity < 8 * Mesh.Faces.size() + 16)  // at most half full
-            capacity *= 2;
-        Keys.assign(capacity, kEmpty);
-        Values.resize(capacity);
         Ends.reserve(Mesh.Faces.size() * 2 + 16);
         for (const TMeshFace& f : Mesh.Faces) {
             if (f.Count < 3 || f.Count > 4)
@@ -60,43 +48,21 @@ public:
                 const int32_t b = f.Indices[(k + 1) % f.Count];
                 if (!ValidIndex(a, n) || !ValidIndex(b, n) || a == b)
                     continue;
-                const size_t slot = Slot(SideKey(a, b));
-                if (Keys[slot] != kEmpty)
-                    continue;
-                Keys[slot] = SideKey(a, b);
-                Values[slot] = static_cast<int32_t>(Ends.size());
-                Ends.push_back({std::min(a, b), std::max(a, b)});
+                bool isNew = false;
+                Index.Insert(a, b, static_cast<int32_t>(Ends.size()), isNew);
+                if (isNew)
+                    Ends.push_back({std::min(a, b), std::max(a, b)});
             }
         }
     }
 
     // -1 for a side that is not an edge.
-    int32_t Find(int32_t A, int32_t B) const
-    {
-        if (A < 0 || B < 0)
-            return -1;
-        const size_t slot = Slot(SideKey(A, B));
-        return Keys[slot] == kEmpty ? -1 : Values[slot];
-    }
+    int32_t Find(int32_t A, int32_t B) const { return Index.Find(A, B); }
 
     std::vector<TMeshEdge> Ends;
 
 private:
-    // No side key has its top bit set: both indices are below 2^31.
-    static constexpr uint64_t kEmpty = ~uint64_t{0};
-
-    // The slot holding Key, or the empty slot where it would go.
-    size_t Slot(uint64_t Key) const
-    {
-        const size_t mask = Keys.size() - 1;
-        uint64_t h = Key * 0x9E3779B97F4A7C15ull;
-        for (size_t slot = (h ^ (h >> 32)) & mask;; slot = (slot + 1) & mask)
-            if (Keys[slot] == Key || Keys[slot] == kEmpty)
-                return slot;
-    }
-
-    std::vector<uint64_t> Keys;
-    std::vector<int32_t> Values;
+    TSideIndex Index;
 };
 
 // The edge of each side of Face, in corner order; False for a face a pass drops: a corner
