@@ -477,16 +477,22 @@ void RelaxMeshPositions(TMeshData& Mesh, float Amount, int32_t Iterations, bool 
     for (size_t i = 0; i < n; ++i)
         current[i] = Mesh.Vertices[i].Position;
     next = current;
+    // The vector arithmetic is written out (the same operations in the same order as the
+    // vector routines): a call per neighbour would cost more than the visit itself.
     for (int32_t pass = 0; pass < Iterations; ++pass) {
         ChargeWork(Meter, passWork);
         for (const int32_t v : moving) {
-            TVec3 sum{0, 0, 0};
-            for (int32_t k = start[v]; k < start[v + 1]; ++k)
-                sum = Vec3Add(sum, current[flat[k]]);
+            float sx = 0, sy = 0, sz = 0;
+            for (int32_t k = start[v]; k < start[v + 1]; ++k) {
+                const TVec3& q = current[flat[k]];
+                sx = sx + q.X;
+                sy = sy + q.Y;
+                sz = sz + q.Z;
+            }
+            const float inverse = 1.0f / static_cast<float>(start[v + 1] - start[v]);
             const TVec3& p = current[v];
-            const TVec3 average =
-                Vec3Scale(sum, 1.0f / static_cast<float>(start[v + 1] - start[v]));
-            next[v] = Vec3Add(p, Vec3Scale(Vec3Sub(average, p), Amount));
+            next[v] = {p.X + (sx * inverse - p.X) * Amount, p.Y + (sy * inverse - p.Y) * Amount,
+                       p.Z + (sz * inverse - p.Z) * Amount};
         }
         for (const int32_t v : moving)
             current[v] = next[v];

@@ -40,6 +40,30 @@ using TBoundaryEdgeArray = std::vector<TBoundaryEdge>;
 // "min:max" in decimal.
 std::string EdgeKey(int32_t A, int32_t B);
 
+// Numbers of face sides found by their two ends in either order: an open-addressed table
+// that doubles when half full, so that a pass over a million faces allocates nothing per
+// side. Ends are vertex indices (not negative).
+class TSideIndex {
+public:
+    // Room for Expected sides before the first doubling.
+    explicit TSideIndex(size_t Expected);
+    // The number of the side A-B, or -1 (also for a negative end).
+    int32_t Find(int32_t A, int32_t B) const;
+    // The number of the side A-B; a side not yet held gets Number, and IsNew.
+    int32_t Insert(int32_t A, int32_t B, int32_t Number, bool& IsNew);
+
+private:
+    struct TSlot {
+        uint64_t Key;
+        int32_t Number;
+    };
+    size_t SlotOf(uint64_t Key) const;
+    void Grow();
+
+    std::vector<TSlot> Slots;
+    size_t Held = 0;
+};
+
 // Unique edges in the order of their first use, with the faces on either side. False at
 // the first face whose corner count is outside 3..4 (the edges found so far stay). Sides
 // with an out-of-range index or two equal indices are skipped.

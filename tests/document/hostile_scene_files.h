@@ -177,25 +177,6 @@ inline void WriteDeepChain(const std::string& Path, int Depth, bool Objects)
     }
 }
 
-// A stored quad arrayed CountX x CountY times 1E-5 apart and welded with Threshold 1: each
-// corner's copies make one crowded patch, and the corners stand in pairs 1.0000001 and
-// 1.0000005 apart (the second pair across a grid line of the weld), so each pair of patches
-// is in reach of the other while no copy of one is within the threshold of a copy of the
-// other. At 1000 x 50, 615 bytes and 200,000 vertices.
-inline std::string CrowdedWeldQuad(int CountX, int CountY)
-{
-    const std::string mods = ModifierBlock("array_2d", "CountX=" + std::to_string(CountX) +
-                                                           "\r\nCountY=" + std::to_string(CountY) +
-                                                           "\r\nOffsetX=1E-5\r\nOffsetY=1E-5\r\n") +
-                             ModifierBlock("vertex_weld", "Threshold=1\r\n");
-    const std::string mesh = "4\r\n0 0 0 0 0 1 1 1 1 0 0\r\n0 1.0000001 0 0 0 1 1 1 1 0 1\r\n"
-                             "1 8.6 0 0 0 1 1 1 1 1 1\r\n1 7.6 0 0 0 1 1 1 1 1 0\r\n"
-                             "1\r\n4 0 1 2 3 0 0 0 0 1 1 1 1 0\r\n";
-    std::string object = ObjectBlock(10, 5);
-    object.replace(object.rfind("0\r\nENDNODE"), 3, mesh + "MODS 2\r\n" + mods);
-    return SceneHead("NOTEX\r\n", 1) + object;
-}
-
 // ---- Stacks that open whole within the scene's room, and composites nested deep ----
 
 // Spheres each subdivided Levels times, then shelled with Thickness. At 1 sphere of level
@@ -262,6 +243,25 @@ inline std::string NestedStretchedCubes(int Depth)
     for (int i = 1; i <= Depth; ++i)
         body += ObjectBlock(static_cast<uint64_t>(i), 0, stretch, 1, static_cast<uint64_t>(i - 1));
     return SceneHead("NOTEX\r\n", Depth) + body;
+}
+
+// A stored quad arrayed CountX x CountY times 1E-5 apart and welded with Threshold 1: each
+// corner's copies make one crowded patch, and the corners stand in pairs 1.0000001 and
+// 1.0000005 apart (the second pair across a grid line of the weld), so each pair of patches
+// is in reach of the other while no copy of one is within the threshold of a copy of the
+// other. At 1000 x 50, 615 bytes and 200,000 vertices.
+inline std::string CrowdedWeldQuad(int CountX, int CountY)
+{
+    const std::string mods = ModifierBlock("array_2d", "CountX=" + std::to_string(CountX) +
+                                                           "\r\nCountY=" + std::to_string(CountY) +
+                                                           "\r\nOffsetX=1E-5\r\nOffsetY=1E-5\r\n") +
+                             ModifierBlock("vertex_weld", "Threshold=1\r\n");
+    const std::string mesh = "4\r\n0 0 0 0 0 1 1 1 1 0 0\r\n0 1.0000001 0 0 0 1 1 1 1 0 1\r\n"
+                             "1 8.6 0 0 0 1 1 1 1 1 1\r\n1 7.6 0 0 0 1 1 1 1 1 0\r\n"
+                             "1\r\n4 0 1 2 3 0 0 0 0 1 1 1 1 0\r\n";
+    std::string object = ObjectBlock(10, 5);
+    object.replace(object.rfind("0\r\nENDNODE"), 3, mesh + "MODS 2\r\n" + mods);
+    return SceneHead("NOTEX\r\n", 1) + object;
 }
 
 }  // namespace HostileFiles
