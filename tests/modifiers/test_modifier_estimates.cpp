@@ -439,6 +439,28 @@ TEST(EdgeListOracle, TheEdgesAreThePlainOnesInTheSameOrder)
     }
 }
 
+TEST(BoundaryOracle, TheOpenEdgesAreThePlainOnesInTheSameOrder)
+{
+    TRandomValues random(9);
+    const std::vector<TMeshData> meshes = OracleMeshes(random);
+    for (size_t i = 0; i < meshes.size(); ++i) {
+        const TMeshData& m = meshes[i];
+        TTopologyEdgeArray edges;
+        const bool whole = PlainEdgeList(m, edges);
+        TBoundaryEdgeArray plain;
+        for (const TTopologyEdge& e : edges) {
+            if (!whole || e.FaceCount != 1)
+                continue;
+            const TMeshFace& f = m.Faces[e.FaceA];
+            plain.push_back({f.Indices[e.CornerA], f.Indices[(e.CornerA + 1) % f.Count], e.FaceA,
+                             e.CornerA, f.TexId});
+        }
+        TBoundaryEdgeArray fast{{1, 2, 3, 0, 0}};
+        ASSERT_EQ(FindBoundaryEdges(m, fast), whole) << i;
+        ASSERT_EQ(fast, plain) << i;
+    }
+}
+
 TEST(NeighbourOracle, TheListsAreThePlainOnesInTheSameOrder)
 {
     TRandomValues random(5);
