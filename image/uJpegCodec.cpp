@@ -152,6 +152,24 @@ bool JpegReadHeader(jpeg_decompress_struct& Info, TJpegError& Err)
     return true;
 }
 
+// The output size: the image's, or the smallest that libjpeg makes straight from the
+// coefficients (1/2, 1/4, 1/8) whose sides stay at least Side.
+bool JpegOutputSize(jpeg_decompress_struct& Info, TJpegError& Err, std::int32_t Side)
+{
+    if (setjmp(Err.Jump))
+        return false;
+    if (Side > 0)
+        for (const unsigned denom : {8u, 4u, 2u})
+            if ((Info.image_width + denom - 1) / denom >= static_cast<unsigned>(Side) &&
+                (Info.image_height + denom - 1) / denom >= static_cast<unsigned>(Side)) {
+                Info.scale_num = 1;
+                Info.scale_denom = denom;
+                break;
+            }
+    jpeg_calc_output_dimensions(&Info);
+    return true;
+}
+
 // CMYK as Adobe writes it is stored inverted; plain CMYK is not.
 void CmykRowToRgba(const JSAMPLE* In, std::uint8_t* Out, JDIMENSION Width, bool Inverted)
 {
@@ -270,33 +288,40 @@ TImageDecodeResult DecodeJpeg(TByteSource& Source, const TImageSizeLimits& Limit
     reader->Src.MaxScanBytes =
         kJpegMarkerBytes + kJpegBytesPerSample * pixels *
                                static_cast<std::uint64_t>(std::max(reader->Info.num_components, 1));
+    if (!JpegOutputSize(reader->Info, reader->Err, Limits.ReduceToSide))
+        return Failed(reader->Err.Message);
     TImageDecodeResult result;
-    auto image = AllocateDecodedImage(static_cast<std::int32_t>(reader->Info.image_width),
-                                      static_cast<std::int32_t>(reader->Info.image_height), result);
+    auto image =
+        AllocateDecodedImage(static_cast<std::int32_t>(reader->Info.output_width),
+                             static_cast<std::int32_t>(reader->Info.output_height), result);
     if (!image)
         return result;
     std::vector<JSAMPLE> cmykRow;
     if (reader->Info.out_color_space == JCS_CMYK)
-        cmykRow.resize(static_cast<std::size_t>(reader->Info.image_width) * 4);
+        cmykRow.resize(static_cast<std::size_t>(reader->Info.output_width) * 4);
     const bool read =
         JpegReadRows(reader->Info, reader->Err, *image, cmykRow.empty() ? nullptr : cmykRow.data());
     // The scans before the one being read were passes over the whole image; the rows
-    // written so far are what the last one gave.
+    // written so far are what the last one gave (each output row a block of the image's
+    // rows when reduced).
     const std::uint64_t rows = reader->Info.output_scanline;
     const std::uint64_t scansDone =
         static_cast<std::uint64_t>(std::max(reader->Info.input_scan_number - 1, 0));
-    const std::uint64_t width = reader->Info.image_width;
+    const std::uint64_t width = reader->Info.output_width;
+    const std::uint64_t lastScan = std::min<std::uint64_t>(
+        rows * reader->Info.image_height / reader->Info.output_height * reader->Info.image_width,
+        pixels);
     if (!read) {
         TImageDecodeResult failed = reader->Progress.OverBudget
                                         ? WithStatus(TImageDecodeStatus::TooLarge)
                                         : Failed(reader->Err.Message);
         failed.OverBudget = reader->Progress.OverBudget;
-        failed.ScanPixels = pixels * scansDone + rows * width;
+        failed.ScanPixels = pixels * scansDone + lastScan;
         failed.DecodedPixels = rows * width;
         return failed;
     }
-    result.ScanPixels = pixels * scansDone + rows * width;
-    result.DecodedPixels = pixels;
+    result.ScanPixels = pixels * scansDone + lastScan;
+    result.DecodedPixels = rows * width;
     RgbaBytesToPixels(image->Pixels().data(), image->Pixels().size());
     result.Status = TImageDecodeStatus::Ok;
     result.Image = std::move(image);

@@ -250,13 +250,12 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
             if (Modifier.EstimateOutputSize(Input, PredictedVertices, PredictedFaces,
                                             PredictedEdges) &&
                 (PredictedVertices > MaxVertices || PredictedFaces > MaxFaces)) {
-                std::string Message = Name + ": output exceeds limits (" +
-                                      IntToText(PredictedVertices) + " verts/" +
-                                      IntToText(PredictedFaces) + " faces; limit " +
-                                      IntToText(MaxVertices) + "/" + IntToText(MaxFaces) + ")";
+                std::string Message = LimitMessage(Name, PredictedVertices, PredictedFaces,
+                                                   MaxVertices, MaxFaces);
                 Rewind();
                 Fail(Result, i, TypeId, std::move(Message), Current);
                 Result.OverLimits = true;
+                Result.Estimated = true;
                 Result.FailedVertices = PredictedVertices;
                 Result.FailedFaces = PredictedFaces;
                 return false;
@@ -356,6 +355,14 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
     Result.Success = true;
     Result.Mesh = std::move(Current);
     return true;
+}
+
+std::string LimitMessage(const std::string& Name, int64_t Vertices, int64_t Faces,
+                         int64_t MaxVertices, int64_t MaxFaces)
+{
+    return Name + ": output exceeds limits (" + IntToText(Vertices) + " verts/" +
+           IntToText(Faces) + " faces; limit " + IntToText(MaxVertices) + "/" +
+           IntToText(MaxFaces) + ")";
 }
 
 int64_t MeshWorkUnits(int64_t Vertices, int64_t Faces)

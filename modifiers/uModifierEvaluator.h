@@ -61,9 +61,11 @@ struct TModifierEvaluationResult {
     int32_t Flags = 0;
     // The step at FailedIndex passed the bound of the context's work meter.
     bool OutOfWork = false;
-    // The step at FailedIndex was refused for its estimate or its output passing the
-    // vertex or face limit; FailedVertices and FailedFaces are the counts that did.
+    // The step at FailedIndex was refused for its estimate (Estimated) or its output
+    // passing the vertex or face limit; FailedVertices and FailedFaces are the counts
+    // that did.
     bool OverLimits = false;
+    bool Estimated = false;
     int64_t FailedVertices = 0;
     int64_t FailedFaces = 0;
 };
@@ -92,6 +94,9 @@ inline int64_t EffectiveEvalLimit(int64_t Limit)
 {
     return Limit <= 0 ? kDefaultEvalLimit : Limit;
 }
+// The message of a step refused for its estimate: "Name: output exceeds limits (...)".
+std::string LimitMessage(const std::string& Name, int64_t Vertices, int64_t Faces,
+                         int64_t MaxVertices, int64_t MaxFaces);
 // What the evaluator charges for a step receiving, or building, Mesh (not a vertex-only
 // step): also the price of copying a mesh of that size elsewhere.
 int64_t MeshWorkUnits(const TMeshData& Mesh);

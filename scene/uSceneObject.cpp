@@ -323,9 +323,21 @@ TBoundedEvaluation TSceneObject::RunStack(const TEvaluationBounds* Bounds)
     if (Bounds && (Result.OutOfWork || PastBounds) && Result.FailedIndex >= 0 &&
         Result.FailedIndex < Modifiers->Count())
         return Stop(Modifiers->GetItem(Result.FailedIndex)->GetDisplayName(), Result.Message);
-    // The last good mesh stays; the modifier page shows the message.
-    EvalBuffers.Mesh = std::move(Result.Mesh);
-    FailEvaluation(Result.Message);
+    // Failed as the editor fails it, and said as the editor says it: an estimate past the
+    // object's own limits is named with those limits, not the tighter bounds.
+    std::string Message = Result.Message;
+    if (Result.OverLimits && Result.Estimated && Result.FailedIndex >= 0 &&
+        Result.FailedIndex < Modifiers->Count() &&
+        (Limits.MaxVertices != OwnVertices || Limits.MaxFaces != OwnFaces))
+        Message = LimitMessage(Modifiers->GetItem(Result.FailedIndex)->GetDisplayName(),
+                               Result.FailedVertices, Result.FailedFaces, OwnVertices, OwnFaces);
+    // The last good mesh stays; the modifier page shows the message. Within bounds its
+    // memory is let go: a file of many failing stacks would otherwise keep one each.
+    if (Bounds)
+        EvalBuffers = {};
+    else
+        EvalBuffers.Mesh = std::move(Result.Mesh);
+    FailEvaluation(Message);
     return {};
 }
 
