@@ -1,5 +1,6 @@
 #include "modifiers/uModifierModelingSurface.h"
 
+#include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierParams.h"
 #include "modifiers/uModifierTopologyUtils.h"
 
@@ -433,8 +434,13 @@ void TRelaxModifier::SetPreserveBoundary(bool Value)
 
 void TVertexWeldModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
+    Weld(Source, Dest, nullptr);
+}
+
+void TVertexWeldModifier::Weld(const TMeshData& Source, TMeshData& Dest, TWorkMeter* Meter) const
+{
     CopyMeshData(Source, Dest);
-    WeldVertices(Dest, Threshold, AveragePosition, AverageNormals, RemoveDegenerate);
+    WeldVertices(Dest, Threshold, AveragePosition, AverageNormals, RemoveDegenerate, Meter);
 }
 
 std::unique_ptr<TModifier> TVertexWeldModifier::Clone() const
@@ -463,10 +469,10 @@ bool TVertexWeldModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Ver
     return true;
 }
 
-TModifierApplyInfo TVertexWeldModifier::ApplyWithInfo(const TModifierEvalContext&,
+TModifierApplyInfo TVertexWeldModifier::ApplyWithInfo(const TModifierEvalContext& Context,
                                                       const TMeshData& Source, TMeshData& Dest)
 {
-    Apply(Source, Dest);
+    Weld(Source, Dest, Context.Meter);
     return SetApplyInfo(39);
 }
 
