@@ -665,7 +665,7 @@ void ExpectEditorMeshes(TScene& Scene)
 
 // Scenes whose objects the editor evaluates within their limits, together within the
 // scene's room and the work bound, reopen whole, each mesh the editor's: a shell after a
-// subdivision, which gets no rim on a closed mesh, at the size the Part's limits allow;
+// subdivision, which gets no rim on a closed mesh, near the size one object may build;
 // an ordinary scene whose objects build more than 1,000,000 vertices together.
 TEST_F(LoadBudgetTest, OrdinaryScenesWithinTheRoomOpenWhole)
 {
