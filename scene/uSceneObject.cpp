@@ -169,7 +169,9 @@ TBoundedEvaluation TSceneObject::EvaluateBounded(const TEvaluationBounds* Bounds
 {
     if (!MeshDirty || EvaluationFailed)
         return {};
-    if (ChildCount() > 0 && HasCompositeModifier(Modifiers.get()))
+    // Within bounds the caller has settled the descendants already (children first): a
+    // walk of the whole subtree per owner would cost owners x depth on a deep chain.
+    if (!Bounds && ChildCount() > 0 && HasCompositeModifier(Modifiers.get()))
         EvaluateCompositeOwnersBelow();
     const TBoundedEvaluation Outcome = RunStack(Bounds);
     // Ancestors that heard of this mesh's changes may have to hear of the next ones.
@@ -264,7 +266,7 @@ TBoundedEvaluation TSceneObject::RunStack(const TEvaluationBounds* Bounds)
     if (Composite) {
         try {
             int64_t VertexCount = 0, FaceCount = 0;
-            switch (GatherChildren(CompositeMesh, VertexCount, FaceCount, &Limits)) {
+            switch (GatherChildren(CompositeMesh, VertexCount, FaceCount, Bounds)) {
             case TGathered::Built:
                 Input = CompositeMesh.get();
                 CompositeInput = true;
