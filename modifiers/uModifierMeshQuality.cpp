@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <unordered_set>
 
 namespace {
 
@@ -42,6 +41,37 @@ struct TFaceKeyHash {
             h = (h ^ static_cast<uint32_t>(v)) * 0x100000001B3ull;
         return static_cast<size_t>(h ^ (h >> 31));
     }
+};
+
+// The keys of the faces met so far: an open-addressed table sized once for all faces, so
+// that a pass over a million faces allocates nothing per face. A key's corner count (its
+// first entry) is 3 or 4; 0 marks an empty slot.
+class TFaceKeySet {
+public:
+    explicit TFaceKeySet(size_t Faces)
+    {
+        size_t size = 16;
+        while (size < 2 * Faces)
+            size *= 2;
+        Slots.assign(size, TFaceKey{0, 0, 0, 0, 0});
+    }
+
+    // True when Key was not held yet (it is then).
+    bool Insert(const TFaceKey& Key)
+    {
+        const size_t mask = Slots.size() - 1;
+        for (size_t slot = TFaceKeyHash()(Key) & mask;; slot = (slot + 1) & mask) {
+            if (Slots[slot] == Key)
+                return false;
+            if (Slots[slot][0] == 0) {
+                Slots[slot] = Key;
+                return true;
+            }
+        }
+    }
+
+private:
+    std::vector<TFaceKey> Slots;
 };
 
 float ClampedMinimumArea(float Value)
@@ -158,8 +188,7 @@ void TOptimizeModifier::Apply(const TMeshData& Source, TMeshData& Dest)
     Dest.Clear();
     const size_t count = Source.Vertices.size();
     std::vector<bool> used(count, false);
-    std::unordered_set<TFaceKey, TFaceKeyHash> seen;
-    seen.reserve(Source.Faces.size());
+    TFaceKeySet seen(RemoveDuplicateFaces ? Source.Faces.size() : 0);
     std::vector<TMeshFace> faces;
     faces.reserve(Source.Faces.size());
     for (const TMeshFace& f : Source.Faces) {
@@ -170,7 +199,7 @@ void TOptimizeModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             continue;
         // The key is taken before the area test: a later copy of a face dropped as too
         // small goes as a duplicate.
-        if (RemoveDuplicateFaces && !seen.insert(FaceKeyOf(f)).second)
+        if (RemoveDuplicateFaces && !seen.Insert(FaceKeyOf(f)))
             continue;
         if (MinimumArea > 0 && PolygonFaceArea(Source, f) <= MinimumArea)
             continue;

@@ -128,9 +128,10 @@ void RelaxMeshPositions(TMeshData& Mesh, float Amount, int32_t Iterations, bool 
                         TWorkMeter* Meter = nullptr);
 // Work units of one pass that moves Moving vertices over Visits neighbour entries in all:
 // a visit reads and adds one position, a moving vertex divides, blends and writes back
-// twice. Measured at 0.75 to 1.5 ns a unit (bench_work_meter_loops.cpp).
+// twice. Measured at 0.65 (in cache) to 1.45 ns (from memory) a unit
+// (bench_work_meter_loops.cpp).
 constexpr int64_t kRelaxVisitWork = 1;
-constexpr int64_t kRelaxVertexWork = 2;
+constexpr int64_t kRelaxVertexWork = 3;
 int64_t RelaxPassWork(int64_t Moving, int64_t Visits);
 
 // Pulls vertices toward the average of their neighbours.

@@ -4,6 +4,7 @@
 #include "modifiers/uWeldGrid.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -259,21 +260,63 @@ int32_t FindEdgeIndex(const TTopologyEdgeArray& Edges, int32_t A, int32_t B)
 bool FindBoundaryEdges(const TMeshData& Mesh, TBoundaryEdgeArray& Boundary)
 {
     Boundary.clear();
-    TTopologyEdgeArray edges;
-    if (!BuildEdgeList(Mesh, edges))
+    // The edge list's sides under their smaller end, in order; the edges used once are the
+    // sides met alone at their pair of ends, and their order in the edge list is that of
+    // their one use. Grouped by vertex with nothing looked up: linear in the mesh.
+    const size_t n = Mesh.Vertices.size();
+    std::vector<int32_t> start(n + 1, 0);
+    const auto lower = [](int32_t a, int32_t b) { return static_cast<size_t>(std::min(a, b)); };
+    if (ForEachListedSide(Mesh, [&](int32_t a, int32_t b, size_t, int32_t) {
+            ++start[lower(a, b) + 1];
+        }) != Mesh.Faces.size())
         return false;
-    for (const TTopologyEdge& e : edges) {
-        if (e.FaceCount != 1)
-            continue;
-        const TMeshFace& f = Mesh.Faces[e.FaceA];
-        TBoundaryEdge b;
-        b.V0 = f.Indices[e.CornerA];
-        b.V1 = f.Indices[(e.CornerA + 1) % f.Count];
-        b.FaceIndex = e.FaceA;
-        b.Corner = e.CornerA;
-        b.TexId = f.TexId;
-        Boundary.push_back(b);
+    for (size_t v = 0; v < n; ++v)
+        start[v + 1] += start[v];
+    // Each side's upper end, and where it is used: face * 4 + corner.
+    std::vector<int32_t> upper(static_cast<size_t>(start[n]));
+    std::vector<uint64_t> use(upper.size());
+    std::vector<int32_t> next(start.begin(), start.end() - 1);
+    ForEachListedSide(Mesh, [&](int32_t a, int32_t b, size_t fi, int32_t k) {
+        const auto at = static_cast<size_t>(next[lower(a, b)]++);
+        upper[at] = std::max(a, b);
+        use[at] = static_cast<uint64_t>(fi) << 2 | static_cast<uint64_t>(k);
+    });
+    // Per vertex, how many sides join it to each upper end, the first of them, then one
+    // mark per use of a side met alone.
+    std::vector<int32_t>& seenBy = next;
+    std::fill(seenBy.begin(), seenBy.end(), -1);
+    std::vector<int32_t> sides(n, 0);
+    std::vector<size_t> firstAt(n, 0);
+    std::vector<uint64_t> alone((Mesh.Faces.size() * 4 + 63) / 64, 0);
+    for (size_t v = 0; v < n; ++v) {
+        const auto begin = static_cast<size_t>(start[v]), end = static_cast<size_t>(start[v + 1]);
+        for (size_t k = begin; k < end; ++k) {
+            const int32_t w = upper[k];
+            if (seenBy[w] != static_cast<int32_t>(v)) {
+                seenBy[w] = static_cast<int32_t>(v);
+                sides[w] = 0;
+                firstAt[w] = k;
+            }
+            ++sides[w];
+        }
+        for (size_t k = begin; k < end; ++k)
+            if (firstAt[upper[k]] == k && sides[upper[k]] == 1)
+                alone[use[k] >> 6] |= uint64_t{1} << (use[k] & 63);
     }
+    for (size_t word = 0; word < alone.size(); ++word)
+        for (uint64_t bits = alone[word]; bits != 0; bits &= bits - 1) {
+            const uint64_t at = word * 64 + static_cast<uint64_t>(std::countr_zero(bits));
+            const auto fi = static_cast<int32_t>(at >> 2);
+            const auto k = static_cast<int32_t>(at & 3);
+            const TMeshFace& f = Mesh.Faces[static_cast<size_t>(fi)];
+            TBoundaryEdge e;
+            e.V0 = f.Indices[k];
+            e.V1 = f.Indices[(k + 1) % f.Count];
+            e.FaceIndex = fi;
+            e.Corner = k;
+            e.TexId = f.TexId;
+            Boundary.push_back(e);
+        }
     return true;
 }
 

@@ -439,6 +439,28 @@ TEST(EdgeListOracle, TheEdgesAreThePlainOnesInTheSameOrder)
     }
 }
 
+TEST(BoundaryOracle, TheOpenEdgesAreThePlainOnesInTheSameOrder)
+{
+    TRandomValues random(9);
+    const std::vector<TMeshData> meshes = OracleMeshes(random);
+    for (size_t i = 0; i < meshes.size(); ++i) {
+        const TMeshData& m = meshes[i];
+        TTopologyEdgeArray edges;
+        const bool whole = PlainEdgeList(m, edges);
+        TBoundaryEdgeArray plain;
+        for (const TTopologyEdge& e : edges) {
+            if (!whole || e.FaceCount != 1)
+                continue;
+            const TMeshFace& f = m.Faces[e.FaceA];
+            plain.push_back({f.Indices[e.CornerA], f.Indices[(e.CornerA + 1) % f.Count], e.FaceA,
+                             e.CornerA, f.TexId});
+        }
+        TBoundaryEdgeArray fast{{1, 2, 3, 0, 0}};
+        ASSERT_EQ(FindBoundaryEdges(m, fast), whole) << i;
+        ASSERT_EQ(fast, plain) << i;
+    }
+}
+
 TEST(NeighbourOracle, TheListsAreThePlainOnesInTheSameOrder)
 {
     TRandomValues random(5);
@@ -500,6 +522,74 @@ TEST(RelaxOracle, ThePassesAreThePlainOnes)
         RelaxMeshPositions(fast, amount, iterations, preserve);
         PlainRelax(plain, amount, iterations, preserve);
         ASSERT_TRUE(SameBytes(fast.Vertices, plain.Vertices)) << trial;
+    }
+}
+
+// Optimize as first written: the keys met so far in an ordered set.
+TMeshData PlainOptimize(const TOptimizeModifier& Optimize, const TMeshData& Source)
+{
+    TMeshData dest;
+    const size_t count = Source.Vertices.size();
+    std::vector<bool> used(count, false);
+    std::set<std::string> seen;
+    std::vector<TMeshFace> faces;
+    for (const TMeshFace& f : Source.Faces) {
+        bool valid = f.Count == 3 || f.Count == 4;
+        for (int32_t k = 0; valid && k < f.Count; ++k)
+            valid = f.Indices[k] >= 0 && static_cast<size_t>(f.Indices[k]) < count;
+        if (!valid)
+            continue;
+        if (Optimize.GetRemoveDuplicateFaces() && !seen.insert(FaceIndexKey(f)).second)
+            continue;
+        if (Optimize.GetMinimumArea() > 0 &&
+            PolygonFaceArea(Source, f) <= Optimize.GetMinimumArea())
+            continue;
+        for (int32_t k = 0; k < f.Count; ++k)
+            used[f.Indices[k]] = true;
+        faces.push_back(f);
+    }
+    if (Optimize.GetRemoveUnusedVertices()) {
+        std::vector<int32_t> remap(count, -1);
+        for (size_t i = 0; i < count; ++i)
+            if (used[i]) {
+                remap[i] = static_cast<int32_t>(dest.Vertices.size());
+                dest.Vertices.push_back(Source.Vertices[i]);
+            }
+        for (TMeshFace& f : faces)
+            for (int32_t k = 0; k < f.Count; ++k)
+                f.Indices[k] = remap[f.Indices[k]];
+    } else {
+        dest.Vertices = Source.Vertices;
+    }
+    dest.Faces = std::move(faces);
+    RecomputeVertexNormals(dest);
+    dest.RebuildEdges();
+    return dest;
+}
+
+TEST(OptimizeOracle, TheApplyIsThePlainOne)
+{
+    TRandomValues random(21);
+    std::vector<TMeshData> meshes = OracleMeshes(random);
+    // Every face again, some turned or wound the other way.
+    TMeshData doubled = Built([](TMeshData& m) { m.BuildSphere(9, 5); });
+    for (size_t i = 0, n = doubled.Faces.size(); i < n; ++i) {
+        TMeshFace f = doubled.Faces[i];
+        if (i % 3 == 0)
+            ReverseFaceWinding(f);
+        doubled.Faces.push_back(f);
+    }
+    meshes.push_back(doubled);
+    for (size_t i = 0; i < meshes.size(); ++i) {
+        TOptimizeModifier optimize;
+        optimize.SetRemoveDuplicateFaces(random.Chance(0.8));
+        optimize.SetRemoveUnusedVertices(random.Chance(0.5));
+        optimize.SetMinimumArea(random.Chance(0.5) ? 0.0f : random.Real(0, 0.05f));
+        TMeshData out;
+        optimize.Apply(meshes[i], out);
+        const TMeshData plain = PlainOptimize(optimize, meshes[i]);
+        ASSERT_TRUE(SameBytes(out.Vertices, plain.Vertices)) << i;
+        ASSERT_TRUE(SameBytes(out.Faces, plain.Faces)) << i;
     }
 }
 
