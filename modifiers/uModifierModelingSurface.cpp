@@ -564,8 +564,13 @@ void TRelaxModifier::SetPreserveBoundary(bool Value)
 
 void TVertexWeldModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
+    Weld(Source, Dest, nullptr);
+}
+
+void TVertexWeldModifier::Weld(const TMeshData& Source, TMeshData& Dest, TWorkMeter* Meter) const
+{
     CopyMeshData(Source, Dest);
-    WeldVertices(Dest, Threshold, AveragePosition, AverageNormals, RemoveDegenerate);
+    WeldVertices(Dest, Threshold, AveragePosition, AverageNormals, RemoveDegenerate, Meter);
 }
 
 std::unique_ptr<TModifier> TVertexWeldModifier::Clone() const
@@ -594,10 +599,10 @@ bool TVertexWeldModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Ver
     return true;
 }
 
-TModifierApplyInfo TVertexWeldModifier::ApplyWithInfo(const TModifierEvalContext&,
+TModifierApplyInfo TVertexWeldModifier::ApplyWithInfo(const TModifierEvalContext& Context,
                                                       const TMeshData& Source, TMeshData& Dest)
 {
-    Apply(Source, Dest);
+    Weld(Source, Dest, Context.Meter);
     return SetApplyInfo(39);
 }
 

@@ -163,6 +163,8 @@ private:
     bool PreserveBoundary = true;
 };
 
+class TWorkMeter;
+
 // Merges vertices closer than Threshold.
 class TVertexWeldModifier : public TModifier {
 public:
@@ -189,6 +191,8 @@ public:
     void SetRemoveDegenerate(bool Value);
 
 private:
+    void Weld(const TMeshData& Source, TMeshData& Dest, TWorkMeter* Meter) const;
+
     float Threshold = 0.001f;
     bool AveragePosition = true;
     bool AverageNormals = false;

@@ -648,7 +648,7 @@ std::string CellKey(int64_t X, int64_t Y, int64_t Z)
 }
 
 void WeldVertices(TMeshData& Mesh, float Threshold, bool AveragePositions, bool AverageNormals,
-                  bool RemoveDegenerate)
+                  bool RemoveDegenerate, TWorkMeter* Meter)
 {
     const size_t n = Mesh.Vertices.size();
     if (n == 0 || !std::isfinite(Threshold) || !(Threshold > 0) ||
@@ -657,7 +657,8 @@ void WeldVertices(TMeshData& Mesh, float Threshold, bool AveragePositions, bool 
     // The clusters are the connected groups of close pairs, whatever order the pairs are
     // found in. Each vertex first gets its distinct position's point, then its cluster.
     TUnfilled<int32_t> cluster(n);
-    std::vector<int32_t> parent = TWeldGrid(Mesh.Vertices, Threshold, cluster).JoinClosePoints();
+    std::vector<int32_t> parent =
+        TWeldGrid(Mesh.Vertices, Threshold, cluster, Meter).JoinClosePoints();
     // Clusters numbered in the order of their lowest vertex: points are numbered by their
     // first vertex and a root is its set's lowest point. Rewritten in place: every parent
     // comes first and already holds its cluster.

@@ -124,6 +124,7 @@ std::string CellKey(int64_t X, int64_t Y, int64_t Z);
 // gives the copy), remaps the faces and rebuilds the edges. Colour and UV are averaged;
 // positions and normals on request. With RemoveDegenerate, repeated and invalid corners
 // are dropped and faces left with fewer than three corners disappear. Nothing happens for
-// an empty mesh or a threshold that is not a finite value above 0.
+// an empty mesh or a threshold that is not a finite value above 0. The search for close
+// pairs charges Meter, when given, as it goes (and may stop there, leaving Mesh as it was).
 void WeldVertices(TMeshData& Mesh, float Threshold, bool AveragePositions, bool AverageNormals,
-                  bool RemoveDegenerate);
+                  bool RemoveDegenerate, TWorkMeter* Meter = nullptr);

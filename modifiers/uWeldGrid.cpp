@@ -74,12 +74,40 @@ bool SamePosition(const TWeldPoint& a, const TWeldPoint& b)
     return std::memcmp(&a.X, &b.X, 3 * sizeof(float)) == 0;
 }
 
-// Vec3Dot of Vec3Sub, written out so that it inlines into the pair loop.
-float DistanceSquared(const TWeldPoint& a, const TWeldPoint& b)
+// The distance test's sum of squares, one routine for the test and for the bound of two
+// boxes, so that both round alike.
+float SquaredSum(float x, float y, float z)
 {
-    const float x = a.X - b.X, y = a.Y - b.Y, z = a.Z - b.Z;
     return x * x + y * y + z * z;
 }
+
+float DistanceSquared(const TWeldPoint& a, const TWeldPoint& b)
+{
+    return SquaredSum(a.X - b.X, a.Y - b.Y, a.Z - b.Z);
+}
+
+// The least float difference of a coordinate in LowA..HighA and one in LowB..HighB:
+// rounding keeps order, so no such pair differs by less.
+float Gap(float LowA, float HighA, float LowB, float HighB)
+{
+    if (LowB > HighA)
+        return LowB - HighA;
+    if (LowA > HighB)
+        return LowA - HighB;
+    return 0;
+}
+
+float Coordinate(const TWeldPoint& p, int axis)
+{
+    return axis == 0 ? p.X : axis == 1 ? p.Y : p.Z;
+}
+
+// Units charged for the search's steps (about nanoseconds each): a pair tested, a pair of
+// tree nodes or a fine cell weighed, a fine cell looked up, a point placed in a tree.
+constexpr int64_t kPairUnits = 1;
+constexpr int64_t kNodeUnits = 4;
+constexpr int64_t kLookUpUnits = 24;
+constexpr int64_t kBuildUnits = 4;
 
 // Union-find whose root is always the set's lowest number (every parent is below its
 // child): the roots come out in the order the clusters are numbered in.
@@ -105,9 +133,32 @@ void JoinLowest(std::vector<int32_t>& parent, int32_t a, int32_t b)
 
 }  // namespace
 
+// The search's work, handed to the meter in chunks so that counting costs nothing
+// measurable.
+class TWeldGrid::TTally {
+public:
+    explicit TTally(TWorkMeter* Charged) : Meter(Charged) {}
+    void Add(int64_t Units)
+    {
+        Pending += Units;
+        if (Pending >= kChunk)
+            Flush();
+    }
+    void Flush()
+    {
+        ChargeWork(Meter, Pending);
+        Pending = 0;
+    }
+
+private:
+    static constexpr int64_t kChunk = int64_t{1} << 16;
+    TWorkMeter* Meter;
+    int64_t Pending = 0;
+};
+
 TWeldGrid::TWeldGrid(const std::vector<TMeshVertex>& Vertices, float Threshold,
-                     TUnfilled<int32_t>& PointOf)
-    : T2(Threshold * Threshold)
+                     TUnfilled<int32_t>& PointOf, TWorkMeter* Meter)
+    : T2(Threshold * Threshold), Meter(Meter)
 {
     // A little past the threshold, so that rounding in the distance test never joins a pair
     // the grid does not offer; below the smallest normal float the squares round coarsely.
@@ -136,51 +187,88 @@ std::vector<int32_t> TWeldGrid::JoinClosePoints() const
             JoinLowest(parent, Points[0].Index, Points[s].Index);
         return parent;
     }
+    TTally tally(Meter);
     auto join = [&](const TWeldPoint& a, const TWeldPoint& b) {
         if (DistanceSquared(a, b) <= T2)
             JoinLowest(parent, a.Index, b.Index);
     };
 
-    // Points of one cell: within a bucket, the points of equal hash. A crowded cell is
-    // joined through its fine cells.
-    std::vector<TCrowd> crowds;
-    std::unordered_map<uint32_t, uint32_t> crowdOf;  // hash to crowd
-    std::vector<uint32_t> slots;
+    // Points of one cell: within a bucket, the points of equal hash. The cells of a crowded
+    // bucket are listed for their neighbours' look-ups, and the points of a crowded cell
+    // go to the fine grid.
+    struct TGroup {
+        uint32_t From, To;  // into grouped
+        bool Crowd;
+        bool Joined;  // a crowd whose points are all in one set
+    };
+    std::vector<uint32_t> grouped;
+    std::unordered_map<uint32_t, TGroup> groupOf;  // by hash
+    std::vector<uint32_t> crowded;
+    const bool useFineCells = FineCellsJoin();
+    size_t inCrowdedBuckets = 0;
+    for (size_t r = 0; r + 1 < BucketStart.size(); ++r)
+        if (BucketStart[r + 1] - BucketStart[r] > kCrowded)
+            inCrowdedBuckets += BucketStart[r + 1] - BucketStart[r];
+    grouped.reserve(inCrowdedBuckets);
+    crowded.reserve(useFineCells ? inCrowdedBuckets : 0);
     for (size_t r = 0; r + 1 < BucketStart.size(); ++r) {
         const uint32_t begin = BucketStart[r], end = BucketStart[r + 1];
-        if (end - begin <= kCrowded || !FineCellsJoin()) {
+        if (end - begin <= kCrowded) {
             for (uint32_t a = begin; a + 1 < end; ++a)
                 for (uint32_t b = a + 1; b < end; ++b)
                     if (Points[b].Hash == Points[a].Hash)
                         join(Points[a], Points[b]);
             continue;
         }
-        slots.resize(end - begin);
+        const size_t first = grouped.size();
         for (uint32_t a = begin; a < end; ++a)
-            slots[a - begin] = a;
-        std::stable_sort(slots.begin(), slots.end(),
+            grouped.push_back(a);
+        std::stable_sort(grouped.begin() + static_cast<ptrdiff_t>(first), grouped.end(),
                          [&](uint32_t a, uint32_t b) { return Points[a].Hash < Points[b].Hash; });
-        for (size_t from = 0, to = 0; from < slots.size(); from = to) {
-            for (to = from;
-                 to < slots.size() && Points[slots[to]].Hash == Points[slots[from]].Hash;)
+        for (size_t from = first, to = first; from < grouped.size(); from = to) {
+            const uint32_t hash = Points[grouped[from]].Hash;
+            for (to = from; to < grouped.size() && Points[grouped[to]].Hash == hash;)
                 ++to;
-            if (to - from > kCrowded) {
-                crowdOf[Points[slots[from]].Hash] = static_cast<uint32_t>(crowds.size());
-                crowds.push_back(MakeCrowd({slots.begin() + from, slots.begin() + to}));
-                JoinCrowd(crowds.back(), parent);
+            const bool crowd = useFineCells && to - from > kCrowded;
+            groupOf[hash] = {static_cast<uint32_t>(from), static_cast<uint32_t>(to), crowd, false};
+            if (crowd) {
+                crowded.insert(crowded.end(), grouped.begin() + static_cast<ptrdiff_t>(from),
+                               grouped.begin() + static_cast<ptrdiff_t>(to));
                 continue;
             }
-            for (size_t a = from; a + 1 < to; ++a)
+            // Every pair: past a few points only where fine cells cannot be used.
+            for (size_t a = from; a + 1 < to; ++a) {
+                tally.Add(static_cast<int64_t>(to - a) * kPairUnits);
                 for (size_t b = a + 1; b < to; ++b)
-                    join(Points[slots[a]], Points[slots[b]]);
+                    join(Points[grouped[a]], Points[grouped[b]]);
+            }
         }
     }
+    TFineGrid grid;
+    if (!crowded.empty()) {
+        grid = MakeFineGrid(crowded);
+        JoinFineCells(grid, parent, tally);
+        for (auto& entry : groupOf) {
+            TGroup& g = entry.second;
+            if (!g.Crowd)
+                continue;
+            const int32_t root = LowestRoot(parent, Points[grouped[g.From]].Index);
+            g.Joined = true;
+            for (uint32_t s = g.From + 1; s < g.To && g.Joined; ++s)
+                g.Joined = LowestRoot(parent, Points[grouped[s]].Index) == root;
+        }
+    }
+    auto inCrowd = [&](const TWeldPoint& p) {
+        const auto it = groupOf.find(p.Hash);
+        return it != groupOf.end() && it->second.Crowd;
+    };
 
     // Points of neighbouring cells. A pair across cells is taken from the cell of the lower
     // hash only: each point's box reaches the other's cell. The neighbours are the
     // non-empty subsets of the sides the box crosses. The look-ups go in batches, their
     // occupancy words fetched ahead: the words lie scattered over a large table, and most
-    // look-ups only need to see an empty bucket.
+    // look-ups only need to see an empty bucket. Pairs of two crowded cells are the fine
+    // grid's.
     constexpr size_t kBatch = 64;
     struct TLookUp {
         uint32_t Point;
@@ -202,22 +290,43 @@ std::vector<int32_t> TWeldGrid::JoinClosePoints() const
                 }
             }
         }
+        uint32_t searched = std::numeric_limits<uint32_t>::max();  // in the fine grid
+        uint32_t seen = searched;  // the last point whose own cell was looked at
+        bool ownCrowd = false;
         for (size_t k = 0; k < count; ++k) {
             uint32_t from, to;
             if (!Find(batch[k].Hash >> Shift(), from, to))
                 continue;
-            if (!crowds.empty()) {
-                const auto crowd = crowdOf.find(batch[k].Hash);
-                if (crowd != crowdOf.end()) {
-                    JoinPointToCrowd(batch[k].Point, crowds[crowd->second], parent);
-                    continue;
-                }
+            const TWeldPoint& a = Points[batch[k].Point];
+            if (to - from <= kCrowded) {
+                for (uint32_t b = from; b < to; ++b)
+                    if (Points[b].Hash == batch[k].Hash)
+                        join(a, Points[b]);
+                continue;
             }
-            for (uint32_t b = from; b < to; ++b)
-                if (Points[b].Hash == batch[k].Hash)
-                    join(Points[batch[k].Point], Points[b]);
+            const auto found = groupOf.find(batch[k].Hash);
+            if (found == groupOf.end())
+                continue;
+            const TGroup& g = found->second;
+            if (!g.Crowd) {
+                tally.Add(static_cast<int64_t>(g.To - g.From) * kPairUnits);
+                for (uint32_t s = g.From; s < g.To; ++s)
+                    join(a, Points[grouped[s]]);
+                continue;
+            }
+            if (seen != batch[k].Point) {
+                seen = batch[k].Point;
+                ownCrowd = inCrowd(a);
+            }
+            if (searched == batch[k].Point || ownCrowd ||
+                (g.Joined &&
+                 LowestRoot(parent, a.Index) == LowestRoot(parent, Points[grouped[g.From]].Index)))
+                continue;
+            searched = batch[k].Point;
+            JoinPointToFineCells(a, grid, parent, tally);
         }
     }
+    tally.Flush();
     return parent;
 }
 
@@ -249,112 +358,138 @@ TWeldGrid::TFineKey TWeldGrid::FineKeyOf(const TWeldPoint& P) const
     return {FineCoordinate(P.X * scale), FineCoordinate(P.Y * scale), FineCoordinate(P.Z * scale)};
 }
 
-TWeldGrid::TCrowd TWeldGrid::MakeCrowd(std::vector<uint32_t> Slots) const
+TWeldGrid::TBox TWeldGrid::BoxOf(const std::vector<TWeldPoint>& Points, uint32_t Begin,
+                                 uint32_t End)
 {
-    TCrowd crowd;
+    TBox box{{Points[Begin].X, Points[Begin].Y, Points[Begin].Z},
+             {Points[Begin].X, Points[Begin].Y, Points[Begin].Z}};
+    for (uint32_t s = Begin + 1; s < End; ++s)
+        for (int a = 0; a < 3; ++a) {
+            const float c = Coordinate(Points[s], a);
+            box.Low[a] = std::min(box.Low[a], c);
+            box.High[a] = std::max(box.High[a], c);
+        }
+    return box;
+}
+
+TWeldGrid::TFineGrid TWeldGrid::MakeFineGrid(const std::vector<uint32_t>& Slots) const
+{
+    TFineGrid grid;
     std::vector<std::pair<TFineKey, uint32_t>> keyed(Slots.size());
     for (size_t i = 0; i < Slots.size(); ++i)
         keyed[i] = {FineKeyOf(Points[Slots[i]]), Slots[i]};
-    std::sort(keyed.begin(), keyed.end());
-    crowd.Slots.resize(keyed.size());
+    // The order within a fine cell does not matter: all its points are one set.
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    grid.Points.resize(keyed.size());
     for (size_t i = 0; i < keyed.size(); ++i) {
-        crowd.Slots[i] = keyed[i].second;
+        grid.Points[i] = Points[keyed[i].second];
         if (i == 0 || keyed[i].first != keyed[i - 1].first) {
-            crowd.Keys.push_back(keyed[i].first);
-            crowd.Start.push_back(static_cast<uint32_t>(i));
+            grid.Keys.push_back(keyed[i].first);
+            grid.Start.push_back(static_cast<uint32_t>(i));
         }
     }
-    crowd.Start.push_back(static_cast<uint32_t>(keyed.size()));
-    crowd.Bounds.resize(crowd.Keys.size());
-    for (size_t k = 0; k < crowd.Keys.size(); ++k) {
-        TBox& box = crowd.Bounds[k];
-        for (uint32_t s = crowd.Start[k]; s < crowd.Start[k + 1]; ++s) {
-            const TWeldPoint& p = Points[crowd.Slots[s]];
-            const float c[3] = {p.X, p.Y, p.Z};
-            for (int a = 0; a < 3; ++a) {
-                box.Low[a] = s == crowd.Start[k] ? c[a] : std::min(box.Low[a], c[a]);
-                box.High[a] = s == crowd.Start[k] ? c[a] : std::max(box.High[a], c[a]);
-            }
-        }
-    }
-    return crowd;
+    grid.Start.push_back(static_cast<uint32_t>(keyed.size()));
+    grid.Bounds.resize(grid.Keys.size());
+    for (size_t k = 0; k < grid.Keys.size(); ++k)
+        grid.Bounds[k] = BoxOf(grid.Points, grid.Start[k], grid.Start[k + 1]);
+    grid.Root.assign(grid.Keys.size(), -1);
+    return grid;
 }
 
-int32_t TWeldGrid::FindFineCell(const TCrowd& Crowd, const TFineKey& Key) const
+// The fine cell's tree, built on first use: each node of more than a few points is halved
+// at the median of its box's longest side.
+int32_t TWeldGrid::TreeOf(TFineGrid& Grid, uint32_t Cell, TTally& Tally) const
 {
-    const auto it = std::lower_bound(Crowd.Keys.begin(), Crowd.Keys.end(), Key);
-    return it != Crowd.Keys.end() && *it == Key ? static_cast<int32_t>(it - Crowd.Keys.begin())
-                                                : -1;
+    if (Grid.Root[Cell] >= 0)
+        return Grid.Root[Cell];
+    const int32_t root = static_cast<int32_t>(Grid.Nodes.size());
+    Grid.Nodes.push_back({Grid.Bounds[Cell], Grid.Start[Cell], Grid.Start[Cell + 1], -1});
+    for (size_t n = static_cast<size_t>(root); n < Grid.Nodes.size(); ++n) {
+        const TNode node = Grid.Nodes[n];
+        if (node.End - node.Begin <= kLeafPoints)
+            continue;
+        Tally.Add(static_cast<int64_t>(node.End - node.Begin) * kBuildUnits);
+        int axis = 0;
+        for (int k = 1; k < 3; ++k)
+            if (node.Box.High[k] - node.Box.Low[k] > node.Box.High[axis] - node.Box.Low[axis])
+                axis = k;
+        const uint32_t middle = node.Begin + (node.End - node.Begin) / 2;
+        const auto points = Grid.Points.begin();
+        std::nth_element(points + node.Begin, points + middle, points + node.End,
+                         [axis](const TWeldPoint& a, const TWeldPoint& b) {
+                             return Coordinate(a, axis) < Coordinate(b, axis);
+                         });
+        Grid.Nodes[n].Child = static_cast<int32_t>(Grid.Nodes.size());
+        Grid.Nodes.push_back({BoxOf(Grid.Points, node.Begin, middle), node.Begin, middle, -1});
+        Grid.Nodes.push_back({BoxOf(Grid.Points, middle, node.End), middle, node.End, -1});
+    }
+    Grid.Root[Cell] = root;
+    return root;
 }
 
-// No pair of the two boxes' points passes the distance test. Where fine cells are used the
-// square of the threshold is a normal float: a float sum of squares at most that square is
-// of a distance within a few units in the last place of the threshold, far inside the
-// margin here.
+// The least float sum of squares of a pair of the boxes' points: their least float
+// differences per axis, squared and summed as the distance test does (each step of it
+// keeps order).
+float TWeldGrid::LeastSquare(const TBox& A, const TBox& B)
+{
+    return SquaredSum(Gap(A.Low[0], A.High[0], B.Low[0], B.High[0]),
+                      Gap(A.Low[1], A.High[1], B.Low[1], B.High[1]),
+                      Gap(A.Low[2], A.High[2], B.Low[2], B.High[2]));
+}
+
+// No pair of the two boxes' points passes the distance test.
 bool TWeldGrid::OutOfReach(const TBox& A, const TBox& B) const
 {
-    const double limit = Reach * (1 + 0x1p-16);
-    double gap2 = 0;
-    for (int k = 0; k < 3; ++k) {
-        const double gap = std::max({0.0, static_cast<double>(B.Low[k]) - A.High[k],
-                                     static_cast<double>(A.Low[k]) - B.High[k]});
-        gap2 += gap * gap;
-    }
-    return gap2 > limit * limit;
+    return LeastSquare(A, B) > T2;
 }
 
-// Each fine cell joins as one set; fine cells up to two apart on each axis (a pair within
-// reach is never further apart) are tested pair by pair until one pair joins them, unless
-// they are joined already.
-void TWeldGrid::JoinCrowd(TCrowd& Crowd, std::vector<int32_t>& Parent) const
+// Each fine cell joins as one set. Fine cells up to two apart on each axis (a pair within
+// reach is never further apart) need one pair within the threshold to join, unless they
+// are joined already or their boxes are out of reach. The neighbours are found by walking
+// the sorted keys once per column of neighbouring cells.
+void TWeldGrid::JoinFineCells(TFineGrid& Grid, std::vector<int32_t>& Parent, TTally& Tally) const
 {
-    auto index = [&](uint32_t slot) { return Points[Crowd.Slots[slot]].Index; };
-    const size_t cells = Crowd.Keys.size();
+    const size_t cells = Grid.Keys.size();
     for (size_t k = 0; k < cells; ++k)
-        for (uint32_t s = Crowd.Start[k] + 1; s < Crowd.Start[k + 1]; ++s)
-            JoinLowest(Parent, index(Crowd.Start[k]), index(s));
-    for (size_t k = 0; k < cells; ++k) {
-        const TFineKey& key = Crowd.Keys[k];
-        for (int64_t dx = 0; dx <= 2; ++dx)
-            for (int64_t dy = -2; dy <= 2; ++dy)
-                for (int64_t dz = -2; dz <= 2; ++dz) {
-                    if (dx == 0 && (dy < 0 || (dy == 0 && dz <= 0)))
-                        continue;  // each pair of fine cells once
-                    const int32_t j = FindFineCell(Crowd, {key.X + dx, key.Y + dy, key.Z + dz});
-                    if (j < 0 || OutOfReach(Crowd.Bounds[k], Crowd.Bounds[j]) ||
-                        LowestRoot(Parent, index(Crowd.Start[k])) ==
-                            LowestRoot(Parent, index(Crowd.Start[j])))
+        for (uint32_t s = Grid.Start[k] + 1; s < Grid.Start[k + 1]; ++s)
+            JoinLowest(Parent, Grid.Points[Grid.Start[k]].Index, Grid.Points[s].Index);
+    for (int64_t dx = 0; dx <= 2; ++dx)
+        for (int64_t dy = dx == 0 ? 0 : -2; dy <= 2; ++dy) {
+            const int64_t dz = dx == 0 && dy == 0 ? 1 : -2;  // each pair of fine cells once
+            size_t j = 0;
+            for (size_t k = 0; k < cells; ++k) {
+                const TFineKey& key = Grid.Keys[k];
+                const TFineKey low{key.X + dx, key.Y + dy, key.Z + dz};
+                while (j < cells && Grid.Keys[j] < low)
+                    ++j;
+                for (size_t m = j; m < cells && Grid.Keys[m].X == low.X &&
+                                   Grid.Keys[m].Y == low.Y && Grid.Keys[m].Z <= key.Z + 2;
+                     ++m) {
+                    Tally.Add(kNodeUnits);
+                    if (LowestRoot(Parent, Grid.Points[Grid.Start[k]].Index) ==
+                            LowestRoot(Parent, Grid.Points[Grid.Start[m]].Index) ||
+                        OutOfReach(Grid.Bounds[k], Grid.Bounds[m]))
                         continue;
-                    bool joined = false;
-                    for (uint32_t a = Crowd.Start[k]; a < Crowd.Start[k + 1] && !joined; ++a)
-                        for (uint32_t b = Crowd.Start[j]; b < Crowd.Start[j + 1] && !joined; ++b)
-                            if (DistanceSquared(Points[Crowd.Slots[a]], Points[Crowd.Slots[b]]) <=
-                                T2) {
-                                JoinLowest(Parent, index(a), index(b));
-                                joined = true;
-                            }
+                    int32_t a, b;
+                    if (FindCellPair(Grid, static_cast<uint32_t>(k), static_cast<uint32_t>(m), a, b,
+                                     Tally))
+                        JoinLowest(Parent, a, b);
                 }
-    }
-    const int32_t root = LowestRoot(Parent, index(0));
-    Crowd.Joined = true;
-    for (size_t k = 1; k < cells && Crowd.Joined; ++k)
-        Crowd.Joined = LowestRoot(Parent, index(Crowd.Start[k])) == root;
+            }
+        }
 }
 
-// A point of a neighbouring cell against the fine cells of a crowded one that its box of
-// half-width reach (1.875 fine cells, a little more for rounding) touches.
-void TWeldGrid::JoinPointToCrowd(uint32_t A, const TCrowd& Crowd,
-                                 std::vector<int32_t>& Parent) const
+// A point of an uncrowded cell against the fine cells that its box of half-width reach
+// (1.875 fine cells, a little more for rounding) touches.
+void TWeldGrid::JoinPointToFineCells(const TWeldPoint& A, TFineGrid& Grid,
+                                     std::vector<int32_t>& Parent, TTally& Tally) const
 {
-    const TWeldPoint& a = Points[A];
-    auto root = [&](uint32_t slot) { return LowestRoot(Parent, Points[Crowd.Slots[slot]].Index); };
-    if (Crowd.Joined && LowestRoot(Parent, a.Index) == root(0))
-        return;
     const double scale = InverseCell * kFinePerCell;
     const double reach = kReachInCells * kFinePerCell + 0x1p-10;
     int64_t low[3], high[3];
-    const float c[3] = {a.X, a.Y, a.Z};
-    const TBox own{{a.X, a.Y, a.Z}, {a.X, a.Y, a.Z}};
+    const float c[3] = {A.X, A.Y, A.Z};
+    const TBox own{{A.X, A.Y, A.Z}, {A.X, A.Y, A.Z}};
     for (int k = 0; k < 3; ++k) {
         const double u = c[k] * scale;
         low[k] = high[k] = FineCoordinate(u);
@@ -364,18 +499,121 @@ void TWeldGrid::JoinPointToCrowd(uint32_t A, const TCrowd& Crowd,
         }
     }
     for (int64_t x = low[0]; x <= high[0]; ++x)
-        for (int64_t y = low[1]; y <= high[1]; ++y)
-            for (int64_t z = low[2]; z <= high[2]; ++z) {
-                const int32_t j = FindFineCell(Crowd, {x, y, z});
-                if (j < 0 || OutOfReach(own, Crowd.Bounds[j]) ||
-                    LowestRoot(Parent, a.Index) == root(Crowd.Start[j]))
+        for (int64_t y = low[1]; y <= high[1]; ++y) {
+            Tally.Add(kLookUpUnits);
+            for (auto it =
+                     std::lower_bound(Grid.Keys.begin(), Grid.Keys.end(), TFineKey{x, y, low[2]});
+                 it != Grid.Keys.end() && it->X == x && it->Y == y && it->Z <= high[2]; ++it) {
+                const uint32_t j = static_cast<uint32_t>(it - Grid.Keys.begin());
+                Tally.Add(kNodeUnits);
+                if (LowestRoot(Parent, A.Index) ==
+                        LowestRoot(Parent, Grid.Points[Grid.Start[j]].Index) ||
+                    OutOfReach(own, Grid.Bounds[j]))
                     continue;
-                for (uint32_t b = Crowd.Start[j]; b < Crowd.Start[j + 1]; ++b)
-                    if (DistanceSquared(a, Points[Crowd.Slots[b]]) <= T2) {
-                        JoinLowest(Parent, a.Index, Points[Crowd.Slots[b]].Index);
-                        break;
-                    }
+                int32_t b;
+                if (FindPointPair(Grid, A, j, b, Tally))
+                    JoinLowest(Parent, A.Index, b);
             }
+        }
+}
+
+// A pair of the two fine cells' points within the threshold, searched through the pairs of
+// their trees' nodes whose boxes could hold one (the nearer pair first). False when there
+// is none.
+bool TWeldGrid::FindCellPair(TFineGrid& Grid, uint32_t CellA, uint32_t CellB, int32_t& A,
+                             int32_t& B, TTally& Tally) const
+{
+    // Cells whose points are all close (a wide threshold) join on their first pair,
+    // without trees.
+    const TWeldPoint& firstA = Grid.Points[Grid.Start[CellA]];
+    const TWeldPoint& firstB = Grid.Points[Grid.Start[CellB]];
+    Tally.Add(kPairUnits);
+    if (DistanceSquared(firstA, firstB) <= T2) {
+        A = firstA.Index;
+        B = firstB.Index;
+        return true;
+    }
+    const int32_t rootA = TreeOf(Grid, CellA, Tally), rootB = TreeOf(Grid, CellB, Tally);
+    const std::vector<TNode>& nodes = Grid.Nodes;
+    const std::vector<TWeldPoint>& points = Grid.Points;
+    auto& stack = Grid.Stack;
+    stack.assign(1, {rootA, rootB});
+    while (!stack.empty()) {
+        const auto [na, nb] = stack.back();
+        stack.pop_back();
+        const TNode& a = nodes[static_cast<size_t>(na)];
+        const TNode& b = nodes[static_cast<size_t>(nb)];
+        if (a.Child < 0 && b.Child < 0) {
+            Tally.Add(static_cast<int64_t>(a.End - a.Begin) * (b.End - b.Begin) * kPairUnits);
+            for (uint32_t i = a.Begin; i < a.End; ++i)
+                for (uint32_t j = b.Begin; j < b.End; ++j)
+                    if (DistanceSquared(points[i], points[j]) <= T2) {
+                        A = points[i].Index;
+                        B = points[j].Index;
+                        return true;
+                    }
+            continue;
+        }
+        // Open the node of more points.
+        const bool openA = a.Child >= 0 && (b.Child < 0 || a.End - a.Begin >= b.End - b.Begin);
+        std::pair<int32_t, int32_t> next[2];
+        if (openA)
+            next[0] = {a.Child, nb}, next[1] = {a.Child + 1, nb};
+        else
+            next[0] = {na, b.Child}, next[1] = {na, b.Child + 1};
+        Tally.Add(2 * kNodeUnits);
+        float least[2];
+        for (int k = 0; k < 2; ++k)
+            least[k] = LeastSquare(nodes[static_cast<size_t>(next[k].first)].Box,
+                                   nodes[static_cast<size_t>(next[k].second)].Box);
+        const int nearer = least[1] < least[0] ? 1 : 0;
+        if (least[1 - nearer] <= T2)
+            stack.push_back(next[1 - nearer]);
+        if (least[nearer] <= T2)
+            stack.push_back(next[nearer]);
+    }
+    return false;
+}
+
+// A point of the fine cell within the threshold of A, searched through the cell's tree.
+bool TWeldGrid::FindPointPair(TFineGrid& Grid, const TWeldPoint& A, uint32_t Cell, int32_t& B,
+                              TTally& Tally) const
+{
+    const TWeldPoint& first = Grid.Points[Grid.Start[Cell]];
+    Tally.Add(kPairUnits);
+    if (DistanceSquared(A, first) <= T2) {
+        B = first.Index;
+        return true;
+    }
+    const int32_t root = TreeOf(Grid, Cell, Tally);
+    const std::vector<TNode>& nodes = Grid.Nodes;
+    const std::vector<TWeldPoint>& points = Grid.Points;
+    const TBox own{{A.X, A.Y, A.Z}, {A.X, A.Y, A.Z}};
+    auto& stack = Grid.Stack;
+    stack.assign(1, {root, 0});
+    while (!stack.empty()) {
+        const TNode& node = nodes[static_cast<size_t>(stack.back().first)];
+        stack.pop_back();
+        if (node.Child < 0) {
+            Tally.Add(static_cast<int64_t>(node.End - node.Begin) * kPairUnits);
+            for (uint32_t j = node.Begin; j < node.End; ++j)
+                if (DistanceSquared(A, points[j]) <= T2) {
+                    B = points[j].Index;
+                    return true;
+                }
+            continue;
+        }
+        Tally.Add(2 * kNodeUnits);
+        float least[2];
+        for (int k = 0; k < 2; ++k)
+            least[k] = LeastSquare(own, nodes[static_cast<size_t>(node.Child + k)].Box);
+        const int nearer = least[1] < least[0] ? 1 : 0;
+        if (least[1 - nearer] <= T2)
+            stack.push_back({node.Child + 1 - nearer, 0});
+        if (least[nearer] <= T2)
+            stack.push_back({node.Child + nearer, 0});
+    }
+    return false;
 }
 
 uint32_t TWeldGrid::HashOf(const TVec3& p) const

@@ -2,6 +2,7 @@
 // random meshes built to have clusters: exact copies, near copies, chains of close points
 // that join far ends, points just too far, signed zeros, non-finite positions and broken
 // faces. Every field of the result must match bit for bit.
+#include "base/uWorkMeter.h"
 #include "modifiers/uModifierTopologyUtils.h"
 #include "tests/modifiers/uVertexWeldReference.h"
 
@@ -195,7 +196,31 @@ struct TCrowdCase {
     const char* Name;
     float Threshold;
     std::function<void(std::mt19937&, float, TMeshData&)> Fill;
+    int Clusters = -1;  // the oracle's, where the case is built to give a known count
 };
+
+// A Side x Side patch of points Step apart on X and Z from Corner.
+void AddPatch(TMeshData& Mesh, TVec3 Corner, int Side, float Step)
+{
+    for (int i = 0; i < Side; ++i)
+        for (int j = 0; j < Side; ++j)
+            Mesh.AddVertex(At(TVec3{Corner.X + Step * static_cast<float>(i), Corner.Y,
+                                    Corner.Z + Step * static_cast<float>(j)}));
+}
+
+// Side x Side points on the sphere of Radius around Centre, within Angle of its top.
+void AddCap(TMeshData& Mesh, TVec3 Centre, float Radius, int Side, double Angle)
+{
+    for (int i = 0; i < Side; ++i)
+        for (int j = 0; j < Side; ++j) {
+            const double a = Angle * (i - (Side - 1) / 2.0) / Side;
+            const double b = Angle * (j - (Side - 1) / 2.0) / Side;
+            const TVec3 d = Vec3Normalize(TVec3{static_cast<float>(std::sin(a)),
+                                                static_cast<float>(std::cos(a) * std::cos(b)),
+                                                static_cast<float>(std::sin(b))});
+            Mesh.AddVertex(At(Vec3Add(Centre, Vec3Scale(d, Radius))));
+        }
+}
 
 TEST(WeldVertices, CrowdedCellsMatchEveryPairCompared)
 {
@@ -260,11 +285,69 @@ TEST(WeldVertices, CrowdedCellsMatchEveryPairCompared)
              for (int i = 0; i < 800; ++i)
                  add(m, i % 4 ? 3e30f : 3.0000002e30f, unit(r), unit(r));
          }},
+        // Patches whose boxes are in reach while every pair is a float step or a hair too
+        // far: above each other, diagonally, and across a line of the coarse grid.
+        {"crowded patches in reach, no pair within", 1.0f,
+         [&](std::mt19937&, float, TMeshData& m) {
+             AddPatch(m, {0.5f, 0.5f, 0.5f}, 15, 1e-4f);
+             AddPatch(m, {0.5f, std::nextafter(1.5f, 2.0f), 0.5f}, 15, 1e-4f);
+             AddPatch(m, {3, 3, 3}, 15, 1e-4f);
+             AddPatch(m, {3.6015f, 3.80001f, 3}, 15, 1e-4f);
+             AddPatch(m, {0.5f, 7.6f, 0.5f}, 15, 1e-4f);
+             AddPatch(m, {0.5f, 8.6f, 0.5f}, 15, 1e-4f);
+         },
+         6},
+        {"crowded patches in reach, one pair within", 1.0f,
+         [&](std::mt19937&, float, TMeshData& m) {
+             AddPatch(m, {0.5f, 0.5f, 0.5f}, 15, 1e-4f);
+             AddPatch(m, {0.5f, std::nextafter(1.5f, 2.0f), 0.5f}, 15, 1e-4f);
+             m.Vertices[300].Position.Y = 1.5f;  // one point a threshold above one below
+             AddPatch(m, {0.5f, 7.6f, 0.5f}, 15, 1e-4f);
+             AddPatch(m, {0.5f, 8.6f, 0.5f}, 15, 1e-4f);
+             m.Vertices.back().Position.Y = std::nextafter(8.6f, 0.0f);  // 0.9999995 away
+         },
+         2},
+        // A single point of an uncrowded cell beside a crowded patch, across a line of the
+        // coarse grid on each axis: exactly at the threshold, or a float step further.
+        {"points beside crowded patches", 1.0f,
+         [&](std::mt19937&, float, TMeshData& m) {
+             const TVec3 corners[3] = {
+                 {7.5f, 0.5f, 0.5f}, {0.5f, 7.5f, 40.5f}, {40.5f, 0.5f, 7.5f}};
+             for (int axis = 0; axis < 3; ++axis)
+                 for (int further = 0; further < 2; ++further) {
+                     TVec3 corner = corners[axis];
+                     (&corner.X)[(axis + 1) % 3] += 20.0f * static_cast<float>(further);
+                     const size_t first = m.Vertices.size();
+                     AddPatch(m, corner, 8, 1.0f / 1024);
+                     TVec3 p = m.Vertices[first + 63].Position;  // the corner of largest X and Z
+                     float& c = (&p.X)[axis];
+                     c += 1;  // exact: the patch's coordinates are multiples of 2^-10
+                     if (further)
+                         c = std::nextafter(c, 100.0f);
+                     m.AddVertex(At(p));
+                 }
+         },
+         9},
+        // Every box of the cap is in reach of the cluster while every pair is too far: the
+        // search compares them all.
+        {"a tight cluster under a cap just past the threshold", 1.0f,
+         [&](std::mt19937&, float, TMeshData& m) {
+             for (int i = 0; i < 12; ++i)
+                 for (int j = 0; j < 12; ++j)
+                     add(m, 2 + 2.4e-7f * static_cast<float>(i), 2,
+                         2 + 2.4e-7f * static_cast<float>(j));
+             AddCap(m, {2, 2, 2}, 1.0001f, 20, 0.5);
+         },
+         2},
     };
     for (const TCrowdCase& c : cases) {
         std::mt19937 random(11);
         TMeshData source;
         c.Fill(random, c.Threshold, source);
+        if (c.Clusters >= 0) {
+            const std::vector<int32_t> cluster = ReferenceClusters(source, c.Threshold);
+            ASSERT_EQ(*std::max_element(cluster.begin(), cluster.end()) + 1, c.Clusters) << c.Name;
+        }
         for (size_t i = 0; i + 2 < source.Vertices.size(); i += 3)
             source.AddTriangle(static_cast<int32_t>(i), static_cast<int32_t>(i + 1),
                                static_cast<int32_t>(i + 2));
@@ -282,6 +365,41 @@ TEST(WeldVertices, CrowdedCellsMatchEveryPairCompared)
             ASSERT_EQ(welded.Faces, expected.Faces) << label;
         }
     }
+}
+
+// A tight cluster under a cap of points a hair past the threshold from it: every box of
+// the cap comes within reach of the cluster, so the weld compares every pair and charges
+// the meter for them as it goes; a bound below that stops it, leaving the mesh as it was.
+TEST(WeldVertices, ChargesTheMeterForThePairsItComparesAndStopsPastItsBound)
+{
+    constexpr int kCluster = 20, kCap = 30;
+    TMeshData source;
+    for (int i = 0; i < kCluster; ++i)
+        for (int j = 0; j < kCluster; ++j)
+            source.AddVertex(At(TVec3{2 + 2.4e-7f * static_cast<float>(i), 2,
+                                      2 + 2.4e-7f * static_cast<float>(j)}));
+    AddCap(source, {2, 2, 2}, 1.0001f, kCap, 0.5);
+    for (int32_t i = 0; i + 2 < static_cast<int32_t>(source.Vertices.size()); i += 3)
+        source.AddTriangle(i, i + 1, i + 2);
+    source.RebuildEdges();
+    const TMeshData expected =
+        vertex_weld_reference::ReferenceWeldVertices(source, 1.0f, true, false, true);
+    ASSERT_EQ(expected.Vertices.size(), 2u);
+
+    TWorkMeter meter;
+    TMeshData welded = source;
+    WeldVertices(welded, 1.0f, true, false, true, &meter);
+    EXPECT_EQ(welded.Vertices, expected.Vertices);
+    EXPECT_EQ(welded.Faces, expected.Faces);
+    const int64_t pairs = int64_t{kCluster} * kCluster * kCap * kCap;
+    EXPECT_GE(meter.Used(), pairs);
+
+    TWorkMeter bounded(pairs / 4);
+    TMeshData stopped = source;
+    EXPECT_THROW(WeldVertices(stopped, 1.0f, true, false, true, &bounded), EWorkLimitReached);
+    EXPECT_LT(bounded.Used(), pairs / 2);  // stopped as it went, not at the end
+    EXPECT_EQ(stopped.Vertices, source.Vertices);
+    EXPECT_EQ(stopped.Faces, source.Faces);
 }
 
 }  // namespace
