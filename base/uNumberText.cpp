@@ -174,10 +174,14 @@ std::string_view TrimBlanks(std::string_view Text)
     return Text;
 }
 
+float WrittenFloat(float Value)
+{
+    return std::isfinite(Value) && Value != 0 ? Value : 0.0f;
+}
+
 std::string FloatToText(float Value)
 {
-    if (!std::isfinite(Value))
-        return "0";
+    Value = WrittenFloat(Value);
     if (Value == 0)
         return "0";
     // d.dddddddddE±xx: ten significant digits of the exact single value.

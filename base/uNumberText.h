@@ -7,6 +7,11 @@
 #include <string>
 #include <string_view>
 
+// The value a file holds for Value: a non-finite value is written as 0, so no file ever
+// holds "nan" or "inf", and -0 as 0. Every writer of a number goes through this, and so
+// does the save's check of what the file will hold.
+float WrittenFloat(float Value);
+
 // Shortest general text of a single: 10 significant digits, fixed notation for decimal
 // exponents -5..9, exponent notation ("1E10", "9.999999975E-7") otherwise. A non-finite
 // value is written as "0", so no file ever holds "nan" or "inf".

@@ -1,6 +1,7 @@
 #include "base/uTextFile.h"
 
 #include "base/uErrors.h"
+#include "base/uNumberText.h"
 
 #include <algorithm>
 #include <array>
@@ -133,8 +134,7 @@ bool ExactScientific10(float Value, char* Out)
 
 void AppendFileReal(std::string& Out, float Value)
 {
-    if (!std::isfinite(Value) || Value == 0)
-        Value = 0;
+    Value = WrittenFloat(Value);
     if (Value != 0) {
         const size_t at = Out.size();
         Out.resize(at + 16);

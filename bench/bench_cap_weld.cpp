@@ -2,13 +2,14 @@
 // the one long boundary loop of a welded row of planes, and the vertex weld of a
 // subdivided sphere with a threshold wider than the sphere, where every vertex shares one
 // grid cell. Each is timed on its first run (cold) and on the runs after (warm), beside the
-// plain routine the tests keep as the oracle where that finishes in seconds. The work the
-// load budget's step estimate counts for the same input is reported beside.
+// plain routine the tests keep as the oracle where that finishes in seconds. The work units
+// an evaluation on opening charges for the same step are reported beside.
 #include "base/uMesh.h"
 #include "modifiers/uModifierArray2D.h"
-#include "modifiers/uModifierBudget.h"
+#include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierModeling.h"
 #include "modifiers/uModifierModelingSurface.h"
+#include "modifiers/uModifierStack.h"
 #include "modifiers/uModifierTopologyUtils.h"
 #include "tests/modifiers/uCapHolesReference.h"
 #include "tests/modifiers/uVertexWeldReference.h"
@@ -28,6 +29,19 @@ TMeshData Applied(TModifier& Modifier, const TMeshData& Source)
     TMeshData out;
     Modifier.Apply(Source, out);
     return out;
+}
+
+// The units a metered evaluation of the one step charges.
+double ChargedUnits(const TModifier& Modifier, const TMeshData& Source)
+{
+    TModifierStack stack;
+    stack.Add(Modifier.Clone());
+    TWorkMeter meter;
+    TModifierEvalContext context;
+    context.Meter = &meter;
+    TModifierEvaluationResult result;
+    TModifierEvaluator().Evaluate(&Source, stack, context, result);
+    return static_cast<double>(meter.Used());
 }
 
 // A plane, array_2d 1000 x 1, vertex_weld, array_2d Copies x 1, vertex_weld, each array's
@@ -95,9 +109,7 @@ void BM_CapHolesWeldedRow(benchmark::State& State)
     TCapHolesModifier cap;
     TimeColdAndWarm(State, [&] { benchmark::DoNotOptimize(Applied(cap, source)); });
     State.counters["loop"] = static_cast<double>(longest);
-    int64_t work = 0;
-    EstimateModifierStep(cap, source, work);
-    State.counters["estimated_work"] = static_cast<double>(work);
+    State.counters["units"] = ChargedUnits(cap, source);
 }
 BENCHMARK(BM_CapHolesWeldedRow)->Arg(32)->Arg(160)->Iterations(4)->Unit(benchmark::kMillisecond);
 
@@ -148,9 +160,7 @@ void BM_VertexWeldWideThreshold(benchmark::State& State)
     weld.SetThreshold(1000);
     TimeColdAndWarm(State, [&] { benchmark::DoNotOptimize(Applied(weld, source)); });
     State.counters["vertices"] = static_cast<double>(source.Vertices.size());
-    int64_t work = 0;
-    EstimateModifierStep(weld, source, work);
-    State.counters["estimated_work"] = static_cast<double>(work);
+    State.counters["units"] = ChargedUnits(weld, source);
 }
 BENCHMARK(BM_VertexWeldWideThreshold)->Arg(4)->Arg(5)->Iterations(4)->Unit(benchmark::kMillisecond);
 

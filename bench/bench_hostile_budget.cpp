@@ -56,7 +56,8 @@ fs::path Folder()
 
 // The crafted files: the rows of issue 32 (stacks and textures repeated over a file) and
 // of issue 36 (honest stacks the old estimate held, kernels slower than linear, damaged
-// and oversized images). Row 0 is the floor, one plain cube.
+// and oversized images); then honest scenes within the scene's room and a chain of
+// composites nested deep. Row 0 is the floor, one plain cube.
 struct TRow {
     int Id;
     const char* Label;
@@ -76,8 +77,13 @@ constexpr TRow kRows[] = {
     {3603, "36/3 sphere, subdivide 4, weld 1000"},
     {3613, "36/3 sphere, subdivide 5, weld 1000"},
     {3604, "36/4 16 TEX of one cut 16384x4096 PNG"},
-    {3605, "36/5 TEX a, big past the budget, b"},
+    {3605, "36/5 TEX a, 3 big, big past the budget, b"},
     {3606, "30,000 objects nested in one chain"},
+    {4201, "sphere, subdivide 5, shell 0.05"},
+    {4211, "3 spheres, subdivide 4, shell 0.05"},
+    {4202, "2 terrains 512, torus, 4 spheres subdivided 4"},
+    {4204, "250 cubes nested, each stretched"},
+    {4205, "42/5 five 4096^2 PNG textures on cubes"},
 };
 
 const char* LabelOf(int Row)
@@ -148,16 +154,49 @@ std::string FileOfRow(int Row)
         fs::resize_file(image("cut.png"), fs::file_size(image("cut.png")) - 64);
         text = SceneHead(TextureLines(std::vector<std::string>(16, "cut.png")), 0);
         break;
-    case 3605:  // 16 M pixels, then 64 M past the 48 M left, then 16 M that fit
+    case 3605: {  // 16 M pixels and three files of 64 M, then 64 M past the 48 M left of
+                  // the 256 M, then 16 M that fit
         WriteZeroPng(image("a.png"), 4096, 4096);
         WriteZeroPng(image("big16k.png"), 16384, 4096);
         WriteZeroPng(image("b.png"), 4096, 4096);
-        text = SceneHead(TextureLines({"a.png", "big16k.png", "b.png"}), 0);
+        std::vector<std::string> names = {"a.png"};
+        for (const char* big : {"big1.png", "big2.png", "big3.png"}) {
+            fs::copy_file(image("big16k.png"), image(big), fs::copy_options::overwrite_existing);
+            names.push_back(big);
+        }
+        names.insert(names.end(), {"big16k.png", "b.png"});
+        text = SceneHead(TextureLines(names), 0);
         break;
+    }
+    case 4205: {  // five files, each within an import's limit, together past 256 MiB
+        WriteZeroPng(image("t0.png"), 4096, 4096);
+        std::vector<std::string> names;
+        for (int i = 0; i < 5; ++i) {
+            names.push_back("t" + std::to_string(i) + ".png");
+            if (i > 0)
+                fs::copy_file(image("t0.png"), image(names.back()),
+                              fs::copy_options::overwrite_existing);
+            std::string cube = ObjectBlock(10 + i, 0);
+            cube.replace(cube.find("TEXID 0"), 7, "TEXID " + std::to_string(i + 1));
+            text += cube;
+        }
+        text = SceneHead(TextureLines(names), 5) + text;
+        break;
+    }
     case 3606:  // every object evaluated on opening, none telling all its ancestors
         for (int i = 1; i <= 30000; ++i)
             text += ObjectBlock(i, 0, {}, 0, i - 1);
         text = SceneHead("NOTEX\r\n", 30000) + text;
+        break;
+    case 4201:
+    case 4211:
+        text = Row == 4201 ? ShelledSpheres(1, 5, "0.05") : ShelledSpheres(3, 4, "0.05");
+        break;
+    case 4202:
+        text = OrdinaryScene(512, 4, 4);
+        break;
+    case 4204:
+        text = NestedStretchedCubes(250);
         break;
     default:
         text = SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, 0);

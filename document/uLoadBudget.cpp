@@ -1,7 +1,7 @@
 #include "document/uLoadBudget.h"
 
 #include "base/uMesh.h"
-#include "modifiers/uModifierBudget.h"
+#include "base/uWorkMeter.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifiers.h"
 #include "scene/uProjectTime.h"
@@ -40,43 +40,35 @@ std::vector<TSceneObject*> ObjectsChildrenFirst(TScene& Scene)
 }  // namespace
 
 std::vector<std::string> EvaluateWithinBudget(TScene& Scene, const TEvaluationBudget& Budget,
-                                              const TProjectTime* Time)
+                                              const TProjectTime* Time, int64_t* WorkUsed)
 {
     std::vector<std::string> held;
-    // What the objects evaluated so far really show, and the work admitted so far.
-    int64_t vertices = 0, faces = 0, work = 0;
-    std::string refused;  // the step the gate stopped, for the object being evaluated
-    const TModifierStepGate gate = [&](const TModifier& Modifier, const TMeshData& Input) {
-        int64_t stepWork = 0;
-        const TMeshCounts out = EstimateModifierStep(Modifier, Input, stepWork);
-        if (out.Vertices > Budget.MaxVertices - vertices || out.Faces > Budget.MaxFaces - faces ||
-            stepWork > Budget.MaxWork - work) {
-            refused = Modifier.GetDisplayName();
-            return false;
-        }
-        work += stepWork;
-        return true;
-    };
+    TWorkMeter meter(Budget.MaxWork);
+    // What the objects evaluated so far really built.
+    int64_t vertices = 0, faces = 0;
     for (TSceneObject* object : ObjectsChildrenFirst(Scene)) {
-        refused.clear();
-        if (Time)
-            object->EvaluateInContext(FrameContext(*Time, object), &gate);
-        else
-            object->Evaluate(&gate);
-        if (!refused.empty()) {
+        const TEvaluationBounds bounds{Budget.MaxVertices - vertices, Budget.MaxFaces - faces,
+                                       &meter};
+        const TBoundedEvaluation outcome =
+            Time ? object->EvaluateInContext(FrameContext(*Time, object), &bounds)
+                 : object->EvaluateWithin(bounds);
+        if (outcome.Stopped) {
             object->HoldEvaluation(
                 "Not evaluated on opening: with the rest of the scene its modifier \"" +
-                refused.substr(0, 80) + "\" would build more than " +
+                outcome.Step.substr(0, 80) + "\" would build more than " +
                 std::to_string(Budget.MaxVertices) + " vertices or " +
                 std::to_string(Budget.MaxFaces) +
                 " faces, or take too long. Change a modifier to evaluate it.");
             held.push_back(object->Name);
         }
-        if (const TMeshData* shown = object->GetEvaluatedMesh()) {
-            vertices += static_cast<int64_t>(shown->Vertices.size());
-            faces += static_cast<int64_t>(shown->Faces.size());
+        if (object->HasEvaluatedMesh()) {
+            const TMeshData* built = object->GetEvaluatedMesh();
+            vertices += static_cast<int64_t>(built->Vertices.size());
+            faces += static_cast<int64_t>(built->Faces.size());
         }
     }
+    if (WorkUsed)
+        *WorkUsed = meter.Used();
     return held;
 }
 

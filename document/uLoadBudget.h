@@ -1,8 +1,9 @@
 #pragma once
-// What opening one file may spend on evaluating its objects' modifier stacks. The
-// evaluator's vertex and face limits hold for the whole scene, not for each object, and
-// the stacks' work has a bound of its own. Stacks past the budget are held unevaluated
-// (their objects show their base meshes) and named in a note for the user.
+// What opening one file may build and spend on evaluating its objects' modifier stacks.
+// Each object is held to the editor's own limits, the scene's meshes together to a room
+// in memory, and all the stacks' work to one bound counted by a work meter. Stacks
+// stopped by the room or the work are held unevaluated (their objects show their base
+// meshes) and named in a note for the user.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,22 +12,26 @@ class TProjectTime;
 class TScene;
 
 struct TEvaluationBudget {
-    int64_t MaxVertices = 1000000;
-    int64_t MaxFaces = 1000000;
-    // The work of all stacks together (see TStackEstimate::Work): about a second of
-    // evaluation on one core, whichever kernels do it.
-    int64_t MaxWork = 500000000;
+    // What the evaluated meshes of the whole scene may hold together.
+    int64_t MaxVertices = 4000000;
+    int64_t MaxFaces = 4000000;
+    // The work of all stacks together, in work units (TWorkMeter): about three seconds
+    // of kernel work on one core.
+    int64_t MaxWork = 3000000000;
 };
 
 // Evaluates every object's stack, children before parents (a composite's input is its
-// descendants' output), one step at a time: a step runs when the estimate of its output
-// from the mesh it really receives fits in what the scene has left (the limits less what
-// the objects evaluated before really built), and its work in what is left of the work
-// bound. A stack whose next step does not fit is held. With a Time, the stacks are
-// evaluated for its current frame, as the first drawing would, so that drawing keeps
-// these meshes. Returns the names of the held objects.
+// descendants' output), each within the tighter of the editor's own limits and the room
+// the objects evaluated before it left (counted from the meshes they really built), and
+// all of them on one work meter of Budget.MaxWork. A stack stopped by the room or the
+// meter is held, named after the step it stopped at; a stack that fails by the editor's
+// own limits or any other way fails as it would in the editor. With a Time, the stacks
+// are evaluated for its current frame, as the first drawing would, so that drawing keeps
+// these meshes. Returns the names of the held objects; WorkUsed, when given, receives the
+// units the meter was charged.
 std::vector<std::string> EvaluateWithinBudget(TScene& Scene, const TEvaluationBudget& Budget,
-                                              const TProjectTime* Time = nullptr);
+                                              const TProjectTime* Time = nullptr,
+                                              int64_t* WorkUsed = nullptr);
 
 // The note shown after opening a file with held stacks; empty for none.
 std::string HeldStacksNote(const std::vector<std::string>& Names);

@@ -146,7 +146,8 @@ void TProjectDocument::LoadFromFile(const std::string& FileName)
     RestoreDocumentIds({});
     std::string notes;
     try {
-        LoadSceneFromFile(*Scene, FileName, animation.get(), floorPlans.get(), &notes);
+        LoadSceneFromFile(*Scene, FileName, animation.get(), floorPlans.get(), &notes,
+                          &EvaluationBudget);
     } catch (...) {
         RestoreDocumentIds(before);
         throw;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/uMath.h"
+#include "document/uLoadBudget.h"
 #include "floorplan/uFloorPlanTarget.h"
 #include "scene/uAnimationCommands.h"
 #include "scene/uPropertyTypes.h"
@@ -65,6 +66,10 @@ public:
     // What the user should be told about the file last opened (stacks held, textures
     // left out for the load's budget); empty when nothing.
     const std::string& GetLoadNotes() const { return LoadNotes; }
+    // What opening a file may build and spend on the modifier stacks (the default
+    // budget unless set).
+    void SetEvaluationBudget(const TEvaluationBudget& Budget) { EvaluationBudget = Budget; }
+    const TEvaluationBudget& GetEvaluationBudget() const { return EvaluationBudget; }
 
     TSceneNode* FindNode(uint32_t NodeId) const;
     // The build binding of the node or of its nearest ancestor that has one.
@@ -108,6 +113,7 @@ private:
     int64_t Revision = 0;
     int64_t SavedRevision = 0;
     std::string LoadNotes;
+    TEvaluationBudget EvaluationBudget;
 };
 
 // The document the cinematic window works on.

@@ -17,6 +17,8 @@
 #include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <unordered_map>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -55,13 +57,52 @@ std::string Triple(const TVec3& v)
 
 std::string PaletteNumber(float v)
 {
-    if (!std::isfinite(v))
-        v = 0;
+    v = WrittenFloat(v);
     char buf[64];
     auto r =
         std::to_chars(buf, buf + sizeof buf, static_cast<double>(v), std::chars_format::fixed, 6);
     return std::string(buf, r.ptr);
 }
+
+// The world matrix each node will have in the file written from the scene: every
+// transform value as the writer writes it, under a root as the reader makes it (the root
+// is not written). Each matrix is made once, its ancestors' first, without recursion.
+class TWrittenWorlds {
+public:
+    explicit TWrittenWorlds(const TSceneNode& Root)
+    {
+        TMatrix4 root;
+        MatCompose({0, 0, 0}, {0, 0, 0}, {1, 1, 1}, root);
+        Known.emplace(&Root, root);
+    }
+    // Node must reach the root through its parents.
+    const TMatrix4& Of(const TSceneNode& Node)
+    {
+        Chain.clear();
+        const TSceneNode* n = &Node;
+        auto known = Known.find(n);
+        for (; known == Known.end(); known = Known.find(n)) {
+            Chain.push_back(n);
+            n = n->GetParent();
+        }
+        for (auto it = Chain.rbegin(); it != Chain.rend(); ++it) {
+            const TSceneNode& child = **it;
+            const auto written = [](const TVec3& V) {
+                return TVec3{WrittenFloat(V.X), WrittenFloat(V.Y), WrittenFloat(V.Z)};
+            };
+            TMatrix4 local, world;
+            MatCompose(written(child.GetPosition()), written(child.GetRotation()),
+                       written(child.GetScale()), local);
+            MatMultiply(known->second, local, world);
+            known = Known.emplace(&child, world).first;
+        }
+        return known->second;
+    }
+
+private:
+    std::unordered_map<const TSceneNode*, TMatrix4> Known;
+    std::vector<const TSceneNode*> Chain;
+};
 
 void WriteEnvironment(const TScene& Scene, TTextLineSink& File)
 {
@@ -294,8 +335,11 @@ void WriteSceneFile(TScene& Scene, const std::string& FileName, const TAnimation
 
 std::string SceneReadBackProblem(TScene& Scene, const TFloorPlanDocument* FloorPlans)
 {
+    // The reader's own check, on the world matrices of what the file will hold.
     std::string messages;
-    if (!Scene.ValidateHierarchy(messages))
+    TWrittenWorlds written(*Scene.GetRoot());
+    if (!Scene.ValidateHierarchy(
+            messages, [&](TSceneNode& Node) -> const TMatrix4& { return written.Of(Node); }))
         return TextExcerpt(std::string_view(messages).substr(0, messages.find("\r\n")), 200);
     for (const TSceneNode* node : Scene.GetNodes())
         if (node != nullptr && node != Scene.GetRoot() &&

@@ -19,9 +19,10 @@ constexpr const char* kSceneFileHeader = "#Quillstone";
 void SaveSceneToFile(TScene& Scene, const std::string& FileName,
                      const TAnimationDocument* Animation, const TFloorPlanDocument* FloorPlans);
 // What the reader would refuse in the file written from Scene and FloorPlans, found by the
-// reader's own checks on the model: the hierarchy's validation (a non-finite world
-// matrix), a name longer than a line the reader takes, floor-plan settings the section
-// reader does not parse. Empty when the file would open; otherwise the first problem,
+// reader's own checks on what the file will hold: the hierarchy's validation (a world
+// matrix that is not finite once every value is written as the writer writes it, a
+// non-finite value as 0), a name longer than a line the reader takes, floor-plan settings
+// the section reader does not parse. Empty when the file would open; otherwise the first problem,
 // naming the node or plan.
 std::string SceneReadBackProblem(TScene& Scene, const TFloorPlanDocument* FloorPlans);
 // Replaces the file so that its name always holds the old or the new scene

@@ -944,7 +944,7 @@ void ReadSceneFile(TScene& Scene, const std::string& FileName, TAnimationDocumen
 
 void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
                                 TAnimationDocument* Animation, TFloorPlanDocument* FloorPlans,
-                                std::string* Notes)
+                                std::string* Notes, const TEvaluationBudget* Budget)
 {
     if (Notes)
         Notes->clear();
@@ -976,7 +976,7 @@ void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
                                 FirstMessages(messages));
         // Evaluated here, within the budget, for the frame the first drawing shows.
         const std::string held = HeldStacksNote(
-            EvaluateWithinBudget(*stagingScene, TEvaluationBudget{},
+            EvaluateWithinBudget(*stagingScene, Budget ? *Budget : TEvaluationBudget{},
                                  stagingAnimation ? &stagingAnimation->ProjectTime : nullptr));
         if (Notes) {
             const std::string textures =
@@ -1009,9 +1009,10 @@ void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
 }
 
 void LoadSceneFromFile(TScene& Scene, const std::string& FileName, TAnimationDocument* Animation,
-                       TFloorPlanDocument* FloorPlans, std::string* Notes)
+                       TFloorPlanDocument* FloorPlans, std::string* Notes,
+                       const TEvaluationBudget* Budget)
 {
     if (!Animation)
         throw EGeneralError("Animation document is nil");
-    LoadSceneFileTransactional(Scene, FileName, Animation, FloorPlans, Notes);
+    LoadSceneFileTransactional(Scene, FileName, Animation, FloorPlans, Notes, Budget);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 class TAnimationDocument;
+struct TEvaluationBudget;
 class TFloorPlanDocument;
 class TScene;
 class TSceneObject;
@@ -14,12 +15,15 @@ class TTextLineSource;
 
 // Raises "Animation document is nil" without an animation document. Notes, when given,
 // receives what the user should know about an accepted file (stacks left unevaluated,
-// textures left out for the load's budget), one paragraph each; empty when nothing.
+// textures left out for the load's budget), one paragraph each; empty when nothing. The
+// stacks are evaluated within Budget (the default one when none is given).
 void LoadSceneFromFile(TScene& Scene, const std::string& FileName, TAnimationDocument* Animation,
-                       TFloorPlanDocument* FloorPlans, std::string* Notes = nullptr);
+                       TFloorPlanDocument* FloorPlans, std::string* Notes = nullptr,
+                       const TEvaluationBudget* Budget = nullptr);
 void LoadSceneFileTransactional(TScene& Scene, const std::string& FileName,
                                 TAnimationDocument* Animation, TFloorPlanDocument* FloorPlans,
-                                std::string* Notes = nullptr);
+                                std::string* Notes = nullptr,
+                                const TEvaluationBudget* Budget = nullptr);
 // Reads the whole file into Scene (emptied first) and the given documents.
 void ReadSceneFile(TScene& Scene, const std::string& FileName, TAnimationDocument* Animation,
                    TFloorPlanDocument* FloorPlans);

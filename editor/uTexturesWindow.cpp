@@ -7,7 +7,6 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -42,43 +41,24 @@ QImage Stretched(const QImage& Image)
                         Qt::SmoothTransformation);
 }
 
-// Our own decoders, for a format the toolkit cannot read at a reduced size.
-QImage DecodeWithImageLayer(const std::string& FileName, TImageFileKind Kind)
+}  // namespace
+
+QImage LoadTextureThumbnail(const std::string& FileName)
 {
-    TImageDecodeResult r = DecodeImageFile(FileName, Kind, TextureLimits());
+    // Our own decoders, not the toolkit's: theirs walk whatever stands before, between or
+    // after a JPEG's scans and every chunk before a PNG's data, however long the file.
+    const TImageFileKind kind = ImageFileKindFromName(FileName);
+    if (kind == TImageFileKind::Unknown || !QFileInfo(QString::fromStdString(FileName)).isFile())
+        return {};
+    TImageSizeLimits limits = TextureLimits();
+    limits.ReduceToSide = kThumbnailSide;
+    TImageDecodeResult r = DecodeImageFile(FileName, kind, limits);
     if (r.Status != TImageDecodeStatus::Ok || !r.Image)
         return {};
     const TRgbaImage& image = *r.Image;
     const QImage wrapped(reinterpret_cast<const uchar*>(image.Pixels().data()), image.Width(),
                          image.Height(), image.Width() * 4, QImage::Format_RGBA8888);
     return Stretched(wrapped).copy();
-}
-
-}  // namespace
-
-QImage LoadTextureThumbnail(const std::string& FileName)
-{
-    const TImageFileKind kind = ImageFileKindFromName(FileName);
-    const char* format = kind == TImageFileKind::Png    ? "png"
-                         : kind == TImageFileKind::Jpeg ? "jpeg"
-                         : kind == TImageFileKind::Bmp  ? "bmp"
-                                                        : nullptr;
-    if (!format || !QFileInfo(QString::fromStdString(FileName)).isFile())
-        return {};
-    QImageReader reader(QString::fromStdString(FileName), format);
-    reader.setDecideFormatFromContent(false);
-    const QSize size = reader.size();
-    if (size.isValid()) {
-        // The header's size is checked before any pixels are decoded.
-        if (CheckImageSize(size.width(), size.height(), TextureLimits()) != TImageDecodeStatus::Ok)
-            return {};
-        reader.setAllocationLimit(static_cast<int>(kMaxTextureBytes >> 20) + 1);
-        reader.setScaledSize(QSize(kThumbnailSide, kThumbnailSide));
-        const QImage image = reader.read();
-        if (!image.isNull())
-            return Stretched(image);
-    }
-    return DecodeWithImageLayer(FileName, kind);
 }
 
 QPoint TextureCellPosition(int Index, int Width)
@@ -295,6 +275,11 @@ void TTexturesForm::AddTextureClick()
     const std::string file = Context.Dialogs().OpenFileName(this, kAddTextureFilter, {});
     if (file.empty())
         return;
+    // Refused with a word, unlike a file that does not load: the name is fine on disk.
+    if (const std::string problem = TexturePathProblem(ExpandTexturePath(file)); !problem.empty()) {
+        Context.Dialogs().Warn(this, "Textures", problem);
+        return;
+    }
     int32_t index = -1;
     {
         TTextureContextScope gl(Context);

@@ -39,9 +39,10 @@ protected:
     void mousePressEvent(QMouseEvent* Event) override;
 };
 
-// A 128 x 128 thumbnail of an image file (stretched over the square), decoded at that
-// size; a null image for a missing, unreadable or oversized file. The file's declared
-// size is checked against the texture registry's limits before any pixels are decoded.
+// A 128 x 128 thumbnail of an image file (stretched over the square), decoded by the image
+// layer as the registry decodes it; a null image for a missing, unreadable or oversized
+// file. The file's declared size is checked against the texture registry's limits before
+// any pixels are decoded, and no more of the file is read than the image could need.
 QImage LoadTextureThumbnail(const std::string& FileName);
 
 // Where cell Index goes in a scroll box of client width Width.

@@ -47,6 +47,14 @@ TFileSource::TFileSource(const std::string& FileName)
     fseeko(FFile, 0, SEEK_SET);
 }
 
+bool TFileSource::Rewind()
+{
+    if (!FFile || fseeko(FFile, 0, SEEK_SET) != 0)
+        return false;
+    FPos = 0;
+    return true;
+}
+
 TFileSource::~TFileSource()
 {
     if (FFile)
@@ -226,9 +234,20 @@ TImageDecodeStatus CheckImageSize(std::int64_t Width, std::int64_t Height,
     return TImageDecodeStatus::Ok;
 }
 
-static TImageDecodeResult DecodeFrom(TByteSource& Source, TImageFileKind Kind,
-                                     const TImageSizeLimits& Limits)
+namespace ImageCodecDetail {
+
+TImageDecodeResult DecodeSource(TByteSource& Source, TImageFileKind Kind,
+                                const TImageSizeLimits& Limits)
 {
+    if (Kind == TImageFileKind::Png) {
+        const TPngChunkWalk walk = WalkPngChunks(Source, Limits);
+        if (walk == TPngChunkWalk::RunsPastEnd)
+            return Failed("The PNG file is truncated.");
+        if (walk == TPngChunkWalk::TooManyChunks)
+            return Failed("The PNG file has more chunks than its image could need.");
+        if (!Source.Rewind())
+            return Failed("The file could not be read again.");
+    }
     switch (Kind) {
     case TImageFileKind::Png:
         return DecodePng(Source, Limits);
@@ -247,30 +266,22 @@ static TImageDecodeResult DecodeFrom(TByteSource& Source, TImageFileKind Kind,
     return Failed("The image format is not supported.");
 }
 
+}  // namespace ImageCodecDetail
+
 TImageDecodeResult DecodeImageFile(const std::string& FileName, TImageFileKind Kind,
                                    const TImageSizeLimits& Limits)
 {
     TFileSource source(FileName);
     if (!source.IsOpen())
         return Failed("The file could not be opened: " + source.OpenError());
-    if (Kind == TImageFileKind::Png) {
-        TFileSource chunks(FileName);
-        if (chunks.IsOpen() && PngChunkRunsPastEnd(chunks))
-            return Failed("The PNG file is truncated.");
-    }
-    return DecodeFrom(source, Kind, Limits);
+    return DecodeSource(source, Kind, Limits);
 }
 
 TImageDecodeResult DecodeImageMemory(const void* Data, std::size_t Size, TImageFileKind Kind,
                                      const TImageSizeLimits& Limits)
 {
-    if (Kind == TImageFileKind::Png) {
-        TMemorySource chunks(Data, Size);
-        if (PngChunkRunsPastEnd(chunks))
-            return Failed("The PNG file is truncated.");
-    }
     TMemorySource source(Data, Size);
-    return DecodeFrom(source, Kind, Limits);
+    return DecodeSource(source, Kind, Limits);
 }
 
 template <typename TTarget>

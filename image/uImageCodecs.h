@@ -24,6 +24,10 @@ struct TImageSizeLimits {
     // pass over the image). A file past either is refused as TooLarge, OverBudget set.
     std::uint64_t MaxInflatedBytes = UINT64_MAX;
     std::uint64_t MaxScanPixels = UINT64_MAX;
+    // Not a limit: for a picture that is shown small (a thumbnail), a JPEG may come out
+    // reduced 2, 4 or 8 times straight from its coefficients while each side stays at
+    // least this; 0 for the full size. The size limits apply to the image as stored.
+    std::int32_t ReduceToSide = 0;
 };
 
 enum class TImageDecodeStatus {

@@ -19,6 +19,8 @@ public:
     virtual std::uint64_t Position() const = 0;
     // False when the skip would run past the end.
     virtual bool Skip(std::uint64_t Count) = 0;
+    // Back to the first byte; false when that fails.
+    virtual bool Rewind() = 0;
 };
 
 class TMemorySource final : public TByteSource {
@@ -31,6 +33,11 @@ public:
     std::uint64_t Size() const override { return FSize; }
     std::uint64_t Position() const override { return FPos; }
     bool Skip(std::uint64_t Count) override;
+    bool Rewind() override
+    {
+        FPos = 0;
+        return true;
+    }
 
 private:
     const std::uint8_t* FData;
@@ -51,6 +58,7 @@ public:
     std::uint64_t Size() const override { return FSize; }
     std::uint64_t Position() const override { return FPos; }
     bool Skip(std::uint64_t Count) override;
+    bool Rewind() override;
 
 private:
     std::FILE* FFile = nullptr;
@@ -104,10 +112,34 @@ inline void RgbaBytesToPixels(TRgbaPixel* Row, std::size_t Count)
 }
 
 TImageDecodeResult DecodePng(TByteSource& Source, const TImageSizeLimits& Limits);
-// Walks a PNG's chunk headers without reading their data: true when a chunk claims more
-// bytes than the file has left, as in a file whose end was cut off. Such a file is refused
-// before anything is inflated.
-bool PngChunkRunsPastEnd(TByteSource& Source);
+// The image data a PNG inflates to: per row a filter byte and the packed samples;
+// interlaced, each of the seven passes adds at most a filter byte and a partly used byte.
+std::uint64_t PngInflatedBytes(std::uint32_t Width, std::uint32_t Height,
+                               std::uint64_t BitsPerPixel, bool Interlaced);
+// Chunks a PNG may hold besides one per row (and pass) and one per KiB of its image data.
+constexpr std::uint64_t kPngChunksBeyondImage = 4096;
+enum class TPngChunkWalk {
+    Whole,          // every chunk within the file, up to IEND
+    RunsPastEnd,    // a chunk claims more bytes than the file has left: its end was cut off
+    TooManyChunks,  // more chunks than the image could need (see kPngChunksBeyondImage)
+    LeftToDecoder,  // not a PNG, no IHDR first, a size past the limits, not a chunk, no IEND
+};
+// Walks a PNG's chunk headers without reading their data, so that a cut file is refused
+// before anything is inflated. The signature is tested first, the walk stops at the first
+// chunk whose type is not four ASCII letters, and the number of headers read is bounded
+// by the image IHDR declares: they cost a small fraction of decoding it.
+TPngChunkWalk WalkPngChunks(TByteSource& Source, const TImageSizeLimits& Limits);
+// Every decode goes through here: the walk for a PNG, then the decoder from the start.
+TImageDecodeResult DecodeSource(TByteSource& Source, TImageFileKind Kind,
+                                const TImageSizeLimits& Limits);
+// libjpeg looks for the next marker byte by byte, skipping whatever else it meets, and
+// walks any number of markers before and between the scans. What it is handed for one
+// scan, with the markers and stray bytes before it, is bounded: the markers by a fixed
+// amount, far beyond what cameras and editors write, and a scan's data by what its
+// samples could take coded (under 4 bytes each, twice that with every byte stuffed).
+// Past that the file is refused.
+constexpr std::uint64_t kJpegMarkerBytes = std::uint64_t{16} << 20;
+constexpr std::uint64_t kJpegBytesPerSample = 8;
 TImageDecodeResult DecodeJpeg(TByteSource& Source, const TImageSizeLimits& Limits);
 TImageDecodeResult DecodeBmp(TByteSource& Source, const TImageSizeLimits& Limits);
 bool EncodePng(const TRgbaImage& Image, TFileSink& Sink, std::string& Message);

@@ -20,6 +20,7 @@ struct TJpegError {
     jpeg_error_mgr Pub;
     std::jmp_buf Jump;
     bool Truncated = false;
+    bool TooLong = false;  // past the bytes a scan and the markers before it may take
     char Message[JMSG_LENGTH_MAX] = {};
 };
 
@@ -28,6 +29,9 @@ void JpegErrorExit(j_common_ptr Info)
     auto* err = reinterpret_cast<TJpegError*>(Info->err);
     if (err->Truncated)
         std::snprintf(err->Message, sizeof err->Message, "%s", "The JPEG file is truncated.");
+    else if (err->TooLong)
+        std::snprintf(err->Message, sizeof err->Message, "%s",
+                      "The JPEG file holds more than its image could need.");
     else
         (*Info->err->format_message)(Info, err->Message);
     std::longjmp(err->Jump, 1);
@@ -92,6 +96,10 @@ void JpegProgress(j_common_ptr Info)
 struct TJpegSource {
     jpeg_source_mgr Pub;
     TByteSource* Source = nullptr;
+    // The scan being read (0 before the first) and the bytes handed over since it began.
+    int Scan = 0;
+    std::uint64_t ScanBytes = 0;
+    std::uint64_t MaxScanBytes = kJpegMarkerBytes;
     JOCTET Buffer[65536];
 };
 
@@ -101,12 +109,21 @@ void JpegTermSource(j_decompress_ptr) {}
 boolean JpegFillInputBuffer(j_decompress_ptr Info)
 {
     auto* src = reinterpret_cast<TJpegSource*>(Info->src);
+    if (Info->input_scan_number != src->Scan) {
+        src->Scan = Info->input_scan_number;
+        src->ScanBytes = 0;
+    }
+    if (src->ScanBytes >= src->MaxScanBytes) {
+        reinterpret_cast<TJpegError*>(Info->err)->TooLong = true;
+        ERREXIT(Info, JERR_INPUT_EOF);
+    }
     const std::size_t n = src->Source->Read(src->Buffer, sizeof src->Buffer);
     if (n == 0) {
         // Unlike the stdio source, a file that ends early is an error, not a grey tail.
         reinterpret_cast<TJpegError*>(Info->err)->Truncated = true;
         ERREXIT(Info, JERR_INPUT_EOF);
     }
+    src->ScanBytes += n;
     src->Pub.next_input_byte = src->Buffer;
     src->Pub.bytes_in_buffer = n;
     return TRUE;
@@ -132,6 +149,24 @@ bool JpegReadHeader(jpeg_decompress_struct& Info, TJpegError& Err)
     jpeg_read_header(&Info, TRUE);
     const bool cmyk = Info.jpeg_color_space == JCS_CMYK || Info.jpeg_color_space == JCS_YCCK;
     Info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
+    return true;
+}
+
+// The output size: the image's, or the smallest that libjpeg makes straight from the
+// coefficients (1/2, 1/4, 1/8) whose sides stay at least Side.
+bool JpegOutputSize(jpeg_decompress_struct& Info, TJpegError& Err, std::int32_t Side)
+{
+    if (setjmp(Err.Jump))
+        return false;
+    if (Side > 0)
+        for (const unsigned denom : {8u, 4u, 2u})
+            if ((Info.image_width + denom - 1) / denom >= static_cast<unsigned>(Side) &&
+                (Info.image_height + denom - 1) / denom >= static_cast<unsigned>(Side)) {
+                Info.scale_num = 1;
+                Info.scale_denom = denom;
+                break;
+            }
+    jpeg_calc_output_dimensions(&Info);
     return true;
 }
 
@@ -249,33 +284,44 @@ TImageDecodeResult DecodeJpeg(TByteSource& Source, const TImageSizeLimits& Limit
     }
     reader->Progress.Pixels = pixels;
     reader->Progress.MaxScanPixels = Limits.MaxScanPixels;
+    // Within the size check, the product fits.
+    reader->Src.MaxScanBytes =
+        kJpegMarkerBytes + kJpegBytesPerSample * pixels *
+                               static_cast<std::uint64_t>(std::max(reader->Info.num_components, 1));
+    if (!JpegOutputSize(reader->Info, reader->Err, Limits.ReduceToSide))
+        return Failed(reader->Err.Message);
     TImageDecodeResult result;
-    auto image = AllocateDecodedImage(static_cast<std::int32_t>(reader->Info.image_width),
-                                      static_cast<std::int32_t>(reader->Info.image_height), result);
+    auto image =
+        AllocateDecodedImage(static_cast<std::int32_t>(reader->Info.output_width),
+                             static_cast<std::int32_t>(reader->Info.output_height), result);
     if (!image)
         return result;
     std::vector<JSAMPLE> cmykRow;
     if (reader->Info.out_color_space == JCS_CMYK)
-        cmykRow.resize(static_cast<std::size_t>(reader->Info.image_width) * 4);
+        cmykRow.resize(static_cast<std::size_t>(reader->Info.output_width) * 4);
     const bool read =
         JpegReadRows(reader->Info, reader->Err, *image, cmykRow.empty() ? nullptr : cmykRow.data());
     // The scans before the one being read were passes over the whole image; the rows
-    // written so far are what the last one gave.
+    // written so far are what the last one gave (each output row a block of the image's
+    // rows when reduced).
     const std::uint64_t rows = reader->Info.output_scanline;
     const std::uint64_t scansDone =
         static_cast<std::uint64_t>(std::max(reader->Info.input_scan_number - 1, 0));
-    const std::uint64_t width = reader->Info.image_width;
+    const std::uint64_t width = reader->Info.output_width;
+    const std::uint64_t lastScan = std::min<std::uint64_t>(
+        rows * reader->Info.image_height / reader->Info.output_height * reader->Info.image_width,
+        pixels);
     if (!read) {
         TImageDecodeResult failed = reader->Progress.OverBudget
                                         ? WithStatus(TImageDecodeStatus::TooLarge)
                                         : Failed(reader->Err.Message);
         failed.OverBudget = reader->Progress.OverBudget;
-        failed.ScanPixels = pixels * scansDone + rows * width;
+        failed.ScanPixels = pixels * scansDone + lastScan;
         failed.DecodedPixels = rows * width;
         return failed;
     }
-    result.ScanPixels = pixels * scansDone + rows * width;
-    result.DecodedPixels = pixels;
+    result.ScanPixels = pixels * scansDone + lastScan;
+    result.DecodedPixels = rows * width;
     RgbaBytesToPixels(image->Pixels().data(), image->Pixels().size());
     result.Status = TImageDecodeStatus::Ok;
     result.Image = std::move(image);

@@ -5,6 +5,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -74,13 +75,9 @@ void PngSetTransforms(png_structp Png, png_infop Info, TPngHeader& Header)
     int bitDepth = 0, colorType = 0, interlace = 0;
     png_get_IHDR(Png, Info, &Header.Width, &Header.Height, &bitDepth, &colorType, &interlace,
                  nullptr, nullptr);
-    // The data inflated: a filter byte and the packed samples per row (and per pass).
     Header.BitsPerPixel = static_cast<std::uint64_t>(png_get_channels(Png, Info)) * bitDepth;
-    const std::uint64_t rawRow = (Header.Width * Header.BitsPerPixel + 7) / 8;
-    // Interlaced, each of the seven passes adds at most a filter byte and a partly used
-    // byte to a row.
-    Header.InflatedBytes = static_cast<std::uint64_t>(Header.Height) *
-                           (rawRow + (interlace != PNG_INTERLACE_NONE ? 15 : 1));
+    Header.InflatedBytes = PngInflatedBytes(Header.Width, Header.Height, Header.BitsPerPixel,
+                                            interlace != PNG_INTERLACE_NONE);
     // Dropping the low byte keeps the high byte exactly (no rounding).
     png_set_strip_16(Png);
     png_set_packing(Png);
@@ -227,21 +224,109 @@ public:
 
 }  // namespace
 
-bool PngChunkRunsPastEnd(TByteSource& Source)
+std::uint64_t PngInflatedBytes(std::uint32_t Width, std::uint32_t Height,
+                               std::uint64_t BitsPerPixel, bool Interlaced)
 {
-    png_byte signature[8];
-    if (Source.Read(signature, 8) != 8)
-        return false;
-    for (;;) {
-        png_byte head[8];
-        // A file that stops at a chunk's start, or without IEND, is left to the decoder,
-        // which says what is missing.
-        if (Source.Read(head, 8) != 8 || std::memcmp(head + 4, "IEND", 4) == 0)
-            return false;
-        const std::uint64_t length =
-            (std::uint64_t{head[0]} << 24) | (head[1] << 16) | (head[2] << 8) | head[3];
-        if (!Source.Skip(length + 4))  // the data and its CRC
+    const std::uint64_t rawRow = (Width * BitsPerPixel + 7) / 8;
+    return std::uint64_t{Height} * (rawRow + (Interlaced ? 15 : 1));
+}
+
+namespace {
+
+// Reads a source ahead a page at a time, so that the headers of small chunks cost no
+// call to the source each, while a large chunk is skipped by a seek.
+class TReadAhead {
+public:
+    explicit TReadAhead(TByteSource& Source) : Source(Source) {}
+    bool Read(void* Out, std::size_t Count)
+    {
+        auto* out = static_cast<std::uint8_t*>(Out);
+        while (Count > 0) {
+            if (Pos == Length) {
+                Pos = 0;
+                Length = Source.Read(Block, sizeof Block);
+                if (Length == 0)
+                    return false;
+            }
+            const std::size_t n = std::min(Count, Length - Pos);
+            std::memcpy(out, Block + Pos, n);
+            out += n;
+            Pos += n;
+            Count -= n;
+        }
+        return true;
+    }
+    bool Skip(std::uint64_t Count)
+    {
+        if (Count <= Length - Pos) {
+            Pos += static_cast<std::size_t>(Count);
             return true;
+        }
+        Count -= Length - Pos;
+        Pos = Length = 0;
+        return Source.Skip(Count);
+    }
+
+private:
+    TByteSource& Source;
+    std::uint8_t Block[4096];
+    std::size_t Pos = 0;
+    std::size_t Length = 0;
+};
+
+std::uint32_t Be32(const png_byte* P)
+{
+    return (std::uint32_t{P[0]} << 24) | (std::uint32_t{P[1]} << 16) | (std::uint32_t{P[2]} << 8) |
+           std::uint32_t{P[3]};
+}
+
+bool IsChunkType(const png_byte* Type)
+{
+    return std::all_of(Type, Type + 4,
+                       [](png_byte c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
+}
+
+}  // namespace
+
+TPngChunkWalk WalkPngChunks(TByteSource& Source, const TImageSizeLimits& Limits)
+{
+    TReadAhead in(Source);
+    png_byte signature[8];
+    if (!in.Read(signature, 8) || png_sig_cmp(signature, 0, 8) != 0)
+        return TPngChunkWalk::LeftToDecoder;
+    // IHDR comes first; what it declares bounds the walk. A missing or damaged one, or
+    // a size past the limits, the decoder refuses at once.
+    png_byte head[8], ihdr[13 + 4];
+    if (!in.Read(head, 8) || std::memcmp(head + 4, "IHDR", 4) != 0 || Be32(head) != 13 ||
+        !in.Read(ihdr, sizeof ihdr))
+        return TPngChunkWalk::LeftToDecoder;
+    const std::uint32_t width = Be32(ihdr), height = Be32(ihdr + 4);
+    const int depth = ihdr[8], colorType = ihdr[9];
+    const int channels = colorType == 0 || colorType == 3 ? 1
+                         : colorType == 2                 ? 3
+                         : colorType == 4                 ? 2
+                         : colorType == 6                 ? 4
+                                                          : 0;
+    if (channels == 0 || depth < 1 || depth > 16 ||
+        CheckImageSize(width, height, Limits) != TImageDecodeStatus::Ok)
+        return TPngChunkWalk::LeftToDecoder;
+    const bool interlaced = ihdr[12] != 0;
+    // Encoders write the image data in chunks of kilobytes, some one per row and pass;
+    // a file with more chunks than that holds no image that needs them.
+    const std::uint64_t bound =
+        kPngChunksBeyondImage + std::uint64_t{height} * (interlaced ? 7 : 1) +
+        PngInflatedBytes(width, height, std::uint64_t(channels) * depth, interlaced) / 1024;
+    for (std::uint64_t chunks = 1;; ++chunks) {
+        // A file that stops at a chunk's start, or without IEND, or with what is not a
+        // chunk, is left to the decoder, which says what is wrong.
+        if (!in.Read(head, 8) || !IsChunkType(head + 4))
+            return TPngChunkWalk::LeftToDecoder;
+        if (std::memcmp(head + 4, "IEND", 4) == 0)
+            return TPngChunkWalk::Whole;
+        if (chunks >= bound)
+            return TPngChunkWalk::TooManyChunks;
+        if (!in.Skip(std::uint64_t{Be32(head)} + 4))  // the data and its CRC
+            return TPngChunkWalk::RunsPastEnd;
     }
 }
 

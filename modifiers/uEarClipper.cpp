@@ -12,6 +12,16 @@ namespace {
 
 constexpr int32_t kLeafSize = 8;
 
+// Work in meter units (about a nanosecond each): a point placed in the tree per level, a
+// box refitted on clipping, a corner examined, a box tested against a triangle and a point
+// tested, and how much is gathered before the meter is charged.
+constexpr int64_t kBuildUnits = 2;
+constexpr int64_t kRefitUnits = 2;
+constexpr int64_t kExamineUnits = 10;
+constexpr int64_t kBoxUnits = 30;
+constexpr int64_t kPointUnits = 3;
+constexpr int64_t kChargeChunk = int64_t{1} << 16;
+
 // The sides of a triangle as PointInTriangle2D takes them: Cross2D(P, A, B) is the
 // linear function C + X * P.U + Y * P.V of P.
 struct TSide {
@@ -33,15 +43,35 @@ double Largest(double A, double B)
     return std::max(std::fabs(A), std::fabs(B));
 }
 
+// Below this every float difference and product of Cross2D stays finite, with room for
+// their rounding. Past it a product may round to infinity, and the difference of two
+// infinities is NaN, which the containment test counts as inside.
+constexpr double kFiniteInFloat = 0x1p126;
+// Coordinates below this keep every difference below 2^63 and every product below 2^126.
+constexpr double kNarrow = 0x1p62;
+
 // Bounds of the float Cross2D(P, A, B) over every P of the box: its exact range widened by
 // the rounding of the float evaluation (within 4 units in the last place of the larger
-// product, taken 16 here) and of this one.
+// product, taken 16 here) and of this one. Where the float evaluation could overflow for a
+// point of the box the range is everything, so that the box is never ruled out; only Wide
+// loops, with a coordinate of kNarrow or more, need to look.
+template <bool Wide>
 void SideRange(const TSide& s, double U0, double U1, double V0, double V1, double& Low,
                double& High)
 {
+    const double au = Largest(s.AU - U0, s.AU - U1), bv = Largest(s.BV - V0, s.BV - V1);
+    const double av = Largest(s.AV - V0, s.AV - V1), bu = Largest(s.BU - U0, s.BU - U1);
+    const double first = au * bv, second = av * bu;
+    const bool finite =
+        !Wide || (au < kFiniteInFloat && bv < kFiniteInFloat && av < kFiniteInFloat &&
+                  bu < kFiniteInFloat && first < kFiniteInFloat && second < kFiniteInFloat);
+    if (!finite) {
+        Low = -std::numeric_limits<double>::infinity();
+        High = std::numeric_limits<double>::infinity();
+        return;
+    }
     const double x0 = s.X * U0, x1 = s.X * U1, y0 = s.Y * V0, y1 = s.Y * V1;
-    const double products = Largest(s.AU - U0, s.AU - U1) * Largest(s.BV - V0, s.BV - V1) +
-                            Largest(s.AV - V0, s.AV - V1) * Largest(s.BU - U0, s.BU - U1);
+    const double products = first + second;
     const double terms = std::fabs(s.AU * s.BV) + std::fabs(s.AV * s.BU) +
                          std::fabs(s.X) * Largest(U0, U1) + std::fabs(s.Y) * Largest(V0, V1);
     const double slack = 0x1p-20 * products + 0x1p-40 * terms + 1e-30;
@@ -100,8 +130,8 @@ int32_t TEarClipper::TEarSet::First() const
 
 // ---- clipper ----
 
-TEarClipper::TEarClipper(std::vector<TVec2> Points_)
-    : Points(std::move(Points_)), Ears(Points.size())
+TEarClipper::TEarClipper(std::vector<TVec2> Points_, TWorkMeter* Meter_)
+    : Points(std::move(Points_)), Ears(Points.size()), Meter(Meter_)
 {
     const int32_t n = static_cast<int32_t>(Points.size());
     PrevOf.resize(Points.size());
@@ -110,6 +140,8 @@ TEarClipper::TEarClipper(std::vector<TVec2> Points_)
         PrevOf[i] = (i + n - 1) % n;
         NextOf[i] = (i + 1) % n;
     }
+    for (const TVec2& p : Points)
+        Wide = Wide || !(std::fabs(p.U) < kNarrow && std::fabs(p.V) < kNarrow);
     Order.resize(Points.size());
     for (int32_t i = 0; i < n; ++i)
         Order[i] = i;
@@ -120,6 +152,15 @@ TEarClipper::TEarClipper(std::vector<TVec2> Points_)
     Nodes.reserve(Points.size() / kLeafSize * 2 + 2);
     if (n > 0)
         Build(0, n, -1);
+}
+
+void TEarClipper::Charge(int64_t Units)
+{
+    Unpaid += Units;
+    if (Unpaid >= kChargeChunk) {
+        ChargeWork(Meter, Unpaid);
+        Unpaid = 0;
+    }
 }
 
 // Boxes split at the median of their wider side.
@@ -134,6 +175,7 @@ int32_t TEarClipper::Build(int32_t Begin, int32_t End, int32_t Parent)
     node.End = End;
     Refit(node);
     Nodes.push_back(node);
+    Charge(kBuildUnits * (End - Begin));
     const bool finite = std::isfinite(node.X1 - node.X0) && std::isfinite(node.Y1 - node.Y0);
     if (End - Begin <= kLeafSize || !finite) {
         for (int32_t i = Begin; i < End; ++i)
@@ -190,10 +232,13 @@ void TEarClipper::Remove(int32_t Corner)
 {
     Clipped[Corner] = true;
     Ears.Clear(Corner);
+    int64_t refitted = 0;
     for (int32_t node = LeafOf[Corner]; node >= 0; node = Nodes[node].Parent) {
         --Nodes[node].Live;
         Refit(Nodes[node]);
+        ++refitted;
     }
+    Charge(kRefitUnits * refitted);
     const int32_t prev = PrevOf[Corner], next = NextOf[Corner];
     NextOf[prev] = next;
     PrevOf[next] = prev;
@@ -202,7 +247,13 @@ void TEarClipper::Remove(int32_t Corner)
 // A remaining point other than the triangle's corners that PointInTriangle2D puts inside
 // the triangle (Prev, Corner, Next), or -1. Boxes are skipped only where the rounding of
 // every point's test is bounded to give "outside".
-int32_t TEarClipper::FindInside(int32_t Prev, int32_t Corner, int32_t Next) const
+int32_t TEarClipper::FindInside(int32_t Prev, int32_t Corner, int32_t Next)
+{
+    return Wide ? FindInsideOf<true>(Prev, Corner, Next) : FindInsideOf<false>(Prev, Corner, Next);
+}
+
+template <bool WideLoop>
+int32_t TEarClipper::FindInsideOf(int32_t Prev, int32_t Corner, int32_t Next)
 {
     const TVec2& a = Points[Prev];
     const TVec2& b = Points[Corner];
@@ -212,26 +263,30 @@ int32_t TEarClipper::FindInside(int32_t Prev, int32_t Corner, int32_t Next) cons
     int32_t stack[64];
     int32_t depth = 0;
     stack[depth++] = 0;
-    while (depth > 0) {
+    int64_t boxes = 0, points = 0;
+    int32_t found = -1;
+    while (depth > 0 && found < 0) {
         const TNode& node = Nodes[stack[--depth]];
         if (node.Live == 0)
             continue;
+        ++boxes;
         bool below = false, above = false;
         for (const TSide& s : sides) {
             double low, high;
-            SideRange(s, node.X0, node.X1, node.Y0, node.Y1, low, high);
+            SideRange<WideLoop>(s, node.X0, node.X1, node.Y0, node.Y1, low, high);
             below = below || high < -tolerance;
             above = above || low > tolerance;
         }
         if (below && above)
             continue;
         if (node.Left < 0) {
-            for (int32_t i = node.Begin; i < node.End; ++i) {
+            for (int32_t i = node.Begin; i < node.End && found < 0; ++i) {
                 const int32_t k = Order[i];
                 if (Clipped[k] || k == Prev || k == Corner || k == Next)
                     continue;
+                ++points;
                 if (PointInTriangle2D(Points[k], a, b, c))
-                    return k;
+                    found = k;
             }
             continue;
         }
@@ -239,7 +294,8 @@ int32_t TEarClipper::FindInside(int32_t Prev, int32_t Corner, int32_t Next) cons
         stack[depth++] = node.Right;
         stack[depth++] = node.Left;
     }
-    return -1;
+    Charge(kBoxUnits * boxes + kPointUnits * points);
+    return found;
 }
 
 // Whether the corner is an ear now: the test of the plain scan.
@@ -247,6 +303,7 @@ void TEarClipper::Examine(int32_t Corner)
 {
     ++Examinations[Corner];
     Ears.Clear(Corner);
+    Charge(kExamineUnits);
     const int32_t prev = PrevOf[Corner], next = NextOf[Corner];
     if (!(Cross2D(Points[prev], Points[Corner], Points[next]) > 1e-7f))
         return;  // turns into an ear only when a neighbour goes
@@ -273,10 +330,13 @@ bool TEarClipper::Run(std::vector<int32_t>& Corners)
         for (int32_t i = 0; i < remaining; ++i)
             Examine(i);
     int32_t first = 0;  // the lowest remaining position
+    bool done = true;
     while (remaining > 3) {
         const int32_t ear = Ears.First();
-        if (ear < 0)
-            return false;
+        if (ear < 0) {
+            done = false;
+            break;
+        }
         const int32_t prev = PrevOf[ear], next = NextOf[ear];
         Corners.push_back(prev);
         Corners.push_back(ear);
@@ -294,8 +354,12 @@ bool TEarClipper::Run(std::vector<int32_t>& Corners)
                 Examine(watch.Corner);
         }
     }
-    Corners.push_back(first);
-    Corners.push_back(NextOf[first]);
-    Corners.push_back(NextOf[NextOf[first]]);
-    return true;
+    ChargeWork(Meter, Unpaid);
+    Unpaid = 0;
+    if (done) {
+        Corners.push_back(first);
+        Corners.push_back(NextOf[first]);
+        Corners.push_back(NextOf[NextOf[first]]);
+    }
+    return done;
 }

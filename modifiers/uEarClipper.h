@@ -4,18 +4,21 @@
 // kept and only looked at again when it can change, and the containment test visits only
 // the points a tree of boxes cannot prove outside the triangle.
 #include "base/uMesh.h"
+#include "base/uWorkMeter.h"
 
 #include <cstdint>
 #include <vector>
 
 class TEarClipper {
 public:
-    // Points in working order, counter-clockwise.
-    explicit TEarClipper(std::vector<TVec2> Points);
+    // Points in working order, counter-clockwise. The work done, which can grow faster
+    // than the loop, is charged to Meter as it is done.
+    explicit TEarClipper(std::vector<TVec2> Points, TWorkMeter* Meter = nullptr);
 
     // Corners of the clipped triangles as working positions, three per triangle, the last
     // three remaining points at the end. False when no ear is left before three remain
-    // (the triangles found so far stay).
+    // (the triangles found so far stay). Raises EWorkLimitReached once the meter's bound is
+    // passed.
     bool Run(std::vector<int32_t>& Corners);
 
 private:
@@ -44,9 +47,13 @@ private:
     void Refit(TNode& Node) const;
     void Remove(int32_t Corner);
     void Examine(int32_t Corner);
-    int32_t FindInside(int32_t Prev, int32_t Corner, int32_t Next) const;
+    int32_t FindInside(int32_t Prev, int32_t Corner, int32_t Next);
+    template <bool WideLoop>
+    int32_t FindInsideOf(int32_t Prev, int32_t Corner, int32_t Next);
+    void Charge(int64_t Units);
 
     std::vector<TVec2> Points;
+    bool Wide = false;  // coordinates where the containment test's products can overflow
     std::vector<int32_t> PrevOf, NextOf;
     std::vector<int32_t> Order;   // working positions, grouped by leaf
     std::vector<int32_t> LeafOf;  // per working position
@@ -64,4 +71,7 @@ private:
     std::vector<int32_t> FirstWatch;  // per blocking point, -1 for none
     std::vector<TWatch> Watches;
     std::vector<uint32_t> Examinations;
+    // Work not yet charged: the meter is charged in chunks.
+    TWorkMeter* Meter;
+    int64_t Unpaid = 0;
 };

@@ -1,6 +1,7 @@
 #include "modifiers/uModifierAdvanced.h"
 
 #include "base/uMesh.h"
+#include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierMeshQuality.h"
 #include "modifiers/uModifierParams.h"
@@ -64,6 +65,12 @@ void MeshBounds(const TMeshData& Mesh, TVec3& Min, TVec3& Max, TVec3& Centre)
         Max = {std::max(Max.X, p.X), std::max(Max.Y, p.Y), std::max(Max.Z, p.Z)};
     }
     Centre = Vec3Scale(Vec3Add(Min, Max), 0.5f);
+}
+
+bool TAnimatedModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                           int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
 }
 
 TModifierApplyInfo TAnimatedModifier::ApplyWithInfo(const TModifierEvalContext& Context,

@@ -25,6 +25,9 @@ public:
     // Dest from Source at Time seconds (a non-finite time counts as 0).
     virtual void ApplyAtTime(const TMeshData& Source, TMeshData& Dest, double Time) = 0;
     void Apply(const TMeshData& Source, TMeshData& Dest) override { ApplyAtTime(Source, Dest, 0); }
+    // All four keep the vertex and face counts.
+    bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                            int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
                                      TMeshData& Dest) override;
 

@@ -37,6 +37,9 @@ void TArray2DModifier::Apply(const TMeshData& Source, TMeshData& Dest)
     if (counts.Vertices > kArrayMaxOutput || counts.Faces > kArrayMaxOutput)
         throw EGeneralError("Array 2D: output too large (" + std::to_string(counts.Vertices) +
                             " verts, " + std::to_string(counts.Faces) + " faces)");
+    // A million copies of nothing are nothing: the grid is not walked for them.
+    if (Source.Vertices.empty() && Source.Faces.empty())
+        return;
     Dest.Vertices.reserve(static_cast<size_t>(counts.Vertices));
     Dest.Faces.reserve(static_cast<size_t>(counts.Faces));
 

@@ -17,11 +17,6 @@
 
 namespace {
 
-int64_t EffectiveLimit(int64_t Limit)
-{
-    return Limit <= 0 ? kDefaultEvalLimit : Limit;
-}
-
 std::string ExceptionText(std::exception_ptr Error)
 {
     try {
@@ -134,6 +129,12 @@ bool AssignFacesCheckingThem(std::vector<TMeshFace>& Dest, const std::vector<TMe
     return valid[0] && valid[1];
 }
 
+bool OverCounts(const TMeshData& Mesh, int64_t MaxVertices, int64_t MaxFaces)
+{
+    return static_cast<int64_t>(Mesh.Vertices.size()) > MaxVertices ||
+           static_cast<int64_t>(Mesh.Faces.size()) > MaxFaces;
+}
+
 // LastGood is taken only after the texts are built, so a failing allocation can never
 // lose it.
 void Fail(TModifierEvaluationResult& Result, int32_t Index, std::string TypeId, std::string Message,
@@ -158,15 +159,15 @@ int32_t NextEnabled(const TModifierStack& Stack, int32_t From)
 
 bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack& Stack,
                                   const TModifierEvalContext& Context,
-                                  TModifierEvaluationResult& Result, TModifierEvalBuffers* Buffers,
-                                  const TModifierStepGate* Gate) const
+                                  TModifierEvaluationResult& Result,
+                                  TModifierEvalBuffers* Buffers) const
 {
     Result = TModifierEvaluationResult{};
     if (!Source)
         return false;
     const TModifierEvalContext Ctx = Context;
-    const int64_t MaxVertices = EffectiveLimit(Ctx.MaxVertices);
-    const int64_t MaxFaces = EffectiveLimit(Ctx.MaxFaces);
+    const int64_t MaxVertices = EffectiveEvalLimit(Ctx.MaxVertices);
+    const int64_t MaxFaces = EffectiveEvalLimit(Ctx.MaxFaces);
 
     std::vector<TMeshVertex> Spare;  // the other vertex buffer of vertex-only steps
     std::unique_ptr<TMeshData> Current;
@@ -234,23 +235,29 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
         try {
             Name = Modifier.GetDisplayName();
             TypeId = Modifier.GetTypeId();
-            if (Gate && *Gate && !(*Gate)(Modifier, ReadsSource ? *Source : *Current)) {
-                std::string Message = Name + ": not run, past the caller's budget";
-                Rewind();
-                Fail(Result, i, TypeId, std::move(Message), Current);
-                Result.Refused = true;
-                return false;
+            const TMeshData& Input = ReadsSource ? *Source : *Current;
+            // The step's input is paid for before it runs (the first step's with the copy
+            // of the source), so that a meter already past its bound stops the run here.
+            if (Ctx.Meter) {
+                if (i == First)
+                    Ctx.Meter->Charge(MeshWorkUnits(*Source));
+                Ctx.Meter->Charge(
+                    Modifier.KeepsTopology()
+                        ? WorkProduct(kVertexPassUnits, static_cast<int64_t>(Input.Vertices.size()))
+                        : MeshWorkUnits(Input));
             }
             int64_t PredictedVertices = -1, PredictedFaces = -1, PredictedEdges = -1;
-            if (Modifier.EstimateOutputSize(ReadsSource ? *Source : *Current, PredictedVertices,
-                                            PredictedFaces, PredictedEdges) &&
+            if (Modifier.EstimateOutputSize(Input, PredictedVertices, PredictedFaces,
+                                            PredictedEdges) &&
                 (PredictedVertices > MaxVertices || PredictedFaces > MaxFaces)) {
-                std::string Message = Name + ": output exceeds limits (" +
-                                      IntToText(PredictedVertices) + " verts/" +
-                                      IntToText(PredictedFaces) + " faces; limit " +
-                                      IntToText(MaxVertices) + "/" + IntToText(MaxFaces) + ")";
+                std::string Message = LimitMessage(Name, PredictedVertices, PredictedFaces,
+                                                   MaxVertices, MaxFaces);
                 Rewind();
                 Fail(Result, i, TypeId, std::move(Message), Current);
+                Result.OverLimits = true;
+                Result.Estimated = true;
+                Result.FailedVertices = PredictedVertices;
+                Result.FailedFaces = PredictedFaces;
                 return false;
             }
             Modifier.SetObjectScale(Ctx.ObjectScale.X, Ctx.ObjectScale.Y, Ctx.ObjectScale.Z);
@@ -276,12 +283,20 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
                     OutputProblem(*Current, MaxVertices, MaxFaces, FacesChecked, &Written,
                                   ReadsSource ? &SourceFacesValid : nullptr);
                 if (!Problem.empty()) {
+                    const bool Over = OverCounts(*Current, MaxVertices, MaxFaces);
+                    const int64_t Vertices = static_cast<int64_t>(Current->Vertices.size());
+                    const int64_t Faces = static_cast<int64_t>(Current->Faces.size());
                     if (ReadsSource)
                         Rewind();
                     else
                         std::swap(Current->Vertices, Spare);
                     std::string Message = Name + ": " + Problem;
                     Fail(Result, i, TypeId, std::move(Message), Current);
+                    if (Over) {
+                        Result.OverLimits = true;
+                        Result.FailedVertices = Vertices;
+                        Result.FailedFaces = Faces;
+                    }
                     return false;
                 }
                 FacesChecked = true;
@@ -295,10 +310,17 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
             PositionsKnown = false;
             auto Output = std::make_unique<TMeshData>();
             const TModifierApplyInfo Info = Modifier.ApplyWithInfo(Ctx, *Current, *Output);
+            if (Ctx.Meter)
+                Ctx.Meter->Charge(MeshWorkUnits(*Output));
             const std::string Problem = OutputProblem(*Output, MaxVertices, MaxFaces, false);
             if (!Problem.empty()) {
                 std::string Message = Name + ": " + Problem;
                 Fail(Result, i, TypeId, std::move(Message), Current);
+                if (OverCounts(*Output, MaxVertices, MaxFaces)) {
+                    Result.OverLimits = true;
+                    Result.FailedVertices = static_cast<int64_t>(Output->Vertices.size());
+                    Result.FailedFaces = static_cast<int64_t>(Output->Faces.size());
+                }
                 return false;
             }
             Result.Flags |= Info.Flags;
@@ -308,8 +330,16 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
         } catch (...) {
             std::string Message =
                 (Name.empty() ? TypeId : Name) + ": " + ExceptionText(std::current_exception());
+            bool OutOfWork = false;
+            try {
+                throw;
+            } catch (const EWorkLimitReached&) {
+                OutOfWork = true;
+            } catch (...) {
+            }
             Rewind();
             Fail(Result, i, TypeId, std::move(Message), Current);
+            Result.OutOfWork = OutOfWork;
             return false;
         }
     }
@@ -325,6 +355,26 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
     Result.Success = true;
     Result.Mesh = std::move(Current);
     return true;
+}
+
+std::string LimitMessage(const std::string& Name, int64_t Vertices, int64_t Faces,
+                         int64_t MaxVertices, int64_t MaxFaces)
+{
+    return Name + ": output exceeds limits (" + IntToText(Vertices) + " verts/" +
+           IntToText(Faces) + " faces; limit " + IntToText(MaxVertices) + "/" +
+           IntToText(MaxFaces) + ")";
+}
+
+int64_t MeshWorkUnits(int64_t Vertices, int64_t Faces)
+{
+    return WorkProduct(kMeshElementUnits,
+                       std::max<int64_t>(Vertices, 0) + std::max<int64_t>(Faces, 0));
+}
+
+int64_t MeshWorkUnits(const TMeshData& Mesh)
+{
+    return MeshWorkUnits(static_cast<int64_t>(Mesh.Vertices.size()),
+                         static_cast<int64_t>(Mesh.Faces.size()));
 }
 
 void CopyMeshArrays(const TMeshData* Source, TMeshData* Dest)

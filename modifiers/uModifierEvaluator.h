@@ -3,13 +3,17 @@
 // limits. A step that is refused, raises, or produces non-finite or invalid output stops
 // the run; the caller then gets the mesh of the steps before it and a message naming the
 // modifier. Nothing leaves Evaluate as an exception.
+//
+// With a work meter in the context (opening a file), each step is charged the mesh it
+// receives before it runs and the mesh it builds after; the kernels charge their own
+// loops that can run longer than that. A step that passes the meter's bound fails like
+// any other, with OutOfWork set.
 #include "base/uMath.h"
 
 #include "base/uMesh.h"
 #include "base/uWorkMeter.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +24,13 @@ class TSceneObject;
 
 // The output limit that a MaxVertices or MaxFaces of 0 or less stands for.
 constexpr int64_t kDefaultEvalLimit = 1000000;
+
+// Work units the evaluator charges, each about a nanosecond of one core (the figures
+// per modifier are in bench/bench_work_meter.cpp): a step that only moves vertices, per
+// vertex; any other step, per vertex and per face it receives and again per vertex and
+// per face it builds (copy, build, checks and the edge list at the end).
+constexpr int64_t kVertexPassUnits = 4;
+constexpr int64_t kMeshElementUnits = 24;
 
 struct TModifierEvalContext {
     TVec3 ObjectScale{1, 1, 1};
@@ -48,13 +59,16 @@ struct TModifierEvaluationResult {
     std::string Message;
     // OR of the apply flags of every modifier that ran successfully.
     int32_t Flags = 0;
-    // The run stopped because the caller's gate refused the step at FailedIndex.
-    bool Refused = false;
+    // The step at FailedIndex passed the bound of the context's work meter.
+    bool OutOfWork = false;
+    // The step at FailedIndex was refused for its estimate (Estimated) or its output
+    // passing the vertex or face limit; FailedVertices and FailedFaces are the counts
+    // that did.
+    bool OverLimits = false;
+    bool Estimated = false;
+    int64_t FailedVertices = 0;
+    int64_t FailedFaces = 0;
 };
-
-// Asked before each enabled step with the mesh that step would receive; False stops the
-// run there without running the step (a caller that admits work as it really grows).
-using TModifierStepGate = std::function<bool(const TModifier& Modifier, const TMeshData& Input)>;
 
 // Memory one evaluation leaves for the next, so that evaluating the same object again
 // writes into pages it already has instead of fresh ones (the first write to a fresh page
@@ -69,13 +83,24 @@ public:
     // True exactly when every enabled modifier succeeded. Without a Source: False,
     // Success False and no mesh. Source is never changed. With Buffers, the working mesh
     // and the spare vertex buffer come from them and the spare goes back; the result's
-    // mesh is never one the caller still holds. With a Gate, a step it refuses fails the
-    // run like a step over the limits, with Refused set.
+    // mesh is never one the caller still holds.
     bool Evaluate(const TMeshData* Source, const TModifierStack& Stack,
                   const TModifierEvalContext& Context, TModifierEvaluationResult& Result,
-                  TModifierEvalBuffers* Buffers = nullptr,
-                  const TModifierStepGate* Gate = nullptr) const;
+                  TModifierEvalBuffers* Buffers = nullptr) const;
 };
+
+// The limit a context's MaxVertices or MaxFaces stands for.
+inline int64_t EffectiveEvalLimit(int64_t Limit)
+{
+    return Limit <= 0 ? kDefaultEvalLimit : Limit;
+}
+// The message of a step refused for its estimate: "Name: output exceeds limits (...)".
+std::string LimitMessage(const std::string& Name, int64_t Vertices, int64_t Faces,
+                         int64_t MaxVertices, int64_t MaxFaces);
+// What the evaluator charges for a step receiving, or building, Mesh (not a vertex-only
+// step): also the price of copying a mesh of that size elsewhere.
+int64_t MeshWorkUnits(const TMeshData& Mesh);
+int64_t MeshWorkUnits(int64_t Vertices, int64_t Faces);
 
 // Empties Dest and copies Source's vertices and faces (edges are not rebuilt). Nothing
 // unless both are given.

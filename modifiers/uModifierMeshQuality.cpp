@@ -1,5 +1,7 @@
 #include "modifiers/uModifierMeshQuality.h"
 
+#include "modifiers/uModifierDeformCommon.h"
+#include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierParams.h"
 #include "modifiers/uModifierTopologyUtils.h"
@@ -7,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <unordered_set>
 
 namespace {
 
@@ -40,6 +41,37 @@ struct TFaceKeyHash {
             h = (h ^ static_cast<uint32_t>(v)) * 0x100000001B3ull;
         return static_cast<size_t>(h ^ (h >> 31));
     }
+};
+
+// The keys of the faces met so far: an open-addressed table sized once for all faces, so
+// that a pass over a million faces allocates nothing per face. A key's corner count (its
+// first entry) is 3 or 4; 0 marks an empty slot.
+class TFaceKeySet {
+public:
+    explicit TFaceKeySet(size_t Faces)
+    {
+        size_t size = 16;
+        while (size < 2 * Faces)
+            size *= 2;
+        Slots.assign(size, TFaceKey{0, 0, 0, 0, 0});
+    }
+
+    // True when Key was not held yet (it is then).
+    bool Insert(const TFaceKey& Key)
+    {
+        const size_t mask = Slots.size() - 1;
+        for (size_t slot = TFaceKeyHash()(Key) & mask;; slot = (slot + 1) & mask) {
+            if (Slots[slot] == Key)
+                return false;
+            if (Slots[slot][0] == 0) {
+                Slots[slot] = Key;
+                return true;
+            }
+        }
+    }
+
+private:
+    std::vector<TFaceKey> Slots;
 };
 
 float ClampedMinimumArea(float Value)
@@ -99,6 +131,12 @@ void TSpherifyModifier::LoadParams(const std::vector<std::string>& Lines, int32_
     LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
+bool TSpherifyModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                           int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
+}
+
 TModifierApplyInfo TSpherifyModifier::ApplyWithInfo(const TModifierEvalContext&,
                                                     const TMeshData& Source, TMeshData& Dest)
 {
@@ -150,8 +188,7 @@ void TOptimizeModifier::Apply(const TMeshData& Source, TMeshData& Dest)
     Dest.Clear();
     const size_t count = Source.Vertices.size();
     std::vector<bool> used(count, false);
-    std::unordered_set<TFaceKey, TFaceKeyHash> seen;
-    seen.reserve(Source.Faces.size());
+    TFaceKeySet seen(RemoveDuplicateFaces ? Source.Faces.size() : 0);
     std::vector<TMeshFace> faces;
     faces.reserve(Source.Faces.size());
     for (const TMeshFace& f : Source.Faces) {
@@ -162,7 +199,7 @@ void TOptimizeModifier::Apply(const TMeshData& Source, TMeshData& Dest)
             continue;
         // The key is taken before the area test: a later copy of a face dropped as too
         // small goes as a duplicate.
-        if (RemoveDuplicateFaces && !seen.insert(FaceKeyOf(f)).second)
+        if (RemoveDuplicateFaces && !seen.Insert(FaceKeyOf(f)))
             continue;
         if (MinimumArea > 0 && PolygonFaceArea(Source, f) <= MinimumArea)
             continue;
@@ -203,6 +240,16 @@ void TOptimizeModifier::SaveParams(std::vector<std::string>& Lines) const
 void TOptimizeModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& Index)
 {
     LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
+}
+
+bool TOptimizeModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                           int64_t& Edges) const
+{
+    // Only drops: the source's counts are reached when nothing goes.
+    Vertices = static_cast<int64_t>(Mesh.Vertices.size());
+    Faces = static_cast<int64_t>(Mesh.Faces.size());
+    Edges = -1;
+    return true;
 }
 
 TModifierApplyInfo TOptimizeModifier::ApplyWithInfo(const TModifierEvalContext&,
@@ -320,10 +367,17 @@ void TSmoothModifier::LoadParams(const std::vector<std::string>& Lines, int32_t&
     LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
-TModifierApplyInfo TSmoothModifier::ApplyWithInfo(const TModifierEvalContext&,
+bool TSmoothModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                         int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
+}
+
+TModifierApplyInfo TSmoothModifier::ApplyWithInfo(const TModifierEvalContext& Context,
                                                   const TMeshData& Source, TMeshData& Dest)
 {
-    Apply(Source, Dest);
+    CopyMeshData(Source, Dest);
+    RelaxMeshPositions(Dest, Amount, Iterations, PreserveBoundary, Context.Meter);
     return SetApplyInfo(37);
 }
 

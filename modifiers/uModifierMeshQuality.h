@@ -17,6 +17,8 @@ public:
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
     const TModifierParamTable* GetParamTable() const override;
+    bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                            int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
                                      TMeshData& Dest) override;
 
@@ -47,6 +49,8 @@ public:
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
     const TModifierParamTable* GetParamTable() const override;
+    bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                            int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
                                      TMeshData& Dest) override;
 
@@ -100,6 +104,8 @@ public:
     void SaveParams(std::vector<std::string>& Lines) const override;
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
     const TModifierParamTable* GetParamTable() const override;
+    bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                            int64_t& Edges) const override;
     TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
                                      TMeshData& Dest) override;
 

@@ -1,6 +1,7 @@
 #include "modifiers/uModifierModeling.h"
 
 #include "base/uMesh.h"
+#include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierParams.h"
@@ -30,26 +31,14 @@ void ShiftCorners(TMeshFace& Face, int32_t Offset, size_t VertexCount)
         Face.Indices[k] = ValidIndex(Face.Indices[k], VertexCount) ? Face.Indices[k] + Offset : -1;
 }
 
-uint64_t SideKey(int32_t A, int32_t B)
-{
-    return static_cast<uint64_t>(static_cast<uint32_t>(std::min(A, B))) << 32 |
-           static_cast<uint32_t>(std::max(A, B));
-}
-
 // The unique edges of a mesh in the order of their first use (as BuildEdgeList finds
-// them, stopping at the first face of a bad corner count), with a hashed look-up: an
-// open-addressed table of side keys, so that a pass over a million faces allocates nothing
-// per edge.
+// them, stopping at the first face of a bad corner count), with their numbers by their
+// ends.
 class TEdgeTable {
 public:
-    explicit TEdgeTable(const TMeshData& Mesh)
+    explicit TEdgeTable(const TMeshData& Mesh) : Index(2 * Mesh.Faces.size())
     {
         const size_t n = Mesh.Vertices.size();
-        size_t capacity = 16;
-        while (capacity < 8 * Mesh.Faces.size() + 16)  // at most half full
-            capacity *= 2;
-        Keys.assign(capacity, kEmpty);
-        Values.resize(capacity);
         Ends.reserve(Mesh.Faces.size() * 2 + 16);
         for (const TMeshFace& f : Mesh.Faces) {
             if (f.Count < 3 || f.Count > 4)
@@ -59,44 +48,36 @@ public:
                 const int32_t b = f.Indices[(k + 1) % f.Count];
                 if (!ValidIndex(a, n) || !ValidIndex(b, n) || a == b)
                     continue;
-                const size_t slot = Slot(SideKey(a, b));
-                if (Keys[slot] != kEmpty)
-                    continue;
-                Keys[slot] = SideKey(a, b);
-                Values[slot] = static_cast<int32_t>(Ends.size());
-                Ends.push_back({std::min(a, b), std::max(a, b)});
+                bool isNew = false;
+                Index.Insert(a, b, static_cast<int32_t>(Ends.size()), isNew);
+                if (isNew)
+                    Ends.push_back({std::min(a, b), std::max(a, b)});
             }
         }
     }
 
     // -1 for a side that is not an edge.
-    int32_t Find(int32_t A, int32_t B) const
-    {
-        if (A < 0 || B < 0)
-            return -1;
-        const size_t slot = Slot(SideKey(A, B));
-        return Keys[slot] == kEmpty ? -1 : Values[slot];
-    }
+    int32_t Find(int32_t A, int32_t B) const { return Index.Find(A, B); }
 
     std::vector<TMeshEdge> Ends;
 
 private:
-    // No side key has its top bit set: both indices are below 2^31.
-    static constexpr uint64_t kEmpty = ~uint64_t{0};
-
-    // The slot holding Key, or the empty slot where it would go.
-    size_t Slot(uint64_t Key) const
-    {
-        const size_t mask = Keys.size() - 1;
-        uint64_t h = Key * 0x9E3779B97F4A7C15ull;
-        for (size_t slot = (h ^ (h >> 32)) & mask;; slot = (slot + 1) & mask)
-            if (Keys[slot] == Key || Keys[slot] == kEmpty)
-                return slot;
-    }
-
-    std::vector<uint64_t> Keys;
-    std::vector<int32_t> Values;
+    TSideIndex Index;
 };
+
+// The edge of each side of Face, in corner order; False for a face a pass drops: a corner
+// count other than 3 or 4, or a side that is no edge (a repeated or missing corner).
+bool SideEdges(const TEdgeTable& Edges, const TMeshFace& Face, int32_t (&Edge)[4])
+{
+    if (Face.Count != 3 && Face.Count != 4)
+        return false;
+    for (int32_t k = 0; k < Face.Count; ++k) {
+        Edge[k] = Edges.Find(Face.Indices[k], Face.Indices[(k + 1) % Face.Count]);
+        if (Edge[k] < 0)
+            return false;
+    }
+    return true;
+}
 
 TMeshVertex QuadCentreVertex(const TMeshVertex& A, const TMeshVertex& B, const TMeshVertex& C,
                              const TMeshVertex& D)
@@ -135,17 +116,11 @@ void SubdivideFaces(const TMeshData& Source, TMeshData& Dest)
         Dest.Vertices.push_back(m);
     }
     for (const TMeshFace& f : Source.Faces) {
-        if (f.Count != 3 && f.Count != 4)
-            continue;
         int32_t mid[4];
-        bool whole = true;
-        for (int32_t k = 0; k < f.Count && whole; ++k) {
-            const int32_t e = edges.Find(f.Indices[k], f.Indices[(k + 1) % f.Count]);
-            whole = e >= 0;
-            mid[k] = base + e;
-        }
-        if (!whole)
-            continue;  // a degenerate side: the face is dropped
+        if (!SideEdges(edges, f, mid))
+            continue;  // a bad corner count or a degenerate side: the face is dropped
+        for (int32_t k = 0; k < f.Count; ++k)
+            mid[k] += base;
         const auto& i = f.Indices;
         const auto& uv = f.UVs;
         if (f.Count == 3) {
@@ -450,6 +425,12 @@ void TXFormModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& 
     LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
+bool TXFormModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                        int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
+}
+
 TModifierApplyInfo TXFormModifier::ApplyWithInfo(const TModifierEvalContext&,
                                                  const TMeshData& Source, TMeshData& Dest)
 {
@@ -549,20 +530,40 @@ void TSubdivideModifier::LoadParams(const std::vector<std::string>& Lines, int32
 bool TSubdivideModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices,
                                             int64_t& Faces, int64_t& Edges) const
 {
-    TTopologyEdgeArray list;
-    BuildEdgeList(Mesh, list);
+    // The first pass makes a midpoint for every edge of its table and splits the faces it
+    // keeps, halving the edges they use; from then on every face is kept. Exact unless a
+    // kept face meets one edge twice or shares two with another face (then fewer edges
+    // and vertices: a bound).
+    const TEdgeTable table(Mesh);
     int64_t v = static_cast<int64_t>(Mesh.Vertices.size());
     int64_t f = static_cast<int64_t>(Mesh.Faces.size());
-    int64_t e = static_cast<int64_t>(list.size());
-    int64_t q = std::count_if(Mesh.Faces.begin(), Mesh.Faces.end(),
-                              [](const TMeshFace& face) { return face.Count == 4; });
-    int64_t t = f - q;
-    for (int32_t level = 0; level < Levels; ++level) {
+    int64_t e = static_cast<int64_t>(table.Ends.size());
+    if (Levels > 0) {
+        int64_t t = 0, q = 0, used = 0;
+        std::vector<bool> isUsed(table.Ends.size(), false);
+        for (const TMeshFace& face : Mesh.Faces) {
+            int32_t sides[4];
+            if (!SideEdges(table, face, sides))
+                continue;
+            ++(face.Count == 4 ? q : t);
+            for (int32_t k = 0; k < face.Count; ++k)
+                if (!isUsed[sides[k]]) {
+                    isUsed[sides[k]] = true;
+                    ++used;
+                }
+        }
         v = v + e + q;
-        f = 4 * f;
-        e = 2 * e + 3 * t + 4 * q;
+        f = 4 * (t + q);
+        e = 2 * used + 3 * t + 4 * q;
         t = 4 * t;
         q = 4 * q;
+        for (int32_t level = 1; level < Levels; ++level) {
+            v = v + e + q;
+            f = 4 * f;
+            e = 2 * e + 3 * t + 4 * q;
+            t = 4 * t;
+            q = 4 * q;
+        }
     }
     Vertices = ClampCountToInt(v);
     Faces = ClampCountToInt(f);

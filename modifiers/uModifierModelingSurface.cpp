@@ -1,5 +1,6 @@
 #include "modifiers/uModifierModelingSurface.h"
 
+#include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierParams.h"
 #include "modifiers/uModifierTopologyUtils.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -20,57 +22,100 @@ double CoordinateOf(const TVec3& P, int32_t Axis)
     return Axis == 0 ? P.X : (Axis == 1 ? P.Y : P.Z);
 }
 
-// The shared-vertex key of a slice point: its source vertex, or the source edge a cut
-// lies on. False for a point with neither.
-bool SlicePointKey(const TSlicePoint& P, uint64_t& Key)
+// Keys of the vertices the slice shares between faces and sides: a source vertex, or the
+// cut on a source edge (its two ends, smaller first).
+uint64_t SourceVertexKey(int32_t Index)
 {
-    if (P.SourceIndex >= 0) {
-        Key = static_cast<uint32_t>(P.SourceIndex);
-        return true;
-    }
-    if (P.EdgeA >= 0 && P.EdgeB >= 0) {
-        Key = uint64_t{1} << 63 | static_cast<uint64_t>(P.EdgeA) << 32 |
-              static_cast<uint32_t>(P.EdgeB);
-        return true;
-    }
-    return false;
+    return static_cast<uint32_t>(Index);
 }
 
-using TSliceKeyMap = std::unordered_map<uint64_t, int32_t>;
-
-void EmitSlicePolygon(TMeshData& Dest, const TSlicePointArray& Points, TSliceKeyMap& Keys,
-                      int32_t TexId)
+uint64_t CutEdgeKey(int32_t A, int32_t B)
 {
-    std::vector<int32_t> indices;
-    std::vector<TVec2> uvs;
-    for (const TSlicePoint& p : Points) {
-        uint64_t key = 0;
-        if (!SlicePointKey(p, key))
-            continue;
-        auto [it, isNew] = Keys.try_emplace(key, static_cast<int32_t>(Dest.Vertices.size()));
-        if (isNew)
-            Dest.Vertices.push_back(p.Vertex);
-        if (!indices.empty() && indices.back() == it->second)
-            continue;
-        indices.push_back(it->second);
-        uvs.push_back(p.FaceUV);
+    return uint64_t{1} << 63 | static_cast<uint64_t>(std::min(A, B)) << 32 |
+           static_cast<uint32_t>(std::max(A, B));
+}
+
+// Where the side from a point at distance Da from the plane to one at Db meets it, as a
+// fraction of the side, and whether that is within 1e-6 of either end.
+struct TSliceCut {
+    double T;
+    bool AtStart;
+    bool AtEnd;
+};
+
+TSliceCut SliceCut(double Da, double Db)
+{
+    double t = std::fabs(Da - Db) < 1e-12 ? 0.5 : Da / (Da - Db);
+    if (!(t >= 0))
+        t = std::isnan(t) ? 0.5 : 0;
+    t = std::min(t, 1.0);
+    return {t, t <= 1e-6, t >= 0.999999};
+}
+
+// The vertex made by a cut at T along A-B. The position is blended in double: float
+// differences of huge coordinates would overflow and turn a finite cut into a non-finite
+// one.
+TMeshVertex CutVertex(const TMeshVertex& A, const TMeshVertex& B, double T)
+{
+    TMeshVertex v;
+    LerpVertex(A, B, v, static_cast<float>(T));
+    const TVec3& pa = A.Position;
+    const TVec3& pb = B.Position;
+    auto lerp = [T](float a, float b) { return static_cast<float>(a + (double(b) - a) * T); };
+    v.Position = {lerp(pa.X, pb.X), lerp(pa.Y, pb.Y), lerp(pa.Z, pb.Z)};
+    return v;
+}
+
+// The Sutherland-Hodgman walk round a polygon of N corners against one side: Keep(j) for
+// a corner that stays, Cut(i, j) where the side from corner i to corner j crosses.
+template <class TIn, class TKeep, class TCut>
+void ClipCorners(size_t N, TIn&& In, TKeep&& Keep, TCut&& Cut)
+{
+    for (size_t i = 0; i < N; ++i) {
+        const size_t j = (i + 1) % N;
+        const bool curIn = In(i);
+        const bool nextIn = In(j);
+        if (curIn && nextIn) {
+            Keep(j);
+        } else if (curIn) {
+            Cut(i, j);
+        } else if (nextIn) {
+            Cut(i, j);
+            Keep(j);
+        }
     }
-    if (indices.size() > 1 && indices.back() == indices.front()) {
-        indices.pop_back();
-        uvs.pop_back();
-    }
-    const size_t n = indices.size();
-    if (n < 3)
-        return;
-    if (n == 3)
-        AddTriangleFace(Dest, indices[0], indices[1], indices[2], uvs[0], uvs[1], uvs[2], TexId);
-    else if (n == 4)
-        AddQuadFace(Dest, indices[0], indices[1], indices[2], indices[3], uvs[0], uvs[1], uvs[2],
-                    uvs[3], TexId);
-    else
-        for (size_t k = 1; k + 1 < n; ++k)
-            AddTriangleFace(Dest, indices[0], indices[k], indices[k + 1], uvs[0], uvs[k],
-                            uvs[k + 1], TexId);
+}
+
+// Drops each corner whose key repeats the one before it, then a last one that repeats the
+// first: what is left goes round a face.
+void DropRepeatedCorners(std::vector<TSliceCorner>& Corners)
+{
+    size_t kept = 0;
+    for (const TSliceCorner& c : Corners)
+        if (kept == 0 || Corners[kept - 1].Key != c.Key)
+            Corners[kept++] = c;
+    if (kept > 1 && Corners[kept - 1].Key == Corners[0].Key)
+        --kept;
+    Corners.resize(kept);
+}
+
+// The faces of a clipped polygon of N corners: none below three, one triangle or quad, or
+// a fan of triangles from the first corner. Face(a, b, c, d) with d = -1 for a triangle.
+template <class TFace>
+void ForEachSliceFace(size_t N, TFace&& Face)
+{
+    if (N == 3 || N == 4)
+        Face(0, 1, 2, N == 4 ? 3 : -1);
+    else if (N > 4)
+        for (size_t k = 1; k + 1 < N; ++k)
+            Face(0, static_cast<int32_t>(k), static_cast<int32_t>(k + 1), -1);
+}
+
+int64_t SliceFaceCount(size_t N)
+{
+    int64_t faces = 0;
+    ForEachSliceFace(N, [&](int32_t, int32_t, int32_t, int32_t) { ++faces; });
+    return faces;
 }
 
 bool FaceCornersValid(const TMeshFace& Face, size_t VertexCount)
@@ -94,35 +139,34 @@ float ClampedEpsilon(float Value)
 
 double TSliceModifier::Distance(const TSlicePoint& P) const
 {
-    return CoordinateOf(P.Vertex.Position, Axis) - static_cast<double>(Offset);
+    return DistanceOf(P.Vertex.Position);
+}
+
+double TSliceModifier::DistanceOf(const TVec3& P) const
+{
+    return CoordinateOf(P, Axis) - static_cast<double>(Offset);
+}
+
+bool TSliceModifier::InsideAt(double D, bool Positive) const
+{
+    return Positive ? D >= -static_cast<double>(Epsilon) : D <= static_cast<double>(Epsilon);
 }
 
 bool TSliceModifier::Inside(const TSlicePoint& P, bool Positive) const
 {
-    const double d = Distance(P);
-    return Positive ? d >= -static_cast<double>(Epsilon) : d <= static_cast<double>(Epsilon);
+    return InsideAt(Distance(P), Positive);
 }
 
 TSlicePoint TSliceModifier::SplitSlicePoint(const TSlicePoint& A, const TSlicePoint& B) const
 {
-    // Distances and the cut position in double: float differences of huge coordinates
-    // would overflow to infinity and turn a finite cut into a non-finite one.
-    const double da = Distance(A), db = Distance(B);
-    double t = std::fabs(da - db) < 1e-12 ? 0.5 : da / (da - db);
-    if (!(t >= 0))
-        t = std::isnan(t) ? 0.5 : 0;
-    t = std::min(t, 1.0);
-    if (t <= 1e-6 && A.SourceIndex >= 0)
+    const TSliceCut cut = SliceCut(Distance(A), Distance(B));
+    if (cut.AtStart && A.SourceIndex >= 0)
         return A;
-    if (t >= 0.999999 && B.SourceIndex >= 0)
+    if (cut.AtEnd && B.SourceIndex >= 0)
         return B;
     TSlicePoint r;
-    LerpVertex(A.Vertex, B.Vertex, r.Vertex, static_cast<float>(t));
-    const TVec3& pa = A.Vertex.Position;
-    const TVec3& pb = B.Vertex.Position;
-    auto lerp = [t](float a, float b) { return static_cast<float>(a + (double(b) - a) * t); };
-    r.Vertex.Position = {lerp(pa.X, pb.X), lerp(pa.Y, pb.Y), lerp(pa.Z, pb.Z)};
-    LerpVec2(A.FaceUV, B.FaceUV, r.FaceUV, static_cast<float>(t));
+    r.Vertex = CutVertex(A.Vertex, B.Vertex, cut.T);
+    LerpVec2(A.FaceUV, B.FaceUV, r.FaceUV, static_cast<float>(cut.T));
     if (A.SourceIndex >= 0 && B.SourceIndex >= 0) {
         r.EdgeA = std::min(A.SourceIndex, B.SourceIndex);
         r.EdgeB = std::max(A.SourceIndex, B.SourceIndex);
@@ -134,47 +178,84 @@ TSlicePointArray TSliceModifier::ClipSlicePolygon(const TSlicePointArray& Polygo
                                                   bool Positive) const
 {
     TSlicePointArray out;
-    const size_t n = Polygon.size();
-    for (size_t i = 0; i < n; ++i) {
-        const TSlicePoint& cur = Polygon[i];
-        const TSlicePoint& next = Polygon[(i + 1) % n];
-        const bool curIn = Inside(cur, Positive);
-        const bool nextIn = Inside(next, Positive);
-        if (curIn && nextIn) {
-            out.push_back(next);
-        } else if (curIn) {
-            out.push_back(SplitSlicePoint(cur, next));
-        } else if (nextIn) {
-            out.push_back(SplitSlicePoint(cur, next));
-            out.push_back(next);
+    ClipCorners(
+        Polygon.size(), [&](size_t i) { return Inside(Polygon[i], Positive); },
+        [&](size_t j) { out.push_back(Polygon[j]); },
+        [&](size_t i, size_t j) { out.push_back(SplitSlicePoint(Polygon[i], Polygon[j])); });
+    return out;
+}
+
+template <class TSide>
+void TSliceModifier::ForEachClippedSide(const TMeshData& Source, TSide&& Side) const
+{
+    const size_t count = Source.Vertices.size();
+    std::vector<TSliceCorner> corners;
+    for (const TMeshFace& f : Source.Faces) {
+        if (!FaceCornersValid(f, count))
+            continue;  // a bad face of a corrupt mesh is left out rather than read
+        double distance[4];
+        for (int32_t k = 0; k < f.Count; ++k)
+            distance[k] = DistanceOf(Source.Vertices[f.Indices[k]].Position);
+        for (const bool positive : {true, false}) {
+            if (!(positive ? KeepPositive : KeepNegative))
+                continue;
+            // Every corner of the polygon is a source vertex, so a cut within 1e-6 of an
+            // end is that end, and any other cut lies on a source edge.
+            corners.clear();
+            const auto keep = [&](size_t k) {
+                corners.push_back({SourceVertexKey(f.Indices[k]), static_cast<int32_t>(k), -1, 0});
+            };
+            ClipCorners(
+                static_cast<size_t>(f.Count),
+                [&](size_t k) { return InsideAt(distance[k], positive); }, keep,
+                [&](size_t i, size_t j) {
+                    const TSliceCut cut = SliceCut(distance[i], distance[j]);
+                    if (cut.AtStart)
+                        keep(i);
+                    else if (cut.AtEnd)
+                        keep(j);
+                    else
+                        corners.push_back({CutEdgeKey(f.Indices[i], f.Indices[j]),
+                                           static_cast<int32_t>(i), static_cast<int32_t>(j),
+                                           cut.T});
+                });
+            DropRepeatedCorners(corners);
+            Side(f, corners);
         }
     }
-    return out;
 }
 
 void TSliceModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
     Dest.Clear();
-    const size_t count = Source.Vertices.size();
-    TSliceKeyMap keys;
-    keys.reserve(count + Source.Faces.size());
-    TSlicePointArray polygon;
-    for (const TMeshFace& f : Source.Faces) {
-        if (!FaceCornersValid(f, count))
-            continue;  // a bad face of a corrupt mesh is left out rather than read
-        polygon.clear();
-        for (int32_t k = 0; k < f.Count; ++k) {
-            TSlicePoint p;
-            p.Vertex = Source.Vertices[f.Indices[k]];
-            p.FaceUV = f.UVs[k];
-            p.SourceIndex = f.Indices[k];
-            polygon.push_back(p);
+    std::unordered_map<uint64_t, int32_t> keys;
+    keys.reserve(Source.Vertices.size() + Source.Faces.size());
+    std::vector<int32_t> indices;
+    std::vector<TVec2> uvs;
+    ForEachClippedSide(Source, [&](const TMeshFace& f, const std::vector<TSliceCorner>& corners) {
+        indices.clear();
+        uvs.clear();
+        for (const TSliceCorner& c : corners) {
+            const TMeshVertex& from = Source.Vertices[f.Indices[c.From]];
+            auto [it, isNew] = keys.try_emplace(c.Key, static_cast<int32_t>(Dest.Vertices.size()));
+            if (isNew)
+                Dest.Vertices.push_back(
+                    c.To < 0 ? from : CutVertex(from, Source.Vertices[f.Indices[c.To]], c.T));
+            indices.push_back(it->second);
+            TVec2 uv = f.UVs[c.From];
+            if (c.To >= 0)
+                LerpVec2(f.UVs[c.From], f.UVs[c.To], uv, static_cast<float>(c.T));
+            uvs.push_back(uv);
         }
-        if (KeepPositive)
-            EmitSlicePolygon(Dest, ClipSlicePolygon(polygon, true), keys, f.TexId);
-        if (KeepNegative)
-            EmitSlicePolygon(Dest, ClipSlicePolygon(polygon, false), keys, f.TexId);
-    }
+        ForEachSliceFace(indices.size(), [&](int32_t a, int32_t b, int32_t c, int32_t d) {
+            if (d < 0)
+                AddTriangleFace(Dest, indices[a], indices[b], indices[c], uvs[a], uvs[b], uvs[c],
+                                f.TexId);
+            else
+                AddQuadFace(Dest, indices[a], indices[b], indices[c], indices[d], uvs[a], uvs[b],
+                            uvs[c], uvs[d], f.TexId);
+        });
+    });
     Dest.RebuildEdges();
 }
 
@@ -198,9 +279,24 @@ void TSliceModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& 
 bool TSliceModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
                                         int64_t& Edges) const
 {
-    const int64_t faces = static_cast<int64_t>(Mesh.Faces.size());
-    Vertices = ClampCountToInt(static_cast<int64_t>(Mesh.Vertices.size()) + 2 * faces);
-    Faces = ClampCountToInt((KeepPositive && KeepNegative ? 6 : 3) * faces);
+    // The clipping Apply does, without building anything: its vertices are the keys its
+    // corners meet, its faces those of each clipped polygon.
+    std::vector<bool> sourceUsed(Mesh.Vertices.size(), false);
+    std::unordered_set<uint64_t> cuts;
+    int64_t vertices = 0, faces = 0;
+    ForEachClippedSide(Mesh, [&](const TMeshFace& f, const std::vector<TSliceCorner>& corners) {
+        for (const TSliceCorner& c : corners) {
+            if (c.To >= 0) {
+                vertices += cuts.insert(c.Key).second ? 1 : 0;
+            } else if (!sourceUsed[f.Indices[c.From]]) {
+                sourceUsed[f.Indices[c.From]] = true;
+                ++vertices;
+            }
+        }
+        faces += SliceFaceCount(corners.size());
+    });
+    Vertices = vertices;
+    Faces = faces;
     Edges = -1;
     return true;
 }
@@ -245,6 +341,13 @@ void TSliceModifier::SetEpsilon(float Value)
 
 void TCapHolesModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
+    Cap(Source, Dest, nullptr);
+}
+
+// Finding and walking the loops is linear in the boundary; only the clipping can do more
+// work than its input and output, and it charges the meter as it goes.
+void TCapHolesModifier::Cap(const TMeshData& Source, TMeshData& Dest, TWorkMeter* Meter) const
+{
     CopyMeshData(Source, Dest);
     TIntegerArrayList loops;
     if (!FindBoundaryLoops(Source, loops))
@@ -253,7 +356,7 @@ void TCapHolesModifier::Apply(const TMeshData& Source, TMeshData& Dest)
     for (TIntegerArray& loop : loops) {
         std::reverse(loop.begin(), loop.end());
         TIntegerArray triangles;
-        if (!TriangulateLoop(Source, loop, triangles))
+        if (!TriangulateLoop(Source, loop, triangles, Meter))
             continue;
         // The loop's Newell normal: it follows the loop's turning as a whole, where the
         // first three vertices would point the wrong way at a concave start.
@@ -308,10 +411,10 @@ bool TCapHolesModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Verti
     return true;
 }
 
-TModifierApplyInfo TCapHolesModifier::ApplyWithInfo(const TModifierEvalContext&,
+TModifierApplyInfo TCapHolesModifier::ApplyWithInfo(const TModifierEvalContext& Context,
                                                     const TMeshData& Source, TMeshData& Dest)
 {
-    Apply(Source, Dest);
+    Cap(Source, Dest, Context.Meter);
     return SetApplyInfo(38);
 }
 
@@ -335,6 +438,12 @@ std::unique_ptr<TModifier> TNormalModifier::Clone() const
     return copy;
 }
 
+bool TNormalModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                         int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
+}
+
 TModifierApplyInfo TNormalModifier::ApplyWithInfo(const TModifierEvalContext&,
                                                   const TMeshData& Source, TMeshData& Dest)
 {
@@ -344,40 +453,49 @@ TModifierApplyInfo TNormalModifier::ApplyWithInfo(const TModifierEvalContext&,
 
 // ---- relax ----
 
-void RelaxMeshPositions(TMeshData& Mesh, float Amount, int32_t Iterations, bool PreserveBoundary)
+void RelaxMeshPositions(TMeshData& Mesh, float Amount, int32_t Iterations, bool PreserveBoundary,
+                        TWorkMeter* Meter)
 {
     if (Iterations <= 0 || Amount == 0)
         return;
     const size_t n = Mesh.Vertices.size();
-    TIntegerArrayList neighbours;
+    std::vector<int32_t> start, flat;
     std::vector<bool> boundary(n, false);
-    BuildVertexNeighbours(Mesh, neighbours, boundary);
+    BuildVertexNeighbourTable(Mesh, start, flat, boundary);
 
-    // Flat neighbour lists of the vertices that move; the others stay where they are.
-    std::vector<int32_t> moving, start{0}, flat;
+    // The vertices that move; the others stay where they are.
+    std::vector<int32_t> moving;
+    int64_t visits = 0;
     for (size_t i = 0; i < n; ++i) {
-        if (neighbours[i].empty() || (PreserveBoundary && boundary[i]))
+        if (start[i] == start[i + 1] || (PreserveBoundary && boundary[i]))
             continue;
         moving.push_back(static_cast<int32_t>(i));
-        flat.insert(flat.end(), neighbours[i].begin(), neighbours[i].end());
-        start.push_back(static_cast<int32_t>(flat.size()));
+        visits += start[i + 1] - start[i];
     }
+    const int64_t passWork = RelaxPassWork(static_cast<int64_t>(moving.size()), visits);
     std::vector<TVec3> current(n), next(n);
     for (size_t i = 0; i < n; ++i)
         current[i] = Mesh.Vertices[i].Position;
     next = current;
+    // The vector arithmetic is written out (the same operations in the same order as the
+    // vector routines): a call per neighbour would cost more than the visit itself.
     for (int32_t pass = 0; pass < Iterations; ++pass) {
-        for (size_t m = 0; m < moving.size(); ++m) {
-            TVec3 sum{0, 0, 0};
-            for (int32_t k = start[m]; k < start[m + 1]; ++k)
-                sum = Vec3Add(sum, current[flat[k]]);
-            const TVec3& p = current[moving[m]];
-            const TVec3 average =
-                Vec3Scale(sum, 1.0f / static_cast<float>(start[m + 1] - start[m]));
-            next[moving[m]] = Vec3Add(p, Vec3Scale(Vec3Sub(average, p), Amount));
+        ChargeWork(Meter, passWork);
+        for (const int32_t v : moving) {
+            float sx = 0, sy = 0, sz = 0;
+            for (int32_t k = start[v]; k < start[v + 1]; ++k) {
+                const TVec3& q = current[flat[k]];
+                sx = sx + q.X;
+                sy = sy + q.Y;
+                sz = sz + q.Z;
+            }
+            const float inverse = 1.0f / static_cast<float>(start[v + 1] - start[v]);
+            const TVec3& p = current[v];
+            next[v] = {p.X + (sx * inverse - p.X) * Amount, p.Y + (sy * inverse - p.Y) * Amount,
+                       p.Z + (sz * inverse - p.Z) * Amount};
         }
-        for (int32_t i : moving)
-            current[i] = next[i];
+        for (const int32_t v : moving)
+            current[v] = next[v];
     }
     for (size_t i = 0; i < n; ++i)
         Mesh.Vertices[i].Position = current[i];
@@ -385,10 +503,21 @@ void RelaxMeshPositions(TMeshData& Mesh, float Amount, int32_t Iterations, bool 
     Mesh.RebuildEdges();
 }
 
+int64_t RelaxPassWork(int64_t Moving, int64_t Visits)
+{
+    return WorkProduct(Moving, kRelaxVertexWork) + WorkProduct(Visits, kRelaxVisitWork);
+}
+
 void TRelaxModifier::Apply(const TMeshData& Source, TMeshData& Dest)
 {
     CopyMeshData(Source, Dest);
     RelaxMeshPositions(Dest, Amount, Iterations, PreserveBoundary);
+}
+
+bool TRelaxModifier::EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
+                                        int64_t& Edges) const
+{
+    return EstimateSameTopology(Mesh, Vertices, Faces, Edges);
 }
 
 std::unique_ptr<TModifier> TRelaxModifier::Clone() const
@@ -408,10 +537,11 @@ void TRelaxModifier::LoadParams(const std::vector<std::string>& Lines, int32_t& 
     LoadParamsFromTable(*GetParamTable(), *this, Lines, Index);
 }
 
-TModifierApplyInfo TRelaxModifier::ApplyWithInfo(const TModifierEvalContext&,
+TModifierApplyInfo TRelaxModifier::ApplyWithInfo(const TModifierEvalContext& Context,
                                                  const TMeshData& Source, TMeshData& Dest)
 {
-    Apply(Source, Dest);
+    CopyMeshData(Source, Dest);
+    RelaxMeshPositions(Dest, Amount, Iterations, PreserveBoundary, Context.Meter);
     return SetApplyInfo(37);
 }
 

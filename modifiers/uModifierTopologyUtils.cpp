@@ -4,10 +4,10 @@
 #include "modifiers/uWeldGrid.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -134,40 +134,117 @@ std::string EdgeKey(int32_t A, int32_t B)
     return std::to_string(std::min(A, B)) + ":" + std::to_string(std::max(A, B));
 }
 
+namespace {
+// No side key has its top bit set: both ends are below 2^31.
+constexpr uint64_t kNoSide = ~uint64_t{0};
+
+size_t TableSizeFor(size_t Sides)
+{
+    size_t size = 16;
+    while (size < 2 * Sides)
+        size *= 2;
+    return size;
+}
+}  // namespace
+
+TSideIndex::TSideIndex(size_t Expected) : Slots(TableSizeFor(Expected), TSlot{kNoSide, -1}) {}
+
+size_t TSideIndex::SlotOf(uint64_t Key) const
+{
+    const size_t mask = Slots.size() - 1;
+    const uint64_t h = Key * 0x9E3779B97F4A7C15ull;
+    for (size_t slot = (h ^ (h >> 32)) & mask;; slot = (slot + 1) & mask)
+        if (Slots[slot].Key == Key || Slots[slot].Key == kNoSide)
+            return slot;
+}
+
+int32_t TSideIndex::Find(int32_t A, int32_t B) const
+{
+    if (A < 0 || B < 0)
+        return -1;
+    return Slots[SlotOf(PairKey(A, B))].Number;
+}
+
+int32_t TSideIndex::Insert(int32_t A, int32_t B, int32_t Number, bool& IsNew)
+{
+    const uint64_t key = PairKey(A, B);
+    size_t slot = SlotOf(key);
+    IsNew = Slots[slot].Key == kNoSide;
+    if (!IsNew)
+        return Slots[slot].Number;
+    if (2 * (Held + 1) > Slots.size()) {
+        Grow();
+        slot = SlotOf(key);
+    }
+    Slots[slot] = {key, Number};
+    ++Held;
+    return Number;
+}
+
+void TSideIndex::Grow()
+{
+    std::vector<TSlot> old(2 * Slots.size(), TSlot{kNoSide, -1});
+    old.swap(Slots);
+    for (const TSlot& s : old)
+        if (s.Key != kNoSide)
+            Slots[SlotOf(s.Key)] = s;
+}
+
+namespace {
+// Side(a, b, Face, Corner) for each side of Face that can be an edge: both ends vertices
+// of the mesh, and not equal (a repeated corner makes no edge).
+template <class TSide>
+void ForEachEdgeSide(const TMeshFace& Face, size_t FaceIndex, size_t VertexCount, TSide&& Side)
+{
+    for (int32_t k = 0; k < Face.Count; ++k) {
+        const int32_t a = Face.Indices[k];
+        const int32_t b = Face.Indices[(k + 1) % Face.Count];
+        if (ValidIndex(a, VertexCount) && ValidIndex(b, VertexCount) && a != b)
+            Side(a, b, FaceIndex, k);
+    }
+}
+
+// The sides the edge list is made of, in order: those of the faces before the first one
+// of a bad corner count. Returns that face's index (the face count when there is none).
+template <class TSide>
+size_t ForEachListedSide(const TMeshData& Mesh, TSide&& Side)
+{
+    const size_t n = Mesh.Vertices.size();
+    for (size_t fi = 0; fi < Mesh.Faces.size(); ++fi) {
+        if (!HasValidCount(Mesh.Faces[fi]))
+            return fi;
+        ForEachEdgeSide(Mesh.Faces[fi], fi, n, Side);
+    }
+    return Mesh.Faces.size();
+}
+}  // namespace
+
 bool BuildEdgeList(const TMeshData& Mesh, TTopologyEdgeArray& Edges)
 {
     Edges.clear();
-    std::unordered_map<uint64_t, int32_t> found;
-    const size_t n = Mesh.Vertices.size();
-    for (size_t fi = 0; fi < Mesh.Faces.size(); ++fi) {
-        const TMeshFace& f = Mesh.Faces[fi];
-        if (!HasValidCount(f))
-            return false;
-        for (int32_t k = 0; k < f.Count; ++k) {
-            const int32_t a = f.Indices[k];
-            const int32_t b = f.Indices[(k + 1) % f.Count];
-            if (!ValidIndex(a, n) || !ValidIndex(b, n) || a == b)
-                continue;
-            auto [it, isNew] = found.try_emplace(PairKey(a, b), static_cast<int32_t>(Edges.size()));
-            if (isNew) {
-                TTopologyEdge e;
-                e.V0 = std::min(a, b);
-                e.V1 = std::max(a, b);
-                e.FaceA = static_cast<int32_t>(fi);
-                e.CornerA = k;
-                e.FaceCount = 1;
-                Edges.push_back(e);
-                continue;
-            }
-            TTopologyEdge& e = Edges[it->second];
-            ++e.FaceCount;
-            if (e.FaceCount == 2) {
-                e.FaceB = static_cast<int32_t>(fi);
-                e.CornerB = k;
-            }
+    // A closed mesh of quads has two edges a face, one of triangles one and a half.
+    TSideIndex found(2 * Mesh.Faces.size());
+    const size_t stop = ForEachListedSide(Mesh, [&](int32_t a, int32_t b, size_t fi, int32_t k) {
+        bool isNew = false;
+        const int32_t index = found.Insert(a, b, static_cast<int32_t>(Edges.size()), isNew);
+        if (isNew) {
+            TTopologyEdge e;
+            e.V0 = std::min(a, b);
+            e.V1 = std::max(a, b);
+            e.FaceA = static_cast<int32_t>(fi);
+            e.CornerA = k;
+            e.FaceCount = 1;
+            Edges.push_back(e);
+            return;
         }
-    }
-    return true;
+        TTopologyEdge& e = Edges[index];
+        ++e.FaceCount;
+        if (e.FaceCount == 2) {
+            e.FaceB = static_cast<int32_t>(fi);
+            e.CornerB = k;
+        }
+    });
+    return stop == Mesh.Faces.size();
 }
 
 int32_t FindEdgeIndex(const TTopologyEdgeArray& Edges, int32_t A, int32_t B)
@@ -183,21 +260,63 @@ int32_t FindEdgeIndex(const TTopologyEdgeArray& Edges, int32_t A, int32_t B)
 bool FindBoundaryEdges(const TMeshData& Mesh, TBoundaryEdgeArray& Boundary)
 {
     Boundary.clear();
-    TTopologyEdgeArray edges;
-    if (!BuildEdgeList(Mesh, edges))
+    // The edge list's sides under their smaller end, in order; the edges used once are the
+    // sides met alone at their pair of ends, and their order in the edge list is that of
+    // their one use. Grouped by vertex with nothing looked up: linear in the mesh.
+    const size_t n = Mesh.Vertices.size();
+    std::vector<int32_t> start(n + 1, 0);
+    const auto lower = [](int32_t a, int32_t b) { return static_cast<size_t>(std::min(a, b)); };
+    if (ForEachListedSide(Mesh, [&](int32_t a, int32_t b, size_t, int32_t) {
+            ++start[lower(a, b) + 1];
+        }) != Mesh.Faces.size())
         return false;
-    for (const TTopologyEdge& e : edges) {
-        if (e.FaceCount != 1)
-            continue;
-        const TMeshFace& f = Mesh.Faces[e.FaceA];
-        TBoundaryEdge b;
-        b.V0 = f.Indices[e.CornerA];
-        b.V1 = f.Indices[(e.CornerA + 1) % f.Count];
-        b.FaceIndex = e.FaceA;
-        b.Corner = e.CornerA;
-        b.TexId = f.TexId;
-        Boundary.push_back(b);
+    for (size_t v = 0; v < n; ++v)
+        start[v + 1] += start[v];
+    // Each side's upper end, and where it is used: face * 4 + corner.
+    std::vector<int32_t> upper(static_cast<size_t>(start[n]));
+    std::vector<uint64_t> use(upper.size());
+    std::vector<int32_t> next(start.begin(), start.end() - 1);
+    ForEachListedSide(Mesh, [&](int32_t a, int32_t b, size_t fi, int32_t k) {
+        const auto at = static_cast<size_t>(next[lower(a, b)]++);
+        upper[at] = std::max(a, b);
+        use[at] = static_cast<uint64_t>(fi) << 2 | static_cast<uint64_t>(k);
+    });
+    // Per vertex, how many sides join it to each upper end, the first of them, then one
+    // mark per use of a side met alone.
+    std::vector<int32_t>& seenBy = next;
+    std::fill(seenBy.begin(), seenBy.end(), -1);
+    std::vector<int32_t> sides(n, 0);
+    std::vector<size_t> firstAt(n, 0);
+    std::vector<uint64_t> alone((Mesh.Faces.size() * 4 + 63) / 64, 0);
+    for (size_t v = 0; v < n; ++v) {
+        const auto begin = static_cast<size_t>(start[v]), end = static_cast<size_t>(start[v + 1]);
+        for (size_t k = begin; k < end; ++k) {
+            const int32_t w = upper[k];
+            if (seenBy[w] != static_cast<int32_t>(v)) {
+                seenBy[w] = static_cast<int32_t>(v);
+                sides[w] = 0;
+                firstAt[w] = k;
+            }
+            ++sides[w];
+        }
+        for (size_t k = begin; k < end; ++k)
+            if (firstAt[upper[k]] == k && sides[upper[k]] == 1)
+                alone[use[k] >> 6] |= uint64_t{1} << (use[k] & 63);
     }
+    for (size_t word = 0; word < alone.size(); ++word)
+        for (uint64_t bits = alone[word]; bits != 0; bits &= bits - 1) {
+            const uint64_t at = word * 64 + static_cast<uint64_t>(std::countr_zero(bits));
+            const auto fi = static_cast<int32_t>(at >> 2);
+            const auto k = static_cast<int32_t>(at & 3);
+            const TMeshFace& f = Mesh.Faces[static_cast<size_t>(fi)];
+            TBoundaryEdge e;
+            e.V0 = f.Indices[k];
+            e.V1 = f.Indices[(k + 1) % f.Count];
+            e.FaceIndex = fi;
+            e.Corner = k;
+            e.TexId = f.TexId;
+            Boundary.push_back(e);
+        }
     return true;
 }
 
@@ -331,37 +450,81 @@ void AddUniqueInt(TIntegerArray& List, int32_t Value)
         List.push_back(Value);
 }
 
+void BuildVertexNeighbourTable(const TMeshData& Mesh, std::vector<int32_t>& Start,
+                               std::vector<int32_t>& Flat, std::vector<bool>& IsBoundary)
+{
+    const size_t n = Mesh.Vertices.size();
+    std::fill(IsBoundary.begin(), IsBoundary.end(), false);
+    // Every side is met from both ends, in order: first the sides the edge list is made
+    // of, then those of the later faces of a good corner count (after a face of a bad one).
+    // A vertex's neighbours are then the other ends in the order first met, which is the
+    // order of the edge list; an end is on the border when one listed side alone joins it
+    // to a neighbour. Grouped by vertex, without looking anything up: linear in the mesh,
+    // whatever the valences.
+    const auto eachSide = [&](auto&& Side) {
+        const size_t stop = ForEachListedSide(
+            Mesh, [&](int32_t a, int32_t b, size_t, int32_t) { Side(a, b, true); });
+        for (size_t fi = stop; fi < Mesh.Faces.size(); ++fi)
+            if (HasValidCount(Mesh.Faces[fi]))
+                ForEachEdgeSide(Mesh.Faces[fi], fi, n,
+                                [&](int32_t a, int32_t b, size_t, int32_t) { Side(a, b, false); });
+    };
+    Start.assign(n + 1, 0);
+    eachSide([&](int32_t a, int32_t b, bool) {
+        ++Start[static_cast<size_t>(a) + 1];
+        ++Start[static_cast<size_t>(b) + 1];
+    });
+    for (size_t v = 0; v < n; ++v)
+        Start[v + 1] += Start[v];
+    // The other end of each side met, its top bit set for a side of the edge list.
+    constexpr uint32_t kListed = uint32_t{1} << 31;
+    std::vector<uint32_t> met(static_cast<size_t>(Start[n]));
+    std::vector<int32_t> next(Start.begin(), Start.end() - 1);
+    eachSide([&](int32_t a, int32_t b, bool Listed) {
+        const uint32_t flag = Listed ? kListed : 0;
+        met[static_cast<size_t>(next[a]++)] = static_cast<uint32_t>(b) | flag;
+        met[static_cast<size_t>(next[b]++)] = static_cast<uint32_t>(a) | flag;
+    });
+    // Per vertex: its neighbours in the order first met, and how many listed sides join
+    // it to each (the edge's face count).
+    std::vector<int32_t>& seenBy = next;  // the vertex whose group last met each vertex
+    std::fill(seenBy.begin(), seenBy.end(), -1);
+    std::vector<int32_t> faces(n, 0);
+    Flat.resize(met.size());
+    size_t kept = 0, begin = 0;
+    for (size_t v = 0; v < n; ++v) {
+        const size_t end = static_cast<size_t>(Start[v + 1]);
+        const size_t first = kept;
+        Start[v] = static_cast<int32_t>(kept);
+        for (size_t k = begin; k < end; ++k) {
+            const auto w = static_cast<int32_t>(met[k] & ~kListed);
+            if (seenBy[w] != static_cast<int32_t>(v)) {
+                seenBy[w] = static_cast<int32_t>(v);
+                faces[w] = 0;
+                Flat[kept++] = w;
+            }
+            faces[w] += (met[k] & kListed) ? 1 : 0;
+        }
+        if (v < IsBoundary.size())
+            for (size_t k = first; k < kept; ++k)
+                if (faces[Flat[k]] == 1) {
+                    IsBoundary[v] = true;
+                    break;
+                }
+        begin = end;
+    }
+    Start[n] = static_cast<int32_t>(kept);
+    Flat.resize(kept);
+}
+
 void BuildVertexNeighbours(const TMeshData& Mesh, TIntegerArrayList& Neighbours,
                            std::vector<bool>& IsBoundary)
 {
-    const size_t n = Mesh.Vertices.size();
-    Neighbours.assign(n, TIntegerArray{});
-    std::fill(IsBoundary.begin(), IsBoundary.end(), false);
-    TTopologyEdgeArray edges;
-    BuildEdgeList(Mesh, edges);  // a bad face only shortens the list; the faces follow
-    for (const TTopologyEdge& e : edges) {
-        AddUniqueInt(Neighbours[e.V0], e.V1);
-        AddUniqueInt(Neighbours[e.V1], e.V0);
-        if (e.FaceCount == 1) {
-            if (static_cast<size_t>(e.V0) < IsBoundary.size())
-                IsBoundary[e.V0] = true;
-            if (static_cast<size_t>(e.V1) < IsBoundary.size())
-                IsBoundary[e.V1] = true;
-        }
-    }
-    for (const TMeshFace& f : Mesh.Faces) {
-        if (!HasValidCount(f))
-            continue;
-        for (int32_t k = 0; k < f.Count; ++k) {
-            const int32_t a = f.Indices[k];
-            const int32_t b = f.Indices[(k + 1) % f.Count];
-            // A repeated corner does not make a vertex its own neighbour.
-            if (!ValidIndex(a, n) || !ValidIndex(b, n) || a == b)
-                continue;
-            AddUniqueInt(Neighbours[a], b);
-            AddUniqueInt(Neighbours[b], a);
-        }
-    }
+    std::vector<int32_t> start, flat;
+    BuildVertexNeighbourTable(Mesh, start, flat, IsBoundary);
+    Neighbours.assign(Mesh.Vertices.size(), TIntegerArray{});
+    for (size_t v = 0; v < Neighbours.size(); ++v)
+        Neighbours[v].assign(flat.begin() + start[v], flat.begin() + start[v + 1]);
 }
 
 void ProjectToPlane(const TVec3& P, int32_t Axis, TVec2& Q)
@@ -403,7 +566,8 @@ bool PointInTriangle2D(const TVec2& P, const TVec2& A, const TVec2& B, const TVe
     return !(hasNegative && hasPositive);
 }
 
-bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop, TIntegerArray& Triangles)
+bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop, TIntegerArray& Triangles,
+                     TWorkMeter* Meter)
 {
     Triangles.clear();
     const size_t count = Loop.size();
@@ -446,7 +610,7 @@ bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop, TIntegerA
     for (size_t i = 0; i < count; ++i)
         ordered[i] = points[work[i]];
     std::vector<int32_t> corners;
-    const bool done = TEarClipper(std::move(ordered)).Run(corners);
+    const bool done = TEarClipper(std::move(ordered), Meter).Run(corners);
     Triangles.reserve(corners.size());
     for (int32_t corner : corners)
         Triangles.push_back(Loop[work[corner]]);

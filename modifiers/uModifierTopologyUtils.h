@@ -40,6 +40,30 @@ using TBoundaryEdgeArray = std::vector<TBoundaryEdge>;
 // "min:max" in decimal.
 std::string EdgeKey(int32_t A, int32_t B);
 
+// Numbers of face sides found by their two ends in either order: an open-addressed table
+// that doubles when half full, so that a pass over a million faces allocates nothing per
+// side. Ends are vertex indices (not negative).
+class TSideIndex {
+public:
+    // Room for Expected sides before the first doubling.
+    explicit TSideIndex(size_t Expected);
+    // The number of the side A-B, or -1 (also for a negative end).
+    int32_t Find(int32_t A, int32_t B) const;
+    // The number of the side A-B; a side not yet held gets Number, and IsNew.
+    int32_t Insert(int32_t A, int32_t B, int32_t Number, bool& IsNew);
+
+private:
+    struct TSlot {
+        uint64_t Key;
+        int32_t Number;
+    };
+    size_t SlotOf(uint64_t Key) const;
+    void Grow();
+
+    std::vector<TSlot> Slots;
+    size_t Held = 0;
+};
+
 // Unique edges in the order of their first use, with the faces on either side. False at
 // the first face whose corner count is outside 3..4 (the edges found so far stay). Sides
 // with an out-of-range index or two equal indices are skipped.
@@ -69,6 +93,10 @@ void AddUniqueInt(TIntegerArray& List, int32_t Value);
 // gave it: it is cleared and then marks the ends of open edges that fall inside it.
 void BuildVertexNeighbours(const TMeshData& Mesh, TIntegerArrayList& Neighbours,
                            std::vector<bool>& IsBoundary);
+// The same lists end to end: vertex v's neighbours are Flat[Start[v]] up to
+// Flat[Start[v + 1]], in the same order. Linear in the mesh, whatever the valences.
+void BuildVertexNeighbourTable(const TMeshData& Mesh, std::vector<int32_t>& Start,
+                               std::vector<int32_t>& Flat, std::vector<bool>& IsBoundary);
 
 // Axis 0 drops X, axis 1 drops Y, any other value drops Z.
 void ProjectToPlane(const TVec3& P, int32_t Axis, TVec2& Q);
@@ -80,8 +108,9 @@ bool PointInTriangle2D(const TVec2& P, const TVec2& A, const TVec2& B, const TVe
 // Ear clipping on the loop's dominant plane; Triangles receives three vertex indices per
 // triangle, each triangle counter-clockwise in that plane. False for fewer than three
 // entries, a bad index, a degenerate loop or when no ear is left (the triangles emitted so
-// far stay).
-bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop, TIntegerArray& Triangles);
+// far stay). The clipping's work is charged to Meter as it goes.
+bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop, TIntegerArray& Triangles,
+                     TWorkMeter* Meter = nullptr);
 
 // Root of I, halving the path on the way.
 int32_t UnionFindRoot(std::vector<int32_t>& Parent, int32_t I);

@@ -131,8 +131,12 @@ public:
     // The copy sits right after the source, selected, under a fresh name; none for none
     // and for the root.
     TSceneNode* DuplicateSubtree(TSceneNode* Node);
-    // Every problem found, one per line joined by CR LF; True when there is none.
-    bool ValidateHierarchy(std::string& Messages);
+    // Every problem found, one per line joined by CR LF; True when there is none. World
+    // gives the matrix each node's finiteness is judged by, its own when none (a save
+    // judges the matrices of the values the file will hold); it is asked only for nodes
+    // that reach the root, the root itself included.
+    bool ValidateHierarchy(std::string& Messages,
+                           const std::function<const TMatrix4&(TSceneNode&)>& World = {});
 
     // Exchanges the document contents of two scenes (the file reader's commit): the root
     // and the registry, LoadVersion, the palette and the camera. Both contact caches are

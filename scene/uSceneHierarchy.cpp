@@ -285,7 +285,8 @@ TSceneNode* TScene::DuplicateSubtree(TSceneNode* Node)
     return result;
 }
 
-bool TScene::ValidateHierarchy(std::string& Messages)
+bool TScene::ValidateHierarchy(std::string& Messages,
+                               const std::function<const TMatrix4&(TSceneNode&)>& World)
 {
     Messages.clear();
     bool ok = true;
@@ -368,7 +369,9 @@ bool TScene::ValidateHierarchy(std::string& Messages)
         }
         if (Root->GetParent() != nullptr)
             continue;
-        for (int i = node->NonFiniteWorldElements(); i > 0; --i)
+        const int nonFinite =
+            World ? TSceneNode::NonFiniteElements(World(*node)) : node->NonFiniteWorldElements();
+        for (int i = nonFinite; i > 0; --i)
             report("Non-finite world matrix for " + Quoted(node->Name) + ".");
     }
     return ok;

@@ -258,8 +258,13 @@ TVec3 TSceneNode::GetWorldPosition()
 
 int TSceneNode::NonFiniteWorldElements()
 {
+    return NonFiniteElements(GetWorldMatrix());
+}
+
+int TSceneNode::NonFiniteElements(const TMatrix4& Matrix)
+{
     int count = 0;
-    for (float element : GetWorldMatrix())
+    for (float element : Matrix)
         if (!std::isfinite(element))
             ++count;
     return count;

@@ -87,6 +87,7 @@ public:
     // Elements of the world matrix that are not-a-number or infinite. The scene file
     // reader refuses a hierarchy holding any (TScene::ValidateHierarchy).
     int NonFiniteWorldElements();
+    static int NonFiniteElements(const TMatrix4& Matrix);
     // The first node of this subtree, in pre-order, with such an element; none when every
     // world matrix in it is finite.
     TSceneNode* FindNonFiniteWorld();

@@ -155,15 +155,28 @@ const TMeshData* TSceneObject::GetEvaluatedMesh()
     return EvaluatedMesh ? EvaluatedMesh.get() : BaseMesh.get();
 }
 
-void TSceneObject::Evaluate(const TModifierStepGate* Gate)
+void TSceneObject::Evaluate()
+{
+    EvaluateBounded(nullptr);
+}
+
+TBoundedEvaluation TSceneObject::EvaluateWithin(const TEvaluationBounds& Bounds)
+{
+    return EvaluateBounded(&Bounds);
+}
+
+TBoundedEvaluation TSceneObject::EvaluateBounded(const TEvaluationBounds* Bounds)
 {
     if (!MeshDirty || EvaluationFailed)
-        return;
-    if (ChildCount() > 0 && HasCompositeModifier(Modifiers.get()))
+        return {};
+    // Within bounds the caller has settled the descendants already (children first): a
+    // walk of the whole subtree per owner would cost owners x depth on a deep chain.
+    if (!Bounds && ChildCount() > 0 && HasCompositeModifier(Modifiers.get()))
         EvaluateCompositeOwnersBelow();
-    RunStack(Gate);
+    const TBoundedEvaluation Outcome = RunStack(Bounds);
     // Ancestors that heard of this mesh's changes may have to hear of the next ones.
     ForgetAncestorNotices();
+    return Outcome;
 }
 
 void TSceneObject::EvaluateCompositeOwnersBelow()
@@ -187,59 +200,115 @@ void TSceneObject::EvaluateCompositeOwnersBelow()
     }
 }
 
-void TSceneObject::RunStack(const TModifierStepGate* Gate)
+namespace {
+
+std::string FirstEnabledName(const TModifierStack& Stack)
 {
-    const TMeshData* Input = BaseMesh.get();
-    bool Composite = false;
-    std::unique_ptr<TMeshData> CompositeMesh;
-    TModifierEvaluationResult Result;
-    try {
-        int64_t VertexCount = 0, FaceCount = 0;
-        if (ChildCount() > 0 && HasCompositeModifier(Modifiers.get()) &&
-            BuildChildrenMesh(CompositeMesh, VertexCount, FaceCount)) {
-            Input = CompositeMesh.get();
-            Composite = true;
-        }
-    } catch (const std::exception& e) {
-        // Too large a composite: a failed evaluation like any other. Raising here would
-        // reach the drawing and picking code on every repaint.
-        EvaluationFailed = true;
-        EvaluationMessage = e.what();
-        return;
-    } catch (...) {
-        EvaluationFailed = true;
-        EvaluationMessage = "Unknown error";
-        return;
-    }
-    if (!Input) {
-        // Nothing to evaluate until a mesh or a child arrives, which marks it dirty again.
-        EvaluationFailed = true;
-        return;
-    }
+    for (int32_t i = 0; i < Stack.Count(); ++i)
+        if (Stack.GetItem(i)->GetEnabled())
+            return Stack.GetItem(i)->GetDisplayName();
+    return {};
+}
 
-    TModifierEvalContext Context;
-    if (ContextSet) {
-        Context = EvalContext;
-    } else {
-        Context.MaxVertices = kDefaultEvalLimit;
-        Context.MaxFaces = kDefaultEvalLimit;
-        Context.Weight = 1.0f;
-    }
-    Context.ObjectScale = GetScale();
-    Context.Matrix = MatIdentity();
-    Context.CompositeInput = Composite;
-    Context.Owner = this;
+}  // namespace
 
+void TSceneObject::FailEvaluation(const std::string& Message)
+{
+    EvaluationFailed = true;
+    EvaluationMessage = Message;
+}
+
+TBoundedEvaluation TSceneObject::RunStack(const TEvaluationBounds* Bounds)
+{
+    const bool Composite = ChildCount() > 0 && HasCompositeModifier(Modifiers.get());
     if (!Composite && !HasEnabledModifier(*Modifiers)) {
+        if (!BaseMesh) {
+            // Nothing to evaluate until a mesh or a child arrives, which marks it dirty.
+            EvaluationFailed = true;
+            return {};
+        }
         // Nothing to run: the base mesh is drawn as it is, with no copy of it kept.
         EvaluatedMesh.reset();
         EvalBuffers = {};
         MeshSerial = ++LastMeshSerial;
         MeshDirty = false;
         EvaluationMessage.clear();
-        return;
+        return {};
     }
-    if (TModifierEvaluator().Evaluate(Input, *Modifiers, Context, Result, &EvalBuffers, Gate) &&
+
+    // The editor's own limits, and the tighter ones of the bounds.
+    const int64_t OwnVertices =
+        ContextSet ? EffectiveEvalLimit(EvalContext.MaxVertices) : kDefaultEvalLimit;
+    const int64_t OwnFaces =
+        ContextSet ? EffectiveEvalLimit(EvalContext.MaxFaces) : kDefaultEvalLimit;
+    TEvaluationBounds Limits{OwnVertices, OwnFaces, nullptr};
+    if (Bounds) {
+        Limits.MaxVertices = std::min(Limits.MaxVertices, Bounds->MaxVertices);
+        Limits.MaxFaces = std::min(Limits.MaxFaces, Bounds->MaxFaces);
+        Limits.Meter = Bounds->Meter;
+    }
+    // Stopped by the bounds: failed like any other run, without the memory of the
+    // meshes it got to, which nothing shows.
+    const auto Stop = [&](std::string Step, const std::string& Message) {
+        FailEvaluation(Message);
+        EvalBuffers = {};
+        return TBoundedEvaluation{true, std::move(Step)};
+    };
+    if (Limits.MaxVertices <= 0 || Limits.MaxFaces <= 0 ||
+        (Limits.Meter && Limits.Meter->Exhausted())) {
+        const std::string Step = FirstEnabledName(*Modifiers);
+        return Stop(Step, Step + ": no room left for its output");
+    }
+
+    const TMeshData* Input = BaseMesh.get();
+    std::unique_ptr<TMeshData> CompositeMesh;
+    bool CompositeInput = false;
+    if (Composite) {
+        try {
+            int64_t VertexCount = 0, FaceCount = 0;
+            switch (GatherChildren(CompositeMesh, VertexCount, FaceCount, Bounds)) {
+            case TGathered::Built:
+                Input = CompositeMesh.get();
+                CompositeInput = true;
+                break;
+            case TGathered::PastRoom: {
+                const std::string Step = FirstEnabledName(*Modifiers);
+                return Stop(Step, Step + ": the descendants' meshes pass the room left");
+            }
+            case TGathered::Nothing:
+                break;
+            }
+        } catch (const EWorkLimitReached& e) {
+            const std::string Step = FirstEnabledName(*Modifiers);
+            return Stop(Step, Step + ": " + e.what());
+        } catch (const std::exception& e) {
+            // Too large a composite: a failed evaluation like any other. Raising here
+            // would reach the drawing and picking code on every repaint.
+            FailEvaluation(e.what());
+            return {};
+        } catch (...) {
+            FailEvaluation("Unknown error");
+            return {};
+        }
+    }
+    if (!Input) {
+        // Nothing to evaluate until a mesh or a child arrives, which marks it dirty again.
+        EvaluationFailed = true;
+        return {};
+    }
+    TModifierEvalContext Context;
+    if (ContextSet)
+        Context = EvalContext;
+    Context.MaxVertices = Limits.MaxVertices;
+    Context.MaxFaces = Limits.MaxFaces;
+    Context.Meter = Limits.Meter;
+    Context.ObjectScale = GetScale();
+    Context.Matrix = MatIdentity();
+    Context.CompositeInput = CompositeInput;
+    Context.Owner = this;
+
+    TModifierEvaluationResult Result;
+    if (TModifierEvaluator().Evaluate(Input, *Modifiers, Context, Result, &EvalBuffers) &&
         Result.Mesh) {
         // The mesh replaced is the memory the next evaluation writes into.
         EvalBuffers.Mesh = std::move(EvaluatedMesh);
@@ -247,12 +316,31 @@ void TSceneObject::RunStack(const TModifierStepGate* Gate)
         MeshSerial = ++LastMeshSerial;
         MeshDirty = false;
         EvaluationMessage.clear();
-    } else {
-        // The last good mesh stays; the modifier page shows the message.
-        EvalBuffers.Mesh = std::move(Result.Mesh);
-        EvaluationFailed = true;
-        EvaluationMessage = Result.Message;
+        return {};
     }
+    // Past the bounds but within the object's own limits, or out of work: stopped by the
+    // bounds, not by anything the editor would refuse.
+    const bool PastBounds =
+        Result.OverLimits && Result.FailedVertices <= OwnVertices && Result.FailedFaces <= OwnFaces;
+    if (Bounds && (Result.OutOfWork || PastBounds) && Result.FailedIndex >= 0 &&
+        Result.FailedIndex < Modifiers->Count())
+        return Stop(Modifiers->GetItem(Result.FailedIndex)->GetDisplayName(), Result.Message);
+    // Failed as the editor fails it, and said as the editor says it: an estimate past the
+    // object's own limits is named with those limits, not the tighter bounds.
+    std::string Message = Result.Message;
+    if (Result.OverLimits && Result.Estimated && Result.FailedIndex >= 0 &&
+        Result.FailedIndex < Modifiers->Count() &&
+        (Limits.MaxVertices != OwnVertices || Limits.MaxFaces != OwnFaces))
+        Message = LimitMessage(Modifiers->GetItem(Result.FailedIndex)->GetDisplayName(),
+                               Result.FailedVertices, Result.FailedFaces, OwnVertices, OwnFaces);
+    // The last good mesh stays; the modifier page shows the message. Within bounds its
+    // memory is let go: a file of many failing stacks would otherwise keep one each.
+    if (Bounds)
+        EvalBuffers = {};
+    else
+        EvalBuffers.Mesh = std::move(Result.Mesh);
+    FailEvaluation(Message);
+    return {};
 }
 
 bool TSceneObject::StoreContext(const TModifierEvalContext& Ctx)
@@ -263,6 +351,8 @@ bool TSceneObject::StoreContext(const TModifierEvalContext& Ctx)
         !(std::fabs(EvalContext.Time - Ctx.Time) > 1e-9))
         return false;
     EvalContext = Ctx;
+    // The meter belongs to the run it was given for.
+    EvalContext.Meter = nullptr;
     ContextSet = true;
     // A new frame re-runs the same stack: a held one stays held.
     SetMeshDirty();
@@ -275,10 +365,11 @@ void TSceneObject::SetEvaluationContext(const TModifierEvalContext& Ctx)
         NotifyAncestorsOfChange();
 }
 
-void TSceneObject::EvaluateInContext(const TModifierEvalContext& Ctx, const TModifierStepGate* Gate)
+TBoundedEvaluation TSceneObject::EvaluateInContext(const TModifierEvalContext& Ctx,
+                                                   const TEvaluationBounds* Bounds)
 {
     StoreContext(Ctx);
-    Evaluate(Gate);
+    return EvaluateBounded(Bounds);
 }
 
 void TSceneObject::SetBaseMesh(std::unique_ptr<TMeshData> Mesh)
@@ -456,14 +547,54 @@ std::unique_ptr<TSceneObject> TSceneObject::Duplicate() const
 bool TSceneObject::BuildChildrenMesh(std::unique_ptr<TMeshData>& Mesh, int64_t& VertexCount,
                                      int64_t& FaceCount)
 {
+    return GatherChildren(Mesh, VertexCount, FaceCount, nullptr) == TGathered::Built;
+}
+
+TSceneObject::TGathered TSceneObject::GatherChildren(std::unique_ptr<TMeshData>& Mesh,
+                                                     int64_t& VertexCount, int64_t& FaceCount,
+                                                     const TEvaluationBounds* Bounds)
+{
     Mesh.reset();
     VertexCount = 0;
     FaceCount = 0;
     if (ChildCount() == 0)
-        return false;
+        return TGathered::Nothing;
+    TWorkMeter* Meter = Bounds ? Bounds->Meter : nullptr;
+
+    // First what the descendants show is summed, so that a composite too large is
+    // refused before any of it is copied. Visits are charged in batches.
+    int64_t V = 0, F = 0;
+    {
+        constexpr int64_t kBatch = 64;
+        int64_t Unpaid = 0;
+        std::vector<TSceneNode*> Pending(GetChildren().rbegin(), GetChildren().rend());
+        while (!Pending.empty()) {
+            TSceneNode* Node = Pending.back();
+            Pending.pop_back();
+            if (++Unpaid == kBatch) {
+                ChargeWork(Meter, WorkProduct(kCompositeVisitUnits, Unpaid));
+                Unpaid = 0;
+            }
+            if (auto* Object = dynamic_cast<TSceneObject*>(Node))
+                if (const TMeshData* Part = Object->GetEvaluatedMesh()) {
+                    V += static_cast<int64_t>(Part->Vertices.size());
+                    F += static_cast<int64_t>(Part->Faces.size());
+                    if (V > kCompositeLimit || F > kCompositeLimit)
+                        throw EGeneralError("GatherDescendantMesh: composite exceeds size limits");
+                }
+            const auto& Below = Node->GetChildren();
+            Pending.insert(Pending.end(), Below.rbegin(), Below.rend());
+        }
+        ChargeWork(Meter, WorkProduct(kCompositeVisitUnits, Unpaid));
+    }
+    if (V == 0 && F == 0)
+        return TGathered::Nothing;
+    if (Bounds && (V > Bounds->MaxVertices || F > Bounds->MaxFaces))
+        return TGathered::PastRoom;
 
     auto Gathered = std::make_unique<TMeshData>();
-    int64_t V = 0, F = 0;
+    Gathered->Vertices.reserve(static_cast<size_t>(V));
+    Gathered->Faces.reserve(static_cast<size_t>(F));
     // Pre-order over the descendants, each with the product of the local matrices from
     // this object (excluded) down to its parent.
     struct TPending {
@@ -483,11 +614,7 @@ bool TSceneObject::BuildChildrenMesh(std::unique_ptr<TMeshData>& Mesh, int64_t& 
             // A composite owner below contributes its evaluated mesh (its own composite)
             // and its descendants are gathered again below it.
             if (const TMeshData* Part = Object->GetEvaluatedMesh()) {
-                // Counted before appending, so an oversized part is never copied.
-                V += static_cast<int64_t>(Part->Vertices.size());
-                F += static_cast<int64_t>(Part->Faces.size());
-                if (V > kCompositeLimit || F > kCompositeLimit)
-                    throw EGeneralError("GatherDescendantMesh: composite exceeds size limits");
+                ChargeWork(Meter, MeshWorkUnits(*Part));
                 AppendMeshTransformed(Part, Gathered.get(), M);
             }
         }
@@ -495,11 +622,10 @@ bool TSceneObject::BuildChildrenMesh(std::unique_ptr<TMeshData>& Mesh, int64_t& 
         for (auto It = Below.rbegin(); It != Below.rend(); ++It)
             Pending.push_back({*It, M});
     }
-    if (V == 0 && F == 0)
-        return false;
+    ChargeWork(Meter, MeshWorkUnits(V, F));  // the edge list
     Gathered->RebuildEdges();
     Mesh = std::move(Gathered);
     VertexCount = V;
     FaceCount = F;
-    return true;
+    return TGathered::Built;
 }

@@ -55,6 +55,28 @@ bool HasCompositeModifier(const TModifierStack* Stack);
 
 // The most vertices, and the most faces, a composite of descendants may gather.
 constexpr int64_t kCompositeLimit = 1000000;
+// Work units charged per descendant visited while a composite is gathered (its mesh's
+// copy is charged as the evaluator charges a mesh, MeshWorkUnits).
+constexpr int64_t kCompositeVisitUnits = 32;
+
+// What one evaluation may build and spend beyond the editor's own limits: opening a file
+// gives each object the room the scene has left and the meter of the whole open. The
+// object's own limits (its context's, else the default) still hold where tighter.
+struct TEvaluationBounds {
+    int64_t MaxVertices = kDefaultEvalLimit;  // 0 or less: no room at all
+    int64_t MaxFaces = kDefaultEvalLimit;
+    TWorkMeter* Meter = nullptr;
+};
+
+// How an evaluation within bounds ended. Stopped: the meter ran out, or the output passed
+// the bounds where the object's own limits would have let it through; Step names the
+// modifier it stopped at (the first enabled one when it stopped before any ran). A stack
+// that fails by the object's own limits, or any other way, fails as in the editor and
+// is not Stopped.
+struct TBoundedEvaluation {
+    bool Stopped = false;
+    std::string Step;
+};
 
 class TSceneObject : public TSceneNode {
 public:
@@ -82,9 +104,14 @@ public:
     const TMeshData* GetEvaluatedMesh();
     // Re-runs the stack when the mesh is dirty. A failed run keeps the last good mesh and
     // leaves the mesh dirty, but is not repeated until something marks it dirty again:
-    // the same input would fail the same way. With a Gate, each step is run only when the
-    // gate admits it (see TModifierEvaluator).
-    void Evaluate(const TModifierStepGate* Gate = nullptr);
+    // the same input would fail the same way.
+    void Evaluate();
+    // Evaluate within Bounds: the limits are the tighter of the bounds and the object's
+    // own, and the meter counts the run's work (the composite's gathering included). A
+    // stopped run fails like any other, and its memory is let go. The descendants of a
+    // composite owner are expected to be evaluated already (the caller walks children
+    // first).
+    TBoundedEvaluation EvaluateWithin(const TEvaluationBounds& Bounds);
     // Number of the mesh GetEvaluatedMesh returns when there is an evaluated one: taken
     // from a process-wide counter whenever a new evaluated mesh is stored, so no two
     // meshes share one. 0 before the first evaluation.
@@ -102,10 +129,12 @@ public:
     // Stores the context and marks the mesh dirty unless frame, FPS and time are those
     // of the stored one (FPS within 1e-6, time within 1e-9).
     void SetEvaluationContext(const TModifierEvalContext& Ctx);
-    // Stores the context as SetEvaluationContext does and evaluates, without telling the
-    // composite owners above: for a caller that evaluates every object after its
-    // descendants (telling each object's ancestors would cost objects x depth).
-    void EvaluateInContext(const TModifierEvalContext& Ctx, const TModifierStepGate* Gate);
+    // Stores the context as SetEvaluationContext does and evaluates (within Bounds when
+    // given), without telling the composite owners above: for a caller that evaluates
+    // every object after its descendants (telling each object's ancestors would cost
+    // objects x depth). The context's meter is not kept.
+    TBoundedEvaluation EvaluateInContext(const TModifierEvalContext& Ctx,
+                                         const TEvaluationBounds* Bounds = nullptr);
     const TModifierEvalContext& GetEvalContext() const { return EvalContext; }
     bool IsContextSet() const { return ContextSet; }
 
@@ -149,7 +178,7 @@ public:
     // The composite of the descendants' evaluated meshes in this object's local space.
     // False (and no mesh) when there are no children or nothing to gather; raises
     // EGeneralError "GatherDescendantMesh: composite exceeds size limits" past
-    // kCompositeLimit vertices or faces.
+    // kCompositeLimit vertices or faces, found before anything is copied.
     bool BuildChildrenMesh(std::unique_ptr<TMeshData>& Mesh, int64_t& VertexCount,
                            int64_t& FaceCount);
 
@@ -163,7 +192,16 @@ private:
     bool StoreContext(const TModifierEvalContext& Ctx);
     void WireModifierStack();
     void EvaluateCompositeOwnersBelow();
-    void RunStack(const TModifierStepGate* Gate);
+    TBoundedEvaluation EvaluateBounded(const TEvaluationBounds* Bounds);
+    TBoundedEvaluation RunStack(const TEvaluationBounds* Bounds);
+    // A failed run: the message kept, the run not repeated until the mesh is marked dirty.
+    void FailEvaluation(const std::string& Message);
+    // Bounds: the descendants' sum is compared with them before anything is copied
+    // (PastRoom when it passes them but not kCompositeLimit), and the gathering charges
+    // their meter.
+    enum class TGathered { Nothing, Built, PastRoom };
+    TGathered GatherChildren(std::unique_ptr<TMeshData>& Mesh, int64_t& VertexCount,
+                             int64_t& FaceCount, const TEvaluationBounds* Bounds);
 
     std::unique_ptr<TMeshData> EvaluatedMesh;
     TModifierEvalBuffers EvalBuffers;

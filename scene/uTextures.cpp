@@ -32,6 +32,18 @@ std::string ExpandTexturePath(const std::string& FileName)
     return full.lexically_normal().string();
 }
 
+std::string TexturePathProblem(const std::string& Path)
+{
+    if (Path.find_first_of("\r\n") == std::string::npos)
+        return {};
+    std::string shown;
+    for (const char c : Path)
+        shown += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : std::string(1, c);
+    return "Cannot import \"" + shown +
+           "\": a texture's path is kept on one line of the scene file, so it cannot hold a "
+           "line break.";
+}
+
 std::unique_ptr<TRgbaImage> LoadImageRGBA(const std::string& FileName, int32_t& Width,
                                           int32_t& Height)
 {
@@ -77,6 +89,9 @@ bool TTextureManager::LoadTexture(const std::string& FileName, std::unique_ptr<T
         Message = kFileMissing;
         return false;
     }
+    Message = TexturePathProblem(full);
+    if (!Message.empty())
+        return false;
     auto rec = std::make_unique<TTextureRec>();
     rec->Name = std::filesystem::path(full).filename().string();
     rec->Path = full;

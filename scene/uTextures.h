@@ -51,13 +51,19 @@ struct TTextureImportResult {
 // Largest pixel block a texture may need: 256 MiB of RGBA.
 constexpr uint64_t kMaxTextureBytes = 268435456;
 
+// What the textures of one opened file may take together: 1 GiB of decoded pixels
+// (sixteen 4096 x 4096 images), each image within what an import allows.
+constexpr uint64_t kMaxLoadTextureBytes = uint64_t{4} * kMaxTextureBytes;
+
 // What the textures of one opened file may cost together: decoded pixels (held by the
 // texture objects afterwards), image data inflated, and progressive JPEG scans times
-// pixels decoded (each scan is a pass over the image).
+// pixels decoded (each scan is a pass over the image). The last two in proportion to the
+// pixels: per 256 MiB of pixels, the data of a 16-bit RGBA image and sixteen scans.
 struct TTextureLoadBudget {
-    uint64_t MaxPixels = kMaxTextureBytes / 4;
-    uint64_t MaxInflatedBytes = 2 * kMaxTextureBytes + kMaxTextureBytes / 8;  // 16-bit RGBA
-    uint64_t MaxScanPixels = uint64_t{16} * (kMaxTextureBytes / 4);
+    static constexpr uint64_t Images = kMaxLoadTextureBytes / kMaxTextureBytes;
+    uint64_t MaxPixels = kMaxLoadTextureBytes / 4;
+    uint64_t MaxInflatedBytes = Images * (2 * kMaxTextureBytes + kMaxTextureBytes / 8);
+    uint64_t MaxScanPixels = uint64_t{16} * (kMaxLoadTextureBytes / 4);
 };
 
 class TTextureManager {
@@ -71,7 +77,8 @@ public:
     // Raises EArgumentOutOfRangeException outside the list.
     const TTextureRec& GetTexture(int32_t Index) const;
 
-    // A new entry for the file, or none with Message set. The registry is not changed.
+    // A new entry for the file, or none with Message set (TexturePathProblem's for a path
+    // the scene file cannot store). The registry is not changed.
     bool LoadTexture(const std::string& FileName, std::unique_ptr<TTextureRec>& Rec,
                      std::string& Message);
     // Appends the file; its index, or -1 when it could not be loaded.
@@ -128,6 +135,11 @@ private:
     std::unordered_map<std::string, int32_t> LoadImported;
     std::vector<std::string> LoadSkipped;
 };
+
+// Why a texture file cannot be imported for its path alone, or empty: the scene file keeps
+// each path on one line, so a path holding a line break (CR or LF) could not be read back
+// as itself. The message names the path, each break shown as <CR> or <LF>.
+std::string TexturePathProblem(const std::string& Path);
 
 // The registry the scene file reader and writer use.
 extern TTextureManager* CurrentTextureManager;

@@ -11,6 +11,12 @@ void SaveAndImport(const TRgbaImage& Image, const std::string& ProjectPath,
         Result.Message = "The texture manager is not available.";
         return;
     }
+    // The registry would refuse the file's path: nothing is written.
+    std::string folder;
+    ProjectTexturesFolder(ProjectPath, folder);
+    Result.Message = TexturePathProblem(folder);
+    if (!Result.Message.empty())
+        return;
     const TTextureFileResult file = WriteProjectTexture(Image, ProjectPath, TextureName);
     Result.FilePath = file.FilePath;
     if (!file.Success) {

@@ -177,6 +177,74 @@ inline void WriteDeepChain(const std::string& Path, int Depth, bool Objects)
     }
 }
 
+// ---- Stacks that open whole within the scene's room, and composites nested deep ----
+
+// Spheres each subdivided Levels times, then shelled with Thickness. At 1 sphere of level
+// 5, about 786,000 vertices and 836,000 faces: inside one object's limits.
+inline std::string ShelledSpheres(int Spheres, int Levels, const std::string& Thickness)
+{
+    const std::string mods =
+        ModifierBlock("subdivide", "Levels=" + std::to_string(Levels) + "\r\n") +
+        ModifierBlock("shell", "Thickness=" + Thickness + "\r\n");
+    std::string body;
+    for (int i = 0; i < Spheres; ++i)
+        body += ObjectBlock(10 + static_cast<uint64_t>(i), 1, mods, 2);
+    return SceneHead("NOTEX\r\n", Spheres) + body;
+}
+
+// A terrain object whose stored mesh is a Side x Side grid of quads (a little hill),
+// the layout the terrain builder makes; Side 0 stores no mesh (the default terrain).
+inline std::string TerrainBlock(uint64_t Id, int Side)
+{
+    std::string s = "BEGINNODE\r\nID " + std::to_string(Id) +
+                    "\r\nTYPE object\r\nPARENT 0\r\nNAME O" + std::to_string(Id) +
+                    "\r\nPOS 0 0 0\r\nROT 0 0 0\r\nSCL 1 1 1\r\nVIS 1\r\nLOCK 0\r\nPRIM 7"
+                    "\r\nCOLOR 0 1 0\r\nTEXID 0\r\nBLEND 0\r\nSEL 0\r\n";
+    if (Side < 2)
+        return s + "0\r\nENDNODE\r\n";
+    s += std::to_string(Side * Side) + "\r\n";
+    for (int y = 0; y < Side; ++y)
+        for (int x = 0; x < Side; ++x) {
+            const double u = double(x) / (Side - 1), v = double(y) / (Side - 1);
+            const double h = 0.3 * u * (1 - u) * v * (1 - v);
+            s += std::to_string(-2 + 4 * u) + " " + std::to_string(h) + " " +
+                 std::to_string(-2 + 4 * v) + " 0 1 0 0 1 0 " + std::to_string(u) + " " +
+                 std::to_string(v) + "\r\n";
+        }
+    s += std::to_string((Side - 1) * (Side - 1)) + "\r\n";
+    for (int y = 0; y + 1 < Side; ++y)
+        for (int x = 0; x + 1 < Side; ++x) {
+            const int a = y * Side + x;
+            s += "4 " + std::to_string(a) + " " + std::to_string(a + Side) + " " +
+                 std::to_string(a + Side + 1) + " " + std::to_string(a + 1) +
+                 " 0 0 0 0 0 0 0 0 0\r\n";
+        }
+    return s + "ENDNODE\r\n";
+}
+
+// An ordinary scene: two terrains of TerrainSide x TerrainSide, a torus and Spheres
+// spheres each subdivided Levels times.
+inline std::string OrdinaryScene(int TerrainSide, int Spheres, int Levels)
+{
+    const std::string sub = ModifierBlock("subdivide", "Levels=" + std::to_string(Levels) + "\r\n");
+    std::string body =
+        TerrainBlock(10, TerrainSide) + TerrainBlock(11, TerrainSide) + ObjectBlock(12, 4);
+    for (int i = 0; i < Spheres; ++i)
+        body += ObjectBlock(20 + static_cast<uint64_t>(i), 1, sub, 1);
+    return SceneHead("NOTEX\r\n", 3 + Spheres) + body;
+}
+
+// Depth cubes, each with a Stretch and each the child of the one before (ids 1..Depth):
+// every cube but the last owns the composite of all those below it.
+inline std::string NestedStretchedCubes(int Depth)
+{
+    const std::string stretch = ModifierBlock("stretch", "");
+    std::string body;
+    for (int i = 1; i <= Depth; ++i)
+        body += ObjectBlock(static_cast<uint64_t>(i), 0, stretch, 1, static_cast<uint64_t>(i - 1));
+    return SceneHead("NOTEX\r\n", Depth) + body;
+}
+
 // A stored quad arrayed CountX x CountY times 1E-5 apart and welded with Threshold 1: each
 // corner's copies make one crowded patch, and the corners stand in pairs 1.0000001 and
 // 1.0000005 apart (the second pair across a grid line of the weld), so each pair of patches

@@ -14,6 +14,7 @@
 #include "terrain/uTerrainMesh.h"
 #include "terrain/uTerrainOps.h"
 #include "tests/document/project_file_fixture.h"
+#include "tests/image/crafted_image_files.h"
 
 #include <bit>
 #include <cmath>
@@ -181,6 +182,44 @@ TEST_F(ReopenExact, ATextureNameWithOuterBlanksOpensAsTheSameFile)
         EXPECT_NE(rec.GLName, 0u) << "reopened as a placeholder";
         EXPECT_EQ(rec.Width, 2);
     }
+}
+
+// Five 4096 x 4096 images, each within what an import allows, imported as the textures
+// window does and put on five cubes: the file reopens with every one of them loaded, and
+// the textures of a file still share a budget that an image past it meets.
+TEST_F(ReopenExact, FiveLargeTexturesImportedOneByOneReopenLoaded)
+{
+    WriteZeroPng(PathOf("t0.png"), 4096, 4096);
+    TProjectDocument doc;
+    for (int i = 0; i < 5; ++i) {
+        const std::string name = "t" + std::to_string(i) + ".png";
+        if (i > 0)
+            fs::copy_file(PathOf("t0.png"), PathOf(name));
+        ASSERT_EQ(Registry->ImportFile(PathOf(name)), i);
+        doc.GetScene().AddPrimitive(ptCube)->TexId = i + 1;
+    }
+    ASSERT_EQ(Gpu.Created, 5);
+
+    TProjectDocument back;
+    Reopen(doc, back);
+    EXPECT_EQ(back.GetLoadNotes(), "");
+    ASSERT_EQ(Registry->Count(), 5);
+    EXPECT_EQ(Gpu.Created, 10);
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_NE(Registry->GetTexture(i).GLName, 0u);
+        EXPECT_EQ(Registry->GetTexture(i).Width, 4096);
+    }
+
+    // The same file opened with a budget of four such images keeps the fifth's place.
+    TTextureLoadBudget four;
+    four.MaxPixels = 4 * 4096 * 4096;
+    Registry->SetLoadBudget(four);
+    TProjectDocument tight;
+    tight.LoadFromFile(PathOf("project.qstn"));
+    ASSERT_EQ(Registry->Count(), 5);
+    EXPECT_EQ(Registry->GetTexture(4).GLName, 0u);
+    EXPECT_NE(tight.GetLoadNotes().find("t4.png"), std::string::npos) << tight.GetLoadNotes();
 }
 
 TEST_F(ReopenExact, AHandWrittenTextureLineWithExtraBlanksStillFindsItsFile)

@@ -255,6 +255,18 @@ TEST_F(SaveGuardTest, ASaveRefusesWhatTheReaderWouldRefuseAndLeavesTheOldFile)
                      n->SetPosition({0, 0, 0});
          },
          "Non-finite world matrix for \"Farther\"."},
+        {"world matrix under a value written as 0",
+         [](TProjectDocument& d) {
+             TSceneGroup* g = d.GetScene().CreateGroup("Lost", nullptr, 0);
+             g->SetTransform({NAN, 0, 0}, {0, 0, 0}, {1e20f, 1, 1});
+             d.GetScene().CreateGroup("Beyond", g, 0)->SetPosition({3e38f, 0, 0});
+         },
+         [](TProjectDocument& d) {
+             for (TSceneNode* n : d.GetScene().GetNodes())
+                 if (n->Name == "Beyond")
+                     n->SetPosition({0, 0, 0});
+         },
+         "Non-finite world matrix for \"Beyond\"."},
         {"node name",
          [&](TProjectDocument& d) { d.GetScene().AddPrimitive(ptSphere)->Name = longName; },
          [&](TProjectDocument& d) {
@@ -291,6 +303,62 @@ TEST_F(SaveGuardTest, ASaveRefusesWhatTheReaderWouldRefuseAndLeavesTheOldFile)
         EXPECT_NO_THROW(opened.LoadFromFile(Path));
         Doc.SaveToFile(Path, true);
         Old = Read(Path);
+    }
+}
+
+// The file holds every non-finite value as 0, so a scene holding one saves, by Save and
+// by the autosave, and opens again with 0 in its place: the check judges the world
+// matrices of what is written, not of the values in memory.
+TEST_F(SaveGuardTest, NonFiniteTransformValuesAreSavedAsZeroAndOpenAgain)
+{
+    struct TCase {
+        const char* What;
+        TVec3 Position, Rotation, Scale;
+        TVec3 Reopened[3];  // position, rotation, scale
+    };
+    const float inf = INFINITY;
+    const TCase cases[] = {
+        {"NaN position", {NAN, 2, 3}, {0, 0, 0}, {1, 1, 1}, {{0, 2, 3}, {0, 0, 0}, {1, 1, 1}}},
+        {"infinite position",
+         {1, -inf, inf},
+         {0, 0, 0},
+         {1, 1, 1},
+         {{1, 0, 0}, {0, 0, 0}, {1, 1, 1}}},
+        {"infinite rotation",
+         {0, 0, 0},
+         {45, -inf, NAN},
+         {1, 1, 1},
+         {{0, 0, 0}, {45, 0, 0}, {1, 1, 1}}},
+        {"NaN scale", {0, 0, 0}, {0, 0, 0}, {0.5f, NAN, inf}, {{0, 0, 0}, {0, 0, 0}, {0.5f, 0, 0}}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        for (bool autosave : {false, true}) {
+            SCOPED_TRACE(autosave ? "autosave" : "save");
+            TProjectDocument doc;
+            TSceneObject* cube = doc.GetScene().AddPrimitive(ptCube);
+            cube->Name = "Cube 1";
+            // A child far out: finite under the written parent, whatever it is in memory.
+            TSceneObject* child = doc.GetScene().AddPrimitive(ptSphere);
+            child->Name = "Child";
+            doc.GetScene().ReparentNode(child, cube, 0, true);
+            child->SetPosition({3e38f, 0, 0});
+            cube->SetTransform(c.Position, c.Rotation, c.Scale);
+            ASSERT_NE(cube->FindNonFiniteWorld(), nullptr);
+            EXPECT_NO_THROW(doc.SaveToFile(Path, !autosave));
+            TProjectDocument opened;
+            ASSERT_NO_THROW(opened.LoadFromFile(Path));
+            const TSceneNode* back = nullptr;
+            for (TSceneNode* n : opened.GetScene().GetNodes())
+                if (n->Name == "Cube 1")
+                    back = n;
+            ASSERT_NE(back, nullptr);
+            EXPECT_EQ(back->GetPosition(), c.Reopened[0]);
+            EXPECT_EQ(back->GetRotation(), c.Reopened[1]);
+            EXPECT_EQ(back->GetScale(), c.Reopened[2]);
+            ASSERT_EQ(back->ChildCount(), 1);
+            EXPECT_EQ(back->GetChild(0)->GetPosition().X, 3e38f);
+        }
     }
 }
 

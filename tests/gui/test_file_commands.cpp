@@ -353,6 +353,8 @@ TEST_F(FileCommandsTest, AFileWhoseStacksPassTheBudgetOpensAndSaysWhatWasLeftOut
     Calls.clear();
     FileAnswers = {f.fileName().toStdString()};
     YesNoAnswers = {true};
+    // A small work bound: the default one is seconds of smoothing.
+    Form->Document().SetEvaluationBudget({4000000, 4000000, 30000000});
     Click("File", "Open...");
     ASSERT_FALSE(Calls.empty());
     EXPECT_EQ(Calls.back().Kind, "inform");

@@ -211,6 +211,26 @@ TEST_F(TextureRipperTest, CornersDraggedOntoAPhotographSaveThePatternAndImportIt
               QStringList({"texture.png", "texture_001.png"}));
 }
 
+// A project saved in a folder whose name holds a line break: the texture's path could not be
+// kept in the scene file, so nothing is written or imported and the window says why.
+TEST_F(TextureRipperTest, AProjectInAFolderWithALineBreakGetsNoTexture)
+{
+    TTextureRipperForm* ripper = OpenRipper();
+    ASSERT_NE(ripper, nullptr);
+    OpenPhoto(ripper, Path("photo.png"));
+    ASSERT_TRUE(QDir(Folder.path()).mkdir(QStringLiteral("two\nlines")));
+    SaveProjectAs("two\nlines/scene.qstn");
+    QTRY_COMPARE(Target(ripper), QStringLiteral("textures/texture.png"));
+    Press(ripper, "SaveImportButton");
+    EXPECT_EQ(Status(ripper).toStdString(),
+              "Cannot import \"" + Path("two<LF>lines/textures").toStdString() +
+                  "\": a texture's path is kept on one line of the scene file, so it cannot "
+                  "hold a line break.");
+    EXPECT_TRUE(ripper->StatusIsError());
+    EXPECT_EQ(Form->Textures().Count(), 0);
+    EXPECT_FALSE(QDir(Path("two\nlines/textures")).exists());
+}
+
 TEST_F(TextureRipperTest, KeysTypedIntoTheNameReachIt)
 {
     TTextureRipperForm* ripper = OpenRipper();

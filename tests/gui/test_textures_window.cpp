@@ -6,6 +6,8 @@
 #include "image/uTextureRipperImage.h"
 #include "scene/uTextures.h"
 
+#include <QFile>
+#include <QImageWriter>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -77,6 +79,32 @@ TEST_F(TexturesWindowTest, ThumbnailsAreSmallAndRefuseWhatTheRegistryWould)
     std::ofstream(Path("junk.png").toStdString()) << "not a picture";
     EXPECT_TRUE(LoadTextureThumbnail(Path("junk.png").toStdString()).isNull());
     EXPECT_TRUE(LoadTextureThumbnail(Path("missing.png").toStdString()).isNull());
+
+    // A progressive JPEG cut after its first scan, or only a JPEG's start, then gigabytes of
+    // zeros (a sparse file): no picture is made up of them, and no more is read than the
+    // image could need.
+    QImage photo(64, 64, QImage::Format_RGB32);
+    photo.fill(QColor(0, 0, 255));
+    QImageWriter writer(Path("whole.jpg"), "jpeg");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(photo));
+    ASSERT_FALSE(LoadTextureThumbnail(Path("whole.jpg").toStdString()).isNull());
+    QFile whole(Path("whole.jpg"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    const qsizetype firstScan = bytes.indexOf("\xFF\xDA");
+    const qsizetype secondScan = bytes.indexOf("\xFF\xDA", firstScan + 2);
+    ASSERT_GT(secondScan, firstScan);
+    for (const auto& [name, head] :
+         {std::pair{"cut.jpg", bytes.left(secondScan)}, {"start.jpg", bytes.left(2)}}) {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(head);
+        if (!file.resize(qint64{8} << 30))
+            GTEST_SKIP() << "no sparse files of 8 GiB here";
+        file.close();
+        EXPECT_TRUE(LoadTextureThumbnail(Path(name).toStdString()).isNull()) << name;
+    }
 }
 
 TEST_F(TexturesWindowTest, ListsAddsAndDeletes)
@@ -141,6 +169,49 @@ TEST_F(TexturesWindowTest, ListsAddsAndDeletes)
     TTexturesForm* again = OpenWindow();
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(Form->findChildren<TTexturesForm*>().size(), 1);
+}
+
+// A file whose name holds a line break loads, but its path could not be read back from the
+// scene file as itself: the window refuses it with a warning naming it, and saving and
+// reopening the project brings back only what was imported.
+TEST_F(TexturesWindowTest, ANameWithALineBreakIsRefusedWithAWarningNamingIt)
+{
+    TTexturesForm* window = OpenWindow();
+    ASSERT_NE(window, nullptr);
+    const std::string brick = WriteImage("brick.png", 4, 4, MakeRgbaPixel(200, 80, 40, 255));
+    for (const char* name : {"new\nline.png", "cr\r.png", "new line.png"}) {
+        FileAnswers.push_back(WriteImage(name, 4, 4, MakeRgbaPixel(0, 0, 200, 255)));
+        Calls.clear();
+        Press(window, "AddTextureButton");
+    }
+    EXPECT_EQ(Form->Textures().Count(), 1);
+    ASSERT_EQ(window->CellCount(), 1);
+    EXPECT_EQ(window->Cell(0)->NameLabel->text(), "new line.png");
+    FileAnswers.push_back(brick);
+    Press(window, "AddTextureButton");
+    ASSERT_EQ(Form->Textures().Count(), 2);
+
+    Calls.clear();
+    FileAnswers.push_back(Path("new\nline.png").toStdString());
+    Press(window, "AddTextureButton");
+    ASSERT_EQ(Calls.size(), 2u);
+    EXPECT_EQ(Calls[1].Kind, "warn");
+    EXPECT_EQ(Calls[1].Caption, "Textures");
+    EXPECT_EQ(Calls[1].Text,
+              "Cannot import \"" + Path("new<LF>line.png").toStdString() +
+                  "\": a texture's path is kept on one line of the scene file, so it cannot "
+                  "hold a line break.");
+    EXPECT_EQ(Form->Textures().Count(), 2);
+
+    const std::string scene = Path("scene.qstn").toStdString();
+    Form->Document().SaveToFile(scene, true);
+    FileAnswers.push_back(scene);
+    Click("File", "Open...");
+    ASSERT_EQ(Form->Textures().Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NE(Form->Textures().GetTexture(i).GLName, 0u) << i;
+        EXPECT_EQ(Form->Textures().GetTexture(i).Name, i == 0 ? "new line.png" : "brick.png");
+    }
 }
 
 TEST_F(TexturesWindowTest, OpensWithAsManyColumnsAsItsWidthHolds)

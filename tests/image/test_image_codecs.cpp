@@ -559,3 +559,37 @@ TEST_F(ImageFiles, DecodeWorkIsReportedAndBoundedByTheCaller)
     EXPECT_EQ(r.ScanPixels % (32 * 16), 0u);
     EXPECT_GT(r.ScanPixels / (32 * 16), 5u);
 }
+
+// A JPEG shown small comes out reduced straight from its coefficients, each side kept at
+// least the asked size; other formats, and a JPEG too small to reduce, at their size.
+TEST(ImageMemory, AJpegShownSmallIsDecodedReduced)
+{
+    struct TCase {
+        std::uint32_t W, H;
+        std::int32_t Side;
+        std::int32_t OutW, OutH;
+    } cases[] = {
+        {1024, 512, 128, 256, 128}, {1024, 512, 100, 256, 128},  {1024, 512, 0, 1024, 512},
+        {100, 100, 128, 100, 100},  {2000, 130, 128, 2000, 130}, {2048, 2048, 128, 256, 256},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.W) + "x" + std::to_string(c.H) + " to " +
+                     std::to_string(c.Side));
+        TBytes rgb;
+        for (std::uint32_t i = 0; i < c.W * c.H; ++i)
+            rgb.insert(rgb.end(), {200, 100, 50});
+        const TBytes jpeg = EncodeJpeg(c.W, c.H, false, rgb);
+        TImageSizeLimits limits;
+        limits.ReduceToSide = c.Side;
+        const TImageDecodeResult r =
+            DecodeImageMemory(jpeg.data(), jpeg.size(), TImageFileKind::Jpeg, limits);
+        ASSERT_EQ(r.Status, TImageDecodeStatus::Ok) << r.Message;
+        EXPECT_EQ(r.Image->Width(), c.OutW);
+        EXPECT_EQ(r.Image->Height(), c.OutH);
+        EXPECT_EQ(r.DecodedPixels, static_cast<std::uint64_t>(c.OutW) * c.OutH);
+        const TRgbaPixel middle = r.Image->GetPixel(c.OutW / 2, c.OutH / 2);
+        EXPECT_NEAR(PixelRed(middle), 200, 3);
+        EXPECT_NEAR(PixelGreen(middle), 100, 3);
+        EXPECT_NEAR(PixelBlue(middle), 50, 3);
+    }
+}

@@ -2,7 +2,11 @@
 // the working order, every remaining point tested): the same triangles in the same order
 // and the same result on random and adversarial loops: concave stars, combs, long strips
 // of collinear points, self-crossing loops, repeated points, points on the tolerance's
-// edge, loops far from the origin and in each dominant plane.
+// edge, loops far from the origin, loops whose float products overflow and in each dominant
+// plane. Then the clipping's charges to a work meter: they follow the work done, and a
+// bound stops the run soon after it is passed.
+#include "base/uWorkMeter.h"
+#include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierModelingSurface.h"
 #include "modifiers/uModifierTopologyUtils.h"
 #include "tests/modifiers/uCapHolesReference.h"
@@ -11,6 +15,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <string>
@@ -150,6 +155,19 @@ TPlanar Transformed(TPlanar Points, float Scale, float Offset, bool Reverse)
     return Points;
 }
 
+// A loop whose coordinates differ by about 1.8e19: the containment test's float products
+// round to infinity there, and an infinity less an infinity counts a point as inside.
+TPlanar FarLoop(int Rotation, bool Reverse)
+{
+    TPlanar out = {{9.6e18f, 9e18f},      {1e19f, 9.7e18f},    {9.5e18f, 1.16e19f},
+                   {-4.9e18f, -1.41e19f}, {2e17f, -1.38e19f},  {1.2e18f, -5.1e18f},
+                   {2.3e18f, -3.1e18f},   {4.2e18f, -2.1e18f}, {4.1e18f, -1.2e18f}};
+    std::rotate(out.begin(), out.begin() + Rotation % static_cast<int>(out.size()), out.end());
+    if (Reverse)
+        std::reverse(out.begin(), out.end());
+    return out;
+}
+
 struct TLoopCase {
     const char* Name;
     int Rounds;
@@ -198,6 +216,23 @@ TEST(CapHolesOracle, TriangulateLoopMatchesThePlainScan)
                                  : k % 3 == 1 ? 400.0f
                                               : 3000.0f,
                                  0.5f + 0.25f * static_cast<float>(k % 4));
+         }},
+        {"a loop whose float products overflow, each start and both ways", 18,
+         [](std::mt19937&, int k) { return FarLoop(k % 9, k >= 9); }},
+        {"random loops scaled to where the float products overflow", 80,
+         [](std::mt19937& r, int k) {
+             const float extents[] = {4e18f, 9e18f, 1.3e19f, 1.9e19f, 4e19f};
+             TPlanar p = RandomPoints(r, 4 + k % 40, extents[k % 5], false);
+             return Transformed(p, 1, k % 3 == 0 ? 5e18f : 0, k % 2 == 0);
+         }},
+        {"stars and combs scaled to where the float products overflow", 40,
+         [](std::mt19937& r, int k) {
+             const float scale = k % 4 == 0   ? 3e18f
+                                 : k % 4 == 1 ? 1e19f
+                                 : k % 4 == 2 ? 2e19f
+                                              : 7e18f;
+             TPlanar p = k % 2 ? Star(r, 6 + 3 * k, 0.2f) : Comb(3 + k, 0.5f);
+             return Transformed(p, k % 2 ? scale : scale / 40, 0, k % 3 == 0);
          }},
         {"nearly collinear loops", 30,
          [](std::mt19937& r, int k) {
@@ -265,6 +300,85 @@ TEST(CapHolesOracle, StripOfWeldedPlanesCapsAsThePlainScanDoes)
                     (f.Indices[1] == expected[3 * t + 2] && f.Indices[2] == expected[3 * t + 1]))
             << t;
     }
+}
+
+// An open tube of Segments quads around the Y axis: two round loops to cap.
+TMeshData OpenTube(int Segments, float Radius)
+{
+    TMeshData tube;
+    for (int i = 0; i < Segments; ++i)
+        for (int y = 0; y <= 1; ++y) {
+            const double a = 2 * std::numbers::pi * i / Segments;
+            TMeshVertex v;
+            v.Position = {static_cast<float>(Radius * std::cos(a)), static_cast<float>(y),
+                          static_cast<float>(Radius * std::sin(a))};
+            tube.AddVertex(v);
+        }
+    for (int i = 0; i < Segments; ++i) {
+        const int j = (i + 1) % Segments;
+        tube.AddQuad(2 * i, 2 * j, 2 * j + 1, 2 * i + 1);
+    }
+    tube.RebuildEdges();
+    return tube;
+}
+
+// Caps Source through the evaluation's entry with a meter of the given bound; the units it
+// charged.
+int64_t MeteredCap(const TMeshData& Source, TMeshData& Capped,
+                   int64_t Bound = std::numeric_limits<int64_t>::max())
+{
+    TWorkMeter meter(Bound);
+    TModifierEvalContext context;
+    context.Meter = &meter;
+    TCapHolesModifier cap;
+    cap.ApplyWithInfo(context, Source, Capped);
+    return meter.Used();
+}
+
+// Two tubes of one size cost the same to copy and to cap, but at a radius of 1e19 no box
+// of points can be ruled out of an ear's triangle, so every corner's test visits more of
+// the loop: the charge follows that work, not the mesh's size.
+TEST(CapHolesMeter, ChargesTheClippingsWorkAsItIsDone)
+{
+    struct TCharge {
+        int Segments;
+        float Radius;
+        int64_t Units = 0;
+    };
+    TCharge charges[] = {{800, 1000}, {1600, 1000}, {800, 1e19f}, {1600, 1e19f}};
+    for (TCharge& c : charges) {
+        const std::string label = std::to_string(c.Segments) + " at " + std::to_string(c.Radius);
+        const TMeshData tube = OpenTube(c.Segments, c.Radius);
+        TMeshData metered, plain;
+        c.Units = MeteredCap(tube, metered);
+        TCapHolesModifier().Apply(tube, plain);
+        ASSERT_EQ(metered.Faces.size(), tube.Faces.size() + 2 * (c.Segments - 2)) << label;
+        ASSERT_EQ(metered.Faces.size(), plain.Faces.size()) << label;
+        for (size_t f = 0; f < plain.Faces.size(); ++f)
+            ASSERT_EQ(metered.Faces[f].Indices, plain.Faces[f].Indices) << label << " " << f;
+    }
+    EXPECT_GT(charges[0].Units, 0);
+    EXPECT_GT(charges[2].Units, 2 * charges[0].Units);
+    EXPECT_GT(charges[3].Units, 2 * charges[1].Units);
+    // Where nothing is ruled out the work grows with the square of the loop.
+    EXPECT_GT(charges[3].Units, 3 * charges[2].Units);
+}
+
+TEST(CapHolesMeter, StopsSoonAfterTheBoundIsPassed)
+{
+    const TMeshData tube = OpenTube(1000, 1e19f);
+    TMeshData capped;
+    const int64_t whole = MeteredCap(tube, capped);
+    const int64_t bound = whole / 4;
+    TWorkMeter meter(bound);
+    TModifierEvalContext context;
+    context.Meter = &meter;
+    TCapHolesModifier cap;
+    EXPECT_THROW(cap.ApplyWithInfo(context, tube, capped), EWorkLimitReached);
+    EXPECT_GT(meter.Used(), bound);
+    EXPECT_LT(meter.Used(), whole / 2);  // charged as it went, not after the loop
+    // Exactly the whole charge is enough.
+    EXPECT_EQ(MeteredCap(tube, capped, whole), whole);
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 class ModifierEvaluator : public ::testing::Test {
@@ -122,6 +125,8 @@ TEST_F(ModifierEvaluator, InvalidOrNonFiniteOutputIsRefused)
         EXPECT_FALSE(Run()) << int(fault);
         EXPECT_EQ(result.Message, "Test Faulty: output contains invalid or non-finite mesh data");
         EXPECT_EQ(result.FailedIndex, 1);
+        EXPECT_FALSE(result.OverLimits);
+        EXPECT_FALSE(result.OutOfWork);
         ASSERT_TRUE(result.Mesh);
         EXPECT_EQ(Xs(*result.Mesh), CubeXs(1, 1));
     }
@@ -166,6 +171,10 @@ TEST_F(ModifierEvaluator, EstimateAboveTheLimitIsRefusedBeforeTheModifierRuns)
         "1000000/1000000)";
     EXPECT_EQ(result.Message, expected);
     EXPECT_EQ(result.FailedTypeId, "test_copies");
+    EXPECT_TRUE(result.OverLimits);
+    EXPECT_TRUE(result.Estimated);
+    EXPECT_EQ(result.FailedVertices, 1000008);
+    EXPECT_EQ(result.FailedFaces, 250002);
     ASSERT_TRUE(result.Mesh);
     EXPECT_EQ(result.Mesh->Vertices.size(), 24u);
 }
@@ -190,6 +199,83 @@ TEST_F(ModifierEvaluator, ActualOutputAboveTheLimitIsRefusedAfterTheStep)
     EXPECT_EQ(result.FailedIndex, 1);
     EXPECT_EQ(result.Message, "Test Copies: output contains invalid or non-finite mesh data");
     EXPECT_EQ(Xs(*result.Mesh), CubeXs(1, 3));
+    EXPECT_TRUE(result.OverLimits);
+    EXPECT_FALSE(result.Estimated);
+    EXPECT_EQ(result.FailedVertices, 72);
+}
+
+namespace {
+
+// Charges Units to the context's meter while it applies, as a kernel's long loop does.
+class TChargingTestModifier : public TCopiesTestModifier {
+public:
+    explicit TChargingTestModifier(int64_t units) : TCopiesTestModifier(1), Units(units) {}
+    TModifierApplyInfo ApplyWithInfo(const TModifierEvalContext& Context, const TMeshData& Source,
+                                     TMeshData& Dest) override
+    {
+        for (int64_t i = 0; i < Units; i += 1024)
+            ChargeWork(Context.Meter, std::min<int64_t>(1024, Units - i));
+        return TCopiesTestModifier::ApplyWithInfo(Context, Source, Dest);
+    }
+    int64_t Units;
+};
+
+}  // namespace
+
+// With a meter the run is paid for as it goes: the copy of the source and every mesh a
+// step receives and builds, and whatever a kernel charges itself. A bound of exactly the
+// whole run's cost passes; below it, the step whose charge passes the bound fails like
+// any other step, with OutOfWork, handing back the mesh before it.
+TEST_F(ModifierEvaluator, AWorkMeterStopsTheStepThatPassesItsBound)
+{
+    Add<TVertexAffineTestModifier>(2.0f, 0.0f);
+    Add<TCopiesTestModifier>(2);
+    Add<TChargingTestModifier>(100000);
+    TWorkMeter unbounded;
+    TModifierEvalContext ctx;
+    ctx.Meter = &unbounded;
+    ASSERT_TRUE(Run(ctx));
+    const TMeshData whole = *result.Mesh;
+    const int64_t cost = unbounded.Used();
+    // At least: the source's copy, the copies' step in and out, the kernel's own charge.
+    EXPECT_GE(cost, MeshWorkUnits(cube) + MeshWorkUnits(24, 6) + MeshWorkUnits(48, 12) + 100000);
+    ASSERT_TRUE(Run());  // without a meter: the same mesh
+    EXPECT_EQ(result.Mesh->Vertices, whole.Vertices);
+
+    const struct {
+        int64_t Bound;
+        bool Passes;
+        int32_t FailedIndex;
+        std::vector<float> Xs;  // of the mesh handed back
+    } cases[] = {
+        {cost, true, 0, Xs(whole)},
+        {cost - 1, false, 2,
+         [&] {  // the last step's output
+             std::vector<float> xs = CubeXs(2, 0);
+             xs.insert(xs.end(), xs.begin(), xs.end());
+             return xs;
+         }()},
+        {cost - 100000, false, 2, {}},                  // the kernel's own charge passes it
+        {MeshWorkUnits(cube), false, 0, CubeXs(1, 0)},  // the source's copy only
+        {0, false, 0, CubeXs(1, 0)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Bound);
+        TWorkMeter meter(c.Bound);
+        ctx.Meter = &meter;
+        EXPECT_EQ(Run(ctx), c.Passes);
+        EXPECT_EQ(result.OutOfWork, !c.Passes);
+        EXPECT_FALSE(result.OverLimits);
+        EXPECT_EQ(result.FailedIndex, c.FailedIndex);
+        ASSERT_TRUE(result.Mesh);
+        if (!c.Xs.empty())
+            EXPECT_EQ(Xs(*result.Mesh), c.Xs);
+        if (!c.Passes)
+            EXPECT_EQ(result.Message.find(c.FailedIndex == 0 ? "Test Affine: " : "Test Copies: "),
+                      0u)
+                << result.Message;
+        EXPECT_EQ(meter.Exhausted(), !c.Passes);
+    }
 }
 
 TEST_F(ModifierEvaluator, EdgesAreRebuiltOnceAtTheEndWhenAStepAsksForIt)

@@ -200,6 +200,16 @@ TEST_F(TextureFixture, LoadFailuresNameTheirCauseAndLeaveTheRegistryAlone)
     for (const int passes : {0, 1, 6})
         WriteBytes(Dir / ("cut" + std::to_string(passes) + ".png"),
                    InterlacedPngOfPasses(16, 16, passes));
+    // Good images whose paths a scene file could not hold on one line.
+    fs::copy_file(Dir / "a.png", Dir / "new\nline.png");
+    fs::copy_file(Dir / "a.png", Dir / "cr\r.png");
+    fs::create_directories(Dir / "two\r\nlines");
+    fs::copy_file(Dir / "a.png", Dir / "two\r\nlines" / "a.png");
+    const auto lineBreak = [&](const std::string& Shown) {
+        return "Cannot import \"" + Dir.string() + "/" + Shown +
+               "\": a texture's path is kept on one line of the scene file, so it cannot hold a "
+               "line break.";
+    };
     const struct {
         std::string File;
         std::string Message;
@@ -213,6 +223,9 @@ TEST_F(TextureFixture, LoadFailuresNameTheirCauseAndLeaveTheRegistryAlone)
         {PathOf("cut0.png"), "The texture image could not be decoded."},
         {PathOf("cut1.png"), "The texture image could not be decoded."},
         {PathOf("cut6.png"), "The texture image could not be decoded."},
+        {PathOf("new\nline.png"), lineBreak("new<LF>line.png")},
+        {PathOf("cr\r.png"), lineBreak("cr<CR>.png")},
+        {PathOf("two\r\nlines/a.png"), lineBreak("two<CR><LF>lines/a.png")},
     };
     TTextureManager registry(&Gpu);
     registry.ImportFile(PathOf("a.png"));
