@@ -30,7 +30,7 @@ constexpr int64_t kDefaultEvalLimit = 1000000;
 // vertex; any other step, per vertex and per face it receives and again per vertex and
 // per face it builds (copy, build, checks and the edge list at the end).
 constexpr int64_t kVertexPassUnits = 4;
-constexpr int64_t kMeshElementUnits = 24;
+constexpr int64_t kMeshElementUnits = 48;
 
 struct TModifierEvalContext {
     TVec3 ObjectScale{1, 1, 1};

@@ -119,7 +119,7 @@ private:
     static constexpr double kReachInCells = 0.125;
     static constexpr double kFinePerCell = 15;  // sqrt(3) * 8.08 / 15 < 0.94 reach across
     static constexpr uint32_t kCrowded = 32;
-    static constexpr uint32_t kLeafPoints = 8;
+    static constexpr uint32_t kLeafPoints = 16;
     float T2;
     double Reach;  // the threshold, or a little more where its square is subnormal
     double InverseCell;

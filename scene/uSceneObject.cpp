@@ -266,7 +266,7 @@ TBoundedEvaluation TSceneObject::RunStack(const TEvaluationBounds* Bounds)
     if (Composite) {
         try {
             int64_t VertexCount = 0, FaceCount = 0;
-            switch (GatherChildren(CompositeMesh, VertexCount, FaceCount, &Limits)) {
+            switch (GatherChildren(CompositeMesh, VertexCount, FaceCount, Bounds)) {
             case TGathered::Built:
                 Input = CompositeMesh.get();
                 CompositeInput = true;

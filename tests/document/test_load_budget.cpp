@@ -430,27 +430,41 @@ TEST_F(LoadBudgetTest, AStackWhoseNextRealStepPassesTheBudgetIsHeld)
          {100000, 10000, 250000000},
          {"O11"},
          "Subdivide"},
-        // The work: the subdivision fits in the bound, the smoothing of its output not
-        // (the mesh it receives alone is charged more than is left).
+        // The work: the subdivision fits in the bound (the sphere's 986 vertices and faces
+        // copied and received, 3074 built), the smoothing of its output not (the mesh it
+        // receives alone is charged more than is left).
         {"work",
          SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, ptSphere,
                                                  ModifierBlock("subdivide", "Levels=1\r\n") +
                                                      ModifierBlock("smooth", "Iterations=1\r\n"),
                                                  2),
-         {100000, 100000, 150000},
+         {100000, 100000, 6500 * kMeshElementUnits},
          {"O10"},
          "Smooth"},
-        // What the first object leaves of the bound is less than the copy of the second's
-        // source: it stops at its first enabled step, the disabled one skipped.
+        // What the first object leaves of the bound (it is charged 14,262 elements) is less
+        // than the copy of the second's source: it stops at its first enabled step, the
+        // disabled one skipped.
         {"work spent",
          SceneHead("NOTEX\r\n", 2) + sphere2 +
              ObjectBlock(11, ptSphere,
                          "BEGINMOD twist 1\r\nID 0\r\nENABLED 0\r\nENDMOD\r\n" +
                              ModifierBlock("subdivide", "Levels=1\r\n"),
                          2),
-         {100000, 100000, 360000},
+         {100000, 100000, 15000 * kMeshElementUnits},
          {"O11"},
          "Subdivide"},
+        // The first object fills the room exactly (four cubes: 96 vertices, 24 faces):
+        // the next is held at its first enabled step without running anything.
+        {"room full",
+         SceneHead("NOTEX\r\n", 2) +
+             ObjectBlock(10, ptCube, ModifierBlock("array_2d", "CountX=2\r\nCountY=2\r\n"), 1) +
+             ObjectBlock(11, ptSphere,
+                         "BEGINMOD twist 1\r\nID 0\r\nENABLED 0\r\nENDMOD\r\n" +
+                             ModifierBlock("reverse_normals", ""),
+                         2),
+         {96, 24, 250000000},
+         {"O11"},
+         "Reverse Normals"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -653,7 +667,7 @@ void ExpectEditorMeshes(TScene& Scene)
 
 // Scenes whose objects the editor evaluates within their limits, together within the
 // scene's room and the work bound, reopen whole, each mesh the editor's: a shell after a
-// subdivision, which gets no rim on a closed mesh, at the size the Part's limits allow;
+// subdivision, which gets no rim on a closed mesh, near the size one object may build;
 // an ordinary scene whose objects build more than 1,000,000 vertices together.
 TEST_F(LoadBudgetTest, OrdinaryScenesWithinTheRoomOpenWhole)
 {

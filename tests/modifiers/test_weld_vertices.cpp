@@ -3,6 +3,9 @@
 // that join far ends, points just too far, signed zeros, non-finite positions and broken
 // faces. Every field of the result must match bit for bit.
 #include "base/uWorkMeter.h"
+#include "modifiers/uModifierEvaluator.h"
+#include "modifiers/uModifierModelingSurface.h"
+#include "modifiers/uModifierStack.h"
 #include "modifiers/uModifierTopologyUtils.h"
 #include "tests/modifiers/uVertexWeldReference.h"
 
@@ -400,6 +403,20 @@ TEST(WeldVertices, ChargesTheMeterForThePairsItComparesAndStopsPastItsBound)
     EXPECT_LT(bounded.Used(), pairs / 2);  // stopped as it went, not at the end
     EXPECT_EQ(stopped.Vertices, source.Vertices);
     EXPECT_EQ(stopped.Faces, source.Faces);
+
+    // The modifier welds with the meter of its evaluation: past the bound the step fails,
+    // named.
+    TModifierStack stack;
+    auto weld = std::make_unique<TVertexWeldModifier>();
+    weld->SetThreshold(1.0f);
+    stack.Add(std::move(weld));
+    TWorkMeter evaluation(pairs / 4);
+    TModifierEvalContext context;
+    context.Meter = &evaluation;
+    TModifierEvaluationResult result;
+    EXPECT_FALSE(TModifierEvaluator().Evaluate(&source, stack, context, result));
+    EXPECT_EQ(result.FailedTypeId, "vertex_weld");
+    EXPECT_TRUE(evaluation.Exhausted());
 }
 
 }  // namespace
