@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror 2>/tmp/quill-format.$$; then
-  grep -E '^[^ ].*warning' /tmp/quill-format.$$ | cut -d: -f1 | sort -u | sed 's/^/not formatted: /'
+  grep -E '^[^ ].*(warning|error)' /tmp/quill-format.$$ | cut -d: -f1 | sort -u | sed 's/^/not formatted: /'
   rm -f /tmp/quill-format.$$
   exit 1
 fi
