@@ -310,9 +310,17 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
             PositionsKnown = false;
             auto Output = std::make_unique<TMeshData>();
             const TModifierApplyInfo Info = Modifier.ApplyWithInfo(Ctx, *Current, *Output);
-            if (Ctx.Meter)
-                Ctx.Meter->Charge(MeshWorkUnits(*Output));
             const std::string Problem = OutputProblem(*Output, MaxVertices, MaxFaces, false);
+            if (Ctx.Meter) {
+                // A refused output is paid for too, but fails for what it is: the meter,
+                // past its bound, stops whatever comes next.
+                try {
+                    Ctx.Meter->Charge(MeshWorkUnits(*Output));
+                } catch (const EWorkLimitReached&) {
+                    if (Problem.empty())
+                        throw;
+                }
+            }
             if (!Problem.empty()) {
                 std::string Message = Name + ": " + Problem;
                 Fail(Result, i, TypeId, std::move(Message), Current);

@@ -277,6 +277,18 @@ TEST_F(ModifierEvaluator, AWorkMeterStopsTheStepThatPassesItsBound)
                 << result.Message;
         EXPECT_EQ(meter.Exhausted(), !c.Passes);
     }
+
+    // An output past the limits and the bound at once fails for its size, as it would
+    // without a meter; the meter is spent all the same.
+    stack.Clear();
+    Add<TCopiesTestModifier>(3, /*lie=*/true);
+    TWorkMeter tight(MeshWorkUnits(cube) + MeshInputUnits(cube) + 1);
+    ctx.Meter = &tight;
+    ctx.MaxVertices = 50;
+    EXPECT_FALSE(Run(ctx));
+    EXPECT_TRUE(result.OverLimits);
+    EXPECT_FALSE(result.OutOfWork);
+    EXPECT_TRUE(tight.Exhausted());
 }
 
 TEST_F(ModifierEvaluator, EdgesAreRebuiltOnceAtTheEndWhenAStepAsksForIt)
