@@ -11,21 +11,20 @@
 //
 // Run pinned: taskset -c 2,3 build-rel/bench/quill_bench --benchmark_filter=WorkMeter
 //
-// When the weights were set (4 units a vertex for a vertex-only step, 24 a vertex or face
-// for any other), cold, on the sphere subdivided 3 and 5 times (24,578 and 393,218
-// vertices), in ns per unit:
-//   vertex-only deformers (twist ... push)                     0.9 - 1.5
+// When the weights were set (a vertex-only step 4 units a vertex; any other step 8 units
+// a vertex or face it reads and 56 a vertex or face it builds; the source's copy as built),
+// cold, with the kernels' own charges, on the sphere subdivided 3 and 5 times (24,578 and
+// 393,218 vertices), in ns per unit:
+//   vertex-only deformers (twist ... push)                     0.3 - 0.7
 //   per-corner and copying steps (normals, UVs, xform, tessellate,
-//     the animated deformers)                                  0.4 - 1.6
-//   arrays, mirror, slice, vertex weld                         1.3 - 2.7
-//   optimize                                                   1.6 - 3.5
-//   subdivide                                                  2.6 - 6.8
-//   relax, smooth (default iterations, not yet charged)        3.5 - 8.9
-//   shell                                                      4.6 - 12
-//   cap holes (on a closed mesh: the boundary search alone)    3.8 - 15
-//   a composite's gathering (visits, copies)                   0.8 - 1.3
-// The kernels far above 1 build edge lists or search boundaries with a large constant
-// per element; they are where a file can buy the most time per unit.
+//     the animated deformers)                                  0.3 - 0.9
+//   arrays, mirror, slice                                      0.4 - 1.5
+//   relax, smooth, vertex weld, cap holes, optimize            0.7 - 1.6
+//   shell                                                      1.5 - 1.9
+//   subdivide                                                  1.3 - 2.5
+//   a composite's gathering (visits, copies)                   0.3 - 0.4
+// A stack repeating the dearest of these on a mesh near one object's limit runs out of
+// work within about 7.5 s on one core here.
 #include "base/uMesh.h"
 #include "base/uWorkMeter.h"
 #include "modifiers/uModifierEvaluator.h"

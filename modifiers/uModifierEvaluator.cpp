@@ -244,14 +244,14 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
                 Ctx.Meter->Charge(
                     Modifier.KeepsTopology()
                         ? WorkProduct(kVertexPassUnits, static_cast<int64_t>(Input.Vertices.size()))
-                        : MeshWorkUnits(Input));
+                        : MeshInputUnits(Input));
             }
             int64_t PredictedVertices = -1, PredictedFaces = -1, PredictedEdges = -1;
             if (Modifier.EstimateOutputSize(Input, PredictedVertices, PredictedFaces,
                                             PredictedEdges) &&
                 (PredictedVertices > MaxVertices || PredictedFaces > MaxFaces)) {
-                std::string Message = LimitMessage(Name, PredictedVertices, PredictedFaces,
-                                                   MaxVertices, MaxFaces);
+                std::string Message =
+                    LimitMessage(Name, PredictedVertices, PredictedFaces, MaxVertices, MaxFaces);
                 Rewind();
                 Fail(Result, i, TypeId, std::move(Message), Current);
                 Result.OverLimits = true;
@@ -310,9 +310,17 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
             PositionsKnown = false;
             auto Output = std::make_unique<TMeshData>();
             const TModifierApplyInfo Info = Modifier.ApplyWithInfo(Ctx, *Current, *Output);
-            if (Ctx.Meter)
-                Ctx.Meter->Charge(MeshWorkUnits(*Output));
             const std::string Problem = OutputProblem(*Output, MaxVertices, MaxFaces, false);
+            if (Ctx.Meter) {
+                // A refused output is paid for too, but fails for what it is: the meter,
+                // past its bound, stops whatever comes next.
+                try {
+                    Ctx.Meter->Charge(MeshWorkUnits(*Output));
+                } catch (const EWorkLimitReached&) {
+                    if (Problem.empty())
+                        throw;
+                }
+            }
             if (!Problem.empty()) {
                 std::string Message = Name + ": " + Problem;
                 Fail(Result, i, TypeId, std::move(Message), Current);
@@ -360,15 +368,20 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
 std::string LimitMessage(const std::string& Name, int64_t Vertices, int64_t Faces,
                          int64_t MaxVertices, int64_t MaxFaces)
 {
-    return Name + ": output exceeds limits (" + IntToText(Vertices) + " verts/" +
-           IntToText(Faces) + " faces; limit " + IntToText(MaxVertices) + "/" +
-           IntToText(MaxFaces) + ")";
+    return Name + ": output exceeds limits (" + IntToText(Vertices) + " verts/" + IntToText(Faces) +
+           " faces; limit " + IntToText(MaxVertices) + "/" + IntToText(MaxFaces) + ")";
 }
 
 int64_t MeshWorkUnits(int64_t Vertices, int64_t Faces)
 {
     return WorkProduct(kMeshElementUnits,
                        std::max<int64_t>(Vertices, 0) + std::max<int64_t>(Faces, 0));
+}
+
+int64_t MeshInputUnits(const TMeshData& Mesh)
+{
+    return WorkProduct(kInputElementUnits, static_cast<int64_t>(Mesh.Vertices.size()) +
+                                               static_cast<int64_t>(Mesh.Faces.size()));
 }
 
 int64_t MeshWorkUnits(const TMeshData& Mesh)

@@ -27,10 +27,12 @@ constexpr int64_t kDefaultEvalLimit = 1000000;
 
 // Work units the evaluator charges, each about a nanosecond of one core (the figures
 // per modifier are in bench/bench_work_meter.cpp): a step that only moves vertices, per
-// vertex; any other step, per vertex and per face it receives and again per vertex and
-// per face it builds (copy, build, checks and the edge list at the end).
+// vertex; any other step, per vertex and per face it receives (read) and per vertex and
+// per face it builds (written to fresh memory, checked, its edges listed), which is where
+// the time goes; the copy of the source as a mesh built.
 constexpr int64_t kVertexPassUnits = 4;
-constexpr int64_t kMeshElementUnits = 48;
+constexpr int64_t kInputElementUnits = 8;
+constexpr int64_t kMeshElementUnits = 56;
 
 struct TModifierEvalContext {
     TVec3 ObjectScale{1, 1, 1};
@@ -97,10 +99,12 @@ inline int64_t EffectiveEvalLimit(int64_t Limit)
 // The message of a step refused for its estimate: "Name: output exceeds limits (...)".
 std::string LimitMessage(const std::string& Name, int64_t Vertices, int64_t Faces,
                          int64_t MaxVertices, int64_t MaxFaces);
-// What the evaluator charges for a step receiving, or building, Mesh (not a vertex-only
-// step): also the price of copying a mesh of that size elsewhere.
+// What the evaluator charges for a step building Mesh: also the price of copying a mesh
+// of that size elsewhere.
 int64_t MeshWorkUnits(const TMeshData& Mesh);
 int64_t MeshWorkUnits(int64_t Vertices, int64_t Faces);
+// What the evaluator charges for a building step receiving Mesh.
+int64_t MeshInputUnits(const TMeshData& Mesh);
 
 // Empties Dest and copies Source's vertices and faces (edges are not rebuilt). Nothing
 // unless both are given.

@@ -431,26 +431,25 @@ TEST_F(LoadBudgetTest, AStackWhoseNextRealStepPassesTheBudgetIsHeld)
          {"O11"},
          "Subdivide"},
         // The work: the subdivision fits in the bound (the sphere's 986 vertices and faces
-        // copied and received, 3074 built), the smoothing of its output not (the mesh it
-        // receives alone is charged more than is left).
+        // copied and received, 3074 built: 235,248 units), the smoothing of its output not.
         {"work",
          SceneHead("NOTEX\r\n", 1) + ObjectBlock(10, ptSphere,
                                                  ModifierBlock("subdivide", "Levels=1\r\n") +
                                                      ModifierBlock("smooth", "Iterations=1\r\n"),
                                                  2),
-         {100000, 100000, 6500 * kMeshElementUnits},
+         {100000, 100000, 300000},
          {"O10"},
          "Smooth"},
-        // What the first object leaves of the bound (it is charged 14,262 elements) is less
-        // than the copy of the second's source: it stops at its first enabled step, the
-        // disabled one skipped.
+        // What the first object leaves of the bound (it is charged 751,344 units) is less
+        // than the copy of the second's source (55,216): it stops at its first enabled
+        // step, the disabled one skipped.
         {"work spent",
          SceneHead("NOTEX\r\n", 2) + sphere2 +
              ObjectBlock(11, ptSphere,
                          "BEGINMOD twist 1\r\nID 0\r\nENABLED 0\r\nENDMOD\r\n" +
                              ModifierBlock("subdivide", "Levels=1\r\n"),
                          2),
-         {100000, 100000, 15000 * kMeshElementUnits},
+         {100000, 100000, 780000},
          {"O11"},
          "Subdivide"},
         // The first object fills the room exactly (four cubes: 96 vertices, 24 faces):

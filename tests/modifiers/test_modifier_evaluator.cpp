@@ -237,8 +237,9 @@ TEST_F(ModifierEvaluator, AWorkMeterStopsTheStepThatPassesItsBound)
     ASSERT_TRUE(Run(ctx));
     const TMeshData whole = *result.Mesh;
     const int64_t cost = unbounded.Used();
-    // At least: the source's copy, the copies' step in and out, the kernel's own charge.
-    EXPECT_GE(cost, MeshWorkUnits(cube) + MeshWorkUnits(24, 6) + MeshWorkUnits(48, 12) + 100000);
+    // At least: the source's copy, what the two building steps build, the kernel's own
+    // charge.
+    EXPECT_GE(cost, MeshWorkUnits(cube) + 2 * MeshWorkUnits(48, 12) + 100000);
     ASSERT_TRUE(Run());  // without a meter: the same mesh
     EXPECT_EQ(result.Mesh->Vertices, whole.Vertices);
 
@@ -276,6 +277,18 @@ TEST_F(ModifierEvaluator, AWorkMeterStopsTheStepThatPassesItsBound)
                 << result.Message;
         EXPECT_EQ(meter.Exhausted(), !c.Passes);
     }
+
+    // An output past the limits and the bound at once fails for its size, as it would
+    // without a meter; the meter is spent all the same.
+    stack.Clear();
+    Add<TCopiesTestModifier>(3, /*lie=*/true);
+    TWorkMeter tight(MeshWorkUnits(cube) + MeshInputUnits(cube) + 1);
+    ctx.Meter = &tight;
+    ctx.MaxVertices = 50;
+    EXPECT_FALSE(Run(ctx));
+    EXPECT_TRUE(result.OverLimits);
+    EXPECT_FALSE(result.OutOfWork);
+    EXPECT_TRUE(tight.Exhausted());
 }
 
 TEST_F(ModifierEvaluator, EdgesAreRebuiltOnceAtTheEndWhenAStepAsksForIt)
