@@ -1,5 +1,6 @@
 #include "modifiers/uModifierMeshQuality.h"
 
+#include "base/uHashSeed.h"
 #include "modifiers/uModifierDeformCommon.h"
 #include "modifiers/uModifierEvaluator.h"
 #include "modifiers/uModifierModelingSurface.h"
@@ -36,7 +37,7 @@ TFaceKey FaceKeyOf(const TMeshFace& Face)
 struct TFaceKeyHash {
     size_t operator()(const TFaceKey& Key) const
     {
-        uint64_t h = 0x9E3779B97F4A7C15ull;
+        uint64_t h = 0x9E3779B97F4A7C15ull ^ ProcessHashSeed();
         for (int32_t v : Key)
             h = (h ^ static_cast<uint32_t>(v)) * 0x100000001B3ull;
         return static_cast<size_t>(h ^ (h >> 31));

@@ -1,5 +1,6 @@
 #include "modifiers/uModifierTopologyUtils.h"
 
+#include "base/uHashSeed.h"
 #include "modifiers/uEarClipper.h"
 #include "modifiers/uWeldGrid.h"
 
@@ -152,7 +153,7 @@ TSideIndex::TSideIndex(size_t Expected) : Slots(TableSizeFor(Expected), TSlot{kN
 size_t TSideIndex::SlotOf(uint64_t Key) const
 {
     const size_t mask = Slots.size() - 1;
-    const uint64_t h = Key * 0x9E3779B97F4A7C15ull;
+    const uint64_t h = (Key ^ ProcessHashSeed()) * 0x9E3779B97F4A7C15ull;
     for (size_t slot = (h ^ (h >> 32)) & mask;; slot = (slot + 1) & mask)
         if (Slots[slot].Key == Key || Slots[slot].Key == kNoSide)
             return slot;
