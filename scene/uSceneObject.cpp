@@ -34,6 +34,17 @@ bool IsCompositeTypeId(const std::string& TypeId)
                        [&](const char* Id) { return TypeId == Id; });
 }
 
+// An enabled modifier of the stack reads the object's own scale (un-scale UVs does).
+bool ReadsObjectScale(const TModifierStack* Stack)
+{
+    if (!Stack)
+        return false;
+    for (int32_t i = 0; i < Stack->Count(); ++i)
+        if (Stack->GetItem(i)->GetEnabled() && Stack->GetItem(i)->GetTypeId() == "unscale_uvs")
+            return true;
+    return false;
+}
+
 constexpr int kDefaultTerrainResolution = 128;
 
 }  // namespace
@@ -133,8 +144,13 @@ void TSceneObject::HoldEvaluation(const std::string& Message)
 
 void TSceneObject::DoTransformChanged()
 {
-    // Every object above holds this transform in its composite. The own mesh does not
-    // depend on the own transform.
+    // Every object above holds this transform in its composite. The own mesh depends on
+    // the own scale only through a modifier that reads it.
+    const TVec3 scale = GetScale();
+    if ((scale.X != EvaluatedScale.X || scale.Y != EvaluatedScale.Y ||
+         scale.Z != EvaluatedScale.Z) &&
+        ReadsObjectScale(Modifiers.get()))
+        SetMeshDirty();
     NotifyAncestors(anObjectMoved, [](TSceneNode& Node) {
         if (auto* Object = dynamic_cast<TSceneObject*>(&Node))
             Object->SetMeshDirty();
@@ -303,6 +319,7 @@ TBoundedEvaluation TSceneObject::RunStack(const TEvaluationBounds* Bounds)
     Context.MaxFaces = Limits.MaxFaces;
     Context.Meter = Limits.Meter;
     Context.ObjectScale = GetScale();
+    EvaluatedScale = Context.ObjectScale;
     Context.Matrix = MatIdentity();
     Context.CompositeInput = CompositeInput;
     Context.Owner = this;

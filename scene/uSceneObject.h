@@ -212,6 +212,8 @@ private:
     uint64_t MeshSerial = 0;
     TModifierEvalContext EvalContext;
     bool ContextSet = false;
+    // The own scale the stack last ran with: a modifier may read it (un-scale UVs).
+    TVec3 EvaluatedScale{1, 1, 1};
     std::unique_ptr<TMeshData> BaseMesh;
     std::unique_ptr<TModifierStack> Modifiers;
     std::unique_ptr<THeightmap> Heightmap;

@@ -3,6 +3,7 @@
 #include "base/uErrors.h"
 #include "base/uMesh.h"
 #include "modifiers/uModifierStack.h"
+#include "modifiers/uModifierUpdateUVs.h"
 #include "terrain/uHeightmap.h"
 #include "tests/modifiers/uTestModifiers.h"
 #include "tests/scene/small_stack.h"
@@ -188,6 +189,30 @@ TEST(SceneObject, EvaluationHandsTheObjectScaleToTheModifiers)
     cube->AddModifier(std::move(owned));
     cube->GetEvaluatedMesh();
     EXPECT_EQ(m->ObjectScale, Vec3(1, 3, 1));
+}
+
+// Un-scale UVs reads the object's own scale: changing it must re-run the stack, or the
+// editor keeps showing UVs that the file, opened again, would not.
+TEST(SceneObject, ChangingTheOwnScaleRerunsAStackThatReadsIt)
+{
+    auto cube = MakePrimitive(ptCube);
+    cube->AddModifier(std::make_unique<TUnscaleUVsModifier>());
+    const auto maxU = [&] {
+        float u = 0;
+        for (const TMeshFace& f : cube->GetEvaluatedMesh()->Faces)
+            for (const TVec2& uv : f.UVs)
+                u = std::max(u, uv.U);
+        return u;
+    };
+    const float before = maxU();
+    cube->SetScaleX(2);
+    cube->SetScaleZ(2);
+    EXPECT_FLOAT_EQ(maxU(), 2 * before);
+    // A move alone leaves the evaluated mesh as it is.
+    const uint64_t serial = cube->GetMeshSerial();
+    cube->SetPosition({1, 2, 3});
+    cube->GetEvaluatedMesh();
+    EXPECT_EQ(cube->GetMeshSerial(), serial);
 }
 
 TEST(SceneObject, HasCompositeModifierOnlyForEnabledCompositeTypes)
