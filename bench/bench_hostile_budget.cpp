@@ -82,6 +82,8 @@ constexpr TRow kRows[] = {
     {4201, "sphere, subdivide 5, shell 0.05"},
     {4211, "3 spheres, subdivide 4, shell 0.05"},
     {4202, "2 terrains 512, torus, 4 spheres subdivided 4"},
+    {4203, "42/3 quad 1000x50, crowded weld"},
+    {4213, "42/3 quad 1000x100, crowded weld"},
     {4204, "250 cubes nested, each stretched"},
     {4205, "42/5 five 4096^2 PNG textures on cubes"},
 };
@@ -194,6 +196,10 @@ std::string FileOfRow(int Row)
         break;
     case 4202:
         text = OrdinaryScene(512, 4, 4);
+        break;
+    case 4203:
+    case 4213:
+        text = CrowdedWeldQuad(1000, Row == 4203 ? 50 : 100);
         break;
     case 4204:
         text = NestedStretchedCubes(250);
@@ -323,47 +329,6 @@ BENCHMARK(BM_HostileOpen)
             if (row.Id != 0)
                 B->Arg(row.Id);
     })
-    ->Iterations(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
-
-namespace {
-
-// A stored quad arrayed 1000 x Copies and welded so that its corners' crowded patches are
-// in reach of each other while no pair is within the threshold.
-void BM_HostileOpenCrowdedWeld(benchmark::State& State)
-{
-    if (ModifierDescriptorCount() == 0)
-        RegisterBuiltInModifiers();
-    const int copies = static_cast<int>(State.range(0));
-    const std::string path =
-        (Folder() / ("crowded_weld_" + std::to_string(copies) + ".qstn")).string();
-    const std::string text = CrowdedWeldQuad(1000, copies);
-    std::ofstream(path, std::ios::binary) << text;
-    const std::string floor = FileOfRow(0);
-    double seconds = 0, peak = 0, floorSeconds = 0, floorPeak = 0;
-    std::string notes, floorNotes;
-    for (auto _ : State) {
-        if (!LoadInChild(floor, floorSeconds, floorPeak, floorNotes) ||
-            !LoadInChild(path, seconds, peak, notes)) {
-            State.SkipWithError("the child process failed");
-            return;
-        }
-        State.SetIterationTime(seconds);
-    }
-    State.counters["seconds"] = seconds;
-    State.counters["peak_mb"] = peak;
-    State.counters["floor_s"] = floorSeconds;
-    State.counters["floor_mb"] = floorPeak;
-    State.counters["bytes"] = static_cast<double>(text.size());
-    State.SetLabel("42/3 quad 1000x" + std::to_string(copies) + ", crowded weld:" + notes);
-}
-
-}  // namespace
-
-BENCHMARK(BM_HostileOpenCrowdedWeld)
-    ->Arg(50)
-    ->Arg(100)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

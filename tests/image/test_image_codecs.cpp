@@ -369,41 +369,6 @@ TEST(ImageMemory, DecodesFromMemoryWithLimitsOfTheCaller)
 }  // namespace
 
 namespace {
-// A progressive JPEG of a busy pattern (so each scan carries data).
-TBytes EncodeProgressiveJpeg(std::uint32_t W, std::uint32_t H)
-{
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = W;
-    cinfo.image_height = H;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    TBytes row(static_cast<std::size_t>(W) * 3);
-    while (cinfo.next_scanline < H) {
-        for (std::uint32_t x = 0; x < W; ++x) {
-            row[x * 3] = static_cast<std::uint8_t>(x * 13 + cinfo.next_scanline * 7);
-            row[x * 3 + 1] = static_cast<std::uint8_t>((x ^ cinfo.next_scanline) * 5);
-            row[x * 3 + 2] = static_cast<std::uint8_t>(x * cinfo.next_scanline);
-        }
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&cinfo, &r, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    TBytes out(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return out;
-}
-
 // Offset of the last marker Code (0xFF, Code) in Jpeg.
 std::size_t LastMarker(const TBytes& Jpeg, std::uint8_t Code)
 {

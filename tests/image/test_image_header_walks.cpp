@@ -95,31 +95,7 @@ TBytes EmptyChunk(const char* Type)
 // The first bytes of a real progressive JPEG, up to its second scan.
 TBytes ProgressiveJpegToSecondScan(std::uint32_t W, std::uint32_t H)
 {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = W;
-    cinfo.image_height = H;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    TBytes row(static_cast<std::size_t>(W) * 3);
-    while (cinfo.next_scanline < H) {
-        for (std::uint32_t x = 0; x < W * 3; ++x)
-            row[x] = static_cast<std::uint8_t>(x * 13 + cinfo.next_scanline * 7);
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&cinfo, &r, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    TBytes out(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
+    const TBytes out = EncodeProgressiveJpeg(W, H);
     int scans = 0;
     for (std::size_t i = 0; i + 1 < out.size(); ++i)
         if (out[i] == 0xFF && out[i + 1] == 0xDA && ++scans == 2)

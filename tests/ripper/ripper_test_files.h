@@ -158,6 +158,41 @@ inline TBytes EncodeJpeg(std::uint32_t W, std::uint32_t H, bool Grey, const TByt
     return out;
 }
 
+// A progressive JPEG of a busy pattern (so each scan carries data).
+inline TBytes EncodeProgressiveJpeg(std::uint32_t W, std::uint32_t H)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr jerr{};
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = W;
+    cinfo.image_height = H;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    TBytes row(static_cast<std::size_t>(W) * 3);
+    while (cinfo.next_scanline < H) {
+        for (std::uint32_t x = 0; x < W; ++x) {
+            row[x * 3] = static_cast<std::uint8_t>(x * 13 + cinfo.next_scanline * 7);
+            row[x * 3 + 1] = static_cast<std::uint8_t>((x ^ cinfo.next_scanline) * 5);
+            row[x * 3 + 2] = static_cast<std::uint8_t>(x * cinfo.next_scanline);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    TBytes out(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return out;
+}
+
 // Sets the frame size in the first SOF0/SOF2 marker of a JPEG.
 inline void PatchJpegSize(TBytes& Jpeg, std::uint16_t W, std::uint16_t H)
 {
