@@ -128,9 +128,10 @@ inline TBytes PngHeaderOnly(std::uint32_t Width, std::uint32_t Height)
 }
 
 // Encodes R, G, B bytes (one grey byte per pixel with Grey, four CMYK bytes with Cmyk)
-// with libjpeg at high quality. CMYK is written with an Adobe marker, as stored.
+// with libjpeg at Quality (high by default), in progressive scans with Progressive. CMYK
+// is written with an Adobe marker, as stored.
 inline TBytes EncodeJpeg(std::uint32_t W, std::uint32_t H, bool Grey, const TBytes& Samples,
-                         bool Cmyk = false)
+                         bool Cmyk = false, bool Progressive = false, int Quality = 100)
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr jerr{};
@@ -144,7 +145,9 @@ inline TBytes EncodeJpeg(std::uint32_t W, std::uint32_t H, bool Grey, const TByt
     cinfo.input_components = Grey ? 1 : Cmyk ? 4 : 3;
     cinfo.in_color_space = Grey ? JCS_GRAYSCALE : Cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 100, TRUE);
+    jpeg_set_quality(&cinfo, Quality, TRUE);
+    if (Progressive)
+        jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     const std::size_t stride = static_cast<std::size_t>(W) * cinfo.input_components;
     while (cinfo.next_scanline < H) {
@@ -161,36 +164,15 @@ inline TBytes EncodeJpeg(std::uint32_t W, std::uint32_t H, bool Grey, const TByt
 // A progressive JPEG of a busy pattern (so each scan carries data).
 inline TBytes EncodeProgressiveJpeg(std::uint32_t W, std::uint32_t H)
 {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = W;
-    cinfo.image_height = H;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    TBytes row(static_cast<std::size_t>(W) * 3);
-    while (cinfo.next_scanline < H) {
+    TBytes samples(static_cast<std::size_t>(W) * H * 3);
+    for (std::uint32_t y = 0; y < H; ++y)
         for (std::uint32_t x = 0; x < W; ++x) {
-            row[x * 3] = static_cast<std::uint8_t>(x * 13 + cinfo.next_scanline * 7);
-            row[x * 3 + 1] = static_cast<std::uint8_t>((x ^ cinfo.next_scanline) * 5);
-            row[x * 3 + 2] = static_cast<std::uint8_t>(x * cinfo.next_scanline);
+            std::uint8_t* p = samples.data() + (static_cast<std::size_t>(y) * W + x) * 3;
+            p[0] = static_cast<std::uint8_t>(x * 13 + y * 7);
+            p[1] = static_cast<std::uint8_t>((x ^ y) * 5);
+            p[2] = static_cast<std::uint8_t>(x * y);
         }
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&cinfo, &r, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    TBytes out(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return out;
+    return EncodeJpeg(W, H, false, samples, false, true, 90);
 }
 
 // Sets the frame size in the first SOF0/SOF2 marker of a JPEG.
