@@ -133,21 +133,7 @@ BENCHMARK(BM_CapHolesWeldedRowPlainScan)->Arg(32)->Iterations(1)->Unit(benchmark
 // An open tube of many segments: two round loops, every corner an ear.
 void BM_CapHolesOpenTube(benchmark::State& State)
 {
-    const int segments = static_cast<int>(State.range(0));
-    TMeshData tube;
-    for (int i = 0; i < segments; ++i)
-        for (int y = 0; y <= 1; ++y) {
-            const double a = 2 * 3.14159265358979 * i / segments;
-            TMeshVertex v;
-            v.Position = {static_cast<float>(std::cos(a)), static_cast<float>(y),
-                          static_cast<float>(std::sin(a))};
-            tube.AddVertex(v);
-        }
-    for (int i = 0; i < segments; ++i) {
-        const int j = (i + 1) % segments;
-        tube.AddQuad(2 * i, 2 * j, 2 * j + 1, 2 * i + 1);
-    }
-    tube.RebuildEdges();
+    const TMeshData tube = cap_holes_reference::OpenTube(static_cast<int>(State.range(0)));
     TCapHolesModifier cap;
     TimeColdAndWarm(State, [&] { benchmark::DoNotOptimize(Applied(cap, tube)); });
 }

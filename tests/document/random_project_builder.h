@@ -103,6 +103,17 @@ inline TSceneLook LookAtScene(TProjectDocument& Doc)
     return look;
 }
 
+// A terrain as the terrain window makes one: earth coloured, a Grid x Grid map of noise.
+inline void MakeNoiseTerrain(TSceneObject& Object, int Grid, const TNoiseParams& Params)
+{
+    Object.Color = Vec3(0.45f, 0.4f, 0.32f);
+    Object.ApplyColorToVertices(Object.Color);
+    THeightmap* map = Object.GetHeightmap();
+    map->Resample(Grid);
+    GenerateNoiseTerrain(map, Params);
+    Object.RebuildTerrainMesh();
+}
+
 class TRandomProjectBuilder : private TRandomValues {
 public:
     // Textures are written into TextureFolder and imported into Textures (the current
@@ -237,16 +248,12 @@ private:
             }
             object->TexId = index + 1;
         } else if (type == ptTerrain) {
-            object->Color = Vec3(0.45f, 0.4f, 0.32f);
-            object->ApplyColorToVertices(object->Color);
-            THeightmap* map = object->GetHeightmap();
             // The window's grid choice: small grids keep the test quick.
-            map->Resample(Chance(0.8) ? 16 : 32);
+            const int grid = Chance(0.8) ? 16 : 32;
             TNoiseParams params;
             InitDefaultNoiseParams(params);
             params.Seed = Int(0, 2147483646);
-            GenerateNoiseTerrain(map, params);
-            object->RebuildTerrainMesh();
+            MakeNoiseTerrain(*object, grid, params);
         } else {
             object->SetPosition(Vec3(0, 0.5f, 0));
             object->Color = Vec3(0.55f + 0.35f * Real(0, 1), 0.55f + 0.35f * Real(0, 1),
@@ -1065,16 +1072,12 @@ private:
     {
         TSceneObject* object = Doc.GetScene().AddPrimitive(ptTerrain);
         Step.NewObjects.push_back(object->GetId());
-        object->Color = Vec3(0.45f, 0.4f, 0.32f);
-        object->ApplyColorToVertices(object->Color);
-        THeightmap* map = object->GetHeightmap();
-        map->Resample(Chance(0.6) ? 64 : 128);
+        const int grid = Chance(0.6) ? 64 : 128;
         TNoiseParams params;
         InitDefaultNoiseParams(params);
         params.Seed = Int(0, 100000);
         params.Algorithm = Int(0, 2);
-        GenerateNoiseTerrain(map, params);
-        object->RebuildTerrainMesh();
+        MakeNoiseTerrain(*object, grid, params);
         Doc.MarkChanged();
         if (Chance(0.8))
             Subdivide(Step, *object, std::min(2, Levels(ShownFaces(*object), Target(), 1)));

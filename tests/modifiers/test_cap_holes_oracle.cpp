@@ -302,26 +302,6 @@ TEST(CapHolesOracle, StripOfWeldedPlanesCapsAsThePlainScanDoes)
     }
 }
 
-// An open tube of Segments quads around the Y axis: two round loops to cap.
-TMeshData OpenTube(int Segments, float Radius)
-{
-    TMeshData tube;
-    for (int i = 0; i < Segments; ++i)
-        for (int y = 0; y <= 1; ++y) {
-            const double a = 2 * std::numbers::pi * i / Segments;
-            TMeshVertex v;
-            v.Position = {static_cast<float>(Radius * std::cos(a)), static_cast<float>(y),
-                          static_cast<float>(Radius * std::sin(a))};
-            tube.AddVertex(v);
-        }
-    for (int i = 0; i < Segments; ++i) {
-        const int j = (i + 1) % Segments;
-        tube.AddQuad(2 * i, 2 * j, 2 * j + 1, 2 * i + 1);
-    }
-    tube.RebuildEdges();
-    return tube;
-}
-
 // Caps Source through the evaluation's entry with a meter of the given bound; the units it
 // charged.
 int64_t MeteredCap(const TMeshData& Source, TMeshData& Capped,
@@ -348,7 +328,7 @@ TEST(CapHolesMeter, ChargesTheClippingsWorkAsItIsDone)
     TCharge charges[] = {{800, 1000}, {1600, 1000}, {800, 1e19f}, {1600, 1e19f}};
     for (TCharge& c : charges) {
         const std::string label = std::to_string(c.Segments) + " at " + std::to_string(c.Radius);
-        const TMeshData tube = OpenTube(c.Segments, c.Radius);
+        const TMeshData tube = cap_holes_reference::OpenTube(c.Segments, c.Radius);
         TMeshData metered, plain;
         c.Units = MeteredCap(tube, metered);
         TCapHolesModifier().Apply(tube, plain);
@@ -366,7 +346,7 @@ TEST(CapHolesMeter, ChargesTheClippingsWorkAsItIsDone)
 
 TEST(CapHolesMeter, StopsSoonAfterTheBoundIsPassed)
 {
-    const TMeshData tube = OpenTube(1000, 1e19f);
+    const TMeshData tube = cap_holes_reference::OpenTube(1000, 1e19f);
     TMeshData capped;
     const int64_t whole = MeteredCap(tube, capped);
     const int64_t bound = whole / 4;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 #include <vector>
 
 namespace cap_holes_reference {
@@ -85,6 +86,26 @@ inline bool TriangulateLoop(const TMeshData& Mesh, const TIntegerArray& Loop,
     for (int32_t position : work)
         Triangles.push_back(Loop[position]);
     return true;
+}
+
+// An open tube of Segments quads around the Y axis: two round loops to cap.
+inline TMeshData OpenTube(int Segments, float Radius = 1)
+{
+    TMeshData tube;
+    for (int i = 0; i < Segments; ++i)
+        for (int y = 0; y <= 1; ++y) {
+            const double a = 2 * std::numbers::pi * i / Segments;
+            TMeshVertex v;
+            v.Position = {static_cast<float>(Radius * std::cos(a)), static_cast<float>(y),
+                          static_cast<float>(Radius * std::sin(a))};
+            tube.AddVertex(v);
+        }
+    for (int i = 0; i < Segments; ++i) {
+        const int j = (i + 1) % Segments;
+        tube.AddQuad(2 * i, 2 * j, 2 * j + 1, 2 * i + 1);
+    }
+    tube.RebuildEdges();
+    return tube;
 }
 
 }  // namespace cap_holes_reference
