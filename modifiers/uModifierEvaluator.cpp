@@ -324,7 +324,10 @@ bool TModifierEvaluator::Evaluate(const TMeshData* Source, const TModifierStack&
             if (!Problem.empty()) {
                 std::string Message = Name + ": " + Problem;
                 Fail(Result, i, TypeId, std::move(Message), Current);
-                if (OverCounts(*Output, MaxVertices, MaxFaces)) {
+                // Past the limits only when the counts are all that is wrong: an output
+                // that is also unsound fails as it would with any limits.
+                if (OverCounts(*Output, MaxVertices, MaxFaces) &&
+                    MeshPositionsFinite(Output.get()) && MeshFacesValid(Output.get())) {
                     Result.OverLimits = true;
                     Result.FailedVertices = static_cast<int64_t>(Output->Vertices.size());
                     Result.FailedFaces = static_cast<int64_t>(Output->Faces.size());

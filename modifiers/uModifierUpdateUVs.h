@@ -19,6 +19,7 @@ public:
     void LoadParams(const std::vector<std::string>& Lines, int32_t& Index) override;
     // Stores the scale without Changed: it is an input of the evaluation, not a parameter.
     void SetObjectScale(float X, float Y, float Z) override;
+    bool ReadsObjectScale() const override { return true; }
     bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,
                             int64_t& Edges) const override;
 

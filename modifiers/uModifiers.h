@@ -53,6 +53,8 @@ public:
     virtual void LoadParams(const std::vector<std::string>& Lines, int32_t& Index);
     // The owning object's scale, handed over before each evaluation.
     virtual void SetObjectScale(float X, float Y, float Z);
+    // True for a modifier whose output depends on the scale SetObjectScale hands it.
+    virtual bool ReadsObjectScale() const { return false; }
     // True with a cheap prediction of the output counts; the base predicts nothing
     // (all -1, False). Counts are 64-bit so that huge products never wrap below a limit.
     virtual bool EstimateOutputSize(const TMeshData& Mesh, int64_t& Vertices, int64_t& Faces,

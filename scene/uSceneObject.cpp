@@ -34,13 +34,13 @@ bool IsCompositeTypeId(const std::string& TypeId)
                        [&](const char* Id) { return TypeId == Id; });
 }
 
-// An enabled modifier of the stack reads the object's own scale (un-scale UVs does).
+// An enabled modifier of the stack reads the object's own scale.
 bool ReadsObjectScale(const TModifierStack* Stack)
 {
     if (!Stack)
         return false;
     for (int32_t i = 0; i < Stack->Count(); ++i)
-        if (Stack->GetItem(i)->GetEnabled() && Stack->GetItem(i)->GetTypeId() == "unscale_uvs")
+        if (Stack->GetItem(i)->GetEnabled() && Stack->GetItem(i)->ReadsObjectScale())
             return true;
     return false;
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <algorithm>
 #include <vector>
 
@@ -177,6 +179,19 @@ TEST_F(ModifierEvaluator, EstimateAboveTheLimitIsRefusedBeforeTheModifierRuns)
     EXPECT_EQ(result.FailedFaces, 250002);
     ASSERT_TRUE(result.Mesh);
     EXPECT_EQ(result.Mesh->Vertices.size(), 24u);
+}
+
+// An output past the limits that is also non-finite is not past the limits only: with
+// any limits it would fail, so opening a file must not hold it as a stack past the room.
+TEST_F(ModifierEvaluator, AnUnsoundOutputPastTheLimitsIsNotOverLimits)
+{
+    cube.Vertices[0].Position.Y = std::numeric_limits<float>::quiet_NaN();
+    Add<TCopiesTestModifier>(3, /*lie=*/true);
+    TModifierEvalContext ctx;
+    ctx.MaxVertices = 50;  // estimate says 24, output has 72
+    EXPECT_FALSE(Run(ctx));
+    EXPECT_EQ(result.Message, "Test Copies: output contains invalid or non-finite mesh data");
+    EXPECT_FALSE(result.OverLimits);
 }
 
 TEST_F(ModifierEvaluator, HugeEstimatesAreComparedIn64Bits)
