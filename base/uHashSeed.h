@@ -14,3 +14,12 @@ inline uint64_t ProcessHashSeed()
     }();
     return Seed;
 }
+
+// Spreads every bit of H over the whole word (the finaliser of MurmurHash3): a table that
+// masks the low bits of a product would otherwise see only the keys' low bits.
+inline uint64_t MixHashBits(uint64_t H)
+{
+    H = (H ^ (H >> 33)) * 0xFF51AFD7ED558CCDull;
+    H = (H ^ (H >> 33)) * 0xC4CEB9FE1A85EC53ull;
+    return H ^ (H >> 33);
+}

@@ -274,12 +274,6 @@ private:
     std::size_t Length = 0;
 };
 
-std::uint32_t Be32(const png_byte* P)
-{
-    return (std::uint32_t{P[0]} << 24) | (std::uint32_t{P[1]} << 16) | (std::uint32_t{P[2]} << 8) |
-           std::uint32_t{P[3]};
-}
-
 bool IsChunkType(const png_byte* Type)
 {
     return std::all_of(Type, Type + 4,
@@ -297,10 +291,10 @@ TPngChunkWalk WalkPngChunks(TByteSource& Source, const TImageSizeLimits& Limits)
     // IHDR comes first; what it declares bounds the walk. A missing or damaged one, or
     // a size past the limits, the decoder refuses at once.
     png_byte head[8], ihdr[13 + 4];
-    if (!in.Read(head, 8) || std::memcmp(head + 4, "IHDR", 4) != 0 || Be32(head) != 13 ||
+    if (!in.Read(head, 8) || std::memcmp(head + 4, "IHDR", 4) != 0 || png_get_uint_32(head) != 13 ||
         !in.Read(ihdr, sizeof ihdr))
         return TPngChunkWalk::LeftToDecoder;
-    const std::uint32_t width = Be32(ihdr), height = Be32(ihdr + 4);
+    const std::uint32_t width = png_get_uint_32(ihdr), height = png_get_uint_32(ihdr + 4);
     const int depth = ihdr[8], colorType = ihdr[9];
     const int channels = colorType == 0 || colorType == 3 ? 1
                          : colorType == 2                 ? 3
@@ -325,7 +319,7 @@ TPngChunkWalk WalkPngChunks(TByteSource& Source, const TImageSizeLimits& Limits)
             return TPngChunkWalk::Whole;
         if (chunks >= bound)
             return TPngChunkWalk::TooManyChunks;
-        if (!in.Skip(std::uint64_t{Be32(head)} + 4))  // the data and its CRC
+        if (!in.Skip(std::uint64_t{png_get_uint_32(head)} + 4))  // the data and its CRC
             return TPngChunkWalk::RunsPastEnd;
     }
 }

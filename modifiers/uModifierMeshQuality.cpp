@@ -40,7 +40,7 @@ struct TFaceKeyHash {
         uint64_t h = 0x9E3779B97F4A7C15ull ^ ProcessHashSeed();
         for (int32_t v : Key)
             h = (h ^ static_cast<uint32_t>(v)) * 0x100000001B3ull;
-        return static_cast<size_t>(h ^ (h >> 31));
+        return static_cast<size_t>(MixHashBits(h));
     }
 };
 

@@ -153,8 +153,7 @@ TSideIndex::TSideIndex(size_t Expected) : Slots(TableSizeFor(Expected), TSlot{kN
 size_t TSideIndex::SlotOf(uint64_t Key) const
 {
     const size_t mask = Slots.size() - 1;
-    const uint64_t h = (Key ^ ProcessHashSeed()) * 0x9E3779B97F4A7C15ull;
-    for (size_t slot = (h ^ (h >> 32)) & mask;; slot = (slot + 1) & mask)
+    for (size_t slot = MixHashBits(Key ^ ProcessHashSeed()) & mask;; slot = (slot + 1) & mask)
         if (Slots[slot].Key == Key || Slots[slot].Key == kNoSide)
             return slot;
 }

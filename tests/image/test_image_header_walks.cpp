@@ -79,12 +79,6 @@ private:
     std::uint64_t Pos = 0;
 };
 
-TBytes Concat(TBytes A, const TBytes& B)
-{
-    A.insert(A.end(), B.begin(), B.end());
-    return A;
-}
-
 TBytes EmptyChunk(const char* Type)
 {
     TBytes chunk;
